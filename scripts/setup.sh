@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quirabel needs to build, run and test, when they are missing.
+#   scripts/setup.sh            build + run + test dependencies
+#   scripts/setup.sh --tools    also what the generators in tools/ read (font metrics)
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-pdf-dev libgl-dev
+  libjpeg62-turbo-dev libgif-dev
+  fonts-liberation
+  googletest libgtest-dev libbenchmark-dev
+  qpdf poppler-utils
+  clang libclang-rt-14-dev
+  xvfb xauth
+)
+if [[ "${1:-}" == "--tools" ]]; then
+  packages+=(fonts-urw-base35 python3)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "setup: all packages present"
+fi

@@ -1,0 +1,222 @@
+#include "base/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+namespace quirabel {
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+std::string Describe(std::string_view action, const std::filesystem::path& path, int error) {
+  std::string message = "cannot ";
+  message.append(action);
+  message += " '";
+  message += path.string();
+  message += "'";
+  if (error != 0) {
+    message += ": ";
+    message += std::generic_category().message(error);
+  }
+  return message;
+}
+
+// The process umask. Reading it with umask() means briefly changing it, which races with other
+// threads creating files, so prefer the value the kernel reports.
+mode_t CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) == 0) {
+      return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+    }
+  }
+  const mode_t old = ::umask(022);
+  ::umask(old);
+  return old;
+}
+
+// Returns 0 or the errno of the failing write.
+int WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+// Makes the rename itself durable. Failure only costs durability across a crash, not correctness,
+// so it is ignored.
+void SyncDirectory(const std::filesystem::path& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+std::filesystem::path DirectoryOf(const std::filesystem::path& path) {
+  std::filesystem::path dir = path.parent_path();
+  return dir.empty() ? std::filesystem::path(".") : dir;
+}
+
+}  // namespace
+
+FileError::FileError(const std::string& message, int error_number)
+    : std::runtime_error(message), error_number_(error_number) {}
+
+FileError::FileError(std::string_view action, const std::filesystem::path& path, int error_number)
+    : std::runtime_error(Describe(action, path, error_number)), error_number_(error_number) {}
+
+AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path) : target_(path) {
+  const std::filesystem::path name = path.filename();
+  if (name.empty() || name == "." || name == "..") throw FileError("write", path, EISDIR);
+
+  const std::string pattern = (DirectoryOf(path) / ("." + name.native() + ".tmpXXXXXX")).native();
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  const int fd = ::mkstemp(buffer.data());
+  if (fd < 0) throw FileError("create a temporary file for", path, errno);
+  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  temp_ = buffer.data();
+  fd_ = fd;
+}
+
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+
+void AtomicFileWriter::EnsureOpen() const {
+  if (fd_ < 0) {
+    throw FileError("cannot write '" + target_.string() + "': already committed or abandoned",
+                    EBADF);
+  }
+}
+
+void AtomicFileWriter::Write(std::string_view bytes) {
+  EnsureOpen();
+  if (buffer_.size() + bytes.size() > kBufferSize) Flush();
+  if (bytes.size() >= kBufferSize) {
+    WriteOrFail(bytes);
+  } else {
+    buffer_.append(bytes);
+  }
+}
+
+void AtomicFileWriter::Flush() {
+  if (buffer_.empty()) return;
+  WriteOrFail(buffer_);
+  buffer_.clear();
+}
+
+void AtomicFileWriter::WriteOrFail(std::string_view bytes) {
+  if (const int error = WriteAll(fd_, bytes.data(), bytes.size()); error != 0) {
+    Fail("write", target_, error);
+  }
+}
+
+void AtomicFileWriter::Commit() {
+  EnsureOpen();
+  Flush();
+
+  // mkstemp creates the file 0600; give it the mode the target has or a new file would get.
+  mode_t mode;
+  struct stat existing;
+  if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    mode = existing.st_mode & 0777;
+  } else {
+    mode = 0644 & ~CurrentUmask();
+  }
+  if (::fchmod(fd_, mode) != 0) Fail("set permissions of", target_, errno);
+  if (::fsync(fd_) != 0) Fail("sync", target_, errno);
+
+  const int fd = fd_;
+  fd_ = -1;
+  // On Linux the descriptor is released even when close() reports EINTR.
+  if (::close(fd) != 0 && errno != EINTR) {
+    const int error = errno;
+    ::unlink(temp_.c_str());
+    throw FileError("write", target_, error);
+  }
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temp_.c_str());
+    throw FileError("replace", target_, error);
+  }
+  SyncDirectory(DirectoryOf(target_));
+}
+
+void AtomicFileWriter::Fail(std::string_view action, const std::filesystem::path& path, int error) {
+  Discard();
+  throw FileError(action, path, error);
+}
+
+void AtomicFileWriter::Discard() noexcept {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  ::unlink(temp_.c_str());
+  buffer_.clear();
+}
+
+void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+  AtomicFileWriter writer(path);
+  writer.Write(bytes);
+  writer.Commit();
+}
+
+std::string ReadFile(const std::filesystem::path& path, std::size_t max_bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw FileError("open", path, errno);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+
+  struct stat info;
+  if (::fstat(fd, &info) != 0) throw FileError("read", path, errno);
+  if (S_ISDIR(info.st_mode)) throw FileError("read", path, EISDIR);
+  const auto too_large = [&] {
+    return FileError("read '" + path.string() + "': larger than " + std::to_string(max_bytes) +
+                     " bytes");
+  };
+  if (S_ISREG(info.st_mode) && static_cast<std::uintmax_t>(info.st_size) > max_bytes) {
+    throw too_large();
+  }
+
+  // One byte beyond the limit detects a file that grew after fstat (or has no size, like a pipe).
+  const std::size_t limit = max_bytes == SIZE_MAX ? SIZE_MAX : max_bytes + 1;
+  std::size_t capacity = S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0;
+  capacity = std::min(std::max<std::size_t>(capacity + 1, 4096), limit);
+  std::string content(capacity, '\0');
+  std::size_t size = 0;
+  while (true) {
+    if (size == content.size()) {
+      if (size >= limit) break;
+      content.resize(content.size() < limit / 2 ? content.size() * 2 : limit);
+    }
+    const ssize_t got = ::read(fd, content.data() + size, content.size() - size);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw FileError("read", path, errno);
+    }
+    if (got == 0) break;
+    size += static_cast<std::size_t>(got);
+  }
+  if (size > max_bytes) throw too_large();
+  content.resize(size);
+  return content;
+}
+
+}  // namespace quirabel

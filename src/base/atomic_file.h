@@ -1,0 +1,67 @@
+#ifndef QUIRABEL_BASE_ATOMIC_FILE_H_
+#define QUIRABEL_BASE_ATOMIC_FILE_H_
+
+#include <cstddef>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace quirabel {
+
+// A failed file operation. what() names the action, the path and the system's error text.
+class FileError : public std::runtime_error {
+ public:
+  explicit FileError(const std::string& message, int error_number = 0);
+  // Builds "cannot <action> '<path>': <strerror text>".
+  FileError(std::string_view action, const std::filesystem::path& path, int error_number);
+
+  // The errno value behind the failure, 0 when there was none (e.g. a size limit).
+  int error_number() const { return error_number_; }
+
+ private:
+  int error_number_;
+};
+
+// Writes a file so that readers see either the old content or the complete new one: the bytes go
+// to a temporary file next to the target (".<name>.tmpXXXXXX"), which is synced and renamed over
+// the target only by Commit(). Destroying the writer without a successful Commit() removes the
+// temporary file and leaves the target untouched. A replaced file keeps its permission bits; a
+// new file gets 0644 minus the umask, as if created normally.
+//
+// Any failing call removes the temporary file and throws FileError; the writer is then closed and
+// further Write()/Commit() calls throw too.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(const std::filesystem::path& path);
+  ~AtomicFileWriter();
+
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  void Write(std::string_view bytes);
+  void Commit();
+
+ private:
+  void Flush();
+  void WriteOrFail(std::string_view bytes);
+  [[noreturn]] void Fail(std::string_view action, const std::filesystem::path& path, int error);
+  void Discard() noexcept;
+  void EnsureOpen() const;
+
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  int fd_ = -1;
+  std::string buffer_;  // gathers small writes so piecewise output is not one syscall per piece
+};
+
+// Replaces (or creates) `path` with `bytes` through an AtomicFileWriter.
+void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// Reads a whole file. Throws FileError when it cannot be opened or read, or when it is larger
+// than `max_bytes`; never allocates more than max_bytes + 1 bytes for the content.
+std::string ReadFile(const std::filesystem::path& path, std::size_t max_bytes);
+
+}  // namespace quirabel
+
+#endif  // QUIRABEL_BASE_ATOMIC_FILE_H_

@@ -1,0 +1,495 @@
+#include "pdf/pdf_canvas.h"
+
+#include <cmath>
+#include <vector>
+
+#include "base/rounding.h"
+#include "pdf/pdf_doc.h"
+#include "pdf/pdf_fonts.h"
+#include "pdf/pdf_text.h"
+
+namespace quirabel::pdf {
+
+namespace {
+
+// NaN fails every comparison, so ranges are tested the way round that rejects it.
+bool InRange(double value, double low, double high) { return value >= low && value <= high; }
+
+void AppendNumbers(std::string& out, std::initializer_list<double> values) {
+  bool first = true;
+  for (double v : values) {
+    if (!first) out.push_back(' ');
+    first = false;
+    AppendReal(out, v);
+  }
+}
+
+void AppendColor(std::string& out, std::int32_t color) {
+  // Window-system colours: red in the low byte. System colours (top bit set) print as black.
+  auto value = static_cast<std::uint32_t>(color < 0 ? 0 : color);
+  AppendNumbers(out, {(value & 0xFF) / 255.0, ((value >> 8) & 0xFF) / 255.0,
+                      ((value >> 16) & 0xFF) / 255.0});
+}
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+// Words for line breaking: up to and including the next space, or the LF of a CR LF pair.
+std::vector<std::string_view> SplitWords(std::string_view text) {
+  std::vector<std::string_view> words;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bool ends = text[i] == ' ' || (text[i] == '\n' && i > 0 && text[i - 1] == '\r');
+    if (ends) {
+      words.push_back(text.substr(start, i + 1 - start));
+      start = i + 1;
+    }
+  }
+  if (start < text.size()) words.push_back(text.substr(start));
+  return words;
+}
+
+}  // namespace
+
+void TPdfCanvasAttribute::SetWordSpace(double value) {
+  if (!InRange(value, 0, HUGE_VAL) || !std::isfinite(value)) {
+    throw EPdfInvalidValue("SetWordSpace --invalid word space");
+  }
+  wordSpace_ = static_cast<float>(value);
+}
+
+void TPdfCanvasAttribute::SetCharSpace(double value) {
+  if (!InRange(value, -30, 300)) throw EPdfInvalidValue("SetCharSpace --invalid char space");
+  charSpace_ = static_cast<float>(value);
+}
+
+void TPdfCanvasAttribute::CheckFontSize(double value) {
+  if (!InRange(value, 0, 300)) throw EPdfInvalidValue("SetCharSpace --invalid font size");
+}
+
+void TPdfCanvasAttribute::SetFontSize(double value) {
+  CheckFontSize(value);
+  fontSize_ = static_cast<float>(value);
+}
+
+void TPdfCanvasAttribute::SetLeading(double value) {
+  if (!InRange(value, 0, 300)) throw EPdfInvalidValue("SetLeading --invalid font size");
+  leading_ = static_cast<float>(value);
+}
+
+void TPdfCanvasAttribute::SetHorizontalScaling(int value) {
+  if (!InRange(value, 10, 300)) throw EPdfInvalidValue("SetHorizontalScaling --invalid font size");
+  horizontalScaling_ = static_cast<std::uint16_t>(value);
+}
+
+void TPdfCanvasAttribute::Reset() { *this = TPdfCanvasAttribute(); }
+
+std::string* TPdfCanvas::Out() const {
+  return isVirtual_ || contents_ == nullptr ? nullptr : &contents_->Data();
+}
+
+void TPdfCanvas::Operator(std::string_view op) {
+  if (std::string* out = Out()) {
+    out->append(op);
+    out->push_back('\n');
+  }
+}
+
+TPdfDictionary& TPdfCanvas::Page() const {
+  if (page_ == nullptr) throw EPdfInvalidOperation("GetPage --the Page is nil");
+  return *page_;
+}
+
+void TPdfCanvas::Detach() {
+  page_ = nullptr;
+  contents_ = nullptr;
+  attr_.Reset();
+  isVirtual_ = false;
+}
+
+void TPdfCanvas::SaveTextState() {
+  if (page_ == nullptr) return;
+  if (attr_.Font() != nullptr) {
+    page_->PutInternal("_Font", std::make_unique<TPdfName>(attr_.Font()->Name()));
+  }
+  page_->PutInternal("_Font_Size", std::make_unique<TPdfReal>(attr_.FontSize()));
+  page_->PutInternal("_Word_Space", std::make_unique<TPdfReal>(attr_.WordSpace()));
+  page_->PutInternal("_Char_Space", std::make_unique<TPdfReal>(attr_.CharSpace()));
+  page_->PutInternal("_HScalling", std::make_unique<TPdfNumber>(attr_.HorizontalScaling()));
+  page_->PutInternal("_Leading", std::make_unique<TPdfReal>(attr_.Leading()));
+}
+
+void TPdfCanvas::LoadTextState() {
+  TPdfName* font = page_->NameOf("_Font");
+  if (font == nullptr) {
+    // A fresh page: its stream starts with the default font, which SetFont writes because the state
+    // has no font yet.
+    attr_.Reset();
+    SetFont("Arial", 10);
+    return;
+  }
+  // A page drawn before: its stream already holds this state, so nothing is written.
+  attr_.SetFont(&doc_->GetFont(font->Value()));
+  if (TPdfReal* v = page_->RealOf("_Font_Size")) attr_.SetFontSize(v->Value());
+  if (TPdfReal* v = page_->RealOf("_Word_Space")) attr_.SetWordSpace(v->Value());
+  if (TPdfReal* v = page_->RealOf("_Char_Space")) attr_.SetCharSpace(v->Value());
+  if (TPdfNumber* v = page_->NumberOf("_HScalling")) attr_.SetHorizontalScaling(v->Value());
+  if (TPdfReal* v = page_->RealOf("_Leading")) attr_.SetLeading(v->Value());
+}
+
+void TPdfCanvas::SetPage(TPdfDictionary* page) {
+  SaveTextState();
+  page_ = page;
+  contents_ = page != nullptr ? PdfCast<TPdfStream>(page->Lookup("Contents")) : nullptr;
+  if (page_ != nullptr) {
+    LoadTextState();
+  } else {
+    attr_.Reset();
+  }
+}
+
+TPdfArray& TPdfCanvas::MediaBox() const {
+  TPdfArray* box = Page().ArrayOf("MediaBox");
+  if (box == nullptr || box->Count() < 4) throw EPdfInvalidOperation("SetPageSize --no MediaBox.");
+  return *box;
+}
+
+void TPdfCanvas::SetPageWidth(int width) {
+  auto* value = PdfCast<TPdfNumber>(MediaBox().Item(2));
+  if (value == nullptr) throw EPdfInvalidOperation("SetPageWidth --invalid MediaBox.");
+  value->SetValue(width);
+}
+
+void TPdfCanvas::SetPageHeight(int height) {
+  auto* value = PdfCast<TPdfNumber>(MediaBox().Item(3));
+  if (value == nullptr) throw EPdfInvalidOperation("SetPageHeight --invalid MediaBox.");
+  value->SetValue(height);
+}
+
+int TPdfCanvas::PageWidth() const {
+  TPdfArray* box = Page().ArrayOf("MediaBox");
+  auto* value = box != nullptr ? PdfCast<TPdfNumber>(box->Item(2)) : nullptr;
+  return value != nullptr ? value->Value() : doc_->DefaultPageWidth();
+}
+
+int TPdfCanvas::PageHeight() const {
+  TPdfArray* box = Page().ArrayOf("MediaBox");
+  auto* value = box != nullptr ? PdfCast<TPdfNumber>(box->Item(3)) : nullptr;
+  return value != nullptr ? value->Value() : doc_->DefaultPageHeight();
+}
+
+void TPdfCanvas::SaveState() { Operator("q"); }
+void TPdfCanvas::RestoreState() { Operator("Q"); }
+void TPdfCanvas::ClosePath() { Operator("h"); }
+void TPdfCanvas::NewPath() { Operator("n"); }
+void TPdfCanvas::Stroke() { Operator("S"); }
+void TPdfCanvas::ClosePathStroke() { Operator("s"); }
+void TPdfCanvas::Fill() { Operator("f"); }
+void TPdfCanvas::ClosePathFillStroke() { Operator("b"); }
+void TPdfCanvas::Clip() { Operator("W"); }
+void TPdfCanvas::BeginText() { Operator("BT"); }
+void TPdfCanvas::EndText() { Operator("ET"); }
+void TPdfCanvas::MoveToNextLine() { Operator("T*"); }
+
+void TPdfCanvas::Concat(double a, double b, double c, double d, double e, double f) {
+  if (std::string* out = Out()) {
+    for (double v : {a, b, c, d, e, f}) {
+      AppendReal(*out, v);
+      out->push_back(' ');
+    }
+    *out += "cm\n";
+  }
+}
+
+void TPdfCanvas::SetDash(std::span<const std::uint8_t> values, int phase) {
+  if (std::string* out = Out()) {
+    out->push_back('[');
+    if (!values.empty() && values.front() != 0) {
+      for (std::uint8_t v : values) {
+        *out += std::to_string(v);
+        out->push_back(' ');
+      }
+    }
+    *out += "] ";
+    *out += std::to_string(phase);
+    *out += " d\n";
+  }
+}
+
+void TPdfCanvas::SetLineWidth(double width) {
+  if (std::string* out = Out()) {
+    AppendReal(*out, width);
+    *out += " w\n";
+  }
+}
+
+void TPdfCanvas::MoveTo(double x, double y) {
+  if (std::string* out = Out()) {
+    AppendNumbers(*out, {x, y});
+    *out += " m\n";
+  }
+}
+
+void TPdfCanvas::LineTo(double x, double y) {
+  if (std::string* out = Out()) {
+    AppendNumbers(*out, {x, y});
+    *out += " l\n";
+  }
+}
+
+void TPdfCanvas::Rectangle(double x, double y, double width, double height) {
+  if (std::string* out = Out()) {
+    AppendNumbers(*out, {x, y, width, height});
+    *out += " re\n";
+  }
+}
+
+void TPdfCanvas::SetRGBFillColor(std::int32_t color) {
+  if (std::string* out = Out()) {
+    AppendColor(*out, color);
+    *out += " rg\n";
+  }
+}
+
+void TPdfCanvas::SetRGBStrokeColor(std::int32_t color) {
+  if (std::string* out = Out()) {
+    AppendColor(*out, color);
+    *out += " RG\n";
+  }
+}
+
+void TPdfCanvas::ExecuteXObject(std::string_view name) {
+  if (std::string* out = Out()) {
+    out->push_back('/');
+    *out += EscapeName(name);
+    *out += " Do\n";
+  }
+}
+
+void TPdfCanvas::SetCharSpace(double value) {
+  float previous = attr_.CharSpace();
+  attr_.SetCharSpace(value);
+  if (attr_.CharSpace() == previous) return;
+  if (std::string* out = Out()) {
+    AppendReal(*out, attr_.CharSpace());
+    *out += " Tc\n";
+  }
+}
+
+void TPdfCanvas::SetWordSpace(double value) {
+  float previous = attr_.WordSpace();
+  attr_.SetWordSpace(value);
+  if (attr_.WordSpace() == previous) return;
+  if (std::string* out = Out()) {
+    AppendReal(*out, attr_.WordSpace());
+    *out += " Tw\n";
+  }
+}
+
+void TPdfCanvas::SetLeading(double value) {
+  float previous = attr_.Leading();
+  attr_.SetLeading(value);
+  if (attr_.Leading() == previous) return;
+  if (std::string* out = Out()) {
+    AppendReal(*out, attr_.Leading());
+    *out += " TL\n";
+  }
+}
+
+void TPdfCanvas::SetHorizontalScaling(int value) {
+  std::uint16_t previous = attr_.HorizontalScaling();
+  attr_.SetHorizontalScaling(value);
+  if (attr_.HorizontalScaling() == previous) return;
+  // Scaling changes the measured widths, so the viewer has to be told as well.
+  if (std::string* out = Out()) {
+    *out += std::to_string(attr_.HorizontalScaling());
+    *out += " Tz\n";
+  }
+}
+
+void TPdfCanvas::SetFontAndSize(std::string_view fontName, double size) {
+  if (std::string* out = Out()) {
+    out->push_back('/');
+    *out += EscapeName(fontName);
+    out->push_back(' ');
+    AppendReal(*out, size);
+    *out += " Tf\n";
+  }
+}
+
+void TPdfCanvas::MoveTextPoint(double x, double y) {
+  if (std::string* out = Out()) {
+    AppendNumbers(*out, {x, y});
+    *out += " Td\n";
+  }
+}
+
+void TPdfCanvas::ShowText(std::string_view text) {
+  if (std::string* out = Out()) {
+    if (HasMultiByte(text)) {
+      out->push_back('<');
+      *out += ToHex(text);
+      *out += "> Tj\n";
+    } else {
+      out->push_back('(');
+      AppendEscapedText(*out, text);
+      *out += ") Tj\n";
+    }
+  }
+}
+
+void TPdfCanvas::SetFont(std::string_view name, double size) {
+  TPdfFont& font = doc_->GetFont(name);
+  if (&font == attr_.Font() && static_cast<float>(size) == attr_.FontSize()) return;
+  // The size is checked before anything is written, so a refused size leaves no operator behind.
+  TPdfCanvasAttribute::CheckFontSize(size);
+  const std::string& resourceName = font.ResourceName();
+  TPdfDictionary& fonts = PageResources("Font");
+  if (fonts.Lookup(resourceName) == nullptr) fonts.Put(resourceName, *font.Data());
+  SetFontAndSize(resourceName, static_cast<float>(size));
+  attr_.SetFont(&font);
+  attr_.SetFontSize(size);
+}
+
+TPdfDictionary& TPdfCanvas::PageResources(std::string_view kind) const {
+  TPdfDictionary* resources = Page().DictionaryOf("Resources");
+  TPdfDictionary* dict = resources != nullptr ? resources->DictionaryOf(kind) : nullptr;
+  if (dict == nullptr) throw EPdfInvalidOperation("GetPage --the page has no resources.");
+  return *dict;
+}
+
+double TPdfCanvas::TextWidth(std::string_view text) const {
+  const TPdfFont* font = attr_.Font();
+  if (font == nullptr) throw EPdfInvalidOperation("TextWidth --no font.");
+  const double size = attr_.FontSize();
+  const double charSpace = attr_.CharSpace();
+  const double wordSpace = attr_.WordSpace();
+  const int scaling = attr_.HorizontalScaling();
+  double result = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    double w = font->GetCharWidth(text, static_cast<int>(i + 1)) * size * 0.001;
+    if (scaling != 100) w = w * scaling * 0.01;
+    if (w > 0) result += charSpace + w;
+    if (text[i] == ' ' && wordSpace > 0 && i + 1 != text.size()) result += wordSpace;
+  }
+  return result - charSpace;
+}
+
+std::size_t TPdfCanvas::MeasureText(std::string_view text, double width) const {
+  const TPdfFont* font = attr_.Font();
+  if (font == nullptr) throw EPdfInvalidOperation("MeasureText --no font.");
+  const double size = attr_.FontSize();
+  const double charSpace = attr_.CharSpace();
+  const double wordSpace = attr_.WordSpace();
+  const int scaling = attr_.HorizontalScaling();
+  double sum = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    double w = font->GetCharWidth(text, static_cast<int>(i + 1)) * size * 0.001;
+    if (scaling != 100) w = w * scaling * 0.01;
+    if (w > 0) sum += charSpace + w;
+    if (text[i] == ' ' && wordSpace > 0 && i + 1 != text.size()) sum += wordSpace;
+    if (sum > width) return i;
+  }
+  return text.size();
+}
+
+void TPdfCanvas::TextRect(const TPdfRect& rect, std::string_view text, TAlignment alignment,
+                          bool clipping) {
+  const double w = TextWidth(text);
+  const double d = static_cast<double>(rect.right) - rect.left;
+  double offset = 0;
+  if (alignment == TAlignment::taRightJustify) {
+    offset = d - RoundHalfEven(w);
+  } else if (alignment == TAlignment::taCenter) {
+    offset = RoundHalfEven((d - w) * 0.5);
+  }
+  if (clipping) {
+    SaveState();
+    MoveTo(rect.left, rect.top);
+    LineTo(rect.left, rect.bottom);
+    LineTo(rect.right, rect.bottom);
+    LineTo(rect.right, rect.top);
+    ClosePath();
+    Clip();
+    NewPath();
+  }
+  BeginText();
+  MoveTextPoint(rect.left + offset, rect.top - attr_.FontSize() * 0.85);
+  ShowText(text);
+  EndText();
+  if (clipping) RestoreState();
+}
+
+std::string TPdfCanvas::ShortenToFit(std::string_view line, double width) const {
+  return std::string(line.substr(0, MeasureText(line, width)));
+}
+
+void TPdfCanvas::MultilineTextRect(const TPdfRect& rect, std::string_view text, bool wordWrap) {
+  const std::vector<std::string_view> words = SplitWords(text);
+  const double width = static_cast<double>(rect.right) - rect.left;
+  const double wordSpace = attr_.WordSpace();
+  double y = rect.top;
+  BeginText();
+  MoveTextPoint(rect.left, rect.top - attr_.FontSize() * 0.85);
+
+  std::string line(words.empty() ? std::string_view() : words.front());
+  double x = rect.left + TextWidth(line) + (EndsWith(line, " ") ? wordSpace : 0);
+  for (std::size_t next = 1; next < words.size(); ++next) {
+    bool forcedBreak = false;
+    if (EndsWith(line, "\r\n")) {
+      line.resize(line.size() - 2);
+      forcedBreak = true;
+    }
+    std::string_view word = words[next];
+    const double wn = TextWidth(word);
+    if ((wordWrap && x + wn > rect.right) || forcedBreak) {
+      if (!line.empty()) ShowText(ShortenToFit(line, width));
+      line.clear();
+      MoveToNextLine();
+      y -= attr_.Leading();
+      if (rect.bottom + attr_.FontSize() > y) break;
+      x = rect.left;
+    }
+    x += wn + (EndsWith(word, " ") ? wordSpace : 0);
+    line += word;
+  }
+  // A text that ends in a line break leaves it on the last word; it is no glyph to show.
+  if (EndsWith(line, "\r\n")) line.resize(line.size() - 2);
+  if (!line.empty()) ShowText(ShortenToFit(line, width));
+  EndText();
+}
+
+TPdfImage& TPdfCanvas::ResourceXObject(std::string_view name, const char* operation) {
+  TPdfImage* image = doc_->GetXObject(name);
+  if (image == nullptr) {
+    throw EPdfInvalidValue(std::string(operation) + " --XObject not found: " + std::string(name));
+  }
+  TPdfDictionary& xobjects = PageResources("XObject");
+  if (xobjects.Lookup(name) == nullptr) xobjects.Put(name, *image);
+  return *image;
+}
+
+void TPdfCanvas::DrawXObject(double x, double y, double width, double height,
+                             std::string_view name) {
+  ResourceXObject(name, "DrawXObject");
+  SaveState();
+  Concat(width, 0, 0, height, x, y);
+  ExecuteXObject(name);
+  RestoreState();
+}
+
+void TPdfCanvas::DrawXObjectEx(double x, double y, double width, double height, double clipX,
+                               double clipY, double clipWidth, double clipHeight,
+                               std::string_view name) {
+  ResourceXObject(name, "DrawXObjectEx");
+  SaveState();
+  Rectangle(clipX, clipY, clipWidth, clipHeight);
+  Clip();
+  NewPath();
+  Concat(width, 0, 0, height, x, y);
+  ExecuteXObject(name);
+  RestoreState();
+}
+
+}  // namespace quirabel::pdf

@@ -1,0 +1,289 @@
+#include "pdf/pdf_doc.h"
+
+#include <cstdio>
+
+#include "base/atomic_file.h"
+#include "pdf/pdf_canvas.h"
+#include "pdf/pdf_fonts.h"
+#include "pdf/pdf_text.h"
+
+namespace quirabel::pdf {
+
+namespace {
+
+constexpr const char* kProducer = "Orvanto version 0.9";
+
+void AppendPadded(std::string& out, std::int64_t value, int width) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%0*lld", width, static_cast<long long>(value));
+  out += buffer;
+}
+
+}  // namespace
+
+void TPdfHeader::WriteToStream(std::string& out) const { out += "%PDF-1.2 \r\n"; }
+
+TPdfXref::TPdfXref() {
+  TPdfXrefEntry head;
+  head.entryType = 'f';
+  head.generationNumber = 65535;
+  entries_.push_back(std::move(head));
+}
+
+TPdfObject* TPdfXref::AddObject(std::unique_ptr<TPdfObject> object) {
+  if (!object || object->ObjectType() != TPdfObjectType::otDirectObject) {
+    throw EPdfInvalidOperation("AddObject --wrong object type.");
+  }
+  TPdfObject* raw = object.get();
+  MakeIndirect(*raw, static_cast<int>(entries_.size()));
+  TPdfXrefEntry entry;
+  entry.generationNumber = raw->GenerationNumber();
+  entry.value = std::move(object);
+  entries_.push_back(std::move(entry));
+  return raw;
+}
+
+TPdfObject* TPdfXref::GetObject(int objectNumber) const {
+  if (objectNumber < 0 || static_cast<std::size_t>(objectNumber) >= entries_.size()) return nullptr;
+  return entries_[static_cast<std::size_t>(objectNumber)].value.get();
+}
+
+void TPdfXref::WriteToStream(std::string& out) const {
+  out += "xref\r\n0 ";
+  out += std::to_string(entries_.size());
+  out += "\r\n";
+  for (const auto& entry : entries_) {
+    // Exactly 20 bytes a line; an offset never written counts as zero.
+    std::int64_t offset = entry.byteOffset < 0 ? 0 : entry.byteOffset;
+    if (offset > 9999999999LL) throw EPdfInvalidOperation("SaveToStream --file too large.");
+    AppendPadded(out, offset, 10);
+    out.push_back(' ');
+    AppendPadded(out, entry.generationNumber, 5);
+    out.push_back(' ');
+    out.push_back(entry.entryType);
+    out += "\r\n";
+  }
+}
+
+TPdfTrailer::TPdfTrailer(TPdfObjectMgr* objectMgr)
+    : attributes_(std::make_unique<TPdfDictionary>(objectMgr)) {
+  attributes_->Put("Size", std::make_unique<TPdfNumber>(0));
+}
+
+void TPdfTrailer::WriteToStream(std::string& out) {
+  out += "trailer\r\n";
+  attributes_->WriteBody(out);
+  out += "\r\nstartxref\r\n";
+  out += std::to_string(xrefAddress_);
+  out += "\r\n%%EOF\r\n";
+}
+
+TPdfDoc::TPdfDoc(const Clock& clock) : clock_(&clock), canvas_(std::make_unique<TPdfCanvas>(*this)) {}
+
+TPdfDoc::~TPdfDoc() { FreeDoc(); }
+
+void TPdfDoc::FreeDoc() {
+  // The canvas points into the page tree and the font list: let go of those first.
+  canvas_->Detach();
+  fonts_.clear();
+  root_.reset();
+  info_.reset();
+  outlineRoot_.reset();
+  xobjects_.reset();
+  currentPages_ = nullptr;
+  trailer_.reset();
+  header_.reset();
+  xref_.reset();
+  hasDoc_ = false;
+}
+
+void TPdfDoc::NewDoc() {
+  FreeDoc();
+  xref_ = std::make_unique<TPdfXref>();
+  header_ = std::make_unique<TPdfHeader>();
+  trailer_ = std::make_unique<TPdfTrailer>(xref_.get());
+  xobjects_ = std::make_unique<TPdfArray>(xref_.get());
+
+  auto* catalog = xref_->Register(std::make_unique<TPdfDictionary>(xref_.get()));
+  catalog->Put("Type", std::make_unique<TPdfName>("Catalog"));
+  root_ = std::make_unique<TPdfCatalog>();
+  root_->SetData(catalog);
+  trailer_->Attributes().Put("Root", *catalog);
+
+  if (useOutlines_) {
+    auto* outlines = xref_->Register(std::make_unique<TPdfDictionary>(xref_.get()));
+    outlines->Put("Type", std::make_unique<TPdfName>("Outlines"));
+    outlineRoot_ = std::make_unique<TPdfOutlineRoot>();
+    outlineRoot_->SetData(outlines);
+    catalog->Put("Outlines", *outlines);
+  }
+
+  auto* info = xref_->Register(std::make_unique<TPdfDictionary>(xref_.get()));
+  info_ = std::make_unique<TPdfInfo>();
+  info_->SetData(info);
+  info_->SetProducer(kProducer);
+  trailer_->Attributes().Put("Info", *info);
+  info_->SetCreationDate(clock_->Now());
+
+  auto* pages = xref_->Register(std::make_unique<TPdfDictionary>(xref_.get()));
+  pages->Put("Type", std::make_unique<TPdfName>("Pages"));
+  pages->Put("Kids", std::make_unique<TPdfArray>(xref_.get()));
+  pages->Put("Count", std::make_unique<TPdfNumber>(0));
+  root_->SetPages(*pages);
+  currentPages_ = pages;
+
+  hasDoc_ = true;
+}
+
+void TPdfDoc::AddPage() {
+  if (currentPages_ == nullptr) throw EPdfInvalidOperation("AddPage --current pages null.");
+  TPdfArray* kids = currentPages_->ArrayOf("Kids");
+  TPdfNumber* count = currentPages_->NumberOf("Count");
+  if (kids == nullptr || count == nullptr) throw EPdfInvalidOperation("AddPage --current pages null.");
+
+  auto* page = xref_->Register(std::make_unique<TPdfDictionary>(xref_.get()));
+  kids->Add(*page);
+  count->SetValue(static_cast<std::int32_t>(kids->Count()));
+
+  page->Put("Type", std::make_unique<TPdfName>("Page"));
+  page->Put("Parent", *currentPages_);
+  auto* mediaBox = page->Put("MediaBox", std::make_unique<TPdfArray>(xref_.get()));
+  mediaBox->Add(std::make_unique<TPdfNumber>(0));
+  mediaBox->Add(std::make_unique<TPdfNumber>(0));
+  mediaBox->Add(std::make_unique<TPdfNumber>(defaultPageWidth_));
+  mediaBox->Add(std::make_unique<TPdfNumber>(defaultPageHeight_));
+
+  auto* resources = page->Put("Resources", std::make_unique<TPdfDictionary>(xref_.get()));
+  resources->Put("Font", std::make_unique<TPdfDictionary>(xref_.get()));
+  resources->Put("XObject", std::make_unique<TPdfDictionary>(xref_.get()));
+  auto* procSet = resources->Put("ProcSet", std::make_unique<TPdfArray>(xref_.get()));
+  procSet->Add(std::make_unique<TPdfName>("PDF"));
+  procSet->Add(std::make_unique<TPdfName>("Text"));
+  procSet->Add(std::make_unique<TPdfName>("ImageC"));
+
+  auto* contents = xref_->Register(std::make_unique<TPdfStream>(xref_.get()));
+  page->Put("Contents", *contents);
+
+  canvas_->SetPage(page);
+}
+
+void TPdfDoc::SaveToStream(std::string& out) {
+  if (!hasDoc_) throw EPdfInvalidOperation("SaveToStream --there is no document to save.");
+  canvas_->Page();  // raises when no page was added
+
+  info_->SetModDate(clock_->Now());
+  root_->SaveOpenAction();
+  if (outlineRoot_) outlineRoot_->Save();
+
+  out.clear();
+  header_->WriteToStream(out);
+  for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
+    TPdfXrefEntry& entry = xref_->Item(i);
+    entry.byteOffset = static_cast<std::int64_t>(out.size());
+    entry.value->WriteObject(out);
+  }
+  trailer_->SetXrefAddress(static_cast<std::int64_t>(out.size()));
+  xref_->WriteToStream(out);
+  // In place: the trailer keeps "Size", "Root", "Info" in that order.
+  trailer_->Attributes().NumberOf("Size")->SetValue(static_cast<std::int32_t>(xref_->ItemCount()));
+  trailer_->WriteToStream(out);
+}
+
+void TPdfDoc::SaveToFile(const std::filesystem::path& path) {
+  std::string bytes;
+  SaveToStream(bytes);
+  WriteFileAtomic(path, bytes);
+}
+
+TPdfCanvas& TPdfDoc::CreateVirtualCanvas() {
+  NewDoc();
+  AddPage();
+  canvas_->SetIsVirtual(true);
+  return *canvas_;
+}
+
+TPdfCanvas& TPdfDoc::Canvas() {
+  if (!hasDoc_) throw EPdfInvalidOperation("GetCanvas --Document is null");
+  return *canvas_;
+}
+
+TPdfInfo& TPdfDoc::Info() {
+  if (!hasDoc_) throw EPdfInvalidOperation("GetInfo --this method can not use this state..");
+  return *info_;
+}
+
+TPdfCatalog& TPdfDoc::Root() {
+  if (!hasDoc_) throw EPdfInvalidOperation("GetRoot --this method can not use this state..");
+  return *root_;
+}
+
+TPdfOutlineRoot& TPdfDoc::OutlineRoot() {
+  if (!hasDoc_) throw EPdfInvalidOperation("GetOutlineRoot --document is null..");
+  if (!useOutlines_ || !outlineRoot_) {
+    throw EPdfInvalidOperation("GetOutlineRoot --not use outline mode..");
+  }
+  return *outlineRoot_;
+}
+
+TPdfXref& TPdfDoc::ObjectMgr() {
+  if (!hasDoc_) throw EPdfInvalidOperation("GetObjectMgr --document is null.");
+  return *xref_;
+}
+
+void TPdfDoc::SetUseOutlines(bool value) { useOutlines_ = value; }
+
+TPdfFont& TPdfDoc::GetFont(std::string_view name) {
+  if (!hasDoc_) throw EPdfInvalidOperation("GetFont --document is null.");
+  for (auto& font : fonts_) {
+    if (font->Name() == name) return *font;
+  }
+  // Unknown names raise here, before anything is registered.
+  const StandardFontClass& fontClass = FindStandardFont(name);
+  auto font = fontClass.create(*xref_, std::string(name));
+  font->SetResourceName("F" + std::to_string(fonts_.size()));
+  fonts_.push_back(std::move(font));
+  return *fonts_.back();
+}
+
+void TPdfDoc::AddXObject(std::string_view name, std::unique_ptr<TPdfImage> image) {
+  if (!hasDoc_) throw EPdfInvalidOperation("AddXObject --document is null.");
+  if (!image) throw EPdfInvalidValue("RegisterXObject --AObject is null");
+  if (GetXObject(name) != nullptr) {
+    throw EPdfException("AddImage --the image named " + std::string(name) + " is already exists..");
+  }
+  const TPdfDictionary& attributes = image->Attributes();
+  TPdfName* type = attributes.NameOf("Type");
+  TPdfName* subtype = attributes.NameOf("Subtype");
+  if (type == nullptr || type->Value() != "XObject" || subtype == nullptr ||
+      subtype->Value() != "Image") {
+    throw EPdfException("AddImage --the image is not valid TPdfImage..");
+  }
+  TPdfImage* registered = xref_->Register(std::move(image));
+  RegisterXObject(registered, name);
+}
+
+void TPdfDoc::RegisterXObject(TPdfImage* image, std::string_view name) {
+  if (image == nullptr) throw EPdfInvalidValue("RegisterXObject --AObject is null");
+  if (image->Attributes().TypeOf() != "XObject") {
+    throw EPdfInvalidValue("RegisterXObject --not XObject");
+  }
+  if (image->Attributes().NameOf("Name") != nullptr) return;
+  if (GetXObject(name) != nullptr) {
+    throw EPdfInvalidValue("RegisterXObject --dupulicate name: " + std::string(name));
+  }
+  xobjects_->Add(*image);
+  image->Attributes().Put("Name", std::make_unique<TPdfName>(std::string(name)));
+}
+
+TPdfImage* TPdfDoc::GetXObject(std::string_view name) const {
+  if (!xobjects_) return nullptr;
+  for (std::size_t i = 0; i < xobjects_->Count(); ++i) {
+    auto* image = static_cast<TPdfImage*>(PdfCast<TPdfStream>(xobjects_->Item(i)));
+    if (image == nullptr) continue;
+    TPdfName* n = image->Attributes().NameOf("Name");
+    if (n != nullptr && n->Value() == name) return image;
+  }
+  return nullptr;
+}
+
+}  // namespace quirabel::pdf

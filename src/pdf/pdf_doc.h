@@ -1,0 +1,127 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/clock.h"
+#include "pdf/pdf_objects.h"
+#include "pdf/pdf_wrappers.h"
+
+namespace quirabel::pdf {
+
+class TPdfCanvas;
+class TPdfFont;
+
+// "%PDF-1.2 " CR LF.
+class TPdfHeader {
+ public:
+  void WriteToStream(std::string& out) const;
+};
+
+struct TPdfXrefEntry {
+  char entryType = 'n';       // 'n' in use, 'f' free
+  std::int64_t byteOffset = -1;
+  int generationNumber = 0;
+  std::unique_ptr<TPdfObject> value;  // owned for entries in use
+};
+
+// The cross-reference table; it owns every indirect object of the document.
+class TPdfXref final : public TPdfObjectMgr {
+ public:
+  TPdfXref();
+  TPdfObject* AddObject(std::unique_ptr<TPdfObject> object) override;
+  TPdfObject* GetObject(int objectNumber) const override;
+  std::size_t ItemCount() const { return entries_.size(); }
+  TPdfXrefEntry& Item(std::size_t index) { return entries_.at(index); }
+  void WriteToStream(std::string& out) const;
+
+ private:
+  std::vector<TPdfXrefEntry> entries_;
+};
+
+class TPdfTrailer {
+ public:
+  explicit TPdfTrailer(TPdfObjectMgr* objectMgr);
+  TPdfDictionary& Attributes() { return *attributes_; }
+  std::int64_t XrefAddress() const { return xrefAddress_; }
+  void SetXrefAddress(std::int64_t address) { xrefAddress_ = address; }
+  void WriteToStream(std::string& out);
+
+ private:
+  std::unique_ptr<TPdfDictionary> attributes_;
+  std::int64_t xrefAddress_ = 0;
+};
+
+enum class TPdfCompressionMethod { cmNone };
+
+// A PDF 1.2 file in memory: catalog, information, page tree, pages with content streams and
+// resources, fonts and images, written out with a cross-reference table and trailer.
+class TPdfDoc {
+ public:
+  static constexpr std::uint16_t kDefaultPageWidth = 596;
+  static constexpr std::uint16_t kDefaultPageHeight = 842;
+
+  explicit TPdfDoc(const Clock& clock = DefaultClock());
+  ~TPdfDoc();
+  TPdfDoc(const TPdfDoc&) = delete;
+  TPdfDoc& operator=(const TPdfDoc&) = delete;
+
+  void NewDoc();
+  void AddPage();
+  void FreeDoc();
+  // Writes the whole file into out, replacing what out held.
+  void SaveToStream(std::string& out);
+  // Writes the file through a temporary file renamed over path when complete.
+  void SaveToFile(const std::filesystem::path& path);
+  // The measuring document of a page panel: one page whose canvas writes nothing.
+  TPdfCanvas& CreateVirtualCanvas();
+
+  bool HasDoc() const { return hasDoc_; }
+  TPdfCanvas& Canvas();
+  TPdfInfo& Info();
+  TPdfCatalog& Root();
+  TPdfOutlineRoot& OutlineRoot();
+  TPdfXref& ObjectMgr();
+
+  // The font registered under name, created on first use.
+  TPdfFont& GetFont(std::string_view name);
+  void AddXObject(std::string_view name, std::unique_ptr<TPdfImage> image);
+  TPdfImage* GetXObject(std::string_view name) const;
+  std::size_t FontCount() const { return fonts_.size(); }
+
+  bool UseOutlines() const { return useOutlines_; }
+  void SetUseOutlines(bool value);
+  TPdfCompressionMethod CompressionMethod() const { return compressionMethod_; }
+  void SetCompressionMethod(TPdfCompressionMethod value) { compressionMethod_ = value; }
+  std::uint16_t DefaultPageWidth() const { return defaultPageWidth_; }
+  std::uint16_t DefaultPageHeight() const { return defaultPageHeight_; }
+  void SetDefaultPageWidth(std::uint16_t value) { defaultPageWidth_ = value; }
+  void SetDefaultPageHeight(std::uint16_t value) { defaultPageHeight_ = value; }
+  TPdfDictionary* CurrentPages() const { return currentPages_; }
+
+ private:
+  void RegisterXObject(TPdfImage* image, std::string_view name);
+
+  const Clock* clock_;
+  bool hasDoc_ = false;
+  std::unique_ptr<TPdfCanvas> canvas_;
+  std::unique_ptr<TPdfXref> xref_;
+  std::unique_ptr<TPdfHeader> header_;
+  std::unique_ptr<TPdfTrailer> trailer_;
+  std::unique_ptr<TPdfCatalog> root_;
+  std::unique_ptr<TPdfInfo> info_;
+  std::unique_ptr<TPdfOutlineRoot> outlineRoot_;
+  TPdfDictionary* currentPages_ = nullptr;
+  std::vector<std::unique_ptr<TPdfFont>> fonts_;
+  std::unique_ptr<TPdfArray> xobjects_;
+  TPdfCompressionMethod compressionMethod_ = TPdfCompressionMethod::cmNone;
+  bool useOutlines_ = false;
+  std::uint16_t defaultPageWidth_ = kDefaultPageWidth;
+  std::uint16_t defaultPageHeight_ = kDefaultPageHeight;
+};
+
+}  // namespace quirabel::pdf
