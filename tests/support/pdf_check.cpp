@@ -147,23 +147,20 @@ class Lexer {
     t.pos = pos_;
     if (pos_ >= data_.size()) return t;
     unsigned char c = data_[pos_];
+    auto single = [&](Token::Type type) {
+      ++pos_;
+      t.type = type;
+      return t;
+    };
     switch (c) {
       case '[':
-        ++pos_;
-        t.type = Token::Type::kArrayOpen;
-        return t;
+        return single(Token::Type::kArrayOpen);
       case ']':
-        ++pos_;
-        t.type = Token::Type::kArrayClose;
-        return t;
+        return single(Token::Type::kArrayClose);
       case '{':
-        ++pos_;
-        t.type = Token::Type::kBraceOpen;
-        return t;
+        return single(Token::Type::kBraceOpen);
       case '}':
-        ++pos_;
-        t.type = Token::Type::kBraceClose;
-        return t;
+        return single(Token::Type::kBraceClose);
       case '(':
         return LiteralString();
       case '/':
@@ -781,7 +778,8 @@ class Checker {
         return false;
       }
       size_t next = 0;
-      if (!ReadStream(obj, after.pos + 6, next, error)) return false;
+      std::string where = "object " + std::to_string(num) + " " + std::to_string(entry.gen);
+      if (!ReadStream(where, obj, after.pos + 6, next, error)) return false;
       after = Lexer(b_, next).Next();
     }
     if (after.type != Token::Type::kKeyword || after.text != "endobj") {
@@ -793,14 +791,15 @@ class Checker {
 
   // Locates the stream data after the "stream" keyword (at pos) and checks it against /Length;
   // sets next to the offset after "endstream".
-  bool ReadStream(Obj& obj, size_t pos, size_t& next, std::string& error) {
+  bool ReadStream(const std::string& where, Obj& obj, size_t pos, size_t& next,
+                  std::string& error) {
     obj.kind = Obj::Kind::kStream;
     if (pos + 1 < b_.size() && b_[pos] == '\r' && b_[pos + 1] == '\n') {
       pos += 2;
     } else if (pos < b_.size() && b_[pos] == '\n') {
       pos += 1;
     } else {
-      Problem("'stream' at offset " + std::to_string(pos - 6) +
+      Problem(where + ": 'stream' at offset " + std::to_string(pos - 6) +
               " is not followed by CR LF or LF (found " + Excerpt(b_, pos, 4) + ")");
       if (pos < b_.size() && b_[pos] == '\r') ++pos;
     }
@@ -809,8 +808,7 @@ class Checker {
     const Obj* len = obj.Get("Length");
     if (len && len->kind == Obj::Kind::kRef) len = Load(len->refNum);
     if (!len || len->kind != Obj::Kind::kInt) {
-      Problem("stream at offset " + std::to_string(pos) +
-              " has no /Length that is an integer or a reference to one");
+      Problem(where + ": stream has no /Length that is an integer or a reference to one");
     } else {
       length = len->integer;
     }
@@ -843,7 +841,7 @@ class Checker {
     obj.dataLength = found - eol - pos;
     next = found + 9;
     if (length >= 0) {
-      Problem("stream at offset " + std::to_string(pos) + ": /Length is " + std::to_string(length) +
+      Problem(where + ": stream /Length is " + std::to_string(length) +
               " but the data before 'endstream' is " + std::to_string(obj.dataLength) + " bytes");
     }
     return true;

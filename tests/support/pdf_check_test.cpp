@@ -57,16 +57,32 @@ class PdfBuilder {
   std::vector<std::string> bodies_;
 };
 
-// SOI, SOF0 (8-bit, height, width, 3 components), EOI: enough for the marker walk.
-std::string FakeJpeg(int width, int height) {
-  std::string j = "\xFF\xD8\xFF\xC0";
-  j += std::string("\x00\x11\x08", 3);
-  j += static_cast<char>(height >> 8);
-  j += static_cast<char>(height & 0xFF);
-  j += static_cast<char>(width >> 8);
-  j += static_cast<char>(width & 0xFF);
-  j += std::string("\x03\x01\x11\x00\x02\x11\x01\x03\x11\x01", 10);
-  return j + "\xFF\xD9";
+// A decodable baseline JPEG of a flat grey: one quantisation table, Huffman tables with a single
+// one-bit code each (DC difference 0, end of block), and two zero bits per 8x8 block.
+// Only the SOF0 frame size matters to the checker; qpdf --check decodes the whole image.
+std::string TinyJpeg(int width, int height) {
+  auto segment = [](unsigned char marker, const std::string& body) {
+    size_t len = body.size() + 2;
+    return std::string{'\xFF', static_cast<char>(marker), static_cast<char>(len >> 8),
+                       static_cast<char>(len & 0xFF)} +
+           body;
+  };
+  std::string dqt = std::string(1, '\0') + std::string(64, '\x01');
+  std::string sof = {'\x08',
+                     static_cast<char>(height >> 8),
+                     static_cast<char>(height & 0xFF),
+                     static_cast<char>(width >> 8),
+                     static_cast<char>(width & 0xFF),
+                     '\x03'};
+  for (char id : {'\x01', '\x02', '\x03'}) sof += std::string{id, '\x11', '\0'};
+  std::string counts = '\x01' + std::string(15, '\0');
+  std::string dcTable = '\x00' + counts + '\0', acTable = '\x10' + counts + '\0';
+  std::string sos = {'\x03', '\x01', '\0', '\x02', '\0', '\x03', '\0', '\0', '\x3F', '\0'};
+  size_t blocks = 3 * static_cast<size_t>((width + 7) / 8) * ((height + 7) / 8);
+  std::string scan((2 * blocks + 7) / 8, '\0');
+  if (blocks % 4 != 0) scan.back() = static_cast<char>(0xFF >> (2 * (blocks % 4)));  // pad with 1s
+  return "\xFF\xD8" + segment(0xDB, dqt) + segment(0xC0, sof) + segment(0xC4, dcTable) +
+         segment(0xC4, acTable) + segment(0xDA, sos) + scan + "\xFF\xD9";
 }
 
 // The parts of the sample document that the fault tests change.
@@ -98,7 +114,7 @@ std::string SamplePdf(const Sample& s = Sample()) {
   b.Add(b.Stream("/Type /XObject" + e + "/Subtype /Image" + e + "/Width " +
                      std::to_string(s.jpegWidth) + e + "/Height 32" + e + "/BitsPerComponent 8" +
                      e + "/ColorSpace /DeviceRGB" + e + "/Filter [/DCTDecode ]" + e,
-                 FakeJpeg(64, 32)));
+                 TinyJpeg(64, 32)));
   b.Add(b.Stream("/Type /XObject" + e + "/Subtype /Image" + e + "/Width 4" + e + "/Height 2" + e +
                      "/BitsPerComponent 8" + e +
                      "/ColorSpace [/Indexed /DeviceRGB 1 <FF0000 00ff00> ]" + e,
@@ -271,8 +287,8 @@ TEST(PdfCheckTest, ImageFaults) {
   EXPECT_TRUE(HasProblem(palette, {"/Indexed palette has 5 bytes, needs 6"}));
 
   std::string notJpeg = SamplePdf();
-  ReplaceOnce(notJpeg, "\xFF\xD8\xFF\xC0", "\xFF\xD8\xFF\xD9");
-  EXPECT_TRUE(HasProblem(notJpeg, {"EOI before any SOF"}));
+  ReplaceOnce(notJpeg, "\xFF\xC0", "\xFF\xD9");
+  EXPECT_TRUE(HasProblem(notJpeg, {"(EOI) before any SOF"}));
 }
 
 TEST(PdfCheckTest, HostileInputGivesProblemsNotCrashes) {
@@ -300,7 +316,7 @@ TEST(PdfCheckTest, HostileInputGivesProblemsNotCrashes) {
   loop.Add("<< /Length 2 0 R >>\nstream\nabc\nendstream");
   loop.Add("<< /Type /Pages /Kids [3 0 R] /Count 1 /Parent 3 0 R >>");
   PdfCheckResult r = CheckPdfStructure(loop.Build());
-  EXPECT_TRUE(HasProblem(loop.Build(), {"object 2 0", "/Length"})) << Joined(r);
+  EXPECT_TRUE(HasProblem(loop.Build(), {"object 2 0: stream has no /Length"})) << Joined(r);
   EXPECT_TRUE(HasProblem(loop.Build(), {"appears twice in the page tree"})) << Joined(r);
 }
 
