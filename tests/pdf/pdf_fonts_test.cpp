@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <filesystem>
 #include <regex>
 
 #include "pdf/pdf_canvas.h"
@@ -102,7 +102,8 @@ TEST(StandardFonts, ReaderAgreesWithTheWidthTables) {
   ASSERT_TRUE(testing::IsValidPdf(file));
 
   const std::string pdf = testing::WriteTempFile(file);
-  const auto run = testing::RunTool("pdftotext -bbox '" + pdf + "' -");
+  const auto run = testing::RunTool("pdftotext -bbox " + testing::ShellQuote(pdf) + " -");
+  std::filesystem::remove(pdf);
   ASSERT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, "");
   std::regex wordBox(R"re(<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)")re");

@@ -585,7 +585,7 @@ class Checker {
     for (size_t i = eof + 5; i < b_.size(); ++i) {
       if (!IsWhite(b_[i])) {
         Problem(std::to_string(b_.size() - eof - 5) + " bytes follow '%%EOF' (" +
-                Excerpt(b_, eof + 5) + "); only an end of line may");
+                Excerpt(b_, eof + 5) + "); only white space may");
         break;
       }
     }
@@ -687,9 +687,10 @@ class Checker {
     for (int k = 11; k < 16; ++k) digits = digits && IsDigit(line[k]);
     std::string_view tail = line.substr(18, 2);
     bool eol = tail == "\r\n" || tail == " \n" || tail == " \r";
-    bool good =
-        digits && line[10] == ' ' && line[16] == ' ' && (line[17] == 'n' || line[17] == 'f') && eol;
-    if (good) {
+    bool fields =
+        digits && line[10] == ' ' && line[16] == ' ' && (line[17] == 'n' || line[17] == 'f');
+    if (fields) {
+      // Keep the entry even when its line end is wrong, so only the line itself is reported.
       XrefEntry entry;
       entry.offset = std::stoll(std::string(line.substr(0, 10)));
       entry.gen = std::stoi(std::string(line.substr(11, 5)));
@@ -697,8 +698,10 @@ class Checker {
       if (!xref_.emplace(num, entry).second) {
         Problem("object " + std::to_string(num) + " appears twice in the xref table");
       }
-      e += 20;
-      return true;
+      if (eol) {
+        e += 20;
+        return true;
+      }
     }
     size_t end = e;
     while (end < b_.size() && end < e + 40 && b_[end] != '\r' && b_[end] != '\n') ++end;
@@ -972,7 +975,11 @@ class Checker {
       return 0;
     }
     const Obj* node = Load(num);
-    if (!node || node->kind != Obj::Kind::kDict) {
+    if (!node) {
+      Problem(where + " cannot be read");
+      return 0;
+    }
+    if (node->kind != Obj::Kind::kDict) {
       Problem(where + " is not a dictionary");
       return 0;
     }
@@ -1091,7 +1098,17 @@ class Checker {
       std::string what = where + ": /" + kind + " /" + dict->keys[i];
       if (std::string_view(kind) == "Font") {
         const Obj* type = target && target->IsDict() ? target->Get("Type") : nullptr;
-        if (!type || !type->IsName("Font")) Problem(what + " is not a /Type /Font dictionary");
+        if (!type || !type->IsName("Font")) {
+          Problem(what + " is not a /Type /Font dictionary");
+          continue;
+        }
+        const Obj* subtype = target->Get("Subtype");
+        const Obj* base = target->Get("BaseFont");
+        if (!subtype || subtype->kind != Obj::Kind::kName) {
+          Problem(what + " has no /Subtype");
+        } else if (!subtype->IsName("Type3") && (!base || base->kind != Obj::Kind::kName)) {
+          Problem(what + " has no /BaseFont name");
+        }
       } else if (!target || target->kind != Obj::Kind::kStream) {
         Problem(what + " is not a stream");
       }
@@ -1244,6 +1261,9 @@ class Checker {
     }
 
     const Obj* cs = Resolve(image.Get("ColorSpace"));
+    if (!cs && !isMask && !(filters.size() == 1 && filters[0] == "JPXDecode")) {
+      Problem(where + " has no /ColorSpace");
+    }
     int components = isMask ? 1 : 0;
     if (cs && !isMask) components = ColorSpaceComponents(where, *cs, 0);
 
