@@ -63,4 +63,3 @@ BENCHMARK(BM_WriteThousandPages)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "graphics/bitmap.h"
+
+namespace quirabel::graphics {
+
+// Reads a BMP file, keeping its pixel format where a Bitmap can hold it: 1, 4 and 8 bits (also
+// RLE4 and RLE8) stay indexed with the file's own palette, which is never padded with invented
+// entries; 16-bit files become 15 or 16 bits, 24 and 32 bits stay as they are, and bit-field
+// layouts the Bitmap has no format for become 24 bits. Raises ImageError for input that is not a
+// BMP file, is damaged or truncated, uses an unsupported variant, or claims a size that
+// Bitmap::SizeAllowed refuses; the size checks come before anything is allocated.
+Bitmap ReadBmp(std::string_view bytes);
+
+// Writes a BMP file with a 40-byte info header and bottom-up rows: 8 bits with the palette for
+// indexed bitmaps (1 and 4 bits widened to 8), 24 bits for everything else. Raises ImageError for
+// an empty bitmap.
+std::string WriteBmp(const Bitmap& bitmap);
+
+}  // namespace quirabel::graphics

@@ -1,0 +1,320 @@
+#include "graphics/jpeg.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>  // jpeglib.h uses FILE and size_t without declaring them
+#include <cstdlib>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace quirabel::graphics {
+namespace {
+
+// libjpeg's own working memory; the coefficient buffer of a large progressive file is most of
+// it. Without a limit a header alone decides how much is allocated.
+constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;
+// Every scan of a progressive file walks the whole coefficient buffer, so a scan of a few bytes
+// can cost a pass over a huge picture. Real encoders write about ten scans.
+constexpr int kMaxScans = 1000;
+
+struct ErrorManager {
+  jpeg_error_mgr pub;  // first member: libjpeg's pointer to it points to the whole
+  std::jmp_buf jump;
+  const char* ownMessage;  // why we stopped libjpeg ourselves, or nullptr
+};
+
+ErrorManager* ErrorsOf(j_common_ptr cinfo) { return reinterpret_cast<ErrorManager*>(cinfo->err); }
+
+// libjpeg must not go on after an error: jump back to Protected.
+[[noreturn]] void OnErrorExit(j_common_ptr cinfo) { std::longjmp(ErrorsOf(cinfo)->jump, 1); }
+
+// Warnings (corrupt or truncated data) are counted, never printed.
+void OnEmitMessage(j_common_ptr cinfo, int level) {
+  if (level < 0) ++cinfo->err->num_warnings;
+}
+
+void OnOutputMessage(j_common_ptr) {}
+
+// Called at least once per scan while a multi-scan file is read in jpeg_start_decompress.
+void OnProgress(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+    ErrorManager* errors = ErrorsOf(cinfo);
+    errors->ownMessage = "more than 1000 scans";
+    std::longjmp(errors->jump, 1);
+  }
+}
+
+void InitErrors(ErrorManager& errors) {
+  jpeg_std_error(&errors.pub);
+  errors.pub.error_exit = OnErrorExit;
+  errors.pub.emit_message = OnEmitMessage;
+  errors.pub.output_message = OnOutputMessage;
+  errors.ownMessage = nullptr;
+}
+
+// Runs libjpeg calls with the error jump set. Neither this frame nor the step holds objects with
+// destructors, so a longjmp out of libjpeg skips none.
+template <typename Step>
+bool Protected(ErrorManager& errors, Step& step) {
+  if (setjmp(errors.jump) != 0) return false;
+  step();
+  return true;
+}
+
+std::string FailureMessage(j_common_ptr cinfo, const ErrorManager& errors) {
+  if (errors.ownMessage != nullptr) return std::string("JPEG: ") + errors.ownMessage;
+  // libjpeg says "Backing store not supported" when its memory limit is reached.
+  if (cinfo->err->msg_code == JERR_NO_BACKING_STORE) {
+    return "JPEG: decoding needs more than 512 MiB of working memory";
+  }
+  char text[JMSG_LENGTH_MAX] = {};
+  (*cinfo->err->format_message)(cinfo, text);
+  return std::string("JPEG: ") + text;
+}
+
+class Decompressor {
+ public:
+  Decompressor() {
+    InitErrors(errors_);
+    cinfo_.err = &errors_.pub;
+    progress_.progress_monitor = OnProgress;
+  }
+  // An object that was never created is all zeros, which jpeg_destroy accepts.
+  ~Decompressor() { jpeg_destroy_decompress(&cinfo_); }
+  Decompressor(const Decompressor&) = delete;
+  Decompressor& operator=(const Decompressor&) = delete;
+
+  void Open(std::string_view bytes) {
+    if (bytes.empty()) throw ImageError("JPEG: no data");
+    if constexpr (sizeof(std::size_t) > sizeof(unsigned long)) {
+      if (bytes.size() > static_cast<std::size_t>(static_cast<unsigned long>(-1))) {
+        throw ImageError("JPEG: file too large");
+      }
+    }
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto size = static_cast<unsigned long>(bytes.size());
+    Run([&] {
+      jpeg_create_decompress(&cinfo_);
+      cinfo_.mem->max_memory_to_use = kMaxLibraryMemory;
+      cinfo_.progress = &progress_;
+      jpeg_mem_src(&cinfo_, data, size);
+    });
+  }
+
+  // Reads the header and returns what it says; ImageError unless it describes a picture.
+  JpegInfo ReadHeader() {
+    Run([&] { jpeg_read_header(&cinfo_, TRUE); });
+    JpegInfo info;
+    info.width = static_cast<int>(cinfo_.image_width);
+    info.height = static_cast<int>(cinfo_.image_height);
+    info.components = cinfo_.num_components;
+    switch (cinfo_.jpeg_color_space) {
+      case JCS_GRAYSCALE:
+        info.colorModel = JpegColorModel::Gray;
+        break;
+      case JCS_YCbCr:
+        info.colorModel = JpegColorModel::YCbCr;
+        break;
+      case JCS_RGB:
+        info.colorModel = JpegColorModel::Rgb;
+        break;
+      case JCS_CMYK:
+        info.colorModel = JpegColorModel::Cmyk;
+        break;
+      case JCS_YCCK:
+        info.colorModel = JpegColorModel::Ycck;
+        break;
+      default:
+        info.colorModel = JpegColorModel::Unknown;
+        break;
+    }
+    // libjpeg refuses these itself when it meets the first scan; do not depend on it.
+    if (info.width <= 0 || info.height <= 0) throw ImageError("JPEG: picture has no pixels");
+    if (info.components <= 0) throw ImageError("JPEG: picture has no colour components");
+    return info;
+  }
+
+  j_decompress_ptr get() { return &cinfo_; }
+
+  template <typename Step>
+  void Run(Step&& step) {
+    if (!Protected(errors_, step)) {
+      throw ImageError(FailureMessage(reinterpret_cast<j_common_ptr>(&cinfo_), errors_));
+    }
+  }
+
+ private:
+  jpeg_decompress_struct cinfo_{};
+  ErrorManager errors_{};
+  jpeg_progress_mgr progress_{};
+};
+
+// Turns a row of CMYK samples into B, G, R bytes. Files with an Adobe marker store each ink
+// inverted (255 = no ink), others store the ink itself.
+void CmykToBgr(const JSAMPLE* in, std::uint8_t* out, int width, bool inverted) {
+  for (int x = 0; x < width; ++x, in += 4, out += 3) {
+    auto clear = [&](int i) { return inverted ? unsigned{in[i]} : 255u - in[i]; };
+    const unsigned k = clear(3);
+    out[0] = static_cast<std::uint8_t>((clear(2) * k + 127) / 255);
+    out[1] = static_cast<std::uint8_t>((clear(1) * k + 127) / 255);
+    out[2] = static_cast<std::uint8_t>((clear(0) * k + 127) / 255);
+  }
+}
+
+class Compressor {
+ public:
+  Compressor() {
+    InitErrors(errors_);
+    cinfo_.err = &errors_.pub;
+    cinfo_.client_data = this;
+  }
+  ~Compressor() {
+    jpeg_destroy_compress(&cinfo_);
+    std::free(live_);
+  }
+  Compressor(const Compressor&) = delete;
+  Compressor& operator=(const Compressor&) = delete;
+
+  j_compress_ptr get() { return &cinfo_; }
+
+  // The memory destination allocates its buffer with malloc and gives it back only when the
+  // compression finishes; on an error we must free it ourselves.
+  void UseMemoryDestination() {
+    jpeg_mem_dest(&cinfo_, &buffer_, &size_);
+    live_ = buffer_;
+    grow_ = cinfo_.dest->empty_output_buffer;
+    cinfo_.dest->empty_output_buffer = OnGrow;
+  }
+
+  std::string Result() const {
+    return std::string(reinterpret_cast<const char*>(buffer_), static_cast<std::size_t>(size_));
+  }
+
+  template <typename Step>
+  void Run(Step&& step) {
+    if (!Protected(errors_, step)) {
+      throw ImageError(FailureMessage(reinterpret_cast<j_common_ptr>(&cinfo_), errors_));
+    }
+  }
+
+ private:
+  // The memory destination has moved to a twice as large buffer and freed the old one; the new
+  // buffer starts where its free part starts less the bytes copied over.
+  static boolean OnGrow(j_compress_ptr cinfo) {
+    auto* self = static_cast<Compressor*>(cinfo->client_data);
+    const boolean result = self->grow_(cinfo);
+    self->live_ = cinfo->dest->next_output_byte - cinfo->dest->free_in_buffer;
+    return result;
+  }
+
+  jpeg_compress_struct cinfo_{};
+  ErrorManager errors_{};
+  unsigned char* buffer_ = nullptr;
+  unsigned long size_ = 0;
+  unsigned char* live_ = nullptr;  // the buffer the destination currently owns
+  boolean (*grow_)(j_compress_ptr) = nullptr;
+};
+
+}  // namespace
+
+JpegInfo ReadJpegInfo(std::string_view bytes) {
+  Decompressor decompressor;
+  decompressor.Open(bytes);
+  return decompressor.ReadHeader();
+}
+
+Bitmap DecodeJpeg(std::string_view bytes, int scaleDenom) {
+  if (scaleDenom != 1 && scaleDenom != 2 && scaleDenom != 4 && scaleDenom != 8) {
+    throw ImageError("JPEG: scale must be 1/1, 1/2, 1/4 or 1/8");
+  }
+  Decompressor decompressor;
+  decompressor.Open(bytes);
+  const JpegInfo info = decompressor.ReadHeader();
+  // The full size bounds libjpeg's work even when the output is scaled down.
+  const char* reason = nullptr;
+  if (!Bitmap::SizeAllowed(info.width, info.height, PixelFormat::pf24bit, &reason)) {
+    throw ImageError(std::string("JPEG: picture too large: ") + reason);
+  }
+
+  j_decompress_ptr cinfo = decompressor.get();
+  const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
+  const bool inverted = cinfo->saw_Adobe_marker != FALSE;
+  // libjpeg-turbo writes B, G, R directly, which is the bitmap's byte order.
+  cinfo->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+  cinfo->scale_num = 1;
+  cinfo->scale_denom = static_cast<unsigned int>(scaleDenom);
+  decompressor.Run([&] { jpeg_calc_output_dimensions(cinfo); });
+  const auto width = static_cast<int>(cinfo->output_width);
+  const auto height = static_cast<int>(cinfo->output_height);
+  Bitmap bitmap(width, height, PixelFormat::pf24bit);
+  std::vector<JSAMPLE> cmykRow(cmyk ? static_cast<std::size_t>(width) * 4 : 0);
+
+  decompressor.Run([&] { jpeg_start_decompress(cinfo); });
+  if (static_cast<int>(cinfo->output_width) != width ||
+      static_cast<int>(cinfo->output_height) != height ||
+      cinfo->output_components != (cmyk ? 4 : 3)) {
+    throw ImageError("JPEG: unexpected output format");
+  }
+  decompressor.Run([&] {
+    while (cinfo->output_scanline < cinfo->output_height) {
+      const auto y = static_cast<int>(cinfo->output_scanline);
+      JSAMPROW row = cmyk ? cmykRow.data() : bitmap.Row(y);
+      if (jpeg_read_scanlines(cinfo, &row, 1) != 1) break;
+      if (cmyk) CmykToBgr(cmykRow.data(), bitmap.Row(y), width, inverted);
+    }
+  });
+  // The memory source never suspends, so this only guards against a library surprise.
+  if (cinfo->output_scanline < cinfo->output_height) throw ImageError("JPEG: decoding stopped");
+  // No jpeg_finish_decompress: it only reads on to the end marker, and junk after the picture
+  // should not cost the user a picture that decoded fine.
+  return bitmap;
+}
+
+int JpegScaleDenomFor(const JpegInfo& info, int targetWidth, int targetHeight) {
+  if (targetWidth <= 0 || targetHeight <= 0) return 1;
+  for (const long long denom : {8, 4, 2}) {
+    const long long width = (info.width + denom - 1) / denom;
+    const long long height = (info.height + denom - 1) / denom;
+    if (width >= targetWidth && height >= targetHeight) return static_cast<int>(denom);
+  }
+  return 1;
+}
+
+std::string EncodeJpeg(const Bitmap& bitmap, int quality) {
+  if (bitmap.Empty()) throw ImageError("JPEG: cannot encode an empty bitmap");
+  if (bitmap.Width() > JPEG_MAX_DIMENSION || bitmap.Height() > JPEG_MAX_DIMENSION) {
+    throw ImageError("JPEG: a side is longer than 65500 pixels");
+  }
+  quality = std::clamp(quality, 1, 100);
+  Bitmap converted;
+  if (bitmap.Format() != PixelFormat::pf24bit) converted = bitmap.Converted(PixelFormat::pf24bit);
+  const Bitmap& source = converted.Empty() ? bitmap : converted;
+
+  Compressor compressor;
+  j_compress_ptr cinfo = compressor.get();
+  compressor.Run([&] {
+    jpeg_create_compress(cinfo);
+    compressor.UseMemoryDestination();
+    cinfo->image_width = static_cast<JDIMENSION>(source.Width());
+    cinfo->image_height = static_cast<JDIMENSION>(source.Height());
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(cinfo);  // YCbCr with a JFIF marker, Huffman, sequential
+    jpeg_set_quality(cinfo, quality, TRUE);
+    jpeg_start_compress(cinfo, TRUE);
+    while (cinfo->next_scanline < cinfo->image_height) {
+      // libjpeg only reads the rows it is given.
+      JSAMPROW row = const_cast<JSAMPLE*>(source.Row(static_cast<int>(cinfo->next_scanline)));
+      jpeg_write_scanlines(cinfo, &row, 1);
+    }
+    jpeg_finish_compress(cinfo);
+  });
+  return compressor.Result();
+}
+
+}  // namespace quirabel::graphics

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "graphics/bitmap.h"
+
+namespace quirabel::graphics {
+
+// JPEG pictures stay compressed in memory and go into the PDF unchanged; these functions decode
+// them only for the screen and the colour check, and encode bitmaps that must become JPEG.
+// Every function takes untrusted bytes and answers bad input with ImageError.
+
+enum class JpegColorModel { Gray, YCbCr, Rgb, Cmyk, Ycck, Unknown };
+
+struct JpegInfo {
+  int width = 0;
+  int height = 0;
+  int components = 0;
+  JpegColorModel colorModel = JpegColorModel::Unknown;
+};
+
+// Reads the header only, without decoding. ImageError for anything that is not a readable JPEG
+// header, including a zero width or height.
+JpegInfo ReadJpegInfo(std::string_view bytes);
+
+// Decodes to a 24-bit bitmap: grey is expanded to RGB, CMYK and YCCK are converted to RGB (files
+// with an Adobe marker store inverted CMYK). scaleDenom 1, 2, 4 or 8 decodes at that reduced
+// scale, giving ceil(width / scaleDenom) x ceil(height / scaleDenom) pixels; any other value is
+// an ImageError. Pictures whose full size Bitmap::SizeAllowed refuses are refused before
+// decoding, as are progressive files with more than 1000 scans. Data that ends early is not an
+// error: the missing part decodes as grey.
+Bitmap DecodeJpeg(std::string_view bytes, int scaleDenom = 1);
+
+// The largest of 1, 2, 4 and 8 whose scaled picture still covers targetWidth x targetHeight;
+// 1 when the target has a zero side or is larger than the picture.
+int JpegScaleDenomFor(const JpegInfo& info, int targetWidth, int targetHeight);
+
+// Encodes a bitmap of any format as a baseline JFIF JPEG; quality is clamped to 1..100. An empty
+// bitmap, or one with a side over 65500 pixels, is an ImageError.
+std::string EncodeJpeg(const Bitmap& bitmap, int quality = 75);
+
+}  // namespace quirabel::graphics

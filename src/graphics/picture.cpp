@@ -1,0 +1,100 @@
+#include "graphics/picture.h"
+
+#include "base/atomic_file.h"
+#include "graphics/bmp.h"
+
+namespace quirabel::graphics {
+
+JpegImage JpegImage::FromBytes(std::string bytes) {
+  JpegImage image;
+  image.info_ = ReadJpegInfo(bytes);
+  image.bytes_ = std::move(bytes);
+  return image;
+}
+
+JpegImage JpegImage::FromBitmap(const Bitmap& bitmap, int quality) {
+  return FromBytes(EncodeJpeg(bitmap, quality));
+}
+
+Picture Picture::FromBitmap(Bitmap bitmap) {
+  Picture picture;
+  picture.bitmap_ = std::make_shared<const Bitmap>(std::move(bitmap));
+  return picture;
+}
+
+Picture Picture::FromJpeg(JpegImage jpeg) {
+  Picture picture;
+  picture.jpeg_ = std::make_shared<const JpegImage>(std::move(jpeg));
+  return picture;
+}
+
+Picture Picture::FromBmpBytes(std::string bytes) {
+  Picture picture = FromBitmap(ReadBmp(bytes));
+  picture.source_ = std::move(bytes);
+  return picture;
+}
+
+Picture Picture::FromJpegBytes(std::string bytes) {
+  Picture picture = FromJpeg(JpegImage::FromBytes(bytes));
+  picture.source_ = std::move(bytes);
+  return picture;
+}
+
+Picture Picture::FromBytes(std::string bytes) {
+  if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return FromBmpBytes(std::move(bytes));
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xD8) {
+    return FromJpegBytes(std::move(bytes));
+  }
+  throw ImageError("unknown picture format");
+}
+
+Picture Picture::LoadFromFile(const std::filesystem::path& path) {
+  return FromBytes(ReadFile(path, kMaxFileBytes));
+}
+
+GraphicKind Picture::Kind() const {
+  if (bitmap_) return GraphicKind::Bitmap;
+  if (jpeg_) return GraphicKind::Jpeg;
+  return GraphicKind::None;
+}
+
+bool Picture::Empty() const {
+  if (bitmap_) return bitmap_->Empty();
+  if (jpeg_) return jpeg_->Empty();
+  return true;
+}
+
+int Picture::Width() const {
+  if (bitmap_) return bitmap_->Width();
+  if (jpeg_) return jpeg_->Width();
+  return 0;
+}
+
+int Picture::Height() const {
+  if (bitmap_) return bitmap_->Height();
+  if (jpeg_) return jpeg_->Height();
+  return 0;
+}
+
+std::string Picture::SaveToBytes() const {
+  if (!source_.empty()) return source_;
+  if (bitmap_) return bitmap_->Empty() ? std::string() : WriteBmp(*bitmap_);
+  if (jpeg_) return jpeg_->Bytes();
+  return std::string();
+}
+
+void Picture::SaveToFile(const std::filesystem::path& path) const {
+  WriteFileAtomic(path, SaveToBytes());
+}
+
+const Bitmap& Picture::Pixels() const {
+  if (bitmap_) return *bitmap_;
+  if (!decoded_) {
+    decoded_ = jpeg_ && !jpeg_->Empty() ? std::make_shared<const Bitmap>(jpeg_->Decode())
+                                        : std::make_shared<const Bitmap>();
+  }
+  return *decoded_;
+}
+
+}  // namespace quirabel::graphics

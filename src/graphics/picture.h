@@ -1,0 +1,83 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "graphics/bitmap.h"
+#include "graphics/jpeg.h"
+
+namespace quirabel::graphics {
+
+// A JPEG picture kept compressed: its file bytes and the size its header gives. Decoded only on
+// demand (to show or colour-check it); the PDF writer embeds the bytes as they are.
+class JpegImage {
+ public:
+  JpegImage() = default;
+  // Reads the header; ImageError when the bytes are no JPEG.
+  static JpegImage FromBytes(std::string bytes);
+  // Compresses a bitmap (quality 1..100).
+  static JpegImage FromBitmap(const Bitmap& bitmap, int quality = kDefaultQuality);
+
+  static constexpr int kDefaultQuality = 75;
+
+  bool Empty() const { return bytes_.empty(); }
+  const std::string& Bytes() const { return bytes_; }
+  const JpegInfo& Info() const { return info_; }
+  int Width() const { return info_.width; }
+  int Height() const { return info_.height; }
+  Bitmap Decode(int scaleDenom = 1) const { return DecodeJpeg(bytes_, scaleDenom); }
+
+ private:
+  std::string bytes_;
+  JpegInfo info_;
+};
+
+enum class GraphicKind { None, Bitmap, Jpeg };
+
+// What an image element shows: nothing, a bitmap or a JPEG. A picture loaded from bytes keeps
+// them and writes them back unchanged until the picture itself changes. Copies share the
+// (immutable) graphic, so copying a picture is cheap.
+class Picture {
+ public:
+  // Files larger than this are not read (a picture element has no use for more).
+  static constexpr std::size_t kMaxFileBytes = 256 * 1024 * 1024;
+
+  Picture() = default;
+  static Picture FromBitmap(Bitmap bitmap);
+  static Picture FromJpeg(JpegImage jpeg);
+  // Recognises BMP ("BM") and JPEG (FF D8) by content; ImageError for anything else.
+  static Picture FromBytes(std::string bytes);
+  static Picture FromBmpBytes(std::string bytes);
+  static Picture FromJpegBytes(std::string bytes);
+  // Reads a file with the size cap; FileError when it cannot be read, ImageError when it is no
+  // picture.
+  static Picture LoadFromFile(const std::filesystem::path& path);
+
+  GraphicKind Kind() const;
+  // No graphic, or a graphic without pixels.
+  bool Empty() const;
+  const Bitmap* AsBitmap() const { return bitmap_.get(); }
+  const JpegImage* AsJpeg() const { return jpeg_.get(); }
+  int Width() const;
+  int Height() const;
+
+  // The bytes the picture was loaded from; empty when it was made in memory.
+  const std::string& SourceBytes() const { return source_; }
+  // The file form: the source bytes while unchanged, else a BMP file of the bitmap or the JPEG's
+  // bytes. Empty for an empty picture.
+  std::string SaveToBytes() const;
+  void SaveToFile(const std::filesystem::path& path) const;
+
+  // The colour of a pixel, decoding a JPEG once (kept for further calls on this picture).
+  const Bitmap& Pixels() const;
+
+ private:
+  std::shared_ptr<const Bitmap> bitmap_;
+  std::shared_ptr<const JpegImage> jpeg_;
+  std::string source_;
+  mutable std::shared_ptr<const Bitmap> decoded_;
+};
+
+}  // namespace quirabel::graphics

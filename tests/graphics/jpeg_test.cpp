@@ -1,0 +1,188 @@
+#include "graphics/jpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace quirabel::graphics {
+namespace {
+
+testing::AssertionResult ColourNear(TColor actual, TColor expected, int tolerance = 24) {
+  for (int shift : {0, 8, 16}) {
+    if (std::abs(((actual >> shift) & 0xFF) - ((expected >> shift) & 0xFF)) > tolerance) {
+      return testing::AssertionFailure() << std::hex << actual << " instead of " << expected;
+    }
+  }
+  return testing::AssertionSuccess();
+}
+
+Bitmap Noise(int width, int height) {
+  Bitmap bitmap(width, height, PixelFormat::pf24bit);
+  unsigned seed = 1;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      seed = seed * 1103515245 + 12345;
+      bitmap.SetPixel(x, y, RGB(200 + (seed >> 16) % 56, (seed >> 8) % 40, (seed >> 20) % 40));
+    }
+  }
+  return bitmap;
+}
+
+// An 8x8 picture of one pixel value written straight through libjpeg, for files EncodeJpeg
+// never makes. scans > 0 makes it progressive: one DC scan, then AC coefficients one at a time
+// in six successive-approximation steps each.
+std::string EncodeRaw(J_COLOR_SPACE inSpace, const std::vector<JSAMPLE>& pixel,
+                      J_COLOR_SPACE fileSpace, bool adobeMarker = true, int scans = 0) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr errors{};
+  cinfo.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = cinfo.image_height = 8;
+  cinfo.input_components = static_cast<int>(pixel.size());
+  cinfo.in_color_space = inSpace;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_colorspace(&cinfo, fileSpace);
+  jpeg_set_quality(&cinfo, 95, TRUE);
+  cinfo.write_Adobe_marker = adobeMarker;
+  std::vector<jpeg_scan_info> script = {{3, {0, 1, 2}, 0, 0, 0, 0}};
+  for (int i = 0; static_cast<int>(script.size()) < scans; ++i) {
+    const int al = 5 - i % 6;
+    script.push_back({1, {i / 378}, i / 6 % 63 + 1, i / 6 % 63 + 1, al == 5 ? 0 : al + 1, al});
+  }
+  if (scans > 0) {
+    cinfo.scan_info = script.data();
+    cinfo.num_scans = scans;
+  }
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<JSAMPLE> row;
+  for (int x = 0; x < 8; ++x) row.insert(row.end(), pixel.begin(), pixel.end());
+  for (JSAMPROW rows[] = {row.data()}; cinfo.next_scanline < 8;)
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  jpeg_finish_compress(&cinfo);
+  std::string result(reinterpret_cast<char*>(buffer), size);
+  std::free(buffer);
+  jpeg_destroy_compress(&cinfo);
+  return result;
+}
+
+TEST(JpegTest, EncodeDecodeRoundTrip) {
+  Bitmap bitmap(16, 16, PixelFormat::pf24bit);
+  bitmap.FillRect(0, 0, 8, 8, RGB(220, 30, 30));
+  bitmap.FillRect(8, 0, 16, 8, RGB(30, 200, 40));
+  bitmap.FillRect(0, 8, 8, 16, RGB(20, 40, 210));
+  bitmap.FillRect(8, 8, 16, 16, clWhite);
+  const std::string jpeg = EncodeJpeg(bitmap, 90);
+  EXPECT_NE(jpeg.find("JFIF"), std::string::npos);
+  const JpegInfo info = ReadJpegInfo(jpeg);
+  EXPECT_EQ(info.width, 16);
+  EXPECT_EQ(info.height, 16);
+  EXPECT_EQ(info.components, 3);
+  EXPECT_EQ(info.colorModel, JpegColorModel::YCbCr);
+  const Bitmap decoded = DecodeJpeg(jpeg);
+  ASSERT_EQ(decoded.Width(), 16);
+  ASSERT_EQ(decoded.Height(), 16);
+  for (auto [x, y] : {std::pair{3, 3}, {12, 3}, {3, 12}, {12, 12}}) {
+    EXPECT_TRUE(ColourNear(decoded.Pixel(x, y), bitmap.Pixel(x, y))) << x << "," << y;
+  }
+
+  Bitmap indexed(8, 8, PixelFormat::pf8bit);
+  indexed.SetPalette({{250, 200, 10}});
+  EXPECT_TRUE(ColourNear(DecodeJpeg(EncodeJpeg(indexed)).Pixel(4, 4), RGB(250, 200, 10)));
+  EXPECT_THROW(EncodeJpeg(Bitmap()), ImageError);
+}
+
+TEST(JpegTest, ScaledDecodeRoundsSizesUp) {
+  Bitmap bitmap(37, 21, PixelFormat::pf24bit);
+  bitmap.FillRect(0, 0, 37, 21, RGB(40, 120, 200));
+  const std::string jpeg = EncodeJpeg(bitmap);
+  for (auto [denom, width, height] : {std::tuple{1, 37, 21}, {2, 19, 11}, {4, 10, 6}, {8, 5, 3}}) {
+    const Bitmap decoded = DecodeJpeg(jpeg, denom);
+    EXPECT_EQ(decoded.Width(), width) << denom;
+    EXPECT_EQ(decoded.Height(), height) << denom;
+    EXPECT_TRUE(ColourNear(decoded.Pixel(width - 1, height - 1), RGB(40, 120, 200))) << denom;
+  }
+  for (int denom : {0, 3, 16, -2}) EXPECT_THROW(DecodeJpeg(jpeg, denom), ImageError) << denom;
+}
+
+TEST(JpegTest, GreyCmykAndYcckBecomeRgb) {
+  // Ink: no cyan, full magenta, no yellow, half black; files with an Adobe marker store 255 - ink.
+  const std::vector<JSAMPLE> ink = {0, 255, 0, 128}, inverted = {255, 0, 255, 127};
+  const TColor purple = RGB(127, 0, 127);
+  struct Case {
+    std::string jpeg;
+    int components;
+    JpegColorModel model;
+    TColor colour;
+  };
+  for (const Case& test :
+       {Case{EncodeRaw(JCS_GRAYSCALE, {200}, JCS_GRAYSCALE), 1, JpegColorModel::Gray,
+             RGB(200, 200, 200)},
+        Case{EncodeRaw(JCS_CMYK, inverted, JCS_CMYK), 4, JpegColorModel::Cmyk, purple},
+        Case{EncodeRaw(JCS_CMYK, ink, JCS_CMYK, false), 4, JpegColorModel::Cmyk, purple},
+        Case{EncodeRaw(JCS_CMYK, inverted, JCS_YCCK), 4, JpegColorModel::Ycck, purple}}) {
+    const JpegInfo info = ReadJpegInfo(test.jpeg);
+    EXPECT_EQ(info.components, test.components);
+    EXPECT_EQ(info.colorModel, test.model);
+    EXPECT_TRUE(ColourNear(DecodeJpeg(test.jpeg).Pixel(4, 4), test.colour, 3));
+  }
+}
+
+TEST(JpegTest, ScaleDenomForTarget) {
+  const JpegInfo info{1001, 801, 3, JpegColorModel::YCbCr};
+  const std::tuple<int, int, int> cases[] = {
+      {0, 0, 1},     {100, 0, 1},  {126, 101, 8},  {127, 20, 4}, {20, 102, 4},
+      {501, 401, 2}, {502, 10, 1}, {5000, 5000, 1}};  // ceil(1001 / 8) = 126, ceil(801 / 8) = 101
+  for (auto [width, height, denom] : cases) {
+    EXPECT_EQ(JpegScaleDenomFor(info, width, height), denom) << width << "x" << height;
+  }
+}
+
+TEST(JpegTest, BadInputIsImageError) {
+  const std::string good = EncodeJpeg(Noise(16, 16));
+  const std::size_t sof = good.find("\xFF\xC0");
+  ASSERT_NE(sof, std::string::npos);
+  std::string zeroWidth = good, huge = good;
+  zeroWidth.replace(sof + 7, 2, std::string(2, '\0'));
+  huge.replace(sof + 5, 4, "\xFD\xE8\xFD\xE8");  // 65000 x 65000
+  const std::string noise(reinterpret_cast<const char*>(Noise(20, 20).Pixels().data()), 1200);
+  for (const std::string& bad : {std::string(), std::string("\xFF\xD8"), noise, good.substr(0, 30),
+                                 zeroWidth, std::string("\xFF\xD8\xFF\xD9")}) {
+    EXPECT_THROW(ReadJpegInfo(bad), ImageError) << bad.size();
+    EXPECT_THROW(DecodeJpeg(bad), ImageError) << bad.size();
+  }
+  // A huge header is reported, but refused before anything is decoded.
+  EXPECT_EQ(ReadJpegInfo(huge).width, 65000);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(DecodeJpeg(huge, 8), ImageError);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST(JpegTest, TruncatedDataDecodesWithGreyRest) {
+  const std::string jpeg = EncodeJpeg(Noise(64, 64), 95);
+  const std::size_t data = jpeg.find("\xFF\xDA");
+  const Bitmap decoded = DecodeJpeg(jpeg.substr(0, data + (jpeg.size() - data) / 2));
+  ASSERT_EQ(decoded.Height(), 64);
+  EXPECT_TRUE(ColourNear(decoded.Pixel(2, 2), RGB(228, 20, 20), 60));
+  EXPECT_TRUE(ColourNear(decoded.Pixel(60, 63), RGB(128, 128, 128), 2));
+}
+
+TEST(JpegTest, ProgressiveScanCountIsLimited) {
+  const std::vector<JSAMPLE> pixel = {200, 100, 50};
+  EXPECT_TRUE(ColourNear(DecodeJpeg(EncodeRaw(JCS_RGB, pixel, JCS_YCbCr, true, 1000)).Pixel(4, 4),
+                         RGB(200, 100, 50)));
+  const std::string absurd = EncodeRaw(JCS_RGB, pixel, JCS_YCbCr, true, 1001);
+  EXPECT_EQ(ReadJpegInfo(absurd).width, 8);
+  EXPECT_THROW(DecodeJpeg(absurd), ImageError);
+}
+
+}  // namespace
+}  // namespace quirabel::graphics
