@@ -13,6 +13,18 @@ inline constexpr TColor clBlack = 0x000000;
 inline constexpr TColor clWhite = 0xFFFFFF;
 inline constexpr TColor clRed = 0x0000FF;
 inline constexpr TColor clBlue = 0xFF0000;
+inline constexpr TColor clSilver = 0xC0C0C0;
+inline constexpr TColor clGray = 0x808080;
+// System colours: the window system's own, by index, with the top bit set.
+inline constexpr TColor clWindow = static_cast<TColor>(0x80000005u);
+inline constexpr TColor clBtnFace = static_cast<TColor>(0x8000000Fu);
+
+// The colour a system colour stands for on this desktop; other values pass unchanged.
+constexpr TColor ResolveSystemColor(TColor c) {
+  if (c == clWindow) return clWhite;
+  if (c == clBtnFace) return clSilver;
+  return c < 0 ? clBlack : c;
+}
 
 constexpr TColor RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   return static_cast<TColor>(r | (g << 8) | (b << 16));

@@ -425,16 +425,13 @@ std::string TPdfCanvas::ShortenToFit(std::string_view line, double width) const 
   return std::string(line.substr(0, MeasureText(line, width)));
 }
 
-void TPdfCanvas::MultilineTextRect(const TPdfRect& rect, std::string_view text, bool wordWrap) {
+void TPdfCanvas::LayOutLines(std::string_view text, double left, double right, bool wordWrap,
+                             const std::function<void(std::string_view line)>& showLine,
+                             const std::function<bool()>& nextLine) const {
   const std::vector<std::string_view> words = SplitWords(text);
-  const double width = static_cast<double>(rect.right) - rect.left;
   const double wordSpace = attr_.WordSpace();
-  double y = rect.top;
-  BeginText();
-  MoveTextPoint(rect.left, rect.top - attr_.FontSize() * 0.85);
-
   std::string line(words.empty() ? std::string_view() : words.front());
-  double x = rect.left + TextWidth(line) + (EndsWith(line, " ") ? wordSpace : 0);
+  double x = left + TextWidth(line) + (EndsWith(line, " ") ? wordSpace : 0);
   for (std::size_t next = 1; next < words.size(); ++next) {
     bool forcedBreak = false;
     if (EndsWith(line, "\r\n")) {
@@ -443,20 +440,33 @@ void TPdfCanvas::MultilineTextRect(const TPdfRect& rect, std::string_view text, 
     }
     std::string_view word = words[next];
     const double wn = TextWidth(word);
-    if ((wordWrap && x + wn > rect.right) || forcedBreak) {
-      if (!line.empty()) ShowText(ShortenToFit(line, width));
+    if ((wordWrap && x + wn > right) || forcedBreak) {
+      if (!line.empty()) showLine(line);
       line.clear();
-      MoveToNextLine();
-      y -= attr_.Leading();
-      if (rect.bottom + attr_.FontSize() > y) break;
-      x = rect.left;
+      if (!nextLine()) return;  // the word in hand is dropped
+      x = left;
     }
     x += wn + (EndsWith(word, " ") ? wordSpace : 0);
     line += word;
   }
   // A text that ends in a line break leaves it on the last word; it is no glyph to show.
   if (EndsWith(line, "\r\n")) line.resize(line.size() - 2);
-  if (!line.empty()) ShowText(ShortenToFit(line, width));
+  if (!line.empty()) showLine(line);
+}
+
+void TPdfCanvas::MultilineTextRect(const TPdfRect& rect, std::string_view text, bool wordWrap) {
+  const double width = static_cast<double>(rect.right) - rect.left;
+  double y = rect.top;
+  BeginText();
+  MoveTextPoint(rect.left, rect.top - attr_.FontSize() * 0.85);
+  LayOutLines(
+      text, rect.left, rect.right, wordWrap,
+      [&](std::string_view line) { ShowText(ShortenToFit(line, width)); },
+      [&] {
+        MoveToNextLine();
+        y -= attr_.Leading();
+        return !(rect.bottom + attr_.FontSize() > y);
+      });
   EndText();
 }
 

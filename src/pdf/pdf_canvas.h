@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -115,6 +116,12 @@ class TPdfCanvas {
   std::size_t MeasureText(std::string_view text, double width) const;
   void TextRect(const TPdfRect& rect, std::string_view text, TAlignment alignment, bool clipping);
   void MultilineTextRect(const TPdfRect& rect, std::string_view text, bool wordWrap);
+  // The line breaking of MultilineTextRect, for other surfaces (the screen): showLine gets each
+  // line that is not empty (not yet cut to the width); nextLine is called at every break and
+  // stops the layout by returning false.
+  void LayOutLines(std::string_view text, double left, double right, bool wordWrap,
+                   const std::function<void(std::string_view line)>& showLine,
+                   const std::function<bool()>& nextLine) const;
 
   void DrawXObject(double x, double y, double width, double height, std::string_view name);
   void DrawXObjectEx(double x, double y, double width, double height, double clipX, double clipY,

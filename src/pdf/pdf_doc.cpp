@@ -275,10 +275,14 @@ void TPdfDoc::RegisterXObject(TPdfImage* image, std::string_view name) {
   image->Attributes().Put("Name", std::make_unique<TPdfName>(std::string(name)));
 }
 
+TPdfImage* TPdfDoc::XObject(std::size_t index) const {
+  // Only AddXObject fills the list, and only with images.
+  return xobjects_ ? static_cast<TPdfImage*>(PdfCast<TPdfStream>(xobjects_->Item(index))) : nullptr;
+}
+
 TPdfImage* TPdfDoc::GetXObject(std::string_view name) const {
-  if (!xobjects_) return nullptr;
-  for (std::size_t i = 0; i < xobjects_->Count(); ++i) {
-    auto* image = static_cast<TPdfImage*>(PdfCast<TPdfStream>(xobjects_->Item(i)));
+  for (std::size_t i = 0; i < XObjectCount(); ++i) {
+    TPdfImage* image = XObject(i);
     if (image == nullptr) continue;
     TPdfName* n = image->Attributes().NameOf("Name");
     if (n != nullptr && n->Value() == name) return image;

@@ -91,6 +91,9 @@ class TPdfDoc {
   TPdfFont& GetFont(std::string_view name);
   void AddXObject(std::string_view name, std::unique_ptr<TPdfImage> image);
   TPdfImage* GetXObject(std::string_view name) const;
+  // The registered images in order of registration.
+  std::size_t XObjectCount() const { return xobjects_ ? xobjects_->Count() : 0; }
+  TPdfImage* XObject(std::size_t index) const;
   std::size_t FontCount() const { return fonts_.size(); }
 
   bool UseOutlines() const { return useOutlines_; }

@@ -162,19 +162,51 @@ std::string ChooseJpegImageName(const TPdfDoc& doc, std::string_view elementName
   throw EPdfException("image count over max value..");
 }
 
+namespace {
+
+// Two image objects show the same picture: same samples or JPEG bytes, size and colours.
+bool SameImage(TPdfImage& a, TPdfImage& b) {
+  if (a.Data() != b.Data()) return false;
+  for (const char* key : {"Width", "Height", "ColorSpace", "Filter", "Decode"}) {
+    TPdfObject* va = a.Attributes().Lookup(key);
+    TPdfObject* vb = b.Attributes().Lookup(key);
+    if ((va == nullptr) != (vb == nullptr)) return false;
+    if (va == nullptr) continue;
+    std::string wa, wb;
+    va->WriteItem(wa);
+    vb->WriteItem(wb);
+    if (wa != wb) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string PrepareElementImage(TPdfDoc& doc, const graphics::Picture& picture,
                                 std::string_view elementName, bool shared,
                                 std::string_view creatorName, RandomSource& random) {
-  std::string name;
-  if (shared) {
-    name = std::string(elementName);
-    if (doc.GetXObject(name) != nullptr) return name;
-  }
   auto image = CreatePdfImage(creatorName, picture);
-  if (!shared) {
-    name = creatorName == kJpegCreator ? ChooseJpegImageName(doc, elementName, random)
-                                       : ChooseBitmapImageName(doc, elementName, random);
+  const bool jpeg = creatorName == kJpegCreator;
+  if (shared) {
+    // Pages made from one template carry elements of the same name with other pictures: a name
+    // is shared only with the same picture, and a picture already in the document is drawn again
+    // whatever it was registered as.
+    TPdfImage* named = doc.GetXObject(elementName);
+    if (named == nullptr) {
+      const std::string name(elementName);
+      doc.AddXObject(name, std::move(image));
+      return name;
+    }
+    if (SameImage(*named, *image)) return std::string(elementName);
+    for (std::size_t i = 0; i < doc.XObjectCount(); ++i) {
+      TPdfImage* other = doc.XObject(i);
+      if (other != nullptr && SameImage(*other, *image)) {
+        return other->Attributes().NameOf("Name")->Value();
+      }
+    }
   }
+  const std::string name = jpeg ? ChooseJpegImageName(doc, elementName, random)
+                                 : ChooseBitmapImageName(doc, elementName, random);
   doc.AddXObject(name, std::move(image));
   return name;
 }

@@ -1,0 +1,99 @@
+#include "report/pr_images.h"
+
+#include "pdf/pdf_images.h"
+#include "ui/platform.h"
+
+namespace quirabel::report {
+
+using graphics::GraphicKind;
+
+TPRImage::TPRImage(ui::Component* owner) : TPRItem(owner) {}
+
+void TPRImage::SetPicture(const graphics::Picture& picture) {
+  if (picture.Kind() != GraphicKind::None && picture.Kind() != GraphicKind::Bitmap) {
+    throw pdf::EPdfInvalidValue("only bitmap image is allowed.");
+  }
+  picture_ = picture;
+  Invalidate();
+}
+
+void TPRImage::SetStretch(bool value) {
+  if (value == stretch_) return;
+  stretch_ = value;
+  Invalidate();
+}
+
+void TPRImage::PrintPicture(TPRCanvas& canvas, const ui::TRect& rect, std::string_view creator) {
+  pdf::TPdfCanvas& pdf = canvas.Pdf();
+  const std::string name = pdf::PrepareElementImage(pdf.Doc(), picture_, Name(), sharedImage_,
+                                                    creator, canvas.Random());
+  const int H = canvas.PageHeight();
+  const int w = rect.Width();
+  const int h = rect.Height();
+  if (stretch_) {
+    pdf.DrawXObject(rect.left, H - rect.bottom, w, h, name);
+  } else {
+    const int pw = picture_.Width();
+    const int ph = picture_.Height();
+    pdf.DrawXObjectEx(rect.left, H - rect.top - ph, pw, ph, rect.left, H - rect.top - h, w, h,
+                      name);
+  }
+}
+
+void TPRImage::Print(TPRCanvas& canvas, const ui::TRect& rect) {
+  if (picture_.Kind() != GraphicKind::Bitmap || picture_.Empty()) return;
+  PrintPicture(canvas, rect, pdf::kBitmapCreator);
+}
+
+void TPRImage::Paint(ui::Canvas& canvas) {
+  if (picture_.Empty()) {
+    canvas.font = ui::TFont{};
+    canvas.brush.style = ui::TBrushStyle::bsClear;
+    canvas.TextOut(4, 4, Name());
+    canvas.pen = {graphics::clBlue, 1, ui::TPenStyle::psDot};
+    const ui::TRect r = ClientRect();
+    const ui::TPoint outline[] = {{r.left, r.top},
+                                  {r.right - 1, r.top},
+                                  {r.right - 1, r.bottom - 1},
+                                  {r.left, r.bottom - 1},
+                                  {r.left, r.top}};
+    canvas.Polyline(outline);
+    return;
+  }
+  if (stretch_) {
+    canvas.StretchDraw(ClientRect(), picture_);
+  } else {
+    canvas.Draw(0, 0, picture_);
+  }
+}
+
+TPRJpegImage::TPRJpegImage(ui::Component* owner) : TPRImage(owner) {}
+
+void TPRJpegImage::SetPicture(const graphics::Picture& picture) {
+  if (picture.Kind() != GraphicKind::None && picture.Kind() != GraphicKind::Jpeg) {
+    throw pdf::EPdfInvalidValue("only jpeg image is allowed.");
+  }
+  picture_ = picture;
+  Invalidate();
+}
+
+void TPRJpegImage::Print(TPRCanvas& canvas, const ui::TRect& rect) {
+  // The element tells what keeps its picture out of the PDF, one message box a finding.
+  ui::Platform* platform = GetPlatform();
+  auto tell = [&](std::string_view message) {
+    if (platform != nullptr) platform->ShowMessage(message);
+  };
+  if (picture_.Kind() == GraphicKind::None) {
+    tell("FPicture.Graphic = nil");
+  } else {
+    if (picture_.Empty()) tell("FPicture.Graphic.Empty");
+    if (picture_.Kind() != GraphicKind::Jpeg) tell(" not (FPicture.Graphic is TJpegImage)");
+  }
+  if (picture_.Kind() == GraphicKind::Jpeg && !picture_.Empty()) {
+    PrintPicture(canvas, rect, pdf::kJpegCreator);
+  } else {
+    tell("geht nicht");
+  }
+}
+
+}  // namespace quirabel::report

@@ -1,0 +1,252 @@
+#include "report/pr_labels.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/cp1252.h"
+#include "base/rounding.h"
+#include "pdf/pdf_fonts.h"
+#include "pdf/pdf_text.h"
+
+namespace quirabel::report {
+
+namespace {
+
+// The largest char space the PDF text state accepts.
+constexpr double kMaxCharSpace = 300;
+
+}  // namespace
+
+std::string ScreenFontName(TPRFontName name) {
+  switch (name) {
+    case TPRFontName::fnFixedWidth: return "Courier New";
+    case TPRFontName::fnTimesRoman: return "Times New Roman";
+    case TPRFontName::fnArial: break;
+  }
+  return "Arial";
+}
+
+TPRCustomLabel::TPRCustomLabel(ui::Component* owner) : TPRItem(owner) {}
+
+void TPRCustomLabel::SetFontName(TPRFontName value) {
+  if (value == fontName_) return;
+  fontName_ = value;
+  Invalidate();
+}
+
+void TPRCustomLabel::SetFontSize(float value) {
+  if (!(value > 0) || value == fontSize_) return;
+  fontSize_ = value;
+  Invalidate();
+}
+
+void TPRCustomLabel::SetFontBold(bool value) {
+  if (value == fontBold_) return;
+  fontBold_ = value;
+  Invalidate();
+}
+
+void TPRCustomLabel::SetFontItalic(bool value) {
+  if (value == fontItalic_) return;
+  fontItalic_ = value;
+  Invalidate();
+}
+
+void TPRCustomLabel::SetFontColor(graphics::TColor value) {
+  if (value > 0x0FFFFFFF) throw pdf::EPdfInvalidValue("the color you selected is not allowed.");
+  if (value == fontColor_) return;
+  fontColor_ = value;
+  Invalidate();
+}
+
+void TPRCustomLabel::SetCharSpace(float value) {
+  if (value == charSpace_) return;
+  charSpace_ = value;
+  Invalidate();
+}
+
+void TPRCustomLabel::SetWordSpace(float value) {
+  if (!(value >= 0) || value == wordSpace_) return;
+  wordSpace_ = value;
+  Invalidate();
+}
+
+std::string TPRCustomLabel::PdfFontName() const {
+  return pdf::StandardFontName(static_cast<int>(fontName_), fontBold_, fontItalic_);
+}
+
+ui::TFont TPRCustomLabel::ScreenFont() const {
+  return {ScreenFontName(fontName_), RoundHalfEven(fontSize_ * 0.75), fontBold_, fontItalic_,
+          graphics::ResolveSystemColor(fontColor_)};
+}
+
+void TPRCustomLabel::DrawCharwise(ui::Canvas& canvas, pdf::TPdfCanvas& measure,
+                                  std::string_view text, double x, int y) const {
+  if (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n") text.remove_suffix(2);
+  const double charSpace = measure.Attribute().CharSpace();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::string_view ch = text.substr(i, 1);
+    canvas.TextOut(RoundHalfEven(x), y, Cp1252ToUtf8(ch));
+    x += measure.TextWidth(ch) + charSpace;
+    if (ch[0] == ' ') x += wordSpace_;
+  }
+}
+
+TPRLabel::TPRLabel(ui::Component* owner) : TPRCustomLabel(owner) {}
+
+void TPRLabel::SetAlignment(pdf::TAlignment value) {
+  if (value == alignment_) return;
+  alignment_ = value;
+  Invalidate();
+}
+
+void TPRLabel::SetAlignJustified(bool value) {
+  if (value == alignJustified_) return;
+  alignJustified_ = value;
+  Invalidate();
+}
+
+void TPRLabel::SetTransparent(bool value) {
+  if (value == transparent_) return;
+  transparent_ = value;
+  Invalidate();
+}
+
+void TPRLabel::ApplySettings(pdf::TPdfCanvas& canvas, const std::string& caption) const {
+  canvas.SetFont(PdfFontName(), FontSize());
+  canvas.SetRGBFillColor(FontColor());
+  canvas.SetWordSpace(WordSpace());
+  if (alignJustified_) {
+    canvas.SetCharSpace(0);
+    const double w = canvas.TextWidth(caption);
+    const int n = pdf::CharCount(caption);
+    const double spacing = n >= 2 ? (Width() - w) / (n - 1) : 0;
+    // A short caption in a wide element would ask for more spacing than a PDF text state holds;
+    // it is spread as far as that allows instead of failing the whole export.
+    if (spacing > 0) canvas.SetCharSpace(std::min(spacing, kMaxCharSpace));
+  } else {
+    canvas.SetCharSpace(CharSpace());
+  }
+}
+
+double TPRLabel::GetTextWidth() const {
+  pdf::TPdfCanvas* measure = MeasuringCanvas();
+  if (measure == nullptr) return 0;
+  const std::string caption = Utf8ToCp1252(Caption());
+  measure->SetFont(PdfFontName(), FontSize());
+  measure->SetWordSpace(WordSpace());
+  measure->SetCharSpace(CharSpace());
+  return measure->TextWidth(caption);
+}
+
+void TPRLabel::Print(TPRCanvas& canvas, const ui::TRect& rect) {
+  const std::string caption = Utf8ToCp1252(Caption());
+  if (caption.empty()) return;
+  ApplySettings(canvas.Pdf(), caption);
+  canvas.TextRect(rect, caption, alignment_, clipping_);
+}
+
+void TPRLabel::Paint(ui::Canvas& canvas) {
+  const std::string caption = Utf8ToCp1252(Caption());
+  pdf::TPdfCanvas* measure = MeasuringCanvas();
+  if (caption.empty() || measure == nullptr) return;
+  try {
+    ApplySettings(*measure, caption);
+  } catch (const pdf::EPdfException&) {
+    return;  // settings no PDF could print (a char space out of range) show nothing either
+  }
+  const double w = measure->TextWidth(caption);
+  double x = 0;
+  if (alignment_ == pdf::TAlignment::taRightJustify) {
+    x = RoundHalfEven(Width() - w);
+  } else if (alignment_ == pdf::TAlignment::taCenter) {
+    x = RoundHalfEven((Width() - w) * 0.5);
+  }
+  canvas.font = ScreenFont();
+  canvas.brush.style = ui::TBrushStyle::bsClear;
+  DrawCharwise(canvas, *measure, caption, x, 0);
+}
+
+TPRText::TPRText(ui::Component* owner) : TPRCustomLabel(owner) {}
+
+void TPRText::SetLines(std::vector<std::string> lines) {
+  lines_ = std::move(lines);
+  Invalidate();
+}
+
+void TPRText::SetText(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.emplace_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  SetLines(std::move(lines));
+}
+
+std::string TPRText::Text() const {
+  std::string text;
+  for (const auto& line : lines_) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+void TPRText::SetLeading(float value) {
+  if (!(value >= 0) || value == leading_) return;
+  leading_ = value;
+  Invalidate();
+}
+
+void TPRText::SetWordWrap(bool value) {
+  if (value == wordWrap_) return;
+  wordWrap_ = value;
+  Invalidate();
+}
+
+void TPRText::Print(TPRCanvas& canvas, const ui::TRect& rect) {
+  pdf::TPdfCanvas& pdf = canvas.Pdf();
+  pdf.SetFont(PdfFontName(), FontSize());
+  pdf.SetRGBFillColor(FontColor());
+  pdf.SetCharSpace(CharSpace());
+  pdf.SetWordSpace(WordSpace());
+  pdf.SetLeading(leading_);
+  std::string text = Utf8ToCp1252(Text());
+  // Spaces, line breaks and control characters are trimmed from both ends.
+  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  const auto first = std::find_if_not(text.begin(), text.end(), isBlank);
+  const auto last = std::find_if_not(text.rbegin(), text.rend(), isBlank).base();
+  text = first < last ? std::string(first, last) : std::string();
+  pdf.MultilineTextRect(canvas.ToPdf(rect), text, wordWrap_);
+}
+
+void TPRText::Paint(ui::Canvas& canvas) {
+  pdf::TPdfCanvas* measure = MeasuringCanvas();
+  if (measure == nullptr) return;
+  try {
+    measure->SetFont(PdfFontName(), FontSize());
+    measure->SetLeading(leading_);
+    measure->SetWordSpace(WordSpace());
+    measure->SetCharSpace(CharSpace());
+  } catch (const pdf::EPdfException&) {
+    return;
+  }
+  canvas.font = ScreenFont();
+  canvas.brush.style = ui::TBrushStyle::bsClear;
+  const ui::TRect client = ClientRect();
+  const int step = RoundHalfEven(leading_);
+  int y = 0;
+  measure->LayOutLines(
+      Utf8ToCp1252(Text()), 0, client.right, wordWrap_,
+      [&](std::string_view line) { DrawCharwise(canvas, *measure, line, 0, y); },
+      [&] {
+        y += step;
+        return !(y > client.Height() - FontSize());
+      });
+}
+
+}  // namespace quirabel::report

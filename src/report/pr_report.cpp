@@ -1,0 +1,157 @@
+#include "report/pr_report.h"
+
+#include "base/atomic_file.h"
+#include "base/cp1252.h"
+#include "report/pr_panels.h"
+#include "ui/errors.h"
+#include "ui/platform.h"
+
+namespace quirabel::report {
+
+namespace {
+
+constexpr const char* kCannotCreateFile =
+    "Die Datei kann nicht erstellt werden. Möglicherweise ist sie bereits im Acrobat Reader "
+    "geöffnet.";
+
+}  // namespace
+
+TPReport::TPReport(ui::Component* owner) : TAbstractPReport(owner) {
+  creationDate_ = SerialFromDateTime(GetClock().Now());
+}
+
+TPReport::~TPReport() = default;
+
+const Clock& TPReport::GetClock() const {
+  ui::Platform* platform = GetPlatform();
+  return platform != nullptr ? platform->GetClock() : DefaultClock();
+}
+
+void TPReport::CheckIdle(const char* operation) const {
+  if (doc_ != nullptr) {
+    throw pdf::EPdfInvalidOperation(std::string(operation) + " --invalid operation.");
+  }
+}
+
+void TPReport::SetAuthor(std::string value) {
+  CheckIdle("SetAuthor");
+  author_ = std::move(value);
+}
+
+void TPReport::SetCreationDate(double value) {
+  CheckIdle("SetCreationDate");
+  creationDate_ = value;
+}
+
+void TPReport::SetCreator(std::string value) {
+  CheckIdle("SetCreator");
+  creator_ = std::move(value);
+}
+
+void TPReport::SetKeywords(std::string value) {
+  CheckIdle("SetKeyWords");
+  keywords_ = std::move(value);
+}
+
+void TPReport::SetModDate(double value) {
+  CheckIdle("SetModDate");
+  modDate_ = value;
+}
+
+void TPReport::SetSubject(std::string value) {
+  CheckIdle("SetSubject");
+  subject_ = std::move(value);
+}
+
+void TPReport::SetTitle(std::string value) {
+  CheckIdle("SetTitle");
+  title_ = std::move(value);
+}
+
+void TPReport::SetPageLayout(pdf::TPdfPageLayout value) {
+  CheckIdle("SetPageLayout");
+  pageLayout_ = value;
+}
+
+void TPReport::SetPageMode(pdf::TPdfPageMode value) {
+  CheckIdle("SetPageMode");
+  pageMode_ = value;
+}
+
+void TPReport::SetNonFullScreenPageMode(pdf::TPdfPageMode value) {
+  CheckIdle("SetNonFullScreenPageMode");
+  nonFullScreenPageMode_ =
+      value == pdf::TPdfPageMode::pmFullScreen ? pdf::TPdfPageMode::pmUseNone : value;
+}
+
+void TPReport::SetUseOutlines(bool value) {
+  CheckIdle("SetUseOutlines");
+  useOutlines_ = value;
+}
+
+void TPReport::SetViewerPreference(pdf::TPdfViewerPreferences value) {
+  CheckIdle("SetViewerPreference");
+  viewerPreference_ = value;
+}
+
+void TPReport::BeginDoc() {
+  Abort();
+  auto doc = std::make_unique<pdf::TPdfDoc>(GetClock());
+  doc->SetUseOutlines(useOutlines_);
+  doc->SetCompressionMethod(compressionMethod_);
+  doc->NewDoc();
+
+  pdf::TPdfCatalog& root = doc->Root();
+  root.SetPageMode(pageMode_);
+  root.SetPageLayout(pageLayout_);
+  if (nonFullScreenPageMode_ != pdf::TPdfPageMode::pmUseNone) {
+    root.SetNonFullScreenPageMode(nonFullScreenPageMode_);
+  }
+  if (!viewerPreference_.Empty()) root.SetViewerPreference(viewerPreference_);
+
+  pdf::TPdfInfo& info = doc->Info();
+  info.SetAuthor(Utf8ToCp1252(author_));
+  info.SetCreationDate(DateTimeFromSerial(creationDate_));
+  info.SetCreator(Utf8ToCp1252(creator_));
+  info.SetKeywords(Utf8ToCp1252(keywords_));
+  info.SetModDate(DateTimeFromSerial(modDate_));
+  info.SetSubject(Utf8ToCp1252(subject_));
+  info.SetTitle(Utf8ToCp1252(title_));
+
+  doc_ = std::move(doc);
+  pageCount_ = 0;
+}
+
+void TPReport::Print(TPRPage& page) {
+  if (doc_ == nullptr) throw ui::EInvalidOperation("Print --document is null..");
+  doc_->AddPage();
+  ++pageCount_;
+  canvas_.SetPdfCanvas(&doc_->Canvas());
+  ui::Platform* platform = GetPlatform();
+  canvas_.SetRandom(platform != nullptr ? &platform->Random() : nullptr);
+  page.Print(canvas_);
+}
+
+void TPReport::EndDoc() {
+  if (doc_ == nullptr) throw ui::EInvalidOperation("document is null..");
+  std::string bytes;
+  doc_->SaveToStream(bytes);
+  try {
+    WriteFileAtomic(fileName_, bytes);
+  } catch (const FileError&) {
+    // The old file, if any, is untouched; the document stays open for another try.
+    ui::Platform* platform = GetPlatform();
+    if (platform == nullptr) throw;
+    platform->ShowMessage(kCannotCreateFile);
+    return;
+  }
+  Abort();
+}
+
+void TPReport::Abort() {
+  canvas_.SetPdfCanvas(nullptr);
+  doc_.reset();
+  pageCount_ = 0;
+}
+
+}  // namespace quirabel::report

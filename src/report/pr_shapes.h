@@ -1,0 +1,42 @@
+#pragma once
+
+#include "report/pr_item.h"
+
+namespace quirabel::report {
+
+using ui::TPenStyle;
+
+// Line and fill settings.
+class TPRShape : public TPRItem {
+ public:
+  explicit TPRShape(ui::Component* owner = nullptr);
+  std::string ClassName() const override { return "TPRShape"; }
+
+  float LineWidth() const { return lineWidth_; }
+  // Only values of 0 or more are taken.
+  void SetLineWidth(float value);
+  graphics::TColor LineColor() const { return lineColor_; }
+  void SetLineColor(graphics::TColor value);
+  TPenStyle LineStyle() const { return lineStyle_; }
+  void SetLineStyle(TPenStyle value);
+  graphics::TColor FillColor() const { return fillColor_; }
+  void SetFillColor(graphics::TColor value);
+
+ private:
+  float lineWidth_ = 0;
+  graphics::TColor lineColor_ = 0;
+  TPenStyle lineStyle_ = TPenStyle::psSolid;
+  graphics::TColor fillColor_ = graphics::clNone;
+};
+
+// A rectangle, or a straight line when its width or height is at most one pixel.
+class TPRRect : public TPRShape {
+ public:
+  explicit TPRRect(ui::Component* owner = nullptr);
+  std::string ClassName() const override { return "TPRRect"; }
+
+  void Print(TPRCanvas& canvas, const ui::TRect& rect) override;
+  void Paint(ui::Canvas& canvas) override;
+};
+
+}  // namespace quirabel::report

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "graphics/color.h"
+#include "ui/canvas.h"
+#include "ui/component.h"
+#include "ui/geometry.h"
+#include "ui/platform.h"
+
+namespace quirabel::ui {
+
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// Shift keys and buttons held during a mouse event.
+using TShiftState = unsigned;
+inline constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16,
+                             ssMiddle = 32, ssDouble = 64;
+
+class Control;
+using TNotifyEvent = std::function<void(Control& sender)>;
+using TMouseEvent =
+    std::function<void(Control& sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseMoveEvent = std::function<void(Control& sender, TShiftState shift, int x, int y)>;
+
+// A visible part of a window: a parent, children in z-order (back to front), bounds relative to
+// the parent, and mouse events. Setting state from code never fires the person's events; the
+// backend (or a test) fires them through MouseDown, Click and the rest.
+class Control : public Component {
+ public:
+  explicit Control(Component* owner = nullptr);
+  // Frees the child controls and leaves the parent.
+  ~Control() override;
+
+  Control* Parent() const { return parent_; }
+  // Puts the control on top of the new parent's children. Subclasses check the parent first
+  // (ValidateParent), which may refuse it with an exception or name another control instead.
+  void SetParent(Control* parent);
+  const std::vector<Control*>& Controls() const { return children_; }
+  void BringToFront();
+  void SendToBack();
+
+  int Left() const { return bounds_.left; }
+  int Top() const { return bounds_.top; }
+  int Width() const { return bounds_.Width(); }
+  int Height() const { return bounds_.Height(); }
+  void SetLeft(int left) { SetBounds(left, Top(), Width(), Height()); }
+  void SetTop(int top) { SetBounds(Left(), top, Width(), Height()); }
+  void SetWidth(int width) { SetBounds(Left(), Top(), width, Height()); }
+  void SetHeight(int height) { SetBounds(Left(), Top(), Width(), height); }
+  virtual void SetBounds(int left, int top, int width, int height);
+  TRect BoundsRect() const { return bounds_; }
+  virtual TRect ClientRect() const { return {0, 0, Width(), Height()}; }
+  // This control's top-left corner in the coordinates of an ancestor (or of the topmost parent).
+  TPoint OriginIn(const Control* ancestor = nullptr) const;
+
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled) { enabled_ = enabled; }
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign align);
+  TColor Color() const { return color_; }
+  void SetColor(TColor color);
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(std::string caption);
+  const std::string& Hint() const { return hint_; }
+  void SetHint(std::string hint) { hint_ = std::move(hint); }
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor cursor) { cursor_ = cursor; }
+
+  TMouseEvent OnMouseDown;
+  TMouseMoveEvent OnMouseMove;
+  TMouseEvent OnMouseUp;
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+
+  // The person's actions, in this control's coordinates.
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  void MouseMove(TShiftState shift, int x, int y);
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  void Click();
+  void DblClick();
+
+  // The topmost visible descendant under a point in this control's coordinates (this control
+  // itself when no child is there), or none outside it.
+  Control* ControlAt(TPoint point);
+
+  // Draws this control (not its children) in its own coordinates.
+  virtual void Paint(Canvas& canvas);
+  // Asks for a repaint of this control.
+  void Invalidate();
+
+  // Lays out the aligned children inside an area of this control.
+  void AlignControls(const TRect& area);
+  // The area aligned children fill; the client rectangle unless a subclass keeps margins.
+  virtual TRect AlignArea() const { return ClientRect(); }
+
+  std::string ClassName() const override { return "TControl"; }
+
+ protected:
+  // Checks a new parent; returns the control that becomes the parent.
+  virtual Control* ValidateParent(Control* parent) { return parent; }
+  virtual void BoundsChanged() {}
+
+ private:
+  void Realign();
+
+  Control* parent_ = nullptr;
+  std::vector<Control*> children_;
+  TRect bounds_;
+  bool visible_ = true;
+  bool enabled_ = true;
+  TAlign align_ = TAlign::alNone;
+  TColor color_ = graphics::clWhite;
+  std::string caption_;
+  std::string hint_;
+  TCursor cursor_ = crDefault;
+};
+
+}  // namespace quirabel::ui

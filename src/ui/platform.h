@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/clock.h"
+#include "base/random.h"
+
+namespace quirabel::ui {
+
+class Control;
+
+// Screen cursors by the toolkit's numbers; the program registers a few of its own (positive).
+using TCursor = int;
+inline constexpr TCursor crDefault = 0;
+inline constexpr TCursor crArrow = -2;
+inline constexpr TCursor crCross = -3;
+inline constexpr TCursor crUpArrow = -10;
+inline constexpr TCursor crHourGlass = -11;
+inline constexpr TCursor crHandPoint = -21;
+
+// The services windows take from their surroundings: message boxes, the screen cursor, repaints,
+// letting pending work run, the clock and the random source. The Qt backend implements them for
+// real; tests use a scripted fake that records every message.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // A modal message box with an OK button.
+  virtual void ShowMessage(std::string_view text) = 0;
+
+  virtual TCursor ScreenCursor() const = 0;
+  virtual void SetScreenCursor(TCursor cursor) = 0;
+
+  // A control's look changed; the screen repaints it when it gets round to it.
+  virtual void Invalidate(Control& control) = 0;
+  // Lets pending window messages run during long work.
+  virtual void ProcessMessages() = 0;
+
+  virtual const Clock& GetClock() = 0;
+  virtual RandomSource& Random() = 0;
+};
+
+}  // namespace quirabel::ui
