@@ -89,6 +89,13 @@ std::string* TPdfCanvas::Out() const {
   return isVirtual_ || contents_ == nullptr ? nullptr : &contents_->Data();
 }
 
+void TPdfCanvas::NumberOperator(double operand, std::string_view op) {
+  if (std::string* out = Out()) {
+    AppendReal(*out, operand);
+    out->append(op);
+  }
+}
+
 void TPdfCanvas::Operator(std::string_view op) {
   if (std::string* out = Out()) {
     out->append(op);
@@ -217,12 +224,7 @@ void TPdfCanvas::SetDash(std::span<const std::uint8_t> values, int phase) {
   }
 }
 
-void TPdfCanvas::SetLineWidth(double width) {
-  if (std::string* out = Out()) {
-    AppendReal(*out, width);
-    *out += " w\n";
-  }
-}
+void TPdfCanvas::SetLineWidth(double width) { NumberOperator(width, " w\n"); }
 
 void TPdfCanvas::MoveTo(double x, double y) {
   if (std::string* out = Out()) {
@@ -268,33 +270,21 @@ void TPdfCanvas::ExecuteXObject(std::string_view name) {
 }
 
 void TPdfCanvas::SetCharSpace(double value) {
-  float previous = attr_.CharSpace();
+  const float previous = attr_.CharSpace();
   attr_.SetCharSpace(value);
-  if (attr_.CharSpace() == previous) return;
-  if (std::string* out = Out()) {
-    AppendReal(*out, attr_.CharSpace());
-    *out += " Tc\n";
-  }
+  if (attr_.CharSpace() != previous) NumberOperator(attr_.CharSpace(), " Tc\n");
 }
 
 void TPdfCanvas::SetWordSpace(double value) {
-  float previous = attr_.WordSpace();
+  const float previous = attr_.WordSpace();
   attr_.SetWordSpace(value);
-  if (attr_.WordSpace() == previous) return;
-  if (std::string* out = Out()) {
-    AppendReal(*out, attr_.WordSpace());
-    *out += " Tw\n";
-  }
+  if (attr_.WordSpace() != previous) NumberOperator(attr_.WordSpace(), " Tw\n");
 }
 
 void TPdfCanvas::SetLeading(double value) {
-  float previous = attr_.Leading();
+  const float previous = attr_.Leading();
   attr_.SetLeading(value);
-  if (attr_.Leading() == previous) return;
-  if (std::string* out = Out()) {
-    AppendReal(*out, attr_.Leading());
-    *out += " TL\n";
-  }
+  if (attr_.Leading() != previous) NumberOperator(attr_.Leading(), " TL\n");
 }
 
 void TPdfCanvas::SetHorizontalScaling(int value) {
@@ -359,36 +349,26 @@ TPdfDictionary& TPdfCanvas::PageResources(std::string_view kind) const {
   return *dict;
 }
 
+double TPdfCanvas::Advance(std::string_view text, std::size_t i) const {
+  double w = attr_.Font()->GetCharWidth(text, static_cast<int>(i + 1)) * attr_.FontSize() * 0.001;
+  if (attr_.HorizontalScaling() != 100) w = w * attr_.HorizontalScaling() * 0.01;
+  double advance = w > 0 ? attr_.CharSpace() + w : 0;
+  if (text[i] == ' ' && attr_.WordSpace() > 0 && i + 1 != text.size()) advance += attr_.WordSpace();
+  return advance;
+}
+
 double TPdfCanvas::TextWidth(std::string_view text) const {
-  const TPdfFont* font = attr_.Font();
-  if (font == nullptr) throw EPdfInvalidOperation("TextWidth --no font.");
-  const double size = attr_.FontSize();
-  const double charSpace = attr_.CharSpace();
-  const double wordSpace = attr_.WordSpace();
-  const int scaling = attr_.HorizontalScaling();
+  if (attr_.Font() == nullptr) throw EPdfInvalidOperation("TextWidth --no font.");
   double result = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    double w = font->GetCharWidth(text, static_cast<int>(i + 1)) * size * 0.001;
-    if (scaling != 100) w = w * scaling * 0.01;
-    if (w > 0) result += charSpace + w;
-    if (text[i] == ' ' && wordSpace > 0 && i + 1 != text.size()) result += wordSpace;
-  }
-  return result - charSpace;
+  for (std::size_t i = 0; i < text.size(); ++i) result += Advance(text, i);
+  return result - attr_.CharSpace();
 }
 
 std::size_t TPdfCanvas::MeasureText(std::string_view text, double width) const {
-  const TPdfFont* font = attr_.Font();
-  if (font == nullptr) throw EPdfInvalidOperation("MeasureText --no font.");
-  const double size = attr_.FontSize();
-  const double charSpace = attr_.CharSpace();
-  const double wordSpace = attr_.WordSpace();
-  const int scaling = attr_.HorizontalScaling();
+  if (attr_.Font() == nullptr) throw EPdfInvalidOperation("MeasureText --no font.");
   double sum = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    double w = font->GetCharWidth(text, static_cast<int>(i + 1)) * size * 0.001;
-    if (scaling != 100) w = w * scaling * 0.01;
-    if (w > 0) sum += charSpace + w;
-    if (text[i] == ' ' && wordSpace > 0 && i + 1 != text.size()) sum += wordSpace;
+    sum += Advance(text, i);
     if (sum > width) return i;
   }
   return text.size();

@@ -131,6 +131,9 @@ class TPdfCanvas {
   // The content stream's bytes, or none while nothing may be written.
   std::string* Out() const;
   void Operator(std::string_view op);
+  void NumberOperator(double operand, std::string_view op);
+  // The advance of the character at index i, as TextWidth sums it.
+  double Advance(std::string_view text, std::size_t i) const;
   void SaveTextState();
   void LoadTextState();
   TPdfDictionary& PageResources(std::string_view kind) const;
