@@ -64,8 +64,11 @@ void TPRRect::Print(TPRCanvas& canvas, const ui::TRect& rect) {
   const int w = rect.Width();
   const int h = rect.Height();
   const bool outline = LineColor() != graphics::clNone && LineStyle() != TPenStyle::psClear;
+  const bool area = w > 1 && h > 1;
+  const bool fill = FillColor() != graphics::clNone && area;
   if (w <= 1 && h <= 1) return;
-  if (!outline && (w <= 1 || h <= 1)) return;
+  // Without an outline or a filled inside nothing shows (a line has no inside).
+  if (!outline && !fill) return;
 
   if (LineStyle() != TPenStyle::psClear) pdf.SetDash(DashOf(LineStyle()), 0);
   const double x1 = rect.left;
@@ -79,8 +82,6 @@ void TPRRect::Print(TPRCanvas& canvas, const ui::TRect& rect) {
   }
   if (h > 1) pdf.LineTo(x1, y2);
 
-  const bool area = w > 1 && h > 1;
-  const bool fill = FillColor() != graphics::clNone && area;
   if (fill) pdf.SetRGBFillColor(FillColor());
   if (LineColor() != graphics::clNone) {
     pdf.SetRGBStrokeColor(LineColor());

@@ -7,10 +7,17 @@ namespace quirabel::ui {
 Control::Control(Component* owner) : Component(owner) {}
 
 Control::~Control() {
-  while (!children_.empty()) delete children_.back();
+  while (!children_.empty()) {
+    Control* child = children_.back();
+    children_.pop_back();
+    child->parent_ = nullptr;  // a parent that goes lays nothing out any more
+    delete child;
+  }
   if (parent_ != nullptr) {
     auto& siblings = parent_->children_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    // Its siblings take up the room it leaves, as when it is taken off its parent.
+    if (align_ != TAlign::alNone && visible_) parent_->Realign();
   }
 }
 
