@@ -176,6 +176,13 @@ void TPdfDoc::SaveToStream(std::string& out) {
   if (outlineRoot_) outlineRoot_->Save();
 
   out.clear();
+  // Stream bytes make up most of a file; reserving for them saves copying them again as the
+  // output grows.
+  std::size_t expected = 1024 + xref_->ItemCount() * 256;
+  for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
+    if (auto* stream = PdfCast<TPdfStream>(xref_->Item(i).value.get())) expected += stream->Data().size();
+  }
+  out.reserve(expected);
   header_->WriteToStream(out);
   for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
     TPdfXrefEntry& entry = xref_->Item(i);
