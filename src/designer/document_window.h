@@ -1,0 +1,140 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "designer/project_state.h"
+#include "graphics/ink.h"
+#include "report/pr_images.h"
+#include "report/pr_labels.h"
+#include "report/pr_report.h"
+#include "report/pr_shapes.h"
+#include "ui/controls.h"
+
+namespace quirabel::designer {
+
+// The five element kinds, in the order the page text lists elements of one number.
+enum class ElementKind { Rect, Label, Text, Jpeg, Bitmap };
+
+// "PRRect", "PRLabel", "PRText", "PRJpegImage", "PRImage".
+std::string_view ElementPrefix(ElementKind kind);
+// The kind a component name stands for, by the prefix it contains; none for other names.
+std::optional<ElementKind> ElementKindOfName(std::string_view name);
+
+// An element of the page with its number (the digits after prefix and document identifier).
+struct PageElement {
+  report::TPRItem* item;
+  ElementKind kind;
+  int number;  // 0 when the name carries another document identifier
+};
+
+// The document window: one page of the open project with its elements, on a grey background.
+// It keeps no project state of its own beyond the page on screen; the rest is the application's.
+class TForm2 : public ui::TForm {
+ public:
+  TForm2(ui::Component* owner, ProjectState& state);
+  ~TForm2() override;
+  std::string ClassName() const override { return "TForm2"; }
+
+  // Components.
+  ui::TPanel* Panel1;
+  report::TPRPage* PRPage1;
+  report::TPRLayoutPanel* PRLayoutPanel1;
+  ui::TImage* Image2;  // resize handles: bottom-right, top-right, top-left, bottom-left
+  ui::TImage* Image3;
+  ui::TImage* Image4;
+  ui::TImage* Image5;
+  ui::TImage* Image16;  // ruler markers
+  ui::TImage* Image17;
+  ui::TImage* Image18;
+  ui::TImage* Image19;
+  ui::TPanel* Panel2;
+  ui::TLabel* Label3;   // position readout
+  ui::TLabel* Label7;   // copies per A3 sheet
+  ui::TLabel* Label10;  // gross size
+  report::TPReport* PReport1;
+
+  ProjectState& State() { return state_; }
+  const std::string& DocumentId() const { return documentId_; }
+  void SetDocumentId(std::string id) { documentId_ = std::move(id); }
+  int ElementCounter() const { return static_cast<int>(Elements().size()) + 1; }
+
+  // The page background element (a JPEG image named DocumentId), none before a page is built.
+  report::TPRJpegImage* Background() const;
+  // The elements of the page in ascending number (kind order within a number); elements whose
+  // name carries another identifier come last, in stacking order.
+  std::vector<PageElement> Elements() const;
+  report::TPRItem* FindElement(std::string_view name) const;
+  // The number for the next new element: the smallest from 2 up that no element carries.
+  int CheckCompCount() const;
+  std::string ElementName(ElementKind kind, int number) const;
+
+  // Creates an element of a kind with the next number, on top of the page.
+  report::TPRItem& CreateElement(ElementKind kind);
+  // The armed click on the page background: creates the element CreateMode names at the last
+  // mouse position when the screen cursor is still armed; the cursor falls back either way.
+  void CreateArmedElement();
+  // Inserts a picture from a file as a bitmap element (BMP) or a JPEG element (JPEG, or GIF
+  // converted), shrunk to fit the page. The format is recognised from the content. False (with a
+  // message) when the file is no readable picture.
+  bool InsertPicture(const std::filesystem::path& file);
+  // Brings an element to the front and gives it the highest number (swapping with the element
+  // that had it), so the order survives saving.
+  void BringElementToFront(std::string_view name);
+  // Frees an element; false when none has the name.
+  bool DeleteElement(std::string_view name);
+  // Frees every element and the background.
+  void RemoveKXPage();
+  void ResetImages(std::string_view name);
+  void ShowHandlesOnTop();
+  // Copies per A3 sheet, also shown in Label7.
+  int Nutzen();
+  // Writes the page on screen alone as a PDF.
+  void SinglePageAsPdf(const std::string& fileName);
+
+  // Page texts (file form): the page on screen into its text, and back.
+  std::string PageTextOfScreen() const;
+  // Stores the page on screen in the page list (direct false) or writes it to a file (direct true).
+  void SaveKXFile(const std::filesystem::path& fileName, bool direct);
+  // Rebuilds the page on screen from a file (fromFile) or from the page list. Raises
+  // ProjectFileError (German message) for a text that is no page; the page on screen is then kept.
+  void openkxfile(const std::filesystem::path& fileName, bool fromFile, bool maximise);
+  void LoadPageText(std::string_view pageText, bool maximise);
+  void SaveProjektFile(const std::filesystem::path& fileName);
+
+  // Sets the page size from the format texts (pixels from millimetres).
+  void ApplyPageSize();
+  // The page area of a new document: background, size, handles, Nutzen.
+  void InitDocument();
+
+  // Backgrounds and the colour check.
+  void SetDocBackground(graphics::TColor color);
+  bool SetDocBackgroundPicture(const std::filesystem::path& file);
+  graphics::TColor GifReplaceColour() const { return gifReplaceColour_; }
+  int CMYKCheckNow();
+  // The side panel's "Check CMYK": runs the check and tells the result.
+  void BitBtn6Click();
+
+  // What the mouse last did on the page (the editing of elements keeps these up to date).
+  std::string PressedElementName;
+  std::string SelectedElementName;
+  std::string ImageMenuElementName;
+  int LastPagePointX = 0;
+  int LastPagePointY = 0;
+
+ private:
+  void AttachBackgroundHandlers(report::TPRJpegImage& background);
+  void SetBackgroundPicture(const graphics::Picture& jpeg);
+  void ShowMessage(std::string_view text);
+  std::filesystem::path ScratchBackgroundFile() const;
+
+  ProjectState& state_;
+  std::string documentId_;
+  graphics::TColor gifReplaceColour_ = graphics::clWhite;
+  graphics::InkFlags inks_;
+};
+
+}  // namespace quirabel::designer

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "graphics/color.h"
+
+namespace quirabel::designer {
+
+inline constexpr const char* kNewDocName = "NewDoc";
+inline constexpr const char* kProgramText = "Quirabel 2.2 TYP DEV";
+
+// The project information window's fields (title, subject, author, keywords, program).
+struct ProjectInfo {
+  std::string title;
+  std::string subject;
+  std::string author;
+  std::string keywords;
+  std::string creator = kProgramText;
+};
+
+// The application state that the main window keeps and every window shares: the open project
+// with the texts of all its pages, the format, and what the toolbar has armed. Texts are UTF-8
+// except the page texts, which are kept in their file form (Windows-1252 bytes).
+struct ProjectState {
+  std::string projectFileName = kNewDocName;
+  int currentPage = 1;
+  int pageCount = 0;
+  std::vector<std::string> pageTexts;
+  std::string lastPdfFileName;
+  std::string createMode;
+  std::string projectNumber;
+
+  std::string formatWidthText;
+  std::string formatHeightText;
+  std::string docType;
+  std::uint8_t verticalFolds = 0;
+  std::uint8_t horizontalFolds = 0;
+  std::uint8_t verticalPerforations = 0;
+  std::uint8_t horizontalPerforations = 0;
+  bool orderDocument = false;
+  bool sampleTemplateDocument = false;
+
+  ProjectInfo info;
+  // Names of the data fields of the document (filled when a page is read).
+  std::vector<std::string> dataFields;
+  // "Rasterhilfe": moves of text and rectangle elements snap to a 5-pixel grid.
+  bool gridAid = false;
+  // Where templates and scratch files live; empty when there is none (the batch tool may run so).
+  std::string programFolder;
+
+  // "Format: [" height "mm x " width "mm] Name: [" file name "]".
+  std::string DocumentCaption() const {
+    return "Format: [" + formatHeightText + "mm x " + formatWidthText + "mm] Name: [" +
+           projectFileName + "]";
+  }
+  // "3/5".
+  std::string PageIndicator() const {
+    return std::to_string(currentPage) + "/" + std::to_string(pageCount);
+  }
+};
+
+}  // namespace quirabel::designer
