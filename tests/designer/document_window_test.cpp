@@ -1,0 +1,225 @@
+#include "designer/document_window.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/atomic_file.h"
+#include "graphics/bmp.h"
+#include "graphics/jpeg.h"
+#include "support/fake_platform.h"
+
+namespace quirabel::designer {
+namespace {
+
+using graphics::Bitmap;
+using graphics::PixelFormat;
+
+class DocumentWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = std::filesystem::path(::testing::TempDir()) / "document_window_test";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    root.SetPlatform(&platform);
+    state.formatWidthText = "85";
+    state.formatHeightText = "49";
+    state.programFolder = folder.string();
+    window = new TForm2(&root, state);
+    window->SetDocumentId("BImage0123");
+    window->InitDocument();
+    window->SetDocBackground(graphics::clWhite);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  report::TPRItem& Add(ElementKind kind) { return window->CreateElement(kind); }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& e : window->Elements()) names.push_back(e.item->Name());
+    return names;
+  }
+  std::filesystem::path WriteFile(const std::string& name, const std::string& bytes) {
+    const auto path = folder / name;
+    WriteFileAtomic(path, bytes);
+    return path;
+  }
+
+  testing::FakePlatform platform;
+  ui::Component root;
+  ProjectState state;
+  TForm2* window = nullptr;
+  std::filesystem::path folder;
+};
+
+TEST_F(DocumentWindowTest, PageSizeAndCopies) {
+  EXPECT_EQ(window->PRLayoutPanel1->Width(), 241);  // 85 x 2.838
+  EXPECT_EQ(window->PRLayoutPanel1->Height(), 139);  // 49 x 2.837
+  EXPECT_EQ(window->PRPage1->Width(), 241);
+  EXPECT_EQ(window->Background()->Width(), 241);
+  EXPECT_EQ(window->Label7->Caption(), "30");
+  EXPECT_EQ(window->Caption(), "Format: [49mm x 85mm] Name: [NewDoc]");
+}
+
+TEST_F(DocumentWindowTest, NumbersStartAtTwoAndAreReused) {
+  EXPECT_EQ(window->ElementCounter(), 1);
+  EXPECT_EQ(window->CheckCompCount(), 2);
+  Add(ElementKind::Label);
+  Add(ElementKind::Rect);
+  Add(ElementKind::Text);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"PRLabelBImage01232", "PRRectBImage01233",
+                                               "PRTextBImage01234"}));
+  EXPECT_EQ(window->ElementCounter(), 4);
+  EXPECT_TRUE(window->DeleteElement("PRLabelBImage01232"));
+  EXPECT_EQ(window->ElementCounter(), 3);
+  // A delete of a name no element carries changes nothing, the counter included.
+  EXPECT_FALSE(window->DeleteElement("PRLabelBImage01232"));
+  EXPECT_FALSE(window->DeleteElement("BImage0123"));  // never the background
+  EXPECT_EQ(window->ElementCounter(), 3);
+  EXPECT_EQ(window->CheckCompCount(), 2);
+  Add(ElementKind::Jpeg);
+  EXPECT_EQ(Names().front(), "PRJpegImageBImage01232");
+  EXPECT_EQ(window->CheckCompCount(), 5);
+}
+
+TEST_F(DocumentWindowTest, BringToFrontSwapsNumbersWithTheTopElement) {
+  auto& two = Add(ElementKind::Rect);
+  Add(ElementKind::Label);
+  auto& four = Add(ElementKind::Text);
+  window->BringElementToFront("PRRectBImage01232");
+  EXPECT_EQ(two.Name(), "PRRectBImage01234");
+  EXPECT_EQ(four.Name(), "PRTextBImage01232");
+  // On top of the page's elements, under the handles.
+  const auto& children = window->PRLayoutPanel1->Controls();
+  const auto position = std::find(children.begin(), children.end(), &two) - children.begin();
+  const auto fourPosition = std::find(children.begin(), children.end(), &four) - children.begin();
+  EXPECT_GT(position, fourPosition);
+  EXPECT_EQ(children.back(), window->Image19);
+  // After a delete the highest-numbered element is still found: no counting involved.
+  window->DeleteElement("PRLabelBImage01233");
+  window->BringElementToFront("PRTextBImage01232");
+  EXPECT_EQ(four.Name(), "PRTextBImage01234");
+  EXPECT_EQ(two.Name(), "PRRectBImage01232");
+}
+
+TEST_F(DocumentWindowTest, ArmedClickCreatesAndDisarms) {
+  window->Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 30, 40);
+  EXPECT_TRUE(window->Elements().empty());  // not armed: nothing
+
+  for (const char* mode : {"label", "memo", "Rect"}) {
+    state.createMode = mode;
+    platform.SetScreenCursor(ui::crUpArrow);
+    window->Background()->MouseMove(0, 30, 40);
+    window->Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 30, 40);
+    EXPECT_EQ(platform.ScreenCursor(), ui::crDefault);
+  }
+  const auto elements = window->Elements();
+  ASSERT_EQ(elements.size(), 3u);
+  auto* label = dynamic_cast<report::TPRLabel*>(elements[0].item);
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->Caption(), "Text Label");
+  EXPECT_EQ(label->BoundsRect(), ui::Bounds(30, 40, 100, 17));
+  auto* text = dynamic_cast<report::TPRText*>(elements[1].item);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->Lines(), (std::vector<std::string>{"Text Feld:", "Doppelklick für Eigenschaften.."}));
+  EXPECT_EQ(text->BoundsRect(), ui::Bounds(30, 40, 200, 100));
+  auto* rect = dynamic_cast<report::TPRRect*>(elements[2].item);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->FillColor(), graphics::clRed);
+  EXPECT_EQ(rect->LineColor(), graphics::clBlack);
+  EXPECT_EQ(rect->BoundsRect(), ui::Bounds(30, 40, 100, 50));
+  // Disarmed again: the next click creates nothing.
+  window->Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 60, 60);
+  EXPECT_EQ(window->Elements().size(), 3u);
+}
+
+TEST_F(DocumentWindowTest, PicturesAreRecognisedByContentAndShrunk) {
+  Bitmap wide(400, 200, PixelFormat::pf24bit);
+  wide.FillRect(0, 0, 400, 200, graphics::clBlue);
+  // Upper-case and odd extensions are fine: the content decides.
+  ASSERT_TRUE(window->InsertPicture(WriteFile("GROSS.BMP", graphics::WriteBmp(wide))));
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0],
+            "Das Bild ist zu gross für das Dokument und wird automatisch verkleinert.");
+  auto* bitmap = dynamic_cast<report::TPRImage*>(window->Elements().back().item);
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(bitmap->BoundsRect(), ui::Bounds(20, 20, 100, 50));  // (241 div 100) x 50, ratio 2
+
+  Bitmap small(40, 30, PixelFormat::pf24bit);
+  ASSERT_TRUE(window->InsertPicture(WriteFile("foto.JPEG", graphics::EncodeJpeg(small))));
+  auto* jpeg = dynamic_cast<report::TPRJpegImage*>(window->FindElement("PRJpegImageBImage01233"));
+  ASSERT_NE(jpeg, nullptr);
+  EXPECT_EQ(jpeg->BoundsRect(), ui::Bounds(20, 20, 40, 30));
+  EXPECT_EQ(platform.messages.size(), 1u);
+
+  platform.messages.clear();
+  EXPECT_FALSE(window->InsertPicture(WriteFile("notiz.jpg", "kein Bild")));
+  EXPECT_FALSE(window->InsertPicture(folder / "fehlt.bmp"));
+  EXPECT_FALSE(window->InsertPicture(WriteFile("kaputt.bmp", "BM\x10\x00")));
+  EXPECT_EQ(platform.messages.size(), 3u);
+  EXPECT_EQ(window->Elements().size(), 2u);
+}
+
+TEST_F(DocumentWindowTest, BackgroundColourAndScratchFile) {
+  window->SetDocBackground(graphics::RGB(200, 30, 40));
+  const graphics::TColor shown = window->GifReplaceColour();
+  EXPECT_NEAR(graphics::GetRValue(shown), 200, 6);
+  EXPECT_NEAR(graphics::GetGValue(shown), 30, 6);
+  EXPECT_NEAR(graphics::GetBValue(shown), 40, 6);
+  const std::string scratch = ReadFile(folder / "COLOR_DEF_BACKGROUND.JPG", 1 << 20);
+  EXPECT_EQ(scratch, window->Background()->Picture().SaveToBytes());
+
+  // A picture file: any of the three formats, by content.
+  Bitmap green(8, 8, PixelFormat::pf24bit);
+  green.FillRect(0, 0, 8, 8, graphics::RGB(0, 255, 0));
+  EXPECT_TRUE(window->SetDocBackgroundPicture(WriteFile("hinter.BMP", graphics::WriteBmp(green))));
+  EXPECT_EQ(window->Background()->Picture().Kind(), graphics::GraphicKind::Jpeg);
+  EXPECT_NEAR(graphics::GetGValue(window->GifReplaceColour()), 255, 6);
+  EXPECT_FALSE(window->SetDocBackgroundPicture(WriteFile("x.jpg", "nichts")));
+  EXPECT_NEAR(graphics::GetGValue(window->GifReplaceColour()), 255, 6);  // unchanged
+}
+
+TEST_F(DocumentWindowTest, InkCountOfThePage) {
+  auto& label = static_cast<report::TPRLabel&>(Add(ElementKind::Label));
+  EXPECT_EQ(window->CMYKCheckNow(), 1);  // black text on white
+  label.SetFontColor(graphics::clRed);
+  EXPECT_EQ(window->CMYKCheckNow(), 2);
+  label.SetFontColor(graphics::RGB(128, 128, 128));
+  EXPECT_EQ(window->CMYKCheckNow(), 1);
+  auto& rect = static_cast<report::TPRRect&>(Add(ElementKind::Rect));
+  rect.SetFillColor(graphics::RGB(0, 255, 255));  // cyan
+  rect.SetLineColor(graphics::clNone);
+  EXPECT_EQ(window->CMYKCheckNow(), 2);
+  window->BitBtn6Click();
+  EXPECT_EQ(platform.messages.back(), "Das Dokument ist 2 farbig");
+  EXPECT_EQ(platform.cursor, ui::crDefault);
+}
+
+TEST_F(DocumentWindowTest, RemoveKXPageFreesEverything) {
+  Add(ElementKind::Label);
+  Add(ElementKind::Rect);
+  window->DeleteElement("PRLabelBImage01232");
+  Add(ElementKind::Text);
+  window->RemoveKXPage();
+  EXPECT_TRUE(window->Elements().empty());
+  EXPECT_EQ(window->Background(), nullptr);
+  EXPECT_EQ(window->ElementCounter(), 1);
+  // The handles stay.
+  EXPECT_NE(window->FindComponent("Image2"), nullptr);
+}
+
+TEST_F(DocumentWindowTest, HandlesFrameTheElement) {
+  auto& rect = Add(ElementKind::Rect);
+  rect.SetBounds(50, 60, 30, 20);
+  window->ResetImages(rect.Name());
+  EXPECT_EQ(window->Image2->Left(), 77);
+  EXPECT_EQ(window->Image2->Top(), 77);
+  EXPECT_EQ(window->Image3->Left(), 77);
+  EXPECT_EQ(window->Image3->Top(), 52);
+  EXPECT_EQ(window->Image4->Left(), 42);
+  EXPECT_EQ(window->Image4->Top(), 52);
+  EXPECT_EQ(window->Image5->Left(), 42);
+  EXPECT_EQ(window->Image5->Top(), 77);
+}
+
+}  // namespace
+}  // namespace quirabel::designer
