@@ -2,6 +2,12 @@
 
 namespace quirabel::ui {
 
+TModalResult TForm::ShowModal() {
+  Platform* platform = GetPlatform();
+  modalResult_ = platform != nullptr ? platform->ShowModal(*this) : mrCancel;
+  return modalResult_;
+}
+
 void TForm::Paint(Canvas& canvas) {
   canvas.brush = {graphics::ResolveSystemColor(Color()), TBrushStyle::bsSolid};
   canvas.FillRect(ClientRect());

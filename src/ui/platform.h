@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,15 @@
 namespace quirabel::ui {
 
 class Control;
+class TForm;
+
+// What a file dialog asks: title, filter ("Quirabel Dateien|*.kxp"), a preset name, open or save.
+struct FileDialogRequest {
+  std::string title;
+  std::string filter;
+  std::string fileName;
+  bool save = false;
+};
 
 // Screen cursors by the toolkit's numbers; the program registers a few of its own (positive).
 using TCursor = int;
@@ -28,6 +38,11 @@ class Platform {
 
   // A modal message box with an OK button.
   virtual void ShowMessage(std::string_view text) = 0;
+
+  // Runs a window modally and gives its modal result.
+  virtual int ShowModal(TForm& form) = 0;
+  // Runs an open or save dialog; none when cancelled.
+  virtual std::optional<std::string> FileDialog(const FileDialogRequest& request) = 0;
 
   virtual TCursor ScreenCursor() const = 0;
   virtual void SetScreenCursor(TCursor cursor) = 0;

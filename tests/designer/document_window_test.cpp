@@ -18,7 +18,10 @@ using graphics::PixelFormat;
 class DocumentWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = std::filesystem::path(::testing::TempDir()) / "document_window_test";
+    // ctest runs tests side by side: each gets its own folder.
+    folder = std::filesystem::path(::testing::TempDir()) /
+             (std::string("document_window_") +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     root.SetPlatform(&platform);

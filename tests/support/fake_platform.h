@@ -5,6 +5,7 @@
 
 #include "base/clock.h"
 #include "base/random.h"
+#include "ui/controls.h"
 #include "ui/platform.h"
 
 namespace quirabel::testing {
@@ -16,6 +17,22 @@ class FakePlatform : public ui::Platform {
   FakePlatform() : clock(LocalDateTime{2026, 12, 7, 9, 30, 0, 0}), random({0}) {}
 
   void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
+  // Modal windows answer from the queue (mrCancel when it is empty); each one shown is recorded.
+  int ShowModal(ui::TForm& form) override {
+    modalForms.push_back(form.Name());
+    if (modalAnswers.empty()) return ui::mrCancel;
+    const int answer = modalAnswers.front();
+    modalAnswers.erase(modalAnswers.begin());
+    return answer;
+  }
+  // File dialogs answer from the queue (cancelled when it is empty).
+  std::optional<std::string> FileDialog(const ui::FileDialogRequest& request) override {
+    fileDialogs.push_back(request);
+    if (fileAnswers.empty()) return std::nullopt;
+    auto answer = fileAnswers.front();
+    fileAnswers.erase(fileAnswers.begin());
+    return answer;
+  }
   ui::TCursor ScreenCursor() const override { return cursor; }
   void SetScreenCursor(ui::TCursor value) override { cursor = value; }
   void Invalidate(ui::Control& /*control*/) override { ++invalidations; }
@@ -24,6 +41,10 @@ class FakePlatform : public ui::Platform {
   RandomSource& Random() override { return random; }
 
   std::vector<std::string> messages;
+  std::vector<int> modalAnswers;
+  std::vector<std::string> modalForms;
+  std::vector<std::optional<std::string>> fileAnswers;
+  std::vector<ui::FileDialogRequest> fileDialogs;
   ui::TCursor cursor = ui::crDefault;
   int invalidations = 0;
   int processed = 0;

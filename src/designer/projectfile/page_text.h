@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "designer/projectfile/records.h"
+
+namespace quirabel::designer::projectfile {
+
+// A project (.kxp) is a row of page texts, each closed by "</endoffile>". A page text is a tagged
+// byte stream: header values each closed by its tag, then the background picture, then one block
+// per element with its fixed-size record and, for text fields and pictures, the data after
+// "<kxdata>". Everything here is bytes; strings are Windows-1252.
+
+struct PageHeader {
+  std::string projectNumber, documentId, title, subject, author, keywords, docType, heightMm,
+      widthMm;
+  std::uint8_t verticalFolds = 0, horizontalFolds = 0, verticalPerforations = 0,
+               horizontalPerforations = 0;
+  std::string guideLines;  // kept as stored; the document window reads it
+};
+
+enum class ElementKind { Rect, Label, Text, Jpeg, Bitmap };
+
+struct ElementBlock {
+  ElementKind kind = ElementKind::Rect;
+  // The record matching kind; ImageRecord for Jpeg and Bitmap.
+  std::variant<RectRecord, LabelRecord, TextRecord, ImageRecord> record;
+  // Text: the stored lines (see EncodeTextLines); Jpeg and Bitmap: the picture file; else empty.
+  std::string data;
+};
+
+struct PageText {
+  PageHeader header;
+  ImageRecord background;
+  std::string backgroundJpeg;  // empty without a background picture
+  char orderMark = '0';
+  std::vector<ElementBlock> elements;
+  // Bitmap blocks left out on reading because their record was cut short; the document window
+  // shows a placeholder for each.
+  int skippedBitmapBlocks = 0;
+};
+
+// The page text of a page. An element whose record does not match its kind is a
+// std::invalid_argument.
+std::string WritePageText(const PageText& page);
+
+// Reads a page text written by WritePageText or by earlier versions. Pictures and records may
+// contain the tags themselves; their ends come from the records' sizes and the pictures' own
+// structure where possible. Damaged input is a ProjectFileError saying what is wrong.
+PageText ReadPageText(std::string_view bytes);
+
+// The page texts of a project: the pieces before each "</endoffile>"; anything after the last one
+// is dropped, and a file without any gives none.
+std::vector<std::string> SplitProject(std::string_view file);
+std::string JoinProject(const std::vector<std::string>& pageTexts);
+
+}  // namespace quirabel::designer::projectfile

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quirabel::designer::projectfile {
+
+// A project file or page text that cannot be read. The message is German and meant for the user.
+class ProjectFileError : public std::runtime_error {
+ public:
+  explicit ProjectFileError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// The fixed-size little-endian records spliced into a page text, one per element. Text fields are
+// Windows-1252 bytes. Reserved bytes are written as zero and ignored on reading, so a record read
+// and written again gives the same bytes as long as those were zero; float fields are copied bit
+// for bit (NaN payloads included). The defaulted comparisons compare floats as numbers.
+
+inline constexpr std::size_t kRectRecordSize = 72;
+inline constexpr std::size_t kLabelRecordSize = 368;
+inline constexpr std::size_t kTextRecordSize = 120;
+inline constexpr std::size_t kImageRecordSize = 76;
+
+// Longest texts the records can hold; longer ones are cut when encoding.
+inline constexpr std::size_t kMaxNameLength = 40;
+inline constexpr std::size_t kMaxCaptionLength = 250;
+
+// Ordinals of the one-byte enumerations.
+inline constexpr std::uint8_t kFontFixed = 0;
+inline constexpr std::uint8_t kFontArial = 1;
+inline constexpr std::uint8_t kFontTimes = 2;
+inline constexpr std::uint8_t kAlignLeft = 0;
+inline constexpr std::uint8_t kAlignRight = 1;
+inline constexpr std::uint8_t kAlignCentre = 2;
+
+// Colours are 0x00BBGGRR, or a system colour with the top bit set.
+struct RectRecord {
+  std::string name;
+  std::int32_t fillColor = 0;
+  std::int32_t lineColor = 0;
+  std::int32_t top = 0;
+  std::int32_t left = 0;
+  std::int32_t height = 0;
+  std::int32_t width = 0;
+  float lineWidth = 0;
+
+  friend bool operator==(const RectRecord&, const RectRecord&) = default;
+};
+
+struct LabelRecord {
+  std::string name;
+  std::string dataField;  // the CSV column filled in by serial PDFs; empty for fixed text
+  std::uint8_t fontName = kFontFixed;
+  std::uint8_t alignment = kAlignLeft;
+  float fontSize = 0;
+  std::int32_t fontColor = 0;
+  bool fontBold = false;
+  bool fontItalic = false;
+  float charSpace = 0;
+  std::int32_t top = 0;
+  std::int32_t left = 0;
+  std::int32_t height = 0;
+  std::int32_t width = 0;
+  std::string text;
+
+  friend bool operator==(const LabelRecord&, const LabelRecord&) = default;
+};
+
+// A multi-line text field; its lines follow the record in the page text.
+struct TextRecord {
+  std::string name;
+  std::string dataField;
+  std::uint8_t fontName = kFontFixed;
+  float fontSize = 0;
+  std::int32_t fontColor = 0;
+  bool fontBold = false;
+  bool fontItalic = false;
+  float charSpace = 0;
+  std::int32_t top = 0;
+  std::int32_t left = 0;
+  std::int32_t height = 0;
+  std::int32_t width = 0;
+  float leading = 0;
+
+  friend bool operator==(const TextRecord&, const TextRecord&) = default;
+};
+
+// A picture (JPEG or BMP) or the page background; the picture bytes follow the record.
+struct ImageRecord {
+  std::string name;
+  std::int32_t color = 0;
+  std::int32_t top = 0;
+  std::int32_t left = 0;
+  std::int32_t height = 0;
+  std::int32_t width = 0;
+
+  friend bool operator==(const ImageRecord&, const ImageRecord&) = default;
+};
+
+std::string Encode(const RectRecord& record);
+std::string Encode(const LabelRecord& record);
+std::string Encode(const TextRecord& record);
+std::string Encode(const ImageRecord& record);
+
+// Each reads the first record-size bytes and ignores the rest; shorter input is a
+// ProjectFileError.
+RectRecord DecodeRect(std::string_view bytes);
+LabelRecord DecodeLabel(std::string_view bytes);
+TextRecord DecodeText(std::string_view bytes);
+ImageRecord DecodeImage(std::string_view bytes);
+
+// The lines of a text field as stored: leading and trailing bytes up to the space are dropped,
+// then every line (broken at CR, LF or CR LF) is written with CR LF after it; "" stays "".
+std::string EncodeTextLines(std::string_view text);
+
+// Splits stored lines at CR, LF or CR LF; a final break does not start another line.
+std::vector<std::string> DecodeTextLines(std::string_view data);
+
+}  // namespace quirabel::designer::projectfile
