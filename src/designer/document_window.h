@@ -95,6 +95,9 @@ class TForm2 : public ui::TForm {
   // Writes the page on screen alone as a PDF.
   void SinglePageAsPdf(const std::string& fileName);
 
+  // The largest page text or project file read (pictures of a few pages are far below it).
+  static constexpr std::size_t kMaxPageTextBytes = 1024ull * 1024 * 1024;
+
   // Page texts (file form): the page on screen into its text, and back.
   std::string PageTextOfScreen() const;
   // Stores the page on screen in the page list (direct false) or writes it to a file (direct true).

@@ -1,0 +1,407 @@
+#include "designer/projectfile/page_text.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace quirabel::designer::projectfile {
+
+namespace {
+
+constexpr std::size_t kNpos = std::string_view::npos;
+
+constexpr std::string_view kVersion = "<kx-2.2>";
+constexpr std::string_view kVersionEnd = "<vs>";
+constexpr std::string_view kGuideLinesEnd = "</kxlines>";
+constexpr std::string_view kData = "<kxdata>";
+constexpr std::string_view kElementEnd = "</kxelement>";
+constexpr std::string_view kOrderMarkEnd = "</kxpaymerk>";
+constexpr std::string_view kHeaderEnd = "</kxheader>";
+constexpr std::string_view kPageEnd = "</endoffile>";
+
+// Opening tags are all this long; the three letters after "<kxelement " name the kind.
+constexpr std::size_t kOpeningTagSize = 15;
+constexpr std::size_t kKindOffset = 11;
+constexpr std::string_view kRectTag = "<kxelement REC>";
+constexpr std::string_view kLabelTag = "<kxelement LAB>";
+constexpr std::string_view kTextTag = "<kxelement TEX>";
+constexpr std::string_view kJpegTag = "<kxelement IMG>";
+constexpr std::string_view kBitmapTag = "<kxelement BMP>";
+
+struct TextField {
+  std::string PageHeader::*value;
+  std::string_view end;
+};
+constexpr TextField kTextFields[] = {
+    {&PageHeader::projectNumber, "</kxnummer>"}, {&PageHeader::documentId, "</kxint>"},
+    {&PageHeader::title, "</kxtitel>"},          {&PageHeader::subject, "</kxthema>"},
+    {&PageHeader::author, "</kxautor>"},         {&PageHeader::keywords, "</kxkeywords>"},
+    {&PageHeader::docType, "</kxdoctype>"},      {&PageHeader::heightMm, "</kxheight>"},
+    {&PageHeader::widthMm, "</kxwidth>"},
+};
+
+struct CountField {
+  std::uint8_t PageHeader::*value;
+  std::string_view end;
+};
+constexpr CountField kCountFields[] = {
+    {&PageHeader::verticalFolds, "</kxvbl>"},
+    {&PageHeader::horizontalFolds, "</kxhbl>"},
+    {&PageHeader::verticalPerforations, "</kxsvbl>"},
+    {&PageHeader::horizontalPerforations, "</kxshbl>"},
+};
+
+[[noreturn]] void Damaged(const std::string& what) {
+  throw ProjectFileError("Die Seite ist beschädigt: " + what + ".");
+}
+
+std::string Quoted(std::string_view tag) { return "„" + std::string(tag) + "“"; }
+
+[[noreturn]] void MissingEnd(std::string_view tag) {
+  Damaged("das Ende von " + Quoted(tag) + " fehlt");
+}
+
+template <class Record>
+const Record& RecordOf(const ElementBlock& block) {
+  const Record* record = std::get_if<Record>(&block.record);
+  if (record == nullptr) throw std::invalid_argument("element record does not match its kind");
+  return *record;
+}
+
+void AppendBlock(std::string& out, const ElementBlock& block) {
+  switch (block.kind) {
+    case ElementKind::Rect:
+      out += kRectTag;
+      out += Encode(RecordOf<RectRecord>(block));
+      break;
+    case ElementKind::Label:
+      out += kLabelTag;
+      out += Encode(RecordOf<LabelRecord>(block));
+      break;
+    case ElementKind::Text:
+      out += kTextTag;
+      out += Encode(RecordOf<TextRecord>(block));
+      out += kData;
+      out += block.data;
+      break;
+    case ElementKind::Jpeg:
+    case ElementKind::Bitmap:
+      out += block.kind == ElementKind::Jpeg ? kJpegTag : kBitmapTag;
+      out += Encode(RecordOf<ImageRecord>(block));
+      out += kData;
+      out += block.data;
+      break;
+    default:
+      throw std::invalid_argument("unknown element kind");
+  }
+  out += kElementEnd;
+}
+
+// Where pictures end by their own structure, so that tag text inside picture bytes does not cut
+// them short. One instance serves a whole page: pictures may run into each other's bytes when the
+// page is damaged, so JPEG walks remember where they went and a later walk that reaches the same
+// marker reuses the answer instead of walking the rest of the page again.
+class PictureExtents {
+ public:
+  explicit PictureExtents(std::string_view text) : text_(text) {}
+
+  // The position just after the picture that starts at `start`, or kNpos when its structure
+  // does not say (not a JPEG or BMP, or damaged).
+  std::size_t End(std::size_t start) {
+    const std::size_t left = text_.size() - start;
+    if (left >= 2 && Byte(start) == 0xFF && Byte(start + 1) == 0xD8) return JpegEnd(start + 2);
+    if (left >= 6 && text_[start] == 'B' && text_[start + 1] == 'M') {
+      const std::uint32_t size = Byte(start + 2) | Byte(start + 3) << 8 | Byte(start + 4) << 16 |
+                                 static_cast<std::uint32_t>(Byte(start + 5)) << 24;
+      if (size >= 26 && size <= left) return start + size;
+    }
+    return kNpos;
+  }
+
+ private:
+  // Remembering every marker would cost memory on long runs of fill bytes; remembering every
+  // 16th still bounds how far a later walk goes over known ground.
+  static constexpr int kMemoStride = 16;
+
+  std::uint32_t Byte(std::size_t i) const { return static_cast<unsigned char>(text_[i]); }
+
+  // Walks the marker segments from `pos`, where a marker should start.
+  std::size_t JpegEnd(std::size_t pos) {
+    std::vector<std::size_t> visited;
+    std::size_t result = kNpos;
+    for (int step = 0;; ++step) {
+      if (const auto known = memo_.find(pos); known != memo_.end()) {
+        result = known->second;
+        break;
+      }
+      if (step % kMemoStride == 0) visited.push_back(pos);
+      const std::size_t next = NextMarker(pos, &result);
+      if (next == kNpos) break;
+      pos = next;
+    }
+    for (std::size_t p : visited) memo_[p] = result;
+    return result;
+  }
+
+  // The marker after the one at `pos`, or kNpos with *end set when the picture ends here (after
+  // EOI, or kNpos when the structure is broken).
+  std::size_t NextMarker(std::size_t pos, std::size_t* end) {
+    const std::size_t size = text_.size();
+    if (size - pos < 2 || Byte(pos) != 0xFF) return kNpos;
+    const std::uint32_t marker = Byte(pos + 1);
+    if (marker == 0xFF) return pos + 1;  // fill byte
+    if (marker == 0xD9) {
+      *end = pos + 2;
+      return kNpos;
+    }
+    if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) return pos + 2;
+    if (marker == 0x00 || marker == 0xD8 || size - pos < 4) return kNpos;
+    const std::size_t length = Byte(pos + 2) << 8 | Byte(pos + 3);
+    if (length < 2 || length > size - pos - 2) return kNpos;
+    const std::size_t next = pos + 2 + length;
+    return marker == 0xDA ? NextScanMarker(next) : next;
+  }
+
+  // The first marker at or after `from` that ends entropy-coded data: FF followed by anything but
+  // a stuffed zero, a restart marker or another FF.
+  std::size_t NextScanMarker(std::size_t from) {
+    if (!scanMarkersFound_) {
+      for (std::size_t i = text_.find('\xFF'); i != kNpos && i + 1 < text_.size();
+           i = text_.find('\xFF', i + 1)) {
+        const std::uint32_t next = Byte(i + 1);
+        if (next != 0x00 && next != 0xFF && (next < 0xD0 || next > 0xD7)) {
+          scanMarkers_.push_back(i);
+        }
+      }
+      scanMarkersFound_ = true;
+    }
+    const auto it = std::lower_bound(scanMarkers_.begin(), scanMarkers_.end(), from);
+    return it == scanMarkers_.end() ? kNpos : *it;
+  }
+
+  std::string_view text_;
+  std::unordered_map<std::size_t, std::size_t> memo_;
+  std::vector<std::size_t> scanMarkers_;
+  bool scanMarkersFound_ = false;
+};
+
+// Reads a page text front to back; pos_ is where the next piece starts.
+class PageReader {
+ public:
+  explicit PageReader(std::string_view text) : text_(text), extents_(text) {}
+
+  PageText Read() {
+    if (text_.empty()) throw ProjectFileError("Die Seite ist leer.");
+    PageText page;
+    // The version before "<vs>" is not compared: every version so far reads the same way.
+    if (Find(kVersionEnd, 0) == kNpos) Damaged(Quoted(kVersionEnd) + " fehlt");
+    UpTo(kVersionEnd);
+    for (const TextField& field : kTextFields) page.header.*field.value = UpTo(field.end);
+    for (const CountField& field : kCountFields) {
+      page.header.*field.value = Count(UpTo(field.end), field.end);
+    }
+    page.header.guideLines = UpTo(kGuideLinesEnd);
+    ReadBackground(page);
+    const std::string_view mark = UpTo(kOrderMarkEnd);
+    page.orderMark = mark.empty() ? '0' : mark.front();
+    UpTo(kHeaderEnd);  // anything between the two tags is ignored
+    for (std::size_t end; (end = Find(kElementEnd, pos_)) != kNpos;) ReadElement(page, end);
+    return page;
+  }
+
+ private:
+  // Where a record and the "<kxdata>" after it leave the data; kNoData when there is no
+  // "<kxdata>" at all, kShort when there is less than a record before it.
+  enum class RecordStatus { kOk, kShort, kNoData };
+  struct RecordPart {
+    RecordStatus status;
+    std::size_t dataStart;
+  };
+
+  std::size_t Find(std::string_view tag, std::size_t from) const { return text_.find(tag, from); }
+  bool At(std::size_t pos, std::string_view tag) const {
+    return pos <= text_.size() && text_.substr(pos).starts_with(tag);
+  }
+
+  // The bytes from pos_ to the next `tag`, moving past the tag.
+  std::string_view UpTo(std::string_view tag) {
+    const std::size_t end = Find(tag, pos_);
+    if (end == kNpos) MissingEnd(tag);
+    const std::string_view value = text_.substr(pos_, end - pos_);
+    pos_ = end + tag.size();
+    return value;
+  }
+
+  static std::uint8_t Count(std::string_view digits, std::string_view tag) {
+    bool valid = !digits.empty();
+    unsigned value = 0;
+    for (char c : digits) {
+      if (c < '0' || c > '9' || (value = value * 10 + static_cast<unsigned>(c - '0')) > 255) {
+        valid = false;
+        break;
+      }
+    }
+    if (!valid) Damaged("ungültige Zahl bei " + Quoted(tag));
+    return static_cast<std::uint8_t>(value);
+  }
+
+  // A record of `size` bytes at `start` is normally followed by "<kxdata>" right away; older or
+  // damaged pages are cut at the first "<kxdata>" before `limit` instead, and the record is the
+  // start of what comes before it.
+  RecordPart FindRecord(std::size_t start, std::size_t size, std::size_t limit) const {
+    if (At(start + size, kData)) return {RecordStatus::kOk, start + size + kData.size()};
+    limit = std::max(limit, start);
+    const std::size_t found = text_.substr(start, limit - start).find(kData);
+    if (found == kNpos) {
+      return {limit - start < size ? RecordStatus::kShort : RecordStatus::kNoData, kNpos};
+    }
+    return {found < size ? RecordStatus::kShort : RecordStatus::kOk,
+            start + found + kData.size()};
+  }
+
+  // The closing tag of the picture whose bytes start at `start`: right at the end its structure
+  // gives, else the first one after that end (a picture cannot be shorter than its structure),
+  // else, without a structure, the first one at all. kNpos when there is none.
+  std::size_t FindPictureEnd(std::size_t start) {
+    const std::size_t end = extents_.End(start);
+    if (end != kNpos && At(end, kElementEnd)) return end;
+    return Find(kElementEnd, end != kNpos ? end : start);
+  }
+
+  std::string ReadPicture(std::size_t start) {
+    const std::size_t end = FindPictureEnd(start);
+    if (end == kNpos) MissingEnd(kElementEnd);
+    pos_ = end + kElementEnd.size();
+    return std::string(text_.substr(start, end - start));
+  }
+
+  void ReadBackground(PageText& page) {
+    const RecordPart part = FindRecord(pos_, kImageRecordSize, text_.size());
+    if (part.status == RecordStatus::kShort) Damaged("der Hintergrund ist zu kurz");
+    if (part.status == RecordStatus::kNoData) Damaged("beim Hintergrund fehlt " + Quoted(kData));
+    page.background = DecodeImage(text_.substr(pos_));
+    page.backgroundJpeg = ReadPicture(part.dataStart);
+  }
+
+  // A record with nothing after it: normally its closing tag follows right away; otherwise the
+  // block ends at `end`, the first closing tag, and the record is the start of the block.
+  std::string_view FixedRecord(std::size_t start, std::size_t size, std::size_t end) {
+    if (At(start + size, kElementEnd)) {
+      pos_ = start + size + kElementEnd.size();
+    } else {
+      if (end < start || end - start < size) Damaged("ein Element ist zu kurz");
+      pos_ = end + kElementEnd.size();
+    }
+    return text_.substr(start, size);
+  }
+
+  // Reads the block at pos_; `end` is the first closing tag after pos_.
+  void ReadElement(PageText& page, std::size_t end) {
+    const std::size_t body = std::min(pos_ + kOpeningTagSize, text_.size());
+    const std::string_view kind =
+        pos_ + kKindOffset + 3 <= text_.size() ? text_.substr(pos_ + kKindOffset, 3) : "";
+    ElementBlock block;
+    if (kind == "REC") {
+      block.kind = ElementKind::Rect;
+      block.record = DecodeRect(FixedRecord(body, kRectRecordSize, end));
+    } else if (kind == "LAB") {
+      block.kind = ElementKind::Label;
+      block.record = DecodeLabel(FixedRecord(body, kLabelRecordSize, end));
+    } else if (kind == "TEX") {
+      const RecordPart part = FindRecord(body, kTextRecordSize, end);
+      RequireRecord(part);
+      block.kind = ElementKind::Text;
+      block.record = DecodeText(text_.substr(body));
+      const std::size_t close = Find(kElementEnd, part.dataStart);
+      if (close == kNpos) MissingEnd(kElementEnd);
+      block.data = text_.substr(part.dataStart, close - part.dataStart);
+      pos_ = close + kElementEnd.size();
+    } else if (kind == "IMG" || kind == "BMP") {
+      block.kind = kind == "IMG" ? ElementKind::Jpeg : ElementKind::Bitmap;
+      const RecordPart part = FindRecord(body, kImageRecordSize, end);
+      if (block.kind == ElementKind::Bitmap && part.status == RecordStatus::kShort) {
+        // Older versions wrote such blocks for pictures they could not store; the page is still
+        // usable without them. Skip the picture by its structure when there is one.
+        ++page.skippedBitmapBlocks;
+        const std::size_t close = part.dataStart == kNpos ? kNpos : FindPictureEnd(part.dataStart);
+        pos_ = (close == kNpos ? end : close) + kElementEnd.size();
+        return;
+      }
+      RequireRecord(part);
+      block.record = DecodeImage(text_.substr(body));
+      block.data = ReadPicture(part.dataStart);
+    } else {
+      pos_ = end + kElementEnd.size();  // an element of a later version
+      return;
+    }
+    page.elements.push_back(std::move(block));
+  }
+
+  static void RequireRecord(const RecordPart& part) {
+    if (part.status == RecordStatus::kShort) Damaged("ein Element ist zu kurz");
+    if (part.status == RecordStatus::kNoData) Damaged("in einem Element fehlt " + Quoted(kData));
+  }
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  PictureExtents extents_;
+};
+
+}  // namespace
+
+std::string WritePageText(const PageText& page) {
+  std::size_t size = 512 + page.backgroundJpeg.size();
+  for (const ElementBlock& block : page.elements) size += 512 + block.data.size();
+  std::string out;
+  out.reserve(size);
+
+  out += kVersion;
+  out += kVersionEnd;
+  for (const TextField& field : kTextFields) {
+    out += page.header.*field.value;
+    out += field.end;
+  }
+  for (const CountField& field : kCountFields) {
+    out += std::to_string(page.header.*field.value);
+    out += field.end;
+  }
+  out += page.header.guideLines;
+  out += kGuideLinesEnd;
+
+  out += Encode(page.background);
+  out += kData;
+  out += page.backgroundJpeg;
+  out += kElementEnd;
+  out += page.orderMark;
+  out += kOrderMarkEnd;
+  out += kHeaderEnd;
+
+  for (const ElementBlock& block : page.elements) AppendBlock(out, block);
+  return out;
+}
+
+PageText ReadPageText(std::string_view bytes) { return PageReader(bytes).Read(); }
+
+std::vector<std::string> SplitProject(std::string_view file) {
+  std::vector<std::string> pages;
+  for (std::size_t end; (end = file.find(kPageEnd)) != kNpos;) {
+    pages.emplace_back(file.substr(0, end));
+    file.remove_prefix(end + kPageEnd.size());
+  }
+  return pages;
+}
+
+std::string JoinProject(const std::vector<std::string>& pageTexts) {
+  std::string out;
+  for (const std::string& text : pageTexts) {
+    out += text;
+    out += kPageEnd;
+  }
+  return out;
+}
+
+}  // namespace quirabel::designer::projectfile

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "designer/document_window.h"
+#include "designer/projectfile/page_text.h"
+#include "graphics/bmp.h"
+#include "graphics/jpeg.h"
+#include "support/fake_platform.h"
+
+namespace quirabel::designer {
+namespace {
+
+using graphics::Bitmap;
+using graphics::PixelFormat;
+namespace pf = projectfile;
+
+class PageBindingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root.SetPlatform(&platform);
+    state.formatWidthText = "91";
+    state.formatHeightText = "55";
+    state.projectNumber = "8151042";
+    window = NewWindow();
+    window->SetDocumentId("BImage08151042");
+    window->InitDocument();
+    window->SetDocBackground(graphics::clWhite);
+  }
+  TForm2* NewWindow() { return new TForm2(&root, state); }
+
+  testing::FakePlatform platform;
+  ui::Component root;
+  ProjectState state;
+  TForm2* window = nullptr;
+};
+
+TEST_F(PageBindingTest, EmptyFreePageEndsWithTheHeader) {
+  const std::string text = window->PageTextOfScreen();
+  EXPECT_TRUE(text.starts_with("<kx-2.2><vs>8151042</kxnummer>BImage08151042</kxint></kxtitel>"
+                               "</kxthema></kxautor></kxkeywords></kxdoctype>55</kxheight>91"
+                               "</kxwidth>0</kxvbl>0</kxhbl>0</kxsvbl>0</kxshbl></kxlines>"))
+      << text.substr(0, 200);
+  EXPECT_TRUE(text.ends_with("</kxelement>0</kxpaymerk></kxheader>"));
+}
+
+TEST_F(PageBindingTest, EveryKindSurvivesSaveAndLoadByteForByte) {
+  auto& label = static_cast<report::TPRLabel&>(window->CreateElement(ElementKind::Label));
+  label.SetBounds(10, 12, 120, 20);
+  label.SetCaption("Grüße </kxelement> aus Köln");
+  label.SetFontName(report::TPRFontName::fnTimesRoman);
+  label.SetFontBold(true);
+  label.SetAlignment(pdf::TAlignment::taCenter);
+  label.SetCharSpace(1.5f);
+  auto& rect = static_cast<report::TPRRect&>(window->CreateElement(ElementKind::Rect));
+  rect.SetBounds(5, 60, 80, 1);
+  rect.SetLineWidth(0.5f);
+  auto& text = static_cast<report::TPRText&>(window->CreateElement(ElementKind::Text));
+  text.SetBounds(100, 40, 100, 60);
+  text.SetText("a\nb  \n\n");
+  state.info.title = "Preis <kxdata> </kxtitel>";
+  text.SetLeading(11);
+  Bitmap pixels(6, 4, PixelFormat::pf24bit);
+  pixels.FillRect(0, 0, 3, 4, graphics::clRed);
+  auto& jpeg = static_cast<report::TPRJpegImage&>(window->CreateElement(ElementKind::Jpeg));
+  jpeg.SetPicture(graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(pixels, 90)));
+  jpeg.SetBounds(150, 5, 30, 20);
+  auto& bmp = static_cast<report::TPRImage&>(window->CreateElement(ElementKind::Bitmap));
+  bmp.SetPicture(graphics::Picture::FromBmpBytes(graphics::WriteBmp(pixels)));
+  bmp.SetBounds(190, 5, 12, 8);
+  state.info.subject = "Thema";
+  state.info.author = "Autorin";
+  state.info.keywords = "Karte, Gruß";
+
+  const std::string first = window->PageTextOfScreen();
+  // Text-field lines are stored trimmed, one CR LF after each.
+  EXPECT_NE(first.find("<kxdata>a\r\nb\r\n</kxelement>"), std::string::npos);
+  // A tag typed into a caption sits in a record of fixed size: it cannot end the block early.
+  EXPECT_NE(first.find("</kxelement> aus"), std::string::npos);
+
+  TForm2* other = NewWindow();
+  other->LoadPageText(first, false);
+  EXPECT_EQ(other->PageTextOfScreen(), first);
+  ASSERT_EQ(other->Elements().size(), 5u);
+  auto* label2 = dynamic_cast<report::TPRLabel*>(other->Elements()[0].item);
+  ASSERT_NE(label2, nullptr);
+  EXPECT_EQ(label2->Caption(), "Grüße </kxelement> aus Köln");
+  EXPECT_EQ(label2->FontName(), report::TPRFontName::fnTimesRoman);
+  EXPECT_EQ(label2->BoundsRect(), ui::Bounds(10, 12, 120, 20));
+  EXPECT_EQ(other->DocumentId(), "BImage08151042");
+  EXPECT_EQ(state.info.author, "Autorin");
+  // Typed header texts are searched by their closing tag: a tag inside one is defused.
+  EXPECT_EQ(state.info.title, "Preis ‹kxdata> ‹/kxtitel>");
+}
+
+TEST_F(PageBindingTest, DataFieldsComeBackAsTheirNames) {
+  auto& label = static_cast<report::TPRLabel&>(window->CreateElement(ElementKind::Label));
+  label.SetCaption("Max Muster");
+  label.Setdbfieldname("Name");
+  TForm2* other = NewWindow();
+  other->LoadPageText(window->PageTextOfScreen(), false);
+  EXPECT_EQ(state.dataFields, std::vector<std::string>{"Name"});
+  EXPECT_EQ(other->Elements().front().item->Caption(), "<Name>");
+}
+
+TEST_F(PageBindingTest, DamagedPagesLeaveTheScreenAsItWas) {
+  window->CreateElement(ElementKind::Label);
+  const std::string good = window->PageTextOfScreen();
+  auto fails = [&](std::string text) {
+    try {
+      window->LoadPageText(text, false);
+    } catch (const pf::ProjectFileError& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_NE(fails("kein Projekt"), "no error");
+  EXPECT_NE(fails(good.substr(0, good.size() / 2)), "no error");
+  std::string noSize = good;
+  noSize.replace(noSize.find("91</kxwidth>"), 2, "0");
+  EXPECT_EQ(fails(noSize), "Die Seite hat keine gültige Größe: 0 x 55 mm.");
+  // Still the page it was.
+  EXPECT_EQ(window->Elements().size(), 1u);
+  EXPECT_EQ(window->PageTextOfScreen(), good);
+}
+
+}  // namespace
+}  // namespace quirabel::designer
