@@ -1,0 +1,270 @@
+#include "app/application.h"
+
+#include "base/atomic_file.h"
+#include "designer/page_format.h"
+#include "designer/projectfile/page_text.h"
+
+namespace quirabel::app {
+
+namespace pf = designer::projectfile;
+
+namespace {
+
+constexpr const char* kSaveFirst = "Bitte speichern Sie zunächst Ihr Dokument als Quirabel Datei!";
+constexpr const char* kProjectFilter = "Quirabel Dateien|*.kxp";
+constexpr const char* kPdfFilter = "PDF-Files|*.pdf";
+
+std::string WithExtension(std::string name, const char* extension) {
+  if (name.find(extension) == std::string::npos) name += extension;
+  return name;
+}
+
+}  // namespace
+
+Application::Application(ui::Platform& platform, std::string programFolder)
+    : platform_(platform) {
+  SetPlatform(&platform);
+  state_.programFolder = std::move(programFolder);
+  form9_ = new dialogs::TForm9(this);
+  form24_ = new dialogs::TForm24(this);
+  form26_ = new dialogs::TForm26(this);
+}
+
+Application::~Application() = default;
+
+void Application::ShowMessage(const std::string& text) { platform_.ShowMessage(text); }
+
+std::string Application::NewProjectNumber() {
+  return designer::TimeDigits(platform_.GetClock().Now());
+}
+
+designer::TForm2& Application::CreateDocumentWindow() {
+  FreeDocumentWindow();
+  form2_ = new designer::TForm2(this, state_);
+  return *form2_;
+}
+
+void Application::FreeDocumentWindow() {
+  delete form2_;
+  form2_ = nullptr;
+}
+
+void Application::Neu1Click() {
+  state_.projectNumber = NewProjectNumber();
+  if (form2_ != nullptr && !SaveOnRequest()) return;
+  FreeDocumentWindow();
+  form9_->SetVisible(true);
+  state_.currentPage = 1;
+  state_.pageCount = 1;
+  state_.lastPdfFileName.clear();
+}
+
+bool Application::Form9Button1Click() {
+  form9_->SetVisible(false);
+  const std::optional<designer::PageFormat> format = form9_->ChosenFormat();
+  if (!format) {
+    ShowMessage(dialogs::kInvalidMillimetres);
+    return false;
+  }
+  return NewDocument(*format);
+}
+
+bool Application::NewDocument(const designer::PageFormat& format) {
+  if (!designer::WidthPixels(format.widthMm) || !designer::HeightPixels(format.heightMm)) {
+    ShowMessage(dialogs::kInvalidMillimetres);
+    return false;
+  }
+  if (state_.projectNumber.empty()) state_.projectNumber = NewProjectNumber();
+  state_.docType = format.docType;
+  state_.formatWidthText = format.widthMm;
+  state_.formatHeightText = format.heightMm;
+  state_.verticalFolds = state_.horizontalFolds = 0;
+  state_.verticalPerforations = state_.horizontalPerforations = 0;
+  state_.orderDocument = false;
+  state_.sampleTemplateDocument = false;
+  state_.projectFileName = designer::kNewDocName;
+  // The pages of the project that was open go with it; the new one has one page.
+  state_.pageTexts.clear();
+  state_.dataFields.clear();
+  state_.currentPage = 1;
+  state_.pageCount = 1;
+
+  designer::TForm2& window = CreateDocumentWindow();
+  window.SetDocumentId(designer::MakeDocumentId(platform_.GetClock().Now()));
+  window.InitDocument();
+  window.SetDocBackground(graphics::clWhite);
+  window.ShowHandlesOnTop();
+  window.Label10->SetCaption("H " + format.heightMm + "/B " + format.widthMm + " mm");
+  return true;
+}
+
+bool Application::OpenClick() {
+  if (form2_ != nullptr) {
+    state_.lastPdfFileName.clear();
+    if (!SaveOnRequest()) return false;
+  }
+  const auto file = platform_.FileDialog({"", kProjectFilter, "", false});
+  if (!file) return false;
+  return OpenProject(*file);
+}
+
+bool Application::OpenProject(const std::filesystem::path& file) {
+  std::string bytes;
+  try {
+    bytes = ReadFile(file, designer::TForm2::kMaxPageTextBytes);
+  } catch (const FileError&) {
+    ShowMessage("Die Datei kann nicht gelesen werden: " + file.string());
+    return false;
+  }
+  std::vector<std::string> pages = pf::SplitProject(bytes);
+  if (pages.empty()) {
+    ShowMessage("Die Datei ist keine Quirabel-Projektdatei: " + file.string());
+    return false;
+  }
+  // The first page is built in a window of its own; only when it stands does it replace the
+  // open document.
+  const designer::ProjectState before = state_;
+  state_.currentPage = 1;
+  auto* window = new designer::TForm2(this, state_);
+  try {
+    window->LoadPageText(pages.front(), true);
+  } catch (const pf::ProjectFileError& e) {
+    delete window;
+    state_ = before;
+    ShowMessage(std::string(e.what()) + "\n" + file.string());
+    return false;
+  }
+  FreeDocumentWindow();
+  form2_ = window;
+  state_.projectFileName = file.string();
+  state_.pageTexts = std::move(pages);
+  state_.pageCount = static_cast<int>(state_.pageTexts.size());
+  state_.currentPage = 1;
+  state_.lastPdfFileName.clear();
+  form2_->PressedElementName.clear();
+  form2_->ShowHandlesOnTop();
+  form2_->SetCaption(state_.DocumentCaption());
+  return true;
+}
+
+bool Application::SaveProjectTo(std::string fileName) {
+  if (form2_ == nullptr) return false;
+  fileName = WithExtension(std::move(fileName), ".kxp");
+  form2_->SaveKXFile({}, false);
+  try {
+    form2_->SaveProjektFile(fileName);
+  } catch (const FileError& e) {
+    ShowMessage("Das Projekt kann nicht gespeichert werden: " + std::string(e.what()));
+    return false;
+  }
+  state_.projectFileName = fileName;
+  form2_->SetCaption(state_.DocumentCaption());
+  return true;
+}
+
+bool Application::SaveOnRequest() {
+  if (form2_ == nullptr) return true;
+  if (form26_->ShowModal() != ui::mrOk) return true;  // "Nein": nothing to save
+  if (state_.projectFileName != designer::kNewDocName) {
+    return SaveProjectTo(state_.projectFileName);
+  }
+  const auto file = platform_.FileDialog({"", kProjectFilter, "", true});
+  if (!file) return false;
+  return SaveProjectTo(*file);
+}
+
+bool Application::Save() {
+  if (form2_ == nullptr) return false;
+  form24_->Refresh(state_.info);
+  if (form24_->ShowModal() != ui::mrOk) return false;
+  state_.info = form24_->Info();
+  if (state_.projectFileName != designer::kNewDocName) {
+    return SaveProjectTo(state_.projectFileName);
+  }
+  const auto file = platform_.FileDialog({"", kProjectFilter, "", true});
+  if (!file) return false;
+  return SaveProjectTo(*file);
+}
+
+bool Application::SaveAs() {
+  if (form2_ == nullptr) return false;
+  form2_->SaveKXFile({}, false);
+  const auto file = platform_.FileDialog({"", kProjectFilter, "", true});
+  if (!file) return false;
+  return SaveProjectTo(*file);
+}
+
+bool Application::ExportPdf() {
+  if (form2_ == nullptr) return false;
+  if (state_.projectFileName == designer::kNewDocName) {
+    ShowMessage(kSaveFirst);
+    return false;
+  }
+  const std::string preset = state_.projectFileName.substr(0, state_.projectFileName.find(".kxp"));
+  form24_->Refresh(state_.info);
+  const bool accepted = form24_->ShowModal() == ui::mrOk;
+  if (accepted) state_.info = form24_->Info();
+  const auto file = platform_.FileDialog({"", kPdfFilter, preset, true});
+  if (!file) return false;
+  return ExportPdfTo(*file);
+}
+
+bool Application::ExportPdfTo(std::string fileName) {
+  if (form2_ == nullptr) return false;
+  report::TPReport& report = *form2_->PReport1;
+  report.SetTitle(state_.info.title);
+  report.SetSubject(state_.info.subject);
+  report.SetAuthor(state_.info.author);
+  report.SetKeywords(state_.info.keywords);
+  report.SetCreator(state_.info.creator);
+  form2_->SaveKXFile({}, false);
+  fileName = WithExtension(std::move(fileName), ".pdf");
+  report.SetFileName(fileName);
+  state_.lastPdfFileName = fileName;
+
+  report.BeginDoc();
+  try {
+    for (int n = 1; n <= state_.pageCount; ++n) {
+      state_.currentPage = n;
+      form2_->openkxfile({}, false, true);
+      form2_->SaveKXFile({}, false);
+      platform_.ProcessMessages();
+      report.Print(*form2_->PRPage1);
+    }
+  } catch (const pf::ProjectFileError& e) {
+    report.Abort();
+    ShowMessage(std::string("Der Export ist nicht möglich: ") + e.what());
+    return false;
+  }
+  report.EndDoc();
+  const bool written = !report.Printing();  // a file that could not be written keeps it open
+  form2_->ShowHandlesOnTop();
+  platform_.ProcessMessages();
+  return written;
+}
+
+bool Application::GoToPage(int page) {
+  if (form2_ == nullptr || page < 1 || page > state_.pageCount) return false;
+  form2_->SaveKXFile({}, false);
+  const int previous = state_.currentPage;
+  state_.currentPage = page;
+  try {
+    form2_->openkxfile({}, false, false);
+  } catch (const pf::ProjectFileError& e) {
+    state_.currentPage = previous;
+    ShowMessage(e.what());
+    return false;
+  }
+  return true;
+}
+
+bool Application::VisitAllPages() {
+  if (form2_ == nullptr) return false;
+  const int shown = state_.currentPage;
+  for (int n = 1; n <= state_.pageCount; ++n) {
+    if (!GoToPage(n)) return false;
+  }
+  return GoToPage(shown);
+}
+
+}  // namespace quirabel::app

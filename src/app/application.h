@@ -1,0 +1,80 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "designer/document_window.h"
+#include "designer/project_state.h"
+#include "dialogs/project_windows.h"
+#include "ui/platform.h"
+
+namespace quirabel::app {
+
+// The application: its state (the open project) and its windows. The main window's commands are
+// written here once; the designer calls them from its menus, the batch tool from its command
+// line, and tests directly. Dialog answers come through the platform.
+class Application : public ui::Component {
+ public:
+  Application(ui::Platform& platform, std::string programFolder);
+  ~Application() override;
+  std::string ClassName() const override { return "TApplication"; }
+
+  designer::ProjectState& State() { return state_; }
+  // The document window, none while no document is open.
+  designer::TForm2* Form2() const { return form2_; }
+  dialogs::TForm9& Form9() { return *form9_; }
+  dialogs::TForm24& Form24() { return *form24_; }
+  dialogs::TForm26& Form26() { return *form26_; }
+
+  // "&Neu": offers to save the open project, closes it and shows the format window.
+  void Neu1Click();
+  // The format window's "Dokument erstellen...": a new document of the chosen format. False
+  // (with "Keine gültige Millimeter-Angabe!") when the size gives no page.
+  bool Form9Button1Click();
+  // A new document of a format, as the format window makes it.
+  bool NewDocument(const designer::PageFormat& format);
+
+  // "Öffnen": offers to save, asks for a file and opens it.
+  bool OpenClick();
+  // Opens a project file. The file is read and checked before anything closes: a file that is
+  // no project is reported and the open document stays as it was.
+  bool OpenProject(const std::filesystem::path& file);
+
+  // "Speichern": the project information window first, then saving (asking for a name when
+  // the project has none).
+  bool Save();
+  // "Speichern unter..": asks for a name.
+  bool SaveAs();
+  // Stores the page on screen and writes the project under a name (".kxp" appended when the name
+  // lacks it), which becomes the project's name.
+  bool SaveProjectTo(std::string fileName);
+  // Asks whether to save the open project, and does so on "Ja". False when saving was wanted
+  // but did not happen (cancelled name, failed write).
+  bool SaveOnRequest();
+
+  // "Als PDF- speichern unter...": every page into one PDF file.
+  bool ExportPdf();
+  // The export itself, to a named file.
+  bool ExportPdfTo(std::string fileName);
+
+  // Loads page n (1-based) into the document window, storing the page on screen first.
+  bool GoToPage(int page);
+  // Loads and stores back every page, as export does, and comes back to the page shown before.
+  bool VisitAllPages();
+
+ private:
+  void ShowMessage(const std::string& text);
+  designer::TForm2& CreateDocumentWindow();
+  void FreeDocumentWindow();
+  std::string NewProjectNumber();
+
+  ui::Platform& platform_;
+  designer::ProjectState state_;
+  designer::TForm2* form2_ = nullptr;
+  dialogs::TForm9* form9_;
+  dialogs::TForm24* form24_;
+  dialogs::TForm26* form26_;
+};
+
+}  // namespace quirabel::app
