@@ -1,0 +1,161 @@
+#include "app/application.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/atomic_file.h"
+#include "graphics/jpeg.h"
+#include "support/fake_platform.h"
+#include "support/pdf_check.h"
+
+namespace quirabel::app {
+namespace {
+
+class ApplicationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = std::filesystem::path(::testing::TempDir()) /
+             (std::string("application_") +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  // A three-page project: each page with a label, the second also with a picture.
+  void MakeProject(Application& application) {
+    ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, true)));
+    designer::TForm2& window = *application.Form2();
+    designer::ProjectState& state = application.State();
+    for (int page = 1; page <= 3; ++page) {
+      window.RemoveKXPage();
+      window.SetDocumentId("BImage0" + std::to_string(page));
+      window.InitDocument();
+      window.SetDocBackground(graphics::RGB(255, 255, 200 + page));
+      auto& label = static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+      label.SetCaption("Seite " + std::to_string(page));
+      label.SetBounds(20, 20 * page, 120, 20);
+      if (page == 2) {
+        graphics::Bitmap blue(10, 10, graphics::PixelFormat::pf24bit);
+        blue.FillRect(0, 0, 10, 10, graphics::clBlue);
+        auto& jpeg = static_cast<report::TPRJpegImage&>(window.CreateElement(designer::ElementKind::Jpeg));
+        jpeg.SetPicture(graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(blue)));
+        jpeg.SetBounds(100, 100, 40, 40);
+      }
+      state.currentPage = page;
+      window.SaveKXFile({}, false);
+    }
+    state.pageCount = 3;
+  }
+
+  testing::FakePlatform platform;
+  std::filesystem::path folder;
+};
+
+TEST_F(ApplicationTest, NewDocumentOfEveryFormat) {
+  Application application(platform, folder.string());
+  ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A4, true)));
+  EXPECT_EQ(application.Form2()->PRPage1->Width(), 842);
+  EXPECT_EQ(application.Form2()->PRPage1->Height(), 595);
+  EXPECT_EQ(application.Form2()->Label10->Caption(), "H 210/B 297 mm");
+  EXPECT_EQ(application.State().projectFileName, "NewDoc");
+  EXPECT_EQ(application.Form2()->DocumentId(), "BImage093000");  // 09:30:00.000 of the test clock
+
+  application.Form9().DinChosen = false;
+  application.Form9().Edit1->SetText("0150");
+  application.Form9().Edit2->SetText("150");
+  ASSERT_TRUE(application.Form9Button1Click());
+  EXPECT_EQ(application.Form9().Edit1->Text(), "150");
+  EXPECT_EQ(application.Form2()->PRPage1->Width(), 425);
+  EXPECT_EQ(application.Form2()->PRPage1->Height(), 425);
+  EXPECT_EQ(application.State().docType, "");
+
+  for (const char* bad : {"", "15.5", "-3", "0", "99999"}) {
+    application.Form9().Edit1->SetText(bad);
+    platform.messages.clear();
+    EXPECT_FALSE(application.Form9Button1Click()) << bad;
+    EXPECT_EQ(platform.messages, std::vector<std::string>{"Keine gültige Millimeter-Angabe!"});
+  }
+}
+
+TEST_F(ApplicationTest, SavedProjectOpensAndSavesAgainByteForByte) {
+  Application first(platform, folder.string());
+  MakeProject(first);
+  ASSERT_TRUE(first.SaveProjectTo((folder / "karte").string()));
+  EXPECT_EQ(first.State().projectFileName, (folder / "karte.kxp").string());
+  const std::string saved = ReadFile(folder / "karte.kxp", 1 << 24);
+  EXPECT_TRUE(saved.ends_with("</endoffile>"));
+
+  Application second(platform, folder.string());
+  ASSERT_TRUE(second.OpenProject(folder / "karte.kxp"));
+  EXPECT_EQ(second.State().pageCount, 3);
+  ASSERT_TRUE(second.VisitAllPages());
+  ASSERT_TRUE(second.SaveProjectTo((folder / "wieder.kxp").string()));
+  EXPECT_EQ(ReadFile(folder / "wieder.kxp", 1 << 24), saved);
+  EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(ApplicationTest, OpeningSomethingElseKeepsTheOpenProject) {
+  Application application(platform, folder.string());
+  MakeProject(application);
+  designer::TForm2* window = application.Form2();
+  WriteFileAtomic(folder / "brief.kxp", "Lieber Kunde, ...");
+  EXPECT_FALSE(application.OpenProject(folder / "brief.kxp"));
+  WriteFileAtomic(folder / "kaputt.kxp", "<kx-2.2><vs>1</kxnummer></endoffile>");
+  EXPECT_FALSE(application.OpenProject(folder / "kaputt.kxp"));
+  EXPECT_FALSE(application.OpenProject(folder / "fehlt.kxp"));
+  ASSERT_EQ(platform.messages.size(), 3u);
+  EXPECT_TRUE(platform.messages[0].starts_with("Die Datei ist keine Quirabel-Projektdatei"));
+  EXPECT_TRUE(platform.messages[1].starts_with("Die Seite ist beschädigt")) << platform.messages[1];
+  EXPECT_TRUE(platform.messages[2].starts_with("Die Datei kann nicht gelesen werden"));
+  EXPECT_EQ(application.Form2(), window);
+  EXPECT_EQ(application.State().pageCount, 3);
+  EXPECT_EQ(application.State().formatWidthText, "148");
+}
+
+TEST_F(ApplicationTest, ExportWritesEveryPage) {
+  Application application(platform, folder.string());
+  MakeProject(application);
+  EXPECT_FALSE(application.ExportPdf());
+  EXPECT_EQ(platform.messages.back(), "Bitte speichern Sie zunächst Ihr Dokument als Quirabel Datei!");
+  ASSERT_TRUE(application.SaveProjectTo((folder / "karte.kxp").string()));
+
+  application.State().info.title = "Karten";
+  platform.modalAnswers = {ui::mrOk};
+  platform.fileAnswers = {(folder / "karte").string()};
+  ASSERT_TRUE(application.ExportPdf());
+  EXPECT_EQ(platform.fileDialogs.back().fileName, (folder / "karte").string());
+  EXPECT_EQ(application.State().lastPdfFileName, (folder / "karte.pdf").string());
+  const std::string pdf = ReadFile(folder / "karte.pdf", 1 << 24);
+  EXPECT_TRUE(testing::IsValidPdf(pdf));
+  EXPECT_NE(pdf.find("/Count 3"), std::string::npos);
+  EXPECT_NE(pdf.find("/Title (Karten)"), std::string::npos);
+  EXPECT_NE(pdf.find("(Seite 2) Tj"), std::string::npos);
+  EXPECT_NE(pdf.find("/CreationDate (D:20030604133256)"), std::string::npos);
+  EXPECT_EQ(application.State().currentPage, 3);
+}
+
+TEST_F(ApplicationTest, SavingOnRequest) {
+  Application application(platform, folder.string());
+  MakeProject(application);
+  // "Nein": nothing written, New goes on.
+  platform.modalAnswers = {ui::mrNo};
+  application.Neu1Click();
+  EXPECT_EQ(application.Form2(), nullptr);
+  EXPECT_EQ(platform.modalForms.back(), "Form26");
+
+  MakeProject(application);
+  // "Ja" without a name: the save dialog; cancelling it cancels the New.
+  platform.modalAnswers = {ui::mrOk};
+  application.Neu1Click();
+  EXPECT_NE(application.Form2(), nullptr);
+  platform.modalAnswers = {ui::mrOk};
+  platform.fileAnswers = {(folder / "gesichert").string()};
+  application.Neu1Click();
+  EXPECT_EQ(application.Form2(), nullptr);
+  EXPECT_TRUE(std::filesystem::exists(folder / "gesichert.kxp"));
+}
+
+}  // namespace
+}  // namespace quirabel::app
