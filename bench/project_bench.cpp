@@ -1,0 +1,123 @@
+// Opening, saving and exporting a 200 MB project (100 pages, each with its own 2 MB background
+// picture), against reading and writing the same bytes with cat. Prints the ratios.
+// Run: build/bin/bench_project
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "base/atomic_file.h"
+#include "graphics/jpeg.h"
+
+namespace {
+
+using namespace quirabel;
+using Clock = std::chrono::steady_clock;
+
+class QuietPlatform : public ui::Platform {
+ public:
+  void ShowMessage(std::string_view text) override { std::fprintf(stderr, "%.*s\n", int(text.size()), text.data()); }
+  int ShowModal(ui::TForm&) override { return ui::mrOk; }
+  std::optional<std::string> FileDialog(const ui::FileDialogRequest&) override { return std::nullopt; }
+  ui::TCursor ScreenCursor() const override { return ui::crDefault; }
+  void SetScreenCursor(ui::TCursor) override {}
+  void Invalidate(ui::Control&) override {}
+  void ProcessMessages() override {}
+  const quirabel::Clock& GetClock() override { return clock_; }
+  RandomSource& Random() override { return random_; }
+
+ private:
+  FixedClock clock_{LocalDateTime{2026, 12, 7, 10, 0, 0, 0}};
+  DefaultRandom random_{7};
+};
+
+// A noisy picture compresses badly: about 2 MB at this size and quality.
+std::string NoiseJpeg(std::uint32_t seed) {
+  graphics::Bitmap noise(1400, 1000, graphics::PixelFormat::pf24bit);
+  for (int y = 0; y < noise.Height(); ++y) {
+    std::uint8_t* row = noise.Row(y);
+    for (std::size_t i = 0; i < noise.Stride(); ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      row[i] = static_cast<std::uint8_t>(seed >> 24);
+    }
+  }
+  return graphics::EncodeJpeg(noise, 97);
+}
+
+double Seconds(const std::function<void()>& work, int runs = 3) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = Clock::now();
+    work();
+    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+void Shell(const std::string& command) {
+  if (std::system(command.c_str()) != 0) {
+    std::fprintf(stderr, "failed: %s\n", command.c_str());
+    std::exit(1);
+  }
+}
+
+}  // namespace
+
+int main() {
+  const auto dir = std::filesystem::temp_directory_path() / "quirabel_project_bench";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const auto project = dir / "gross.kxp";
+
+  {
+    QuietPlatform platform;
+    app::Application application(platform, dir.string());
+    application.NewDocument(designer::DinFormat(designer::DinSize::A4, false));
+    designer::TForm2& window = *application.Form2();
+    designer::ProjectState& state = application.State();
+    for (int page = 1; page <= 100; ++page) {
+      window.RemoveKXPage();
+      window.SetDocumentId("BImage0" + std::to_string(1000 + page));
+      window.InitDocument();
+      const auto picture = dir / "hintergrund.jpg";
+      WriteFileAtomic(picture, NoiseJpeg(static_cast<std::uint32_t>(page)));
+      window.SetDocBackgroundPicture(picture);
+      auto& label = static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+      label.SetCaption("Seite " + std::to_string(page));
+      state.currentPage = page;
+      window.SaveKXFile({}, false);
+    }
+    state.pageCount = 100;
+    application.SaveProjectTo(project.string());
+  }
+  const double megabytes = static_cast<double>(std::filesystem::file_size(project)) / 1e6;
+
+  const double catRead = Seconds([&] { Shell("cat '" + project.string() + "' > /dev/null"); });
+  // Our writes reach the disk before they replace a file (fsync, then rename); cat's are measured
+  // with the same promise kept.
+  const double catWrite = Seconds([&] {
+    const std::string copy = (dir / "kopie.kxp").string();
+    Shell("cat '" + project.string() + "' > '" + copy + "' && sync '" + copy + "'");
+  });
+
+  QuietPlatform platform;
+  app::Application application(platform, dir.string());
+  const double open = Seconds([&] { application.OpenProject(project); });
+  const double save = Seconds([&] { application.SaveProjectTo((dir / "wieder.kxp").string()); });
+  const double exportPdf = Seconds([&] { application.ExportPdfTo((dir / "gross.pdf").string()); });
+  const double pdfMegabytes = static_cast<double>(std::filesystem::file_size(dir / "gross.pdf")) / 1e6;
+
+  std::printf("project: %.1f MB, 100 pages; PDF: %.1f MB\n", megabytes, pdfMegabytes);
+  std::printf("cat read   %7.3f s\ncat write  %7.3f s\n", catRead, catWrite);
+  std::printf("open       %7.3f s  ratio to cat read  %.2f (goal < 2)\n", open, open / catRead);
+  std::printf("save       %7.3f s  ratio to cat write %.2f (goal < 2)\n", save, save / catWrite);
+  std::printf("export     %7.3f s  ratio to cat read  %.2f (goal < 3)\n", exportPdf, exportPdf / catRead);
+  std::filesystem::remove_all(dir);
+  return 0;
+}
