@@ -323,6 +323,36 @@ bool TForm2::DeleteElement(std::string_view name) {
   return true;
 }
 
+namespace {
+
+// The element a popup command acts on; empty when the command does not apply.
+std::string PopupTarget(const TForm2& window, TForm2::Popup popup) {
+  const std::string& pressed = window.PressedElementName;
+  switch (popup) {
+    case TForm2::Popup::Label:
+      return dynamic_cast<report::TPRLabel*>(window.FindElement(pressed)) ? pressed : std::string();
+    case TForm2::Popup::Text:
+      return dynamic_cast<report::TPRText*>(window.FindElement(pressed)) ? pressed : std::string();
+    case TForm2::Popup::Rect:
+      return pressed;
+    case TForm2::Popup::Image:
+      return window.ImageMenuElementName;
+  }
+  return {};
+}
+
+}  // namespace
+
+void TForm2::PopupDeleteClick(Popup popup) {
+  const std::string target = PopupTarget(*this, popup);
+  if (!target.empty()) DeleteElement(target);
+}
+
+void TForm2::PopupBringToFrontClick(Popup popup) {
+  const std::string target = popup == Popup::Image ? ImageMenuElementName : PressedElementName;
+  if (!target.empty()) BringElementToFront(target);
+}
+
 void TForm2::RemoveKXPage() {
   for (const PageElement& e : Elements()) delete e.item;
   delete Background();

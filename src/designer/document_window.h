@@ -86,6 +86,13 @@ class TForm2 : public ui::TForm {
   void BringElementToFront(std::string_view name);
   // Frees an element; false when none has the name.
   bool DeleteElement(std::string_view name);
+
+  // The popup menus of the four element kinds ("Element löschen", "In den Vordergrund"). The
+  // text line, text field and rectangle menus act on the pressed element (the first two only on
+  // one of their own kind), the image menu on the image it was opened on.
+  enum class Popup { Label, Text, Rect, Image };
+  void PopupDeleteClick(Popup popup);
+  void PopupBringToFrontClick(Popup popup);
   // Frees every element and the background.
   void RemoveKXPage();
   void ResetImages(std::string_view name);

@@ -210,6 +210,23 @@ TEST_F(DocumentWindowTest, RemoveKXPageFreesEverything) {
   EXPECT_NE(window->FindComponent("Image2"), nullptr);
 }
 
+TEST_F(DocumentWindowTest, PopupCommandsActOnTheirOwnKind) {
+  auto& label = Add(ElementKind::Label);
+  auto& rect = Add(ElementKind::Rect);
+  Add(ElementKind::Jpeg);
+  window->PressedElementName = rect.Name();
+  window->PopupDeleteClick(TForm2::Popup::Label);  // the pressed element is no text line
+  window->PopupDeleteClick(TForm2::Popup::Text);
+  EXPECT_EQ(window->Elements().size(), 3u);
+  window->PopupBringToFrontClick(TForm2::Popup::Rect);
+  EXPECT_EQ(rect.Name(), "PRRectBImage01234");
+  window->PressedElementName = label.Name();
+  window->PopupDeleteClick(TForm2::Popup::Label);
+  window->ImageMenuElementName = "PRJpegImageBImage01233";
+  window->PopupDeleteClick(TForm2::Popup::Image);
+  EXPECT_EQ(Names(), std::vector<std::string>{"PRRectBImage01234"});
+}
+
 TEST_F(DocumentWindowTest, HandlesFrameTheElement) {
   auto& rect = Add(ElementKind::Rect);
   rect.SetBounds(50, 60, 30, 20);

@@ -57,3 +57,25 @@ TEST(PageFormat, IdentifiersFromTheClock) {
 
 }  // namespace
 }  // namespace quirabel::designer
+
+#include "designer/memo_geometry.h"
+
+namespace quirabel::designer {
+namespace {
+
+TEST(MemoGeometry, TheWindowGrowsWithTheField) {
+  const MemoGeometry small = CreateMemo(200, 100, report::TPRFontName::fnFixedWidth, true, false);
+  EXPECT_EQ(small.frameWidth, 205);
+  EXPECT_EQ(small.frameHeight, 105);
+  EXPECT_EQ(small.windowWidth, 370);
+  EXPECT_EQ(small.windowHeight, 297);  // bottom 185
+  EXPECT_EQ(small.fontName, "Fixedsys");
+  const MemoGeometry wide = CreateMemo(360, 275, report::TPRFontName::fnTimesRoman, false, true);
+  EXPECT_EQ(wide.windowWidth, 405);   // frame 365 + 40
+  EXPECT_EQ(wide.windowHeight, 400);  // bottom 80 + 280 = 360
+  EXPECT_EQ(CreateMemo(100, 524, report::TPRFontName::fnArial, false, false).windowHeight, 649);
+  EXPECT_EQ(CreateMemo(100, 525, report::TPRFontName::fnArial, false, false).windowHeight, 650);
+}
+
+}  // namespace
+}  // namespace quirabel::designer
