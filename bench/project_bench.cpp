@@ -118,6 +118,6 @@ int main() {
   std::printf("open       %7.3f s  ratio to cat read  %.2f (goal < 2)\n", open, open / catRead);
   std::printf("save       %7.3f s  ratio to cat write %.2f (goal < 2)\n", save, save / catWrite);
   std::printf("export     %7.3f s  ratio to cat read  %.2f (goal < 3)\n", exportPdf, exportPdf / catRead);
-  std::filesystem::remove_all(dir);
+  if (std::getenv("QUIRABEL_BENCH_KEEP") == nullptr) std::filesystem::remove_all(dir);
   return 0;
 }

@@ -1,8 +1,10 @@
 #include "app/application.h"
 
 #include "base/atomic_file.h"
+#include "base/shared_bytes.h"
 #include "designer/page_format.h"
 #include "designer/projectfile/page_text.h"
+#include "designer/projectfile/project_split.h"
 
 namespace quirabel::app {
 
@@ -109,14 +111,16 @@ bool Application::OpenClick() {
 }
 
 bool Application::OpenProject(const std::filesystem::path& file) {
-  std::string bytes;
+  SharedBytes bytes;
   try {
-    bytes = ReadFile(file, designer::TForm2::kMaxPageTextBytes);
+    bytes = MapFile(file, designer::TForm2::kMaxPageTextBytes);
   } catch (const FileError&) {
     ShowMessage("Die Datei kann nicht gelesen werden: " + file.string());
     return false;
   }
-  std::vector<std::string> pages = pf::SplitProject(bytes);
+  // The page texts stay pieces of the bytes read: nothing is copied.
+  std::vector<SharedBytes> pages;
+  for (std::string_view page : pf::SplitProjectViews(bytes.View())) pages.push_back(bytes.Piece(page));
   if (pages.empty()) {
     ShowMessage("Die Datei ist keine Quirabel-Projektdatei: " + file.string());
     return false;
@@ -127,7 +131,7 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   state_.currentPage = 1;
   auto* window = new designer::TForm2(this, state_);
   try {
-    window->LoadPageText(pages.front(), true);
+    window->LoadPageText(pages.front().View(), true);
   } catch (const pf::ProjectFileError& e) {
     delete window;
     state_ = before;

@@ -6,6 +6,7 @@
 #include "designer/document_window.h"
 #include "designer/page_format.h"
 #include "designer/projectfile/page_text.h"
+#include "designer/projectfile/project_split.h"
 
 namespace quirabel::designer {
 
@@ -147,14 +148,20 @@ void TForm2::SaveKXFile(const std::filesystem::path& fileName, bool direct) {
   }
   const auto index = static_cast<std::size_t>(std::max(state_.currentPage, 1) - 1);
   if (state_.pageTexts.size() <= index) {
-    state_.pageTexts.push_back(std::move(text));
+    state_.pageTexts.emplace_back(std::move(text));
   } else {
-    state_.pageTexts[index] = std::move(text);
+    state_.pageTexts[index] = SharedBytes(std::move(text));
   }
 }
 
 void TForm2::SaveProjektFile(const std::filesystem::path& fileName) {
-  WriteFileAtomic(fileName, pf::JoinProject(state_.pageTexts));
+  // Page by page straight into the file: a large project is not joined in memory first.
+  AtomicFileWriter writer(fileName);
+  for (const SharedBytes& page : state_.pageTexts) {
+    writer.Write(page.View());
+    writer.Write(pf::kEndOfFile);
+  }
+  writer.Commit();
 }
 
 void TForm2::openkxfile(const std::filesystem::path& fileName, bool fromFile, bool maximise) {
@@ -173,7 +180,7 @@ void TForm2::openkxfile(const std::filesystem::path& fileName, bool fromFile, bo
     throw pf::ProjectFileError("Die Seite " + std::to_string(state_.currentPage) +
                                " gibt es in diesem Projekt nicht.");
   }
-  LoadPageText(state_.pageTexts[index], maximise);
+  LoadPageText(state_.pageTexts[index].View(), maximise);
 }
 
 void TForm2::LoadPageText(std::string_view pageText, bool maximise) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/shared_bytes.h"
 #include "graphics/color.h"
 
 namespace quirabel::designer {
@@ -27,7 +28,9 @@ struct ProjectState {
   std::string projectFileName = kNewDocName;
   int currentPage = 1;
   int pageCount = 0;
-  std::vector<std::string> pageTexts;
+  // One page text per page, in file form. Pages read from a file share its bytes; a page stored
+  // anew gets its own.
+  std::vector<SharedBytes> pageTexts;
   std::string lastPdfFileName;
   std::string createMode;
   std::string projectNumber;

@@ -1,0 +1,88 @@
+#include "base/shared_bytes.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "base/atomic_file.h"
+
+namespace quirabel {
+
+SharedBytes::SharedBytes(std::string bytes) {
+  auto owned = std::make_shared<const std::string>(std::move(bytes));
+  view_ = *owned;
+  keeper_ = std::move(owned);
+}
+
+SharedBytes SharedBytes::Sub(std::size_t pos, std::size_t count) const {
+  if (pos > view_.size()) pos = view_.size();
+  return SharedBytes(keeper_, view_.substr(pos, count));
+}
+
+SharedBytes SharedBytes::Piece(std::string_view inside) const {
+  const auto* begin = view_.data();
+  if (inside.data() < begin || inside.data() + inside.size() > begin + view_.size()) return {};
+  return SharedBytes(keeper_, inside);
+}
+
+namespace {
+
+// Anonymous memory for a file's bytes, released with the last piece.
+struct Buffer {
+  char* bytes = nullptr;
+  std::size_t capacity = 0;
+  std::size_t size = 0;
+  ~Buffer() {
+    if (bytes != nullptr) ::munmap(bytes, capacity);
+  }
+};
+
+}  // namespace
+
+SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes) {
+  // Read into one buffer that every piece shares. The file is not mapped: a file changed by
+  // someone else while the project is open would then take the program down with it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw FileError("open", path, errno);
+  struct stat info {};
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (!regular || info.st_size == 0) {
+    ::close(fd);
+    return SharedBytes(ReadFile(path, maxBytes));  // pipes, devices, empty files
+  }
+  const auto length = static_cast<std::size_t>(info.st_size);
+  if (length > maxBytes) {
+    ::close(fd);
+    throw FileError("read '" + path.string() + "': larger than " + std::to_string(maxBytes) +
+                    " bytes");
+  }
+  auto buffer = std::make_shared<Buffer>();
+  void* memory = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) {
+    const int error = errno;
+    ::close(fd);
+    throw FileError("read", path, error);
+  }
+  buffer->bytes = static_cast<char*>(memory);
+  buffer->capacity = length;
+  // Large pages make the fresh memory cheaper to touch where the kernel allows them.
+  ::madvise(memory, length, MADV_HUGEPAGE);
+  while (buffer->size < length) {
+    const ssize_t got = ::read(fd, buffer->bytes + buffer->size, length - buffer->size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // the file shrank while being read: take what is there
+    buffer->size += static_cast<std::size_t>(got);
+  }
+  const int readError = errno;
+  ::close(fd);
+  if (buffer->size < length && readError != 0 && readError != EINTR) {
+    throw FileError("read", path, readError);
+  }
+  const std::string_view view(buffer->bytes, buffer->size);
+  return SharedBytes(std::shared_ptr<const void>(buffer), view);
+}
+
+}  // namespace quirabel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quirabel {
+
+// Immutable bytes that several owners share without copying: a view and whatever keeps it alive
+// (an owned string, or a file mapped into memory). Pieces of it share the same keeper, so the
+// page texts of a project and the pictures inside them can all point into the file as read.
+class SharedBytes {
+ public:
+  SharedBytes() = default;
+  // Takes the bytes over.
+  explicit SharedBytes(std::string bytes);
+  SharedBytes(std::shared_ptr<const void> keeper, std::string_view view)
+      : keeper_(std::move(keeper)), view_(view) {}
+
+  std::string_view View() const { return view_; }
+  operator std::string_view() const { return view_; }  // NOLINT: a view is what callers want
+  const char* data() const { return view_.data(); }
+  std::size_t size() const { return view_.size(); }
+  bool empty() const { return view_.empty(); }
+  std::string Str() const { return std::string(view_); }
+
+  // A piece of these bytes (clamped to them), sharing the same keeper.
+  SharedBytes Sub(std::size_t pos, std::size_t count = std::string_view::npos) const;
+  // A piece given as a view into these bytes; none when the view lies elsewhere.
+  SharedBytes Piece(std::string_view inside) const;
+
+  friend bool operator==(const SharedBytes& a, const SharedBytes& b) { return a.view_ == b.view_; }
+
+ private:
+  std::shared_ptr<const void> keeper_;
+  std::string_view view_;
+};
+
+// A whole file as shared bytes: mapped into memory when it is a regular file (nothing copied),
+// read otherwise. Raises FileError when it cannot be read or is larger than maxBytes.
+SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes);
+
+}  // namespace quirabel

@@ -1,0 +1,43 @@
+#include "base/shared_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/atomic_file.h"
+
+namespace quirabel {
+namespace {
+
+TEST(SharedBytes, PiecesShareAndOutliveTheWhole) {
+  SharedBytes piece;
+  {
+    const SharedBytes whole(std::string("Seite eins</endoffile>Seite zwei"));
+    piece = whole.Sub(22);
+    EXPECT_EQ(whole.Sub(0, 10).View(), "Seite eins");
+    EXPECT_EQ(whole.Sub(100).View(), "");  // past the end: empty, not out of bounds
+    const std::string_view inside = whole.View().substr(6, 4);
+    EXPECT_EQ(whole.Piece(inside).View(), "eins");
+    EXPECT_TRUE(whole.Piece("elsewhere").empty());
+  }
+  EXPECT_EQ(piece.View(), "Seite zwei");  // the bytes live as long as a piece does
+  EXPECT_EQ(piece, SharedBytes(std::string("Seite zwei")));
+}
+
+TEST(SharedBytes, MapFileReadsWholeFilesWithinTheCap) {
+  const auto dir = std::filesystem::path(::testing::TempDir()) / "shared_bytes_test";
+  std::filesystem::create_directories(dir);
+  std::string content(300000, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7);
+  WriteFileAtomic(dir / "daten", content);
+  WriteFileAtomic(dir / "leer", "");
+  EXPECT_EQ(MapFile(dir / "daten", 1 << 20).View(), content);
+  EXPECT_EQ(MapFile(dir / "leer", 10).View(), "");
+  EXPECT_THROW(MapFile(dir / "daten", 299999), FileError);
+  EXPECT_THROW(MapFile(dir / "fehlt", 10), FileError);
+  EXPECT_THROW(MapFile(dir, 10), FileError);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace quirabel
