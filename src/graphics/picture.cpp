@@ -5,9 +5,9 @@
 
 namespace quirabel::graphics {
 
-JpegImage JpegImage::FromBytes(std::string bytes) {
+JpegImage JpegImage::FromBytes(SharedBytes bytes) {
   JpegImage image;
-  image.info_ = ReadJpegInfo(bytes);
+  image.info_ = ReadJpegInfo(bytes.View());
   image.bytes_ = std::move(bytes);
   return image;
 }
@@ -28,22 +28,23 @@ Picture Picture::FromJpeg(JpegImage jpeg) {
   return picture;
 }
 
-Picture Picture::FromBmpBytes(std::string bytes) {
-  Picture picture = FromBitmap(ReadBmp(bytes));
+Picture Picture::FromBmpBytes(SharedBytes bytes) {
+  Picture picture = FromBitmap(ReadBmp(bytes.View()));
   picture.source_ = std::move(bytes);
   return picture;
 }
 
-Picture Picture::FromJpegBytes(std::string bytes) {
+Picture Picture::FromJpegBytes(SharedBytes bytes) {
   Picture picture = FromJpeg(JpegImage::FromBytes(bytes));
   picture.source_ = std::move(bytes);
   return picture;
 }
 
-Picture Picture::FromBytes(std::string bytes) {
-  if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return FromBmpBytes(std::move(bytes));
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xD8) {
+Picture Picture::FromBytes(SharedBytes bytes) {
+  const std::string_view view = bytes.View();
+  if (view.size() >= 2 && view[0] == 'B' && view[1] == 'M') return FromBmpBytes(std::move(bytes));
+  if (view.size() >= 2 && static_cast<unsigned char>(view[0]) == 0xFF &&
+      static_cast<unsigned char>(view[1]) == 0xD8) {
     return FromJpegBytes(std::move(bytes));
   }
   throw ImageError("unknown picture format");
@@ -77,15 +78,15 @@ int Picture::Height() const {
   return 0;
 }
 
-std::string Picture::SaveToBytes() const {
+SharedBytes Picture::FileBytes() const {
   if (!source_.empty()) return source_;
-  if (bitmap_) return bitmap_->Empty() ? std::string() : WriteBmp(*bitmap_);
+  if (bitmap_) return bitmap_->Empty() ? SharedBytes() : SharedBytes(WriteBmp(*bitmap_));
   if (jpeg_) return jpeg_->Bytes();
-  return std::string();
+  return {};
 }
 
 void Picture::SaveToFile(const std::filesystem::path& path) const {
-  WriteFileAtomic(path, SaveToBytes());
+  WriteFileAtomic(path, FileBytes().View());
 }
 
 const Bitmap& Picture::Pixels() const {

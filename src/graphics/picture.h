@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/shared_bytes.h"
 #include "graphics/bitmap.h"
 #include "graphics/jpeg.h"
 
@@ -15,22 +16,23 @@ namespace quirabel::graphics {
 class JpegImage {
  public:
   JpegImage() = default;
-  // Reads the header; ImageError when the bytes are no JPEG.
-  static JpegImage FromBytes(std::string bytes);
+  // Reads the header; ImageError when the bytes are no JPEG. The bytes are shared, not copied.
+  static JpegImage FromBytes(SharedBytes bytes);
+  static JpegImage FromBytes(std::string bytes) { return FromBytes(SharedBytes(std::move(bytes))); }
   // Compresses a bitmap (quality 1..100).
   static JpegImage FromBitmap(const Bitmap& bitmap, int quality = kDefaultQuality);
 
   static constexpr int kDefaultQuality = 75;
 
   bool Empty() const { return bytes_.empty(); }
-  const std::string& Bytes() const { return bytes_; }
+  const SharedBytes& Bytes() const { return bytes_; }
   const JpegInfo& Info() const { return info_; }
   int Width() const { return info_.width; }
   int Height() const { return info_.height; }
-  Bitmap Decode(int scaleDenom = 1) const { return DecodeJpeg(bytes_, scaleDenom); }
+  Bitmap Decode(int scaleDenom = 1) const { return DecodeJpeg(bytes_.View(), scaleDenom); }
 
  private:
-  std::string bytes_;
+  SharedBytes bytes_;
   JpegInfo info_;
 };
 
@@ -47,10 +49,18 @@ class Picture {
   Picture() = default;
   static Picture FromBitmap(Bitmap bitmap);
   static Picture FromJpeg(JpegImage jpeg);
-  // Recognises BMP ("BM") and JPEG (FF D8) by content; ImageError for anything else.
-  static Picture FromBytes(std::string bytes);
-  static Picture FromBmpBytes(std::string bytes);
-  static Picture FromJpegBytes(std::string bytes);
+  // Recognises BMP ("BM") and JPEG (FF D8) by content; ImageError for anything else. The bytes
+  // are kept shared (a picture inside a project file stays a piece of it).
+  static Picture FromBytes(SharedBytes bytes);
+  static Picture FromBmpBytes(SharedBytes bytes);
+  static Picture FromJpegBytes(SharedBytes bytes);
+  static Picture FromBytes(std::string bytes) { return FromBytes(SharedBytes(std::move(bytes))); }
+  static Picture FromBmpBytes(std::string bytes) {
+    return FromBmpBytes(SharedBytes(std::move(bytes)));
+  }
+  static Picture FromJpegBytes(std::string bytes) {
+    return FromJpegBytes(SharedBytes(std::move(bytes)));
+  }
   // Reads a file with the size cap; FileError when it cannot be read, ImageError when it is no
   // picture.
   static Picture LoadFromFile(const std::filesystem::path& path);
@@ -64,10 +74,11 @@ class Picture {
   int Height() const;
 
   // The bytes the picture was loaded from; empty when it was made in memory.
-  const std::string& SourceBytes() const { return source_; }
+  std::string_view SourceBytes() const { return source_.View(); }
   // The file form: the source bytes while unchanged, else a BMP file of the bitmap or the JPEG's
   // bytes. Empty for an empty picture.
-  std::string SaveToBytes() const;
+  SharedBytes FileBytes() const;
+  std::string SaveToBytes() const { return FileBytes().Str(); }
   void SaveToFile(const std::filesystem::path& path) const;
 
   // The colour of a pixel, decoding a JPEG once (kept for further calls on this picture).
@@ -76,7 +87,7 @@ class Picture {
  private:
   std::shared_ptr<const Bitmap> bitmap_;
   std::shared_ptr<const JpegImage> jpeg_;
-  std::string source_;
+  SharedBytes source_;
   mutable std::shared_ptr<const Bitmap> decoded_;
 };
 

@@ -167,7 +167,7 @@ void TPdfDoc::AddPage() {
   canvas_->SetPage(page);
 }
 
-void TPdfDoc::SaveToStream(std::string& out) {
+void TPdfDoc::Serialize(std::string& out, const LargeDataSink* large, const std::uint64_t& flushed) {
   if (!hasDoc_) throw EPdfInvalidOperation("SaveToStream --there is no document to save.");
   canvas_->Page();  // raises when no page was added
 
@@ -175,31 +175,53 @@ void TPdfDoc::SaveToStream(std::string& out) {
   root_->SaveOpenAction();
   if (outlineRoot_) outlineRoot_->Save();
 
-  out.clear();
-  // Stream bytes make up most of a file; reserving for them saves copying them again as the
-  // output grows.
-  std::size_t expected = 1024 + xref_->ItemCount() * 256;
-  for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
-    if (auto* stream = PdfCast<TPdfStream>(xref_->Item(i).value.get())) expected += stream->Data().size();
-  }
-  out.reserve(expected);
   header_->WriteToStream(out);
   for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
     TPdfXrefEntry& entry = xref_->Item(i);
-    entry.byteOffset = static_cast<std::int64_t>(out.size());
-    entry.value->WriteObject(out);
+    entry.byteOffset = static_cast<std::int64_t>(flushed + out.size());
+    entry.value->WriteObject(out, large);
   }
-  trailer_->SetXrefAddress(static_cast<std::int64_t>(out.size()));
+  trailer_->SetXrefAddress(static_cast<std::int64_t>(flushed + out.size()));
   xref_->WriteToStream(out);
   // In place: the trailer keeps "Size", "Root", "Info" in that order.
   trailer_->Attributes().NumberOf("Size")->SetValue(static_cast<std::int32_t>(xref_->ItemCount()));
   trailer_->WriteToStream(out);
 }
 
+void TPdfDoc::SaveToStream(std::string& out) {
+  out.clear();
+  // Stream bytes make up most of a file; reserving for them saves copying them again as the
+  // output grows.
+  if (hasDoc_) {
+    std::size_t expected = 1024 + xref_->ItemCount() * 256;
+    for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
+      if (auto* stream = PdfCast<TPdfStream>(xref_->Item(i).value.get())) {
+        expected += stream->DataView().size();
+      }
+    }
+    out.reserve(expected);
+  }
+  const std::uint64_t flushed = 0;
+  Serialize(out, nullptr, flushed);
+}
+
 void TPdfDoc::SaveToFile(const std::filesystem::path& path) {
-  std::string bytes;
-  SaveToStream(bytes);
-  WriteFileAtomic(path, bytes);
+  // Check before a temporary file is made.
+  if (!hasDoc_) throw EPdfInvalidOperation("SaveToStream --there is no document to save.");
+  canvas_->Page();
+  AtomicFileWriter file(path);
+  std::uint64_t flushed = 0;
+  std::string out;
+  const LargeDataSink large = [&](std::string& text, std::string_view bytes) {
+    file.Write(text);
+    flushed += text.size();
+    text.clear();
+    file.Write(bytes);
+    flushed += bytes.size();
+  };
+  Serialize(out, &large, flushed);
+  file.Write(out);
+  file.Commit();
 }
 
 TPdfCanvas& TPdfDoc::CreateVirtualCanvas() {

@@ -75,7 +75,9 @@ class TPdfDoc {
   void FreeDoc();
   // Writes the whole file into out, replacing what out held.
   void SaveToStream(std::string& out);
-  // Writes the file through a temporary file renamed over path when complete.
+  // Writes the file through a temporary file renamed over path when complete; stream bytes go
+  // to the file as they are, without a copy of the whole document in memory. Raises FileError
+  // when the file cannot be written (an existing one is left as it was).
   void SaveToFile(const std::filesystem::path& path);
   // The measuring document of a page panel: one page whose canvas writes nothing.
   TPdfCanvas& CreateVirtualCanvas();
@@ -108,6 +110,9 @@ class TPdfDoc {
 
  private:
   void RegisterXObject(TPdfImage* image, std::string_view name);
+  // The file: into out, with large stream bytes handed to the sink when there is one; flushed
+  // counts the bytes the sink has already taken.
+  void Serialize(std::string& out, const LargeDataSink* large, const std::uint64_t& flushed);
 
   const Clock* clock_;
   bool hasDoc_ = false;

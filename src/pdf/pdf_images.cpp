@@ -115,7 +115,7 @@ std::unique_ptr<TPdfImage> TPdfJpegImage::CreateImage(const graphics::Picture& g
   const graphics::JpegImage* jpeg = graphic.AsJpeg();
   if (jpeg == nullptr || jpeg->Empty()) throw EPdfInvalidValue("only jpeg image is allowed.");
   auto image = NewImageObject();
-  image->Data() = jpeg->Bytes();
+  image->SetSharedData(jpeg->Bytes());
   // The colour space must have as many components as the JPEG, or readers draw garbage: grey
   // and CMYK pictures say so, everything else is RGB.
   const int components = jpeg->Info().components;
@@ -166,7 +166,7 @@ namespace {
 
 // Two image objects show the same picture: same samples or JPEG bytes, size and colours.
 bool SameImage(TPdfImage& a, TPdfImage& b) {
-  if (a.Data() != b.Data()) return false;
+  if (a.DataView() != b.DataView()) return false;
   for (const char* key : {"Width", "Height", "ColorSpace", "Filter", "Decode"}) {
     TPdfObject* va = a.Attributes().Lookup(key);
     TPdfObject* vb = b.Attributes().Lookup(key);

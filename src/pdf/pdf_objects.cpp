@@ -39,7 +39,7 @@ void TPdfObject::WriteItem(std::string& out) {
   out += " R";
 }
 
-void TPdfObject::WriteObject(std::string& out) {
+void TPdfObject::WriteObject(std::string& out, const LargeDataSink* large) {
   if (objectType_ != TPdfObjectType::otIndirectObject) {
     throw EPdfInvalidOperation("internal error wrong object type");
   }
@@ -47,7 +47,7 @@ void TPdfObject::WriteObject(std::string& out) {
   out.push_back(' ');
   AppendInt(out, generationNumber_);
   out += " obj\r\n";
-  WriteBody(out);
+  WriteBodyTo(out, large);
   out += "\r\nendobj\r\n";
 }
 
@@ -186,24 +186,46 @@ TPdfStream::TPdfStream(TPdfObjectMgr* objectMgr)
   attributes_->Put("Filter", std::make_unique<TPdfArray>(objectMgr));
 }
 
-void TPdfStream::WriteBody(std::string& out) {
+std::string& TPdfStream::Data() {
+  if (!shared_.empty()) {
+    data_ = shared_.Str();
+    shared_ = SharedBytes();
+  }
+  return data_;
+}
+
+void TPdfStream::SetSharedData(SharedBytes bytes) {
+  data_.clear();
+  shared_ = std::move(bytes);
+}
+
+void TPdfStream::WriteBody(std::string& out) { WriteBodyTo(out, nullptr); }
+
+void TPdfStream::WriteBodyTo(std::string& out, const LargeDataSink* large) {
   // Nothing is ever compressed, so a filter that claims so would make the bytes unreadable.
   if (TPdfArray* filter = attributes_->ArrayOf("Filter")) {
     while (filter->RemoveName("FlateDecode")) {
     }
   }
   // A stream larger than a 32-bit count cannot be described by this writer's numbers.
-  if (data_.size() > static_cast<std::size_t>(INT32_MAX)) {
+  const std::string_view data = DataView();
+  if (data.size() > static_cast<std::size_t>(INT32_MAX)) {
     throw EPdfInvalidOperation("WriteBody --stream too large.");
   }
+  const auto size = static_cast<std::int32_t>(data.size());
   if (TPdfNumber* length = attributes_->NumberOf("Length")) {
-    length->SetValue(static_cast<std::int32_t>(data_.size()));
+    length->SetValue(size);
   } else {
-    attributes_->Put("Length", std::make_unique<TPdfNumber>(static_cast<std::int32_t>(data_.size())));
+    attributes_->Put("Length", std::make_unique<TPdfNumber>(size));
   }
   attributes_->WriteBody(out);
   out += "\r\nstream\r\n";
-  out += data_;
+  constexpr std::size_t kLarge = 64 * 1024;
+  if (large != nullptr && data.size() >= kLarge) {
+    (*large)(out, data);
+  } else {
+    out += data;
+  }
   out += "\nendstream";
 }
 

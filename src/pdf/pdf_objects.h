@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/shared_bytes.h"
 #include "pdf/pdf_errors.h"
 
 // The PDF object model: every part of a file is a tree of typed objects in memory, serialised in
@@ -20,6 +22,10 @@ enum class TPdfObjectType { otDirectObject = 0, otIndirectObject = 1, otVirtualO
 enum class PdfKind { Null, Boolean, Number, Real, Text, Name, Array, Dictionary, Stream, Binary, Virtual };
 
 class TPdfObjectMgr;
+
+// Where the bytes of large streams go when a file is written straight to disk: it gets the text
+// written so far (to send first) and the stream's bytes, so that those are not copied again.
+using LargeDataSink = std::function<void(std::string& out, std::string_view bytes)>;
 
 class TPdfObject {
  public:
@@ -36,10 +42,12 @@ class TPdfObject {
   // "n 0 R" for an indirect or virtual object, the object's own syntax otherwise.
   void WriteItem(std::string& out);
   // Top-level form "n 0 obj" CR LF body CR LF "endobj" CR LF; only for indirect objects.
-  void WriteObject(std::string& out);
+  void WriteObject(std::string& out, const LargeDataSink* large = nullptr);
   virtual void WriteBody(std::string& out) = 0;
 
  protected:
+  // The body, handing large stream bytes to the sink when there is one.
+  virtual void WriteBodyTo(std::string& out, const LargeDataSink* /*large*/) { WriteBody(out); }
   explicit TPdfObject(PdfKind kind) : kind_(kind) {}
   TPdfObject(PdfKind kind, TPdfObjectType type, int number)
       : kind_(kind), objectType_(type), objectNumber_(number) {}
@@ -255,13 +263,20 @@ class TPdfStream : public TPdfObject {
 
   TPdfDictionary& Attributes() { return *attributes_; }
   const TPdfDictionary& Attributes() const { return *attributes_; }
-  std::string& Data() { return data_; }
-  const std::string& Data() const { return data_; }
+  // The bytes to change (shared bytes become the stream's own first).
+  std::string& Data();
+  std::string_view DataView() const { return shared_.empty() ? std::string_view(data_) : shared_.View(); }
+  // Bytes that live elsewhere (a picture's file bytes), used without copying.
+  void SetSharedData(SharedBytes bytes);
   void WriteBody(std::string& out) override;
+
+ protected:
+  void WriteBodyTo(std::string& out, const LargeDataSink* large) override;
 
  private:
   std::unique_ptr<TPdfDictionary> attributes_;
   std::string data_;
+  SharedBytes shared_;
 };
 
 class TPdfXObject : public TPdfStream {

@@ -134,10 +134,8 @@ void TPReport::Print(TPRPage& page) {
 
 void TPReport::EndDoc() {
   if (doc_ == nullptr) throw ui::EInvalidOperation("document is null..");
-  std::string bytes;
-  doc_->SaveToStream(bytes);
   try {
-    WriteFileAtomic(fileName_, bytes);
+    doc_->SaveToFile(fileName_);
   } catch (const FileError&) {
     // The old file, if any, is untouched; the document stays open for another try.
     ui::Platform* platform = GetPlatform();

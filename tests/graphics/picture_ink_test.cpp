@@ -29,7 +29,7 @@ TEST(Picture, KeepsTheBytesItWasLoadedFrom) {
   EXPECT_EQ(fromJpeg.Kind(), GraphicKind::Jpeg);
   EXPECT_EQ(fromJpeg.Height(), 4);
   EXPECT_EQ(fromJpeg.SaveToBytes(), jpeg);
-  EXPECT_EQ(fromJpeg.AsJpeg()->Bytes(), jpeg);
+  EXPECT_EQ(fromJpeg.AsJpeg()->Bytes().View(), jpeg);
 
   // Made in memory: the file form is written anew.
   const Picture made = Picture::FromBitmap(Filled(3, 2, clRed));
