@@ -1,4 +1,5 @@
 #include "designer/projectfile/page_text.h"
+#include "designer/projectfile/project_split.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -21,11 +22,12 @@ constexpr std::string_view kData = "<kxdata>";
 constexpr std::string_view kElementEnd = "</kxelement>";
 constexpr std::string_view kOrderMarkEnd = "</kxpaymerk>";
 constexpr std::string_view kHeaderEnd = "</kxheader>";
-constexpr std::string_view kPageEnd = "</endoffile>";
+constexpr std::string_view kPageEnd = kEndOfFile;
 
 // Opening tags are all this long; the three letters after "<kxelement " name the kind.
 constexpr std::size_t kOpeningTagSize = 15;
 constexpr std::size_t kKindOffset = 11;
+constexpr std::string_view kOpeningTagStart = "<kxelement ";
 constexpr std::string_view kRectTag = "<kxelement REC>";
 constexpr std::string_view kLabelTag = "<kxelement LAB>";
 constexpr std::string_view kTextTag = "<kxelement TEX>";
@@ -102,17 +104,30 @@ void AppendBlock(std::string& out, const ElementBlock& block) {
 }
 
 // Where pictures end by their own structure, so that tag text inside picture bytes does not cut
-// them short. One instance serves a whole page: pictures may run into each other's bytes when the
-// page is damaged, so JPEG walks remember where they went and a later walk that reaches the same
-// marker reuses the answer instead of walking the rest of the page again.
+// them short.
+//
+// A picture's structure may only use the bytes before the first closing tag that is followed by
+// what the writer puts after a picture: the next element, the end of the page, or the order
+// mark. Otherwise a damaged picture could reach into the blocks after it, and its end would
+// depend on bytes that writing the page tidies up (records, skipped blocks), so a page we wrote
+// could read back differently.
+//
+// One instance serves a whole page. Pictures on a damaged page may share those bytes, so JPEG
+// walks remember where they went, and a later walk that reaches the same marker reuses the
+// answer instead of walking the rest of the page again.
 class PictureExtents {
  public:
   explicit PictureExtents(std::string_view text) : text_(text) {}
 
   // The position just after the picture that starts at `start`, or kNpos when its structure
-  // does not say (not a JPEG or BMP, or damaged).
+  // does not say (not a JPEG or BMP, or damaged). Starts must not go backwards.
   std::size_t End(std::size_t start) {
-    const std::size_t left = text_.size() - start;
+    const std::size_t limit = Limit(start);
+    if (limit != limit_) {
+      memo_.clear();  // answers hold for one limit only
+      limit_ = limit;
+    }
+    const std::size_t left = limit - start;
     if (left >= 2 && Byte(start) == 0xFF && Byte(start + 1) == 0xD8) return JpegEnd(start + 2);
     if (left >= 6 && text_[start] == 'B' && text_[start + 1] == 'M') {
       const std::uint32_t size = Byte(start + 2) | Byte(start + 3) << 8 | Byte(start + 4) << 16 |
@@ -125,15 +140,34 @@ class PictureExtents {
  private:
   // Remembering every marker would cost memory on long runs of fill bytes; remembering every
   // 16th still bounds how far a later walk goes over known ground.
-  static constexpr int kMemoStride = 16;
+  static constexpr std::size_t kMemoStride = 16;
 
   std::uint32_t Byte(std::size_t i) const { return static_cast<unsigned char>(text_[i]); }
+
+  // The end of the bytes a picture starting at `start` may use (see above). Later starts reuse
+  // the last answer while it still lies ahead, so the page is searched once.
+  std::size_t Limit(std::size_t start) {
+    if (start >= limitFrom_ && start <= limitEnd_) return limitEnd_;
+    std::size_t tag = Find(start);
+    while (tag != kNpos && !EndsPicture(tag)) tag = Find(tag + kElementEnd.size());
+    limitFrom_ = start;
+    limitEnd_ = tag == kNpos ? text_.size() : tag;
+    return limitEnd_;
+  }
+
+  std::size_t Find(std::size_t from) const { return text_.find(kElementEnd, from); }
+
+  bool EndsPicture(std::size_t tag) const {
+    const std::string_view after = text_.substr(tag + kElementEnd.size());
+    return after.empty() || after.starts_with(kOpeningTagStart) ||
+           after.starts_with(kOrderMarkEnd) || after.substr(1).starts_with(kOrderMarkEnd);
+  }
 
   // Walks the marker segments from `pos`, where a marker should start.
   std::size_t JpegEnd(std::size_t pos) {
     std::vector<std::size_t> visited;
     std::size_t result = kNpos;
-    for (int step = 0;; ++step) {
+    for (std::size_t step = 0;; ++step) {
       if (const auto known = memo_.find(pos); known != memo_.end()) {
         result = known->second;
         break;
@@ -150,8 +184,7 @@ class PictureExtents {
   // The marker after the one at `pos`, or kNpos with *end set when the picture ends here (after
   // EOI, or kNpos when the structure is broken).
   std::size_t NextMarker(std::size_t pos, std::size_t* end) {
-    const std::size_t size = text_.size();
-    if (size - pos < 2 || Byte(pos) != 0xFF) return kNpos;
+    if (limit_ - pos < 2 || Byte(pos) != 0xFF) return kNpos;
     const std::uint32_t marker = Byte(pos + 1);
     if (marker == 0xFF) return pos + 1;  // fill byte
     if (marker == 0xD9) {
@@ -159,9 +192,9 @@ class PictureExtents {
       return kNpos;
     }
     if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) return pos + 2;
-    if (marker == 0x00 || marker == 0xD8 || size - pos < 4) return kNpos;
+    if (marker == 0x00 || marker == 0xD8 || limit_ - pos < 4) return kNpos;
     const std::size_t length = Byte(pos + 2) << 8 | Byte(pos + 3);
-    if (length < 2 || length > size - pos - 2) return kNpos;
+    if (length < 2 || length > limit_ - pos - 2) return kNpos;
     const std::size_t next = pos + 2 + length;
     return marker == 0xDA ? NextScanMarker(next) : next;
   }
@@ -180,10 +213,13 @@ class PictureExtents {
       scanMarkersFound_ = true;
     }
     const auto it = std::lower_bound(scanMarkers_.begin(), scanMarkers_.end(), from);
-    return it == scanMarkers_.end() ? kNpos : *it;
+    return it == scanMarkers_.end() || *it + 1 >= limit_ ? kNpos : *it;
   }
 
   std::string_view text_;
+  std::size_t limitFrom_ = kNpos;
+  std::size_t limitEnd_ = kNpos;
+  std::size_t limit_ = kNpos;
   std::unordered_map<std::size_t, std::size_t> memo_;
   std::vector<std::size_t> scanMarkers_;
   bool scanMarkersFound_ = false;
@@ -209,7 +245,10 @@ class PageReader {
     const std::string_view mark = UpTo(kOrderMarkEnd);
     page.orderMark = mark.empty() ? '0' : mark.front();
     UpTo(kHeaderEnd);  // anything between the two tags is ignored
-    for (std::size_t end; (end = Find(kElementEnd, pos_)) != kNpos;) ReadElement(page, end);
+    // Blocks follow until no closing tag is left; bytes after the last block are ignored.
+    for (std::size_t end = Find(kElementEnd, pos_); end != kNpos; end = Find(kElementEnd, pos_)) {
+      ReadElement(page, end);
+    }
     return page;
   }
 
@@ -259,8 +298,7 @@ class PageReader {
     if (found == kNpos) {
       return {limit - start < size ? RecordStatus::kShort : RecordStatus::kNoData, kNpos};
     }
-    return {found < size ? RecordStatus::kShort : RecordStatus::kOk,
-            start + found + kData.size()};
+    return {found < size ? RecordStatus::kShort : RecordStatus::kOk, start + found + kData.size()};
   }
 
   // The closing tag of the picture whose bytes start at `start`: right at the end its structure
@@ -324,8 +362,8 @@ class PageReader {
       block.kind = kind == "IMG" ? ElementKind::Jpeg : ElementKind::Bitmap;
       const RecordPart part = FindRecord(body, kImageRecordSize, end);
       if (block.kind == ElementKind::Bitmap && part.status == RecordStatus::kShort) {
-        // Older versions wrote such blocks for pictures they could not store; the page is still
-        // usable without them. Skip the picture by its structure when there is one.
+        // Not fatal: the page is usable without the picture, and the caller shows a placeholder
+        // for it. Skip the picture by its structure when there is one.
         ++page.skippedBitmapBlocks;
         const std::size_t close = part.dataStart == kNpos ? kNpos : FindPictureEnd(part.dataStart);
         pos_ = (close == kNpos ? end : close) + kElementEnd.size();
@@ -335,7 +373,7 @@ class PageReader {
       block.record = DecodeImage(text_.substr(body));
       block.data = ReadPicture(part.dataStart);
     } else {
-      pos_ = end + kElementEnd.size();  // an element of a later version
+      pos_ = end + kElementEnd.size();  // a kind this version does not know
       return;
     }
     page.elements.push_back(std::move(block));
@@ -388,10 +426,7 @@ PageText ReadPageText(std::string_view bytes) { return PageReader(bytes).Read();
 
 std::vector<std::string> SplitProject(std::string_view file) {
   std::vector<std::string> pages;
-  for (std::size_t end; (end = file.find(kPageEnd)) != kNpos;) {
-    pages.emplace_back(file.substr(0, end));
-    file.remove_prefix(end + kPageEnd.size());
-  }
+  for (std::string_view page : SplitProjectViews(file)) pages.emplace_back(page);
   return pages;
 }
 

@@ -50,7 +50,10 @@ std::string WritePageText(const PageText& page);
 
 // Reads a page text written by WritePageText or by earlier versions. Pictures and records may
 // contain the tags themselves; their ends come from the records' sizes and the pictures' own
-// structure where possible. Damaged input is a ProjectFileError saying what is wrong.
+// structure (JPEG markers, BMP file size) where possible. That structure is followed only up to
+// the first closing tag followed by what the writer puts after a picture, so a page this writer
+// wrote always reads back to the same bytes. Damaged input is a ProjectFileError saying what is
+// wrong.
 PageText ReadPageText(std::string_view bytes);
 
 // The page texts of a project: the pieces before each "</endoffile>"; anything after the last one

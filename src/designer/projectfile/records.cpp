@@ -39,7 +39,8 @@ class RecordWriter {
 class RecordReader {
  public:
   RecordReader(std::string_view bytes, std::size_t size) : bytes_(bytes) {
-    if (bytes.size() < size) throw ProjectFileError("Die Seite ist beschädigt: ein Element ist zu kurz.");
+    if (bytes.size() < size)
+      throw ProjectFileError("Die Seite ist beschädigt: ein Element ist zu kurz.");
   }
 
   std::uint8_t Byte(std::size_t offset) const { return static_cast<std::uint8_t>(bytes_[offset]); }

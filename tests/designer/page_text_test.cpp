@@ -1,0 +1,208 @@
+#include "designer/projectfile/page_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "graphics/bitmap.h"
+#include "graphics/bmp.h"
+#include "graphics/jpeg.h"
+
+namespace quirabel::designer::projectfile {
+namespace {
+
+constexpr std::string_view kHeaderText =
+    "<kx-2.2><vs>K-17</kxnummer>4711</kxint>Visitenkarte</kxtitel></kxthema>M\xFCller</kxautor>"
+    "</kxkeywords>Karte</kxdoctype>55</kxheight>85</kxwidth>2</kxvbl>0</kxhbl>1</kxsvbl>"
+    "255</kxshbl>L1</kxlines>";
+// An empty page up to where the elements start.
+const std::string kHead = std::string(kHeaderText) + std::string(76, '\0') +
+                          "<kxdata></kxelement>0</kxpaymerk></kxheader>";
+
+graphics::Bitmap Pattern(int width, int height) {
+  graphics::Bitmap bitmap(width, height, graphics::PixelFormat::pf24bit);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, (x * 7919 + y * 104729) & 0xFFFFFF);
+  }
+  return bitmap;
+}
+
+// A real JPEG with tag text patched into its entropy-coded data; the text holds no 0xFF, so the
+// structure still ends at the end-of-image marker.
+std::string JpegWithTags() {
+  std::string jpeg = graphics::EncodeJpeg(Pattern(32, 32), 90);
+  const std::size_t sos = jpeg.find("\xFF\xDA");
+  std::size_t at = sos + 2 + static_cast<unsigned char>(jpeg[sos + 3]) + 8;  // length < 256
+  while (jpeg[at - 1] == '\xFF') ++at;
+  EXPECT_LT(at + 22, jpeg.size());
+  return jpeg.replace(at, 20, "</kxelement><kxdata>");
+}
+
+TEST(PageTextTest, EmptyPageBytes) {
+  PageText page;
+  page.header = {"K-17", "4711", "Visitenkarte", "", "M\xFCller", "", "Karte", "55", "85", 2, 0, 1,
+                 255,    "L1"};
+  const std::string text = WritePageText(page);
+  EXPECT_EQ(text, kHead);
+  const PageText back = ReadPageText(text);
+  EXPECT_EQ(back.header.author, "M\xFCller");
+  EXPECT_EQ(back.header.horizontalPerforations, 255);
+  EXPECT_EQ(back.header.guideLines, "L1");
+
+  for (char mark : {'0', '1', '2', 'x'}) {
+    page.orderMark = mark;
+    EXPECT_EQ(ReadPageText(WritePageText(page)).orderMark, mark);
+  }
+  EXPECT_EQ(ReadPageText(std::string(text).erase(text.size() - 24, 1)).orderMark, '0');
+}
+
+TEST(PageTextTest, EveryKindRoundTrips) {
+  PageText page;
+  page.background = {"Hintergrund", 0, 0, 0, 5500, 8500};
+  page.backgroundJpeg = graphics::EncodeJpeg(Pattern(8, 8));
+  LabelRecord label;
+  label.text = "Text";
+  std::string bmp = graphics::WriteBmp(Pattern(8, 4));
+  bmp.replace(60, 20, "</kxelement><kxdata>");
+  page.elements = {{ElementKind::Rect, RectRecord{"R", 0xFF}, ""},
+                   {ElementKind::Label, label, ""},
+                   {ElementKind::Text, TextRecord{}, EncodeTextLines("Erste\nZweite")},
+                   {ElementKind::Jpeg, ImageRecord{"J"}, JpegWithTags()},
+                   {ElementKind::Bitmap, ImageRecord{"B"}, bmp},
+                   {ElementKind::Rect, RectRecord{"last"}, ""}};
+  const std::string text = WritePageText(page);
+  const PageText back = ReadPageText(text);
+  EXPECT_EQ(WritePageText(back), text);
+  EXPECT_EQ(back.background, page.background);
+  EXPECT_EQ(back.backgroundJpeg, page.backgroundJpeg);
+  ASSERT_EQ(back.elements.size(), page.elements.size());
+  for (std::size_t i = 0; i < page.elements.size(); ++i) {
+    EXPECT_EQ(back.elements[i].kind, page.elements[i].kind) << i;
+    EXPECT_EQ(back.elements[i].record, page.elements[i].record) << i;
+    EXPECT_EQ(back.elements[i].data, page.elements[i].data) << i;
+  }
+
+  // Records are fixed in size, so tag text in bytes the reader ignores must not end the block.
+  std::string patched = text;
+  const std::size_t at = patched.find("<kxelement LAB>") + 15;
+  patched.replace(at + 2, 12, "</kxelement>").replace(at + 94, 2, "<k");  // name room, reserved
+  patched.replace(at + 122, 20, "</kxelement><kxdata>");                  // after the text
+  patched.replace(patched.find("<kxelement REC>") + 18, 12, "</kxelement>");
+  EXPECT_EQ(WritePageText(ReadPageText(patched)), text);
+}
+
+// Pages from earlier versions, or slightly damaged ones, still read.
+TEST(PageTextTest, LenientReading) {
+  const std::string rect = "<kxelement REC>" + std::string(72, '\0') + "</kxelement>";
+  const std::string image = "<kxelement IMG>\x01X" + std::string(74, '\0');
+  const std::string full = graphics::EncodeJpeg(Pattern(8, 8));
+  const std::string cut = full.substr(0, full.size() - 20);
+  // A truncated JPEG has no end of image, so the first closing tag ends it; bytes after a
+  // complete one stay with it.
+  PageText page = ReadPageText(kHead + image + "<kxdata>" + cut + "</kxelement>" + image +
+                               "<kxdata>" + full + "xx</kxelement>" + rect);
+  ASSERT_EQ(page.elements.size(), 3u);
+  EXPECT_EQ(page.elements[0].data, cut);
+  EXPECT_EQ(page.elements[1].data, full + "xx");
+
+  // A BMP block with a short record is left out and counted; unknown blocks are skipped, and so
+  // is anything after the last block.
+  page = ReadPageText(kHead + "<kxelement BMP>kurz<kxdata>BM</kxelement>" +
+                      "<kxelement XYZ>neu</kxelement>" + rect + "\r\nRest");
+  ASSERT_EQ(page.elements.size(), 1u);
+  EXPECT_EQ(page.elements[0].kind, ElementKind::Rect);
+  EXPECT_EQ(page.skippedBitmapBlocks, 1);
+
+  // Bytes between a record and its closing tag or "<kxdata>": the record is the start.
+  page = ReadPageText(kHead + "<kxelement REC>\002ab" + std::string(80, ' ') + "</kxelement>" +
+                      image + "extra<kxdata>BM</kxelement>");
+  ASSERT_EQ(page.elements.size(), 2u);
+  EXPECT_EQ(std::get<RectRecord>(page.elements[0].record).name, "ab");
+  EXPECT_EQ(std::get<ImageRecord>(page.elements[1].record).name, "X");
+  EXPECT_EQ(page.elements[1].data, "BM");
+}
+
+TEST(PageTextTest, DamagedPages) {
+  auto without = [](std::string_view tag) {
+    return std::string(kHead).erase(kHead.find(tag), tag.size());
+  };
+  auto replaced = [](std::string_view from, std::string_view to) {
+    return std::string(kHead).replace(kHead.find(from), from.size(), to);
+  };
+  const std::string head(kHeaderText);
+  const std::string d = "Die Seite ist beschädigt: ";
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "Die Seite ist leer."},
+      {without("<vs>"), d + "„<vs>“ fehlt."},
+      {without("</kxtitel>"), d + "das Ende von „</kxtitel>“ fehlt."},
+      {without("</kxlines>"), d + "das Ende von „</kxlines>“ fehlt."},
+      {without("</kxpaymerk>"), d + "das Ende von „</kxpaymerk>“ fehlt."},
+      {without("</kxheader>"), d + "das Ende von „</kxheader>“ fehlt."},
+      {replaced(">2</kxvbl>", ">2a</kxvbl>"), d + "ungültige Zahl bei „</kxvbl>“."},
+      {replaced(">0</kxhbl>", "></kxhbl>"), d + "ungültige Zahl bei „</kxhbl>“."},
+      {replaced(">255</kxshbl>", ">256</kxshbl>"), d + "ungültige Zahl bei „</kxshbl>“."},
+      {head + std::string(75, '\0') + "<kxdata></kxelement>0</kxpaymerk></kxheader>",
+       d + "der Hintergrund ist zu kurz."},
+      {head + std::string(80, '\0') + "</kxelement>0</kxpaymerk></kxheader>",
+       d + "beim Hintergrund fehlt „<kxdata>“."},
+      {head + std::string(76, '\0') + "<kxdata>\xFF\xD8", d + "das Ende von „</kxelement>“ fehlt."},
+      {kHead + "<kxelement REC>" + std::string(71, '\0') + "</kxelement>",
+       d + "ein Element ist zu kurz."},
+      {kHead + "<kxelement IMG>" + std::string(75, '\0') + "<kxdata></kxelement>",
+       d + "ein Element ist zu kurz."},
+      {kHead + "<kxelement TEX>" + std::string(130, '\0') + "</kxelement>",
+       d + "in einem Element fehlt „<kxdata>“."},
+  };
+  for (const auto& [text, message] : cases) {
+    try {
+      ReadPageText(text);
+      ADD_FAILURE() << "no error for " << text;
+    } catch (const ProjectFileError& e) {
+      EXPECT_EQ(e.what(), message) << text;
+    }
+  }
+}
+
+TEST(PageTextTest, Projects) {
+  const std::string file = JoinProject({"eins", "", "drei"});
+  EXPECT_EQ(file, "eins</endoffile></endoffile>drei</endoffile>");
+  EXPECT_EQ(SplitProject(file + "Rest</endoffile"), std::vector<std::string>({"eins", "", "drei"}));
+  EXPECT_TRUE(SplitProject("eins").empty());
+}
+
+// A cut-short JPEG whose first segment points 179 bytes ahead, at bytes that only hold an
+// end-of-image marker once the page is written without the junk in the block before them. The
+// written page must read back as written, not as one picture swallowing both rectangles.
+TEST(PageTextTest, DamagedPictureStaysInItsBlock) {
+  const std::string text = kHead + "<kxelement IMG>" + std::string(76, '\0') + "<kxdata>" +
+                           std::string("\xFF\xD8\xFF\xE0\x00\xAF", 6) + "</kxelement>" +
+                           "<kxelement REC>" + std::string(72, '\0') + "JUNK</kxelement>" +
+                           "<kxelement REC>" + std::string(47, '\0') + "\xFF\xD9" +
+                           std::string(23, '\0') + "</kxelement>";
+  const std::string written = WritePageText(ReadPageText(text));
+  const PageText again = ReadPageText(written);
+  EXPECT_EQ(again.elements.size(), 3u);
+  EXPECT_EQ(WritePageText(again), written);
+}
+
+// Hostile pages read block by block. These blocks' opening tags are not the writer's, so the
+// pictures may run on into each other: every picture's segments jump into the next picture, and
+// the last one runs off the end. (A reader that walked each chain again would take seconds here.)
+TEST(PageTextTest, LongPictureChainsRead) {
+  constexpr std::size_t kFill = 900;
+  constexpr std::size_t kLength = 15 + 76 + 8 + 2 + 3 + 12 - 1;  // to the next picture's fill
+  std::string picture = "\xFF\xD8" + std::string(kFill, '\xFF') + "\xE0";
+  picture += {static_cast<char>(kLength >> 8), static_cast<char>(kLength & 0xFF)};
+  std::string text = kHead;
+  for (int i = 0; i < 1000; ++i) {
+    text += "<kxelement_IMG>" + std::string(76, '\0') + "<kxdata>" + picture + "</kxelement>";
+  }
+  const PageText page = ReadPageText(text);
+  EXPECT_EQ(page.elements.size(), 1000u);
+}
+
+}  // namespace
+}  // namespace quirabel::designer::projectfile
