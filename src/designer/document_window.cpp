@@ -190,6 +190,7 @@ TPRItem& TForm2::CreateElement(ElementKind kind) {
     case ElementKind::Bitmap: item = new report::TPRImage(this); break;
   }
   item->SetName(ElementName(kind, number));
+  AttachElementHandlers(*item);
   item->SetParent(PRLayoutPanel1);
   return *item;
 }
@@ -356,6 +357,10 @@ void TForm2::PopupBringToFrontClick(Popup popup) {
 void TForm2::RemoveKXPage() {
   for (const PageElement& e : Elements()) delete e.item;
   delete Background();
+}
+
+void TForm2::AttachElementHandlers(report::TPRItem& /*item*/) {
+  // The mouse editing of elements attaches its handlers here.
 }
 
 void TForm2::ResetImages(std::string_view name) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -127,6 +128,12 @@ class TForm2 : public ui::TForm {
   int CMYKCheckNow();
   // The side panel's "Check CMYK": runs the check and tells the result.
   void BitBtn6Click();
+
+  // Gives an element the mouse handlers of its kind (moving, selecting, popups); called for every
+  // element the window creates or reads.
+  void AttachElementHandlers(report::TPRItem& item);
+  // Opens a popup menu at a position on the page; the screen shows it, tests record it.
+  std::function<void(Popup popup, int x, int y)> OnPopup;
 
   // What the mouse last did on the page (the editing of elements keeps these up to date).
   std::string PressedElementName;

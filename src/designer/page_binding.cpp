@@ -258,6 +258,7 @@ void TForm2::LoadPageText(std::string_view pageText, bool maximise) {
           state_.dataFields.push_back(Text(r.dataField));
           label->SetCaption("<" + Text(r.dataField) + ">");
         }
+        AttachElementHandlers(*label);
         label->SetParent(PRLayoutPanel1);
         break;
       }
@@ -269,6 +270,7 @@ void TForm2::LoadPageText(std::string_view pageText, bool maximise) {
         rect->SetLineColor(r.lineColor);
         Place(*rect, r);
         rect->SetLineWidth(r.lineWidth);
+        AttachElementHandlers(*rect);
         rect->SetParent(PRLayoutPanel1);
         break;
       }
@@ -291,6 +293,7 @@ void TForm2::LoadPageText(std::string_view pageText, bool maximise) {
           text->Setdbfieldname(Text(r.dataField));
           state_.dataFields.push_back(Text(r.dataField));
         }
+        AttachElementHandlers(*text);
         text->SetParent(PRLayoutPanel1);
         break;
       }
@@ -303,6 +306,7 @@ void TForm2::LoadPageText(std::string_view pageText, bool maximise) {
         image->SetName(Text(r.name));
         image->SetPicture(pictures[i]);
         Place(*image, r);
+        AttachElementHandlers(*image);
         image->SetParent(PRLayoutPanel1);
         break;
       }

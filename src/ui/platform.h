@@ -25,9 +25,19 @@ using TCursor = int;
 inline constexpr TCursor crDefault = 0;
 inline constexpr TCursor crArrow = -2;
 inline constexpr TCursor crCross = -3;
+inline constexpr TCursor crSizeNESW = -6;
+inline constexpr TCursor crSizeNS = -7;
+inline constexpr TCursor crSizeNWSE = -8;
+inline constexpr TCursor crSizeWE = -9;
 inline constexpr TCursor crUpArrow = -10;
 inline constexpr TCursor crHourGlass = -11;
+inline constexpr TCursor crHSplit = -14;
+inline constexpr TCursor crVSplit = -15;
 inline constexpr TCursor crHandPoint = -21;
+// The program's own cursors.
+inline constexpr TCursor crHand = 1;    // "HAND": an element pressed or dragged
+inline constexpr TCursor crMySize = 2;  // "MYSIZE": over the bottom-right handle
+inline constexpr TCursor crKxc = 3;     // "KXC": over the top-left handle
 
 // The services windows take from their surroundings: message boxes, the screen cursor, repaints,
 // letting pending work run, the clock and the random source. The Qt backend implements them for
