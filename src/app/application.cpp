@@ -131,7 +131,7 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   state_.currentPage = 1;
   auto* window = new designer::TForm2(this, state_);
   try {
-    window->LoadPageText(pages.front().View(), true);
+    window->LoadPageText(pages.front(), true);
   } catch (const pf::ProjectFileError& e) {
     delete window;
     state_ = before;

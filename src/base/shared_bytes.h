@@ -14,8 +14,9 @@ namespace quirabel {
 class SharedBytes {
  public:
   SharedBytes() = default;
-  // Takes the bytes over.
-  explicit SharedBytes(std::string bytes);
+  // Takes the bytes over (implicitly: a string is as good as shared bytes of its own).
+  SharedBytes(std::string bytes);    // NOLINT(google-explicit-constructor)
+  SharedBytes(const char* text) : SharedBytes(std::string(text)) {}  // NOLINT
   SharedBytes(std::shared_ptr<const void> keeper, std::string_view view)
       : keeper_(std::move(keeper)), view_(view) {}
 
@@ -31,7 +32,8 @@ class SharedBytes {
   // A piece given as a view into these bytes; none when the view lies elsewhere.
   SharedBytes Piece(std::string_view inside) const;
 
-  friend bool operator==(const SharedBytes& a, const SharedBytes& b) { return a.view_ == b.view_; }
+  // Equal bytes, whatever keeps them (compares with strings and views too).
+  friend bool operator==(const SharedBytes& a, std::string_view b) { return a.view_ == b; }
 
  private:
   std::shared_ptr<const void> keeper_;

@@ -113,7 +113,7 @@ class TForm2 : public ui::TForm {
   // Rebuilds the page on screen from a file (fromFile) or from the page list. Raises
   // ProjectFileError (German message) for a text that is no page; the page on screen is then kept.
   void openkxfile(const std::filesystem::path& fileName, bool fromFile, bool maximise);
-  void LoadPageText(std::string_view pageText, bool maximise);
+  void LoadPageText(const SharedBytes& pageText, bool maximise);
   void SaveProjektFile(const std::filesystem::path& fileName);
 
   // Sets the page size from the format texts (pixels from millimetres).

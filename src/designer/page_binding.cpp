@@ -44,10 +44,9 @@ void CheckGeometry(std::int32_t top, std::int32_t left, std::int32_t height, std
   }
 }
 
-graphics::Picture LoadPicture(std::string bytes, bool jpeg, const std::string& name) {
+graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg, const std::string& name) {
   try {
-    return jpeg ? graphics::Picture::FromJpegBytes(std::move(bytes))
-                : graphics::Picture::FromBmpBytes(std::move(bytes));
+    return jpeg ? graphics::Picture::FromJpegBytes(bytes) : graphics::Picture::FromBmpBytes(bytes);
   } catch (const graphics::ImageError& e) {
     throw pf::ProjectFileError("Die Seite ist beschädigt: das Bild von „" + Text(name) +
                                "“ kann nicht gelesen werden (" + e.what() + ").");
@@ -166,9 +165,9 @@ void TForm2::SaveProjektFile(const std::filesystem::path& fileName) {
 
 void TForm2::openkxfile(const std::filesystem::path& fileName, bool fromFile, bool maximise) {
   if (fromFile) {
-    std::string text;
+    SharedBytes text;
     try {
-      text = ReadFile(fileName, kMaxPageTextBytes);
+      text = MapFile(fileName, kMaxPageTextBytes);
     } catch (const FileError&) {
       throw pf::ProjectFileError("Die Datei kann nicht gelesen werden: " + fileName.string());
     }
@@ -180,10 +179,10 @@ void TForm2::openkxfile(const std::filesystem::path& fileName, bool fromFile, bo
     throw pf::ProjectFileError("Die Seite " + std::to_string(state_.currentPage) +
                                " gibt es in diesem Projekt nicht.");
   }
-  LoadPageText(state_.pageTexts[index].View(), maximise);
+  LoadPageText(state_.pageTexts[index], maximise);
 }
 
-void TForm2::LoadPageText(std::string_view pageText, bool maximise) {
+void TForm2::LoadPageText(const SharedBytes& pageText, bool maximise) {
   // Everything is read and checked before the page on screen is touched: a damaged page leaves
   // the window as it was.
   const pf::PageText page = pf::ReadPageText(pageText);

@@ -18,7 +18,6 @@ class JpegImage {
   JpegImage() = default;
   // Reads the header; ImageError when the bytes are no JPEG. The bytes are shared, not copied.
   static JpegImage FromBytes(SharedBytes bytes);
-  static JpegImage FromBytes(std::string bytes) { return FromBytes(SharedBytes(std::move(bytes))); }
   // Compresses a bitmap (quality 1..100).
   static JpegImage FromBitmap(const Bitmap& bitmap, int quality = kDefaultQuality);
 
@@ -54,13 +53,6 @@ class Picture {
   static Picture FromBytes(SharedBytes bytes);
   static Picture FromBmpBytes(SharedBytes bytes);
   static Picture FromJpegBytes(SharedBytes bytes);
-  static Picture FromBytes(std::string bytes) { return FromBytes(SharedBytes(std::move(bytes))); }
-  static Picture FromBmpBytes(std::string bytes) {
-    return FromBmpBytes(SharedBytes(std::move(bytes)));
-  }
-  static Picture FromJpegBytes(std::string bytes) {
-    return FromJpegBytes(SharedBytes(std::move(bytes)));
-  }
   // Reads a file with the size cap; FileError when it cannot be read, ImageError when it is no
   // picture.
   static Picture LoadFromFile(const std::filesystem::path& path);

@@ -228,7 +228,8 @@ class PictureExtents {
 // Reads a page text front to back; pos_ is where the next piece starts.
 class PageReader {
  public:
-  explicit PageReader(std::string_view text) : text_(text), extents_(text) {}
+  explicit PageReader(const SharedBytes& source)
+      : source_(source), text_(source.View()), extents_(text_) {}
 
   PageText Read() {
     if (text_.empty()) throw ProjectFileError("Die Seite ist leer.");
@@ -310,11 +311,11 @@ class PageReader {
     return Find(kElementEnd, end != kNpos ? end : start);
   }
 
-  std::string ReadPicture(std::size_t start) {
+  SharedBytes ReadPicture(std::size_t start) {
     const std::size_t end = FindPictureEnd(start);
     if (end == kNpos) MissingEnd(kElementEnd);
     pos_ = end + kElementEnd.size();
-    return std::string(text_.substr(start, end - start));
+    return source_.Sub(start, end - start);
   }
 
   void ReadBackground(PageText& page) {
@@ -356,7 +357,7 @@ class PageReader {
       block.record = DecodeText(text_.substr(body));
       const std::size_t close = Find(kElementEnd, part.dataStart);
       if (close == kNpos) MissingEnd(kElementEnd);
-      block.data = text_.substr(part.dataStart, close - part.dataStart);
+      block.data = source_.Sub(part.dataStart, close - part.dataStart);
       pos_ = close + kElementEnd.size();
     } else if (kind == "IMG" || kind == "BMP") {
       block.kind = kind == "IMG" ? ElementKind::Jpeg : ElementKind::Bitmap;
@@ -384,6 +385,7 @@ class PageReader {
     if (part.status == RecordStatus::kNoData) Damaged("in einem Element fehlt " + Quoted(kData));
   }
 
+  SharedBytes source_;
   std::string_view text_;
   std::size_t pos_ = 0;
   PictureExtents extents_;
@@ -422,7 +424,11 @@ std::string WritePageText(const PageText& page) {
   return out;
 }
 
-PageText ReadPageText(std::string_view bytes) { return PageReader(bytes).Read(); }
+PageText ReadPageText(const SharedBytes& bytes) { return PageReader(bytes).Read(); }
+
+PageText ReadPageText(std::string_view bytes) { return ReadPageText(SharedBytes(std::string(bytes))); }
+
+PageText ReadPageText(const std::string& bytes) { return ReadPageText(std::string_view(bytes)); }
 
 std::vector<std::string> SplitProject(std::string_view file) {
   std::vector<std::string> pages;

@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "base/shared_bytes.h"
 #include "designer/projectfile/records.h"
 
 namespace quirabel::designer::projectfile {
@@ -30,13 +31,13 @@ struct ElementBlock {
   // The record matching kind; ImageRecord for Jpeg and Bitmap.
   std::variant<RectRecord, LabelRecord, TextRecord, ImageRecord> record;
   // Text: the stored lines (see EncodeTextLines); Jpeg and Bitmap: the picture file; else empty.
-  std::string data;
+  SharedBytes data;
 };
 
 struct PageText {
   PageHeader header;
   ImageRecord background;
-  std::string backgroundJpeg;  // empty without a background picture
+  SharedBytes backgroundJpeg;  // empty without a background picture
   char orderMark = '0';
   std::vector<ElementBlock> elements;
   // Bitmap blocks left out on reading because their record was cut short; the document window
@@ -55,6 +56,9 @@ std::string WritePageText(const PageText& page);
 // wrote always reads back to the same bytes. Damaged input is a ProjectFileError saying what is
 // wrong.
 PageText ReadPageText(std::string_view bytes);
+PageText ReadPageText(const std::string& bytes);
+// The same; the pictures and lines read are pieces of the given bytes, not copies.
+PageText ReadPageText(const SharedBytes& bytes);
 
 // The page texts of a project: the pieces before each "</endoffile>"; anything after the last one
 // is dropped, and a file without any gives none.
