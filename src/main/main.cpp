@@ -1,0 +1,47 @@
+// quirabel: the designer.
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <filesystem>
+
+#include "app/application.h"
+#include "main/main_window.h"
+#include "ui/qt/qt_platform.h"
+
+namespace {
+
+// $QUIRABEL_HOME, else $XDG_DATA_HOME/quirabel (~/.local/share/quirabel), made when missing.
+std::string ProgramFolder() {
+  QString folder = qEnvironmentVariable("QUIRABEL_HOME");
+  if (folder.isEmpty()) {
+    folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/quirabel";
+  }
+  QDir().mkpath(folder + "/vorlagen");
+  return folder.toUtf8().toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication qapp(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quirabel"));
+  quirabel::ui::qt::QtPlatform platform;
+  quirabel::app::Application application(platform, ProgramFolder());
+  quirabel::main::MainWindow window(application, platform);
+  window.resize(1100, 800);
+  window.showMaximized();
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.size() > 1 && !arguments[1].isEmpty()) window.OpenAtStart(arguments[1]);
+  // For looking at the designer without a screen: QUIRABEL_SCREENSHOT=file.png saves the window
+  // two and a half seconds after the start and quits.
+  const QString screenshot = qEnvironmentVariable("QUIRABEL_SCREENSHOT");
+  if (!screenshot.isEmpty()) {
+    QTimer::singleShot(2500, &window, [&window, screenshot] {
+      window.grab().save(screenshot);
+      QApplication::quit();
+    });
+  }
+  return QApplication::exec();
+}

@@ -1,0 +1,199 @@
+#include "main/main_window.h"
+
+#include <QButtonGroup>
+#include <QColorDialog>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolBar>
+
+#include "designer/page_format.h"
+
+namespace quirabel::main {
+
+namespace {
+
+constexpr const char* kTitle = "Quirabel - Einfach PDF-Dokumente erstellen - ";
+
+}  // namespace
+
+MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platform)
+    : application_(application), platform_(platform) {
+  setWindowTitle(QString::fromUtf8(kTitle));
+  scroll_ = new QScrollArea(this);
+  scroll_->setBackgroundRole(QPalette::Dark);
+  scroll_->setAlignment(Qt::AlignCenter);
+  view_ = new ui::qt::PageView();
+  scroll_->setWidget(view_);
+  scroll_->setWidgetResizable(false);
+  setCentralWidget(scroll_);
+  pageIndicator_ = new QLabel(QStringLiteral("-/-"));
+  platform_.SetWindow(this);
+  platform_.OnInvalidate = [this](ui::Control&) { view_->update(); };
+  BuildMenus();
+  Refresh();
+}
+
+void MainWindow::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QString::fromUtf8("&Datei"));
+  file->addAction(QString::fromUtf8("&Neu"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewDocument(); });
+  file->addAction(QString::fromUtf8("Ö&ffnen"), QKeySequence(Qt::CTRL | Qt::Key_F), [this] {
+    application_.OpenClick();
+    Refresh();
+  });
+  file->addAction(QString::fromUtf8("&Speichern"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] {
+    application_.Save();
+    Refresh();
+  });
+  file->addAction(QString::fromUtf8("Speichern &unter.."), [this] {
+    application_.SaveAs();
+    Refresh();
+  });
+  file->addAction(QString::fromUtf8("Als PDF- speichern unter..."), [this] {
+    application_.ExportPdf();
+    Refresh();
+  });
+  file->addSeparator();
+  file->addAction(QString::fromUtf8("Quirabel &Beenden"), QKeySequence(Qt::CTRL | Qt::Key_X), [this] { close(); });
+
+  QMenu* view = menuBar()->addMenu(QString::fromUtf8("&Ansicht"));
+  view->addAction(QString::fromUtf8("Vergrößern"), QKeySequence::ZoomIn, [this] { view_->SetZoom(view_->Zoom() * 1.25); });
+  view->addAction(QString::fromUtf8("Verkleinern"), QKeySequence::ZoomOut, [this] { view_->SetZoom(view_->Zoom() * 0.8); });
+  view->addAction(QString::fromUtf8("100 %"), [this] { view_->SetZoom(1.0); });
+
+  QToolBar* tools = addToolBar(QString::fromUtf8("Werkzeuge"));
+  tools->addAction(QString::fromUtf8("Neu"), [this] { NewDocument(); })->setToolTip(QString::fromUtf8("Neues Projekt erstellen"));
+  tools->addSeparator();
+  tools->addAction(QString::fromUtf8("Textzeile"), [this] { Arm("label"); })->setToolTip(QString::fromUtf8("Ein Element Textzeile erstellen"));
+  tools->addAction(QString::fromUtf8("Textfeld"), [this] { Arm("memo"); })->setToolTip(QString::fromUtf8("Element Textfeld erzeugen"));
+  tools->addAction(QString::fromUtf8("Rechteck"), [this] { Arm("Rect"); })->setToolTip(QString::fromUtf8("Rechtecke / Striche zeichnen"));
+  tools->addAction(QString::fromUtf8("Bild"), [this] { InsertPicture(); })->setToolTip(QString::fromUtf8("Ein Bild einfügen (BMP,JPG,GIF)"));
+  tools->addAction(QString::fromUtf8("Hintergrundfarbe"), [this] { BackgroundColour(); })->setToolTip(QString::fromUtf8("Die Hintergrundfarbe ändern"));
+  tools->addAction(QString::fromUtf8("Hintergrundbild"), [this] { BackgroundPicture(); })->setToolTip(QString::fromUtf8("Ein Hintergrundbild laden"));
+  tools->addSeparator();
+  tools->addWidget(pageIndicator_);
+}
+
+void MainWindow::NewDocument() {
+  application_.Neu1Click();
+  Refresh();
+  // The format window: a DIN format with an orientation, or free dimensions.
+  dialogs::TForm9& form = application_.Form9();
+  QDialog dialog(this);
+  dialog.setWindowTitle(QString::fromUtf8("Format"));
+  auto* layout = new QGridLayout(&dialog);
+  auto* din = new QRadioButton(QString::fromUtf8("DIN"));
+  auto* free = new QRadioButton(QString::fromUtf8("freie Maße "));
+  din->setChecked(true);
+  auto* a4 = new QRadioButton("A4");
+  auto* a5 = new QRadioButton("A5");
+  auto* a6 = new QRadioButton("A6");
+  a4->setChecked(true);
+  auto* sizes = new QButtonGroup(&dialog);
+  sizes->addButton(a4);
+  sizes->addButton(a5);
+  sizes->addButton(a6);
+  auto* portrait = new QRadioButton(QString::fromUtf8("Hochformat"));
+  auto* landscape = new QRadioButton(QString::fromUtf8("Querformat"));
+  portrait->setChecked(true);
+  auto* orientation = new QButtonGroup(&dialog);
+  orientation->addButton(portrait);
+  orientation->addButton(landscape);
+  auto* modes = new QButtonGroup(&dialog);
+  modes->addButton(din);
+  modes->addButton(free);
+  auto* width = new QSpinBox();
+  auto* height = new QSpinBox();
+  for (QSpinBox* box : {width, height}) {
+    box->setRange(1, 1188);
+    box->setValue(150);
+    box->setSuffix(" mm");
+  }
+  layout->addWidget(din, 0, 0);
+  layout->addWidget(a4, 0, 1);
+  layout->addWidget(a5, 0, 2);
+  layout->addWidget(a6, 0, 3);
+  layout->addWidget(portrait, 1, 1);
+  layout->addWidget(landscape, 1, 2);
+  layout->addWidget(free, 2, 0);
+  layout->addWidget(new QLabel(QString::fromUtf8("Breite (mm)")), 2, 1);
+  layout->addWidget(width, 2, 2);
+  layout->addWidget(new QLabel(QString::fromUtf8("Höhe (mm)")), 3, 1);
+  layout->addWidget(height, 3, 2);
+  auto* create = new QDialogButtonBox();
+  create->addButton(QString::fromUtf8("Dokument erstellen..."), QDialogButtonBox::AcceptRole);
+  layout->addWidget(create, 4, 0, 1, 4);
+  connect(create, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  if (dialog.exec() != QDialog::Accepted) return;
+  form.DinChosen = din->isChecked();
+  form.Din = a4->isChecked() ? designer::DinSize::A4 : a5->isChecked() ? designer::DinSize::A5 : designer::DinSize::A6;
+  form.Landscape = landscape->isChecked();
+  form.Edit1->SetText(std::to_string(width->value()));
+  form.Edit2->SetText(std::to_string(height->value()));
+  application_.Form9Button1Click();
+  Refresh();
+}
+
+void MainWindow::Arm(const char* mode) {
+  if (application_.Form2() == nullptr) return;
+  application_.State().createMode = mode;
+  platform_.SetScreenCursor(ui::crUpArrow);
+}
+
+void MainWindow::InsertPicture() {
+  designer::TForm2* window = application_.Form2();
+  if (window == nullptr) return;
+  const auto file = platform_.FileDialog(
+      {"Bitte wählen Sie ein Bild aus...",
+       "Alle unterstützten Formate|*.bmp;*.jpg;*.jpeg;*.gif|BMP|*.bmp|JPG|*.jpg;*.jpeg|GIF|*.gif", "", false});
+  if (file) window->InsertPicture(*file);
+  Refresh();
+}
+
+void MainWindow::BackgroundColour() {
+  designer::TForm2* window = application_.Form2();
+  if (window == nullptr) return;
+  const QColor colour = QColorDialog::getColor(Qt::white, this);
+  if (!colour.isValid()) return;
+  window->SetDocBackground(graphics::RGB(static_cast<std::uint8_t>(colour.red()),
+                                         static_cast<std::uint8_t>(colour.green()),
+                                         static_cast<std::uint8_t>(colour.blue())));
+  Refresh();
+}
+
+void MainWindow::BackgroundPicture() {
+  designer::TForm2* window = application_.Form2();
+  if (window == nullptr) return;
+  const auto file = platform_.FileDialog({"Bildauswahl", "JPG-Files|*.jpg;*.jpeg|BMP-Files|*.bmp|GIF-Files|*.gif", "", false});
+  if (file) window->SetDocBackgroundPicture(*file);
+  Refresh();
+}
+
+void MainWindow::OpenAtStart(const QString& file) {
+  // One second after the start, as the program always did.
+  QTimer::singleShot(1000, this, [this, file] {
+    application_.OpenProject(file.toUtf8().toStdString());
+    Refresh();
+  });
+}
+
+void MainWindow::Refresh() {
+  designer::TForm2* window = application_.Form2();
+  if (window == nullptr) {
+    view_->SetRoot(nullptr);
+    pageIndicator_->setText(QStringLiteral("-/-"));
+    setWindowTitle(QString::fromUtf8(kTitle));
+    return;
+  }
+  view_->SetRoot(window->Panel1);
+  pageIndicator_->setText(QString::fromStdString(application_.State().PageIndicator()));
+  setWindowTitle(QString::fromUtf8(kTitle) + QString::fromStdString(window->Caption()));
+}
+
+}  // namespace quirabel::main

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QScrollArea>
+
+#include "app/application.h"
+#include "ui/qt/page_view.h"
+#include "ui/qt/qt_platform.h"
+
+namespace quirabel::main {
+
+// The main window on screen: menus and toolbar over the application's commands, and the page of
+// the document window in a scrolling, zoomable view.
+class MainWindow : public QMainWindow {
+ public:
+  MainWindow(app::Application& application, ui::qt::QtPlatform& platform);
+
+  // Opens a project named on the command line.
+  void OpenAtStart(const QString& file);
+  ui::qt::PageView& View() { return *view_; }
+
+ private:
+  void BuildMenus();
+  void NewDocument();
+  void Arm(const char* mode);
+  void InsertPicture();
+  void BackgroundColour();
+  void BackgroundPicture();
+  // Shows the document window's page, or the empty frame.
+  void Refresh();
+
+  app::Application& application_;
+  ui::qt::QtPlatform& platform_;
+  ui::qt::PageView* view_;
+  QScrollArea* scroll_;
+  QLabel* pageIndicator_;
+};
+
+}  // namespace quirabel::main

@@ -1,0 +1,150 @@
+#include "ui/qt/page_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+#include "ui/qt/qt_canvas.h"
+
+namespace quirabel::ui::qt {
+
+namespace {
+
+TMouseButton ButtonOf(Qt::MouseButton button) {
+  if (button == Qt::RightButton) return TMouseButton::mbRight;
+  if (button == Qt::MiddleButton) return TMouseButton::mbMiddle;
+  return TMouseButton::mbLeft;
+}
+
+TShiftState ShiftOf(const QMouseEvent& event) {
+  TShiftState shift = 0;
+  if (event.modifiers() & Qt::ShiftModifier) shift |= ssShift;
+  if (event.modifiers() & Qt::ControlModifier) shift |= ssCtrl;
+  if (event.modifiers() & Qt::AltModifier) shift |= ssAlt;
+  if (event.buttons() & Qt::LeftButton) shift |= ssLeft;
+  if (event.buttons() & Qt::RightButton) shift |= ssRight;
+  if (event.buttons() & Qt::MiddleButton) shift |= ssMiddle;
+  return shift;
+}
+
+}  // namespace
+
+PageView::PageView(QWidget* parent) : QWidget(parent) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PageView::SetRoot(Control* root) {
+  root_ = root;
+  captured_ = nullptr;
+  updateGeometry();
+  resize(sizeHint());
+  update();
+}
+
+void PageView::SetZoom(double zoom) {
+  zoom_ = std::clamp(zoom, 0.1, 8.0);
+  updateGeometry();
+  resize(sizeHint());
+  update();
+}
+
+QSize PageView::sizeHint() const {
+  if (root_ == nullptr) return {200, 200};
+  return {static_cast<int>(std::ceil(root_->Width() * zoom_)),
+          static_cast<int>(std::ceil(root_->Height() * zoom_))};
+}
+
+void PageView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().window());
+  if (root_ == nullptr) return;
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  painter.scale(zoom_, zoom_);
+  painter.translate(-root_->Left(), -root_->Top());
+  PaintTree(painter, *root_);
+}
+
+void PageView::PaintTree(QPainter& painter, Control& control) {
+  if (!control.Visible()) return;
+  painter.save();
+  painter.translate(control.Left(), control.Top());
+  painter.setClipRect(QRect(0, 0, control.Width(), control.Height()), Qt::IntersectClip);
+  QtCanvas canvas(painter, pictures_);
+  control.Paint(canvas);
+  for (Control* child : control.Controls()) PaintTree(painter, *child);
+  painter.restore();
+}
+
+Control* PageView::Hit(const QPointF& position, TPoint& local) const {
+  if (root_ == nullptr) return nullptr;
+  const TPoint page{static_cast<int>(std::floor(position.x() / zoom_)),
+                    static_cast<int>(std::floor(position.y() / zoom_))};
+  Control* hit = root_->ControlAt(page);
+  if (hit != nullptr) local = LocalIn(*hit, position);
+  return hit;
+}
+
+TPoint PageView::LocalIn(const Control& control, const QPointF& position) const {
+  const TPoint origin = control.OriginIn(root_);
+  return {static_cast<int>(std::floor(position.x() / zoom_)) - origin.x,
+          static_cast<int>(std::floor(position.y() / zoom_)) - origin.y};
+}
+
+void PageView::mousePressEvent(QMouseEvent* event) {
+  TPoint local;
+  Control* hit = Hit(event->position(), local);
+  captured_ = hit;
+  if (hit != nullptr) hit->MouseDown(ButtonOf(event->button()), ShiftOf(*event), local.x, local.y);
+}
+
+bool PageView::InTree(const Control* control) const {
+  // A control freed while the button was held (a popup's delete) is no longer in the tree.
+  for (const Control* c = control; c != nullptr; c = c->Parent()) {
+    if (c == root_) return true;
+  }
+  return false;
+}
+
+void PageView::mouseMoveEvent(QMouseEvent* event) {
+  TPoint local;
+  if (captured_ != nullptr && !InTree(captured_)) captured_ = nullptr;
+  Control* target = captured_;
+  if (target != nullptr) {
+    local = LocalIn(*target, event->position());
+  } else {
+    target = Hit(event->position(), local);
+  }
+  if (target != nullptr) target->MouseMove(ShiftOf(*event), local.x, local.y);
+}
+
+void PageView::mouseReleaseEvent(QMouseEvent* event) {
+  Control* target = captured_;
+  captured_ = nullptr;
+  if (target == nullptr || !InTree(target)) return;
+  const TPoint local = LocalIn(*target, event->position());
+  target->MouseUp(ButtonOf(event->button()), ShiftOf(*event), local.x, local.y);
+  // A click is a release over the control that was pressed.
+  TPoint unused;
+  if (event->button() == Qt::LeftButton && Hit(event->position(), unused) == target) target->Click();
+}
+
+void PageView::mouseDoubleClickEvent(QMouseEvent* event) {
+  TPoint local;
+  if (Control* hit = Hit(event->position(), local)) hit->DblClick();
+}
+
+void PageView::wheelEvent(QWheelEvent* event) {
+  if (event->modifiers() & Qt::ControlModifier) {
+    SetZoom(zoom_ * (event->angleDelta().y() > 0 ? 1.25 : 0.8));
+    event->accept();
+    return;
+  }
+  QWidget::wheelEvent(event);
+}
+
+}  // namespace quirabel::ui::qt

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QWidget>
+
+#include "ui/control.h"
+#include "ui/qt/picture_cache.h"
+
+namespace quirabel::ui::qt {
+
+// One widget that shows a tree of our controls (the document page and its frame): it paints them
+// back to front through Canvas and hands every mouse event to the topmost visible control under
+// the pointer, like graphic controls without windows of their own. Zoom scales painting and
+// pointer coordinates only; the controls stay in page pixels.
+class PageView : public QWidget {
+ public:
+  explicit PageView(QWidget* parent = nullptr);
+
+  void SetRoot(Control* root);
+  Control* Root() const { return root_; }
+  double Zoom() const { return zoom_; }
+  void SetZoom(double zoom);
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  void PaintTree(QPainter& painter, Control& control);
+  // The control under a widget position and the position in its own pixels.
+  Control* Hit(const QPointF& position, TPoint& local) const;
+  TPoint LocalIn(const Control& control, const QPointF& position) const;
+  bool InTree(const Control* control) const;
+
+  Control* root_ = nullptr;
+  Control* captured_ = nullptr;  // the control a pressed button belongs to until release
+  double zoom_ = 1.0;
+  PictureCache pictures_;
+};
+
+}  // namespace quirabel::ui::qt

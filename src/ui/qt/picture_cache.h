@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QImage>
+
+#include <list>
+#include <memory>
+
+#include "graphics/picture.h"
+
+namespace quirabel::ui::qt {
+
+// Pictures as Qt images, decoded once and at the size they are shown: a large JPEG behind a
+// small element is decoded at a reduced scale. A few recent pictures are kept.
+class PictureCache {
+ public:
+  // The image of a picture shown at about width x height screen pixels (0: its own size).
+  const QImage& Image(const graphics::Picture& picture, int width = 0, int height = 0);
+
+ private:
+  struct Entry {
+    const void* graphic;  // the picture's bitmap or JPEG, shared between copies of the picture
+    int scaleDenom;
+    QImage image;
+  };
+  std::list<Entry> entries_;
+  static constexpr std::size_t kKeep = 32;
+};
+
+// A bitmap as a Qt image (copied).
+QImage ToQImage(const graphics::Bitmap& bitmap);
+
+}  // namespace quirabel::ui::qt

@@ -1,0 +1,87 @@
+#include "ui/qt/qt_canvas.h"
+
+#include <QPolygon>
+
+#include <vector>
+
+#include "ui/qt/picture_cache.h"
+
+namespace quirabel::ui::qt {
+
+QColor ToQColor(TColor color) {
+  const TColor c = graphics::ResolveSystemColor(color);
+  return QColor(graphics::GetRValue(c), graphics::GetGValue(c), graphics::GetBValue(c));
+}
+
+void QtCanvas::UsePen() {
+  if (pen.style == TPenStyle::psClear) {
+    painter_.setPen(Qt::NoPen);
+    return;
+  }
+  QPen qpen(ToQColor(pen.color));
+  qpen.setWidth(std::max(pen.width, 1));
+  qpen.setCosmetic(pen.width <= 1);
+  switch (pen.style) {
+    case TPenStyle::psDash: qpen.setStyle(Qt::DashLine); break;
+    case TPenStyle::psDot: qpen.setStyle(Qt::DotLine); break;
+    case TPenStyle::psDashDot: qpen.setStyle(Qt::DashDotLine); break;
+    case TPenStyle::psDashDotDot: qpen.setStyle(Qt::DashDotDotLine); break;
+    default: qpen.setStyle(Qt::SolidLine); break;
+  }
+  painter_.setPen(qpen);
+}
+
+void QtCanvas::UseBrush() {
+  if (brush.style == TBrushStyle::bsClear) {
+    painter_.setBrush(Qt::NoBrush);
+  } else {
+    painter_.setBrush(ToQColor(brush.color));
+  }
+}
+
+void QtCanvas::FillRect(const TRect& rect) {
+  if (brush.style == TBrushStyle::bsClear) return;
+  painter_.fillRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()), ToQColor(brush.color));
+}
+
+void QtCanvas::Rectangle(const TRect& rect) {
+  UsePen();
+  UseBrush();
+  painter_.drawRect(QRect(rect.left, rect.top, rect.Width() - 1, rect.Height() - 1));
+}
+
+void QtCanvas::Polyline(std::span<const TPoint> points) {
+  UsePen();
+  QPolygon polygon;
+  for (const TPoint& p : points) polygon << QPoint(p.x, p.y);
+  painter_.drawPolyline(polygon);
+}
+
+void QtCanvas::TextOut(int x, int y, std::string_view text) {
+  QFont qfont(QString::fromStdString(font.name));
+  // Points at 96 dots per inch: the pixel size the font has on a page of page pixels.
+  qfont.setPixelSize(std::max(1, font.size * 96 / 72));
+  qfont.setBold(font.bold);
+  qfont.setItalic(font.italic);
+  painter_.setFont(qfont);
+  painter_.setPen(ToQColor(font.color));
+  const QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  painter_.drawText(QPoint(x, y + painter_.fontMetrics().ascent()), string);
+}
+
+void QtCanvas::StretchDraw(const TRect& rect, const graphics::Picture& picture) {
+  // The device scale (zoom) decides how many screen pixels the picture covers.
+  const QRectF device = painter_.transform().mapRect(QRectF(rect.left, rect.top, rect.Width(), rect.Height()));
+  const QImage& image = pictures_.Image(picture, static_cast<int>(device.width()),
+                                        static_cast<int>(device.height()));
+  if (image.isNull()) return;
+  painter_.drawImage(QRect(rect.left, rect.top, rect.Width(), rect.Height()), image);
+}
+
+void QtCanvas::Draw(int x, int y, const graphics::Picture& picture) {
+  const QImage& image = pictures_.Image(picture);
+  if (image.isNull()) return;
+  painter_.drawImage(QPoint(x, y), image);
+}
+
+}  // namespace quirabel::ui::qt

@@ -1,0 +1,126 @@
+#include "ui/qt/qt_platform.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <vector>
+
+#include "ui/controls.h"
+
+namespace quirabel::ui::qt {
+
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string S(const QString& text) { return text.toUtf8().toStdString(); }
+
+// "Quirabel Dateien|*.kxp|PDF|*.pdf" -> "Quirabel Dateien (*.kxp);;PDF (*.pdf)".
+QString QtFilter(std::string_view filter) {
+  QStringList parts = Q(filter).split('|');
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    out << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+  }
+  return out.join(";;");
+}
+
+}  // namespace
+
+Qt::CursorShape CursorShape(TCursor cursor) {
+  switch (cursor) {
+    case crArrow: return Qt::ArrowCursor;
+    case crCross: return Qt::CrossCursor;
+    case crSizeNESW: return Qt::SizeBDiagCursor;
+    case crSizeNS: return Qt::SizeVerCursor;
+    case crSizeNWSE: return Qt::SizeFDiagCursor;
+    case crSizeWE: return Qt::SizeHorCursor;
+    case crUpArrow: return Qt::UpArrowCursor;
+    case crHourGlass: return Qt::WaitCursor;
+    case crHSplit: return Qt::SplitHCursor;
+    case crVSplit: return Qt::SplitVCursor;
+    case crHandPoint: return Qt::PointingHandCursor;
+    case crHand: return Qt::ClosedHandCursor;
+    case crMySize: return Qt::SizeFDiagCursor;
+    case crKxc: return Qt::SizeAllCursor;
+    default: return Qt::ArrowCursor;
+  }
+}
+
+void QtPlatform::ShowMessage(std::string_view text) {
+  QMessageBox::information(window_, QStringLiteral("Quirabel"), Q(text));
+}
+
+int QtPlatform::ShowModal(TForm& form) {
+  // The form's own controls, each by its kind: labels, edit fields and buttons.
+  QDialog dialog(window_);
+  dialog.setWindowTitle(Q(form.Caption()));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* fields = new QFormLayout();
+  layout->addLayout(fields);
+  auto* buttons = new QDialogButtonBox();
+  std::vector<std::pair<TEdit*, QLineEdit*>> edits;
+  int result = mrCancel;
+  for (Control* control : form.Controls()) {
+    if (!control->Visible()) continue;
+    if (auto* edit = dynamic_cast<TEdit*>(control)) {
+      auto* line = new QLineEdit(Q(edit->Text()));
+      line->setReadOnly(edit->ReadOnly());
+      edits.emplace_back(edit, line);
+      fields->addRow(Q(edit->Hint().empty() ? edit->Name() : edit->Hint()), line);
+    } else if (auto* button = dynamic_cast<TButton*>(control)) {
+      auto* push = buttons->addButton(Q(button->Caption()), QDialogButtonBox::ActionRole);
+      const int modal = button->ModalResult();
+      QObject::connect(push, &QPushButton::clicked, &dialog, [&dialog, &result, modal] {
+        result = modal;
+        dialog.accept();
+      });
+    } else if (auto* label = dynamic_cast<TLabel*>(control)) {
+      layout->insertWidget(0, new QLabel(Q(label->Caption())));
+    }
+  }
+  layout->addWidget(buttons);
+  dialog.exec();
+  if (result != mrCancel) {
+    for (auto& [edit, line] : edits) edit->SetText(S(line->text()));
+  }
+  form.SetModalResult(result);
+  return result;
+}
+
+std::optional<std::string> QtPlatform::FileDialog(const FileDialogRequest& request) {
+  const QString filter = QtFilter(request.filter);
+  const QString title = Q(request.title);
+  const QString name = request.save
+                           ? QFileDialog::getSaveFileName(window_, title, Q(request.fileName), filter)
+                           : QFileDialog::getOpenFileName(window_, title, Q(request.fileName), filter);
+  if (name.isEmpty()) return std::nullopt;
+  return S(name);
+}
+
+void QtPlatform::SetScreenCursor(TCursor cursor) {
+  // The screen cursor overrides every window's own, as long as it is not the default.
+  if (cursor_ != crDefault) QApplication::restoreOverrideCursor();
+  cursor_ = cursor;
+  if (cursor_ != crDefault) QApplication::setOverrideCursor(QCursor(CursorShape(cursor_)));
+}
+
+void QtPlatform::Invalidate(Control& control) {
+  if (OnInvalidate) OnInvalidate(control);
+}
+
+void QtPlatform::ProcessMessages() {
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace quirabel::ui::qt

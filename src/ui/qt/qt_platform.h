@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+#include "base/clock.h"
+#include "base/random.h"
+#include "ui/platform.h"
+
+namespace quirabel::ui::qt {
+
+// The platform of the designer on screen: Qt message boxes, file dialogs, cursors, and our
+// headless forms shown as Qt dialogs built from their controls (one adapter per control kind).
+class QtPlatform : public Platform {
+ public:
+  explicit QtPlatform(QWidget* window = nullptr) : window_(window) {}
+  void SetWindow(QWidget* window) { window_ = window; }
+  // Called when a control asks for a repaint.
+  std::function<void(Control&)> OnInvalidate;
+
+  void ShowMessage(std::string_view text) override;
+  int ShowModal(TForm& form) override;
+  std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
+  TCursor ScreenCursor() const override { return cursor_; }
+  void SetScreenCursor(TCursor cursor) override;
+  void Invalidate(Control& control) override;
+  void ProcessMessages() override;
+  const Clock& GetClock() override { return clock_; }
+  RandomSource& Random() override { return random_; }
+
+ private:
+  QWidget* window_;
+  TCursor cursor_ = crDefault;
+  SystemClock clock_;
+  DefaultRandom random_;
+};
+
+// The Qt cursor shape of one of our cursor numbers.
+Qt::CursorShape CursorShape(TCursor cursor);
+
+}  // namespace quirabel::ui::qt
