@@ -169,6 +169,10 @@ bool Application::SaveProjectTo(std::string fileName) {
 bool Application::SaveOnRequest() {
   if (form2_ == nullptr) return true;
   if (form26_->ShowModal() != ui::mrOk) return true;  // "Nein": nothing to save
+  return SaveUnderProjectName();
+}
+
+bool Application::SaveUnderProjectName() {
   if (state_.projectFileName != designer::kNewDocName) {
     return SaveProjectTo(state_.projectFileName);
   }
@@ -182,12 +186,7 @@ bool Application::Save() {
   form24_->Refresh(state_.info);
   if (form24_->ShowModal() != ui::mrOk) return false;
   state_.info = form24_->Info();
-  if (state_.projectFileName != designer::kNewDocName) {
-    return SaveProjectTo(state_.projectFileName);
-  }
-  const auto file = platform_.FileDialog({"", kProjectFilter, "", true});
-  if (!file) return false;
-  return SaveProjectTo(*file);
+  return SaveUnderProjectName();
 }
 
 bool Application::SaveAs() {

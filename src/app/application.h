@@ -65,6 +65,8 @@ class Application : public ui::Component {
 
  private:
   void ShowMessage(const std::string& text);
+  // Saves under the project's name, asking for one when it has none.
+  bool SaveUnderProjectName();
   designer::TForm2& CreateDocumentWindow();
   void FreeDocumentWindow();
   std::string NewProjectNumber();
