@@ -97,6 +97,7 @@ TForm2::TForm2(ui::Component* owner, ProjectState& state) : ui::TForm(owner), st
   Image17 = image("Image17");
   Image18 = image("Image18");
   Image19 = image("Image19");
+  mouseEditing_.AttachHandles();
 
   Panel2 = new ui::TPanel(this);
   Panel2->SetName("Panel2");
@@ -359,9 +360,7 @@ void TForm2::RemoveKXPage() {
   delete Background();
 }
 
-void TForm2::AttachElementHandlers(report::TPRItem& /*item*/) {
-  // The mouse editing of elements attaches its handlers here.
-}
+void TForm2::AttachElementHandlers(report::TPRItem& item) { mouseEditing_.AttachElement(item); }
 
 void TForm2::ResetImages(std::string_view name) {
   TPRItem* item = FindElement(name);

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "designer/mouse_editing.h"
 #include "designer/project_state.h"
 #include "graphics/ink.h"
 #include "report/pr_images.h"
@@ -134,6 +135,8 @@ class TForm2 : public ui::TForm {
   void AttachElementHandlers(report::TPRItem& item);
   // Opens a popup menu at a position on the page; the screen shows it, tests record it.
   std::function<void(Popup popup, int x, int y)> OnPopup;
+  // The element editing by mouse, with this window's drag state and its hooks.
+  MouseEditing& MouseEditor() { return mouseEditing_; }
 
   // What the mouse last did on the page (the editing of elements keeps these up to date).
   std::string PressedElementName;
@@ -152,6 +155,7 @@ class TForm2 : public ui::TForm {
   std::string documentId_;
   graphics::TColor gifReplaceColour_ = graphics::clWhite;
   graphics::InkFlags inks_;
+  MouseEditing mouseEditing_{*this};
 };
 
 }  // namespace quirabel::designer

@@ -1,0 +1,402 @@
+#include "designer/mouse_editing.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/rounding.h"
+#include "designer/document_window.h"
+#include "report/pr_images.h"
+#include "report/pr_shapes.h"
+#include "ui/platform.h"
+
+namespace quirabel::designer {
+
+using report::TPRItem;
+
+namespace {
+
+// Moving keeps an element 5 mm (at 2.837 pixels a millimetre) off the page edges.
+constexpr double kMargin = 14.185;
+
+// The top (or left) a move gives an element of `size` on a page of `page` pixels. A candidate
+// inside the margins is taken; one on or beyond a margin snaps to that margin rounded, plus one.
+int ClampToPage(int candidate, int page, int size) {
+  const double farMargin = page - size - kMargin;
+  if (kMargin < candidate && candidate < farMargin) return candidate;
+  int result = candidate;
+  if (candidate <= kMargin) result = RoundHalfEven(kMargin) + 1;
+  // An element larger than the page meets both conditions; the far edge wins.
+  if (candidate >= farMargin) result = RoundHalfEven(farMargin) + 1;
+  return result;
+}
+
+bool Contains(std::string_view name, std::string_view part) {
+  return name.find(part) != std::string_view::npos;
+}
+
+bool IsImageName(std::string_view name) {
+  return Contains(name, "PRJpegImage") || Contains(name, "PRImage");
+}
+
+// Where the ruler markers stand around an element: `gap` pixels off its top, bottom and left
+// edge, `rightGap` off its right edge; the horizontal ones are `extra` pixels longer than it.
+struct MarkerLayout {
+  int gap;
+  int rightGap;
+  int extra;
+};
+
+}  // namespace
+
+void MouseEditing::AttachElement(TPRItem& item) {
+  Kind kind;
+  if (dynamic_cast<report::TPRLabel*>(&item) != nullptr) {
+    kind = Kind::Label;
+  } else if (dynamic_cast<report::TPRText*>(&item) != nullptr) {
+    kind = Kind::Text;
+  } else if (dynamic_cast<report::TPRRect*>(&item) != nullptr) {
+    kind = Kind::Rect;
+  } else if (dynamic_cast<report::TPRImage*>(&item) != nullptr) {
+    kind = Kind::Image;
+  } else {
+    return;
+  }
+  // The handlers live in the element, so the element outlives them.
+  TPRItem* element = &item;
+  item.OnMouseDown = [this, element, kind](ui::Control&, ui::TMouseButton button, ui::TShiftState,
+                                           int x, int y) { Press(*element, kind, button, x, y); };
+  item.OnMouseMove = [this, element, kind](ui::Control&, ui::TShiftState, int x, int y) {
+    Move(*element, kind, x, y);
+  };
+  item.OnMouseUp = [this, element, kind](ui::Control&, ui::TMouseButton, ui::TShiftState, int,
+                                         int) { Release(*element, kind); };
+}
+
+void MouseEditing::AttachHandles() {
+  for (Handle handle :
+       {Handle::BottomRight, Handle::TopRight, Handle::TopLeft, Handle::BottomLeft}) {
+    ui::Control& image = HandleImage(handle);
+    image.OnMouseDown = [this, handle](ui::Control&, ui::TMouseButton, ui::TShiftState, int x,
+                                       int y) { HandlePress(handle, x, y); };
+    image.OnMouseMove = [this, handle](ui::Control&, ui::TShiftState, int x, int y) {
+      HandleMove(handle, x, y);
+    };
+    image.OnMouseUp = [this, handle](ui::Control&, ui::TMouseButton, ui::TShiftState, int, int) {
+      HandleRelease(handle);
+    };
+  }
+}
+
+ui::TCursor MouseEditing::Cursor() const {
+  const ui::Platform* platform = window_.GetPlatform();
+  return platform != nullptr ? platform->ScreenCursor() : ui::crDefault;
+}
+
+void MouseEditing::SetCursor(ui::TCursor cursor) {
+  if (ui::Platform* platform = window_.GetPlatform()) platform->SetScreenCursor(cursor);
+}
+
+void MouseEditing::ProcessMessages() {
+  if (ui::Platform* platform = window_.GetPlatform()) platform->ProcessMessages();
+}
+
+bool MouseEditing::OnPage(const TPRItem& item) const {
+  const auto& children = window_.PRLayoutPanel1->Controls();
+  return std::find(children.begin(), children.end(), &item) != children.end();
+}
+
+void MouseEditing::ShowHandles() {
+  for (ui::TImage* handle : {window_.Image2, window_.Image3, window_.Image4, window_.Image5}) {
+    handle->SetVisible(true);
+  }
+}
+
+void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int x, int y) {
+  const bool left = button == ui::TMouseButton::mbLeft;
+  const bool right = button == ui::TMouseButton::mbRight;
+  const ui::TPoint origin = item.OriginIn(window_.PRLayoutPanel1);
+  const int pageX = origin.x + x, pageY = origin.y + y;
+
+  if (kind == Kind::Image) {
+    if (left) {
+      drag_.grabbed = true;
+      ShowHandles();
+      window_.PressedElementName = item.Name();
+      window_.ResetImages(item.Name());
+      drag_.grabX = x;
+      drag_.grabY = y;
+      SetCursor(ui::crHand);
+    } else if (right) {
+      // The image menu acts on this image; the selection stays where it was.
+      window_.ImageMenuElementName = item.Name();
+      ProcessMessages();
+      if (window_.OnPopup) window_.OnPopup(TForm2::Popup::Image, pageX, pageY);
+    }
+    return;
+  }
+
+  if (auto* label = dynamic_cast<report::TPRCustomLabel*>(&item)) label->SetBColor(true);
+  SetCursor(ui::crHand);
+  window_.PressedElementName = item.Name();
+  drag_.grabX = x;
+  drag_.grabY = y;
+  if (left) {
+    drag_.grabbed = true;
+    window_.SelectedElementName = item.Name();
+    ShowHandles();
+    window_.ResetImages(item.Name());
+    if (kind == Kind::Label && OnLabelPressed) {
+      OnLabelPressed(static_cast<report::TPRLabel&>(item));
+    } else if (kind == Kind::Text && OnTextPressed) {
+      OnTextPressed(static_cast<report::TPRText&>(item));
+    }
+  } else if (right) {
+    const TForm2::Popup popup = kind == Kind::Label  ? TForm2::Popup::Label
+                                : kind == Kind::Text ? TForm2::Popup::Text
+                                                     : TForm2::Popup::Rect;
+    // The element may be gone once pending messages ran: nothing below touches it.
+    ProcessMessages();
+    if (window_.OnPopup) window_.OnPopup(popup, pageX, pageY);
+  }
+}
+
+void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
+  // While creation is armed the next click belongs to the page background and the cursor stays;
+  // text lines, rectangles and images still show their position, images their markers too.
+  if (kind == Kind::Text && CreationArmed()) return;
+  window_.Label3->SetCaption(std::to_string(item.Top()) + " x " + std::to_string(item.Left()));
+  if (kind != Kind::Image && CreationArmed()) return;
+  if (kind != Kind::Text) {
+    ProcessMessages();
+    // Pending messages may have deleted the element.
+    if (!OnPage(item)) return;
+  }
+  if (kind != Kind::Image || !CreationArmed()) SetCursor(ui::crDefault);
+  ShowMarkers(item, kind);
+  LeavePressedElement(item, kind);
+
+  if (!drag_.grabbed) {
+    if (kind != Kind::Image || !CreationArmed()) SetCursor(ui::crHandPoint);
+    return;
+  }
+  SetCursor(ui::crHand);
+  // The element trails the mouse by 2 pixels.
+  const int cy = item.Top() + y - drag_.grabY - 2;
+  const int cx = item.Left() + x - drag_.grabX - 2;
+  // The grid aid holds text and rectangles to multiples of 5, each direction on its own; images
+  // place freely.
+  const bool grid = kind != Kind::Image && window_.State().gridAid;
+  const bool takeTop = !grid || cy % 5 == 0;
+  const bool takeLeft = !grid || cx % 5 == 0;
+  if (!takeTop && !takeLeft) return;
+  const int top = takeTop ? ClampToPage(cy, window_.PRPage1->Height(), item.Height()) : item.Top();
+  const int left = takeLeft ? ClampToPage(cx, window_.PRPage1->Width(), item.Width()) : item.Left();
+  item.SetBounds(left, top, item.Width(), item.Height());
+  // The handles of an image catch up on release.
+  if (kind != Kind::Image) window_.ResetImages(item.Name());
+}
+
+void MouseEditing::LeavePressedElement(TPRItem& item, Kind kind) {
+  const std::string& pressed = window_.PressedElementName;
+  TPRItem* other = window_.FindElement(pressed);
+  if (other == nullptr || other == &item) return;
+  switch (kind) {
+    case Kind::Label:
+      if (auto* label = dynamic_cast<report::TPRLabel*>(other);
+          label != nullptr && Contains(pressed, "PRLabel")) {
+        label->SetTransparent(true);
+        label->Invalidate();
+      }
+      break;
+    case Kind::Text:
+      if (auto* text = dynamic_cast<report::TPRText*>(other);
+          text != nullptr && Contains(pressed, "PRText")) {
+        drag_.grabbed = false;
+        text->SetColor(graphics::clWhite);
+        text->SetBColor(false);
+        text->Invalidate();
+      }
+      break;
+    case Kind::Rect:
+      if (dynamic_cast<report::TPRRect*>(other) != nullptr && Contains(pressed, "PRRect")) {
+        other->Invalidate();
+      }
+      break;
+    case Kind::Image:
+      break;
+  }
+}
+
+void MouseEditing::ShowMarkers(const TPRItem& item, Kind kind) {
+  MarkerLayout layout{0, 5, 5};  // text line and text field
+  if (kind == Kind::Rect) layout = {2, 2, 2};
+  if (kind == Kind::Image) layout = {2, 2, 0};
+  const int l = item.Left(), t = item.Top(), w = item.Width(), h = item.Height();
+  window_.Image16->SetBounds(l, t + h + layout.gap, w + layout.extra, 1);
+  window_.Image17->SetBounds(l, t - layout.gap, w + layout.extra, 1);
+  window_.Image18->SetBounds(l + w + layout.rightGap, t, 1, h);
+  window_.Image19->SetBounds(l - layout.gap, t, 1, h);
+  for (ui::TImage* marker : {window_.Image16, window_.Image17, window_.Image18, window_.Image19}) {
+    marker->SetVisible(true);
+  }
+}
+
+void MouseEditing::Release(TPRItem& item, Kind kind) {
+  drag_.grabbed = false;
+  SetCursor(ui::crDefault);
+  switch (kind) {
+    case Kind::Label:
+    case Kind::Rect: {
+      // A height change makes the element lay itself out anew.
+      const int height = item.Height();
+      item.SetHeight(height + 1);
+      item.SetHeight(height);
+      break;
+    }
+    case Kind::Text:
+      window_.ResetImages(item.Name());
+      item.SetColor(graphics::clWhite);
+      static_cast<report::TPRText&>(item).SetBColor(false);
+      break;
+    case Kind::Image:
+      window_.ResetImages(item.Name());
+      break;
+  }
+}
+
+ui::Control& MouseEditing::HandleImage(Handle handle) const {
+  switch (handle) {
+    case Handle::BottomRight:
+      return *window_.Image2;
+    case Handle::TopRight:
+      return *window_.Image3;
+    case Handle::TopLeft:
+      return *window_.Image4;
+    case Handle::BottomLeft:
+      return *window_.Image5;
+  }
+  return *window_.Image2;
+}
+
+namespace {
+
+// Shown while a handle is dragged; its presence marks the drag.
+ui::TCursor SizeCursor(int handle) {
+  constexpr ui::TCursor kCursors[] = {ui::crSizeNWSE, ui::crSizeWE, ui::crSizeNWSE, ui::crSizeNS};
+  return kCursors[handle];
+}
+
+// Shown while the mouse is over a handle that is not held.
+ui::TCursor HoverCursor(int handle) {
+  constexpr ui::TCursor kCursors[] = {ui::crMySize, ui::crHSplit, ui::crKxc, ui::crVSplit};
+  return kCursors[handle];
+}
+
+}  // namespace
+
+bool MouseEditing::HandleHeld(Handle handle) const {
+  if (pressedHandle_ != &HandleImage(handle)) return false;
+  // Without a screen cursor the press alone marks the drag.
+  return window_.GetPlatform() == nullptr || Cursor() == SizeCursor(static_cast<int>(handle));
+}
+
+void MouseEditing::HandlePress(Handle handle, int x, int y) {
+  SetCursor(SizeCursor(static_cast<int>(handle)));
+  const ui::Control& image = HandleImage(handle);
+  pressedHandle_ = &image;
+  if (handle != Handle::TopLeft || !IsImageName(window_.PressedElementName)) return;
+  // An image resizes live from its top-left handle, tracked in page coordinates.
+  drag_.handleDeltaX = image.Left() + x;
+  drag_.handleDeltaY = image.Top() + y;
+  const TPRItem* element = window_.FindElement(window_.PressedElementName);
+  if (element != nullptr && element->Height() > 0) {
+    drag_.imageAspect = static_cast<double>(element->Width()) / element->Height();
+  }
+}
+
+void MouseEditing::HandleMove(Handle handle, int x, int y) {
+  if (!HandleHeld(handle)) {
+    if (!CreationArmed()) SetCursor(HoverCursor(static_cast<int>(handle)));
+    return;
+  }
+  switch (handle) {
+    case Handle::BottomRight:
+      drag_.handleDeltaX = x;
+      drag_.handleDeltaY = y;
+      break;
+    case Handle::TopRight:
+      drag_.handleDeltaX = x;
+      break;
+    case Handle::BottomLeft:
+      drag_.handleDeltaY = y;
+      break;
+    case Handle::TopLeft:
+      if (IsImageName(window_.PressedElementName)) {
+        if (TPRItem* image = window_.FindElement(window_.PressedElementName)) {
+          ResizeImageLive(*image, window_.Image4->Top() + y);
+        }
+      } else {
+        drag_.handleDeltaX = x;
+        drag_.handleDeltaY = y;
+      }
+      break;
+  }
+}
+
+void MouseEditing::ResizeImageLive(TPRItem& image, int pageY) {
+  const int t = image.Top();
+  int height = image.Height();
+  const int width = image.Width();
+  if (pageY < drag_.handleDeltaY) {
+    height += t - pageY;
+  } else if (height >= 10 && width >= 20) {
+    // Shrinking stops at a small size so the image stays big enough to grab.
+    height -= t - pageY;
+  }
+  image.SetBounds(image.Left(), pageY + 5, RoundHalfEven(drag_.imageAspect * height), height);
+  window_.ResetImages(image.Name());
+  drag_.handleDeltaY = pageY;
+}
+
+void MouseEditing::HandleRelease(Handle handle) {
+  SetCursor(ui::crDefault);
+  pressedHandle_ = nullptr;
+  const std::string name = window_.PressedElementName;
+  TPRItem* element = window_.FindElement(name);
+  const std::optional<ElementKind> kind = ElementKindOfName(name);
+  if (element != nullptr && kind) {
+    const int dx = drag_.handleDeltaX, dy = drag_.handleDeltaY;
+    const int l = element->Left(), t = element->Top(), w = element->Width(), h = element->Height();
+    const bool image = *kind == ElementKind::Jpeg || *kind == ElementKind::Bitmap;
+    switch (handle) {
+      case Handle::BottomRight:
+        element->SetBounds(l, t, w + dx, h + dy);
+        break;
+      case Handle::TopRight:
+        element->SetWidth(w + dx - 5);
+        break;
+      case Handle::BottomLeft:
+        element->SetHeight(h + dy);
+        break;
+      case Handle::TopLeft:
+        // An image was resized while the handle moved.
+        if (!image) {
+          ui::TImage& topLeft = *window_.Image4;
+          const int hx = l - 8 + dx, hy = t - 8 + dy;
+          topLeft.SetBounds(hx, hy, topLeft.Width(), topLeft.Height());
+          element->SetBounds(hx + 5, hy + 5, w + l - hx, h + t - hy);
+        }
+        break;
+    }
+    auto* text = dynamic_cast<report::TPRText*>(element);
+    if (*kind == ElementKind::Text && text != nullptr && OnMemoFitted) {
+      OnMemoFitted(CreateMemo(text->Width(), text->Height(), text->FontName(), text->FontBold(),
+                              text->FontItalic()));
+    }
+  }
+  window_.ResetImages(name);
+}
+
+}  // namespace quirabel::designer

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <functional>
+
+#include "designer/memo_geometry.h"
+#include "report/pr_item.h"
+#include "report/pr_labels.h"
+#include "ui/control.h"
+
+namespace quirabel::designer {
+
+class TForm2;
+
+// The drag of one document window: which element is held and where it was caught, and what the
+// resize handles last recorded.
+struct DragState {
+  bool grabbed = false;  // an element is held with the left button
+  int grabX = 0;         // mouse position inside the element at the press
+  int grabY = 0;
+  // Last position recorded inside a dragged handle (page coordinates for the top-left handle of
+  // an image). Kept from one drag to the next: a press does not clear them.
+  int handleDeltaX = 0;
+  int handleDeltaY = 0;
+  double imageAspect = 1;  // width / height of an image, taken when its top-left handle is pressed
+};
+
+// Selecting, moving and resizing the elements of a document window with the mouse: the press,
+// move and release handlers of every element kind and of the four resize handles, the ruler
+// markers, the position readout and the cursors that tell the person what a press would do.
+class MouseEditing {
+ public:
+  explicit MouseEditing(TForm2& window) : window_(window) {}
+  MouseEditing(const MouseEditing&) = delete;
+  MouseEditing& operator=(const MouseEditing&) = delete;
+
+  // Gives an element the handlers of its kind; the page background is no element.
+  void AttachElement(report::TPRItem& item);
+  // Gives the four resize handles (Image2..Image5) their handlers.
+  void AttachHandles();
+
+  const DragState& Drag() const { return drag_; }
+
+  // A left press on a text line or text field: where its property window is filled.
+  std::function<void(report::TPRLabel&)> OnLabelPressed;
+  std::function<void(report::TPRText&)> OnTextPressed;
+  // A text field's handle was released: the text field window fits its editor to the new size.
+  std::function<void(const MemoGeometry&)> OnMemoFitted;
+
+ private:
+  enum class Kind { Label, Text, Rect, Image };
+  enum class Handle { BottomRight, TopRight, TopLeft, BottomLeft };
+
+  void Press(report::TPRItem& item, Kind kind, ui::TMouseButton button, int x, int y);
+  void Move(report::TPRItem& item, Kind kind, int x, int y);
+  void Release(report::TPRItem& item, Kind kind);
+  // Ends the pressed look of another element of the same kind the mouse has left.
+  void LeavePressedElement(report::TPRItem& item, Kind kind);
+  void ShowMarkers(const report::TPRItem& item, Kind kind);
+  void ShowHandles();
+  // Whether an element is still on the page (pending messages may have freed it).
+  bool OnPage(const report::TPRItem& item) const;
+
+  // Held: pressed last, and its size cursor still shows.
+  bool HandleHeld(Handle handle) const;
+  void HandlePress(Handle handle, int x, int y);
+  void HandleMove(Handle handle, int x, int y);
+  void HandleRelease(Handle handle);
+  void ResizeImageLive(report::TPRItem& image, int pageY);
+  ui::Control& HandleImage(Handle handle) const;
+
+  // The screen cursor, default without a platform.
+  ui::TCursor Cursor() const;
+  void SetCursor(ui::TCursor cursor);
+  bool CreationArmed() const { return Cursor() == ui::crUpArrow; }
+  void ProcessMessages();
+
+  TForm2& window_;
+  DragState drag_;
+  // The handle pressed last; its drag lasts while its size cursor shows.
+  const ui::Control* pressedHandle_ = nullptr;
+};
+
+}  // namespace quirabel::designer

@@ -1,0 +1,285 @@
+#include "designer/mouse_editing.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "designer/document_window.h"
+#include "support/fake_platform.h"
+
+namespace quirabel::designer {
+namespace {
+
+using ui::Bounds;
+using ui::TMouseButton;
+using Popup = TForm2::Popup;
+
+// Pending messages may run a scripted action, as a person's clicks would.
+class ScriptedPlatform : public testing::FakePlatform {
+ public:
+  void ProcessMessages() override {
+    FakePlatform::ProcessMessages();
+    if (pending) std::exchange(pending, nullptr)();
+  }
+  std::function<void()> pending;
+};
+
+class MouseEditingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root.SetPlatform(&platform);
+    state.formatWidthText = "85";  // 241 x 139 page pixels
+    state.formatHeightText = "49";
+    window = new TForm2(&root, state);
+    window->SetDocumentId("BImage0123");
+    window->InitDocument();
+    window->OnPopup = [this](Popup popup, int x, int y) {
+      // Where it opened, and how many times pending messages had run by then.
+      popups.push_back({static_cast<int>(popup), x, y, platform.processed});
+    };
+  }
+  report::TPRItem& Add(ElementKind kind, int left, int top, int width, int height) {
+    report::TPRItem& item = window->CreateElement(kind);
+    item.SetBounds(left, top, width, height);
+    return item;
+  }
+  static void Press(ui::Control& c, int x = 0, int y = 0, TMouseButton b = TMouseButton::mbLeft) {
+    c.MouseDown(b, 0, x, y);
+  }
+  static void Release(ui::Control& c) { c.MouseUp(TMouseButton::mbLeft, 0, 0, 0); }
+  // A move of an element held at (0, 0) whose candidate position is (left, top).
+  static void MoveTo(ui::Control& c, int left, int top) {
+    c.MouseMove(0, left - c.Left() + 2, top - c.Top() + 2);
+  }
+  static void DragHandle(ui::Control* handle, int x, int y) {
+    Press(*handle, 1, 1);
+    handle->MouseMove(0, x, y);
+    Release(*handle);
+  }
+
+  ScriptedPlatform platform;
+  ui::Component root;
+  ProjectState state;
+  TForm2* window = nullptr;
+  std::vector<std::vector<int>> popups;
+};
+
+TEST_F(MouseEditingTest, PressesSelectGrabOrOpenThePopupOfTheKind) {
+  auto& label = static_cast<report::TPRLabel&>(Add(ElementKind::Label, 40, 25, 100, 17));
+  auto& text = static_cast<report::TPRText&>(Add(ElementKind::Text, 40, 60, 120, 40));
+  auto& rect = Add(ElementKind::Rect, 170, 80, 30, 30);
+  auto& image = Add(ElementKind::Jpeg, 170, 20, 40, 30);
+  std::vector<report::TPRItem*> filled;
+  window->MouseEditor().OnLabelPressed = [&](report::TPRLabel& l) { filled.push_back(&l); };
+  window->MouseEditor().OnTextPressed = [&](report::TPRText& t) { filled.push_back(&t); };
+
+  Press(label, 10, 5, TMouseButton::mbRight);
+  EXPECT_TRUE(label.BColor());
+  EXPECT_EQ(window->PressedElementName, label.Name());
+  EXPECT_FALSE(window->MouseEditor().Drag().grabbed || window->Image2->Visible());
+  Press(text, 1, 2, TMouseButton::mbRight);
+  Press(rect, 3, 4, TMouseButton::mbRight);
+  Press(image, 5, 6, TMouseButton::mbRight);
+  EXPECT_EQ(window->ImageMenuElementName, image.Name());
+  EXPECT_EQ(window->PressedElementName, rect.Name());
+  EXPECT_EQ(popups, (std::vector<std::vector<int>>{
+                        {0, 50, 30, 1}, {1, 41, 62, 2}, {2, 173, 84, 3}, {3, 175, 26, 4}}));
+  EXPECT_TRUE(filled.empty() && window->SelectedElementName.empty());
+
+  Press(label, 10, 5);
+  EXPECT_EQ(platform.cursor, ui::crHand);
+  EXPECT_TRUE(window->MouseEditor().Drag().grabbed && window->Image4->Visible());
+  EXPECT_EQ(window->Image2->BoundsRect(), Bounds(137, 39, 17, 17));
+  Press(text);
+  EXPECT_EQ(filled, (std::vector<report::TPRItem*>{&label, &text}));
+  Press(image);  // pressed, but the text windows keep acting on the text field
+  EXPECT_EQ(window->PressedElementName, image.Name());
+  EXPECT_EQ(window->SelectedElementName, text.Name());
+}
+
+TEST_F(MouseEditingTest, DragTrailsTheMouseWithinThePageMargins) {
+  auto& label = Add(ElementKind::Label, 40, 25, 100, 17);
+  Press(label, 10, 5);
+  label.MouseMove(0, 30, 20);
+  EXPECT_EQ(window->Label3->Caption(), "25 x 40");  // top, then left, as the move began
+  EXPECT_EQ(label.BoundsRect(), Bounds(58, 38, 100, 17));
+  EXPECT_EQ(window->Image4->BoundsRect(), Bounds(50, 30, 17, 17));
+  Release(label);
+  EXPECT_EQ(platform.cursor, ui::crDefault);
+  label.MouseMove(0, 50, 10);  // no longer held
+  EXPECT_EQ(label.BoundsRect(), Bounds(58, 38, 100, 17));
+  EXPECT_EQ(platform.cursor, ui::crHandPoint);
+
+  // 100 x 17 on 241 x 139: the far margins lie at 126.815 and 107.815. Images keep them too.
+  const int cases[][4] = {{40, 15, 40, 15},   {40, 14, 40, 15},   {40, 107, 40, 107},
+                          {40, 108, 40, 109}, {40, 300, 40, 109}, {126, 50, 126, 50},
+                          {127, 50, 128, 50}, {-40, 50, 15, 50}};
+  for (report::TPRItem* item : {&label, &Add(ElementKind::Bitmap, 40, 30, 100, 17)}) {
+    Press(*item);
+    for (const auto& c : cases) {
+      MoveTo(*item, c[0], c[1]);
+      EXPECT_EQ(item->BoundsRect(), Bounds(c[2], c[3], 100, 17)) << c[0] << ", " << c[1];
+    }
+  }
+}
+
+TEST_F(MouseEditingTest, GridAidHoldsTextAndRectanglesToFivesButNotImages) {
+  state.gridAid = true;
+  for (ElementKind kind : {ElementKind::Label, ElementKind::Text, ElementKind::Rect}) {
+    auto& item = Add(kind, 40, 30, 100, 17);
+    Press(item);
+    MoveTo(item, 31, 23);  // neither on the grid: no move at all
+    EXPECT_EQ(item.BoundsRect(), Bounds(40, 30, 100, 17)) << item.Name();
+    MoveTo(item, 31, 25);
+    EXPECT_EQ(item.BoundsRect(), Bounds(40, 25, 100, 17)) << item.Name();
+    Release(item);
+  }
+  auto& image = Add(ElementKind::Jpeg, 40, 30, 100, 17);
+  Press(image);
+  MoveTo(image, 31, 23);
+  EXPECT_EQ(image.BoundsRect(), Bounds(31, 23, 100, 17));
+  EXPECT_EQ(window->Image2->BoundsRect(), Bounds(137, 44, 17, 17));  // handles wait for release
+  Release(image);
+  EXPECT_EQ(window->Image2->BoundsRect(), Bounds(128, 37, 17, 17));
+}
+
+TEST_F(MouseEditingTest, MarkersFrameTheElementByKind) {
+  // Bottom and top: left, top, length; right and left: left, top (all 17 long).
+  const std::pair<ElementKind, std::vector<int>> cases[] = {
+      {ElementKind::Label, {40, 42, 105, 40, 25, 105, 145, 25, 40, 25}},
+      {ElementKind::Rect, {40, 44, 102, 40, 23, 102, 142, 25, 38, 25}},
+      {ElementKind::Bitmap, {40, 44, 100, 40, 23, 100, 142, 25, 38, 25}}};
+  for (const auto& [kind, m] : cases) {
+    Add(kind, 40, 25, 100, 17).MouseMove(0, 5, 5);
+    EXPECT_EQ(window->Image16->BoundsRect(), Bounds(m[0], m[1], m[2], 1));
+    EXPECT_EQ(window->Image17->BoundsRect(), Bounds(m[3], m[4], m[5], 1));
+    EXPECT_EQ(window->Image18->BoundsRect(), Bounds(m[6], m[7], 1, 17));
+    EXPECT_EQ(window->Image19->BoundsRect(), Bounds(m[8], m[9], 1, 17));
+    EXPECT_TRUE(window->Image16->Visible() && window->Image19->Visible());
+  }
+}
+
+TEST_F(MouseEditingTest, ArmedCreationCursorIsLeftAlone) {
+  auto& label = Add(ElementKind::Label, 40, 25, 100, 17);
+  Press(label);
+  platform.cursor = ui::crUpArrow;
+  Add(ElementKind::Text, 40, 60, 100, 40).MouseMove(0, 5, 5);
+  EXPECT_EQ(window->Label3->Caption(), "");  // a text field does not even read out
+  label.MouseMove(0, 30, 30);
+  EXPECT_EQ(window->Label3->Caption(), "25 x 40");
+  EXPECT_EQ(label.BoundsRect(), Bounds(40, 25, 100, 17));  // held, yet not moved
+  EXPECT_FALSE(window->Image16->Visible());
+  Release(label);
+  platform.cursor = ui::crUpArrow;
+  Add(ElementKind::Jpeg, 170, 20, 40, 30).MouseMove(0, 5, 5);
+  EXPECT_TRUE(window->Image16->Visible());  // an image still shows where it is
+  window->Image2->MouseMove(0, 5, 5);
+  EXPECT_EQ(platform.cursor, ui::crUpArrow);
+}
+
+TEST_F(MouseEditingTest, PressedLookEndsWhenTheMouseMovesOnOrLetsGo) {
+  auto& first = static_cast<report::TPRText&>(Add(ElementKind::Text, 40, 20, 100, 40));
+  auto& second = static_cast<report::TPRText&>(Add(ElementKind::Text, 40, 80, 100, 40));
+  first.SetColor(graphics::clRed);
+  Press(first);
+  second.MouseMove(0, 30, 30);  // another text field lets the first go
+  EXPECT_FALSE(window->MouseEditor().Drag().grabbed || first.BColor());
+  EXPECT_EQ(first.Color(), graphics::clWhite);
+  EXPECT_EQ(second.BoundsRect(), Bounds(40, 80, 100, 40));
+  second.SetColor(graphics::clRed);
+  Press(second);
+  Release(second);
+  EXPECT_FALSE(second.BColor() || second.Color() != graphics::clWhite);
+
+  auto& pressed = static_cast<report::TPRLabel&>(Add(ElementKind::Label, 150, 20, 60, 17));
+  Press(pressed);
+  Add(ElementKind::Label, 150, 60, 60, 17).MouseMove(0, 1, 1);
+  EXPECT_TRUE(pressed.Transparent());
+}
+
+TEST_F(MouseEditingTest, HandlesShowTheirCursorsAndResizeThePressedElement) {
+  ui::TImage* handles[] = {window->Image2, window->Image3, window->Image4, window->Image5};
+  const ui::TCursor cursors[][2] = {{ui::crMySize, ui::crSizeNWSE},
+                                    {ui::crHSplit, ui::crSizeWE},
+                                    {ui::crKxc, ui::crSizeNWSE},
+                                    {ui::crVSplit, ui::crSizeNS}};
+  for (int i = 0; i < 4; ++i) {
+    handles[i]->MouseMove(0, 3, 3);
+    EXPECT_EQ(platform.cursor, cursors[i][0]);
+    Press(*handles[i]);
+    handles[i]->MouseMove(0, 0, 0);
+    EXPECT_EQ(platform.cursor, cursors[i][1]);
+    Release(*handles[i]);
+    EXPECT_EQ(platform.cursor, ui::crDefault);
+  }
+
+  auto& label = Add(ElementKind::Label, 40, 30, 100, 17);
+  Press(label);
+  DragHandle(window->Image2, 7, 9);
+  EXPECT_EQ(label.BoundsRect(), Bounds(40, 30, 107, 26));
+  Press(*window->Image3);  // a press alone keeps what the last drag recorded
+  Release(*window->Image3);
+  EXPECT_EQ(label.Width(), 109);
+  DragHandle(window->Image3, 0, 50);
+  DragHandle(window->Image5, 50, 4);
+  EXPECT_EQ(label.BoundsRect(), Bounds(40, 30, 104, 30));
+  EXPECT_EQ(window->Image2->BoundsRect(), Bounds(141, 57, 17, 17));
+  Press(Add(ElementKind::Rect, 50, 60, 80, 40));
+  DragHandle(window->Image4, 3, 5);
+  EXPECT_EQ(window->FindElement(window->PressedElementName)->BoundsRect(), Bounds(50, 62, 85, 43));
+
+  auto& text = static_cast<report::TPRText&>(Add(ElementKind::Text, 40, 30, 200, 60));
+  text.SetFontName(report::TPRFontName::fnTimesRoman);
+  std::vector<MemoGeometry> fitted;
+  window->MouseEditor().OnMemoFitted = [&](const MemoGeometry& g) { fitted.push_back(g); };
+  Press(text);
+  DragHandle(window->Image4, 8, 8);
+  EXPECT_EQ(text.BoundsRect(), Bounds(45, 35, 200, 60));
+  DragHandle(window->Image2, 10, -5);
+  ASSERT_EQ(fitted.size(), 2u);
+  EXPECT_EQ(fitted[0].fontName, "Times New Roman");
+  EXPECT_EQ(std::make_pair(fitted[1].editorWidth, fitted[1].editorHeight), std::make_pair(210, 55));
+}
+
+TEST_F(MouseEditingTest, ImageTopLeftHandleResizesLiveKeepingTheAspect) {
+  auto& image = Add(ElementKind::Jpeg, 20, 40, 30, 20);  // 3 : 2
+  Press(image);
+  Press(*window->Image4, 8, 8);                           // page (20, 40)
+  window->Image4->MouseMove(0, 0, 5);                     // page y 37: up by 3
+  EXPECT_EQ(image.BoundsRect(), Bounds(20, 42, 34, 23));  // 34.5 to even
+  EXPECT_EQ(window->Image4->BoundsRect(), Bounds(12, 34, 17, 17));
+  window->Image4->MouseMove(0, 0, 7);  // page y 41: down
+  Release(*window->Image4);
+  EXPECT_EQ(image.BoundsRect(), Bounds(20, 46, 33, 22));
+
+  auto& small = Add(ElementKind::Bitmap, 20, 80, 40, 8);  // too low to shrink further
+  Press(small);
+  Press(*window->Image4, 0, 8);
+  window->Image4->MouseMove(0, 0, 13);
+  EXPECT_EQ(small.BoundsRect(), Bounds(20, 90, 40, 8));
+}
+
+TEST_F(MouseEditingTest, HandlersSurviveRenamingAndDeletionAndStayPerWindow) {
+  auto& first = Add(ElementKind::Label, 40, 25, 100, 17);
+  Add(ElementKind::Rect, 40, 60, 100, 17);
+  window->BringElementToFront(first.Name());
+  Press(first);
+  EXPECT_EQ(window->PressedElementName, "PRLabelBImage01233");
+
+  TForm2 other(nullptr, state);  // holds nothing: its elements stay put
+  other.SetDocumentId("BImage9");
+  other.InitDocument();
+  report::TPRItem& idle = other.CreateElement(ElementKind::Label);
+  idle.SetBounds(40, 25, 100, 17);
+  idle.MouseMove(0, 30, 30);
+  EXPECT_EQ(idle.BoundsRect(), Bounds(40, 25, 100, 17));
+
+  platform.pending = [&] { window->DeleteElement(first.Name()); };
+  first.MouseMove(0, 30, 30);  // the element goes while pending messages run
+  EXPECT_EQ(window->FindElement("PRLabelBImage01233"), nullptr);
+}
+
+}  // namespace
+}  // namespace quirabel::designer
