@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -192,6 +193,29 @@ void MainWindow::Refresh() {
     return;
   }
   view_->SetRoot(window->Panel1);
+  window->OnPopup = [this, window](designer::TForm2::Popup popup, int, int) {
+    QMenu menu(this);
+    const bool hasProperties = popup != designer::TForm2::Popup::Image;
+    QAction* properties = hasProperties ? menu.addAction(QString::fromUtf8("Eigenschaften...")) : nullptr;
+    if (properties != nullptr) properties->setEnabled(false);  // the property windows come later
+    QAction* remove = menu.addAction(QString::fromUtf8("Element löschen"));
+    QAction* front = menu.addAction(QString::fromUtf8("In den Vordergrund"));
+    QAction* chosen = menu.exec(QCursor::pos());
+    // The element that opened the menu is still inside its mouse handler: act once that returned.
+    if (chosen == remove || chosen == front) {
+      const bool del = chosen == remove;
+      QTimer::singleShot(0, this, [this, popup, del] {
+        designer::TForm2* current = application_.Form2();
+        if (current == nullptr) return;
+        if (del) {
+          current->PopupDeleteClick(popup);
+        } else {
+          current->PopupBringToFrontClick(popup);
+        }
+        view_->update();
+      });
+    }
+  };
   pageIndicator_->setText(QString::fromStdString(application_.State().PageIndicator()));
   setWindowTitle(QString::fromUtf8(kTitle) + QString::fromStdString(window->Caption()));
 }
