@@ -19,6 +19,8 @@ class MainWindow : public QMainWindow {
   // Opens a project named on the command line.
   void OpenAtStart(const QString& file);
   ui::qt::PageView& View() { return *view_; }
+  // Shows the document window's page, or the empty frame.
+  void Refresh();
 
  private:
   void BuildMenus();
@@ -27,8 +29,6 @@ class MainWindow : public QMainWindow {
   void InsertPicture();
   void BackgroundColour();
   void BackgroundPicture();
-  // Shows the document window's page, or the empty frame.
-  void Refresh();
 
   app::Application& application_;
   ui::qt::QtPlatform& platform_;

@@ -1,0 +1,77 @@
+// The real Qt windows on the offscreen platform: a document made, a text line armed and created by
+// a click on the page at 100 % and 200 % zoom, saved and exported.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QTest>
+
+#include <filesystem>
+
+#include "base/atomic_file.h"
+#include "main/main_window.h"
+#include "support/pdf_check.h"
+
+namespace quirabel {
+namespace {
+
+QAction* ToolAction(QMainWindow& window, const QString& text) {
+  for (QAction* action : window.findChildren<QAction*>()) {
+    if (action->text() == text) return action;
+  }
+  return nullptr;
+}
+
+TEST(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
+  const auto folder = std::filesystem::path(::testing::TempDir()) / "designer_window";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  ui::qt::QtPlatform platform;
+  app::Application application(platform, folder.string());
+  main::MainWindow window(application, platform);
+  window.resize(900, 700);
+  window.show();
+  ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
+  window.Refresh();
+  ui::qt::PageView& view = window.View();
+  designer::TForm2& form = *application.Form2();
+
+  for (double zoom : {1.0, 2.0}) {
+    view.SetZoom(zoom);
+    QAction* arm = ToolAction(window, QString::fromUtf8("Textzeile"));
+    ASSERT_NE(arm, nullptr);
+    arm->trigger();
+    EXPECT_EQ(platform.ScreenCursor(), ui::crUpArrow);
+    // The page sits at (32, 32) in its frame; page pixel (60, 80 * zoom) under the pointer.
+    const int pageX = 60;
+    const int pageY = zoom == 1.0 ? 80 : 200;
+    const QPoint at(static_cast<int>((32 + pageX + 0.5) * zoom), static_cast<int>((32 + pageY + 0.5) * zoom));
+    QTest::mouseMove(&view, at);
+    QTest::mouseClick(&view, Qt::LeftButton, {}, at);
+    EXPECT_EQ(platform.ScreenCursor(), ui::crDefault);
+    const auto elements = form.Elements();
+    ASSERT_FALSE(elements.empty());
+    report::TPRItem* label = elements.back().item;
+    EXPECT_EQ(label->Caption(), "Text Label");
+    EXPECT_EQ(label->Left(), pageX);
+    EXPECT_EQ(label->Top(), pageY);
+  }
+
+  ASSERT_TRUE(application.SaveProjectTo((folder / "karte.kxp").string()));
+  ASSERT_TRUE(application.ExportPdfTo((folder / "karte.pdf").string()));
+  const std::string pdf = ReadFile(folder / "karte.pdf", 1 << 24);
+  EXPECT_TRUE(testing::IsValidPdf(pdf));
+  EXPECT_NE(pdf.find("(Text Label) Tj"), std::string::npos);
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace quirabel
+
+int main(int argc, char** argv) {
+  // No display is needed: the windows draw into memory.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
