@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 
 #include "base/atomic_file.h"
 
@@ -40,6 +41,25 @@ struct Buffer {
   }
 };
 
+// Files from this size on are read by two threads.
+constexpr std::size_t kParallelReadBytes = 16 * 1024 * 1024;
+
+// Reads up to count bytes at offset; how many came. error is set on a read error.
+std::size_t ReadAt(int fd, char* into, std::size_t count, std::size_t offset, int& error) {
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd, into + done, count - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      error = errno;
+      break;
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
 }  // namespace
 
 SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes) {
@@ -70,17 +90,25 @@ SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes) {
   buffer->capacity = length;
   // Large pages make the fresh memory cheaper to touch where the kernel allows them.
   ::madvise(memory, length, MADV_HUGEPAGE);
-  while (buffer->size < length) {
-    const ssize_t got = ::read(fd, buffer->bytes + buffer->size, length - buffer->size);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;  // the file shrank while being read: take what is there
-    buffer->size += static_cast<std::size_t>(got);
+  // Large files are read in two halves side by side: most of the cost is the kernel filling fresh
+  // memory, which two cores do in half the time.
+  const std::size_t half = length >= kParallelReadBytes ? length / 2 : length;
+  int secondError = 0;
+  std::size_t secondGot = 0;
+  std::thread second;
+  if (half < length) {
+    second = std::thread([&] {
+      secondGot = ReadAt(fd, buffer->bytes + half, length - half, half, secondError);
+    });
   }
-  const int readError = errno;
+  int firstError = 0;
+  const std::size_t firstGot = ReadAt(fd, buffer->bytes, half, 0, firstError);
+  if (second.joinable()) second.join();
   ::close(fd);
-  if (buffer->size < length && readError != 0 && readError != EINTR) {
-    throw FileError("read", path, readError);
-  }
+  const int readError = firstError != 0 ? firstError : secondError;
+  if (readError != 0) throw FileError("read", path, readError);
+  // A file that shrank while being read gives what was there up to the first gap.
+  buffer->size = firstGot < half ? firstGot : half + secondGot;
   const std::string_view view(buffer->bytes, buffer->size);
   return SharedBytes(std::shared_ptr<const void>(buffer), view);
 }
