@@ -44,8 +44,8 @@ void BM_EmbedJpegOnHundredPages(benchmark::State& state) {
     doc.NewDoc();
     for (int page = 0; page < kPages; ++page) {
       doc.AddPage();
-      const std::string name = PrepareElementImage(doc, picture, "PRJpegImage" + std::to_string(page),
-                                                   false, kJpegCreator, random);
+      const std::string name = PrepareElementImage(
+          doc, picture, "PRJpegImage" + std::to_string(page), false, kJpegCreator, random);
       doc.Canvas().DrawXObject(0, 0, 596, 842, name);
     }
     std::string out;

@@ -21,7 +21,8 @@ void DrawPage(TPdfCanvas& canvas, int page) {
     canvas.SetFont(fonts[line % 3], 9 + line);
     canvas.SetRGBFillColor(0x00204080 + line);
     std::string text = "Seite " + std::to_string(page) + ", Zeile " + std::to_string(line) +
-                       ": Gr\xF6\xDF" "e und (Klammern) f\xFCr Visitenkarten";
+                       ": Gr\xF6\xDF"
+                       "e und (Klammern) f\xFCr Visitenkarten";
     canvas.TextRect({40.0f, 800.0f - line * 30.0f, 500.0f, 770.0f - line * 30.0f}, text,
                     static_cast<TAlignment>(line % 3), line % 2 == 0);
   }
@@ -53,8 +54,8 @@ void BM_WriteThousandPages(benchmark::State& state) {
     bytes = out.size();
     benchmark::DoNotOptimize(out.data());
   }
-  state.counters["pages/s"] =
-      benchmark::Counter(static_cast<double>(kPages), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["pages/s"] = benchmark::Counter(static_cast<double>(kPages),
+                                                 benchmark::Counter::kIsIterationInvariantRate);
   state.counters["MB/s"] = benchmark::Counter(static_cast<double>(bytes) / 1e6,
                                               benchmark::Counter::kIsIterationInvariantRate);
   state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
@@ -62,4 +63,3 @@ void BM_WriteThousandPages(benchmark::State& state) {
 BENCHMARK(BM_WriteThousandPages)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-

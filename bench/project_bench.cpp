@@ -21,9 +21,13 @@ using Clock = std::chrono::steady_clock;
 
 class QuietPlatform : public ui::Platform {
  public:
-  void ShowMessage(std::string_view text) override { std::fprintf(stderr, "%.*s\n", int(text.size()), text.data()); }
+  void ShowMessage(std::string_view text) override {
+    std::fprintf(stderr, "%.*s\n", int(text.size()), text.data());
+  }
   int ShowModal(ui::TForm&) override { return ui::mrOk; }
-  std::optional<std::string> FileDialog(const ui::FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> FileDialog(const ui::FileDialogRequest&) override {
+    return std::nullopt;
+  }
   ui::TCursor ScreenCursor() const override { return ui::crDefault; }
   void SetScreenCursor(ui::TCursor) override {}
   void Invalidate(ui::Control&) override {}
@@ -88,7 +92,8 @@ int main() {
       const auto picture = dir / "hintergrund.jpg";
       WriteFileAtomic(picture, NoiseJpeg(static_cast<std::uint32_t>(page)));
       window.SetDocBackgroundPicture(picture);
-      auto& label = static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+      auto& label =
+          static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
       label.SetCaption("Seite " + std::to_string(page));
       state.currentPage = page;
       window.SaveKXFile({}, false);
@@ -116,13 +121,15 @@ int main() {
   application.OpenProject(project);
   const double save = Seconds([&] { application.SaveProjectTo((dir / "wieder.kxp").string()); });
   const double exportPdf = Seconds([&] { application.ExportPdfTo((dir / "gross.pdf").string()); });
-  const double pdfMegabytes = static_cast<double>(std::filesystem::file_size(dir / "gross.pdf")) / 1e6;
+  const double pdfMegabytes =
+      static_cast<double>(std::filesystem::file_size(dir / "gross.pdf")) / 1e6;
 
   std::printf("project: %.1f MB, 100 pages; PDF: %.1f MB\n", megabytes, pdfMegabytes);
   std::printf("cat read   %7.3f s\ncat write  %7.3f s\n", catRead, catWrite);
   std::printf("open       %7.3f s  ratio to cat read  %.2f (goal < 2)\n", open, open / catRead);
   std::printf("save       %7.3f s  ratio to cat write %.2f (goal < 2)\n", save, save / catWrite);
-  std::printf("export     %7.3f s  ratio to cat read  %.2f (goal < 3)\n", exportPdf, exportPdf / catRead);
+  std::printf("export     %7.3f s  ratio to cat read  %.2f (goal < 3)\n", exportPdf,
+              exportPdf / catRead);
   // An export also writes a file as large as the project, which a cat read does not.
   std::printf("export     ratio to cat read + cat write %.2f\n", exportPdf / (catRead + catWrite));
   if (std::getenv("QUIRABEL_BENCH_KEEP") == nullptr) std::filesystem::remove_all(dir);

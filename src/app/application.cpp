@@ -23,8 +23,7 @@ std::string WithExtension(std::string name, const char* extension) {
 
 }  // namespace
 
-Application::Application(ui::Platform& platform, std::string programFolder)
-    : platform_(platform) {
+Application::Application(ui::Platform& platform, std::string programFolder) : platform_(platform) {
   SetPlatform(&platform);
   state_.programFolder = std::move(programFolder);
   form9_ = new dialogs::TForm9(this);
@@ -120,7 +119,8 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   }
   // The page texts stay pieces of the bytes read: nothing is copied.
   std::vector<SharedBytes> pages;
-  for (std::string_view page : pf::SplitProjectViews(bytes.View())) pages.push_back(bytes.Piece(page));
+  for (std::string_view page : pf::SplitProjectViews(bytes.View()))
+    pages.push_back(bytes.Piece(page));
   if (pages.empty()) {
     ShowMessage("Die Datei ist keine Quirabel-Projektdatei: " + file.string());
     return false;

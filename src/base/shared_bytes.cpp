@@ -80,7 +80,8 @@ SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes) {
                     " bytes");
   }
   auto buffer = std::make_shared<Buffer>();
-  void* memory = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* memory =
+      ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (memory == MAP_FAILED) {
     const int error = errno;
     ::close(fd);
@@ -97,9 +98,8 @@ SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes) {
   std::size_t secondGot = 0;
   std::thread second;
   if (half < length) {
-    second = std::thread([&] {
-      secondGot = ReadAt(fd, buffer->bytes + half, length - half, half, secondError);
-    });
+    second = std::thread(
+        [&] { secondGot = ReadAt(fd, buffer->bytes + half, length - half, half, secondError); });
   }
   int firstError = 0;
   const std::size_t firstGot = ReadAt(fd, buffer->bytes, half, 0, firstError);

@@ -15,7 +15,7 @@ class SharedBytes {
  public:
   SharedBytes() = default;
   // Takes the bytes over (implicitly: a string is as good as shared bytes of its own).
-  SharedBytes(std::string bytes);    // NOLINT(google-explicit-constructor)
+  SharedBytes(std::string bytes);  // NOLINT(google-explicit-constructor)
   SharedBytes(const char* text) : SharedBytes(std::string(text)) {}  // NOLINT
   SharedBytes(std::shared_ptr<const void> keeper, std::string_view view)
       : keeper_(std::move(keeper)), view_(view) {}

@@ -39,7 +39,8 @@ int Usage(const std::string& problem) {
 
 // The folder for templates and scratch files, as the designer finds it.
 std::string ProgramFolder() {
-  if (const char* home = std::getenv("QUIRABEL_HOME"); home != nullptr && *home != '\0') return home;
+  if (const char* home = std::getenv("QUIRABEL_HOME"); home != nullptr && *home != '\0')
+    return home;
   return {};
 }
 
@@ -96,11 +97,21 @@ std::string JsonText(const std::string& text) {
   std::string out = "\"";
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buffer[8];
@@ -116,11 +127,16 @@ std::string JsonText(const std::string& text) {
 
 const char* KindName(designer::ElementKind kind) {
   switch (kind) {
-    case designer::ElementKind::Rect: return "rect";
-    case designer::ElementKind::Label: return "label";
-    case designer::ElementKind::Text: return "text";
-    case designer::ElementKind::Jpeg: return "jpeg";
-    case designer::ElementKind::Bitmap: return "bitmap";
+    case designer::ElementKind::Rect:
+      return "rect";
+    case designer::ElementKind::Label:
+      return "label";
+    case designer::ElementKind::Text:
+      return "text";
+    case designer::ElementKind::Jpeg:
+      return "jpeg";
+    case designer::ElementKind::Bitmap:
+      return "bitmap";
   }
   return "";
 }
@@ -129,22 +145,23 @@ int Info(app::Application& application, bool json) {
   designer::ProjectState& state = application.State();
   std::string out;
   if (json) {
-    out += "{\"file\": " + JsonText(state.projectFileName) + ", \"format\": {\"type\": " +
-           JsonText(state.docType) + ", \"widthMm\": " + JsonText(state.formatWidthText) +
+    out += "{\"file\": " + JsonText(state.projectFileName) +
+           ", \"format\": {\"type\": " + JsonText(state.docType) +
+           ", \"widthMm\": " + JsonText(state.formatWidthText) +
            ", \"heightMm\": " + JsonText(state.formatHeightText) + "}, \"pages\": [";
   } else {
-    out += "Datei: " + state.projectFileName + "\nFormat: " +
-           (state.docType.empty() ? std::string("frei") : state.docType) + ", " +
-           state.formatWidthText + " x " + state.formatHeightText + " mm\nSeiten: " +
-           std::to_string(state.pageCount) + "\n";
+    out += "Datei: " + state.projectFileName +
+           "\nFormat: " + (state.docType.empty() ? std::string("frei") : state.docType) + ", " +
+           state.formatWidthText + " x " + state.formatHeightText +
+           " mm\nSeiten: " + std::to_string(state.pageCount) + "\n";
   }
   for (int page = 1; page <= state.pageCount; ++page) {
     if (!application.GoToPage(page)) return kFailed;
     designer::TForm2& window = *application.Form2();
     if (json) {
       out += std::string(page > 1 ? ", " : "") + "{\"page\": " + std::to_string(page) +
-             ", \"widthPx\": " + std::to_string(window.PRPage1->Width()) + ", \"heightPx\": " +
-             std::to_string(window.PRPage1->Height()) + ", \"elements\": [";
+             ", \"widthPx\": " + std::to_string(window.PRPage1->Width()) +
+             ", \"heightPx\": " + std::to_string(window.PRPage1->Height()) + ", \"elements\": [";
     } else {
       out += "\nSeite " + std::to_string(page) + " (" + std::to_string(window.PRPage1->Width()) +
              " x " + std::to_string(window.PRPage1->Height()) + " Pixel)\n";
@@ -160,12 +177,13 @@ int Info(app::Application& application, bool json) {
       }
       if (json) {
         out += std::string(first ? "" : ", ") + "{\"kind\": \"" + KindName(e.kind) +
-               "\", \"name\": " + JsonText(e.item->Name()) + ", \"number\": " +
-               std::to_string(e.number) + ", \"left\": " + std::to_string(e.item->Left()) +
-               ", \"top\": " + std::to_string(e.item->Top()) + ", \"width\": " +
-               std::to_string(e.item->Width()) + ", \"height\": " +
-               std::to_string(e.item->Height()) + ", \"text\": " + JsonText(text) +
-               ", \"dataField\": " + JsonText(field) + "}";
+               "\", \"name\": " + JsonText(e.item->Name()) +
+               ", \"number\": " + std::to_string(e.number) +
+               ", \"left\": " + std::to_string(e.item->Left()) +
+               ", \"top\": " + std::to_string(e.item->Top()) +
+               ", \"width\": " + std::to_string(e.item->Width()) +
+               ", \"height\": " + std::to_string(e.item->Height()) +
+               ", \"text\": " + JsonText(text) + ", \"dataField\": " + JsonText(field) + "}";
       } else {
         std::string oneLine = text;
         for (char& c : oneLine) {
@@ -174,8 +192,7 @@ int Info(app::Application& application, bool json) {
         out += "  " + std::string(KindName(e.kind)) + " " + e.item->Name() + " Nr. " +
                std::to_string(e.number) + " bei (" + std::to_string(e.item->Left()) + ", " +
                std::to_string(e.item->Top()) + ") " + std::to_string(e.item->Width()) + " x " +
-               std::to_string(e.item->Height()) +
-               (oneLine.empty() ? "" : " \"" + oneLine + "\"") +
+               std::to_string(e.item->Height()) + (oneLine.empty() ? "" : " \"" + oneLine + "\"") +
                (field.empty() ? "" : " Datenfeld " + field) + "\n";
       }
       first = false;

@@ -21,9 +21,7 @@ class BatchPlatform : public ui::Platform {
     messages.emplace_back(text);
     std::cerr << "quirabel-batch: " << text << '\n';
   }
-  int ShowModal(ui::TForm& form) override {
-    return form.Name() == "Form24" ? ui::mrOk : ui::mrNo;
-  }
+  int ShowModal(ui::TForm& form) override { return form.Name() == "Form24" ? ui::mrOk : ui::mrNo; }
   std::optional<std::string> FileDialog(const ui::FileDialogRequest&) override {
     if (fileNames.empty()) return std::nullopt;
     std::string name = fileNames.front();

@@ -30,7 +30,8 @@ enum class PictureFormat { Unknown, Bmp, Jpeg, Gif };
 PictureFormat FormatOf(std::string_view bytes) {
   if (bytes.size() >= 2 && bytes.substr(0, 2) == "BM") return PictureFormat::Bmp;
   if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF) {
+      static_cast<unsigned char>(bytes[1]) == 0xD8 &&
+      static_cast<unsigned char>(bytes[2]) == 0xFF) {
     return PictureFormat::Jpeg;
   }
   if (bytes.size() >= 4 && bytes.substr(0, 4) == "GIF8") return PictureFormat::Gif;
@@ -41,11 +42,16 @@ PictureFormat FormatOf(std::string_view bytes) {
 
 std::string_view ElementPrefix(ElementKind kind) {
   switch (kind) {
-    case ElementKind::Rect: return "PRRect";
-    case ElementKind::Label: return "PRLabel";
-    case ElementKind::Text: return "PRText";
-    case ElementKind::Jpeg: return "PRJpegImage";
-    case ElementKind::Bitmap: return "PRImage";
+    case ElementKind::Rect:
+      return "PRRect";
+    case ElementKind::Label:
+      return "PRLabel";
+    case ElementKind::Text:
+      return "PRText";
+    case ElementKind::Jpeg:
+      return "PRJpegImage";
+    case ElementKind::Bitmap:
+      return "PRImage";
   }
   return "";
 }
@@ -153,13 +159,14 @@ std::vector<PageElement> TForm2::Elements() const {
     elements.push_back({item, *kind, number});
   }
   // Ascending number, kinds in their fixed order; foreign names keep their stacking order, last.
-  std::stable_sort(elements.begin(), elements.end(), [](const PageElement& a, const PageElement& b) {
-    const bool aKnown = a.number > 0, bKnown = b.number > 0;
-    if (aKnown != bKnown) return aKnown;
-    if (!aKnown) return false;
-    if (a.number != b.number) return a.number < b.number;
-    return static_cast<int>(a.kind) < static_cast<int>(b.kind);
-  });
+  std::stable_sort(elements.begin(), elements.end(),
+                   [](const PageElement& a, const PageElement& b) {
+                     const bool aKnown = a.number > 0, bKnown = b.number > 0;
+                     if (aKnown != bKnown) return aKnown;
+                     if (!aKnown) return false;
+                     if (a.number != b.number) return a.number < b.number;
+                     return static_cast<int>(a.kind) < static_cast<int>(b.kind);
+                   });
   return elements;
 }
 
@@ -184,11 +191,21 @@ TPRItem& TForm2::CreateElement(ElementKind kind) {
   const int number = CheckCompCount();
   TPRItem* item = nullptr;
   switch (kind) {
-    case ElementKind::Rect: item = new report::TPRRect(this); break;
-    case ElementKind::Label: item = new report::TPRLabel(this); break;
-    case ElementKind::Text: item = new report::TPRText(this); break;
-    case ElementKind::Jpeg: item = new report::TPRJpegImage(this); break;
-    case ElementKind::Bitmap: item = new report::TPRImage(this); break;
+    case ElementKind::Rect:
+      item = new report::TPRRect(this);
+      break;
+    case ElementKind::Label:
+      item = new report::TPRLabel(this);
+      break;
+    case ElementKind::Text:
+      item = new report::TPRText(this);
+      break;
+    case ElementKind::Jpeg:
+      item = new report::TPRJpegImage(this);
+      break;
+    case ElementKind::Bitmap:
+      item = new report::TPRImage(this);
+      break;
   }
   item->SetName(ElementName(kind, number));
   AttachElementHandlers(*item);
@@ -264,8 +281,8 @@ bool TForm2::InsertPicture(const std::filesystem::path& file) {
     }
   } catch (const graphics::ImageError& e) {
     if (element != nullptr) delete element;
-    ShowMessage("Das Bild kann nicht gelesen werden (" + std::string(e.what()) + "): " +
-                file.string());
+    ShowMessage("Das Bild kann nicht gelesen werden (" + std::string(e.what()) +
+                "): " + file.string());
     return false;
   }
   auto& image = static_cast<report::TPRImage&>(*element);
@@ -296,14 +313,13 @@ void TForm2::BringElementToFront(std::string_view name) {
   if (chosen == nullptr) return;
   chosen->BringToFront();
   const std::vector<PageElement> elements = Elements();
-  const auto top = std::max_element(elements.begin(), elements.end(),
-                                    [](const PageElement& a, const PageElement& b) {
-                                      return a.number < b.number;
-                                    });
+  const auto top = std::max_element(
+      elements.begin(), elements.end(),
+      [](const PageElement& a, const PageElement& b) { return a.number < b.number; });
   const auto self = std::find_if(elements.begin(), elements.end(),
                                  [chosen](const PageElement& e) { return e.item == chosen; });
-  if (top == elements.end() || self == elements.end() || top->item == chosen ||
-      top->number == 0 || self->number == 0) {
+  if (top == elements.end() || self == elements.end() || top->item == chosen || top->number == 0 ||
+      self->number == 0) {
     ShowHandlesOnTop();
     return;
   }
@@ -480,8 +496,8 @@ bool TForm2::SetDocBackgroundPicture(const std::filesystem::path& file) {
         SetBackgroundPicture(graphics::Picture::FromJpegBytes(std::move(bytes)));
         return true;
       case PictureFormat::Bmp:
-        SetBackgroundPicture(graphics::Picture::FromJpegBytes(
-            graphics::EncodeJpeg(graphics::ReadBmp(bytes), 100)));
+        SetBackgroundPicture(
+            graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(graphics::ReadBmp(bytes), 100)));
         return true;
       case PictureFormat::Gif:
         SetBackgroundPicture(graphics::Picture::FromJpegBytes(
@@ -494,8 +510,8 @@ bool TForm2::SetDocBackgroundPicture(const std::filesystem::path& file) {
   } catch (const FileError&) {
     ShowMessage("Die Bilddatei kann nicht gelesen werden: " + file.string());
   } catch (const graphics::ImageError& e) {
-    ShowMessage("Das Bild kann nicht gelesen werden (" + std::string(e.what()) + "): " +
-                file.string());
+    ShowMessage("Das Bild kann nicht gelesen werden (" + std::string(e.what()) +
+                "): " + file.string());
   }
   return false;
 }

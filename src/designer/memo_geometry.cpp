@@ -2,8 +2,8 @@
 
 namespace quirabel::designer {
 
-MemoGeometry CreateMemo(int width, int height, report::TPRFontName fontName, bool bold,
-                        bool italic, int frameTop) {
+MemoGeometry CreateMemo(int width, int height, report::TPRFontName fontName, bool bold, bool italic,
+                        int frameTop) {
   MemoGeometry g;
   g.editorWidth = width;
   g.editorHeight = height;
@@ -12,7 +12,7 @@ MemoGeometry CreateMemo(int width, int height, report::TPRFontName fontName, boo
   if (g.frameWidth > 364) g.windowWidth = g.frameWidth + 40;
   const int bottom = frameTop + g.frameHeight;
   if (bottom >= 360) g.windowHeight = bottom >= 610 ? 650 : bottom + 40;
-  g.fontName = fontName == report::TPRFontName::fnFixedWidth  ? "Fixedsys"
+  g.fontName = fontName == report::TPRFontName::fnFixedWidth   ? "Fixedsys"
                : fontName == report::TPRFontName::fnTimesRoman ? "Times New Roman"
                                                                : "Arial";
   g.bold = bold;

@@ -22,7 +22,7 @@ struct MemoGeometry {
 };
 
 // frameTop is where the frame stands in the window (80 by design).
-MemoGeometry CreateMemo(int width, int height, report::TPRFontName fontName, bool bold,
-                        bool italic, int frameTop = 80);
+MemoGeometry CreateMemo(int width, int height, report::TPRFontName fontName, bool bold, bool italic,
+                        int frameTop = 80);
 
 }  // namespace quirabel::designer

@@ -21,7 +21,8 @@ constexpr std::int32_t kMaxCoordinate = 100000;
 // field early when the page is read. Its '<' becomes the look-alike '‹' (Windows-1252 0x8B).
 std::string TypedText(std::string_view utf8) {
   std::string bytes = Utf8ToCp1252(utf8);
-  for (std::size_t pos = bytes.find('<'); pos != std::string::npos; pos = bytes.find('<', pos + 1)) {
+  for (std::size_t pos = bytes.find('<'); pos != std::string::npos;
+       pos = bytes.find('<', pos + 1)) {
     const std::string_view rest = std::string_view(bytes).substr(pos);
     if (rest.starts_with("</kx") || rest.starts_with("<kx") || rest.starts_with("<vs>") ||
         rest.starts_with("</endoffile>") || rest.starts_with("</VBL>") ||
@@ -36,7 +37,9 @@ std::string Text(std::string_view cp1252) { return Cp1252ToUtf8(cp1252); }
 
 void CheckGeometry(std::int32_t top, std::int32_t left, std::int32_t height, std::int32_t width,
                    const std::string& name) {
-  const auto inside = [](std::int32_t v, std::int32_t low) { return v >= low && v <= kMaxCoordinate; };
+  const auto inside = [](std::int32_t v, std::int32_t low) {
+    return v >= low && v <= kMaxCoordinate;
+  };
   if (!inside(top, -kMaxCoordinate) || !inside(left, -kMaxCoordinate) || !inside(height, 0) ||
       !inside(width, 0)) {
     throw pf::ProjectFileError("Die Seite ist beschädigt: das Element „" + Text(name) +
@@ -79,8 +82,12 @@ std::string TForm2::PageTextOfScreen() const {
   h.guideLines.clear();  // the guide lines are stored once they exist
 
   if (const report::TPRJpegImage* background = Background()) {
-    page.background = {Utf8ToCp1252(background->Name()), background->Color(), background->Top(),
-                       background->Left(), background->Height(), background->Width()};
+    page.background = {Utf8ToCp1252(background->Name()),
+                       background->Color(),
+                       background->Top(),
+                       background->Left(),
+                       background->Height(),
+                       background->Width()};
     page.backgroundJpeg = background->Picture().SaveToBytes();
   } else {
     page.background.name = Utf8ToCp1252(documentId_);
@@ -94,8 +101,8 @@ std::string TForm2::PageTextOfScreen() const {
     switch (e.kind) {
       case ElementKind::Rect: {
         const auto& r = static_cast<const report::TPRRect&>(*e.item);
-        block.record = pf::RectRecord{name, r.FillColor(), r.LineColor(), r.Top(), r.Left(),
-                                      r.Height(), r.Width(), r.LineWidth()};
+        block.record = pf::RectRecord{name,     r.FillColor(), r.LineColor(), r.Top(),
+                                      r.Left(), r.Height(),    r.Width(),     r.LineWidth()};
         break;
       }
       case ElementKind::Label: {
@@ -118,10 +125,18 @@ std::string TForm2::PageTextOfScreen() const {
       }
       case ElementKind::Text: {
         const auto& t = static_cast<const report::TPRText&>(*e.item);
-        block.record = pf::TextRecord{name,       Utf8ToCp1252(t.dbfieldname()),
+        block.record = pf::TextRecord{name,
+                                      Utf8ToCp1252(t.dbfieldname()),
                                       static_cast<std::uint8_t>(t.FontName()),
-                                      t.FontSize(), t.FontColor(), t.FontBold(), t.FontItalic(),
-                                      t.CharSpace(), t.Top(), t.Left(), t.Height(), t.Width(),
+                                      t.FontSize(),
+                                      t.FontColor(),
+                                      t.FontBold(),
+                                      t.FontItalic(),
+                                      t.CharSpace(),
+                                      t.Top(),
+                                      t.Left(),
+                                      t.Height(),
+                                      t.Width(),
                                       t.Leading()};
         block.data = pf::EncodeTextLines(TypedText(t.Text()));
         break;
@@ -194,7 +209,8 @@ void TForm2::LoadPageText(const SharedBytes& pageText, bool maximise) {
   const pf::ImageRecord& b = page.background;
   CheckGeometry(b.top, b.left, b.height, b.width, b.name);
   graphics::Picture backgroundPicture;
-  if (!page.backgroundJpeg.empty()) backgroundPicture = LoadPicture(page.backgroundJpeg, true, b.name);
+  if (!page.backgroundJpeg.empty())
+    backgroundPicture = LoadPicture(page.backgroundJpeg, true, b.name);
   std::vector<graphics::Picture> pictures(page.elements.size());
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
     const pf::ElementBlock& block = page.elements[i];

@@ -71,7 +71,8 @@ std::optional<int> WidthPixels(std::string_view widthMm) { return ScaledPixels(w
 std::optional<int> HeightPixels(std::string_view heightMm) { return ScaledPixels(heightMm, 2837); }
 
 bool IsWholeMillimetres(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string PlainDecimal(std::string_view digits) {

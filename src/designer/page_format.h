@@ -10,7 +10,7 @@ namespace quirabel::designer {
 
 // A page size in millimetres as the format window and the project file hold it: decimal strings.
 struct PageFormat {
-  std::string docType;   // "A4", "A5", "A6" or empty for free dimensions
+  std::string docType;  // "A4", "A5", "A6" or empty for free dimensions
   std::string widthMm;
   std::string heightMm;
 };

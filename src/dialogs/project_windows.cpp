@@ -63,7 +63,8 @@ std::optional<designer::PageFormat> TForm9::ChosenFormat() {
   if (DinChosen) {
     format = designer::DinFormat(Din, Landscape);
   } else {
-    if (!designer::IsWholeMillimetres(Edit1->Text()) || !designer::IsWholeMillimetres(Edit2->Text())) {
+    if (!designer::IsWholeMillimetres(Edit1->Text()) ||
+        !designer::IsWholeMillimetres(Edit2->Text())) {
       return std::nullopt;
     }
     format = {"", designer::PlainDecimal(Edit1->Text()), designer::PlainDecimal(Edit2->Text())};

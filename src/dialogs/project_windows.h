@@ -12,11 +12,11 @@ class TForm24 : public ui::TForm {
   explicit TForm24(ui::Component* owner);
   std::string ClassName() const override { return "TForm24"; }
 
-  ui::TEdit* Edit1;  // "Titel"
-  ui::TEdit* Edit2;  // "Thema"
-  ui::TEdit* Edit3;  // "Autor"
-  ui::TEdit* Edit5;  // "Stichwörter"
-  ui::TEdit* Edit6;  // "Programm", read-only
+  ui::TEdit* Edit1;      // "Titel"
+  ui::TEdit* Edit2;      // "Thema"
+  ui::TEdit* Edit3;      // "Autor"
+  ui::TEdit* Edit5;      // "Stichwörter"
+  ui::TEdit* Edit6;      // "Programm", read-only
   ui::TButton* Button1;  // "Übernehmen"
   ui::TButton* Button2;  // "Weglassen"
 
@@ -41,12 +41,12 @@ class TForm9 : public ui::TForm {
   bool DinChosen = true;  // RadioButton1 "DIN", else RadioButton2 "freie Maße "
   designer::DinSize Din = designer::DinSize::A4;
   bool Landscape = false;  // RadioButton8
-  ui::TEdit* Edit1;  // "Breite (mm)"
-  ui::TEdit* Edit2;  // "Höhe (mm)"
+  ui::TEdit* Edit1;        // "Breite (mm)"
+  ui::TEdit* Edit2;        // "Höhe (mm)"
 
   // The chosen format, with the texts written back as plain decimals; none (and the message
-  // "Keine gültige Millimeter-Angabe!" is due) when free dimensions are no whole millimetres or give
-  // no page.
+  // "Keine gültige Millimeter-Angabe!" is due) when free dimensions are no whole millimetres or
+  // give no page.
   std::optional<designer::PageFormat> ChosenFormat();
 };
 

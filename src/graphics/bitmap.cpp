@@ -5,7 +5,9 @@
 
 namespace quirabel::graphics {
 
-int BitsPerPixel(PixelFormat format) { return static_cast<int>(format) == 15 ? 16 : static_cast<int>(format); }
+int BitsPerPixel(PixelFormat format) {
+  return static_cast<int>(format) == 15 ? 16 : static_cast<int>(format);
+}
 
 bool IsIndexed(PixelFormat format) {
   return format == PixelFormat::pf1bit || format == PixelFormat::pf4bit ||
@@ -78,7 +80,8 @@ void Bitmap::SetIndex(int x, int y, std::uint8_t index) {
   switch (format_) {
     case PixelFormat::pf1bit: {
       const auto bit = static_cast<std::uint8_t>(0x80 >> (x & 7));
-      row[x >> 3] = static_cast<std::uint8_t>((index & 1) != 0 ? row[x >> 3] | bit : row[x >> 3] & ~bit);
+      row[x >> 3] =
+          static_cast<std::uint8_t>((index & 1) != 0 ? row[x >> 3] | bit : row[x >> 3] & ~bit);
       break;
     }
     case PixelFormat::pf4bit: {

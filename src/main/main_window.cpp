@@ -43,7 +43,8 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
 
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QString::fromUtf8("&Datei"));
-  file->addAction(QString::fromUtf8("&Neu"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewDocument(); });
+  file->addAction(QString::fromUtf8("&Neu"), QKeySequence(Qt::CTRL | Qt::Key_N),
+                  [this] { NewDocument(); });
   file->addAction(QString::fromUtf8("Ö&ffnen"), QKeySequence(Qt::CTRL | Qt::Key_F), [this] {
     application_.OpenClick();
     Refresh();
@@ -61,22 +62,32 @@ void MainWindow::BuildMenus() {
     Refresh();
   });
   file->addSeparator();
-  file->addAction(QString::fromUtf8("Quirabel &Beenden"), QKeySequence(Qt::CTRL | Qt::Key_X), [this] { close(); });
+  file->addAction(QString::fromUtf8("Quirabel &Beenden"), QKeySequence(Qt::CTRL | Qt::Key_X),
+                  [this] { close(); });
 
   QMenu* view = menuBar()->addMenu(QString::fromUtf8("&Ansicht"));
-  view->addAction(QString::fromUtf8("Vergrößern"), QKeySequence::ZoomIn, [this] { view_->SetZoom(view_->Zoom() * 1.25); });
-  view->addAction(QString::fromUtf8("Verkleinern"), QKeySequence::ZoomOut, [this] { view_->SetZoom(view_->Zoom() * 0.8); });
+  view->addAction(QString::fromUtf8("Vergrößern"), QKeySequence::ZoomIn,
+                  [this] { view_->SetZoom(view_->Zoom() * 1.25); });
+  view->addAction(QString::fromUtf8("Verkleinern"), QKeySequence::ZoomOut,
+                  [this] { view_->SetZoom(view_->Zoom() * 0.8); });
   view->addAction(QString::fromUtf8("100 %"), [this] { view_->SetZoom(1.0); });
 
   QToolBar* tools = addToolBar(QString::fromUtf8("Werkzeuge"));
-  tools->addAction(QString::fromUtf8("Neu"), [this] { NewDocument(); })->setToolTip(QString::fromUtf8("Neues Projekt erstellen"));
+  tools->addAction(QString::fromUtf8("Neu"), [this] { NewDocument(); })
+      ->setToolTip(QString::fromUtf8("Neues Projekt erstellen"));
   tools->addSeparator();
-  tools->addAction(QString::fromUtf8("Textzeile"), [this] { Arm("label"); })->setToolTip(QString::fromUtf8("Ein Element Textzeile erstellen"));
-  tools->addAction(QString::fromUtf8("Textfeld"), [this] { Arm("memo"); })->setToolTip(QString::fromUtf8("Element Textfeld erzeugen"));
-  tools->addAction(QString::fromUtf8("Rechteck"), [this] { Arm("Rect"); })->setToolTip(QString::fromUtf8("Rechtecke / Striche zeichnen"));
-  tools->addAction(QString::fromUtf8("Bild"), [this] { InsertPicture(); })->setToolTip(QString::fromUtf8("Ein Bild einfügen (BMP,JPG,GIF)"));
-  tools->addAction(QString::fromUtf8("Hintergrundfarbe"), [this] { BackgroundColour(); })->setToolTip(QString::fromUtf8("Die Hintergrundfarbe ändern"));
-  tools->addAction(QString::fromUtf8("Hintergrundbild"), [this] { BackgroundPicture(); })->setToolTip(QString::fromUtf8("Ein Hintergrundbild laden"));
+  tools->addAction(QString::fromUtf8("Textzeile"), [this] { Arm("label"); })
+      ->setToolTip(QString::fromUtf8("Ein Element Textzeile erstellen"));
+  tools->addAction(QString::fromUtf8("Textfeld"), [this] { Arm("memo"); })
+      ->setToolTip(QString::fromUtf8("Element Textfeld erzeugen"));
+  tools->addAction(QString::fromUtf8("Rechteck"), [this] { Arm("Rect"); })
+      ->setToolTip(QString::fromUtf8("Rechtecke / Striche zeichnen"));
+  tools->addAction(QString::fromUtf8("Bild"), [this] { InsertPicture(); })
+      ->setToolTip(QString::fromUtf8("Ein Bild einfügen (BMP,JPG,GIF)"));
+  tools->addAction(QString::fromUtf8("Hintergrundfarbe"), [this] { BackgroundColour(); })
+      ->setToolTip(QString::fromUtf8("Die Hintergrundfarbe ändern"));
+  tools->addAction(QString::fromUtf8("Hintergrundbild"), [this] { BackgroundPicture(); })
+      ->setToolTip(QString::fromUtf8("Ein Hintergrundbild laden"));
   tools->addSeparator();
   tools->addWidget(pageIndicator_);
 }
@@ -133,7 +144,9 @@ void MainWindow::NewDocument() {
   connect(create, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   if (dialog.exec() != QDialog::Accepted) return;
   form.DinChosen = din->isChecked();
-  form.Din = a4->isChecked() ? designer::DinSize::A4 : a5->isChecked() ? designer::DinSize::A5 : designer::DinSize::A6;
+  form.Din = a4->isChecked()   ? designer::DinSize::A4
+             : a5->isChecked() ? designer::DinSize::A5
+                               : designer::DinSize::A6;
   form.Landscape = landscape->isChecked();
   form.Edit1->SetText(std::to_string(width->value()));
   form.Edit2->SetText(std::to_string(height->value()));
@@ -152,7 +165,8 @@ void MainWindow::InsertPicture() {
   if (window == nullptr) return;
   const auto file = platform_.FileDialog(
       {"Bitte wählen Sie ein Bild aus...",
-       "Alle unterstützten Formate|*.bmp;*.jpg;*.jpeg;*.gif|BMP|*.bmp|JPG|*.jpg;*.jpeg|GIF|*.gif", "", false});
+       "Alle unterstützten Formate|*.bmp;*.jpg;*.jpeg;*.gif|BMP|*.bmp|JPG|*.jpg;*.jpeg|GIF|*.gif",
+       "", false});
   if (file) window->InsertPicture(*file);
   Refresh();
 }
@@ -171,7 +185,8 @@ void MainWindow::BackgroundColour() {
 void MainWindow::BackgroundPicture() {
   designer::TForm2* window = application_.Form2();
   if (window == nullptr) return;
-  const auto file = platform_.FileDialog({"Bildauswahl", "JPG-Files|*.jpg;*.jpeg|BMP-Files|*.bmp|GIF-Files|*.gif", "", false});
+  const auto file = platform_.FileDialog(
+      {"Bildauswahl", "JPG-Files|*.jpg;*.jpeg|BMP-Files|*.bmp|GIF-Files|*.gif", "", false});
   if (file) window->SetDocBackgroundPicture(*file);
   Refresh();
 }
@@ -196,7 +211,8 @@ void MainWindow::Refresh() {
   window->OnPopup = [this, window](designer::TForm2::Popup popup, int, int) {
     QMenu menu(this);
     const bool hasProperties = popup != designer::TForm2::Popup::Image;
-    QAction* properties = hasProperties ? menu.addAction(QString::fromUtf8("Eigenschaften...")) : nullptr;
+    QAction* properties =
+        hasProperties ? menu.addAction(QString::fromUtf8("Eigenschaften...")) : nullptr;
     if (properties != nullptr) properties->setEnabled(false);  // the property windows come later
     QAction* remove = menu.addAction(QString::fromUtf8("Element löschen"));
     QAction* front = menu.addAction(QString::fromUtf8("In den Vordergrund"));

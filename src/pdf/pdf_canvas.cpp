@@ -27,8 +27,8 @@ void AppendNumbers(std::string& out, std::initializer_list<double> values) {
 void AppendColor(std::string& out, std::int32_t color) {
   // Window-system colours: red in the low byte. System colours (top bit set) print as black.
   auto value = static_cast<std::uint32_t>(color < 0 ? 0 : color);
-  AppendNumbers(out, {(value & 0xFF) / 255.0, ((value >> 8) & 0xFF) / 255.0,
-                      ((value >> 16) & 0xFF) / 255.0});
+  AppendNumbers(
+      out, {(value & 0xFF) / 255.0, ((value >> 8) & 0xFF) / 255.0, ((value >> 16) & 0xFF) / 255.0});
 }
 
 bool EndsWith(std::string_view text, std::string_view tail) {

@@ -78,7 +78,8 @@ void TPdfTrailer::WriteToStream(std::string& out) {
   out += "\r\n%%EOF\r\n";
 }
 
-TPdfDoc::TPdfDoc(const Clock& clock) : clock_(&clock), canvas_(std::make_unique<TPdfCanvas>(*this)) {}
+TPdfDoc::TPdfDoc(const Clock& clock)
+    : clock_(&clock), canvas_(std::make_unique<TPdfCanvas>(*this)) {}
 
 TPdfDoc::~TPdfDoc() { FreeDoc(); }
 
@@ -139,7 +140,8 @@ void TPdfDoc::AddPage() {
   if (currentPages_ == nullptr) throw EPdfInvalidOperation("AddPage --current pages null.");
   TPdfArray* kids = currentPages_->ArrayOf("Kids");
   TPdfNumber* count = currentPages_->NumberOf("Count");
-  if (kids == nullptr || count == nullptr) throw EPdfInvalidOperation("AddPage --current pages null.");
+  if (kids == nullptr || count == nullptr)
+    throw EPdfInvalidOperation("AddPage --current pages null.");
 
   auto* page = xref_->Register(std::make_unique<TPdfDictionary>(xref_.get()));
   kids->Add(*page);
@@ -167,7 +169,8 @@ void TPdfDoc::AddPage() {
   canvas_->SetPage(page);
 }
 
-void TPdfDoc::Serialize(std::string& out, const LargeDataSink* large, const std::uint64_t& flushed) {
+void TPdfDoc::Serialize(std::string& out, const LargeDataSink* large,
+                        const std::uint64_t& flushed) {
   if (!hasDoc_) throw EPdfInvalidOperation("SaveToStream --there is no document to save.");
   canvas_->Page();  // raises when no page was added
 

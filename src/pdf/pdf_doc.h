@@ -23,7 +23,7 @@ class TPdfHeader {
 };
 
 struct TPdfXrefEntry {
-  char entryType = 'n';       // 'n' in use, 'f' free
+  char entryType = 'n';  // 'n' in use, 'f' free
   std::int64_t byteOffset = -1;
   int generationNumber = 0;
   std::unique_ptr<TPdfObject> value;  // owned for entries in use

@@ -13,8 +13,8 @@ void TPdfFont::SetResourceName(std::string resourceName) {
 
 int TPdfFont::GetCharWidth(std::string_view /*text*/, int /*position*/) const { return 0; }
 
-TPdfType1Font::TPdfType1Font(TPdfObjectMgr& objectMgr, std::string name,
-                             std::string_view baseFont, const WidthTable& widths)
+TPdfType1Font::TPdfType1Font(TPdfObjectMgr& objectMgr, std::string name, std::string_view baseFont,
+                             const WidthTable& widths)
     : TPdfFont(objectMgr, std::move(name)) {
   TPdfDictionary& dict = *Data();
   dict.Put("Type", std::make_unique<TPdfName>("Font"));
@@ -52,8 +52,8 @@ int TPdfType1Font::GetCharWidth(std::string_view text, int position) const {
   return widths_[static_cast<unsigned char>(text[static_cast<std::size_t>(position - 1)])];
 }
 
-#define QUIRABEL_STANDARD_FONT(ClassName, BaseFont, Widths)                  \
-  ClassName::ClassName(TPdfObjectMgr& objectMgr, std::string name)           \
+#define QUIRABEL_STANDARD_FONT(ClassName, BaseFont, Widths)        \
+  ClassName::ClassName(TPdfObjectMgr& objectMgr, std::string name) \
       : TPdfType1Font(objectMgr, std::move(name), BaseFont, Widths) {}
 QUIRABEL_STANDARD_FONT(TPdfFixedWidth, "Courier", kCourierWidths)
 QUIRABEL_STANDARD_FONT(TPdfFixedWidthBold, "Courier-Bold", kCourierWidths)

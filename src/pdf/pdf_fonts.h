@@ -47,10 +47,10 @@ class TPdfType1Font : public TPdfFont {
   std::array<std::uint16_t, 256> widths_{};
 };
 
-#define QUIRABEL_STANDARD_FONT(ClassName)                                        \
-  class ClassName final : public TPdfType1Font {                                 \
-   public:                                                                       \
-    ClassName(TPdfObjectMgr& objectMgr, std::string name);                       \
+#define QUIRABEL_STANDARD_FONT(ClassName)                  \
+  class ClassName final : public TPdfType1Font {           \
+   public:                                                 \
+    ClassName(TPdfObjectMgr& objectMgr, std::string name); \
   };
 QUIRABEL_STANDARD_FONT(TPdfFixedWidth)
 QUIRABEL_STANDARD_FONT(TPdfFixedWidthBold)

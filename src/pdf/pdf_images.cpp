@@ -104,8 +104,9 @@ std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const graphics::Picture&
   if (graphics::IsIndexed(source.Format())) {
     WriteIndexed(*image, source.Converted(PixelFormat::pf8bit));
   } else {
-    WriteRgb(*image, source.Format() == PixelFormat::pf24bit ? source
-                                                              : source.Converted(PixelFormat::pf24bit));
+    WriteRgb(*image, source.Format() == PixelFormat::pf24bit
+                         ? source
+                         : source.Converted(PixelFormat::pf24bit));
   }
   PutSize(*image, source.Width(), source.Height());
   return image;
@@ -119,7 +120,9 @@ std::unique_ptr<TPdfImage> TPdfJpegImage::CreateImage(const graphics::Picture& g
   // The colour space must have as many components as the JPEG, or readers draw garbage: grey
   // and CMYK pictures say so, everything else is RGB.
   const int components = jpeg->Info().components;
-  const char* colorSpace = components == 1 ? "DeviceGray" : components == 4 ? "DeviceCMYK" : "DeviceRGB";
+  const char* colorSpace = components == 1   ? "DeviceGray"
+                           : components == 4 ? "DeviceCMYK"
+                                             : "DeviceRGB";
   image->Attributes().Put("ColorSpace", std::make_unique<TPdfName>(colorSpace));
   PutSize(*image, jpeg->Width(), jpeg->Height());
   if (components == 4 && HasAdobeMarker(jpeg->Bytes())) {
@@ -206,7 +209,7 @@ std::string PrepareElementImage(TPdfDoc& doc, const graphics::Picture& picture,
     }
   }
   const std::string name = jpeg ? ChooseJpegImageName(doc, elementName, random)
-                                 : ChooseBitmapImageName(doc, elementName, random);
+                                : ChooseBitmapImageName(doc, elementName, random);
   doc.AddXObject(name, std::move(image));
   return name;
 }

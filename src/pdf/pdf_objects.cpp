@@ -147,7 +147,8 @@ void TPdfDictionary::PutOwned(std::string_view key, std::unique_ptr<TPdfObject> 
 
 void TPdfDictionary::Put(std::string_view key, TPdfObject& indirect) {
   int number = ReferenceNumber(indirect);
-  if (number < 0) throw EPdfInvalidOperation("Put --direct object must be owned by the dictionary.");
+  if (number < 0)
+    throw EPdfInvalidOperation("Put --direct object must be owned by the dictionary.");
   PutOwned(key, std::make_unique<TPdfVirtualObject>(number), false);
 }
 

@@ -12,14 +12,26 @@
 #include "pdf/pdf_errors.h"
 
 // The PDF object model: every part of a file is a tree of typed objects in memory, serialised in
-// one pass when the document is saved. Containers own their direct items; indirect objects are owned
-// by the object manager (the cross-reference table) and containers hold references to them.
+// one pass when the document is saved. Containers own their direct items; indirect objects are
+// owned by the object manager (the cross-reference table) and containers hold references to them.
 namespace quirabel::pdf {
 
 enum class TPdfObjectType { otDirectObject = 0, otIndirectObject = 1, otVirtualObject = 2 };
 
 // What an object holds; lets callers look at an object as its kind without a cast chain.
-enum class PdfKind { Null, Boolean, Number, Real, Text, Name, Array, Dictionary, Stream, Binary, Virtual };
+enum class PdfKind {
+  Null,
+  Boolean,
+  Number,
+  Real,
+  Text,
+  Name,
+  Array,
+  Dictionary,
+  Stream,
+  Binary,
+  Virtual
+};
 
 class TPdfObjectMgr;
 
@@ -70,7 +82,8 @@ T* PdfCast(TPdfObject* object) {
 class TPdfObjectMgr {
  public:
   virtual ~TPdfObjectMgr() = default;
-  // Takes a direct object, numbers it and keeps it; raises "AddObject --wrong object type." otherwise.
+  // Takes a direct object, numbers it and keeps it; raises "AddObject --wrong object type."
+  // otherwise.
   virtual TPdfObject* AddObject(std::unique_ptr<TPdfObject> object) = 0;
   virtual TPdfObject* GetObject(int objectNumber) const = 0;
 
@@ -168,7 +181,8 @@ class TPdfVirtualObject final : public TPdfObject {
 class TPdfArray final : public TPdfObject {
  public:
   static constexpr PdfKind kKind = PdfKind::Array;
-  explicit TPdfArray(TPdfObjectMgr* objectMgr = nullptr) : TPdfObject(kKind), objectMgr_(objectMgr) {}
+  explicit TPdfArray(TPdfObjectMgr* objectMgr = nullptr)
+      : TPdfObject(kKind), objectMgr_(objectMgr) {}
   static std::unique_ptr<TPdfArray> CreateNumArray(TPdfObjectMgr* objectMgr,
                                                    std::span<const int> values);
 
@@ -265,7 +279,9 @@ class TPdfStream : public TPdfObject {
   const TPdfDictionary& Attributes() const { return *attributes_; }
   // The bytes to change (shared bytes become the stream's own first).
   std::string& Data();
-  std::string_view DataView() const { return shared_.empty() ? std::string_view(data_) : shared_.View(); }
+  std::string_view DataView() const {
+    return shared_.empty() ? std::string_view(data_) : shared_.View();
+  }
   // Bytes that live elsewhere (a picture's file bytes), used without copying.
   void SetSharedData(SharedBytes bytes);
   void WriteBody(std::string& out) override;

@@ -60,8 +60,8 @@ std::string FormatDouble(double x) {
   if (!std::isfinite(x) || x == 0.0) return "0";
   // Round to 15 significant digits in scientific form, then lay the digits out in fixed notation.
   std::array<char, 64> buffer{};
-  auto [end, ec] =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), x, std::chars_format::scientific, 14);
+  auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
+                                 std::chars_format::scientific, 14);
   (void)ec;
   std::string_view sci(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
   std::string out;
@@ -98,15 +98,32 @@ std::string FormatDouble(double x) {
 void AppendEscapedText(std::string& out, std::string_view bytes) {
   for (char c : bytes) {
     switch (c) {
-      case '(': out += "\\("; break;
-      case ')': out += "\\)"; break;
-      case '\\': out += "\\\\"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      default: out.push_back(c);
+      case '(':
+        out += "\\(";
+        break;
+      case ')':
+        out += "\\)";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      default:
+        out.push_back(c);
     }
   }
 }
@@ -125,11 +142,21 @@ std::string EscapeName(std::string_view bytes) {
     auto b = static_cast<unsigned char>(c);
     bool escape = b < 33 || b > 126;
     switch (b) {
-      case '#': case '%': case '(': case ')': case '/': case '<':
-      case '>': case '[': case ']': case '{': case '}':
+      case '#':
+      case '%':
+      case '(':
+      case ')':
+      case '/':
+      case '<':
+      case '>':
+      case '[':
+      case ']':
+      case '{':
+      case '}':
         escape = true;
         break;
-      default: break;
+      default:
+        break;
     }
     if (escape) {
       out.push_back('#');

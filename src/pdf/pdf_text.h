@@ -11,8 +11,8 @@ namespace quirabel::pdf {
 
 // The number format of every operator operand: x is rounded to hundredths the writer's way
 // (x * 100 + 0.5, truncated toward zero, so negative halves round up) and printed without exponent
-// or trailing zeros, with a full stop whatever the locale. NaN prints "0"; values beyond the range of
-// a 32-bit count of hundredths are clamped to it.
+// or trailing zeros, with a full stop whatever the locale. NaN prints "0"; values beyond the range
+// of a 32-bit count of hundredths are clamped to it.
 std::string FormatReal(double x);
 void AppendReal(std::string& out, double x);
 

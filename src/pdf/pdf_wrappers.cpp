@@ -11,7 +11,9 @@ void TPdfInfo::PutText(std::string_view key, std::string value) {
   data_->Put(key, std::make_unique<TPdfText>(std::move(value)));
 }
 
-void TPdfInfo::SetCreationDate(const LocalDateTime& when) { PutText("CreationDate", DateText(when)); }
+void TPdfInfo::SetCreationDate(const LocalDateTime& when) {
+  PutText("CreationDate", DateText(when));
+}
 
 void TPdfInfo::SetModDate(const LocalDateTime& when) { PutText("ModDate", DateText(when)); }
 

@@ -25,8 +25,8 @@ void TPRImage::SetStretch(bool value) {
 
 void TPRImage::PrintPicture(TPRCanvas& canvas, const ui::TRect& rect, std::string_view creator) {
   pdf::TPdfCanvas& pdf = canvas.Pdf();
-  const std::string name = pdf::PrepareElementImage(pdf.Doc(), picture_, Name(), sharedImage_,
-                                                    creator, canvas.Random());
+  const std::string name =
+      pdf::PrepareElementImage(pdf.Doc(), picture_, Name(), sharedImage_, creator, canvas.Random());
   const int H = canvas.PageHeight();
   const int w = rect.Width();
   const int h = rect.Height();

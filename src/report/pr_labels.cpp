@@ -19,9 +19,12 @@ constexpr double kMaxCharSpace = 300;
 
 std::string ScreenFontName(TPRFontName name) {
   switch (name) {
-    case TPRFontName::fnFixedWidth: return "Courier New";
-    case TPRFontName::fnTimesRoman: return "Times New Roman";
-    case TPRFontName::fnArial: break;
+    case TPRFontName::fnFixedWidth:
+      return "Courier New";
+    case TPRFontName::fnTimesRoman:
+      return "Times New Roman";
+    case TPRFontName::fnArial:
+      break;
   }
   return "Arial";
 }

@@ -45,13 +45,19 @@ std::span<const std::uint8_t> DashOf(TPenStyle style) {
   static constexpr std::uint8_t kDashDot[] = {8, 7, 2, 7};
   static constexpr std::uint8_t kDashDotDot[] = {8, 4, 2, 4, 2, 4};
   switch (style) {
-    case TPenStyle::psDash: return kDash;
-    case TPenStyle::psDot: return kDot;
-    case TPenStyle::psDashDot: return kDashDot;
-    case TPenStyle::psDashDotDot: return kDashDotDot;
-    case TPenStyle::psClear: return {};
+    case TPenStyle::psDash:
+      return kDash;
+    case TPenStyle::psDot:
+      return kDot;
+    case TPenStyle::psDashDot:
+      return kDashDot;
+    case TPenStyle::psDashDotDot:
+      return kDashDotDot;
+    case TPenStyle::psClear:
+      return {};
     case TPenStyle::psSolid:
-    case TPenStyle::psInsideFrame: break;
+    case TPenStyle::psInsideFrame:
+      break;
   }
   return kSolid;
 }

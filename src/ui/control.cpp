@@ -154,8 +154,8 @@ void Control::AlignControls(const TRect& area) {
     c->Invalidate();
   };
   // Top and bottom first, then left and right in what remains, then the client filler.
-  for (TAlign pass : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight,
-                      TAlign::alClient}) {
+  for (TAlign pass :
+       {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient}) {
     for (Control* c : children_) {
       if (!c->visible_ || c->align_ != pass) continue;
       switch (pass) {

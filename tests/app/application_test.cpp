@@ -33,13 +33,15 @@ class ApplicationTest : public ::testing::Test {
       window.SetDocumentId("BImage0" + std::to_string(page));
       window.InitDocument();
       window.SetDocBackground(graphics::RGB(255, 255, 200 + page));
-      auto& label = static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+      auto& label =
+          static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
       label.SetCaption("Seite " + std::to_string(page));
       label.SetBounds(20, 20 * page, 120, 20);
       if (page == 2) {
         graphics::Bitmap blue(10, 10, graphics::PixelFormat::pf24bit);
         blue.FillRect(0, 0, 10, 10, graphics::clBlue);
-        auto& jpeg = static_cast<report::TPRJpegImage&>(window.CreateElement(designer::ElementKind::Jpeg));
+        auto& jpeg =
+            static_cast<report::TPRJpegImage&>(window.CreateElement(designer::ElementKind::Jpeg));
         jpeg.SetPicture(graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(blue)));
         jpeg.SetBounds(100, 100, 40, 40);
       }
@@ -118,7 +120,8 @@ TEST_F(ApplicationTest, ExportWritesEveryPage) {
   Application application(platform, folder.string());
   MakeProject(application);
   EXPECT_FALSE(application.ExportPdf());
-  EXPECT_EQ(platform.messages.back(), "Bitte speichern Sie zunächst Ihr Dokument als Quirabel Datei!");
+  EXPECT_EQ(platform.messages.back(),
+            "Bitte speichern Sie zunächst Ihr Dokument als Quirabel Datei!");
   ASSERT_TRUE(application.SaveProjectTo((folder / "karte.kxp").string()));
 
   application.State().info.title = "Karten";

@@ -38,7 +38,8 @@ TEST(SharedBytes, MapFileReadsWholeFilesWithinTheCap) {
   EXPECT_THROW(MapFile(dir, 10), FileError);
   // Large files are read in two halves at once: the seam must not show.
   std::string large(17 * 1024 * 1024 + 3, '\0');
-  for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>((i * 2654435761u) >> 24);
+  for (std::size_t i = 0; i < large.size(); ++i)
+    large[i] = static_cast<char>((i * 2654435761u) >> 24);
   WriteFileAtomic(dir / "gross", large);
   EXPECT_TRUE(MapFile(dir / "gross", large.size()).View() == large);
   std::filesystem::remove_all(dir);

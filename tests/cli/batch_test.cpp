@@ -16,8 +16,9 @@ using namespace std::string_literals;
 class BatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = std::filesystem::path(::testing::TempDir()) /
-             (std::string("batch_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder =
+        std::filesystem::path(::testing::TempDir()) /
+        (std::string("batch_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
   }
@@ -26,7 +27,9 @@ class BatchTest : public ::testing::Test {
   testing::ToolRun Batch(const std::string& arguments) {
     return testing::RunTool(testing::ShellQuote(QUIRABEL_BATCH) + " " + arguments);
   }
-  std::string Path(const std::string& name) { return testing::ShellQuote((folder / name).string()); }
+  std::string Path(const std::string& name) {
+    return testing::ShellQuote((folder / name).string());
+  }
 
   std::filesystem::path folder;
 };
@@ -90,12 +93,13 @@ TEST_F(BatchTest, ExportShowsTheElementsWhereTheDesignerPlacesThem) {
   };
   EXPECT_EQ(pixel(110, 130), "\xFF\x00\x00"s);  // inside the rectangle
   EXPECT_EQ(pixel(51, 101), "\xFF\x00\x00"s);
-  EXPECT_EQ(pixel(48, 130), "\xFF\xFF\xFF");    // left of it: the white background
-  EXPECT_EQ(pixel(110, 165), "\xFF\xFF\xFF");   // below it
+  EXPECT_EQ(pixel(48, 130), "\xFF\xFF\xFF");   // left of it: the white background
+  EXPECT_EQ(pixel(110, 165), "\xFF\xFF\xFF");  // below it
 
   const auto notProject = Batch("export " + Path("rot.pdf") + " -o " + Path("x.pdf"));
   EXPECT_EQ(notProject.exitCode, 1);
-  EXPECT_NE(notProject.err.find("keine Quirabel-Projektdatei"), std::string::npos) << notProject.err;
+  EXPECT_NE(notProject.err.find("keine Quirabel-Projektdatei"), std::string::npos)
+      << notProject.err;
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ class DocumentWindowTest : public ::testing::Test {
 };
 
 TEST_F(DocumentWindowTest, PageSizeAndCopies) {
-  EXPECT_EQ(window->PRLayoutPanel1->Width(), 241);  // 85 x 2.838
+  EXPECT_EQ(window->PRLayoutPanel1->Width(), 241);   // 85 x 2.838
   EXPECT_EQ(window->PRLayoutPanel1->Height(), 139);  // 49 x 2.837
   EXPECT_EQ(window->PRPage1->Width(), 241);
   EXPECT_EQ(window->Background()->Width(), 241);
@@ -123,7 +123,8 @@ TEST_F(DocumentWindowTest, ArmedClickCreatesAndDisarms) {
   EXPECT_EQ(label->BoundsRect(), ui::Bounds(30, 40, 100, 17));
   auto* text = dynamic_cast<report::TPRText*>(elements[1].item);
   ASSERT_NE(text, nullptr);
-  EXPECT_EQ(text->Lines(), (std::vector<std::string>{"Text Feld:", "Doppelklick für Eigenschaften.."}));
+  EXPECT_EQ(text->Lines(),
+            (std::vector<std::string>{"Text Feld:", "Doppelklick für Eigenschaften.."}));
   EXPECT_EQ(text->BoundsRect(), ui::Bounds(30, 40, 200, 100));
   auto* rect = dynamic_cast<report::TPRRect*>(elements[2].item);
   ASSERT_NE(rect, nullptr);

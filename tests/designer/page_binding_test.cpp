@@ -35,9 +35,10 @@ class PageBindingTest : public ::testing::Test {
 
 TEST_F(PageBindingTest, EmptyFreePageEndsWithTheHeader) {
   const std::string text = window->PageTextOfScreen();
-  EXPECT_TRUE(text.starts_with("<kx-2.2><vs>8151042</kxnummer>BImage08151042</kxint></kxtitel>"
-                               "</kxthema></kxautor></kxkeywords></kxdoctype>55</kxheight>91"
-                               "</kxwidth>0</kxvbl>0</kxhbl>0</kxsvbl>0</kxshbl></kxlines>"))
+  EXPECT_TRUE(
+      text.starts_with("<kx-2.2><vs>8151042</kxnummer>BImage08151042</kxint></kxtitel>"
+                       "</kxthema></kxautor></kxkeywords></kxdoctype>55</kxheight>91"
+                       "</kxwidth>0</kxvbl>0</kxhbl>0</kxsvbl>0</kxshbl></kxlines>"))
       << text.substr(0, 200);
   EXPECT_TRUE(text.ends_with("</kxelement>0</kxpaymerk></kxheader>"));
 }

@@ -10,11 +10,11 @@ TEST(PageFormat, DinTableAndPixels) {
   EXPECT_EQ(a4.docType, "A4");
   EXPECT_EQ(a4.widthMm, "297");
   EXPECT_EQ(a4.heightMm, "210");
-  EXPECT_EQ(WidthPixels(a4.widthMm), 842);   // 842.886
+  EXPECT_EQ(WidthPixels(a4.widthMm), 842);    // 842.886
   EXPECT_EQ(HeightPixels(a4.heightMm), 595);  // 595.77
   EXPECT_EQ(DinFormat(DinSize::A6, false).widthMm, "105");
   EXPECT_EQ(DinFormat(DinSize::A5, false).heightMm, "210");
-  EXPECT_EQ(WidthPixels("150"), 425);  // 425.7
+  EXPECT_EQ(WidthPixels("150"), 425);   // 425.7
   EXPECT_EQ(HeightPixels("150"), 425);  // 425.55
   EXPECT_EQ(WidthPixels("91"), 258);
   EXPECT_EQ(HeightPixels("55"), 156);
@@ -29,7 +29,7 @@ TEST(PageFormat, SizesThatGiveNoPageAreRefused) {
   EXPECT_EQ(WidthPixels(""), std::nullopt);
   EXPECT_EQ(WidthPixels("-5"), std::nullopt);
   EXPECT_EQ(WidthPixels("1e3"), std::nullopt);
-  EXPECT_EQ(WidthPixels("5074"), 14400);   // 14400.01: the largest page a PDF may have
+  EXPECT_EQ(WidthPixels("5074"), 14400);  // 14400.01: the largest page a PDF may have
   EXPECT_EQ(WidthPixels("5075"), std::nullopt);
   EXPECT_EQ(HeightPixels("99999999999999999999"), std::nullopt);
   EXPECT_TRUE(IsWholeMillimetres("0150"));

@@ -46,12 +46,13 @@ TEST_F(CanvasTest, PathAndColourOperators) {
   canvas().SetRGBFillColor(0x0000FF);
   canvas().SetRGBStrokeColor(0x804020);
   canvas().SetRGBFillColor(static_cast<std::int32_t>(0x80000005));  // system colour: black
-  canvas().SetRGBStrokeColor(0x1FFFFFFF);  // "no colour" has white bytes
+  canvas().SetRGBStrokeColor(0x1FFFFFFF);                           // "no colour" has white bytes
   canvas().ExecuteXObject("Im 1");
   canvas().RestoreState();
-  EXPECT_EQ(Take(),
-            "q\n100 0 0 50.5 10 -2.49 cm\n0.5 w\n10 822 m\n109 773.13 l\n1 2 3 4 re\nh\nn\nS\ns\nf\n"
-            "b\nW\n1 0 0 rg\n0.13 0.25 0.5 RG\n0 0 0 rg\n1 1 1 RG\n/Im#201 Do\nQ\n");
+  EXPECT_EQ(
+      Take(),
+      "q\n100 0 0 50.5 10 -2.49 cm\n0.5 w\n10 822 m\n109 773.13 l\n1 2 3 4 re\nh\nn\nS\ns\nf\n"
+      "b\nW\n1 0 0 rg\n0.13 0.25 0.5 RG\n0 0 0 rg\n1 1 1 RG\n/Im#201 Do\nQ\n");
 }
 
 TEST_F(CanvasTest, DashForms) {
@@ -179,8 +180,7 @@ TEST_F(CanvasTest, MultilineBreaksAtEveryCrLfEvenWithoutWordWrap) {
   canvas().SetLeading(12);
   Take();
   canvas().MultilineTextRect({0, 800, 500, 700}, "eins\r\nzwei\r\ndrei", false);
-  EXPECT_EQ(Take(),
-            "BT\n0 791.5 Td\n(eins) Tj\nT*\n(zwei) Tj\nT*\n(drei) Tj\nET\n");
+  EXPECT_EQ(Take(), "BT\n0 791.5 Td\n(eins) Tj\nT*\n(zwei) Tj\nT*\n(drei) Tj\nET\n");
 }
 
 TEST_F(CanvasTest, MultilineWrapsCutsAndStopsAtTheBottom) {
@@ -189,8 +189,7 @@ TEST_F(CanvasTest, MultilineWrapsCutsAndStopsAtTheBottom) {
   Take();
   // 60 points wide: ten characters a line. "abc def " fits, "ghijk" would pass the edge.
   canvas().MultilineTextRect({0, 800, 60, 700}, "abc def ghijk lmnopqrstuvwxyz", true);
-  EXPECT_EQ(Take(),
-            "BT\n0 791.5 Td\n(abc def ) Tj\nT*\n(ghijk ) Tj\nT*\n(lmnopqrstu) Tj\nET\n");
+  EXPECT_EQ(Take(), "BT\n0 791.5 Td\n(abc def ) Tj\nT*\n(ghijk ) Tj\nT*\n(lmnopqrstu) Tj\nET\n");
 
   // A box lower than the font: the first line only.
   canvas().MultilineTextRect({0, 800, 60, 795}, "eins\r\nzwei", false);

@@ -104,7 +104,8 @@ TEST(PdfDoc, StateErrorsCarryTheirMessages) {
     }
     return "no exception";
   };
-  EXPECT_EQ(message([&] { doc.SaveToStream(out); }), "SaveToStream --there is no document to save.");
+  EXPECT_EQ(message([&] { doc.SaveToStream(out); }),
+            "SaveToStream --there is no document to save.");
   EXPECT_EQ(message([&] { doc.Canvas(); }), "GetCanvas --Document is null");
   EXPECT_EQ(message([&] { doc.Info(); }), "GetInfo --this method can not use this state..");
   EXPECT_EQ(message([&] { doc.Root(); }), "GetRoot --this method can not use this state..");
@@ -143,14 +144,17 @@ TEST(PdfDoc, InformationAndCatalogKeepTheirOrder) {
   info.SetCreator("Quirabel 2.2 TYP DEV");
   info.SetKeywords("Karte");
   info.SetModDate(kCreated);
-  info.SetSubject("Gr\xFC\xDF" "e");
+  info.SetSubject(
+      "Gr\xFC\xDF"
+      "e");
   info.SetTitle("(Titel)");
   TPdfCatalog& root = doc.Root();
   root.SetPageMode(TPdfPageMode::pmUseNone);
   root.SetPageLayout(TPdfPageLayout::plOneColumn);
   root.SetPageMode(TPdfPageMode::pmUseThumbs);  // changed in place
   root.SetNonFullScreenPageMode(TPdfPageMode::pmUseOutlines);
-  root.SetViewerPreference({TPdfViewerPreference::vpHideToolbar, TPdfViewerPreference::vpFitWindow});
+  root.SetViewerPreference(
+      {TPdfViewerPreference::vpHideToolbar, TPdfViewerPreference::vpFitWindow});
   root.SetViewerPreference({TPdfViewerPreference::vpFitWindow});
   EXPECT_EQ(doc.OutlineRoot().Data()->ObjectNumber(), 2);
 
@@ -165,7 +169,8 @@ TEST(PdfDoc, InformationAndCatalogKeepTheirOrder) {
   EXPECT_NE(file.find("2 0 obj\r\n<<\r\n/Type /Outlines\r\n/Count 0\r\n>>"), std::string::npos);
   EXPECT_NE(file.find("3 0 obj\r\n<<\r\n/Producer (Orvanto version 0.9)\r\n/Author ()\r\n"
                       "/CreationDate (D:20030604133256)\r\n/Creator (Quirabel 2.2 TYP DEV)\r\n"
-                      "/Keywords (Karte)\r\n/Subject (Gr\xFC\xDF" "e)\r\n/Title (\\(Titel\\))\r\n"
+                      "/Keywords (Karte)\r\n/Subject (Gr\xFC\xDF"
+                      "e)\r\n/Title (\\(Titel\\))\r\n"
                       "/ModDate (D:20261207090501)\r\n>>"),
             std::string::npos)
       << file;

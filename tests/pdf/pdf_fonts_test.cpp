@@ -63,7 +63,9 @@ TEST(StandardFonts, MeasuringWithTheTables) {
   canvas.SetFont("Arial", 12);
   EXPECT_DOUBLE_EQ(canvas.TextWidth("A"), 8.004);
   canvas.SetFont("FixedWidth-BoldItalic", 10);
-  EXPECT_DOUBLE_EQ(canvas.TextWidth("Gr\xF6\xDF" "e \x80 (x)"), 6 * 11);
+  EXPECT_DOUBLE_EQ(canvas.TextWidth("Gr\xF6\xDF"
+                                    "e \x80 (x)"),
+                   6 * 11);
   canvas.SetFont("Arial-Italic", 10);
   canvas.SetCharSpace(5);
   EXPECT_DOUBLE_EQ(canvas.TextWidth("\xA0"), -5);  // zero width, so no spacing either
@@ -78,7 +80,10 @@ TEST(StandardFonts, ReaderAgreesWithTheWidthTables) {
   ASSERT_TRUE(testing::ToolAvailable("pdftotext"));
   const std::vector<std::string> fonts = {"Arial", "Arial-Bold", "Times-Roman", "Times-Italic",
                                           "FixedWidth"};
-  const std::string words[] = {"Visitenkarte", "WAVE@", "Gr\xFC\xDF" "e", "\xC4pfel,quer!", "fij"};
+  const std::string words[] = {"Visitenkarte", "WAVE@",
+                               "Gr\xFC\xDF"
+                               "e",
+                               "\xC4pfel,quer!", "fij"};
   FixedClock clock(LocalDateTime{2026, 12, 7, 10, 0, 0, 0});
   TPdfDoc doc(clock);
   doc.NewDoc();

@@ -43,7 +43,8 @@ std::string GreyJpeg(int width, int height) {
   jpeg_start_compress(&cinfo, TRUE);
   std::vector<JSAMPLE> row(static_cast<std::size_t>(width));
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(x * 255 / width);
+    for (int x = 0; x < width; ++x)
+      row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(x * 255 / width);
     JSAMPROW rows[] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);
   }
@@ -64,9 +65,11 @@ TEST(PdfImages, OneBitBitmapBecomesIndexedWithAFullLookup) {
   lookup += ">";
   EXPECT_EQ(Written(*image),
             "<<\r\n/Length 6\r\n/Filter []\r\n/Type /XObject\r\n/Subtype /Image\r\n"
-            "/ColorSpace [/Indexed /DeviceRGB 255 " + lookup + " ]\r\n/Width 3\r\n/Height 2\r\n"
-            "/BitsPerComponent 8\r\n>>\r\nstream\r\n" + std::string("\0\1\0\0\0\1", 6) +
-            "\nendstream");
+            "/ColorSpace [/Indexed /DeviceRGB 255 " +
+                lookup +
+                " ]\r\n/Width 3\r\n/Height 2\r\n"
+                "/BitsPerComponent 8\r\n>>\r\nstream\r\n" +
+                std::string("\0\1\0\0\0\1", 6) + "\nendstream");
 }
 
 TEST(PdfImages, TrueColourBecomesRgbSamples) {
@@ -93,10 +96,11 @@ TEST(PdfImages, JpegBytesPassThroughUnderDct) {
   auto image = CreatePdfImage("Pdf-Jpeg", Picture::FromJpegBytes(bytes));
   EXPECT_EQ(image->Data(), bytes);
   const std::string written = Written(*image);
-  EXPECT_EQ(written.substr(0, written.find("stream")),
-            "<<\r\n/Length " + std::to_string(bytes.size()) +
-                "\r\n/Filter [/DCTDecode ]\r\n/Type /XObject\r\n/Subtype /Image\r\n"
-                "/ColorSpace /DeviceRGB\r\n/Width 17\r\n/Height 5\r\n/BitsPerComponent 8\r\n>>\r\n");
+  EXPECT_EQ(
+      written.substr(0, written.find("stream")),
+      "<<\r\n/Length " + std::to_string(bytes.size()) +
+          "\r\n/Filter [/DCTDecode ]\r\n/Type /XObject\r\n/Subtype /Image\r\n"
+          "/ColorSpace /DeviceRGB\r\n/Width 17\r\n/Height 5\r\n/BitsPerComponent 8\r\n>>\r\n");
 }
 
 // A grey JPEG declared as RGB is drawn as three skewed copies by readers; it is declared grey.
@@ -155,7 +159,8 @@ class ImageNamesTest : public ::testing::Test {
     doc.AddPage();
   }
   void Add(const std::string& name) {
-    doc.AddXObject(name, CreatePdfImage("Pdf-Bitmap", Picture::FromBitmap(Bitmap(1, 1, PixelFormat::pf24bit))));
+    doc.AddXObject(name, CreatePdfImage("Pdf-Bitmap",
+                                        Picture::FromBitmap(Bitmap(1, 1, PixelFormat::pf24bit))));
   }
   TPdfDoc doc;
 };
@@ -217,15 +222,15 @@ TEST(PdfImages, ReadersGetTheImagesBack) {
   doc.AddPage();
   SequenceRandom random({0});
   TPdfCanvas& canvas = doc.Canvas();
-  canvas.DrawXObject(10, 10, 30, 20,
-                     PrepareElementImage(doc, Picture::FromJpegBytes(jpeg), "J", true,
-                                         kJpegCreator, random));
-  canvas.DrawXObject(50, 10, 30, 20,
-                     PrepareElementImage(doc, Picture::FromBitmap(rgb), "R", true, kBitmapCreator,
-                                         random));
-  canvas.DrawXObjectEx(90, 10, 20, 20, 90, 10, 10, 10,
-                       PrepareElementImage(doc, Picture::FromBitmap(indexed), "I", true,
-                                           kBitmapCreator, random));
+  canvas.DrawXObject(
+      10, 10, 30, 20,
+      PrepareElementImage(doc, Picture::FromJpegBytes(jpeg), "J", true, kJpegCreator, random));
+  canvas.DrawXObject(
+      50, 10, 30, 20,
+      PrepareElementImage(doc, Picture::FromBitmap(rgb), "R", true, kBitmapCreator, random));
+  canvas.DrawXObjectEx(
+      90, 10, 20, 20, 90, 10, 10, 10,
+      PrepareElementImage(doc, Picture::FromBitmap(indexed), "I", true, kBitmapCreator, random));
   std::string file;
   doc.SaveToStream(file);
   ASSERT_TRUE(testing::IsValidPdf(file));
@@ -246,7 +251,8 @@ TEST(PdfImages, ReadersGetTheImagesBack) {
   EXPECT_EQ(read(dir / "img-000.jpg"), jpeg);
   std::string rgbSamples;
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 3; ++x) rgbSamples += {static_cast<char>(x * 100), static_cast<char>(y * 200), 7};
+    for (int x = 0; x < 3; ++x)
+      rgbSamples += {static_cast<char>(x * 100), static_cast<char>(y * 200), 7};
   EXPECT_EQ(read(dir / "img-001.ppm"), "P6\n3 2\n255\n" + rgbSamples);
   EXPECT_EQ(read(dir / "img-002.ppm"),
             "P6\n2 2\n255\n" + std::string("\x0A\x14\x1E\xC8\x64\x00\xC8\x64\x00\x0A\x14\x1E", 12));

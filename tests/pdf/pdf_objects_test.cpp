@@ -100,15 +100,13 @@ TEST(PdfObjects, TypedLookupOfAnotherKindGivesNone) {
 TEST(PdfObjects, StreamWritesLengthAndDropsFlateDecode) {
   TPdfStream stream;
   stream.Data() = "abc";
-  EXPECT_EQ(Written(stream),
-            "<<\r\n/Length 3\r\n/Filter []\r\n>>\r\nstream\r\nabc\nendstream");
+  EXPECT_EQ(Written(stream), "<<\r\n/Length 3\r\n/Filter []\r\n>>\r\nstream\r\nabc\nendstream");
 
   TPdfStream claimed;
   claimed.Attributes().ArrayOf("Filter")->Add(std::make_unique<TPdfName>("FlateDecode"));
   claimed.Attributes().ArrayOf("Filter")->Add(std::make_unique<TPdfName>("FlateDecode"));
   claimed.Data() = "x(y";
-  EXPECT_EQ(Written(claimed),
-            "<<\r\n/Length 3\r\n/Filter []\r\n>>\r\nstream\r\nx(y\nendstream");
+  EXPECT_EQ(Written(claimed), "<<\r\n/Length 3\r\n/Filter []\r\n>>\r\nstream\r\nx(y\nendstream");
 }
 
 TEST(PdfObjects, BinaryIsWrittenAsItIs) {

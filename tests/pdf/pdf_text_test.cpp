@@ -46,7 +46,10 @@ TEST(FormatDouble, FixedNotationFifteenDigits) {
 TEST(EscapeText, EscapesTheEightSpecialBytes) {
   EXPECT_EQ(EscapeText("(a\\b)\r\n"), "\\(a\\\\b\\)\\r\\n");
   EXPECT_EQ(EscapeText("\t\b\f"), "\\t\\b\\f");
-  EXPECT_EQ(EscapeText("Gr\xF6\xDF" "e \x80"), "Gr\xF6\xDF" "e \x80");
+  EXPECT_EQ(EscapeText("Gr\xF6\xDF"
+                       "e \x80"),
+            "Gr\xF6\xDF"
+            "e \x80");
   EXPECT_EQ(EscapeText(std::string_view("a\0b", 3)), std::string("a\0b", 3));
 }
 
@@ -62,7 +65,9 @@ TEST(PdfTextHelpers, HexCountAndDate) {
   EXPECT_EQ(ToHex("en"), "656E");
   EXPECT_EQ(ToHex(std::string_view("\x00\xAB\xFF", 3)), "00ABFF");
   EXPECT_FALSE(HasMultiByte("\x81\x82\xFE"));
-  EXPECT_EQ(CharCount("Gr\xF6\xDF" "e"), 5);
+  EXPECT_EQ(CharCount("Gr\xF6\xDF"
+                      "e"),
+            5);
   EXPECT_EQ(DateText({2003, 6, 4, 13, 32, 56, 666}), "D:20030604133256");
   EXPECT_EQ(DateText({987, 1, 2, 3, 4, 5, 0}), "D:09870102030405");
 }

@@ -45,7 +45,8 @@ TEST(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
     // The page sits at (32, 32) in its frame; page pixel (60, 80 * zoom) under the pointer.
     const int pageX = 60;
     const int pageY = zoom == 1.0 ? 80 : 200;
-    const QPoint at(static_cast<int>((32 + pageX + 0.5) * zoom), static_cast<int>((32 + pageY + 0.5) * zoom));
+    const QPoint at(static_cast<int>((32 + pageX + 0.5) * zoom),
+                    static_cast<int>((32 + pageY + 0.5) * zoom));
     QTest::mouseMove(&view, at);
     QTest::mouseClick(&view, Qt::LeftButton, {}, at);
     EXPECT_EQ(platform.ScreenCursor(), ui::crDefault);

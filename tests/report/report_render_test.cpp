@@ -117,7 +117,8 @@ TEST(ReportRender, EveryElementAppearsWhereItStands) {
   auto* jpeg = new TPRJpegImage(&window);
   jpeg->SetName("PRJpegImage5");
   jpeg->SetBounds(220, 70, 60, 100);
-  jpeg->SetPicture(graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(Solid(16, 16, magenta), 95)));
+  jpeg->SetPicture(
+      graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(Solid(16, 16, magenta), 95)));
   jpeg->SetParent(panel);
 
   auto* hidden = new TPRRect(&window);  // not printable: shown on screen, absent from the PDF
@@ -139,7 +140,8 @@ TEST(ReportRender, EveryElementAppearsWhereItStands) {
   }();
   ASSERT_TRUE(testing::IsValidPdf(file));
 
-  const auto run = testing::RunTool("pdftoppm -r 72 " + testing::ShellQuote((dir / "alles.pdf").string()));
+  const auto run =
+      testing::RunTool("pdftoppm -r 72 " + testing::ShellQuote((dir / "alles.pdf").string()));
   std::filesystem::remove_all(dir);
   ASSERT_EQ(run.exitCode, 0);
   ASSERT_EQ(run.err, "");

@@ -426,7 +426,9 @@ std::string WritePageText(const PageText& page) {
 
 PageText ReadPageText(const SharedBytes& bytes) { return PageReader(bytes).Read(); }
 
-PageText ReadPageText(std::string_view bytes) { return ReadPageText(SharedBytes(std::string(bytes))); }
+PageText ReadPageText(std::string_view bytes) {
+  return ReadPageText(SharedBytes(std::string(bytes)));
+}
 
 PageText ReadPageText(const std::string& bytes) { return ReadPageText(std::string_view(bytes)); }
 

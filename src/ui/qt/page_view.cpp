@@ -130,7 +130,8 @@ void PageView::mouseReleaseEvent(QMouseEvent* event) {
   target->MouseUp(ButtonOf(event->button()), ShiftOf(*event), local.x, local.y);
   // A click is a release over the control that was pressed.
   TPoint unused;
-  if (event->button() == Qt::LeftButton && Hit(event->position(), unused) == target) target->Click();
+  if (event->button() == Qt::LeftButton && Hit(event->position(), unused) == target)
+    target->Click();
 }
 
 void PageView::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -7,7 +7,8 @@ namespace quirabel::ui::qt {
 QImage ToQImage(const graphics::Bitmap& source) {
   if (source.Empty()) return {};
   const bool rgb = source.Format() == graphics::PixelFormat::pf24bit;
-  const graphics::Bitmap converted = rgb ? graphics::Bitmap() : source.Converted(graphics::PixelFormat::pf24bit);
+  const graphics::Bitmap converted =
+      rgb ? graphics::Bitmap() : source.Converted(graphics::PixelFormat::pf24bit);
   const graphics::Bitmap& b = rgb ? source : converted;
   QImage image(b.Width(), b.Height(), QImage::Format_RGB888);
   for (int y = 0; y < b.Height(); ++y) {
@@ -28,7 +29,8 @@ const QImage& PictureCache::Image(const graphics::Picture& picture, int width, i
                                                       : static_cast<const void*>(picture.AsJpeg());
   if (graphic == nullptr || picture.Empty()) return kEmpty;
   int scale = 1;
-  if (const graphics::JpegImage* jpeg = picture.AsJpeg(); jpeg != nullptr && width > 0 && height > 0) {
+  if (const graphics::JpegImage* jpeg = picture.AsJpeg();
+      jpeg != nullptr && width > 0 && height > 0) {
     scale = graphics::JpegScaleDenomFor(jpeg->Info(), width, height);
   }
   for (auto it = entries_.begin(); it != entries_.end(); ++it) {

@@ -22,11 +22,21 @@ void QtCanvas::UsePen() {
   qpen.setWidth(std::max(pen.width, 1));
   qpen.setCosmetic(pen.width <= 1);
   switch (pen.style) {
-    case TPenStyle::psDash: qpen.setStyle(Qt::DashLine); break;
-    case TPenStyle::psDot: qpen.setStyle(Qt::DotLine); break;
-    case TPenStyle::psDashDot: qpen.setStyle(Qt::DashDotLine); break;
-    case TPenStyle::psDashDotDot: qpen.setStyle(Qt::DashDotDotLine); break;
-    default: qpen.setStyle(Qt::SolidLine); break;
+    case TPenStyle::psDash:
+      qpen.setStyle(Qt::DashLine);
+      break;
+    case TPenStyle::psDot:
+      qpen.setStyle(Qt::DotLine);
+      break;
+    case TPenStyle::psDashDot:
+      qpen.setStyle(Qt::DashDotLine);
+      break;
+    case TPenStyle::psDashDotDot:
+      qpen.setStyle(Qt::DashDotDotLine);
+      break;
+    default:
+      qpen.setStyle(Qt::SolidLine);
+      break;
   }
   painter_.setPen(qpen);
 }
@@ -71,9 +81,10 @@ void QtCanvas::TextOut(int x, int y, std::string_view text) {
 
 void QtCanvas::StretchDraw(const TRect& rect, const graphics::Picture& picture) {
   // The device scale (zoom) decides how many screen pixels the picture covers.
-  const QRectF device = painter_.transform().mapRect(QRectF(rect.left, rect.top, rect.Width(), rect.Height()));
-  const QImage& image = pictures_.Image(picture, static_cast<int>(device.width()),
-                                        static_cast<int>(device.height()));
+  const QRectF device =
+      painter_.transform().mapRect(QRectF(rect.left, rect.top, rect.Width(), rect.Height()));
+  const QImage& image =
+      pictures_.Image(picture, static_cast<int>(device.width()), static_cast<int>(device.height()));
   if (image.isNull()) return;
   painter_.drawImage(QRect(rect.left, rect.top, rect.Width(), rect.Height()), image);
 }

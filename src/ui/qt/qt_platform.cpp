@@ -39,21 +39,36 @@ QString QtFilter(std::string_view filter) {
 
 Qt::CursorShape CursorShape(TCursor cursor) {
   switch (cursor) {
-    case crArrow: return Qt::ArrowCursor;
-    case crCross: return Qt::CrossCursor;
-    case crSizeNESW: return Qt::SizeBDiagCursor;
-    case crSizeNS: return Qt::SizeVerCursor;
-    case crSizeNWSE: return Qt::SizeFDiagCursor;
-    case crSizeWE: return Qt::SizeHorCursor;
-    case crUpArrow: return Qt::UpArrowCursor;
-    case crHourGlass: return Qt::WaitCursor;
-    case crHSplit: return Qt::SplitHCursor;
-    case crVSplit: return Qt::SplitVCursor;
-    case crHandPoint: return Qt::PointingHandCursor;
-    case crHand: return Qt::ClosedHandCursor;
-    case crMySize: return Qt::SizeFDiagCursor;
-    case crKxc: return Qt::SizeAllCursor;
-    default: return Qt::ArrowCursor;
+    case crArrow:
+      return Qt::ArrowCursor;
+    case crCross:
+      return Qt::CrossCursor;
+    case crSizeNESW:
+      return Qt::SizeBDiagCursor;
+    case crSizeNS:
+      return Qt::SizeVerCursor;
+    case crSizeNWSE:
+      return Qt::SizeFDiagCursor;
+    case crSizeWE:
+      return Qt::SizeHorCursor;
+    case crUpArrow:
+      return Qt::UpArrowCursor;
+    case crHourGlass:
+      return Qt::WaitCursor;
+    case crHSplit:
+      return Qt::SplitHCursor;
+    case crVSplit:
+      return Qt::SplitVCursor;
+    case crHandPoint:
+      return Qt::PointingHandCursor;
+    case crHand:
+      return Qt::ClosedHandCursor;
+    case crMySize:
+      return Qt::SizeFDiagCursor;
+    case crKxc:
+      return Qt::SizeAllCursor;
+    default:
+      return Qt::ArrowCursor;
   }
 }
 
@@ -101,9 +116,9 @@ int QtPlatform::ShowModal(TForm& form) {
 std::optional<std::string> QtPlatform::FileDialog(const FileDialogRequest& request) {
   const QString filter = QtFilter(request.filter);
   const QString title = Q(request.title);
-  const QString name = request.save
-                           ? QFileDialog::getSaveFileName(window_, title, Q(request.fileName), filter)
-                           : QFileDialog::getOpenFileName(window_, title, Q(request.fileName), filter);
+  const QString name =
+      request.save ? QFileDialog::getSaveFileName(window_, title, Q(request.fileName), filter)
+                   : QFileDialog::getOpenFileName(window_, title, Q(request.fileName), filter);
   if (name.isEmpty()) return std::nullopt;
   return S(name);
 }
