@@ -1,6 +1,7 @@
 #include "main/main_window.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -49,15 +50,15 @@ void MainWindow::BuildMenus() {
     application_.OpenClick();
     Refresh();
   });
-  file->addAction(QString::fromUtf8("&Speichern"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] {
+  documentActions_ << file->addAction(QString::fromUtf8("&Speichern"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] {
     application_.Save();
     Refresh();
   });
-  file->addAction(QString::fromUtf8("Speichern &unter.."), [this] {
+  documentActions_ << file->addAction(QString::fromUtf8("Speichern &unter.."), [this] {
     application_.SaveAs();
     Refresh();
   });
-  file->addAction(QString::fromUtf8("Als PDF- speichern unter..."), [this] {
+  documentActions_ << file->addAction(QString::fromUtf8("Als PDF- speichern unter..."), [this] {
     application_.ExportPdf();
     Refresh();
   });
@@ -73,21 +74,20 @@ void MainWindow::BuildMenus() {
   view->addAction(QString::fromUtf8("100 %"), [this] { view_->SetZoom(1.0); });
 
   QToolBar* tools = addToolBar(QString::fromUtf8("Werkzeuge"));
-  tools->addAction(QString::fromUtf8("Neu"), [this] { NewDocument(); })
-      ->setToolTip(QString::fromUtf8("Neues Projekt erstellen"));
+  // A tool with its hint; tools that act on the document are off while there is none.
+  auto tool = [&](const char* text, const char* hint, bool needsDocument, auto command) {
+    QAction* action = tools->addAction(QString::fromUtf8(text), this, command);
+    action->setToolTip(QString::fromUtf8(hint));
+    if (needsDocument) documentActions_ << action;
+  };
+  tool("Neu", "Neues Projekt erstellen", false, [this] { NewDocument(); });
   tools->addSeparator();
-  tools->addAction(QString::fromUtf8("Textzeile"), [this] { Arm("label"); })
-      ->setToolTip(QString::fromUtf8("Ein Element Textzeile erstellen"));
-  tools->addAction(QString::fromUtf8("Textfeld"), [this] { Arm("memo"); })
-      ->setToolTip(QString::fromUtf8("Element Textfeld erzeugen"));
-  tools->addAction(QString::fromUtf8("Rechteck"), [this] { Arm("Rect"); })
-      ->setToolTip(QString::fromUtf8("Rechtecke / Striche zeichnen"));
-  tools->addAction(QString::fromUtf8("Bild"), [this] { InsertPicture(); })
-      ->setToolTip(QString::fromUtf8("Ein Bild einfügen (BMP,JPG,GIF)"));
-  tools->addAction(QString::fromUtf8("Hintergrundfarbe"), [this] { BackgroundColour(); })
-      ->setToolTip(QString::fromUtf8("Die Hintergrundfarbe ändern"));
-  tools->addAction(QString::fromUtf8("Hintergrundbild"), [this] { BackgroundPicture(); })
-      ->setToolTip(QString::fromUtf8("Ein Hintergrundbild laden"));
+  tool("Textzeile", "Ein Element Textzeile erstellen", true, [this] { Arm("label"); });
+  tool("Textfeld", "Element Textfeld erzeugen", true, [this] { Arm("memo"); });
+  tool("Rechteck", "Rechtecke / Striche zeichnen", true, [this] { Arm("Rect"); });
+  tool("Bild", "Ein Bild einfügen (BMP,JPG,GIF)", true, [this] { InsertPicture(); });
+  tool("Hintergrundfarbe", "Die Hintergrundfarbe ändern", true, [this] { BackgroundColour(); });
+  tool("Hintergrundbild", "Ein Hintergrundbild laden", true, [this] { BackgroundPicture(); });
   tools->addSeparator();
   tools->addWidget(pageIndicator_);
 }
@@ -199,8 +199,17 @@ void MainWindow::OpenAtStart(const QString& file) {
   });
 }
 
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (application_.Form2() != nullptr && !application_.SaveOnRequest()) {
+    event->ignore();  // saving was wanted but did not happen: keep the work
+    return;
+  }
+  event->accept();
+}
+
 void MainWindow::Refresh() {
   designer::TForm2* window = application_.Form2();
+  for (QAction* action : documentActions_) action->setEnabled(window != nullptr);
   if (window == nullptr) {
     view_->SetRoot(nullptr);
     pageIndicator_->setText(QStringLiteral("-/-"));

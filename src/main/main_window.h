@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QAction>
 #include <QLabel>
+#include <QList>
 #include <QMainWindow>
 #include <QScrollArea>
 
@@ -19,8 +21,13 @@ class MainWindow : public QMainWindow {
   // Opens a project named on the command line.
   void OpenAtStart(const QString& file);
   ui::qt::PageView& View() { return *view_; }
-  // Shows the document window's page, or the empty frame.
+  // Shows the document window's page, or the empty frame, and enables the document commands
+  // exactly when there is a document.
   void Refresh();
+
+ protected:
+  // Offers to save the open project before the window closes.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildMenus();
@@ -35,6 +42,8 @@ class MainWindow : public QMainWindow {
   ui::qt::PageView* view_;
   QScrollArea* scroll_;
   QLabel* pageIndicator_;
+  // Commands that need an open document.
+  QList<QAction*> documentActions_;
 };
 
 }  // namespace quirabel::main
