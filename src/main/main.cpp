@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/application.h"
+#include "app/file_association.h"
 #include "main/main_window.h"
 #include "ui/qt/qt_platform.h"
 
@@ -29,6 +30,14 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Quirabel"));
   quirabel::ui::qt::QtPlatform platform;
   quirabel::app::Application application(platform, ProgramFolder());
+  // The desktop opens ".kxp" files with this program; written anew at every start.
+  try {
+    quirabel::app::WriteFileAssociation(
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString(),
+        QCoreApplication::applicationFilePath().toStdString());
+  } catch (const std::exception&) {
+    // A read-only home keeps the program working; only the association is missing.
+  }
   quirabel::main::MainWindow window(application, platform);
   window.resize(1100, 800);
   window.showMaximized();
