@@ -225,12 +225,18 @@ bool Application::ExportPdfTo(std::string fileName) {
   report.SetFileName(fileName);
   state_.lastPdfFileName = fileName;
 
+  return PrintAllPages(true);
+}
+
+bool Application::PrintAllPages(bool storeBack) {
+  report::TPReport& report = *form2_->PReport1;
   report.BeginDoc();
   try {
     for (int n = 1; n <= state_.pageCount; ++n) {
       state_.currentPage = n;
-      form2_->openkxfile({}, false, true);
-      form2_->SaveKXFile({}, false);
+      const bool maximise = storeBack;  // the export maximises the window, the preview does not
+      form2_->openkxfile({}, false, maximise);
+      if (storeBack) form2_->SaveKXFile({}, false);
       platform_.ProcessMessages();
       report.Print(*form2_->PRPage1);
     }
@@ -244,6 +250,19 @@ bool Application::ExportPdfTo(std::string fileName) {
   form2_->ShowHandlesOnTop();
   platform_.ProcessMessages();
   return written;
+}
+
+std::optional<std::filesystem::path> Application::PreviewPdf() {
+  if (form2_ == nullptr) return std::nullopt;
+  report::TPReport& report = *form2_->PReport1;
+  report.SetAuthor(designer::kProgramText);
+  form2_->SaveKXFile({}, false);
+  const std::filesystem::path file =
+      std::filesystem::path(state_.programFolder.empty() ? "." : state_.programFolder) /
+      "showdef.pdf";
+  report.SetFileName(file.string());
+  if (!PrintAllPages(false)) return std::nullopt;
+  return file;
 }
 
 bool Application::GoToPage(int page) {

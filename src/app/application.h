@@ -57,6 +57,9 @@ class Application : public ui::Component {
   bool ExportPdf();
   // The export itself, to a named file.
   bool ExportPdfTo(std::string fileName);
+  // "Vorschau": every page into "showdef.pdf" in the program folder; the file, or none when it
+  // could not be written.
+  std::optional<std::filesystem::path> PreviewPdf();
 
   // Loads page n (1-based) into the document window, storing the page on screen first.
   bool GoToPage(int page);
@@ -70,6 +73,9 @@ class Application : public ui::Component {
   designer::TForm2& CreateDocumentWindow();
   void FreeDocumentWindow();
   std::string NewProjectNumber();
+  // Prints every page into the report's file, each loaded from its page text (and stored back
+  // when asked). False, with a message, when a page cannot be read or the file not written.
+  bool PrintAllPages(bool storeBack);
 
   ui::Platform& platform_;
   designer::ProjectState state_;

@@ -88,6 +88,7 @@ void MainWindow::BuildMenus() {
   tool("Bild", "Ein Bild einfügen (BMP,JPG,GIF)", true, [this] { InsertPicture(); });
   tool("Hintergrundfarbe", "Die Hintergrundfarbe ändern", true, [this] { BackgroundColour(); });
   tool("Hintergrundbild", "Ein Hintergrundbild laden", true, [this] { BackgroundPicture(); });
+  tool("Vorschau", "Vorschau im PDF-Betrachter", true, [this] { Preview(); });
   tools->addSeparator();
   tools->addWidget(pageIndicator_);
 }
@@ -189,6 +190,16 @@ void MainWindow::BackgroundPicture() {
       {"Bildauswahl", "JPG-Files|*.jpg;*.jpeg|BMP-Files|*.bmp|GIF-Files|*.gif", "", false});
   if (file) window->SetDocBackgroundPicture(*file);
   Refresh();
+}
+
+void MainWindow::Preview() {
+  const auto file = application_.PreviewPdf();
+  Refresh();
+  if (!file) return;
+  if (preview_ == nullptr) preview_ = new PreviewWindow(this);
+  if (!preview_->ShowFile(QString::fromStdString(file->string()))) {
+    platform_.ShowMessage("Die Vorschau kann nicht angezeigt werden.");
+  }
 }
 
 void MainWindow::OpenAtStart(const QString& file) {

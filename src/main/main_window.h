@@ -7,6 +7,7 @@
 #include <QScrollArea>
 
 #include "app/application.h"
+#include "main/preview_window.h"
 #include "ui/qt/page_view.h"
 #include "ui/qt/qt_platform.h"
 
@@ -36,12 +37,15 @@ class MainWindow : public QMainWindow {
   void InsertPicture();
   void BackgroundColour();
   void BackgroundPicture();
+  // "Vorschau": every page as PDF in the preview window.
+  void Preview();
 
   app::Application& application_;
   ui::qt::QtPlatform& platform_;
   ui::qt::PageView* view_;
   QScrollArea* scroll_;
   QLabel* pageIndicator_;
+  PreviewWindow* preview_ = nullptr;
   // Commands that need an open document.
   QList<QAction*> documentActions_;
 };

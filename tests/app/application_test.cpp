@@ -139,6 +139,18 @@ TEST_F(ApplicationTest, ExportWritesEveryPage) {
   EXPECT_EQ(application.State().currentPage, 3);
 }
 
+TEST_F(ApplicationTest, PreviewWritesEveryPageIntoTheProgramFolder) {
+  Application application(platform, folder.string());
+  MakeProject(application);
+  const auto preview = application.PreviewPdf();
+  ASSERT_TRUE(preview.has_value());
+  EXPECT_EQ(*preview, folder / "showdef.pdf");
+  const std::string pdf = ReadFile(*preview, 1 << 24);
+  EXPECT_TRUE(testing::IsValidPdf(pdf));
+  EXPECT_NE(pdf.find("/Count 3"), std::string::npos);
+  EXPECT_NE(pdf.find("/Author (Quirabel 2.2 TYP DEV)"), std::string::npos);
+}
+
 TEST_F(ApplicationTest, SavingOnRequest) {
   Application application(platform, folder.string());
   MakeProject(application);

@@ -58,6 +58,15 @@ TEST(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
     EXPECT_EQ(label->Top(), pageY);
   }
 
+  // The preview shows the whole project as a PDF.
+  QAction* preview = ToolAction(window, QString::fromUtf8("Vorschau"));
+  ASSERT_NE(preview, nullptr);
+  preview->trigger();
+  auto* previewWindow = window.findChild<main::PreviewWindow*>();
+  ASSERT_NE(previewWindow, nullptr);
+  EXPECT_TRUE(previewWindow->isVisible());
+  EXPECT_TRUE(std::filesystem::exists(folder / "showdef.pdf"));
+
   ASSERT_TRUE(application.SaveProjectTo((folder / "karte.kxp").string()));
   ASSERT_TRUE(application.ExportPdfTo((folder / "karte.pdf").string()));
   const std::string pdf = ReadFile(folder / "karte.pdf", 1 << 24);
