@@ -103,6 +103,19 @@ TForm2::TForm2(ui::Component* owner, ProjectState& state) : ui::TForm(owner), st
   Image17 = image("Image17");
   Image18 = image("Image18");
   Image19 = image("Image19");
+  // The handles: a framed square; the markers: thin lines in one colour, stretched to their length.
+  graphics::Bitmap handle(17, 17, graphics::PixelFormat::pf24bit);
+  handle.FillRect(0, 0, 17, 17, graphics::RGB(0, 90, 200));
+  handle.FillRect(2, 2, 15, 15, graphics::RGB(235, 242, 255));
+  const graphics::Picture handlePicture = graphics::Picture::FromBitmap(handle);
+  for (ui::TImage* h : {Image2, Image3, Image4, Image5}) h->SetPicture(handlePicture);
+  graphics::Bitmap line(1, 1, graphics::PixelFormat::pf24bit);
+  line.SetPixel(0, 0, graphics::RGB(220, 30, 30));
+  const graphics::Picture markerPicture = graphics::Picture::FromBitmap(line);
+  for (ui::TImage* m : {Image16, Image17, Image18, Image19}) {
+    m->SetPicture(markerPicture);
+    m->SetStretch(true);
+  }
   mouseEditing_.AttachHandles();
 
   Panel2 = new ui::TPanel(this);

@@ -75,6 +75,54 @@ TEST(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
   std::filesystem::remove_all(folder);
 }
 
+// A text line dragged and a rectangle resized by its bottom-right handle, with the real mouse
+// events of the page view, at 100 % and 200 %: the model moves in page pixels either way.
+TEST(DesignerWindow, DragAndResizeByMouseAtEveryZoom) {
+  const auto folder = std::filesystem::path(::testing::TempDir()) / "designer_drag";
+  ui::qt::QtPlatform platform;
+  app::Application application(platform, folder.string());
+  main::MainWindow window(application, platform);
+  window.resize(900, 700);
+  window.show();
+  ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
+  window.Refresh();
+  ui::qt::PageView& view = window.View();
+  designer::TForm2& form = *application.Form2();
+
+  for (double zoom : {1.0, 2.0}) {
+    view.SetZoom(zoom);
+    // Page pixel (x, y) under the pointer: the page sits at (32, 32) in its frame.
+    auto at = [zoom](int x, int y) {
+      return QPoint(static_cast<int>((32 + x + 0.5) * zoom), static_cast<int>((32 + y + 0.5) * zoom));
+    };
+    auto& label = form.CreateElement(designer::ElementKind::Label);
+    label.SetBounds(60, 80, 100, 17);
+    QTest::mousePress(&view, Qt::LeftButton, {}, at(70, 85));
+    QTest::mouseMove(&view, at(120, 135));
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, at(120, 135));
+    // The element trails the pointer by two pixels.
+    EXPECT_EQ(label.Left(), 60 + 50 - 2) << zoom;
+    EXPECT_EQ(label.Top(), 80 + 50 - 2) << zoom;
+    // The readout is written as a move begins: it shows where the line stood before the step.
+    EXPECT_EQ(form.Label3->Caption(), "80 x 60");
+
+    auto& rect = form.CreateElement(designer::ElementKind::Rect);
+    rect.SetBounds(50, 200, 100, 50);
+    QTest::mouseClick(&view, Qt::LeftButton, {}, at(60, 210));  // selects it: handles at its corners
+    ASSERT_TRUE(form.Image2->Visible());
+    ASSERT_EQ(form.Image2->Left(), 147);
+    ASSERT_EQ(form.Image2->Top(), 247);
+    QTest::mousePress(&view, Qt::LeftButton, {}, at(152, 252));
+    QTest::mouseMove(&view, at(172, 262));
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, at(172, 262));
+    // The handle recorded where the pointer was inside it: 25 and 15 pixels.
+    EXPECT_EQ(rect.Width(), 125) << zoom;
+    EXPECT_EQ(rect.Height(), 65) << zoom;
+    form.DeleteElement(label.Name());
+    form.DeleteElement(rect.Name());
+  }
+}
+
 }  // namespace
 }  // namespace quirabel
 
