@@ -37,7 +37,7 @@ void Put(std::string& s, std::uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
 }
 
-struct Spec {
+struct BmpLayout {
   std::int32_t width = 2;
   std::int32_t height = 2;
   int bits = 24;
@@ -50,7 +50,7 @@ struct Spec {
   std::int64_t offset = -1;  // bfOffBits; -1: right after the palette
 };
 
-std::string Build(const Spec& s) {
+std::string Build(const BmpLayout& s) {
   std::string h;
   Put(h, s.header_size, 4);
   const int size_bytes = s.header_size == 12 ? 2 : 4;
@@ -87,7 +87,7 @@ const PaletteEntry kTeal{0, 128, 128};
 const PaletteEntry kOrange{255, 128, 0};
 
 TEST(BmpRead, RowOrderAndPadding) {
-  Spec s{.pixels = Rows({"0000ff 00ff00", "ff0000 ffffff"})};  // the bottom row comes first
+  BmpLayout s{.pixels = Rows({"0000ff 00ff00", "ff0000 ffffff"})};  // the bottom row comes first
   const Bitmap up = ReadBmp(Build(s));
   EXPECT_EQ(PixelBytes(up), Hex("ff0000 ffffff 0000ff 00ff00"));
   s.height = -2;
@@ -95,7 +95,7 @@ TEST(BmpRead, RowOrderAndPadding) {
   EXPECT_EQ(ReadBmp(Build(s)), up);
 
   for (int width : {1, 3, 5}) {
-    Spec w{.width = width};
+    BmpLayout w{.width = width};
     for (char row : {'\1', '\2'}) {
       for (int x = 0; x < width; ++x) w.pixels += {static_cast<char>(x), row, '\x40'};
       w.pixels.resize((w.pixels.size() + 3) / 4 * 4, '\0');
@@ -107,7 +107,7 @@ TEST(BmpRead, RowOrderAndPadding) {
 }
 
 TEST(BmpRead, IndexedFormatsKeepTheFilePalette) {
-  auto check = [](Spec s, std::string_view pixels, std::size_t palette_size) {
+  auto check = [](BmpLayout s, std::string_view pixels, std::size_t palette_size) {
     s.height = 1;
     const Bitmap b = ReadBmp(Build(s));
     EXPECT_EQ(BitsPerPixel(b.Format()), s.bits);
@@ -126,7 +126,8 @@ TEST(BmpRead, IndexedFormatsKeepTheFilePalette) {
   // The core header has 3-byte entries.
   check({.bits = 8, .header_size = 12, .palette = two, .pixels = Rows({"01 00"})}, "01 00", 2);
   // bfOffBits of 0 is implausible: the pixels follow the palette. Or it leaves a gap.
-  Spec offset{.bits = 8, .colors_used = 2, .palette = two, .pixels = Rows({"01 00"}), .offset = 0};
+  BmpLayout offset{
+      .bits = 8, .colors_used = 2, .palette = two, .pixels = Rows({"01 00"}), .offset = 0};
   check(offset, "01 00", 2);
   offset.pixels = Rows({"ffff", "01 00"});
   offset.offset = 14 + 40 + 8 + 4;
@@ -157,7 +158,7 @@ TEST(BmpRead, TrueColourAndBitFields) {
   for (const Case& c : cases) {
     for (std::uint32_t header_size : {12u, 40u, 56u, 124u}) {  // core, info, V3, V5
       if (header_size == 12 && c.bits != 24) continue;
-      Spec s{.width = 1, .height = header_size == 12 ? 1 : -1, .bits = c.bits};  // V5 top-down
+      BmpLayout s{.width = 1, .height = header_size == 12 ? 1 : -1, .bits = c.bits};  // V5 top-down
       s.compression = c.compression;
       s.header_size = header_size;
       s.masks = c.masks;
@@ -170,7 +171,7 @@ TEST(BmpRead, TrueColourAndBitFields) {
 }
 
 TEST(BmpRead, RleWithEveryEscape) {
-  Spec rle8{.width = 6, .height = 3, .bits = 8, .compression = 1, .palette = {kTeal}};
+  BmpLayout rle8{.width = 6, .height = 3, .bits = 8, .compression = 1, .palette = {kTeal}};
   rle8.pixels =
       Hex("03 05  00 03 07 08 09 00  00 00"  // run, padded absolute run, end of line
           "02 04  00 02 02 01"               // delta two right and one up
@@ -179,7 +180,7 @@ TEST(BmpRead, RleWithEveryEscape) {
   EXPECT_EQ(b8.Format(), PixelFormat::pf8bit);
   EXPECT_EQ(PixelBytes(b8), Hex("000000000601 040400000000 050505070809"));
 
-  Spec rle4{.width = 6, .height = 2, .bits = 4, .compression = 2, .palette = {kTeal}};
+  BmpLayout rle4{.width = 6, .height = 2, .bits = 4, .compression = 2, .palette = {kTeal}};
   rle4.pixels =
       Hex("02 12  00 02 02 00  02 34  00 00"  // run, delta, run, end of line
           "00 05 ab cd e0 00  01 f0");        // padded absolute run, run; no end-of-bitmap marker

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <memory>
 
 #include "base/atomic_file.h"
 #include "main/main_window.h"
@@ -22,23 +23,41 @@ QAction* ToolAction(QMainWindow& window, const QString& text) {
   return nullptr;
 }
 
-TEST(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
-  const auto folder = std::filesystem::path(::testing::TempDir()) / "designer_window";
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
+// The designer's main window with a new A6 document, as a person would have it after "Neu".
+class DesignerWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = std::filesystem::path(::testing::TempDir()) /
+             (std::string("designer_") +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    application = std::make_unique<app::Application>(platform, folder.string());
+    window = std::make_unique<main::MainWindow>(*application, platform);
+    window->resize(900, 700);
+    window->show();
+    ASSERT_TRUE(application->NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
+    window->Refresh();
+  }
+  void TearDown() override {
+    window.reset();
+    application.reset();
+    std::filesystem::remove_all(folder);
+  }
+
+  std::filesystem::path folder;
   ui::qt::QtPlatform platform;
-  app::Application application(platform, folder.string());
-  main::MainWindow window(application, platform);
-  window.resize(900, 700);
-  window.show();
-  ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
-  window.Refresh();
-  ui::qt::PageView& view = window.View();
-  designer::TForm2& form = *application.Form2();
+  std::unique_ptr<app::Application> application;
+  std::unique_ptr<main::MainWindow> window;
+};
+
+TEST_F(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
+  ui::qt::PageView& view = window->View();
+  designer::TForm2& form = *application->Form2();
 
   for (double zoom : {1.0, 2.0}) {
     view.SetZoom(zoom);
-    QAction* arm = ToolAction(window, QString::fromUtf8("Textzeile"));
+    QAction* arm = ToolAction(*window, QString::fromUtf8("Textzeile"));
     ASSERT_NE(arm, nullptr);
     arm->trigger();
     EXPECT_EQ(platform.ScreenCursor(), ui::crUpArrow);
@@ -59,41 +78,33 @@ TEST(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
   }
 
   // The preview shows the whole project as a PDF.
-  QAction* preview = ToolAction(window, QString::fromUtf8("Vorschau"));
+  QAction* preview = ToolAction(*window, QString::fromUtf8("Vorschau"));
   ASSERT_NE(preview, nullptr);
   preview->trigger();
-  auto* previewWindow = window.findChild<main::PreviewWindow*>();
+  auto* previewWindow = window->findChild<main::PreviewWindow*>();
   ASSERT_NE(previewWindow, nullptr);
   EXPECT_TRUE(previewWindow->isVisible());
   EXPECT_TRUE(std::filesystem::exists(folder / "showdef.pdf"));
 
-  ASSERT_TRUE(application.SaveProjectTo((folder / "karte.kxp").string()));
-  ASSERT_TRUE(application.ExportPdfTo((folder / "karte.pdf").string()));
+  ASSERT_TRUE(application->SaveProjectTo((folder / "karte.kxp").string()));
+  ASSERT_TRUE(application->ExportPdfTo((folder / "karte.pdf").string()));
   const std::string pdf = ReadFile(folder / "karte.pdf", 1 << 24);
   EXPECT_TRUE(testing::IsValidPdf(pdf));
   EXPECT_NE(pdf.find("(Text Label) Tj"), std::string::npos);
-  std::filesystem::remove_all(folder);
 }
 
 // A text line dragged and a rectangle resized by its bottom-right handle, with the real mouse
 // events of the page view, at 100 % and 200 %: the model moves in page pixels either way.
-TEST(DesignerWindow, DragAndResizeByMouseAtEveryZoom) {
-  const auto folder = std::filesystem::path(::testing::TempDir()) / "designer_drag";
-  ui::qt::QtPlatform platform;
-  app::Application application(platform, folder.string());
-  main::MainWindow window(application, platform);
-  window.resize(900, 700);
-  window.show();
-  ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
-  window.Refresh();
-  ui::qt::PageView& view = window.View();
-  designer::TForm2& form = *application.Form2();
+TEST_F(DesignerWindow, DragAndResizeByMouseAtEveryZoom) {
+  ui::qt::PageView& view = window->View();
+  designer::TForm2& form = *application->Form2();
 
   for (double zoom : {1.0, 2.0}) {
     view.SetZoom(zoom);
     // Page pixel (x, y) under the pointer: the page sits at (32, 32) in its frame.
     auto at = [zoom](int x, int y) {
-      return QPoint(static_cast<int>((32 + x + 0.5) * zoom), static_cast<int>((32 + y + 0.5) * zoom));
+      return QPoint(static_cast<int>((32 + x + 0.5) * zoom),
+                    static_cast<int>((32 + y + 0.5) * zoom));
     };
     auto& label = form.CreateElement(designer::ElementKind::Label);
     label.SetBounds(60, 80, 100, 17);
@@ -108,7 +119,8 @@ TEST(DesignerWindow, DragAndResizeByMouseAtEveryZoom) {
 
     auto& rect = form.CreateElement(designer::ElementKind::Rect);
     rect.SetBounds(50, 200, 100, 50);
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at(60, 210));  // selects it: handles at its corners
+    QTest::mouseClick(&view, Qt::LeftButton, {},
+                      at(60, 210));  // selects it: handles at its corners
     ASSERT_TRUE(form.Image2->Visible());
     ASSERT_EQ(form.Image2->Left(), 147);
     ASSERT_EQ(form.Image2->Top(), 247);
