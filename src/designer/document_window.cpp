@@ -490,9 +490,20 @@ void TForm2::SetBackgroundPicture(const graphics::Picture& jpeg) {
     }
   }
   background->SetPicture(jpeg);
-  // The colour at the top-left pixel as shown, JPEG compression included.
-  const graphics::Bitmap& pixels = jpeg.Pixels();
-  gifReplaceColour_ = pixels.Empty() ? graphics::clWhite : pixels.Pixel(0, 0);
+  // The colour at the top-left pixel as shown, JPEG compression included. A large picture is
+  // shown reduced, so it is decoded reduced for this too (a full decode of a photograph would
+  // take hundreds of megabytes for one pixel).
+  gifReplaceColour_ = graphics::clWhite;
+  try {
+    if (const graphics::JpegImage* j = jpeg.AsJpeg(); j != nullptr && !j->Empty()) {
+      const int scale = graphics::JpegScaleDenomFor(j->Info(), PRLayoutPanel1->Width(),
+                                                    PRLayoutPanel1->Height());
+      const graphics::Bitmap pixels = j->Decode(scale);
+      if (!pixels.Empty()) gifReplaceColour_ = pixels.Pixel(0, 0);
+    }
+  } catch (const graphics::ImageError&) {
+    // A picture too large to decode keeps white as its colour.
+  }
 }
 
 void TForm2::SetDocBackground(graphics::TColor color) {

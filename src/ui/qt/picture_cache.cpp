@@ -23,22 +23,43 @@ QImage ToQImage(const graphics::Bitmap& source) {
   return image;
 }
 
+namespace {
+
+const void* GraphicOf(const graphics::Picture& picture) {
+  if (picture.AsBitmap() != nullptr) return picture.AsBitmap();
+  return picture.AsJpeg();
+}
+
+}  // namespace
+
+const QImage* PictureCache::Find(const void* graphic, int scaleDenom, int width, int height) {
+  for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+    if (it->graphic == graphic && it->scaleDenom == scaleDenom && it->width == width &&
+        it->height == height) {
+      entries_.splice(entries_.begin(), entries_, it);  // most recent first
+      return &entries_.front().image;
+    }
+  }
+  return nullptr;
+}
+
+const QImage& PictureCache::Keep(const void* graphic, int scaleDenom, int width, int height,
+                                 QImage image) {
+  entries_.push_front({graphic, scaleDenom, width, height, std::move(image)});
+  if (entries_.size() > kKeep) entries_.pop_back();
+  return entries_.front().image;
+}
+
 const QImage& PictureCache::Image(const graphics::Picture& picture, int width, int height) {
   static const QImage kEmpty;
-  const void* graphic = picture.AsBitmap() != nullptr ? static_cast<const void*>(picture.AsBitmap())
-                                                      : static_cast<const void*>(picture.AsJpeg());
+  const void* graphic = GraphicOf(picture);
   if (graphic == nullptr || picture.Empty()) return kEmpty;
   int scale = 1;
   if (const graphics::JpegImage* jpeg = picture.AsJpeg();
       jpeg != nullptr && width > 0 && height > 0) {
     scale = graphics::JpegScaleDenomFor(jpeg->Info(), width, height);
   }
-  for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-    if (it->graphic == graphic && it->scaleDenom == scale) {
-      entries_.splice(entries_.begin(), entries_, it);  // most recent first
-      return entries_.front().image;
-    }
-  }
+  if (const QImage* found = Find(graphic, scale, 0, 0)) return *found;
   QImage image;
   try {
     image = picture.AsJpeg() != nullptr ? ToQImage(picture.AsJpeg()->Decode(scale))
@@ -46,9 +67,18 @@ const QImage& PictureCache::Image(const graphics::Picture& picture, int width, i
   } catch (const graphics::ImageError&) {
     image = QImage();  // a picture that cannot be shown is left out, not fatal
   }
-  entries_.push_front({graphic, scale, std::move(image)});
-  if (entries_.size() > kKeep) entries_.pop_back();
-  return entries_.front().image;
+  return Keep(graphic, scale, 0, 0, std::move(image));
+}
+
+const QImage& PictureCache::Scaled(const graphics::Picture& picture, int width, int height) {
+  static const QImage kEmpty;
+  const void* graphic = GraphicOf(picture);
+  if (graphic == nullptr || picture.Empty() || width <= 0 || height <= 0) return kEmpty;
+  if (const QImage* found = Find(graphic, 0, width, height)) return *found;
+  const QImage& source = Image(picture, width, height);
+  if (source.isNull()) return kEmpty;
+  QImage scaled = source.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  return Keep(graphic, 0, width, height, std::move(scaled));
 }
 
 }  // namespace quirabel::ui::qt

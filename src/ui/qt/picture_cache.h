@@ -15,13 +15,20 @@ class PictureCache {
  public:
   // The image of a picture shown at about width x height screen pixels (0: its own size).
   const QImage& Image(const graphics::Picture& picture, int width = 0, int height = 0);
+  // The picture scaled smoothly to exactly width x height screen pixels, made once: repainting
+  // it is a plain copy.
+  const QImage& Scaled(const graphics::Picture& picture, int width, int height);
 
  private:
   struct Entry {
     const void* graphic;  // the picture's bitmap or JPEG, shared between copies of the picture
     int scaleDenom;
+    int width;   // the exact size of a scaled image; 0 for a decoded one
+    int height;
     QImage image;
   };
+  const QImage* Find(const void* graphic, int scaleDenom, int width, int height);
+  const QImage& Keep(const void* graphic, int scaleDenom, int width, int height, QImage image);
   std::list<Entry> entries_;
   static constexpr std::size_t kKeep = 32;
 };

@@ -81,10 +81,19 @@ void QtCanvas::TextOut(int x, int y, std::string_view text) {
 
 void QtCanvas::StretchDraw(const TRect& rect, const graphics::Picture& picture) {
   // The device scale (zoom) decides how many screen pixels the picture covers.
-  const QRectF device =
-      painter_.transform().mapRect(QRectF(rect.left, rect.top, rect.Width(), rect.Height()));
-  const QImage& image =
-      pictures_.Image(picture, static_cast<int>(device.width()), static_cast<int>(device.height()));
+  const QRect device =
+      painter_.transform().mapRect(QRectF(rect.left, rect.top, rect.Width(), rect.Height())).toRect();
+  if (painter_.transform().type() <= QTransform::TxScale) {
+    // Scaled once to the screen pixels it covers, then copied as it is on every repaint.
+    const QImage& image = pictures_.Scaled(picture, device.width(), device.height());
+    if (image.isNull()) return;
+    painter_.save();
+    painter_.resetTransform();
+    painter_.drawImage(device.topLeft(), image);
+    painter_.restore();
+    return;
+  }
+  const QImage& image = pictures_.Image(picture, device.width(), device.height());
   if (image.isNull()) return;
   painter_.drawImage(QRect(rect.left, rect.top, rect.Width(), rect.Height()), image);
 }
