@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -123,11 +125,51 @@ std::optional<std::string> QtPlatform::FileDialog(const FileDialogRequest& reque
   return S(name);
 }
 
+QCursor MakeCursor(TCursor cursor) {
+  // The program's own three cursors, drawn here: a four-way arrow for an element held, a
+  // diagonal double arrow with a corner for the bottom-right handle, a cross with a corner for
+  // the top-left handle.
+  if (cursor != crHand && cursor != crMySize && cursor != crKxc) return QCursor(CursorShape(cursor));
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  auto arrowLine = [&painter](QPointF from, QPointF to) {
+    painter.drawLine(from, to);
+    const QLineF line(to, from);
+    for (double turn : {30.0, -30.0}) {
+      QLineF head = line;
+      head.setLength(6);
+      head.setAngle(line.angle() + turn);
+      painter.drawLine(head);
+    }
+  };
+  for (const auto& [width, colour] : {std::pair{4.0, QColor(Qt::white)}, std::pair{2.0, QColor(Qt::black)}}) {
+    painter.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap));
+    if (cursor == crHand) {
+      arrowLine({16, 16}, {16, 3});
+      arrowLine({16, 16}, {16, 29});
+      arrowLine({16, 16}, {3, 16});
+      arrowLine({16, 16}, {29, 16});
+    } else if (cursor == crMySize) {
+      arrowLine({16, 16}, {5, 5});
+      arrowLine({16, 16}, {27, 27});
+      painter.drawRect(QRectF(18, 6, 8, 8));
+    } else {
+      painter.drawLine(QPointF(16, 4), QPointF(16, 28));
+      painter.drawLine(QPointF(4, 16), QPointF(28, 16));
+      painter.drawRect(QRectF(5, 5, 8, 8));
+    }
+  }
+  painter.end();
+  return QCursor(pixmap, 16, 16);
+}
+
 void QtPlatform::SetScreenCursor(TCursor cursor) {
   // The screen cursor overrides every window's own, as long as it is not the default.
   if (cursor_ != crDefault) QApplication::restoreOverrideCursor();
   cursor_ = cursor;
-  if (cursor_ != crDefault) QApplication::setOverrideCursor(QCursor(CursorShape(cursor_)));
+  if (cursor_ != crDefault) QApplication::setOverrideCursor(MakeCursor(cursor_));
 }
 
 void QtPlatform::Invalidate(Control& control) {

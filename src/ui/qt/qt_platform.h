@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCursor>
 #include <QWidget>
 
 #include <functional>
@@ -38,5 +39,7 @@ class QtPlatform : public Platform {
 
 // The Qt cursor shape of one of our cursor numbers.
 Qt::CursorShape CursorShape(TCursor cursor);
+// The cursor of one of our numbers; the program's own three are drawn.
+QCursor MakeCursor(TCursor cursor);
 
 }  // namespace quirabel::ui::qt
