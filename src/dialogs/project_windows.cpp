@@ -19,10 +19,15 @@ TForm24::TForm24(ui::Component* owner) : ui::TForm(owner) {
   SetName("Form24");
   SetCaption("Projektinfos");
   Edit1 = Make<ui::TEdit>(this, this, "Edit1", "");
+  Edit1->SetHint("Titel");
   Edit2 = Make<ui::TEdit>(this, this, "Edit2", "");
+  Edit2->SetHint("Thema");
   Edit3 = Make<ui::TEdit>(this, this, "Edit3", "");
+  Edit3->SetHint("Autor");
   Edit5 = Make<ui::TEdit>(this, this, "Edit5", "");
+  Edit5->SetHint("Stichwörter");
   Edit6 = Make<ui::TEdit>(this, this, "Edit6", designer::kProgramText);
+  Edit6->SetHint("Programm");
   Edit6->SetReadOnly(true);
   Button1 = Make<ui::TButton>(this, this, "Button1", "Übernehmen");
   Button1->SetModalResult(ui::mrOk);

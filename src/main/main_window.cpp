@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -63,6 +64,12 @@ void MainWindow::BuildMenus() {
     Refresh();
   });
   file->addSeparator();
+  documentActions_ << file->addAction(QString::fromUtf8("Datei-Infos"), [this] {
+    dialogs::TForm24& info = application_.Form24();
+    info.Refresh(application_.State().info);
+    if (info.ShowModal() == ui::mrOk) application_.State().info = info.Info();
+  });
+  file->addSeparator();
   file->addAction(QString::fromUtf8("Quirabel &Beenden"), QKeySequence(Qt::CTRL | Qt::Key_X),
                   [this] { close(); });
 
@@ -72,6 +79,13 @@ void MainWindow::BuildMenus() {
   view->addAction(QString::fromUtf8("Verkleinern"), QKeySequence::ZoomOut,
                   [this] { view_->SetZoom(view_->Zoom() * 0.8); });
   view->addAction(QString::fromUtf8("100 %"), [this] { view_->SetZoom(1.0); });
+
+  QMenu* help = menuBar()->addMenu(QString::fromUtf8("&Hilfe"));
+  help->addAction(QString::fromUtf8("&About Quirabel"), [this] {
+    QMessageBox::about(this, QString::fromUtf8("Programm-Infos"),
+                       QString::fromUtf8("<b>Quirabel 2.2</b><br>Visitenkarten, Flyer und Faltkarten "
+                                         "gestalten und als PDF ausgeben."));
+  });
 
   QToolBar* tools = addToolBar(QString::fromUtf8("Werkzeuge"));
   // A tool with its hint; tools that act on the document are off while there is none.
