@@ -82,6 +82,7 @@ int QtPlatform::ShowModal(TForm& form) {
   // The form's own controls, each by its kind: labels, edit fields and buttons.
   QDialog dialog(window_);
   dialog.setWindowTitle(Q(form.Caption()));
+  dialog.setMinimumWidth(380);
   auto* layout = new QVBoxLayout(&dialog);
   auto* fields = new QFormLayout();
   layout->addLayout(fields);
