@@ -265,6 +265,13 @@ std::optional<std::filesystem::path> Application::PreviewPdf() {
   return file;
 }
 
+bool Application::CloseDocument() {
+  if (form2_ == nullptr) return true;
+  if (!SaveOnRequest()) return false;
+  FreeDocumentWindow();
+  return true;
+}
+
 bool Application::GoToPage(int page) {
   if (form2_ == nullptr || page < 1 || page > state_.pageCount) return false;
   form2_->SaveKXFile({}, false);

@@ -61,6 +61,10 @@ class Application : public ui::Component {
   // could not be written.
   std::optional<std::filesystem::path> PreviewPdf();
 
+  // Closing the document window: offers to save, then frees it. False when saving was wanted
+  // but did not happen (the window stays).
+  bool CloseDocument();
+
   // Loads page n (1-based) into the document window, storing the page on screen first.
   bool GoToPage(int page);
   // Loads and stores back every page, as export does, and comes back to the page shown before.

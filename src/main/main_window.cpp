@@ -35,7 +35,13 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   view_ = new ui::qt::PageView();
   scroll_->setWidget(view_);
   scroll_->setWidgetResizable(false);
-  setCentralWidget(scroll_);
+  mdi_ = new QMdiArea(this);
+  mdi_->setBackground(QColor(128, 128, 128));
+  documentWindow_ = mdi_->addSubWindow(scroll_);
+  documentWindow_->setAttribute(Qt::WA_DeleteOnClose, false);
+  documentWindow_->installEventFilter(this);
+  documentWindow_->hide();
+  setCentralWidget(mdi_);
   pageIndicator_ = new QLabel(QStringLiteral("-/-"));
   platform_.SetWindow(this);
   platform_.OnInvalidate = [this](ui::Control&) { view_->update(); };
@@ -232,16 +238,32 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == documentWindow_ && event->type() == QEvent::Close) {
+    event->ignore();
+    // After the close event is done with: the question is a modal window of its own.
+    QTimer::singleShot(0, this, [this] {
+      application_.CloseDocument();
+      Refresh();
+    });
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::Refresh() {
   designer::TForm2* window = application_.Form2();
   for (QAction* action : documentActions_) action->setEnabled(window != nullptr);
   if (window == nullptr) {
+    documentWindow_->hide();
     view_->SetRoot(nullptr);
     pageIndicator_->setText(QStringLiteral("-/-"));
     setWindowTitle(QString::fromUtf8(kTitle));
     return;
   }
   view_->SetRoot(window->Panel1);
+  documentWindow_->setWindowTitle(QString::fromStdString(window->Caption()));
+  if (!documentWindow_->isVisible()) documentWindow_->showMaximized();
   window->OnPopup = [this, window](designer::TForm2::Popup popup, int, int) {
     QMenu menu(this);
     const bool hasProperties = popup != designer::TForm2::Popup::Image;

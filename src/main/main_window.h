@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QList>
 #include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QScrollArea>
 
 #include "app/application.h"
@@ -29,6 +31,8 @@ class MainWindow : public QMainWindow {
  protected:
   // Offers to save the open project before the window closes.
   void closeEvent(QCloseEvent* event) override;
+  // Closing the document window asks first and frees the document.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildMenus();
@@ -44,6 +48,9 @@ class MainWindow : public QMainWindow {
   ui::qt::QtPlatform& platform_;
   ui::qt::PageView* view_;
   QScrollArea* scroll_;
+  QMdiArea* mdi_;
+  // The document window inside the frame: the page in its scroll area.
+  QMdiSubWindow* documentWindow_;
   QLabel* pageIndicator_;
   PreviewWindow* preview_ = nullptr;
   // Commands that need an open document.
