@@ -47,6 +47,9 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   platform_.OnInvalidate = [this](ui::Control&) { view_->update(); };
   BuildMenus();
   Refresh();
+  auto* timer1 = new QTimer(this);
+  connect(timer1, &QTimer::timeout, this, [this] { Timer1(); });
+  timer1->start(1000);
 }
 
 void MainWindow::BuildMenus() {
@@ -109,6 +112,8 @@ void MainWindow::BuildMenus() {
   tool("Hintergrundfarbe", "Die Hintergrundfarbe ändern", true, [this] { BackgroundColour(); });
   tool("Hintergrundbild", "Ein Hintergrundbild laden", true, [this] { BackgroundPicture(); });
   tool("Vorschau", "Vorschau im PDF-Betrachter", true, [this] { Preview(); });
+  tool("Einzelseite", "Einzelseite als PDF speichern..", true, [this] { SinglePagePdf(); });
+  singlePage_ = documentActions_.back();
   tools->addSeparator();
   tools->addWidget(pageIndicator_);
 }
@@ -219,6 +224,26 @@ void MainWindow::Preview() {
   if (preview_ == nullptr) preview_ = new PreviewWindow(this);
   if (!preview_->ShowFile(QString::fromStdString(file->string()))) {
     platform_.ShowMessage("Die Vorschau kann nicht angezeigt werden.");
+  }
+}
+
+void MainWindow::SinglePagePdf() {
+  designer::TForm2* window = application_.Form2();
+  if (window == nullptr) return;
+  const auto file = platform_.FileDialog({"", "PDF-Files|*.pdf", "", true});
+  if (!file) return;
+  window->SinglePageAsPdf(*file);
+}
+
+void MainWindow::Timer1() {
+  Refresh();
+  // Online for one to nine seconds: the single-page button blinks (Timer2, 400 ms later).
+  if (online_.Tick(app::LocalAddress()) && singlePage_ != nullptr) {
+    QTimer::singleShot(400, this, [this] {
+      QFont font = singlePage_->font();
+      font.setBold(!font.bold());
+      singlePage_->setFont(font);
+    });
   }
 }
 

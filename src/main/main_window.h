@@ -9,6 +9,7 @@
 #include <QScrollArea>
 
 #include "app/application.h"
+#include "app/online_check.h"
 #include "main/preview_window.h"
 #include "ui/qt/page_view.h"
 #include "ui/qt/qt_platform.h"
@@ -43,6 +44,10 @@ class MainWindow : public QMainWindow {
   void BackgroundPicture();
   // "Vorschau": every page as PDF in the preview window.
   void Preview();
+  // "Einzelseite als PDF speichern..": the page on screen alone.
+  void SinglePagePdf();
+  // Every second: the commands' state, the page indicator, and whether the machine is online.
+  void Timer1();
 
   app::Application& application_;
   ui::qt::QtPlatform& platform_;
@@ -53,6 +58,8 @@ class MainWindow : public QMainWindow {
   QMdiSubWindow* documentWindow_;
   QLabel* pageIndicator_;
   PreviewWindow* preview_ = nullptr;
+  QAction* singlePage_ = nullptr;
+  app::OnlineCheck online_;
   // Commands that need an open document.
   QList<QAction*> documentActions_;
 };

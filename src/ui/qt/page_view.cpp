@@ -38,6 +38,11 @@ PageView::PageView(QWidget* parent) : QWidget(parent) {
 }
 
 void PageView::SetRoot(Control* root) {
+  if (root == root_) {
+    updateGeometry();  // the page may have changed its size
+    if (size() != sizeHint()) resize(sizeHint());
+    return;
+  }
   root_ = root;
   captured_ = nullptr;
   updateGeometry();

@@ -1,0 +1,30 @@
+#include "app/online_check.h"
+
+#include <gtest/gtest.h>
+
+namespace quirabel::app {
+namespace {
+
+TEST(OnlineCheck, CountsTicksOnAnOutsideAddress) {
+  OnlineCheck check;
+  // No network, loopback and home networks are not online.
+  for (const char* address : {"0.0.0.0", "127.0.1.1", "192.168.2.10"}) {
+    EXPECT_FALSE(check.Tick(address)) << address;
+    EXPECT_EQ(check.onlineCounter, 0) << address;
+  }
+  // An outside address: the button blinks for nine ticks, then the counter rests at 19 and 20.
+  for (int tick = 1; tick <= 9; ++tick) EXPECT_TRUE(check.Tick("10.1.2.3")) << tick;
+  for (int tick = 10; tick <= 25; ++tick) EXPECT_FALSE(check.Tick("10.1.2.3")) << tick;
+  EXPECT_EQ(check.onlineCounter, 19);
+  // Going home again stops it at once.
+  check.Tick("192.168.0.4");
+  EXPECT_EQ(check.onlineCounter, 0);
+}
+
+TEST(OnlineCheck, LocalAddressIsAnAddress) {
+  const std::string address = LocalAddress();
+  EXPECT_EQ(std::count(address.begin(), address.end(), '.'), 3) << address;
+}
+
+}  // namespace
+}  // namespace quirabel::app
