@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "app/file_association.h"
+#include "app/program_folder.h"
 #include "main/main_window.h"
 #include "ui/qt/qt_platform.h"
 
@@ -19,8 +20,13 @@ std::string ProgramFolder() {
   if (folder.isEmpty()) {
     folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/quirabel";
   }
-  QDir().mkpath(folder + "/vorlagen");
-  return folder.toUtf8().toStdString();
+  const std::string path = folder.toUtf8().toStdString();
+  try {
+    quirabel::app::SeedProgramFolder(path);
+  } catch (const std::exception&) {
+    // Without a writable program folder the designer still works; templates and help are missing.
+  }
+  return path;
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QTextBrowser>
+#include <QUrl>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -90,6 +92,15 @@ void MainWindow::BuildMenus() {
   view->addAction(QString::fromUtf8("100 %"), [this] { view_->SetZoom(1.0); });
 
   QMenu* help = menuBar()->addMenu(QString::fromUtf8("&Hilfe"));
+  help->addAction(QString::fromUtf8("Hilfe und Hinweise"), QKeySequence::HelpContents, [this] {
+    auto* browser = new QTextBrowser();
+    browser->setAttribute(Qt::WA_DeleteOnClose);
+    browser->setWindowTitle(QString::fromUtf8("Hilfe und Hinweise"));
+    browser->setSource(QUrl::fromLocalFile(
+        QString::fromStdString(application_.State().programFolder) + "/help/start.html"));
+    browser->resize(640, 560);
+    browser->show();
+  });
   help->addAction(QString::fromUtf8("&About Quirabel"), [this] {
     QMessageBox::about(this, QString::fromUtf8("Programm-Infos"),
                        QString::fromUtf8("<b>Quirabel 2.2</b><br>Visitenkarten, Flyer und Faltkarten "

@@ -1,0 +1,50 @@
+#include "app/program_folder.h"
+
+#include "base/atomic_file.h"
+
+namespace quirabel::app {
+
+namespace {
+
+constexpr const char* kHelpPage = R"(<!DOCTYPE html>
+<html lang="de">
+<head><meta charset="utf-8"><title>Quirabel – Hilfe und Hinweise</title></head>
+<body>
+<h1>Quirabel – Hilfe und Hinweise</h1>
+<p>Mit Quirabel gestalten Sie Visitenkarten, Flyer und Faltkarten und geben sie als PDF aus.</p>
+<h2>Ein neues Dokument</h2>
+<p>Wählen Sie <b>Datei → Neu</b>, dann ein DIN-Format (A4, A5, A6, hoch oder quer) oder freie
+Maße in Millimetern, und drücken Sie <b>Dokument erstellen...</b>.</p>
+<h2>Elemente</h2>
+<ul>
+<li><b>Textzeile</b>, <b>Textfeld</b> oder <b>Rechteck</b> wählen und auf die Seite klicken: das
+Element entsteht an dieser Stelle.</li>
+<li><b>Bild</b> fügt ein BMP-, JPG- oder GIF-Bild ein; zu große Bilder werden verkleinert.</li>
+<li>Elemente mit der Maus verschieben; mit den vier Anfassern an den Ecken die Größe ändern.
+<b>Rasterhilfe</b> hält Text und Rechtecke im 5-Pixel-Raster.</li>
+<li>Ein Rechtsklick auf ein Element öffnet sein Menü: löschen, in den Vordergrund.</li>
+</ul>
+<h2>Hintergrund</h2>
+<p><b>Hintergrundfarbe</b> oder <b>Hintergrundbild</b> legen den Hintergrund der Seite fest.</p>
+<h2>Speichern und PDF</h2>
+<p><b>Speichern</b> schreibt das Projekt als <code>.kxp</code>-Datei. <b>Als PDF speichern</b>
+schreibt alle Seiten in eine PDF-Datei, <b>Vorschau</b> zeigt sie vorher an.</p>
+<p>Ohne Bildschirm erledigt <code>quirabel-batch</code> dieselben Aufgaben, zum Beispiel
+<code>quirabel-batch export karte.kxp -o karte.pdf</code>.</p>
+</body>
+</html>
+)";
+
+}  // namespace
+
+void SeedProgramFolder(const std::filesystem::path& folder) {
+  for (const char* sub : {"vorlagen", "csv_db", "mailer", "help"}) {
+    std::filesystem::create_directories(folder / sub);
+  }
+  if (!std::filesystem::exists(folder / "vorlagen" / "FilesDB.dat")) {
+    WriteFileAtomic(folder / "vorlagen" / "FilesDB.dat", "");
+  }
+  WriteFileAtomic(folder / "help" / "start.html", kHelpPage);
+}
+
+}  // namespace quirabel::app
