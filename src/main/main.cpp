@@ -1,6 +1,5 @@
 // quirabel: the designer.
 #include <QApplication>
-#include <QDir>
 #include <QStandardPaths>
 #include <QTimer>
 
