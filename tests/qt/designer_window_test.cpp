@@ -4,7 +4,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 #include <memory>
@@ -95,6 +99,44 @@ TEST_F(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
 
 // A text line dragged and a rectangle resized by its bottom-right handle, with the real mouse
 // events of the page view, at 100 % and 200 %: the model moves in page pixels either way.
+// "&Neu", then the format window: "A6", "Dokument erstellen...": the page is shown at A6 size.
+TEST_F(DesignerWindow, NewThroughTheFormatWindow) {
+  QAction* neu = nullptr;
+  for (QAction* action : window->findChildren<QAction*>()) {
+    if (action->text() == QString::fromUtf8("&Neu")) neu = action;
+  }
+  ASSERT_NE(neu, nullptr);
+  bool answered = false;
+  QTimer::singleShot(0, [&] {
+    // The question whether to save the open project comes first: "Nein".
+    if (auto* question = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        question != nullptr && question->windowTitle() == QString::fromUtf8("Sichern..")) {
+      for (auto* button : question->findChildren<QPushButton*>()) {
+        if (button->text() == QString::fromUtf8("Nein")) button->click();
+      }
+    }
+    QTimer::singleShot(0, [&] {
+      auto* format = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(format, nullptr);
+      EXPECT_EQ(format->windowTitle(), QString::fromUtf8("Format"));
+      for (auto* radio : format->findChildren<QRadioButton*>()) {
+        if (radio->text() == "A6") radio->click();
+      }
+      for (auto* button : format->findChildren<QPushButton*>()) {
+        if (button->text() == QString::fromUtf8("Dokument erstellen...")) button->click();
+      }
+      answered = true;
+    });
+  });
+  neu->trigger();
+  EXPECT_TRUE(answered);
+  ASSERT_NE(application->Form2(), nullptr);
+  EXPECT_EQ(application->State().docType, "A6");
+  EXPECT_EQ(application->Form2()->PRPage1->Width(), 297);
+  EXPECT_EQ(application->Form2()->PRPage1->Height(), 419);
+  EXPECT_EQ(window->View().Root(), application->Form2()->Panel1);
+}
+
 TEST_F(DesignerWindow, DragAndResizeByMouseAtEveryZoom) {
   ui::qt::PageView& view = window->View();
   designer::TForm2& form = *application->Form2();
