@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-pdf-dev libgl-dev
+  qt6-base-dev qt6-pdf-dev qt6-svg-dev libgl-dev
   libjpeg62-turbo-dev libgif-dev
   fonts-liberation
   googletest libgtest-dev libbenchmark-dev

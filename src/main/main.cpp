@@ -8,6 +8,7 @@
 #include "app/application.h"
 #include "app/file_association.h"
 #include "app/program_folder.h"
+#include "main/icons.h"
 #include "main/main_window.h"
 #include "ui/qt/qt_platform.h"
 
@@ -33,6 +34,7 @@ std::string ProgramFolder() {
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quirabel"));
+  QApplication::setWindowIcon(quirabel::main::ToolIcon(QStringLiteral("app")));
   quirabel::ui::qt::QtPlatform platform;
   quirabel::app::Application application(platform, ProgramFolder());
   // The desktop opens ".kxp" files with this program; written anew at every start.

@@ -1,6 +1,7 @@
 #include "main/main_window.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QDialog>
@@ -11,14 +12,17 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QTextBrowser>
-#include <QUrl>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 
 #include "designer/page_format.h"
+#include "main/icons.h"
+
+#include <tuple>
 
 namespace quirabel::main {
 
@@ -55,34 +59,54 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
 }
 
 void MainWindow::BuildMenus() {
-  QMenu* file = menuBar()->addMenu(QString::fromUtf8("&Datei"));
-  file->addAction(QString::fromUtf8("&Neu"), QKeySequence(Qt::CTRL | Qt::Key_N),
-                  [this] { NewDocument(); });
-  file->addAction(QString::fromUtf8("Ö&ffnen"), QKeySequence(Qt::CTRL | Qt::Key_F), [this] {
+  // One action a command, shared by the menu and the toolbar; those that act on the document are
+  // off while there is none.
+  auto make = [this](const char* text, const char* hint, const char* icon, bool needsDocument,
+                     auto command) {
+    auto* action = new QAction(QString::fromUtf8(text), this);
+    if (hint != nullptr) action->setToolTip(QString::fromUtf8(hint));
+    if (icon != nullptr) action->setIcon(ToolIcon(QString::fromUtf8(icon)));
+    connect(action, &QAction::triggered, this, command);
+    if (needsDocument) documentActions_ << action;
+    return action;
+  };
+  QAction* newAction =
+      make("&Neu", "Neues Projekt erstellen", "new", false, [this] { NewDocument(); });
+  newAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  QAction* openAction = make("Ö&ffnen", "Projekt öffnen", "open", false, [this] {
     application_.OpenClick();
     Refresh();
   });
-  documentActions_ << file->addAction(QString::fromUtf8("&Speichern"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] {
+  openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  QAction* saveAction = make("&Speichern", "Projekt speichern", "save", true, [this] {
     application_.Save();
     Refresh();
   });
-  documentActions_ << file->addAction(QString::fromUtf8("Speichern &unter.."), [this] {
-    application_.SaveAs();
-    Refresh();
-  });
-  documentActions_ << file->addAction(QString::fromUtf8("Als PDF- speichern unter..."), [this] {
-    application_.ExportPdf();
-    Refresh();
-  });
-  file->addSeparator();
-  documentActions_ << file->addAction(QString::fromUtf8("Datei-Infos"), [this] {
+  saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  QAction* saveAsAction = make("Speichern &unter..", "Projekt speichern unter einem neuen Namen",
+                               "saveas", true, [this] {
+                                 application_.SaveAs();
+                                 Refresh();
+                               });
+  QAction* exportAction =
+      make("Als PDF- speichern unter...", "Projekt als PDF - Exportieren", "pdf", true, [this] {
+        application_.ExportPdf();
+        Refresh();
+      });
+  QAction* infoAction = make("Datei-Infos", nullptr, nullptr, true, [this] {
     dialogs::TForm24& info = application_.Form24();
     info.Refresh(application_.State().info);
     if (info.ShowModal() == ui::mrOk) application_.State().info = info.Info();
   });
+  QAction* quitAction = make("Quirabel &Beenden", nullptr, nullptr, false, [this] { close(); });
+  quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+
+  QMenu* file = menuBar()->addMenu(QString::fromUtf8("&Datei"));
+  file->addActions({newAction, openAction, saveAction, saveAsAction, exportAction});
   file->addSeparator();
-  file->addAction(QString::fromUtf8("Quirabel &Beenden"), QKeySequence(Qt::CTRL | Qt::Key_X),
-                  [this] { close(); });
+  file->addAction(infoAction);
+  file->addSeparator();
+  file->addAction(quitAction);
 
   QMenu* view = menuBar()->addMenu(QString::fromUtf8("&Ansicht"));
   view->addAction(QString::fromUtf8("Vergrößern"), QKeySequence::ZoomIn,
@@ -102,31 +126,59 @@ void MainWindow::BuildMenus() {
     browser->show();
   });
   help->addAction(QString::fromUtf8("&About Quirabel"), [this] {
-    QMessageBox::about(this, QString::fromUtf8("Programm-Infos"),
-                       QString::fromUtf8("<b>Quirabel 2.2</b><br>Visitenkarten, Flyer und Faltkarten "
-                                         "gestalten und als PDF ausgeben."));
+    QMessageBox::about(
+        this, QString::fromUtf8("Programm-Infos"),
+        QString::fromUtf8("<b>Quirabel 2.2</b><br>Visitenkarten, Flyer und Faltkarten "
+                          "gestalten und als PDF ausgeben."));
   });
 
-  QToolBar* tools = addToolBar(QString::fromUtf8("Werkzeuge"));
-  // A tool with its hint; tools that act on the document are off while there is none.
-  auto tool = [&](const char* text, const char* hint, bool needsDocument, auto command) {
-    QAction* action = tools->addAction(QString::fromUtf8(text), this, command);
-    action->setToolTip(QString::fromUtf8(hint));
-    if (needsDocument) documentActions_ << action;
-  };
-  tool("Neu", "Neues Projekt erstellen", false, [this] { NewDocument(); });
-  tools->addSeparator();
-  tool("Textzeile", "Ein Element Textzeile erstellen", true, [this] { Arm("label"); });
-  tool("Textfeld", "Element Textfeld erzeugen", true, [this] { Arm("memo"); });
-  tool("Rechteck", "Rechtecke / Striche zeichnen", true, [this] { Arm("Rect"); });
-  tool("Bild", "Ein Bild einfügen (BMP,JPG,GIF)", true, [this] { InsertPicture(); });
-  tool("Hintergrundfarbe", "Die Hintergrundfarbe ändern", true, [this] { BackgroundColour(); });
-  tool("Hintergrundbild", "Ein Hintergrundbild laden", true, [this] { BackgroundPicture(); });
-  tool("Vorschau", "Vorschau im PDF-Betrachter", true, [this] { Preview(); });
-  tool("Einzelseite", "Einzelseite als PDF speichern..", true, [this] { SinglePagePdf(); });
-  singlePage_ = documentActions_.back();
-  tools->addSeparator();
-  tools->addWidget(pageIndicator_);
+  // Two rows of tools, as the program always had them.
+  QToolBar* row1 = addToolBar(QString::fromUtf8("Projekt und Elemente"));
+  row1->addActions({newAction, openAction, saveAction, saveAsAction, exportAction});
+  row1->addSeparator();
+  row1->addAction(make("Textzeile", "Ein Element Textzeile erstellen", "label", true,
+                       [this] { Arm("label"); }));
+  row1->addAction(
+      make("Textfeld", "Element Textfeld erzeugen", "memo", true, [this] { Arm("memo"); }));
+  row1->addAction(
+      make("Rechteck", "Rechtecke / Striche zeichnen", "rect", true, [this] { Arm("Rect"); }));
+  auto* grid = new QCheckBox(QString::fromUtf8("Rasterhilfe"));
+  grid->setToolTip(
+      QString::fromUtf8("Automatische Rasterhilfe für Text und Rechteck/Strich Elemente"));
+  connect(grid, &QCheckBox::toggled, this, [this](bool on) { application_.State().gridAid = on; });
+  row1->addWidget(grid);
+  row1->addAction(
+      make("Bild", "Ein Bild einfügen (BMP,JPG,GIF)", "image", true, [this] { InsertPicture(); }));
+  row1->addAction(make("Hintergrundfarbe", "Die Hintergrundfarbe ändern", "bgcolor", true,
+                       [this] { BackgroundColour(); }));
+  row1->addAction(make("Hintergrundbild", "Ein Hintergrundbild laden", "bgimage", true,
+                       [this] { BackgroundPicture(); }));
+  addToolBarBreak();
+  QToolBar* row2 = addToolBar(QString::fromUtf8("Seiten und Ausgabe"));
+  // Page navigation and templates come with the pages of a project.
+  for (const auto& [text, hint, icon] :
+       {std::tuple{"<", "Vorherige Seite", "prev"}, std::tuple{"", "", ""},
+        std::tuple{">", "Nächste Seite", "next"}, std::tuple{"goto", "Gehe zur Seite", "goto"},
+        std::tuple{"X", "Seite löschen", "delete"}}) {
+    if (*text == '\0') {
+      row2->addWidget(pageIndicator_);
+      continue;
+    }
+    QAction* page = make(text, hint, icon, false, [] {});
+    page->setEnabled(false);
+    row2->addAction(page);
+  }
+  row2->addSeparator();
+  row2->addAction(
+      make("Vorschau", "Vorschau im PDF-Betrachter", "preview", true, [this] { Preview(); }));
+  singlePage_ = make("Einzelseite", "Einzelseite als PDF speichern..", "single", true,
+                     [this] { SinglePagePdf(); });
+  row2->addAction(singlePage_);
+  QAction* pageTemplate =
+      make("Vorlage", "Seite als Vorlage speichern..", "template", false, [] {});
+  pageTemplate->setEnabled(false);
+  row2->addAction(pageTemplate);
+  for (QToolBar* row : {row1, row2}) row->setIconSize(QSize(24, 24));
 }
 
 void MainWindow::NewDocument() {

@@ -4,7 +4,8 @@
 
 namespace quirabel::main {
 
-PreviewWindow::PreviewWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
+PreviewWindow::PreviewWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
   setWindowTitle(QString::fromUtf8("PDF Vorschau - nicht gespeichert!"));
   resize(696, 480);
   auto* layout = new QVBoxLayout(this);

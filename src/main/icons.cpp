@@ -1,0 +1,75 @@
+#include "main/icons.h"
+
+#include <QHash>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+
+namespace quirabel::main {
+
+namespace {
+
+// Strokes in the text colour of a toolbar, one accent colour; 24 x 24 units.
+const QHash<QString, QString>& Shapes() {
+  static const QHash<QString, QString> shapes = {
+      {"new",
+       R"(<path d="M6 3h8l4 4v14H6z" fill="#fff"/><path d="M14 3v4h4"/><path d="M12 11v6M9 14h6" stroke="#1a73c8" stroke-width="2"/>)"},
+      {"open", R"(<path d="M3 7h6l2 2h10v10H3z" fill="#f6d77a"/>)"},
+      {"save",
+       R"(<path d="M4 4h13l3 3v13H4z" fill="#dbe8f8"/><path d="M8 4v5h8V4M7 20v-6h10v6"/>)"},
+      {"saveas",
+       R"(<path d="M4 4h11l3 3v5M4 4v16h8" fill="#dbe8f8"/><path d="M8 4v5h6V4"/><path d="M14 21l1-4 6-6 3 3-6 6z" stroke="#1a73c8"/>)"},
+      {"pdf",
+       R"(<path d="M6 3h8l4 4v14H6z" fill="#fff"/><path d="M14 3v4h4"/><text x="12" y="17" font-size="6.5" font-family="sans-serif" font-weight="bold" text-anchor="middle" fill="#c62828" stroke="none">PDF</text>)"},
+      {"label",
+       R"(<path d="M6 5h12M12 5v13" stroke-width="2.4"/><path d="M4 21h16" stroke="#1a73c8"/>)"},
+      {"memo",
+       R"(<rect x="3" y="4" width="18" height="16" fill="#fff"/><path d="M6 8h12M6 12h12M6 16h8"/>)"},
+      {"rect", R"(<rect x="4" y="6" width="16" height="12" fill="#f28b82"/>)"},
+      {"image",
+       R"(<rect x="3" y="5" width="18" height="14" fill="#fff"/><path d="M5 17l5-6 4 4 2-2 3 4z" fill="#81c995"/><circle cx="16" cy="9" r="1.6" fill="#f6d77a"/>)"},
+      {"bgcolor", R"(<path d="M12 3c4 5 6 8 6 11a6 6 0 0 1-12 0c0-3 2-6 6-11z" fill="#8ab4f8"/>)"},
+      {"bgimage",
+       R"(<rect x="3" y="4" width="18" height="16" fill="#cfe3f7"/><path d="M3 18l6-7 5 5 3-3 4 5z" fill="#81c995"/>)"},
+      {"preview",
+       R"(<circle cx="10" cy="10" r="6" fill="#fff"/><path d="M15 15l6 6" stroke-width="2.4"/>)"},
+      {"single",
+       R"(<path d="M6 3h8l4 4v14H6z" fill="#fff"/><path d="M14 3v4h4"/><path d="M10 11l2-1v8" stroke="#1a73c8" stroke-width="1.8"/>)"},
+      {"template",
+       R"(<path d="M6 3h8l4 4v14H6z" fill="#fff"/><path d="M12 10l1.5 3 3.2.4-2.4 2.2.7 3.2-3-1.7-3 1.7.7-3.2-2.4-2.2 3.2-.4z" fill="#f6d77a"/>)"},
+      {"prev", R"(<path d="M15 5l-7 7 7 7" stroke-width="2.4"/>)"},
+      {"next", R"(<path d="M9 5l7 7-7 7" stroke-width="2.4"/>)"},
+      {"goto",
+       R"(<path d="M6 3h8l4 4v14H6z" fill="#fff"/><path d="M3 13h9M9 10l3 3-3 3" stroke="#1a73c8" stroke-width="1.8"/>)"},
+      {"app",
+       R"(<rect x="2" y="5" width="20" height="14" rx="2" fill="#1a73c8" stroke="#0d47a1"/><path d="M5 10h9M5 13h6" stroke="#fff" stroke-width="1.8"/><circle cx="17.5" cy="14.5" r="2" fill="#f6d77a" stroke="none"/>)"},
+      {"delete", R"(<path d="M6 6l12 12M18 6L6 18" stroke="#c62828" stroke-width="2.4"/>)"},
+  };
+  return shapes;
+}
+
+QPixmap Render(const QString& body, int size) {
+  const QString svg = QStringLiteral(
+                          "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 24 24' "
+                          "fill='none' stroke='#3c4043' stroke-width='1.4' "
+                          "stroke-linejoin='round' stroke-linecap='round'>") +
+                      body + QStringLiteral("</svg>");
+  QSvgRenderer renderer(svg.toUtf8());
+  QPixmap pixmap(size, size);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  renderer.render(&painter);
+  return pixmap;
+}
+
+}  // namespace
+
+QIcon ToolIcon(const QString& name) {
+  const auto it = Shapes().find(name);
+  if (it == Shapes().end()) return {};
+  QIcon icon;
+  for (int size : {16, 24, 32, 48}) icon.addPixmap(Render(it.value(), size));
+  return icon;
+}
+
+}  // namespace quirabel::main
