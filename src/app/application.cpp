@@ -111,9 +111,12 @@ bool Application::OpenClick() {
 
 bool Application::OpenProject(const std::filesystem::path& file) {
   SharedBytes bytes;
+  platform_.Progress("Read Projektfile..", 0, 1);
   try {
     bytes = MapFile(file, designer::TForm2::kMaxPageTextBytes);
+    platform_.EndProgress();
   } catch (const FileError&) {
+    platform_.EndProgress();
     ShowMessage("Die Datei kann nicht gelesen werden: " + file.string());
     return false;
   }
@@ -155,9 +158,12 @@ bool Application::SaveProjectTo(std::string fileName) {
   if (form2_ == nullptr) return false;
   fileName = WithExtension(std::move(fileName), ".kxp");
   form2_->SaveKXFile({}, false);
+  platform_.Progress("Save Dokument. Please wait...", 0, 1);
   try {
     form2_->SaveProjektFile(fileName);
+    platform_.EndProgress();
   } catch (const FileError& e) {
+    platform_.EndProgress();
     ShowMessage("Das Projekt kann nicht gespeichert werden: " + std::string(e.what()));
     return false;
   }
@@ -231,8 +237,16 @@ bool Application::ExportPdfTo(std::string fileName) {
 bool Application::PrintAllPages(bool storeBack) {
   report::TPReport& report = *form2_->PReport1;
   report.BeginDoc();
+  // The progress window goes away whichever way this ends.
+  struct ProgressEnd {
+    ui::Platform& platform;
+    ~ProgressEnd() { platform.EndProgress(); }
+  } progressEnd{platform_};
   try {
     for (int n = 1; n <= state_.pageCount; ++n) {
+      platform_.Progress("Seite " + std::to_string(n) + "/" + std::to_string(state_.pageCount),
+                         static_cast<std::uint64_t>(n - 1),
+                         static_cast<std::uint64_t>(state_.pageCount));
       state_.currentPage = n;
       const bool maximise = storeBack;  // the export maximises the window, the preview does not
       form2_->openkxfile({}, false, maximise);

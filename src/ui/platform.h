@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,6 +62,12 @@ class Platform {
   virtual void Invalidate(Control& control) = 0;
   // Lets pending window messages run during long work.
   virtual void ProcessMessages() = 0;
+
+  // The "Laden/Speichern..." window of long work: a line of text and a bar at done of total.
+  // Shown by the first call, hidden by EndProgress. Without a screen it does nothing.
+  virtual void Progress(std::string_view /*label*/, std::uint64_t /*done*/,
+                        std::uint64_t /*total*/) {}
+  virtual void EndProgress() {}
 
   virtual const Clock& GetClock() = 0;
   virtual RandomSource& Random() = 0;

@@ -137,6 +137,10 @@ TEST_F(ApplicationTest, ExportWritesEveryPage) {
   EXPECT_NE(pdf.find("(Seite 2) Tj"), std::string::npos);
   EXPECT_NE(pdf.find("/CreationDate (D:20030604133256)"), std::string::npos);
   EXPECT_EQ(application.State().currentPage, 3);
+  // The progress window counted the pages and went away.
+  EXPECT_NE(std::find(platform.progressLabels.begin(), platform.progressLabels.end(), "Seite 3/3"),
+            platform.progressLabels.end());
+  EXPECT_GE(platform.progressEnded, 1);
 }
 
 TEST_F(ApplicationTest, PreviewWritesEveryPageIntoTheProgramFolder) {

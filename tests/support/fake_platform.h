@@ -37,6 +37,10 @@ class FakePlatform : public ui::Platform {
   void SetScreenCursor(ui::TCursor value) override { cursor = value; }
   void Invalidate(ui::Control& /*control*/) override { ++invalidations; }
   void ProcessMessages() override { ++processed; }
+  void Progress(std::string_view label, std::uint64_t, std::uint64_t) override {
+    progressLabels.emplace_back(label);
+  }
+  void EndProgress() override { ++progressEnded; }
   const Clock& GetClock() override { return clock; }
   RandomSource& Random() override { return random; }
 
@@ -48,6 +52,8 @@ class FakePlatform : public ui::Platform {
   ui::TCursor cursor = ui::crDefault;
   int invalidations = 0;
   int processed = 0;
+  std::vector<std::string> progressLabels;
+  int progressEnded = 0;
   FixedClock clock;
   SequenceRandom random;
 };

@@ -130,7 +130,8 @@ QCursor MakeCursor(TCursor cursor) {
   // The program's own three cursors, drawn here: a four-way arrow for an element held, a
   // diagonal double arrow with a corner for the bottom-right handle, a cross with a corner for
   // the top-left handle.
-  if (cursor != crHand && cursor != crMySize && cursor != crKxc) return QCursor(CursorShape(cursor));
+  if (cursor != crHand && cursor != crMySize && cursor != crKxc)
+    return QCursor(CursorShape(cursor));
   QPixmap pixmap(32, 32);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
@@ -145,7 +146,8 @@ QCursor MakeCursor(TCursor cursor) {
       painter.drawLine(head);
     }
   };
-  for (const auto& [width, colour] : {std::pair{4.0, QColor(Qt::white)}, std::pair{2.0, QColor(Qt::black)}}) {
+  for (const auto& [width, colour] :
+       {std::pair{4.0, QColor(Qt::white)}, std::pair{2.0, QColor(Qt::black)}}) {
     painter.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap));
     if (cursor == crHand) {
       arrowLine({16, 16}, {16, 3});
@@ -175,6 +177,28 @@ void QtPlatform::SetScreenCursor(TCursor cursor) {
 
 void QtPlatform::Invalidate(Control& control) {
   if (OnInvalidate) OnInvalidate(control);
+}
+
+void QtPlatform::Progress(std::string_view label, std::uint64_t done, std::uint64_t total) {
+  if (progress_ == nullptr) {
+    progress_ = new QProgressDialog(window_);
+    progress_->setWindowTitle(QStringLiteral("Laden/Speichern..."));
+    progress_->setCancelButton(nullptr);
+    progress_->setMinimumDuration(300);  // quick work shows no window at all
+    progress_->setWindowModality(Qt::ApplicationModal);
+    progressShown_.start();
+  } else if (progressShown_.elapsed() < 40 && done < total) {
+    return;  // a few dozen updates a second are enough for the eye
+  }
+  progressShown_.restart();
+  progress_->setLabelText(Q(label));
+  progress_->setMaximum(1000);
+  progress_->setValue(total == 0 ? 0 : static_cast<int>(done * 1000 / total));
+}
+
+void QtPlatform::EndProgress() {
+  delete progress_;
+  progress_ = nullptr;
 }
 
 void QtPlatform::ProcessMessages() {

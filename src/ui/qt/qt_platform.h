@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QCursor>
+#include <QElapsedTimer>
+#include <QProgressDialog>
 #include <QWidget>
 
 #include <functional>
@@ -27,11 +29,15 @@ class QtPlatform : public Platform {
   void SetScreenCursor(TCursor cursor) override;
   void Invalidate(Control& control) override;
   void ProcessMessages() override;
+  void Progress(std::string_view label, std::uint64_t done, std::uint64_t total) override;
+  void EndProgress() override;
   const Clock& GetClock() override { return clock_; }
   RandomSource& Random() override { return random_; }
 
  private:
   QWidget* window_;
+  QProgressDialog* progress_ = nullptr;
+  QElapsedTimer progressShown_;
   TCursor cursor_ = crDefault;
   SystemClock clock_;
   DefaultRandom random_;
