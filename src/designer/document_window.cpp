@@ -38,6 +38,18 @@ PictureFormat FormatOf(std::string_view bytes) {
   return PictureFormat::Unknown;
 }
 
+// What a person is told about a picture file that cannot be used, the same for elements and
+// backgrounds.
+std::string CannotRead(const std::filesystem::path& file) {
+  return "Die Bilddatei kann nicht gelesen werden: " + file.string();
+}
+std::string NoPicture(const std::filesystem::path& file) {
+  return "Die Datei enthält kein Bild im Format BMP, JPG oder GIF: " + file.string();
+}
+std::string BadPicture(const std::filesystem::path& file, const graphics::ImageError& e) {
+  return "Das Bild kann nicht gelesen werden (" + std::string(e.what()) + "): " + file.string();
+}
+
 }  // namespace
 
 std::string_view ElementPrefix(ElementKind kind) {
@@ -253,7 +265,7 @@ bool TForm2::InsertPicture(const std::filesystem::path& file) {
   try {
     bytes = ReadFile(file, graphics::Picture::kMaxFileBytes);
   } catch (const FileError&) {
-    ShowMessage("Die Bilddatei kann nicht gelesen werden: " + file.string());
+    ShowMessage(CannotRead(file));
     return false;
   }
   TPRItem* element = nullptr;
@@ -289,13 +301,12 @@ bool TForm2::InsertPicture(const std::filesystem::path& file) {
         break;
       }
       case PictureFormat::Unknown:
-        ShowMessage("Die Datei enthält kein Bild im Format BMP, JPG oder GIF: " + file.string());
+        ShowMessage(NoPicture(file));
         return false;
     }
   } catch (const graphics::ImageError& e) {
     if (element != nullptr) delete element;
-    ShowMessage("Das Bild kann nicht gelesen werden (" + std::string(e.what()) +
-                "): " + file.string());
+    ShowMessage(BadPicture(file, e));
     return false;
   }
   auto& image = static_cast<report::TPRImage&>(*element);
@@ -496,8 +507,8 @@ void TForm2::SetBackgroundPicture(const graphics::Picture& jpeg) {
   gifReplaceColour_ = graphics::clWhite;
   try {
     if (const graphics::JpegImage* j = jpeg.AsJpeg(); j != nullptr && !j->Empty()) {
-      const int scale = graphics::JpegScaleDenomFor(j->Info(), PRLayoutPanel1->Width(),
-                                                    PRLayoutPanel1->Height());
+      const int scale =
+          graphics::JpegScaleDenomFor(j->Info(), PRLayoutPanel1->Width(), PRLayoutPanel1->Height());
       const graphics::Bitmap pixels = j->Decode(scale);
       if (!pixels.Empty()) gifReplaceColour_ = pixels.Pixel(0, 0);
     }
@@ -528,14 +539,13 @@ bool TForm2::SetDocBackgroundPicture(const std::filesystem::path& file) {
             graphics::EncodeJpeg(graphics::ReadGif(bytes).bitmap, 100)));
         return true;
       case PictureFormat::Unknown:
-        ShowMessage("Die Datei enthält kein Bild im Format BMP, JPG oder GIF: " + file.string());
+        ShowMessage(NoPicture(file));
         return false;
     }
   } catch (const FileError&) {
-    ShowMessage("Die Bilddatei kann nicht gelesen werden: " + file.string());
+    ShowMessage(CannotRead(file));
   } catch (const graphics::ImageError& e) {
-    ShowMessage("Das Bild kann nicht gelesen werden (" + std::string(e.what()) +
-                "): " + file.string());
+    ShowMessage(BadPicture(file, e));
   }
   return false;
 }
