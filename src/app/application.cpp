@@ -29,6 +29,8 @@ Application::Application(ui::Platform& platform, std::string programFolder) : pl
   form9_ = new dialogs::TForm9(this);
   form24_ = new dialogs::TForm24(this);
   form26_ = new dialogs::TForm26(this);
+  form20_ = new dialogs::TForm20(this);
+  form21_ = new dialogs::TForm21(this);
 }
 
 Application::~Application() = default;
@@ -299,6 +301,74 @@ bool Application::GoToPage(int page) {
     return false;
   }
   return true;
+}
+
+bool Application::PreviousPageClick() {
+  return state_.currentPage > 1 && GoToPage(state_.currentPage - 1);
+}
+
+bool Application::NextPageClick() {
+  return state_.currentPage < state_.pageCount && GoToPage(state_.currentPage + 1);
+}
+
+bool Application::GotoClick() {
+  if (form2_ == nullptr) return false;
+  form20_->Edit1->SetText("");
+  if (form20_->ShowModal() != ui::mrOk) return false;
+  const std::string& text = form20_->Edit1->Text();
+  int page = 0;
+  const bool digits = !text.empty() && text.size() <= 9 &&
+                      text.find_first_not_of("0123456789") == std::string::npos;
+  if (digits) page = std::stoi(text);
+  if (page < 1 || page > state_.pageCount) {
+    ShowMessage(dialogs::kNoSuchPage);
+    return false;
+  }
+  return GoToPage(page);
+}
+
+bool Application::DeletePageClick() {
+  if (form2_ == nullptr) return false;
+  if (state_.pageCount <= 1) {
+    ShowMessage(dialogs::kOnlyOnePage);
+    return false;
+  }
+  if (form21_->ShowModal() != ui::mrYes) return false;
+  return DeleteCurrentPage();
+}
+
+bool Application::DeleteCurrentPage() {
+  if (form2_ == nullptr || state_.pageCount <= 1) return false;
+  const int deleted = state_.currentPage;
+  const auto at = state_.pageTexts.begin() + (deleted - 1);
+  SharedBytes removed = *at;
+  state_.pageTexts.erase(at);
+  state_.pageCount -= 1;
+  state_.currentPage = deleted > 1 ? deleted - 1 : 1;
+  try {
+    form2_->openkxfile({}, false, true);
+  } catch (const pf::ProjectFileError& e) {
+    // The page to show cannot be read: the deleted one comes back, and stays on screen.
+    state_.pageTexts.insert(state_.pageTexts.begin() + (deleted - 1), std::move(removed));
+    state_.pageCount += 1;
+    state_.currentPage = deleted;
+    ShowMessage(e.what());
+    return false;
+  }
+  form2_->ShowHandlesOnTop();
+  return true;
+}
+
+void Application::StartWith(const std::string& argument) {
+  if (!argument.empty()) state_.projectFileName = argument;
+}
+
+bool Application::Timer3() {
+  if (state_.projectFileName == designer::kNewDocName) return false;
+  if (OpenProject(state_.projectFileName)) return true;
+  // Nothing was opened: the name must not stay on a project that is not there.
+  state_.projectFileName = designer::kNewDocName;
+  return false;
 }
 
 bool Application::VisitAllPages() {

@@ -6,6 +6,7 @@
 
 #include "designer/document_window.h"
 #include "designer/project_state.h"
+#include "dialogs/page_windows.h"
 #include "dialogs/project_windows.h"
 #include "ui/platform.h"
 
@@ -26,6 +27,14 @@ class Application : public ui::Component {
   dialogs::TForm9& Form9() { return *form9_; }
   dialogs::TForm24& Form24() { return *form24_; }
   dialogs::TForm26& Form26() { return *form26_; }
+  dialogs::TForm20& Form20() { return *form20_; }
+  dialogs::TForm21& Form21() { return *form21_; }
+
+  // The program started with a file named: it becomes the project's name at once and is opened
+  // by Timer3 a second later.
+  void StartWith(const std::string& argument);
+  // Timer3, once after the start: opens the project named at the start, without any question.
+  bool Timer3();
 
   // "&Neu": offers to save the open project, closes it and shows the format window.
   void Neu1Click();
@@ -67,6 +76,17 @@ class Application : public ui::Component {
 
   // Loads page n (1-based) into the document window, storing the page on screen first.
   bool GoToPage(int page);
+  // "<" and ">": the page before or after the one on screen, when there is one.
+  bool PreviousPageClick();
+  bool NextPageClick();
+  // "goto": asks for a page number in the go-to window and shows that page.
+  bool GotoClick();
+  // "X": asks, then deletes the page on screen. A project keeps at least one page.
+  bool DeletePageClick();
+  // Deletes the page on screen and shows the one before it (the new first page when it was the
+  // first). The page to show is read before anything is deleted.
+  bool DeleteCurrentPage();
+
   // Loads and stores back every page, as export does, and comes back to the page shown before.
   bool VisitAllPages();
 
@@ -87,6 +107,8 @@ class Application : public ui::Component {
   dialogs::TForm9* form9_;
   dialogs::TForm24* form24_;
   dialogs::TForm26* form26_;
+  dialogs::TForm20* form20_;
+  dialogs::TForm21* form21_;
 };
 
 }  // namespace quirabel::app

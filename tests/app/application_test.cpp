@@ -176,5 +176,102 @@ TEST_F(ApplicationTest, SavingOnRequest) {
   EXPECT_TRUE(std::filesystem::exists(folder / "gesichert.kxp"));
 }
 
+TEST_F(ApplicationTest, PagesByArrowsGoToAndDelete) {
+  Application application(platform, folder.string());
+  MakeProject(application);
+  designer::ProjectState& state = application.State();
+  auto shownCaption = [&application] {
+    for (const designer::PageElement& element : application.Form2()->Elements())
+      if (auto* label = dynamic_cast<report::TPRLabel*>(element.item)) return label->Caption();
+    return std::string();
+  };
+  EXPECT_EQ(state.currentPage, 3);
+  EXPECT_FALSE(application.NextPageClick());  // a new page at the end is not made here
+  ASSERT_TRUE(application.PreviousPageClick());
+  EXPECT_EQ(state.currentPage, 2);
+  EXPECT_EQ(shownCaption(), "Seite 2");
+
+  // "goto": the number typed must name an existing page.
+  auto typePage = [this](std::string text) {
+    platform.whileModal = [text](ui::TForm& form) {
+      static_cast<dialogs::TForm20&>(form).Edit1->SetText(text);
+    };
+    platform.modalAnswers = {ui::mrOk};
+  };
+  for (const char* bad : {"", "0", "4", "1a", " 1", "-1", "99999999999999"}) {
+    typePage(bad);
+    platform.messages.clear();
+    EXPECT_FALSE(application.GotoClick()) << bad;
+    EXPECT_EQ(platform.messages, std::vector<std::string>{dialogs::kNoSuchPage}) << bad;
+    EXPECT_EQ(state.currentPage, 2);
+  }
+  typePage("1");
+  ASSERT_TRUE(application.GotoClick());
+  EXPECT_EQ(state.currentPage, 1);
+  EXPECT_EQ(shownCaption(), "Seite 1");
+  platform.whileModal = nullptr;
+
+  // "X" asks; only "Ja" deletes. Deleting page 1 shows the former page 2 as page 1.
+  platform.modalAnswers = {ui::mrNo};
+  EXPECT_FALSE(application.DeletePageClick());
+  EXPECT_EQ(platform.modalForms.back(), "Form21");
+  EXPECT_EQ(state.pageCount, 3);
+  platform.modalAnswers = {ui::mrYes};
+  ASSERT_TRUE(application.DeletePageClick());
+  EXPECT_EQ(state.pageCount, 2);
+  EXPECT_EQ(state.currentPage, 1);
+  EXPECT_EQ(shownCaption(), "Seite 2");
+  // Deleting the last page shows the one before it.
+  ASSERT_TRUE(application.NextPageClick());
+  platform.modalAnswers = {ui::mrYes};
+  ASSERT_TRUE(application.DeletePageClick());
+  EXPECT_EQ(state.currentPage, 1);
+  EXPECT_EQ(shownCaption(), "Seite 2");
+  // One page is left, and it stays.
+  platform.messages.clear();
+  EXPECT_FALSE(application.DeletePageClick());
+  EXPECT_EQ(platform.messages, std::vector<std::string>{dialogs::kOnlyOnePage});
+  EXPECT_EQ(state.pageCount, 1);
+}
+
+TEST_F(ApplicationTest, DeletingKeepsThePageWhenTheNextCannotBeRead) {
+  Application application(platform, folder.string());
+  MakeProject(application);
+  designer::ProjectState& state = application.State();
+  ASSERT_TRUE(application.GoToPage(1));
+  state.pageTexts[1] = SharedBytes("<kx-2.2>kaputt</endoffile>");
+  platform.modalAnswers = {ui::mrYes};
+  EXPECT_FALSE(application.DeletePageClick());
+  EXPECT_EQ(state.pageCount, 3);
+  EXPECT_EQ(state.currentPage, 1);
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(state.pageTexts[0].View().substr(0, 8), "<kx-2.2>");
+  EXPECT_EQ(state.pageTexts[1].View(), "<kx-2.2>kaputt</endoffile>");
+}
+
+TEST_F(ApplicationTest, ProjectNamedAtTheStartOpensOnTimer3) {
+  {
+    Application first(platform, folder.string());
+    MakeProject(first);
+    ASSERT_TRUE(first.SaveProjectTo((folder / "karte.kxp").string()));
+  }
+  Application application(platform, folder.string());
+  EXPECT_FALSE(application.Timer3());  // nothing named: nothing opened
+  application.StartWith((folder / "karte.kxp").string());
+  EXPECT_EQ(application.State().projectFileName, (folder / "karte.kxp").string());
+  EXPECT_EQ(application.Form2(), nullptr);
+  ASSERT_TRUE(application.Timer3());
+  EXPECT_EQ(application.State().currentPage, 1);
+  EXPECT_EQ(application.State().pageCount, 3);
+  EXPECT_TRUE(platform.modalForms.empty());  // no question, no dialog
+
+  // A name that opens nothing is reported and does not stay the project's name.
+  Application other(platform, folder.string());
+  other.StartWith((folder / "fehlt.kxp").string());
+  EXPECT_FALSE(other.Timer3());
+  EXPECT_EQ(other.State().projectFileName, "NewDoc");
+  EXPECT_TRUE(platform.messages.back().starts_with("Die Datei kann nicht gelesen werden"));
+}
+
 }  // namespace
 }  // namespace quirabel::app

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ class FakePlatform : public ui::Platform {
   // Modal windows answer from the queue (mrCancel when it is empty); each one shown is recorded.
   int ShowModal(ui::TForm& form) override {
     modalForms.push_back(form.Name());
+    if (whileModal) whileModal(form);
     if (modalAnswers.empty()) return ui::mrCancel;
     const int answer = modalAnswers.front();
     modalAnswers.erase(modalAnswers.begin());
@@ -46,6 +48,8 @@ class FakePlatform : public ui::Platform {
 
   std::vector<std::string> messages;
   std::vector<int> modalAnswers;
+  // What the person does in a modal window before answering it: fills its fields.
+  std::function<void(ui::TForm&)> whileModal;
   std::vector<std::string> modalForms;
   std::vector<std::optional<std::string>> fileAnswers;
   std::vector<ui::FileDialogRequest> fileDialogs;
