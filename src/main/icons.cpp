@@ -43,6 +43,10 @@ const QHash<QString, QString>& Shapes() {
        R"(<path d="M6 3h8l4 4v14H6z" fill="#fff"/><path d="M3 13h9M9 10l3 3-3 3" stroke="#1a73c8" stroke-width="1.8"/>)"},
       {"app",
        R"(<rect x="2" y="5" width="20" height="14" rx="2" fill="#1a73c8" stroke="#0d47a1"/><path d="M5 10h9M5 13h6" stroke="#fff" stroke-width="1.8"/><circle cx="17.5" cy="14.5" r="2" fill="#f6d77a" stroke="none"/>)"},
+      {"portrait", R"(<path d="M7 2h7l4 4v16H7z" fill="#fff"/><path d="M14 2v4h4"/>)"},
+      {"landscape", R"(<path d="M2 6h16l4 4v8H2z" fill="#fff"/><path d="M18 6v4h4"/>)"},
+      {"help",
+       R"(<circle cx="12" cy="12" r="9" fill="#fdf6c3"/><path d="M9.5 9.5a2.5 2.5 0 1 1 3.5 2.3c-.7.3-1 .8-1 1.5v.7" stroke-width="1.8"/><circle cx="12" cy="17" r=".6" fill="#3c4043"/>)"},
       {"delete", R"(<path d="M6 6l12 12M18 6L6 18" stroke="#c62828" stroke-width="2.4"/>)"},
   };
   return shapes;

@@ -45,11 +45,12 @@ int main(int argc, char** argv) {
   } catch (const std::exception&) {
     // A read-only home keeps the program working; only the association is missing.
   }
+  // A project named on the command line is the project from the start; Timer3 opens it.
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.size() > 1) application.StartWith(arguments[1].toUtf8().toStdString());
   quirabel::main::MainWindow window(application, platform);
   window.resize(1100, 800);
   window.showMaximized();
-  const QStringList arguments = QApplication::arguments();
-  if (arguments.size() > 1 && !arguments[1].isEmpty()) window.OpenAtStart(arguments[1]);
   // For looking at the designer without a screen: QUIRABEL_SCREENSHOT=file.png saves the window
   // two and a half seconds after the start and quits.
   const QString screenshot = qEnvironmentVariable("QUIRABEL_SCREENSHOT");

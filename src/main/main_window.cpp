@@ -1,25 +1,19 @@
 #include "main/main_window.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFormLayout>
-#include <QGridLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
 #include "designer/page_format.h"
+#include "main/format_window.h"
 #include "main/icons.h"
 
 #include <tuple>
@@ -28,7 +22,9 @@ namespace quirabel::main {
 
 namespace {
 
-constexpr const char* kTitle = "Quirabel - Einfach PDF-Dokumente erstellen - ";
+// The frame's caption. The document window, maximised inside it, adds " - [its caption]", as
+// multi-document frames do.
+constexpr const char* kTitle = "Quirabel - Einfach PDF-Dokumente erstellen";
 
 }  // namespace
 
@@ -41,21 +37,41 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   view_ = new ui::qt::PageView();
   scroll_->setWidget(view_);
   scroll_->setWidgetResizable(false);
-  mdi_ = new QMdiArea(this);
-  mdi_->setBackground(QColor(128, 128, 128));
+  mdi_ = new LogoArea(this);
   documentWindow_ = mdi_->addSubWindow(scroll_);
   documentWindow_->setAttribute(Qt::WA_DeleteOnClose, false);
   documentWindow_->installEventFilter(this);
   documentWindow_->hide();
   setCentralWidget(mdi_);
   pageIndicator_ = new QLabel(QStringLiteral("-/-"));
+  pageIndicator_->setObjectName(QStringLiteral("Label2"));
+  pageIndicator_->setAlignment(Qt::AlignCenter);
+  pageIndicator_->setMinimumWidth(64);
+  pageIndicator_->setAutoFillBackground(true);
+  pageIndicator_->setFrameShape(QFrame::StyledPanel);
+  QPalette white = pageIndicator_->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  white.setColor(QPalette::WindowText, Qt::black);
+  pageIndicator_->setPalette(white);
+  QFont bold = pageIndicator_->font();
+  bold.setBold(true);
+  pageIndicator_->setFont(bold);
   platform_.SetWindow(this);
   platform_.OnInvalidate = [this](ui::Control&) { view_->update(); };
+  // A project named at the start hides the logo at once and opens a second later.
+  startPending_ = application_.State().projectFileName != designer::kNewDocName;
   BuildMenus();
   Refresh();
   auto* timer1 = new QTimer(this);
   connect(timer1, &QTimer::timeout, this, [this] { Timer1(); });
   timer1->start(1000);
+  QTimer::singleShot(1000, this, [this] { Timer3(); });
+}
+
+template <class Command>
+void MainWindow::Run(Command command) {
+  command();
+  Refresh();
 }
 
 void MainWindow::BuildMenus() {
@@ -70,29 +86,25 @@ void MainWindow::BuildMenus() {
     if (needsDocument) documentActions_ << action;
     return action;
   };
+  // Commands that come with later windows of the program: shown where they belong, but off.
+  auto later = [this](const char* text) {
+    auto* action = new QAction(QString::fromUtf8(text), this);
+    action->setEnabled(false);
+    return action;
+  };
   QAction* newAction =
       make("&Neu", "Neues Projekt erstellen", "new", false, [this] { NewDocument(); });
   newAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-  QAction* openAction = make("Ö&ffnen", "Projekt öffnen", "open", false, [this] {
-    application_.OpenClick();
-    Refresh();
-  });
+  QAction* openAction = make("Ö&ffnen", "Projekt öffnen", "open", false,
+                             [this] { Run([this] { application_.OpenClick(); }); });
   openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-  QAction* saveAction = make("&Speichern", "Projekt speichern", "save", true, [this] {
-    application_.Save();
-    Refresh();
-  });
+  QAction* saveAction = make("&Speichern", "Projekt speichern", "save", true,
+                             [this] { Run([this] { application_.Save(); }); });
   saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   QAction* saveAsAction = make("Speichern &unter..", "Projekt speichern unter einem neuen Namen",
-                               "saveas", true, [this] {
-                                 application_.SaveAs();
-                                 Refresh();
-                               });
-  QAction* exportAction =
-      make("Als PDF- speichern unter...", "Projekt als PDF - Exportieren", "pdf", true, [this] {
-        application_.ExportPdf();
-        Refresh();
-      });
+                               "saveas", true, [this] { Run([this] { application_.SaveAs(); }); });
+  QAction* exportAction = make("Als PDF- speichern unter...", "Projekt als PDF - Exportieren",
+                               "pdf", true, [this] { Run([this] { application_.ExportPdf(); }); });
   QAction* infoAction = make("Datei-Infos", nullptr, nullptr, true, [this] {
     dialogs::TForm24& info = application_.Form24();
     info.Refresh(application_.State().info);
@@ -108,28 +120,43 @@ void MainWindow::BuildMenus() {
   file->addSeparator();
   file->addAction(quitAction);
 
+  // Templates and serial PDF come with their own windows.
+  QMenu* extras = menuBar()->addMenu(QString::fromUtf8("&Extras"));
+  extras->addAction(later("&Vorlagen"));
+  extras->addSeparator();
+  extras->addAction(later("Serien-PDF Einstellung"));
+  extras->addAction(later("Serien-PDF ausgeben"));
+  extras->addSeparator();
+  extras->addAction(later("Serien Mailer starten.. (Single Attachments)"));
+
   QMenu* view = menuBar()->addMenu(QString::fromUtf8("&Ansicht"));
+  // The property windows are opened from their elements; these entries come with them.
+  view->addAction(later("&Label Eigenschaften"));
+  view->addAction(later("Te&xt Eigenschaften"));
+  view->addAction(later("&Rechteck Eigenschaften"));
+  view->addSeparator();
   view->addAction(QString::fromUtf8("Vergrößern"), QKeySequence::ZoomIn,
                   [this] { view_->SetZoom(view_->Zoom() * 1.25); });
   view->addAction(QString::fromUtf8("Verkleinern"), QKeySequence::ZoomOut,
                   [this] { view_->SetZoom(view_->Zoom() * 0.8); });
-  view->addAction(QString::fromUtf8("100 %"), [this] { view_->SetZoom(1.0); });
+  view->addAction(QString::fromUtf8("Originalgröße (100 %)"), QKeySequence(Qt::CTRL | Qt::Key_0),
+                  [this] { view_->SetZoom(1.0); });
+  view->addAction(QString::fromUtf8("An Fenster anpassen"), QKeySequence(Qt::CTRL | Qt::Key_9),
+                  [this] { FitToWindow(); });
+
+  QMenu* reader = menuBar()->addMenu(QString::fromUtf8("A&crobat"));
+  reader->addAction(QString::fromUtf8("Acrobat Reader (Freeware) &Download..."), [] {
+    QDesktopServices::openUrl(QUrl(QStringLiteral("https://get.adobe.com/reader/")));
+  });
 
   QMenu* help = menuBar()->addMenu(QString::fromUtf8("&Hilfe"));
-  help->addAction(QString::fromUtf8("Hilfe und Hinweise"), QKeySequence::HelpContents, [this] {
-    auto* browser = new QTextBrowser();
-    browser->setAttribute(Qt::WA_DeleteOnClose);
-    browser->setWindowTitle(QString::fromUtf8("Hilfe und Hinweise"));
-    browser->setSource(QUrl::fromLocalFile(
-        QString::fromStdString(application_.State().programFolder) + "/help/start.html"));
-    browser->resize(640, 560);
-    browser->show();
-  });
+  help->addAction(ToolIcon(QStringLiteral("help")), QString::fromUtf8("Hilfe und Hinweise"),
+                  QKeySequence::HelpContents, [this] { ShowHelp(); });
+  help->addSeparator();
+  help->addAction(later("Udate?"));  // the news window comes with the update check
   help->addAction(QString::fromUtf8("&About Quirabel"), [this] {
-    QMessageBox::about(
-        this, QString::fromUtf8("Programm-Infos"),
-        QString::fromUtf8("<b>Quirabel 2.2</b><br>Visitenkarten, Flyer und Faltkarten "
-                          "gestalten und als PDF ausgeben."));
+    auto* about = new AboutWindow(this);
+    about->show();
   });
 
   // Two rows of tools, as the program always had them.
@@ -143,6 +170,7 @@ void MainWindow::BuildMenus() {
   row1->addAction(
       make("Rechteck", "Rechtecke / Striche zeichnen", "rect", true, [this] { Arm("Rect"); }));
   auto* grid = new QCheckBox(QString::fromUtf8("Rasterhilfe"));
+  grid->setObjectName(QStringLiteral("CheckBox7"));
   grid->setToolTip(
       QString::fromUtf8("Automatische Rasterhilfe für Text und Rechteck/Strich Elemente"));
   connect(grid, &QCheckBox::toggled, this, [this](bool on) { application_.State().gridAid = on; });
@@ -155,28 +183,25 @@ void MainWindow::BuildMenus() {
                        [this] { BackgroundPicture(); }));
   addToolBarBreak();
   QToolBar* row2 = addToolBar(QString::fromUtf8("Seiten und Ausgabe"));
-  // Page navigation and templates come with the pages of a project.
-  for (const auto& [text, hint, icon] :
-       {std::tuple{"<", "Vorherige Seite", "prev"}, std::tuple{"", "", ""},
-        std::tuple{">", "Nächste Seite", "next"}, std::tuple{"goto", "Gehe zur Seite", "goto"},
-        std::tuple{"X", "Seite löschen", "delete"}}) {
-    if (*text == '\0') {
-      row2->addWidget(pageIndicator_);
-      continue;
-    }
-    QAction* page = make(text, hint, icon, false, [] {});
-    page->setEnabled(false);
-    row2->addAction(page);
-  }
+  row2->addAction(make("<", "Vorherige Seite", "prev", true,
+                       [this] { Run([this] { application_.PreviousPageClick(); }); }));
+  row2->addWidget(pageIndicator_);
+  row2->addAction(make(">", "Nächste Seite", "next", true,
+                       [this] { Run([this] { application_.NextPageClick(); }); }));
+  row2->addAction(make("goto", "Gehe zur Seite", "goto", true,
+                       [this] { Run([this] { application_.GotoClick(); }); }));
+  row2->addAction(make("X", "Seite löschen", "delete", true,
+                       [this] { Run([this] { application_.DeletePageClick(); }); }));
   row2->addSeparator();
   row2->addAction(
       make("Vorschau", "Vorschau im PDF-Betrachter", "preview", true, [this] { Preview(); }));
   singlePage_ = make("Einzelseite", "Einzelseite als PDF speichern..", "single", true,
                      [this] { SinglePagePdf(); });
   row2->addAction(singlePage_);
-  QAction* pageTemplate =
-      make("Vorlage", "Seite als Vorlage speichern..", "template", false, [] {});
-  pageTemplate->setEnabled(false);
+  // Saving a page as a template comes with the templates.
+  QAction* pageTemplate = later("Vorlage");
+  pageTemplate->setToolTip(QString::fromUtf8("Seite als Vorlage speichern.."));
+  pageTemplate->setIcon(ToolIcon(QStringLiteral("template")));
   row2->addAction(pageTemplate);
   for (QToolBar* row : {row1, row2}) row->setIconSize(QSize(24, 24));
 }
@@ -184,63 +209,40 @@ void MainWindow::BuildMenus() {
 void MainWindow::NewDocument() {
   application_.Neu1Click();
   Refresh();
-  // The format window: a DIN format with an orientation, or free dimensions.
-  dialogs::TForm9& form = application_.Form9();
-  QDialog dialog(this);
-  dialog.setWindowTitle(QString::fromUtf8("Format"));
-  auto* layout = new QGridLayout(&dialog);
-  auto* din = new QRadioButton(QString::fromUtf8("DIN"));
-  auto* free = new QRadioButton(QString::fromUtf8("freie Maße "));
-  din->setChecked(true);
-  auto* a4 = new QRadioButton("A4");
-  auto* a5 = new QRadioButton("A5");
-  auto* a6 = new QRadioButton("A6");
-  a4->setChecked(true);
-  auto* sizes = new QButtonGroup(&dialog);
-  sizes->addButton(a4);
-  sizes->addButton(a5);
-  sizes->addButton(a6);
-  auto* portrait = new QRadioButton(QString::fromUtf8("Hochformat"));
-  auto* landscape = new QRadioButton(QString::fromUtf8("Querformat"));
-  portrait->setChecked(true);
-  auto* orientation = new QButtonGroup(&dialog);
-  orientation->addButton(portrait);
-  orientation->addButton(landscape);
-  auto* modes = new QButtonGroup(&dialog);
-  modes->addButton(din);
-  modes->addButton(free);
-  auto* width = new QSpinBox();
-  auto* height = new QSpinBox();
-  for (QSpinBox* box : {width, height}) {
-    box->setRange(1, 1188);
-    box->setValue(150);
-    box->setSuffix(" mm");
-  }
-  layout->addWidget(din, 0, 0);
-  layout->addWidget(a4, 0, 1);
-  layout->addWidget(a5, 0, 2);
-  layout->addWidget(a6, 0, 3);
-  layout->addWidget(portrait, 1, 1);
-  layout->addWidget(landscape, 1, 2);
-  layout->addWidget(free, 2, 0);
-  layout->addWidget(new QLabel(QString::fromUtf8("Breite (mm)")), 2, 1);
-  layout->addWidget(width, 2, 2);
-  layout->addWidget(new QLabel(QString::fromUtf8("Höhe (mm)")), 3, 1);
-  layout->addWidget(height, 3, 2);
-  auto* create = new QDialogButtonBox();
-  create->addButton(QString::fromUtf8("Dokument erstellen..."), QDialogButtonBox::AcceptRole);
-  layout->addWidget(create, 4, 0, 1, 4);
-  connect(create, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  if (dialog.exec() != QDialog::Accepted) return;
-  form.DinChosen = din->isChecked();
-  form.Din = a4->isChecked()   ? designer::DinSize::A4
-             : a5->isChecked() ? designer::DinSize::A5
-                               : designer::DinSize::A6;
-  form.Landscape = landscape->isChecked();
-  form.Edit1->SetText(std::to_string(width->value()));
-  form.Edit2->SetText(std::to_string(height->value()));
+  // "&Neu" may have been cancelled at the save question: then the document stays.
+  if (application_.Form2() != nullptr) return;
+  FormatWindow format(application_.Form9(), this);
+  if (format.exec() != QDialog::Accepted) return;
   application_.Form9Button1Click();
   Refresh();
+}
+
+void MainWindow::FitToWindow() {
+  const ui::Control* root = view_->Root();
+  if (root == nullptr || root->Width() <= 0 || root->Height() <= 0) return;
+  const QSize room = scroll_->viewport()->size() - QSize(4, 4);
+  view_->SetZoom(std::min(static_cast<double>(room.width()) / root->Width(),
+                          static_cast<double>(room.height()) / root->Height()));
+}
+
+void MainWindow::ShowHelp() {
+  if (help_ == nullptr) {
+    help_ = new HelpWindow(this);
+    bubble_ = new HelpBubble(*help_, this);
+  }
+  const QString page = QString::fromStdString(application_.State().programFolder) +
+                       QStringLiteral("/help/start.html");
+  if (!help_->Load(page)) {
+    platform_.ShowMessage("Die Hilfeseite fehlt: " + page.toStdString());
+    return;
+  }
+  // The bubble sits in the bottom right corner of the main window, the help page beside it.
+  const QRect frame = geometry();
+  bubble_->move(frame.right() - 80, frame.bottom() - 80);
+  bubble_->show();
+  help_->move(bubble_->x() + 26 - 280, bubble_->y() + 26 - 490);
+  help_->show();
+  help_->raise();
 }
 
 void MainWindow::Arm(const char* mode) {
@@ -310,12 +312,12 @@ void MainWindow::Timer1() {
   }
 }
 
-void MainWindow::OpenAtStart(const QString& file) {
-  // One second after the start, as the program always did.
-  QTimer::singleShot(1000, this, [this, file] {
-    application_.OpenProject(file.toUtf8().toStdString());
-    Refresh();
-  });
+void MainWindow::Timer3() {
+  // Only the project named at the start: whatever was opened or saved meanwhile stays.
+  if (!startPending_) return;
+  startPending_ = false;
+  application_.Timer3();
+  Refresh();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -342,11 +344,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::Refresh() {
   designer::TForm2* window = application_.Form2();
   for (QAction* action : documentActions_) action->setEnabled(window != nullptr);
+  mdi_->SetLogoVisible(window == nullptr && !startPending_);
   if (window == nullptr) {
     documentWindow_->hide();
     view_->SetRoot(nullptr);
     pageIndicator_->setText(QStringLiteral("-/-"));
-    setWindowTitle(QString::fromUtf8(kTitle));
     return;
   }
   view_->SetRoot(window->Panel1);
@@ -377,7 +379,6 @@ void MainWindow::Refresh() {
     }
   };
   pageIndicator_->setText(QString::fromStdString(application_.State().PageIndicator()));
-  setWindowTitle(QString::fromUtf8(kTitle) + QString::fromStdString(window->Caption()));
 }
 
 }  // namespace quirabel::main

@@ -11,6 +11,7 @@
 #include "app/application.h"
 #include "app/online_check.h"
 #include "main/preview_window.h"
+#include "main/small_windows.h"
 #include "ui/qt/page_view.h"
 #include "ui/qt/qt_platform.h"
 
@@ -22,9 +23,8 @@ class MainWindow : public QMainWindow {
  public:
   MainWindow(app::Application& application, ui::qt::QtPlatform& platform);
 
-  // Opens a project named on the command line.
-  void OpenAtStart(const QString& file);
   ui::qt::PageView& View() { return *view_; }
+  LogoArea& Frame() { return *mdi_; }
   // Shows the document window's page, or the empty frame, and enables the document commands
   // exactly when there is a document.
   void Refresh();
@@ -37,7 +37,14 @@ class MainWindow : public QMainWindow {
 
  private:
   void BuildMenus();
+  // Runs an application command, then shows what it left.
+  template <class Command>
+  void Run(Command command);
   void NewDocument();
+  // The page as large as the window shows it whole.
+  void FitToWindow();
+  // "Hilfe und Hinweise": the help page, and the bubble that brings it back.
+  void ShowHelp();
   void Arm(const char* mode);
   void InsertPicture();
   void BackgroundColour();
@@ -48,16 +55,21 @@ class MainWindow : public QMainWindow {
   void SinglePagePdf();
   // Every second: the commands' state, the page indicator, and whether the machine is online.
   void Timer1();
+  // Once, a second after the start: the project named on the command line.
+  void Timer3();
 
   app::Application& application_;
   ui::qt::QtPlatform& platform_;
   ui::qt::PageView* view_;
   QScrollArea* scroll_;
-  QMdiArea* mdi_;
+  LogoArea* mdi_;
   // The document window inside the frame: the page in its scroll area.
   QMdiSubWindow* documentWindow_;
   QLabel* pageIndicator_;
   PreviewWindow* preview_ = nullptr;
+  HelpWindow* help_ = nullptr;
+  HelpBubble* bubble_ = nullptr;
+  bool startPending_ = false;  // a project named at the start waits for Timer3
   QAction* singlePage_ = nullptr;
   app::OnlineCheck online_;
   // Commands that need an open document.

@@ -5,14 +5,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
+#include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
+#include "app/program_folder.h"
 #include "base/atomic_file.h"
 #include "main/main_window.h"
 #include "support/pdf_check.h"
@@ -26,6 +32,73 @@ QAction* ToolAction(QMainWindow& window, const QString& text) {
   }
   return nullptr;
 }
+
+// Our windows carry no meta-object of their own, so they are found by their real type.
+template <class T>
+T* Find(QObject& parent) {
+  for (QObject* child : parent.findChildren<QObject*>()) {
+    if (auto* found = dynamic_cast<T*>(child)) return found;
+  }
+  return nullptr;
+}
+
+// A person answering the modal windows as they come up, in order: each step looks at the
+// window on top and acts when it is the one it expects.
+class ModalScript {
+ public:
+  using Step = std::function<bool(QWidget&)>;
+  explicit ModalScript(std::deque<Step> steps) : steps_(std::move(steps)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal != nullptr && !steps_.empty() && steps_.front()(*modal)) steps_.pop_front();
+    });
+    timer_.start(10);
+  }
+  bool Done() const { return steps_.empty(); }
+
+  // Clicks the button of that caption in the window of that title.
+  static Step Click(const char* title, const char* button) {
+    return [title, button](QWidget& modal) {
+      if (modal.windowTitle() != QString::fromUtf8(title)) return false;
+      for (auto* push : modal.findChildren<QPushButton*>()) {
+        if (push->text() == QString::fromUtf8(button)) {
+          push->click();
+          return true;
+        }
+      }
+      return false;
+    };
+  }
+  // Types a file name into a file dialog and accepts it.
+  static Step ChooseFile(std::filesystem::path file) {
+    return [file](QWidget& modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(&modal);
+      if (dialog == nullptr) return false;
+      // As a person does it: the folder, then the name typed into the name field.
+      dialog->setDirectory(QString::fromStdString(file.parent_path().string()));
+      auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      if (name == nullptr) return false;
+      name->setText(QString::fromStdString(file.filename().string()));
+      static_cast<QDialog*>(dialog)->accept();  // as the dialog's own button does
+      // A dialog still reading its folder may not take the name yet: then again next time.
+      return !dialog->isVisible();
+    };
+  }
+  // Types into the first edit field and clicks a button.
+  static Step Type(const char* title, const char* text, const char* button) {
+    return [title, text, button](QWidget& modal) {
+      if (modal.windowTitle() != QString::fromUtf8(title)) return false;
+      auto* edit = modal.findChild<QLineEdit*>();
+      if (edit == nullptr) return false;
+      edit->setText(QString::fromUtf8(text));
+      return Click(title, button)(modal);
+    };
+  }
+
+ private:
+  std::deque<Step> steps_;
+  QTimer timer_;
+};
 
 // The designer's main window with a new A6 document, as a person would have it after "Neu".
 class DesignerWindow : public ::testing::Test {
@@ -85,16 +158,91 @@ TEST_F(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
   QAction* preview = ToolAction(*window, QString::fromUtf8("Vorschau"));
   ASSERT_NE(preview, nullptr);
   preview->trigger();
-  auto* previewWindow = window->findChild<main::PreviewWindow*>();
+  auto* previewWindow = Find<main::PreviewWindow>(*window);
   ASSERT_NE(previewWindow, nullptr);
   EXPECT_TRUE(previewWindow->isVisible());
   EXPECT_TRUE(std::filesystem::exists(folder / "showdef.pdf"));
+}
 
-  ASSERT_TRUE(application->SaveProjectTo((folder / "karte.kxp").string()));
-  ASSERT_TRUE(application->ExportPdfTo((folder / "karte.pdf").string()));
+// "Speichern" and "Als PDF- speichern unter..." through their windows: the project information,
+// then the file dialog, as a person answers them.
+TEST_F(DesignerWindow, SaveAndExportThroughTheirWindows) {
+  auto& label = application->Form2()->CreateElement(designer::ElementKind::Label);
+  label.SetBounds(30, 40, 100, 17);
+  label.SetCaption("Text Label");
+  {
+    ModalScript person({ModalScript::Type("Projektinfos", "Sommerfest", "Übernehmen"),
+                        ModalScript::ChooseFile(folder / "karte")});
+    ToolAction(*window, QString::fromUtf8("&Speichern"))->trigger();
+    EXPECT_TRUE(person.Done());
+  }
+  EXPECT_EQ(application->State().projectFileName, (folder / "karte.kxp").string());
+  const std::string project = ReadFile(folder / "karte.kxp", 1 << 24);
+  EXPECT_NE(project.find("Sommerfest"), std::string::npos);
+  EXPECT_EQ(window->windowTitle().toStdString(),
+            "Quirabel - Einfach PDF-Dokumente erstellen - [Format: [148mm x 105mm] Name: [" +
+                (folder / "karte.kxp").string() + "]]")
+      << window->windowTitle().toStdString();
+  {
+    ModalScript person({ModalScript::Click("Projektinfos", "Übernehmen"),
+                        ModalScript::ChooseFile(folder / "karte")});
+    ToolAction(*window, QString::fromUtf8("Als PDF- speichern unter..."))->trigger();
+    EXPECT_TRUE(person.Done());
+  }
   const std::string pdf = ReadFile(folder / "karte.pdf", 1 << 24);
   EXPECT_TRUE(testing::IsValidPdf(pdf));
   EXPECT_NE(pdf.find("(Text Label) Tj"), std::string::npos);
+  EXPECT_NE(pdf.find("/Title (Sommerfest)"), std::string::npos);
+}
+
+// The page buttons: "X" on the only page is refused with the system's message; "goto" asks for a
+// number in its own window.
+TEST_F(DesignerWindow, PageButtonsAskThroughTheirWindows) {
+  {
+    ModalScript person({[](QWidget& modal) {
+      auto* box = qobject_cast<QMessageBox*>(&modal);
+      if (box == nullptr) return false;
+      EXPECT_EQ(box->text(), QString::fromUtf8(dialogs::kOnlyOnePage));
+      box->accept();
+      return true;
+    }});
+    ToolAction(*window, QStringLiteral("X"))->trigger();
+    EXPECT_TRUE(person.Done());
+  }
+  EXPECT_EQ(application->State().pageCount, 1);
+  {
+    ModalScript person({ModalScript::Type("Gehe zur Seite", "1", "go->")});
+    ToolAction(*window, QStringLiteral("goto"))->trigger();
+    EXPECT_TRUE(person.Done());
+  }
+  EXPECT_EQ(application->State().currentPage, 1);
+}
+
+// Without a document the frame shows the logo and the document commands are off; the help page
+// and the program information open as windows of their own.
+TEST_F(DesignerWindow, EmptyFrameHelpAndAbout) {
+  EXPECT_FALSE(window->Frame().LogoVisible());
+  {
+    ModalScript person({ModalScript::Click("Sichern..", "Nein")});
+    ASSERT_TRUE(application->CloseDocument());
+    window->Refresh();
+  }
+  EXPECT_TRUE(window->Frame().LogoVisible());
+  EXPECT_FALSE(ToolAction(*window, QString::fromUtf8("&Speichern"))->isEnabled());
+  EXPECT_TRUE(ToolAction(*window, QString::fromUtf8("&Neu"))->isEnabled());
+
+  app::SeedProgramFolder(folder.string());
+  ToolAction(*window, QString::fromUtf8("Hilfe und Hinweise"))->trigger();
+  auto* help = Find<main::HelpWindow>(*window);
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  EXPECT_TRUE(help->Browser()->toPlainText().contains(QStringLiteral("Quirabel")));
+
+  ToolAction(*window, QString::fromUtf8("&About Quirabel"))->trigger();
+  auto* about = Find<main::AboutWindow>(*window);
+  ASSERT_NE(about, nullptr);
+  EXPECT_TRUE(about->isVisible());
+  EXPECT_EQ(about->size(), QSize(380, 276));
 }
 
 // A text line dragged and a rectangle resized by its bottom-right handle, with the real mouse
