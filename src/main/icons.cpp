@@ -72,7 +72,7 @@ QIcon ToolIcon(const QString& name) {
   const auto it = Shapes().find(name);
   if (it == Shapes().end()) return {};
   QIcon icon;
-  for (int size : {16, 24, 32, 48}) icon.addPixmap(Render(it.value(), size));
+  for (int size : {16, 24, 32, 48, 64, 96, 128}) icon.addPixmap(Render(it.value(), size));
   return icon;
 }
 

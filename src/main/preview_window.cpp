@@ -1,5 +1,7 @@
 #include "main/preview_window.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace quirabel::main {
@@ -26,6 +28,11 @@ bool PreviewWindow::ShowFile(const QString& file) {
   document_.close();
   if (document_.load(file) != QPdfDocument::Error::None) return false;
   view_->setDocument(&document_);
+  if (!isVisible()) {
+    // In the middle of the screen, where the person looks.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    move(screen.center() - rect().center());
+  }
   show();
   raise();
   return true;
