@@ -395,6 +395,11 @@ void TForm2::PopupBringToFrontClick(Popup popup) {
   if (!target.empty()) BringElementToFront(target);
 }
 
+void TForm2::PopupPropertiesClick(Popup popup) {
+  if (popup == Popup::Image || PopupTarget(*this, popup).empty()) return;
+  if (OnProperties) OnProperties(popup);
+}
+
 void TForm2::RemoveKXPage() {
   for (const PageElement& e : Elements()) delete e.item;
   delete Background();

@@ -95,6 +95,10 @@ class TForm2 : public ui::TForm {
   enum class Popup { Label, Text, Rect, Image };
   void PopupDeleteClick(Popup popup);
   void PopupBringToFrontClick(Popup popup);
+  // "Eigenschaften...": the property window of the pressed element's kind, when the pressed
+  // element is of that kind. Double-clicks on text lines, text fields and rectangles ask for it
+  // too.
+  void PopupPropertiesClick(Popup popup);
   // Frees every element and the background.
   void RemoveKXPage();
   void ResetImages(std::string_view name);
@@ -135,6 +139,8 @@ class TForm2 : public ui::TForm {
   void AttachElementHandlers(report::TPRItem& item);
   // Opens a popup menu at a position on the page; the screen shows it, tests record it.
   std::function<void(Popup popup, int x, int y)> OnPopup;
+  // Shows the property window of a kind at the mouse cursor; the screen shows it.
+  std::function<void(Popup popup)> OnProperties;
   // The element editing by mouse, with this window's drag state and its hooks.
   MouseEditing& MouseEditor() { return mouseEditing_; }
 

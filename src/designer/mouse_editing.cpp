@@ -72,6 +72,16 @@ void MouseEditing::AttachElement(TPRItem& item) {
   };
   item.OnMouseUp = [this, element, kind](ui::Control&, ui::TMouseButton, ui::TShiftState, int,
                                          int) { Release(*element, kind); };
+  // A double-click opens the element's property window; pictures have none.
+  if (kind != Kind::Image) {
+    const TForm2::Popup popup = kind == Kind::Label  ? TForm2::Popup::Label
+                                : kind == Kind::Text ? TForm2::Popup::Text
+                                                     : TForm2::Popup::Rect;
+    item.OnDblClick = [this, element, popup](ui::Control&) {
+      window_.PressedElementName = element->Name();
+      window_.PopupPropertiesClick(popup);
+    };
+  }
 }
 
 void MouseEditing::AttachHandles() {

@@ -300,6 +300,25 @@ void MainWindow::SinglePagePdf() {
   window->SinglePageAsPdf(*file);
 }
 
+void MainWindow::ShowProperties(designer::TForm2::Popup popup) {
+  designer::TForm2* window = application_.Form2();
+  if (window == nullptr) return;
+  const report::TPRItem* item = window->FindElement(window->PressedElementName);
+  if (item == nullptr) return;
+  if (properties_ == nullptr) properties_ = new PropertyWindow(this);
+  const char* title = popup == designer::TForm2::Popup::Label  ? "Eigenschaften Label"
+                      : popup == designer::TForm2::Popup::Text ? "Eigenschaften Text"
+                                                               : "Eigenschaften";
+  properties_->ShowAtCursor(
+      QString::fromUtf8(title),
+      QString::fromUtf8("Element: %1\nLinks %2, oben %3, Breite %4, Höhe %5 (Pixel der Seite)")
+          .arg(QString::fromStdString(item->Name()))
+          .arg(item->Left())
+          .arg(item->Top())
+          .arg(item->Width())
+          .arg(item->Height()));
+}
+
 void MainWindow::Timer1() {
   Refresh();
   // Online for one to nine seconds: the single-page button blinks (Timer2, 400 ms later).
@@ -346,6 +365,7 @@ void MainWindow::Refresh() {
   for (QAction* action : documentActions_) action->setEnabled(window != nullptr);
   mdi_->SetLogoVisible(window == nullptr && !startPending_);
   if (window == nullptr) {
+    if (properties_ != nullptr) properties_->hide();
     documentWindow_->hide();
     view_->SetRoot(nullptr);
     pageIndicator_->setText(QStringLiteral("-/-"));
@@ -359,25 +379,23 @@ void MainWindow::Refresh() {
     const bool hasProperties = popup != designer::TForm2::Popup::Image;
     QAction* properties =
         hasProperties ? menu.addAction(QString::fromUtf8("Eigenschaften...")) : nullptr;
-    if (properties != nullptr) properties->setEnabled(false);  // the property windows come later
     QAction* remove = menu.addAction(QString::fromUtf8("Element löschen"));
     QAction* front = menu.addAction(QString::fromUtf8("In den Vordergrund"));
     QAction* chosen = menu.exec(QCursor::pos());
+    if (chosen == nullptr) return;
     // The element that opened the menu is still inside its mouse handler: act once that returned.
-    if (chosen == remove || chosen == front) {
-      const bool del = chosen == remove;
-      QTimer::singleShot(0, this, [this, popup, del] {
-        designer::TForm2* current = application_.Form2();
-        if (current == nullptr) return;
-        if (del) {
-          current->PopupDeleteClick(popup);
-        } else {
-          current->PopupBringToFrontClick(popup);
-        }
-        view_->update();
-      });
-    }
+    const int command = chosen == properties ? 0 : chosen == remove ? 1 : chosen == front ? 2 : -1;
+    if (command < 0) return;
+    QTimer::singleShot(0, this, [this, popup, command] {
+      designer::TForm2* current = application_.Form2();
+      if (current == nullptr) return;
+      if (command == 0) current->PopupPropertiesClick(popup);
+      if (command == 1) current->PopupDeleteClick(popup);
+      if (command == 2) current->PopupBringToFrontClick(popup);
+      view_->update();
+    });
   };
+  window->OnProperties = [this](designer::TForm2::Popup popup) { ShowProperties(popup); };
   pageIndicator_->setText(QString::fromStdString(application_.State().PageIndicator()));
 }
 

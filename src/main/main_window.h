@@ -53,6 +53,8 @@ class MainWindow : public QMainWindow {
   void Preview();
   // "Einzelseite als PDF speichern..": the page on screen alone.
   void SinglePagePdf();
+  // The property window of the pressed element, at the mouse cursor.
+  void ShowProperties(designer::TForm2::Popup popup);
   // Every second: the commands' state, the page indicator, and whether the machine is online.
   void Timer1();
   // Once, a second after the start: the project named on the command line.
@@ -69,6 +71,7 @@ class MainWindow : public QMainWindow {
   PreviewWindow* preview_ = nullptr;
   HelpWindow* help_ = nullptr;
   HelpBubble* bubble_ = nullptr;
+  PropertyWindow* properties_ = nullptr;
   bool startPending_ = false;  // a project named at the start waits for Timer3
   QAction* singlePage_ = nullptr;
   app::OnlineCheck online_;

@@ -1,5 +1,6 @@
 #include "main/small_windows.h"
 
+#include <QCursor>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -94,6 +95,25 @@ void HelpBubble::paintEvent(QPaintEvent* /*event*/) {
   painter.setPen(QPen(palette().color(QPalette::ToolTipText), 1));
   painter.drawEllipse(QRectF(1.5, 1.5, 49, 49));
   ToolIcon(QStringLiteral("help")).paint(&painter, QRect(10, 10, 32, 32));
+}
+
+PropertyWindow::PropertyWindow(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
+  setObjectName(QStringLiteral("PropertyWindow"));
+  text_ = new QLabel(this);
+  text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  text_->setMinimumWidth(260);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(text_);
+}
+
+void PropertyWindow::ShowAtCursor(const QString& title, const QString& text) {
+  setWindowTitle(title);
+  text_->setText(text);
+  adjustSize();
+  move(QCursor::pos());
+  show();
+  raise();
 }
 
 LogoArea::LogoArea(QWidget* parent) : QMdiArea(parent) { setBackground(QColor(128, 128, 128)); }

@@ -228,6 +228,24 @@ TEST_F(DocumentWindowTest, PopupCommandsActOnTheirOwnKind) {
   EXPECT_EQ(Names(), std::vector<std::string>{"PRRectBImage01234"});
 }
 
+TEST_F(DocumentWindowTest, DoubleClickAndPopupAskForThePropertyWindowOfTheirKind) {
+  std::vector<TForm2::Popup> asked;
+  window->OnProperties = [&asked](TForm2::Popup popup) { asked.push_back(popup); };
+  auto& label = Add(ElementKind::Label);
+  auto& text = Add(ElementKind::Text);
+  auto& rect = Add(ElementKind::Rect);
+  auto& image = Add(ElementKind::Jpeg);
+  for (report::TPRItem* item : {&label, &text, &rect, &image}) item->DblClick();
+  EXPECT_EQ(asked, (std::vector<TForm2::Popup>{TForm2::Popup::Label, TForm2::Popup::Text,
+                                               TForm2::Popup::Rect}));
+  EXPECT_EQ(window->PressedElementName, rect.Name());
+  // The text line's "Eigenschaften..." does nothing while a rectangle is the pressed element.
+  asked.clear();
+  window->PopupPropertiesClick(TForm2::Popup::Label);
+  window->PopupPropertiesClick(TForm2::Popup::Rect);
+  EXPECT_EQ(asked, std::vector<TForm2::Popup>{TForm2::Popup::Rect});
+}
+
 TEST_F(DocumentWindowTest, HandlesFrameTheElement) {
   auto& rect = Add(ElementKind::Rect);
   rect.SetBounds(50, 60, 30, 20);

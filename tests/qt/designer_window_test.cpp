@@ -218,6 +218,18 @@ TEST_F(DesignerWindow, PageButtonsAskThroughTheirWindows) {
   EXPECT_EQ(application->State().currentPage, 1);
 }
 
+// A double-click on a text line brings its property window up.
+TEST_F(DesignerWindow, DoubleClickShowsThePropertyWindow) {
+  auto& label = application->Form2()->CreateElement(designer::ElementKind::Label);
+  label.SetBounds(60, 80, 100, 17);
+  ui::qt::PageView& view = window->View();
+  QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(32 + 70, 32 + 85));
+  auto* properties = Find<main::PropertyWindow>(*window);
+  ASSERT_NE(properties, nullptr);
+  EXPECT_TRUE(properties->isVisible());
+  EXPECT_EQ(properties->windowTitle(), QStringLiteral("Eigenschaften Label"));
+}
+
 // Without a document the frame shows the logo and the document commands are off; the help page
 // and the program information open as windows of their own.
 TEST_F(DesignerWindow, EmptyFrameHelpAndAbout) {
