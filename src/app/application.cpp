@@ -15,6 +15,9 @@ namespace {
 constexpr const char* kSaveFirst = "Bitte speichern Sie zunächst Ihr Dokument als Quirabel Datei!";
 constexpr const char* kProjectFilter = "Quirabel Dateien|*.kxp";
 constexpr const char* kPdfFilter = "PDF-Files|*.pdf";
+constexpr const char* kPictureFilter =
+    "Alle unterstützten Formate|*.bmp;*.jpg;*.gif|BMP|*.bmp|JPG|*.jpg|GIF|*.gif";
+constexpr const char* kBackgroundFilter = "JPG-Files|*.jpg|BMP-Files|*.bmp|GIF-Files|*.gif";
 
 std::string WithExtension(std::string name, const char* extension) {
   if (name.find(extension) == std::string::npos) name += extension;
@@ -369,6 +372,35 @@ bool Application::Timer3() {
   // Nothing was opened: the name must not stay on a project that is not there.
   state_.projectFileName = designer::kNewDocName;
   return false;
+}
+
+bool Application::InsertPictureClick() {
+  if (form2_ == nullptr) return false;
+  const auto file =
+      platform_.FileDialog({"Bitte wählen Sie ein Bild aus...", kPictureFilter, "", false});
+  return file && form2_->InsertPicture(*file);
+}
+
+bool Application::BackgroundColourClick() {
+  if (form2_ == nullptr) return false;
+  const auto colour = platform_.ColorDialog(graphics::clWhite);
+  if (!colour) return false;
+  form2_->SetDocBackground(*colour);
+  return true;
+}
+
+bool Application::BackgroundPictureClick() {
+  if (form2_ == nullptr) return false;
+  const auto file = platform_.FileDialog({"Bildauswahl", kBackgroundFilter, "", false});
+  return file && form2_->SetDocBackgroundPicture(*file);
+}
+
+bool Application::SinglePageClick() {
+  if (form2_ == nullptr) return false;
+  const auto file = platform_.FileDialog({"", kPdfFilter, "", true});
+  if (!file) return false;
+  form2_->SinglePageAsPdf(*file);
+  return true;
 }
 
 bool Application::VisitAllPages() {

@@ -87,6 +87,13 @@ class Application : public ui::Component {
   // first). The page to show is read before anything is deleted.
   bool DeleteCurrentPage();
 
+  // The element and page tools: each asks through its dialog and hands the answer to the
+  // document window. False when there is no document or the dialog was cancelled.
+  bool InsertPictureClick();      // "Ein Bild einfügen (BMP,JPG,GIF)"
+  bool BackgroundColourClick();   // "Die Hintergrundfarbe ändern"
+  bool BackgroundPictureClick();  // "Ein Hintergrundbild laden"
+  bool SinglePageClick();         // "Einzelseite als PDF speichern.."
+
   // Loads and stores back every page, as export does, and comes back to the page shown before.
   bool VisitAllPages();
 

@@ -28,18 +28,23 @@ void WriteFileAssociation(const std::filesystem::path& dataHome, const std::stri
                   "Type=Application\n"
                   "Name=Quirabel\n"
                   "Comment=Visitenkarten, Flyer und Faltkarten gestalten und als PDF ausgeben\n"
-                  "Exec=" + DesktopQuoted(programPath) + " %f\n"
-                  "Terminal=false\n"
-                  "Categories=Office;Graphics;Publishing;\n"
-                  "MimeType=" + std::string(kProjectMimeType) + ";\n");
+                  "Exec=" +
+                      DesktopQuoted(programPath) +
+                      " %f\n"
+                      "Terminal=false\n"
+                      "Categories=Office;Graphics;Publishing;\n"
+                      "MimeType=" +
+                      std::string(kProjectMimeType) + ";\n");
   WriteFileAtomic(packages / "quirabel.xml",
                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                   "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                  "  <mime-type type=\"" + std::string(kProjectMimeType) + "\">\n"
-                  "    <comment>Quirabel-Projekt</comment>\n"
-                  "    <glob pattern=\"*.kxp\"/>\n"
-                  "  </mime-type>\n"
-                  "</mime-info>\n");
+                  "  <mime-type type=\"" +
+                      std::string(kProjectMimeType) +
+                      "\">\n"
+                      "    <comment>Quirabel-Projekt</comment>\n"
+                      "    <glob pattern=\"*.kxp\"/>\n"
+                      "  </mime-type>\n"
+                      "</mime-info>\n");
 }
 
 }  // namespace quirabel::app

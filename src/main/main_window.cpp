@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
@@ -175,12 +174,12 @@ void MainWindow::BuildMenus() {
       QString::fromUtf8("Automatische Rasterhilfe für Text und Rechteck/Strich Elemente"));
   connect(grid, &QCheckBox::toggled, this, [this](bool on) { application_.State().gridAid = on; });
   row1->addWidget(grid);
-  row1->addAction(
-      make("Bild", "Ein Bild einfügen (BMP,JPG,GIF)", "image", true, [this] { InsertPicture(); }));
+  row1->addAction(make("Bild", "Ein Bild einfügen (BMP,JPG,GIF)", "image", true,
+                       [this] { Run([this] { application_.InsertPictureClick(); }); }));
   row1->addAction(make("Hintergrundfarbe", "Die Hintergrundfarbe ändern", "bgcolor", true,
-                       [this] { BackgroundColour(); }));
+                       [this] { Run([this] { application_.BackgroundColourClick(); }); }));
   row1->addAction(make("Hintergrundbild", "Ein Hintergrundbild laden", "bgimage", true,
-                       [this] { BackgroundPicture(); }));
+                       [this] { Run([this] { application_.BackgroundPictureClick(); }); }));
   addToolBarBreak();
   QToolBar* row2 = addToolBar(QString::fromUtf8("Seiten und Ausgabe"));
   row2->addAction(make("<", "Vorherige Seite", "prev", true,
@@ -196,7 +195,7 @@ void MainWindow::BuildMenus() {
   row2->addAction(
       make("Vorschau", "Vorschau im PDF-Betrachter", "preview", true, [this] { Preview(); }));
   singlePage_ = make("Einzelseite", "Einzelseite als PDF speichern..", "single", true,
-                     [this] { SinglePagePdf(); });
+                     [this] { application_.SinglePageClick(); });
   row2->addAction(singlePage_);
   // Saving a page as a template comes with the templates.
   QAction* pageTemplate = later("Vorlage");
@@ -251,37 +250,6 @@ void MainWindow::Arm(const char* mode) {
   platform_.SetScreenCursor(ui::crUpArrow);
 }
 
-void MainWindow::InsertPicture() {
-  designer::TForm2* window = application_.Form2();
-  if (window == nullptr) return;
-  const auto file = platform_.FileDialog(
-      {"Bitte wählen Sie ein Bild aus...",
-       "Alle unterstützten Formate|*.bmp;*.jpg;*.jpeg;*.gif|BMP|*.bmp|JPG|*.jpg;*.jpeg|GIF|*.gif",
-       "", false});
-  if (file) window->InsertPicture(*file);
-  Refresh();
-}
-
-void MainWindow::BackgroundColour() {
-  designer::TForm2* window = application_.Form2();
-  if (window == nullptr) return;
-  const QColor colour = QColorDialog::getColor(Qt::white, this);
-  if (!colour.isValid()) return;
-  window->SetDocBackground(graphics::RGB(static_cast<std::uint8_t>(colour.red()),
-                                         static_cast<std::uint8_t>(colour.green()),
-                                         static_cast<std::uint8_t>(colour.blue())));
-  Refresh();
-}
-
-void MainWindow::BackgroundPicture() {
-  designer::TForm2* window = application_.Form2();
-  if (window == nullptr) return;
-  const auto file = platform_.FileDialog(
-      {"Bildauswahl", "JPG-Files|*.jpg;*.jpeg|BMP-Files|*.bmp|GIF-Files|*.gif", "", false});
-  if (file) window->SetDocBackgroundPicture(*file);
-  Refresh();
-}
-
 void MainWindow::Preview() {
   const auto file = application_.PreviewPdf();
   Refresh();
@@ -290,14 +258,6 @@ void MainWindow::Preview() {
   if (!preview_->ShowFile(QString::fromStdString(file->string()))) {
     platform_.ShowMessage("Die Vorschau kann nicht angezeigt werden.");
   }
-}
-
-void MainWindow::SinglePagePdf() {
-  designer::TForm2* window = application_.Form2();
-  if (window == nullptr) return;
-  const auto file = platform_.FileDialog({"", "PDF-Files|*.pdf", "", true});
-  if (!file) return;
-  window->SinglePageAsPdf(*file);
 }
 
 void MainWindow::ShowProperties(designer::TForm2::Popup popup) {

@@ -46,13 +46,8 @@ class MainWindow : public QMainWindow {
   // "Hilfe und Hinweise": the help page, and the bubble that brings it back.
   void ShowHelp();
   void Arm(const char* mode);
-  void InsertPicture();
-  void BackgroundColour();
-  void BackgroundPicture();
   // "Vorschau": every page as PDF in the preview window.
   void Preview();
-  // "Einzelseite als PDF speichern..": the page on screen alone.
-  void SinglePagePdf();
   // The property window of the pressed element, at the mouse cursor.
   void ShowProperties(designer::TForm2::Popup popup);
   // Every second: the commands' state, the page indicator, and whether the machine is online.

@@ -7,6 +7,7 @@
 
 #include "base/clock.h"
 #include "base/random.h"
+#include "graphics/color.h"
 
 namespace quirabel::ui {
 
@@ -54,6 +55,10 @@ class Platform {
   virtual int ShowModal(TForm& form) = 0;
   // Runs an open or save dialog; none when cancelled.
   virtual std::optional<std::string> FileDialog(const FileDialogRequest& request) = 0;
+  // Runs a colour dialog starting at a colour; none when cancelled (or with no one to ask).
+  virtual std::optional<graphics::TColor> ColorDialog(graphics::TColor /*initial*/) {
+    return std::nullopt;
+  }
 
   virtual TCursor ScreenCursor() const = 0;
   virtual void SetScreenCursor(TCursor cursor) = 0;

@@ -249,6 +249,38 @@ TEST_F(ApplicationTest, DeletingKeepsThePageWhenTheNextCannotBeRead) {
   EXPECT_EQ(state.pageTexts[1].View(), "<kx-2.2>kaputt</endoffile>");
 }
 
+TEST_F(ApplicationTest, ToolsAskThroughTheirDialogsAndCancellingChangesNothing) {
+  Application application(platform, folder.string());
+  EXPECT_FALSE(application.BackgroundColourClick());  // no document: nothing asked
+  ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
+  designer::TForm2& window = *application.Form2();
+  const std::string before = window.PageTextOfScreen();
+  EXPECT_FALSE(application.BackgroundColourClick());
+  EXPECT_FALSE(application.BackgroundPictureClick());
+  EXPECT_FALSE(application.InsertPictureClick());
+  EXPECT_FALSE(application.SinglePageClick());
+  EXPECT_EQ(window.PageTextOfScreen(), before);
+  ASSERT_EQ(platform.fileDialogs.size(), 3u);
+  EXPECT_EQ(platform.fileDialogs[0].title, "Bildauswahl");
+  EXPECT_EQ(platform.fileDialogs[1].title, "Bitte wählen Sie ein Bild aus...");
+  EXPECT_EQ(platform.fileDialogs[1].filter,
+            "Alle unterstützten Formate|*.bmp;*.jpg;*.gif|BMP|*.bmp|JPG|*.jpg|GIF|*.gif");
+  EXPECT_TRUE(platform.fileDialogs[2].save);
+
+  graphics::Bitmap green(8, 8, graphics::PixelFormat::pf24bit);
+  green.FillRect(0, 0, 8, 8, graphics::RGB(0, 200, 0));
+  WriteFileAtomic(folder / "gruen.jpg", graphics::EncodeJpeg(green));
+  platform.fileAnswers = {(folder / "gruen.jpg").string(), (folder / "seite").string()};
+  ASSERT_TRUE(application.InsertPictureClick());
+  EXPECT_EQ(window.Elements().size(), 1u);
+  platform.colorAnswers = {graphics::RGB(0, 0, 255)};
+  ASSERT_TRUE(application.BackgroundColourClick());
+  ASSERT_TRUE(application.SinglePageClick());
+  const std::string pdf = ReadFile(folder / "seite.pdf", 1 << 24);
+  EXPECT_TRUE(testing::IsValidPdf(pdf));
+  EXPECT_NE(pdf.find("/Count 1"), std::string::npos);
+}
+
 TEST_F(ApplicationTest, ProjectNamedAtTheStartOpensOnTimer3) {
   {
     Application first(platform, folder.string());

@@ -35,6 +35,13 @@ class FakePlatform : public ui::Platform {
     fileAnswers.erase(fileAnswers.begin());
     return answer;
   }
+  // Colour dialogs answer from their own queue (cancelled when it is empty).
+  std::optional<graphics::TColor> ColorDialog(graphics::TColor /*initial*/) override {
+    if (colorAnswers.empty()) return std::nullopt;
+    auto answer = colorAnswers.front();
+    colorAnswers.erase(colorAnswers.begin());
+    return answer;
+  }
   ui::TCursor ScreenCursor() const override { return cursor; }
   void SetScreenCursor(ui::TCursor value) override { cursor = value; }
   void Invalidate(ui::Control& /*control*/) override { ++invalidations; }
@@ -53,6 +60,7 @@ class FakePlatform : public ui::Platform {
   std::vector<std::string> modalForms;
   std::vector<std::optional<std::string>> fileAnswers;
   std::vector<ui::FileDialogRequest> fileDialogs;
+  std::vector<std::optional<graphics::TColor>> colorAnswers;
   ui::TCursor cursor = ui::crDefault;
   int invalidations = 0;
   int processed = 0;

@@ -23,7 +23,7 @@ class PictureCache {
   struct Entry {
     const void* graphic;  // the picture's bitmap or JPEG, shared between copies of the picture
     int scaleDenom;
-    int width;   // the exact size of a scaled image; 0 for a decoded one
+    int width;  // the exact size of a scaled image; 0 for a decoded one
     int height;
     QImage image;
   };

@@ -81,8 +81,9 @@ void QtCanvas::TextOut(int x, int y, std::string_view text) {
 
 void QtCanvas::StretchDraw(const TRect& rect, const graphics::Picture& picture) {
   // The device scale (zoom) decides how many screen pixels the picture covers.
-  const QRect device =
-      painter_.transform().mapRect(QRectF(rect.left, rect.top, rect.Width(), rect.Height())).toRect();
+  const QRect device = painter_.transform()
+                           .mapRect(QRectF(rect.left, rect.top, rect.Width(), rect.Height()))
+                           .toRect();
   if (painter_.transform().type() <= QTransform::TxScale) {
     // Scaled once to the screen pixels it covers, then copied as it is on every repaint.
     const QImage& image = pictures_.Scaled(picture, device.width(), device.height());

@@ -1,6 +1,7 @@
 #include "ui/qt/qt_platform.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -124,6 +125,17 @@ std::optional<std::string> QtPlatform::FileDialog(const FileDialogRequest& reque
                    : QFileDialog::getOpenFileName(window_, title, Q(request.fileName), filter);
   if (name.isEmpty()) return std::nullopt;
   return S(name);
+}
+
+std::optional<graphics::TColor> QtPlatform::ColorDialog(graphics::TColor initial) {
+  // Our colours keep red in the low byte.
+  const graphics::TColor rgb = graphics::ResolveSystemColor(initial);
+  const QColor start(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+  const QColor chosen = QColorDialog::getColor(start, window_);
+  if (!chosen.isValid()) return std::nullopt;
+  return graphics::RGB(static_cast<std::uint8_t>(chosen.red()),
+                       static_cast<std::uint8_t>(chosen.green()),
+                       static_cast<std::uint8_t>(chosen.blue()));
 }
 
 QCursor MakeCursor(TCursor cursor) {

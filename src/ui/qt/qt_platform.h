@@ -25,6 +25,7 @@ class QtPlatform : public Platform {
   void ShowMessage(std::string_view text) override;
   int ShowModal(TForm& form) override;
   std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
+  std::optional<graphics::TColor> ColorDialog(graphics::TColor initial) override;
   TCursor ScreenCursor() const override { return cursor_; }
   void SetScreenCursor(TCursor cursor) override;
   void Invalidate(Control& control) override;
