@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
   if (!screenshot.isEmpty()) {
     QTimer::singleShot(2500, &window, [&window, screenshot] {
       window.grab().save(screenshot);
-      QApplication::quit();
+      // Leaves the event loop without closing the windows: nothing asks to save.
+      QCoreApplication::exit(0);
     });
   }
   return QApplication::exec();
