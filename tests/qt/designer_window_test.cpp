@@ -218,6 +218,21 @@ TEST_F(DesignerWindow, PageButtonsAskThroughTheirWindows) {
   EXPECT_EQ(application->State().currentPage, 1);
 }
 
+// The zoom commands of "Ansicht": larger, 100 %, and the whole page in the window.
+TEST_F(DesignerWindow, ZoomCommands) {
+  ui::qt::PageView& view = window->View();
+  ToolAction(*window, QString::fromUtf8("Vergrößern"))->trigger();
+  EXPECT_DOUBLE_EQ(view.Zoom(), 1.25);
+  ToolAction(*window, QString::fromUtf8("Originalgröße (100 %)"))->trigger();
+  EXPECT_DOUBLE_EQ(view.Zoom(), 1.0);
+  ASSERT_TRUE(application->NewDocument(designer::DinFormat(designer::DinSize::A4, false)));
+  window->Refresh();
+  ToolAction(*window, QString::fromUtf8("An Fenster anpassen"))->trigger();
+  // The frame of an A4 page (655 × 922) fits the window's height: smaller than 100 %.
+  EXPECT_LT(view.Zoom(), 1.0);
+  EXPECT_LE(view.height(), window->Frame().height());
+}
+
 // A double-click on a text line brings its property window up.
 TEST_F(DesignerWindow, DoubleClickShowsThePropertyWindow) {
   auto& label = application->Form2()->CreateElement(designer::ElementKind::Label);
