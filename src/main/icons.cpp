@@ -35,6 +35,9 @@ const QHash<QString, QString>& Shapes() {
        R"(<circle cx="10" cy="10" r="6" fill="#fff"/><path d="M15 15l6 6" stroke-width="2.4"/>)"},
       {"single",
        R"(<path d="M6 3h8l4 4v14H6z" fill="#fff"/><path d="M14 3v4h4"/><path d="M10 11l2-1v8" stroke="#1a73c8" stroke-width="1.8"/>)"},
+      // The single-page glyph's other face, for blinking: the sheet lit up.
+      {"single_lit",
+       R"(<path d="M6 3h8l4 4v14H6z" fill="#ffe082" stroke="#e65100"/><path d="M14 3v4h4" stroke="#e65100"/><path d="M10 11l2-1v8" stroke="#e65100" stroke-width="1.8"/>)"},
       {"template",
        R"(<path d="M6 3h8l4 4v14H6z" fill="#fff"/><path d="M12 10l1.5 3 3.2.4-2.4 2.2.7 3.2-3-1.7-3 1.7.7-3.2-2.4-2.2 3.2-.4z" fill="#f6d77a"/>)"},
       {"prev", R"(<path d="M15 5l-7 7 7 7" stroke-width="2.4"/>)"},

@@ -6,9 +6,9 @@
 namespace quirabel::main {
 
 // The toolbar's icons, drawn as SVG of our own: "new", "open", "save", "saveas", "pdf", "label",
-// "memo", "rect", "image", "bgcolor", "bgimage", "preview", "single", "template", "prev",
-// "next", "goto", "delete", "portrait", "landscape", "help", and "app" for the program itself. An
-// unknown name gives an empty icon.
+// "memo", "rect", "image", "bgcolor", "bgimage", "preview", "single", "single_lit", "template",
+// "prev", "next", "goto", "delete", "portrait", "landscape", "help", and "app" for the program
+// itself. An unknown name gives an empty icon.
 QIcon ToolIcon(const QString& name);
 
 }  // namespace quirabel::main

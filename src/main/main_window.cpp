@@ -284,9 +284,10 @@ void MainWindow::Timer1() {
   // Online for one to nine seconds: the single-page button blinks (Timer2, 400 ms later).
   if (online_.Tick(app::LocalAddress()) && singlePage_ != nullptr) {
     QTimer::singleShot(400, this, [this] {
-      QFont font = singlePage_->font();
-      font.setBold(!font.bold());
-      singlePage_->setFont(font);
+      // Timer2: the button's glyph and the hidden alternate change places.
+      singleLit_ = !singleLit_;
+      singlePage_->setIcon(
+          ToolIcon(singleLit_ ? QStringLiteral("single_lit") : QStringLiteral("single")));
     });
   }
 }

@@ -69,6 +69,7 @@ class MainWindow : public QMainWindow {
   PropertyWindow* properties_ = nullptr;
   bool startPending_ = false;  // a project named at the start waits for Timer3
   QAction* singlePage_ = nullptr;
+  bool singleLit_ = false;  // the single-page button shows its alternate glyph
   app::OnlineCheck online_;
   // Commands that need an open document.
   QList<QAction*> documentActions_;
