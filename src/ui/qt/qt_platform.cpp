@@ -90,6 +90,7 @@ int QtPlatform::ShowModal(TForm& form) {
   auto* buttons = new QDialogButtonBox();
   std::vector<std::pair<TEdit*, QLineEdit*>> edits;
   int result = mrCancel;
+  bool hasDefault = false;
   for (Control* control : form.Controls()) {
     if (!control->Visible()) continue;
     if (auto* edit = dynamic_cast<TEdit*>(control)) {
@@ -100,6 +101,11 @@ int QtPlatform::ShowModal(TForm& form) {
     } else if (auto* button = dynamic_cast<TButton*>(control)) {
       auto* push = buttons->addButton(Q(button->Caption()), QDialogButtonBox::ActionRole);
       const int modal = button->ModalResult();
+      // Enter answers with the window's yes: its first OK or Yes button.
+      if ((modal == mrOk || modal == mrYes) && !hasDefault) {
+        push->setDefault(true);
+        hasDefault = true;
+      }
       QObject::connect(push, &QPushButton::clicked, &dialog, [&dialog, &result, modal] {
         result = modal;
         dialog.accept();
