@@ -4,18 +4,14 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
-#include "designer/page_format.h"
 #include "main/format_window.h"
 #include "main/icons.h"
-
-#include <tuple>
 
 namespace quirabel::main {
 
