@@ -195,6 +195,42 @@ TEST_F(DesignerWindow, SaveAndExportThroughTheirWindows) {
   EXPECT_NE(pdf.find("/Title (Sommerfest)"), std::string::npos);
 }
 
+// "Öffnen" through its dialog: a file that is no project is reported and the open document stays;
+// a project opens on its first page.
+TEST_F(DesignerWindow, OpenThroughTheDialog) {
+  auto& label = application->Form2()->CreateElement(designer::ElementKind::Label);
+  label.SetCaption("Gespeichert");
+  ASSERT_TRUE(application->SaveProjectTo((folder / "karte.kxp").string()));
+  WriteFileAtomic(folder / "brief.kxp", "Lieber Kunde, ...");
+  designer::TForm2* before = application->Form2();
+  QString told;
+  {
+    ModalScript person({ModalScript::Click("Sichern..", "Nein"),
+                        ModalScript::ChooseFile(folder / "brief.kxp"), [&told](QWidget& modal) {
+                          auto* box = qobject_cast<QMessageBox*>(&modal);
+                          if (box == nullptr) return false;
+                          told = box->text();
+                          box->accept();
+                          return true;
+                        }});
+    ToolAction(*window, QString::fromUtf8("Ö&ffnen"))->trigger();
+    EXPECT_TRUE(person.Done());
+  }
+  EXPECT_TRUE(told.startsWith(QString::fromUtf8("Die Datei ist keine Quirabel-Projektdatei")))
+      << told.toStdString();
+  EXPECT_EQ(application->Form2(), before);
+  {
+    ModalScript person(
+        {ModalScript::Click("Sichern..", "Nein"), ModalScript::ChooseFile(folder / "karte.kxp")});
+    ToolAction(*window, QString::fromUtf8("Ö&ffnen"))->trigger();
+    EXPECT_TRUE(person.Done());
+  }
+  ASSERT_NE(application->Form2(), nullptr);
+  EXPECT_EQ(window->View().Root(), application->Form2()->Panel1);
+  EXPECT_EQ(application->Form2()->Elements().size(), 1u);
+  EXPECT_EQ(application->State().projectFileName, (folder / "karte.kxp").string());
+}
+
 // The page buttons: "X" on the only page is refused with the system's message; "goto" asks for a
 // number in its own window.
 TEST_F(DesignerWindow, PageButtonsAskThroughTheirWindows) {
