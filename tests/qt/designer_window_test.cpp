@@ -231,6 +231,27 @@ TEST_F(DesignerWindow, OpenThroughTheDialog) {
   EXPECT_EQ(application->State().projectFileName, (folder / "karte.kxp").string());
 }
 
+// Closing the designer after "Ja" at the save question, then cancelling the name: nothing was
+// saved, so the window stays with the document.
+TEST_F(DesignerWindow, ClosingKeepsWorkThatWasNotSaved) {
+  {
+    ModalScript person({ModalScript::Click("Sichern..", "Ja"), [](QWidget& modal) {
+                          auto* dialog = qobject_cast<QFileDialog*>(&modal);
+                          if (dialog == nullptr) return false;
+                          dialog->reject();
+                          return true;
+                        }});
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(person.Done());
+  }
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_NE(application->Form2(), nullptr);
+  {
+    ModalScript person({ModalScript::Click("Sichern..", "Nein")});
+    EXPECT_TRUE(window->close());
+  }
+}
+
 // The page buttons: "X" on the only page is refused with the system's message; "goto" asks for a
 // number in its own window.
 TEST_F(DesignerWindow, PageButtonsAskThroughTheirWindows) {
