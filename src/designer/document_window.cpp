@@ -238,6 +238,11 @@ TPRItem& TForm2::CreateElement(ElementKind kind) {
   return *item;
 }
 
+void TForm2::ArmCreation(std::string_view mode) {
+  state_.createMode = std::string(mode);
+  if (ui::Platform* platform = GetPlatform()) platform->SetScreenCursor(ui::crUpArrow);
+}
+
 void TForm2::CreateArmedElement() {
   ui::Platform* platform = GetPlatform();
   if (platform == nullptr || platform->ScreenCursor() != ui::crUpArrow) return;

@@ -76,6 +76,9 @@ class TForm2 : public ui::TForm {
 
   // Creates an element of a kind with the next number, on top of the page.
   report::TPRItem& CreateElement(ElementKind kind);
+  // The element tools: the next click on the page creates an element of the mode ("label",
+  // "memo" or "Rect"); the screen cursor shows the up-arrow while armed.
+  void ArmCreation(std::string_view mode);
   // The armed click on the page background: creates the element CreateMode names at the last
   // mouse position when the screen cursor is still armed; the cursor falls back either way.
   void CreateArmedElement();

@@ -241,9 +241,7 @@ void MainWindow::ShowHelp() {
 }
 
 void MainWindow::Arm(const char* mode) {
-  if (application_.Form2() == nullptr) return;
-  application_.State().createMode = mode;
-  platform_.SetScreenCursor(ui::crUpArrow);
+  if (designer::TForm2* window = application_.Form2()) window->ArmCreation(mode);
 }
 
 void MainWindow::Preview() {

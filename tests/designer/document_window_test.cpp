@@ -109,8 +109,7 @@ TEST_F(DocumentWindowTest, ArmedClickCreatesAndDisarms) {
   EXPECT_TRUE(window->Elements().empty());  // not armed: nothing
 
   for (const char* mode : {"label", "memo", "Rect"}) {
-    state.createMode = mode;
-    platform.SetScreenCursor(ui::crUpArrow);
+    window->ArmCreation(mode);
     window->Background()->MouseMove(0, 30, 40);
     window->Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 30, 40);
     EXPECT_EQ(platform.ScreenCursor(), ui::crDefault);
