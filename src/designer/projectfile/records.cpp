@@ -36,6 +36,7 @@ class RecordWriter {
   std::string bytes_;
 };
 
+// Reads the fields a layout names into a record: the writer's calls, with the values as targets.
 class RecordReader {
  public:
   RecordReader(std::string_view bytes, std::size_t size) : bytes_(bytes) {
@@ -43,23 +44,84 @@ class RecordReader {
       throw ProjectFileError("Die Seite ist beschädigt: ein Element ist zu kurz.");
   }
 
-  std::uint8_t Byte(std::size_t offset) const { return static_cast<std::uint8_t>(bytes_[offset]); }
-  std::int32_t Int32(std::size_t offset) const {
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(Byte(offset + i)) << (8 * i);
-    return static_cast<std::int32_t>(v);
+  void Int32(std::size_t offset, std::int32_t& value) const { value = Int32At(offset); }
+  void Single(std::size_t offset, float& value) const {
+    value = std::bit_cast<float>(Int32At(offset));
   }
-  float Single(std::size_t offset) const { return std::bit_cast<float>(Int32(offset)); }
-  bool Bool(std::size_t offset) const { return Byte(offset) != 0; }
+  void Byte(std::size_t offset, std::uint8_t& value) const { value = ByteAt(offset); }
+  void Bool(std::size_t offset, bool& value) const { value = ByteAt(offset) != 0; }
   // Bytes after the text are ignored; a length byte past the room is taken as the room.
-  std::string Str(std::size_t offset, std::size_t maxLength) const {
-    const std::size_t length = std::min<std::size_t>(Byte(offset), maxLength);
-    return std::string(bytes_.substr(offset + 1, length));
+  void Str(std::size_t offset, std::size_t maxLength, std::string& text) const {
+    const std::size_t length = std::min<std::size_t>(ByteAt(offset), maxLength);
+    text = std::string(bytes_.substr(offset + 1, length));
   }
 
  private:
+  std::uint8_t ByteAt(std::size_t offset) const {
+    return static_cast<std::uint8_t>(bytes_[offset]);
+  }
+  std::int32_t Int32At(std::size_t offset) const {
+    std::uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(ByteAt(offset + i)) << (8 * i);
+    return static_cast<std::int32_t>(v);
+  }
+
   std::string_view bytes_;
 };
+
+// Each record's layout, written once for both directions: Io is a RecordWriter with a const
+// record or a RecordReader with one to fill.
+template <class Io, class Record>
+void RectLayout(Io& io, Record& r) {
+  io.Str(0, kMaxNameLength, r.name);
+  io.Int32(44, r.fillColor);
+  io.Int32(48, r.lineColor);
+  io.Int32(52, r.top);
+  io.Int32(56, r.left);
+  io.Int32(60, r.height);
+  io.Int32(64, r.width);
+  io.Single(68, r.lineWidth);
+}
+
+// What text lines and text fields share: name, data field, font and bounds.
+template <class Io, class Record>
+void TextElementLayout(Io& io, Record& r) {
+  io.Str(0, kMaxNameLength, r.name);
+  io.Str(41, kMaxNameLength, r.dataField);
+  io.Byte(82, r.fontName);
+  io.Single(84, r.fontSize);
+  io.Int32(88, r.fontColor);
+  io.Bool(92, r.fontBold);
+  io.Bool(93, r.fontItalic);
+  io.Single(96, r.charSpace);
+  io.Int32(100, r.top);
+  io.Int32(104, r.left);
+  io.Int32(108, r.height);
+  io.Int32(112, r.width);
+}
+
+template <class Io, class Record>
+void LabelLayout(Io& io, Record& r) {
+  TextElementLayout(io, r);
+  io.Byte(83, r.alignment);
+  io.Str(116, kMaxCaptionLength, r.text);
+}
+
+template <class Io, class Record>
+void TextLayout(Io& io, Record& r) {
+  TextElementLayout(io, r);
+  io.Single(116, r.leading);
+}
+
+template <class Io, class Record>
+void ImageLayout(Io& io, Record& r) {
+  io.Str(0, kMaxNameLength, r.name);
+  io.Int32(52, r.color);
+  io.Int32(56, r.top);
+  io.Int32(60, r.left);
+  io.Int32(64, r.height);
+  io.Int32(68, r.width);
+}
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
@@ -67,127 +129,53 @@ bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 std::string Encode(const RectRecord& r) {
   RecordWriter w(kRectRecordSize);
-  w.Str(0, kMaxNameLength, r.name);
-  w.Int32(44, r.fillColor);
-  w.Int32(48, r.lineColor);
-  w.Int32(52, r.top);
-  w.Int32(56, r.left);
-  w.Int32(60, r.height);
-  w.Int32(64, r.width);
-  w.Single(68, r.lineWidth);
+  RectLayout(w, r);
   return w.Take();
 }
 
 RectRecord DecodeRect(std::string_view bytes) {
-  const RecordReader in(bytes, kRectRecordSize);
   RectRecord r;
-  r.name = in.Str(0, kMaxNameLength);
-  r.fillColor = in.Int32(44);
-  r.lineColor = in.Int32(48);
-  r.top = in.Int32(52);
-  r.left = in.Int32(56);
-  r.height = in.Int32(60);
-  r.width = in.Int32(64);
-  r.lineWidth = in.Single(68);
+  const RecordReader in(bytes, kRectRecordSize);
+  RectLayout(in, r);
   return r;
 }
 
 std::string Encode(const LabelRecord& r) {
   RecordWriter w(kLabelRecordSize);
-  w.Str(0, kMaxNameLength, r.name);
-  w.Str(41, kMaxNameLength, r.dataField);
-  w.Byte(82, r.fontName);
-  w.Byte(83, r.alignment);
-  w.Single(84, r.fontSize);
-  w.Int32(88, r.fontColor);
-  w.Bool(92, r.fontBold);
-  w.Bool(93, r.fontItalic);
-  w.Single(96, r.charSpace);
-  w.Int32(100, r.top);
-  w.Int32(104, r.left);
-  w.Int32(108, r.height);
-  w.Int32(112, r.width);
-  w.Str(116, kMaxCaptionLength, r.text);
+  LabelLayout(w, r);
   return w.Take();
 }
 
 LabelRecord DecodeLabel(std::string_view bytes) {
-  const RecordReader in(bytes, kLabelRecordSize);
   LabelRecord r;
-  r.name = in.Str(0, kMaxNameLength);
-  r.dataField = in.Str(41, kMaxNameLength);
-  r.fontName = in.Byte(82);
-  r.alignment = in.Byte(83);
-  r.fontSize = in.Single(84);
-  r.fontColor = in.Int32(88);
-  r.fontBold = in.Bool(92);
-  r.fontItalic = in.Bool(93);
-  r.charSpace = in.Single(96);
-  r.top = in.Int32(100);
-  r.left = in.Int32(104);
-  r.height = in.Int32(108);
-  r.width = in.Int32(112);
-  r.text = in.Str(116, kMaxCaptionLength);
+  const RecordReader in(bytes, kLabelRecordSize);
+  LabelLayout(in, r);
   return r;
 }
 
 std::string Encode(const TextRecord& r) {
   RecordWriter w(kTextRecordSize);
-  w.Str(0, kMaxNameLength, r.name);
-  w.Str(41, kMaxNameLength, r.dataField);
-  w.Byte(82, r.fontName);
-  w.Single(84, r.fontSize);
-  w.Int32(88, r.fontColor);
-  w.Bool(92, r.fontBold);
-  w.Bool(93, r.fontItalic);
-  w.Single(96, r.charSpace);
-  w.Int32(100, r.top);
-  w.Int32(104, r.left);
-  w.Int32(108, r.height);
-  w.Int32(112, r.width);
-  w.Single(116, r.leading);
+  TextLayout(w, r);
   return w.Take();
 }
 
 TextRecord DecodeText(std::string_view bytes) {
-  const RecordReader in(bytes, kTextRecordSize);
   TextRecord r;
-  r.name = in.Str(0, kMaxNameLength);
-  r.dataField = in.Str(41, kMaxNameLength);
-  r.fontName = in.Byte(82);
-  r.fontSize = in.Single(84);
-  r.fontColor = in.Int32(88);
-  r.fontBold = in.Bool(92);
-  r.fontItalic = in.Bool(93);
-  r.charSpace = in.Single(96);
-  r.top = in.Int32(100);
-  r.left = in.Int32(104);
-  r.height = in.Int32(108);
-  r.width = in.Int32(112);
-  r.leading = in.Single(116);
+  const RecordReader in(bytes, kTextRecordSize);
+  TextLayout(in, r);
   return r;
 }
 
 std::string Encode(const ImageRecord& r) {
   RecordWriter w(kImageRecordSize);
-  w.Str(0, kMaxNameLength, r.name);
-  w.Int32(52, r.color);
-  w.Int32(56, r.top);
-  w.Int32(60, r.left);
-  w.Int32(64, r.height);
-  w.Int32(68, r.width);
+  ImageLayout(w, r);
   return w.Take();
 }
 
 ImageRecord DecodeImage(std::string_view bytes) {
-  const RecordReader in(bytes, kImageRecordSize);
   ImageRecord r;
-  r.name = in.Str(0, kMaxNameLength);
-  r.color = in.Int32(52);
-  r.top = in.Int32(56);
-  r.left = in.Int32(60);
-  r.height = in.Int32(64);
-  r.width = in.Int32(68);
+  const RecordReader in(bytes, kImageRecordSize);
+  ImageLayout(in, r);
   return r;
 }
 
