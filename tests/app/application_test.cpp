@@ -8,19 +8,14 @@
 #include "graphics/jpeg.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
+#include "support/test_folder.h"
 
 namespace quirabel::app {
 namespace {
 
 class ApplicationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder = std::filesystem::path(::testing::TempDir()) /
-             (std::string("application_") +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-  }
+  void SetUp() override { folder = testing::FreshTestFolder("application_"); }
   void TearDown() override { std::filesystem::remove_all(folder); }
 
   // A three-page project: each page with a label, the second also with a picture.

@@ -7,6 +7,7 @@
 #include "base/atomic_file.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
+#include "support/test_folder.h"
 
 namespace quirabel {
 namespace {
@@ -15,13 +16,7 @@ using namespace std::string_literals;
 
 class BatchTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder =
-        std::filesystem::path(::testing::TempDir()) /
-        (std::string("batch_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-  }
+  void SetUp() override { folder = testing::FreshTestFolder("batch_"); }
   void TearDown() override { std::filesystem::remove_all(folder); }
 
   testing::ToolRun Batch(const std::string& arguments) {

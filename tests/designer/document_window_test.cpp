@@ -8,6 +8,7 @@
 #include "graphics/bmp.h"
 #include "graphics/jpeg.h"
 #include "support/fake_platform.h"
+#include "support/test_folder.h"
 
 namespace quirabel::designer {
 namespace {
@@ -18,12 +19,7 @@ using graphics::PixelFormat;
 class DocumentWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // ctest runs tests side by side: each gets its own folder.
-    folder = std::filesystem::path(::testing::TempDir()) /
-             (std::string("document_window_") +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    folder = testing::FreshTestFolder("document_window_");
     root.SetPlatform(&platform);
     state.formatWidthText = "85";
     state.formatHeightText = "49";

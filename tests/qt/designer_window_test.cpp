@@ -22,6 +22,7 @@
 #include "base/atomic_file.h"
 #include "main/main_window.h"
 #include "support/pdf_check.h"
+#include "support/test_folder.h"
 
 namespace quirabel {
 namespace {
@@ -104,11 +105,7 @@ class ModalScript {
 class DesignerWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = std::filesystem::path(::testing::TempDir()) /
-             (std::string("designer_") +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    folder = testing::FreshTestFolder("designer_");
     application = std::make_unique<app::Application>(platform, folder.string());
     window = std::make_unique<main::MainWindow>(*application, platform);
     window->resize(900, 700);

@@ -17,6 +17,7 @@
 #include "report/pr_shapes.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
+#include "support/test_folder.h"
 
 namespace quirabel::report {
 namespace {
@@ -66,11 +67,7 @@ class PrintTest : public ::testing::Test {
     window.SetPlatform(&platform);
     report = new TPReport(&window);
     page = NewPage(&panel);
-    dir = fs::path(::testing::TempDir()) /
-          ("report_print_" +
-           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    dir = testing::FreshTestFolder("report_print_");
   }
   ~PrintTest() override {
     if (report->Printing()) EndDocChecked();
