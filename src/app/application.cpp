@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "base/atomic_file.h"
+#include "base/digits.h"
 #include "base/shared_bytes.h"
 #include "designer/page_format.h"
 #include "designer/projectfile/page_text.h"
@@ -318,11 +319,7 @@ bool Application::GotoClick() {
   if (form2_ == nullptr) return false;
   form20_->Edit1->SetText("");
   if (form20_->ShowModal() != ui::mrOk) return false;
-  const std::string& text = form20_->Edit1->Text();
-  int page = 0;
-  const bool digits = !text.empty() && text.size() <= 9 &&
-                      text.find_first_not_of("0123456789") == std::string::npos;
-  if (digits) page = std::stoi(text);
+  const int page = ParseDigits(form20_->Edit1->Text()).value_or(0);
   if (page < 1 || page > state_.pageCount) {
     ShowMessage(dialogs::kNoSuchPage);
     return false;

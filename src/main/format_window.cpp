@@ -8,19 +8,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/digits.h"
 #include "designer/page_format.h"
 #include "main/icons.h"
 
 namespace quirabel::main {
-
-namespace {
-
-int Millimetres(const std::string& text, int fallback) {
-  if (!designer::IsWholeMillimetres(text) || text.size() > 4) return fallback;
-  return std::stoi(text);
-}
-
-}  // namespace
 
 FormatWindow::FormatWindow(dialogs::TForm9& form, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), form_(form) {
@@ -108,8 +100,8 @@ FormatWindow::FormatWindow(dialogs::TForm9& form, QWidget* parent)
                                         : a6_)
       ->setChecked(true);
   (form_.Landscape ? landscape_ : portrait_)->setChecked(true);
-  width_->setValue(Millimetres(form_.Edit1->Text(), 150));
-  height_->setValue(Millimetres(form_.Edit2->Text(), 150));
+  width_->setValue(ParseDigits(form_.Edit1->Text()).value_or(150));
+  height_->setValue(ParseDigits(form_.Edit2->Text()).value_or(150));
 
   for (QRadioButton* b : {din_, free_, a4_, a5_, a6_, portrait_, landscape_})
     connect(b, &QRadioButton::toggled, this, [this] { ModeChanged(); });
