@@ -193,11 +193,16 @@ bool Application::SaveUnderProjectName() {
   return SaveProjectTo(*file);
 }
 
-bool Application::Save() {
-  if (form2_ == nullptr) return false;
+bool Application::ProjectInfoClick() {
   form24_->Refresh(state_.info);
   if (form24_->ShowModal() != ui::mrOk) return false;
   state_.info = form24_->Info();
+  return true;
+}
+
+bool Application::Save() {
+  if (form2_ == nullptr) return false;
+  if (!ProjectInfoClick()) return false;
   return SaveUnderProjectName();
 }
 
@@ -216,9 +221,7 @@ bool Application::ExportPdf() {
     return false;
   }
   const std::string preset = state_.projectFileName.substr(0, state_.projectFileName.find(".kxp"));
-  form24_->Refresh(state_.info);
-  const bool accepted = form24_->ShowModal() == ui::mrOk;
-  if (accepted) state_.info = form24_->Info();
+  ProjectInfoClick();  // "Weglassen" keeps the information as it was and exports all the same
   const auto file = platform_.FileDialog({"", kPdfFilter, preset, true});
   if (!file) return false;
   return ExportPdfTo(*file);

@@ -50,6 +50,9 @@ class Application : public ui::Component {
   // no project is reported and the open document stays as it was.
   bool OpenProject(const std::filesystem::path& file);
 
+  // "Datei-Infos": the project information window; on "Übernehmen" its fields become the
+  // project's. False when it was left otherwise.
+  bool ProjectInfoClick();
   // "Speichern": the project information window first, then saving (asking for a name when
   // the project has none).
   bool Save();

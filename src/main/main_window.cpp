@@ -100,11 +100,8 @@ void MainWindow::BuildMenus() {
                                "saveas", true, [this] { Run([this] { application_.SaveAs(); }); });
   QAction* exportAction = make("Als PDF- speichern unter...", "Projekt als PDF - Exportieren",
                                "pdf", true, [this] { Run([this] { application_.ExportPdf(); }); });
-  QAction* infoAction = make("Datei-Infos", nullptr, nullptr, true, [this] {
-    dialogs::TForm24& info = application_.Form24();
-    info.Refresh(application_.State().info);
-    if (info.ShowModal() == ui::mrOk) application_.State().info = info.Info();
-  });
+  QAction* infoAction =
+      make("Datei-Infos", nullptr, nullptr, true, [this] { application_.ProjectInfoClick(); });
   QAction* quitAction = make("Quirabel &Beenden", nullptr, nullptr, false, [this] { close(); });
   quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 
