@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-pdf-dev qt6-svg-dev libgl-dev
   libjpeg62-turbo-dev libgif-dev
+  libcli11-dev nlohmann-json3-dev
   fonts-liberation
   googletest libgtest-dev libbenchmark-dev
   qpdf poppler-utils
