@@ -37,9 +37,9 @@ int main(int argc, char** argv) {
   ui::qt::QtPlatform platform;
   app::Application application(platform, dir.string());
   application.NewDocument(designer::DinFormat(designer::DinSize::A4, false));
-  application.Form2()->SetDocBackgroundPicture(dir / "gross.jpg");
+  application.DocumentWindow()->LoadBackgroundPicture(dir / "gross.jpg");
   ui::qt::PageView view;
-  view.SetRoot(application.Form2()->Panel1);
+  view.SetRoot(application.DocumentWindow()->pageFrame);
   view.SetZoom(1.0);
   QImage target(view.sizeHint(), QImage::Format_RGB32);
 
@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     QPainter painter(&target);
     view.render(&painter);
     painter.end();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
   };
   const double first = paint();
   std::vector<double> later;

@@ -83,20 +83,20 @@ int main() {
     QuietPlatform platform;
     app::Application application(platform, dir.string());
     application.NewDocument(designer::DinFormat(designer::DinSize::A4, false));
-    designer::TForm2& window = *application.Form2();
+    designer::DocumentWindow& window = *application.DocumentWindow();
     designer::ProjectState& state = application.State();
     for (int page = 1; page <= 100; ++page) {
-      window.RemoveKXPage();
+      window.ClearPage();
       window.SetDocumentId("BImage0" + std::to_string(1000 + page));
       window.InitDocument();
       const auto picture = dir / "hintergrund.jpg";
       WriteFileAtomic(picture, NoiseJpeg(static_cast<std::uint32_t>(page)));
-      window.SetDocBackgroundPicture(picture);
+      window.LoadBackgroundPicture(picture);
       auto& label =
           static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
       label.SetCaption("Seite " + std::to_string(page));
       state.currentPage = page;
-      window.SaveKXFile({}, false);
+      window.StoreCurrentPage();
     }
     state.pageCount = 100;
     application.SaveProjectTo(project.string());

@@ -30,11 +30,11 @@ std::string WithExtension(std::string name, const char* extension) {
 Application::Application(ui::Platform& platform, std::string programFolder) : platform_(platform) {
   SetPlatform(&platform);
   state_.programFolder = std::move(programFolder);
-  form9_ = new dialogs::TForm9(this);
-  form24_ = new dialogs::TForm24(this);
-  form26_ = new dialogs::TForm26(this);
-  form20_ = new dialogs::TForm20(this);
-  form21_ = new dialogs::TForm21(this);
+  formatWindow_ = new dialogs::FormatWindow(this);
+  projectInfoWindow_ = new dialogs::ProjectInfoWindow(this);
+  saveQuestionWindow_ = new dialogs::SaveQuestionWindow(this);
+  goToPageWindow_ = new dialogs::GoToPageWindow(this);
+  deletePageWindow_ = new dialogs::DeletePageWindow(this);
 }
 
 Application::~Application() = default;
@@ -45,30 +45,30 @@ std::string Application::NewProjectNumber() {
   return designer::TimeDigits(platform_.GetClock().Now());
 }
 
-designer::TForm2& Application::CreateDocumentWindow() {
+designer::DocumentWindow& Application::CreateDocumentWindow() {
   FreeDocumentWindow();
-  form2_ = new designer::TForm2(this, state_);
-  return *form2_;
+  documentWindow_ = new designer::DocumentWindow(this, state_);
+  return *documentWindow_;
 }
 
 void Application::FreeDocumentWindow() {
-  delete form2_;
-  form2_ = nullptr;
+  delete documentWindow_;
+  documentWindow_ = nullptr;
 }
 
-void Application::Neu1Click() {
+void Application::OnNewDocument() {
   state_.projectNumber = NewProjectNumber();
-  if (form2_ != nullptr && !SaveOnRequest()) return;
+  if (documentWindow_ != nullptr && !SaveOnRequest()) return;
   FreeDocumentWindow();
-  form9_->SetVisible(true);
+  formatWindow_->SetVisible(true);
   state_.currentPage = 1;
   state_.pageCount = 1;
   state_.lastPdfFileName.clear();
 }
 
-bool Application::Form9Button1Click() {
-  form9_->SetVisible(false);
-  const std::optional<designer::PageFormat> format = form9_->ChosenFormat();
+bool Application::CreateChosenDocument() {
+  formatWindow_->SetVisible(false);
+  const std::optional<designer::PageFormat> format = formatWindow_->ChosenFormat();
   if (!format) {
     ShowMessage(dialogs::kInvalidMillimetres);
     return false;
@@ -96,17 +96,17 @@ bool Application::NewDocument(const designer::PageFormat& format) {
   state_.currentPage = 1;
   state_.pageCount = 1;
 
-  designer::TForm2& window = CreateDocumentWindow();
+  designer::DocumentWindow& window = CreateDocumentWindow();
   window.SetDocumentId(designer::MakeDocumentId(platform_.GetClock().Now()));
   window.InitDocument();
-  window.SetDocBackground(graphics::clWhite);
+  window.SetBackgroundColour(graphics::clWhite);
   window.ShowHandlesOnTop();
-  window.Label10->SetCaption("H " + format.heightMm + "/B " + format.widthMm + " mm");
+  window.sizeLabel->SetCaption("H " + format.heightMm + "/B " + format.widthMm + " mm");
   return true;
 }
 
 bool Application::OpenClick() {
-  if (form2_ != nullptr) {
+  if (documentWindow_ != nullptr) {
     state_.lastPdfFileName.clear();
     if (!SaveOnRequest()) return false;
   }
@@ -119,7 +119,7 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   SharedBytes bytes;
   platform_.Progress("Read Projektfile..", 0, 1);
   try {
-    bytes = MapFile(file, designer::TForm2::kMaxPageTextBytes);
+    bytes = MapFile(file, designer::DocumentWindow::kMaxPageTextBytes);
     platform_.EndProgress();
   } catch (const FileError&) {
     platform_.EndProgress();
@@ -138,9 +138,9 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   // open document.
   const designer::ProjectState before = state_;
   state_.currentPage = 1;
-  auto* window = new designer::TForm2(this, state_);
+  auto* window = new designer::DocumentWindow(this, state_);
   try {
-    window->LoadPageText(pages.front(), true);
+    window->LoadPageText(pages.front(), 1, true);
   } catch (const pf::ProjectFileError& e) {
     delete window;
     state_ = before;
@@ -148,25 +148,25 @@ bool Application::OpenProject(const std::filesystem::path& file) {
     return false;
   }
   FreeDocumentWindow();
-  form2_ = window;
+  documentWindow_ = window;
   state_.projectFileName = file.string();
   state_.pageTexts = std::move(pages);
   state_.pageCount = static_cast<int>(state_.pageTexts.size());
   state_.currentPage = 1;
   state_.lastPdfFileName.clear();
-  form2_->PressedElementName.clear();
-  form2_->ShowHandlesOnTop();
-  form2_->SetCaption(state_.DocumentCaption());
+  documentWindow_->PressedElementName.clear();
+  documentWindow_->ShowHandlesOnTop();
+  documentWindow_->SetCaption(state_.DocumentCaption());
   return true;
 }
 
 bool Application::SaveProjectTo(std::string fileName) {
-  if (form2_ == nullptr) return false;
+  if (documentWindow_ == nullptr) return false;
   fileName = WithExtension(std::move(fileName), ".kxp");
-  form2_->SaveKXFile({}, false);
+  documentWindow_->StoreCurrentPage();
   platform_.Progress("Save Dokument. Please wait...", 0, 1);
   try {
-    form2_->SaveProjektFile(fileName);
+    documentWindow_->WriteProjectFile(fileName);
     platform_.EndProgress();
   } catch (const FileError& e) {
     platform_.EndProgress();
@@ -174,13 +174,13 @@ bool Application::SaveProjectTo(std::string fileName) {
     return false;
   }
   state_.projectFileName = fileName;
-  form2_->SetCaption(state_.DocumentCaption());
+  documentWindow_->SetCaption(state_.DocumentCaption());
   return true;
 }
 
 bool Application::SaveOnRequest() {
-  if (form2_ == nullptr) return true;
-  if (form26_->ShowModal() != ui::mrOk) return true;  // "Nein": nothing to save
+  if (documentWindow_ == nullptr) return true;
+  if (saveQuestionWindow_->ShowModal() != ui::mrOk) return true;  // "Nein": nothing to save
   return SaveUnderProjectName();
 }
 
@@ -194,28 +194,28 @@ bool Application::SaveUnderProjectName() {
 }
 
 bool Application::ProjectInfoClick() {
-  form24_->Refresh(state_.info);
-  if (form24_->ShowModal() != ui::mrOk) return false;
-  state_.info = form24_->Info();
+  projectInfoWindow_->Refresh(state_.info);
+  if (projectInfoWindow_->ShowModal() != ui::mrOk) return false;
+  state_.info = projectInfoWindow_->Info();
   return true;
 }
 
 bool Application::Save() {
-  if (form2_ == nullptr) return false;
+  if (documentWindow_ == nullptr) return false;
   if (!ProjectInfoClick()) return false;
   return SaveUnderProjectName();
 }
 
 bool Application::SaveAs() {
-  if (form2_ == nullptr) return false;
-  form2_->SaveKXFile({}, false);
+  if (documentWindow_ == nullptr) return false;
+  documentWindow_->StoreCurrentPage();
   const auto file = platform_.FileDialog({"", kProjectFilter, "", true});
   if (!file) return false;
   return SaveProjectTo(*file);
 }
 
 bool Application::ExportPdf() {
-  if (form2_ == nullptr) return false;
+  if (documentWindow_ == nullptr) return false;
   if (state_.projectFileName == designer::kNewDocName) {
     ShowMessage(kSaveFirst);
     return false;
@@ -228,14 +228,14 @@ bool Application::ExportPdf() {
 }
 
 bool Application::ExportPdfTo(std::string fileName) {
-  if (form2_ == nullptr) return false;
-  report::TPReport& report = *form2_->PReport1;
+  if (documentWindow_ == nullptr) return false;
+  report::TPReport& report = *documentWindow_->pdfReport;
   report.SetTitle(state_.info.title);
   report.SetSubject(state_.info.subject);
   report.SetAuthor(state_.info.author);
   report.SetKeywords(state_.info.keywords);
   report.SetCreator(state_.info.creator);
-  form2_->SaveKXFile({}, false);
+  documentWindow_->StoreCurrentPage();
   fileName = WithExtension(std::move(fileName), ".pdf");
   report.SetFileName(fileName);
   state_.lastPdfFileName = fileName;
@@ -244,7 +244,7 @@ bool Application::ExportPdfTo(std::string fileName) {
 }
 
 bool Application::PrintAllPages(bool storeBack) {
-  report::TPReport& report = *form2_->PReport1;
+  report::TPReport& report = *documentWindow_->pdfReport;
   report.BeginDoc();
   // The progress window goes away whichever way this ends.
   struct ProgressEnd {
@@ -256,12 +256,11 @@ bool Application::PrintAllPages(bool storeBack) {
       platform_.Progress("Seite " + std::to_string(n) + "/" + std::to_string(state_.pageCount),
                          static_cast<std::uint64_t>(n - 1),
                          static_cast<std::uint64_t>(state_.pageCount));
-      state_.currentPage = n;
       const bool maximise = storeBack;  // the export maximises the window, the preview does not
-      form2_->openkxfile({}, false, maximise);
-      if (storeBack) form2_->SaveKXFile({}, false);
+      documentWindow_->LoadPage(n, maximise);
+      if (storeBack) documentWindow_->StoreCurrentPage();
       platform_.ProcessMessages();
-      report.Print(*form2_->PRPage1);
+      report.Print(*documentWindow_->pagePanel);
     }
   } catch (const pf::ProjectFileError& e) {
     report.Abort();
@@ -270,16 +269,16 @@ bool Application::PrintAllPages(bool storeBack) {
   }
   report.EndDoc();
   const bool written = !report.Printing();  // a file that could not be written keeps it open
-  form2_->ShowHandlesOnTop();
+  documentWindow_->ShowHandlesOnTop();
   platform_.ProcessMessages();
   return written;
 }
 
 std::optional<std::filesystem::path> Application::PreviewPdf() {
-  if (form2_ == nullptr) return std::nullopt;
-  report::TPReport& report = *form2_->PReport1;
+  if (documentWindow_ == nullptr) return std::nullopt;
+  report::TPReport& report = *documentWindow_->pdfReport;
   report.SetAuthor(designer::kProgramText);
-  form2_->SaveKXFile({}, false);
+  documentWindow_->StoreCurrentPage();
   const std::filesystem::path file =
       std::filesystem::path(state_.programFolder.empty() ? "." : state_.programFolder) /
       "showdef.pdf";
@@ -289,21 +288,18 @@ std::optional<std::filesystem::path> Application::PreviewPdf() {
 }
 
 bool Application::CloseDocument() {
-  if (form2_ == nullptr) return true;
+  if (documentWindow_ == nullptr) return true;
   if (!SaveOnRequest()) return false;
   FreeDocumentWindow();
   return true;
 }
 
 bool Application::GoToPage(int page) {
-  if (form2_ == nullptr || page < 1 || page > state_.pageCount) return false;
-  form2_->SaveKXFile({}, false);
-  const int previous = state_.currentPage;
-  state_.currentPage = page;
+  if (documentWindow_ == nullptr || page < 1 || page > state_.pageCount) return false;
+  documentWindow_->StoreCurrentPage();
   try {
-    form2_->openkxfile({}, false, false);
+    documentWindow_->LoadPage(page);
   } catch (const pf::ProjectFileError& e) {
-    state_.currentPage = previous;
     ShowMessage(e.what());
     return false;
   }
@@ -319,10 +315,10 @@ bool Application::NextPageClick() {
 }
 
 bool Application::GotoClick() {
-  if (form2_ == nullptr) return false;
-  form20_->Edit1->SetText("");
-  if (form20_->ShowModal() != ui::mrOk) return false;
-  const int page = ParseDigits(form20_->Edit1->Text()).value_or(0);
+  if (documentWindow_ == nullptr) return false;
+  goToPageWindow_->pageNumberEdit->SetText("");
+  if (goToPageWindow_->ShowModal() != ui::mrOk) return false;
+  const int page = ParseDigits(goToPageWindow_->pageNumberEdit->Text()).value_or(0);
   if (page < 1 || page > state_.pageCount) {
     ShowMessage(dialogs::kNoSuchPage);
     return false;
@@ -331,34 +327,32 @@ bool Application::GotoClick() {
 }
 
 bool Application::DeletePageClick() {
-  if (form2_ == nullptr) return false;
+  if (documentWindow_ == nullptr) return false;
   if (state_.pageCount <= 1) {
     ShowMessage(dialogs::kOnlyOnePage);
     return false;
   }
-  if (form21_->ShowModal() != ui::mrYes) return false;
+  if (deletePageWindow_->ShowModal() != ui::mrYes) return false;
   return DeleteCurrentPage();
 }
 
 bool Application::DeleteCurrentPage() {
-  if (form2_ == nullptr || state_.pageCount <= 1) return false;
+  if (documentWindow_ == nullptr || state_.pageCount <= 1) return false;
   const int deleted = state_.currentPage;
   const auto at = state_.pageTexts.begin() + (deleted - 1);
   SharedBytes removed = *at;
   state_.pageTexts.erase(at);
   state_.pageCount -= 1;
-  state_.currentPage = deleted > 1 ? deleted - 1 : 1;
   try {
-    form2_->openkxfile({}, false, true);
+    documentWindow_->LoadPage(deleted > 1 ? deleted - 1 : 1, true);
   } catch (const pf::ProjectFileError& e) {
     // The page to show cannot be read: the deleted one comes back, and stays on screen.
     state_.pageTexts.insert(state_.pageTexts.begin() + (deleted - 1), std::move(removed));
     state_.pageCount += 1;
-    state_.currentPage = deleted;
     ShowMessage(e.what());
     return false;
   }
-  form2_->ShowHandlesOnTop();
+  documentWindow_->ShowHandlesOnTop();
   return true;
 }
 
@@ -366,7 +360,7 @@ void Application::StartWith(const std::string& argument) {
   if (!argument.empty()) state_.projectFileName = argument;
 }
 
-bool Application::Timer3() {
+bool Application::OpenStartProject() {
   if (state_.projectFileName == designer::kNewDocName) return false;
   if (OpenProject(state_.projectFileName)) return true;
   // Nothing was opened: the name must not stay on a project that is not there.
@@ -375,36 +369,36 @@ bool Application::Timer3() {
 }
 
 bool Application::InsertPictureClick() {
-  if (form2_ == nullptr) return false;
+  if (documentWindow_ == nullptr) return false;
   const auto file =
       platform_.FileDialog({"Bitte wählen Sie ein Bild aus...", kPictureFilter, "", false});
-  return file && form2_->InsertPicture(*file);
+  return file && documentWindow_->InsertPicture(*file);
 }
 
 bool Application::BackgroundColourClick() {
-  if (form2_ == nullptr) return false;
+  if (documentWindow_ == nullptr) return false;
   const auto colour = platform_.ColorDialog(graphics::clWhite);
   if (!colour) return false;
-  form2_->SetDocBackground(*colour);
+  documentWindow_->SetBackgroundColour(*colour);
   return true;
 }
 
 bool Application::BackgroundPictureClick() {
-  if (form2_ == nullptr) return false;
+  if (documentWindow_ == nullptr) return false;
   const auto file = platform_.FileDialog({"Bildauswahl", kBackgroundFilter, "", false});
-  return file && form2_->SetDocBackgroundPicture(*file);
+  return file && documentWindow_->LoadBackgroundPicture(*file);
 }
 
 bool Application::SinglePageClick() {
-  if (form2_ == nullptr) return false;
+  if (documentWindow_ == nullptr) return false;
   const auto file = platform_.FileDialog({"", kPdfFilter, "", true});
   if (!file) return false;
-  form2_->SinglePageAsPdf(*file);
+  documentWindow_->SinglePageAsPdf(*file);
   return true;
 }
 
 bool Application::VisitAllPages() {
-  if (form2_ == nullptr) return false;
+  if (documentWindow_ == nullptr) return false;
   const int shown = state_.currentPage;
   for (int n = 1; n <= state_.pageCount; ++n) {
     if (!GoToPage(n)) return false;

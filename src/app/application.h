@@ -23,24 +23,24 @@ class Application : public ui::Component {
 
   designer::ProjectState& State() { return state_; }
   // The document window, none while no document is open.
-  designer::TForm2* Form2() const { return form2_; }
-  dialogs::TForm9& Form9() { return *form9_; }
-  dialogs::TForm24& Form24() { return *form24_; }
-  dialogs::TForm26& Form26() { return *form26_; }
-  dialogs::TForm20& Form20() { return *form20_; }
-  dialogs::TForm21& Form21() { return *form21_; }
+  designer::DocumentWindow* DocumentWindow() const { return documentWindow_; }
+  dialogs::FormatWindow& FormatWindow() { return *formatWindow_; }
+  dialogs::ProjectInfoWindow& ProjectInfoWindow() { return *projectInfoWindow_; }
+  dialogs::SaveQuestionWindow& SaveQuestionWindow() { return *saveQuestionWindow_; }
+  dialogs::GoToPageWindow& GoToPageWindow() { return *goToPageWindow_; }
+  dialogs::DeletePageWindow& DeletePageWindow() { return *deletePageWindow_; }
 
   // The program started with a file named: it becomes the project's name at once and is opened
-  // by Timer3 a second later.
+  // a second later.
   void StartWith(const std::string& argument);
-  // Timer3, once after the start: opens the project named at the start, without any question.
-  bool Timer3();
+  // Once, a second after the start: opens the project named at the start, without any question.
+  bool OpenStartProject();
 
   // "&Neu": offers to save the open project, closes it and shows the format window.
-  void Neu1Click();
+  void OnNewDocument();
   // The format window's "Dokument erstellen...": a new document of the chosen format. False
   // (with "Keine gültige Millimeter-Angabe!") when the size gives no page.
-  bool Form9Button1Click();
+  bool CreateChosenDocument();
   // A new document of a format, as the format window makes it.
   bool NewDocument(const designer::PageFormat& format);
 
@@ -104,7 +104,7 @@ class Application : public ui::Component {
   void ShowMessage(const std::string& text);
   // Saves under the project's name, asking for one when it has none.
   bool SaveUnderProjectName();
-  designer::TForm2& CreateDocumentWindow();
+  designer::DocumentWindow& CreateDocumentWindow();
   void FreeDocumentWindow();
   std::string NewProjectNumber();
   // Prints every page into the report's file, each loaded from its page text (and stored back
@@ -113,12 +113,12 @@ class Application : public ui::Component {
 
   ui::Platform& platform_;
   designer::ProjectState state_;
-  designer::TForm2* form2_ = nullptr;
-  dialogs::TForm9* form9_;
-  dialogs::TForm24* form24_;
-  dialogs::TForm26* form26_;
-  dialogs::TForm20* form20_;
-  dialogs::TForm21* form21_;
+  designer::DocumentWindow* documentWindow_ = nullptr;
+  dialogs::FormatWindow* formatWindow_;
+  dialogs::ProjectInfoWindow* projectInfoWindow_;
+  dialogs::SaveQuestionWindow* saveQuestionWindow_;
+  dialogs::GoToPageWindow* goToPageWindow_;
+  dialogs::DeletePageWindow* deletePageWindow_;
 };
 
 }  // namespace quirabel::app

@@ -157,14 +157,14 @@ int Info(app::Application& application, bool json) {
   }
   for (int page = 1; page <= state.pageCount; ++page) {
     if (!application.GoToPage(page)) return kFailed;
-    designer::TForm2& window = *application.Form2();
+    designer::DocumentWindow& window = *application.DocumentWindow();
     if (json) {
       out += std::string(page > 1 ? ", " : "") + "{\"page\": " + std::to_string(page) +
-             ", \"widthPx\": " + std::to_string(window.PRPage1->Width()) +
-             ", \"heightPx\": " + std::to_string(window.PRPage1->Height()) + ", \"elements\": [";
+             ", \"widthPx\": " + std::to_string(window.pagePanel->Width()) +
+             ", \"heightPx\": " + std::to_string(window.pagePanel->Height()) + ", \"elements\": [";
     } else {
-      out += "\nSeite " + std::to_string(page) + " (" + std::to_string(window.PRPage1->Width()) +
-             " x " + std::to_string(window.PRPage1->Height()) + " Pixel)\n";
+      out += "\nSeite " + std::to_string(page) + " (" + std::to_string(window.pagePanel->Width()) +
+             " x " + std::to_string(window.pagePanel->Height()) + " Pixel)\n";
     }
     bool first = true;
     for (const designer::PageElement& e : window.Elements()) {

@@ -78,95 +78,92 @@ std::optional<ElementKind> ElementKindOfName(std::string_view name) {
   return std::nullopt;
 }
 
-TForm2::TForm2(ui::Component* owner, ProjectState& state) : ui::TForm(owner), state_(state) {
+DocumentWindow::DocumentWindow(ui::Component* owner, ProjectState& state)
+    : ui::TForm(owner), state_(state) {
   SetName("Form2");
   SetCaption("Visitenkarte - Standart [85 x 49 mm]");
   SetColor(graphics::clGray);
   SetBounds(0, 0, 636, 679);
 
-  Panel1 = new ui::TPanel(this);
-  Panel1->SetName("Panel1");
-  Panel1->SetColor(graphics::clSilver);
-  Panel1->SetParent(this);
+  pageFrame = new ui::TPanel(this);
+  pageFrame->SetName("Panel1");
+  pageFrame->SetColor(graphics::clSilver);
+  pageFrame->SetParent(this);
 
-  PRPage1 = new report::TPRPage(this);
-  PRPage1->SetName("PRPage1");
-  PRPage1->SetLeft(32);
-  PRPage1->SetTop(32);
-  PRPage1->SetParent(Panel1);
+  pagePanel = new report::TPRPage(this);
+  pagePanel->SetName("PRPage1");
+  pagePanel->SetLeft(32);
+  pagePanel->SetTop(32);
+  pagePanel->SetParent(pageFrame);
 
-  PRLayoutPanel1 = new report::TPRLayoutPanel(this);
-  PRLayoutPanel1->SetName("PRLayoutPanel1");
-  PRLayoutPanel1->SetParent(PRPage1);
+  layoutPanel = new report::TPRLayoutPanel(this);
+  layoutPanel->SetName("PRLayoutPanel1");
+  layoutPanel->SetParent(pagePanel);
 
   auto image = [this](const char* name) {
     auto* i = new ui::TImage(this);
     i->SetName(name);
     i->SetBounds(0, 0, 17, 17);
     i->SetVisible(false);
-    i->SetParent(PRLayoutPanel1);
+    i->SetParent(layoutPanel);
     return i;
   };
-  Image2 = image("Image2");
-  Image3 = image("Image3");
-  Image4 = image("Image4");
-  Image5 = image("Image5");
-  Image16 = image("Image16");
-  Image17 = image("Image17");
-  Image18 = image("Image18");
-  Image19 = image("Image19");
+  // Component names as the window always had them: bottom-right, top-right, top-left and
+  // bottom-left handle, then the markers below, above, right and left.
+  handles_ = {image("Image2"), image("Image3"), image("Image4"), image("Image5")};
+  markers_ = {image("Image16"), image("Image17"), image("Image18"), image("Image19")};
   // The handles: a framed square; the markers: thin lines in one colour, stretched to their length.
   graphics::Bitmap handle(17, 17, graphics::PixelFormat::pf24bit);
   handle.FillRect(0, 0, 17, 17, graphics::RGB(0, 90, 200));
   handle.FillRect(2, 2, 15, 15, graphics::RGB(235, 242, 255));
   const graphics::Picture handlePicture = graphics::Picture::FromBitmap(handle);
-  for (ui::TImage* h : {Image2, Image3, Image4, Image5}) h->SetPicture(handlePicture);
+  for (ui::TImage* h : handles_) h->SetPicture(handlePicture);
   graphics::Bitmap line(1, 1, graphics::PixelFormat::pf24bit);
   line.SetPixel(0, 0, graphics::RGB(220, 30, 30));
   const graphics::Picture markerPicture = graphics::Picture::FromBitmap(line);
-  for (ui::TImage* m : {Image16, Image17, Image18, Image19}) {
+  for (ui::TImage* m : markers_) {
     m->SetPicture(markerPicture);
     m->SetStretch(true);
   }
   mouseEditing_.AttachHandles();
 
-  Panel2 = new ui::TPanel(this);
-  Panel2->SetName("Panel2");
-  Panel2->SetVisible(false);
-  Panel2->SetParent(this);
+  sidePanel = new ui::TPanel(this);
+  sidePanel->SetName("Panel2");
+  sidePanel->SetVisible(false);
+  sidePanel->SetParent(this);
   auto label = [this](const char* name) {
     auto* l = new ui::TLabel(this);
     l->SetName(name);
-    l->SetParent(Panel2);
+    l->SetParent(sidePanel);
     return l;
   };
-  Label3 = label("Label3");
-  Label7 = label("Label7");
-  Label10 = label("Label10");
+  positionLabel = label("Label3");
+  copiesLabel = label("Label7");
+  sizeLabel = label("Label10");
 
-  PReport1 = new report::TPReport(this);
-  PReport1->SetName("PReport1");
-  PReport1->SetFileName("default.pdf");
-  PReport1->SetUseOutlines(false);
+  pdfReport = new report::TPReport(this);
+  pdfReport->SetName("PReport1");
+  pdfReport->SetFileName("default.pdf");
+  pdfReport->SetUseOutlines(false);
   // Every PDF the designer makes carries this creation date.
-  PReport1->SetCreationDate(37776.56454474537);
+  pdfReport->SetCreationDate(37776.56454474537);
 }
 
-TForm2::~TForm2() = default;
+DocumentWindow::~DocumentWindow() = default;
 
-void TForm2::ShowMessage(std::string_view text) {
+void DocumentWindow::ShowMessage(std::string_view text) {
   if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(text);
 }
 
-report::TPRJpegImage* TForm2::Background() const {
+report::TPRJpegImage* DocumentWindow::Background() const {
   if (documentId_.empty()) return nullptr;
   return dynamic_cast<report::TPRJpegImage*>(FindComponent(documentId_));
 }
 
-std::vector<PageElement> TForm2::Elements() const {
+std::vector<PageElement> DocumentWindow::Elements() const {
   std::vector<PageElement> elements;
   const report::TPRJpegImage* background = Background();
-  for (ui::Control* child : PRLayoutPanel1->Controls()) {
+  for (ui::Control* child : layoutPanel->Controls()) {
     auto* item = dynamic_cast<TPRItem*>(child);
     if (item == nullptr || item == background) continue;
     const auto kind = ElementKindOfName(item->Name());
@@ -195,11 +192,11 @@ std::vector<PageElement> TForm2::Elements() const {
   return elements;
 }
 
-report::TPRItem* TForm2::FindElement(std::string_view name) const {
+report::TPRItem* DocumentWindow::FindElement(std::string_view name) const {
   return dynamic_cast<TPRItem*>(FindComponent(name));
 }
 
-int TForm2::CheckCompCount() const {
+int DocumentWindow::NextElementNumber() const {
   const std::vector<PageElement> elements = Elements();
   for (int n = 2;; ++n) {
     const bool used = std::any_of(elements.begin(), elements.end(),
@@ -208,12 +205,12 @@ int TForm2::CheckCompCount() const {
   }
 }
 
-std::string TForm2::ElementName(ElementKind kind, int number) const {
+std::string DocumentWindow::ElementName(ElementKind kind, int number) const {
   return std::string(ElementPrefix(kind)) + documentId_ + std::to_string(number);
 }
 
-TPRItem& TForm2::CreateElement(ElementKind kind) {
-  const int number = CheckCompCount();
+TPRItem& DocumentWindow::CreateElement(ElementKind kind) {
+  const int number = NextElementNumber();
   TPRItem* item = nullptr;
   switch (kind) {
     case ElementKind::Rect:
@@ -234,16 +231,16 @@ TPRItem& TForm2::CreateElement(ElementKind kind) {
   }
   item->SetName(ElementName(kind, number));
   AttachElementHandlers(*item);
-  item->SetParent(PRLayoutPanel1);
+  item->SetParent(layoutPanel);
   return *item;
 }
 
-void TForm2::ArmCreation(std::string_view mode) {
+void DocumentWindow::ArmCreation(std::string_view mode) {
   state_.createMode = std::string(mode);
   if (ui::Platform* platform = GetPlatform()) platform->SetScreenCursor(ui::crUpArrow);
 }
 
-void TForm2::CreateArmedElement() {
+void DocumentWindow::CreateArmedElement() {
   ui::Platform* platform = GetPlatform();
   if (platform == nullptr || platform->ScreenCursor() != ui::crUpArrow) return;
   const std::string& mode = state_.createMode;
@@ -265,7 +262,7 @@ void TForm2::CreateArmedElement() {
   platform->SetScreenCursor(ui::crDefault);
 }
 
-bool TForm2::InsertPicture(const std::filesystem::path& file) {
+bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
   std::string bytes;
   try {
     bytes = ReadFile(file, graphics::Picture::kMaxFileBytes);
@@ -320,8 +317,8 @@ bool TForm2::InsertPicture(const std::filesystem::path& file) {
   image.SetBounds(20, 20, image.Picture().Width(), image.Picture().Height());
 
   // Fit to the page, width first, then height.
-  const int pageWidth = PRLayoutPanel1->Width();
-  const int pageHeight = PRLayoutPanel1->Height();
+  const int pageWidth = layoutPanel->Width();
+  const int pageHeight = layoutPanel->Height();
   if (image.Width() > pageWidth - 28 && image.Height() > 0) {
     ShowMessage(kTooLarge);
     const double ratio = static_cast<double>(image.Width()) / image.Height();
@@ -337,7 +334,7 @@ bool TForm2::InsertPicture(const std::filesystem::path& file) {
   return true;
 }
 
-void TForm2::BringElementToFront(std::string_view name) {
+void DocumentWindow::BringElementToFront(std::string_view name) {
   TPRItem* chosen = FindElement(name);
   if (chosen == nullptr) return;
   chosen->BringToFront();
@@ -362,27 +359,27 @@ void TForm2::BringElementToFront(std::string_view name) {
   ShowHandlesOnTop();
 }
 
-bool TForm2::DeleteElement(std::string_view name) {
+bool DocumentWindow::DeleteElement(std::string_view name) {
   TPRItem* item = FindElement(name);
   if (item == nullptr || item == Background()) return false;
   delete item;
-  for (ui::TImage* handle : {Image2, Image3, Image4, Image5}) handle->SetVisible(false);
+  for (ui::TImage* handle : handles_) handle->SetVisible(false);
   return true;
 }
 
 namespace {
 
 // The element a popup command acts on; empty when the command does not apply.
-std::string PopupTarget(const TForm2& window, TForm2::Popup popup) {
+std::string PopupTarget(const DocumentWindow& window, DocumentWindow::Popup popup) {
   const std::string& pressed = window.PressedElementName;
   switch (popup) {
-    case TForm2::Popup::Label:
+    case DocumentWindow::Popup::Label:
       return dynamic_cast<report::TPRLabel*>(window.FindElement(pressed)) ? pressed : std::string();
-    case TForm2::Popup::Text:
+    case DocumentWindow::Popup::Text:
       return dynamic_cast<report::TPRText*>(window.FindElement(pressed)) ? pressed : std::string();
-    case TForm2::Popup::Rect:
+    case DocumentWindow::Popup::Rect:
       return pressed;
-    case TForm2::Popup::Image:
+    case DocumentWindow::Popup::Image:
       return window.ImageMenuElementName;
   }
   return {};
@@ -390,70 +387,74 @@ std::string PopupTarget(const TForm2& window, TForm2::Popup popup) {
 
 }  // namespace
 
-void TForm2::PopupDeleteClick(Popup popup) {
+void DocumentWindow::PopupDeleteClick(Popup popup) {
   const std::string target = PopupTarget(*this, popup);
   if (!target.empty()) DeleteElement(target);
 }
 
-void TForm2::PopupBringToFrontClick(Popup popup) {
+void DocumentWindow::PopupBringToFrontClick(Popup popup) {
   const std::string target = popup == Popup::Image ? ImageMenuElementName : PressedElementName;
   if (!target.empty()) BringElementToFront(target);
 }
 
-void TForm2::PopupPropertiesClick(Popup popup) {
+void DocumentWindow::PopupPropertiesClick(Popup popup) {
   if (popup == Popup::Image || PopupTarget(*this, popup).empty()) return;
   if (OnProperties) OnProperties(popup);
 }
 
-void TForm2::RemoveKXPage() {
+void DocumentWindow::ClearPage() {
   for (const PageElement& e : Elements()) delete e.item;
   delete Background();
 }
 
-void TForm2::AttachElementHandlers(report::TPRItem& item) { mouseEditing_.AttachElement(item); }
+void DocumentWindow::AttachElementHandlers(report::TPRItem& item) {
+  mouseEditing_.AttachElement(item);
+}
 
-void TForm2::ResetImages(std::string_view name) {
+void DocumentWindow::PlaceHandlesAround(std::string_view name) {
   TPRItem* item = FindElement(name);
   if (item == nullptr) return;
   const int l = item->Left(), t = item->Top(), w = item->Width(), h = item->Height();
-  Image2->SetBounds(l + w - 3, t + h - 3, Image2->Width(), Image2->Height());
-  Image3->SetBounds(l + w - 3, t - 8, Image3->Width(), Image3->Height());
-  Image4->SetBounds(l - 8, t - 8, Image4->Width(), Image4->Height());
-  Image5->SetBounds(l - 8, t + h - 3, Image5->Width(), Image5->Height());
-  for (ui::TImage* handle : {Image2, Image3, Image4, Image5}) handle->BringToFront();
+  auto place = [](ui::TImage* handle, int left, int top) {
+    handle->SetBounds(left, top, handle->Width(), handle->Height());
+    handle->BringToFront();
+  };
+  place(Handle(Corner::BottomRight), l + w - 3, t + h - 3);
+  place(Handle(Corner::TopRight), l + w - 3, t - 8);
+  place(Handle(Corner::TopLeft), l - 8, t - 8);
+  place(Handle(Corner::BottomLeft), l - 8, t + h - 3);
 }
 
-void TForm2::ShowHandlesOnTop() {
-  for (ui::TImage* image : {Image2, Image3, Image4, Image5, Image16, Image17, Image18, Image19}) {
-    image->BringToFront();
-  }
+void DocumentWindow::ShowHandlesOnTop() {
+  for (ui::TImage* handle : handles_) handle->BringToFront();
+  for (ui::TImage* marker : markers_) marker->BringToFront();
 }
 
-int TForm2::Nutzen() {
-  const int copies = designer::Nutzen(state_.formatWidthText, state_.formatHeightText);
-  Label7->SetCaption(std::to_string(copies));
+int DocumentWindow::CopiesPerA3Sheet() {
+  const int copies = designer::CopiesPerA3Sheet(state_.formatWidthText, state_.formatHeightText);
+  copiesLabel->SetCaption(std::to_string(copies));
   return copies;
 }
 
-void TForm2::SinglePageAsPdf(const std::string& fileName) {
-  PReport1->SetAuthor(kProgramText);
-  PReport1->SetFileName(fileName.find(".pdf") == std::string::npos ? fileName + ".pdf" : fileName);
-  PReport1->BeginDoc();
-  PReport1->Print(*PRPage1);
-  PReport1->EndDoc();
+void DocumentWindow::SinglePageAsPdf(const std::string& fileName) {
+  pdfReport->SetAuthor(kProgramText);
+  pdfReport->SetFileName(fileName.find(".pdf") == std::string::npos ? fileName + ".pdf" : fileName);
+  pdfReport->BeginDoc();
+  pdfReport->Print(*pagePanel);
+  pdfReport->EndDoc();
 }
 
-void TForm2::ApplyPageSize() {
+void DocumentWindow::ApplyPageSize() {
   const int width = WidthPixels(state_.formatWidthText).value_or(0);
   const int height = HeightPixels(state_.formatHeightText).value_or(0);
-  PRPage1->SetBounds(32, 32, width, height);
-  PRLayoutPanel1->SetBounds(0, 0, width, height);
-  Panel1->SetBounds(Panel1->Left(), Panel1->Top(), width + 80, height + 80);
-  Panel2->SetLeft(width + 75);
+  pagePanel->SetBounds(32, 32, width, height);
+  layoutPanel->SetBounds(0, 0, width, height);
+  pageFrame->SetBounds(pageFrame->Left(), pageFrame->Top(), width + 80, height + 80);
+  sidePanel->SetLeft(width + 75);
   SetCaption(state_.DocumentCaption());
 }
 
-void TForm2::AttachBackgroundHandlers(report::TPRJpegImage& background) {
+void DocumentWindow::AttachBackgroundHandlers(report::TPRJpegImage& background) {
   background.OnMouseDown = [this](ui::Control&, ui::TMouseButton, ui::TShiftState, int x, int y) {
     LastPagePointX = x;
     LastPagePointY = y;
@@ -464,24 +465,23 @@ void TForm2::AttachBackgroundHandlers(report::TPRJpegImage& background) {
     LastPagePointY = y;
   };
   background.OnClick = [this](ui::Control&) {
-    for (ui::TImage* image : {Image2, Image3, Image4, Image5, Image16, Image17, Image18, Image19}) {
-      image->SetVisible(false);
-    }
+    for (ui::TImage* handle : handles_) handle->SetVisible(false);
+    for (ui::TImage* marker : markers_) marker->SetVisible(false);
   };
 }
 
-void TForm2::InitDocument() {
+void DocumentWindow::InitDocument() {
   PressedElementName.clear();
   SelectedElementName.clear();
   ApplyPageSize();
   auto* background = new report::TPRJpegImage(this);
   background->SetName(documentId_);
-  background->SetBounds(0, 0, PRLayoutPanel1->Width(), PRLayoutPanel1->Height());
+  background->SetBounds(0, 0, layoutPanel->Width(), layoutPanel->Height());
   background->SetPrintable(true);
   background->SetSharedImage(true);
   background->SetStretch(true);
   AttachBackgroundHandlers(*background);
-  background->SetParent(PRLayoutPanel1);
+  background->SetParent(layoutPanel);
   background->SendToBack();
   ShowHandlesOnTop();
   SetMaximized(true);
@@ -490,15 +490,15 @@ void TForm2::InitDocument() {
   state_.info.keywords.clear();
   state_.info.creator = kProgramText;
   inks_.Clear();
-  Nutzen();
+  CopiesPerA3Sheet();
 }
 
-std::filesystem::path TForm2::ScratchBackgroundFile() const {
+std::filesystem::path DocumentWindow::ScratchBackgroundFile() const {
   if (state_.programFolder.empty()) return {};
   return std::filesystem::path(state_.programFolder) / kBackgroundScratch;
 }
 
-void TForm2::SetBackgroundPicture(const graphics::Picture& jpeg) {
+void DocumentWindow::SetBackgroundPicture(const graphics::Picture& jpeg) {
   report::TPRJpegImage* background = Background();
   if (background == nullptr) return;
   // The last background also goes to the scratch file in the program folder.
@@ -518,7 +518,7 @@ void TForm2::SetBackgroundPicture(const graphics::Picture& jpeg) {
   try {
     if (const graphics::JpegImage* j = jpeg.AsJpeg(); j != nullptr && !j->Empty()) {
       const int scale =
-          graphics::JpegScaleDenomFor(j->Info(), PRLayoutPanel1->Width(), PRLayoutPanel1->Height());
+          graphics::JpegScaleDenomFor(j->Info(), layoutPanel->Width(), layoutPanel->Height());
       const graphics::Bitmap pixels = j->Decode(scale);
       if (!pixels.Empty()) gifReplaceColour_ = pixels.Pixel(0, 0);
     }
@@ -527,13 +527,13 @@ void TForm2::SetBackgroundPicture(const graphics::Picture& jpeg) {
   }
 }
 
-void TForm2::SetDocBackground(graphics::TColor color) {
+void DocumentWindow::SetBackgroundColour(graphics::TColor color) {
   graphics::Bitmap bitmap(100, 100, graphics::PixelFormat::pf24bit);
   bitmap.FillRect(0, 0, 100, 100, graphics::ResolveSystemColor(color));
   SetBackgroundPicture(graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(bitmap)));
 }
 
-bool TForm2::SetDocBackgroundPicture(const std::filesystem::path& file) {
+bool DocumentWindow::LoadBackgroundPicture(const std::filesystem::path& file) {
   try {
     std::string bytes = ReadFile(file, graphics::Picture::kMaxFileBytes);
     switch (FormatOf(bytes)) {
@@ -560,7 +560,7 @@ bool TForm2::SetDocBackgroundPicture(const std::filesystem::path& file) {
   return false;
 }
 
-int TForm2::CMYKCheckNow() {
+int DocumentWindow::CountInks() {
   inks_.Clear();
   int highest = 0;
   ui::Platform* platform = GetPlatform();
@@ -599,8 +599,8 @@ int TForm2::CMYKCheckNow() {
   return highest;
 }
 
-void TForm2::BitBtn6Click() {
-  ShowMessage("Das Dokument ist " + std::to_string(CMYKCheckNow()) + " farbig");
+void DocumentWindow::CheckInksClick() {
+  ShowMessage("Das Dokument ist " + std::to_string(CountInks()) + " farbig");
 }
 
 }  // namespace quirabel::designer

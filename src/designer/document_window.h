@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -35,29 +36,28 @@ struct PageElement {
 
 // The document window: one page of the open project with its elements, on a grey background.
 // It keeps no project state of its own beyond the page on screen; the rest is the application's.
-class TForm2 : public ui::TForm {
+class DocumentWindow : public ui::TForm {
  public:
-  TForm2(ui::Component* owner, ProjectState& state);
-  ~TForm2() override;
-  std::string ClassName() const override { return "TForm2"; }
+  DocumentWindow(ui::Component* owner, ProjectState& state);
+  ~DocumentWindow() override;
+  std::string ClassName() const override { return "DocumentWindow"; }
 
   // Components.
-  ui::TPanel* Panel1;
-  report::TPRPage* PRPage1;
-  report::TPRLayoutPanel* PRLayoutPanel1;
-  ui::TImage* Image2;  // resize handles: bottom-right, top-right, top-left, bottom-left
-  ui::TImage* Image3;
-  ui::TImage* Image4;
-  ui::TImage* Image5;
-  ui::TImage* Image16;  // ruler markers
-  ui::TImage* Image17;
-  ui::TImage* Image18;
-  ui::TImage* Image19;
-  ui::TPanel* Panel2;
-  ui::TLabel* Label3;   // position readout
-  ui::TLabel* Label7;   // copies per A3 sheet
-  ui::TLabel* Label10;  // gross size
-  report::TPReport* PReport1;
+  ui::TPanel* pageFrame;
+  report::TPRPage* pagePanel;
+  report::TPRLayoutPanel* layoutPanel;
+  ui::TPanel* sidePanel;
+  ui::TLabel* positionLabel;  // position readout
+  ui::TLabel* copiesLabel;    // copies per A3 sheet
+  ui::TLabel* sizeLabel;      // gross size
+  report::TPReport* pdfReport;
+
+  // The resize handles at the corners of the selected element, and the ruler markers along its
+  // sides.
+  ui::TImage* Handle(Corner corner) const { return handles_[static_cast<int>(corner)]; }
+  ui::TImage* Marker(Side side) const { return markers_[static_cast<int>(side)]; }
+  const std::array<ui::TImage*, 4>& Handles() const { return handles_; }
+  const std::array<ui::TImage*, 4>& Markers() const { return markers_; }
 
   ProjectState& State() { return state_; }
   const std::string& DocumentId() const { return documentId_; }
@@ -71,7 +71,7 @@ class TForm2 : public ui::TForm {
   std::vector<PageElement> Elements() const;
   report::TPRItem* FindElement(std::string_view name) const;
   // The number for the next new element: the smallest from 2 up that no element carries.
-  int CheckCompCount() const;
+  int NextElementNumber() const;
   std::string ElementName(ElementKind kind, int number) const;
 
   // Creates an element of a kind with the next number, on top of the page.
@@ -103,11 +103,11 @@ class TForm2 : public ui::TForm {
   // too.
   void PopupPropertiesClick(Popup popup);
   // Frees every element and the background.
-  void RemoveKXPage();
-  void ResetImages(std::string_view name);
+  void ClearPage();
+  void PlaceHandlesAround(std::string_view name);
   void ShowHandlesOnTop();
-  // Copies per A3 sheet, also shown in Label7.
-  int Nutzen();
+  // Copies per A3 sheet, also shown in copiesLabel.
+  int CopiesPerA3Sheet();
   // Writes the page on screen alone as a PDF.
   void SinglePageAsPdf(const std::string& fileName);
 
@@ -116,26 +116,29 @@ class TForm2 : public ui::TForm {
 
   // Page texts (file form): the page on screen into its text, and back.
   std::string PageTextOfScreen() const;
-  // Stores the page on screen in the page list (direct false) or writes it to a file (direct true).
-  void SaveKXFile(const std::filesystem::path& fileName, bool direct);
-  // Rebuilds the page on screen from a file (fromFile) or from the page list. Raises
-  // ProjectFileError (German message) for a text that is no page; the page on screen is then kept.
-  void openkxfile(const std::filesystem::path& fileName, bool fromFile, bool maximise);
-  void LoadPageText(const SharedBytes& pageText, bool maximise);
-  void SaveProjektFile(const std::filesystem::path& fileName);
+  // Stores the page on screen as the current page's text in the page list.
+  void StoreCurrentPage();
+  // Rebuilds the page on screen from page n (1-based) of the page list, which becomes the current
+  // page. Raises ProjectFileError (German message) for a text that is no page or a page the
+  // project does not have; the page on screen and the current page are then kept.
+  void LoadPage(int page, bool maximise = false);
+  // Rebuilds the page on screen from a page text that stands for page n of its project (the
+  // first page carries the project information).
+  void LoadPageText(const SharedBytes& pageText, int page, bool maximise);
+  void WriteProjectFile(const std::filesystem::path& fileName);
 
   // Sets the page size from the format texts (pixels from millimetres).
   void ApplyPageSize();
-  // The page area of a new document: background, size, handles, Nutzen.
+  // The page area of a new document: background, size, handles, CopiesPerA3Sheet.
   void InitDocument();
 
   // Backgrounds and the colour check.
-  void SetDocBackground(graphics::TColor color);
-  bool SetDocBackgroundPicture(const std::filesystem::path& file);
+  void SetBackgroundColour(graphics::TColor color);
+  bool LoadBackgroundPicture(const std::filesystem::path& file);
   graphics::TColor GifReplaceColour() const { return gifReplaceColour_; }
-  int CMYKCheckNow();
+  int CountInks();
   // The side panel's "Check CMYK": runs the check and tells the result.
-  void BitBtn6Click();
+  void CheckInksClick();
 
   // Gives an element the mouse handlers of its kind (moving, selecting, popups); called for every
   // element the window creates or reads.
@@ -161,6 +164,8 @@ class TForm2 : public ui::TForm {
   std::filesystem::path ScratchBackgroundFile() const;
 
   ProjectState& state_;
+  std::array<ui::TImage*, 4> handles_;
+  std::array<ui::TImage*, 4> markers_;
   std::string documentId_;
   graphics::TColor gifReplaceColour_ = graphics::clWhite;
   graphics::InkFlags inks_;

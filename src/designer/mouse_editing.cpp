@@ -74,9 +74,9 @@ void MouseEditing::AttachElement(TPRItem& item) {
                                          int) { Release(*element, kind); };
   // A double-click opens the element's property window; pictures have none.
   if (kind != Kind::Image) {
-    const TForm2::Popup popup = kind == Kind::Label  ? TForm2::Popup::Label
-                                : kind == Kind::Text ? TForm2::Popup::Text
-                                                     : TForm2::Popup::Rect;
+    const DocumentWindow::Popup popup = kind == Kind::Label  ? DocumentWindow::Popup::Label
+                                        : kind == Kind::Text ? DocumentWindow::Popup::Text
+                                                             : DocumentWindow::Popup::Rect;
     item.OnDblClick = [this, element, popup](ui::Control&) {
       window_.PressedElementName = element->Name();
       window_.PopupPropertiesClick(popup);
@@ -85,16 +85,16 @@ void MouseEditing::AttachElement(TPRItem& item) {
 }
 
 void MouseEditing::AttachHandles() {
-  for (Handle handle :
-       {Handle::BottomRight, Handle::TopRight, Handle::TopLeft, Handle::BottomLeft}) {
-    ui::Control& image = HandleImage(handle);
-    image.OnMouseDown = [this, handle](ui::Control&, ui::TMouseButton, ui::TShiftState, int x,
-                                       int y) { HandlePress(handle, x, y); };
-    image.OnMouseMove = [this, handle](ui::Control&, ui::TShiftState, int x, int y) {
-      HandleMove(handle, x, y);
+  for (Corner corner :
+       {Corner::BottomRight, Corner::TopRight, Corner::TopLeft, Corner::BottomLeft}) {
+    ui::Control& image = *window_.Handle(corner);
+    image.OnMouseDown = [this, corner](ui::Control&, ui::TMouseButton, ui::TShiftState, int x,
+                                       int y) { HandlePress(corner, x, y); };
+    image.OnMouseMove = [this, corner](ui::Control&, ui::TShiftState, int x, int y) {
+      HandleMove(corner, x, y);
     };
-    image.OnMouseUp = [this, handle](ui::Control&, ui::TMouseButton, ui::TShiftState, int, int) {
-      HandleRelease(handle);
+    image.OnMouseUp = [this, corner](ui::Control&, ui::TMouseButton, ui::TShiftState, int, int) {
+      HandleRelease(corner);
     };
   }
 }
@@ -113,20 +113,18 @@ void MouseEditing::ProcessMessages() {
 }
 
 bool MouseEditing::OnPage(const TPRItem& item) const {
-  const auto& children = window_.PRLayoutPanel1->Controls();
+  const auto& children = window_.layoutPanel->Controls();
   return std::find(children.begin(), children.end(), &item) != children.end();
 }
 
 void MouseEditing::ShowHandles() {
-  for (ui::TImage* handle : {window_.Image2, window_.Image3, window_.Image4, window_.Image5}) {
-    handle->SetVisible(true);
-  }
+  for (ui::TImage* handle : window_.Handles()) handle->SetVisible(true);
 }
 
 void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int x, int y) {
   const bool left = button == ui::TMouseButton::mbLeft;
   const bool right = button == ui::TMouseButton::mbRight;
-  const ui::TPoint origin = item.OriginIn(window_.PRLayoutPanel1);
+  const ui::TPoint origin = item.OriginIn(window_.layoutPanel);
   const int pageX = origin.x + x, pageY = origin.y + y;
 
   if (kind == Kind::Image) {
@@ -134,7 +132,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
       drag_.grabbed = true;
       ShowHandles();
       window_.PressedElementName = item.Name();
-      window_.ResetImages(item.Name());
+      window_.PlaceHandlesAround(item.Name());
       drag_.grabX = x;
       drag_.grabY = y;
       SetCursor(ui::crHand);
@@ -142,7 +140,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
       // The image menu acts on this image; the selection stays where it was.
       window_.ImageMenuElementName = item.Name();
       ProcessMessages();
-      if (window_.OnPopup) window_.OnPopup(TForm2::Popup::Image, pageX, pageY);
+      if (window_.OnPopup) window_.OnPopup(DocumentWindow::Popup::Image, pageX, pageY);
     }
     return;
   }
@@ -156,16 +154,16 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
     drag_.grabbed = true;
     window_.SelectedElementName = item.Name();
     ShowHandles();
-    window_.ResetImages(item.Name());
+    window_.PlaceHandlesAround(item.Name());
     if (kind == Kind::Label && OnLabelPressed) {
       OnLabelPressed(static_cast<report::TPRLabel&>(item));
     } else if (kind == Kind::Text && OnTextPressed) {
       OnTextPressed(static_cast<report::TPRText&>(item));
     }
   } else if (right) {
-    const TForm2::Popup popup = kind == Kind::Label  ? TForm2::Popup::Label
-                                : kind == Kind::Text ? TForm2::Popup::Text
-                                                     : TForm2::Popup::Rect;
+    const DocumentWindow::Popup popup = kind == Kind::Label  ? DocumentWindow::Popup::Label
+                                        : kind == Kind::Text ? DocumentWindow::Popup::Text
+                                                             : DocumentWindow::Popup::Rect;
     // The element may be gone once pending messages ran: nothing below touches it.
     ProcessMessages();
     if (window_.OnPopup) window_.OnPopup(popup, pageX, pageY);
@@ -176,7 +174,8 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
   // While creation is armed the next click belongs to the page background and the cursor stays;
   // text lines, rectangles and images still show their position, images their markers too.
   if (kind == Kind::Text && CreationArmed()) return;
-  window_.Label3->SetCaption(std::to_string(item.Top()) + " x " + std::to_string(item.Left()));
+  window_.positionLabel->SetCaption(std::to_string(item.Top()) + " x " +
+                                    std::to_string(item.Left()));
   if (kind != Kind::Image && CreationArmed()) return;
   if (kind != Kind::Text) {
     ProcessMessages();
@@ -201,11 +200,13 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
   const bool takeTop = !grid || cy % 5 == 0;
   const bool takeLeft = !grid || cx % 5 == 0;
   if (!takeTop && !takeLeft) return;
-  const int top = takeTop ? ClampToPage(cy, window_.PRPage1->Height(), item.Height()) : item.Top();
-  const int left = takeLeft ? ClampToPage(cx, window_.PRPage1->Width(), item.Width()) : item.Left();
+  const int top =
+      takeTop ? ClampToPage(cy, window_.pagePanel->Height(), item.Height()) : item.Top();
+  const int left =
+      takeLeft ? ClampToPage(cx, window_.pagePanel->Width(), item.Width()) : item.Left();
   item.SetBounds(left, top, item.Width(), item.Height());
   // The handles of an image catch up on release.
-  if (kind != Kind::Image) window_.ResetImages(item.Name());
+  if (kind != Kind::Image) window_.PlaceHandlesAround(item.Name());
 }
 
 void MouseEditing::LeavePressedElement(TPRItem& item, Kind kind) {
@@ -244,13 +245,11 @@ void MouseEditing::ShowMarkers(const TPRItem& item, Kind kind) {
   if (kind == Kind::Rect) layout = {2, 2, 2};
   if (kind == Kind::Image) layout = {2, 2, 0};
   const int l = item.Left(), t = item.Top(), w = item.Width(), h = item.Height();
-  window_.Image16->SetBounds(l, t + h + layout.gap, w + layout.extra, 1);
-  window_.Image17->SetBounds(l, t - layout.gap, w + layout.extra, 1);
-  window_.Image18->SetBounds(l + w + layout.rightGap, t, 1, h);
-  window_.Image19->SetBounds(l - layout.gap, t, 1, h);
-  for (ui::TImage* marker : {window_.Image16, window_.Image17, window_.Image18, window_.Image19}) {
-    marker->SetVisible(true);
-  }
+  window_.Marker(Side::Below)->SetBounds(l, t + h + layout.gap, w + layout.extra, 1);
+  window_.Marker(Side::Above)->SetBounds(l, t - layout.gap, w + layout.extra, 1);
+  window_.Marker(Side::Right)->SetBounds(l + w + layout.rightGap, t, 1, h);
+  window_.Marker(Side::Left)->SetBounds(l - layout.gap, t, 1, h);
+  for (ui::TImage* marker : window_.Markers()) marker->SetVisible(true);
 }
 
 void MouseEditing::Release(TPRItem& item, Kind kind) {
@@ -266,57 +265,43 @@ void MouseEditing::Release(TPRItem& item, Kind kind) {
       break;
     }
     case Kind::Text:
-      window_.ResetImages(item.Name());
+      window_.PlaceHandlesAround(item.Name());
       item.SetColor(graphics::clWhite);
       static_cast<report::TPRText&>(item).SetBColor(false);
       break;
     case Kind::Image:
-      window_.ResetImages(item.Name());
+      window_.PlaceHandlesAround(item.Name());
       break;
   }
-}
-
-ui::Control& MouseEditing::HandleImage(Handle handle) const {
-  switch (handle) {
-    case Handle::BottomRight:
-      return *window_.Image2;
-    case Handle::TopRight:
-      return *window_.Image3;
-    case Handle::TopLeft:
-      return *window_.Image4;
-    case Handle::BottomLeft:
-      return *window_.Image5;
-  }
-  return *window_.Image2;
 }
 
 namespace {
 
 // Shown while a handle is dragged; its presence marks the drag.
-ui::TCursor SizeCursor(int handle) {
+ui::TCursor SizeCursor(int corner) {
   constexpr ui::TCursor kCursors[] = {ui::crSizeNWSE, ui::crSizeWE, ui::crSizeNWSE, ui::crSizeNS};
-  return kCursors[handle];
+  return kCursors[corner];
 }
 
 // Shown while the mouse is over a handle that is not held.
-ui::TCursor HoverCursor(int handle) {
+ui::TCursor HoverCursor(int corner) {
   constexpr ui::TCursor kCursors[] = {ui::crMySize, ui::crHSplit, ui::crKxc, ui::crVSplit};
-  return kCursors[handle];
+  return kCursors[corner];
 }
 
 }  // namespace
 
-bool MouseEditing::HandleHeld(Handle handle) const {
-  if (pressedHandle_ != &HandleImage(handle)) return false;
+bool MouseEditing::HandleHeld(Corner corner) const {
+  if (pressedHandle_ != window_.Handle(corner)) return false;
   // Without a screen cursor the press alone marks the drag.
-  return window_.GetPlatform() == nullptr || Cursor() == SizeCursor(static_cast<int>(handle));
+  return window_.GetPlatform() == nullptr || Cursor() == SizeCursor(static_cast<int>(corner));
 }
 
-void MouseEditing::HandlePress(Handle handle, int x, int y) {
-  SetCursor(SizeCursor(static_cast<int>(handle)));
-  const ui::Control& image = HandleImage(handle);
+void MouseEditing::HandlePress(Corner corner, int x, int y) {
+  SetCursor(SizeCursor(static_cast<int>(corner)));
+  const ui::Control& image = *window_.Handle(corner);
   pressedHandle_ = &image;
-  if (handle != Handle::TopLeft || !IsImageName(window_.PressedElementName)) return;
+  if (corner != Corner::TopLeft || !IsImageName(window_.PressedElementName)) return;
   // An image resizes live from its top-left handle, tracked in page coordinates.
   drag_.handleDeltaX = image.Left() + x;
   drag_.handleDeltaY = image.Top() + y;
@@ -326,26 +311,26 @@ void MouseEditing::HandlePress(Handle handle, int x, int y) {
   }
 }
 
-void MouseEditing::HandleMove(Handle handle, int x, int y) {
-  if (!HandleHeld(handle)) {
-    if (!CreationArmed()) SetCursor(HoverCursor(static_cast<int>(handle)));
+void MouseEditing::HandleMove(Corner corner, int x, int y) {
+  if (!HandleHeld(corner)) {
+    if (!CreationArmed()) SetCursor(HoverCursor(static_cast<int>(corner)));
     return;
   }
-  switch (handle) {
-    case Handle::BottomRight:
+  switch (corner) {
+    case Corner::BottomRight:
       drag_.handleDeltaX = x;
       drag_.handleDeltaY = y;
       break;
-    case Handle::TopRight:
+    case Corner::TopRight:
       drag_.handleDeltaX = x;
       break;
-    case Handle::BottomLeft:
+    case Corner::BottomLeft:
       drag_.handleDeltaY = y;
       break;
-    case Handle::TopLeft:
+    case Corner::TopLeft:
       if (IsImageName(window_.PressedElementName)) {
         if (TPRItem* image = window_.FindElement(window_.PressedElementName)) {
-          ResizeImageLive(*image, window_.Image4->Top() + y);
+          ResizeImageLive(*image, window_.Handle(Corner::TopLeft)->Top() + y);
         }
       } else {
         drag_.handleDeltaX = x;
@@ -366,11 +351,11 @@ void MouseEditing::ResizeImageLive(TPRItem& image, int pageY) {
     height -= t - pageY;
   }
   image.SetBounds(image.Left(), pageY + 5, RoundHalfEven(drag_.imageAspect * height), height);
-  window_.ResetImages(image.Name());
+  window_.PlaceHandlesAround(image.Name());
   drag_.handleDeltaY = pageY;
 }
 
-void MouseEditing::HandleRelease(Handle handle) {
+void MouseEditing::HandleRelease(Corner corner) {
   SetCursor(ui::crDefault);
   pressedHandle_ = nullptr;
   const std::string name = window_.PressedElementName;
@@ -380,20 +365,20 @@ void MouseEditing::HandleRelease(Handle handle) {
     const int dx = drag_.handleDeltaX, dy = drag_.handleDeltaY;
     const int l = element->Left(), t = element->Top(), w = element->Width(), h = element->Height();
     const bool image = *kind == ElementKind::Jpeg || *kind == ElementKind::Bitmap;
-    switch (handle) {
-      case Handle::BottomRight:
+    switch (corner) {
+      case Corner::BottomRight:
         element->SetBounds(l, t, w + dx, h + dy);
         break;
-      case Handle::TopRight:
+      case Corner::TopRight:
         element->SetWidth(w + dx - 5);
         break;
-      case Handle::BottomLeft:
+      case Corner::BottomLeft:
         element->SetHeight(h + dy);
         break;
-      case Handle::TopLeft:
+      case Corner::TopLeft:
         // An image was resized while the handle moved.
         if (!image) {
-          ui::TImage& topLeft = *window_.Image4;
+          ui::TImage& topLeft = *window_.Handle(Corner::TopLeft);
           const int hx = l - 8 + dx, hy = t - 8 + dy;
           topLeft.SetBounds(hx, hy, topLeft.Width(), topLeft.Height());
           element->SetBounds(hx + 5, hy + 5, w + l - hx, h + t - hy);
@@ -406,7 +391,7 @@ void MouseEditing::HandleRelease(Handle handle) {
                               text->FontItalic()));
     }
   }
-  window_.ResetImages(name);
+  window_.PlaceHandlesAround(name);
 }
 
 }  // namespace quirabel::designer

@@ -9,7 +9,12 @@
 
 namespace quirabel::designer {
 
-class TForm2;
+class DocumentWindow;
+
+// The corners of an element where its resize handles stand, and the sides its ruler markers run
+// along.
+enum class Corner { BottomRight, TopRight, TopLeft, BottomLeft };
+enum class Side { Below, Above, Right, Left };
 
 // The drag of one document window: which element is held and where it was caught, and what the
 // resize handles last recorded.
@@ -29,13 +34,13 @@ struct DragState {
 // markers, the position readout and the cursors that tell the person what a press would do.
 class MouseEditing {
  public:
-  explicit MouseEditing(TForm2& window) : window_(window) {}
+  explicit MouseEditing(DocumentWindow& window) : window_(window) {}
   MouseEditing(const MouseEditing&) = delete;
   MouseEditing& operator=(const MouseEditing&) = delete;
 
   // Gives an element the handlers of its kind; the page background is no element.
   void AttachElement(report::TPRItem& item);
-  // Gives the four resize handles (Image2..Image5) their handlers.
+  // Gives the four resize handles their handlers.
   void AttachHandles();
 
   const DragState& Drag() const { return drag_; }
@@ -48,7 +53,6 @@ class MouseEditing {
 
  private:
   enum class Kind { Label, Text, Rect, Image };
-  enum class Handle { BottomRight, TopRight, TopLeft, BottomLeft };
 
   void Press(report::TPRItem& item, Kind kind, ui::TMouseButton button, int x, int y);
   void Move(report::TPRItem& item, Kind kind, int x, int y);
@@ -61,12 +65,11 @@ class MouseEditing {
   bool OnPage(const report::TPRItem& item) const;
 
   // Held: pressed last, and its size cursor still shows.
-  bool HandleHeld(Handle handle) const;
-  void HandlePress(Handle handle, int x, int y);
-  void HandleMove(Handle handle, int x, int y);
-  void HandleRelease(Handle handle);
+  bool HandleHeld(Corner corner) const;
+  void HandlePress(Corner corner, int x, int y);
+  void HandleMove(Corner corner, int x, int y);
+  void HandleRelease(Corner corner);
   void ResizeImageLive(report::TPRItem& image, int pageY);
-  ui::Control& HandleImage(Handle handle) const;
 
   // The screen cursor, default without a platform.
   ui::TCursor Cursor() const;
@@ -74,7 +77,7 @@ class MouseEditing {
   bool CreationArmed() const { return Cursor() == ui::crUpArrow; }
   void ProcessMessages();
 
-  TForm2& window_;
+  DocumentWindow& window_;
   DragState drag_;
   // The handle pressed last; its drag lasts while its size cursor shows.
   const ui::Control* pressedHandle_ = nullptr;

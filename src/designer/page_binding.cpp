@@ -63,7 +63,7 @@ void Place(report::TPRItem& item, const Record& r) {
 
 }  // namespace
 
-std::string TForm2::PageTextOfScreen() const {
+std::string DocumentWindow::PageTextOfScreen() const {
   pf::PageText page;
   pf::PageHeader& h = page.header;
   h.projectNumber = TypedText(state_.projectNumber);
@@ -154,12 +154,8 @@ std::string TForm2::PageTextOfScreen() const {
   return pf::WritePageText(page);
 }
 
-void TForm2::SaveKXFile(const std::filesystem::path& fileName, bool direct) {
+void DocumentWindow::StoreCurrentPage() {
   std::string text = PageTextOfScreen();
-  if (direct) {
-    WriteFileAtomic(fileName, text);
-    return;
-  }
   const auto index = static_cast<std::size_t>(std::max(state_.currentPage, 1) - 1);
   if (state_.pageTexts.size() <= index) {
     state_.pageTexts.emplace_back(std::move(text));
@@ -168,7 +164,7 @@ void TForm2::SaveKXFile(const std::filesystem::path& fileName, bool direct) {
   }
 }
 
-void TForm2::SaveProjektFile(const std::filesystem::path& fileName) {
+void DocumentWindow::WriteProjectFile(const std::filesystem::path& fileName) {
   // Page by page straight into the file: a large project is not joined in memory first.
   AtomicFileWriter writer(fileName);
   for (const SharedBytes& page : state_.pageTexts) {
@@ -178,26 +174,16 @@ void TForm2::SaveProjektFile(const std::filesystem::path& fileName) {
   writer.Commit();
 }
 
-void TForm2::openkxfile(const std::filesystem::path& fileName, bool fromFile, bool maximise) {
-  if (fromFile) {
-    SharedBytes text;
-    try {
-      text = MapFile(fileName, kMaxPageTextBytes);
-    } catch (const FileError&) {
-      throw pf::ProjectFileError("Die Datei kann nicht gelesen werden: " + fileName.string());
-    }
-    LoadPageText(text, maximise);
-    return;
-  }
-  const auto index = static_cast<std::size_t>(std::max(state_.currentPage, 1) - 1);
-  if (index >= state_.pageTexts.size()) {
-    throw pf::ProjectFileError("Die Seite " + std::to_string(state_.currentPage) +
+void DocumentWindow::LoadPage(int page, bool maximise) {
+  if (page < 1 || static_cast<std::size_t>(page) > state_.pageTexts.size()) {
+    throw pf::ProjectFileError("Die Seite " + std::to_string(page) +
                                " gibt es in diesem Projekt nicht.");
   }
-  LoadPageText(state_.pageTexts[index], maximise);
+  LoadPageText(state_.pageTexts[static_cast<std::size_t>(page) - 1], page, maximise);
+  state_.currentPage = page;
 }
 
-void TForm2::LoadPageText(const SharedBytes& pageText, bool maximise) {
+void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, bool maximise) {
   // Everything is read and checked before the page on screen is touched: a damaged page leaves
   // the window as it was.
   const pf::PageText page = pf::ReadPageText(pageText);
@@ -222,10 +208,10 @@ void TForm2::LoadPageText(const SharedBytes& pageText, bool maximise) {
     }
   }
 
-  RemoveKXPage();
+  ClearPage();
   state_.dataFields.clear();
   state_.projectNumber = Text(h.projectNumber);
-  if (state_.currentPage == 1) {
+  if (pageNumber == 1) {
     state_.info.title = Text(h.title);
     state_.info.subject = Text(h.subject);
     state_.info.author = Text(h.author);
@@ -249,7 +235,7 @@ void TForm2::LoadPageText(const SharedBytes& pageText, bool maximise) {
   background->SetPicture(backgroundPicture);
   Place(*background, b);
   AttachBackgroundHandlers(*background);
-  background->SetParent(PRLayoutPanel1);
+  background->SetParent(layoutPanel);
   background->SendToBack();
 
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
@@ -274,7 +260,7 @@ void TForm2::LoadPageText(const SharedBytes& pageText, bool maximise) {
           label->SetCaption("<" + Text(r.dataField) + ">");
         }
         AttachElementHandlers(*label);
-        label->SetParent(PRLayoutPanel1);
+        label->SetParent(layoutPanel);
         break;
       }
       case pf::ElementKind::Rect: {
@@ -286,7 +272,7 @@ void TForm2::LoadPageText(const SharedBytes& pageText, bool maximise) {
         Place(*rect, r);
         rect->SetLineWidth(r.lineWidth);
         AttachElementHandlers(*rect);
-        rect->SetParent(PRLayoutPanel1);
+        rect->SetParent(layoutPanel);
         break;
       }
       case pf::ElementKind::Text: {
@@ -309,7 +295,7 @@ void TForm2::LoadPageText(const SharedBytes& pageText, bool maximise) {
           state_.dataFields.push_back(Text(r.dataField));
         }
         AttachElementHandlers(*text);
-        text->SetParent(PRLayoutPanel1);
+        text->SetParent(layoutPanel);
         break;
       }
       case pf::ElementKind::Jpeg:
@@ -322,7 +308,7 @@ void TForm2::LoadPageText(const SharedBytes& pageText, bool maximise) {
         image->SetPicture(pictures[i]);
         Place(*image, r);
         AttachElementHandlers(*image);
-        image->SetParent(PRLayoutPanel1);
+        image->SetParent(layoutPanel);
         break;
       }
     }
@@ -330,7 +316,7 @@ void TForm2::LoadPageText(const SharedBytes& pageText, bool maximise) {
   for (int i = 0; i < page.skippedBitmapBlocks; ++i) ShowMessage("Fehler");
   ShowHandlesOnTop();
   if (maximise) SetMaximized(true);
-  Nutzen();
+  CopiesPerA3Sheet();
 }
 
 }  // namespace quirabel::designer

@@ -81,7 +81,7 @@ std::string PlainDecimal(std::string_view digits) {
                                          : std::string(digits.substr(first));
 }
 
-int Nutzen(std::string_view widthMm, std::string_view heightMm) {
+int CopiesPerA3Sheet(std::string_view widthMm, std::string_view heightMm) {
   const auto width = WholeMillimetres(widthMm);
   const auto height = WholeMillimetres(heightMm);
   if (!width || !height) return 0;

@@ -34,7 +34,7 @@ std::string PlainDecimal(std::string_view digits);
 
 // Copies of the trimmed format (3 mm bleed off each side) on an A3 sheet of 297 x 420 mm.
 // Formats of 6 mm or less in a direction have no copies (0).
-int Nutzen(std::string_view widthMm, std::string_view heightMm);
+int CopiesPerA3Sheet(std::string_view widthMm, std::string_view heightMm);
 
 // Hour, minute, second and millisecond in decimal, run together: 14:05:07.042 gives "145742".
 std::string TimeDigits(const LocalDateTime& when);

@@ -2,21 +2,21 @@
 
 namespace quirabel::dialogs {
 
-TForm20::TForm20(ui::Component* owner) : ui::TForm(owner) {
+GoToPageWindow::GoToPageWindow(ui::Component* owner) : ui::TForm(owner) {
   SetName("Form20");
   SetCaption("Gehe zur Seite");
-  Edit1 = new ui::TEdit(this);
-  Edit1->SetName("Edit1");
-  Edit1->SetHint("Seiten Nr.:");
-  Edit1->SetParent(this);
-  Button1 = new ui::TButton(this);
-  Button1->SetName("Button1");
-  Button1->SetCaption("go->");
-  Button1->SetModalResult(ui::mrOk);
-  Button1->SetParent(this);
+  pageNumberEdit = new ui::TEdit(this);
+  pageNumberEdit->SetName("Edit1");
+  pageNumberEdit->SetHint("Seiten Nr.:");
+  pageNumberEdit->SetParent(this);
+  goButton = new ui::TButton(this);
+  goButton->SetName("Button1");
+  goButton->SetCaption("go->");
+  goButton->SetModalResult(ui::mrOk);
+  goButton->SetParent(this);
 }
 
-TForm21::TForm21(ui::Component* owner) : ui::TForm(owner) {
+DeletePageWindow::DeletePageWindow(ui::Component* owner) : ui::TForm(owner) {
   SetName("Form21");
   SetCaption("Seite löschen?");
   auto* text = new ui::TLabel(this);

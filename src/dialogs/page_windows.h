@@ -5,20 +5,20 @@
 namespace quirabel::dialogs {
 
 // "Gehe zur Seite": the number of the page to show.
-class TForm20 : public ui::TForm {
+class GoToPageWindow : public ui::TForm {
  public:
-  explicit TForm20(ui::Component* owner);
-  std::string ClassName() const override { return "TForm20"; }
+  explicit GoToPageWindow(ui::Component* owner);
+  std::string ClassName() const override { return "GoToPageWindow"; }
 
-  ui::TEdit* Edit1;      // "Seiten Nr.:"
-  ui::TButton* Button1;  // "go->"
+  ui::TEdit* pageNumberEdit;  // "Seiten Nr.:"
+  ui::TButton* goButton;      // "go->"
 };
 
 // "Seite löschen?": whether to delete the page on screen, "Ja" or "Nein".
-class TForm21 : public ui::TForm {
+class DeletePageWindow : public ui::TForm {
  public:
-  explicit TForm21(ui::Component* owner);
-  std::string ClassName() const override { return "TForm21"; }
+  explicit DeletePageWindow(ui::Component* owner);
+  std::string ClassName() const override { return "DeletePageWindow"; }
 };
 
 inline constexpr const char* kOnlyOnePage =

@@ -7,18 +7,18 @@
 namespace quirabel::dialogs {
 
 // "Projektinfos": title, subject, author, keywords of the project, and the program that made it.
-class TForm24 : public ui::TForm {
+class ProjectInfoWindow : public ui::TForm {
  public:
-  explicit TForm24(ui::Component* owner);
-  std::string ClassName() const override { return "TForm24"; }
+  explicit ProjectInfoWindow(ui::Component* owner);
+  std::string ClassName() const override { return "ProjectInfoWindow"; }
 
-  ui::TEdit* Edit1;      // "Titel"
-  ui::TEdit* Edit2;      // "Thema"
-  ui::TEdit* Edit3;      // "Autor"
-  ui::TEdit* Edit5;      // "Stichwörter"
-  ui::TEdit* Edit6;      // "Programm", read-only
-  ui::TButton* Button1;  // "Übernehmen"
-  ui::TButton* Button2;  // "Weglassen"
+  ui::TEdit* titleEdit;      // "Titel"
+  ui::TEdit* subjectEdit;    // "Thema"
+  ui::TEdit* authorEdit;     // "Autor"
+  ui::TEdit* keywordsEdit;   // "Stichwörter"
+  ui::TEdit* programEdit;    // "Programm", read-only
+  ui::TButton* applyButton;  // "Übernehmen"
+  ui::TButton* skipButton;   // "Weglassen"
 
   // The fields from the project state, and back.
   void Refresh(const designer::ProjectInfo& info);
@@ -26,23 +26,23 @@ class TForm24 : public ui::TForm {
 };
 
 // "Sichern..": "Projekt speichern?" with "Ja" and "Nein".
-class TForm26 : public ui::TForm {
+class SaveQuestionWindow : public ui::TForm {
  public:
-  explicit TForm26(ui::Component* owner);
-  std::string ClassName() const override { return "TForm26"; }
+  explicit SaveQuestionWindow(ui::Component* owner);
+  std::string ClassName() const override { return "SaveQuestionWindow"; }
 };
 
 // "Format": a DIN format with an orientation, or free dimensions in millimetres.
-class TForm9 : public ui::TForm {
+class FormatWindow : public ui::TForm {
  public:
-  explicit TForm9(ui::Component* owner);
-  std::string ClassName() const override { return "TForm9"; }
+  explicit FormatWindow(ui::Component* owner);
+  std::string ClassName() const override { return "FormatWindow"; }
 
   bool DinChosen = true;  // RadioButton1 "DIN", else RadioButton2 "freie Maße "
   designer::DinSize Din = designer::DinSize::A4;
   bool Landscape = false;  // RadioButton8
-  ui::TEdit* Edit1;        // "Breite (mm)"
-  ui::TEdit* Edit2;        // "Höhe (mm)"
+  ui::TEdit* widthEdit;    // "Breite (mm)"
+  ui::TEdit* heightEdit;   // "Höhe (mm)"
 
   // The chosen format, with the texts written back as plain decimals; none (and the message
   // "Keine gültige Millimeter-Angabe!" is due) when free dimensions are no whole millimetres or

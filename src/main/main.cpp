@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   } catch (const std::exception&) {
     // A read-only home keeps the program working; only the association is missing.
   }
-  // A project named on the command line is the project from the start; Timer3 opens it.
+  // A project named on the command line is the project from the start; it opens a second later.
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() > 1) application.StartWith(arguments[1].toUtf8().toStdString());
   quirabel::main::MainWindow window(application, platform);

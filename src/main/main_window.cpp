@@ -10,7 +10,7 @@
 #include <QToolBar>
 #include <QUrl>
 
-#include "main/format_window.h"
+#include "main/format_dialog.h"
 #include "main/icons.h"
 
 namespace quirabel::main {
@@ -58,9 +58,9 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   BuildMenus();
   Refresh();
   auto* timer1 = new QTimer(this);
-  connect(timer1, &QTimer::timeout, this, [this] { Timer1(); });
+  connect(timer1, &QTimer::timeout, this, [this] { OnEverySecond(); });
   timer1->start(1000);
-  QTimer::singleShot(1000, this, [this] { Timer3(); });
+  QTimer::singleShot(1000, this, [this] { OpenStartProject(); });
 }
 
 template <class Command>
@@ -199,13 +199,13 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::NewDocument() {
-  application_.Neu1Click();
+  application_.OnNewDocument();
   Refresh();
   // "&Neu" may have been cancelled at the save question: then the document stays.
-  if (application_.Form2() != nullptr) return;
-  FormatWindow format(application_.Form9(), this);
+  if (application_.DocumentWindow() != nullptr) return;
+  FormatDialog format(application_.FormatWindow(), this);
   if (format.exec() != QDialog::Accepted) return;
-  application_.Form9Button1Click();
+  application_.CreateChosenDocument();
   Refresh();
 }
 
@@ -238,7 +238,7 @@ void MainWindow::ShowHelp() {
 }
 
 void MainWindow::Arm(const char* mode) {
-  if (designer::TForm2* window = application_.Form2()) window->ArmCreation(mode);
+  if (designer::DocumentWindow* window = application_.DocumentWindow()) window->ArmCreation(mode);
 }
 
 void MainWindow::Preview() {
@@ -251,15 +251,15 @@ void MainWindow::Preview() {
   }
 }
 
-void MainWindow::ShowProperties(designer::TForm2::Popup popup) {
-  designer::TForm2* window = application_.Form2();
+void MainWindow::ShowProperties(designer::DocumentWindow::Popup popup) {
+  designer::DocumentWindow* window = application_.DocumentWindow();
   if (window == nullptr) return;
   const report::TPRItem* item = window->FindElement(window->PressedElementName);
   if (item == nullptr) return;
   if (properties_ == nullptr) properties_ = new PropertyWindow(this);
-  const char* title = popup == designer::TForm2::Popup::Label  ? "Eigenschaften Label"
-                      : popup == designer::TForm2::Popup::Text ? "Eigenschaften Text"
-                                                               : "Eigenschaften";
+  const char* title = popup == designer::DocumentWindow::Popup::Label  ? "Eigenschaften Label"
+                      : popup == designer::DocumentWindow::Popup::Text ? "Eigenschaften Text"
+                                                                       : "Eigenschaften";
   properties_->ShowAtCursor(
       QString::fromUtf8(title),
       QString::fromUtf8("Element: %1\nLinks %2, oben %3, Breite %4, Höhe %5 (Pixel der Seite)")
@@ -270,12 +270,12 @@ void MainWindow::ShowProperties(designer::TForm2::Popup popup) {
           .arg(item->Height()));
 }
 
-void MainWindow::Timer1() {
+void MainWindow::OnEverySecond() {
   Refresh();
-  // Online for one to nine seconds: the single-page button blinks (Timer2, 400 ms later).
+  // Online for one to nine seconds: the single-page button blinks (400 ms later).
   if (online_.Tick(app::LocalAddress()) && singlePage_ != nullptr) {
     QTimer::singleShot(400, this, [this] {
-      // Timer2: the button's glyph and the hidden alternate change places.
+      // The button's glyph and the hidden alternate change places.
       singleLit_ = !singleLit_;
       singlePage_->setIcon(
           ToolIcon(singleLit_ ? QStringLiteral("single_lit") : QStringLiteral("single")));
@@ -283,16 +283,16 @@ void MainWindow::Timer1() {
   }
 }
 
-void MainWindow::Timer3() {
+void MainWindow::OpenStartProject() {
   // Only the project named at the start: whatever was opened or saved meanwhile stays.
   if (!startPending_) return;
   startPending_ = false;
-  application_.Timer3();
+  application_.OpenStartProject();
   Refresh();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (application_.Form2() != nullptr && !application_.SaveOnRequest()) {
+  if (application_.DocumentWindow() != nullptr && !application_.SaveOnRequest()) {
     event->ignore();  // saving was wanted but did not happen: keep the work
     return;
   }
@@ -313,7 +313,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::Refresh() {
-  designer::TForm2* window = application_.Form2();
+  designer::DocumentWindow* window = application_.DocumentWindow();
   for (QAction* action : documentActions_) action->setEnabled(window != nullptr);
   mdi_->SetLogoVisible(window == nullptr && !startPending_);
   if (window == nullptr) {
@@ -323,12 +323,12 @@ void MainWindow::Refresh() {
     pageIndicator_->setText(QStringLiteral("-/-"));
     return;
   }
-  view_->SetRoot(window->Panel1);
+  view_->SetRoot(window->pageFrame);
   documentWindow_->setWindowTitle(QString::fromStdString(window->Caption()));
   if (!documentWindow_->isVisible()) documentWindow_->showMaximized();
-  window->OnPopup = [this, window](designer::TForm2::Popup popup, int, int) {
+  window->OnPopup = [this, window](designer::DocumentWindow::Popup popup, int, int) {
     QMenu menu(this);
-    const bool hasProperties = popup != designer::TForm2::Popup::Image;
+    const bool hasProperties = popup != designer::DocumentWindow::Popup::Image;
     QAction* properties =
         hasProperties ? menu.addAction(QString::fromUtf8("Eigenschaften...")) : nullptr;
     QAction* remove = menu.addAction(QString::fromUtf8("Element löschen"));
@@ -339,7 +339,7 @@ void MainWindow::Refresh() {
     const int command = chosen == properties ? 0 : chosen == remove ? 1 : chosen == front ? 2 : -1;
     if (command < 0) return;
     QTimer::singleShot(0, this, [this, popup, command] {
-      designer::TForm2* current = application_.Form2();
+      designer::DocumentWindow* current = application_.DocumentWindow();
       if (current == nullptr) return;
       if (command == 0) current->PopupPropertiesClick(popup);
       if (command == 1) current->PopupDeleteClick(popup);
@@ -347,7 +347,7 @@ void MainWindow::Refresh() {
       view_->update();
     });
   };
-  window->OnProperties = [this](designer::TForm2::Popup popup) { ShowProperties(popup); };
+  window->OnProperties = [this](designer::DocumentWindow::Popup popup) { ShowProperties(popup); };
   pageIndicator_->setText(QString::fromStdString(application_.State().PageIndicator()));
 }
 

@@ -49,11 +49,11 @@ class MainWindow : public QMainWindow {
   // "Vorschau": every page as PDF in the preview window.
   void Preview();
   // The property window of the pressed element, at the mouse cursor.
-  void ShowProperties(designer::TForm2::Popup popup);
+  void ShowProperties(designer::DocumentWindow::Popup popup);
   // Every second: the commands' state, the page indicator, and whether the machine is online.
-  void Timer1();
+  void OnEverySecond();
   // Once, a second after the start: the project named on the command line.
-  void Timer3();
+  void OpenStartProject();
 
   app::Application& application_;
   ui::qt::QtPlatform& platform_;
@@ -67,7 +67,7 @@ class MainWindow : public QMainWindow {
   HelpWindow* help_ = nullptr;
   HelpBubble* bubble_ = nullptr;
   PropertyWindow* properties_ = nullptr;
-  bool startPending_ = false;  // a project named at the start waits for Timer3
+  bool startPending_ = false;  // a project named at the start waits to be opened
   QAction* singlePage_ = nullptr;
   bool singleLit_ = false;  // the single-page button shows its alternate glyph
   app::OnlineCheck online_;

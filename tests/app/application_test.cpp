@@ -21,13 +21,13 @@ class ApplicationTest : public ::testing::Test {
   // A three-page project: each page with a label, the second also with a picture.
   void MakeProject(Application& application) {
     ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, true)));
-    designer::TForm2& window = *application.Form2();
+    designer::DocumentWindow& window = *application.DocumentWindow();
     designer::ProjectState& state = application.State();
     for (int page = 1; page <= 3; ++page) {
-      window.RemoveKXPage();
+      window.ClearPage();
       window.SetDocumentId("BImage0" + std::to_string(page));
       window.InitDocument();
-      window.SetDocBackground(graphics::RGB(255, 255, 200 + page));
+      window.SetBackgroundColour(graphics::RGB(255, 255, 200 + page));
       auto& label =
           static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
       label.SetCaption("Seite " + std::to_string(page));
@@ -41,7 +41,7 @@ class ApplicationTest : public ::testing::Test {
         jpeg.SetBounds(100, 100, 40, 40);
       }
       state.currentPage = page;
-      window.SaveKXFile({}, false);
+      window.StoreCurrentPage();
     }
     state.pageCount = 3;
   }
@@ -53,25 +53,26 @@ class ApplicationTest : public ::testing::Test {
 TEST_F(ApplicationTest, NewDocumentOfEveryFormat) {
   Application application(platform, folder.string());
   ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A4, true)));
-  EXPECT_EQ(application.Form2()->PRPage1->Width(), 842);
-  EXPECT_EQ(application.Form2()->PRPage1->Height(), 595);
-  EXPECT_EQ(application.Form2()->Label10->Caption(), "H 210/B 297 mm");
+  EXPECT_EQ(application.DocumentWindow()->pagePanel->Width(), 842);
+  EXPECT_EQ(application.DocumentWindow()->pagePanel->Height(), 595);
+  EXPECT_EQ(application.DocumentWindow()->sizeLabel->Caption(), "H 210/B 297 mm");
   EXPECT_EQ(application.State().projectFileName, "NewDoc");
-  EXPECT_EQ(application.Form2()->DocumentId(), "BImage093000");  // 09:30:00.000 of the test clock
+  EXPECT_EQ(application.DocumentWindow()->DocumentId(),
+            "BImage093000");  // 09:30:00.000 of the test clock
 
-  application.Form9().DinChosen = false;
-  application.Form9().Edit1->SetText("0150");
-  application.Form9().Edit2->SetText("150");
-  ASSERT_TRUE(application.Form9Button1Click());
-  EXPECT_EQ(application.Form9().Edit1->Text(), "150");
-  EXPECT_EQ(application.Form2()->PRPage1->Width(), 425);
-  EXPECT_EQ(application.Form2()->PRPage1->Height(), 425);
+  application.FormatWindow().DinChosen = false;
+  application.FormatWindow().widthEdit->SetText("0150");
+  application.FormatWindow().heightEdit->SetText("150");
+  ASSERT_TRUE(application.CreateChosenDocument());
+  EXPECT_EQ(application.FormatWindow().widthEdit->Text(), "150");
+  EXPECT_EQ(application.DocumentWindow()->pagePanel->Width(), 425);
+  EXPECT_EQ(application.DocumentWindow()->pagePanel->Height(), 425);
   EXPECT_EQ(application.State().docType, "");
 
   for (const char* bad : {"", "15.5", "-3", "0", "99999"}) {
-    application.Form9().Edit1->SetText(bad);
+    application.FormatWindow().widthEdit->SetText(bad);
     platform.messages.clear();
-    EXPECT_FALSE(application.Form9Button1Click()) << bad;
+    EXPECT_FALSE(application.CreateChosenDocument()) << bad;
     EXPECT_EQ(platform.messages, std::vector<std::string>{"Keine gültige Millimeter-Angabe!"});
   }
 }
@@ -96,7 +97,7 @@ TEST_F(ApplicationTest, SavedProjectOpensAndSavesAgainByteForByte) {
 TEST_F(ApplicationTest, OpeningSomethingElseKeepsTheOpenProject) {
   Application application(platform, folder.string());
   MakeProject(application);
-  designer::TForm2* window = application.Form2();
+  designer::DocumentWindow* window = application.DocumentWindow();
   WriteFileAtomic(folder / "brief.kxp", "Lieber Kunde, ...");
   EXPECT_FALSE(application.OpenProject(folder / "brief.kxp"));
   WriteFileAtomic(folder / "kaputt.kxp", "<kx-2.2><vs>1</kxnummer></endoffile>");
@@ -106,7 +107,7 @@ TEST_F(ApplicationTest, OpeningSomethingElseKeepsTheOpenProject) {
   EXPECT_TRUE(platform.messages[0].starts_with("Die Datei ist keine Quirabel-Projektdatei"));
   EXPECT_TRUE(platform.messages[1].starts_with("Die Seite ist beschädigt")) << platform.messages[1];
   EXPECT_TRUE(platform.messages[2].starts_with("Die Datei kann nicht gelesen werden"));
-  EXPECT_EQ(application.Form2(), window);
+  EXPECT_EQ(application.DocumentWindow(), window);
   EXPECT_EQ(application.State().pageCount, 3);
   EXPECT_EQ(application.State().formatWidthText, "148");
 }
@@ -155,19 +156,19 @@ TEST_F(ApplicationTest, SavingOnRequest) {
   MakeProject(application);
   // "Nein": nothing written, New goes on.
   platform.modalAnswers = {ui::mrNo};
-  application.Neu1Click();
-  EXPECT_EQ(application.Form2(), nullptr);
+  application.OnNewDocument();
+  EXPECT_EQ(application.DocumentWindow(), nullptr);
   EXPECT_EQ(platform.modalForms.back(), "Form26");
 
   MakeProject(application);
   // "Ja" without a name: the save dialog; cancelling it cancels the New.
   platform.modalAnswers = {ui::mrOk};
-  application.Neu1Click();
-  EXPECT_NE(application.Form2(), nullptr);
+  application.OnNewDocument();
+  EXPECT_NE(application.DocumentWindow(), nullptr);
   platform.modalAnswers = {ui::mrOk};
   platform.fileAnswers = {(folder / "gesichert").string()};
-  application.Neu1Click();
-  EXPECT_EQ(application.Form2(), nullptr);
+  application.OnNewDocument();
+  EXPECT_EQ(application.DocumentWindow(), nullptr);
   EXPECT_TRUE(std::filesystem::exists(folder / "gesichert.kxp"));
 }
 
@@ -176,7 +177,7 @@ TEST_F(ApplicationTest, PagesByArrowsGoToAndDelete) {
   MakeProject(application);
   designer::ProjectState& state = application.State();
   auto shownCaption = [&application] {
-    for (const designer::PageElement& element : application.Form2()->Elements())
+    for (const designer::PageElement& element : application.DocumentWindow()->Elements())
       if (auto* label = dynamic_cast<report::TPRLabel*>(element.item)) return label->Caption();
     return std::string();
   };
@@ -189,7 +190,7 @@ TEST_F(ApplicationTest, PagesByArrowsGoToAndDelete) {
   // "goto": the number typed must name an existing page.
   auto typePage = [this](std::string text) {
     platform.whileModal = [text](ui::TForm& form) {
-      static_cast<dialogs::TForm20&>(form).Edit1->SetText(text);
+      static_cast<dialogs::GoToPageWindow&>(form).pageNumberEdit->SetText(text);
     };
     platform.modalAnswers = {ui::mrOk};
   };
@@ -248,7 +249,7 @@ TEST_F(ApplicationTest, ToolsAskThroughTheirDialogsAndCancellingChangesNothing) 
   Application application(platform, folder.string());
   EXPECT_FALSE(application.BackgroundColourClick());  // no document: nothing asked
   ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
-  designer::TForm2& window = *application.Form2();
+  designer::DocumentWindow& window = *application.DocumentWindow();
   const std::string before = window.PageTextOfScreen();
   EXPECT_FALSE(application.BackgroundColourClick());
   EXPECT_FALSE(application.BackgroundPictureClick());
@@ -276,18 +277,18 @@ TEST_F(ApplicationTest, ToolsAskThroughTheirDialogsAndCancellingChangesNothing) 
   EXPECT_NE(pdf.find("/Count 1"), std::string::npos);
 }
 
-TEST_F(ApplicationTest, ProjectNamedAtTheStartOpensOnTimer3) {
+TEST_F(ApplicationTest, ProjectNamedAtTheStartOpensAfterTheStart) {
   {
     Application first(platform, folder.string());
     MakeProject(first);
     ASSERT_TRUE(first.SaveProjectTo((folder / "karte.kxp").string()));
   }
   Application application(platform, folder.string());
-  EXPECT_FALSE(application.Timer3());  // nothing named: nothing opened
+  EXPECT_FALSE(application.OpenStartProject());  // nothing named: nothing opened
   application.StartWith((folder / "karte.kxp").string());
   EXPECT_EQ(application.State().projectFileName, (folder / "karte.kxp").string());
-  EXPECT_EQ(application.Form2(), nullptr);
-  ASSERT_TRUE(application.Timer3());
+  EXPECT_EQ(application.DocumentWindow(), nullptr);
+  ASSERT_TRUE(application.OpenStartProject());
   EXPECT_EQ(application.State().currentPage, 1);
   EXPECT_EQ(application.State().pageCount, 3);
   EXPECT_TRUE(platform.modalForms.empty());  // no question, no dialog
@@ -295,7 +296,7 @@ TEST_F(ApplicationTest, ProjectNamedAtTheStartOpensOnTimer3) {
   // A name that opens nothing is reported and does not stay the project's name.
   Application other(platform, folder.string());
   other.StartWith((folder / "fehlt.kxp").string());
-  EXPECT_FALSE(other.Timer3());
+  EXPECT_FALSE(other.OpenStartProject());
   EXPECT_EQ(other.State().projectFileName, "NewDoc");
   EXPECT_TRUE(platform.messages.back().starts_with("Die Datei kann nicht gelesen werden"));
 }

@@ -67,7 +67,7 @@ TEST_F(BatchTest, ExportShowsTheElementsWhereTheDesignerPlacesThem) {
     app::Application application(platform, folder.string());
     ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
     auto& rect = static_cast<report::TPRRect&>(
-        application.Form2()->CreateElement(designer::ElementKind::Rect));
+        application.DocumentWindow()->CreateElement(designer::ElementKind::Rect));
     rect.SetBounds(50, 100, 120, 60);
     rect.SetFillColor(graphics::RGB(255, 0, 0));
     rect.SetLineColor(graphics::clNone);

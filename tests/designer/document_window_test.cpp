@@ -24,10 +24,10 @@ class DocumentWindowTest : public ::testing::Test {
     state.formatWidthText = "85";
     state.formatHeightText = "49";
     state.programFolder = folder.string();
-    window = new TForm2(&root, state);
+    window = new DocumentWindow(&root, state);
     window->SetDocumentId("BImage0123");
     window->InitDocument();
-    window->SetDocBackground(graphics::clWhite);
+    window->SetBackgroundColour(graphics::clWhite);
   }
   void TearDown() override { std::filesystem::remove_all(folder); }
 
@@ -46,22 +46,22 @@ class DocumentWindowTest : public ::testing::Test {
   testing::FakePlatform platform;
   ui::Component root;
   ProjectState state;
-  TForm2* window = nullptr;
+  DocumentWindow* window = nullptr;
   std::filesystem::path folder;
 };
 
 TEST_F(DocumentWindowTest, PageSizeAndCopies) {
-  EXPECT_EQ(window->PRLayoutPanel1->Width(), 241);   // 85 x 2.838
-  EXPECT_EQ(window->PRLayoutPanel1->Height(), 139);  // 49 x 2.837
-  EXPECT_EQ(window->PRPage1->Width(), 241);
+  EXPECT_EQ(window->layoutPanel->Width(), 241);   // 85 x 2.838
+  EXPECT_EQ(window->layoutPanel->Height(), 139);  // 49 x 2.837
+  EXPECT_EQ(window->pagePanel->Width(), 241);
   EXPECT_EQ(window->Background()->Width(), 241);
-  EXPECT_EQ(window->Label7->Caption(), "30");
+  EXPECT_EQ(window->copiesLabel->Caption(), "30");
   EXPECT_EQ(window->Caption(), "Format: [49mm x 85mm] Name: [NewDoc]");
 }
 
 TEST_F(DocumentWindowTest, NumbersStartAtTwoAndAreReused) {
   EXPECT_EQ(window->ElementCounter(), 1);
-  EXPECT_EQ(window->CheckCompCount(), 2);
+  EXPECT_EQ(window->NextElementNumber(), 2);
   Add(ElementKind::Label);
   Add(ElementKind::Rect);
   Add(ElementKind::Text);
@@ -74,10 +74,10 @@ TEST_F(DocumentWindowTest, NumbersStartAtTwoAndAreReused) {
   EXPECT_FALSE(window->DeleteElement("PRLabelBImage01232"));
   EXPECT_FALSE(window->DeleteElement("BImage0123"));  // never the background
   EXPECT_EQ(window->ElementCounter(), 3);
-  EXPECT_EQ(window->CheckCompCount(), 2);
+  EXPECT_EQ(window->NextElementNumber(), 2);
   Add(ElementKind::Jpeg);
   EXPECT_EQ(Names().front(), "PRJpegImageBImage01232");
-  EXPECT_EQ(window->CheckCompCount(), 5);
+  EXPECT_EQ(window->NextElementNumber(), 5);
 }
 
 TEST_F(DocumentWindowTest, BringToFrontSwapsNumbersWithTheTopElement) {
@@ -88,11 +88,11 @@ TEST_F(DocumentWindowTest, BringToFrontSwapsNumbersWithTheTopElement) {
   EXPECT_EQ(two.Name(), "PRRectBImage01234");
   EXPECT_EQ(four.Name(), "PRTextBImage01232");
   // On top of the page's elements, under the handles.
-  const auto& children = window->PRLayoutPanel1->Controls();
+  const auto& children = window->layoutPanel->Controls();
   const auto position = std::find(children.begin(), children.end(), &two) - children.begin();
   const auto fourPosition = std::find(children.begin(), children.end(), &four) - children.begin();
   EXPECT_GT(position, fourPosition);
-  EXPECT_EQ(children.back(), window->Image19);
+  EXPECT_EQ(children.back(), window->Marker(Side::Left));
   // After a delete the highest-numbered element is still found: no counting involved.
   window->DeleteElement("PRLabelBImage01233");
   window->BringElementToFront("PRTextBImage01232");
@@ -159,7 +159,7 @@ TEST_F(DocumentWindowTest, PicturesAreRecognisedByContentAndShrunk) {
 }
 
 TEST_F(DocumentWindowTest, BackgroundColourAndScratchFile) {
-  window->SetDocBackground(graphics::RGB(200, 30, 40));
+  window->SetBackgroundColour(graphics::RGB(200, 30, 40));
   const graphics::TColor shown = window->GifReplaceColour();
   EXPECT_NEAR(graphics::GetRValue(shown), 200, 6);
   EXPECT_NEAR(graphics::GetGValue(shown), 30, 6);
@@ -170,25 +170,25 @@ TEST_F(DocumentWindowTest, BackgroundColourAndScratchFile) {
   // A picture file: any of the three formats, by content.
   Bitmap green(8, 8, PixelFormat::pf24bit);
   green.FillRect(0, 0, 8, 8, graphics::RGB(0, 255, 0));
-  EXPECT_TRUE(window->SetDocBackgroundPicture(WriteFile("hinter.BMP", graphics::WriteBmp(green))));
+  EXPECT_TRUE(window->LoadBackgroundPicture(WriteFile("hinter.BMP", graphics::WriteBmp(green))));
   EXPECT_EQ(window->Background()->Picture().Kind(), graphics::GraphicKind::Jpeg);
   EXPECT_NEAR(graphics::GetGValue(window->GifReplaceColour()), 255, 6);
-  EXPECT_FALSE(window->SetDocBackgroundPicture(WriteFile("x.jpg", "nichts")));
+  EXPECT_FALSE(window->LoadBackgroundPicture(WriteFile("x.jpg", "nichts")));
   EXPECT_NEAR(graphics::GetGValue(window->GifReplaceColour()), 255, 6);  // unchanged
 }
 
 TEST_F(DocumentWindowTest, InkCountOfThePage) {
   auto& label = static_cast<report::TPRLabel&>(Add(ElementKind::Label));
-  EXPECT_EQ(window->CMYKCheckNow(), 1);  // black text on white
+  EXPECT_EQ(window->CountInks(), 1);  // black text on white
   label.SetFontColor(graphics::clRed);
-  EXPECT_EQ(window->CMYKCheckNow(), 2);
+  EXPECT_EQ(window->CountInks(), 2);
   label.SetFontColor(graphics::RGB(128, 128, 128));
-  EXPECT_EQ(window->CMYKCheckNow(), 1);
+  EXPECT_EQ(window->CountInks(), 1);
   auto& rect = static_cast<report::TPRRect&>(Add(ElementKind::Rect));
   rect.SetFillColor(graphics::RGB(0, 255, 255));  // cyan
   rect.SetLineColor(graphics::clNone);
-  EXPECT_EQ(window->CMYKCheckNow(), 2);
-  window->BitBtn6Click();
+  EXPECT_EQ(window->CountInks(), 2);
+  window->CheckInksClick();
   EXPECT_EQ(platform.messages.back(), "Das Dokument ist 2 farbig");
   EXPECT_EQ(platform.cursor, ui::crDefault);
 }
@@ -198,7 +198,7 @@ TEST_F(DocumentWindowTest, RemoveKXPageFreesEverything) {
   Add(ElementKind::Rect);
   window->DeleteElement("PRLabelBImage01232");
   Add(ElementKind::Text);
-  window->RemoveKXPage();
+  window->ClearPage();
   EXPECT_TRUE(window->Elements().empty());
   EXPECT_EQ(window->Background(), nullptr);
   EXPECT_EQ(window->ElementCounter(), 1);
@@ -211,48 +211,49 @@ TEST_F(DocumentWindowTest, PopupCommandsActOnTheirOwnKind) {
   auto& rect = Add(ElementKind::Rect);
   Add(ElementKind::Jpeg);
   window->PressedElementName = rect.Name();
-  window->PopupDeleteClick(TForm2::Popup::Label);  // the pressed element is no text line
-  window->PopupDeleteClick(TForm2::Popup::Text);
+  window->PopupDeleteClick(DocumentWindow::Popup::Label);  // the pressed element is no text line
+  window->PopupDeleteClick(DocumentWindow::Popup::Text);
   EXPECT_EQ(window->Elements().size(), 3u);
-  window->PopupBringToFrontClick(TForm2::Popup::Rect);
+  window->PopupBringToFrontClick(DocumentWindow::Popup::Rect);
   EXPECT_EQ(rect.Name(), "PRRectBImage01234");
   window->PressedElementName = label.Name();
-  window->PopupDeleteClick(TForm2::Popup::Label);
+  window->PopupDeleteClick(DocumentWindow::Popup::Label);
   window->ImageMenuElementName = "PRJpegImageBImage01233";
-  window->PopupDeleteClick(TForm2::Popup::Image);
+  window->PopupDeleteClick(DocumentWindow::Popup::Image);
   EXPECT_EQ(Names(), std::vector<std::string>{"PRRectBImage01234"});
 }
 
 TEST_F(DocumentWindowTest, DoubleClickAndPopupAskForThePropertyWindowOfTheirKind) {
-  std::vector<TForm2::Popup> asked;
-  window->OnProperties = [&asked](TForm2::Popup popup) { asked.push_back(popup); };
+  std::vector<DocumentWindow::Popup> asked;
+  window->OnProperties = [&asked](DocumentWindow::Popup popup) { asked.push_back(popup); };
   auto& label = Add(ElementKind::Label);
   auto& text = Add(ElementKind::Text);
   auto& rect = Add(ElementKind::Rect);
   auto& image = Add(ElementKind::Jpeg);
   for (report::TPRItem* item : {&label, &text, &rect, &image}) item->DblClick();
-  EXPECT_EQ(asked, (std::vector<TForm2::Popup>{TForm2::Popup::Label, TForm2::Popup::Text,
-                                               TForm2::Popup::Rect}));
+  EXPECT_EQ(asked, (std::vector<DocumentWindow::Popup>{DocumentWindow::Popup::Label,
+                                                       DocumentWindow::Popup::Text,
+                                                       DocumentWindow::Popup::Rect}));
   EXPECT_EQ(window->PressedElementName, rect.Name());
   // The text line's "Eigenschaften..." does nothing while a rectangle is the pressed element.
   asked.clear();
-  window->PopupPropertiesClick(TForm2::Popup::Label);
-  window->PopupPropertiesClick(TForm2::Popup::Rect);
-  EXPECT_EQ(asked, std::vector<TForm2::Popup>{TForm2::Popup::Rect});
+  window->PopupPropertiesClick(DocumentWindow::Popup::Label);
+  window->PopupPropertiesClick(DocumentWindow::Popup::Rect);
+  EXPECT_EQ(asked, std::vector<DocumentWindow::Popup>{DocumentWindow::Popup::Rect});
 }
 
 TEST_F(DocumentWindowTest, HandlesFrameTheElement) {
   auto& rect = Add(ElementKind::Rect);
   rect.SetBounds(50, 60, 30, 20);
-  window->ResetImages(rect.Name());
-  EXPECT_EQ(window->Image2->Left(), 77);
-  EXPECT_EQ(window->Image2->Top(), 77);
-  EXPECT_EQ(window->Image3->Left(), 77);
-  EXPECT_EQ(window->Image3->Top(), 52);
-  EXPECT_EQ(window->Image4->Left(), 42);
-  EXPECT_EQ(window->Image4->Top(), 52);
-  EXPECT_EQ(window->Image5->Left(), 42);
-  EXPECT_EQ(window->Image5->Top(), 77);
+  window->PlaceHandlesAround(rect.Name());
+  EXPECT_EQ(window->Handle(Corner::BottomRight)->Left(), 77);
+  EXPECT_EQ(window->Handle(Corner::BottomRight)->Top(), 77);
+  EXPECT_EQ(window->Handle(Corner::TopRight)->Left(), 77);
+  EXPECT_EQ(window->Handle(Corner::TopRight)->Top(), 52);
+  EXPECT_EQ(window->Handle(Corner::TopLeft)->Left(), 42);
+  EXPECT_EQ(window->Handle(Corner::TopLeft)->Top(), 52);
+  EXPECT_EQ(window->Handle(Corner::BottomLeft)->Left(), 42);
+  EXPECT_EQ(window->Handle(Corner::BottomLeft)->Top(), 77);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace {
 
 using ui::Bounds;
 using ui::TMouseButton;
-using Popup = TForm2::Popup;
+using Popup = DocumentWindow::Popup;
 
 // Pending messages may run a scripted action, as a person's clicks would.
 class ScriptedPlatform : public testing::FakePlatform {
@@ -32,7 +32,7 @@ class MouseEditingTest : public ::testing::Test {
     root.SetPlatform(&platform);
     state.formatWidthText = "85";  // 241 x 139 page pixels
     state.formatHeightText = "49";
-    window = new TForm2(&root, state);
+    window = new DocumentWindow(&root, state);
     window->SetDocumentId("BImage0123");
     window->InitDocument();
     window->OnPopup = [this](Popup popup, int x, int y) {
@@ -62,7 +62,7 @@ class MouseEditingTest : public ::testing::Test {
   ScriptedPlatform platform;
   ui::Component root;
   ProjectState state;
-  TForm2* window = nullptr;
+  DocumentWindow* window = nullptr;
   std::vector<std::vector<int>> popups;
 };
 
@@ -78,7 +78,8 @@ TEST_F(MouseEditingTest, PressesSelectGrabOrOpenThePopupOfTheKind) {
   Press(label, 10, 5, TMouseButton::mbRight);
   EXPECT_TRUE(label.BColor());
   EXPECT_EQ(window->PressedElementName, label.Name());
-  EXPECT_FALSE(window->MouseEditor().Drag().grabbed || window->Image2->Visible());
+  EXPECT_FALSE(window->MouseEditor().Drag().grabbed ||
+               window->Handle(Corner::BottomRight)->Visible());
   Press(text, 1, 2, TMouseButton::mbRight);
   Press(rect, 3, 4, TMouseButton::mbRight);
   Press(image, 5, 6, TMouseButton::mbRight);
@@ -90,8 +91,8 @@ TEST_F(MouseEditingTest, PressesSelectGrabOrOpenThePopupOfTheKind) {
 
   Press(label, 10, 5);
   EXPECT_EQ(platform.cursor, ui::crHand);
-  EXPECT_TRUE(window->MouseEditor().Drag().grabbed && window->Image4->Visible());
-  EXPECT_EQ(window->Image2->BoundsRect(), Bounds(137, 39, 17, 17));
+  EXPECT_TRUE(window->MouseEditor().Drag().grabbed && window->Handle(Corner::TopLeft)->Visible());
+  EXPECT_EQ(window->Handle(Corner::BottomRight)->BoundsRect(), Bounds(137, 39, 17, 17));
   Press(text);
   EXPECT_EQ(filled, (std::vector<report::TPRItem*>{&label, &text}));
   Press(image);  // pressed, but the text windows keep acting on the text field
@@ -103,9 +104,9 @@ TEST_F(MouseEditingTest, DragTrailsTheMouseWithinThePageMargins) {
   auto& label = Add(ElementKind::Label, 40, 25, 100, 17);
   Press(label, 10, 5);
   label.MouseMove(0, 30, 20);
-  EXPECT_EQ(window->Label3->Caption(), "25 x 40");  // top, then left, as the move began
+  EXPECT_EQ(window->positionLabel->Caption(), "25 x 40");  // top, then left, as the move began
   EXPECT_EQ(label.BoundsRect(), Bounds(58, 38, 100, 17));
-  EXPECT_EQ(window->Image4->BoundsRect(), Bounds(50, 30, 17, 17));
+  EXPECT_EQ(window->Handle(Corner::TopLeft)->BoundsRect(), Bounds(50, 30, 17, 17));
   Release(label);
   EXPECT_EQ(platform.cursor, ui::crDefault);
   label.MouseMove(0, 50, 10);  // no longer held
@@ -140,9 +141,10 @@ TEST_F(MouseEditingTest, GridAidHoldsTextAndRectanglesToFivesButNotImages) {
   Press(image);
   MoveTo(image, 31, 23);
   EXPECT_EQ(image.BoundsRect(), Bounds(31, 23, 100, 17));
-  EXPECT_EQ(window->Image2->BoundsRect(), Bounds(137, 44, 17, 17));  // handles wait for release
+  EXPECT_EQ(window->Handle(Corner::BottomRight)->BoundsRect(),
+            Bounds(137, 44, 17, 17));  // handles wait for release
   Release(image);
-  EXPECT_EQ(window->Image2->BoundsRect(), Bounds(128, 37, 17, 17));
+  EXPECT_EQ(window->Handle(Corner::BottomRight)->BoundsRect(), Bounds(128, 37, 17, 17));
 }
 
 TEST_F(MouseEditingTest, MarkersFrameTheElementByKind) {
@@ -153,11 +155,11 @@ TEST_F(MouseEditingTest, MarkersFrameTheElementByKind) {
       {ElementKind::Bitmap, {40, 44, 100, 40, 23, 100, 142, 25, 38, 25}}};
   for (const auto& [kind, m] : cases) {
     Add(kind, 40, 25, 100, 17).MouseMove(0, 5, 5);
-    EXPECT_EQ(window->Image16->BoundsRect(), Bounds(m[0], m[1], m[2], 1));
-    EXPECT_EQ(window->Image17->BoundsRect(), Bounds(m[3], m[4], m[5], 1));
-    EXPECT_EQ(window->Image18->BoundsRect(), Bounds(m[6], m[7], 1, 17));
-    EXPECT_EQ(window->Image19->BoundsRect(), Bounds(m[8], m[9], 1, 17));
-    EXPECT_TRUE(window->Image16->Visible() && window->Image19->Visible());
+    EXPECT_EQ(window->Marker(Side::Below)->BoundsRect(), Bounds(m[0], m[1], m[2], 1));
+    EXPECT_EQ(window->Marker(Side::Above)->BoundsRect(), Bounds(m[3], m[4], m[5], 1));
+    EXPECT_EQ(window->Marker(Side::Right)->BoundsRect(), Bounds(m[6], m[7], 1, 17));
+    EXPECT_EQ(window->Marker(Side::Left)->BoundsRect(), Bounds(m[8], m[9], 1, 17));
+    EXPECT_TRUE(window->Marker(Side::Below)->Visible() && window->Marker(Side::Left)->Visible());
   }
 }
 
@@ -166,16 +168,16 @@ TEST_F(MouseEditingTest, ArmedCreationCursorIsLeftAlone) {
   Press(label);
   platform.cursor = ui::crUpArrow;
   Add(ElementKind::Text, 40, 60, 100, 40).MouseMove(0, 5, 5);
-  EXPECT_EQ(window->Label3->Caption(), "");  // a text field does not even read out
+  EXPECT_EQ(window->positionLabel->Caption(), "");  // a text field does not even read out
   label.MouseMove(0, 30, 30);
-  EXPECT_EQ(window->Label3->Caption(), "25 x 40");
+  EXPECT_EQ(window->positionLabel->Caption(), "25 x 40");
   EXPECT_EQ(label.BoundsRect(), Bounds(40, 25, 100, 17));  // held, yet not moved
-  EXPECT_FALSE(window->Image16->Visible());
+  EXPECT_FALSE(window->Marker(Side::Below)->Visible());
   Release(label);
   platform.cursor = ui::crUpArrow;
   Add(ElementKind::Jpeg, 170, 20, 40, 30).MouseMove(0, 5, 5);
-  EXPECT_TRUE(window->Image16->Visible());  // an image still shows where it is
-  window->Image2->MouseMove(0, 5, 5);
+  EXPECT_TRUE(window->Marker(Side::Below)->Visible());  // an image still shows where it is
+  window->Handle(Corner::BottomRight)->MouseMove(0, 5, 5);
   EXPECT_EQ(platform.cursor, ui::crUpArrow);
 }
 
@@ -200,7 +202,8 @@ TEST_F(MouseEditingTest, PressedLookEndsWhenTheMouseMovesOnOrLetsGo) {
 }
 
 TEST_F(MouseEditingTest, HandlesShowTheirCursorsAndResizeThePressedElement) {
-  ui::TImage* handles[] = {window->Image2, window->Image3, window->Image4, window->Image5};
+  ui::TImage* handles[] = {window->Handle(Corner::BottomRight), window->Handle(Corner::TopRight),
+                           window->Handle(Corner::TopLeft), window->Handle(Corner::BottomLeft)};
   const ui::TCursor cursors[][2] = {{ui::crMySize, ui::crSizeNWSE},
                                     {ui::crHSplit, ui::crSizeWE},
                                     {ui::crKxc, ui::crSizeNWSE},
@@ -217,17 +220,17 @@ TEST_F(MouseEditingTest, HandlesShowTheirCursorsAndResizeThePressedElement) {
 
   auto& label = Add(ElementKind::Label, 40, 30, 100, 17);
   Press(label);
-  DragHandle(window->Image2, 7, 9);
+  DragHandle(window->Handle(Corner::BottomRight), 7, 9);
   EXPECT_EQ(label.BoundsRect(), Bounds(40, 30, 107, 26));
-  Press(*window->Image3);  // a press alone keeps what the last drag recorded
-  Release(*window->Image3);
+  Press(*window->Handle(Corner::TopRight));  // a press alone keeps what the last drag recorded
+  Release(*window->Handle(Corner::TopRight));
   EXPECT_EQ(label.Width(), 109);
-  DragHandle(window->Image3, 0, 50);
-  DragHandle(window->Image5, 50, 4);
+  DragHandle(window->Handle(Corner::TopRight), 0, 50);
+  DragHandle(window->Handle(Corner::BottomLeft), 50, 4);
   EXPECT_EQ(label.BoundsRect(), Bounds(40, 30, 104, 30));
-  EXPECT_EQ(window->Image2->BoundsRect(), Bounds(141, 57, 17, 17));
+  EXPECT_EQ(window->Handle(Corner::BottomRight)->BoundsRect(), Bounds(141, 57, 17, 17));
   Press(Add(ElementKind::Rect, 50, 60, 80, 40));
-  DragHandle(window->Image4, 3, 5);
+  DragHandle(window->Handle(Corner::TopLeft), 3, 5);
   EXPECT_EQ(window->FindElement(window->PressedElementName)->BoundsRect(), Bounds(50, 62, 85, 43));
 
   auto& text = static_cast<report::TPRText&>(Add(ElementKind::Text, 40, 30, 200, 60));
@@ -235,9 +238,9 @@ TEST_F(MouseEditingTest, HandlesShowTheirCursorsAndResizeThePressedElement) {
   std::vector<MemoGeometry> fitted;
   window->MouseEditor().OnMemoFitted = [&](const MemoGeometry& g) { fitted.push_back(g); };
   Press(text);
-  DragHandle(window->Image4, 8, 8);
+  DragHandle(window->Handle(Corner::TopLeft), 8, 8);
   EXPECT_EQ(text.BoundsRect(), Bounds(45, 35, 200, 60));
-  DragHandle(window->Image2, 10, -5);
+  DragHandle(window->Handle(Corner::BottomRight), 10, -5);
   ASSERT_EQ(fitted.size(), 2u);
   EXPECT_EQ(fitted[0].fontName, "Times New Roman");
   EXPECT_EQ(std::make_pair(fitted[1].editorWidth, fitted[1].editorHeight), std::make_pair(210, 55));
@@ -246,18 +249,18 @@ TEST_F(MouseEditingTest, HandlesShowTheirCursorsAndResizeThePressedElement) {
 TEST_F(MouseEditingTest, ImageTopLeftHandleResizesLiveKeepingTheAspect) {
   auto& image = Add(ElementKind::Jpeg, 20, 40, 30, 20);  // 3 : 2
   Press(image);
-  Press(*window->Image4, 8, 8);                           // page (20, 40)
-  window->Image4->MouseMove(0, 0, 5);                     // page y 37: up by 3
+  Press(*window->Handle(Corner::TopLeft), 8, 8);          // page (20, 40)
+  window->Handle(Corner::TopLeft)->MouseMove(0, 0, 5);    // page y 37: up by 3
   EXPECT_EQ(image.BoundsRect(), Bounds(20, 42, 34, 23));  // 34.5 to even
-  EXPECT_EQ(window->Image4->BoundsRect(), Bounds(12, 34, 17, 17));
-  window->Image4->MouseMove(0, 0, 7);  // page y 41: down
-  Release(*window->Image4);
+  EXPECT_EQ(window->Handle(Corner::TopLeft)->BoundsRect(), Bounds(12, 34, 17, 17));
+  window->Handle(Corner::TopLeft)->MouseMove(0, 0, 7);  // page y 41: down
+  Release(*window->Handle(Corner::TopLeft));
   EXPECT_EQ(image.BoundsRect(), Bounds(20, 46, 33, 22));
 
   auto& small = Add(ElementKind::Bitmap, 20, 80, 40, 8);  // too low to shrink further
   Press(small);
-  Press(*window->Image4, 0, 8);
-  window->Image4->MouseMove(0, 0, 13);
+  Press(*window->Handle(Corner::TopLeft), 0, 8);
+  window->Handle(Corner::TopLeft)->MouseMove(0, 0, 13);
   EXPECT_EQ(small.BoundsRect(), Bounds(20, 90, 40, 8));
 }
 
@@ -268,7 +271,7 @@ TEST_F(MouseEditingTest, HandlersSurviveRenamingAndDeletionAndStayPerWindow) {
   Press(first);
   EXPECT_EQ(window->PressedElementName, "PRLabelBImage01233");
 
-  TForm2 other(nullptr, state);  // holds nothing: its elements stay put
+  DocumentWindow other(nullptr, state);  // holds nothing: its elements stay put
   other.SetDocumentId("BImage9");
   other.InitDocument();
   report::TPRItem& idle = other.CreateElement(ElementKind::Label);

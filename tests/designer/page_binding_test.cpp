@@ -23,14 +23,14 @@ class PageBindingTest : public ::testing::Test {
     window = NewWindow();
     window->SetDocumentId("BImage08151042");
     window->InitDocument();
-    window->SetDocBackground(graphics::clWhite);
+    window->SetBackgroundColour(graphics::clWhite);
   }
-  TForm2* NewWindow() { return new TForm2(&root, state); }
+  DocumentWindow* NewWindow() { return new DocumentWindow(&root, state); }
 
   testing::FakePlatform platform;
   ui::Component root;
   ProjectState state;
-  TForm2* window = nullptr;
+  DocumentWindow* window = nullptr;
 };
 
 TEST_F(PageBindingTest, EmptyFreePageEndsWithTheHeader) {
@@ -77,8 +77,8 @@ TEST_F(PageBindingTest, EveryKindSurvivesSaveAndLoadByteForByte) {
   // A tag typed into a caption sits in a record of fixed size: it cannot end the block early.
   EXPECT_NE(first.find("</kxelement> aus"), std::string::npos);
 
-  TForm2* other = NewWindow();
-  other->LoadPageText(first, false);
+  DocumentWindow* other = NewWindow();
+  other->LoadPageText(first, 1, false);
   EXPECT_EQ(other->PageTextOfScreen(), first);
   ASSERT_EQ(other->Elements().size(), 5u);
   auto* label2 = dynamic_cast<report::TPRLabel*>(other->Elements()[0].item);
@@ -96,8 +96,8 @@ TEST_F(PageBindingTest, DataFieldsComeBackAsTheirNames) {
   auto& label = static_cast<report::TPRLabel&>(window->CreateElement(ElementKind::Label));
   label.SetCaption("Max Muster");
   label.Setdbfieldname("Name");
-  TForm2* other = NewWindow();
-  other->LoadPageText(window->PageTextOfScreen(), false);
+  DocumentWindow* other = NewWindow();
+  other->LoadPageText(window->PageTextOfScreen(), 1, false);
   EXPECT_EQ(state.dataFields, std::vector<std::string>{"Name"});
   EXPECT_EQ(other->Elements().front().item->Caption(), "<Name>");
 }
@@ -107,7 +107,7 @@ TEST_F(PageBindingTest, DamagedPagesLeaveTheScreenAsItWas) {
   const std::string good = window->PageTextOfScreen();
   auto fails = [&](std::string text) {
     try {
-      window->LoadPageText(text, false);
+      window->LoadPageText(text, 1, false);
     } catch (const pf::ProjectFileError& e) {
       return std::string(e.what());
     }

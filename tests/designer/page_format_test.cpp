@@ -41,12 +41,13 @@ TEST(PageFormat, SizesThatGiveNoPageAreRefused) {
 }
 
 TEST(PageFormat, CopiesPerA3Sheet) {
-  EXPECT_EQ(Nutzen("85", "49"), 30);
-  EXPECT_EQ(Nutzen("91", "55"), 24);
-  EXPECT_EQ(Nutzen("297", "210"), 2);
-  EXPECT_EQ(Nutzen("430", "100"), 0);  // trimmed side above 420 mm
-  EXPECT_EQ(Nutzen("6", "100"), 0);    // nothing left after the bleed: no copies, no failure
-  EXPECT_EQ(Nutzen("x", "100"), 0);
+  EXPECT_EQ(CopiesPerA3Sheet("85", "49"), 30);
+  EXPECT_EQ(CopiesPerA3Sheet("91", "55"), 24);
+  EXPECT_EQ(CopiesPerA3Sheet("297", "210"), 2);
+  EXPECT_EQ(CopiesPerA3Sheet("430", "100"), 0);  // trimmed side above 420 mm
+  EXPECT_EQ(CopiesPerA3Sheet("6", "100"),
+            0);  // nothing left after the bleed: no copies, no failure
+  EXPECT_EQ(CopiesPerA3Sheet("x", "100"), 0);
 }
 
 TEST(PageFormat, IdentifiersFromTheClock) {

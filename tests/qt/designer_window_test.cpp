@@ -127,7 +127,7 @@ class DesignerWindow : public ::testing::Test {
 
 TEST_F(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
   ui::qt::PageView& view = window->View();
-  designer::TForm2& form = *application->Form2();
+  designer::DocumentWindow& form = *application->DocumentWindow();
 
   for (double zoom : {1.0, 2.0}) {
     view.SetZoom(zoom);
@@ -164,7 +164,7 @@ TEST_F(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
 // "Speichern" and "Als PDF- speichern unter..." through their windows: the project information,
 // then the file dialog, as a person answers them.
 TEST_F(DesignerWindow, SaveAndExportThroughTheirWindows) {
-  auto& label = application->Form2()->CreateElement(designer::ElementKind::Label);
+  auto& label = application->DocumentWindow()->CreateElement(designer::ElementKind::Label);
   label.SetBounds(30, 40, 100, 17);
   label.SetCaption("Text Label");
   {
@@ -195,11 +195,11 @@ TEST_F(DesignerWindow, SaveAndExportThroughTheirWindows) {
 // "Öffnen" through its dialog: a file that is no project is reported and the open document stays;
 // a project opens on its first page.
 TEST_F(DesignerWindow, OpenThroughTheDialog) {
-  auto& label = application->Form2()->CreateElement(designer::ElementKind::Label);
+  auto& label = application->DocumentWindow()->CreateElement(designer::ElementKind::Label);
   label.SetCaption("Gespeichert");
   ASSERT_TRUE(application->SaveProjectTo((folder / "karte.kxp").string()));
   WriteFileAtomic(folder / "brief.kxp", "Lieber Kunde, ...");
-  designer::TForm2* before = application->Form2();
+  designer::DocumentWindow* before = application->DocumentWindow();
   QString told;
   {
     ModalScript person({ModalScript::Click("Sichern..", "Nein"),
@@ -215,16 +215,16 @@ TEST_F(DesignerWindow, OpenThroughTheDialog) {
   }
   EXPECT_TRUE(told.startsWith(QString::fromUtf8("Die Datei ist keine Quirabel-Projektdatei")))
       << told.toStdString();
-  EXPECT_EQ(application->Form2(), before);
+  EXPECT_EQ(application->DocumentWindow(), before);
   {
     ModalScript person(
         {ModalScript::Click("Sichern..", "Nein"), ModalScript::ChooseFile(folder / "karte.kxp")});
     ToolAction(*window, QString::fromUtf8("Ö&ffnen"))->trigger();
     EXPECT_TRUE(person.Done());
   }
-  ASSERT_NE(application->Form2(), nullptr);
-  EXPECT_EQ(window->View().Root(), application->Form2()->Panel1);
-  EXPECT_EQ(application->Form2()->Elements().size(), 1u);
+  ASSERT_NE(application->DocumentWindow(), nullptr);
+  EXPECT_EQ(window->View().Root(), application->DocumentWindow()->pageFrame);
+  EXPECT_EQ(application->DocumentWindow()->Elements().size(), 1u);
   EXPECT_EQ(application->State().projectFileName, (folder / "karte.kxp").string());
 }
 
@@ -242,7 +242,7 @@ TEST_F(DesignerWindow, ClosingKeepsWorkThatWasNotSaved) {
     EXPECT_TRUE(person.Done());
   }
   EXPECT_TRUE(window->isVisible());
-  EXPECT_NE(application->Form2(), nullptr);
+  EXPECT_NE(application->DocumentWindow(), nullptr);
   {
     ModalScript person({ModalScript::Click("Sichern..", "Nein")});
     EXPECT_TRUE(window->close());
@@ -289,7 +289,7 @@ TEST_F(DesignerWindow, ZoomCommands) {
 
 // A double-click on a text line brings its property window up.
 TEST_F(DesignerWindow, DoubleClickShowsThePropertyWindow) {
-  auto& label = application->Form2()->CreateElement(designer::ElementKind::Label);
+  auto& label = application->DocumentWindow()->CreateElement(designer::ElementKind::Label);
   label.SetBounds(60, 80, 100, 17);
   ui::qt::PageView& view = window->View();
   QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(32 + 70, 32 + 85));
@@ -359,16 +359,16 @@ TEST_F(DesignerWindow, NewThroughTheFormatWindow) {
   });
   neu->trigger();
   EXPECT_TRUE(answered);
-  ASSERT_NE(application->Form2(), nullptr);
+  ASSERT_NE(application->DocumentWindow(), nullptr);
   EXPECT_EQ(application->State().docType, "A6");
-  EXPECT_EQ(application->Form2()->PRPage1->Width(), 297);
-  EXPECT_EQ(application->Form2()->PRPage1->Height(), 419);
-  EXPECT_EQ(window->View().Root(), application->Form2()->Panel1);
+  EXPECT_EQ(application->DocumentWindow()->pagePanel->Width(), 297);
+  EXPECT_EQ(application->DocumentWindow()->pagePanel->Height(), 419);
+  EXPECT_EQ(window->View().Root(), application->DocumentWindow()->pageFrame);
 }
 
 TEST_F(DesignerWindow, DragAndResizeByMouseAtEveryZoom) {
   ui::qt::PageView& view = window->View();
-  designer::TForm2& form = *application->Form2();
+  designer::DocumentWindow& form = *application->DocumentWindow();
 
   for (double zoom : {1.0, 2.0}) {
     view.SetZoom(zoom);
@@ -386,15 +386,15 @@ TEST_F(DesignerWindow, DragAndResizeByMouseAtEveryZoom) {
     EXPECT_EQ(label.Left(), 60 + 50 - 2) << zoom;
     EXPECT_EQ(label.Top(), 80 + 50 - 2) << zoom;
     // The readout is written as a move begins: it shows where the line stood before the step.
-    EXPECT_EQ(form.Label3->Caption(), "80 x 60");
+    EXPECT_EQ(form.positionLabel->Caption(), "80 x 60");
 
     auto& rect = form.CreateElement(designer::ElementKind::Rect);
     rect.SetBounds(50, 200, 100, 50);
     QTest::mouseClick(&view, Qt::LeftButton, {},
                       at(60, 210));  // selects it: handles at its corners
-    ASSERT_TRUE(form.Image2->Visible());
-    ASSERT_EQ(form.Image2->Left(), 147);
-    ASSERT_EQ(form.Image2->Top(), 247);
+    ASSERT_TRUE(form.Handle(designer::Corner::BottomRight)->Visible());
+    ASSERT_EQ(form.Handle(designer::Corner::BottomRight)->Left(), 147);
+    ASSERT_EQ(form.Handle(designer::Corner::BottomRight)->Top(), 247);
     QTest::mousePress(&view, Qt::LeftButton, {}, at(152, 252));
     QTest::mouseMove(&view, at(172, 262));
     QTest::mouseRelease(&view, Qt::LeftButton, {}, at(172, 262));

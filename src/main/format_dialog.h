@@ -11,9 +11,9 @@ namespace quirabel::main {
 
 // "Format": the format window on screen. It shows the headless window's choice and writes the
 // person's choice back into it when "Dokument erstellen..." is pressed.
-class FormatWindow : public QDialog {
+class FormatDialog : public QDialog {
  public:
-  FormatWindow(dialogs::TForm9& form, QWidget* parent);
+  FormatDialog(dialogs::FormatWindow& form, QWidget* parent);
 
  private:
   // "DIN" enables the sizes, "freie Maße " the two fields; the orientation matters for DIN only
@@ -24,7 +24,7 @@ class FormatWindow : public QDialog {
   // Writes the choice into the headless window.
   void Store();
 
-  dialogs::TForm9& form_;
+  dialogs::FormatWindow& form_;
   QRadioButton* din_;
   QRadioButton* free_;
   QRadioButton* a4_;

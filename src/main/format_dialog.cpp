@@ -1,4 +1,4 @@
-#include "main/format_window.h"
+#include "main/format_dialog.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
@@ -14,7 +14,7 @@
 
 namespace quirabel::main {
 
-FormatWindow::FormatWindow(dialogs::TForm9& form, QWidget* parent)
+FormatDialog::FormatDialog(dialogs::FormatWindow& form, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), form_(form) {
   setWindowTitle(QString::fromUtf8("Format"));
   setObjectName(QStringLiteral("Form9"));
@@ -100,8 +100,8 @@ FormatWindow::FormatWindow(dialogs::TForm9& form, QWidget* parent)
                                         : a6_)
       ->setChecked(true);
   (form_.Landscape ? landscape_ : portrait_)->setChecked(true);
-  width_->setValue(ParseDigits(form_.Edit1->Text()).value_or(150));
-  height_->setValue(ParseDigits(form_.Edit2->Text()).value_or(150));
+  width_->setValue(ParseDigits(form_.widthEdit->Text()).value_or(150));
+  height_->setValue(ParseDigits(form_.heightEdit->Text()).value_or(150));
 
   for (QRadioButton* b : {din_, free_, a4_, a5_, a6_, portrait_, landscape_})
     connect(b, &QRadioButton::toggled, this, [this] { ModeChanged(); });
@@ -110,7 +110,7 @@ FormatWindow::FormatWindow(dialogs::TForm9& form, QWidget* parent)
   ModeChanged();
 }
 
-void FormatWindow::ModeChanged() {
+void FormatDialog::ModeChanged() {
   const bool din = din_->isChecked();
   for (QRadioButton* b : {a4_, a5_, a6_}) b->setEnabled(din);
   width_->setEnabled(!din);
@@ -118,7 +118,7 @@ void FormatWindow::ModeChanged() {
   ShowSize();
 }
 
-void FormatWindow::ShowSize() {
+void FormatDialog::ShowSize() {
   designer::PageFormat format;
   if (din_->isChecked()) {
     const designer::DinSize size = a4_->isChecked()   ? designer::DinSize::A4
@@ -131,17 +131,17 @@ void FormatWindow::ShowSize() {
   size_->setText(
       QString::fromUtf8("Seite %1 × %2 mm, Nutzen / A3 : %3")
           .arg(QString::fromStdString(format.widthMm), QString::fromStdString(format.heightMm))
-          .arg(designer::Nutzen(format.widthMm, format.heightMm)));
+          .arg(designer::CopiesPerA3Sheet(format.widthMm, format.heightMm)));
 }
 
-void FormatWindow::Store() {
+void FormatDialog::Store() {
   form_.DinChosen = din_->isChecked();
   form_.Din = a4_->isChecked()   ? designer::DinSize::A4
               : a5_->isChecked() ? designer::DinSize::A5
                                  : designer::DinSize::A6;
   form_.Landscape = landscape_->isChecked();
-  form_.Edit1->SetText(std::to_string(width_->value()));
-  form_.Edit2->SetText(std::to_string(height_->value()));
+  form_.widthEdit->SetText(std::to_string(width_->value()));
+  form_.heightEdit->SetText(std::to_string(height_->value()));
 }
 
 }  // namespace quirabel::main
