@@ -45,9 +45,15 @@ std::string Application::NewProjectNumber() {
   return designer::TimeDigits(platform_.GetClock().Now());
 }
 
+designer::DocumentWindow* Application::MakeDocumentWindow() {
+  auto* window = new designer::DocumentWindow(this, state_);
+  if (OnDocumentWindowMade) OnDocumentWindowMade(*window);
+  return window;
+}
+
 designer::DocumentWindow& Application::CreateDocumentWindow() {
   FreeDocumentWindow();
-  documentWindow_ = new designer::DocumentWindow(this, state_);
+  documentWindow_ = MakeDocumentWindow();
   return *documentWindow_;
 }
 
@@ -138,7 +144,7 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   // open document.
   const designer::ProjectState before = state_;
   state_.currentPage = 1;
-  auto* window = new designer::DocumentWindow(this, state_);
+  designer::DocumentWindow* window = MakeDocumentWindow();
   try {
     window->LoadPageText(pages.front(), 1, true);
   } catch (const pf::ProjectFileError& e) {
@@ -154,7 +160,7 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   state_.pageCount = static_cast<int>(state_.pageTexts.size());
   state_.currentPage = 1;
   state_.lastPdfFileName.clear();
-  documentWindow_->PressedElementName.clear();
+  documentWindow_->Selected().SetPressed(nullptr);
   documentWindow_->ShowHandlesOnTop();
   documentWindow_->SetCaption(state_.DocumentCaption());
   return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,10 @@ class Application : public ui::Component {
   dialogs::SaveQuestionWindow& SaveQuestionWindow() { return *saveQuestionWindow_; }
   dialogs::GoToPageWindow& GoToPageWindow() { return *goToPageWindow_; }
   dialogs::DeletePageWindow& DeletePageWindow() { return *deletePageWindow_; }
+
+  // Called for every document window as it is made, before it shows a page: the screen wires its
+  // popup menus and property windows here.
+  std::function<void(designer::DocumentWindow&)> OnDocumentWindowMade;
 
   // The program started with a file named: it becomes the project's name at once and is opened
   // a second later.
@@ -104,6 +109,8 @@ class Application : public ui::Component {
   void ShowMessage(const std::string& text);
   // Saves under the project's name, asking for one when it has none.
   bool SaveUnderProjectName();
+  // A new document window, handed to OnDocumentWindowMade.
+  designer::DocumentWindow* MakeDocumentWindow();
   designer::DocumentWindow& CreateDocumentWindow();
   void FreeDocumentWindow();
   std::string NewProjectNumber();

@@ -17,9 +17,6 @@ using report::TPRItem;
 
 namespace {
 
-constexpr std::array<ElementKind, 5> kKindOrder = {ElementKind::Rect, ElementKind::Label,
-                                                   ElementKind::Text, ElementKind::Jpeg,
-                                                   ElementKind::Bitmap};
 constexpr const char* kTooLarge =
     "Das Bild ist zu gross für das Dokument und wird automatisch verkleinert.";
 constexpr const char* kBackgroundScratch = "COLOR_DEF_BACKGROUND.JPG";
@@ -51,32 +48,6 @@ std::string BadPicture(const std::filesystem::path& file, const graphics::ImageE
 }
 
 }  // namespace
-
-std::string_view ElementPrefix(ElementKind kind) {
-  switch (kind) {
-    case ElementKind::Rect:
-      return "PRRect";
-    case ElementKind::Label:
-      return "PRLabel";
-    case ElementKind::Text:
-      return "PRText";
-    case ElementKind::Jpeg:
-      return "PRJpegImage";
-    case ElementKind::Bitmap:
-      return "PRImage";
-  }
-  return "";
-}
-
-std::optional<ElementKind> ElementKindOfName(std::string_view name) {
-  // "PRJpeg" before "PRImage": the names are told apart by what they contain.
-  if (name.find("PRJpeg") != std::string_view::npos) return ElementKind::Jpeg;
-  if (name.find("PRImage") != std::string_view::npos) return ElementKind::Bitmap;
-  if (name.find("PRLabel") != std::string_view::npos) return ElementKind::Label;
-  if (name.find("PRText") != std::string_view::npos) return ElementKind::Text;
-  if (name.find("PRRect") != std::string_view::npos) return ElementKind::Rect;
-  return std::nullopt;
-}
 
 DocumentWindow::DocumentWindow(ui::Component* owner, ProjectState& state)
     : ui::TForm(owner), state_(state) {
@@ -164,12 +135,13 @@ std::vector<PageElement> DocumentWindow::Elements() const {
   std::vector<PageElement> elements;
   const report::TPRJpegImage* background = Background();
   for (ui::Control* child : layoutPanel->Controls()) {
-    auto* item = dynamic_cast<TPRItem*>(child);
+    TPRItem* item = report::AsItem(child);
     if (item == nullptr || item == background) continue;
-    const auto kind = ElementKindOfName(item->Name());
-    if (!kind) continue;
+    // Elements are known by their names; what an element is comes from the element itself.
+    if (!ElementKindOfName(item->Name())) continue;
+    const ElementKind kind = item->Kind();
     int number = 0;
-    const std::string stem = std::string(ElementPrefix(*kind)) + documentId_;
+    const std::string stem = std::string(ElementPrefix(kind)) + documentId_;
     const std::string& name = item->Name();
     if (name.size() > stem.size() && name.compare(0, stem.size(), stem) == 0) {
       const std::string digits = name.substr(stem.size());
@@ -178,7 +150,7 @@ std::vector<PageElement> DocumentWindow::Elements() const {
         number = std::stoi(digits);
       }
     }
-    elements.push_back({item, *kind, number});
+    elements.push_back({item, kind, number});
   }
   // Ascending number, kinds in their fixed order; foreign names keep their stacking order, last.
   std::stable_sort(elements.begin(), elements.end(),
@@ -193,7 +165,7 @@ std::vector<PageElement> DocumentWindow::Elements() const {
 }
 
 report::TPRItem* DocumentWindow::FindElement(std::string_view name) const {
-  return dynamic_cast<TPRItem*>(FindComponent(name));
+  return report::AsItem(dynamic_cast<ui::Control*>(FindComponent(name)));
 }
 
 int DocumentWindow::NextElementNumber() const {
@@ -211,24 +183,7 @@ std::string DocumentWindow::ElementName(ElementKind kind, int number) const {
 
 TPRItem& DocumentWindow::CreateElement(ElementKind kind) {
   const int number = NextElementNumber();
-  TPRItem* item = nullptr;
-  switch (kind) {
-    case ElementKind::Rect:
-      item = new report::TPRRect(this);
-      break;
-    case ElementKind::Label:
-      item = new report::TPRLabel(this);
-      break;
-    case ElementKind::Text:
-      item = new report::TPRText(this);
-      break;
-    case ElementKind::Jpeg:
-      item = new report::TPRJpegImage(this);
-      break;
-    case ElementKind::Bitmap:
-      item = new report::TPRImage(this);
-      break;
-  }
+  TPRItem* item = MakeElement(kind, this);
   item->SetName(ElementName(kind, number));
   AttachElementHandlers(*item);
   item->SetParent(layoutPanel);
@@ -335,70 +290,66 @@ bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
 }
 
 void DocumentWindow::BringElementToFront(std::string_view name) {
-  TPRItem* chosen = FindElement(name);
-  if (chosen == nullptr) return;
-  chosen->BringToFront();
+  if (TPRItem* element = FindElement(name)) BringElementToFront(*element);
+}
+
+void DocumentWindow::BringElementToFront(TPRItem& chosen) {
+  chosen.BringToFront();
   const std::vector<PageElement> elements = Elements();
   const auto top = std::max_element(
       elements.begin(), elements.end(),
       [](const PageElement& a, const PageElement& b) { return a.number < b.number; });
   const auto self = std::find_if(elements.begin(), elements.end(),
-                                 [chosen](const PageElement& e) { return e.item == chosen; });
-  if (top == elements.end() || self == elements.end() || top->item == chosen || top->number == 0 ||
-      self->number == 0) {
-    ShowHandlesOnTop();
-    return;
+                                 [&chosen](const PageElement& e) { return e.item == &chosen; });
+  if (top != elements.end() && self != elements.end() && top->item != &chosen && top->number != 0 &&
+      self->number != 0) {
+    // Swap the numbers, each keeping its own kind prefix, so the order survives saving.
+    top->item->SetName(ElementName(top->kind, self->number));
+    chosen.SetName(ElementName(self->kind, top->number));
   }
-  // Swap the numbers, each keeping its own kind prefix.
-  const std::string topName = ElementName(top->kind, self->number);
-  const std::string chosenName = ElementName(self->kind, top->number);
-  top->item->SetName("a");
-  chosen->SetName("b");
-  top->item->SetName(topName);
-  chosen->SetName(chosenName);
   ShowHandlesOnTop();
 }
 
 bool DocumentWindow::DeleteElement(std::string_view name) {
-  TPRItem* item = FindElement(name);
-  if (item == nullptr || item == Background()) return false;
-  delete item;
+  TPRItem* element = FindElement(name);
+  return element != nullptr && DeleteElement(*element);
+}
+
+bool DocumentWindow::DeleteElement(TPRItem& element) {
+  if (&element == Background()) return false;
+  delete &element;
+  // Nothing of it may stay on the page: its handles and markers go with it.
   for (ui::TImage* handle : handles_) handle->SetVisible(false);
+  for (ui::TImage* marker : markers_) marker->SetVisible(false);
+  Invalidate();
   return true;
 }
 
 namespace {
 
-// The element a popup command acts on; empty when the command does not apply.
-std::string PopupTarget(const DocumentWindow& window, DocumentWindow::Popup popup) {
-  const std::string& pressed = window.PressedElementName;
-  switch (popup) {
-    case DocumentWindow::Popup::Label:
-      return dynamic_cast<report::TPRLabel*>(window.FindElement(pressed)) ? pressed : std::string();
-    case DocumentWindow::Popup::Text:
-      return dynamic_cast<report::TPRText*>(window.FindElement(pressed)) ? pressed : std::string();
-    case DocumentWindow::Popup::Rect:
-      return pressed;
-    case DocumentWindow::Popup::Image:
-      return window.ImageMenuElementName;
-  }
-  return {};
+// The element a popup command acts on; none when the command does not apply.
+TPRItem* PopupTarget(const DocumentWindow& window, ElementMenu menu) {
+  if (menu == ElementMenu::Image) return window.Selected().ImageMenuTarget();
+  TPRItem* pressed = window.Selected().Pressed();
+  // The text line and text field menus act only on an element of their own kind.
+  if (pressed == nullptr || (menu != ElementMenu::Rect && TypeOf(*pressed).menu != menu))
+    return nullptr;
+  return pressed;
 }
 
 }  // namespace
 
 void DocumentWindow::PopupDeleteClick(Popup popup) {
-  const std::string target = PopupTarget(*this, popup);
-  if (!target.empty()) DeleteElement(target);
+  if (TPRItem* target = PopupTarget(*this, popup)) DeleteElement(*target);
 }
 
 void DocumentWindow::PopupBringToFrontClick(Popup popup) {
-  const std::string target = popup == Popup::Image ? ImageMenuElementName : PressedElementName;
-  if (!target.empty()) BringElementToFront(target);
+  TPRItem* target = popup == Popup::Image ? Selected().ImageMenuTarget() : Selected().Pressed();
+  if (target != nullptr) BringElementToFront(*target);
 }
 
 void DocumentWindow::PopupPropertiesClick(Popup popup) {
-  if (popup == Popup::Image || PopupTarget(*this, popup).empty()) return;
+  if (popup == Popup::Image || PopupTarget(*this, popup) == nullptr) return;
   if (OnProperties) OnProperties(popup);
 }
 
@@ -411,8 +362,7 @@ void DocumentWindow::AttachElementHandlers(report::TPRItem& item) {
   mouseEditing_.AttachElement(item);
 }
 
-void DocumentWindow::PlaceHandlesAround(std::string_view name) {
-  TPRItem* item = FindElement(name);
+void DocumentWindow::PlaceHandlesAround(const TPRItem* item) {
   if (item == nullptr) return;
   const int l = item->Left(), t = item->Top(), w = item->Width(), h = item->Height();
   auto place = [](ui::TImage* handle, int left, int top) {
@@ -471,8 +421,7 @@ void DocumentWindow::AttachBackgroundHandlers(report::TPRJpegImage& background) 
 }
 
 void DocumentWindow::InitDocument() {
-  PressedElementName.clear();
-  SelectedElementName.clear();
+  selection_.Clear();
   ApplyPageSize();
   auto* background = new report::TPRJpegImage(this);
   background->SetName(documentId_);

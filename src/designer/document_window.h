@@ -8,8 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "designer/element_kinds.h"
 #include "designer/mouse_editing.h"
 #include "designer/project_state.h"
+#include "designer/selection.h"
 #include "graphics/ink.h"
 #include "report/pr_images.h"
 #include "report/pr_labels.h"
@@ -18,14 +20,6 @@
 #include "ui/controls.h"
 
 namespace quirabel::designer {
-
-// The five element kinds, in the order the page text lists elements of one number.
-enum class ElementKind { Rect, Label, Text, Jpeg, Bitmap };
-
-// "PRRect", "PRLabel", "PRText", "PRJpegImage", "PRImage".
-std::string_view ElementPrefix(ElementKind kind);
-// The kind a component name stands for, by the prefix it contains; none for other names.
-std::optional<ElementKind> ElementKindOfName(std::string_view name);
 
 // An element of the page with its number (the digits after prefix and document identifier).
 struct PageElement {
@@ -88,14 +82,17 @@ class DocumentWindow : public ui::TForm {
   bool InsertPicture(const std::filesystem::path& file);
   // Brings an element to the front and gives it the highest number (swapping with the element
   // that had it), so the order survives saving.
+  void BringElementToFront(report::TPRItem& element);
   void BringElementToFront(std::string_view name);
-  // Frees an element; false when none has the name.
+  // Frees an element and takes its handles and markers off the page; false for the background
+  // or when none has the name.
+  bool DeleteElement(report::TPRItem& element);
   bool DeleteElement(std::string_view name);
 
   // The popup menus of the four element kinds ("Element löschen", "In den Vordergrund"). The
   // text line, text field and rectangle menus act on the pressed element (the first two only on
   // one of their own kind), the image menu on the image it was opened on.
-  enum class Popup { Label, Text, Rect, Image };
+  using Popup = ElementMenu;
   void PopupDeleteClick(Popup popup);
   void PopupBringToFrontClick(Popup popup);
   // "Eigenschaften...": the property window of the pressed element's kind, when the pressed
@@ -104,7 +101,8 @@ class DocumentWindow : public ui::TForm {
   void PopupPropertiesClick(Popup popup);
   // Frees every element and the background.
   void ClearPage();
-  void PlaceHandlesAround(std::string_view name);
+  // Puts the resize handles at the corners of an element (none: they stay).
+  void PlaceHandlesAround(const report::TPRItem* element);
   void ShowHandlesOnTop();
   // Copies per A3 sheet, also shown in copiesLabel.
   int CopiesPerA3Sheet();
@@ -150,10 +148,10 @@ class DocumentWindow : public ui::TForm {
   // The element editing by mouse, with this window's drag state and its hooks.
   MouseEditing& MouseEditor() { return mouseEditing_; }
 
-  // What the mouse last did on the page (the editing of elements keeps these up to date).
-  std::string PressedElementName;
-  std::string SelectedElementName;
-  std::string ImageMenuElementName;
+  // What the mouse picked on the page (the editing of elements keeps it up to date).
+  Selection& Selected() { return selection_; }
+  const Selection& Selected() const { return selection_; }
+  // Where the mouse was last on the page background.
   int LastPagePointX = 0;
   int LastPagePointY = 0;
 
@@ -164,6 +162,7 @@ class DocumentWindow : public ui::TForm {
   std::filesystem::path ScratchBackgroundFile() const;
 
   ProjectState& state_;
+  Selection selection_;
   std::array<ui::TImage*, 4> handles_;
   std::array<ui::TImage*, 4> markers_;
   std::string documentId_;

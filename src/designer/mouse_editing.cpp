@@ -32,12 +32,8 @@ int ClampToPage(int candidate, int page, int size) {
   return result;
 }
 
-bool Contains(std::string_view name, std::string_view part) {
-  return name.find(part) != std::string_view::npos;
-}
-
-bool IsImageName(std::string_view name) {
-  return Contains(name, "PRJpegImage") || Contains(name, "PRImage");
+bool IsImage(const TPRItem* element) {
+  return element != nullptr && TypeOf(*element).menu == ElementMenu::Image;
 }
 
 // Where the ruler markers stand around an element: `gap` pixels off its top, bottom and left
@@ -51,18 +47,7 @@ struct MarkerLayout {
 }  // namespace
 
 void MouseEditing::AttachElement(TPRItem& item) {
-  Kind kind;
-  if (dynamic_cast<report::TPRLabel*>(&item) != nullptr) {
-    kind = Kind::Label;
-  } else if (dynamic_cast<report::TPRText*>(&item) != nullptr) {
-    kind = Kind::Text;
-  } else if (dynamic_cast<report::TPRRect*>(&item) != nullptr) {
-    kind = Kind::Rect;
-  } else if (dynamic_cast<report::TPRImage*>(&item) != nullptr) {
-    kind = Kind::Image;
-  } else {
-    return;
-  }
+  const Kind kind = TypeOf(item).menu;
   // The handlers live in the element, so the element outlives them.
   TPRItem* element = &item;
   item.OnMouseDown = [this, element, kind](ui::Control&, ui::TMouseButton button, ui::TShiftState,
@@ -73,13 +58,10 @@ void MouseEditing::AttachElement(TPRItem& item) {
   item.OnMouseUp = [this, element, kind](ui::Control&, ui::TMouseButton, ui::TShiftState, int,
                                          int) { Release(*element, kind); };
   // A double-click opens the element's property window; pictures have none.
-  if (kind != Kind::Image) {
-    const DocumentWindow::Popup popup = kind == Kind::Label  ? DocumentWindow::Popup::Label
-                                        : kind == Kind::Text ? DocumentWindow::Popup::Text
-                                                             : DocumentWindow::Popup::Rect;
-    item.OnDblClick = [this, element, popup](ui::Control&) {
-      window_.PressedElementName = element->Name();
-      window_.PopupPropertiesClick(popup);
+  if (TypeOf(item).hasProperties) {
+    item.OnDblClick = [this, element, kind](ui::Control&) {
+      window_.Selected().SetPressed(element);
+      window_.PopupPropertiesClick(kind);
     };
   }
 }
@@ -131,42 +113,39 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
     if (left) {
       drag_.grabbed = true;
       ShowHandles();
-      window_.PressedElementName = item.Name();
-      window_.PlaceHandlesAround(item.Name());
+      window_.Selected().SetPressed(&item);
+      window_.PlaceHandlesAround(&item);
       drag_.grabX = x;
       drag_.grabY = y;
       SetCursor(ui::crHand);
     } else if (right) {
       // The image menu acts on this image; the selection stays where it was.
-      window_.ImageMenuElementName = item.Name();
+      window_.Selected().SetImageMenuTarget(item);
       ProcessMessages();
-      if (window_.OnPopup) window_.OnPopup(DocumentWindow::Popup::Image, pageX, pageY);
+      if (window_.OnPopup) window_.OnPopup(ElementMenu::Image, pageX, pageY);
     }
     return;
   }
 
-  if (auto* label = dynamic_cast<report::TPRCustomLabel*>(&item)) label->SetBColor(true);
+  if (kind == Kind::Label || kind == Kind::Text)
+    static_cast<report::TPRCustomLabel&>(item).SetBColor(true);
   SetCursor(ui::crHand);
-  window_.PressedElementName = item.Name();
+  window_.Selected().Press(item, left);
   drag_.grabX = x;
   drag_.grabY = y;
   if (left) {
     drag_.grabbed = true;
-    window_.SelectedElementName = item.Name();
     ShowHandles();
-    window_.PlaceHandlesAround(item.Name());
+    window_.PlaceHandlesAround(&item);
     if (kind == Kind::Label && OnLabelPressed) {
       OnLabelPressed(static_cast<report::TPRLabel&>(item));
     } else if (kind == Kind::Text && OnTextPressed) {
       OnTextPressed(static_cast<report::TPRText&>(item));
     }
   } else if (right) {
-    const DocumentWindow::Popup popup = kind == Kind::Label  ? DocumentWindow::Popup::Label
-                                        : kind == Kind::Text ? DocumentWindow::Popup::Text
-                                                             : DocumentWindow::Popup::Rect;
     // The element may be gone once pending messages ran: nothing below touches it.
     ProcessMessages();
-    if (window_.OnPopup) window_.OnPopup(popup, pageX, pageY);
+    if (window_.OnPopup) window_.OnPopup(kind, pageX, pageY);
   }
 }
 
@@ -206,34 +185,30 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
       takeLeft ? ClampToPage(cx, window_.pagePanel->Width(), item.Width()) : item.Left();
   item.SetBounds(left, top, item.Width(), item.Height());
   // The handles of an image catch up on release.
-  if (kind != Kind::Image) window_.PlaceHandlesAround(item.Name());
+  if (kind != Kind::Image) window_.PlaceHandlesAround(&item);
 }
 
 void MouseEditing::LeavePressedElement(TPRItem& item, Kind kind) {
-  const std::string& pressed = window_.PressedElementName;
-  TPRItem* other = window_.FindElement(pressed);
-  if (other == nullptr || other == &item) return;
+  TPRItem* other = window_.Selected().Pressed();
+  // Only a pressed element of the same family as the one the mouse is now over.
+  if (other == nullptr || other == &item || TypeOf(*other).menu != kind) return;
   switch (kind) {
-    case Kind::Label:
-      if (auto* label = dynamic_cast<report::TPRLabel*>(other);
-          label != nullptr && Contains(pressed, "PRLabel")) {
-        label->SetTransparent(true);
-        label->Invalidate();
-      }
+    case Kind::Label: {
+      auto& label = static_cast<report::TPRLabel&>(*other);
+      label.SetTransparent(true);
+      label.Invalidate();
       break;
-    case Kind::Text:
-      if (auto* text = dynamic_cast<report::TPRText*>(other);
-          text != nullptr && Contains(pressed, "PRText")) {
-        drag_.grabbed = false;
-        text->SetColor(graphics::clWhite);
-        text->SetBColor(false);
-        text->Invalidate();
-      }
+    }
+    case Kind::Text: {
+      auto& text = static_cast<report::TPRText&>(*other);
+      drag_.grabbed = false;
+      text.SetColor(graphics::clWhite);
+      text.SetBColor(false);
+      text.Invalidate();
       break;
+    }
     case Kind::Rect:
-      if (dynamic_cast<report::TPRRect*>(other) != nullptr && Contains(pressed, "PRRect")) {
-        other->Invalidate();
-      }
+      other->Invalidate();
       break;
     case Kind::Image:
       break;
@@ -265,12 +240,12 @@ void MouseEditing::Release(TPRItem& item, Kind kind) {
       break;
     }
     case Kind::Text:
-      window_.PlaceHandlesAround(item.Name());
+      window_.PlaceHandlesAround(&item);
       item.SetColor(graphics::clWhite);
       static_cast<report::TPRText&>(item).SetBColor(false);
       break;
     case Kind::Image:
-      window_.PlaceHandlesAround(item.Name());
+      window_.PlaceHandlesAround(&item);
       break;
   }
 }
@@ -301,12 +276,12 @@ void MouseEditing::HandlePress(Corner corner, int x, int y) {
   SetCursor(SizeCursor(static_cast<int>(corner)));
   const ui::Control& image = *window_.Handle(corner);
   pressedHandle_ = &image;
-  if (corner != Corner::TopLeft || !IsImageName(window_.PressedElementName)) return;
+  const TPRItem* element = window_.Selected().Pressed();
+  if (corner != Corner::TopLeft || !IsImage(element)) return;
   // An image resizes live from its top-left handle, tracked in page coordinates.
   drag_.handleDeltaX = image.Left() + x;
   drag_.handleDeltaY = image.Top() + y;
-  const TPRItem* element = window_.FindElement(window_.PressedElementName);
-  if (element != nullptr && element->Height() > 0) {
+  if (element->Height() > 0) {
     drag_.imageAspect = static_cast<double>(element->Width()) / element->Height();
   }
 }
@@ -328,10 +303,8 @@ void MouseEditing::HandleMove(Corner corner, int x, int y) {
       drag_.handleDeltaY = y;
       break;
     case Corner::TopLeft:
-      if (IsImageName(window_.PressedElementName)) {
-        if (TPRItem* image = window_.FindElement(window_.PressedElementName)) {
-          ResizeImageLive(*image, window_.Handle(Corner::TopLeft)->Top() + y);
-        }
+      if (TPRItem* pressed = window_.Selected().Pressed(); IsImage(pressed)) {
+        ResizeImageLive(*pressed, window_.Handle(Corner::TopLeft)->Top() + y);
       } else {
         drag_.handleDeltaX = x;
         drag_.handleDeltaY = y;
@@ -351,20 +324,18 @@ void MouseEditing::ResizeImageLive(TPRItem& image, int pageY) {
     height -= t - pageY;
   }
   image.SetBounds(image.Left(), pageY + 5, RoundHalfEven(drag_.imageAspect * height), height);
-  window_.PlaceHandlesAround(image.Name());
+  window_.PlaceHandlesAround(&image);
   drag_.handleDeltaY = pageY;
 }
 
 void MouseEditing::HandleRelease(Corner corner) {
   SetCursor(ui::crDefault);
   pressedHandle_ = nullptr;
-  const std::string name = window_.PressedElementName;
-  TPRItem* element = window_.FindElement(name);
-  const std::optional<ElementKind> kind = ElementKindOfName(name);
-  if (element != nullptr && kind) {
+  TPRItem* element = window_.Selected().Pressed();
+  if (element != nullptr) {
     const int dx = drag_.handleDeltaX, dy = drag_.handleDeltaY;
     const int l = element->Left(), t = element->Top(), w = element->Width(), h = element->Height();
-    const bool image = *kind == ElementKind::Jpeg || *kind == ElementKind::Bitmap;
+    const bool image = IsImage(element);
     switch (corner) {
       case Corner::BottomRight:
         element->SetBounds(l, t, w + dx, h + dy);
@@ -385,13 +356,13 @@ void MouseEditing::HandleRelease(Corner corner) {
         }
         break;
     }
-    auto* text = dynamic_cast<report::TPRText*>(element);
-    if (*kind == ElementKind::Text && text != nullptr && OnMemoFitted) {
-      OnMemoFitted(CreateMemo(text->Width(), text->Height(), text->FontName(), text->FontBold(),
-                              text->FontItalic()));
+    if (element->Kind() == ElementKind::Text && OnMemoFitted) {
+      const auto& text = static_cast<const report::TPRText&>(*element);
+      OnMemoFitted(CreateMemo(text.Width(), text.Height(), text.FontName(), text.FontBold(),
+                              text.FontItalic()));
     }
   }
-  window_.PlaceHandlesAround(name);
+  window_.PlaceHandlesAround(element);
 }
 
 }  // namespace quirabel::designer

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "designer/element_kinds.h"
 #include "designer/memo_geometry.h"
 #include "report/pr_item.h"
 #include "report/pr_labels.h"
@@ -52,7 +53,8 @@ class MouseEditing {
   std::function<void(const MemoGeometry&)> OnMemoFitted;
 
  private:
-  enum class Kind { Label, Text, Rect, Image };
+  // Text lines, text fields, rectangles and pictures each have handlers of their own.
+  using Kind = ElementMenu;
 
   void Press(report::TPRItem& item, Kind kind, ui::TMouseButton button, int x, int y);
   void Move(report::TPRItem& item, Kind kind, int x, int y);

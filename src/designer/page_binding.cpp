@@ -4,6 +4,7 @@
 #include "base/atomic_file.h"
 #include "base/cp1252.h"
 #include "designer/document_window.h"
+#include "designer/element_kinds.h"
 #include "designer/page_format.h"
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
@@ -16,22 +17,6 @@ namespace {
 
 // Positions and sizes a page can use; anything beyond is a damaged file, not a page.
 constexpr std::int32_t kMaxCoordinate = 100000;
-
-// Texts people type go into the page text as they are; a tag of the format inside one would end a
-// field early when the page is read. Its '<' becomes the look-alike '‹' (Windows-1252 0x8B).
-std::string TypedText(std::string_view utf8) {
-  std::string bytes = Utf8ToCp1252(utf8);
-  for (std::size_t pos = bytes.find('<'); pos != std::string::npos;
-       pos = bytes.find('<', pos + 1)) {
-    const std::string_view rest = std::string_view(bytes).substr(pos);
-    if (rest.starts_with("</kx") || rest.starts_with("<kx") || rest.starts_with("<vs>") ||
-        rest.starts_with("</endoffile>") || rest.starts_with("</VBL>") ||
-        rest.starts_with("</HBL>") || rest.starts_with("</SVBL>") || rest.starts_with("</SHBL>")) {
-      bytes[pos] = '\x8B';
-    }
-  }
-  return bytes;
-}
 
 std::string Text(std::string_view cp1252) { return Cp1252ToUtf8(cp1252); }
 
@@ -54,11 +39,6 @@ graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg, const std::st
     throw pf::ProjectFileError("Die Seite ist beschädigt: das Bild von „" + Text(name) +
                                "“ kann nicht gelesen werden (" + e.what() + ").");
   }
-}
-
-template <class Record>
-void Place(report::TPRItem& item, const Record& r) {
-  item.SetBounds(r.left, r.top, r.width, r.height);
 }
 
 }  // namespace
@@ -94,63 +74,7 @@ std::string DocumentWindow::PageTextOfScreen() const {
   }
   page.orderMark = state_.sampleTemplateDocument ? '2' : state_.orderDocument ? '1' : '0';
 
-  for (const PageElement& e : Elements()) {
-    pf::ElementBlock block;
-    block.kind = static_cast<pf::ElementKind>(e.kind);
-    const std::string name = Utf8ToCp1252(e.item->Name());
-    switch (e.kind) {
-      case ElementKind::Rect: {
-        const auto& r = static_cast<const report::TPRRect&>(*e.item);
-        block.record = pf::RectRecord{name,     r.FillColor(), r.LineColor(), r.Top(),
-                                      r.Left(), r.Height(),    r.Width(),     r.LineWidth()};
-        break;
-      }
-      case ElementKind::Label: {
-        const auto& l = static_cast<const report::TPRLabel&>(*e.item);
-        block.record = pf::LabelRecord{name,
-                                       Utf8ToCp1252(l.dbfieldname()),
-                                       static_cast<std::uint8_t>(l.FontName()),
-                                       static_cast<std::uint8_t>(l.Alignment()),
-                                       l.FontSize(),
-                                       l.FontColor(),
-                                       l.FontBold(),
-                                       l.FontItalic(),
-                                       l.CharSpace(),
-                                       l.Top(),
-                                       l.Left(),
-                                       l.Height(),
-                                       l.Width(),
-                                       Utf8ToCp1252(l.Caption())};
-        break;
-      }
-      case ElementKind::Text: {
-        const auto& t = static_cast<const report::TPRText&>(*e.item);
-        block.record = pf::TextRecord{name,
-                                      Utf8ToCp1252(t.dbfieldname()),
-                                      static_cast<std::uint8_t>(t.FontName()),
-                                      t.FontSize(),
-                                      t.FontColor(),
-                                      t.FontBold(),
-                                      t.FontItalic(),
-                                      t.CharSpace(),
-                                      t.Top(),
-                                      t.Left(),
-                                      t.Height(),
-                                      t.Width(),
-                                      t.Leading()};
-        block.data = pf::EncodeTextLines(TypedText(t.Text()));
-        break;
-      }
-      case ElementKind::Jpeg:
-      case ElementKind::Bitmap: {
-        const auto& i = static_cast<const report::TPRImage&>(*e.item);
-        block.record = pf::ImageRecord{name, i.Color(), i.Top(), i.Left(), i.Height(), i.Width()};
-        block.data = i.Picture().SaveToBytes();
-        break;
-      }
-    }
-    page.elements.push_back(std::move(block));
-  }
+  for (const PageElement& e : Elements()) page.elements.push_back(StoreElement(*e.item));
   return pf::WritePageText(page);
 }
 
@@ -233,85 +157,17 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
   background->SetName(documentId_);
   background->SetStretch(true);
   background->SetPicture(backgroundPicture);
-  Place(*background, b);
+  background->SetBounds(b.left, b.top, b.width, b.height);
   AttachBackgroundHandlers(*background);
   background->SetParent(layoutPanel);
   background->SendToBack();
 
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
-    const pf::ElementBlock& block = page.elements[i];
-    switch (block.kind) {
-      case pf::ElementKind::Label: {
-        const auto& r = std::get<pf::LabelRecord>(block.record);
-        auto* label = new report::TPRLabel(this);
-        label->SetName(Text(r.name));
-        label->SetFontName(static_cast<report::TPRFontName>(r.fontName));
-        label->SetAlignment(static_cast<pdf::TAlignment>(r.alignment));
-        label->SetFontSize(r.fontSize);
-        if (r.fontColor <= 0x0FFFFFFF) label->SetFontColor(r.fontColor);
-        label->SetFontBold(r.fontBold);
-        label->SetFontItalic(r.fontItalic);
-        label->SetCharSpace(r.charSpace);
-        Place(*label, r);
-        label->SetCaption(Text(r.text));
-        if (!r.dataField.empty()) {
-          label->Setdbfieldname(Text(r.dataField));
-          state_.dataFields.push_back(Text(r.dataField));
-          label->SetCaption("<" + Text(r.dataField) + ">");
-        }
-        AttachElementHandlers(*label);
-        label->SetParent(layoutPanel);
-        break;
-      }
-      case pf::ElementKind::Rect: {
-        const auto& r = std::get<pf::RectRecord>(block.record);
-        auto* rect = new report::TPRRect(this);
-        rect->SetName(Text(r.name));
-        rect->SetFillColor(r.fillColor);
-        rect->SetLineColor(r.lineColor);
-        Place(*rect, r);
-        rect->SetLineWidth(r.lineWidth);
-        AttachElementHandlers(*rect);
-        rect->SetParent(layoutPanel);
-        break;
-      }
-      case pf::ElementKind::Text: {
-        const auto& r = std::get<pf::TextRecord>(block.record);
-        auto* text = new report::TPRText(this);
-        text->SetName(Text(r.name));
-        text->SetFontName(static_cast<report::TPRFontName>(r.fontName));
-        text->SetFontSize(r.fontSize);
-        if (r.fontColor <= 0x0FFFFFFF) text->SetFontColor(r.fontColor);
-        text->SetFontBold(r.fontBold);
-        text->SetFontItalic(r.fontItalic);
-        text->SetCharSpace(r.charSpace);
-        Place(*text, r);
-        std::vector<std::string> lines;
-        for (const auto& line : pf::DecodeTextLines(block.data)) lines.push_back(Text(line));
-        text->SetLines(std::move(lines));
-        text->SetLeading(r.leading);
-        if (!r.dataField.empty()) {
-          text->Setdbfieldname(Text(r.dataField));
-          state_.dataFields.push_back(Text(r.dataField));
-        }
-        AttachElementHandlers(*text);
-        text->SetParent(layoutPanel);
-        break;
-      }
-      case pf::ElementKind::Jpeg:
-      case pf::ElementKind::Bitmap: {
-        const auto& r = std::get<pf::ImageRecord>(block.record);
-        report::TPRImage* image = block.kind == pf::ElementKind::Jpeg
-                                      ? new report::TPRJpegImage(this)
-                                      : new report::TPRImage(this);
-        image->SetName(Text(r.name));
-        image->SetPicture(pictures[i]);
-        Place(*image, r);
-        AttachElementHandlers(*image);
-        image->SetParent(layoutPanel);
-        break;
-      }
-    }
+    report::TPRItem* element = RestoreElement(page.elements[i], pictures[i], this);
+    const std::string dataField = TextOf(*element).dataField;
+    if (!dataField.empty()) state_.dataFields.push_back(dataField);
+    AttachElementHandlers(*element);
+    element->SetParent(layoutPanel);
   }
   for (int i = 0; i < page.skippedBitmapBlocks; ++i) ShowMessage("Fehler");
   ShowHandlesOnTop();

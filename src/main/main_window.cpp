@@ -53,6 +53,34 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   pageIndicator_->setFont(bold);
   platform_.SetWindow(this);
   platform_.OnInvalidate = [this](ui::Control&) { view_->update(); };
+  // Each document window gets its popup menus and property windows once, as it is made.
+  application_.OnDocumentWindowMade = [this](designer::DocumentWindow& window) {
+    window.OnPopup = [this](designer::ElementMenu popup, int, int) {
+      QMenu menu(this);
+      const bool hasProperties = popup != designer::ElementMenu::Image;
+      QAction* properties =
+          hasProperties ? menu.addAction(QString::fromUtf8("Eigenschaften...")) : nullptr;
+      QAction* remove = menu.addAction(QString::fromUtf8("Element löschen"));
+      QAction* front = menu.addAction(QString::fromUtf8("In den Vordergrund"));
+      QAction* chosen = menu.exec(QCursor::pos());
+      if (chosen == nullptr) return;
+      // The element that opened the menu is still inside its mouse handler: act once that returned.
+      const int command = chosen == properties ? 0
+                          : chosen == remove   ? 1
+                          : chosen == front    ? 2
+                                               : -1;
+      if (command < 0) return;
+      QTimer::singleShot(0, this, [this, popup, command] {
+        designer::DocumentWindow* current = application_.DocumentWindow();
+        if (current == nullptr) return;
+        if (command == 0) current->PopupPropertiesClick(popup);
+        if (command == 1) current->PopupDeleteClick(popup);
+        if (command == 2) current->PopupBringToFrontClick(popup);
+        view_->update();
+      });
+    };
+    window.OnProperties = [this](designer::ElementMenu popup) { ShowProperties(popup); };
+  };
   // A project named at the start hides the logo at once and opens a second later.
   startPending_ = application_.State().projectFileName != designer::kNewDocName;
   BuildMenus();
@@ -251,15 +279,15 @@ void MainWindow::Preview() {
   }
 }
 
-void MainWindow::ShowProperties(designer::DocumentWindow::Popup popup) {
+void MainWindow::ShowProperties(designer::ElementMenu popup) {
   designer::DocumentWindow* window = application_.DocumentWindow();
   if (window == nullptr) return;
-  const report::TPRItem* item = window->FindElement(window->PressedElementName);
+  const report::TPRItem* item = window->Selected().Pressed();
   if (item == nullptr) return;
   if (properties_ == nullptr) properties_ = new PropertyWindow(this);
-  const char* title = popup == designer::DocumentWindow::Popup::Label  ? "Eigenschaften Label"
-                      : popup == designer::DocumentWindow::Popup::Text ? "Eigenschaften Text"
-                                                                       : "Eigenschaften";
+  const char* title = popup == designer::ElementMenu::Label  ? "Eigenschaften Label"
+                      : popup == designer::ElementMenu::Text ? "Eigenschaften Text"
+                                                             : "Eigenschaften";
   properties_->ShowAtCursor(
       QString::fromUtf8(title),
       QString::fromUtf8("Element: %1\nLinks %2, oben %3, Breite %4, Höhe %5 (Pixel der Seite)")
@@ -326,28 +354,6 @@ void MainWindow::Refresh() {
   view_->SetRoot(window->pageFrame);
   documentWindow_->setWindowTitle(QString::fromStdString(window->Caption()));
   if (!documentWindow_->isVisible()) documentWindow_->showMaximized();
-  window->OnPopup = [this, window](designer::DocumentWindow::Popup popup, int, int) {
-    QMenu menu(this);
-    const bool hasProperties = popup != designer::DocumentWindow::Popup::Image;
-    QAction* properties =
-        hasProperties ? menu.addAction(QString::fromUtf8("Eigenschaften...")) : nullptr;
-    QAction* remove = menu.addAction(QString::fromUtf8("Element löschen"));
-    QAction* front = menu.addAction(QString::fromUtf8("In den Vordergrund"));
-    QAction* chosen = menu.exec(QCursor::pos());
-    if (chosen == nullptr) return;
-    // The element that opened the menu is still inside its mouse handler: act once that returned.
-    const int command = chosen == properties ? 0 : chosen == remove ? 1 : chosen == front ? 2 : -1;
-    if (command < 0) return;
-    QTimer::singleShot(0, this, [this, popup, command] {
-      designer::DocumentWindow* current = application_.DocumentWindow();
-      if (current == nullptr) return;
-      if (command == 0) current->PopupPropertiesClick(popup);
-      if (command == 1) current->PopupDeleteClick(popup);
-      if (command == 2) current->PopupBringToFrontClick(popup);
-      view_->update();
-    });
-  };
-  window->OnProperties = [this](designer::DocumentWindow::Popup popup) { ShowProperties(popup); };
   pageIndicator_->setText(QString::fromStdString(application_.State().PageIndicator()));
 }
 

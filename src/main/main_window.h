@@ -49,7 +49,7 @@ class MainWindow : public QMainWindow {
   // "Vorschau": every page as PDF in the preview window.
   void Preview();
   // The property window of the pressed element, at the mouse cursor.
-  void ShowProperties(designer::DocumentWindow::Popup popup);
+  void ShowProperties(designer::ElementMenu popup);
   // Every second: the commands' state, the page indicator, and whether the machine is online.
   void OnEverySecond();
   // Once, a second after the start: the project named on the command line.

@@ -10,6 +10,7 @@ class TPRImage : public TPRItem {
  public:
   explicit TPRImage(ui::Component* owner = nullptr);
   std::string ClassName() const override { return "TPRImage"; }
+  ElementKind Kind() const override { return ElementKind::Bitmap; }
 
   const graphics::Picture& Picture() const { return picture_; }
   // Takes a bitmap or an empty picture; anything else raises EPdfInvalidValue
@@ -38,6 +39,7 @@ class TPRJpegImage : public TPRImage {
  public:
   explicit TPRJpegImage(ui::Component* owner = nullptr);
   std::string ClassName() const override { return "TPRJpegImage"; }
+  ElementKind Kind() const override { return ElementKind::Jpeg; }
 
   // Takes a JPEG or an empty picture; anything else raises EPdfInvalidValue
   // "only jpeg image is allowed.".

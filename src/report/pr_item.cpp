@@ -23,4 +23,7 @@ pdf::TPdfCanvas* TPRItem::MeasuringCanvas() const {
   return page != nullptr ? &page->MeasuringCanvas() : nullptr;
 }
 
+TPRItem* AsItem(ui::Control* control) { return dynamic_cast<TPRItem*>(control); }
+const TPRItem* AsItem(const ui::Control* control) { return dynamic_cast<const TPRItem*>(control); }
+
 }  // namespace quirabel::report

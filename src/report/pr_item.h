@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pdf/pdf_canvas.h"
+#include "report/element_kind.h"
 #include "report/pr_panels.h"
 
 namespace quirabel::report {
@@ -10,6 +11,8 @@ class TPRItem : public ui::Control, public PrintableControl {
  public:
   explicit TPRItem(ui::Component* owner = nullptr);
   std::string ClassName() const override { return "TPRItem"; }
+  // Which of the five kinds of element this is.
+  virtual ElementKind Kind() const = 0;
 
   bool Printable() const { return printable_; }
   void SetPrintable(bool value) { printable_ = value; }
@@ -27,5 +30,9 @@ class TPRItem : public ui::Control, public PrintableControl {
  private:
   bool printable_ = true;
 };
+
+// The element a control is, none for any other control.
+TPRItem* AsItem(ui::Control* control);
+const TPRItem* AsItem(const ui::Control* control);
 
 }  // namespace quirabel::report

@@ -64,6 +64,7 @@ class TPRLabel : public TPRCustomLabel {
  public:
   explicit TPRLabel(ui::Component* owner = nullptr);
   std::string ClassName() const override { return "TPRLabel"; }
+  ElementKind Kind() const override { return ElementKind::Label; }
 
   pdf::TAlignment Alignment() const { return alignment_; }
   void SetAlignment(pdf::TAlignment value);
@@ -101,6 +102,7 @@ class TPRText : public TPRCustomLabel {
  public:
   explicit TPRText(ui::Component* owner = nullptr);
   std::string ClassName() const override { return "TPRText"; }
+  ElementKind Kind() const override { return ElementKind::Text; }
 
   const std::vector<std::string>& Lines() const { return lines_; }
   void SetLines(std::vector<std::string> lines);

@@ -34,6 +34,7 @@ class TPRRect : public TPRShape {
  public:
   explicit TPRRect(ui::Component* owner = nullptr);
   std::string ClassName() const override { return "TPRRect"; }
+  ElementKind Kind() const override { return ElementKind::Rect; }
 
   void Print(TPRCanvas& canvas, const ui::TRect& rect) override;
   void Paint(ui::Canvas& canvas) override;

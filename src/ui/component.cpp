@@ -18,12 +18,18 @@ Component::Component(Component* owner) : owner_(owner) {
 }
 
 Component::~Component() {
+  ExpireReferences();
   // Free what this component owns, newest first; each leaves the list as it goes.
   while (!components_.empty()) delete components_.back();
   if (owner_ != nullptr) {
     auto& siblings = owner_->components_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
   }
+}
+
+std::weak_ptr<const void> Component::Lifetime() const {
+  if (!lifetime_) lifetime_ = std::make_shared<char>(0);
+  return lifetime_;
 }
 
 Component* Component::FindComponent(std::string_view name) const {

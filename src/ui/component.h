@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,11 +36,41 @@ class Component {
   // The class name, as messages and parent rules name it.
   virtual std::string ClassName() const { return "TComponent"; }
 
+  // A token that expires when this component is freed (see ComponentRef).
+  std::weak_ptr<const void> Lifetime() const;
+
+ protected:
+  // Lets every ComponentRef to this component know it is gone. Called first thing by the
+  // destructors of classes whose teardown may run code of others (freeing children), and by
+  // ~Component in any case.
+  void ExpireReferences() noexcept { lifetime_.reset(); }
+
  private:
+  // Made on first demand: most components are never referred to this way.
+  mutable std::shared_ptr<const void> lifetime_;
   Component* owner_;
   std::vector<Component*> components_;
   std::string name_;
   Platform* platform_ = nullptr;
+};
+
+// A reference to a component that knows when the component was freed: Get() gives none from
+// then on. For holders that may outlive what they point at (the control the mouse pressed, the
+// selected element), where a freed component must never be touched.
+template <class T>
+class ComponentRef {
+ public:
+  ComponentRef() = default;
+  ComponentRef(T* component)  // NOLINT: a reference is made from a pointer wherever one stands
+      : component_(component),
+        lifetime_(component != nullptr ? component->Lifetime() : std::weak_ptr<const void>()) {}
+  T* Get() const { return lifetime_.expired() ? nullptr : component_; }
+  void Reset() { *this = ComponentRef(); }
+  bool operator==(const T* other) const { return Get() == other; }
+
+ private:
+  T* component_ = nullptr;
+  std::weak_ptr<const void> lifetime_;
 };
 
 // Compares component names the way the toolkit does: ASCII letters without regard to case.

@@ -7,6 +7,7 @@ namespace quirabel::ui {
 Control::Control(Component* owner) : Component(owner) {}
 
 Control::~Control() {
+  ExpireReferences();
   while (!children_.empty()) {
     Control* child = children_.back();
     children_.pop_back();

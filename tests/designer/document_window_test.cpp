@@ -210,15 +210,15 @@ TEST_F(DocumentWindowTest, PopupCommandsActOnTheirOwnKind) {
   auto& label = Add(ElementKind::Label);
   auto& rect = Add(ElementKind::Rect);
   Add(ElementKind::Jpeg);
-  window->PressedElementName = rect.Name();
+  window->Selected().SetPressed(&rect);
   window->PopupDeleteClick(DocumentWindow::Popup::Label);  // the pressed element is no text line
   window->PopupDeleteClick(DocumentWindow::Popup::Text);
   EXPECT_EQ(window->Elements().size(), 3u);
   window->PopupBringToFrontClick(DocumentWindow::Popup::Rect);
   EXPECT_EQ(rect.Name(), "PRRectBImage01234");
-  window->PressedElementName = label.Name();
+  window->Selected().SetPressed(&label);
   window->PopupDeleteClick(DocumentWindow::Popup::Label);
-  window->ImageMenuElementName = "PRJpegImageBImage01233";
+  window->Selected().SetImageMenuTarget(*window->FindElement("PRJpegImageBImage01233"));
   window->PopupDeleteClick(DocumentWindow::Popup::Image);
   EXPECT_EQ(Names(), std::vector<std::string>{"PRRectBImage01234"});
 }
@@ -234,7 +234,7 @@ TEST_F(DocumentWindowTest, DoubleClickAndPopupAskForThePropertyWindowOfTheirKind
   EXPECT_EQ(asked, (std::vector<DocumentWindow::Popup>{DocumentWindow::Popup::Label,
                                                        DocumentWindow::Popup::Text,
                                                        DocumentWindow::Popup::Rect}));
-  EXPECT_EQ(window->PressedElementName, rect.Name());
+  EXPECT_EQ(window->Selected().Pressed(), &rect);
   // The text line's "Eigenschaften..." does nothing while a rectangle is the pressed element.
   asked.clear();
   window->PopupPropertiesClick(DocumentWindow::Popup::Label);
@@ -245,7 +245,7 @@ TEST_F(DocumentWindowTest, DoubleClickAndPopupAskForThePropertyWindowOfTheirKind
 TEST_F(DocumentWindowTest, HandlesFrameTheElement) {
   auto& rect = Add(ElementKind::Rect);
   rect.SetBounds(50, 60, 30, 20);
-  window->PlaceHandlesAround(rect.Name());
+  window->PlaceHandlesAround(&rect);
   EXPECT_EQ(window->Handle(Corner::BottomRight)->Left(), 77);
   EXPECT_EQ(window->Handle(Corner::BottomRight)->Top(), 77);
   EXPECT_EQ(window->Handle(Corner::TopRight)->Left(), 77);

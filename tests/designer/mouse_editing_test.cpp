@@ -77,17 +77,17 @@ TEST_F(MouseEditingTest, PressesSelectGrabOrOpenThePopupOfTheKind) {
 
   Press(label, 10, 5, TMouseButton::mbRight);
   EXPECT_TRUE(label.BColor());
-  EXPECT_EQ(window->PressedElementName, label.Name());
+  EXPECT_EQ(window->Selected().Pressed(), &label);
   EXPECT_FALSE(window->MouseEditor().Drag().grabbed ||
                window->Handle(Corner::BottomRight)->Visible());
   Press(text, 1, 2, TMouseButton::mbRight);
   Press(rect, 3, 4, TMouseButton::mbRight);
   Press(image, 5, 6, TMouseButton::mbRight);
-  EXPECT_EQ(window->ImageMenuElementName, image.Name());
-  EXPECT_EQ(window->PressedElementName, rect.Name());
+  EXPECT_EQ(window->Selected().ImageMenuTarget(), &image);
+  EXPECT_EQ(window->Selected().Pressed(), &rect);
   EXPECT_EQ(popups, (std::vector<std::vector<int>>{
                         {0, 50, 30, 1}, {1, 41, 62, 2}, {2, 173, 84, 3}, {3, 175, 26, 4}}));
-  EXPECT_TRUE(filled.empty() && window->SelectedElementName.empty());
+  EXPECT_TRUE(filled.empty() && window->Selected().Selected() == nullptr);
 
   Press(label, 10, 5);
   EXPECT_EQ(platform.cursor, ui::crHand);
@@ -96,8 +96,8 @@ TEST_F(MouseEditingTest, PressesSelectGrabOrOpenThePopupOfTheKind) {
   Press(text);
   EXPECT_EQ(filled, (std::vector<report::TPRItem*>{&label, &text}));
   Press(image);  // pressed, but the text windows keep acting on the text field
-  EXPECT_EQ(window->PressedElementName, image.Name());
-  EXPECT_EQ(window->SelectedElementName, text.Name());
+  EXPECT_EQ(window->Selected().Pressed(), &image);
+  EXPECT_EQ(window->Selected().Selected(), &text);
 }
 
 TEST_F(MouseEditingTest, DragTrailsTheMouseWithinThePageMargins) {
@@ -231,7 +231,7 @@ TEST_F(MouseEditingTest, HandlesShowTheirCursorsAndResizeThePressedElement) {
   EXPECT_EQ(window->Handle(Corner::BottomRight)->BoundsRect(), Bounds(141, 57, 17, 17));
   Press(Add(ElementKind::Rect, 50, 60, 80, 40));
   DragHandle(window->Handle(Corner::TopLeft), 3, 5);
-  EXPECT_EQ(window->FindElement(window->PressedElementName)->BoundsRect(), Bounds(50, 62, 85, 43));
+  EXPECT_EQ(window->Selected().Pressed()->BoundsRect(), Bounds(50, 62, 85, 43));
 
   auto& text = static_cast<report::TPRText&>(Add(ElementKind::Text, 40, 30, 200, 60));
   text.SetFontName(report::TPRFontName::fnTimesRoman);
@@ -269,7 +269,7 @@ TEST_F(MouseEditingTest, HandlersSurviveRenamingAndDeletionAndStayPerWindow) {
   Add(ElementKind::Rect, 40, 60, 100, 17);
   window->BringElementToFront(first.Name());
   Press(first);
-  EXPECT_EQ(window->PressedElementName, "PRLabelBImage01233");
+  EXPECT_EQ(window->Selected().Pressed()->Name(), "PRLabelBImage01233");
 
   DocumentWindow other(nullptr, state);  // holds nothing: its elements stay put
   other.SetDocumentId("BImage9");

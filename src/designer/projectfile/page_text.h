@@ -8,6 +8,7 @@
 
 #include "base/shared_bytes.h"
 #include "designer/projectfile/records.h"
+#include "report/element_kind.h"
 
 namespace quirabel::designer::projectfile {
 
@@ -24,7 +25,7 @@ struct PageHeader {
   std::string guideLines;  // kept as stored; the document window reads it
 };
 
-enum class ElementKind { Rect, Label, Text, Jpeg, Bitmap };
+using report::ElementKind;
 
 struct ElementBlock {
   ElementKind kind = ElementKind::Rect;

@@ -38,13 +38,13 @@ PageView::PageView(QWidget* parent) : QWidget(parent) {
 }
 
 void PageView::SetRoot(Control* root) {
-  if (root == root_) {
+  if (root == root_.Get()) {
     updateGeometry();  // the page may have changed its size
     if (size() != sizeHint()) resize(sizeHint());
     return;
   }
   root_ = root;
-  captured_ = nullptr;
+  captured_.Reset();
   updateGeometry();
   resize(sizeHint());
   update();
@@ -58,20 +58,22 @@ void PageView::SetZoom(double zoom) {
 }
 
 QSize PageView::sizeHint() const {
-  if (root_ == nullptr) return {200, 200};
-  return {static_cast<int>(std::ceil(root_->Width() * zoom_)),
-          static_cast<int>(std::ceil(root_->Height() * zoom_))};
+  const Control* root = Root();
+  if (root == nullptr) return {200, 200};
+  return {static_cast<int>(std::ceil(root->Width() * zoom_)),
+          static_cast<int>(std::ceil(root->Height() * zoom_))};
 }
 
 void PageView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().window());
-  if (root_ == nullptr) return;
+  Control* root = Root();
+  if (root == nullptr) return;
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.setRenderHint(QPainter::TextAntialiasing);
   painter.scale(zoom_, zoom_);
-  painter.translate(-root_->Left(), -root_->Top());
-  PaintTree(painter, *root_);
+  painter.translate(-root->Left(), -root->Top());
+  PaintTree(painter, *root);
 }
 
 void PageView::PaintTree(QPainter& painter, Control& control) {
@@ -86,16 +88,17 @@ void PageView::PaintTree(QPainter& painter, Control& control) {
 }
 
 Control* PageView::Hit(const QPointF& position, TPoint& local) const {
-  if (root_ == nullptr) return nullptr;
+  Control* root = Root();
+  if (root == nullptr) return nullptr;
   const TPoint page{static_cast<int>(std::floor(position.x() / zoom_)),
                     static_cast<int>(std::floor(position.y() / zoom_))};
-  Control* hit = root_->ControlAt(page);
+  Control* hit = root->ControlAt(page);
   if (hit != nullptr) local = LocalIn(*hit, position);
   return hit;
 }
 
 TPoint PageView::LocalIn(const Control& control, const QPointF& position) const {
-  const TPoint origin = control.OriginIn(root_);
+  const TPoint origin = control.OriginIn(Root());
   return {static_cast<int>(std::floor(position.x() / zoom_)) - origin.x,
           static_cast<int>(std::floor(position.y() / zoom_)) - origin.y};
 }
@@ -108,17 +111,20 @@ void PageView::mousePressEvent(QMouseEvent* event) {
 }
 
 bool PageView::InTree(const Control* control) const {
-  // A control freed while the button was held (a popup's delete) is no longer in the tree.
+  // A control taken off the page while the button was held is no longer in the tree.
   for (const Control* c = control; c != nullptr; c = c->Parent()) {
-    if (c == root_) return true;
+    if (c == Root()) return true;
   }
   return false;
 }
 
 void PageView::mouseMoveEvent(QMouseEvent* event) {
   TPoint local;
-  if (captured_ != nullptr && !InTree(captured_)) captured_ = nullptr;
-  Control* target = captured_;
+  Control* target = captured_.Get();
+  if (target != nullptr && !InTree(target)) {
+    captured_.Reset();
+    target = nullptr;
+  }
   if (target != nullptr) {
     local = LocalIn(*target, event->position());
   } else {
@@ -128,8 +134,8 @@ void PageView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void PageView::mouseReleaseEvent(QMouseEvent* event) {
-  Control* target = captured_;
-  captured_ = nullptr;
+  Control* target = captured_.Get();
+  captured_.Reset();
   if (target == nullptr || !InTree(target)) return;
   const TPoint local = LocalIn(*target, event->position());
   target->MouseUp(ButtonOf(event->button()), ShiftOf(*event), local.x, local.y);

@@ -16,7 +16,7 @@ class PageView : public QWidget {
   explicit PageView(QWidget* parent = nullptr);
 
   void SetRoot(Control* root);
-  Control* Root() const { return root_; }
+  Control* Root() const { return root_.Get(); }
   double Zoom() const { return zoom_; }
   void SetZoom(double zoom);
   QSize sizeHint() const override;
@@ -36,8 +36,11 @@ class PageView : public QWidget {
   TPoint LocalIn(const Control& control, const QPointF& position) const;
   bool InTree(const Control* control) const;
 
-  Control* root_ = nullptr;
-  Control* captured_ = nullptr;  // the control a pressed button belongs to until release
+  // The document window that owns the tree may be freed by a command before the view is told.
+  ComponentRef<Control> root_;
+  // The control a pressed button belongs to until release. A popup's command may free it while
+  // the button is held (the menu takes the release), so it is held as a reference that knows.
+  ComponentRef<Control> captured_;
   double zoom_ = 1.0;
   PictureCache pictures_;
 };
