@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "base/digits.h"
+#include "base/file_names.h"
 #include "base/shared_bytes.h"
 #include "designer/page_format.h"
 #include "designer/projectfile/page_text.h"
@@ -19,11 +20,6 @@ constexpr const char* kPdfFilter = "PDF-Files|*.pdf";
 constexpr const char* kPictureFilter =
     "Alle unterstützten Formate|*.bmp;*.jpg;*.gif|BMP|*.bmp|JPG|*.jpg|GIF|*.gif";
 constexpr const char* kBackgroundFilter = "JPG-Files|*.jpg|BMP-Files|*.bmp|GIF-Files|*.gif";
-
-std::string WithExtension(std::string name, const char* extension) {
-  if (name.find(extension) == std::string::npos) name += extension;
-  return name;
-}
 
 }  // namespace
 
@@ -226,7 +222,7 @@ bool Application::ExportPdf() {
     ShowMessage(kSaveFirst);
     return false;
   }
-  const std::string preset = state_.projectFileName.substr(0, state_.projectFileName.find(".kxp"));
+  const std::string preset = WithoutExtension(state_.projectFileName, ".kxp");
   ProjectInfoClick();  // "Weglassen" keeps the information as it was and exports all the same
   const auto file = platform_.FileDialog({"", kPdfFilter, preset, true});
   if (!file) return false;
@@ -251,12 +247,17 @@ bool Application::ExportPdfTo(std::string fileName) {
 
 bool Application::PrintAllPages(bool storeBack) {
   report::TPReport& report = *documentWindow_->pdfReport;
-  report.BeginDoc();
-  // The progress window goes away whichever way this ends.
-  struct ProgressEnd {
+  documentWindow_->BeginPdf();
+  // Whichever way this ends, the progress window goes away and no half-made document stays open
+  // in the report to refuse the next export.
+  struct Finish {
     ui::Platform& platform;
-    ~ProgressEnd() { platform.EndProgress(); }
-  } progressEnd{platform_};
+    report::TPReport& report;
+    ~Finish() {
+      platform.EndProgress();
+      if (report.Printing()) report.Abort();
+    }
+  } finish{platform_, report};
   try {
     for (int n = 1; n <= state_.pageCount; ++n) {
       platform_.Progress("Seite " + std::to_string(n) + "/" + std::to_string(state_.pageCount),
@@ -269,12 +270,10 @@ bool Application::PrintAllPages(bool storeBack) {
       report.Print(*documentWindow_->pagePanel);
     }
   } catch (const pf::ProjectFileError& e) {
-    report.Abort();
     ShowMessage(std::string("Der Export ist nicht möglich: ") + e.what());
     return false;
   }
-  report.EndDoc();
-  const bool written = !report.Printing();  // a file that could not be written keeps it open
+  const bool written = documentWindow_->EndPdf();
   documentWindow_->ShowHandlesOnTop();
   platform_.ProcessMessages();
   return written;
@@ -399,8 +398,7 @@ bool Application::SinglePageClick() {
   if (documentWindow_ == nullptr) return false;
   const auto file = platform_.FileDialog({"", kPdfFilter, "", true});
   if (!file) return false;
-  documentWindow_->SinglePageAsPdf(*file);
-  return true;
+  return documentWindow_->SinglePageAsPdf(*file);
 }
 
 bool Application::VisitAllPages() {

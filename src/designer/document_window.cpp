@@ -4,6 +4,8 @@
 #include <array>
 
 #include "base/atomic_file.h"
+#include "base/clock.h"
+#include "base/file_names.h"
 #include "base/rounding.h"
 #include "designer/page_format.h"
 #include "graphics/bmp.h"
@@ -116,8 +118,6 @@ DocumentWindow::DocumentWindow(ui::Component* owner, ProjectState& state)
   pdfReport->SetName("PReport1");
   pdfReport->SetFileName("default.pdf");
   pdfReport->SetUseOutlines(false);
-  // Every PDF the designer makes carries this creation date.
-  pdfReport->SetCreationDate(37776.56454474537);
 }
 
 DocumentWindow::~DocumentWindow() = default;
@@ -386,12 +386,31 @@ int DocumentWindow::CopiesPerA3Sheet() {
   return copies;
 }
 
-void DocumentWindow::SinglePageAsPdf(const std::string& fileName) {
-  pdfReport->SetAuthor(kProgramText);
-  pdfReport->SetFileName(fileName.find(".pdf") == std::string::npos ? fileName + ".pdf" : fileName);
+void DocumentWindow::BeginPdf() {
+  ui::Platform* platform = GetPlatform();
+  const LocalDateTime now = platform != nullptr ? platform->GetClock().Now() : DefaultClock().Now();
+  pdfReport->SetCreationDate(SerialFromDateTime(now));
   pdfReport->BeginDoc();
-  pdfReport->Print(*pagePanel);
+}
+
+bool DocumentWindow::EndPdf() {
   pdfReport->EndDoc();
+  if (!pdfReport->Printing()) return true;
+  pdfReport->Abort();
+  return false;
+}
+
+bool DocumentWindow::SinglePageAsPdf(const std::string& fileName) {
+  pdfReport->SetAuthor(kProgramText);
+  pdfReport->SetFileName(WithExtension(fileName, ".pdf"));
+  BeginPdf();
+  try {
+    pdfReport->Print(*pagePanel);
+  } catch (...) {
+    pdfReport->Abort();  // the next PDF starts clean
+    throw;
+  }
+  return EndPdf();
 }
 
 void DocumentWindow::ApplyPageSize() {

@@ -106,8 +106,14 @@ class DocumentWindow : public ui::TForm {
   void ShowHandlesOnTop();
   // Copies per A3 sheet, also shown in copiesLabel.
   int CopiesPerA3Sheet();
-  // Writes the page on screen alone as a PDF.
-  void SinglePageAsPdf(const std::string& fileName);
+  // Starts a PDF document in the report, created now.
+  void BeginPdf();
+  // Writes the report's PDF document. When the file cannot be written the report tells why and
+  // the document is given up, so the next export starts clean; false then.
+  bool EndPdf();
+  // Writes the page on screen alone as a PDF (".pdf" appended when the name lacks it); false when
+  // the file could not be written.
+  bool SinglePageAsPdf(const std::string& fileName);
 
   // The largest page text or project file read (pictures of a few pages are far below it).
   static constexpr std::size_t kMaxPageTextBytes = 1024ull * 1024 * 1024;

@@ -10,6 +10,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "app/command_boundary.h"
 #include "main/format_dialog.h"
 #include "main/icons.h"
 
@@ -53,6 +54,12 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   pageIndicator_->setFont(bold);
   platform_.SetWindow(this);
   platform_.OnInvalidate = [this](ui::Control&) { view_->update(); };
+  view_->RunHandler = [this](const std::function<void()>& handler) {
+    app::RunCommand(platform_, [&handler] {
+      handler();
+      return true;
+    });
+  };
   // Each document window gets its popup menus and property windows once, as it is made.
   application_.OnDocumentWindowMade = [this](designer::DocumentWindow& window) {
     window.OnPopup = [this](designer::ElementMenu popup, int, int) {
@@ -71,11 +78,13 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
                                                : -1;
       if (command < 0) return;
       QTimer::singleShot(0, this, [this, popup, command] {
-        designer::DocumentWindow* current = application_.DocumentWindow();
-        if (current == nullptr) return;
-        if (command == 0) current->PopupPropertiesClick(popup);
-        if (command == 1) current->PopupDeleteClick(popup);
-        if (command == 2) current->PopupBringToFrontClick(popup);
+        Run([this, popup, command] {
+          designer::DocumentWindow* current = application_.DocumentWindow();
+          if (current == nullptr) return;
+          if (command == 0) current->PopupPropertiesClick(popup);
+          if (command == 1) current->PopupDeleteClick(popup);
+          if (command == 2) current->PopupBringToFrontClick(popup);
+        });
         view_->update();
       });
     };
@@ -86,14 +95,17 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   BuildMenus();
   Refresh();
   auto* timer1 = new QTimer(this);
-  connect(timer1, &QTimer::timeout, this, [this] { OnEverySecond(); });
+  connect(timer1, &QTimer::timeout, this, [this] { Run([this] { OnEverySecond(); }); });
   timer1->start(1000);
-  QTimer::singleShot(1000, this, [this] { OpenStartProject(); });
+  QTimer::singleShot(1000, this, [this] { Run([this] { OpenStartProject(); }); });
 }
 
 template <class Command>
 void MainWindow::Run(Command command) {
-  command();
+  app::RunCommand(platform_, [&command] {
+    command();
+    return true;
+  });
   Refresh();
 }
 
@@ -105,7 +117,7 @@ void MainWindow::BuildMenus() {
     auto* action = new QAction(QString::fromUtf8(text), this);
     if (hint != nullptr) action->setToolTip(QString::fromUtf8(hint));
     if (icon != nullptr) action->setIcon(ToolIcon(QString::fromUtf8(icon)));
-    connect(action, &QAction::triggered, this, command);
+    connect(action, &QAction::triggered, this, [this, command] { Run(command); });
     if (needsDocument) documentActions_ << action;
     return action;
   };
@@ -118,16 +130,16 @@ void MainWindow::BuildMenus() {
   QAction* newAction =
       make("&Neu", "Neues Projekt erstellen", "new", false, [this] { NewDocument(); });
   newAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-  QAction* openAction = make("Ö&ffnen", "Projekt öffnen", "open", false,
-                             [this] { Run([this] { application_.OpenClick(); }); });
+  QAction* openAction =
+      make("Ö&ffnen", "Projekt öffnen", "open", false, [this] { application_.OpenClick(); });
   openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-  QAction* saveAction = make("&Speichern", "Projekt speichern", "save", true,
-                             [this] { Run([this] { application_.Save(); }); });
+  QAction* saveAction =
+      make("&Speichern", "Projekt speichern", "save", true, [this] { application_.Save(); });
   saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   QAction* saveAsAction = make("Speichern &unter..", "Projekt speichern unter einem neuen Namen",
-                               "saveas", true, [this] { Run([this] { application_.SaveAs(); }); });
+                               "saveas", true, [this] { application_.SaveAs(); });
   QAction* exportAction = make("Als PDF- speichern unter...", "Projekt als PDF - Exportieren",
-                               "pdf", true, [this] { Run([this] { application_.ExportPdf(); }); });
+                               "pdf", true, [this] { application_.ExportPdf(); });
   QAction* infoAction =
       make("Datei-Infos", nullptr, nullptr, true, [this] { application_.ProjectInfoClick(); });
   QAction* quitAction = make("Quirabel &Beenden", nullptr, nullptr, false, [this] { close(); });
@@ -196,22 +208,22 @@ void MainWindow::BuildMenus() {
   connect(grid, &QCheckBox::toggled, this, [this](bool on) { application_.State().gridAid = on; });
   row1->addWidget(grid);
   row1->addAction(make("Bild", "Ein Bild einfügen (BMP,JPG,GIF)", "image", true,
-                       [this] { Run([this] { application_.InsertPictureClick(); }); }));
+                       [this] { application_.InsertPictureClick(); }));
   row1->addAction(make("Hintergrundfarbe", "Die Hintergrundfarbe ändern", "bgcolor", true,
-                       [this] { Run([this] { application_.BackgroundColourClick(); }); }));
+                       [this] { application_.BackgroundColourClick(); }));
   row1->addAction(make("Hintergrundbild", "Ein Hintergrundbild laden", "bgimage", true,
-                       [this] { Run([this] { application_.BackgroundPictureClick(); }); }));
+                       [this] { application_.BackgroundPictureClick(); }));
   addToolBarBreak();
   QToolBar* row2 = addToolBar(QString::fromUtf8("Seiten und Ausgabe"));
-  row2->addAction(make("<", "Vorherige Seite", "prev", true,
-                       [this] { Run([this] { application_.PreviousPageClick(); }); }));
+  row2->addAction(
+      make("<", "Vorherige Seite", "prev", true, [this] { application_.PreviousPageClick(); }));
   row2->addWidget(pageIndicator_);
-  row2->addAction(make(">", "Nächste Seite", "next", true,
-                       [this] { Run([this] { application_.NextPageClick(); }); }));
-  row2->addAction(make("goto", "Gehe zur Seite", "goto", true,
-                       [this] { Run([this] { application_.GotoClick(); }); }));
-  row2->addAction(make("X", "Seite löschen", "delete", true,
-                       [this] { Run([this] { application_.DeletePageClick(); }); }));
+  row2->addAction(
+      make(">", "Nächste Seite", "next", true, [this] { application_.NextPageClick(); }));
+  row2->addAction(
+      make("goto", "Gehe zur Seite", "goto", true, [this] { application_.GotoClick(); }));
+  row2->addAction(
+      make("X", "Seite löschen", "delete", true, [this] { application_.DeletePageClick(); }));
   row2->addSeparator();
   row2->addAction(
       make("Vorschau", "Vorschau im PDF-Betrachter", "preview", true, [this] { Preview(); }));
@@ -320,7 +332,8 @@ void MainWindow::OpenStartProject() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (application_.DocumentWindow() != nullptr && !application_.SaveOnRequest()) {
+  const bool saved = app::RunCommand(platform_, [this] { return application_.SaveOnRequest(); });
+  if (application_.DocumentWindow() != nullptr && !saved) {
     event->ignore();  // saving was wanted but did not happen: keep the work
     return;
   }
@@ -331,10 +344,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == documentWindow_ && event->type() == QEvent::Close) {
     event->ignore();
     // After the close event is done with: the question is a modal window of its own.
-    QTimer::singleShot(0, this, [this] {
-      application_.CloseDocument();
-      Refresh();
-    });
+    QTimer::singleShot(0, this, [this] { Run([this] { application_.CloseDocument(); }); });
     return true;
   }
   return QMainWindow::eventFilter(watched, event);

@@ -12,8 +12,23 @@ namespace quirabel::report {
 
 namespace {
 
-// The largest char space the PDF text state accepts.
+// The ranges the PDF text state accepts.
+constexpr double kMaxFontSize = 300;
+constexpr double kMinCharSpace = -30;
 constexpr double kMaxCharSpace = 300;
+constexpr double kMaxLeading = 300;
+constexpr double kMaxWordSpace = 32767;
+
+// A project file may carry any value; it is printed (and measured) as far as a PDF text state
+// allows: brought to the nearest edge of the writer's range, and a value that is no number at
+// all counts as 0. The element keeps the value as stored, so the file reads back unchanged.
+double InPdfRange(double value, double low, double high) {
+  return std::clamp(std::isnan(value) ? 0.0 : value, low, high);
+}
+double PdfFontSize(float size) { return InPdfRange(size, 0, kMaxFontSize); }
+double PdfCharSpace(float space) { return InPdfRange(space, kMinCharSpace, kMaxCharSpace); }
+double PdfWordSpace(float space) { return InPdfRange(space, 0, kMaxWordSpace); }
+double PdfLeading(float leading) { return InPdfRange(leading, 0, kMaxLeading); }
 
 }  // namespace
 
@@ -116,9 +131,9 @@ void TPRLabel::SetTransparent(bool value) {
 }
 
 void TPRLabel::ApplySettings(pdf::TPdfCanvas& canvas, const std::string& caption) const {
-  canvas.SetFont(PdfFontName(), FontSize());
+  canvas.SetFont(PdfFontName(), PdfFontSize(FontSize()));
   canvas.SetRGBFillColor(FontColor());
-  canvas.SetWordSpace(WordSpace());
+  canvas.SetWordSpace(PdfWordSpace(WordSpace()));
   if (alignJustified_) {
     canvas.SetCharSpace(0);
     const double w = canvas.TextWidth(caption);
@@ -128,7 +143,7 @@ void TPRLabel::ApplySettings(pdf::TPdfCanvas& canvas, const std::string& caption
     // it is spread as far as that allows instead of failing the whole export.
     if (spacing > 0) canvas.SetCharSpace(std::min(spacing, kMaxCharSpace));
   } else {
-    canvas.SetCharSpace(CharSpace());
+    canvas.SetCharSpace(PdfCharSpace(CharSpace()));
   }
 }
 
@@ -136,9 +151,9 @@ double TPRLabel::GetTextWidth() const {
   pdf::TPdfCanvas* measure = MeasuringCanvas();
   if (measure == nullptr) return 0;
   const std::string caption = Utf8ToCp1252(Caption());
-  measure->SetFont(PdfFontName(), FontSize());
-  measure->SetWordSpace(WordSpace());
-  measure->SetCharSpace(CharSpace());
+  measure->SetFont(PdfFontName(), PdfFontSize(FontSize()));
+  measure->SetWordSpace(PdfWordSpace(WordSpace()));
+  measure->SetCharSpace(PdfCharSpace(CharSpace()));
   return measure->TextWidth(caption);
 }
 
@@ -213,11 +228,11 @@ void TPRText::SetWordWrap(bool value) {
 
 void TPRText::Print(TPRCanvas& canvas, const ui::TRect& rect) {
   pdf::TPdfCanvas& pdf = canvas.Pdf();
-  pdf.SetFont(PdfFontName(), FontSize());
+  pdf.SetFont(PdfFontName(), PdfFontSize(FontSize()));
   pdf.SetRGBFillColor(FontColor());
-  pdf.SetCharSpace(CharSpace());
-  pdf.SetWordSpace(WordSpace());
-  pdf.SetLeading(leading_);
+  pdf.SetCharSpace(PdfCharSpace(CharSpace()));
+  pdf.SetWordSpace(PdfWordSpace(WordSpace()));
+  pdf.SetLeading(PdfLeading(leading_));
   std::string text = Utf8ToCp1252(Text());
   // Spaces, line breaks and control characters are trimmed from both ends.
   const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
@@ -231,10 +246,10 @@ void TPRText::Paint(ui::Canvas& canvas) {
   pdf::TPdfCanvas* measure = MeasuringCanvas();
   if (measure == nullptr) return;
   try {
-    measure->SetFont(PdfFontName(), FontSize());
-    measure->SetLeading(leading_);
-    measure->SetWordSpace(WordSpace());
-    measure->SetCharSpace(CharSpace());
+    measure->SetFont(PdfFontName(), PdfFontSize(FontSize()));
+    measure->SetLeading(PdfLeading(leading_));
+    measure->SetWordSpace(PdfWordSpace(WordSpace()));
+    measure->SetCharSpace(PdfCharSpace(CharSpace()));
   } catch (const pdf::EPdfException&) {
     return;
   }

@@ -107,7 +107,10 @@ void PageView::mousePressEvent(QMouseEvent* event) {
   TPoint local;
   Control* hit = Hit(event->position(), local);
   captured_ = hit;
-  if (hit != nullptr) hit->MouseDown(ButtonOf(event->button()), ShiftOf(*event), local.x, local.y);
+  if (hit == nullptr) return;
+  const TMouseButton button = ButtonOf(event->button());
+  const TShiftState shift = ShiftOf(*event);
+  Dispatch([hit, button, shift, local] { hit->MouseDown(button, shift, local.x, local.y); });
 }
 
 bool PageView::InTree(const Control* control) const {
@@ -130,7 +133,9 @@ void PageView::mouseMoveEvent(QMouseEvent* event) {
   } else {
     target = Hit(event->position(), local);
   }
-  if (target != nullptr) target->MouseMove(ShiftOf(*event), local.x, local.y);
+  if (target == nullptr) return;
+  const TShiftState shift = ShiftOf(*event);
+  Dispatch([target, shift, local] { target->MouseMove(shift, local.x, local.y); });
 }
 
 void PageView::mouseReleaseEvent(QMouseEvent* event) {
@@ -138,16 +143,28 @@ void PageView::mouseReleaseEvent(QMouseEvent* event) {
   captured_.Reset();
   if (target == nullptr || !InTree(target)) return;
   const TPoint local = LocalIn(*target, event->position());
-  target->MouseUp(ButtonOf(event->button()), ShiftOf(*event), local.x, local.y);
-  // A click is a release over the control that was pressed.
+  const TMouseButton button = ButtonOf(event->button());
+  const TShiftState shift = ShiftOf(*event);
+  const ComponentRef<Control> released(target);
+  Dispatch([target, button, shift, local] { target->MouseUp(button, shift, local.x, local.y); });
+  // A click is a release over the control that was pressed, if the release left it there.
   TPoint unused;
-  if (event->button() == Qt::LeftButton && Hit(event->position(), unused) == target)
-    target->Click();
+  if (event->button() == Qt::LeftButton && released.Get() != nullptr &&
+      Hit(event->position(), unused) == target)
+    Dispatch([target] { target->Click(); });
 }
 
 void PageView::mouseDoubleClickEvent(QMouseEvent* event) {
   TPoint local;
-  if (Control* hit = Hit(event->position(), local)) hit->DblClick();
+  if (Control* hit = Hit(event->position(), local)) Dispatch([hit] { hit->DblClick(); });
+}
+
+void PageView::Dispatch(const std::function<void()>& handler) {
+  if (RunHandler) {
+    RunHandler(handler);
+  } else {
+    handler();
+  }
 }
 
 void PageView::wheelEvent(QWheelEvent* event) {

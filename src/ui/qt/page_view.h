@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 #include "ui/control.h"
 #include "ui/qt/picture_cache.h"
 
@@ -21,6 +23,10 @@ class PageView : public QWidget {
   void SetZoom(double zoom);
   QSize sizeHint() const override;
 
+  // Runs the controls' mouse handlers; the main window puts its command boundary here, so a
+  // failure inside a handler becomes a message instead of leaving through the event loop.
+  std::function<void(const std::function<void()>& handler)> RunHandler;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -35,6 +41,7 @@ class PageView : public QWidget {
   Control* Hit(const QPointF& position, TPoint& local) const;
   TPoint LocalIn(const Control& control, const QPointF& position) const;
   bool InTree(const Control* control) const;
+  void Dispatch(const std::function<void()>& handler);
 
   // The document window that owns the tree may be freed by a command before the view is told.
   ComponentRef<Control> root_;

@@ -1,0 +1,123 @@
+// Failures of commands: each is reported as a failure, leaves the document usable, and the next
+// command starts clean.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "app/application.h"
+#include "app/command_boundary.h"
+#include "base/atomic_file.h"
+#include "base/file_names.h"
+#include "support/fake_platform.h"
+#include "support/pdf_check.h"
+#include "support/test_folder.h"
+
+namespace quirabel::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CommandFailureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = testing::FreshTestFolder("command_failures_");
+    ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
+    auto& label = static_cast<report::TPRLabel&>(
+        application.DocumentWindow()->CreateElement(designer::ElementKind::Label));
+    label.SetCaption("Hallo");
+    label.SetBounds(20, 20, 120, 20);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  std::string Read(const fs::path& file) { return ReadFile(file, 1 << 24); }
+
+  testing::FakePlatform platform;
+  fs::path folder;
+  Application application{platform, ""};
+};
+
+TEST_F(CommandFailureTest, ExportAfterAFailedExportStartsClean) {
+  const fs::path blocked = folder / "blocked.pdf";  // a folder where the file should go
+  fs::create_directories(blocked);
+  EXPECT_FALSE(application.ExportPdfTo(blocked.string()));
+  EXPECT_FALSE(application.DocumentWindow()->pdfReport->Printing());
+  ASSERT_FALSE(platform.messages.empty());
+
+  // Before, the half-open report refused the next export with "SetTitle --invalid operation.".
+  EXPECT_TRUE(application.ExportPdfTo((folder / "karte.pdf").string()));
+  EXPECT_TRUE(testing::IsValidPdf(Read(folder / "karte.pdf")));
+}
+
+TEST_F(CommandFailureTest, TheSinglePageIntoAFolderFails) {
+  const fs::path blocked = folder / "seite.pdf";
+  fs::create_directories(blocked);
+  platform.fileAnswers = {blocked.string()};
+  EXPECT_FALSE(application.SinglePageClick());
+  EXPECT_TRUE(fs::is_directory(blocked));
+  // And the next one is written.
+  platform.fileAnswers = {(folder / "seite2").string()};
+  EXPECT_TRUE(application.SinglePageClick());
+  EXPECT_TRUE(testing::IsValidPdf(Read(folder / "seite2.pdf")));
+}
+
+TEST_F(CommandFailureTest, TextValuesPastThePdfRangesPrintAtItsEdgesAndStayStored) {
+  designer::DocumentWindow& window = *application.DocumentWindow();
+  auto& wide = static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+  wide.SetCaption("Weit");
+  wide.SetBounds(20, 60, 120, 20);
+  wide.SetCharSpace(1000);
+  auto& huge = static_cast<report::TPRText&>(window.CreateElement(designer::ElementKind::Text));
+  huge.SetText("Riesig");
+  huge.SetBounds(20, 100, 120, 60);
+  huge.SetFontSize(400);
+  huge.SetLeading(1e9f);
+  const fs::path project = folder / "werte.kxp";
+  ASSERT_TRUE(application.SaveProjectTo(project.string()));
+  const std::string stored = Read(project);
+
+  // Opened again, as a project carrying such values comes.
+  Application reader(platform, "");
+  ASSERT_TRUE(reader.OpenProject(project));
+  ASSERT_TRUE(reader.ExportPdfTo((folder / "werte.pdf").string()));
+  const std::string pdf = Read(folder / "werte.pdf");
+  EXPECT_TRUE(testing::IsValidPdf(pdf));
+  EXPECT_NE(pdf.find("300 Tc"), std::string::npos);
+  EXPECT_NE(pdf.find(" 300 Tf"), std::string::npos);
+  ASSERT_TRUE(reader.SaveProjectTo((folder / "wieder.kxp").string()));
+  EXPECT_EQ(Read(folder / "wieder.kxp"), stored);
+}
+
+TEST_F(CommandFailureTest, TheBoundaryTurnsAnyFailureIntoTheProgramsMessage) {
+  EXPECT_TRUE(RunCommand(platform, [] { return true; }));
+  EXPECT_FALSE(RunCommand(platform, [] { return false; }));
+  EXPECT_TRUE(platform.messages.empty());
+
+  EXPECT_FALSE(RunCommand(platform, []() -> bool { throw std::runtime_error("kaputt"); }));
+  EXPECT_FALSE(RunCommand(platform, []() -> bool { throw 42; }));
+  EXPECT_FALSE(RunCommand(platform, [this] {
+    // A lower layer refusing something it was never meant to see: an unknown page.
+    application.DocumentWindow()->LoadPage(99);
+    return true;
+  }));
+  ASSERT_EQ(platform.messages.size(), 3u);
+  EXPECT_EQ(platform.messages[0], CommandFailedMessage("kaputt"));
+  EXPECT_EQ(platform.messages[1], CommandFailedMessage("unbekannter Fehler."));
+  EXPECT_EQ(platform.messages[2],
+            CommandFailedMessage("Die Seite 99 gibt es in diesem Projekt nicht."));
+  // The document is still there and still works.
+  ASSERT_NE(application.DocumentWindow(), nullptr);
+  EXPECT_TRUE(application.ExportPdfTo((folder / "danach.pdf").string()));
+}
+
+TEST(FileNames, ExtensionsAreDecidedByTheEndOfTheName) {
+  EXPECT_EQ(WithExtension("rechnung.pdf-entwurf", ".pdf"), "rechnung.pdf-entwurf.pdf");
+  EXPECT_EQ(WithExtension("rechnung.PDF", ".pdf"), "rechnung.PDF");
+  EXPECT_EQ(WithExtension("karte.pdf.kxp", ".pdf"), "karte.pdf.kxp.pdf");
+  EXPECT_EQ(WithExtension("", ".kxp"), ".kxp");
+  EXPECT_EQ(WithoutExtension("karte.kxp.kxp", ".kxp"), "karte.kxp");
+  EXPECT_EQ(WithoutExtension("kxp", ".kxp"), "kxp");
+}
+
+}  // namespace
+}  // namespace quirabel::app
