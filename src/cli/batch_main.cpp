@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "base/cp1252.h"
+#include "base/version.h"
 #include "cli/batch_platform.h"
 #include "designer/page_format.h"
 
@@ -211,7 +212,7 @@ int Run(const std::vector<std::string>& args) {
     return kOk;
   }
   if (args[0] == "--version") {
-    std::cout << "quirabel-batch 2.2\n";
+    std::cout << "quirabel-batch " QUIRABEL_VERSION "\n";
     return kOk;
   }
   const std::string command = args[0];
