@@ -31,6 +31,7 @@ void WriteFileAssociation(const std::filesystem::path& dataHome, const std::stri
                   "Exec=" +
                       DesktopQuoted(programPath) +
                       " %f\n"
+                      "Icon=quirabel\n"
                       "Terminal=false\n"
                       "Categories=Office;Graphics;Publishing;\n"
                       "MimeType=" +

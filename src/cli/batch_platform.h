@@ -7,6 +7,7 @@
 
 #include "base/clock.h"
 #include "base/random.h"
+#include "dialogs/project_windows.h"
 #include "ui/controls.h"
 #include "ui/platform.h"
 
@@ -21,7 +22,9 @@ class BatchPlatform : public ui::Platform {
     messages.emplace_back(text);
     std::cerr << "quirabel-batch: " << text << '\n';
   }
-  int ShowModal(ui::TForm& form) override { return form.Name() == "Form24" ? ui::mrOk : ui::mrNo; }
+  int ShowModal(ui::TForm& form) override {
+    return dynamic_cast<dialogs::ProjectInfoWindow*>(&form) != nullptr ? ui::mrOk : ui::mrNo;
+  }
   std::optional<std::string> FileDialog(const ui::FileDialogRequest&) override {
     if (fileNames.empty()) return std::nullopt;
     std::string name = fileNames.front();

@@ -5,12 +5,13 @@
 #include <vector>
 
 #include "base/shared_bytes.h"
+#include "base/version.h"
 #include "graphics/color.h"
 
 namespace quirabel::designer {
 
 inline constexpr const char* kNewDocName = "NewDoc";
-inline constexpr const char* kProgramText = "Quirabel 2.2 TYP DEV";
+inline constexpr const char* kProgramText = "Quirabel " QUIRABEL_VERSION " TYP DEV";
 
 // The project information window's fields (title, subject, author, keywords, program).
 struct ProjectInfo {

@@ -55,13 +55,16 @@ const QHash<QString, QString>& Shapes() {
   return shapes;
 }
 
+QString SvgDocument(const QString& body) {
+  return QStringLiteral(
+             "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 24 24' "
+             "fill='none' stroke='#3c4043' stroke-width='1.4' "
+             "stroke-linejoin='round' stroke-linecap='round'>") +
+         body + QStringLiteral("</svg>");
+}
+
 QPixmap Render(const QString& body, int size) {
-  const QString svg = QStringLiteral(
-                          "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 24 24' "
-                          "fill='none' stroke='#3c4043' stroke-width='1.4' "
-                          "stroke-linejoin='round' stroke-linecap='round'>") +
-                      body + QStringLiteral("</svg>");
-  QSvgRenderer renderer(svg.toUtf8());
+  QSvgRenderer renderer(SvgDocument(body).toUtf8());
   QPixmap pixmap(size, size);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
@@ -77,6 +80,12 @@ QIcon ToolIcon(const QString& name) {
   QIcon icon;
   for (int size : {16, 24, 32, 48, 64, 96, 128}) icon.addPixmap(Render(it.value(), size));
   return icon;
+}
+
+QByteArray ToolIconSvg(const QString& name) {
+  const auto it = Shapes().find(name);
+  if (it == Shapes().end()) return {};
+  return SvgDocument(it.value()).toUtf8();
 }
 
 }  // namespace quirabel::main

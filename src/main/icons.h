@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QIcon>
 #include <QString>
 
@@ -10,5 +11,8 @@ namespace quirabel::main {
 // "prev", "next", "goto", "delete", "portrait", "landscape", "help", and "app" for the program
 // itself. An unknown name gives an empty icon.
 QIcon ToolIcon(const QString& name);
+
+// The same icon as an SVG document; empty for an unknown name.
+QByteArray ToolIconSvg(const QString& name);
 
 }  // namespace quirabel::main

@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "base/version.h"
 #include "main/icons.h"
 
 namespace quirabel::main {
@@ -38,7 +39,8 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::Windo
   auto* memo = new QPlainTextEdit();
   memo->setReadOnly(true);
   memo->setPlainText(QString::fromUtf8(
-      "Quirabel 2.2 — Visitenkarten, Flyer und Faltkarten gestalten und als PDF ausgeben.\n"
+      "Quirabel " QUIRABEL_VERSION
+      " — Visitenkarten, Flyer und Faltkarten gestalten und als PDF ausgeben.\n"
       "\n"
       "Entwickelt vom Quirabel-Team.\n"
       "\n"

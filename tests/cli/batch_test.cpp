@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <stdexcept>
 
 #include "app/application.h"
 #include "base/atomic_file.h"
+#include "cli/batch_commands.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
@@ -31,6 +35,7 @@ class BatchTest : public ::testing::Test {
 
 TEST_F(BatchTest, UsageVersionAndWrongCalls) {
   EXPECT_EQ(Batch("--version").out, "quirabel-batch 2.2\n");
+  EXPECT_EQ(Batch("--version").exitCode, 0);
   const auto help = Batch("--help");
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("quirabel-batch export EIN.kxp -o AUS.pdf"), std::string::npos);
@@ -39,6 +44,28 @@ TEST_F(BatchTest, UsageVersionAndWrongCalls) {
     const auto run = Batch(wrong);
     EXPECT_EQ(run.exitCode, 2) << wrong;
     EXPECT_NE(run.err.find("Aufruf:"), std::string::npos) << wrong;
+  }
+  // The first line names the problem in the usage text's words; each command takes only its own
+  // options.
+  const std::pair<const char*, const char*> reasons[] = {
+      {"", "kein Befehl"},
+      {"drucke x", "unbekannter Befehl drucke"},
+      {"--bunt", "unbekannte Option --bunt"},
+      {"new --din A6 -o", "-o braucht einen Wert"},
+      {"new --din", "--din braucht einen Wert"},
+      {"new --mm 85", "--mm braucht Breite und Höhe"},
+      {"new --din A6", "new braucht -o AUS.kxp"},
+      {"new --din A6 -o x.kxp karte.kxp", "unerwartetes Argument karte.kxp"},
+      {"info a.kxp --landscape", "unbekannte Option --landscape"},
+      {"export a.kxp --json -o x.pdf", "unbekannte Option --json"},
+      {"resave a.kxp", "resave braucht -o"},
+      {"new --help", "unbekannte Option --help"},
+  };
+  for (const auto& [call, reason] : reasons) {
+    const auto run = Batch(call);
+    EXPECT_EQ(run.exitCode, 2) << call;
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n')), "quirabel-batch: "s + reason) << call;
+    EXPECT_EQ(run.out, "") << call;
   }
 }
 
@@ -53,6 +80,16 @@ TEST_F(BatchTest, NewInfoResaveRoundTrip) {
   const auto resave = Batch("resave " + Path("karte.kxp") + " -o " + Path("zwei.kxp"));
   EXPECT_EQ(resave.exitCode, 0) << resave.err;
   EXPECT_EQ(ReadFile(folder / "zwei.kxp", 1 << 24), ReadFile(folder / "karte.kxp", 1 << 24));
+
+  // Options in any order; the last of a repeated option counts; values are taken as they are.
+  ASSERT_EQ(Batch("new -o " + Path("x") + " --mm 10 20 --mm 30 40 -o " + Path("quer")).exitCode, 0);
+  EXPECT_NE(Batch("info " + Path("quer.kxp")).out.find("Format: frei, 30 x 40 mm"),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(folder / "x.kxp"));
+  ASSERT_EQ(Batch("new --landscape --din=A5 --output=" + Path("a5.kxp")).exitCode, 0);
+  EXPECT_NE(Batch("info " + Path("a5.kxp")).out.find("Format: A5, 210 x 148 mm"),
+            std::string::npos);
+  EXPECT_EQ(Batch("new --mm -5 49 -o " + Path("neg.kxp")).exitCode, 1);
 
   const auto bad = Batch("new --mm 0 49 -o " + Path("null.kxp"));
   EXPECT_EQ(bad.exitCode, 1);
@@ -95,6 +132,133 @@ TEST_F(BatchTest, ExportShowsTheElementsWhereTheDesignerPlacesThem) {
   EXPECT_EQ(notProject.exitCode, 1);
   EXPECT_NE(notProject.err.find("keine Quirabel-Projektdatei"), std::string::npos)
       << notProject.err;
+}
+
+TEST_F(BatchTest, InfoAsJsonGivesEveryElementWithItsTexts) {
+  std::string labelName;
+  std::string memoName;
+  {
+    testing::FakePlatform platform;
+    app::Application application(platform, folder.string());
+    ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
+    auto& label = static_cast<report::TPRLabel&>(
+        application.DocumentWindow()->CreateElement(designer::ElementKind::Label));
+    label.SetBounds(10, 20, 150, 18);
+    label.SetCaption("Müller & \"Söhne\"");
+    labelName = label.Name();
+    auto& memo = static_cast<report::TPRText&>(
+        application.DocumentWindow()->CreateElement(designer::ElementKind::Text));
+    memo.SetBounds(10, 60, 200, 40);
+    memo.SetText("Hauptstraße 1\n12345 Ort\tMitte");
+    memoName = memo.Name();
+    auto& field = static_cast<report::TPRLabel&>(
+        application.DocumentWindow()->CreateElement(designer::ElementKind::Label));
+    field.Setdbfieldname("Firma");
+    ASSERT_TRUE(application.SaveProjectTo((folder / "firma.kxp").string()));
+  }
+  const auto run = Batch("info --json " + Path("firma.kxp"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  // One line of JSON.
+  ASSERT_EQ(run.out.find('\n'), run.out.size() - 1) << run.out;
+  const auto info = nlohmann::json::parse(run.out);
+  EXPECT_EQ(info["file"], (folder / "firma.kxp").string());
+  EXPECT_EQ(info["format"],
+            nlohmann::json::parse(R"({"type": "A6", "widthMm": "105", "heightMm": "148"})"));
+  ASSERT_EQ(info["pages"].size(), 1u);
+  const auto& page = info["pages"][0];
+  EXPECT_EQ(page["page"], 1);
+  EXPECT_EQ(page["widthPx"], 297);
+  EXPECT_EQ(page["heightPx"], 419);
+  ASSERT_EQ(page["elements"].size(), 3u);
+  EXPECT_EQ(page["elements"][0], nlohmann::json({{"kind", "label"},
+                                                 {"name", labelName},
+                                                 {"number", 2},
+                                                 {"left", 10},
+                                                 {"top", 20},
+                                                 {"width", 150},
+                                                 {"height", 18},
+                                                 {"text", "Müller & \"Söhne\""},
+                                                 {"dataField", ""}}));
+  EXPECT_EQ(page["elements"][1]["kind"], "text");
+  EXPECT_EQ(page["elements"][1]["name"], memoName);
+  EXPECT_EQ(page["elements"][1]["number"], 3);
+  EXPECT_EQ(page["elements"][1]["text"], "Hauptstraße 1\r\n12345 Ort\tMitte\r\n");
+  EXPECT_EQ(page["elements"][1]["dataField"], "");
+  EXPECT_EQ(page["elements"][2]["dataField"], "Firma");
+}
+
+// Failures that are not the designer's own still end in exit code 1 with a reason, never in a
+// success or a killed process.
+TEST_F(BatchTest, OutputThatCannotBeWrittenIsAFailure) {
+  ASSERT_EQ(Batch("new --din A6 -o " + Path("karte.kxp")).exitCode, 0);
+  const auto full = Batch("info " + Path("karte.kxp") + " >/dev/full");
+  EXPECT_EQ(full.exitCode, 1);
+  EXPECT_EQ(full.err, "quirabel-batch: die Ausgabe konnte nicht geschrieben werden\n");
+
+  // Beyond the file size limit (512 bytes) a write fails instead of the signal ending the tool.
+  const auto limited = Batch("export " + Path("karte.kxp") + " -o " + Path("karte.pdf"));
+  ASSERT_EQ(limited.exitCode, 0);
+  ASSERT_GT(std::filesystem::file_size(folder / "karte.pdf"), 1024u);
+  std::filesystem::remove(folder / "karte.pdf");
+  for (const std::string command : {"export", "resave"}) {
+    const auto run = testing::RunTool("ulimit -f 1; " + testing::ShellQuote(QUIRABEL_BATCH) + " " +
+                                      command + " " + Path("karte.kxp") + " -o " + Path("gross"));
+    EXPECT_EQ(run.exitCode, 1) << command;
+    EXPECT_TRUE(run.err.starts_with("quirabel-batch: ")) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(folder / "gross.pdf"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "gross.kxp"));
+  }
+}
+
+// The batch platform with a file dialog that fails in a way nobody expects.
+class ThrowingPlatform : public cli::BatchPlatform {
+ public:
+  explicit ThrowingPlatform(std::function<void()> fail) : fail_(std::move(fail)) {}
+  std::optional<std::string> FileDialog(const ui::FileDialogRequest&) override {
+    fail_();
+    return std::nullopt;
+  }
+
+ private:
+  std::function<void()> fail_;
+};
+
+// Standard error of this process, caught for the test's lifetime.
+class CaughtStandardError {
+ public:
+  CaughtStandardError() : previous_(std::cerr.rdbuf(text_.rdbuf())) {}
+  ~CaughtStandardError() { std::cerr.rdbuf(previous_); }
+  std::string Text() const { return text_.str(); }
+
+ private:
+  std::ostringstream text_;
+  std::streambuf* previous_;
+};
+
+TEST_F(BatchTest, AnythingThrownBelowACommandEndsInExitOneWithAReason) {
+  const std::string output = (folder / "karte.kxp").string();
+  auto runNewWith = [&](std::function<void()> fail) {
+    return cli::RunGuarded([&] {
+      ThrowingPlatform platform(fail);
+      return cli::RunBatchCommand({"new", "--din", "A6", "-o", output}, platform);
+    });
+  };
+  {
+    CaughtStandardError err;
+    EXPECT_EQ(runNewWith([] { throw 42; }), 1);
+    EXPECT_EQ(err.Text(), "quirabel-batch: unerwarteter Fehler unbekannter Art\n");
+  }
+  {
+    CaughtStandardError err;
+    EXPECT_EQ(runNewWith([] { throw std::logic_error("kaputt"); }), 1);
+    EXPECT_EQ(err.Text(), "quirabel-batch: unerwarteter Fehler: kaputt\n");
+  }
+  {
+    CaughtStandardError err;
+    EXPECT_EQ(runNewWith([] { throw std::bad_alloc(); }), 1);
+    EXPECT_EQ(err.Text(), "quirabel-batch: nicht genug Arbeitsspeicher\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(output));
 }
 
 }  // namespace

@@ -1,0 +1,283 @@
+#include "cli/batch_commands.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <iostream>
+#include <new>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/application.h"
+#include "base/version.h"
+#include "designer/page_format.h"
+
+namespace quirabel::cli {
+
+namespace {
+
+constexpr const char* kUsageText =
+    "Aufruf:\n"
+    "  quirabel-batch new (--din A4|A5|A6 [--landscape] | --mm BREITE HÖHE) -o AUS.kxp\n"
+    "  quirabel-batch export EIN.kxp -o AUS.pdf\n"
+    "  quirabel-batch resave EIN.kxp -o AUS.kxp\n"
+    "  quirabel-batch info EIN.kxp [--json]\n"
+    "  quirabel-batch --help | --version\n"
+    "\n"
+    "new     legt ein neues Projekt im gewählten Format an und speichert es.\n"
+    "export  schreibt alle Seiten eines Projekts in eine PDF-Datei.\n"
+    "resave  öffnet ein Projekt, lädt jede Seite und speichert es unter neuem Namen.\n"
+    "info    zeigt Format, Seiten und Elemente eines Projekts.\n";
+
+constexpr const char* kVersionText = "quirabel-batch " QUIRABEL_VERSION "\n";
+
+// A wrong call; the text says what is wrong, in the words of the usage text.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// What the command line asks for.
+struct Call {
+  std::string command;  // empty when none was given
+  std::vector<std::string> projects;
+  std::string output;
+  std::string din;
+  bool landscape = false;
+  std::vector<std::string> mm;
+  bool json = false;
+  bool help = false;
+  bool version = false;
+};
+
+// Reads the command line. Each command takes only its own options, in any order; a wrong call
+// raises UsageError.
+Call ReadCall(const std::vector<std::string>& args) {
+  Call call;
+  CLI::App app("", "quirabel-batch");
+  app.set_help_flag();  // the help is our own text
+  app.allow_extras();   // what nothing takes is reported below, in our words
+  app.require_subcommand(0, 1);
+  app.add_flag("-h,--help", call.help);
+  app.add_flag("--version", call.version);
+
+  // The German complaint for each option whose value is missing.
+  std::vector<std::pair<const CLI::Option*, std::string>> missingValueTexts;
+  auto addOutput = [&](CLI::App& command) {
+    missingValueTexts.emplace_back(command.add_option("-o,--output", call.output)
+                                       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
+                                   "-o braucht einen Wert");
+  };
+  auto addCommand = [&](const char* name) {
+    CLI::App* command = app.add_subcommand(name);
+    command->allow_extras();
+    return command;
+  };
+
+  CLI::App* newCommand = addCommand("new");
+  addOutput(*newCommand);
+  missingValueTexts.emplace_back(newCommand->add_option("--din", call.din)
+                                     ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
+                                 "--din braucht einen Wert");
+  newCommand->add_flag("--landscape", call.landscape);
+  // Width and height are always the next two arguments, whatever they look like.
+  std::pair<std::string, std::string> widthAndHeight;
+  CLI::Option* mmOption = newCommand->add_option("--mm", widthAndHeight)
+                              ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  missingValueTexts.emplace_back(mmOption, "--mm braucht Breite und Höhe");
+  for (const char* name : {"export", "resave", "info"}) {
+    CLI::App* command = addCommand(name);
+    command->add_option("project", call.projects);
+    if (std::string(name) == "info") {
+      command->add_flag("--json", call.json);
+    } else {
+      addOutput(*command);
+    }
+  }
+
+  // CLI11 takes the arguments last first.
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ArgumentMismatch& e) {
+    // The message starts with the option's name: "--mm: 2 required TEXT missing".
+    const std::string_view what = e.what();
+    for (const auto& [option, text] : missingValueTexts) {
+      if (what.starts_with(option->get_name() + ":")) throw UsageError(text);
+    }
+    throw UsageError(std::string("falsche Zahl von Werten: ") + e.what());
+  } catch (const CLI::ParseError& e) {
+    throw UsageError(std::string("Aufruf nicht verstanden: ") + e.what());
+  }
+  if (call.help || call.version) return call;
+  if (mmOption->count() > 0) call.mm = {widthAndHeight.first, widthAndHeight.second};
+
+  for (const CLI::App* command : app.get_subcommands()) call.command = command->get_name();
+  for (const std::string& extra : app.remaining(true)) {
+    if (extra.size() > 1 && extra[0] == '-') throw UsageError("unbekannte Option " + extra);
+    if (call.command.empty()) throw UsageError("unbekannter Befehl " + extra);
+    throw UsageError("unerwartetes Argument " + extra);
+  }
+  if (call.command.empty()) throw UsageError("kein Befehl");
+  return call;
+}
+
+// The folder for templates and scratch files, as the designer finds it.
+std::string ProgramFolder() {
+  if (const char* home = std::getenv("QUIRABEL_HOME"); home != nullptr && *home != '\0')
+    return home;
+  return {};
+}
+
+int Info(app::Application& application, bool json) {
+  using Json = nlohmann::ordered_json;
+  designer::ProjectState& state = application.State();
+  std::string out;
+  Json document;
+  if (json) {
+    document["file"] = state.projectFileName;
+    document["format"] = {{"type", state.docType},
+                          {"widthMm", state.formatWidthText},
+                          {"heightMm", state.formatHeightText}};
+    document["pages"] = Json::array();
+  } else {
+    out += "Datei: " + state.projectFileName +
+           "\nFormat: " + (state.docType.empty() ? std::string("frei") : state.docType) + ", " +
+           state.formatWidthText + " x " + state.formatHeightText +
+           " mm\nSeiten: " + std::to_string(state.pageCount) + "\n";
+  }
+  for (int page = 1; page <= state.pageCount; ++page) {
+    if (!application.GoToPage(page)) return kExitFailed;
+    designer::DocumentWindow& window = *application.DocumentWindow();
+    Json pageJson;
+    if (json) {
+      pageJson = {{"page", page},
+                  {"widthPx", window.pagePanel->Width()},
+                  {"heightPx", window.pagePanel->Height()},
+                  {"elements", Json::array()}};
+    } else {
+      out += "\nSeite " + std::to_string(page) + " (" + std::to_string(window.pagePanel->Width()) +
+             " x " + std::to_string(window.pagePanel->Height()) + " Pixel)\n";
+    }
+    for (const designer::PageElement& e : window.Elements()) {
+      const designer::ElementText shown = designer::TextOf(*e.item);
+      const std::string& text = shown.text;
+      const std::string& field = shown.dataField;
+      const std::string kind(designer::TypeOf(e.kind).key);
+      if (json) {
+        pageJson["elements"].push_back({{"kind", kind},
+                                        {"name", e.item->Name()},
+                                        {"number", e.number},
+                                        {"left", e.item->Left()},
+                                        {"top", e.item->Top()},
+                                        {"width", e.item->Width()},
+                                        {"height", e.item->Height()},
+                                        {"text", text},
+                                        {"dataField", field}});
+      } else {
+        std::string oneLine = text;
+        for (char& c : oneLine) {
+          if (c == '\r' || c == '\n') c = ' ';
+        }
+        out += "  " + kind + " " + e.item->Name() + " Nr. " + std::to_string(e.number) + " bei (" +
+               std::to_string(e.item->Left()) + ", " + std::to_string(e.item->Top()) + ") " +
+               std::to_string(e.item->Width()) + " x " + std::to_string(e.item->Height()) +
+               (oneLine.empty() ? "" : " \"" + oneLine + "\"") +
+               (field.empty() ? "" : " Datenfeld " + field) + "\n";
+      }
+    }
+    if (json) document["pages"].push_back(std::move(pageJson));
+  }
+  // Bytes that are not UTF-8 become U+FFFD rather than stopping the output.
+  if (json) out = document.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  std::cout << out;
+  return kExitOk;
+}
+
+int RunCall(const Call& call, BatchPlatform& platform) {
+  app::Application application(platform, ProgramFolder());
+
+  if (call.command == "new") {
+    if (call.output.empty()) throw UsageError("new braucht -o AUS.kxp");
+    designer::PageFormat format;
+    if (!call.din.empty() && call.mm.empty()) {
+      const std::string& din = call.din;
+      if (din != "A4" && din != "A5" && din != "A6") throw UsageError("--din kennt A4, A5 und A6");
+      format = designer::DinFormat(din == "A4"   ? designer::DinSize::A4
+                                   : din == "A5" ? designer::DinSize::A5
+                                                 : designer::DinSize::A6,
+                                   call.landscape);
+    } else if (call.din.empty() && call.mm.size() == 2) {
+      if (!designer::IsWholeMillimetres(call.mm[0]) || !designer::IsWholeMillimetres(call.mm[1])) {
+        platform.ShowMessage(dialogs::kInvalidMillimetres);
+        return kExitFailed;
+      }
+      format = {"", designer::PlainDecimal(call.mm[0]), designer::PlainDecimal(call.mm[1])};
+    } else {
+      throw UsageError("new braucht entweder --din oder --mm");
+    }
+    if (!application.NewDocument(format)) return kExitFailed;
+    platform.fileNames.push_back(call.output);
+    return application.Save() ? kExitOk : kExitFailed;
+  }
+
+  // export, resave, info
+  if (call.projects.size() != 1)
+    throw UsageError(call.command + " braucht genau eine Projektdatei");
+  if (call.command != "info" && call.output.empty()) throw UsageError(call.command + " braucht -o");
+  if (!application.OpenProject(call.projects.front())) return kExitFailed;
+  if (call.command == "info") return Info(application, call.json);
+  if (call.command == "export") {
+    platform.fileNames.push_back(call.output);
+    return application.ExportPdf() ? kExitOk : kExitFailed;
+  }
+  if (!application.VisitAllPages()) return kExitFailed;
+  return application.SaveProjectTo(call.output) ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int RunBatchCommand(const std::vector<std::string>& args, BatchPlatform& platform) {
+  try {
+    const Call call = ReadCall(args);
+    if (call.help) {
+      std::cout << kUsageText;
+      return kExitOk;
+    }
+    if (call.version) {
+      std::cout << kVersionText;
+      return kExitOk;
+    }
+    return RunCall(call, platform);
+  } catch (const UsageError& problem) {
+    std::cerr << "quirabel-batch: " << problem.what() << "\n\n" << kUsageText;
+    return kExitUsage;
+  }
+}
+
+int RunGuarded(const std::function<int()>& command) {
+  int exitCode = kExitFailed;
+  try {
+    exitCode = command();
+  } catch (const std::bad_alloc&) {
+    std::cerr << "quirabel-batch: nicht genug Arbeitsspeicher\n";
+    return kExitFailed;
+  } catch (const std::exception& e) {
+    std::cerr << "quirabel-batch: unerwarteter Fehler: " << e.what() << '\n';
+    return kExitFailed;
+  } catch (...) {
+    std::cerr << "quirabel-batch: unerwarteter Fehler unbekannter Art\n";
+    return kExitFailed;
+  }
+  // What a command wrote must have arrived, or it did not succeed.
+  if (!std::cout.flush()) {
+    std::cerr << "quirabel-batch: die Ausgabe konnte nicht geschrieben werden\n";
+    return kExitFailed;
+  }
+  return exitCode;
+}
+
+}  // namespace quirabel::cli
