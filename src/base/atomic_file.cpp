@@ -73,6 +73,41 @@ std::filesystem::path DirectoryOf(const std::filesystem::path& path) {
   return dir.empty() ? std::filesystem::path(".") : dir;
 }
 
+// As many links as the kernel follows in one path lookup.
+constexpr int kMaxLinks = 40;
+
+// The path at the end of a chain of symbolic links, which need not exist. Returns the errno that
+// stops the walk (ELOOP for a circle); a path that cannot be looked at is returned as it is, and
+// the write that follows reports why.
+int FollowLinks(const std::filesystem::path& path, std::filesystem::path& end) {
+  end = path;
+  for (int hops = 0; hops <= kMaxLinks; ++hops) {
+    struct stat info;
+    if (::lstat(end.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
+    std::error_code error;
+    const std::filesystem::path next = std::filesystem::read_symlink(end, error);
+    if (error) return error.value();
+    end = next.is_absolute() ? next : end.parent_path() / next;
+  }
+  return ELOOP;
+}
+
+// Whether an existing file may be replaced by us: 0, or the errno that refuses it. A missing file
+// may be created; whether the folder allows that, the temporary file finds out.
+int ReplaceableError(const std::filesystem::path& target) {
+  struct stat info;
+  if (::stat(target.c_str(), &info) != 0) return 0;
+  if (S_ISDIR(info.st_mode)) return EISDIR;
+  if (!S_ISREG(info.st_mode)) return EINVAL;
+  if (::geteuid() == 0) return (info.st_mode & 0222) == 0 ? EACCES : 0;
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return errno;
+  return 0;
+}
+
+bool IsPlainName(const std::filesystem::path& name) {
+  return !name.empty() && name != "." && name != "..";
+}
+
 }  // namespace
 
 FileError::FileError(const std::string& message, int error_number)
@@ -81,15 +116,23 @@ FileError::FileError(const std::string& message, int error_number)
 FileError::FileError(std::string_view action, const std::filesystem::path& path, int error_number)
     : std::runtime_error(Describe(action, path, error_number)), error_number_(error_number) {}
 
-AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path) : target_(path) {
-  const std::filesystem::path name = path.filename();
-  if (name.empty() || name == "." || name == "..") throw FileError("write", path, EISDIR);
+AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path) : path_(path) {
+  if (!IsPlainName(path.filename())) throw FileError("write", path, EISDIR);
+  if (const int error = FollowLinks(path, target_); error != 0) {
+    throw FileError("write", path, error);
+  }
+  const std::filesystem::path name = target_.filename();
+  if (!IsPlainName(name)) throw FileError("write", path, EISDIR);
+  if (const int error = ReplaceableError(target_); error != 0) {
+    throw FileError("write", path, error);
+  }
 
-  const std::string pattern = (DirectoryOf(path) / ("." + name.native() + ".tmpXXXXXX")).native();
+  const std::string pattern =
+      (DirectoryOf(target_) / ("." + name.native() + ".tmpXXXXXX")).native();
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   const int fd = ::mkstemp(buffer.data());
-  if (fd < 0) throw FileError("create a temporary file for", path, errno);
+  if (fd < 0) throw FileError("create a temporary file for", path_, errno);
   ::fcntl(fd, F_SETFD, FD_CLOEXEC);
   temp_ = buffer.data();
   fd_ = fd;
@@ -99,8 +142,7 @@ AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 void AtomicFileWriter::EnsureOpen() const {
   if (fd_ < 0) {
-    throw FileError("cannot write '" + target_.string() + "': already committed or abandoned",
-                    EBADF);
+    throw FileError("cannot write '" + path_.string() + "': already committed or abandoned", EBADF);
   }
 }
 
@@ -122,7 +164,7 @@ void AtomicFileWriter::Flush() {
 
 void AtomicFileWriter::WriteOrFail(std::string_view bytes) {
   if (const int error = WriteAll(fd_, bytes.data(), bytes.size()); error != 0) {
-    Fail("write", target_, error);
+    Fail("write", path_, error);
   }
 }
 
@@ -130,6 +172,8 @@ void AtomicFileWriter::Commit() {
   EnsureOpen();
   Flush();
 
+  // The target may have been made read-only (or a folder) while the bytes were written.
+  if (const int error = ReplaceableError(target_); error != 0) Fail("write", path_, error);
   // mkstemp creates the file 0600; give it the mode the target has or a new file would get.
   mode_t mode;
   struct stat existing;
@@ -138,8 +182,8 @@ void AtomicFileWriter::Commit() {
   } else {
     mode = 0644 & ~CurrentUmask();
   }
-  if (::fchmod(fd_, mode) != 0) Fail("set permissions of", target_, errno);
-  if (::fsync(fd_) != 0) Fail("sync", target_, errno);
+  if (::fchmod(fd_, mode) != 0) Fail("set permissions of", path_, errno);
+  if (::fsync(fd_) != 0) Fail("sync", path_, errno);
 
   const int fd = fd_;
   fd_ = -1;
@@ -147,12 +191,12 @@ void AtomicFileWriter::Commit() {
   if (::close(fd) != 0 && errno != EINTR) {
     const int error = errno;
     ::unlink(temp_.c_str());
-    throw FileError("write", target_, error);
+    throw FileError("write", path_, error);
   }
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
     const int error = errno;
     ::unlink(temp_.c_str());
-    throw FileError("replace", target_, error);
+    throw FileError("replace", path_, error);
   }
   SyncDirectory(DirectoryOf(target_));
 }

@@ -29,6 +29,13 @@ class FileError : public std::runtime_error {
 // temporary file and leaves the target untouched. A replaced file keeps its permission bits; a
 // new file gets 0644 minus the umask, as if created normally.
 //
+// A target that is a symbolic link stays one: the chain of links is followed and the file at its
+// end is replaced (the temporary file goes beside that file), or created when the last link
+// dangles. An existing file that may not be written is refused (EACCES) rather than replaced,
+// although the folder would allow the rename; for the superuser, who may write anything, that is
+// a file without any write permission bit. A folder is refused with EISDIR, any other file that is
+// not a regular file (a device, a pipe) with EINVAL.
+//
 // Any failing call removes the temporary file and throws FileError; the writer is then closed and
 // further Write()/Commit() calls throw too.
 class AtomicFileWriter {
@@ -49,7 +56,8 @@ class AtomicFileWriter {
   void Discard() noexcept;
   void EnsureOpen() const;
 
-  std::filesystem::path target_;
+  std::filesystem::path path_;    // as the caller named it; messages use it
+  std::filesystem::path target_;  // the file at the end of the link chain
   std::filesystem::path temp_;
   int fd_ = -1;
   std::string buffer_;  // gathers small writes so piecewise output is not one syscall per piece

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -82,6 +83,82 @@ TEST_F(AtomicFileTest, FailureKeepsOldContentAndRemovesTemp) {
   EXPECT_EQ(ReadFile(folder / "inside", 100), "old");
   EXPECT_EQ(Entries(dir_), (std::set<std::string>{"plain", "folder"}));
   EXPECT_EQ(Entries(folder), std::set<std::string>{"inside"});
+}
+
+TEST_F(AtomicFileTest, SavingThroughALinkWritesTheLinkedFileAndKeepsTheLink) {
+  const fs::path data = dir_ / "data";
+  const fs::path links = dir_ / "links";
+  fs::create_directories(data);
+  fs::create_directories(links);
+  const fs::path real = data / "karte.kxp";
+  WriteFileAtomic(real, "old");
+  ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+  // links/near -> ../data/karte.kxp (relative to the link's folder), links/far -> links/near.
+  fs::create_symlink("../data/karte.kxp", links / "near");
+  fs::create_symlink(links / "near", links / "far");
+
+  WriteFileAtomic(links / "far", "new");
+  EXPECT_TRUE(fs::is_symlink(links / "far"));
+  EXPECT_TRUE(fs::is_symlink(links / "near"));
+  EXPECT_EQ(fs::read_symlink(links / "near"), "../data/karte.kxp");
+  EXPECT_EQ(ReadFile(real, 100), "new");
+  EXPECT_EQ(ModeOf(real), 0600u);
+  EXPECT_EQ(Entries(data), std::set<std::string>{"karte.kxp"});
+  EXPECT_EQ(Entries(links), (std::set<std::string>{"near", "far"}));
+
+  // A dangling link gets its file; a circle of links is refused and creates nothing.
+  fs::create_symlink("later.kxp", data / "dangling");
+  WriteFileAtomic(data / "dangling", "made");
+  EXPECT_EQ(ReadFile(data / "later.kxp", 100), "made");
+  EXPECT_TRUE(fs::is_symlink(data / "dangling"));
+  fs::create_symlink("circle_b", data / "circle_a");
+  fs::create_symlink("circle_a", data / "circle_b");
+  try {
+    WriteFileAtomic(data / "circle_a", "x");
+    ADD_FAILURE() << "a circle of links was written";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.error_number(), ELOOP);
+  }
+  EXPECT_EQ(Entries(data),
+            (std::set<std::string>{"karte.kxp", "dangling", "later.kxp", "circle_a", "circle_b"}));
+}
+
+TEST_F(AtomicFileTest, FilesThatMayNotBeWrittenAreRefusedNotReplaced) {
+  const fs::path locked = dir_ / "gesperrt.pdf";
+  WriteFileAtomic(locked, "old");
+  ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+  fs::create_symlink("gesperrt.pdf", dir_ / "link.pdf");
+  for (const fs::path& target : {locked, dir_ / "link.pdf"}) {
+    try {
+      WriteFileAtomic(target, "new");
+      ADD_FAILURE() << "replaced " << target;
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.error_number(), EACCES) << e.what();
+    }
+  }
+  EXPECT_EQ(ReadFile(locked, 100), "old");
+  EXPECT_EQ(ModeOf(locked), 0444u);
+
+  // Made read-only while the bytes were being written: still refused.
+  ASSERT_EQ(chmod(locked.c_str(), 0644), 0);
+  {
+    AtomicFileWriter writer(locked);
+    writer.Write("new");
+    ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+    EXPECT_THROW(writer.Commit(), FileError);
+  }
+  EXPECT_EQ(ReadFile(locked, 100), "old");
+
+  // A pipe is no file to replace.
+  ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0644), 0);
+  try {
+    WriteFileAtomic(dir_ / "pipe", "x");
+    ADD_FAILURE() << "replaced a pipe";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.error_number(), EINVAL);
+  }
+  EXPECT_TRUE(fs::is_fifo(dir_ / "pipe"));
+  EXPECT_EQ(Entries(dir_), (std::set<std::string>{"gesperrt.pdf", "link.pdf", "pipe"}));
 }
 
 TEST_F(AtomicFileTest, WriterPublishesOnlyOnCommit) {
