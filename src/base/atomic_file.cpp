@@ -1,11 +1,15 @@
 #include "base/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -104,6 +108,57 @@ int ReplaceableError(const std::filesystem::path& target) {
   return 0;
 }
 
+// How long a temporary file must have gone unwritten before a later save may take it for a
+// leftover. Only the moment between a writer's mkstemp and its flock, and writers that do not
+// lock at all, depend on it; a live writer of ours is protected by its lock however slow it is.
+constexpr auto kStaleAfter = std::chrono::minutes(1);
+constexpr std::size_t kTempSuffixLength = 6;  // the XXXXXX of mkstemp: letters and digits
+
+bool IsTemporaryOf(std::string_view entry, std::string_view prefix) {
+  if (entry.size() != prefix.size() + kTempSuffixLength ||
+      entry.substr(0, prefix.size()) != prefix) {
+    return false;
+  }
+  return std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(prefix.size()), entry.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+bool WrittenBefore(const struct stat& info, std::chrono::system_clock::time_point limit) {
+  const auto written = std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(
+          std::chrono::seconds(info.st_mtim.tv_sec) +
+          std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+  return written < limit;
+}
+
+// Removes the temporary files of earlier saves of the same target that were killed before they
+// could clean up. A temporary file goes only when (1) nobody holds its lock: every writer keeps an
+// exclusive flock on its temporary file until the rename, and the kernel drops it when the writer
+// dies, so a second program saving the same file at the same moment keeps its own; (2) it has not
+// been written to for kStaleAfter; and (3) it is a regular file we may open, still under the name
+// we found it by. Anything else, and any failure, leaves the entry alone: this is tidying only.
+void RemoveStaleTemporaries(const std::filesystem::path& dir, const std::string& prefix) {
+  DIR* listing = ::opendir(dir.c_str());
+  if (listing == nullptr) return;
+  const int dirFd = ::dirfd(listing);
+  const auto limit = std::chrono::system_clock::now() - kStaleAfter;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (!IsTemporaryOf(entry->d_name, prefix)) continue;
+    const int fd =
+        ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat opened, named;
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && WrittenBefore(opened, limit) &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+      ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::close(fd);
+  }
+  ::closedir(listing);
+}
+
 bool IsPlainName(const std::filesystem::path& name) {
   return !name.empty() && name != "." && name != "..";
 }
@@ -127,13 +182,17 @@ AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path) : path_(pa
     throw FileError("write", path, error);
   }
 
-  const std::string pattern =
-      (DirectoryOf(target_) / ("." + name.native() + ".tmpXXXXXX")).native();
+  const std::filesystem::path dir = DirectoryOf(target_);
+  const std::string prefix = "." + name.native() + ".tmp";
+  RemoveStaleTemporaries(dir, prefix);
+  const std::string pattern = (dir / (prefix + "XXXXXX")).native();
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
-  const int fd = ::mkstemp(buffer.data());
+  const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
   if (fd < 0) throw FileError("create a temporary file for", path_, errno);
-  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  // Tells a later save that this file is still being written (see RemoveStaleTemporaries). A
+  // file system without locks only loses that protection, not the save.
+  ::flock(fd, LOCK_EX);
   temp_ = buffer.data();
   fd_ = fd;
 }
@@ -183,6 +242,9 @@ void AtomicFileWriter::Commit() {
     mode = 0644 & ~CurrentUmask();
   }
   if (::fchmod(fd_, mode) != 0) Fail("set permissions of", path_, errno);
+  // Closing drops the lock before the rename; a fresh time keeps the file safe from other
+  // writers' tidying for that moment, however long ago the last byte was written.
+  ::futimens(fd_, nullptr);
   if (::fsync(fd_) != 0) Fail("sync", path_, errno);
 
   const int fd = fd_;

@@ -36,6 +36,12 @@ class FileError : public std::runtime_error {
 // a file without any write permission bit. A folder is refused with EISDIR, any other file that is
 // not a regular file (a device, a pipe) with EINVAL.
 //
+// A save that was killed leaves its temporary file behind. The next save of the same target
+// removes such leftovers of its own name: those no writer holds a lock on (every writer keeps an
+// exclusive flock on its temporary file until the rename; the kernel releases it when the process
+// dies) and that have not been written to for a minute. Two programs saving one file at the same
+// moment therefore never remove each other's temporary file; the last rename wins.
+//
 // Any failing call removes the temporary file and throws FileError; the writer is then closed and
 // further Write()/Commit() calls throw too.
 class AtomicFileWriter {

@@ -1,9 +1,12 @@
 #include "base/atomic_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -187,6 +190,87 @@ TEST_F(AtomicFileTest, WriterPublishesOnlyOnCommit) {
   }
   EXPECT_EQ(ReadFile(target, expected.size()), expected);
   EXPECT_EQ(Entries(dir_), std::set<std::string>{"out.pdf"});
+}
+
+// Sets a file's (or a link's own) modification time some seconds into the past.
+void MakeOlder(const fs::path& path, int seconds) {
+  struct stat info;
+  ASSERT_EQ(lstat(path.c_str(), &info), 0);
+  timespec times[2] = {info.st_atim, info.st_mtim};
+  times[1].tv_sec -= seconds;
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+TEST_F(AtomicFileTest, LeftoversOfKilledSavesGoWithTheNextSave) {
+  const fs::path target = dir_ / "doc.kxp";
+  WriteFileAtomic(target, "old");
+  const fs::path elsewhere = dir_ / "elsewhere";
+  WriteFileAtomic(elsewhere, "keep");
+  MakeOlder(elsewhere, 3600);
+  const std::set<std::string> kept = {
+      ".doc.kxp.tmpFresh1",    // written a moment ago: may be a save just starting
+      ".doc.kxp.tmpABCDE",     // five characters: not made by mkstemp
+      ".doc.kxp.tmpABCDEFG",   // seven
+      ".doc.kxp.tmpAB.DEF",    // a character mkstemp never uses
+      ".other.kxp.tmpABCDEF",  // another target's
+      ".doc.kxp.tmpFolder",    // a folder
+      ".doc.kxp.tmpLinked",    // a link, to a file that must stay
+  };
+  for (const std::string name :
+       {".doc.kxp.tmpABCDE", ".doc.kxp.tmpABCDEFG", ".doc.kxp.tmpAB.DEF", ".other.kxp.tmpABCDEF",
+        ".doc.kxp.tmpStale1", ".doc.kxp.tmpStale2"}) {
+    WriteFileAtomic(dir_ / name, std::string(1000, 'x'));
+    MakeOlder(dir_ / name, 3600);
+  }
+  WriteFileAtomic(dir_ / ".doc.kxp.tmpFresh1", "x");
+  MakeOlder(dir_ / ".doc.kxp.tmpFresh1", 5);
+  fs::create_directory(dir_ / ".doc.kxp.tmpFolder");
+  MakeOlder(dir_ / ".doc.kxp.tmpFolder", 3600);
+  fs::create_symlink(elsewhere, dir_ / ".doc.kxp.tmpLinked");
+  MakeOlder(dir_ / ".doc.kxp.tmpLinked", 3600);
+
+  // And one left by a save that was really killed, its lock gone with the process.
+  const std::set<std::string> before = Entries(dir_);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    AtomicFileWriter killed(target);
+    killed.Write(std::string(100000, 'k'));
+    raise(SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  std::set<std::string> left;
+  for (const std::string& name : Entries(dir_)) {
+    if (before.count(name) == 0) left.insert(name);
+  }
+  ASSERT_EQ(left.size(), 1u);
+  MakeOlder(dir_ / *left.begin(), 120);
+
+  WriteFileAtomic(target, "new");
+  std::set<std::string> expected = kept;
+  expected.insert({"doc.kxp", "elsewhere"});
+  EXPECT_EQ(Entries(dir_), expected);
+  EXPECT_EQ(ReadFile(target, 100), "new");
+  EXPECT_EQ(ReadFile(elsewhere, 100), "keep");
+}
+
+TEST_F(AtomicFileTest, TwoWritersOfOneFileKeepEachOthersTemporaryFile) {
+  const fs::path target = dir_ / "doc.kxp";
+  AtomicFileWriter slow(target);
+  slow.Write("slow");
+  const std::set<std::string> during = Entries(dir_);
+  ASSERT_EQ(during.size(), 1u);
+  // However long ago the slow writer last wrote, its lock keeps its file.
+  MakeOlder(dir_ / *during.begin(), 3600);
+
+  WriteFileAtomic(target, "quick");
+  EXPECT_EQ(ReadFile(target, 100), "quick");
+  EXPECT_EQ(Entries(dir_).count(*during.begin()), 1u);
+  slow.Commit();
+  EXPECT_EQ(ReadFile(target, 100), "slow");
+  EXPECT_EQ(Entries(dir_), std::set<std::string>{"doc.kxp"});
 }
 
 TEST_F(AtomicFileTest, ReadFileEnforcesSizeCap) {
