@@ -165,11 +165,71 @@ bool IsPlainName(const std::filesystem::path& name) {
 
 }  // namespace
 
-FileError::FileError(const std::string& message, int error_number)
-    : std::runtime_error(message), error_number_(error_number) {}
+std::string FileErrorReason(int error_number, FileAccess access) {
+  const bool reading = access == FileAccess::Read;
+  switch (error_number) {
+    case 0:
+      return "Unbekannter Fehler.";
+    case ENOSPC:
+      return "Der Datenträger ist voll.";
+    case EDQUOT:
+      return "Der zugeteilte Speicherplatz (Quota) ist aufgebraucht.";
+    case EACCES:
+    case EPERM:
+      return reading ? "Keine Berechtigung zum Lesen." : "Keine Berechtigung zum Schreiben.";
+    case EROFS:
+      return "Das Dateisystem ist schreibgeschützt.";
+    case EISDIR:
+      return reading ? "Das ist ein Ordner, keine Datei." : "Das Ziel ist ein Ordner.";
+    case ENOENT:
+      return reading ? "Die Datei existiert nicht." : "Der Ordner existiert nicht.";
+    case ENOTDIR:
+      return "Ein Teil des Pfades ist kein Ordner.";
+    case EFBIG:
+      return reading ? "Die Datei ist zu groß." : "Die Datei wird zu groß.";
+    case ENAMETOOLONG:
+      return "Der Dateiname ist zu lang.";
+    case ETXTBSY:
+    case EBUSY:
+      return "Die Datei wird gerade von einem anderen Programm benutzt.";
+    case ELOOP:
+      return "Zu viele verkettete Verknüpfungen (symbolische Links).";
+    case EINVAL:
+      return "Das Ziel ist keine gewöhnliche Datei, oder sein Name ist hier nicht erlaubt.";
+    case EIO:
+      return "Der Datenträger meldet einen Lese- oder Schreibfehler.";
+    case EMFILE:
+    case ENFILE:
+      return "Es sind zu viele Dateien geöffnet.";
+    case ENOMEM:
+      return "Nicht genug Arbeitsspeicher.";
+    case EEXIST:
+      return "Die Datei existiert bereits.";
+    case ENXIO:
+    case ENODEV:
+      return "Das Gerät ist nicht verfügbar.";
+    case ESTALE:
+    case ENOTCONN:
+    case ETIMEDOUT:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+    case ECONNRESET:
+    case ECONNABORTED:
+      return "Die Verbindung zum Netzlaufwerk ist unterbrochen.";
+    case EBADF:
+      return "Die Datei ist nicht mehr geöffnet.";
+    default:
+      return "Fehlernummer " + std::to_string(error_number) + ".";
+  }
+}
+
+FileError::FileError(const std::string& message, int error_number, FileAccess access)
+    : std::runtime_error(message), error_number_(error_number), access_(access) {}
 
 FileError::FileError(std::string_view action, const std::filesystem::path& path, int error_number)
-    : std::runtime_error(Describe(action, path, error_number)), error_number_(error_number) {}
+    : std::runtime_error(Describe(action, path, error_number)),
+      error_number_(error_number),
+      access_(action == "open" || action == "read" ? FileAccess::Read : FileAccess::Write) {}
 
 AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path) : path_(path) {
   if (!IsPlainName(path.filename())) throw FileError("write", path, EISDIR);
@@ -294,8 +354,9 @@ std::string ReadFile(const std::filesystem::path& path, std::size_t max_bytes) {
   if (::fstat(fd, &info) != 0) throw FileError("read", path, errno);
   if (S_ISDIR(info.st_mode)) throw FileError("read", path, EISDIR);
   const auto too_large = [&] {
-    return FileError("read '" + path.string() + "': larger than " + std::to_string(max_bytes) +
-                     " bytes");
+    return FileError(
+        "read '" + path.string() + "': larger than " + std::to_string(max_bytes) + " bytes", EFBIG,
+        FileAccess::Read);
   };
   if (S_ISREG(info.st_mode) && static_cast<std::uintmax_t>(info.st_size) > max_bytes) {
     throw too_large();

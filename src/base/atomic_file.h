@@ -9,18 +9,33 @@
 
 namespace quirabel {
 
-// A failed file operation. what() names the action, the path and the system's error text.
+// Whether a failed file operation was reading or writing; the reasons are told differently.
+enum class FileAccess { Read, Write };
+
+// Why a file operation failed, as one German sentence for the user ("Der Datenträger ist voll."),
+// from the errno value behind it; "Fehlernummer N." for values without a sentence of their own,
+// "Unbekannter Fehler." for 0.
+std::string FileErrorReason(int error_number, FileAccess access);
+
+// A failed file operation. what() names the action, the path and the system's error text (for
+// logs and tests); Reason() says why in the user's words.
 class FileError : public std::runtime_error {
  public:
-  explicit FileError(const std::string& message, int error_number = 0);
-  // Builds "cannot <action> '<path>': <strerror text>".
+  explicit FileError(const std::string& message, int error_number = 0,
+                     FileAccess access = FileAccess::Write);
+  // Builds "cannot <action> '<path>': <strerror text>". The actions "open" and "read" are
+  // reading; every other action is writing.
   FileError(std::string_view action, const std::filesystem::path& path, int error_number);
 
-  // The errno value behind the failure, 0 when there was none (e.g. a size limit).
+  // The errno value behind the failure; EFBIG for a file over a size limit, 0 when unknown.
   int error_number() const { return error_number_; }
+  FileAccess Access() const { return access_; }
+  // Why it failed, in German: FileErrorReason of the errno value.
+  std::string Reason() const { return FileErrorReason(error_number_, access_); }
 
  private:
   int error_number_;
+  FileAccess access_;
 };
 
 // Writes a file so that readers see either the old content or the complete new one: the bytes go

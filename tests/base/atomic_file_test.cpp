@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -271,6 +273,77 @@ TEST_F(AtomicFileTest, TwoWritersOfOneFileKeepEachOthersTemporaryFile) {
   slow.Commit();
   EXPECT_EQ(ReadFile(target, 100), "slow");
   EXPECT_EQ(Entries(dir_), std::set<std::string>{"doc.kxp"});
+}
+
+TEST(FileErrorReason, SaysWhyInGerman) {
+  const struct {
+    int error;
+    FileAccess access;
+    const char* reason;
+  } cases[] = {
+      {ENOSPC, FileAccess::Write, "Der Datenträger ist voll."},
+      {EDQUOT, FileAccess::Write, "Der zugeteilte Speicherplatz (Quota) ist aufgebraucht."},
+      {EACCES, FileAccess::Write, "Keine Berechtigung zum Schreiben."},
+      {EPERM, FileAccess::Write, "Keine Berechtigung zum Schreiben."},
+      {EACCES, FileAccess::Read, "Keine Berechtigung zum Lesen."},
+      {EROFS, FileAccess::Write, "Das Dateisystem ist schreibgeschützt."},
+      {EISDIR, FileAccess::Write, "Das Ziel ist ein Ordner."},
+      {ENOENT, FileAccess::Write, "Der Ordner existiert nicht."},
+      {ENOENT, FileAccess::Read, "Die Datei existiert nicht."},
+      {EFBIG, FileAccess::Write, "Die Datei wird zu groß."},
+      {EFBIG, FileAccess::Read, "Die Datei ist zu groß."},
+      {ENAMETOOLONG, FileAccess::Write, "Der Dateiname ist zu lang."},
+      {ETXTBSY, FileAccess::Write, "Die Datei wird gerade von einem anderen Programm benutzt."},
+      {EBUSY, FileAccess::Write, "Die Datei wird gerade von einem anderen Programm benutzt."},
+      {EIO, FileAccess::Read, "Der Datenträger meldet einen Lese- oder Schreibfehler."},
+      {0, FileAccess::Write, "Unbekannter Fehler."},
+      {4711, FileAccess::Write, "Fehlernummer 4711."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FileErrorReason(c.error, c.access), c.reason) << c.error;
+    // What the user reads never holds the system's English text.
+    EXPECT_EQ(FileErrorReason(c.error, c.access).find(std::strerror(c.error)), std::string::npos);
+  }
+}
+
+// Each failure carries the reason it really had, whether reading or writing.
+TEST_F(AtomicFileTest, FailuresTellTheirOwnReason) {
+  auto reasonOf = [](auto&& operation) {
+    try {
+      operation();
+    } catch (const FileError& e) {
+      return e.Reason();
+    }
+    return std::string("no failure");
+  };
+  EXPECT_EQ(reasonOf([&] { WriteFileAtomic(dir_ / "fehlt" / "karte.pdf", "x"); }),
+            "Der Ordner existiert nicht.");
+  EXPECT_EQ(reasonOf([&] { ReadFile(dir_ / "fehlt.kxp", 10); }), "Die Datei existiert nicht.");
+  fs::create_directory(dir_ / "ordner.pdf");
+  EXPECT_EQ(reasonOf([&] { WriteFileAtomic(dir_ / "ordner.pdf", "x"); }),
+            "Das Ziel ist ein Ordner.");
+  WriteFileAtomic(dir_ / "gross.kxp", "0123456789");
+  EXPECT_EQ(reasonOf([&] { ReadFile(dir_ / "gross.kxp", 9); }), "Die Datei ist zu groß.");
+  ASSERT_EQ(chmod((dir_ / "gross.kxp").c_str(), 0444), 0);
+  EXPECT_EQ(reasonOf([&] { WriteFileAtomic(dir_ / "gross.kxp", "x"); }),
+            "Keine Berechtigung zum Schreiben.");
+
+  // A write the system stops half-way: here at a file size limit of 64 KiB. The old file stays
+  // and the half-written temporary file goes.
+  const fs::path target = dir_ / "karte.pdf";
+  WriteFileAtomic(target, "old");
+  rlimit old_limit;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  const auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old_limit;
+  small.rlim_cur = 64 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::string reason = reasonOf([&] { WriteFileAtomic(target, std::string(200000, 'x')); });
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(reason, "Die Datei wird zu groß.");
+  EXPECT_EQ(ReadFile(target, 100), "old");
+  EXPECT_EQ(Entries(dir_), (std::set<std::string>{"ordner.pdf", "gross.kxp", "karte.pdf"}));
 }
 
 TEST_F(AtomicFileTest, ReadFileEnforcesSizeCap) {
