@@ -1,11 +1,15 @@
 #include "base/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -73,24 +77,182 @@ std::filesystem::path DirectoryOf(const std::filesystem::path& path) {
   return dir.empty() ? std::filesystem::path(".") : dir;
 }
 
+// As many links as the kernel follows in one path lookup.
+constexpr int kMaxLinks = 40;
+
+// The path at the end of a chain of symbolic links, which need not exist. Returns the errno that
+// stops the walk (ELOOP for a circle); a path that cannot be looked at is returned as it is, and
+// the write that follows reports why.
+int FollowLinks(const std::filesystem::path& path, std::filesystem::path& end) {
+  end = path;
+  for (int hops = 0; hops <= kMaxLinks; ++hops) {
+    struct stat info;
+    if (::lstat(end.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
+    std::error_code error;
+    const std::filesystem::path next = std::filesystem::read_symlink(end, error);
+    if (error) return error.value();
+    end = next.is_absolute() ? next : end.parent_path() / next;
+  }
+  return ELOOP;
+}
+
+// Whether an existing file may be replaced by us: 0, or the errno that refuses it. A missing file
+// may be created; whether the folder allows that, the temporary file finds out.
+int ReplaceableError(const std::filesystem::path& target) {
+  struct stat info;
+  if (::stat(target.c_str(), &info) != 0) return 0;
+  if (S_ISDIR(info.st_mode)) return EISDIR;
+  if (!S_ISREG(info.st_mode)) return EINVAL;
+  if (::geteuid() == 0) return (info.st_mode & 0222) == 0 ? EACCES : 0;
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return errno;
+  return 0;
+}
+
+// How long a temporary file must have gone unwritten before a later save may take it for a
+// leftover. Only the moment between a writer's mkstemp and its flock, and writers that do not
+// lock at all, depend on it; a live writer of ours is protected by its lock however slow it is.
+constexpr auto kStaleAfter = std::chrono::minutes(1);
+constexpr std::size_t kTempSuffixLength = 6;  // the XXXXXX of mkstemp: letters and digits
+
+bool IsTemporaryOf(std::string_view entry, std::string_view prefix) {
+  if (entry.size() != prefix.size() + kTempSuffixLength ||
+      entry.substr(0, prefix.size()) != prefix) {
+    return false;
+  }
+  return std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(prefix.size()), entry.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+bool WrittenBefore(const struct stat& info, std::chrono::system_clock::time_point limit) {
+  const auto written = std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(
+          std::chrono::seconds(info.st_mtim.tv_sec) +
+          std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+  return written < limit;
+}
+
+// Removes the temporary files of earlier saves of the same target that were killed before they
+// could clean up. A temporary file goes only when (1) nobody holds its lock: every writer keeps an
+// exclusive flock on its temporary file until the rename, and the kernel drops it when the writer
+// dies, so a second program saving the same file at the same moment keeps its own; (2) it has not
+// been written to for kStaleAfter; and (3) it is a regular file we may open, still under the name
+// we found it by. Anything else, and any failure, leaves the entry alone: this is tidying only.
+void RemoveStaleTemporaries(const std::filesystem::path& dir, const std::string& prefix) {
+  DIR* listing = ::opendir(dir.c_str());
+  if (listing == nullptr) return;
+  const int dirFd = ::dirfd(listing);
+  const auto limit = std::chrono::system_clock::now() - kStaleAfter;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (!IsTemporaryOf(entry->d_name, prefix)) continue;
+    const int fd =
+        ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat opened, named;
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && WrittenBefore(opened, limit) &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+      ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::close(fd);
+  }
+  ::closedir(listing);
+}
+
+bool IsPlainName(const std::filesystem::path& name) {
+  return !name.empty() && name != "." && name != "..";
+}
+
 }  // namespace
 
-FileError::FileError(const std::string& message, int error_number)
-    : std::runtime_error(message), error_number_(error_number) {}
+std::string FileErrorReason(int error_number, FileAccess access) {
+  const bool reading = access == FileAccess::Read;
+  switch (error_number) {
+    case 0:
+      return "Unbekannter Fehler.";
+    case ENOSPC:
+      return "Der Datenträger ist voll.";
+    case EDQUOT:
+      return "Der zugeteilte Speicherplatz (Quota) ist aufgebraucht.";
+    case EACCES:
+    case EPERM:
+      return reading ? "Keine Berechtigung zum Lesen." : "Keine Berechtigung zum Schreiben.";
+    case EROFS:
+      return "Das Dateisystem ist schreibgeschützt.";
+    case EISDIR:
+      return reading ? "Das ist ein Ordner, keine Datei." : "Das Ziel ist ein Ordner.";
+    case ENOENT:
+      return reading ? "Die Datei existiert nicht." : "Der Ordner existiert nicht.";
+    case ENOTDIR:
+      return "Ein Teil des Pfades ist kein Ordner.";
+    case EFBIG:
+      return reading ? "Die Datei ist zu groß." : "Die Datei wird zu groß.";
+    case ENAMETOOLONG:
+      return "Der Dateiname ist zu lang.";
+    case ETXTBSY:
+    case EBUSY:
+      return "Die Datei wird gerade von einem anderen Programm benutzt.";
+    case ELOOP:
+      return "Zu viele verkettete Verknüpfungen (symbolische Links).";
+    case EINVAL:
+      return "Das Ziel ist keine gewöhnliche Datei, oder sein Name ist hier nicht erlaubt.";
+    case EIO:
+      return "Der Datenträger meldet einen Lese- oder Schreibfehler.";
+    case EMFILE:
+    case ENFILE:
+      return "Es sind zu viele Dateien geöffnet.";
+    case ENOMEM:
+      return "Nicht genug Arbeitsspeicher.";
+    case EEXIST:
+      return "Die Datei existiert bereits.";
+    case ENXIO:
+    case ENODEV:
+      return "Das Gerät ist nicht verfügbar.";
+    case ESTALE:
+    case ENOTCONN:
+    case ETIMEDOUT:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+    case ECONNRESET:
+    case ECONNABORTED:
+      return "Die Verbindung zum Netzlaufwerk ist unterbrochen.";
+    case EBADF:
+      return "Die Datei ist nicht mehr geöffnet.";
+    default:
+      return "Fehlernummer " + std::to_string(error_number) + ".";
+  }
+}
+
+FileError::FileError(const std::string& message, int error_number, FileAccess access)
+    : std::runtime_error(message), error_number_(error_number), access_(access) {}
 
 FileError::FileError(std::string_view action, const std::filesystem::path& path, int error_number)
-    : std::runtime_error(Describe(action, path, error_number)), error_number_(error_number) {}
+    : std::runtime_error(Describe(action, path, error_number)),
+      error_number_(error_number),
+      access_(action == "open" || action == "read" ? FileAccess::Read : FileAccess::Write) {}
 
-AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path) : target_(path) {
-  const std::filesystem::path name = path.filename();
-  if (name.empty() || name == "." || name == "..") throw FileError("write", path, EISDIR);
+AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path) : path_(path) {
+  if (!IsPlainName(path.filename())) throw FileError("write", path, EISDIR);
+  if (const int error = FollowLinks(path, target_); error != 0) {
+    throw FileError("write", path, error);
+  }
+  const std::filesystem::path name = target_.filename();
+  if (!IsPlainName(name)) throw FileError("write", path, EISDIR);
+  if (const int error = ReplaceableError(target_); error != 0) {
+    throw FileError("write", path, error);
+  }
 
-  const std::string pattern = (DirectoryOf(path) / ("." + name.native() + ".tmpXXXXXX")).native();
+  const std::filesystem::path dir = DirectoryOf(target_);
+  const std::string prefix = "." + name.native() + ".tmp";
+  RemoveStaleTemporaries(dir, prefix);
+  const std::string pattern = (dir / (prefix + "XXXXXX")).native();
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
-  const int fd = ::mkstemp(buffer.data());
-  if (fd < 0) throw FileError("create a temporary file for", path, errno);
-  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+  if (fd < 0) throw FileError("create a temporary file for", path_, errno);
+  // Tells a later save that this file is still being written (see RemoveStaleTemporaries). A
+  // file system without locks only loses that protection, not the save.
+  ::flock(fd, LOCK_EX);
   temp_ = buffer.data();
   fd_ = fd;
 }
@@ -99,8 +261,7 @@ AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 void AtomicFileWriter::EnsureOpen() const {
   if (fd_ < 0) {
-    throw FileError("cannot write '" + target_.string() + "': already committed or abandoned",
-                    EBADF);
+    throw FileError("cannot write '" + path_.string() + "': already committed or abandoned", EBADF);
   }
 }
 
@@ -122,7 +283,7 @@ void AtomicFileWriter::Flush() {
 
 void AtomicFileWriter::WriteOrFail(std::string_view bytes) {
   if (const int error = WriteAll(fd_, bytes.data(), bytes.size()); error != 0) {
-    Fail("write", target_, error);
+    Fail("write", path_, error);
   }
 }
 
@@ -130,6 +291,8 @@ void AtomicFileWriter::Commit() {
   EnsureOpen();
   Flush();
 
+  // The target may have been made read-only (or a folder) while the bytes were written.
+  if (const int error = ReplaceableError(target_); error != 0) Fail("write", path_, error);
   // mkstemp creates the file 0600; give it the mode the target has or a new file would get.
   mode_t mode;
   struct stat existing;
@@ -138,8 +301,11 @@ void AtomicFileWriter::Commit() {
   } else {
     mode = 0644 & ~CurrentUmask();
   }
-  if (::fchmod(fd_, mode) != 0) Fail("set permissions of", target_, errno);
-  if (::fsync(fd_) != 0) Fail("sync", target_, errno);
+  if (::fchmod(fd_, mode) != 0) Fail("set permissions of", path_, errno);
+  // Closing drops the lock before the rename; a fresh time keeps the file safe from other
+  // writers' tidying for that moment, however long ago the last byte was written.
+  ::futimens(fd_, nullptr);
+  if (::fsync(fd_) != 0) Fail("sync", path_, errno);
 
   const int fd = fd_;
   fd_ = -1;
@@ -147,12 +313,12 @@ void AtomicFileWriter::Commit() {
   if (::close(fd) != 0 && errno != EINTR) {
     const int error = errno;
     ::unlink(temp_.c_str());
-    throw FileError("write", target_, error);
+    throw FileError("write", path_, error);
   }
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
     const int error = errno;
     ::unlink(temp_.c_str());
-    throw FileError("replace", target_, error);
+    throw FileError("replace", path_, error);
   }
   SyncDirectory(DirectoryOf(target_));
 }
@@ -188,8 +354,9 @@ std::string ReadFile(const std::filesystem::path& path, std::size_t max_bytes) {
   if (::fstat(fd, &info) != 0) throw FileError("read", path, errno);
   if (S_ISDIR(info.st_mode)) throw FileError("read", path, EISDIR);
   const auto too_large = [&] {
-    return FileError("read '" + path.string() + "': larger than " + std::to_string(max_bytes) +
-                     " bytes");
+    return FileError(
+        "read '" + path.string() + "': larger than " + std::to_string(max_bytes) + " bytes", EFBIG,
+        FileAccess::Read);
   };
   if (S_ISREG(info.st_mode) && static_cast<std::uintmax_t>(info.st_size) > max_bytes) {
     throw too_large();

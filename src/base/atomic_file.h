@@ -9,18 +9,33 @@
 
 namespace quirabel {
 
-// A failed file operation. what() names the action, the path and the system's error text.
+// Whether a failed file operation was reading or writing; the reasons are told differently.
+enum class FileAccess { Read, Write };
+
+// Why a file operation failed, as one German sentence for the user ("Der Datenträger ist voll."),
+// from the errno value behind it; "Fehlernummer N." for values without a sentence of their own,
+// "Unbekannter Fehler." for 0.
+std::string FileErrorReason(int error_number, FileAccess access);
+
+// A failed file operation. what() names the action, the path and the system's error text (for
+// logs and tests); Reason() says why in the user's words.
 class FileError : public std::runtime_error {
  public:
-  explicit FileError(const std::string& message, int error_number = 0);
-  // Builds "cannot <action> '<path>': <strerror text>".
+  explicit FileError(const std::string& message, int error_number = 0,
+                     FileAccess access = FileAccess::Write);
+  // Builds "cannot <action> '<path>': <strerror text>". The actions "open" and "read" are
+  // reading; every other action is writing.
   FileError(std::string_view action, const std::filesystem::path& path, int error_number);
 
-  // The errno value behind the failure, 0 when there was none (e.g. a size limit).
+  // The errno value behind the failure; EFBIG for a file over a size limit, 0 when unknown.
   int error_number() const { return error_number_; }
+  FileAccess Access() const { return access_; }
+  // Why it failed, in German: FileErrorReason of the errno value.
+  std::string Reason() const { return FileErrorReason(error_number_, access_); }
 
  private:
   int error_number_;
+  FileAccess access_;
 };
 
 // Writes a file so that readers see either the old content or the complete new one: the bytes go
@@ -28,6 +43,19 @@ class FileError : public std::runtime_error {
 // the target only by Commit(). Destroying the writer without a successful Commit() removes the
 // temporary file and leaves the target untouched. A replaced file keeps its permission bits; a
 // new file gets 0644 minus the umask, as if created normally.
+//
+// A target that is a symbolic link stays one: the chain of links is followed and the file at its
+// end is replaced (the temporary file goes beside that file), or created when the last link
+// dangles. An existing file that may not be written is refused (EACCES) rather than replaced,
+// although the folder would allow the rename; for the superuser, who may write anything, that is
+// a file without any write permission bit. A folder is refused with EISDIR, any other file that is
+// not a regular file (a device, a pipe) with EINVAL.
+//
+// A save that was killed leaves its temporary file behind. The next save of the same target
+// removes such leftovers of its own name: those no writer holds a lock on (every writer keeps an
+// exclusive flock on its temporary file until the rename; the kernel releases it when the process
+// dies) and that have not been written to for a minute. Two programs saving one file at the same
+// moment therefore never remove each other's temporary file; the last rename wins.
 //
 // Any failing call removes the temporary file and throws FileError; the writer is then closed and
 // further Write()/Commit() calls throw too.
@@ -49,7 +77,8 @@ class AtomicFileWriter {
   void Discard() noexcept;
   void EnsureOpen() const;
 
-  std::filesystem::path target_;
+  std::filesystem::path path_;    // as the caller named it; messages use it
+  std::filesystem::path target_;  // the file at the end of the link chain
   std::filesystem::path temp_;
   int fd_ = -1;
   std::string buffer_;  // gathers small writes so piecewise output is not one syscall per piece

@@ -76,8 +76,9 @@ SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes) {
   const auto length = static_cast<std::size_t>(info.st_size);
   if (length > maxBytes) {
     ::close(fd);
-    throw FileError("read '" + path.string() + "': larger than " + std::to_string(maxBytes) +
-                    " bytes");
+    throw FileError(
+        "read '" + path.string() + "': larger than " + std::to_string(maxBytes) + " bytes", EFBIG,
+        FileAccess::Read);
   }
   auto buffer = std::make_shared<Buffer>();
   void* memory =

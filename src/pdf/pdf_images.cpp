@@ -144,12 +144,22 @@ std::unique_ptr<TPdfImage> CreatePdfImage(std::string_view creatorName,
   throw EPdfInvalidValue("CreateImage --image creator not found: " + std::string(creatorName));
 }
 
+std::string ImageNameBase(std::string_view elementName) {
+  std::string base;
+  base.reserve(elementName.size());
+  for (char c : elementName) {
+    if (c != '\0') base.push_back(c);
+  }
+  return base.empty() ? std::string("Image") : base;
+}
+
 std::string ChooseBitmapImageName(const TPdfDoc& doc, std::string_view elementName,
                                   RandomSource& random) {
+  const std::string base = ImageNameBase(elementName);
   int number = random.Next(kNameCount - 1);  // 0 .. 65533
   std::string name;
   for (int i = 0; i < kNameCount; ++i) {
-    name = std::string(elementName) + std::to_string(number);
+    name = base + std::to_string(number);
     if (doc.GetXObject(name) == nullptr) return name;
     number = number >= kNameCount - 1 ? 0 : number + 1;  // 65534 wraps to 0
   }
@@ -158,8 +168,9 @@ std::string ChooseBitmapImageName(const TPdfDoc& doc, std::string_view elementNa
 
 std::string ChooseJpegImageName(const TPdfDoc& doc, std::string_view elementName,
                                 RandomSource& random) {
+  const std::string base = ImageNameBase(elementName);
   for (int i = 0; i < kNameCount; ++i) {
-    std::string name = std::string(elementName) + std::to_string(random.Next(kNameCount));
+    std::string name = base + std::to_string(random.Next(kNameCount));
     if (doc.GetXObject(name) == nullptr) return name;
   }
   throw EPdfException("image count over max value..");
@@ -194,13 +205,13 @@ std::string PrepareElementImage(TPdfDoc& doc, const graphics::Picture& picture,
     // Pages made from one template carry elements of the same name with other pictures: a name
     // is shared only with the same picture, and a picture already in the document is drawn again
     // whatever it was registered as.
-    TPdfImage* named = doc.GetXObject(elementName);
+    std::string name = ImageNameBase(elementName);
+    TPdfImage* named = doc.GetXObject(name);
     if (named == nullptr) {
-      const std::string name(elementName);
       doc.AddXObject(name, std::move(image));
       return name;
     }
-    if (SameImage(*named, *image)) return std::string(elementName);
+    if (SameImage(*named, *image)) return name;
     for (std::size_t i = 0; i < doc.XObjectCount(); ++i) {
       TPdfImage* other = doc.XObject(i);
       if (other != nullptr && SameImage(*other, *image)) {

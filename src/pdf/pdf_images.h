@@ -37,6 +37,11 @@ inline constexpr std::string_view kJpegCreator = "Pdf-Jpeg";
 std::unique_ptr<TPdfImage> CreatePdfImage(std::string_view creatorName,
                                           const graphics::Picture& graphic);
 
+// The part of an image name taken from an element's name, which comes from the project file: its
+// bytes without NUL (no PDF name can hold one), or "Image" when nothing is left. Every function
+// below names images through it.
+std::string ImageNameBase(std::string_view elementName);
+
 // Names of an unshared image of element E: E followed by a number not yet in use in the document.
 // Bitmap: from a random start, counting up and wrapping; when every name is taken the last one
 // tried comes back (and registering it fails). JPEG: random numbers; EPdfException "image count

@@ -140,6 +140,7 @@ std::string EscapeName(std::string_view bytes) {
   out.reserve(bytes.size());
   for (char c : bytes) {
     auto b = static_cast<unsigned char>(c);
+    if (b == 0) continue;
     bool escape = b < 33 || b > 126;
     switch (b) {
       case '#':

@@ -1,6 +1,7 @@
 #include "ui/control.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace quirabel::ui {
 
@@ -15,11 +16,19 @@ Control::~Control() {
     delete child;
   }
   if (parent_ != nullptr) {
-    auto& siblings = parent_->children_;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    LeaveParentList();
     // Its siblings take up the room it leaves, as when it is taken off its parent.
-    if (align_ != TAlign::alNone && visible_) parent_->Realign();
+    if (InLayout()) parent_->Realign();
   }
+}
+
+void Control::LeaveParentList() {
+  auto& siblings = parent_->children_;
+  // Searched from the top: controls mostly leave in the order opposite to their arrival, and the
+  // newest one then goes in constant time even among many thousand siblings.
+  const auto it = std::find(siblings.rbegin(), siblings.rend(), this);
+  if (it != siblings.rend()) siblings.erase(std::next(it).base());
+  if (align_ != TAlign::alNone) --parent_->alignedChildren_;
 }
 
 void Control::SetParent(Control* parent) {
@@ -29,14 +38,14 @@ void Control::SetParent(Control* parent) {
     if (p == this) return;  // a control cannot sit inside itself
   }
   if (parent_ != nullptr) {
-    auto& siblings = parent_->children_;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-    parent_->Realign();
+    LeaveParentList();
+    if (InLayout()) parent_->Realign();
   }
   parent_ = target;
   if (parent_ != nullptr) {
     parent_->children_.push_back(this);
-    parent_->Realign();
+    if (align_ != TAlign::alNone) ++parent_->alignedChildren_;
+    if (InLayout()) parent_->Realign();
     Invalidate();
   }
 }
@@ -44,16 +53,22 @@ void Control::SetParent(Control* parent) {
 void Control::BringToFront() {
   if (parent_ == nullptr) return;
   auto& siblings = parent_->children_;
-  siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-  siblings.push_back(this);
+  if (siblings.back() != this) {
+    const auto it = std::find(siblings.rbegin(), siblings.rend(), this);
+    std::rotate(std::next(it).base(), it.base(), siblings.end());
+    if (InLayout()) parent_->Realign();
+  }
   Invalidate();
 }
 
 void Control::SendToBack() {
   if (parent_ == nullptr) return;
   auto& siblings = parent_->children_;
-  siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-  siblings.insert(siblings.begin(), this);
+  if (siblings.front() != this) {
+    const auto it = std::find(siblings.begin(), siblings.end(), this);
+    std::rotate(siblings.begin(), it, std::next(it));
+    if (InLayout()) parent_->Realign();
+  }
   Invalidate();
 }
 
@@ -82,15 +97,19 @@ void Control::SetVisible(bool visible) {
   if (visible == visible_) return;
   visible_ = visible;
   if (parent_ != nullptr) {
-    parent_->Realign();
+    if (align_ != TAlign::alNone) parent_->Realign();
     parent_->Invalidate();
   }
 }
 
 void Control::SetAlign(TAlign align) {
   if (align == align_) return;
+  const bool wasAligned = align_ != TAlign::alNone;
   align_ = align;
-  if (parent_ != nullptr) parent_->Realign();
+  if (parent_ == nullptr) return;
+  if (wasAligned) --parent_->alignedChildren_;
+  if (align_ != TAlign::alNone) ++parent_->alignedChildren_;
+  if (visible_) parent_->Realign();
 }
 
 void Control::SetColor(TColor color) {
@@ -145,6 +164,7 @@ void Control::Invalidate() {
 void Control::Realign() { AlignControls(AlignArea()); }
 
 void Control::AlignControls(const TRect& area) {
+  if (alignedChildren_ == 0) return;
   TRect rest = area;
   auto place = [](Control* c, const TRect& r) {
     const TRect bounds = Bounds(r.left, r.top, std::max(r.Width(), 0), std::max(r.Height(), 0));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ class Control : public Component {
   // (ValidateParent), which may refuse it with an exception or name another control instead.
   void SetParent(Control* parent);
   const std::vector<Control*>& Controls() const { return children_; }
+  // Moving an aligned child in the z-order moves it in its parent's layout too: children of one
+  // alignment are laid out back to front.
   void BringToFront();
   void SendToBack();
 
@@ -94,7 +97,10 @@ class Control : public Component {
   // Asks for a repaint of this control.
   void Invalidate();
 
-  // Lays out the aligned children inside an area of this control.
+  // Lays out the aligned children inside an area of this control. The layout is kept up to date
+  // by every change that can alter it (an aligned child added, removed, shown, hidden, resized,
+  // realigned or moved in the z-order; this control resized), and only by those: loose (alNone)
+  // and hidden children cost nothing, so a panel holding many elements stays cheap to fill.
   void AlignControls(const TRect& area);
   // The area aligned children fill; the client rectangle unless a subclass keeps margins.
   virtual TRect AlignArea() const { return ClientRect(); }
@@ -108,9 +114,14 @@ class Control : public Component {
 
  private:
   void Realign();
+  // Whether this control takes part in its parent's layout.
+  bool InLayout() const { return visible_ && align_ != TAlign::alNone; }
+  // Takes this control off its parent's list (the parent pointer stays).
+  void LeaveParentList();
 
   Control* parent_ = nullptr;
   std::vector<Control*> children_;
+  std::size_t alignedChildren_ = 0;  // children whose alignment is not alNone, shown or not
   TRect bounds_;
   bool visible_ = true;
   bool enabled_ = true;

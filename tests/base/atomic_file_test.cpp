@@ -1,9 +1,15 @@
 #include "base/atomic_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -84,6 +90,82 @@ TEST_F(AtomicFileTest, FailureKeepsOldContentAndRemovesTemp) {
   EXPECT_EQ(Entries(folder), std::set<std::string>{"inside"});
 }
 
+TEST_F(AtomicFileTest, SavingThroughALinkWritesTheLinkedFileAndKeepsTheLink) {
+  const fs::path data = dir_ / "data";
+  const fs::path links = dir_ / "links";
+  fs::create_directories(data);
+  fs::create_directories(links);
+  const fs::path real = data / "karte.kxp";
+  WriteFileAtomic(real, "old");
+  ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+  // links/near -> ../data/karte.kxp (relative to the link's folder), links/far -> links/near.
+  fs::create_symlink("../data/karte.kxp", links / "near");
+  fs::create_symlink(links / "near", links / "far");
+
+  WriteFileAtomic(links / "far", "new");
+  EXPECT_TRUE(fs::is_symlink(links / "far"));
+  EXPECT_TRUE(fs::is_symlink(links / "near"));
+  EXPECT_EQ(fs::read_symlink(links / "near"), "../data/karte.kxp");
+  EXPECT_EQ(ReadFile(real, 100), "new");
+  EXPECT_EQ(ModeOf(real), 0600u);
+  EXPECT_EQ(Entries(data), std::set<std::string>{"karte.kxp"});
+  EXPECT_EQ(Entries(links), (std::set<std::string>{"near", "far"}));
+
+  // A dangling link gets its file; a circle of links is refused and creates nothing.
+  fs::create_symlink("later.kxp", data / "dangling");
+  WriteFileAtomic(data / "dangling", "made");
+  EXPECT_EQ(ReadFile(data / "later.kxp", 100), "made");
+  EXPECT_TRUE(fs::is_symlink(data / "dangling"));
+  fs::create_symlink("circle_b", data / "circle_a");
+  fs::create_symlink("circle_a", data / "circle_b");
+  try {
+    WriteFileAtomic(data / "circle_a", "x");
+    ADD_FAILURE() << "a circle of links was written";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.error_number(), ELOOP);
+  }
+  EXPECT_EQ(Entries(data),
+            (std::set<std::string>{"karte.kxp", "dangling", "later.kxp", "circle_a", "circle_b"}));
+}
+
+TEST_F(AtomicFileTest, FilesThatMayNotBeWrittenAreRefusedNotReplaced) {
+  const fs::path locked = dir_ / "gesperrt.pdf";
+  WriteFileAtomic(locked, "old");
+  ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+  fs::create_symlink("gesperrt.pdf", dir_ / "link.pdf");
+  for (const fs::path& target : {locked, dir_ / "link.pdf"}) {
+    try {
+      WriteFileAtomic(target, "new");
+      ADD_FAILURE() << "replaced " << target;
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.error_number(), EACCES) << e.what();
+    }
+  }
+  EXPECT_EQ(ReadFile(locked, 100), "old");
+  EXPECT_EQ(ModeOf(locked), 0444u);
+
+  // Made read-only while the bytes were being written: still refused.
+  ASSERT_EQ(chmod(locked.c_str(), 0644), 0);
+  {
+    AtomicFileWriter writer(locked);
+    writer.Write("new");
+    ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+    EXPECT_THROW(writer.Commit(), FileError);
+  }
+  EXPECT_EQ(ReadFile(locked, 100), "old");
+
+  // A pipe is no file to replace.
+  ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0644), 0);
+  try {
+    WriteFileAtomic(dir_ / "pipe", "x");
+    ADD_FAILURE() << "replaced a pipe";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.error_number(), EINVAL);
+  }
+  EXPECT_TRUE(fs::is_fifo(dir_ / "pipe"));
+  EXPECT_EQ(Entries(dir_), (std::set<std::string>{"gesperrt.pdf", "link.pdf", "pipe"}));
+}
+
 TEST_F(AtomicFileTest, WriterPublishesOnlyOnCommit) {
   const fs::path target = dir_ / "out.pdf";
   WriteFileAtomic(target, "old");
@@ -110,6 +192,158 @@ TEST_F(AtomicFileTest, WriterPublishesOnlyOnCommit) {
   }
   EXPECT_EQ(ReadFile(target, expected.size()), expected);
   EXPECT_EQ(Entries(dir_), std::set<std::string>{"out.pdf"});
+}
+
+// Sets a file's (or a link's own) modification time some seconds into the past.
+void MakeOlder(const fs::path& path, int seconds) {
+  struct stat info;
+  ASSERT_EQ(lstat(path.c_str(), &info), 0);
+  timespec times[2] = {info.st_atim, info.st_mtim};
+  times[1].tv_sec -= seconds;
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+TEST_F(AtomicFileTest, LeftoversOfKilledSavesGoWithTheNextSave) {
+  const fs::path target = dir_ / "doc.kxp";
+  WriteFileAtomic(target, "old");
+  const fs::path elsewhere = dir_ / "elsewhere";
+  WriteFileAtomic(elsewhere, "keep");
+  MakeOlder(elsewhere, 3600);
+  const std::set<std::string> kept = {
+      ".doc.kxp.tmpFresh1",    // written a moment ago: may be a save just starting
+      ".doc.kxp.tmpABCDE",     // five characters: not made by mkstemp
+      ".doc.kxp.tmpABCDEFG",   // seven
+      ".doc.kxp.tmpAB.DEF",    // a character mkstemp never uses
+      ".other.kxp.tmpABCDEF",  // another target's
+      ".doc.kxp.tmpFolder",    // a folder
+      ".doc.kxp.tmpLinked",    // a link, to a file that must stay
+  };
+  for (const std::string name :
+       {".doc.kxp.tmpABCDE", ".doc.kxp.tmpABCDEFG", ".doc.kxp.tmpAB.DEF", ".other.kxp.tmpABCDEF",
+        ".doc.kxp.tmpStale1", ".doc.kxp.tmpStale2"}) {
+    WriteFileAtomic(dir_ / name, std::string(1000, 'x'));
+    MakeOlder(dir_ / name, 3600);
+  }
+  WriteFileAtomic(dir_ / ".doc.kxp.tmpFresh1", "x");
+  MakeOlder(dir_ / ".doc.kxp.tmpFresh1", 5);
+  fs::create_directory(dir_ / ".doc.kxp.tmpFolder");
+  MakeOlder(dir_ / ".doc.kxp.tmpFolder", 3600);
+  fs::create_symlink(elsewhere, dir_ / ".doc.kxp.tmpLinked");
+  MakeOlder(dir_ / ".doc.kxp.tmpLinked", 3600);
+
+  // And one left by a save that was really killed, its lock gone with the process.
+  const std::set<std::string> before = Entries(dir_);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    AtomicFileWriter killed(target);
+    killed.Write(std::string(100000, 'k'));
+    raise(SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  std::set<std::string> left;
+  for (const std::string& name : Entries(dir_)) {
+    if (before.count(name) == 0) left.insert(name);
+  }
+  ASSERT_EQ(left.size(), 1u);
+  MakeOlder(dir_ / *left.begin(), 120);
+
+  WriteFileAtomic(target, "new");
+  std::set<std::string> expected = kept;
+  expected.insert({"doc.kxp", "elsewhere"});
+  EXPECT_EQ(Entries(dir_), expected);
+  EXPECT_EQ(ReadFile(target, 100), "new");
+  EXPECT_EQ(ReadFile(elsewhere, 100), "keep");
+}
+
+TEST_F(AtomicFileTest, TwoWritersOfOneFileKeepEachOthersTemporaryFile) {
+  const fs::path target = dir_ / "doc.kxp";
+  AtomicFileWriter slow(target);
+  slow.Write("slow");
+  const std::set<std::string> during = Entries(dir_);
+  ASSERT_EQ(during.size(), 1u);
+  // However long ago the slow writer last wrote, its lock keeps its file.
+  MakeOlder(dir_ / *during.begin(), 3600);
+
+  WriteFileAtomic(target, "quick");
+  EXPECT_EQ(ReadFile(target, 100), "quick");
+  EXPECT_EQ(Entries(dir_).count(*during.begin()), 1u);
+  slow.Commit();
+  EXPECT_EQ(ReadFile(target, 100), "slow");
+  EXPECT_EQ(Entries(dir_), std::set<std::string>{"doc.kxp"});
+}
+
+TEST(FileErrorReason, SaysWhyInGerman) {
+  const struct {
+    int error;
+    FileAccess access;
+    const char* reason;
+  } cases[] = {
+      {ENOSPC, FileAccess::Write, "Der Datenträger ist voll."},
+      {EDQUOT, FileAccess::Write, "Der zugeteilte Speicherplatz (Quota) ist aufgebraucht."},
+      {EACCES, FileAccess::Write, "Keine Berechtigung zum Schreiben."},
+      {EPERM, FileAccess::Write, "Keine Berechtigung zum Schreiben."},
+      {EACCES, FileAccess::Read, "Keine Berechtigung zum Lesen."},
+      {EROFS, FileAccess::Write, "Das Dateisystem ist schreibgeschützt."},
+      {EISDIR, FileAccess::Write, "Das Ziel ist ein Ordner."},
+      {ENOENT, FileAccess::Write, "Der Ordner existiert nicht."},
+      {ENOENT, FileAccess::Read, "Die Datei existiert nicht."},
+      {EFBIG, FileAccess::Write, "Die Datei wird zu groß."},
+      {EFBIG, FileAccess::Read, "Die Datei ist zu groß."},
+      {ENAMETOOLONG, FileAccess::Write, "Der Dateiname ist zu lang."},
+      {ETXTBSY, FileAccess::Write, "Die Datei wird gerade von einem anderen Programm benutzt."},
+      {EBUSY, FileAccess::Write, "Die Datei wird gerade von einem anderen Programm benutzt."},
+      {EIO, FileAccess::Read, "Der Datenträger meldet einen Lese- oder Schreibfehler."},
+      {0, FileAccess::Write, "Unbekannter Fehler."},
+      {4711, FileAccess::Write, "Fehlernummer 4711."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FileErrorReason(c.error, c.access), c.reason) << c.error;
+    // What the user reads never holds the system's English text.
+    EXPECT_EQ(FileErrorReason(c.error, c.access).find(std::strerror(c.error)), std::string::npos);
+  }
+}
+
+// Each failure carries the reason it really had, whether reading or writing.
+TEST_F(AtomicFileTest, FailuresTellTheirOwnReason) {
+  auto reasonOf = [](auto&& operation) {
+    try {
+      operation();
+    } catch (const FileError& e) {
+      return e.Reason();
+    }
+    return std::string("no failure");
+  };
+  EXPECT_EQ(reasonOf([&] { WriteFileAtomic(dir_ / "fehlt" / "karte.pdf", "x"); }),
+            "Der Ordner existiert nicht.");
+  EXPECT_EQ(reasonOf([&] { ReadFile(dir_ / "fehlt.kxp", 10); }), "Die Datei existiert nicht.");
+  fs::create_directory(dir_ / "ordner.pdf");
+  EXPECT_EQ(reasonOf([&] { WriteFileAtomic(dir_ / "ordner.pdf", "x"); }),
+            "Das Ziel ist ein Ordner.");
+  WriteFileAtomic(dir_ / "gross.kxp", "0123456789");
+  EXPECT_EQ(reasonOf([&] { ReadFile(dir_ / "gross.kxp", 9); }), "Die Datei ist zu groß.");
+  ASSERT_EQ(chmod((dir_ / "gross.kxp").c_str(), 0444), 0);
+  EXPECT_EQ(reasonOf([&] { WriteFileAtomic(dir_ / "gross.kxp", "x"); }),
+            "Keine Berechtigung zum Schreiben.");
+
+  // A write the system stops half-way: here at a file size limit of 64 KiB. The old file stays
+  // and the half-written temporary file goes.
+  const fs::path target = dir_ / "karte.pdf";
+  WriteFileAtomic(target, "old");
+  rlimit old_limit;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  const auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old_limit;
+  small.rlim_cur = 64 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::string reason = reasonOf([&] { WriteFileAtomic(target, std::string(200000, 'x')); });
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(reason, "Die Datei wird zu groß.");
+  EXPECT_EQ(ReadFile(target, 100), "old");
+  EXPECT_EQ(Entries(dir_), (std::set<std::string>{"ordner.pdf", "gross.kxp", "karte.pdf"}));
 }
 
 TEST_F(AtomicFileTest, ReadFileEnforcesSizeCap) {

@@ -204,6 +204,41 @@ TEST_F(ImageNamesTest, SharedImageIsEmbeddedOnce) {
   EXPECT_EQ(unshared, "PRJpegImage11");
 }
 
+// Element names come from project files, where a length byte longer than its text leaves NUL
+// bytes in the name. The images still get names a PDF can hold, never empty, and two elements
+// whose names differ only in NUL bytes do not share one image name for two pictures.
+TEST_F(ImageNamesTest, NulBytesInElementNamesNeverReachThePdf) {
+  const std::string padded("Bild1\0\0\0", 8);
+  const std::string onlyNul(2, '\0');
+  EXPECT_EQ(ImageNameBase(padded), "Bild1");
+  EXPECT_EQ(ImageNameBase(onlyNul), "Image");
+  EXPECT_EQ(ImageNameBase(""), "Image");
+
+  Bitmap red(2, 2, PixelFormat::pf24bit), blue(2, 2, PixelFormat::pf24bit);
+  red.FillRect(0, 0, 2, 2, graphics::clRed);
+  blue.FillRect(0, 0, 2, 2, graphics::clBlue);
+  const Picture jpeg = Picture::FromJpegBytes(GreyJpeg(8, 8));
+  SequenceRandom random({41, 42, 43, 44});
+  TPdfCanvas& canvas = doc.Canvas();
+  auto draw = [&](const Picture& picture, const std::string& element, bool shared,
+                  std::string_view creator) {
+    const std::string name = PrepareElementImage(doc, picture, element, shared, creator, random);
+    canvas.DrawXObject(0, 0, 10, 10, name);
+    return name;
+  };
+  EXPECT_EQ(draw(jpeg, padded, true, kJpegCreator), "Bild1");
+  EXPECT_EQ(draw(jpeg, "Bild1", true, kJpegCreator), "Bild1");  // the same picture: shared
+  EXPECT_EQ(draw(Picture::FromBitmap(red), padded, true, kBitmapCreator), "Bild141");
+  EXPECT_EQ(draw(Picture::FromBitmap(blue), onlyNul, true, kBitmapCreator), "Image");
+  EXPECT_EQ(draw(Picture::FromBitmap(red), onlyNul, false, kBitmapCreator), "Image42");
+  EXPECT_EQ(draw(jpeg, onlyNul, false, kJpegCreator), "Image43");
+
+  std::string file;
+  doc.SaveToStream(file);
+  EXPECT_EQ(file.find("#00"), std::string::npos);
+  EXPECT_TRUE(testing::IsValidPdf(file));
+}
+
 // Every kind of image in one file: qpdf accepts it, and pdfimages gives back the JPEG byte for
 // byte and the samples of the bitmaps.
 TEST(PdfImages, ReadersGetTheImagesBack) {

@@ -59,6 +59,8 @@ TEST(EscapeName, HexForDelimitersAndOutsidePrintable) {
   EXPECT_EQ(EscapeName("%()/<>[]{}"), "#25#28#29#2F#3C#3E#5B#5D#7B#7D");
   EXPECT_EQ(EscapeName("\x7F\xFF!~"), "#7F#FF!~");
   EXPECT_EQ(EscapeName(""), "");
+  // No name holds a NUL byte, not even as #00: it is left out.
+  EXPECT_EQ(EscapeName(std::string_view("Bild\0\0 1\0", 9)), "Bild#201");
 }
 
 TEST(PdfTextHelpers, HexCountAndDate) {

@@ -177,6 +177,99 @@ TEST(Control, FreeingAnAlignedChildGivesItsRoomBack) {
   EXPECT_EQ(client.BoundsRect(), (TRect{0, 0, 200, 100}));
 }
 
+TEST(Control, LayoutFollowsEveryChangeOfAnAlignedChild) {
+  Control parent, other;
+  parent.SetBounds(0, 0, 200, 100);
+  other.SetBounds(0, 0, 50, 60);
+  Control first(nullptr), second(nullptr), client(nullptr);
+  first.SetBounds(0, 0, 10, 10);
+  second.SetBounds(0, 0, 10, 20);
+  first.SetAlign(TAlign::alTop);
+  second.SetAlign(TAlign::alTop);
+  client.SetAlign(TAlign::alClient);
+
+  // Hidden, a bar takes no room; shown, it does.
+  second.SetVisible(false);
+  for (Control* c : {&first, &second, &client}) c->SetParent(&parent);
+  EXPECT_EQ(client.BoundsRect(), (TRect{0, 10, 200, 100}));
+  second.SetVisible(true);
+  EXPECT_EQ(second.BoundsRect(), (TRect{0, 10, 200, 30}));
+  EXPECT_EQ(client.BoundsRect(), (TRect{0, 30, 200, 100}));
+
+  // Bars of one alignment stack back to front, so the z-order is their order.
+  second.SendToBack();
+  EXPECT_EQ(second.BoundsRect(), (TRect{0, 0, 200, 20}));
+  EXPECT_EQ(first.BoundsRect(), (TRect{0, 20, 200, 30}));
+  second.BringToFront();
+  EXPECT_EQ(first.BoundsRect(), (TRect{0, 0, 200, 10}));
+  EXPECT_EQ(second.BoundsRect(), (TRect{0, 10, 200, 30}));
+
+  // A change of alignment while hidden counts when the child shows again.
+  second.SetVisible(false);
+  second.SetAlign(TAlign::alBottom);
+  EXPECT_EQ(client.BoundsRect(), (TRect{0, 10, 200, 100}));
+  second.SetVisible(true);
+  EXPECT_EQ(second.BoundsRect(), (TRect{0, 80, 200, 100}));
+  EXPECT_EQ(client.BoundsRect(), (TRect{0, 10, 200, 80}));
+
+  // Moved to another parent, it leaves its room behind and is laid out there.
+  second.SetParent(&other);
+  EXPECT_EQ(client.BoundsRect(), (TRect{0, 10, 200, 100}));
+  EXPECT_EQ(second.BoundsRect(), (TRect{0, 40, 50, 60}));
+  first.SetAlign(TAlign::alNone);
+  EXPECT_EQ(client.BoundsRect(), (TRect{0, 0, 200, 100}));
+  first.SetWidth(10);  // loose now: kept as it is
+  EXPECT_EQ(first.BoundsRect(), (TRect{0, 0, 10, 10}));
+  first.SetAlign(TAlign::alLeft);
+  EXPECT_EQ(client.BoundsRect(), (TRect{10, 0, 200, 100}));
+  second.SetParent(&parent);
+  EXPECT_EQ(second.BoundsRect(), (TRect{0, 80, 200, 100}));
+  EXPECT_EQ(first.BoundsRect(), (TRect{0, 0, 10, 80}));
+  EXPECT_EQ(client.BoundsRect(), (TRect{10, 0, 200, 80}));
+}
+
+TEST(Control, LooseChildrenLeaveTheLayoutAlone) {
+  Control parent;
+  parent.SetBounds(0, 0, 200, 100);
+  Control bar(nullptr), client(nullptr);
+  bar.SetBounds(0, 0, 10, 15);
+  bar.SetAlign(TAlign::alTop);
+  bar.SetParent(&parent);
+  client.SetAlign(TAlign::alClient);
+  client.SetParent(&parent);
+
+  std::vector<std::unique_ptr<Control>> loose;
+  for (int i = 0; i < 50; ++i) {
+    loose.push_back(std::make_unique<Control>(nullptr));
+    loose.back()->SetBounds(i, 2 * i, 5, 6);
+    loose.back()->SetParent(&parent);
+  }
+  loose[10]->SetVisible(false);
+  loose[20]->BringToFront();
+  loose[30]->SendToBack();
+  loose[40]->SetBounds(1, 1, 300, 300);
+  loose[49].reset();  // the newest leaves from the top of the list
+  loose[5]->SetParent(nullptr);
+  EXPECT_EQ(bar.BoundsRect(), (TRect{0, 0, 200, 15}));
+  EXPECT_EQ(client.BoundsRect(), (TRect{0, 15, 200, 100}));
+  EXPECT_EQ(loose[0]->BoundsRect(), (TRect{0, 0, 5, 6}));
+  EXPECT_EQ(loose[48]->BoundsRect(), (TRect{48, 96, 53, 102}));
+
+  // The z-order after all that: the moved ones at either end, the rest in arrival order.
+  Controls expected = {loose[30].get(), &bar, &client};
+  for (int i = 0; i < 49; ++i) {
+    if (i != 5 && i != 20 && i != 30) expected.push_back(loose[i].get());
+  }
+  expected.push_back(loose[20].get());
+  EXPECT_EQ(parent.Controls(), expected);
+
+  // The layout still answers its aligned children once the loose ones are gone.
+  loose.clear();
+  bar.SetHeight(40);
+  EXPECT_EQ(client.BoundsRect(), (TRect{0, 40, 200, 100}));
+  EXPECT_EQ(parent.Controls(), (Controls{&bar, &client}));
+}
+
 TEST(Control, OnlyThePersonsActionsFireEvents) {
   Control parent, other;
   Control c(nullptr);
