@@ -21,6 +21,19 @@ constexpr const char* kPictureFilter =
     "Alle unterstützten Formate|*.bmp;*.jpg;*.gif|BMP|*.bmp|JPG|*.jpg|GIF|*.gif";
 constexpr const char* kBackgroundFilter = "JPG-Files|*.jpg|BMP-Files|*.bmp|GIF-Files|*.gif";
 
+// A name that points at a folder gets no file: "sub/" would otherwise become the hidden
+// "sub/.kxp".
+bool NamesAFolder(const std::string& name) {
+  std::error_code error;
+  return name.empty() || name.back() == '/' || std::filesystem::is_directory(name, error);
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  if (std::filesystem::equivalent(a, b, error)) return true;
+  return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+}
+
 }  // namespace
 
 Application::Application(ui::Platform& platform, std::string programFolder) : platform_(platform) {
@@ -95,6 +108,7 @@ bool Application::NewDocument(const designer::PageFormat& format) {
   // The pages of the project that was open go with it; the new one has one page.
   state_.pageTexts.clear();
   state_.dataFields.clear();
+  state_.readLosses.clear();
   state_.currentPage = 1;
   state_.pageCount = 1;
 
@@ -123,9 +137,9 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   try {
     bytes = MapFile(file, designer::DocumentWindow::kMaxPageTextBytes);
     platform_.EndProgress();
-  } catch (const FileError&) {
+  } catch (const FileError& e) {
     platform_.EndProgress();
-    ShowMessage("Die Datei kann nicht gelesen werden: " + file.string());
+    ShowMessage("Die Datei kann nicht gelesen werden: " + file.string() + "\n" + e.Reason());
     return false;
   }
   // The page texts stay pieces of the bytes read: nothing is copied.
@@ -136,10 +150,16 @@ bool Application::OpenProject(const std::filesystem::path& file) {
     ShowMessage("Die Datei ist keine Quirabel-Projektdatei: " + file.string());
     return false;
   }
+  std::map<int, std::string> losses;
+  if (const std::size_t tail = pf::UnfinishedTailBytes(bytes.View()); tail > 0) {
+    losses[0] = "Nach der letzten vollständigen Seite stehen " + std::to_string(tail) +
+                " Bytes einer abgeschnittenen Seite; sie wurden ausgelassen.";
+  }
   // The first page is built in a window of its own; only when it stands does it replace the
   // open document.
   const designer::ProjectState before = state_;
   state_.currentPage = 1;
+  state_.readLosses = std::move(losses);
   designer::DocumentWindow* window = MakeDocumentWindow();
   try {
     window->LoadPageText(pages.front(), 1, true);
@@ -164,15 +184,23 @@ bool Application::OpenProject(const std::filesystem::path& file) {
 
 bool Application::SaveProjectTo(std::string fileName) {
   if (documentWindow_ == nullptr) return false;
+  if (NamesAFolder(fileName)) {
+    ShowMessage("Das Ziel ist ein Ordner, keine Datei: " + fileName);
+    return false;
+  }
   fileName = WithExtension(std::move(fileName), ".kxp");
   documentWindow_->StoreCurrentPage();
   platform_.Progress("Save Dokument. Please wait...", 0, 1);
   try {
     documentWindow_->WriteProjectFile(fileName);
     platform_.EndProgress();
+  } catch (const pf::ProjectFileError& e) {
+    platform_.EndProgress();
+    ShowMessage(std::string("Das Projekt wird nicht gespeichert. ") + e.what());
+    return false;
   } catch (const FileError& e) {
     platform_.EndProgress();
-    ShowMessage("Das Projekt kann nicht gespeichert werden: " + std::string(e.what()));
+    ShowMessage("Das Projekt „" + fileName + "“ kann nicht gespeichert werden. " + e.Reason());
     return false;
   }
   state_.projectFileName = fileName;
@@ -231,6 +259,15 @@ bool Application::ExportPdf() {
 
 bool Application::ExportPdfTo(std::string fileName) {
   if (documentWindow_ == nullptr) return false;
+  if (NamesAFolder(fileName)) {
+    ShowMessage("Das Ziel ist ein Ordner, keine Datei: " + fileName);
+    return false;
+  }
+  if (const std::string pdf = WithExtension(fileName, ".pdf");
+      state_.projectFileName != designer::kNewDocName && SameFile(pdf, state_.projectFileName)) {
+    ShowMessage("Die PDF-Datei würde das Projekt selbst überschreiben: " + pdf);
+    return false;
+  }
   report::TPReport& report = *documentWindow_->pdfReport;
   report.SetTitle(state_.info.title);
   report.SetSubject(state_.info.subject);

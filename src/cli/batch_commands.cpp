@@ -22,15 +22,18 @@ namespace {
 constexpr const char* kUsageText =
     "Aufruf:\n"
     "  quirabel-batch new (--din A4|A5|A6 [--landscape] | --mm BREITE HÖHE) -o AUS.kxp\n"
-    "  quirabel-batch export EIN.kxp -o AUS.pdf\n"
-    "  quirabel-batch resave EIN.kxp -o AUS.kxp\n"
+    "  quirabel-batch export EIN.kxp -o AUS.pdf [--force]\n"
+    "  quirabel-batch resave EIN.kxp -o AUS.kxp [--force]\n"
     "  quirabel-batch info EIN.kxp [--json]\n"
     "  quirabel-batch --help | --version\n"
     "\n"
     "new     legt ein neues Projekt im gewählten Format an und speichert es.\n"
     "export  schreibt alle Seiten eines Projekts in eine PDF-Datei.\n"
     "resave  öffnet ein Projekt, lädt jede Seite und speichert es unter neuem Namen.\n"
-    "info    zeigt Format, Seiten und Elemente eines Projekts.\n";
+    "info    zeigt Format, Seiten und Elemente eines Projekts.\n"
+    "\n"
+    "Lässt das Lesen eines Projekts etwas aus (beschädigte Elemente oder Seiten), schreiben\n"
+    "export und resave nichts und enden mit 1; --force schreibt trotzdem.\n";
 
 constexpr const char* kVersionText = "quirabel-batch " QUIRABEL_VERSION "\n";
 
@@ -49,6 +52,7 @@ struct Call {
   bool landscape = false;
   std::vector<std::string> mm;
   bool json = false;
+  bool force = false;
   bool help = false;
   bool version = false;
 };
@@ -95,6 +99,7 @@ Call ReadCall(const std::vector<std::string>& args) {
       command->add_flag("--json", call.json);
     } else {
       addOutput(*command);
+      command->add_flag("--force", call.force);
     }
   }
 
@@ -230,11 +235,21 @@ int RunCall(const Call& call, BatchPlatform& platform) {
   if (call.command != "info" && call.output.empty()) throw UsageError(call.command + " braucht -o");
   if (!application.OpenProject(call.projects.front())) return kExitFailed;
   if (call.command == "info") return Info(application, call.json);
+  // Every page is read before anything is written: what reading left out is named, and nothing
+  // is written that would silently lack it.
+  if (!application.VisitAllPages()) return kExitFailed;
+  const auto& losses = application.State().readLosses;
+  for (const auto& [page, lost] : losses) platform.ShowMessage(lost);
+  if (!losses.empty() && !call.force) {
+    platform.ShowMessage(
+        "Es wurde nichts geschrieben, weil beim Lesen etwas verloren ginge "
+        "(mit --force wird trotzdem geschrieben).");
+    return kExitFailed;
+  }
   if (call.command == "export") {
     platform.fileNames.push_back(call.output);
     return application.ExportPdf() ? kExitOk : kExitFailed;
   }
-  if (!application.VisitAllPages()) return kExitFailed;
   return application.SaveProjectTo(call.output) ? kExitOk : kExitFailed;
 }
 

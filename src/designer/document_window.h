@@ -129,6 +129,9 @@ class DocumentWindow : public ui::TForm {
   // Rebuilds the page on screen from a page text that stands for page n of its project (the
   // first page carries the project information).
   void LoadPageText(const SharedBytes& pageText, int page, bool maximise);
+  // Writes every page text into a project file, replacing it only when all is written. Raises
+  // ProjectFileError (nothing written) when a page would not read back, FileError when the file
+  // cannot be written.
   void WriteProjectFile(const std::filesystem::path& fileName);
 
   // Sets the page size from the format texts (pixels from millimetres).

@@ -89,9 +89,18 @@ void DocumentWindow::StoreCurrentPage() {
 }
 
 void DocumentWindow::WriteProjectFile(const std::filesystem::path& fileName) {
-  // Page by page straight into the file: a large project is not joined in memory first.
+  // Page by page straight into the file: a large project is not joined in memory first. Each
+  // page is read back first: a file the designer could not open again is never written.
   AtomicFileWriter writer(fileName);
+  int number = 0;
   for (const SharedBytes& page : state_.pageTexts) {
+    ++number;
+    try {
+      pf::ReadPageText(page);
+    } catch (const pf::ProjectFileError& e) {
+      throw pf::ProjectFileError("Die Seite " + std::to_string(number) +
+                                 " ließe sich nicht wieder lesen: " + e.what());
+    }
     writer.Write(page.View());
     writer.Write(pf::kEndOfFile);
   }
@@ -170,6 +179,18 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
     element->SetParent(layoutPanel);
   }
   for (int i = 0; i < page.skippedBitmapBlocks; ++i) ShowMessage("Fehler");
+  // A loss stays on record once seen: the page stored again afterwards no longer shows it.
+  if (page.skippedBitmapBlocks + page.skippedUnknownBlocks > 0 &&
+      !state_.readLosses.contains(pageNumber)) {
+    std::string lost = "Seite " + std::to_string(pageNumber) + ":";
+    if (page.skippedBitmapBlocks > 0)
+      lost += " " + std::to_string(page.skippedBitmapBlocks) +
+              " Bild-Element(e) mit zu kurzem Satz ausgelassen.";
+    if (page.skippedUnknownBlocks > 0)
+      lost += " " + std::to_string(page.skippedUnknownBlocks) +
+              " Element(e) unbekannter oder verschobener Art ausgelassen.";
+    state_.readLosses[pageNumber] = std::move(lost);
+  }
   ShowHandlesOnTop();
   if (maximise) SetMaximized(true);
   CopiesPerA3Sheet();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ struct ProjectState {
   bool sampleTemplateDocument = false;
 
   ProjectInfo info;
+  // What reading the project left out, by page (0: the file as a whole), in the user's words.
+  // The designer goes on without it; the batch tool refuses to write what would lose it.
+  std::map<int, std::string> readLosses;
   // Names of the data fields of the document (filled when a page is read).
   std::vector<std::string> dataFields;
   // "Rasterhilfe": moves of text and rectangle elements snap to a 5-pixel grid.

@@ -10,9 +10,11 @@ namespace quirabel::report {
 
 namespace {
 
-constexpr const char* kCannotCreateFile =
-    "Die Datei kann nicht erstellt werden. Möglicherweise ist sie bereits im Acrobat Reader "
-    "geöffnet.";
+// The real reason, whatever it is: a full disk or a read-only folder is no viewer holding the
+// file open.
+std::string CannotCreateFile(const std::string& fileName, const FileError& error) {
+  return "Die Datei „" + fileName + "“ kann nicht erstellt werden. " + error.Reason();
+}
 
 }  // namespace
 
@@ -136,11 +138,11 @@ void TPReport::EndDoc() {
   if (doc_ == nullptr) throw ui::EInvalidOperation("document is null..");
   try {
     doc_->SaveToFile(fileName_);
-  } catch (const FileError&) {
+  } catch (const FileError& error) {
     // The old file, if any, is untouched; the document stays open for another try.
     ui::Platform* platform = GetPlatform();
     if (platform == nullptr) throw;
-    platform->ShowMessage(kCannotCreateFile);
+    platform->ShowMessage(CannotCreateFile(fileName_, error));
     return;
   }
   Abort();

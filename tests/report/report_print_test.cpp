@@ -378,11 +378,13 @@ TEST_F(PrintTest, AFileThatCannotBeWrittenKeepsTheDocumentOpen) {
   report->SetFileName((dir / "no such folder" / "x.pdf").string());
   report->EndDoc();
 
-  const std::string message =
-      "Die Datei kann nicht erstellt werden. M\xC3\xB6glicherweise ist sie bereits im Acrobat "
-      "Reader ge\xC3\xB6"
-      "ffnet.";
-  EXPECT_EQ(platform.messages, (Lines{message, message}));
+  // Each time the real reason, never a guess that a viewer holds the file.
+  const Lines messages = {
+      "Die Datei \xE2\x80\x9E" + blocked.string() +
+          "\xE2\x80\x9C kann nicht erstellt werden. Das Ziel ist ein Ordner.",
+      "Die Datei \xE2\x80\x9E" + (dir / "no such folder" / "x.pdf").string() +
+          "\xE2\x80\x9C kann nicht erstellt werden. Der Ordner existiert nicht."};
+  EXPECT_EQ(platform.messages, messages);
   EXPECT_TRUE(report->Printing());
   EXPECT_THROW(report->SetTitle("x"), pdf::EPdfInvalidOperation);
   EXPECT_EQ(ReadAll(blocked / "keep.txt"), "keep");

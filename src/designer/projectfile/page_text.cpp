@@ -375,6 +375,7 @@ class PageReader {
       block.data = ReadPicture(part.dataStart);
     } else {
       pos_ = end + kElementEnd.size();  // a kind this version does not know
+      ++page.skippedUnknownBlocks;
       return;
     }
     page.elements.push_back(std::move(block));

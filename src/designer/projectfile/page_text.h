@@ -44,6 +44,8 @@ struct PageText {
   // Bitmap blocks left out on reading because their record was cut short; the document window
   // shows a placeholder for each.
   int skippedBitmapBlocks = 0;
+  // Blocks of a kind this version does not know (or whose opening tag is displaced), left out.
+  int skippedUnknownBlocks = 0;
 };
 
 // The page text of a page. An element whose record does not match its kind is a

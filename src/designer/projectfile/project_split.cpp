@@ -51,4 +51,15 @@ std::vector<std::string_view> SplitProjectViews(std::string_view file) {
   return pages;
 }
 
+std::size_t UnfinishedTailBytes(std::string_view file) {
+  std::size_t last = 0;
+  for (std::size_t end = Find(file, kEndOfFile); end != std::string_view::npos;
+       end = Find(file.substr(last), kEndOfFile)) {
+    last += end + kEndOfFile.size();
+  }
+  const std::string_view tail = file.substr(last);
+  const std::size_t used = tail.find_first_not_of(" \t\r\n");
+  return used == std::string_view::npos ? 0 : tail.size() - used;
+}
+
 }  // namespace quirabel::designer::projectfile
