@@ -8,15 +8,23 @@ std::string CommandFailedMessage(const std::string& reason) {
   return "Der Befehl konnte nicht ausgeführt werden: " + reason;
 }
 
+std::string CurrentFailureMessage() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return CommandFailedMessage("Der Arbeitsspeicher reicht nicht aus.");
+  } catch (const std::exception& e) {
+    return CommandFailedMessage(e.what());
+  } catch (...) {
+    return CommandFailedMessage("unbekannter Fehler.");
+  }
+}
+
 bool RunCommand(ui::Platform& platform, const std::function<bool()>& command) {
   try {
     return command();
-  } catch (const std::bad_alloc&) {
-    platform.ShowMessage(CommandFailedMessage("Der Arbeitsspeicher reicht nicht aus."));
-  } catch (const std::exception& e) {
-    platform.ShowMessage(CommandFailedMessage(e.what()));
   } catch (...) {
-    platform.ShowMessage(CommandFailedMessage("unbekannter Fehler."));
+    platform.ShowMessage(CurrentFailureMessage());
   }
   return false;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/command_boundary.h"
 #include "base/version.h"
 #include "designer/page_format.h"
 
@@ -277,14 +278,9 @@ int RunGuarded(const std::function<int()>& command) {
   int exitCode = kExitFailed;
   try {
     exitCode = command();
-  } catch (const std::bad_alloc&) {
-    std::cerr << "quirabel-batch: nicht genug Arbeitsspeicher\n";
-    return kExitFailed;
-  } catch (const std::exception& e) {
-    std::cerr << "quirabel-batch: unerwarteter Fehler: " << e.what() << '\n';
-    return kExitFailed;
   } catch (...) {
-    std::cerr << "quirabel-batch: unerwarteter Fehler unbekannter Art\n";
+    // In the designer's words, as its message box would say it.
+    std::cerr << "quirabel-batch: " << app::CurrentFailureMessage() << '\n';
     return kExitFailed;
   }
   // What a command wrote must have arrived, or it did not succeed.

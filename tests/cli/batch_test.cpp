@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "app/application.h"
+#include "app/command_boundary.h"
 #include "base/atomic_file.h"
 #include "cli/batch_commands.h"
 #include "support/fake_platform.h"
@@ -246,17 +247,20 @@ TEST_F(BatchTest, AnythingThrownBelowACommandEndsInExitOneWithAReason) {
   {
     CaughtStandardError err;
     EXPECT_EQ(runNewWith([] { throw 42; }), 1);
-    EXPECT_EQ(err.Text(), "quirabel-batch: unerwarteter Fehler unbekannter Art\n");
+    EXPECT_EQ(err.Text(),
+              "quirabel-batch: " + app::CommandFailedMessage("unbekannter Fehler.") + "\n");
   }
   {
     CaughtStandardError err;
     EXPECT_EQ(runNewWith([] { throw std::logic_error("kaputt"); }), 1);
-    EXPECT_EQ(err.Text(), "quirabel-batch: unerwarteter Fehler: kaputt\n");
+    EXPECT_EQ(err.Text(), "quirabel-batch: " + app::CommandFailedMessage("kaputt") + "\n");
   }
   {
     CaughtStandardError err;
     EXPECT_EQ(runNewWith([] { throw std::bad_alloc(); }), 1);
-    EXPECT_EQ(err.Text(), "quirabel-batch: nicht genug Arbeitsspeicher\n");
+    EXPECT_EQ(err.Text(), "quirabel-batch: " +
+                              app::CommandFailedMessage("Der Arbeitsspeicher reicht nicht aus.") +
+                              "\n");
   }
   EXPECT_FALSE(std::filesystem::exists(output));
 }
