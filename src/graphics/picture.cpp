@@ -7,6 +7,7 @@ namespace quirabel::graphics {
 
 JpegImage JpegImage::FromBytes(SharedBytes bytes) {
   JpegImage image;
+  CheckJpegStructure(bytes.View());
   image.info_ = ReadJpegInfo(bytes.View());
   image.bytes_ = std::move(bytes);
   return image;

@@ -16,7 +16,9 @@ namespace quirabel::graphics {
 class JpegImage {
  public:
   JpegImage() = default;
-  // Reads the header; ImageError when the bytes are no JPEG. The bytes are shared, not copied.
+  // Reads the header; ImageError when the bytes are no JPEG or its structure is cut or broken
+  // (CheckJpegStructure), so that what a PDF embeds as it is stands whole. The bytes are shared,
+  // not copied.
   static JpegImage FromBytes(SharedBytes bytes);
   // Compresses a bitmap (quality 1..100).
   static JpegImage FromBitmap(const Bitmap& bitmap, int quality = kDefaultQuality);
