@@ -338,6 +338,12 @@ class JpegWalk {
   JpegLayout layout_;
 };
 
+bool HoldsAny(std::string_view bytes, std::span<const std::string_view> forbidden) {
+  return std::any_of(forbidden.begin(), forbidden.end(), [&](std::string_view f) {
+    return !f.empty() && bytes.find(f) != std::string_view::npos;
+  });
+}
+
 }  // namespace
 
 JpegLayout CheckJpegStructure(std::string_view bytes) {
@@ -346,6 +352,40 @@ JpegLayout CheckJpegStructure(std::string_view bytes) {
   while (walk.Next(piece)) {
   }
   return walk.Layout();
+}
+
+JpegWithoutTags RemoveSegmentsHolding(std::string_view bytes,
+                                      std::span<const std::string_view> forbidden) {
+  auto removable = [&](const JpegPiece& piece) {
+    const bool metadata = piece.marker == 0xFE || (piece.marker >= 0xE0 && piece.marker <= 0xEF);
+    return metadata && HoldsAny(bytes.substr(piece.begin, piece.end - piece.begin), forbidden);
+  };
+  JpegWithoutTags out;
+  // The first walk only counts, so that a picture without forbidden strings is not copied.
+  JpegWalk counting(bytes);
+  JpegPiece piece;
+  while (counting.Next(piece)) out.removedSegments += removable(piece) ? 1 : 0;
+  const std::size_t end = counting.Layout().end;
+  const bool trailingGoes = HoldsAny(bytes.substr(end), forbidden);
+  out.removedSegments += trailingGoes ? 1 : 0;
+  if (out.removedSegments == 0) {
+    if (HoldsAny(bytes, forbidden)) out.result = JpegTagRemoval::TagInImageData;
+    return out;
+  }
+
+  std::string kept(bytes.substr(0, 2));  // SOI
+  JpegWalk copying(bytes);
+  while (copying.Next(piece)) {
+    if (!removable(piece)) kept += bytes.substr(piece.begin, piece.end - piece.begin);
+  }
+  if (!trailingGoes) kept += bytes.substr(end);
+  if (HoldsAny(kept, forbidden)) {
+    out.result = JpegTagRemoval::TagInImageData;
+  } else {
+    out.result = JpegTagRemoval::SegmentsRemoved;
+    out.bytes = std::move(kept);
+  }
+  return out;
 }
 
 JpegInfo ReadJpegInfo(std::string_view bytes) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,29 @@ struct JpegLayout {
 // and programs append previews and data there, and PDF readers stop at EOI. Linear in the size,
 // allocates nothing.
 JpegLayout CheckJpegStructure(std::string_view bytes);
+
+// What RemoveSegmentsHolding did.
+enum class JpegTagRemoval {
+  Unchanged,        // no segment held a forbidden string, nor does anything else
+  SegmentsRemoved,  // segments were removed; the rest holds no forbidden string
+  TagInImageData,   // a forbidden string is where nothing may be removed: tables, scan data
+};
+
+struct JpegWithoutTags {
+  JpegTagRemoval result = JpegTagRemoval::Unchanged;
+  // The JPEG less the removed segments with SegmentsRemoved; empty otherwise (the bytes given
+  // stand as they are, or cannot be used).
+  std::string bytes;
+  int removedSegments = 0;
+};
+
+// Removes every comment (COM) and application (APP0..APP15) segment that holds one of the
+// forbidden byte strings, and the bytes after EOI when they hold one; everything else stays byte
+// for byte. When a forbidden string remains after that (in the tables, the scan data, or across
+// the border of two segments) the result is TagInImageData. Empty forbidden strings are ignored.
+// ImageError when the structure is cut or broken (see CheckJpegStructure).
+JpegWithoutTags RemoveSegmentsHolding(std::string_view bytes,
+                                      std::span<const std::string_view> forbidden);
 
 // Reads the header only, without decoding. ImageError for anything that is not a readable JPEG
 // header, including a zero width or height.

@@ -309,5 +309,65 @@ TEST(JpegStructure, BrokenFilesAreRefused) {
   }
 }
 
+// The tags that end blocks of a project file must not reach it inside a picture.
+const std::string_view kProjectTags[] = {"</kxelement>", "</kxpaymerk>", "</endoffile>"};
+
+TEST(JpegTags, SegmentsHoldingATagAreRemovedAndTheRestKeptByteForByte) {
+  const std::string plain = EncodeJpeg(Noise(16, 16), 90);
+  const std::string exif = Segment(0xE1, std::string("Exif\0\0Titel: </kxelement>", 25));
+  const std::string comment = Segment(0xFE, "Ende: </endoffile> und mehr");
+  const std::string keptApp = Segment(0xE2, "ICC_PROFILE harmless");
+  const std::string keptComment = Segment(0xFE, "kxelement ohne Klammern");
+  const std::string lateComment = Segment(0xFE, "</kxpaymerk>");
+  std::string jpeg = plain;
+  jpeg.insert(2, exif + keptApp + comment + keptComment);
+  jpeg.insert(jpeg.size() - 2, lateComment);  // after the scan data, before EOI
+
+  std::string expected = plain;
+  expected.insert(2, keptApp + keptComment);
+  const JpegWithoutTags cleaned = RemoveSegmentsHolding(jpeg, kProjectTags);
+  EXPECT_EQ(cleaned.result, JpegTagRemoval::SegmentsRemoved);
+  EXPECT_EQ(cleaned.removedSegments, 3);
+  EXPECT_EQ(cleaned.bytes, expected);
+
+  // Data after EOI goes when it holds a tag, and stays when it does not.
+  const JpegWithoutTags trailing =
+      RemoveSegmentsHolding(plain + "Kamera </kxelement>", kProjectTags);
+  EXPECT_EQ(trailing.result, JpegTagRemoval::SegmentsRemoved);
+  EXPECT_EQ(trailing.bytes, plain);
+  const std::string harmless = plain + keptComment + "anhang";
+  const JpegWithoutTags untouched = RemoveSegmentsHolding(harmless, kProjectTags);
+  EXPECT_EQ(untouched.result, JpegTagRemoval::Unchanged);
+  EXPECT_EQ(untouched.removedSegments, 0);
+  EXPECT_EQ(untouched.bytes, "");
+
+  // An empty forbidden string would be everywhere; it is no forbidden string.
+  const std::string_view empty[] = {""};
+  EXPECT_EQ(RemoveSegmentsHolding(jpeg, empty).result, JpegTagRemoval::Unchanged);
+}
+
+TEST(JpegTags, TagsInTheImageDataAreReported) {
+  const std::string plain = EncodeJpeg(Noise(16, 16), 90);
+  // Eight quantisation values spelling a tag: a valid table, but not one to remove.
+  const std::size_t dqt = MarkerAt(plain, 0xDB);
+  std::string inTable = plain;
+  inTable.replace(dqt + 5, 12, kProjectTags[1]);
+  // Scan data may hold any byte but 0xFF.
+  std::string inScan = plain;
+  const std::size_t scan = MarkerAt(plain, 0xDA) + 2 + 12;
+  inScan.insert(scan + 3, kProjectTags[0]);
+  // A removable comment beside it changes nothing about that.
+  std::string alsoInComment = inScan;
+  alsoInComment.insert(2, Segment(0xFE, kProjectTags[2]));
+  for (const std::string& bytes : {inTable, inScan, alsoInComment}) {
+    ASSERT_EQ(ImageErrorOf(bytes), "no error");
+    const JpegWithoutTags result = RemoveSegmentsHolding(bytes, kProjectTags);
+    EXPECT_EQ(result.result, JpegTagRemoval::TagInImageData);
+    EXPECT_EQ(result.bytes, "");
+  }
+  const std::string cut = plain.substr(0, plain.size() - 1);
+  EXPECT_THROW(RemoveSegmentsHolding(cut, kProjectTags), ImageError);
+}
+
 }  // namespace
 }  // namespace quirabel::graphics
