@@ -304,12 +304,27 @@ void ReadUncompressed(const std::uint8_t* pixels, std::size_t file_stride, const
 
 }  // namespace
 
-Bitmap ReadBmp(std::string_view bytes) {
+namespace {
+
+Header ReadHeaders(std::string_view bytes) {
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
   const std::size_t size = bytes.size();
   if (size < 2 || data[0] != 'B' || data[1] != 'M') Fail("not a BMP file");
   if (size < kFileHeaderSize + 4) Fail("truncated BMP file");
-  const Header h = ParseHeader(data, size);
+  return ParseHeader(data, size);
+}
+
+}  // namespace
+
+BmpInfo ReadBmpInfo(std::string_view bytes) {
+  const Header h = ReadHeaders(bytes);
+  return {h.width, h.height, h.bit_count};
+}
+
+Bitmap ReadBmp(std::string_view bytes) {
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const std::size_t size = bytes.size();
+  const Header h = ReadHeaders(bytes);
   const PixelFormat format = TargetFormat(h);
   const char* reason = nullptr;
   if (!Bitmap::SizeAllowed(h.width, h.height, format, &reason)) Fail(reason);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,17 @@ namespace quirabel::graphics {
 // BMP file, is damaged or truncated, uses an unsupported variant, or claims a size that
 // Bitmap::SizeAllowed refuses; the size checks come before anything is allocated.
 Bitmap ReadBmp(std::string_view bytes);
+
+// The size a BMP file's headers claim, as ReadBmp would check and decode it.
+struct BmpInfo {
+  std::int64_t width = 0;
+  std::int64_t height = 0;  // positive whichever way the rows go
+  int bitCount = 0;
+};
+
+// Reads the headers only: ImageError for whatever ReadBmp refuses in them, but the size is given
+// as claimed (not checked against Bitmap::SizeAllowed), and neither pixels nor palette are read.
+BmpInfo ReadBmpInfo(std::string_view bytes);
 
 // Writes a BMP file with a 40-byte info header and bottom-up rows: 8 bits with the palette for
 // indexed bitmaps (1 and 4 bits widened to 8), 24 bits for everything else. Raises ImageError for

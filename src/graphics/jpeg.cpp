@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>  // jpeglib.h uses FILE and size_t without declaring them
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include <jerror.h>
@@ -220,7 +221,172 @@ class Compressor {
   boolean (*grow_)(j_compress_ptr) = nullptr;
 };
 
+[[noreturn]] void Cut(const char* what) {
+  throw ImageError(std::string("Das JPEG-Bild ist abgeschnitten: ") + what + ".");
+}
+
+[[noreturn]] void Broken(const char* what) {
+  throw ImageError(std::string("Das JPEG-Bild ist beschädigt: ") + what + ".");
+}
+
+bool IsFrameHeader(unsigned marker) {
+  // SOF0..SOF15 less DHT (C4), the reserved JPG (C8) and DAC (CC).
+  return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+bool IsRestart(unsigned marker) { return marker >= 0xD0 && marker <= 0xD7; }
+
+// One piece of a JPEG file. Pieces lie end to end from the start to EOI: each begins where the one
+// before ended, so fill bytes before a marker belong to the piece of that marker, and a scan's
+// piece runs on over its entropy-coded data to the next marker.
+struct JpegPiece {
+  unsigned marker = 0;
+  std::size_t begin = 0;
+  std::size_t end = 0;
+};
+
+// Hands out the pieces of a JPEG file one after the other, checking them on the way.
+class JpegWalk {
+ public:
+  explicit JpegWalk(std::string_view bytes)
+      : data_(reinterpret_cast<const unsigned char*>(bytes.data())), size_(bytes.size()) {
+    if (size_ < 2 || data_[0] != 0xFF || data_[1] != 0xD8) Broken("der Bildanfang (SOI) fehlt");
+    pos_ = 2;
+  }
+
+  // The next piece; false once EOI has been handed out.
+  bool Next(JpegPiece& piece) {
+    if (done_) return false;
+    piece.begin = pos_;
+    if (pos_ == size_) Cut("das Endezeichen (EOI) fehlt");
+    if (data_[pos_] != 0xFF) Broken("zwischen zwei Abschnitten stehen fremde Bytes");
+    while (pos_ < size_ && data_[pos_] == 0xFF) ++pos_;
+    if (pos_ == size_) Cut("das Endezeichen (EOI) fehlt");
+    const unsigned marker = data_[pos_++];
+    piece.marker = marker;
+    if (marker == 0x00) Broken("ein Markierungszeichen ist ungültig");
+    if (marker == 0xD8) Broken("das Bild beginnt ein zweites Mal");
+    if (marker == 0xD9) {
+      if (layout_.scans == 0) Broken("es enthält keine Bilddaten");
+      done_ = true;
+      layout_.end = pos_;
+    } else if (!IsRestart(marker) && marker != 0x01) {  // these two stand alone, without length
+      ReadSegment(marker);
+    }
+    piece.end = pos_;
+    return true;
+  }
+
+  const JpegLayout& Layout() const { return layout_; }
+
+ private:
+  unsigned Byte(std::size_t i) const { return data_[i]; }
+  unsigned U16(std::size_t i) const { return Byte(i) << 8 | Byte(i + 1); }
+
+  // A segment with a length, the marker just read; pos_ is at its length field.
+  void ReadSegment(unsigned marker) {
+    if (size_ - pos_ < 2) Cut("ein Abschnitt reicht über das Dateiende hinaus");
+    const std::size_t length = U16(pos_);
+    if (length < 2) Broken("ein Abschnitt hat eine ungültige Länge");
+    if (length > size_ - pos_) Cut("ein Abschnitt reicht über das Dateiende hinaus");
+    const std::size_t body = pos_ + 2;
+    pos_ += length;
+    if (IsFrameHeader(marker)) {
+      if (layout_.width != 0) Broken("es hat zwei Bildköpfe");
+      // Precision, height, width, component count, then three bytes per component.
+      if (length < 8 || Byte(body + 5) == 0 || length != 8 + 3 * Byte(body + 5)) {
+        Broken("der Bildkopf (SOF) ist fehlerhaft");
+      }
+      layout_.height = static_cast<int>(U16(body + 1));
+      layout_.width = static_cast<int>(U16(body + 3));
+      layout_.components = static_cast<int>(Byte(body + 5));
+      if (layout_.width == 0) Broken("der Bildkopf (SOF) ist fehlerhaft");
+    } else if (marker == 0xDA) {
+      if (layout_.width == 0) Broken("Bilddaten stehen vor dem Bildkopf");
+      // Component count, two bytes per component, then three bytes of spectral selection.
+      const unsigned count = length >= 3 ? Byte(body) : 0;
+      if (count < 1 || count > 4 || length != 6 + 2 * count) {
+        Broken("ein Scan-Kopf (SOS) ist fehlerhaft");
+      }
+      ++layout_.scans;
+      SkipEntropyCodedData();
+    }
+  }
+
+  // Moves pos_ to the marker that ends the entropy-coded data: 0xFF followed by neither a stuffed
+  // zero nor a restart marker, fill bytes before it included.
+  void SkipEntropyCodedData() {
+    while (true) {
+      const void* found = pos_ < size_ ? std::memchr(data_ + pos_, 0xFF, size_ - pos_) : nullptr;
+      if (found == nullptr) Cut("die Bilddaten brechen ab");
+      const auto ff = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - data_);
+      std::size_t next = ff + 1;
+      while (next < size_ && data_[next] == 0xFF) ++next;
+      if (next == size_) Cut("die Bilddaten brechen ab");
+      if (data_[next] != 0x00 && !IsRestart(data_[next])) {
+        pos_ = ff;
+        return;
+      }
+      pos_ = next + 1;
+    }
+  }
+
+  const unsigned char* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+  bool done_ = false;
+  JpegLayout layout_;
+};
+
+bool HoldsAny(std::string_view bytes, std::span<const std::string_view> forbidden) {
+  return std::any_of(forbidden.begin(), forbidden.end(), [&](std::string_view f) {
+    return !f.empty() && bytes.find(f) != std::string_view::npos;
+  });
+}
+
 }  // namespace
+
+JpegLayout CheckJpegStructure(std::string_view bytes) {
+  JpegWalk walk(bytes);
+  JpegPiece piece;
+  while (walk.Next(piece)) {
+  }
+  return walk.Layout();
+}
+
+JpegWithoutTags RemoveSegmentsHolding(std::string_view bytes,
+                                      std::span<const std::string_view> forbidden) {
+  auto removable = [&](const JpegPiece& piece) {
+    const bool metadata = piece.marker == 0xFE || (piece.marker >= 0xE0 && piece.marker <= 0xEF);
+    return metadata && HoldsAny(bytes.substr(piece.begin, piece.end - piece.begin), forbidden);
+  };
+  JpegWithoutTags out;
+  // The first walk only counts, so that a picture without forbidden strings is not copied.
+  JpegWalk counting(bytes);
+  JpegPiece piece;
+  while (counting.Next(piece)) out.removedSegments += removable(piece) ? 1 : 0;
+  const std::size_t end = counting.Layout().end;
+  const bool trailingGoes = HoldsAny(bytes.substr(end), forbidden);
+  out.removedSegments += trailingGoes ? 1 : 0;
+  if (out.removedSegments == 0) {
+    if (HoldsAny(bytes, forbidden)) out.result = JpegTagRemoval::TagInImageData;
+    return out;
+  }
+
+  std::string kept(bytes.substr(0, 2));  // SOI
+  JpegWalk copying(bytes);
+  while (copying.Next(piece)) {
+    if (!removable(piece)) kept += bytes.substr(piece.begin, piece.end - piece.begin);
+  }
+  if (!trailingGoes) kept += bytes.substr(end);
+  if (HoldsAny(kept, forbidden)) {
+    out.result = JpegTagRemoval::TagInImageData;
+  } else {
+    out.result = JpegTagRemoval::SegmentsRemoved;
+    out.bytes = std::move(kept);
+  }
+  return out;
+}
 
 JpegInfo ReadJpegInfo(std::string_view bytes) {
   Decompressor decompressor;

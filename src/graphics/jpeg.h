@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,49 @@ struct JpegInfo {
   int components = 0;
   JpegColorModel colorModel = JpegColorModel::Unknown;
 };
+
+// What a JPEG file's markers say about it, read without decoding.
+struct JpegLayout {
+  int width = 0;  // from the frame header (SOFn)
+  int height = 0;
+  int components = 0;
+  int scans = 0;
+  std::size_t end = 0;  // just past the end marker (EOI); what follows is not the picture's
+};
+
+// Walks a JPEG file's structure: SOI; marker segments, each skipped by its length; every scan
+// header followed by its entropy-coded data (where 0xFF is followed by a stuffed 0x00 or is a
+// restart marker RST0..RST7); further tables and scans, as progressive files have them; up to
+// EOI. Fill bytes (0xFF) may come before any marker. A file that ends before EOI, a segment
+// running past the end, bytes that are no marker where one must be, a second SOI or frame header,
+// a scan before the frame header and frame or scan headers whose length disagrees with their
+// component count are an ImageError with a German message. Bytes after EOI are allowed: cameras
+// and programs append previews and data there, and PDF readers stop at EOI. Linear in the size,
+// allocates nothing.
+JpegLayout CheckJpegStructure(std::string_view bytes);
+
+// What RemoveSegmentsHolding did.
+enum class JpegTagRemoval {
+  Unchanged,        // no segment held a forbidden string, nor does anything else
+  SegmentsRemoved,  // segments were removed; the rest holds no forbidden string
+  TagInImageData,   // a forbidden string is where nothing may be removed: tables, scan data
+};
+
+struct JpegWithoutTags {
+  JpegTagRemoval result = JpegTagRemoval::Unchanged;
+  // The JPEG less the removed segments with SegmentsRemoved; empty otherwise (the bytes given
+  // stand as they are, or cannot be used).
+  std::string bytes;
+  int removedSegments = 0;
+};
+
+// Removes every comment (COM) and application (APP0..APP15) segment that holds one of the
+// forbidden byte strings, and the bytes after EOI when they hold one; everything else stays byte
+// for byte. When a forbidden string remains after that (in the tables, the scan data, or across
+// the border of two segments) the result is TagInImageData. Empty forbidden strings are ignored.
+// ImageError when the structure is cut or broken (see CheckJpegStructure).
+JpegWithoutTags RemoveSegmentsHolding(std::string_view bytes,
+                                      std::span<const std::string_view> forbidden);
 
 // Reads the header only, without decoding. ImageError for anything that is not a readable JPEG
 // header, including a zero width or height.

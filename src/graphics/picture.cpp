@@ -7,6 +7,7 @@ namespace quirabel::graphics {
 
 JpegImage JpegImage::FromBytes(SharedBytes bytes) {
   JpegImage image;
+  CheckJpegStructure(bytes.View());
   image.info_ = ReadJpegInfo(bytes.View());
   image.bytes_ = std::move(bytes);
   return image;
@@ -40,14 +41,40 @@ Picture Picture::FromJpegBytes(SharedBytes bytes) {
   return picture;
 }
 
+namespace {
+
+bool IsBmp(std::string_view bytes) {
+  return bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+}
+
+bool IsJpeg(std::string_view bytes) {
+  return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+         static_cast<unsigned char>(bytes[1]) == 0xD8;
+}
+
+}  // namespace
+
 Picture Picture::FromBytes(SharedBytes bytes) {
   const std::string_view view = bytes.View();
-  if (view.size() >= 2 && view[0] == 'B' && view[1] == 'M') return FromBmpBytes(std::move(bytes));
-  if (view.size() >= 2 && static_cast<unsigned char>(view[0]) == 0xFF &&
-      static_cast<unsigned char>(view[1]) == 0xD8) {
-    return FromJpegBytes(std::move(bytes));
+  if (IsBmp(view)) return FromBmpBytes(std::move(bytes));
+  if (IsJpeg(view)) return FromJpegBytes(std::move(bytes));
+  throw ImageError("unknown picture format");
+}
+
+std::uint64_t DecodedPixels(std::string_view fileBytes) {
+  if (IsBmp(fileBytes)) {
+    const BmpInfo info = ReadBmpInfo(fileBytes);
+    return static_cast<std::uint64_t>(info.width) * static_cast<std::uint64_t>(info.height);
+  }
+  if (IsJpeg(fileBytes)) {
+    const JpegLayout layout = CheckJpegStructure(fileBytes);
+    return static_cast<std::uint64_t>(layout.width) * static_cast<std::uint64_t>(layout.height);
   }
   throw ImageError("unknown picture format");
+}
+
+std::uint64_t DecodedPixels(const Picture& picture) {
+  return static_cast<std::uint64_t>(picture.Width()) * static_cast<std::uint64_t>(picture.Height());
 }
 
 Picture Picture::LoadFromFile(const std::filesystem::path& path) {

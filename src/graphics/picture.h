@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -16,7 +17,9 @@ namespace quirabel::graphics {
 class JpegImage {
  public:
   JpegImage() = default;
-  // Reads the header; ImageError when the bytes are no JPEG. The bytes are shared, not copied.
+  // Reads the header; ImageError when the bytes are no JPEG or its structure is cut or broken
+  // (CheckJpegStructure), so that what a PDF embeds as it is stands whole. The bytes are shared,
+  // not copied.
   static JpegImage FromBytes(SharedBytes bytes);
   // Compresses a bitmap (quality 1..100).
   static JpegImage FromBitmap(const Bitmap& bitmap, int quality = kDefaultQuality);
@@ -49,7 +52,8 @@ class Picture {
   static Picture FromBitmap(Bitmap bitmap);
   static Picture FromJpeg(JpegImage jpeg);
   // Recognises BMP ("BM") and JPEG (FF D8) by content; ImageError for anything else. The bytes
-  // are kept shared (a picture inside a project file stays a piece of it).
+  // are kept shared (a picture inside a project file stays a piece of it). A BMP is decoded here
+  // and now, a JPEG only on demand; DecodedPixels tells beforehand what either will cost.
   static Picture FromBytes(SharedBytes bytes);
   static Picture FromBmpBytes(SharedBytes bytes);
   static Picture FromJpegBytes(SharedBytes bytes);
@@ -82,5 +86,14 @@ class Picture {
   SharedBytes source_;
   mutable std::shared_ptr<const Bitmap> decoded_;
 };
+
+// The number of pixels a picture file decodes to, from its header alone: width x height of a
+// BMP's info header or of a JPEG's frame header. Nothing is decoded and no pixels are allocated,
+// so a budget can be checked before Picture::FromBytes decodes a BMP. ImageError when the bytes
+// are no BMP or JPEG or their header is unreadable; a JPEG is walked whole (CheckJpegStructure),
+// so one that FromBytes would refuse is refused here as well.
+std::uint64_t DecodedPixels(std::string_view fileBytes);
+// The pixels of a picture already made: width x height, 0 when empty.
+std::uint64_t DecodedPixels(const Picture& picture);
 
 }  // namespace quirabel::graphics

@@ -6,11 +6,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include <jpeglib.h>
+
+#include "graphics/picture.h"
 
 namespace quirabel::graphics {
 namespace {
@@ -36,11 +39,13 @@ Bitmap Noise(int width, int height) {
   return bitmap;
 }
 
-// An 8x8 picture of one pixel value written straight through libjpeg, for files EncodeJpeg
-// never makes. scans > 0 makes it progressive: one DC scan, then AC coefficients one at a time
-// in six successive-approximation steps each.
+// A square picture (8x8 unless told) of one pixel value written straight through libjpeg, for
+// files EncodeJpeg never makes. scans > 0 makes it progressive: one DC scan, then AC coefficients
+// one at a time in six successive-approximation steps each. restartRows puts restart markers
+// into the scan data after so many rows of blocks.
 std::string EncodeRaw(J_COLOR_SPACE inSpace, const std::vector<JSAMPLE>& pixel,
-                      J_COLOR_SPACE fileSpace, bool adobeMarker = true, int scans = 0) {
+                      J_COLOR_SPACE fileSpace, bool adobeMarker = true, int scans = 0, int side = 8,
+                      unsigned restartRows = 0) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr errors{};
   cinfo.err = jpeg_std_error(&errors);
@@ -48,13 +53,14 @@ std::string EncodeRaw(J_COLOR_SPACE inSpace, const std::vector<JSAMPLE>& pixel,
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = cinfo.image_height = 8;
+  cinfo.image_width = cinfo.image_height = static_cast<JDIMENSION>(side);
   cinfo.input_components = static_cast<int>(pixel.size());
   cinfo.in_color_space = inSpace;
   jpeg_set_defaults(&cinfo);
   jpeg_set_colorspace(&cinfo, fileSpace);
   jpeg_set_quality(&cinfo, 95, TRUE);
   cinfo.write_Adobe_marker = adobeMarker;
+  cinfo.restart_in_rows = static_cast<int>(restartRows);
   std::vector<jpeg_scan_info> script = {{3, {0, 1, 2}, 0, 0, 0, 0}};
   for (int i = 0; static_cast<int>(script.size()) < scans; ++i) {
     const int al = 5 - i % 6;
@@ -66,8 +72,8 @@ std::string EncodeRaw(J_COLOR_SPACE inSpace, const std::vector<JSAMPLE>& pixel,
   }
   jpeg_start_compress(&cinfo, TRUE);
   std::vector<JSAMPLE> row;
-  for (int x = 0; x < 8; ++x) row.insert(row.end(), pixel.begin(), pixel.end());
-  for (JSAMPROW rows[] = {row.data()}; cinfo.next_scanline < 8;)
+  for (int x = 0; x < side; ++x) row.insert(row.end(), pixel.begin(), pixel.end());
+  for (JSAMPROW rows[] = {row.data()}; cinfo.next_scanline < cinfo.image_height;)
     jpeg_write_scanlines(&cinfo, rows, 1);
   jpeg_finish_compress(&cinfo);
   std::string result(reinterpret_cast<char*>(buffer), size);
@@ -188,6 +194,179 @@ TEST(JpegTest, ProgressiveScanCountIsLimited) {
   const std::string absurd = EncodeRaw(JCS_RGB, pixel, JCS_YCbCr, true, 1001);
   EXPECT_EQ(ReadJpegInfo(absurd).width, 8);
   EXPECT_THROW(DecodeJpeg(absurd), ImageError);
+}
+
+// A marker segment: FF, the marker, a two-byte length counting itself, the body.
+std::string Segment(unsigned char marker, std::string_view body) {
+  const std::size_t length = body.size() + 2;
+  return std::string{'\xFF', static_cast<char>(marker), static_cast<char>(length >> 8),
+                     static_cast<char>(length & 0xFF)} +
+         std::string(body);
+}
+
+// Where a marker first appears; fails the test when it does not.
+std::size_t MarkerAt(const std::string& jpeg, unsigned char marker) {
+  const std::size_t at = jpeg.find(std::string{'\xFF', static_cast<char>(marker)});
+  EXPECT_NE(at, std::string::npos) << std::hex << int{marker};
+  return at;
+}
+
+std::string ImageErrorOf(std::string_view bytes) {
+  try {
+    CheckJpegStructure(bytes);
+  } catch (const ImageError& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+TEST(JpegStructure, WholeFilesOfEveryKindPass) {
+  const std::string baseline = EncodeJpeg(Noise(37, 21), 90);
+  const std::string restarts = EncodeRaw(JCS_GRAYSCALE, {90}, JCS_GRAYSCALE, true, 0, 64, 1);
+  const std::string progressive = EncodeRaw(JCS_RGB, {200, 100, 50}, JCS_YCbCr, true, 20, 24);
+  const std::string cmyk = EncodeRaw(JCS_CMYK, {0, 255, 0, 128}, JCS_YCCK, true, 0, 16);
+  ASSERT_NE(restarts.find("\xFF\xD0"), std::string::npos);  // the walk must step over RSTn
+  const struct {
+    const std::string& bytes;
+    int width, height, components, scans;
+  } cases[] = {{baseline, 37, 21, 3, 1},
+               {restarts, 64, 64, 1, 1},
+               {progressive, 24, 24, 3, 20},
+               {cmyk, 16, 16, 4, 1}};
+  for (const auto& c : cases) {
+    const JpegLayout layout = CheckJpegStructure(c.bytes);
+    EXPECT_EQ(layout.width, c.width);
+    EXPECT_EQ(layout.height, c.height);
+    EXPECT_EQ(layout.components, c.components);
+    EXPECT_EQ(layout.scans, c.scans);
+    EXPECT_EQ(layout.end, c.bytes.size());
+  }
+
+  // Fill bytes before markers, a comment after the scan and data after EOI are all allowed.
+  std::string lenient = baseline;
+  lenient.insert(MarkerAt(lenient, 0xD9), "\xFF\xFF" + Segment(0xFE, "nach dem Scan"));
+  lenient.insert(MarkerAt(lenient, 0xC0), "\xFF\xFF\xFF");
+  const std::size_t end = lenient.size();
+  lenient += "Vorschaubild und Kameradaten";
+  const JpegLayout layout = CheckJpegStructure(lenient);
+  EXPECT_EQ(layout.end, end);
+  EXPECT_EQ(layout.width, 37);
+}
+
+TEST(JpegStructure, EveryCutFileIsRefused) {
+  // Every proper prefix lacks at least the end marker, wherever the cut falls: in a segment, its
+  // length, the scan data, between a 0xFF and what follows it, between scans.
+  for (const std::string& whole : {EncodeJpeg(Noise(16, 16), 95),
+                                   EncodeRaw(JCS_GRAYSCALE, {90}, JCS_GRAYSCALE, true, 0, 32, 1),
+                                   EncodeRaw(JCS_RGB, {200, 100, 50}, JCS_YCbCr, true, 12, 16)}) {
+    for (std::size_t size = 0; size < whole.size(); ++size) {
+      const std::string message = ImageErrorOf(std::string_view(whole).substr(0, size));
+      EXPECT_TRUE(message.starts_with("Das JPEG-Bild ist abgeschnitten: ") ||
+                  (size < 2 && message.starts_with("Das JPEG-Bild ist beschädigt: ")))
+          << size << " of " << whole.size() << ": " << message;
+    }
+  }
+  // And a picture made from one is refused, not kept to be embedded as it is.
+  const std::string good = EncodeJpeg(Noise(16, 16), 95);
+  EXPECT_THROW(Picture::FromJpegBytes(good.substr(0, good.size() - 2)), ImageError);
+  EXPECT_THROW(Picture::FromBytes(good.substr(0, good.size() / 2)), ImageError);
+}
+
+TEST(JpegStructure, BrokenFilesAreRefused) {
+  const std::string good = EncodeJpeg(Noise(16, 16), 90);
+  const std::size_t sof = MarkerAt(good, 0xC0), sos = MarkerAt(good, 0xDA);
+  const std::size_t eoi = good.size() - 2;
+  auto with = [&](std::size_t at, std::size_t erase, std::string_view insert) {
+    std::string bytes = good;
+    bytes.replace(at, erase, insert);
+    return bytes;
+  };
+  const std::string sofSegment = good.substr(sof, 2 + 17);  // 8 + 3 x 3 components
+  std::string threeComponentsClaimedFour = sofSegment;
+  threeComponentsClaimedFour[9] = 4;
+  std::string noScanComponents = good.substr(sos, 2 + 12);  // 6 + 2 x 3 components
+  noScanComponents[4] = 0;
+
+  const struct {
+    std::string bytes;
+    const char* why;
+  } cases[] = {
+      {std::string("\xFF\xD8\xFF\xD9", 4), "es enthält keine Bilddaten"},
+      {"GIF89a", "der Bildanfang (SOI) fehlt"},
+      {with(sof, 0, "xy"), "zwischen zwei Abschnitten stehen fremde Bytes"},
+      {with(sof, 0, std::string("\xFF\x00", 2)), "ein Markierungszeichen ist ungültig"},
+      {with(sof, 0, "\xFF\xD8"), "das Bild beginnt ein zweites Mal"},
+      {with(sof, 0, std::string("\xFF\xFE\x00\x01", 4)), "ein Abschnitt hat eine ungültige Länge"},
+      {with(sof, 0, sofSegment), "es hat zwei Bildköpfe"},
+      {with(sof, sofSegment.size(), threeComponentsClaimedFour),
+       "der Bildkopf (SOF) ist fehlerhaft"},
+      {with(sos, noScanComponents.size(), noScanComponents), "ein Scan-Kopf (SOS) ist fehlerhaft"},
+      {with(sof, 0, good.substr(sos, eoi - sos)), "Bilddaten stehen vor dem Bildkopf"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ImageErrorOf(c.bytes), std::string("Das JPEG-Bild ist beschädigt: ") + c.why + ".")
+        << c.why;
+  }
+}
+
+// The tags that end blocks of a project file must not reach it inside a picture.
+const std::string_view kProjectTags[] = {"</kxelement>", "</kxpaymerk>", "</endoffile>"};
+
+TEST(JpegTags, SegmentsHoldingATagAreRemovedAndTheRestKeptByteForByte) {
+  const std::string plain = EncodeJpeg(Noise(16, 16), 90);
+  const std::string exif = Segment(0xE1, std::string("Exif\0\0Titel: </kxelement>", 25));
+  const std::string comment = Segment(0xFE, "Ende: </endoffile> und mehr");
+  const std::string keptApp = Segment(0xE2, "ICC_PROFILE harmless");
+  const std::string keptComment = Segment(0xFE, "kxelement ohne Klammern");
+  const std::string lateComment = Segment(0xFE, "</kxpaymerk>");
+  std::string jpeg = plain;
+  jpeg.insert(2, exif + keptApp + comment + keptComment);
+  jpeg.insert(jpeg.size() - 2, lateComment);  // after the scan data, before EOI
+
+  std::string expected = plain;
+  expected.insert(2, keptApp + keptComment);
+  const JpegWithoutTags cleaned = RemoveSegmentsHolding(jpeg, kProjectTags);
+  EXPECT_EQ(cleaned.result, JpegTagRemoval::SegmentsRemoved);
+  EXPECT_EQ(cleaned.removedSegments, 3);
+  EXPECT_EQ(cleaned.bytes, expected);
+
+  // Data after EOI goes when it holds a tag, and stays when it does not.
+  const JpegWithoutTags trailing =
+      RemoveSegmentsHolding(plain + "Kamera </kxelement>", kProjectTags);
+  EXPECT_EQ(trailing.result, JpegTagRemoval::SegmentsRemoved);
+  EXPECT_EQ(trailing.bytes, plain);
+  const std::string harmless = plain + keptComment + "anhang";
+  const JpegWithoutTags untouched = RemoveSegmentsHolding(harmless, kProjectTags);
+  EXPECT_EQ(untouched.result, JpegTagRemoval::Unchanged);
+  EXPECT_EQ(untouched.removedSegments, 0);
+  EXPECT_EQ(untouched.bytes, "");
+
+  // An empty forbidden string would be everywhere; it is no forbidden string.
+  const std::string_view empty[] = {""};
+  EXPECT_EQ(RemoveSegmentsHolding(jpeg, empty).result, JpegTagRemoval::Unchanged);
+}
+
+TEST(JpegTags, TagsInTheImageDataAreReported) {
+  const std::string plain = EncodeJpeg(Noise(16, 16), 90);
+  // Eight quantisation values spelling a tag: a valid table, but not one to remove.
+  const std::size_t dqt = MarkerAt(plain, 0xDB);
+  std::string inTable = plain;
+  inTable.replace(dqt + 5, 12, kProjectTags[1]);
+  // Scan data may hold any byte but 0xFF.
+  std::string inScan = plain;
+  const std::size_t scan = MarkerAt(plain, 0xDA) + 2 + 12;
+  inScan.insert(scan + 3, kProjectTags[0]);
+  // A removable comment beside it changes nothing about that.
+  std::string alsoInComment = inScan;
+  alsoInComment.insert(2, Segment(0xFE, kProjectTags[2]));
+  for (const std::string& bytes : {inTable, inScan, alsoInComment}) {
+    ASSERT_EQ(ImageErrorOf(bytes), "no error");
+    const JpegWithoutTags result = RemoveSegmentsHolding(bytes, kProjectTags);
+    EXPECT_EQ(result.result, JpegTagRemoval::TagInImageData);
+    EXPECT_EQ(result.bytes, "");
+  }
+  const std::string cut = plain.substr(0, plain.size() - 1);
+  EXPECT_THROW(RemoveSegmentsHolding(cut, kProjectTags), ImageError);
 }
 
 }  // namespace
