@@ -1,7 +1,6 @@
 #include "designer/document_window.h"
 
 #include <algorithm>
-#include <array>
 
 #include "base/atomic_file.h"
 #include "base/rounding.h"
@@ -17,9 +16,6 @@ using report::TPRItem;
 
 namespace {
 
-constexpr std::array<ElementKind, 5> kKindOrder = {ElementKind::Rect, ElementKind::Label,
-                                                   ElementKind::Text, ElementKind::Jpeg,
-                                                   ElementKind::Bitmap};
 constexpr const char* kTooLarge =
     "Das Bild ist zu gross für das Dokument und wird automatisch verkleinert.";
 constexpr const char* kBackgroundScratch = "COLOR_DEF_BACKGROUND.JPG";

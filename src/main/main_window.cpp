@@ -326,7 +326,7 @@ void MainWindow::Refresh() {
   view_->SetRoot(window->Panel1);
   documentWindow_->setWindowTitle(QString::fromStdString(window->Caption()));
   if (!documentWindow_->isVisible()) documentWindow_->showMaximized();
-  window->OnPopup = [this, window](designer::TForm2::Popup popup, int, int) {
+  window->OnPopup = [this](designer::TForm2::Popup popup, int, int) {
     QMenu menu(this);
     const bool hasProperties = popup != designer::TForm2::Popup::Image;
     QAction* properties =
