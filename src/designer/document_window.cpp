@@ -1,7 +1,6 @@
 #include "designer/document_window.h"
 
 #include <algorithm>
-#include <array>
 
 #include "base/atomic_file.h"
 #include "base/clock.h"

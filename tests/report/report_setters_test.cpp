@@ -272,7 +272,7 @@ TEST(Report, DocumentSettingsAreLockedWhileADocumentIsOpen) {
   TPReport report;
   for (const auto& [name, set] : cases) {
     report.BeginDoc();
-    EXPECT_EQ(MessageOf<pdf::EPdfInvalidOperation>([&] { set(report); }),
+    EXPECT_EQ(MessageOf<pdf::EPdfInvalidOperation>([&report, &setter = set] { setter(report); }),
               std::string(name) + " --invalid operation.");
     report.SetFileName("elsewhere.pdf");  // free at any time
     report.Abort();
