@@ -16,7 +16,7 @@ packages=(
   xvfb xauth
 )
 if [[ "${1:-}" == "--tools" ]]; then
-  packages+=(fonts-urw-base35 python3)
+  packages+=(fonts-urw-base35 python3 xdotool imagemagick)
 fi
 
 missing=()

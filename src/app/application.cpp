@@ -109,6 +109,7 @@ bool Application::NewDocument(const designer::PageFormat& format) {
   state_.pageTexts.clear();
   state_.dataFields.clear();
   state_.readLosses.clear();
+  state_.bitmapPixelsByPage.clear();
   state_.currentPage = 1;
   state_.pageCount = 1;
 
@@ -160,6 +161,7 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   const designer::ProjectState before = state_;
   state_.currentPage = 1;
   state_.readLosses = std::move(losses);
+  state_.bitmapPixelsByPage.clear();
   designer::DocumentWindow* window = MakeDocumentWindow();
   try {
     window->LoadPageText(pages.front(), 1, true);
@@ -384,6 +386,7 @@ bool Application::DeleteCurrentPage() {
   const auto at = state_.pageTexts.begin() + (deleted - 1);
   SharedBytes removed = *at;
   state_.pageTexts.erase(at);
+  state_.bitmapPixelsByPage.clear();  // the pages after it moved up; counted anew as they load
   state_.pageCount -= 1;
   try {
     documentWindow_->LoadPage(deleted > 1 ? deleted - 1 : 1, true);

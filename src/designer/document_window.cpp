@@ -7,6 +7,7 @@
 #include "base/file_names.h"
 #include "base/rounding.h"
 #include "designer/page_format.h"
+#include "designer/projectfile/page_text.h"
 #include "graphics/bmp.h"
 #include "graphics/gif.h"
 #include "graphics/jpeg.h"
@@ -46,6 +47,24 @@ std::string NoPicture(const std::filesystem::path& file) {
 }
 std::string BadPicture(const std::filesystem::path& file, const graphics::ImageError& e) {
   return "Das Bild kann nicht gelesen werden (" + std::string(e.what()) + "): " + file.string();
+}
+
+// A JPEG as it may go into a page: comment and application segments that hold a closing tag of
+// the project format are dropped (the picture itself is untouched), so a project with it always
+// opens again. ImageError (German) when the picture data itself holds one.
+std::string WithoutProjectTags(std::string bytes) {
+  graphics::JpegWithoutTags cleaned =
+      graphics::RemoveSegmentsHolding(bytes, projectfile::kTagsPicturesMustNotHold);
+  switch (cleaned.result) {
+    case graphics::JpegTagRemoval::Unchanged:
+      return bytes;
+    case graphics::JpegTagRemoval::SegmentsRemoved:
+      return std::move(cleaned.bytes);
+    case graphics::JpegTagRemoval::TagInImageData:
+      break;
+  }
+  throw graphics::ImageError(
+      "die Bilddaten enthalten Zeichen, die eine Projektdatei beschädigen würden");
 }
 
 }  // namespace
@@ -235,7 +254,8 @@ bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
         break;
       }
       case PictureFormat::Jpeg: {
-        const graphics::Picture picture = graphics::Picture::FromJpegBytes(std::move(bytes));
+        const graphics::Picture picture =
+            graphics::Picture::FromJpegBytes(WithoutProjectTags(std::move(bytes)));
         element = &CreateElement(ElementKind::Jpeg);
         static_cast<report::TPRJpegImage*>(element)->SetPicture(picture);
         break;
@@ -505,7 +525,8 @@ bool DocumentWindow::LoadBackgroundPicture(const std::filesystem::path& file) {
     std::string bytes = ReadFile(file, graphics::Picture::kMaxFileBytes);
     switch (FormatOf(bytes)) {
       case PictureFormat::Jpeg:
-        SetBackgroundPicture(graphics::Picture::FromJpegBytes(std::move(bytes)));
+        SetBackgroundPicture(
+            graphics::Picture::FromJpegBytes(WithoutProjectTags(std::move(bytes))));
         return true;
       case PictureFormat::Bmp:
         SetBackgroundPicture(

@@ -117,6 +117,11 @@ class DocumentWindow : public ui::TForm {
 
   // The largest page text or project file read (pictures of a few pages are far below it).
   static constexpr std::size_t kMaxPageTextBytes = 1024ull * 1024 * 1024;
+  // What the pictures a page holds may decode to, together, and what the bitmaps of a project
+  // may (they go into a PDF pixel by pixel, where a JPEG passes through as it is). A 20-megapixel
+  // photograph on every page stays far below; a page of "bombs" does not.
+  static constexpr std::uint64_t kMaxPixelsPerPage = 120'000'000;
+  static constexpr std::uint64_t kMaxBitmapPixelsPerProject = 300'000'000;
 
   // Page texts (file form): the page on screen into its text, and back.
   std::string PageTextOfScreen() const;
@@ -166,6 +171,8 @@ class DocumentWindow : public ui::TForm {
 
  private:
   void AttachBackgroundHandlers(report::TPRJpegImage& background);
+  // Refuses a page whose pictures would decode to more than the budgets allow (see above).
+  void CheckPixelBudget(const projectfile::PageText& page, int pageNumber);
   void SetBackgroundPicture(const graphics::Picture& jpeg);
   void ShowMessage(std::string_view text);
   std::filesystem::path ScratchBackgroundFile() const;

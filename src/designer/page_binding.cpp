@@ -43,6 +43,47 @@ graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg, const std::st
 
 }  // namespace
 
+void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) {
+  // What each picture would decode to, from its header alone: a small file may claim a huge
+  // picture (a run-length bitmap that ends at once), and that must be refused before anything
+  // is allocated for it.
+  const auto pixelsOf = [](const SharedBytes& bytes) -> std::uint64_t {
+    try {
+      return bytes.empty() ? 0 : graphics::DecodedPixels(bytes.View());
+    } catch (const graphics::ImageError&) {
+      return 0;  // no readable header: reading the picture itself reports it
+    }
+  };
+  const auto refuse = [pageNumber](const std::string& name, const std::string& why) {
+    throw pf::ProjectFileError("Die Seite " + std::to_string(pageNumber) +
+                               " wird nicht gelesen: das Bild von „" + Text(name) + "“ " + why);
+  };
+  std::uint64_t pagePixels = pixelsOf(page.backgroundJpeg);
+  std::uint64_t bitmapPixels = 0;
+  if (pagePixels > kMaxPixelsPerPage) refuse(page.background.name, "ist zu groß.");
+  std::uint64_t otherPagesBitmapPixels = 0;
+  for (const auto& [number, pixels] : state_.bitmapPixelsByPage) {
+    if (number != pageNumber) otherPagesBitmapPixels += pixels;
+  }
+  for (const pf::ElementBlock& block : page.elements) {
+    if (block.kind != pf::ElementKind::Jpeg && block.kind != pf::ElementKind::Bitmap) continue;
+    const std::string& name = std::get<pf::ImageRecord>(block.record).name;
+    const std::uint64_t pixels = pixelsOf(block.data);
+    pagePixels += pixels;
+    if (pagePixels > kMaxPixelsPerPage) {
+      refuse(name, "brächte die Bilder der Seite über " +
+                       std::to_string(kMaxPixelsPerPage / 1000000) + " Megapixel.");
+    }
+    // Bitmaps go into a PDF pixel by pixel; JPEGs pass through as they are.
+    if (block.kind == pf::ElementKind::Bitmap) bitmapPixels += pixels;
+    if (otherPagesBitmapPixels + bitmapPixels > kMaxBitmapPixelsPerProject) {
+      refuse(name, "brächte die Bitmaps des Projekts über " +
+                       std::to_string(kMaxBitmapPixelsPerProject / 1000000) + " Megapixel.");
+    }
+  }
+  state_.bitmapPixelsByPage[pageNumber] = bitmapPixels;
+}
+
 std::string DocumentWindow::PageTextOfScreen() const {
   pf::PageText page;
   pf::PageHeader& h = page.header;
@@ -127,6 +168,7 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
   }
   const pf::ImageRecord& b = page.background;
   CheckGeometry(b.top, b.left, b.height, b.width, b.name);
+  CheckPixelBudget(page, pageNumber);
   graphics::Picture backgroundPicture;
   if (!page.backgroundJpeg.empty())
     backgroundPicture = LoadPicture(page.backgroundJpeg, true, b.name);

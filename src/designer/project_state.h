@@ -51,6 +51,8 @@ struct ProjectState {
   // What reading the project left out, by page (0: the file as a whole), in the user's words.
   // The designer goes on without it; the batch tool refuses to write what would lose it.
   std::map<int, std::string> readLosses;
+  // The bitmap pixels of each page read so far, for the project's pixel budget.
+  std::map<int, std::uint64_t> bitmapPixelsByPage;
   // Names of the data fields of the document (filled when a page is read).
   std::vector<std::string> dataFields;
   // "Rasterhilfe": moves of text and rectangle elements snap to a 5-pixel grid.

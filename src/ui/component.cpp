@@ -22,8 +22,11 @@ Component::~Component() {
   // Free what this component owns, newest first; each leaves the list as it goes.
   while (!components_.empty()) delete components_.back();
   if (owner_ != nullptr) {
+    // From the back: components are mostly freed newest first, and a page of many thousand
+    // elements must not cost a scan of the whole list for each.
     auto& siblings = owner_->components_;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    const auto found = std::find(siblings.rbegin(), siblings.rend(), this);
+    if (found != siblings.rend()) siblings.erase(std::next(found).base());
   }
 }
 

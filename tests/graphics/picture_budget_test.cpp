@@ -9,6 +9,7 @@
 #include "graphics/bmp.h"
 #include "graphics/jpeg.h"
 #include "graphics/picture.h"
+#include "support/bmp_samples.h"
 
 // Counts what this thread asks operator new for, so that a test can tell whether a call allocated
 // pixels. Every other use of new in this test program goes through it unchanged.
@@ -27,38 +28,7 @@ void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 namespace quirabel::graphics {
 namespace {
 
-void PutU16(std::string& out, std::uint32_t v) {
-  out += static_cast<char>(v & 0xFF);
-  out += static_cast<char>(v >> 8);
-}
-void PutU32(std::string& out, std::uint32_t v) {
-  PutU16(out, v & 0xFFFF);
-  PutU16(out, v >> 16);
-}
-
-// 1,080 bytes claiming 10000 x 10000 pixels: a file header, a 40-byte info header (8 bits, RLE8),
-// a palette of 256 entries and an RLE stream that is nothing but its end marker, which leaves
-// every pixel at index 0 and is a valid file.
-std::string RleBomb() {
-  std::string bmp = "BM";
-  PutU32(bmp, 1080);            // file size
-  PutU32(bmp, 0);               // reserved
-  PutU32(bmp, 14 + 40 + 1024);  // pixel data offset
-  PutU32(bmp, 40);              // info header size
-  PutU32(bmp, 10000);           // width
-  PutU32(bmp, 10000);           // height, bottom-up
-  PutU16(bmp, 1);               // planes
-  PutU16(bmp, 8);               // bits per pixel
-  PutU32(bmp, 1);               // RLE8
-  PutU32(bmp, 2);               // size of the pixel data
-  PutU32(bmp, 0);               // resolution
-  PutU32(bmp, 0);
-  PutU32(bmp, 0);  // colours used: all 256
-  PutU32(bmp, 0);
-  bmp += std::string(1024, '\0');
-  bmp += std::string("\0\1", 2);  // end of bitmap
-  return bmp;
-}
+std::string RleBomb() { return testing::RleBomb(10000, 10000); }
 
 TEST(DecodedPixels, TheHeaderTellsWithoutDecoding) {
   const std::string bomb = RleBomb();

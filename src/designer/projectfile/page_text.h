@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,6 +27,11 @@ struct PageHeader {
 };
 
 using report::ElementKind;
+
+// The closing tags that must never stand inside a picture of a page: reading would end the
+// picture, the page or the project there.
+inline constexpr std::array<std::string_view, 3> kTagsPicturesMustNotHold = {
+    "</kxelement>", "</kxpaymerk>", "</endoffile>"};
 
 struct ElementBlock {
   ElementKind kind = ElementKind::Rect;
