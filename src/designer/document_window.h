@@ -121,7 +121,7 @@ class DocumentWindow : public ui::TForm {
   // may (they go into a PDF pixel by pixel, where a JPEG passes through as it is). A 20-megapixel
   // photograph on every page stays far below; a page of "bombs" does not.
   static constexpr std::uint64_t kMaxPixelsPerPage = 120'000'000;
-  static constexpr std::uint64_t kMaxBitmapPixelsPerProject = 300'000'000;
+  static constexpr std::uint64_t kMaxBitmapPixelsPerProject = 100'000'000;
 
   // Page texts (file form): the page on screen into its text, and back.
   std::string PageTextOfScreen() const;

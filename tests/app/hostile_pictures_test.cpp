@@ -67,9 +67,9 @@ TEST_F(HostilePictureTest, TheBitmapsOfAProjectHaveABudgetOfTheirOwn) {
   const fs::path file = ProjectWithBitmaps({testing::RleBomb(2000, 1000)});
   Application application(platform, "");
   ASSERT_TRUE(application.OpenProject(file));
-  application.State().bitmapPixelsByPage[2] = 299'000'000;  // as if page 2 had been read
+  application.State().bitmapPixelsByPage[2] = 99'000'000;  // as if page 2 had been read
   EXPECT_FALSE(application.GoToPage(1));
-  EXPECT_NE(platform.messages.back().find("brächte die Bitmaps des Projekts über 300 Megapixel"),
+  EXPECT_NE(platform.messages.back().find("brächte die Bitmaps des Projekts über 100 Megapixel"),
             std::string::npos)
       << platform.messages.back();
 }
