@@ -244,6 +244,7 @@ class BatchHostileFiles : public ::testing::Test {
 TEST_F(BatchHostileFiles, EachGivesItsExitCodeAndMessageAndLeavesNothingBehind) {
   const std::vector<HostileFile> files = HostileFiles();
   ASSERT_GE(files.size(), 40u);
+  RecordProperty("files", static_cast<int>(files.size()));
   int index = 0;
   for (const HostileFile& file : files) {
     SCOPED_TRACE(file.name);
