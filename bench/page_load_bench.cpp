@@ -1,0 +1,89 @@
+// Opening a project whose page holds 100,000 rectangles, and freeing that page again: loading
+// must stay linear in the number of elements.
+// Run: build/bin/bench_page_load
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/application.h"
+#include "base/atomic_file.h"
+#include "designer/projectfile/page_text.h"
+
+namespace {
+
+using namespace quirabel;
+namespace pf = designer::projectfile;
+
+class QuietPlatform : public ui::Platform {
+ public:
+  void ShowMessage(std::string_view) override {}
+  int ShowModal(ui::TForm&) override { return ui::mrOk; }
+  std::optional<std::string> FileDialog(const ui::FileDialogRequest&) override {
+    return std::nullopt;
+  }
+  ui::TCursor ScreenCursor() const override { return ui::crDefault; }
+  void SetScreenCursor(ui::TCursor) override {}
+  void Invalidate(ui::Control&) override {}
+  void ProcessMessages() override {}
+  const Clock& GetClock() override { return clock_; }
+  RandomSource& Random() override { return random_; }
+
+ private:
+  FixedClock clock_{LocalDateTime{2026, 12, 7, 10, 0, 0, 0}};
+  DefaultRandom random_{7};
+};
+
+// A one-page A4 project with `count` small rectangles in rows, written once per size.
+std::filesystem::path ProjectOfRectangles(int count) {
+  const auto file = std::filesystem::temp_directory_path() /
+                    ("quirabel_bench_" + std::to_string(count) + "_rects.kxp");
+  if (std::filesystem::exists(file)) return file;
+  QuietPlatform platform;
+  app::Application application(platform, "");
+  application.NewDocument(designer::DinFormat(designer::DinSize::A4, false));
+  pf::PageText page = pf::ReadPageText(application.DocumentWindow()->PageTextOfScreen());
+  for (int i = 0; i < count; ++i) {
+    pf::ElementBlock block;
+    block.kind = pf::ElementKind::Rect;
+    block.record = pf::RectRecord{"PRRectBImage0100000" + std::to_string(i + 2),
+                                  0x0000FF,
+                                  0,
+                                  20 + (i / 500) % 780,
+                                  20 + i % 500,
+                                  4,
+                                  4,
+                                  1};
+    page.elements.push_back(std::move(block));
+  }
+  WriteFileAtomic(file, pf::JoinProject({pf::WritePageText(page)}));
+  return file;
+}
+
+void OpenPageOfRectangles(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  const std::filesystem::path file = ProjectOfRectangles(count);
+  QuietPlatform platform;
+  for (auto _ : state) {
+    auto application = std::make_unique<app::Application>(platform, "");
+    if (!application->OpenProject(file)) state.SkipWithError("the project did not open");
+    state.PauseTiming();  // freeing is measured with closing, below
+    application.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(OpenPageOfRectangles)->Arg(10000)->Arg(40000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void OpenAndClosePageOfRectangles(benchmark::State& state) {
+  const std::filesystem::path file = ProjectOfRectangles(static_cast<int>(state.range(0)));
+  QuietPlatform platform;
+  for (auto _ : state) {
+    app::Application application(platform, "");
+    if (!application.OpenProject(file)) state.SkipWithError("the project did not open");
+  }
+}
+BENCHMARK(OpenAndClosePageOfRectangles)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
