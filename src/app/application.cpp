@@ -31,7 +31,10 @@ bool NamesAFolder(const std::string& name) {
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code error;
   if (std::filesystem::equivalent(a, b, error)) return true;
-  return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+  const std::filesystem::path first = std::filesystem::weakly_canonical(a, error);
+  if (error) return false;
+  const std::filesystem::path second = std::filesystem::weakly_canonical(b, error);
+  return !error && first == second;
 }
 
 }  // namespace
