@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/serial_windows.h"
 #include "serial/csv_table.h"
 #include "serial/link_file.h"
 #include "serial/pdf_names.h"
@@ -16,6 +17,10 @@
 namespace quirabel::app {
 
 class Application;
+
+// The sibling tools, started through their links in the program folder.
+inline constexpr const char* kLinkToolPath = "csv_db/tabrix";
+inline constexpr const char* kMailToolPath = "mailer/posdex";
 
 inline constexpr const char* kNoDataLink =
     "Mindestens zum Dokument Seite 1 besteht keine Datenverknüpfung. Stellen Sie über "
@@ -53,8 +58,39 @@ class SerialPdf {
                               const SerialRequest& request,
                               const std::function<bool(std::size_t written)>& onWritten = {});
 
+  // The designer's commands. "Serien-PDF Einstellung": starts the link tool with the project
+  // number and the data fields of the page on screen.
+  bool LinkToolClick();
+  // "Serien-PDF ausgeben": reads the link file and its CSV file into the settings window, shows
+  // it, and on "Serien-PDF drucken / senden ->" runs the series.
+  bool PrintClick();
+  // The two halves of it, for a screen that shows the settings window as a dialog of its own:
+  // false (after a message) when there is nothing to run.
+  bool PrepareRun();
+  // Prints every row with the settings chosen, in a progress window with "Abbrechen"; then
+  // starts the e-mail tool when asked. True when every PDF was written.
+  bool RunChosen();
+  // "Übernehmen" of the folder choice: its folder becomes the target folder.
+  void ApplyChosenFolder();
+  // "Serien Mailer starten.. (Single Attachments)": the e-mail tool without parameters.
+  bool MailToolClick();
+
+  dialogs::SerialSettingsWindow& SettingsWindow();
+  dialogs::FolderChoiceWindow& FolderWindow();
+  dialogs::NewFolderWindow& NewFolderWindow();
+  // The parameters the e-mail tool gets after a run: CSV file, naming text, separator and target
+  // folder, blanks made "*" so that each stays one word.
+  std::vector<std::string> MailToolArguments() const;
+
  private:
+  void StartTool(const char* path, const std::vector<std::string>& arguments);
+
   Application& application_;
+  dialogs::SerialSettingsWindow* settingsWindow_ = nullptr;
+  dialogs::FolderChoiceWindow* folderWindow_ = nullptr;
+  dialogs::NewFolderWindow* newFolderWindow_ = nullptr;
+  std::optional<serial::LinkFile> link_;
+  std::optional<serial::CsvTable> table_;
 };
 
 }  // namespace quirabel::app
