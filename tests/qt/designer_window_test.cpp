@@ -28,7 +28,9 @@
 #include "app/serial_pdf.h"
 #include "base/atomic_file.h"
 #include "graphics/jpeg.h"
+#include "linktool/link_tool_window.h"
 #include "main/main_window.h"
+#include "serial/link_file.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
 
@@ -543,6 +545,42 @@ TEST_F(DesignerWindow, SerialPdfThroughTheSettingsWindow) {
   }
   // The page on screen keeps its marker.
   EXPECT_EQ(name.Caption(), "<Name>");
+}
+
+}  // namespace
+}  // namespace quirabel
+
+namespace quirabel {
+namespace {
+
+// The CSV link tool: a CSV file read with its separator and encoding, columns assigned, and the
+// link file the serial run reads; saving before that is refused with a message.
+TEST(LinkTool, WritesTheProjectsLinkFile) {
+  const auto folder = testing::FreshTestFolder("link_tool_");
+  const std::filesystem::path csv = folder / "kunden.csv";
+  std::ofstream(csv, std::ios::binary) << "M\xFCller\tAnna\tK\xF6ln\r\nBerg\tBernd\tBonn\r\n";
+  linktool::LinkToolWindow window(folder, "1423559", {"Name", "Ort"});
+  window.show();
+  {
+    ModalScript person({ModalScript::Click("CSV-Datenverknüpfung – Projekt 1423559", "OK")});
+    EXPECT_FALSE(window.Save());
+    EXPECT_TRUE(person.Done());
+  }
+  ASSERT_TRUE(window.LoadCsv(QString::fromStdString(csv.string())));
+  EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("encodingLabel"))->text(),
+            QStringLiteral("Windows-1252"));
+  EXPECT_EQ(window.findChild<QComboBox*>(QStringLiteral("separatorBox"))->currentIndex(), 2);
+  auto* name = window.findChild<QComboBox*>(QStringLiteral("column:Name"));
+  auto* place = window.findChild<QComboBox*>(QStringLiteral("column:Ort"));
+  ASSERT_EQ(name->count(), 4);  // "keine", Feld1 … Feld3
+  name->setCurrentIndex(1);
+  place->setCurrentIndex(3);
+  ASSERT_TRUE(window.Save());
+  const serial::LinkFile link = serial::ReadLinkFile(folder / "csv_db" / "1423559._cv");
+  EXPECT_EQ(link.assignments, (std::vector<std::string>{"Name  ->  Feld1", "Ort  ->  Feld3"}));
+  EXPECT_EQ(link.separator, '\t');
+  EXPECT_EQ(link.csvPath, csv.string());
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
