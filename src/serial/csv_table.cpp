@@ -1,8 +1,13 @@
 #include "serial/csv_table.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
+
 #include <array>
 #include <cerrno>
+#include <memory>
 
 #include "base/atomic_file.h"
 #include "base/cp1252.h"
@@ -184,40 +189,122 @@ char DetectSeparator(std::string_view text) {
   return kCsvSeparators[static_cast<std::size_t>(most - counts.begin())];
 }
 
-CsvTable CsvTable::Parse(std::string_view bytes, std::optional<char> separator) {
-  CsvTable table;
-  if (bytes.starts_with(kBom)) {
-    table.encoding_ = CsvEncoding::Utf8WithBom;
-    table.text_ = std::string(bytes.substr(kBom.size()));
-  } else if (IsUtf8(bytes)) {
-    table.encoding_ = CsvEncoding::Utf8;
-    table.text_ = std::string(bytes);
-  } else {
-    table.encoding_ = CsvEncoding::Windows1252;
-    table.text_ = Cp1252ToUtf8(bytes);
+// Where the rows' bytes are read from when they are asked for: the bytes given, or the file.
+class CsvTable::Source {
+ public:
+  explicit Source(std::string bytes) : bytes_(std::move(bytes)) {}
+  explicit Source(int fd) : fd_(fd) {}
+  ~Source() {
+    if (fd_ >= 0) ::close(fd_);
   }
-  const std::string_view text = table.text_;
-  table.separator_ = separator.value_or(DetectSeparator(text));
+  Source(const Source&) = delete;
+  Source& operator=(const Source&) = delete;
 
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = RecordEnd(text, start, table.separator_);
-    if (end - start > kMaxCsvLineBytes) {
-      throw SerialError("Die CSV-Datei hat in Zeile " + std::to_string(LineNumberAt(text, start)) +
+  // A file that changed since it was indexed gives what is there now, never more than asked.
+  std::string Read(std::uint64_t start, std::size_t length) const {
+    if (fd_ < 0) {
+      if (start >= bytes_.size()) return {};
+      return bytes_.substr(static_cast<std::size_t>(start), length);
+    }
+    std::string out(length, '\0');
+    std::size_t done = 0;
+    while (done < length) {
+      const ssize_t got =
+          ::pread(fd_, out.data() + done, length - done, static_cast<off_t>(start + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    out.resize(done);
+    return out;
+  }
+
+ private:
+  std::string bytes_;
+  int fd_ = -1;
+};
+
+CsvTable::CsvTable() = default;
+CsvTable::~CsvTable() = default;
+CsvTable::CsvTable(CsvTable&&) noexcept = default;
+CsvTable& CsvTable::operator=(CsvTable&&) noexcept = default;
+
+void CsvTable::Index(const std::function<bool(std::string&)>& readMore,
+                     std::optional<char> separator) {
+  std::string pending;  // the bytes from the start of the record being read on
+  std::uint64_t pendingStart = 0;
+  bool atEnd = !readMore(pending);
+  bool first = true;
+  bool utf8 = true;
+  std::size_t line = 1;
+  for (;;) {
+    if (!atEnd && pending.size() < kReadAhead) {
+      atEnd = !readMore(pending);
+      continue;
+    }
+    if (first) {
+      first = false;
+      if (std::string_view(pending).starts_with(kBom)) {
+        encoding_ = CsvEncoding::Utf8WithBom;
+        pending.erase(0, kBom.size());
+        pendingStart = kBom.size();
+      }
+      separator_ = separator.value_or(DetectSeparator(pending));
+    }
+    std::size_t start = 0;
+    while (start < pending.size()) {
+      const std::size_t end = RecordEnd(pending, start, separator_);
+      // At the end of what is read so far the record, or its CR LF, may go on.
+      if (!atEnd && (end == pending.size() || end + 1 == pending.size())) break;
+      const std::string_view record = std::string_view(pending).substr(start, end - start);
+      if (record.size() > kMaxCsvLineBytes) {
+        throw SerialError("Die CSV-Datei hat in Zeile " + std::to_string(line) +
+                          " mehr als 1 MB; sie wird nicht gelesen.");
+      }
+      if (!record.empty()) {
+        starts_.push_back(pendingStart + start);
+        lengths_.push_back(static_cast<std::uint32_t>(record.size()));
+        utf8 = utf8 && IsUtf8(record);
+      }
+      line += LineNumberAt(record, record.size());
+      start = SkipLineEnd(pending, end);
+    }
+    if (pending.size() - start > kMaxCsvLineBytes + 1) {
+      throw SerialError("Die CSV-Datei hat in Zeile " + std::to_string(line) +
                         " mehr als 1 MB; sie wird nicht gelesen.");
     }
-    if (end > start) table.rows_.emplace_back(start, end - start);
-    start = SkipLineEnd(text, end);
+    pending.erase(0, start);
+    pendingStart += start;
+    if (atEnd && pending.empty()) break;
+    if (!atEnd) atEnd = !readMore(pending);
   }
-  table.rows_.shrink_to_fit();
-  if (!table.rows_.empty()) table.columnCount_ = static_cast<int>(table.Row(0).size());
+  if (encoding_ != CsvEncoding::Utf8WithBom)
+    encoding_ = utf8 ? CsvEncoding::Utf8 : CsvEncoding::Windows1252;
+  starts_.shrink_to_fit();
+  lengths_.shrink_to_fit();
+  if (!starts_.empty()) columnCount_ = static_cast<int>(Row(0).size());
+}
+
+CsvTable CsvTable::Parse(std::string_view bytes, std::optional<char> separator) {
+  CsvTable table;
+  table.source_ = std::make_shared<const Source>(std::string(bytes));
+  bool given = false;
+  table.Index(
+      [&](std::string& pending) {
+        if (given) return false;
+        given = true;
+        pending.append(bytes);
+        return false;
+      },
+      separator);
   return table;
 }
 
 std::vector<std::string> CsvTable::Row(std::size_t index) const {
-  if (index >= rows_.size()) return {};
-  const auto [start, length] = rows_[index];
-  return SplitRecord(std::string_view(text_).substr(start, length), separator_);
+  if (index >= starts_.size()) return {};
+  std::string record = source_->Read(starts_[index], lengths_[index]);
+  if (encoding_ == CsvEncoding::Windows1252) record = Cp1252ToUtf8(record);
+  return SplitRecord(record, separator_);
 }
 
 std::string_view CellAt(const std::vector<std::string>& cells, int column) {
@@ -226,18 +313,45 @@ std::string_view CellAt(const std::vector<std::string>& cells, int column) {
 }
 
 CsvTable ReadCsvFile(const std::filesystem::path& file, std::optional<char> separator) {
-  std::string bytes;
-  try {
-    bytes = ReadFile(file, kMaxCsvFileBytes);
-  } catch (const FileError& e) {
-    if (e.error_number() == EFBIG) {
-      throw SerialError("Die CSV-Datei ist größer als 1 GB und wird nicht gelesen: " +
-                        file.string());
-    }
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     throw SerialError("Die CSV-Datei kann nicht gelesen werden: " + file.string() + "\n" +
-                      e.Reason());
+                      FileErrorReason(errno, FileAccess::Read));
   }
-  return CsvTable::Parse(bytes, separator);
+  CsvTable table;
+  table.source_ = std::make_shared<const CsvTable::Source>(fd);  // closes it
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    throw SerialError("Die CSV-Datei kann nicht gelesen werden: " + file.string() + "\n" +
+                      FileErrorReason(S_ISDIR(info.st_mode) ? EISDIR : EINVAL, FileAccess::Read));
+  }
+  if (static_cast<std::uint64_t>(info.st_size) > kMaxCsvFileBytes) {
+    throw SerialError("Die CSV-Datei ist größer als 1 GB und wird nicht gelesen: " + file.string());
+  }
+  // Read piecewise: only the rows' places are kept, their bytes are read again when asked for.
+  std::uint64_t total = 0;
+  table.Index(
+      [&](std::string& pending) {
+        const std::size_t before = pending.size();
+        pending.resize(before + CsvTable::kReadAhead);
+        ssize_t got;
+        do {
+          got = ::read(fd, pending.data() + before, CsvTable::kReadAhead);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+          throw SerialError("Die CSV-Datei kann nicht gelesen werden: " + file.string() + "\n" +
+                            FileErrorReason(errno, FileAccess::Read));
+        }
+        pending.resize(before + static_cast<std::size_t>(got));
+        total += static_cast<std::uint64_t>(got);
+        if (total > kMaxCsvFileBytes) {
+          throw SerialError("Die CSV-Datei ist größer als 1 GB und wird nicht gelesen: " +
+                            file.string());
+        }
+        return got > 0;
+      },
+      separator);
+  return table;
 }
 
 }  // namespace quirabel::serial

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,11 +33,15 @@ char DetectSeparator(std::string_view text);
 // breaks inside); every other field runs to the next separator, so a file without quotes splits
 // at every separator. CR LF, LF and CR end lines; empty lines are no rows.
 //
-// The text is kept decoded (UTF-8) in one piece and each row is split only when asked for, so
-// many rows cost little more than their bytes.
+// Only where each row lies is kept; a row is read, decoded and split when asked for, so a file of
+// many rows costs a few bytes a row, not its size.
 class CsvTable {
  public:
-  CsvTable() = default;
+  CsvTable();
+  ~CsvTable();
+  CsvTable(CsvTable&&) noexcept;
+  CsvTable& operator=(CsvTable&&) noexcept;
+
   // Decodes bytes (UTF-8 with or without BOM; otherwise Windows-1252) and finds the rows. The
   // separator is detected when none is given. Raises SerialError for a line over
   // kMaxCsvLineBytes.
@@ -43,15 +49,25 @@ class CsvTable {
 
   char Separator() const { return separator_; }
   CsvEncoding Encoding() const { return encoding_; }
-  std::size_t RowCount() const { return rows_.size(); }
+  std::size_t RowCount() const { return starts_.size(); }
   // The number of cells in the first row; the columns Feld1 … FeldN.
   int ColumnCount() const { return columnCount_; }
-  // The cells of a row (0-based), UTF-8.
+  // The cells of a row (0-based), UTF-8. Safe to call from several threads.
   std::vector<std::string> Row(std::size_t index) const;
 
  private:
-  std::string text_;
-  std::vector<std::pair<std::size_t, std::size_t>> rows_;  // start and length in text_
+  class Source;
+  friend CsvTable ReadCsvFile(const std::filesystem::path&, std::optional<char>);
+  // How much is read at a time.
+  static constexpr std::size_t kReadAhead = 1024 * 1024;
+
+  // Finds the rows in bytes that `readMore` appends piece by piece (false once there are no
+  // more), keeping only where each row lies.
+  void Index(const std::function<bool(std::string&)>& readMore, std::optional<char> separator);
+
+  std::shared_ptr<const Source> source_;
+  std::vector<std::uint64_t> starts_;   // of each row's bytes in the source
+  std::vector<std::uint32_t> lengths_;  // at most kMaxCsvLineBytes
   char separator_ = ';';
   CsvEncoding encoding_ = CsvEncoding::Utf8;
   int columnCount_ = 0;

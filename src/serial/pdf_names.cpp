@@ -62,4 +62,16 @@ std::vector<std::string> PdfFileNames(const CsvTable& table, const Naming& namin
   return names;
 }
 
+PdfFileNamer::PdfFileNamer(const CsvTable& table, Naming naming, std::size_t count)
+    : naming_(std::move(naming)) {
+  // Twenty digits are more than any row number has.
+  if (naming_.column > 0 || naming_.identifier.size() + 20 > kMaxFileStemBytes)
+    names_ = PdfFileNames(table, naming_, count);
+}
+
+std::string PdfFileNamer::NameOfRow(std::size_t row) const {
+  if (!names_.empty()) return row >= 1 && row <= names_.size() ? names_[row - 1] : std::string();
+  return SafeFileStem(naming_.identifier + std::to_string(row)) + ".pdf";
+}
+
 }  // namespace quirabel::serial

@@ -31,4 +31,18 @@ std::string SafeFileStem(std::string_view text);
 std::vector<std::string> PdfFileNames(const CsvTable& table, const Naming& naming,
                                       std::size_t count);
 
+// The names of a run's rows, as PdfFileNames gives them. Names from the identifier and the row
+// number cannot repeat (as long as they need no shortening), so they are made when asked for
+// and a run of many rows keeps no list of them.
+class PdfFileNamer {
+ public:
+  PdfFileNamer(const CsvTable& table, Naming naming, std::size_t count);
+  // The name of row 1 … count.
+  std::string NameOfRow(std::size_t row) const;
+
+ private:
+  Naming naming_;
+  std::vector<std::string> names_;  // empty when made per row
+};
+
 }  // namespace quirabel::serial

@@ -108,7 +108,7 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   const std::size_t last = std::min(run.lastRow, run.table->RowCount());
   if (run.firstRow < 1 || run.firstRow > last) return outcome;
   outcome.total = last - run.firstRow + 1;
-  const std::vector<std::string> names = PdfFileNames(*run.table, run.naming, last);
+  const PdfFileNamer names(*run.table, run.naming, last);
 
   std::error_code folderError;
   std::filesystem::create_directories(run.folder, folderError);
@@ -142,7 +142,7 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
     while (!stop) {
       const std::size_t row = nextRow++;
       if (row > last) break;
-      const std::filesystem::path file = run.folder / names[row - 1];
+      const std::filesystem::path file = run.folder / names.NameOfRow(row);
       try {
         printer->Print(run.table->Row(row - 1), file);
       } catch (const FileError& e) {

@@ -123,6 +123,37 @@ TEST(CsvTable, LimitsAndMissingFiles) {
   }
   std::ofstream(folder / "da.csv") << "1|2\n";
   EXPECT_EQ(ReadCsvFile(folder / "da.csv").Row(0), (Cells{"1", "2"}));
+  // Over 1 GB (a sparse file: nothing is read to find out).
+  std::ofstream(folder / "riesig.csv") << "a;b\n";
+  std::filesystem::resize_file(folder / "riesig.csv", kMaxCsvFileBytes + 1);
+  try {
+    ReadCsvFile(folder / "riesig.csv");
+    FAIL() << "a file over 1 GB was read";
+  } catch (const SerialError& e) {
+    EXPECT_NE(std::string(e.what()).find("größer als 1 GB"), std::string::npos);
+  }
+  EXPECT_THROW(ReadCsvFile(folder), SerialError);  // a folder
+  std::filesystem::remove_all(folder);
+}
+
+// A file is read in pieces of 1 MB: rows, quoted line breaks and CR LF across the seams come
+// out as from the same bytes in one piece.
+TEST(CsvTable, AFileReadInPiecesGivesTheSameRows) {
+  const auto folder = testing::FreshTestFolder("csv_pieces_");
+  std::string bytes = "\xEF\xBB\xBF";
+  for (int i = 0; i < 150000; ++i) {
+    bytes += "\"Zeile\r\n" + std::to_string(i) + "\";" + std::string(i % 53, 'x') + ";Ende\r\n";
+    if (i % 7 == 0) bytes += "\r\n";
+  }
+  std::ofstream(folder / "gross.csv", std::ios::binary) << bytes;
+  const CsvTable whole = CsvTable::Parse(bytes);
+  const CsvTable pieces = ReadCsvFile(folder / "gross.csv");
+  ASSERT_EQ(whole.RowCount(), 150000u);
+  ASSERT_EQ(pieces.RowCount(), whole.RowCount());
+  EXPECT_EQ(pieces.Encoding(), CsvEncoding::Utf8WithBom);
+  for (std::size_t row = 0; row < whole.RowCount(); row += 1 + row % 13)
+    ASSERT_EQ(pieces.Row(row), whole.Row(row)) << row;
+  EXPECT_EQ(pieces.Row(149999), (Cells{"Zeile\r\n149999", std::string(149999 % 53, 'x'), "Ende"}));
   std::filesystem::remove_all(folder);
 }
 

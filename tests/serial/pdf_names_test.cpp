@@ -14,6 +14,14 @@ TEST(PdfNames, IdentifierAndCounter) {
   EXPECT_EQ(PdfFileNames(table, Naming{}, 3),
             (Names{"pdf-file1.pdf", "pdf-file2.pdf", "pdf-file3.pdf"}));
   EXPECT_EQ(PdfFileNames(table, Naming{0, "Karte/"}, 2), (Names{"Karte1.pdf", "Karte2.pdf"}));
+  // Made per row, the names are the same, also for identifiers that need care or shortening.
+  for (const std::string& identifier :
+       {std::string("pdf-file"), std::string(" a/b "), std::string(""), std::string(190, 'z')}) {
+    const PdfFileNamer namer(table, Naming{0, identifier}, 3);
+    const Names listed = PdfFileNames(table, Naming{0, identifier}, 3);
+    for (std::size_t row = 1; row <= 3; ++row)
+      EXPECT_EQ(namer.NameOfRow(row), listed[row - 1]) << identifier;
+  }
 }
 
 TEST(PdfNames, FromAColumnMadeSafe) {
