@@ -78,7 +78,7 @@ std::string PhotoJpeg(int width, int height, std::uint32_t seed, std::size_t tar
     }
   }
   std::string best = graphics::EncodeJpeg(picture, 5);
-  for (int quality = 10; quality <= 100; quality += 5) {
+  for (int quality = 6; quality <= 100; ++quality) {
     std::string jpeg = graphics::EncodeJpeg(picture, quality);
     if (jpeg.size() > targetBytes) break;
     best = std::move(jpeg);
