@@ -1,5 +1,8 @@
 #include "app/program_folder.h"
 
+#include <system_error>
+#include <utility>
+
 #include "base/atomic_file.h"
 
 namespace quirabel::app {
@@ -45,6 +48,24 @@ void SeedProgramFolder(const std::filesystem::path& folder) {
     WriteFileAtomic(folder / "vorlagen" / "FilesDB.dat", "");
   }
   WriteFileAtomic(folder / "help" / "start.html", kHelpPage);
+}
+
+void LinkSiblingTools(const std::filesystem::path& folder, const std::filesystem::path& programs) {
+  const std::pair<const char*, const char*> tools[] = {{"csv_db/tabrix", "quirabel-link"},
+                                                       {"mailer/posdex", "quirabel-mail"}};
+  for (const auto& [entry, program] : tools) {
+    std::error_code error;
+    const std::filesystem::path link = folder / entry;
+    const std::filesystem::path target = programs / program;
+    if (!std::filesystem::exists(target, error)) continue;
+    const auto status = std::filesystem::symlink_status(link, error);
+    if (std::filesystem::exists(status) || status.type() == std::filesystem::file_type::symlink) {
+      if (!std::filesystem::is_symlink(status)) continue;
+      std::filesystem::remove(link, error);
+    }
+    std::filesystem::create_directories(link.parent_path(), error);
+    std::filesystem::create_symlink(target, link, error);
+  }
 }
 
 }  // namespace quirabel::app

@@ -9,4 +9,10 @@ namespace quirabel::app {
 // belongs to the program and is written anew. Raises FileError when the folder cannot be made.
 void SeedProgramFolder(const std::filesystem::path& folder);
 
+// Points the sibling tools' entries of the program folder, "csv_db/tabrix" and "mailer/posdex",
+// at our programs quirabel-link and quirabel-mail in `programs`, for those that are there. A
+// link is made anew at every start (the programs may have moved); anything else a person put in
+// its place is left alone. Failures only leave a tool unlinked.
+void LinkSiblingTools(const std::filesystem::path& folder, const std::filesystem::path& programs);
+
 }  // namespace quirabel::app

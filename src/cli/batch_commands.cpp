@@ -14,6 +14,7 @@
 #include "app/application.h"
 #include "app/command_boundary.h"
 #include "base/version.h"
+#include "cli/serial_commands.h"
 #include "designer/page_format.h"
 
 namespace quirabel::cli {
@@ -26,12 +27,18 @@ constexpr const char* kUsageText =
     "  quirabel-batch export EIN.kxp -o AUS.pdf [--force]\n"
     "  quirabel-batch resave EIN.kxp -o AUS.kxp [--force]\n"
     "  quirabel-batch info EIN.kxp [--json]\n"
+    "  quirabel-batch link EIN.kxp --csv DATEI [--sep ZEICHEN] --map FELD=SPALTE ... [-o "
+    "LINKDATEI]\n"
+    "  quirabel-batch serial EIN.kxp -o ORDNER [--link LINKDATEI] [--column K | --prefix TEXT]\n"
+    "                        [--rows A-B] [--jobs N]\n"
     "  quirabel-batch --help | --version\n"
     "\n"
     "new     legt ein neues Projekt im gewählten Format an und speichert es.\n"
     "export  schreibt alle Seiten eines Projekts in eine PDF-Datei.\n"
     "resave  öffnet ein Projekt, lädt jede Seite und speichert es unter neuem Namen.\n"
     "info    zeigt Format, Seiten und Elemente eines Projekts.\n"
+    "link    verknüpft die Datenfelder eines Projekts mit den Spalten einer CSV-Datei.\n"
+    "serial  schreibt je Zeile der verknüpften CSV-Datei eine PDF-Datei in den ORDNER.\n"
     "\n"
     "Lässt das Lesen eines Projekts etwas aus (beschädigte Elemente oder Seiten), schreiben\n"
     "export und resave nichts und enden mit 1; --force schreibt trotzdem.\n";
@@ -54,9 +61,38 @@ struct Call {
   std::vector<std::string> mm;
   bool json = false;
   bool force = false;
+  LinkCall link;
+  SerialCall serial;
   bool help = false;
   bool version = false;
 };
+
+// `link` and `serial`: their options, each taking one value per occurrence.
+template <typename AddCommand, typename AddOutput>
+void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
+                       std::vector<std::pair<const CLI::Option*, std::string>>& missingValueTexts) {
+  auto option = [&](CLI::App& command, const char* name, std::string& value) {
+    missingValueTexts.emplace_back(
+        command.add_option(name, value)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
+        std::string(name) + " braucht einen Wert");
+  };
+  CLI::App* link = addCommand("link");
+  link->add_option("project", call.projects);
+  addOutput(*link);
+  option(*link, "--csv", call.link.csv);
+  option(*link, "--sep", call.link.separator);
+  missingValueTexts.emplace_back(link->add_option("--map", call.link.maps)->allow_extra_args(false),
+                                 "--map braucht FELD=SPALTE");
+
+  CLI::App* serial = addCommand("serial");
+  serial->add_option("project", call.projects);
+  addOutput(*serial);
+  option(*serial, "--link", call.serial.link);
+  option(*serial, "--column", call.serial.column);
+  option(*serial, "--prefix", call.serial.prefix);
+  option(*serial, "--rows", call.serial.rows);
+  option(*serial, "--jobs", call.serial.jobs);
+}
 
 // Reads the command line. Each command takes only its own options, in any order; a wrong call
 // raises UsageError.
@@ -103,6 +139,8 @@ Call ReadCall(const std::vector<std::string>& args) {
       command->add_flag("--force", call.force);
     }
   }
+
+  AddSerialCommands(addCommand, addOutput, call, missingValueTexts);
 
   // CLI11 takes the arguments last first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -203,6 +241,27 @@ int Info(app::Application& application, bool json) {
   return kExitOk;
 }
 
+// `link` and `serial` on the project named.
+int RunSerialCommand(const Call& call, BatchPlatform& platform) {
+  if (call.projects.size() != 1)
+    throw UsageError(call.command + " braucht genau eine Projektdatei");
+  if (call.command == "serial" && call.output.empty()) throw UsageError("serial braucht -o ORDNER");
+  app::Application application(platform, DesignerProgramFolder());
+  if (!application.OpenProject(call.projects.front())) return kExitFailed;
+  try {
+    if (call.command == "link") {
+      LinkCall link = call.link;
+      link.output = call.output;
+      return RunLinkCall(link, application, platform);
+    }
+    SerialCall serial = call.serial;
+    serial.folder = call.output;
+    return RunSerialCall(serial, application);
+  } catch (const std::invalid_argument& wrong) {
+    throw UsageError(wrong.what());
+  }
+}
+
 int RunCall(const Call& call, BatchPlatform& platform) {
   app::Application application(platform, ProgramFolder());
 
@@ -229,6 +288,8 @@ int RunCall(const Call& call, BatchPlatform& platform) {
     platform.fileNames.push_back(call.output);
     return application.Save() ? kExitOk : kExitFailed;
   }
+
+  if (call.command == "link" || call.command == "serial") return RunSerialCommand(call, platform);
 
   // export, resave, info
   if (call.projects.size() != 1)

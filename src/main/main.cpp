@@ -23,6 +23,8 @@ std::string ProgramFolder() {
   const std::string path = folder.toUtf8().toStdString();
   try {
     quirabel::app::SeedProgramFolder(path);
+    // The sibling tools are built beside the designer.
+    quirabel::app::LinkSiblingTools(path, QCoreApplication::applicationDirPath().toStdString());
   } catch (const std::exception&) {
     // Without a writable program folder the designer still works; templates and help are missing.
   }

@@ -13,6 +13,7 @@
 #include "app/command_boundary.h"
 #include "main/format_dialog.h"
 #include "main/icons.h"
+#include "main/serial_dialogs.h"
 
 namespace quirabel::main {
 
@@ -152,14 +153,17 @@ void MainWindow::BuildMenus() {
   file->addSeparator();
   file->addAction(quitAction);
 
-  // Templates and serial PDF come with their own windows.
+  // Templates come with their own windows.
   QMenu* extras = menuBar()->addMenu(QString::fromUtf8("&Extras"));
   extras->addAction(later("&Vorlagen"));
   extras->addSeparator();
-  extras->addAction(later("Serien-PDF Einstellung"));
-  extras->addAction(later("Serien-PDF ausgeben"));
+  extras->addAction(make("Serien-PDF Einstellung", nullptr, nullptr, true,
+                         [this] { serialPdf_.LinkToolClick(); }));
+  extras->addAction(
+      make("Serien-PDF ausgeben", nullptr, nullptr, true, [this] { SerialPdfOutput(); }));
   extras->addSeparator();
-  extras->addAction(later("Serien Mailer starten.. (Single Attachments)"));
+  extras->addAction(make("Serien Mailer starten.. (Single Attachments)", nullptr, nullptr, false,
+                         [this] { serialPdf_.MailToolClick(); }));
 
   QMenu* view = menuBar()->addMenu(QString::fromUtf8("&Ansicht"));
   // The property windows are opened from their elements; these entries come with them.
@@ -247,6 +251,13 @@ void MainWindow::NewDocument() {
   if (format.exec() != QDialog::Accepted) return;
   application_.CreateChosenDocument();
   Refresh();
+}
+
+void MainWindow::SerialPdfOutput() {
+  if (!serialPdf_.PrepareRun()) return;
+  SerialSettingsDialog settings(serialPdf_, this);
+  if (settings.exec() != QDialog::Accepted) return;
+  serialPdf_.RunChosen();
 }
 
 void MainWindow::FitToWindow() {

@@ -10,6 +10,7 @@
 
 #include "app/application.h"
 #include "app/online_check.h"
+#include "app/serial_pdf.h"
 #include "main/preview_window.h"
 #include "main/small_windows.h"
 #include "ui/qt/page_view.h"
@@ -41,6 +42,8 @@ class MainWindow : public QMainWindow {
   template <class Command>
   void Run(Command command);
   void NewDocument();
+  // "Serien-PDF ausgeben": the settings window, then the run.
+  void SerialPdfOutput();
   // The page as large as the window shows it whole.
   void FitToWindow();
   // "Hilfe und Hinweise": the help page, and the bubble that brings it back.
@@ -57,6 +60,7 @@ class MainWindow : public QMainWindow {
 
   app::Application& application_;
   ui::qt::QtPlatform& platform_;
+  app::SerialPdf serialPdf_{application_};
   ui::qt::PageView* view_;
   QScrollArea* scroll_;
   LogoArea* mdi_;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/clock.h"
 #include "base/random.h"
@@ -73,6 +74,20 @@ class Platform {
   virtual void Progress(std::string_view /*label*/, std::uint64_t /*done*/,
                         std::uint64_t /*total*/) {}
   virtual void EndProgress() {}
+  // The same window with an "Abbrechen" button: false once the person has pressed it. Pending
+  // messages run, so the press arrives.
+  virtual bool CancellableProgress(std::string_view label, std::uint64_t done,
+                                   std::uint64_t total) {
+    Progress(label, done, total);
+    return true;
+  }
+
+  // Starts a program without waiting for it (the sibling tools); false when it cannot be
+  // started. Without a screen nothing is started.
+  virtual bool StartProgram(const std::string& /*program*/,
+                            const std::vector<std::string>& /*arguments*/) {
+    return false;
+  }
 
   virtual const Clock& GetClock() = 0;
   virtual RandomSource& Random() = 0;

@@ -22,5 +22,30 @@ TEST(ProgramFolder, SeededOnceWithoutLosingTemplates) {
   std::filesystem::remove_all(folder);
 }
 
+TEST(ProgramFolder, SiblingToolsAreLinkedWhenThere) {
+  const auto root = std::filesystem::path(::testing::TempDir()) / "sibling_tools";
+  std::filesystem::remove_all(root);
+  const auto folder = root / "home";
+  SeedProgramFolder(folder);
+  std::filesystem::create_directories(root / "bin");
+  std::filesystem::create_directories(root / "neu");
+  WriteFileAtomic(root / "bin" / "quirabel-link", "");
+  LinkSiblingTools(folder, root / "bin");
+  EXPECT_EQ(std::filesystem::read_symlink(folder / "csv_db" / "tabrix"),
+            root / "bin" / "quirabel-link");
+  // No e-mail tool built: no link to nowhere.
+  EXPECT_FALSE(
+      std::filesystem::exists(std::filesystem::symlink_status(folder / "mailer" / "posdex")));
+  // The programs moved: the link follows; a file of the person's own stays.
+  WriteFileAtomic(root / "neu" / "quirabel-link", "");
+  WriteFileAtomic(root / "neu" / "quirabel-mail", "");
+  WriteFileAtomic(folder / "mailer" / "posdex", "eigenes");
+  LinkSiblingTools(folder, root / "neu");
+  EXPECT_EQ(std::filesystem::read_symlink(folder / "csv_db" / "tabrix"),
+            root / "neu" / "quirabel-link");
+  EXPECT_EQ(ReadFile(folder / "mailer" / "posdex", 100), "eigenes");
+  std::filesystem::remove_all(root);
+}
+
 }  // namespace
 }  // namespace quirabel::app

@@ -4,8 +4,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -13,16 +16,21 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 
 #include "app/program_folder.h"
+#include "app/serial_pdf.h"
 #include "base/atomic_file.h"
 #include "graphics/jpeg.h"
+#include "linktool/link_tool_window.h"
 #include "main/main_window.h"
+#include "serial/link_file.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
 
@@ -472,3 +480,108 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
+
+namespace quirabel {
+namespace {
+
+// Clicks a button after the step has returned: the window it opens runs its own loop.
+bool ClickLater(QWidget& modal, const char* caption) {
+  for (auto* push : modal.findChildren<QPushButton*>()) {
+    if (push->text() == QString::fromUtf8(caption)) {
+      QMetaObject::invokeMethod(push, &QPushButton::click, Qt::QueuedConnection);
+      return true;
+    }
+  }
+  return false;
+}
+
+// "Serien-PDF ausgeben" through the real settings window and folder choice: a PDF per row, named
+// after the second column, in the folder chosen.
+TEST_F(DesignerWindow, SerialPdfThroughTheSettingsWindow) {
+  designer::DocumentWindow& form = *application->DocumentWindow();
+  auto& name = static_cast<report::TPRLabel&>(form.CreateElement(designer::ElementKind::Label));
+  name.Setdbfieldname("Name");
+  name.SetCaption("<Name>");
+  const std::filesystem::path csv = folder / "kunden.csv";
+  std::ofstream(csv) << "1;Größer\n2;Öztürk\n3;Ufer\n";
+  app::SerialPdf serialPdf(*application);
+  serial::WriteLinkFile(serialPdf.ProjectLinkFile(), {{"Name  ->  Feld2"}, csv.string(), ';'});
+  const std::filesystem::path target = folder / "serie";
+  std::filesystem::create_directories(target);
+
+  const QString targetText = QString::fromStdString(target.string());
+  ModalScript person({
+      [](QWidget& modal) {
+        if (modal.windowTitle() != QStringLiteral("SerienPDF")) return false;
+        auto* naming = modal.findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+        if (naming == nullptr || naming->count() != 3) return false;
+        naming->setCurrentIndex(2);  // Feld2
+        return ClickLater(modal, "Anderes Verzeichnis");
+      },
+      [targetText](QWidget& modal) {
+        if (modal.windowTitle() != QStringLiteral("Verzeichnisauswahl")) return false;
+        auto* tree = modal.findChild<QTreeView*>(QStringLiteral("DirectoryListBox1"));
+        auto* folders = tree == nullptr ? nullptr : qobject_cast<QFileSystemModel*>(tree->model());
+        if (folders == nullptr || !folders->index(targetText).isValid()) return false;
+        tree->setCurrentIndex(folders->index(targetText));
+        return ClickLater(modal, "Übernehmen");
+      },
+      [targetText](QWidget& modal) {
+        if (modal.windowTitle() != QStringLiteral("SerienPDF")) return false;
+        auto* label = modal.findChild<QLabel*>(QStringLiteral("Label3"));
+        if (label == nullptr || label->text() != targetText) return false;
+        return ClickLater(modal, "Serien-PDF drucken / senden ->");
+      },
+  });
+  QAction* serial = ToolAction(*window, QString::fromUtf8("Serien-PDF ausgeben"));
+  ASSERT_NE(serial, nullptr);
+  ASSERT_TRUE(serial->isEnabled());
+  serial->trigger();
+  for (int wait = 0; wait < 500 && !std::filesystem::exists(target / "Ufer.pdf"); ++wait)
+    QTest::qWait(10);
+  EXPECT_TRUE(person.Done());
+  for (const char* file : {"Größer.pdf", "Öztürk.pdf", "Ufer.pdf"}) {
+    EXPECT_TRUE(testing::IsValidPdf(ReadFile(target / file, 1 << 24))) << file;
+  }
+  // The page on screen keeps its marker.
+  EXPECT_EQ(name.Caption(), "<Name>");
+}
+
+}  // namespace
+}  // namespace quirabel
+
+namespace quirabel {
+namespace {
+
+// The CSV link tool: a CSV file read with its separator and encoding, columns assigned, and the
+// link file the serial run reads; saving before that is refused with a message.
+TEST(LinkTool, WritesTheProjectsLinkFile) {
+  const auto folder = testing::FreshTestFolder("link_tool_");
+  const std::filesystem::path csv = folder / "kunden.csv";
+  std::ofstream(csv, std::ios::binary) << "M\xFCller\tAnna\tK\xF6ln\r\nBerg\tBernd\tBonn\r\n";
+  linktool::LinkToolWindow window(folder, "1423559", {"Name", "Ort"});
+  window.show();
+  {
+    ModalScript person({ModalScript::Click("CSV-Datenverknüpfung – Projekt 1423559", "OK")});
+    EXPECT_FALSE(window.Save());
+    EXPECT_TRUE(person.Done());
+  }
+  ASSERT_TRUE(window.LoadCsv(QString::fromStdString(csv.string())));
+  EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("encodingLabel"))->text(),
+            QStringLiteral("Windows-1252"));
+  EXPECT_EQ(window.findChild<QComboBox*>(QStringLiteral("separatorBox"))->currentIndex(), 2);
+  auto* name = window.findChild<QComboBox*>(QStringLiteral("column:Name"));
+  auto* place = window.findChild<QComboBox*>(QStringLiteral("column:Ort"));
+  ASSERT_EQ(name->count(), 4);  // "keine", Feld1 … Feld3
+  name->setCurrentIndex(1);
+  place->setCurrentIndex(3);
+  ASSERT_TRUE(window.Save());
+  const serial::LinkFile link = serial::ReadLinkFile(folder / "csv_db" / "1423559._cv");
+  EXPECT_EQ(link.assignments, (std::vector<std::string>{"Name  ->  Feld1", "Ort  ->  Feld3"}));
+  EXPECT_EQ(link.separator, '\t');
+  EXPECT_EQ(link.csvPath, csv.string());
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace quirabel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -50,6 +51,19 @@ class FakePlatform : public ui::Platform {
     progressLabels.emplace_back(label);
   }
   void EndProgress() override { ++progressEnded; }
+  // "Abbrechen" is pressed once `cancelAt` is done.
+  bool CancellableProgress(std::string_view label, std::uint64_t done,
+                           std::uint64_t total) override {
+    Progress(label, done, total);
+    return done < cancelAt;
+  }
+  // Programs started are recorded, with their arguments; they start when `programsStart`.
+  bool StartProgram(const std::string& program,
+                    const std::vector<std::string>& arguments) override {
+    startedPrograms.push_back(program);
+    for (const std::string& argument : arguments) startedPrograms.back() += " " + argument;
+    return programsStart;
+  }
   const Clock& GetClock() override { return clock; }
   RandomSource& Random() override { return random; }
 
@@ -66,6 +80,9 @@ class FakePlatform : public ui::Platform {
   int processed = 0;
   std::vector<std::string> progressLabels;
   int progressEnded = 0;
+  std::uint64_t cancelAt = UINT64_MAX;
+  std::vector<std::string> startedPrograms;
+  bool programsStart = true;
   FixedClock clock;
   SequenceRandom random;
 };

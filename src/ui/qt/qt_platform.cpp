@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QProcess>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -212,6 +213,26 @@ void QtPlatform::Progress(std::string_view label, std::uint64_t done, std::uint6
   progress_->setLabelText(Q(label));
   progress_->setMaximum(1000);
   progress_->setValue(total == 0 ? 0 : static_cast<int>(done * 1000 / total));
+}
+
+bool QtPlatform::CancellableProgress(std::string_view label, std::uint64_t done,
+                                     std::uint64_t total) {
+  if (progress_ == nullptr) {
+    Progress(label, done, total);
+    progress_->setCancelButtonText(QStringLiteral("Abbrechen"));
+  } else {
+    Progress(label, done, total);
+  }
+  // The press of "Abbrechen" must get through, so the person's input runs here too.
+  QCoreApplication::processEvents();
+  return !progress_->wasCanceled();
+}
+
+bool QtPlatform::StartProgram(const std::string& program,
+                              const std::vector<std::string>& arguments) {
+  QStringList list;
+  for (const std::string& argument : arguments) list << Q(argument);
+  return QProcess::startDetached(Q(program), list);
 }
 
 void QtPlatform::EndProgress() {

@@ -32,6 +32,9 @@ class QtPlatform : public Platform {
   void ProcessMessages() override;
   void Progress(std::string_view label, std::uint64_t done, std::uint64_t total) override;
   void EndProgress() override;
+  bool CancellableProgress(std::string_view label, std::uint64_t done,
+                           std::uint64_t total) override;
+  bool StartProgram(const std::string& program, const std::vector<std::string>& arguments) override;
   const Clock& GetClock() override { return clock_; }
   RandomSource& Random() override { return random_; }
 

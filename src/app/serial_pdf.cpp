@@ -1,0 +1,175 @@
+#include "app/serial_pdf.h"
+
+#include <algorithm>
+
+#include "app/application.h"
+#include "serial/serial_error.h"
+
+namespace quirabel::app {
+
+SerialPdf::SerialPdf(Application& application) : application_(application) {}
+
+std::filesystem::path SerialPdf::ProjectLinkFile() const {
+  const designer::ProjectState& state = application_.State();
+  return serial::LinkFilePath(state.programFolder.empty() ? "." : state.programFolder,
+                              state.projectNumber);
+}
+
+std::optional<serial::LinkFile> SerialPdf::ReadLink(const std::filesystem::path& file) {
+  ui::Platform& platform = *application_.GetPlatform();
+  std::error_code error;
+  if (!std::filesystem::exists(file, error)) {
+    platform.ShowMessage(kNoDataLink);
+    return std::nullopt;
+  }
+  try {
+    return serial::ReadLinkFile(file);
+  } catch (const serial::SerialError& e) {
+    platform.ShowMessage(e.what());
+    return std::nullopt;
+  }
+}
+
+std::optional<serial::CsvTable> SerialPdf::ReadCsv(const serial::LinkFile& link) {
+  ui::Platform& platform = *application_.GetPlatform();
+  std::error_code error;
+  if (!std::filesystem::exists(link.csvPath, error)) {
+    platform.ShowMessage("Die CSV-Datei der Datenverknüpfung gibt es nicht: " + link.csvPath);
+    return std::nullopt;
+  }
+  try {
+    return serial::ReadCsvFile(link.csvPath, link.separator);
+  } catch (const serial::SerialError& e) {
+    platform.ShowMessage(e.what());
+    return std::nullopt;
+  }
+}
+
+bool SerialPdf::WriteLink(const std::filesystem::path& file, const serial::LinkFile& link) {
+  try {
+    serial::WriteLinkFile(file, link);
+    return true;
+  } catch (const serial::SerialError& e) {
+    application_.GetPlatform()->ShowMessage(e.what());
+    return false;
+  }
+}
+
+serial::SerialOutcome SerialPdf::Print(const serial::LinkFile& link, const serial::CsvTable& table,
+                                       const SerialRequest& request,
+                                       const std::function<bool(std::size_t)>& onWritten) {
+  ui::Platform& platform = *application_.GetPlatform();
+  if (designer::DocumentWindow* window = application_.DocumentWindow()) window->StoreCurrentPage();
+  serial::SerialRun run;
+  run.project = &application_.State();
+  run.link = link;
+  run.table = &table;
+  run.naming = request.naming;
+  run.folder = request.folder;
+  run.firstRow = request.firstRow;
+  run.lastRow = request.lastRow;
+  run.jobs = request.jobs;
+  serial::SerialOutcome outcome = serial::RunSerial(run, platform.GetClock(), onWritten);
+  if (!outcome.failure.empty()) platform.ShowMessage(outcome.failure);
+  return outcome;
+}
+
+dialogs::SerialSettingsWindow& SerialPdf::SettingsWindow() {
+  if (settingsWindow_ == nullptr)
+    settingsWindow_ = new dialogs::SerialSettingsWindow(&application_);
+  return *settingsWindow_;
+}
+
+dialogs::FolderChoiceWindow& SerialPdf::FolderWindow() {
+  if (folderWindow_ == nullptr) folderWindow_ = new dialogs::FolderChoiceWindow(&application_);
+  return *folderWindow_;
+}
+
+dialogs::NewFolderWindow& SerialPdf::NewFolderWindow() {
+  if (newFolderWindow_ == nullptr) newFolderWindow_ = new dialogs::NewFolderWindow(&application_);
+  return *newFolderWindow_;
+}
+
+void SerialPdf::StartTool(const char* path, const std::vector<std::string>& arguments) {
+  const std::string& folder = application_.State().programFolder;
+  const std::string program =
+      (std::filesystem::path(folder.empty() ? "." : folder) / path).string();
+  if (!application_.GetPlatform()->StartProgram(program, arguments))
+    application_.GetPlatform()->ShowMessage("Das Programm kann nicht gestartet werden: " + program);
+}
+
+bool SerialPdf::LinkToolClick() {
+  if (application_.DocumentWindow() == nullptr) return false;
+  std::vector<std::string> arguments{application_.State().projectNumber};
+  // The data fields of the page on screen, as its elements carry them now.
+  for (const designer::PageElement& element : application_.DocumentWindow()->Elements()) {
+    std::string field = designer::TextOf(*element.item).dataField;
+    if (!field.empty()) arguments.push_back(std::move(field));
+  }
+  StartTool(kLinkToolPath, arguments);
+  return true;
+}
+
+bool SerialPdf::MailToolClick() {
+  StartTool(kMailToolPath, {});
+  return true;
+}
+
+bool SerialPdf::PrepareRun() {
+  if (application_.DocumentWindow() == nullptr) return false;
+  link_ = ReadLink(ProjectLinkFile());
+  if (!link_) return false;
+  // A CSV file that is not there stops here: the rows of an earlier run are no stand-in.
+  table_ = ReadCsv(*link_);
+  if (!table_) return false;
+  dialogs::SerialSettingsWindow& settings = SettingsWindow();
+  settings.Fill(*link_, *table_);
+  if (settings.targetFolderLabel->Caption().empty())
+    settings.targetFolderLabel->SetCaption(FolderWindow().currentFolder.string());
+  return true;
+}
+
+void SerialPdf::ApplyChosenFolder() {
+  FolderWindow().SetVisible(false);
+  SettingsWindow().targetFolderLabel->SetCaption(FolderWindow().currentFolder.string());
+}
+
+bool SerialPdf::PrintClick() {
+  if (!PrepareRun()) return false;
+  if (application_.GetPlatform()->ShowModal(SettingsWindow()) != ui::mrOk) return false;
+  return RunChosen();
+}
+
+bool SerialPdf::RunChosen() {
+  if (!link_ || !table_ || application_.DocumentWindow() == nullptr) return false;
+  ui::Platform& platform = *application_.GetPlatform();
+  dialogs::SerialSettingsWindow& settings = SettingsWindow();
+  SerialRequest request;
+  request.naming = settings.ChosenNaming();
+  request.folder = settings.targetFolderLabel->Caption();
+  const std::size_t total = table_->RowCount();
+  struct EndProgress {
+    ui::Platform& platform;
+    ~EndProgress() { platform.EndProgress(); }
+  } endProgress{platform};
+  const serial::SerialOutcome outcome =
+      Print(*link_, *table_, request, [&platform, total](std::size_t written) {
+        return platform.CancellableProgress(
+            "PDF " + std::to_string(written) + " von " + std::to_string(total), written, total);
+      });
+  if (!outcome.failure.empty()) return false;
+  if (settings.sendByMail && !outcome.cancelled) StartTool(kMailToolPath, MailToolArguments());
+  return outcome.Complete();
+}
+
+std::vector<std::string> SerialPdf::MailToolArguments() const {
+  auto oneWord = [](std::string text) {
+    std::replace(text.begin(), text.end(), ' ', '*');
+    return text;
+  };
+  if (!link_ || settingsWindow_ == nullptr) return {};
+  return {oneWord(link_->csvPath), oneWord(settingsWindow_->NamingText()),
+          std::string(1, link_->separator), oneWord(settingsWindow_->targetFolderLabel->Caption())};
+}
+
+}  // namespace quirabel::app

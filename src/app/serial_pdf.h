@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dialogs/serial_windows.h"
+#include "serial/csv_table.h"
+#include "serial/link_file.h"
+#include "serial/pdf_names.h"
+#include "serial/serial_run.h"
+
+namespace quirabel::app {
+
+class Application;
+
+// The sibling tools, started through their links in the program folder.
+inline constexpr const char* kLinkToolPath = "csv_db/tabrix";
+inline constexpr const char* kMailToolPath = "mailer/posdex";
+
+inline constexpr const char* kNoDataLink =
+    "Mindestens zum Dokument Seite 1 besteht keine Datenverknüpfung. Stellen Sie über "
+    "\"PDF-Serienbrief Einstellugen\" eine Verbindung zu einer CSV Datei her";
+
+// What a serial run is asked for besides the link and the CSV rows.
+struct SerialRequest {
+  serial::Naming naming;
+  std::filesystem::path folder;
+  std::size_t firstRow = 1;
+  std::size_t lastRow = std::numeric_limits<std::size_t>::max();
+  unsigned jobs = 1;
+};
+
+// Serial PDF for the open project, written once for the designer, the batch tool and the tests:
+// the link file, reading the CSV file it names, and the run. Failures are told through the
+// application's platform.
+class SerialPdf {
+ public:
+  explicit SerialPdf(Application& application);
+
+  // The open project's link file in the program folder.
+  std::filesystem::path ProjectLinkFile() const;
+  // Reads a link file; none (after the message) when it is missing or damaged.
+  std::optional<serial::LinkFile> ReadLink(const std::filesystem::path& file);
+  // Reads the CSV file a link names, split at its separator; none (after a message that names
+  // the file) when it is missing or refused.
+  std::optional<serial::CsvTable> ReadCsv(const serial::LinkFile& link);
+  // Writes a link file: the CSV file, its separator and the assignments of data fields to
+  // columns. False after a message when it cannot be stored.
+  bool WriteLink(const std::filesystem::path& file, const serial::LinkFile& link);
+  // Prints the rows into one PDF each. The page on screen is stored first; the project and the
+  // page on screen stay as they were. A failure is told and returned in the outcome.
+  serial::SerialOutcome Print(const serial::LinkFile& link, const serial::CsvTable& table,
+                              const SerialRequest& request,
+                              const std::function<bool(std::size_t written)>& onWritten = {});
+
+  // The designer's commands. "Serien-PDF Einstellung": starts the link tool with the project
+  // number and the data fields of the page on screen.
+  bool LinkToolClick();
+  // "Serien-PDF ausgeben": reads the link file and its CSV file into the settings window, shows
+  // it, and on "Serien-PDF drucken / senden ->" runs the series.
+  bool PrintClick();
+  // The two halves of it, for a screen that shows the settings window as a dialog of its own:
+  // false (after a message) when there is nothing to run.
+  bool PrepareRun();
+  // Prints every row with the settings chosen, in a progress window with "Abbrechen"; then
+  // starts the e-mail tool when asked. True when every PDF was written.
+  bool RunChosen();
+  // "Übernehmen" of the folder choice: its folder becomes the target folder.
+  void ApplyChosenFolder();
+  // "Serien Mailer starten.. (Single Attachments)": the e-mail tool without parameters.
+  bool MailToolClick();
+
+  dialogs::SerialSettingsWindow& SettingsWindow();
+  dialogs::FolderChoiceWindow& FolderWindow();
+  dialogs::NewFolderWindow& NewFolderWindow();
+  // The parameters the e-mail tool gets after a run: CSV file, naming text, separator and target
+  // folder, blanks made "*" so that each stays one word.
+  std::vector<std::string> MailToolArguments() const;
+
+ private:
+  void StartTool(const char* path, const std::vector<std::string>& arguments);
+
+  Application& application_;
+  dialogs::SerialSettingsWindow* settingsWindow_ = nullptr;
+  dialogs::FolderChoiceWindow* folderWindow_ = nullptr;
+  dialogs::NewFolderWindow* newFolderWindow_ = nullptr;
+  std::optional<serial::LinkFile> link_;
+  std::optional<serial::CsvTable> table_;
+};
+
+}  // namespace quirabel::app

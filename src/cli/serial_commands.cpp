@@ -1,0 +1,186 @@
+#include "cli/serial_commands.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <set>
+#include <stdexcept>
+#include <thread>
+
+#include "app/serial_pdf.h"
+#include "cli/batch_commands.h"
+
+namespace quirabel::cli {
+
+namespace {
+
+// A whole number from 1 on, or none.
+std::optional<std::size_t> Positive(std::string_view text) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  std::size_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::size_t>(c - '0');
+  }
+  if (value == 0) return std::nullopt;
+  return value;
+}
+
+char SeparatorOf(const std::string& text) {
+  if (text == "\\t" || text == "Tab" || text == "tab") return '\t';
+  if (text.size() != 1 || text[0] == '"' || text[0] == '\r' || text[0] == '\n')
+    throw std::invalid_argument("--sep braucht ein Zeichen (oder Tab)");
+  return text[0];
+}
+
+// The data fields of every page of the open project.
+std::set<std::string> ProjectDataFields(app::Application& application) {
+  std::set<std::string> fields;
+  designer::ProjectState& state = application.State();
+  const int shown = state.currentPage;
+  for (int page = 1; page <= state.pageCount; ++page) {
+    if (!application.GoToPage(page)) continue;
+    fields.insert(state.dataFields.begin(), state.dataFields.end());
+  }
+  application.GoToPage(shown);
+  return fields;
+}
+
+}  // namespace
+
+std::string DesignerProgramFolder() {
+  if (const char* home = std::getenv("QUIRABEL_HOME"); home != nullptr && *home != '\0')
+    return home;
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/')
+    return std::string(data) + "/quirabel";
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+    return std::string(home) + "/.local/share/quirabel";
+  return ".";
+}
+
+int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatform& platform) {
+  if (call.csv.empty()) throw std::invalid_argument("link braucht --csv DATEI");
+  if (call.maps.empty()) throw std::invalid_argument("link braucht --map FELD=SPALTE");
+  std::optional<char> separator;
+  if (!call.separator.empty()) separator = SeparatorOf(call.separator);
+  std::vector<std::pair<std::string, std::size_t>> maps;
+  for (const std::string& map : call.maps) {
+    const std::size_t equals = map.rfind('=');
+    if (equals == std::string::npos || equals == 0)
+      throw std::invalid_argument("--map braucht FELD=SPALTE, nicht " + map);
+    const std::optional<std::size_t> column = Positive(map.substr(equals + 1));
+    if (!column) throw std::invalid_argument("--map braucht eine Spaltennummer ab 1: " + map);
+    maps.emplace_back(map.substr(0, equals), *column);
+  }
+
+  app::SerialPdf serialPdf(application);
+  serial::LinkFile link;
+  std::error_code error;
+  link.csvPath = std::filesystem::absolute(call.csv, error).lexically_normal().string();
+  if (error) link.csvPath = call.csv;
+  // The file is read as the run will read it: it must be there, and its columns tell the range.
+  serial::LinkFile probe = link;
+  probe.separator = separator.value_or('\0');
+  std::optional<serial::CsvTable> table;
+  if (separator) {
+    table = serialPdf.ReadCsv(probe);
+  } else {
+    std::error_code missing;
+    if (!std::filesystem::exists(link.csvPath, missing)) {
+      platform.ShowMessage("Die CSV-Datei gibt es nicht: " + link.csvPath);
+      return kExitFailed;
+    }
+    try {
+      table = serial::ReadCsvFile(link.csvPath);
+    } catch (const std::exception& e) {
+      platform.ShowMessage(e.what());
+      return kExitFailed;
+    }
+  }
+  if (!table) return kExitFailed;
+  link.separator = table->Separator();
+
+  const std::set<std::string> fields = ProjectDataFields(application);
+  for (const auto& [field, column] : maps) {
+    if (!fields.contains(field)) {
+      platform.ShowMessage("Das Projekt hat kein Datenfeld " + field + ".");
+      return kExitFailed;
+    }
+    if (column > static_cast<std::size_t>(table->ColumnCount())) {
+      platform.ShowMessage("Die CSV-Datei hat nur " + std::to_string(table->ColumnCount()) +
+                           " Spalten; Spalte " + std::to_string(column) + " gibt es nicht.");
+      return kExitFailed;
+    }
+    // A field named twice takes the last column given.
+    std::erase_if(link.assignments,
+                  [&](const std::string& entry) { return entry.starts_with(field + "  ->"); });
+    link.assignments.push_back(serial::AssignmentEntry(field, static_cast<int>(column)));
+  }
+  const std::filesystem::path file =
+      call.output.empty() ? serialPdf.ProjectLinkFile() : std::filesystem::path(call.output);
+  if (!serialPdf.WriteLink(file, link)) return kExitFailed;
+  std::cout << "Verknüpfungsdatei geschrieben: " << file.string() << "\n";
+  return kExitOk;
+}
+
+int RunSerialCall(const SerialCall& call, app::Application& application) {
+  if (call.folder.empty()) throw std::invalid_argument("serial braucht -o ORDNER");
+  app::SerialRequest request;
+  request.folder = call.folder;
+  if (!call.column.empty() && !call.prefix.empty())
+    throw std::invalid_argument("serial nimmt entweder --column oder --prefix");
+  if (!call.column.empty()) {
+    const auto column = Positive(call.column);
+    if (!column) throw std::invalid_argument("--column braucht eine Spaltennummer ab 1");
+    request.naming.column = static_cast<int>(*column);
+  }
+  if (!call.prefix.empty()) request.naming.identifier = call.prefix;
+  if (!call.rows.empty()) {
+    const std::size_t dash = call.rows.find('-');
+    const auto first = Positive(call.rows.substr(0, dash));
+    const auto last = dash == std::string::npos ? first : Positive(call.rows.substr(dash + 1));
+    if (!first || !last || *last < *first)
+      throw std::invalid_argument("--rows braucht A-B mit 1 <= A <= B");
+    request.firstRow = *first;
+    request.lastRow = *last;
+  }
+  request.jobs = std::max(1u, std::thread::hardware_concurrency());
+  if (!call.jobs.empty()) {
+    const auto jobs = Positive(call.jobs);
+    if (!jobs || *jobs > 1024)
+      throw std::invalid_argument("--jobs braucht eine Zahl von 1 bis 1024");
+    request.jobs = static_cast<unsigned>(*jobs);
+  }
+
+  app::SerialPdf serialPdf(application);
+  const std::optional<serial::LinkFile> link = serialPdf.ReadLink(
+      call.link.empty() ? serialPdf.ProjectLinkFile() : std::filesystem::path(call.link));
+  if (!link) return kExitFailed;
+  const std::optional<serial::CsvTable> table = serialPdf.ReadCsv(*link);
+  if (!table) return kExitFailed;
+
+  // A progress line on a terminal, a few times a second at most.
+  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  auto lastShown = std::chrono::steady_clock::now();
+  const std::size_t first = request.firstRow;
+  const std::size_t total =
+      first > table->RowCount() ? 0 : std::min(request.lastRow, table->RowCount()) - first + 1;
+  auto onWritten = [&](std::size_t written) {
+    const auto now = std::chrono::steady_clock::now();
+    if (terminal && (now - lastShown > std::chrono::milliseconds(200) || written == total)) {
+      lastShown = now;
+      std::cerr << "\r" << written << "/" << total << " PDF-Dateien" << std::flush;
+    }
+    return true;
+  };
+  const serial::SerialOutcome outcome = serialPdf.Print(*link, *table, request, onWritten);
+  if (terminal && outcome.written > 0) std::cerr << "\n";
+  std::cout << outcome.written << (outcome.written == 1 ? " PDF-Datei" : " PDF-Dateien")
+            << " geschrieben.\n";
+  return outcome.failure.empty() ? kExitOk : kExitFailed;
+}
+
+}  // namespace quirabel::cli

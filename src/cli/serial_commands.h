@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "cli/batch_platform.h"
+
+namespace quirabel::cli {
+
+// `link`: what the command line asks for.
+struct LinkCall {
+  std::string csv;
+  std::string separator;          // empty: detected from the file
+  std::vector<std::string> maps;  // FELD=SPALTE
+  std::string output;             // empty: the project's link file in the program folder
+};
+
+// `serial`: what the command line asks for.
+struct SerialCall {
+  std::string folder;
+  std::string link;  // empty: the project's link file
+  std::string column;
+  std::string prefix;
+  std::string rows;
+  std::string jobs;
+};
+
+// The designer's program folder, where the projects' link files live: $QUIRABEL_HOME, else
+// $XDG_DATA_HOME/quirabel (~/.local/share/quirabel).
+std::string DesignerProgramFolder();
+
+// Both raise std::invalid_argument for a wrong call (the text in the words of the usage text);
+// they give kExitOk or kExitFailed otherwise. The project is open in `application`.
+int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatform& platform);
+int RunSerialCall(const SerialCall& call, app::Application& application);
+
+}  // namespace quirabel::cli

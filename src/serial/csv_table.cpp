@@ -1,0 +1,357 @@
+#include "serial/csv_table.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <algorithm>
+
+#include <array>
+#include <cerrno>
+#include <memory>
+
+#include "base/atomic_file.h"
+#include "base/cp1252.h"
+#include "serial/serial_error.h"
+
+namespace quirabel::serial {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsUtf8(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    int length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+      length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3;
+      if (b == 0xE0) low = 0xA0;
+      if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4;
+      if (b == 0xF0) low = 0x90;
+      if (b == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (n - i < static_cast<std::size_t>(length)) return false;
+    for (int k = 1; k < length; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      if (k == 1 ? (c < low || c > high) : (c < 0x80 || c > 0xBF)) return false;
+    }
+    i += static_cast<std::size_t>(length);
+  }
+  return true;
+}
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// The end of the record that starts at `start` (where its line end begins, or the text's end).
+// Quotes count only at the start of a field.
+std::size_t RecordEnd(std::string_view text, std::size_t start, char separator) {
+  std::size_t i = start;
+  bool fieldStart = true;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (fieldStart && c == '"') {
+      // A quoted field: runs to the quote that is not doubled.
+      ++i;
+      while (i < text.size()) {
+        if (text[i] == '"') {
+          if (i + 1 < text.size() && text[i + 1] == '"') {
+            i += 2;
+            continue;
+          }
+          break;
+        }
+        ++i;
+      }
+      if (i < text.size()) ++i;  // the closing quote
+      fieldStart = false;
+      continue;
+    }
+    if (IsLineEnd(c)) return i;
+    fieldStart = c == separator;
+    ++i;
+  }
+  return i;
+}
+
+// Past the line end (CR LF, LF or CR) at i.
+std::size_t SkipLineEnd(std::string_view text, std::size_t i) {
+  if (i >= text.size()) return i;
+  if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') return i + 2;
+  return i + 1;
+}
+
+// The line (from 1) a position lies on, for messages.
+std::size_t LineNumberAt(std::string_view text, std::size_t position) {
+  std::size_t line = 1;
+  for (std::size_t i = 0; i < position; ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
+      ++line;
+  }
+  return line;
+}
+
+std::vector<std::string> SplitRecord(std::string_view record, char separator) {
+  std::vector<std::string> cells;
+  std::string cell;
+  std::size_t i = 0;
+  bool fieldStart = true;
+  while (i < record.size()) {
+    const char c = record[i];
+    if (fieldStart && c == '"') {
+      ++i;
+      while (i < record.size()) {
+        if (record[i] == '"') {
+          if (i + 1 < record.size() && record[i + 1] == '"') {
+            cell += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        cell += record[i++];
+      }
+      fieldStart = false;
+      continue;
+    }
+    if (c == separator) {
+      cells.push_back(std::move(cell));
+      cell.clear();
+      fieldStart = true;
+    } else {
+      cell += c;
+      fieldStart = false;
+    }
+    ++i;
+  }
+  cells.push_back(std::move(cell));
+  return cells;
+}
+
+}  // namespace
+
+std::string_view EncodingName(CsvEncoding encoding) {
+  switch (encoding) {
+    case CsvEncoding::Utf8:
+      return "UTF-8";
+    case CsvEncoding::Utf8WithBom:
+      return "UTF-8 mit BOM";
+    case CsvEncoding::Windows1252:
+      return "Windows-1252";
+  }
+  return "";
+}
+
+char DetectSeparator(std::string_view text) {
+  if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
+  // Empty lines are no rows: the first line is the first that has something.
+  const std::size_t first = text.find_first_not_of("\r\n");
+  if (first == std::string_view::npos) return ';';
+  text.remove_prefix(first);
+  std::array<std::size_t, kCsvSeparators.size()> counts{};
+  bool fieldStart = true;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (fieldStart && c == '"') {
+      // Separators inside a quoted field are text.
+      for (++i; i < text.size(); ++i) {
+        if (text[i] != '"') continue;
+        if (i + 1 < text.size() && text[i + 1] == '"') {
+          ++i;
+          continue;
+        }
+        break;
+      }
+      fieldStart = false;
+      continue;
+    }
+    if (IsLineEnd(c)) break;
+    const std::size_t which = kCsvSeparators.find(c);
+    fieldStart = which != std::string_view::npos;
+    if (fieldStart) ++counts[which];
+  }
+  const auto most = std::max_element(counts.begin(), counts.end());  // the first of equals wins
+  if (*most == 0) return ';';
+  return kCsvSeparators[static_cast<std::size_t>(most - counts.begin())];
+}
+
+// Where the rows' bytes are read from when they are asked for: the bytes given, or the file.
+class CsvTable::Source {
+ public:
+  explicit Source(std::string bytes) : bytes_(std::move(bytes)) {}
+  explicit Source(int fd) : fd_(fd) {}
+  ~Source() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Source(const Source&) = delete;
+  Source& operator=(const Source&) = delete;
+
+  // A file that changed since it was indexed gives what is there now, never more than asked.
+  std::string Read(std::uint64_t start, std::size_t length) const {
+    if (fd_ < 0) {
+      if (start >= bytes_.size()) return {};
+      return bytes_.substr(static_cast<std::size_t>(start), length);
+    }
+    std::string out(length, '\0');
+    std::size_t done = 0;
+    while (done < length) {
+      const ssize_t got =
+          ::pread(fd_, out.data() + done, length - done, static_cast<off_t>(start + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    out.resize(done);
+    return out;
+  }
+
+ private:
+  std::string bytes_;
+  int fd_ = -1;
+};
+
+CsvTable::CsvTable() = default;
+CsvTable::~CsvTable() = default;
+CsvTable::CsvTable(CsvTable&&) noexcept = default;
+CsvTable& CsvTable::operator=(CsvTable&&) noexcept = default;
+
+void CsvTable::Index(const std::function<bool(std::string&)>& readMore,
+                     std::optional<char> separator) {
+  std::string pending;  // the bytes from the start of the record being read on
+  std::uint64_t pendingStart = 0;
+  bool atEnd = !readMore(pending);
+  bool first = true;
+  bool utf8 = true;
+  std::size_t line = 1;
+  for (;;) {
+    if (!atEnd && pending.size() < kReadAhead) {
+      atEnd = !readMore(pending);
+      continue;
+    }
+    if (first) {
+      first = false;
+      if (std::string_view(pending).starts_with(kBom)) {
+        encoding_ = CsvEncoding::Utf8WithBom;
+        pending.erase(0, kBom.size());
+        pendingStart = kBom.size();
+      }
+      separator_ = separator.value_or(DetectSeparator(pending));
+    }
+    std::size_t start = 0;
+    while (start < pending.size()) {
+      const std::size_t end = RecordEnd(pending, start, separator_);
+      // At the end of what is read so far the record, or its CR LF, may go on.
+      if (!atEnd && (end == pending.size() || end + 1 == pending.size())) break;
+      const std::string_view record = std::string_view(pending).substr(start, end - start);
+      if (record.size() > kMaxCsvLineBytes) {
+        throw SerialError("Die CSV-Datei hat in Zeile " + std::to_string(line) +
+                          " mehr als 1 MB; sie wird nicht gelesen.");
+      }
+      if (!record.empty()) {
+        starts_.push_back(pendingStart + start);
+        lengths_.push_back(static_cast<std::uint32_t>(record.size()));
+        utf8 = utf8 && IsUtf8(record);
+      }
+      line += LineNumberAt(record, record.size());
+      start = SkipLineEnd(pending, end);
+    }
+    if (pending.size() - start > kMaxCsvLineBytes + 1) {
+      throw SerialError("Die CSV-Datei hat in Zeile " + std::to_string(line) +
+                        " mehr als 1 MB; sie wird nicht gelesen.");
+    }
+    pending.erase(0, start);
+    pendingStart += start;
+    if (atEnd && pending.empty()) break;
+    if (!atEnd) atEnd = !readMore(pending);
+  }
+  if (encoding_ != CsvEncoding::Utf8WithBom)
+    encoding_ = utf8 ? CsvEncoding::Utf8 : CsvEncoding::Windows1252;
+  starts_.shrink_to_fit();
+  lengths_.shrink_to_fit();
+  if (!starts_.empty()) columnCount_ = static_cast<int>(Row(0).size());
+}
+
+CsvTable CsvTable::Parse(std::string_view bytes, std::optional<char> separator) {
+  CsvTable table;
+  table.source_ = std::make_shared<const Source>(std::string(bytes));
+  bool given = false;
+  table.Index(
+      [&](std::string& pending) {
+        if (given) return false;
+        given = true;
+        pending.append(bytes);
+        return false;
+      },
+      separator);
+  return table;
+}
+
+std::vector<std::string> CsvTable::Row(std::size_t index) const {
+  if (index >= starts_.size()) return {};
+  std::string record = source_->Read(starts_[index], lengths_[index]);
+  if (encoding_ == CsvEncoding::Windows1252) record = Cp1252ToUtf8(record);
+  return SplitRecord(record, separator_);
+}
+
+std::string_view CellAt(const std::vector<std::string>& cells, int column) {
+  if (column < 1 || static_cast<std::size_t>(column) > cells.size()) return {};
+  return cells[static_cast<std::size_t>(column) - 1];
+}
+
+CsvTable ReadCsvFile(const std::filesystem::path& file, std::optional<char> separator) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    throw SerialError("Die CSV-Datei kann nicht gelesen werden: " + file.string() + "\n" +
+                      FileErrorReason(errno, FileAccess::Read));
+  }
+  CsvTable table;
+  table.source_ = std::make_shared<const CsvTable::Source>(fd);  // closes it
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    throw SerialError("Die CSV-Datei kann nicht gelesen werden: " + file.string() + "\n" +
+                      FileErrorReason(S_ISDIR(info.st_mode) ? EISDIR : EINVAL, FileAccess::Read));
+  }
+  if (static_cast<std::uint64_t>(info.st_size) > kMaxCsvFileBytes) {
+    throw SerialError("Die CSV-Datei ist größer als 1 GB und wird nicht gelesen: " + file.string());
+  }
+  // Read piecewise: only the rows' places are kept, their bytes are read again when asked for.
+  std::uint64_t total = 0;
+  table.Index(
+      [&](std::string& pending) {
+        const std::size_t before = pending.size();
+        pending.resize(before + CsvTable::kReadAhead);
+        ssize_t got;
+        do {
+          got = ::read(fd, pending.data() + before, CsvTable::kReadAhead);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+          throw SerialError("Die CSV-Datei kann nicht gelesen werden: " + file.string() + "\n" +
+                            FileErrorReason(errno, FileAccess::Read));
+        }
+        pending.resize(before + static_cast<std::size_t>(got));
+        total += static_cast<std::uint64_t>(got);
+        if (total > kMaxCsvFileBytes) {
+          throw SerialError("Die CSV-Datei ist größer als 1 GB und wird nicht gelesen: " +
+                            file.string());
+        }
+        return got > 0;
+      },
+      separator);
+  return table;
+}
+
+}  // namespace quirabel::serial

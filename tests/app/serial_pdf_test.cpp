@@ -1,0 +1,173 @@
+// "Serien-PDF ausgeben" and "Serien-PDF Einstellung" through the headless windows: the link file
+// read, the settings window filled, the run, the e-mail tool and the refusals.
+#include "app/serial_pdf.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "app/application.h"
+#include "base/atomic_file.h"
+#include "support/data_field_project.h"
+#include "support/fake_platform.h"
+#include "support/pdf_check.h"
+#include "support/test_folder.h"
+
+namespace quirabel::app {
+namespace {
+
+class SerialPdfTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = testing::FreshTestFolder("serial_pdf_");
+    application = std::make_unique<Application>(platform, (folder / "home").string());
+    testing::SaveDataFieldProject(*application, folder / "karte.kxp", {"Vorname", "Name"});
+    csv = folder / "Kunden Liste.csv";
+    std::ofstream(csv, std::ios::binary) << "Jürgen;Größer;Köln\r\nÄnne;Öztürk;Bonn\r\n"
+                                            "Bernd;Ufer;Ulm\r\n";
+    serialPdf = std::make_unique<SerialPdf>(*application);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  void Link() {
+    serial::WriteLinkFile(serialPdf->ProjectLinkFile(),
+                          {{"Vorname  ->  Feld1", "Name  ->  Feld2"}, csv.string(), ';'});
+  }
+  // The person picks a naming entry and the target folder, then prints.
+  void Answer(int namingIndex, const std::filesystem::path& target, bool mail = false) {
+    platform.modalAnswers = {ui::mrOk};
+    platform.whileModal = [=, this](ui::TForm&) {
+      dialogs::SerialSettingsWindow& settings = serialPdf->SettingsWindow();
+      settings.namingIndex = namingIndex;
+      settings.OnNamingChange();
+      settings.targetFolderLabel->SetCaption(target.string());
+      settings.sendByMail = mail;
+    };
+  }
+
+  std::filesystem::path folder;
+  std::filesystem::path csv;
+  testing::FakePlatform platform;
+  std::unique_ptr<Application> application;
+  std::unique_ptr<SerialPdf> serialPdf;
+};
+
+TEST_F(SerialPdfTest, TheSettingsWindowShowsTheLinkAndTheRows) {
+  Link();
+  ASSERT_TRUE(serialPdf->PrepareRun());
+  dialogs::SerialSettingsWindow& settings = serialPdf->SettingsWindow();
+  EXPECT_EQ(settings.Caption(), "SerienPDF");
+  ASSERT_EQ(settings.gridRows.size(), 4u);
+  EXPECT_EQ(settings.gridRows[0], (std::vector<std::string>{"Feld1", "Feld2", "Feld3"}));
+  EXPECT_EQ(settings.gridRows[2], (std::vector<std::string>{"Änne", "Öztürk", "Bonn"}));
+  EXPECT_EQ(settings.namingEntries,
+            (std::vector<std::string>{"Bezeichner+Inkrement", "Feld1", "Feld2", "Feld3"}));
+  EXPECT_EQ(settings.namingIndex, -1);
+  EXPECT_EQ(settings.assignments,
+            (std::vector<std::string>{"Vorname  ->  Feld1", "Name  ->  Feld2"}));
+  // Opens with the identifier off; choosing a column keeps it off, the counter turns it on.
+  EXPECT_FALSE(settings.identifierEdit->Enabled());
+  EXPECT_EQ(settings.identifierEdit->Color(), dialogs::kSilver);
+  EXPECT_EQ(settings.identifierEdit->Text(), "pdf-file");
+  settings.namingIndex = 2;
+  settings.OnNamingChange();
+  EXPECT_FALSE(settings.identifierEdit->Enabled());
+  settings.namingIndex = 0;
+  settings.OnNamingChange();
+  EXPECT_TRUE(settings.identifierEdit->Enabled());
+  EXPECT_EQ(settings.identifierEdit->Color(), graphics::clWhite);
+}
+
+TEST_F(SerialPdfTest, PrintsEveryRowNamedAsChosen) {
+  Link();
+  Answer(2, folder / "nach name");
+  ASSERT_TRUE(serialPdf->PrintClick());
+  EXPECT_EQ(platform.modalForms, (std::vector<std::string>{"Form30"}));
+  for (const char* name : {"Größer.pdf", "Öztürk.pdf", "Ufer.pdf"}) {
+    EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "nach name" / name, 1 << 24))) << name;
+  }
+  EXPECT_EQ(platform.messages, std::vector<std::string>{});
+  EXPECT_GE(platform.progressEnded, 1);
+
+  // Started without a naming choice: identifier and counter.
+  Answer(-1, folder / "zähler");
+  ASSERT_TRUE(serialPdf->PrintClick());
+  for (const char* name : {"pdf-file1.pdf", "pdf-file2.pdf", "pdf-file3.pdf"})
+    EXPECT_TRUE(std::filesystem::exists(folder / "zähler" / name)) << name;
+
+  // "Abbrechen" after the second PDF: the two stay, the third is not written.
+  platform.cancelAt = 2;
+  Answer(0, folder / "abgebrochen");
+  EXPECT_FALSE(serialPdf->PrintClick());
+  EXPECT_TRUE(std::filesystem::exists(folder / "abgebrochen" / "pdf-file2.pdf"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "abgebrochen" / "pdf-file3.pdf"));
+}
+
+TEST_F(SerialPdfTest, NoLinkNoCsvNoRun) {
+  EXPECT_FALSE(serialPdf->PrintClick());
+  EXPECT_EQ(platform.messages, std::vector<std::string>{kNoDataLink});
+  EXPECT_TRUE(platform.modalForms.empty());
+
+  Link();
+  std::filesystem::remove(csv);
+  platform.messages.clear();
+  EXPECT_FALSE(serialPdf->PrintClick());
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_NE(platform.messages[0].find(csv.string()), std::string::npos);
+  EXPECT_TRUE(platform.modalForms.empty());
+}
+
+TEST_F(SerialPdfTest, SiblingToolsGetTheirParameters) {
+  const std::string home = (folder / "home").string();
+  ASSERT_TRUE(serialPdf->LinkToolClick());
+  ASSERT_EQ(platform.startedPrograms.size(), 1u);
+  EXPECT_EQ(platform.startedPrograms[0],
+            home + "/csv_db/tabrix " + application->State().projectNumber + " Vorname Name");
+
+  Link();
+  Answer(0, folder / "Ziel Ordner", true);
+  serialPdf->SettingsWindow().identifierEdit->SetText("Karte Nr");
+  platform.whileModal = [this, inner = platform.whileModal](ui::TForm& form) {
+    inner(form);
+    serialPdf->SettingsWindow().identifierEdit->SetText("Karte Nr");
+  };
+  ASSERT_TRUE(serialPdf->PrintClick());
+  EXPECT_TRUE(std::filesystem::exists(folder / "Ziel Ordner" / "Karte Nr1.pdf"));
+  ASSERT_EQ(platform.startedPrograms.size(), 2u);
+  const auto star = [](std::string text) {
+    std::replace(text.begin(), text.end(), ' ', '*');
+    return text;
+  };
+  EXPECT_EQ(platform.startedPrograms[1], home + "/mailer/posdex " + star(csv.string()) +
+                                             " Karte*Nr ; " +
+                                             star((folder / "Ziel Ordner").string()));
+
+  // A tool that cannot be started is told.
+  platform.programsStart = false;
+  serialPdf->MailToolClick();
+  EXPECT_EQ(platform.messages.back(),
+            "Das Programm kann nicht gestartet werden: " + home + "/mailer/posdex");
+}
+
+TEST_F(SerialPdfTest, FolderChoiceAndNewFolder) {
+  dialogs::NewFolderWindow& newFolder = serialPdf->NewFolderWindow();
+  EXPECT_EQ(newFolder.Caption(), "Neuer Order");
+  EXPECT_EQ(newFolder.nameEdit->Text(), "Neuer Order");
+  EXPECT_TRUE(newFolder.CreateIn(folder));
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "Neuer Order"));
+  for (const char* bad : {"Neuer Order", "../draußen", "", "a/b"}) {
+    platform.messages.clear();
+    newFolder.nameEdit->SetText(bad);
+    EXPECT_FALSE(newFolder.CreateIn(folder)) << bad;
+    EXPECT_EQ(platform.messages, std::vector<std::string>{dialogs::kFolderNotCreated}) << bad;
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder.parent_path() / "draußen"));
+
+  serialPdf->FolderWindow().currentFolder = folder / "Neuer Order";
+  serialPdf->ApplyChosenFolder();
+  EXPECT_EQ(serialPdf->SettingsWindow().targetFolderLabel->Caption(),
+            (folder / "Neuer Order").string());
+}
+
+}  // namespace
+}  // namespace quirabel::app

@@ -1,0 +1,139 @@
+// quirabel-batch link and serial: the link file one writes is the one the other reads, and a run
+// split into row ranges gives the files of one whole run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "app/application.h"
+#include "base/atomic_file.h"
+#include "serial/link_file.h"
+#include "support/data_field_project.h"
+#include "support/fake_platform.h"
+#include "support/pdf_check.h"
+#include "support/test_folder.h"
+
+namespace quirabel {
+namespace {
+
+class SerialBatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = testing::FreshTestFolder("serial_batch_");
+    testing::FakePlatform platform;
+    app::Application application(platform, (folder / "home").string());
+    testing::SaveDataFieldProject(application, folder / "karte.kxp", {"Vorname", "Name"});
+    projectNumber = application.State().projectNumber;
+    std::ofstream(folder / "kunden.csv", std::ios::binary)
+        << "Jürgen;Größer\r\nÄnne;Öztürk\r\nBernd;Berg\r\nCarla;Berg\r\nDora;Ufer\r\n"
+           "Emil;Tal\r\nFrida;Berg\r\n";
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  testing::ToolRun Batch(const std::string& arguments) {
+    return testing::RunTool("QUIRABEL_HOME=" + testing::ShellQuote((folder / "home").string()) +
+                            " " + testing::ShellQuote(QUIRABEL_BATCH) + " " + arguments);
+  }
+  std::string Path(const std::string& name) {
+    return testing::ShellQuote((folder / name).string());
+  }
+  std::set<std::string> FilesIn(const std::string& name) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / name))
+      names.insert(entry.path().filename().string());
+    return names;
+  }
+  std::string TextOf(const std::filesystem::path& pdf) {
+    const auto run = testing::RunTool("pdftotext " + testing::ShellQuote(pdf.string()) + " -");
+    EXPECT_EQ(run.err, "");
+    return run.out;
+  }
+
+  std::filesystem::path folder;
+  std::string projectNumber;
+};
+
+TEST_F(SerialBatchTest, LinkThenSerial) {
+  // No link yet: the designer's message, and nothing printed.
+  const auto unlinked = Batch("serial " + Path("karte.kxp") + " -o " + Path("aus"));
+  EXPECT_EQ(unlinked.exitCode, 1);
+  EXPECT_NE(unlinked.err.find("besteht keine Datenverknüpfung"), std::string::npos);
+
+  const auto link = Batch("link " + Path("karte.kxp") + " --csv " + Path("kunden.csv") +
+                          " --map Vorname=1 --map Name=2");
+  ASSERT_EQ(link.exitCode, 0) << link.err;
+  const auto linkFile = serial::LinkFilePath(folder / "home", projectNumber);
+  const serial::LinkFile written = serial::ReadLinkFile(linkFile);
+  EXPECT_EQ(written.assignments,
+            (std::vector<std::string>{"Vorname  ->  Feld1", "Name  ->  Feld2"}));
+  EXPECT_EQ(written.separator, ';');
+  EXPECT_EQ(written.csvPath, (folder / "kunden.csv").string());
+
+  const auto run = Batch("serial " + Path("karte.kxp") + " -o " + Path("aus") + " --jobs 2");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "7 PDF-Dateien geschrieben.\n");
+  EXPECT_EQ(FilesIn("aus").size(), 7u);
+  const std::string first = TextOf(folder / "aus" / "pdf-file1.pdf");
+  EXPECT_NE(first.find("Jürgen"), std::string::npos) << first;
+  EXPECT_NE(first.find("Größer"), std::string::npos);
+  EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "aus" / "pdf-file7.pdf", 1 << 24)));
+
+  // Named after the second column, repeats numbered.
+  const auto named =
+      Batch("serial " + Path("karte.kxp") + " -o " + Path("namen") + " --column 2 --jobs 1");
+  ASSERT_EQ(named.exitCode, 0) << named.err;
+  EXPECT_EQ(FilesIn("namen"),
+            (std::set<std::string>{"Größer.pdf", "Öztürk.pdf", "Berg.pdf", "Berg-2.pdf", "Ufer.pdf",
+                                   "Tal.pdf", "Berg-3.pdf"}));
+  EXPECT_NE(TextOf(folder / "namen" / "Berg-3.pdf").find("Frida"), std::string::npos);
+}
+
+TEST_F(SerialBatchTest, FourShardsGiveTheFilesOfOneRun) {
+  ASSERT_EQ(Batch("link " + Path("karte.kxp") + " --csv " + Path("kunden.csv") +
+                  " --map Vorname=1 --map Name=2 -o " + Path("karte._cv"))
+                .exitCode,
+            0);
+  const std::string common =
+      "serial " + Path("karte.kxp") + " --link " + Path("karte._cv") + " --column 2";
+  ASSERT_EQ(Batch(common + " -o " + Path("ganz")).exitCode, 0);
+  for (const char* rows : {"1-2", "3-4", "5-6", "7-9"}) {
+    const auto shard = Batch(common + " -o " + Path("teile") + " --rows " + rows);
+    ASSERT_EQ(shard.exitCode, 0) << rows << shard.err;
+  }
+  const std::set<std::string> whole = FilesIn("ganz");
+  EXPECT_EQ(whole.size(), 7u);
+  EXPECT_EQ(FilesIn("teile"), whole);
+  for (const std::string& name : whole)
+    EXPECT_EQ(TextOf(folder / "teile" / name), TextOf(folder / "ganz" / name)) << name;
+}
+
+TEST_F(SerialBatchTest, RefusedCallsAndData) {
+  const std::string project = Path("karte.kxp");
+  for (const std::string& wrong :
+       {"serial " + project, "serial " + project + " -o x --column 2 --prefix p",
+        "serial " + project + " -o x --rows 5-3", "serial " + project + " -o x --jobs 0",
+        "serial " + project + " -o x --column null", "link " + project + " --map Name=1",
+        "link " + project + " --csv x.csv", "link " + project + " --csv x.csv --map Name",
+        "link " + project + " --csv x.csv --map Name=1 --sep ab"}) {
+    const auto run = Batch(wrong);
+    EXPECT_EQ(run.exitCode, 2) << wrong << run.err;
+  }
+  const std::string csv = " --csv " + Path("kunden.csv");
+  EXPECT_EQ(Batch("link " + project + csv + " --map Firma=1").exitCode, 1);
+  EXPECT_EQ(Batch("link " + project + csv + " --map Name=3").exitCode, 1);
+  const auto missing = Batch("link " + project + " --csv " + Path("fehlt.csv") + " --map Name=1");
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("fehlt.csv"), std::string::npos);
+
+  // The CSV file went away after linking: a message naming it, and no PDFs.
+  ASSERT_EQ(Batch("link " + project + csv + " --map Name=2").exitCode, 0);
+  std::filesystem::remove(folder / "kunden.csv");
+  const auto gone = Batch("serial " + project + " -o " + Path("aus"));
+  EXPECT_EQ(gone.exitCode, 1);
+  EXPECT_NE(gone.err.find("kunden.csv"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(folder / "aus"));
+}
+
+}  // namespace
+}  // namespace quirabel
