@@ -123,6 +123,16 @@ bool IsTemporaryOf(std::string_view entry, std::string_view prefix) {
                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
+// ".<any name>.tmp" and the six characters: a temporary file of any target. An empty prefix
+// stands for this.
+bool IsAnyTemporary(std::string_view entry) {
+  const std::size_t tmp = entry.size() >= kTempSuffixLength + 4
+                              ? entry.size() - kTempSuffixLength - 4
+                              : std::string_view::npos;
+  return entry.size() > 1 && entry.front() == '.' && tmp != std::string_view::npos && tmp > 1 &&
+         IsTemporaryOf(entry.substr(tmp), ".tmp");
+}
+
 bool WrittenBefore(const struct stat& info, std::chrono::system_clock::time_point limit) {
   const auto written = std::chrono::system_clock::time_point(
       std::chrono::duration_cast<std::chrono::system_clock::duration>(
@@ -143,7 +153,8 @@ void RemoveStaleTemporaries(const std::filesystem::path& dir, const std::string&
   const int dirFd = ::dirfd(listing);
   const auto limit = std::chrono::system_clock::now() - kStaleAfter;
   while (const dirent* entry = ::readdir(listing)) {
-    if (!IsTemporaryOf(entry->d_name, prefix)) continue;
+    if (prefix.empty() ? !IsAnyTemporary(entry->d_name) : !IsTemporaryOf(entry->d_name, prefix))
+      continue;
     const int fd =
         ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) continue;
@@ -231,7 +242,12 @@ FileError::FileError(std::string_view action, const std::filesystem::path& path,
       error_number_(error_number),
       access_(action == "open" || action == "read" ? FileAccess::Read : FileAccess::Write) {}
 
-AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path) : path_(path) {
+void RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
+  RemoveStaleTemporaries(folder, "");
+}
+
+AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path, Leftovers leftovers)
+    : path_(path) {
   if (!IsPlainName(path.filename())) throw FileError("write", path, EISDIR);
   if (const int error = FollowLinks(path, target_); error != 0) {
     throw FileError("write", path, error);
@@ -244,7 +260,7 @@ AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path) : path_(pa
 
   const std::filesystem::path dir = DirectoryOf(target_);
   const std::string prefix = "." + name.native() + ".tmp";
-  RemoveStaleTemporaries(dir, prefix);
+  if (leftovers == Leftovers::Tidy) RemoveStaleTemporaries(dir, prefix);
   const std::string pattern = (dir / (prefix + "XXXXXX")).native();
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');

@@ -61,7 +61,13 @@ class FileError : public std::runtime_error {
 // further Write()/Commit() calls throw too.
 class AtomicFileWriter {
  public:
-  explicit AtomicFileWriter(const std::filesystem::path& path);
+  // Whether the writer tidies the leftovers of killed saves of its target, which reads the whole
+  // folder. A caller writing many new files into one folder tidies it once instead
+  // (RemoveStaleTemporaryFiles) and skips it per file.
+  enum class Leftovers { Tidy, Skip };
+
+  explicit AtomicFileWriter(const std::filesystem::path& path,
+                            Leftovers leftovers = Leftovers::Tidy);
   ~AtomicFileWriter();
 
   AtomicFileWriter(const AtomicFileWriter&) = delete;
@@ -83,6 +89,10 @@ class AtomicFileWriter {
   int fd_ = -1;
   std::string buffer_;  // gathers small writes so piecewise output is not one syscall per piece
 };
+
+// Removes the leftovers of killed saves of any file in a folder, by the writer's rules: unlocked
+// temporary files not written to for a minute.
+void RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 
 // Replaces (or creates) `path` with `bytes` through an AtomicFileWriter.
 void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);

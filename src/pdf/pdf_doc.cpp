@@ -208,11 +208,11 @@ void TPdfDoc::SaveToStream(std::string& out) {
   Serialize(out, nullptr, flushed);
 }
 
-void TPdfDoc::SaveToFile(const std::filesystem::path& path) {
+void TPdfDoc::SaveToFile(const std::filesystem::path& path, AtomicFileWriter::Leftovers tidy) {
   // Check before a temporary file is made.
   if (!hasDoc_) throw EPdfInvalidOperation("SaveToStream --there is no document to save.");
   canvas_->Page();
-  AtomicFileWriter file(path);
+  AtomicFileWriter file(path, tidy);
   std::uint64_t flushed = 0;
   std::string out;
   const LargeDataSink large = [&](std::string& text, std::string_view bytes) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "base/clock.h"
 #include "pdf/pdf_objects.h"
 #include "pdf/pdf_wrappers.h"
@@ -78,7 +79,10 @@ class TPdfDoc {
   // Writes the file through a temporary file renamed over path when complete; stream bytes go
   // to the file as they are, without a copy of the whole document in memory. Raises FileError
   // when the file cannot be written (an existing one is left as it was).
-  void SaveToFile(const std::filesystem::path& path);
+  // `tidy` says whether the save tidies leftovers of killed saves of the file (see
+  // AtomicFileWriter); a caller writing many files into one folder tidies it once itself.
+  void SaveToFile(const std::filesystem::path& path,
+                  AtomicFileWriter::Leftovers tidy = AtomicFileWriter::Leftovers::Tidy);
   // The measuring document of a page panel: one page whose canvas writes nothing.
   TPdfCanvas& CreateVirtualCanvas();
 

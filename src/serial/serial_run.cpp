@@ -86,7 +86,9 @@ void SerialPrinter::Print(const std::vector<std::string>& cells,
     for (designer::DocumentWindow* page : pages_) report.Print(*page->pagePanel);
     // Written here rather than through EndDoc, which tells the person itself: the run tells why,
     // with the row.
-    report.Doc()->SaveToFile(file.string());
+    // The run tidied its folder once at its start; a scan of the folder for every PDF would make
+    // each PDF slower than the one before.
+    report.Doc()->SaveToFile(file.string(), AtomicFileWriter::Leftovers::Skip);
   } catch (...) {
     report.Abort();
     throw;
@@ -116,6 +118,8 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
     outcome.failure = "Der Zielordner kann nicht angelegt werden: " + run.folder.string();
     return outcome;
   }
+  // Leftovers of killed saves into this folder go once, here, not with every PDF.
+  RemoveStaleTemporaryFiles(run.folder);
 
   std::mutex mutex;  // guards the outcome, the failure row and onWritten
   std::atomic<std::size_t> nextRow{run.firstRow};

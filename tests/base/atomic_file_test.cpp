@@ -258,6 +258,25 @@ TEST_F(AtomicFileTest, LeftoversOfKilledSavesGoWithTheNextSave) {
   EXPECT_EQ(ReadFile(elsewhere, 100), "keep");
 }
 
+TEST_F(AtomicFileTest, AFolderIsTidiedOnceForManyFilesWhoseWritersSkipIt) {
+  for (const std::string name : {".a.pdf.tmpStale1", ".b.pdf.tmpStale2", ".c.pdf.tmpFresh1",
+                                 ".d.pdf.tmpABCDE", "x.pdf.tmpStale3", ".e.pdf.tmpStale4"}) {
+    WriteFileAtomic(dir_ / name, "x");
+    if (name.find("Fresh") == std::string::npos) MakeOlder(dir_ / name, 3600);
+  }
+  // A writer told to skip leaves them, even those of its own name.
+  AtomicFileWriter skipping(dir_ / "e.pdf", AtomicFileWriter::Leftovers::Skip);
+  skipping.Write("pdf");
+  skipping.Commit();
+  EXPECT_TRUE(fs::exists(dir_ / ".e.pdf.tmpStale4"));
+
+  RemoveStaleTemporaryFiles(dir_);
+  // Stale temporary files of any name go; a fresh one, one of five characters and a name
+  // without the leading dot stay, as does every file that is no temporary file.
+  EXPECT_EQ(Entries(dir_), (std::set<std::string>{".c.pdf.tmpFresh1", ".d.pdf.tmpABCDE",
+                                                  "x.pdf.tmpStale3", "e.pdf"}));
+}
+
 TEST_F(AtomicFileTest, TwoWritersOfOneFileKeepEachOthersTemporaryFile) {
   const fs::path target = dir_ / "doc.kxp";
   AtomicFileWriter slow(target);
