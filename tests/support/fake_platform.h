@@ -50,6 +50,18 @@ class FakePlatform : public ui::Platform {
     progressLabels.emplace_back(label);
   }
   void EndProgress() override { ++progressEnded; }
+  // Fetches answer from their queue (no answer when it is empty); each request is recorded.
+  ui::FetchResult Fetch(const ui::FetchRequest& request) override {
+    fetches.push_back(request);
+    if (fetchAnswers.empty()) return {};
+    ui::FetchResult answer = fetchAnswers.front();
+    fetchAnswers.erase(fetchAnswers.begin());
+    return answer;
+  }
+  bool OpenUrl(std::string_view url) override {
+    openedUrls.emplace_back(url);
+    return browserPresent;
+  }
   const Clock& GetClock() override { return clock; }
   RandomSource& Random() override { return random; }
 
@@ -66,6 +78,10 @@ class FakePlatform : public ui::Platform {
   int processed = 0;
   std::vector<std::string> progressLabels;
   int progressEnded = 0;
+  std::vector<ui::FetchRequest> fetches;
+  std::vector<ui::FetchResult> fetchAnswers;
+  std::vector<std::string> openedUrls;
+  bool browserPresent = true;
   FixedClock clock;
   SequenceRandom random;
 };
