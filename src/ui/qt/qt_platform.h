@@ -32,6 +32,8 @@ class QtPlatform : public Platform {
   void ProcessMessages() override;
   void Progress(std::string_view label, std::uint64_t done, std::uint64_t total) override;
   void EndProgress() override;
+  FetchResult Fetch(const FetchRequest& request) override;
+  bool OpenUrl(std::string_view url) override;
   const Clock& GetClock() override { return clock_; }
   RandomSource& Random() override { return random_; }
 
