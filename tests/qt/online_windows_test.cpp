@@ -1,8 +1,13 @@
-// The version check over the network, against a web server of the test's own on 127.0.0.1.
+// The version check over the network, against a web server of the test's own on 127.0.0.1, and
+// the news and update windows on screen.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -11,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "main/news_dialogs.h"
+#include "ui/qt/qt_platform.h"
 #include "ui/qt/web_fetch.h"
 
 namespace quirabel {
@@ -162,6 +169,80 @@ TEST(WebFetch, AnswersOfTheLoopbackServer) {
   file.url = "file:///etc/passwd";
   EXPECT_EQ(ui::qt::FetchDocument(file, nullptr).outcome, Outcome::NoAnswer);
   qunsetenv("http_proxy");
+}
+
+// The designer's platform, with the message boxes and the browser written down instead.
+class RecordingPlatform : public ui::qt::QtPlatform {
+ public:
+  void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
+  bool OpenUrl(std::string_view url) override {
+    openedUrls.emplace_back(url);
+    return true;
+  }
+  std::vector<std::string> messages;
+  std::vector<std::string> openedUrls;
+};
+
+QPushButton* Button(QWidget& window, const char* text) {
+  for (auto* button : window.findChildren<QPushButton*>()) {
+    if (button->text() == QString::fromUtf8(text)) return button;
+  }
+  return nullptr;
+}
+
+TEST(NewsWindows, VersionCheckAndSendingOnScreen) {
+  LoopbackServer server;
+  RecordingPlatform platform;
+  QWidget mainWindow;
+  main::OnlineWindows windows(platform, ::testing::TempDir(), &mainWindow, nullptr);
+  main::NewsDialog& news = *windows.newsDialog;
+  main::UpdateDialog& update = *windows.updateDialog;
+  windows.ShowNews();
+  EXPECT_TRUE(news.isVisible());
+  EXPECT_EQ(news.windowTitle(), QString::fromUtf8("Quirabel News, Meinungen und Vorschläge"));
+  EXPECT_EQ(news.size(), QSize(563, 445));
+
+  windows.news.server = (server.Address() + "/current").toStdString();
+  Button(news, "Nur die Version prüfen!")->click();
+  EXPECT_EQ(platform.messages,
+            std::vector<std::string>{"Sie besitzen die aktuellste Version von Quirabel!"});
+  EXPECT_FALSE(update.isVisible());
+
+  windows.news.server = (server.Address() + "/missing").toStdString();
+  Button(news, "Nur die Version prüfen!")->click();
+  ASSERT_EQ(platform.messages.size(), 2u);
+  EXPECT_EQ(platform.messages[1], online::kNoConnection);
+  EXPECT_FALSE(update.isVisible());
+
+  // A newer version: its description as plain text, markup and all.
+  windows.news.server = (server.Address() + "/newer").toStdString();
+  Button(news, "Nur die Version prüfen!")->click();
+  EXPECT_EQ(platform.messages.size(), 2u);
+  ASSERT_TRUE(update.isVisible());
+  EXPECT_EQ(update.windowTitle(), QString::fromUtf8("Update Infos"));
+  EXPECT_EQ(update.DescriptionMemo()->toPlainText(),
+            QString::fromUtf8("New Version: 2.3\n"
+                              "Download from:: https://www.quirabel.de/download\n"
+                              "Description: \n\n<b>Neu:</b> schneller\nZeile 2"));
+  Button(update, "Zum Download (Online)")->click();
+  EXPECT_EQ(platform.openedUrls, std::vector<std::string>{"https://www.quirabel.de/download"});
+  Button(update, "Schließen")->click();
+  EXPECT_FALSE(update.isVisible());
+
+  // A message, sent without an address.
+  news.LeaveButton()->setChecked(true);
+  news.MessageMemo()->setPlainText(QString::fromUtf8("Gut & schön"));
+  Button(news, "Senden")->click();
+  ASSERT_EQ(platform.openedUrls.size(), 2u);
+  EXPECT_EQ(
+      platform.openedUrls[1],
+      (server.Address() + "/newer/kx20/newsindex.pl?aktion=aus&mail=&text=Gut%20%26%20sch%C3%B6n")
+          .toStdString());
+
+  Button(news, "Beenden")->click();
+  EXPECT_FALSE(news.isVisible());
+  EXPECT_EQ(news.findChild<QLabel*>(QStringLiteral("Label2"))->text(),
+            QString::fromUtf8("Update & News.."));
 }
 
 }  // namespace
