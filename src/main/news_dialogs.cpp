@@ -215,7 +215,11 @@ void OnlineWindows::ShowNews() {
   newsDialog->activateWindow();
 }
 
-void OnlineWindows::ShowNewsModal() { newsDialog->exec(); }
+void OnlineWindows::ShowNewsModal() {
+  newsDialog->exec();
+  // The program ends now: the update window must not keep it alive.
+  updateDialog->hide();
+}
 
 void OnlineWindows::OnlineNoticed() {
   news.OnlineNoticed();

@@ -74,7 +74,7 @@ class OnlineWindows {
                 const RunHandlerType& runHandler);
   // "Udate?": the news window, not modal.
   void ShowNews();
-  // At the end of a run while online.
+  // At the end of a run while online; the update window goes with it.
   void ShowNewsModal();
   // The main window noticed that the machine went online.
   void OnlineNoticed();

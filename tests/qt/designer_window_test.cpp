@@ -242,6 +242,8 @@ TEST_F(DesignerWindow, NewsWindowFromTheMenuAndAtTheEndWhenOnline) {
   EXPECT_TRUE(window->Online().newsDialog->isVisible());
   EXPECT_FALSE(window->Online().newsDialog->isModal());
   window->Online().newsDialog->hide();
+  window->Online().update.ShowVersion({"2.3", "https://www.quirabel.de/", ""});
+  EXPECT_TRUE(window->Online().updateDialog->isVisible());
 
   window->localAddress = [] { return std::string("10.1.2.3"); };
   bool sawModalNews = false;
@@ -254,6 +256,7 @@ TEST_F(DesignerWindow, NewsWindowFromTheMenuAndAtTheEndWhenOnline) {
   EXPECT_TRUE(person.Done());
   EXPECT_TRUE(sawModalNews);
   EXPECT_FALSE(window->Online().newsDialog->isVisible());
+  EXPECT_FALSE(window->Online().updateDialog->isVisible());  // nothing keeps the program alive
 }
 
 // Closing the designer after "Ja" at the save question, then cancelling the name: nothing was
