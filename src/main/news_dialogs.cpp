@@ -1,6 +1,5 @@
 #include "main/news_dialogs.h"
 
-#include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QScreen>
@@ -45,8 +44,8 @@ QPlainTextEdit* FixedText(const char* name, const char* text) {
   return memo;
 }
 
-void RunInBoundary(const std::function<void(const std::function<void()>&)>& boundary,
-                   const std::function<void()>& handler) {
+// A handler runs inside the main window's command boundary; without one (tests) as it is.
+void RunInBoundary(const RunHandlerType& boundary, const std::function<void()>& handler) {
   if (boundary) {
     boundary(handler);
   } else {
