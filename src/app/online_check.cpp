@@ -8,10 +8,15 @@
 
 namespace quirabel::app {
 
+bool OnlineCheck::CountsOnline(std::string_view localAddress) const {
+  if (localAddress == lastKnownAddress) return false;
+  const std::string_view first = localAddress.substr(0, localAddress.find('.'));
+  return first != "0" && first != "127" && first != "192";
+}
+
 bool OnlineCheck::Tick(std::string_view localAddress) {
   if (localAddress != lastKnownAddress) {
-    const std::string_view first = localAddress.substr(0, localAddress.find('.'));
-    if (first == "0" || first == "127" || first == "192") {
+    if (!CountsOnline(localAddress)) {
       onlineCounter = 0;
     } else if (onlineCounter < 255) {
       ++onlineCounter;

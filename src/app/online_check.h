@@ -16,6 +16,9 @@ struct OnlineCheck {
   // One tick of the main window's timer; true when the blinking should run (online for one to
   // nine ticks).
   bool Tick(std::string_view localAddress);
+  // Whether a tick with this address would count the machine online: the question asked when
+  // the program ends.
+  bool CountsOnline(std::string_view localAddress) const;
 };
 
 // This machine's address by its host name, "127.0.0.1" when it has none.

@@ -35,6 +35,9 @@ class BatchPlatform : public ui::Platform {
   void SetScreenCursor(ui::TCursor cursor) override { cursor_ = cursor; }
   void Invalidate(ui::Control&) override {}
   void ProcessMessages() override {}
+  // The batch tool neither goes online nor opens a browser.
+  ui::FetchResult Fetch(const ui::FetchRequest&) override { return {}; }
+  bool OpenUrl(std::string_view) override { return false; }
   const Clock& GetClock() override { return clock_; }
   RandomSource& Random() override { return random_; }
 

@@ -93,6 +93,9 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   };
   // A project named at the start hides the logo at once and opens a second later.
   startPending_ = application_.State().projectFileName != designer::kNewDocName;
+  onlineWindows_ = std::make_unique<OnlineWindows>(
+      platform_, application_.State().programFolder, this,
+      [this](const std::function<void()>& handler) { Run(handler); });
   BuildMenus();
   Refresh();
   auto* timer1 = new QTimer(this);
@@ -189,7 +192,8 @@ void MainWindow::BuildMenus() {
   help->addAction(ToolIcon(QStringLiteral("help")), QString::fromUtf8("Hilfe und Hinweise"),
                   QKeySequence::HelpContents, [this] { ShowHelp(); });
   help->addSeparator();
-  help->addAction(later("Udate?"));  // the news window comes with the update check
+  help->addAction(QString::fromUtf8("Udate?"),
+                  [this] { Run([this] { onlineWindows_->ShowNews(); }); });
   help->addAction(QString::fromUtf8("&About Quirabel"), [this] {
     auto* about = new AboutWindow(this);
     about->show();
@@ -324,8 +328,9 @@ void MainWindow::ShowProperties(designer::ElementMenu popup) {
 void MainWindow::OnEverySecond() {
   Refresh();
   // Online for one to nine seconds: the single-page button blinks (400 ms later).
-  if (online_.Tick(app::LocalAddress()) && singlePage_ != nullptr) {
+  if (online_.Tick(localAddress()) && singlePage_ != nullptr) {
     QTimer::singleShot(400, this, [this] {
+      onlineWindows_->OnlineNoticed();
       // The button's glyph and the hidden alternate change places.
       singleLit_ = !singleLit_;
       singlePage_->setIcon(
@@ -348,6 +353,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();  // saving was wanted but did not happen: keep the work
     return;
   }
+  // Online at the end of a run: the news, and the chance to check the version.
+  if (online_.CountsOnline(localAddress())) onlineWindows_->ShowNewsModal();
   event->accept();
 }
 

@@ -8,9 +8,14 @@
 #include <QMdiSubWindow>
 #include <QScrollArea>
 
+#include <functional>
+#include <memory>
+#include <string>
+
 #include "app/application.h"
 #include "app/online_check.h"
 #include "app/serial_pdf.h"
+#include "main/news_dialogs.h"
 #include "main/preview_window.h"
 #include "main/small_windows.h"
 #include "ui/qt/page_view.h"
@@ -29,6 +34,9 @@ class MainWindow : public QMainWindow {
   // Shows the document window's page, or the empty frame, and enables the document commands
   // exactly when there is a document.
   void Refresh();
+  OnlineWindows& Online() { return *onlineWindows_; }
+  // This machine's address, for the online check; tests give a loopback one.
+  std::function<std::string()> localAddress = app::LocalAddress;
 
  protected:
   // Offers to save the open project before the window closes.
@@ -75,6 +83,7 @@ class MainWindow : public QMainWindow {
   QAction* singlePage_ = nullptr;
   bool singleLit_ = false;  // the single-page button shows its alternate glyph
   app::OnlineCheck online_;
+  std::unique_ptr<OnlineWindows> onlineWindows_;
   // Commands that need an open document.
   QList<QAction*> documentActions_;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +23,38 @@ struct FileDialogRequest {
   std::string filter;
   std::string fileName;
   bool save = false;
+};
+
+// One document fetched from a web server into memory. The fetch ends, whatever the server does,
+// after the time limit, after more than the byte limit, or at a redirect past the limit or to
+// anything but http or https.
+struct FetchRequest {
+  std::string url;
+  std::string userAgent;
+  std::size_t maxBytes = 64 * 1024;
+  std::chrono::milliseconds timeLimit{15000};
+  int maxRedirects = 3;
+  // The line the progress window shows while the fetch runs.
+  std::string progressText;
+};
+
+struct FetchResult {
+  enum class Outcome {
+    Complete,          // an answer arrived whole; `status` tells which
+    NoAnswer,          // no HTTP status at all: no network, refused, unknown host
+    Interrupted,       // the connection broke during the answer
+    TooLarge,          // more than the byte limit
+    TimedOut,          // the time limit passed
+    TooManyRedirects,  // more redirects than allowed
+    RedirectRefused,   // a redirect to anything but http or https
+    Cancelled,         // the person stopped it
+  };
+  Outcome outcome = Outcome::NoAnswer;
+  int status = 0;  // the last HTTP status received, 0 for none
+  std::string body;
+
+  // A whole answer with a success status.
+  bool Succeeded() const { return outcome == Outcome::Complete && status >= 200 && status < 300; }
 };
 
 // Screen cursors by the toolkit's numbers; the program registers a few of its own (positive).
@@ -88,6 +122,12 @@ class Platform {
                             const std::vector<std::string>& /*arguments*/) {
     return false;
   }
+
+  // Fetches a document over HTTP without a proxy, while a small progress window shows. Without a
+  // network (the batch tool) nothing is fetched.
+  virtual FetchResult Fetch(const FetchRequest& /*request*/) { return {}; }
+  // Hands an address to the desktop's web browser; false when there is none to take it.
+  virtual bool OpenUrl(std::string_view /*url*/) { return false; }
 
   virtual const Clock& GetClock() = 0;
   virtual RandomSource& Random() = 0;

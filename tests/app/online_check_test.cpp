@@ -21,6 +21,15 @@ TEST(OnlineCheck, CountsTicksOnAnOutsideAddress) {
   EXPECT_EQ(check.onlineCounter, 0);
 }
 
+TEST(OnlineCheck, ClosingAsksWhereATickWouldCount) {
+  OnlineCheck check;
+  EXPECT_TRUE(check.CountsOnline("10.1.2.3"));
+  EXPECT_TRUE(check.CountsOnline("1920.1.2.3"));  // the first number, not its first digits
+  for (const char* address : {"0.0.0.0", "127.0.0.1", "192.168.2.10"}) {
+    EXPECT_FALSE(check.CountsOnline(address)) << address;
+  }
+}
+
 TEST(OnlineCheck, LocalAddressIsAnAddress) {
   const std::string address = LocalAddress();
   EXPECT_EQ(std::count(address.begin(), address.end(), '.'), 3) << address;

@@ -118,6 +118,8 @@ class DesignerWindow : public ::testing::Test {
     folder = testing::FreshTestFolder("designer_");
     application = std::make_unique<app::Application>(platform, folder.string());
     window = std::make_unique<main::MainWindow>(*application, platform);
+    // Not online: closing shows no news window.
+    window->localAddress = [] { return std::string("127.0.0.1"); };
     window->resize(900, 700);
     window->show();
     ASSERT_TRUE(application->NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
@@ -236,6 +238,33 @@ TEST_F(DesignerWindow, OpenThroughTheDialog) {
   EXPECT_EQ(window->View().Root(), application->DocumentWindow()->pageFrame);
   EXPECT_EQ(application->DocumentWindow()->Elements().size(), 1u);
   EXPECT_EQ(application->State().projectFileName, (folder / "karte.kxp").string());
+}
+
+// "Udate?" shows the news window; closing the program while the machine counts as online shows
+// it once more, modally, and "Beenden" ends the run.
+TEST_F(DesignerWindow, NewsWindowFromTheMenuAndAtTheEndWhenOnline) {
+  QAction* news = ToolAction(*window, QString::fromUtf8("Udate?"));
+  ASSERT_NE(news, nullptr);
+  EXPECT_TRUE(news->isEnabled());
+  news->trigger();
+  EXPECT_TRUE(window->Online().newsDialog->isVisible());
+  EXPECT_FALSE(window->Online().newsDialog->isModal());
+  window->Online().newsDialog->hide();
+  window->Online().update.ShowVersion({"2.3", "https://www.quirabel.de/", ""});
+  EXPECT_TRUE(window->Online().updateDialog->isVisible());
+
+  window->localAddress = [] { return std::string("10.1.2.3"); };
+  bool sawModalNews = false;
+  ModalScript person({ModalScript::Click("Sichern..", "Nein"), [&sawModalNews](QWidget& modal) {
+                        sawModalNews = true;
+                        return ModalScript::Click("Quirabel News, Meinungen und Vorschläge",
+                                                  "Beenden")(modal);
+                      }});
+  EXPECT_TRUE(window->close());
+  EXPECT_TRUE(person.Done());
+  EXPECT_TRUE(sawModalNews);
+  EXPECT_FALSE(window->Online().newsDialog->isVisible());
+  EXPECT_FALSE(window->Online().updateDialog->isVisible());  // nothing keeps the program alive
 }
 
 // Closing the designer after "Ja" at the save question, then cancelling the name: nothing was

@@ -64,6 +64,18 @@ class FakePlatform : public ui::Platform {
     for (const std::string& argument : arguments) startedPrograms.back() += " " + argument;
     return programsStart;
   }
+  // Fetches answer from their queue (no answer when it is empty); each request is recorded.
+  ui::FetchResult Fetch(const ui::FetchRequest& request) override {
+    fetches.push_back(request);
+    if (fetchAnswers.empty()) return {};
+    ui::FetchResult answer = fetchAnswers.front();
+    fetchAnswers.erase(fetchAnswers.begin());
+    return answer;
+  }
+  bool OpenUrl(std::string_view url) override {
+    openedUrls.emplace_back(url);
+    return browserPresent;
+  }
   const Clock& GetClock() override { return clock; }
   RandomSource& Random() override { return random; }
 
@@ -83,6 +95,10 @@ class FakePlatform : public ui::Platform {
   std::uint64_t cancelAt = UINT64_MAX;
   std::vector<std::string> startedPrograms;
   bool programsStart = true;
+  std::vector<ui::FetchRequest> fetches;
+  std::vector<ui::FetchResult> fetchAnswers;
+  std::vector<std::string> openedUrls;
+  bool browserPresent = true;
   FixedClock clock;
   SequenceRandom random;
 };

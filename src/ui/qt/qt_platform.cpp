@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -13,11 +14,13 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <vector>
 
 #include "ui/controls.h"
+#include "ui/qt/web_fetch.h"
 
 namespace quirabel::ui::qt {
 
@@ -77,7 +80,20 @@ Qt::CursorShape CursorShape(TCursor cursor) {
 }
 
 void QtPlatform::ShowMessage(std::string_view text) {
-  QMessageBox::information(window_, QStringLiteral("Quirabel"), Q(text));
+  // Over the window that asked, which may be a tool window staying on top of the main window.
+  QWidget* active = QApplication::activeWindow();
+  QMessageBox::information(active != nullptr ? active : window_, QStringLiteral("Quirabel"),
+                           Q(text));
+}
+
+FetchResult QtPlatform::Fetch(const FetchRequest& request) {
+  return FetchDocument(request, window_);
+}
+
+bool QtPlatform::OpenUrl(std::string_view url) {
+  // The address is already encoded as it should go out.
+  return QDesktopServices::openUrl(
+      QUrl::fromEncoded(QByteArray(url.data(), static_cast<qsizetype>(url.size()))));
 }
 
 int QtPlatform::ShowModal(TForm& form) {

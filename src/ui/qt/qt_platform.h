@@ -35,6 +35,8 @@ class QtPlatform : public Platform {
   bool CancellableProgress(std::string_view label, std::uint64_t done,
                            std::uint64_t total) override;
   bool StartProgram(const std::string& program, const std::vector<std::string>& arguments) override;
+  FetchResult Fetch(const FetchRequest& request) override;
+  bool OpenUrl(std::string_view url) override;
   const Clock& GetClock() override { return clock_; }
   RandomSource& Random() override { return random_; }
 

@@ -1,0 +1,129 @@
+#include "ui/qt/web_fetch.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QUrl>
+
+namespace quirabel::ui::qt {
+
+namespace {
+
+using Outcome = FetchResult::Outcome;
+
+bool IsWebScheme(const QUrl& url) {
+  const QString scheme = url.scheme().toLower();
+  return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+         !url.host().isEmpty();
+}
+
+bool IsRedirect(int status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+}  // namespace
+
+FetchResult FetchDocument(const FetchRequest& request, QWidget* parent) {
+  FetchResult result;
+  QUrl url(QString::fromStdString(request.url), QUrl::StrictMode);
+  if (!IsWebScheme(url)) return result;
+
+  QNetworkAccessManager manager;
+  manager.setProxy(QNetworkProxy::NoProxy);
+  manager.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+
+  QEventLoop loop;
+  bool timedOut = false;
+  bool cancelled = false;
+  QPointer<QNetworkReply> reply;
+
+  // One deadline for the whole fetch, redirects included.
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+    timedOut = true;
+    if (reply) reply->abort();
+    loop.quit();
+  });
+  deadline.start(request.timeLimit);
+
+  QWidget* over = QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : parent;
+  QProgressDialog progress(QString::fromStdString(request.progressText),
+                           QString::fromUtf8("Abbrechen"), 0, 0, over);
+  progress.setWindowTitle(QStringLiteral("Quirabel"));
+  progress.setWindowModality(Qt::ApplicationModal);
+  progress.setMinimumDuration(0);
+  progress.setAutoClose(false);
+  progress.setAutoReset(false);
+  QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+    cancelled = true;
+    if (reply) reply->abort();
+    loop.quit();
+  });
+  progress.show();
+
+  for (int redirects = 0;; ++redirects) {
+    QNetworkRequest get(url);
+    get.setHeader(QNetworkRequest::UserAgentHeader, QString::fromStdString(request.userAgent));
+    get.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    get.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    result.body.clear();
+    bool tooLarge = false;
+    reply = manager.get(get);
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
+      const QByteArray part = reply->readAll();
+      if (result.body.size() + static_cast<std::size_t>(part.size()) > request.maxBytes) {
+        tooLarge = true;
+        reply->abort();
+        return;
+      }
+      result.body.append(part.constData(), static_cast<std::size_t>(part.size()));
+    });
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    // The progress window is modal: only its cancel button takes input meanwhile.
+    if (!reply->isFinished()) loop.exec();
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    result.status = status.isValid() ? status.toInt() : result.status;
+    const QNetworkReply::NetworkError error = reply->error();
+    const QUrl location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+    reply->deleteLater();
+    reply = nullptr;
+
+    if (cancelled) {
+      result.outcome = Outcome::Cancelled;
+    } else if (timedOut) {
+      result.outcome = Outcome::TimedOut;
+    } else if (tooLarge) {
+      result.outcome = Outcome::TooLarge;
+    } else if (!status.isValid()) {
+      result.outcome = Outcome::NoAnswer;
+    } else if (IsRedirect(result.status) && location.isValid() && !location.isEmpty()) {
+      const QUrl next = url.resolved(location);
+      if (!IsWebScheme(next)) {
+        result.outcome = Outcome::RedirectRefused;
+      } else if (redirects >= request.maxRedirects) {
+        result.outcome = Outcome::TooManyRedirects;
+      } else {
+        url = next;
+        continue;
+      }
+    } else {
+      // An error status still is a whole answer; a connection that broke during it is not.
+      const bool brokenConnection =
+          error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
+      result.outcome = brokenConnection ? Outcome::Interrupted : Outcome::Complete;
+    }
+    break;
+  }
+  if (result.outcome != Outcome::Complete) result.body.clear();
+  return result;
+}
+
+}  // namespace quirabel::ui::qt
