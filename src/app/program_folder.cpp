@@ -1,5 +1,7 @@
 #include "app/program_folder.h"
 
+#include <cstdlib>
+
 #include <system_error>
 #include <utility>
 
@@ -39,6 +41,16 @@ schreibt alle Seiten in eine PDF-Datei, <b>Vorschau</b> zeigt sie vorher an.</p>
 )";
 
 }  // namespace
+
+std::filesystem::path ProgramFolderPath() {
+  if (const char* home = std::getenv("QUIRABEL_HOME"); home != nullptr && *home != '\0')
+    return home;
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/')
+    return std::filesystem::path(data) / "quirabel";
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+    return std::filesystem::path(home) / ".local/share/quirabel";
+  return ".";
+}
 
 void SeedProgramFolder(const std::filesystem::path& folder) {
   for (const char* sub : {"vorlagen", "csv_db", "mailer", "help"}) {

@@ -4,6 +4,11 @@
 
 namespace quirabel::app {
 
+// Where the program folder is: $QUIRABEL_HOME, else $XDG_DATA_HOME/quirabel, else
+// ~/.local/share/quirabel (the current folder when not even HOME is set). The designer, the
+// batch tool's serial commands and the link tool all find it here.
+std::filesystem::path ProgramFolderPath();
+
 // Makes the program folder ready: "vorlagen" with an empty "FilesDB.dat", "csv_db", "mailer" and
 // the help page "help/start.html". Files that exist are left alone, except the help page, which
 // belongs to the program and is written anew. Raises FileError when the folder cannot be made.

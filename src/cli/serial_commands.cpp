@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "app/program_folder.h"
 #include "app/serial_pdf.h"
 #include "cli/batch_commands.h"
 
@@ -51,15 +52,7 @@ std::set<std::string> ProjectDataFields(app::Application& application) {
 
 }  // namespace
 
-std::string DesignerProgramFolder() {
-  if (const char* home = std::getenv("QUIRABEL_HOME"); home != nullptr && *home != '\0')
-    return home;
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/')
-    return std::string(data) + "/quirabel";
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-    return std::string(home) + "/.local/share/quirabel";
-  return ".";
-}
+std::string DesignerProgramFolder() { return app::ProgramFolderPath().string(); }
 
 int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatform& platform) {
   if (call.csv.empty()) throw std::invalid_argument("link braucht --csv DATEI");

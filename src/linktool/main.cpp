@@ -7,20 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "app/program_folder.h"
 #include "linktool/link_tool_window.h"
 
 namespace {
 
-// The designer's program folder: $QUIRABEL_HOME, else $XDG_DATA_HOME/quirabel.
-std::string ProgramFolder() {
-  if (const char* home = std::getenv("QUIRABEL_HOME"); home != nullptr && *home != '\0')
-    return home;
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/')
-    return std::string(data) + "/quirabel";
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-    return std::string(home) + "/.local/share/quirabel";
-  return ".";
-}
+// The designer's program folder.
+std::string ProgramFolder() { return quirabel::app::ProgramFolderPath().string(); }
 
 }  // namespace
 

@@ -16,11 +16,7 @@ namespace {
 
 // $QUIRABEL_HOME, else $XDG_DATA_HOME/quirabel (~/.local/share/quirabel), made when missing.
 std::string ProgramFolder() {
-  QString folder = qEnvironmentVariable("QUIRABEL_HOME");
-  if (folder.isEmpty()) {
-    folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/quirabel";
-  }
-  const std::string path = folder.toUtf8().toStdString();
+  const std::string path = quirabel::app::ProgramFolderPath().string();
   try {
     quirabel::app::SeedProgramFolder(path);
     // The sibling tools are built beside the designer.
