@@ -10,30 +10,14 @@
 #include "app/application.h"
 #include "base/atomic_file.h"
 #include "designer/projectfile/page_text.h"
+#include "quiet_platform.h"
 
 namespace {
 
 using namespace quirabel;
 namespace pf = designer::projectfile;
 
-class QuietPlatform : public ui::Platform {
- public:
-  void ShowMessage(std::string_view) override {}
-  int ShowModal(ui::TForm&) override { return ui::mrOk; }
-  std::optional<std::string> FileDialog(const ui::FileDialogRequest&) override {
-    return std::nullopt;
-  }
-  ui::TCursor ScreenCursor() const override { return ui::crDefault; }
-  void SetScreenCursor(ui::TCursor) override {}
-  void Invalidate(ui::Control&) override {}
-  void ProcessMessages() override {}
-  const Clock& GetClock() override { return clock_; }
-  RandomSource& Random() override { return random_; }
-
- private:
-  FixedClock clock_{LocalDateTime{2026, 12, 7, 10, 0, 0, 0}};
-  DefaultRandom random_{7};
-};
+using bench::QuietPlatform;
 
 // A one-page A4 project with `count` small rectangles in rows, written once per size.
 std::filesystem::path ProjectOfRectangles(int count) {

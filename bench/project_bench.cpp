@@ -13,32 +13,14 @@
 #include "app/application.h"
 #include "base/atomic_file.h"
 #include "graphics/jpeg.h"
+#include "quiet_platform.h"
 
 namespace {
 
 using namespace quirabel;
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
-class QuietPlatform : public ui::Platform {
- public:
-  void ShowMessage(std::string_view text) override {
-    std::fprintf(stderr, "%.*s\n", int(text.size()), text.data());
-  }
-  int ShowModal(ui::TForm&) override { return ui::mrOk; }
-  std::optional<std::string> FileDialog(const ui::FileDialogRequest&) override {
-    return std::nullopt;
-  }
-  ui::TCursor ScreenCursor() const override { return ui::crDefault; }
-  void SetScreenCursor(ui::TCursor) override {}
-  void Invalidate(ui::Control&) override {}
-  void ProcessMessages() override {}
-  const quirabel::Clock& GetClock() override { return clock_; }
-  RandomSource& Random() override { return random_; }
-
- private:
-  FixedClock clock_{LocalDateTime{2026, 12, 7, 10, 0, 0, 0}};
-  DefaultRandom random_{7};
-};
+using bench::QuietPlatform;
 
 // A noisy picture compresses badly: about 2 MB at this size and quality.
 std::string NoiseJpeg(std::uint32_t seed) {
@@ -56,9 +38,9 @@ std::string NoiseJpeg(std::uint32_t seed) {
 double Seconds(const std::function<void()>& work, int runs = 3) {
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
-    const auto start = Clock::now();
+    const auto start = SteadyClock::now();
     work();
-    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    times.push_back(std::chrono::duration<double>(SteadyClock::now() - start).count());
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];

@@ -23,6 +23,7 @@
 #include "app/serial_pdf.h"
 #include "base/atomic_file.h"
 #include "graphics/jpeg.h"
+#include "quiet_platform.h"
 #include "report/pr_labels.h"
 #include "report/pr_shapes.h"
 
@@ -34,26 +35,7 @@ using namespace quirabel;
 using SteadyClock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-class QuietPlatform : public ui::Platform {
- public:
-  void ShowMessage(std::string_view text) override {
-    std::fprintf(stderr, "%.*s\n", int(text.size()), text.data());
-  }
-  int ShowModal(ui::TForm&) override { return ui::mrOk; }
-  std::optional<std::string> FileDialog(const ui::FileDialogRequest&) override {
-    return std::nullopt;
-  }
-  ui::TCursor ScreenCursor() const override { return ui::crDefault; }
-  void SetScreenCursor(ui::TCursor) override {}
-  void Invalidate(ui::Control&) override {}
-  void ProcessMessages() override {}
-  const quirabel::Clock& GetClock() override { return clock_; }
-  RandomSource& Random() override { return random_; }
-
- private:
-  FixedClock clock_{LocalDateTime{2026, 12, 7, 10, 0, 0, 0}};
-  DefaultRandom random_{7};
-};
+using bench::QuietPlatform;
 
 struct Lcg {
   std::uint32_t state;

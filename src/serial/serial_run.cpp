@@ -12,32 +12,16 @@
 #include "designer/element_kinds.h"
 #include "designer/projectfile/records.h"
 #include "serial/serial_error.h"
+#include "ui/headless_platform.h"
 #include "ui/platform.h"
 
 namespace quirabel::serial {
 
 // The platform of a worker: nobody to show anything to. The run reports what went wrong itself;
 // the messages are kept for that.
-class WorkerPlatform : public ui::Platform {
+class WorkerPlatform : public ui::HeadlessPlatform {
  public:
-  explicit WorkerPlatform(const Clock& clock) : clock_(clock) {}
-  void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-  int ShowModal(ui::TForm&) override { return ui::mrCancel; }
-  std::optional<std::string> FileDialog(const ui::FileDialogRequest&) override {
-    return std::nullopt;
-  }
-  ui::TCursor ScreenCursor() const override { return ui::crDefault; }
-  void SetScreenCursor(ui::TCursor) override {}
-  void Invalidate(ui::Control&) override {}
-  void ProcessMessages() override {}
-  const Clock& GetClock() override { return clock_; }
-  RandomSource& Random() override { return random_; }
-
-  std::vector<std::string> messages;
-
- private:
-  const Clock& clock_;
-  DefaultRandom random_;
+  using HeadlessPlatform::HeadlessPlatform;
 };
 
 SerialPrinter::SerialPrinter(const designer::ProjectState& project, const LinkFile& link,
