@@ -16,6 +16,7 @@
 #include "support/bmp_samples.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
+#include "support/sample_projects.h"
 #include "support/test_folder.h"
 
 namespace quirabel {
@@ -32,40 +33,26 @@ struct HostileFile {
 
 // Two pages with one element of every kind and a background.
 std::string RichProject() {
-  testing::FakePlatform platform;
-  app::Application application(platform, "");
-  EXPECT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
-  designer::DocumentWindow& window = *application.DocumentWindow();
-  auto& label = static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
-  label.SetCaption("Grüße");
-  label.SetBounds(20, 20, 120, 20);
-  auto& text = static_cast<report::TPRText&>(window.CreateElement(designer::ElementKind::Text));
-  text.SetText("Zeile eins\rZeile zwei");
-  text.SetBounds(20, 50, 150, 60);
-  window.CreateElement(designer::ElementKind::Rect).SetBounds(20, 120, 80, 30);
-  graphics::Bitmap blue(6, 6, graphics::PixelFormat::pf24bit);
-  blue.FillRect(0, 0, 6, 6, graphics::clBlue);
-  auto& jpeg =
-      static_cast<report::TPRJpegImage&>(window.CreateElement(designer::ElementKind::Jpeg));
-  jpeg.SetPicture(graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(blue)));
-  jpeg.SetBounds(120, 120, 40, 40);
-  auto& bitmap =
-      static_cast<report::TPRImage&>(window.CreateElement(designer::ElementKind::Bitmap));
-  bitmap.SetPicture(graphics::Picture::FromBmpBytes(graphics::WriteBmp(blue)));
-  bitmap.SetBounds(180, 120, 40, 40);
-  window.StoreCurrentPage();
-  application.State().currentPage = 2;
-  application.State().pageCount = 2;
-  window.ClearPage();
-  window.InitDocument();
-  window.CreateElement(designer::ElementKind::Rect).SetBounds(30, 30, 50, 20);
-  window.StoreCurrentPage();
-  std::string project;
-  for (const SharedBytes& page : application.State().pageTexts) {
-    project += page.View();
-    project += "</endoffile>";
-  }
-  return project;
+  return testing::TwoPageProject([](designer::DocumentWindow& window) {
+    auto& label =
+        static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+    label.SetCaption("Grüße");
+    label.SetBounds(20, 20, 120, 20);
+    auto& text = static_cast<report::TPRText&>(window.CreateElement(designer::ElementKind::Text));
+    text.SetText("Zeile eins\rZeile zwei");
+    text.SetBounds(20, 50, 150, 60);
+    window.CreateElement(designer::ElementKind::Rect).SetBounds(20, 120, 80, 30);
+    graphics::Bitmap blue(6, 6, graphics::PixelFormat::pf24bit);
+    blue.FillRect(0, 0, 6, 6, graphics::clBlue);
+    auto& jpeg =
+        static_cast<report::TPRJpegImage&>(window.CreateElement(designer::ElementKind::Jpeg));
+    jpeg.SetPicture(graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(blue)));
+    jpeg.SetBounds(120, 120, 40, 40);
+    auto& bitmap =
+        static_cast<report::TPRImage&>(window.CreateElement(designer::ElementKind::Bitmap));
+    bitmap.SetPicture(graphics::Picture::FromBmpBytes(graphics::WriteBmp(blue)));
+    bitmap.SetBounds(180, 120, 40, 40);
+  });
 }
 
 // The project with its first page changed by `change`.

@@ -9,6 +9,7 @@
 #include "graphics/bmp.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
+#include "support/sample_projects.h"
 #include "support/test_folder.h"
 
 namespace quirabel {
@@ -34,27 +35,18 @@ class BatchLossTest : public ::testing::Test {
 
   // Two pages: five rectangles and a bitmap on the first, one rectangle on the second.
   std::string MakeProject() {
-    testing::FakePlatform platform;
-    app::Application application(platform, "");
-    EXPECT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
-    designer::DocumentWindow& window = *application.DocumentWindow();
-    for (int i = 0; i < 5; ++i)
-      window.CreateElement(designer::ElementKind::Rect).SetBounds(20, 20 + 30 * i, 50, 20);
-    graphics::Bitmap red(4, 4, graphics::PixelFormat::pf24bit);
-    red.FillRect(0, 0, 4, 4, graphics::clRed);
-    auto& bitmap =
-        static_cast<report::TPRImage&>(window.CreateElement(designer::ElementKind::Bitmap));
-    bitmap.SetPicture(graphics::Picture::FromBmpBytes(graphics::WriteBmp(red)));
-    bitmap.SetBounds(150, 20, 40, 40);
-    window.StoreCurrentPage();
-    application.State().currentPage = 2;
-    application.State().pageCount = 2;
-    window.ClearPage();
-    window.InitDocument();
-    window.CreateElement(designer::ElementKind::Rect).SetBounds(30, 30, 50, 20);
-    window.StoreCurrentPage();
-    EXPECT_TRUE(application.SaveProjectTo((folder / "ganz.kxp").string()));
-    return Read("ganz.kxp");
+    const std::string project = testing::TwoPageProject([](designer::DocumentWindow& window) {
+      for (int i = 0; i < 5; ++i)
+        window.CreateElement(designer::ElementKind::Rect).SetBounds(20, 20 + 30 * i, 50, 20);
+      graphics::Bitmap red(4, 4, graphics::PixelFormat::pf24bit);
+      red.FillRect(0, 0, 4, 4, graphics::clRed);
+      auto& bitmap =
+          static_cast<report::TPRImage&>(window.CreateElement(designer::ElementKind::Bitmap));
+      bitmap.SetPicture(graphics::Picture::FromBmpBytes(graphics::WriteBmp(red)));
+      bitmap.SetBounds(150, 20, 40, 40);
+    });
+    Write("ganz.kxp", project);
+    return project;
   }
 
   // Runs resave and export of a file; both must refuse and name the loss, and write nothing.
