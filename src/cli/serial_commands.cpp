@@ -108,8 +108,10 @@ int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatfo
       return kExitFailed;
     }
     // A field named twice takes the last column given.
-    std::erase_if(link.assignments,
-                  [&](const std::string& entry) { return entry.starts_with(field + "  ->"); });
+    const std::string entryStart = field + "  ->";
+    std::erase_if(link.assignments, [&entryStart](const std::string& entry) {
+      return entry.starts_with(entryStart);
+    });
     link.assignments.push_back(serial::AssignmentEntry(field, static_cast<int>(column)));
   }
   const std::filesystem::path file =
