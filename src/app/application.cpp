@@ -18,8 +18,8 @@ constexpr const char* kSaveFirst = "Bitte speichern Sie zunächst Ihr Dokument a
 constexpr const char* kProjectFilter = "Quirabel Dateien|*.kxp";
 constexpr const char* kPdfFilter = "PDF-Files|*.pdf";
 constexpr const char* kPictureFilter =
-    "Alle unterstützten Formate|*.bmp;*.jpg;*.gif|BMP|*.bmp|JPG|*.jpg|GIF|*.gif";
-constexpr const char* kBackgroundFilter = "JPG-Files|*.jpg|BMP-Files|*.bmp|GIF-Files|*.gif";
+    "Alle unterstützten Formate|*.bmp;*.jpg;*.gif;*.png|BMP|*.bmp|JPG|*.jpg|GIF|*.gif|PNG|*.png";
+constexpr const char* kBackgroundFilter = "JPG-Files|*.jpg|BMP-Files|*.bmp|GIF-Files|*.gif|PNG-Files|*.png";
 
 // A name that points at a folder gets no file: "sub/" would otherwise become the hidden
 // "sub/.kxp".

@@ -10,6 +10,7 @@
 #include "designer/projectfile/page_text.h"
 #include "graphics/bmp.h"
 #include "graphics/gif.h"
+#include "graphics/png.h"
 #include "graphics/jpeg.h"
 #include "ui/platform.h"
 
@@ -24,7 +25,7 @@ constexpr const char* kTooLarge =
 constexpr const char* kBackgroundScratch = "COLOR_DEF_BACKGROUND.JPG";
 
 // Pictures a person may pick, whatever their file is called.
-enum class PictureFormat { Unknown, Bmp, Jpeg, Gif };
+enum class PictureFormat { Unknown, Bmp, Jpeg, Gif, Png };
 
 PictureFormat FormatOf(std::string_view bytes) {
   if (bytes.size() >= 2 && bytes.substr(0, 2) == "BM") return PictureFormat::Bmp;
@@ -34,6 +35,7 @@ PictureFormat FormatOf(std::string_view bytes) {
     return PictureFormat::Jpeg;
   }
   if (bytes.size() >= 4 && bytes.substr(0, 4) == "GIF8") return PictureFormat::Gif;
+  if (graphics::IsPng(bytes)) return PictureFormat::Png;
   return PictureFormat::Unknown;
 }
 
@@ -274,6 +276,14 @@ bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
             graphics::Picture::FromJpeg(graphics::JpegImage::FromBitmap(bitmap));
         element = &CreateElement(ElementKind::Jpeg);
         static_cast<report::TPRJpegImage*>(element)->SetPicture(picture);
+        break;
+      }
+      case PictureFormat::Png: {
+        // Becomes a bitmap element like a BMP: project files and PDFs hold it as they hold those.
+        const graphics::Picture picture = graphics::Picture::FromBitmap(graphics::ReadPng(bytes));
+        auto& image = static_cast<report::TPRImage&>(CreateElement(ElementKind::Bitmap));
+        element = &image;
+        image.SetPicture(picture);
         break;
       }
       case PictureFormat::Unknown:
@@ -535,6 +545,10 @@ bool DocumentWindow::LoadBackgroundPicture(const std::filesystem::path& file) {
       case PictureFormat::Gif:
         SetBackgroundPicture(graphics::Picture::FromJpegBytes(
             graphics::EncodeJpeg(graphics::ReadGif(bytes).bitmap, 100)));
+        return true;
+      case PictureFormat::Png:
+        SetBackgroundPicture(
+            graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(graphics::ReadPng(bytes), 100)));
         return true;
       case PictureFormat::Unknown:
         ShowMessage(NoPicture(file));
