@@ -15,12 +15,24 @@ constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, 
 // file needs at least this share of its raw image data.
 constexpr std::uint64_t kBestDeflateRatio = 1100;
 
-// Owns a png_image from begin to end, whatever happens between.
+// A png_image that libpng's memory is freed with, also when a check after the start of reading
+// throws (a member is destroyed even when the constructor of its owner does not finish).
+struct OwnedPngImage {
+  OwnedPngImage() {
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+  }
+  ~OwnedPngImage() { png_image_free(&image); }
+  OwnedPngImage(const OwnedPngImage&) = delete;
+  OwnedPngImage& operator=(const OwnedPngImage&) = delete;
+  png_image image;
+};
+
+// A PNG whose header has been read and checked.
 class PngImage {
  public:
   explicit PngImage(std::string_view bytes) {
-    std::memset(&image_, 0, sizeof image_);
-    image_.version = PNG_IMAGE_VERSION;
+    png_image& image_ = owned_.image;
     if (!IsPng(bytes)) throw ImageError("no PNG picture");
     if (png_image_begin_read_from_memory(&image_, bytes.data(), bytes.size()) == 0)
       throw ImageError(std::string("PNG: ") + image_.message);
@@ -41,14 +53,11 @@ class PngImage {
     if (bytes.size() < rawBytes / kBestDeflateRatio)
       throw ImageError("PNG: the file is too short for its picture size");
   }
-  ~PngImage() { png_image_free(&image_); }
-  PngImage(const PngImage&) = delete;
-  PngImage& operator=(const PngImage&) = delete;
 
-  png_image& Image() { return image_; }
+  png_image& Image() { return owned_.image; }
 
  private:
-  png_image image_;
+  OwnedPngImage owned_;
 };
 
 }  // namespace
