@@ -210,6 +210,23 @@ TPRItem& DocumentWindow::CreateElement(ElementKind kind) {
   return *item;
 }
 
+TPRItem& DocumentWindow::AddElementCopy(const projectfile::ElementBlock& block,
+                                        const graphics::Picture& picture, int dx, int dy) {
+  const int number = NextElementNumber();
+  TPRItem* item = RestoreElement(block, picture, this);
+  item->SetName(ElementName(item->Kind(), number));
+  item->SetBounds(item->Left() + dx, item->Top() + dy, item->Width(), item->Height());
+  AttachElementHandlers(*item);
+  item->SetParent(layoutPanel);
+  const std::string dataField = TextOf(*item).dataField;
+  if (!dataField.empty() && std::find(state_.dataFields.begin(), state_.dataFields.end(),
+                                      dataField) == state_.dataFields.end()) {
+    state_.dataFields.push_back(dataField);
+  }
+  ShowHandlesOnTop();
+  return *item;
+}
+
 void DocumentWindow::ArmCreation(std::string_view mode) {
   state_.createMode = std::string(mode);
   if (ui::Platform* platform = GetPlatform()) platform->SetScreenCursor(ui::crUpArrow);
@@ -235,6 +252,7 @@ void DocumentWindow::CreateArmedElement() {
   }
   ShowHandlesOnTop();
   platform->SetScreenCursor(ui::crDefault);
+  Changed();
 }
 
 bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
@@ -315,6 +333,7 @@ bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
     const int height = (pageHeight / 100) * 50;
     image.SetBounds(20, 20, RoundHalfEven(height / ratio), height);
   }
+  Changed();
   return true;
 }
 
@@ -337,6 +356,7 @@ void DocumentWindow::BringElementToFront(TPRItem& chosen) {
     chosen.SetName(ElementName(self->kind, top->number));
   }
   ShowHandlesOnTop();
+  Changed();
 }
 
 bool DocumentWindow::DeleteElement(std::string_view name) {
@@ -351,6 +371,7 @@ bool DocumentWindow::DeleteElement(TPRItem& element) {
   for (ui::TImage* handle : handles_) handle->SetVisible(false);
   for (ui::TImage* marker : markers_) marker->SetVisible(false);
   Invalidate();
+  Changed();
   return true;
 }
 

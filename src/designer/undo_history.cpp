@@ -55,7 +55,7 @@ void UndoHistory::Reset(const ProjectSnapshot& state) {
   known_.clear();
   pieces_.clear();
   mergeKey_.clear();
-  states_.push_back(Store(state));
+  states_.push_back(Store(state, true));
   current_ = 0;
 }
 
@@ -94,6 +94,7 @@ std::size_t UndoHistory::StoredBytes() const {
   for (const State& state : states_) {
     for (const TextRef& page : state.pages) {
       bytes += sizeof(Text) + page->pieces.size() * sizeof(Piece);
+      // Whole pages are the bytes of the file read, shared with the project itself.
       for (const Piece& piece : page->pieces)
         if (counted.insert(piece.get()).second) bytes += sizeof(std::string) + piece->capacity();
     }
@@ -101,7 +102,7 @@ std::size_t UndoHistory::StoredBytes() const {
   return bytes;
 }
 
-UndoHistory::State UndoHistory::Store(const ProjectSnapshot& snapshot) {
+UndoHistory::State UndoHistory::Store(const ProjectSnapshot& snapshot, bool keepWhole) {
   State state;
   state.currentPage = snapshot.currentPage;
   std::vector<std::pair<SharedBytes, TextRef>> known;
@@ -114,10 +115,12 @@ UndoHistory::State UndoHistory::Store(const ProjectSnapshot& snapshot) {
         break;
       }
     }
+    const bool onScreen = static_cast<int>(i) + 1 == snapshot.currentPage;
+    if (!text && keepWhole && !onScreen) text = std::make_shared<const Text>(Text{{}, page});
     if (!text) text = StoreText(page.View());
     state.pages.push_back(text);
     // The page on screen was just written out for this record and is not kept by anybody else.
-    if (static_cast<int>(i) + 1 != snapshot.currentPage) known.emplace_back(page, text);
+    if (!onScreen) known.emplace_back(page, text);
   }
   known_ = std::move(known);
   return state;
@@ -149,6 +152,11 @@ ProjectSnapshot UndoHistory::Restore(const State& state) {
   snapshot.currentPage = state.currentPage;
   std::vector<std::pair<SharedBytes, TextRef>> known;
   for (const TextRef& page : state.pages) {
+    if (page->pieces.empty()) {
+      snapshot.pages.push_back(page->whole);
+      known.emplace_back(page->whole, page);
+      continue;
+    }
     std::size_t size = 0;
     for (const Piece& piece : page->pieces) size += piece->size();
     std::string bytes;

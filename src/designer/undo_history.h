@@ -54,8 +54,11 @@ class UndoHistory {
 
  private:
   using Piece = std::shared_ptr<const std::string>;
+  // A page text as pieces, or as the shared bytes themselves for a page as it was read (a page
+  // of the file opened: it costs nothing to keep, and is cut only once it is stored anew).
   struct Text {
     std::vector<Piece> pieces;
+    SharedBytes whole;
   };
   using TextRef = std::shared_ptr<const Text>;
   struct State {
@@ -63,7 +66,8 @@ class UndoHistory {
     int currentPage = 1;
   };
 
-  State Store(const ProjectSnapshot& snapshot);
+  // keepWhole: pages other than the one on screen are kept as the bytes they are.
+  State Store(const ProjectSnapshot& snapshot, bool keepWhole = false);
   TextRef StoreText(std::string_view text);
   Piece StorePiece(std::string_view bytes);
   ProjectSnapshot Restore(const State& state);
