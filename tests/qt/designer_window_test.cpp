@@ -214,8 +214,8 @@ TEST_F(DesignerWindow, OpenThroughTheDialog) {
   designer::DocumentWindow* before = application->DocumentWindow();
   QString told;
   {
-    ModalScript person({ModalScript::Click("Sichern..", "Nein"),
-                        ModalScript::ChooseFile(folder / "brief.kxp"), [&told](QWidget& modal) {
+    // Saved just now: nothing to ask about.
+    ModalScript person({ModalScript::ChooseFile(folder / "brief.kxp"), [&told](QWidget& modal) {
                           auto* box = qobject_cast<QMessageBox*>(&modal);
                           if (box == nullptr) return false;
                           told = box->text();
@@ -229,8 +229,7 @@ TEST_F(DesignerWindow, OpenThroughTheDialog) {
       << told.toStdString();
   EXPECT_EQ(application->DocumentWindow(), before);
   {
-    ModalScript person(
-        {ModalScript::Click("Sichern..", "Nein"), ModalScript::ChooseFile(folder / "karte.kxp")});
+    ModalScript person({ModalScript::ChooseFile(folder / "karte.kxp")});
     ToolAction(*window, QString::fromUtf8("Ö&ffnen"))->trigger();
     EXPECT_TRUE(person.Done());
   }
@@ -255,11 +254,11 @@ TEST_F(DesignerWindow, NewsWindowFromTheMenuAndAtTheEndWhenOnline) {
 
   window->localAddress = [] { return std::string("10.1.2.3"); };
   bool sawModalNews = false;
-  ModalScript person({ModalScript::Click("Sichern..", "Nein"), [&sawModalNews](QWidget& modal) {
-                        sawModalNews = true;
-                        return ModalScript::Click("Quirabel News, Meinungen und Vorschläge",
-                                                  "Beenden")(modal);
-                      }});
+  // The document has no changes: no save question before the news.
+  ModalScript person({[&sawModalNews](QWidget& modal) {
+    sawModalNews = true;
+    return ModalScript::Click("Quirabel News, Meinungen und Vorschläge", "Beenden")(modal);
+  }});
   EXPECT_TRUE(window->close());
   EXPECT_TRUE(person.Done());
   EXPECT_TRUE(sawModalNews);
@@ -270,6 +269,8 @@ TEST_F(DesignerWindow, NewsWindowFromTheMenuAndAtTheEndWhenOnline) {
 // Closing the designer after "Ja" at the save question, then cancelling the name: nothing was
 // saved, so the window stays with the document.
 TEST_F(DesignerWindow, ClosingKeepsWorkThatWasNotSaved) {
+  application->DocumentWindow()->CreateArmedElement();
+  application->Edits().Record();
   {
     ModalScript person({ModalScript::Click("Sichern..", "Ja"), [](QWidget& modal) {
                           auto* dialog = qobject_cast<QFileDialog*>(&modal);
@@ -281,6 +282,17 @@ TEST_F(DesignerWindow, ClosingKeepsWorkThatWasNotSaved) {
     EXPECT_TRUE(person.Done());
   }
   EXPECT_TRUE(window->isVisible());
+  EXPECT_NE(application->DocumentWindow(), nullptr);
+  // Escape at the question keeps the program and the document.
+  {
+    ModalScript person({[](QWidget& modal) {
+      if (modal.windowTitle() != QString::fromUtf8("Sichern..")) return false;
+      QTest::keyClick(&modal, Qt::Key_Escape);
+      return true;
+    }});
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(person.Done());
+  }
   EXPECT_NE(application->DocumentWindow(), nullptr);
   {
     ModalScript person({ModalScript::Click("Sichern..", "Nein")});
