@@ -124,6 +124,8 @@ class DesignerWindow : public ::testing::Test {
     window->show();
     ASSERT_TRUE(application->NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
     window->Refresh();
+    fittedZoom = window->View().Zoom();
+    window->View().SetZoom(1.0);  // the tests place the mouse in page pixels
   }
   void TearDown() override {
     window.reset();
@@ -135,6 +137,7 @@ class DesignerWindow : public ::testing::Test {
   ui::qt::QtPlatform platform;
   std::unique_ptr<app::Application> application;
   std::unique_ptr<main::MainWindow> window;
+  double fittedZoom = 0;
 };
 
 TEST_F(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
@@ -321,6 +324,44 @@ TEST_F(DesignerWindow, PageButtonsAskThroughTheirWindows) {
     EXPECT_TRUE(person.Done());
   }
   EXPECT_EQ(application->State().currentPage, 1);
+}
+
+// Editing as people expect it: a card smaller than the window opens fitted to it, the status bar
+// tells where the pointer is in millimetres, Ctrl+Z puts a dragged element back, and Entf followed
+// by a click on the page is harmless.
+TEST_F(DesignerWindow, UndoKeysAndStatusBar) {
+  EXPECT_GT(fittedZoom, 1.0);
+  ui::qt::PageView& view = window->View();
+  designer::DocumentWindow& form = *application->DocumentWindow();
+  auto& rect = form.CreateElement(designer::ElementKind::Rect);
+  rect.SetBounds(60, 80, 100, 40);
+  application->Edits().Record();
+  auto at = [](int x, int y) { return QPoint(32 + x, 32 + y); };
+  QTest::mousePress(&view, Qt::LeftButton, {}, at(70, 90));
+  for (int step = 1; step <= 4; ++step) QTest::mouseMove(&view, at(70 + 10 * step, 90 + 5 * step));
+  QTest::mouseRelease(&view, Qt::LeftButton, {}, at(110, 110));
+  ASSERT_NE(rect.Left(), 60);
+  const auto status = window->findChildren<QLabel*>();
+  bool showsMillimetres = false;
+  for (QLabel* label : status) showsMillimetres |= label->text().contains(QStringLiteral(" mm"));
+  EXPECT_TRUE(showsMillimetres);
+
+  view.setFocus();
+  QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+  ASSERT_EQ(form.Elements().size(), 1u);
+  report::TPRItem& back = *form.Elements().front().item;
+  EXPECT_EQ(back.Left(), 60);
+  EXPECT_EQ(back.Top(), 80);
+
+  // The arrow keys move it, Entf deletes it, and a click where it was finds nothing.
+  QTest::mouseClick(&view, Qt::LeftButton, {}, at(70, 90));
+  QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_EQ(form.Elements().front().item->Left(), 70);
+  QTest::keyClick(window.get(), Qt::Key_Delete);
+  EXPECT_TRUE(form.Elements().empty());
+  QTest::mouseClick(&view, Qt::LeftButton, {}, at(75, 95));
+  QTest::mouseMove(&view, at(80, 100));
+  EXPECT_TRUE(form.Elements().empty());
 }
 
 // The zoom commands of "Ansicht": larger, 100 %, and the whole page in the window.
