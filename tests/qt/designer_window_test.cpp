@@ -487,12 +487,16 @@ TEST_F(DesignerWindow, DragAndResizeByMouseAtEveryZoom) {
     ASSERT_TRUE(form.Handle(designer::Corner::BottomRight)->Visible());
     ASSERT_EQ(form.Handle(designer::Corner::BottomRight)->Left(), 147);
     ASSERT_EQ(form.Handle(designer::Corner::BottomRight)->Top(), 247);
-    QTest::mousePress(&view, Qt::LeftButton, {}, at(152, 252));
-    QTest::mouseMove(&view, at(172, 262));
-    QTest::mouseRelease(&view, Qt::LeftButton, {}, at(172, 262));
-    // The handle recorded where the pointer was inside it: 25 and 15 pixels.
-    EXPECT_EQ(rect.Width(), 125) << zoom;
-    EXPECT_EQ(rect.Height(), 65) << zoom;
+    // The handle shows as 8 screen pixels around the corner, whatever the zoom: a press just
+    // beside it misses it.
+    QTest::mouseClick(&view, Qt::LeftButton, {}, at(149, 249));
+    EXPECT_EQ(rect.Width(), 100);
+    QTest::mousePress(&view, Qt::LeftButton, {}, at(155, 255));
+    QTest::mouseMove(&view, at(175, 265));
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, at(175, 265));
+    // The handle recorded where the pointer was inside it, in page pixels: 28 and 18.
+    EXPECT_EQ(rect.Width(), 128) << zoom;
+    EXPECT_EQ(rect.Height(), 68) << zoom;
     form.DeleteElement(label.Name());
     form.DeleteElement(rect.Name());
   }
