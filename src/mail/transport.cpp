@@ -1,0 +1,322 @@
+#include "mail/transport.h"
+
+#include <curl/curl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "base/atomic_file.h"
+
+namespace quirabel::mail {
+
+namespace {
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Lists and the MIME tree of one transfer; libcurl only borrows them.
+class Transfer {
+ public:
+  explicit Transfer(CURL* curl) : curl_(curl) {}
+  ~Transfer() {
+    curl_easy_setopt(curl_, CURLOPT_MIMEPOST, nullptr);
+    curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(curl_, CURLOPT_MAIL_RCPT, nullptr);
+    curl_mime_free(mime_);
+    curl_slist_free_all(headers_);
+    curl_slist_free_all(recipients_);
+    curl_slist_free_all(textPart_);
+  }
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
+
+  // Sets the envelope, the headers and the two parts. False when libcurl refuses a piece.
+  bool Prepare(const MailMessage& message) {
+    for (const std::string& line : HeaderLines(message)) {
+      headers_ = curl_slist_append(headers_, line.c_str());
+      if (headers_ == nullptr) return false;
+    }
+    recipients_ = curl_slist_append(recipients_, ("<" + message.to + ">").c_str());
+    mime_ = curl_mime_init(curl_);
+    if (recipients_ == nullptr || mime_ == nullptr) return false;
+
+    // Line breaks of the text as mail wants them, CR LF.
+    std::string text;
+    for (std::size_t i = 0; i < message.text.size(); ++i) {
+      const char c = message.text[i];
+      if (c == '\r') continue;
+      if (c == '\n') text += '\r';
+      text += c;
+    }
+    curl_mimepart* textPart = curl_mime_addpart(mime_);
+    textPart_ = curl_slist_append(nullptr, "Content-Disposition: inline");
+    if (textPart == nullptr || textPart_ == nullptr ||
+        curl_mime_data(textPart, text.data(), text.size()) != CURLE_OK ||
+        curl_mime_type(textPart, "text/plain; charset=utf-8") != CURLE_OK ||
+        curl_mime_encoder(textPart, "quoted-printable") != CURLE_OK ||
+        curl_mime_headers(textPart, textPart_, 1) != CURLE_OK) {
+      return false;
+    }
+    textPart_ = nullptr;  // the part owns it now
+    curl_mimepart* pdfPart = curl_mime_addpart(mime_);
+    if (pdfPart == nullptr ||
+        curl_mime_data(pdfPart, message.attachmentBytes.data(), message.attachmentBytes.size()) !=
+            CURLE_OK ||
+        curl_mime_type(pdfPart, "application/pdf") != CURLE_OK ||
+        curl_mime_filename(pdfPart, message.attachmentName.c_str()) != CURLE_OK ||
+        curl_mime_encoder(pdfPart, "base64") != CURLE_OK) {
+      return false;
+    }
+    return curl_easy_setopt(curl_, CURLOPT_MAIL_FROM, ("<" + message.fromAddress + ">").c_str()) ==
+               CURLE_OK &&
+           curl_easy_setopt(curl_, CURLOPT_MAIL_RCPT, recipients_) == CURLE_OK &&
+           curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers_) == CURLE_OK &&
+           curl_easy_setopt(curl_, CURLOPT_MIMEPOST, mime_) == CURLE_OK;
+  }
+
+ private:
+  CURL* curl_;
+  curl_slist* headers_ = nullptr;
+  curl_slist* recipients_ = nullptr;
+  curl_slist* textPart_ = nullptr;
+  curl_mime* mime_ = nullptr;
+};
+
+std::string CurlText(CURLcode code, const char* buffer) {
+  return buffer != nullptr && *buffer != '\0' ? std::string(buffer) : curl_easy_strerror(code);
+}
+
+// The options every transfer shares: protocols, time limits, no signals (we run on threads).
+void SetCommonOptions(CURL* curl, const TimeLimits& limits, char* errorBuffer) {
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
+  curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, limits.answerSeconds);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.answerSeconds);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+}
+
+int CancelCheck(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* flag = static_cast<const std::atomic<bool>*>(cancel);
+  return flag != nullptr && flag->load() ? 1 : 0;
+}
+
+bool IsHostChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '-' || c == '_' || c == ':' || c == '[' || c == ']';
+}
+
+}  // namespace
+
+std::string ServerUrl(const MailSettings& server) {
+  if (server.host.empty() || server.host.size() > 253 || server.port < 1 || server.port > 65535)
+    return {};
+  for (char c : server.host) {
+    if (!IsHostChar(c)) return {};
+  }
+  // An IPv6 address stands in brackets; any other colon would be a port of its own.
+  const bool bracketed = server.host.front() == '[' && server.host.back() == ']';
+  if (!bracketed && server.host.find_first_of(":[]") != std::string::npos) return {};
+  const char* scheme = server.security == Security::SslTls ? "smtps://" : "smtp://";
+  return scheme + server.host + ":" + std::to_string(server.port);
+}
+
+struct SmtpTransport::Handle {
+  CURL* curl = nullptr;
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+  ~Handle() {
+    if (curl != nullptr) curl_easy_cleanup(curl);
+  }
+};
+
+SmtpTransport::SmtpTransport(const MailSettings& server, TimeLimits limits,
+                             const std::atomic<bool>* cancel)
+    : handle_(std::make_unique<Handle>()), server_(server), limits_(limits), cancel_(cancel) {
+  InitCurlOnce();
+  handle_->curl = curl_easy_init();
+}
+
+SmtpTransport::~SmtpTransport() = default;
+
+SendResult SmtpTransport::Send(const MailMessage& message) {
+  using Kind = SendResult::Kind;
+  if (const std::string header = InjectedHeader(message); !header.empty())
+    return {Kind::Refused, "Zeilenumbruch im Feld " + header};
+  const std::string url = ServerUrl(server_);
+  if (url.empty()) return {Kind::Fatal, "Der Mailserver \"" + server_.host + "\" ist ungültig."};
+  CURL* curl = handle_->curl;
+  if (curl == nullptr) return {Kind::Fatal, "libcurl konnte nicht gestartet werden."};
+  handle_->errorBuffer[0] = '\0';
+  SetCommonOptions(curl, limits_, handle_->errorBuffer);
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_USE_SSL,
+                   server_.security == Security::StartTls ? static_cast<long>(CURLUSESSL_ALL)
+                                                          : static_cast<long>(CURLUSESSL_NONE));
+  if (!server_.user.empty()) {
+    curl_easy_setopt(curl, CURLOPT_USERNAME, server_.user.c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, server_.password.c_str());
+  }
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CancelCheck);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(cancel_));
+
+  Transfer transfer(curl);
+  if (!transfer.Prepare(message)) return {Kind::Fatal, "Die Mail konnte nicht erstellt werden."};
+  const CURLcode code = curl_easy_perform(curl);
+  if (code == CURLE_OK) return {Kind::Sent, {}};
+  const std::string why = CurlText(code, handle_->errorBuffer);
+  if (code == CURLE_ABORTED_BY_CALLBACK) return {Kind::Cancelled, "abgebrochen"};
+  if (code == CURLE_LOGIN_DENIED)
+    return {Kind::Fatal, "Der Mailserver nimmt Benutzer oder Passwort nicht an (" + why + ")."};
+  if (code == CURLE_USE_SSL_FAILED || code == CURLE_SSL_CONNECT_ERROR ||
+      code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CACERT_BADFILE ||
+      code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT) {
+    return {Kind::Fatal, "Keine sichere Verbindung zum Mailserver (" + why + ")."};
+  }
+  long answer = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer);
+  // 421: the server is closing the connection, which is worth another try.
+  if (answer >= 400 && answer != 421) {
+    if (why.starts_with("MAIL failed"))
+      return {Kind::Fatal, "Der Mailserver nimmt den Absender nicht an (" + why + ")."};
+    return {Kind::Refused, "vom Server abgelehnt (" + why + ")"};
+  }
+  return {Kind::ConnectionLost, "keine Verbindung zum Mailserver (" + why + ")"};
+}
+
+namespace {
+
+// Plays a mail server on one end of a socket pair and keeps what arrives after DATA, without the
+// dot-stuffing, until the other end closes.
+void StandInServer(int fd, std::string& mail) {
+  auto reply = [fd](std::string_view text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = ::send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      done += static_cast<std::size_t>(n);
+    }
+  };
+  reply("220 preview\r\n");
+  std::string pending;
+  bool inData = false;
+  char buffer[16384];
+  for (;;) {
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    pending.append(buffer, static_cast<std::size_t>(n));
+    std::size_t start = 0;
+    for (;;) {
+      const std::size_t end = pending.find("\r\n", start);
+      if (end == std::string::npos) break;
+      std::string_view line(pending.data() + start, end - start);
+      start = end + 2;
+      if (inData) {
+        if (line == ".") {
+          inData = false;
+          reply("250 kept\r\n");
+          continue;
+        }
+        if (line.starts_with(".")) line.remove_prefix(1);
+        mail.append(line);
+        mail += "\r\n";
+        continue;
+      }
+      if (line.starts_with("DATA")) {
+        inData = true;
+        reply("354 go on\r\n");
+      } else if (line.starts_with("QUIT")) {
+        reply("221 bye\r\n");
+      } else {
+        reply("250 ok\r\n");
+      }
+    }
+    pending.erase(0, start);
+  }
+}
+
+// The socket handed to libcurl, which closes it once it has taken it.
+struct GivenSocket {
+  int fd = -1;
+  bool taken = false;
+};
+
+curl_socket_t OpenGivenSocket(void* given, curlsocktype, struct curl_sockaddr*) {
+  auto* socket = static_cast<GivenSocket*>(given);
+  if (socket->taken) return CURL_SOCKET_BAD;
+  socket->taken = true;
+  return socket->fd;
+}
+
+int AlreadyConnected(void*, curl_socket_t, curlsocktype) { return CURL_SOCKOPT_ALREADY_CONNECTED; }
+
+}  // namespace
+
+std::string RenderMail(const MailMessage& message) {
+  if (const std::string header = InjectedHeader(message); !header.empty())
+    throw std::invalid_argument("Zeilenumbruch im Feld " + header);
+  InitCurlOnce();
+  int ends[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+    throw FileError("Die Vorschau konnte nicht erstellt werden.", errno);
+  std::string mail;
+  std::thread server([fd = ends[1], &mail] {
+    StandInServer(fd, mail);
+    ::close(fd);
+  });
+  // libcurl closes the socket it was given; ours stays open until it is done with it.
+  GivenSocket curlEnd{::dup(ends[0])};
+  CURLcode code = CURLE_FAILED_INIT;
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+  if (CURL* curl = curl_easy_init(); curl != nullptr && curlEnd.fd >= 0) {
+    SetCommonOptions(curl, TimeLimits{10, 10}, errorBuffer);
+    curl_easy_setopt(curl, CURLOPT_URL, "smtp://127.0.0.1:25");
+    curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &OpenGivenSocket);
+    curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &curlEnd);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, &AlreadyConnected);
+    curl_easy_setopt(curl, CURLOPT_TCP_NODELAY, 0L);
+    {
+      Transfer transfer(curl);
+      if (transfer.Prepare(message)) code = curl_easy_perform(curl);
+    }
+    curl_easy_cleanup(curl);
+  }
+  if (curlEnd.fd >= 0 && !curlEnd.taken) ::close(curlEnd.fd);
+  ::shutdown(ends[0], SHUT_RDWR);
+  ::close(ends[0]);
+  server.join();
+  if (code != CURLE_OK)
+    throw std::runtime_error("Die Vorschau konnte nicht erstellt werden: " +
+                             CurlText(code, errorBuffer));
+  return mail;
+}
+
+SendResult EmlTransport::Send(const MailMessage& message) {
+  using Kind = SendResult::Kind;
+  if (const std::string header = InjectedHeader(message); !header.empty())
+    return {Kind::Refused, "Zeilenumbruch im Feld " + header};
+  std::string stem = message.attachmentName;
+  if (stem.size() > 4 && stem.ends_with(".pdf")) stem.resize(stem.size() - 4);
+  try {
+    const std::string mail = RenderMail(message);
+    std::filesystem::create_directories(folder_);
+    WriteFileAtomic(folder_ / (stem + ".eml"), mail);
+  } catch (const FileError& e) {
+    return {Kind::Fatal, e.Reason()};
+  } catch (const std::exception& e) {
+    return {Kind::Fatal, e.what()};
+  }
+  return {Kind::Sent, {}};
+}
+
+}  // namespace quirabel::mail
