@@ -1,6 +1,8 @@
 #include "mail/transport.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -244,57 +246,50 @@ void StandInServer(int fd, std::string& mail) {
   }
 }
 
-// The socket handed to libcurl, which closes it once it has taken it.
-struct GivenSocket {
-  int fd = -1;
-  bool taken = false;
-};
-
-curl_socket_t OpenGivenSocket(void* given, curlsocktype, struct curl_sockaddr*) {
-  auto* socket = static_cast<GivenSocket*>(given);
-  if (socket->taken) return CURL_SOCKET_BAD;
-  socket->taken = true;
-  return socket->fd;
-}
-
-int AlreadyConnected(void*, curl_socket_t, curlsocktype) { return CURL_SOCKOPT_ALREADY_CONNECTED; }
-
 }  // namespace
 
 std::string RenderMail(const MailMessage& message) {
   if (const std::string header = InjectedHeader(message); !header.empty())
     throw std::invalid_argument("Zeilenumbruch im Feld " + header);
   InitCurlOnce();
-  int ends[2];
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
-    throw FileError("Die Vorschau konnte nicht erstellt werden.", errno);
+  // The stand-in listens on a port of the loopback address that the system picks.
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (listener < 0 ||
+      ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener, 1) != 0 ||
+      ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    const int error = errno;
+    if (listener >= 0) ::close(listener);
+    throw FileError("Die Vorschau konnte nicht erstellt werden.", error);
+  }
   std::string mail;
-  std::thread server([fd = ends[1], &mail] {
+  std::thread server([listener, &mail] {
+    const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return;
     StandInServer(fd, mail);
     ::close(fd);
   });
-  // libcurl closes the socket it was given; ours stays open until it is done with it.
-  GivenSocket curlEnd{::dup(ends[0])};
+  const std::string url = "smtp://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
   CURLcode code = CURLE_FAILED_INIT;
   char errorBuffer[CURL_ERROR_SIZE] = {};
-  if (CURL* curl = curl_easy_init(); curl != nullptr && curlEnd.fd >= 0) {
+  if (CURL* curl = curl_easy_init(); curl != nullptr) {
     SetCommonOptions(curl, TimeLimits{10, 10}, errorBuffer);
-    curl_easy_setopt(curl, CURLOPT_URL, "smtp://127.0.0.1:25");
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &OpenGivenSocket);
-    curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &curlEnd);
-    curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, &AlreadyConnected);
-    curl_easy_setopt(curl, CURLOPT_TCP_NODELAY, 0L);
     {
       Transfer transfer(curl);
       if (transfer.Prepare(message)) code = curl_easy_perform(curl);
     }
     curl_easy_cleanup(curl);
   }
-  if (curlEnd.fd >= 0 && !curlEnd.taken) ::close(curlEnd.fd);
-  ::shutdown(ends[0], SHUT_RDWR);
-  ::close(ends[0]);
+  // Wakes the stand-in when libcurl never came.
+  ::shutdown(listener, SHUT_RDWR);
   server.join();
+  ::close(listener);
   if (code != CURLE_OK)
     throw std::runtime_error("Die Vorschau konnte nicht erstellt werden: " +
                              CurlText(code, errorBuffer));
