@@ -65,24 +65,31 @@ inline std::string TinyPdf(const std::string& text) {
 // The loopback mail server as a child process, ended when this goes.
 class SmtpSink {
  public:
+  static constexpr const char* kPython = "/usr/bin/python3";
   // `mode`: {} for a server that takes every mail, {"--refuse", address}, or {"--silent"}.
   SmtpSink(const std::filesystem::path& folder, std::vector<std::string> mode = {})
       : folder_(folder) {
     std::filesystem::create_directories(folder);
     const std::string portFile = (folder / "port").string();
-    std::vector<std::string> args = {"python3", QUIRABEL_SMTP_SINK, portFile,
+    // Debian's own Python, which has Debian's aiosmtpd, whatever else is first on the path.
+    std::vector<std::string> args = {kPython, QUIRABEL_SMTP_SINK, portFile,
                                      (folder / "mails").string()};
     args.insert(args.end(), mode.begin(), mode.end());
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    if (::posix_spawnp(&pid_, "python3", nullptr, nullptr, argv.data(), environ) != 0) {
-      ADD_FAILURE() << "python3 cannot be started";
+    if (::posix_spawn(&pid_, kPython, nullptr, nullptr, argv.data(), environ) != 0) {
+      ADD_FAILURE() << kPython << " cannot be started";
       pid_ = -1;
       return;
     }
     for (int i = 0; i < 200 && port_ == 0; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        break;
+      }
       const std::string text = ReadText(portFile);
       if (!text.empty()) port_ = std::stoi(text);
     }
