@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "base/atomic_file.h"
+#include "base/cp1252.h"
 #include "mail/address.h"
 #include "mail/send_log.h"
 
@@ -117,11 +118,28 @@ MailOutcome SendRows(const std::vector<MailRow>& rows, const MailTemplate& mail,
   const SentMails sentBefore =
       options.resend || !options.writeLog ? SentMails{} : ReadSendLog(folder);
   const std::string runId = RandomText();
+  // A mail that went out but is not on record would go out again: the log must be writable
+  // before anything is sent, and a run stops when it no longer is.
+  std::string logProblem;
   auto log = [&](const MailRow& row, const std::string& result) {
-    if (options.writeLog)
+    if (!options.writeLog || !logProblem.empty()) return;
+    try {
       AppendSendLog(folder, {LogTime(now()), row.row, row.address.empty() ? row.cell : row.address,
                              row.file, result});
+    } catch (const FileError& e) {
+      logProblem = "Das Versandprotokoll " + (folder / kSendLogName).string() +
+                   " ist nicht schreibbar: " + e.Reason();
+    }
   };
+  if (options.writeLog) {
+    try {
+      TouchSendLog(folder);
+    } catch (const FileError& e) {
+      outcome.stopMessage = "Das Versandprotokoll " + (folder / kSendLogName).string() +
+                            " ist nicht schreibbar: " + e.Reason();
+      return outcome;
+    }
+  }
   auto fail = [&](const MailRow& row, const std::string& why) {
     ++outcome.failed;
     outcome.failures.push_back(RowLabel(row) + ": " + why);
@@ -129,6 +147,12 @@ MailOutcome SendRows(const std::vector<MailRow>& rows, const MailTemplate& mail,
   };
 
   for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (!logProblem.empty()) {
+      outcome.stopMessage = logProblem + " Zeile " + std::to_string(rows[i - 1].row) +
+                            " ist nicht eingetragen. " + std::to_string(outcome.sent) + " von " +
+                            std::to_string(rows.size()) + " Mails wurden gesendet.";
+      break;
+    }
     const MailRow& row = rows[i];
     if (options.progress && !options.progress(i, rows.size())) {
       outcome.cancelled = true;
@@ -204,6 +228,34 @@ SendResult SendTestMail(const std::vector<MailRow>& rows, const MailTemplate& ma
   } catch (const FileError& e) {
     return {SendResult::Kind::Fatal, "PDF nicht lesbar: " + e.Reason()};
   }
+}
+
+namespace {
+
+bool IsUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    std::size_t length = b < 0x80         ? 1
+                         : (b >> 5) == 6  ? 2
+                         : (b >> 4) == 14 ? 3
+                         : (b >> 3) == 30 ? 4
+                                          : 0;
+    if (length == 0 || (length == 2 && b < 0xC2) || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ReadMessageText(const std::filesystem::path& file) {
+  std::string bytes = ReadFile(file, 1024 * 1024);
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+  return IsUtf8(bytes) ? bytes : Cp1252ToUtf8(bytes);
 }
 
 std::string OutcomeText(const MailOutcome& outcome) {

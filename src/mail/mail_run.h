@@ -97,6 +97,9 @@ MailOutcome SendRows(const std::vector<MailRow>& rows, const MailTemplate& mail,
 SendResult SendTestMail(const std::vector<MailRow>& rows, const MailTemplate& mail,
                         const std::filesystem::path& folder, Transport& transport);
 
+// A message text from a file: UTF-8 (a BOM dropped), else read as Windows-1252. Raises FileError.
+std::string ReadMessageText(const std::filesystem::path& file);
+
 // The sentence that ends a run: "3 Mails gesendet, 1 übersprungen, 1 fehlgeschlagen."
 std::string OutcomeText(const MailOutcome& outcome);
 

@@ -77,6 +77,13 @@ std::string LogTime(std::time_t when) {
   return text;
 }
 
+void TouchSendLog(const std::filesystem::path& folder) {
+  const std::filesystem::path file = folder / kSendLogName;
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) throw FileError("append to", file, errno);
+  ::close(fd);
+}
+
 void AppendSendLog(const std::filesystem::path& folder, const SendLogEntry& entry) {
   const std::filesystem::path file = folder / kSendLogName;
   const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);

@@ -42,4 +42,7 @@ std::string LogTime(std::time_t when);
 // that went out is on record even when the program is killed right after. Raises FileError.
 void AppendSendLog(const std::filesystem::path& folder, const SendLogEntry& entry);
 
+// Makes sure the log in a folder can be appended to (creating it empty). Raises FileError.
+void TouchSendLog(const std::filesystem::path& folder);
+
 }  // namespace quirabel::mail
