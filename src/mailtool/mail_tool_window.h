@@ -41,7 +41,7 @@ class MailToolWindow : public QWidget {
   // The rows as listed now.
   const std::vector<mail::MailRow>& Rows() const { return rows_; }
   // Whether mails are on their way.
-  bool Sending() const { return worker_.joinable() && !finished_; }
+  bool Sending() const { return worker_.joinable(); }
   // Where messages go: message boxes unless a test listens.
   void SetNotifier(std::function<void(const QString&)> notify) { notify_ = std::move(notify); }
   // The time limits of the network steps (a test shortens them).
@@ -82,7 +82,6 @@ class MailToolWindow : public QWidget {
 
   std::thread worker_;
   std::atomic<bool> cancel_{false};
-  std::atomic<bool> finished_{true};
   QString result_;  // the worker's last word, read after it has ended
 
   QLineEdit* csvEdit_;
