@@ -41,6 +41,8 @@ SentMails ParseSendLog(std::string_view bytes) {
     std::string_view line = bytes.substr(start, end - start);
     start = end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // We never write a CR inside a line.
+    if (line.find('\r') != std::string_view::npos) continue;
     std::vector<std::string_view> fields;
     std::size_t from = 0;
     while (fields.size() < 6) {
