@@ -36,7 +36,21 @@ std::string RowLabel(const MailRow& row) {
 
 }  // namespace
 
-std::optional<MailSource> SourceFromArguments(const std::vector<std::string>& arguments) {
+std::optional<MailSource> SourceFromArguments(const std::vector<std::string>& given) {
+  // Started through a shell as one line, the four words arrive as one argument: each is one
+  // word, so splitting at blanks gives them back.
+  std::vector<std::string> arguments = given;
+  if (arguments.size() != 4) {
+    std::string line;
+    for (const std::string& argument : given) line += argument + " ";
+    arguments.clear();
+    std::size_t start = 0;
+    while (start < line.size()) {
+      const std::size_t blank = line.find(' ', start);
+      if (blank > start) arguments.push_back(line.substr(start, blank - start));
+      start = blank + 1;
+    }
+  }
   if (arguments.size() != 4 || arguments[2].size() != 1) return std::nullopt;
   MailSource source;
   source.csv = OneWord(arguments[0]);

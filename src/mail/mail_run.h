@@ -30,7 +30,8 @@ struct MailSource {
 
 // The four parameters the designer passes (CSV file, naming text, separator, target folder),
 // each with its blanks written as "*". The naming text "FeldK" names the PDFs after column K, any
-// other text is the identifier. None when there are not four.
+// other text is the identifier. Four words in one argument (a shell's command line) are split at
+// blanks. None when there are not four.
 std::optional<MailSource> SourceFromArguments(const std::vector<std::string>& arguments);
 
 // One CSV row and what becomes of it.

@@ -295,6 +295,8 @@ void MailToolWindow::OnChooseCsvClick() {
   mail::MailSource source = ChosenSource();
   source.csv = S(file);
   source.separator.reset();
+  // The serial run usually wrote its PDFs beside the CSV file or below it.
+  if (source.folder.empty()) source.folder = source.csv.parent_path();
   LoadSource(source);
 }
 

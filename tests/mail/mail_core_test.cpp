@@ -180,6 +180,11 @@ TEST(MailRows, ReadsTheDesignersParametersAndFindsEachRowsPdf) {
   EXPECT_EQ(identifier->naming.column, 0);
   EXPECT_EQ(identifier->naming.identifier, "Rechnung Nr");
   EXPECT_FALSE(SourceFromArguments({"a.csv", "Feld1", ";"}));
+  const auto oneLine = SourceFromArguments({"/x/a*b.csv Feld3 , /x/c*d"});
+  ASSERT_TRUE(oneLine);
+  EXPECT_EQ(oneLine->folder, "/x/c d");
+  EXPECT_EQ(oneLine->naming.column, 3);
+  EXPECT_EQ(oneLine->separator, ',');
 }
 
 // Keeps what it is given instead of sending; answers as told.
