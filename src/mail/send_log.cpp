@@ -31,8 +31,11 @@ bool IsNumber(std::string_view text) {
 
 }  // namespace
 
-SentMails ParseSendLog(std::string_view bytes) {
-  SentMails sent;
+namespace {
+
+// Calls `take(file, address, result)` for each whole line of five fields, in order.
+template <typename Take>
+void ForEachEntry(std::string_view bytes, Take take) {
   std::size_t start = 0;
   while (start < bytes.size()) {
     std::size_t end = bytes.find('\n', start);
@@ -53,17 +56,42 @@ SentMails ParseSendLog(std::string_view bytes) {
     }
     if (fields.size() != 5 || !IsNumber(fields[1]) || fields[2].empty() || fields[3].empty())
       continue;
-    if (fields[4] == kSentResult) sent.emplace(std::string(fields[3]), std::string(fields[2]));
+    take(fields[3], fields[2], fields[4]);
   }
-  return sent;
 }
 
-SentMails ReadSendLog(const std::filesystem::path& folder) {
+std::string ReadLog(const std::filesystem::path& folder) {
   const std::filesystem::path file = folder / kSendLogName;
   std::error_code error;
   if (!std::filesystem::exists(file, error)) return {};
-  return ParseSendLog(ReadFile(file, kMaxSendLogBytes));
+  return ReadFile(file, kMaxSendLogBytes);
 }
+
+}  // namespace
+
+SentMails ParseSendLog(std::string_view bytes) {
+  SentMails sent;
+  ForEachEntry(bytes,
+               [&sent](std::string_view file, std::string_view address, std::string_view result) {
+                 if (result == kSentResult) sent.emplace(std::string(file), std::string(address));
+               });
+  return sent;
+}
+
+LastResults ParseLastResults(std::string_view bytes) {
+  LastResults last;
+  ForEachEntry(bytes,
+               [&last](std::string_view file, std::string_view address, std::string_view result) {
+                 last[{std::string(file), std::string(address)}] = std::string(result);
+               });
+  return last;
+}
+
+LastResults ReadLastResults(const std::filesystem::path& folder) {
+  return ParseLastResults(ReadLog(folder));
+}
+
+SentMails ReadSendLog(const std::filesystem::path& folder) { return ParseSendLog(ReadLog(folder)); }
 
 std::string SendLogLine(const SendLogEntry& entry) {
   return OneField(entry.time) + "\t" + std::to_string(entry.row) + "\t" + OneField(entry.address) +

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -31,6 +32,11 @@ using SentMails = std::set<std::pair<std::string, std::string>>;
 SentMails ParseSendLog(std::string_view bytes);
 // The log in a folder; none sent when there is no log. Raises FileError when it cannot be read.
 SentMails ReadSendLog(const std::filesystem::path& folder);
+
+// The result of the last line for each (file, address) pair, for showing what became of a row.
+using LastResults = std::map<std::pair<std::string, std::string>, std::string>;
+LastResults ParseLastResults(std::string_view bytes);
+LastResults ReadLastResults(const std::filesystem::path& folder);
 
 // One line with its line break. Tabs and line breaks inside a value become blanks, so that each
 // entry stays one line of five fields.

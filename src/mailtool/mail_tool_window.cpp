@@ -322,8 +322,10 @@ void MailToolWindow::ShowRows() {
   if (!table_) return;
   const mail::MailSource source = ChosenSource();
   rows_ = mail::ListRows(*table_, source, addressBox_->currentIndex() + 1);
+  mail::LastResults lastResults;
   try {
     sentBefore_ = mail::ReadSendLog(source.folder);
+    lastResults = mail::ReadLastResults(source.folder);
   } catch (const FileError& e) {
     sentBefore_.clear();
     statusLabel_->setText(QString::fromUtf8("Das Versandprotokoll ist nicht lesbar: ") +
@@ -347,6 +349,11 @@ void MailToolWindow::ShowRows() {
       shade = QColor(250, 215, 210);
     } else {
       ++ready;
+      // What the last run said about this row, when it failed.
+      if (const auto last = lastResults.find({row.file, row.address}); last != lastResults.end()) {
+        status = QString::fromUtf8("bereit – zuletzt ") + Q(last->second);
+        shade = QColor(255, 240, 200);
+      }
     }
     // A cell with a line break is shown on one line; it is never sent anyway.
     QString address = Q(row.address.empty() ? row.cell : row.address);

@@ -108,6 +108,11 @@ TEST(MailSendLog, AppendsLinesThatReadBack) {
             "2026-12-07 10:00:00\t3\ta@x.de\tA.pdf\tgesendet\n"
             "2026-12-07 10:00:01\t4\tb@x.de\tB.pdf\tFehler: abgelehnt\n");
   EXPECT_EQ(ReadSendLog(folder), (SentMails{{"A.pdf", "a@x.de"}}));
+  AppendSendLog(folder, {"2026-12-07 10:00:02", 3, "a@x.de", "A.pdf", "Fehler: x"});
+  EXPECT_EQ(ReadLastResults(folder), (LastResults{{{"A.pdf", "a@x.de"}, "Fehler: x"},
+                                                  {{"B.pdf", "b@x.de"}, "Fehler: abgelehnt"}}));
+  // Sent once stays sent, whatever came after.
+  EXPECT_EQ(ReadSendLog(folder), (SentMails{{"A.pdf", "a@x.de"}}));
   EXPECT_THROW(AppendSendLog(folder / "fehlt", {}), FileError);
 }
 
