@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -22,6 +23,38 @@ void InitCurlOnce() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// "Content-Disposition: attachment; filename*=UTF-8''..." for a name that is not plain ASCII;
+// empty for a plain one, which libcurl writes itself.
+std::string AttachmentDisposition(std::string_view name) {
+  bool plain = true;
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) >= 0x80) plain = false;
+  }
+  if (plain) return {};
+  std::string fallback;
+  std::string encoded;
+  for (char c : name) {
+    const auto b = static_cast<unsigned char>(c);
+    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '.' || c == '-' || c == '_';
+    if (keep) {
+      encoded += c;
+    } else {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", b);
+      encoded += hex;
+    }
+    if (b < 0x80 && c != '"' && c != '\\') {
+      fallback += c;
+    } else if (b < 0x80 || (b & 0xC0) == 0xC0) {
+      fallback += '_';  // one per character, not per byte
+    }
+  }
+  // The encoded name first: readers that know both take the first.
+  return "Content-Disposition: attachment; filename*=UTF-8''" + encoded + "; filename=\"" +
+         fallback + "\"";
+}
+
 // Lists and the MIME tree of one transfer; libcurl only borrows them.
 class Transfer {
  public:
@@ -34,6 +67,7 @@ class Transfer {
     curl_slist_free_all(headers_);
     curl_slist_free_all(recipients_);
     curl_slist_free_all(textPart_);
+    curl_slist_free_all(pdfHeaders_);
   }
   Transfer(const Transfer&) = delete;
   Transfer& operator=(const Transfer&) = delete;
@@ -67,6 +101,17 @@ class Transfer {
     }
     textPart_ = nullptr;  // the part owns it now
     curl_mimepart* pdfPart = curl_mime_addpart(mime_);
+    // libcurl would write a name with umlauts as raw UTF-8, which receivers garble; such a name
+    // goes as an RFC 2231 parameter (with a plain fallback), and libcurl then adds no disposition
+    // of its own.
+    if (const std::string disposition = AttachmentDisposition(message.attachmentName);
+        !disposition.empty()) {
+      pdfHeaders_ = curl_slist_append(nullptr, disposition.c_str());
+      if (pdfPart == nullptr || pdfHeaders_ == nullptr ||
+          curl_mime_headers(pdfPart, pdfHeaders_, 1) != CURLE_OK)
+        return false;
+      pdfHeaders_ = nullptr;  // the part owns it now
+    }
     if (pdfPart == nullptr ||
         curl_mime_data(pdfPart, message.attachmentBytes.data(), message.attachmentBytes.size()) !=
             CURLE_OK ||
@@ -87,6 +132,7 @@ class Transfer {
   curl_slist* headers_ = nullptr;
   curl_slist* recipients_ = nullptr;
   curl_slist* textPart_ = nullptr;
+  curl_slist* pdfHeaders_ = nullptr;
   curl_mime* mime_ = nullptr;
 };
 

@@ -150,16 +150,20 @@ TEST(MailSend, AnAddressCellWithALineBreakIsRefusedAndNeverReachesTheServer) {
   EXPECT_EQ(testing::ReadText(sink.Mails()[0] / "message.eml").find("alle@"), std::string::npos);
 }
 
-TEST(MailSend, TestMailGoesToTheSenderWithTheFirstRowsPdf) {
+TEST(MailSend, TestMailGoesToTheSenderWithTheFirstRowsPdfUnderItsOwnName) {
   const auto base = testing::FreshTestFolder("mail_self_");
-  const testing::MailFolder made = testing::MakeMailFolder(base, 2);
+  testing::MailFolder made = testing::MakeMailFolder(base, 2);
+  // A name with umlauts arrives as it is.
+  testing::WriteText(made.csv, "Jürgen Groß;kunde1@example.org;Köln\r\n");
+  testing::WriteText(made.folder / "Jürgen Groß.pdf", testing::TinyPdf("Jürgen"));
   testing::SmtpSink sink(base / "server");
   SmtpTransport transport(Loopback(sink.Port()), {5, 5});
   const SendResult result = SendTestMail(Rows(made), kInvoice, made.folder, transport);
   EXPECT_EQ(result.kind, SendResult::Kind::Sent) << result.text;
   ASSERT_EQ(sink.Mails().size(), 1u);
   EXPECT_EQ(testing::ReadText(sink.Mails()[0] / "to.txt"), "rechnung@example.org");
-  EXPECT_TRUE(std::filesystem::exists(sink.Mails()[0] / "attachment-Kunde1.pdf"));
+  EXPECT_EQ(testing::ReadText(sink.Mails()[0] / "attachment-Jürgen Groß.pdf"),
+            testing::ReadText(made.folder / "Jürgen Groß.pdf"));
   EXPECT_FALSE(std::filesystem::exists(made.folder / kSendLogName));
 }
 

@@ -41,7 +41,7 @@ class Keeper:
         raw = envelope.original_content or envelope.content
         with open(os.path.join(box, "message.eml"), "wb") as f:
             f.write(raw)
-        message = email.message_from_bytes(raw, policy=email.policy.compat32)
+        message = email.message_from_bytes(raw, policy=email.policy.default)
         with open(os.path.join(box, "to.txt"), "w", encoding="utf-8") as f:
             f.write("\n".join(envelope.rcpt_tos))
         with open(os.path.join(box, "subject.txt"), "w", encoding="utf-8") as f:
