@@ -362,6 +362,7 @@ void MailToolWindow::ShowRows() {
     const QString cells[] = {QString::number(row.row), Q(row.file), address, status};
     for (int c = 0; c < 4; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
+      item->setToolTip(cells[c]);
       if (shade.isValid()) item->setBackground(shade);
       rowTable_->setItem(r, c, item);
     }
