@@ -205,6 +205,11 @@ MailOutcome SendRows(const std::vector<MailRow>& rows, const MailTemplate& mail,
       case SendResult::Kind::Refused:
         fail(row, result.text);
         continue;
+      case SendResult::Kind::Uncertain:
+        ++outcome.failed;
+        outcome.failures.push_back(RowLabel(row) + ": " + result.text);
+        log(row, kUncertainResult + result.text);
+        continue;
       case SendResult::Kind::Cancelled:
         outcome.cancelled = true;
         break;

@@ -73,7 +73,8 @@ SentMails ParseSendLog(std::string_view bytes) {
   SentMails sent;
   ForEachEntry(bytes,
                [&sent](std::string_view file, std::string_view address, std::string_view result) {
-                 if (result == kSentResult) sent.emplace(std::string(file), std::string(address));
+                 if (result == kSentResult || result.starts_with(kUncertainResult))
+                   sent.emplace(std::string(file), std::string(address));
                });
   return sent;
 }

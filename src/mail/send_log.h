@@ -25,9 +25,12 @@ struct SendLogEntry {
   std::string result;  // "gesendet", or "Fehler: ..." with the reason
 };
 
+// A mail that may have arrived although the connection broke: not sent again without resend.
+inline constexpr const char* kUncertainResult = "unklar: ";
+
 // What a send log says was sent: (file, address) pairs. A PDF counts as sent to an address only
-// when a line says so with the result "gesendet"; lines that are not five fields, or whose row is
-// no number, are passed over (a line cut by a crash says nothing).
+// when a line says so with the result "gesendet", or one starting "unklar: "; lines that are not
+// five fields, or whose row is no number, are passed over (a line cut by a crash says nothing).
 using SentMails = std::set<std::pair<std::string, std::string>>;
 SentMails ParseSendLog(std::string_view bytes);
 // The log in a folder; none sent when there is no log. Raises FileError when it cannot be read.

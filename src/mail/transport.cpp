@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <mutex>
@@ -151,9 +152,17 @@ void SetCommonOptions(CURL* curl, const TimeLimits& limits, char* errorBuffer) {
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
 }
 
-int CancelCheck(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  const auto* flag = static_cast<const std::atomic<bool>*>(cancel);
-  return flag != nullptr && flag->load() ? 1 : 0;
+// What the progress callback sees of a transfer: the cancel flag, and how much of the mail has
+// gone out.
+struct TransferWatch {
+  const std::atomic<bool>* cancel = nullptr;
+  curl_off_t uploaded = 0;
+};
+
+int WatchTransfer(void* watch, curl_off_t, curl_off_t, curl_off_t, curl_off_t now) {
+  auto* state = static_cast<TransferWatch*>(watch);
+  state->uploaded = now;
+  return state->cancel != nullptr && state->cancel->load() ? 1 : 0;
 }
 
 bool IsHostChar(char c) {
@@ -212,8 +221,9 @@ SendResult SmtpTransport::Send(const MailMessage& message) {
     curl_easy_setopt(curl, CURLOPT_PASSWORD, server_.password.c_str());
   }
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CancelCheck);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(cancel_));
+  TransferWatch watch{cancel_, 0};
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &WatchTransfer);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
 
   Transfer transfer(curl);
   if (!transfer.Prepare(message)) return {Kind::Fatal, "Die Mail konnte nicht erstellt werden."};
@@ -235,6 +245,19 @@ SendResult SmtpTransport::Send(const MailMessage& message) {
     if (why.starts_with("MAIL failed"))
       return {Kind::Fatal, "Der Mailserver nimmt den Absender nicht an (" + why + ")."};
     return {Kind::Refused, "vom Server abgelehnt (" + why + ")"};
+  }
+  // A connection that broke while the mail was still on its way leaves nothing at the server,
+  // which drops a mail without its end. Once as much went out as the attachment alone takes in
+  // base64, the end may have arrived: such a mail is not sent again by itself.
+  curl_off_t uploaded = 0;
+  curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &uploaded);
+  uploaded = std::max(uploaded, watch.uploaded);
+  const auto attachmentEncoded =
+      static_cast<curl_off_t>(4 * ((message.attachmentBytes.size() + 2) / 3));
+  if (uploaded > 0 && uploaded >= attachmentEncoded) {
+    return {Kind::Uncertain,
+            "Verbindung nach der Übertragung verloren, die Mail ist vielleicht angekommen (" + why +
+                ")"};
   }
   return {Kind::ConnectionLost, "keine Verbindung zum Mailserver (" + why + ")"};
 }

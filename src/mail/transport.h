@@ -18,6 +18,8 @@ struct SendResult {
     ConnectionLost,  // no answer, connection failed or broke off: worth trying again
     Fatal,           // every mail would fail the same way (login, encryption, sender refused)
     Cancelled,       // the user stopped it while it was on its way
+    Uncertain,       // the connection broke after the whole mail was handed over: the server
+                     // may have taken it, so it is not sent again by itself
   };
   Kind kind = Kind::Sent;
   std::string text;  // why, in words for the user; empty when sent

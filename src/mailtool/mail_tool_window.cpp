@@ -340,9 +340,14 @@ void MailToolWindow::ShowRows() {
     const bool sent = !row.address.empty() && sentBefore_.contains({row.file, row.address});
     QString status = QString::fromUtf8("bereit");
     QColor shade;
+    const auto last = lastResults.find({row.file, row.address});
     if (sent) {
       status = QString::fromUtf8("gesendet");
       shade = QColor(225, 240, 225);
+      if (last != lastResults.end() && last->second.starts_with(mail::kUncertainResult)) {
+        status = Q(last->second) + QString::fromUtf8(" – bitte prüfen");
+        shade = QColor(255, 240, 200);
+      }
       ++alreadySent;
     } else if (!row.Ready()) {
       status = Q(row.problem);
@@ -350,7 +355,7 @@ void MailToolWindow::ShowRows() {
     } else {
       ++ready;
       // What the last run said about this row, when it failed.
-      if (const auto last = lastResults.find({row.file, row.address}); last != lastResults.end()) {
+      if (last != lastResults.end()) {
         status = QString::fromUtf8("bereit – zuletzt ") + Q(last->second);
         shade = QColor(255, 240, 200);
       }

@@ -132,6 +132,29 @@ TEST(MailSend, AServerThatNeverAnswersOrIsNotThereStopsTheRunInTime) {
   EXPECT_NE(refused.stopMessage.find("Verbindung"), std::string::npos) << refused.stopMessage;
 }
 
+TEST(MailSend, AMailThatMayHaveArrivedIsNotSentAgainByItself) {
+  const auto base = testing::FreshTestFolder("mail_unsure_");
+  const testing::MailFolder made = testing::MakeMailFolder(base, 2);
+  const auto rows = Rows(made);
+  {
+    testing::SmtpSink dropping(base / "server1", {"--drop-after-data"});
+    SmtpTransport transport(Loopback(dropping.Port()), {3, 3});
+    const MailOutcome outcome = SendRows(rows, kInvoice, made.folder, transport, Quick());
+    EXPECT_EQ(outcome.sent, 0u);
+    EXPECT_EQ(outcome.failed, 2u);
+    EXPECT_TRUE(outcome.stopMessage.empty()) << outcome.stopMessage;
+    EXPECT_NE(testing::ReadText(made.folder / kSendLogName).find("\tKunde2.pdf\tunklar: "),
+              std::string::npos);
+  }
+  testing::SmtpSink sink(base / "server2");
+  SmtpTransport transport(Loopback(sink.Port()), {3, 3});
+  EXPECT_EQ(SendRows(rows, kInvoice, made.folder, transport, Quick()).skipped, 2u);
+  EXPECT_TRUE(sink.Mails().empty());
+  MailRunOptions resend = Quick();
+  resend.resend = true;
+  EXPECT_EQ(SendRows(rows, kInvoice, made.folder, transport, resend).sent, 2u);
+}
+
 TEST(MailSend, AnAddressCellWithALineBreakIsRefusedAndNeverReachesTheServer) {
   const auto base = testing::FreshTestFolder("mail_break_");
   testing::MailFolder made = testing::MakeMailFolder(base, 2);

@@ -6,7 +6,8 @@
 Writes the port it listens on into PORTFILE once it is ready. Every mail it takes goes into
 FOLDER/NNN/: message.eml (as received), to.txt (the envelope recipients), subject.txt and
 from.txt (headers decoded), text.txt (the text part) and each attachment under its file name.
---refuse ADDRESS answers 550 to that recipient. --silent accepts connections and never answers.
+--refuse ADDRESS answers 550 to that recipient. --silent accepts connections and never answers. --drop-after-data takes each whole mail and
+closes the connection without the answer.
 """
 import asyncio
 import email
@@ -79,12 +80,46 @@ def silent(portfile):
         held.append(connection)
 
 
+def drop_after_data(portfile):
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(16)
+    announce(portfile, listener.getsockname()[1])
+    while True:
+        connection, _ = listener.accept()
+        connection.sendall(b"220 test\r\n")
+        pending = b""
+        in_data = False
+        while True:
+            chunk = connection.recv(65536)
+            if not chunk:
+                break
+            pending += chunk
+            if in_data:
+                if b"\r\n.\r\n" in pending:
+                    break
+                continue
+            while b"\r\n" in pending and not in_data:
+                line, pending = pending.split(b"\r\n", 1)
+                if line.upper().startswith(b"DATA"):
+                    connection.sendall(b"354 go on\r\n")
+                    in_data = True
+                else:
+                    connection.sendall(b"250 ok\r\n")
+            if in_data and b"\r\n.\r\n" in pending:
+                break
+        connection.close()
+
+
 def main():
     portfile, folder = sys.argv[1], sys.argv[2]
     refused = set()
     args = sys.argv[3:]
     if "--silent" in args:
         silent(portfile)
+        return
+    if "--drop-after-data" in args:
+        drop_after_data(portfile)
         return
     if "--refuse" in args:
         refused.add(args[args.index("--refuse") + 1].lower())
