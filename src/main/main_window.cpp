@@ -157,6 +157,9 @@ void MainWindow::BuildMenus() {
   file->addSeparator();
   file->addAction(infoAction);
   file->addSeparator();
+  recentMenu_ = file->addMenu(QString::fromUtf8("Zuletzt geöffnet"));
+  connect(recentMenu_, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
+  file->addSeparator();
   file->addAction(quitAction);
   BuildEditMenu();
 
@@ -394,6 +397,7 @@ void MainWindow::Refresh() {
     pageIndicator_->setText(QStringLiteral("-/-"));
     return;
   }
+  NoteRecentProject();
   const bool newPage = view_->Root() != window->pageFrame;
   view_->SetRoot(window->pageFrame);
   documentWindow_->setWindowTitle(QString::fromStdString(window->Caption()));

@@ -59,6 +59,11 @@ class MainWindow : public QMainWindow {
   // A short confirmation in the status bar ("Gespeichert: karte.kxp").
   void Confirm(const QString& text);
   void ConfirmSaved();
+  // "Zuletzt geöffnet": the last eight projects opened or saved, kept in the settings.
+  static constexpr int kRecentProjects = 8;
+  void NoteRecentProject();
+  void FillRecentMenu();
+  void OpenRecentProject(const QString& file);
   // Runs an application command, then shows what it left.
   template <class Command>
   void Run(Command command) {
@@ -93,6 +98,8 @@ class MainWindow : public QMainWindow {
   QLabel* elementLabel_ = nullptr;
   QLabel* zoomLabel_ = nullptr;
   QAction* undoAction_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  std::string lastProjectName_;
   QAction* redoAction_ = nullptr;
   QScrollArea* scroll_;
   LogoArea* mdi_;

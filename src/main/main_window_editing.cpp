@@ -1,8 +1,12 @@
 // The designer's editing conveniences: the "Bearbeiten" menu, the keys on the page and the
 // status bar.
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QSettings>
 #include <QStatusBar>
+
+#include <filesystem>
 
 #include "designer/element_kinds.h"
 #include "designer/page_format.h"
@@ -13,6 +17,16 @@ namespace quirabel::main {
 namespace {
 
 QString Millimetres(double value) { return QString::number(value, 'f', 1).replace('.', ','); }
+
+constexpr const char* kRecentKey = "zuletztGeoeffnet";
+
+QStringList RecentProjects() {
+  return QSettings().value(QString::fromUtf8(kRecentKey)).toStringList();
+}
+
+void SetRecentProjects(const QStringList& files) {
+  QSettings().setValue(QString::fromUtf8(kRecentKey), files);
+}
 
 const char* KindWord(designer::ElementMenu menu) {
   switch (menu) {
@@ -137,6 +151,51 @@ void MainWindow::ShowStatus() {
                                   Millimetres(designer::MillimetresDown(element->Top())),
                                   Millimetres(designer::MillimetresAcross(element->Width())),
                                   Millimetres(designer::MillimetresDown(element->Height()))));
+}
+
+void MainWindow::NoteRecentProject() {
+  const std::string& name = application_.State().projectFileName;
+  if (name == lastProjectName_ || application_.DocumentWindow() == nullptr) return;
+  lastProjectName_ = name;
+  std::error_code error;
+  if (name == designer::kNewDocName || !std::filesystem::is_regular_file(name, error)) return;
+  const QString file = QFileInfo(QString::fromStdString(name)).absoluteFilePath();
+  QStringList files = RecentProjects();
+  files.removeAll(file);
+  files.prepend(file);
+  while (files.size() > kRecentProjects) files.removeLast();
+  SetRecentProjects(files);
+}
+
+void MainWindow::FillRecentMenu() {
+  recentMenu_->clear();
+  const QStringList files = RecentProjects();
+  if (files.isEmpty()) {
+    recentMenu_->addAction(QString::fromUtf8("(keine)"))->setEnabled(false);
+    return;
+  }
+  int number = 0;
+  for (const QString& file : files) {
+    const QString text = QStringLiteral("&%1 %2").arg(++number).arg(QFileInfo(file).fileName());
+    QAction* action = recentMenu_->addAction(text, this, [this, file] { OpenRecentProject(file); });
+    action->setToolTip(file);
+  }
+}
+
+void MainWindow::OpenRecentProject(const QString& file) {
+  if (!QFileInfo(file).isFile()) {
+    QStringList files = RecentProjects();
+    files.removeAll(file);
+    SetRecentProjects(files);
+    Run([this, file] {
+      platform_.ShowMessage("Die Datei „" + file.toStdString() +
+                            "“ gibt es nicht mehr; sie wird aus der Liste genommen.");
+    });
+    return;
+  }
+  Run([this, file] {
+    if (application_.SaveOnRequest()) application_.OpenProject(file.toStdString());
+  });
 }
 
 void MainWindow::Confirm(const QString& text) { statusBar()->showMessage(text, 5000); }

@@ -364,6 +364,39 @@ TEST_F(DesignerWindow, UndoKeysAndStatusBar) {
   EXPECT_TRUE(form.Elements().empty());
 }
 
+// "Zuletzt geöffnet" lists what was saved; a project that is gone is dropped with a message.
+TEST_F(DesignerWindow, RecentProjectsMenu) {
+  ASSERT_TRUE(application->SaveProjectTo((folder / "karte.kxp").string()));
+  window->Refresh();
+  QMenu* recent = nullptr;
+  for (QMenu* menu : window->findChildren<QMenu*>())
+    if (menu->title() == QString::fromUtf8("Zuletzt geöffnet")) recent = menu;
+  ASSERT_NE(recent, nullptr);
+  QMetaObject::invokeMethod(recent, "aboutToShow");
+  ASSERT_FALSE(recent->actions().isEmpty());
+  QAction* first = recent->actions().front();
+  EXPECT_TRUE(first->text().endsWith(QStringLiteral("karte.kxp")));
+
+  std::filesystem::remove(folder / "karte.kxp");
+  QString told;
+  {
+    ModalScript person({[&told](QWidget& modal) {
+      auto* box = qobject_cast<QMessageBox*>(&modal);
+      if (box == nullptr) return false;
+      told = box->text();
+      box->accept();
+      return true;
+    }});
+    first->trigger();
+    EXPECT_TRUE(person.Done());
+  }
+  EXPECT_TRUE(told.contains(QString::fromUtf8("aus der Liste"))) << told.toStdString();
+  QMetaObject::invokeMethod(recent, "aboutToShow");
+  for (QAction* action : recent->actions())
+    EXPECT_FALSE(action->text().endsWith(QStringLiteral("karte.kxp")));
+  EXPECT_NE(application->DocumentWindow(), nullptr);
+}
+
 // The zoom commands of "Ansicht": larger, 100 %, and the whole page in the window.
 TEST_F(DesignerWindow, ZoomCommands) {
   ui::qt::PageView& view = window->View();
