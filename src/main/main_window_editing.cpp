@@ -126,7 +126,7 @@ void MainWindow::ShowPointer(const QPointF& viewPosition) {
     pointerLabel_->clear();
     return;
   }
-  pointerLabel_->setText(QString::fromUtf8("x %1 mm  y %2 mm")
+  pointerLabel_->setText(QString::fromUtf8("Zeiger: x %1  y %2 mm")
                              .arg(Millimetres(designer::MillimetresAcross(x)),
                                   Millimetres(designer::MillimetresDown(y))));
 }

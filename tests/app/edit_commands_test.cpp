@@ -63,6 +63,8 @@ TEST_F(EditCommandsTest, EveryKindOfChangeUndoesAndRedoesByteForByte) {
   for (const std::string* expected : {&coloured, &moved, &created, &empty}) {
     ASSERT_TRUE(Edits().Undo());
     EXPECT_EQ(Page(), *expected);
+    // Nothing of the old selection stays on the page.
+    for (ui::TImage* handle : Window().Handles()) EXPECT_FALSE(handle->Visible());
   }
   EXPECT_FALSE(Edits().Undo());
   for (const std::string* expected : {&created, &moved, &coloured, &deleted}) {
