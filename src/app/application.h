@@ -9,6 +9,7 @@
 #include "designer/project_state.h"
 #include "dialogs/page_windows.h"
 #include "dialogs/project_windows.h"
+#include "dialogs/template_folder.h"
 #include "ui/platform.h"
 
 namespace quirabel::app {
@@ -30,6 +31,9 @@ class Application : public ui::Component {
   dialogs::SaveQuestionWindow& SaveQuestionWindow() { return *saveQuestionWindow_; }
   dialogs::GoToPageWindow& GoToPageWindow() { return *goToPageWindow_; }
   dialogs::DeletePageWindow& DeletePageWindow() { return *deletePageWindow_; }
+  dialogs::NewPageWindow& NewPageWindow() { return *newPageWindow_; }
+  dialogs::TemplateNameWindow& TemplateNameWindow() { return *templateNameWindow_; }
+  dialogs::DeleteTemplatesWindow& DeleteTemplatesWindow() { return *deleteTemplatesWindow_; }
 
   // Called for every document window as it is made, before it shows a page: the screen wires its
   // popup menus and property windows here.
@@ -82,11 +86,27 @@ class Application : public ui::Component {
   // but did not happen (the window stays).
   bool CloseDocument();
 
-  // Loads page n (1-based) into the document window, storing the page on screen first.
+  // The one way to another page: stores the page on screen, loads page n (1-based) and shows the
+  // guide lines of its side. False (with a message) when page n cannot be read; the page on
+  // screen then stays.
   bool GoToPage(int page);
-  // "<" and ">": the page before or after the one on screen, when there is one.
+  // "<": the page before the one on screen, when there is one.
   bool PreviousPageClick();
+  // ">": the next page; at the last page asks in the new-page window for an empty page or one
+  // from a template, and appends it. Refused for documents made from sample templates and for
+  // orderable documents, which have two pages at most.
   bool NextPageClick();
+  // Appends a page after the last one and shows it: empty (white) or with the content of a
+  // template file named by its index path. False, with no page added, when the template cannot
+  // be read.
+  bool AppendPage(const std::string& templatePath = {});
+  // "Seite in den Vorlageorder übernehmen.": asks for a name and saves the page on screen as a
+  // template. Not for orderable documents.
+  bool SaveTemplateClick();
+  // Saves the page on screen as a template of a name (asking before it replaces one).
+  bool SaveTemplate(const std::string& name);
+  // "&Vorlagen": the window that deletes templates.
+  bool DeleteTemplatesClick();
   // "goto": asks for a page number in the go-to window and shows that page.
   bool GotoClick();
   // "X": asks, then deletes the page on screen. A project keeps at least one page.
@@ -117,6 +137,8 @@ class Application : public ui::Component {
   // Prints every page into the report's file, each loaded from its page text (and stored back
   // when asked). False, with a message, when a page cannot be read or the file not written.
   bool PrintAllPages(bool storeBack);
+  // Orderable documents: page 2 is the back side with mirrored guide lines.
+  void ShowSideOfPage(int page);
 
   ui::Platform& platform_;
   designer::ProjectState state_;
@@ -126,6 +148,10 @@ class Application : public ui::Component {
   dialogs::SaveQuestionWindow* saveQuestionWindow_;
   dialogs::GoToPageWindow* goToPageWindow_;
   dialogs::DeletePageWindow* deletePageWindow_;
+  dialogs::NewPageWindow* newPageWindow_;
+  dialogs::TemplateNameWindow* templateNameWindow_;
+  dialogs::ReplaceTemplateWindow* replaceTemplateWindow_;
+  dialogs::DeleteTemplatesWindow* deleteTemplatesWindow_;
 };
 
 }  // namespace quirabel::app
