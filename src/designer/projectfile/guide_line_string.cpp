@@ -55,8 +55,9 @@ GuideLineRecords ReadGuideLineString(std::string_view text,
     while (kindIndex < kTags.size() && kTags[kindIndex] != tag) ++kindIndex;
     if (kindIndex == kTags.size()) Damaged("enthalten eine unbekannte Art");
     std::vector<GuideRecord>& records = result.byKind[kindIndex];
-    if (records.size() >= static_cast<std::size_t>(counts[kindIndex]) + 1)
-      Damaged("haben mehr Einträge als Linien");
+    // Lines 1 to C and the label after the last: C + 1 records, none without lines.
+    const std::size_t count = counts[kindIndex];
+    if (records.size() >= (count == 0 ? 0 : count + 1)) Damaged("haben mehr Einträge als Linien");
 
     std::array<std::string_view, 5> fields;
     std::string_view rest = text.substr(0, open);

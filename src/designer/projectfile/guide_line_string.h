@@ -44,7 +44,8 @@ struct GuideLineRecords {
 };
 
 // Reads a guide-line string for a page of the given size in pixels with the header's four
-// counts. A kind has at most count + 1 records (one per line and one for the last label). Fields
+// counts. A kind has at most count + 1 records (one per line and one for the last label), none
+// when it has no lines. Fields
 // that are not whole numbers, a tag that names no kind, too many records, or positions far
 // outside the page and the panel around it make a damaged page: ProjectFileError.
 GuideLineRecords ReadGuideLineString(std::string_view text,
