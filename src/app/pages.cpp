@@ -60,8 +60,8 @@ bool Application::NextPageClick() {
   newPageWindow_->Prepare(templatesAllowed);
   if (templatesAllowed) {
     try {
-      for (const dialogs::TemplateEntry& entry : dialogs::TemplateFolder(state_.programFolder)
-                                                     .ReadIndex()) {
+      for (const dialogs::TemplateEntry& entry :
+           dialogs::TemplateFolder(state_.programFolder).ReadIndex()) {
         newPageWindow_->templateList->AddItem(entry.name);
         newPageWindow_->templatePaths.push_back(entry.path);
       }

@@ -91,8 +91,8 @@ std::string Millimetres(int value) { return std::to_string(value) + "mm"; }
 
 // Labels size themselves to their text: digits of the small screen font are about 6 pixels wide.
 void AutoSize(ui::TLabel& label) {
-  label.SetBounds(label.Left(), label.Top(),
-                  static_cast<int>(label.Caption().size()) * 6 + 2, kLabelHeight);
+  label.SetBounds(label.Left(), label.Top(), static_cast<int>(label.Caption().size()) * 6 + 2,
+                  kLabelHeight);
 }
 
 double PixelsPerMm(GuideKind kind) {
@@ -160,7 +160,8 @@ void GuideLines::MakePictures() {
     image->SetParent(parent);
     return image;
   };
-  for (const char* name : {kCutTop, kCutBottom, kCutLeft, kCutRight}) make(name, window_.layoutPanel);
+  for (const char* name : {kCutTop, kCutBottom, kCutLeft, kCutRight})
+    make(name, window_.layoutPanel);
   for (const char* name : kCropMarks) make(name, window_.pageFrame);
   const bool vertical[] = {false, true, false, true};
   for (int i = 0; i < 4; ++i) {
@@ -299,7 +300,9 @@ void GuideLines::CreateLines(GuideKind kind, int count) {
     if (!vertical) handle->SetHint(kHorizontalHint);
     PlaceHandle(kind, *handle, i * q);
     handle->OnMouseDown = [this](ui::Control& sender, ui::TMouseButton, ui::TShiftState, int x,
-                                 int y) { HandleMouseDown(static_cast<ui::TImage&>(sender), x, y); };
+                                 int y) {
+      HandleMouseDown(static_cast<ui::TImage&>(sender), x, y);
+    };
     handle->OnMouseMove = [this](ui::Control& sender, ui::TShiftState, int x, int y) {
       HandleMouseMove(static_cast<ui::TImage&>(sender), x, y);
     };
@@ -315,7 +318,7 @@ void GuideLines::CreateLines(GuideKind kind, int count) {
     auto* line = new report::TPRImage(&window_);
     line->SetName(LineName(kind, i));
     line->SetStretch(true);
-    line->SetPicture(DashedLine(size, vertical, colour, fold ? 6 : 3, fold ? 4 : 3));
+    line->SetPicture(DashedLine(vertical ? h : w, vertical, colour, fold ? 6 : 3, fold ? 4 : 3));
     // Fold lines show where the sheet is folded; perforations are printed.
     line->SetPrintable(!fold);
     if (vertical) {

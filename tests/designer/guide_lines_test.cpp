@@ -109,8 +109,8 @@ TEST_F(GuideLinesTest, DraggingMeasuresFromTheEdgesAndStopsAtTheFrame) {
   Drag(K::VerticalFold, 1, 10, 10, 25, 10);
   EXPECT_EQ(guides.Line(K::VerticalFold, 1)->Left(), 99);
   EXPECT_EQ(guides.Handle(K::VerticalFold, 1)->Left(), 129);
-  EXPECT_EQ(LabelText(K::VerticalFold, 0), "33mm");  // Round(99 / 2.838 - 2)
-  EXPECT_EQ(LabelText(K::VerticalFold, 1), "24mm");  // Round(73 / 2.838 - 2)
+  EXPECT_EQ(LabelText(K::VerticalFold, 0), "33mm");                       // Round(99 / 2.838 - 2)
+  EXPECT_EQ(LabelText(K::VerticalFold, 1), "24mm");                       // Round(73 / 2.838 - 2)
   EXPECT_EQ(guides.Label(K::VerticalFold, 0)->Left(), 50 + 0 + 32 - 13);  // Round(49.5) = 50
   // The last line measures its label to the far edge.
   Drag(K::VerticalFold, 2, 10, 10, 5, 10);
@@ -139,8 +139,8 @@ TEST_F(GuideLinesTest, SampleTemplatesRefuseEveryDrag) {
   state.sampleTemplateDocument = true;
   Drag(K::VerticalFold, 1, 10, 10, 40, 10);
   Drag(K::HorizontalPerforation, 1, 10, 10, 10, 40);
-  EXPECT_EQ(platform.messages, (std::vector<std::string>{GuideLines::kFoldRefused,
-                                                         GuideLines::kPerforationRefused}));
+  EXPECT_EQ(platform.messages,
+            (std::vector<std::string>{GuideLines::kFoldRefused, GuideLines::kPerforationRefused}));
   EXPECT_EQ(guides.Line(K::VerticalFold, 1)->Left(), 129);
   EXPECT_EQ(guides.Line(K::HorizontalPerforation, 1)->Top(), 78);
 }
@@ -230,16 +230,16 @@ TEST_F(GuideLineStringTest, StoredPositionsComeBackAndAreWrittenAgain) {
 
 TEST_F(GuideLineStringTest, DamagedStringsAreRefused) {
   for (const char* bad : {
-           "x|141|49|10|95</VBL>",                          // not a number
-           "1|141|49|10</VBL>",                             // a field short
-           "1|141|49|10|95|3</VBL>",                        // a field over
-           "1|141|4.9|10|95</VBL>",                         // no whole distance
-           "1|2147483647|49|10|95</VBL>",                   // far outside the page
-           "1|-9999|49|10|95</VBL>",                        //
-           "1|141|49|10|95</XBL>",                          // no such kind
-           "1|141|49|10|95",                                // no end
+           "x|141|49|10|95</VBL>",                           // not a number
+           "1|141|49|10</VBL>",                              // a field short
+           "1|141|49|10|95|3</VBL>",                         // a field over
+           "1|141|4.9|10|95</VBL>",                          // no whole distance
+           "1|2147483647|49|10|95</VBL>",                    // far outside the page
+           "1|-9999|49|10|95</VBL>",                         //
+           "1|141|49|10|95</XBL>",                           // no such kind
+           "1|141|49|10|95",                                 // no end
            "1|1|1|1|1</VBL>1|1|1|1|1</VBL>1|1|1|1|1</VBL>",  // more records than lines
-           "1|1|1|1|1</HBL>",                               // a kind without lines
+           "1|1|1|1|1</HBL>",                                // a kind without lines
        }) {
     const std::string text = PageWith(bad, 1);
     auto* fresh = new DocumentWindow(&root, state);

@@ -71,7 +71,8 @@ GuideLineRecords ReadGuideLineString(std::string_view text,
     GuideRecord record;
     record.lineTop = Position(fields[0], pageHeight);
     record.lineLeft = Position(fields[1], pageWidth);
-    if (!IsWholeNumber(fields[2], kMaxDistanceDigits)) Damaged("enthalten einen ungültigen Abstand");
+    if (!IsWholeNumber(fields[2], kMaxDistanceDigits))
+      Damaged("enthalten einen ungültigen Abstand");
     record.distance = std::string(fields[2]);
     record.labelTop = Position(fields[3], pageHeight);
     record.labelLeft = Position(fields[4], pageWidth);
