@@ -577,14 +577,11 @@ void GuideLines::LinesToBack(bool fold) {
 
 std::vector<GuideLineInfo> GuideLines::Lines() const {
   std::vector<GuideLineInfo> lines;
-  const int w = PageWidth();
   for (GuideKind kind : pf::kGuideKinds) {
     for (int i = 1; i <= Count(kind); ++i) {
       const report::TPRImage* line = Line(kind, i);
       if (line == nullptr) continue;
-      const bool vertical = pf::IsVertical(kind);
-      int position = vertical ? line->Left() : line->Top();
-      if (mirrored_ && vertical) position = w - position;
+      const int position = pf::IsVertical(kind) ? line->Left() : line->Top();
       lines.push_back({kind, i, position, position / PixelsPerMm(kind)});
     }
   }

@@ -28,7 +28,8 @@ class RotatedLabel : public ui::TLabel {
 };
 
 // What a guide line of the page is, for people and for the batch tool: its kind, number,
-// position along its direction of travel in pixels and in millimetres from the page's edge.
+// position along its direction of travel in pixels and in millimetres from the page's edge, as
+// the page on screen shows it (mirrored on the back side).
 struct GuideLineInfo {
   GuideKind kind;
   int number;
