@@ -114,7 +114,8 @@ void RotatedLabel::Paint(ui::Canvas& canvas) {
   }
 }
 
-GuideLines::GuideLines(DocumentWindow& window) : window_(window) {}
+GuideLines::GuideLines(DocumentWindow& window)
+    : window_(window), panel_(new GuidePanel(&window, *this)) {}
 
 std::string GuideLines::LineName(GuideKind kind, int number) {
   return NamesOf(kind).line + std::to_string(number);
@@ -334,8 +335,12 @@ void GuideLines::CreateLines(GuideKind kind, int count) {
 void GuideLines::Build() {
   PlaceCutLines();
   const ProjectState& state = window_.State();
-  if (!state.orderDocument) return;
+  if (!state.orderDocument) {
+    panel_->Hide();
+    return;
+  }
   window_.sidePanel->SetVisible(true);
+  if (!panel_->Showing()) panel_->Show();
   CreateDefaultLabels();
   CreateLines(GuideKind::VerticalFold, state.verticalFolds);
   CreateLines(GuideKind::HorizontalFold, state.horizontalFolds);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "designer/guide_panel.h"
 #include "designer/projectfile/guide_line_string.h"
 #include "report/pr_images.h"
 #include "ui/controls.h"
@@ -86,6 +87,9 @@ class GuideLines {
   void HandleMouseUp();
   bool Dragging() const { return draggingFold_ || draggingPerforation_; }
 
+  // The panel of check boxes and buttons beside the page; shown for orderable documents.
+  GuidePanel& Panel() const { return *panel_; }
+
   // The side panel's groups ("Pfalze" for folds, "Perforation" for perforations).
   void SetLinesVisible(bool fold, bool visible);
   void SetHandlesVisible(bool fold, bool visible);
@@ -119,6 +123,7 @@ class GuideLines {
   void SetScreenCursor(ui::TCursor cursor);
 
   DocumentWindow& window_;
+  GuidePanel* panel_;  // owned by the window
   std::array<std::uint8_t, 4> counters_{};
   // The pictures lines and handles show: vertical and horizontal, fold and perforation.
   std::array<graphics::Picture, 4> handlePictures_;

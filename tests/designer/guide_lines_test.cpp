@@ -186,16 +186,28 @@ TEST_F(GuideLinesTest, BackSideMirrorsVerticalLinesOnceAndHidesMarkers) {
 
 TEST_F(GuideLinesTest, SidePanelGroups) {
   GuideLines& guides = Page(1, 1, 1, 1);
-  guides.SetLinesVisible(true, false);
+  GuidePanel& panel = guides.Panel();
+  EXPECT_TRUE(panel.Showing());
+  panel.folds.lines->Toggle();
   EXPECT_FALSE(guides.Line(K::HorizontalFold, 1)->Visible());
   EXPECT_TRUE(guides.Line(K::VerticalPerforation, 1)->Visible());
-  guides.SetLabelsVisible(false, false);
+  panel.perforations.labels->Toggle();
   EXPECT_FALSE(guides.Label(K::HorizontalPerforation, 0)->Visible());
   EXPECT_TRUE(guides.Label(K::VerticalFold, 0)->Visible());
-  guides.LinesToBack(false);
+  panel.perforations.handles->Toggle();
+  EXPECT_FALSE(guides.Handle(K::VerticalPerforation, 1)->Visible());
+  panel.perforations.handles->Toggle();
+  EXPECT_TRUE(guides.Handle(K::VerticalPerforation, 1)->Visible());
+  panel.perforations.back->Click();
   const auto& children = window->layoutPanel->Controls();
   EXPECT_EQ(children.front(), window->Background());
   EXPECT_EQ(children[1], guides.Line(K::HorizontalPerforation, 1));
+  panel.perforations.front->Click();
+  EXPECT_EQ(children.back(), guides.Line(K::HorizontalPerforation, 1));
+  // A free document has no panel.
+  state.orderDocument = false;
+  guides.Build();
+  EXPECT_FALSE(panel.Showing());
 }
 
 // The example of a stored vertical fold line, and damaged strings.
