@@ -54,11 +54,10 @@ GuidePanel::Group GuidePanel::MakeGroup(bool fold, int top, const char* heading,
   GuideLines& g = guides_;
   Group group;
   group.lines = box(names[0], "Lines", 0, [&g, fold](bool on) { g.SetLinesVisible(fold, on); });
-  group.handles =
-      box(names[1], "Maker", 1, [&g, fold](bool on) { g.SetHandlesVisible(fold, on); });
+  group.handles = box(names[1], "Maker", 1, [&g, fold](bool on) { g.SetHandlesVisible(fold, on); });
   group.labels = box(names[2], "Size", 2, [&g, fold](bool on) { g.SetLabelsVisible(fold, on); });
-  group.front = button(names[3], "Front", "In den Vordergrund", 0,
-                       [&g, fold] { g.LinesToFront(fold); });
+  group.front =
+      button(names[3], "Front", "In den Vordergrund", 0, [&g, fold] { g.LinesToFront(fold); });
   group.back =
       button(names[4], "Back", "In den Hintergrund", 1, [&g, fold] { g.LinesToBack(fold); });
   return group;

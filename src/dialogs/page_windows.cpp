@@ -38,8 +38,9 @@ DeletePageWindow::DeletePageWindow(ui::Component* owner) : ui::TForm(owner) {
 namespace {
 
 ui::TButton* AddButton(ui::TForm& form, const char* name, const char* caption,
-                       ui::TModalResult result) {
+                       ui::TModalResult result, ui::TRect bounds = {}) {
   auto* button = new ui::TButton(&form);
+  button->SetBounds(bounds.left, bounds.top, bounds.Width(), bounds.Height());
   button->SetName(name);
   button->SetCaption(caption);
   button->SetModalResult(result);
@@ -52,18 +53,23 @@ ui::TButton* AddButton(ui::TForm& form, const char* name, const char* caption,
 NewPageWindow::NewPageWindow(ui::Component* owner) : ui::TForm(owner) {
   SetName("Form12");
   SetCaption("Neue Seite..");
+  SetPosition(ui::TFormPosition::poScreenCenter);
+  SetBounds(0, 0, 330, 150);
   questionLabel = new ui::TLabel(this);
   questionLabel->SetName("Label1");
   questionLabel->SetCaption(kNewPageQuestion);
+  questionLabel->SetBounds(16, 12, 290, 18);
   questionLabel->SetParent(this);
   emptyPageChoice = new ui::TCheckBox(this);
   emptyPageChoice->SetName("RadioButton1");
   emptyPageChoice->SetCaption("Leere Seite");
   emptyPageChoice->SetChecked(true);
+  emptyPageChoice->SetBounds(16, 40, 140, 22);
   emptyPageChoice->SetParent(this);
   fromTemplateChoice = new ui::TCheckBox(this);
   fromTemplateChoice->SetName("RadioButton2");
   fromTemplateChoice->SetCaption("Aus Vorlage");
+  fromTemplateChoice->SetBounds(16, 70, 120, 22);
   fromTemplateChoice->SetParent(this);
   // One of the two is always ticked, as with radio buttons.
   emptyPageChoice->OnClick = [this](ui::Control&) {
@@ -77,9 +83,15 @@ NewPageWindow::NewPageWindow(ui::Component* owner) : ui::TForm(owner) {
   templateList = new ui::TComboBox(this);
   templateList->SetName("ComboBox1");
   templateList->SetStyle(ui::TComboBoxStyle::csDropDownList);
+  templateList->SetBounds(140, 68, 174, 26);
   templateList->SetParent(this);
-  AddButton(*this, "Button1", "Ja", ui::mrOk);
-  AddButton(*this, "Button2", "Nein", ui::mrNo);
+  // Choosing a template ticks "Aus Vorlage".
+  templateList->OnChange = [this](ui::Control&) {
+    fromTemplateChoice->SetChecked(true);
+    emptyPageChoice->SetChecked(false);
+  };
+  AddButton(*this, "Button1", "Ja", ui::mrOk, {70, 110, 150, 138});
+  AddButton(*this, "Button2", "Nein", ui::mrNo, {170, 110, 250, 138});
 }
 
 void NewPageWindow::Prepare(bool templatesAllowed) {

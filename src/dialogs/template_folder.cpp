@@ -132,17 +132,23 @@ void TemplateFolder::Save(const std::string& name, std::string_view pageText) co
 DeleteTemplatesWindow::DeleteTemplatesWindow(ui::Component* owner) : ui::TForm(owner) {
   SetName("Form23_2");
   SetCaption("Vorlagen löschen");
+  SetToolWindow(true);
+  SetPosition(ui::TFormPosition::poScreenCenter);
+  SetBounds(0, 0, 330, 250);
   templateList = new ui::TListBox(this);
   templateList->SetName("ListBox1");
+  templateList->SetBounds(10, 10, 210, 230);
   templateList->SetParent(this);
   deleteButton = new ui::TButton(this);
   deleteButton->SetName("Button1");
   deleteButton->SetCaption("<- löschen");
+  deleteButton->SetBounds(230, 10, 90, 28);
   deleteButton->SetParent(this);
   deleteButton->OnClick = [this](ui::Control&) { DeleteClick(); };
   endButton = new ui::TButton(this);
   endButton->SetName("Button2");
   endButton->SetCaption("Ende");
+  endButton->SetBounds(230, 212, 90, 28);
   endButton->SetParent(this);
   endButton->OnClick = [this](ui::Control&) { EndClick(); };
 }

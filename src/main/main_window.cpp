@@ -14,6 +14,7 @@
 #include "main/format_dialog.h"
 #include "main/icons.h"
 #include "main/serial_dialogs.h"
+#include "ui/qt/form_host.h"
 
 namespace quirabel::main {
 
@@ -90,7 +91,11 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
       });
     };
     window.OnProperties = [this](designer::ElementMenu popup) { ShowProperties(popup); };
+    // The fold and perforation panel of orderable documents, a tool window beside the page.
+    HostForm(window.Guides().Panel());
   };
+  HostForm(application_.NewPageWindow());
+  HostForm(application_.DeleteTemplatesWindow());
   // A project named at the start hides the logo at once and opens a second later.
   startPending_ = application_.State().projectFileName != designer::kNewDocName;
   onlineWindows_ = std::make_unique<OnlineWindows>(
@@ -111,6 +116,14 @@ void MainWindow::Run(Command command) {
     return true;
   });
   Refresh();
+}
+
+void MainWindow::HostForm(ui::TForm& form) {
+  auto* host = new ui::qt::FormHost(form, this);
+  host->RunHandler = [this](const std::function<void()>& handler) {
+    Run(handler);
+    view_->update();
+  };
 }
 
 void MainWindow::BuildMenus() {
@@ -156,9 +169,10 @@ void MainWindow::BuildMenus() {
   file->addSeparator();
   file->addAction(quitAction);
 
-  // Templates come with their own windows.
   QMenu* extras = menuBar()->addMenu(QString::fromUtf8("&Extras"));
-  extras->addAction(later("&Vorlagen"));
+  QMenu* templates = extras->addMenu(QString::fromUtf8("&Vorlagen"));
+  templates->addAction(make("Vorlagen löschen", nullptr, nullptr, false,
+                            [this] { application_.DeleteTemplatesClick(); }));
   extras->addSeparator();
   extras->addAction(make("Serien-PDF Einstellung", nullptr, nullptr, true,
                          [this] { serialPdf_.LinkToolClick(); }));
@@ -238,11 +252,9 @@ void MainWindow::BuildMenus() {
   singlePage_ = make("Einzelseite", "Einzelseite als PDF speichern..", "single", true,
                      [this] { application_.SinglePageClick(); });
   row2->addAction(singlePage_);
-  // Saving a page as a template comes with the templates.
-  QAction* pageTemplate = later("Vorlage");
-  pageTemplate->setToolTip(QString::fromUtf8("Seite als Vorlage speichern.."));
-  pageTemplate->setIcon(ToolIcon(QStringLiteral("template")));
-  row2->addAction(pageTemplate);
+  pageTemplate_ = make("Vorlage", dialogs::kSaveTemplateHint, "template", true,
+                       [this] { application_.SaveTemplateClick(); });
+  row2->addAction(pageTemplate_);
   for (QToolBar* row : {row1, row2}) row->setIconSize(QSize(24, 24));
 }
 
@@ -383,6 +395,8 @@ void MainWindow::Refresh() {
   documentWindow_->setWindowTitle(QString::fromStdString(window->Caption()));
   if (!documentWindow_->isVisible()) documentWindow_->showMaximized();
   pageIndicator_->setText(QString::fromStdString(application_.State().PageIndicator()));
+  // Orderable documents keep out of the template folder.
+  if (pageTemplate_ != nullptr) pageTemplate_->setEnabled(!application_.State().orderDocument);
 }
 
 }  // namespace quirabel::main

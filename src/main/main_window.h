@@ -45,6 +45,8 @@ class MainWindow : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Puts a headless window on the screen whenever it shows; its events run as commands.
+  void HostForm(ui::TForm& form);
   void BuildMenus();
   // Runs an application command, then shows what it left.
   template <class Command>
@@ -81,6 +83,7 @@ class MainWindow : public QMainWindow {
   PropertyWindow* properties_ = nullptr;
   bool startPending_ = false;  // a project named at the start waits to be opened
   QAction* singlePage_ = nullptr;
+  QAction* pageTemplate_ = nullptr;
   bool singleLit_ = false;  // the single-page button shows its alternate glyph
   app::OnlineCheck online_;
   std::unique_ptr<OnlineWindows> onlineWindows_;
