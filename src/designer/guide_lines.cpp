@@ -89,10 +89,12 @@ graphics::Picture CropMark(bool vertical) {
 
 std::string Millimetres(int value) { return std::to_string(value) + "mm"; }
 
-// Labels size themselves to their text: digits of the small screen font are about 6 pixels wide.
+// Labels size themselves to their text in the small screen font: digits and signs about 6
+// pixels wide, the "m" of "mm" about 9.
 void AutoSize(ui::TLabel& label) {
-  label.SetBounds(label.Left(), label.Top(), static_cast<int>(label.Caption().size()) * 6 + 2,
-                  kLabelHeight);
+  int width = 2;
+  for (char c : label.Caption()) width += c == 'm' ? 9 : 6;
+  label.SetBounds(label.Left(), label.Top(), width, kLabelHeight);
 }
 
 double PixelsPerMm(GuideKind kind) {

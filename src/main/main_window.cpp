@@ -91,8 +91,13 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
       });
     };
     window.OnProperties = [this](designer::ElementMenu popup) { ShowProperties(popup); };
-    // The fold and perforation panel of orderable documents, a tool window beside the page.
-    HostForm(window.Guides().Panel());
+    // The fold and perforation panel of orderable documents, a tool window at the right of the
+    // main window, below its toolbars.
+    designer::GuidePanel& panel = window.Guides().Panel();
+    const QPoint corner = mapToGlobal(QPoint(width(), 0));
+    panel.SetBounds(corner.x() - panel.Width() - 24, corner.y() + 120, panel.Width(),
+                    panel.Height());
+    HostForm(panel);
   };
   HostForm(application_.NewPageWindow());
   HostForm(application_.DeleteTemplatesWindow());

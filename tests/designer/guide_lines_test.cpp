@@ -75,9 +75,9 @@ TEST_F(GuideLinesTest, OneVerticalFoldOnA258PixelPage) {
   EXPECT_EQ(handle->BoundsRect(), (ui::TRect{159, 1, 179, 41}));
   EXPECT_EQ(handle->Parent(), window->pageFrame);
   EXPECT_EQ(handle->Hint(), "");
-  // Each label centred on its segment: Round(129 / 2) = 64, label 26 wide.
-  EXPECT_EQ(guides.Label(K::VerticalFold, 0)->Left(), 0 + 32 + 64 - 13);
-  EXPECT_EQ(guides.Label(K::VerticalFold, 1)->Left(), 129 + 32 + 64 - 13);
+  // Each label centred on its segment: Round(129 / 2) = 64, label 32 wide.
+  EXPECT_EQ(guides.Label(K::VerticalFold, 0)->Left(), 0 + 32 + 64 - 16);
+  EXPECT_EQ(guides.Label(K::VerticalFold, 1)->Left(), 129 + 32 + 64 - 16);
 }
 
 TEST_F(GuideLinesTest, BleedShareOfThreeAndElevenLines) {
@@ -111,7 +111,7 @@ TEST_F(GuideLinesTest, DraggingMeasuresFromTheEdgesAndStopsAtTheFrame) {
   EXPECT_EQ(guides.Handle(K::VerticalFold, 1)->Left(), 129);
   EXPECT_EQ(LabelText(K::VerticalFold, 0), "33mm");                       // Round(99 / 2.838 - 2)
   EXPECT_EQ(LabelText(K::VerticalFold, 1), "24mm");                       // Round(73 / 2.838 - 2)
-  EXPECT_EQ(guides.Label(K::VerticalFold, 0)->Left(), 50 + 0 + 32 - 13);  // Round(49.5) = 50
+  EXPECT_EQ(guides.Label(K::VerticalFold, 0)->Left(), 50 + 0 + 32 - 16);  // Round(49.5) = 50
   // The last line measures its label to the far edge.
   Drag(K::VerticalFold, 2, 10, 10, 5, 10);
   EXPECT_EQ(guides.Line(K::VerticalFold, 2)->Left(), 165);

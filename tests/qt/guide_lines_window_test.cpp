@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "main/main_window.h"
 #include "support/test_folder.h"
+#include "ui/qt/picture_cache.h"
 #include "ui/qt/qt_platform.h"
 
 namespace quirabel {
@@ -84,6 +85,27 @@ TEST_F(GuideLinesWindow, NewPageWindowAnswersThroughItsButtons) {
   EXPECT_EQ(application->State().pageCount, 2);
   EXPECT_FALSE(
       application->DocumentWindow()->Guides().Handle(GuideKind::VerticalFold, 1)->Visible());
+}
+
+}  // namespace
+}  // namespace quirabel
+
+namespace quirabel {
+namespace {
+
+// Pictures made anew on every page (the cut lines) may get the memory of freed ones: the cache
+// must show each its own pixels.
+TEST(PictureCacheTest, ANewPictureNeverShowsAFreedOnesImage) {
+  ui::qt::PictureCache cache;
+  for (int round = 0; round < 20; ++round) {
+    graphics::Bitmap bitmap(1, 10, graphics::PixelFormat::pf24bit);
+    const graphics::TColor colour = round % 2 == 0 ? graphics::clRed : graphics::clBlue;
+    bitmap.FillRect(0, 0, 1, 10, colour);
+    const QImage& image = cache.Scaled(graphics::Picture::FromBitmap(bitmap), 1, 100);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.pixelColor(0, 50), round % 2 == 0 ? QColor(255, 0, 0) : QColor(0, 0, 255))
+        << round;
+  }
 }
 
 }  // namespace
