@@ -289,11 +289,10 @@ TEST_F(BatchTest, GuideLinesOfAnOrderableCardInInfoAndResave) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const auto info = nlohmann::json::parse(run.out);
   EXPECT_EQ(info["orderMark"], "1");
-  EXPECT_EQ(info["pages"][0]["guideLines"][0],
-            nlohmann::json({{"kind", "verticalFold"},
-                            {"number", 1},
-                            {"positionPx", 129},
-                            {"positionMm", 45.5}}));
+  EXPECT_EQ(
+      info["pages"][0]["guideLines"][0],
+      nlohmann::json(
+          {{"kind", "verticalFold"}, {"number", 1}, {"positionPx", 129}, {"positionMm", 45.5}}));
   // The back side shows the line mirrored, without labels.
   EXPECT_EQ(info["pages"][1]["guideLines"][0]["positionPx"], 258 - 129);
   EXPECT_EQ(info["pages"][1]["distanceLabels"].size(), 0u);
