@@ -49,6 +49,10 @@ Application::Application(ui::Platform& platform, std::string programFolder) : pl
   goToPageWindow_ = new dialogs::GoToPageWindow(this);
   deletePageWindow_ = new dialogs::DeletePageWindow(this);
   edits_ = std::make_unique<EditCommands>(*this);
+  newPageWindow_ = new dialogs::NewPageWindow(this);
+  templateNameWindow_ = new dialogs::TemplateNameWindow(this);
+  replaceTemplateWindow_ = new dialogs::ReplaceTemplateWindow(this);
+  deleteTemplatesWindow_ = new dialogs::DeleteTemplatesWindow(this);
 }
 
 Application::~Application() = default;
@@ -321,6 +325,7 @@ bool Application::PrintAllPages(bool storeBack) {
       const bool maximise = storeBack;  // the export maximises the window, the preview does not
       documentWindow_->LoadPage(n, maximise);
       if (storeBack) documentWindow_->StoreCurrentPage();
+      ShowSideOfPage(n);  // the back side's guide lines mirrored; fold lines are not printed
       platform_.ProcessMessages();
       report.Print(*documentWindow_->pagePanel);
     }
@@ -351,70 +356,6 @@ bool Application::CloseDocument() {
   if (documentWindow_ == nullptr) return true;
   if (!SaveOnRequest()) return false;
   FreeDocumentWindow();
-  return true;
-}
-
-bool Application::GoToPage(int page) {
-  if (documentWindow_ == nullptr || page < 1 || page > state_.pageCount) return false;
-  documentWindow_->StoreCurrentPage();
-  try {
-    documentWindow_->LoadPage(page);
-  } catch (const pf::ProjectFileError& e) {
-    ShowMessage(e.what());
-    return false;
-  }
-  return true;
-}
-
-bool Application::PreviousPageClick() {
-  return state_.currentPage > 1 && GoToPage(state_.currentPage - 1);
-}
-
-bool Application::NextPageClick() {
-  return state_.currentPage < state_.pageCount && GoToPage(state_.currentPage + 1);
-}
-
-bool Application::GotoClick() {
-  if (documentWindow_ == nullptr) return false;
-  goToPageWindow_->pageNumberEdit->SetText("");
-  if (goToPageWindow_->ShowModal() != ui::mrOk) return false;
-  const int page = ParseDigits(goToPageWindow_->pageNumberEdit->Text()).value_or(0);
-  if (page < 1 || page > state_.pageCount) {
-    ShowMessage(dialogs::kNoSuchPage);
-    return false;
-  }
-  return GoToPage(page);
-}
-
-bool Application::DeletePageClick() {
-  if (documentWindow_ == nullptr) return false;
-  if (state_.pageCount <= 1) {
-    ShowMessage(dialogs::kOnlyOnePage);
-    return false;
-  }
-  if (deletePageWindow_->ShowModal() != ui::mrYes) return false;
-  return DeleteCurrentPage();
-}
-
-bool Application::DeleteCurrentPage() {
-  if (documentWindow_ == nullptr || state_.pageCount <= 1) return false;
-  const int deleted = state_.currentPage;
-  const auto at = state_.pageTexts.begin() + (deleted - 1);
-  SharedBytes removed = *at;
-  state_.pageTexts.erase(at);
-  state_.bitmapPixelsByPage.clear();  // the pages after it moved up; counted anew as they load
-  state_.pageCount -= 1;
-  try {
-    documentWindow_->LoadPage(deleted > 1 ? deleted - 1 : 1, true);
-  } catch (const pf::ProjectFileError& e) {
-    // The page to show cannot be read: the deleted one comes back, and stays on screen.
-    state_.pageTexts.insert(state_.pageTexts.begin() + (deleted - 1), std::move(removed));
-    state_.pageCount += 1;
-    ShowMessage(e.what());
-    return false;
-  }
-  documentWindow_->ShowHandlesOnTop();
-  edits_->Record();
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include "designer/project_state.h"
 #include "dialogs/page_windows.h"
 #include "dialogs/project_windows.h"
+#include "dialogs/template_folder.h"
 #include "ui/platform.h"
 
 namespace quirabel::app {
@@ -34,6 +35,9 @@ class Application : public ui::Component {
   dialogs::DeletePageWindow& DeletePageWindow() { return *deletePageWindow_; }
   // Undo, redo, the element clipboard and the keyboard's editing commands.
   EditCommands& Edits() { return *edits_; }
+  dialogs::NewPageWindow& NewPageWindow() { return *newPageWindow_; }
+  dialogs::TemplateNameWindow& TemplateNameWindow() { return *templateNameWindow_; }
+  dialogs::DeleteTemplatesWindow& DeleteTemplatesWindow() { return *deleteTemplatesWindow_; }
 
   // Called for every document window as it is made, before it shows a page: the screen wires its
   // popup menus and property windows here.
@@ -87,11 +91,27 @@ class Application : public ui::Component {
   // but did not happen (the window stays).
   bool CloseDocument();
 
-  // Loads page n (1-based) into the document window, storing the page on screen first.
+  // The one way to another page: stores the page on screen, loads page n (1-based) and shows the
+  // guide lines of its side. False (with a message) when page n cannot be read; the page on
+  // screen then stays.
   bool GoToPage(int page);
-  // "<" and ">": the page before or after the one on screen, when there is one.
+  // "<": the page before the one on screen, when there is one.
   bool PreviousPageClick();
+  // ">": the next page; at the last page asks in the new-page window for an empty page or one
+  // from a template, and appends it. Refused for documents made from sample templates and for
+  // orderable documents, which have two pages at most.
   bool NextPageClick();
+  // Appends a page after the last one and shows it: empty (white) or with the content of a
+  // template file named by its index path. False, with no page added, when the template cannot
+  // be read.
+  bool AppendPage(const std::string& templatePath = {});
+  // "Seite in den Vorlageorder übernehmen.": asks for a name and saves the page on screen as a
+  // template. Not for orderable documents.
+  bool SaveTemplateClick();
+  // Saves the page on screen as a template of a name (asking before it replaces one).
+  bool SaveTemplate(const std::string& name);
+  // "&Vorlagen": the window that deletes templates.
+  bool DeleteTemplatesClick();
   // "goto": asks for a page number in the go-to window and shows that page.
   bool GotoClick();
   // "X": asks, then deletes the page on screen. A project keeps at least one page.
@@ -106,6 +126,9 @@ class Application : public ui::Component {
   bool BackgroundColourClick();   // "Die Hintergrundfarbe ändern"
   bool BackgroundPictureClick();  // "Ein Hintergrundbild laden"
   bool SinglePageClick();         // "Einzelseite als PDF speichern.."
+
+  // Orderable documents: page 2 is the back side with mirrored guide lines.
+  void ShowSideOfPage(int page);
 
   // Loads and stores back every page, as export does, and comes back to the page shown before.
   bool VisitAllPages();
@@ -132,6 +155,10 @@ class Application : public ui::Component {
   dialogs::GoToPageWindow* goToPageWindow_;
   dialogs::DeletePageWindow* deletePageWindow_;
   std::unique_ptr<EditCommands> edits_;
+  dialogs::NewPageWindow* newPageWindow_;
+  dialogs::TemplateNameWindow* templateNameWindow_;
+  dialogs::ReplaceTemplateWindow* replaceTemplateWindow_;
+  dialogs::DeleteTemplatesWindow* deleteTemplatesWindow_;
 };
 
 }  // namespace quirabel::app

@@ -49,7 +49,9 @@ bool EditCommands::Restore(const std::optional<designer::ProjectSnapshot>& snaps
   state.pageTexts = snapshot->pages;
   state.pageCount = static_cast<int>(snapshot->pages.size());
   // The page on screen is not stored first: the step's own text replaces it.
-  window->LoadPage(std::clamp(snapshot->currentPage, 1, state.pageCount));
+  const int page = std::clamp(snapshot->currentPage, 1, state.pageCount);
+  window->LoadPage(page);
+  application_.ShowSideOfPage(page);
   // The elements are new: nothing is chosen, and no handle or marker stays where one stood.
   window->Selected().Clear();
   for (ui::TImage* handle : window->Handles()) handle->SetVisible(false);

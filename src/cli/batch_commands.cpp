@@ -1,6 +1,8 @@
 #include "cli/batch_commands.h"
 
 #include <CLI/CLI.hpp>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <new>
@@ -186,6 +188,63 @@ std::string ProgramFolder() {
   return {};
 }
 
+// The guide lines of the page on screen and the distance labels it shows.
+void AddGuideLines(const designer::GuideLines& guides, nlohmann::ordered_json* json,
+                   std::string& out) {
+  using designer::GuideKind;
+  struct KindText {
+    const char* key;
+    const char* words;
+  };
+  const auto textOf = [](GuideKind kind) -> KindText {
+    switch (kind) {
+      case GuideKind::VerticalFold:
+        return {"verticalFold", "Falz senkrecht"};
+      case GuideKind::HorizontalFold:
+        return {"horizontalFold", "Falz waagerecht"};
+      case GuideKind::VerticalPerforation:
+        return {"verticalPerforation", "Perforation senkrecht"};
+      case GuideKind::HorizontalPerforation:
+        break;
+    }
+    return {"horizontalPerforation", "Perforation waagerecht"};
+  };
+  const auto millimetres = [](double mm) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", mm);
+    return std::string(text);
+  };
+  if (json != nullptr) (*json)["guideLines"] = nlohmann::ordered_json::array();
+  for (const designer::GuideLineInfo& line : guides.Lines()) {
+    const KindText kind = textOf(line.kind);
+    if (json != nullptr) {
+      (*json)["guideLines"].push_back({{"kind", kind.key},
+                                       {"number", line.number},
+                                       {"positionPx", line.position},
+                                       {"positionMm", std::round(line.millimetres * 10) / 10}});
+    } else {
+      out += std::string("  Linie ") + kind.words + " " + std::to_string(line.number) + " bei " +
+             millimetres(line.millimetres) + " mm (" + std::to_string(line.position) + " Pixel)\n";
+    }
+  }
+  if (json != nullptr) (*json)["distanceLabels"] = nlohmann::ordered_json::array();
+  for (GuideKind kind : designer::projectfile::kGuideKinds) {
+    std::vector<std::string> shown;
+    for (int k = 0; k <= guides.Count(kind); ++k) {
+      const ui::TLabel* label = guides.Label(kind, k);
+      if (label != nullptr && label->Visible()) shown.push_back(label->Caption());
+    }
+    if (shown.empty()) continue;
+    if (json != nullptr) {
+      (*json)["distanceLabels"].push_back({{"kind", textOf(kind).key}, {"texts", shown}});
+    } else {
+      out += std::string("  Abstände ") + textOf(kind).words + ":";
+      for (const std::string& text : shown) out += " " + text;
+      out += "\n";
+    }
+  }
+}
+
 int Info(app::Application& application, bool json) {
   using Json = nlohmann::ordered_json;
   designer::ProjectState& state = application.State();
@@ -202,6 +261,16 @@ int Info(app::Application& application, bool json) {
            "\nFormat: " + (state.docType.empty() ? std::string("frei") : state.docType) + ", " +
            state.formatWidthText + " x " + state.formatHeightText +
            " mm\nSeiten: " + std::to_string(state.pageCount) + "\n";
+  }
+  const char orderMark = state.sampleTemplateDocument ? '2' : state.orderDocument ? '1' : '0';
+  if (json) {
+    document["orderMark"] = std::string(1, orderMark);
+  } else {
+    out += std::string("Bestellmarke: ") + orderMark +
+           (orderMark == '2'   ? " (bestellfähig, aus Mustervorlage)"
+            : orderMark == '1' ? " (bestellfähig)"
+                               : " (frei)") +
+           "\n";
   }
   for (int page = 1; page <= state.pageCount; ++page) {
     if (!application.GoToPage(page)) return kExitFailed;
@@ -243,6 +312,7 @@ int Info(app::Application& application, bool json) {
                (field.empty() ? "" : " Datenfeld " + field) + "\n";
       }
     }
+    AddGuideLines(window.Guides(), json ? &pageJson : nullptr, out);
     if (json) document["pages"].push_back(std::move(pageJson));
   }
   // Bytes that are not UTF-8 become U+FFFD rather than stopping the output.

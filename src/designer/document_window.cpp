@@ -506,6 +506,7 @@ void DocumentWindow::InitDocument() {
   AttachBackgroundHandlers(*background);
   background->SetParent(layoutPanel);
   background->SendToBack();
+  guideLines_.Build();
   ShowHandlesOnTop();
   SetMaximized(true);
   state_.info.title.clear();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "designer/element_kinds.h"
+#include "designer/guide_lines.h"
 #include "designer/mouse_editing.h"
 #include "designer/project_state.h"
 #include "designer/selection.h"
@@ -172,6 +173,9 @@ class DocumentWindow : public ui::TForm {
   std::function<void(Popup popup)> OnProperties;
   // The element editing by mouse, with this window's drag state and its hooks.
   MouseEditing& MouseEditor() { return mouseEditing_; }
+  // The cut, fold and perforation lines of an orderable document.
+  GuideLines& Guides() { return guideLines_; }
+  const GuideLines& Guides() const { return guideLines_; }
 
   // What the mouse picked on the page (the editing of elements keeps it up to date).
   Selection& Selected() { return selection_; }
@@ -196,6 +200,7 @@ class DocumentWindow : public ui::TForm {
   graphics::TColor gifReplaceColour_ = graphics::clWhite;
   graphics::InkFlags inks_;
   MouseEditing mouseEditing_{*this};
+  GuideLines guideLines_{*this};
 };
 
 }  // namespace quirabel::designer

@@ -6,6 +6,7 @@
 #include "designer/document_window.h"
 #include "designer/element_kinds.h"
 #include "designer/page_format.h"
+#include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
 
@@ -100,7 +101,8 @@ std::string DocumentWindow::PageTextOfScreen() const {
   h.horizontalFolds = state_.horizontalFolds;
   h.verticalPerforations = state_.verticalPerforations;
   h.horizontalPerforations = state_.horizontalPerforations;
-  h.guideLines.clear();  // the guide lines are stored once they exist
+  // Where the guide lines stand is kept with the first page only.
+  if (state_.orderDocument && state_.currentPage == 1) h.guideLines = guideLines_.Write();
 
   if (const report::TPRJpegImage* background = Background()) {
     page.background = {Utf8ToCp1252(background->Name()),
@@ -169,6 +171,14 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
   const pf::ImageRecord& b = page.background;
   CheckGeometry(b.top, b.left, b.height, b.width, b.name);
   CheckPixelBudget(page, pageNumber);
+  const bool orderable = page.orderMark == '1' || page.orderMark == '2';
+  pf::GuideLineRecords guideRecords;
+  if (orderable) {
+    guideRecords = pf::ReadGuideLineString(
+        h.guideLines,
+        {h.verticalFolds, h.horizontalFolds, h.verticalPerforations, h.horizontalPerforations},
+        *WidthPixels(h.widthMm), *HeightPixels(h.heightMm));
+  }
   graphics::Picture backgroundPicture;
   if (!page.backgroundJpeg.empty())
     backgroundPicture = LoadPicture(page.backgroundJpeg, true, b.name);
@@ -219,6 +229,13 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
     if (!dataField.empty()) state_.dataFields.push_back(dataField);
     AttachElementHandlers(*element);
     element->SetParent(layoutPanel);
+  }
+  // The guide lines stay on the window from page to page; the first page is the front side and
+  // says where they stand.
+  guideLines_.Build();
+  if (orderable) {
+    if (pageNumber == 1) guideLines_.ShowFrontSide();
+    if (!h.guideLines.empty()) guideLines_.Apply(guideRecords);
   }
   for (int i = 0; i < page.skippedBitmapBlocks; ++i) ShowMessage("Fehler");
   // A loss stays on record once seen: the page stored again afterwards no longer shows it.

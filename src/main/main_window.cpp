@@ -14,6 +14,7 @@
 #include "main/format_dialog.h"
 #include "main/icons.h"
 #include "main/serial_dialogs.h"
+#include "ui/qt/form_host.h"
 
 namespace quirabel::main {
 
@@ -94,7 +95,16 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
       });
     };
     window.OnProperties = [this](designer::ElementMenu popup) { ShowProperties(popup); };
+    // The fold and perforation panel of orderable documents, a tool window at the right of the
+    // main window, below its toolbars.
+    designer::GuidePanel& panel = window.Guides().Panel();
+    const QPoint corner = mapToGlobal(QPoint(width(), 0));
+    panel.SetBounds(corner.x() - panel.Width() - 24, corner.y() + 120, panel.Width(),
+                    panel.Height());
+    HostForm(panel);
   };
+  HostForm(application_.NewPageWindow());
+  HostForm(application_.DeleteTemplatesWindow());
   // A project named at the start hides the logo at once and opens a second later.
   startPending_ = application_.State().projectFileName != designer::kNewDocName;
   onlineWindows_ = std::make_unique<OnlineWindows>(
@@ -106,6 +116,14 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   connect(timer1, &QTimer::timeout, this, [this] { Run([this] { OnEverySecond(); }); });
   timer1->start(1000);
   QTimer::singleShot(1000, this, [this] { Run([this] { OpenStartProject(); }); });
+}
+
+void MainWindow::HostForm(ui::TForm& form) {
+  auto* host = new ui::qt::FormHost(form, this);
+  host->RunHandler = [this](const std::function<void()>& handler) {
+    Run(handler);
+    view_->update();
+  };
 }
 
 void MainWindow::BuildMenus() {
@@ -163,9 +181,10 @@ void MainWindow::BuildMenus() {
   file->addAction(quitAction);
   BuildEditMenu();
 
-  // Templates come with their own windows.
   QMenu* extras = menuBar()->addMenu(QString::fromUtf8("&Extras"));
-  extras->addAction(later("&Vorlagen"));
+  QMenu* templates = extras->addMenu(QString::fromUtf8("&Vorlagen"));
+  templates->addAction(make("Vorlagen löschen", nullptr, nullptr, false,
+                            [this] { application_.DeleteTemplatesClick(); }));
   extras->addSeparator();
   extras->addAction(make("Serien-PDF Einstellung", nullptr, nullptr, true,
                          [this] { serialPdf_.LinkToolClick(); }));
@@ -245,11 +264,9 @@ void MainWindow::BuildMenus() {
   singlePage_ = make("Einzelseite", "Einzelseite als PDF speichern..", "single", true,
                      [this] { application_.SinglePageClick(); });
   row2->addAction(singlePage_);
-  // Saving a page as a template comes with the templates.
-  QAction* pageTemplate = later("Vorlage");
-  pageTemplate->setToolTip(QString::fromUtf8("Seite als Vorlage speichern.."));
-  pageTemplate->setIcon(ToolIcon(QStringLiteral("template")));
-  row2->addAction(pageTemplate);
+  pageTemplate_ = make("Vorlage", dialogs::kSaveTemplateHint, "template", true,
+                       [this] { application_.SaveTemplateClick(); });
+  row2->addAction(pageTemplate_);
   for (QToolBar* row : {row1, row2}) row->setIconSize(QSize(24, 24));
 }
 
@@ -409,6 +426,8 @@ void MainWindow::Refresh() {
     FitToWindow();
   }
   ShowStatus();
+  // Orderable documents keep out of the template folder.
+  if (pageTemplate_ != nullptr) pageTemplate_->setEnabled(!application_.State().orderDocument);
 }
 
 }  // namespace quirabel::main

@@ -46,6 +46,8 @@ class MainWindow : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Puts a headless window on the screen whenever it shows; its events run as commands.
+  void HostForm(ui::TForm& form);
   void BuildMenus();
   // "Bearbeiten": undo, redo and the element commands, with their keys.
   void BuildEditMenu();
@@ -112,6 +114,7 @@ class MainWindow : public QMainWindow {
   PropertyWindow* properties_ = nullptr;
   bool startPending_ = false;  // a project named at the start waits to be opened
   QAction* singlePage_ = nullptr;
+  QAction* pageTemplate_ = nullptr;
   bool singleLit_ = false;  // the single-page button shows its alternate glyph
   app::OnlineCheck online_;
   std::unique_ptr<OnlineWindows> onlineWindows_;

@@ -60,6 +60,13 @@ class Canvas {
   virtual void Polyline(std::span<const TPoint> points) = 0;
   // Text in the font, its top-left corner at (x, y); UTF-8.
   virtual void TextOut(int x, int y, std::string_view text) = 0;
+  // Text turned counter-clockwise by a quarter (90: reads upwards) or three (270: downwards),
+  // the top-left corner of the unturned text at (x, y). A canvas that cannot turn text writes it
+  // level.
+  virtual void TextOutRotated(int x, int y, int degrees, std::string_view text) {
+    (void)degrees;
+    TextOut(x, y, text);
+  }
   // A picture scaled into a rectangle, or at its own size from a corner.
   virtual void StretchDraw(const TRect& rect, const graphics::Picture& picture) = 0;
   virtual void Draw(int x, int y, const graphics::Picture& picture) = 0;

@@ -233,7 +233,7 @@ TEST_F(ApplicationTest, PagesByArrowsGoToAndDelete) {
     };
     platform.modalAnswers = {ui::mrOk};
   };
-  for (const char* bad : {"", "0", "4", "1a", " 1", "-1", "99999999999999"}) {
+  for (const char* bad : {"", "0", "4", "abc", "1a", " 1", "-1", "99999999999999"}) {
     typePage(bad);
     platform.messages.clear();
     EXPECT_FALSE(application.GotoClick()) << bad;

@@ -265,5 +265,41 @@ TEST_F(BatchTest, AnythingThrownBelowACommandEndsInExitOneWithAReason) {
   EXPECT_FALSE(std::filesystem::exists(output));
 }
 
+TEST_F(BatchTest, GuideLinesOfAnOrderableCardInInfoAndResave) {
+  {
+    // 91 x 55 mm (258 x 156 pixels), one vertical fold, a front and a back.
+    testing::FakePlatform platform;
+    app::Application application(platform, folder.string());
+    ASSERT_TRUE(application.NewDocument({"", "91", "55"}));
+    application.State().orderDocument = true;
+    application.State().verticalFolds = 1;
+    application.DocumentWindow()->Guides().Build();
+    platform.modalAnswers = {ui::mrOk};
+    ASSERT_TRUE(application.NextPageClick());
+    ASSERT_TRUE(application.SaveProjectTo((folder / "falz.kxp").string()));
+  }
+  const auto text = Batch("info " + Path("falz.kxp"));
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_NE(text.out.find("Bestellmarke: 1 (bestellfähig)"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("Linie Falz senkrecht 1 bei 45.5 mm (129 Pixel)\n"
+                          "  Abstände Falz senkrecht: 42mm 42mm\n"),
+            std::string::npos)
+      << text.out;
+  const auto run = Batch("info --json " + Path("falz.kxp"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const auto info = nlohmann::json::parse(run.out);
+  EXPECT_EQ(info["orderMark"], "1");
+  EXPECT_EQ(
+      info["pages"][0]["guideLines"][0],
+      nlohmann::json(
+          {{"kind", "verticalFold"}, {"number", 1}, {"positionPx", 129}, {"positionMm", 45.5}}));
+  // The back side shows the line mirrored, without labels.
+  EXPECT_EQ(info["pages"][1]["guideLines"][0]["positionPx"], 258 - 129);
+  EXPECT_EQ(info["pages"][1]["distanceLabels"].size(), 0u);
+
+  ASSERT_EQ(Batch("resave " + Path("falz.kxp") + " -o " + Path("wieder.kxp")).exitCode, 0);
+  EXPECT_EQ(ReadFile(folder / "wieder.kxp", 1 << 24), ReadFile(folder / "falz.kxp", 1 << 24));
+}
+
 }  // namespace
 }  // namespace quirabel

@@ -43,9 +43,9 @@ const QImage* PictureCache::Find(const void* graphic, int scaleDenom, int width,
   return nullptr;
 }
 
-const QImage& PictureCache::Keep(const void* graphic, int scaleDenom, int width, int height,
-                                 QImage image) {
-  entries_.push_front({graphic, scaleDenom, width, height, std::move(image)});
+const QImage& PictureCache::Keep(const graphics::Picture& picture, int scaleDenom, int width,
+                                 int height, QImage image) {
+  entries_.push_front({GraphicOf(picture), picture, scaleDenom, width, height, std::move(image)});
   if (entries_.size() > kKeep) entries_.pop_back();
   return entries_.front().image;
 }
@@ -67,7 +67,7 @@ const QImage& PictureCache::Image(const graphics::Picture& picture, int width, i
   } catch (const graphics::ImageError&) {
     image = QImage();  // a picture that cannot be shown is left out, not fatal
   }
-  return Keep(graphic, scale, 0, 0, std::move(image));
+  return Keep(picture, scale, 0, 0, std::move(image));
 }
 
 const QImage& PictureCache::Scaled(const graphics::Picture& picture, int width, int height) {
@@ -78,7 +78,7 @@ const QImage& PictureCache::Scaled(const graphics::Picture& picture, int width, 
   const QImage& source = Image(picture, width, height);
   if (source.isNull()) return kEmpty;
   QImage scaled = source.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  return Keep(graphic, 0, width, height, std::move(scaled));
+  return Keep(picture, 0, width, height, std::move(scaled));
 }
 
 }  // namespace quirabel::ui::qt

@@ -22,13 +22,17 @@ class PictureCache {
  private:
   struct Entry {
     const void* graphic;  // the picture's bitmap or JPEG, shared between copies of the picture
+    // Holds that graphic while the entry lives: a freed graphic's address may be given to a new
+    // picture, which must not find this entry.
+    graphics::Picture holder;
     int scaleDenom;
     int width;  // the exact size of a scaled image; 0 for a decoded one
     int height;
     QImage image;
   };
   const QImage* Find(const void* graphic, int scaleDenom, int width, int height);
-  const QImage& Keep(const void* graphic, int scaleDenom, int width, int height, QImage image);
+  const QImage& Keep(const graphics::Picture& picture, int scaleDenom, int width, int height,
+                     QImage image);
   std::list<Entry> entries_;
   static constexpr std::size_t kKeep = 32;
 };

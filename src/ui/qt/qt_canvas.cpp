@@ -79,6 +79,14 @@ void QtCanvas::TextOut(int x, int y, std::string_view text) {
   painter_.drawText(QPoint(x, y + painter_.fontMetrics().ascent()), string);
 }
 
+void QtCanvas::TextOutRotated(int x, int y, int degrees, std::string_view text) {
+  painter_.save();
+  painter_.translate(x, y);
+  painter_.rotate(-degrees);  // Qt turns clockwise
+  TextOut(0, 0, text);
+  painter_.restore();
+}
+
 void QtCanvas::StretchDraw(const TRect& rect, const graphics::Picture& picture) {
   // The device scale (zoom) decides how many screen pixels the picture covers.
   const QRect device = painter_.transform()

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "ui/controls.h"
+#include "ui/input_controls.h"
+
+namespace quirabel::designer {
+
+class GuideLines;
+
+// The two groups beside the page of an orderable document, "Pfalze" for the fold lines and
+// "Perforation" for the perforation lines: whether lines, handles and distance labels show, and
+// the lines in front of or behind the elements. A small tool window of the document window.
+class GuidePanel : public ui::TForm {
+ public:
+  GuidePanel(ui::Component* owner, GuideLines& guides);
+  std::string ClassName() const override { return "GuidePanel"; }
+
+  struct Group {
+    ui::TCheckBox* lines;    // "Lines"
+    ui::TCheckBox* handles;  // "Maker"
+    ui::TCheckBox* labels;   // "Size"
+    ui::TButton* front;      // "Front"
+    ui::TButton* back;       // "Back"
+  };
+  Group folds;
+  Group perforations;
+
+ private:
+  Group MakeGroup(bool fold, int top, const char* heading, const char* names[5]);
+  GuideLines& guides_;
+};
+
+}  // namespace quirabel::designer
