@@ -10,6 +10,8 @@
 #include "base/random.h"
 #include "designer/document_window.h"
 #include "designer/element_kinds.h"
+#include "designer/guide_lines.h"
+#include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/records.h"
 #include "serial/serial_error.h"
 #include "ui/headless_platform.h"
@@ -42,6 +44,24 @@ SerialPrinter::SerialPrinter(const designer::ProjectState& project, const LinkFi
     }
   }
   if (pages_.empty()) throw SerialError("Das Projekt hat keine Seite.");
+  // Orderable documents print as an export does: every page with the guide lines of page 1, the
+  // back side (page 2) mirrored.
+  if (state_.orderDocument) {
+    designer::GuideLines& front = pages_.front()->Guides();
+    const std::string positions = front.Write();
+    for (std::size_t i = 1; i < pages_.size(); ++i) {
+      designer::DocumentWindow& window = *pages_[i];
+      window.Guides().Apply(designer::projectfile::ReadGuideLineString(
+          positions,
+          {static_cast<std::uint8_t>(state_.verticalFolds),
+           static_cast<std::uint8_t>(state_.horizontalFolds),
+           static_cast<std::uint8_t>(state_.verticalPerforations),
+           static_cast<std::uint8_t>(state_.horizontalPerforations)},
+          window.pagePanel->Width(), window.pagePanel->Height()));
+      if (i == 1) window.Guides().ShowBackSide();
+    }
+    front.ShowFrontSide();
+  }
   report::TPReport& report = *pages_.front()->pdfReport;
   report.SetAuthor(designer::kProgramText);
   report.SetTitle(project.info.title);

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "app/application.h"
+#include "app/serial_pdf.h"
 #include "base/atomic_file.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
@@ -278,6 +279,54 @@ TEST_F(PagesTest, IndexLinesFromElsewhere) {
   EXPECT_EQ(Index(),
             "Alt~C:\\Programme\\Quirabel\\vorlagen\\Alt.kxp\r\n"
             "Weg~C:\\Programme\\Quirabel\\vorlagen\\Weg.kxp\r\n");
+}
+
+}  // namespace
+}  // namespace quirabel::app
+
+namespace quirabel::app {
+namespace {
+
+// The objects of a PDF without what differs between two writes of the same pages: the dates, the
+// identifier and the author (a serial PDF names the program), and so the byte offsets.
+std::string WithoutDates(const std::string& pdf) {
+  std::istringstream lines(pdf.substr(0, pdf.rfind("\nxref")));
+  std::string kept;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("Date (D:") != std::string::npos || line.find("/ID [") != std::string::npos ||
+        line.starts_with("/Author"))
+      continue;
+    kept += line + '\n';
+  }
+  return kept;
+}
+
+TEST_F(PagesTest, SerialPdfsOfAnOrderableCardPrintTheBackSideAsTheExportDoes) {
+  Application application(platform, folder.string());
+  MakeOrderable(application);
+  // The perforation prints: moved away from where a new window would put it.
+  ui::TImage* handle = Guides(application).Handle(GuideKind::HorizontalPerforation, 1);
+  const int before = Guides(application).Line(GuideKind::HorizontalPerforation, 1)->Top();
+  handle->MouseDown(ui::TMouseButton::mbLeft, 0, 10, 10);
+  handle->MouseMove(ui::ssLeft, 10, 42);
+  handle->MouseUp(ui::TMouseButton::mbLeft, 0, 10, 42);
+  ASSERT_NE(Guides(application).Line(GuideKind::HorizontalPerforation, 1)->Top(), before);
+  Answer({ui::mrOk});
+  ASSERT_TRUE(application.NextPageClick());
+  ASSERT_TRUE(application.SaveProjectTo((folder / "karte.kxp").string()));
+  ASSERT_TRUE(application.ExportPdfTo((folder / "export.pdf").string()));
+
+  WriteFileAtomic(folder / "zeilen.csv", "eins\r\n");
+  SerialPdf serialPdf(application);
+  const serial::LinkFile link{{}, (folder / "zeilen.csv").string(), ';'};
+  const auto table = serialPdf.ReadCsv(link);
+  ASSERT_TRUE(table);
+  SerialRequest request;
+  request.folder = folder / "serie";
+  ASSERT_TRUE(serialPdf.Print(link, *table, request).Complete());
+  const std::string serial = ReadFile(folder / "serie" / "pdf-file1.pdf", 1 << 24);
+  EXPECT_TRUE(testing::IsValidPdf(serial));
+  EXPECT_EQ(WithoutDates(serial), WithoutDates(ReadFile(folder / "export.pdf", 1 << 24)));
 }
 
 }  // namespace
