@@ -197,7 +197,6 @@ TEST(FormHost, WidgetsFollowTheModel) {
   delete w.memo;
   EXPECT_FALSE(memoWidget->isVisible());
   EXPECT_EQ(host.WidgetOf(*w.text), text);
-
 }
 
 TEST(FormHost, ThePersonsActionsWriteTheModelThenRunItsEvents) {
