@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "app/edit_commands.h"
 #include "designer/document_window.h"
 #include "designer/project_state.h"
 #include "dialogs/page_windows.h"
@@ -30,6 +32,8 @@ class Application : public ui::Component {
   dialogs::SaveQuestionWindow& SaveQuestionWindow() { return *saveQuestionWindow_; }
   dialogs::GoToPageWindow& GoToPageWindow() { return *goToPageWindow_; }
   dialogs::DeletePageWindow& DeletePageWindow() { return *deletePageWindow_; }
+  // Undo, redo, the element clipboard and the keyboard's editing commands.
+  EditCommands& Edits() { return *edits_; }
 
   // Called for every document window as it is made, before it shows a page: the screen wires its
   // popup menus and property windows here.
@@ -66,8 +70,9 @@ class Application : public ui::Component {
   // Stores the page on screen and writes the project under a name (".kxp" appended when the name
   // lacks it), which becomes the project's name.
   bool SaveProjectTo(std::string fileName);
-  // Asks whether to save the open project, and does so on "Ja". False when saving was wanted
-  // but did not happen (cancelled name, failed write).
+  // Asks whether to save the open project when it has unsaved changes, and does so on "Ja".
+  // False when the document must stay: the question was cancelled (Escape, the window's close
+  // button), or saving was wanted but did not happen (cancelled name, failed write).
   bool SaveOnRequest();
 
   // "Als PDF- speichern unter...": every page into one PDF file.
@@ -126,6 +131,7 @@ class Application : public ui::Component {
   dialogs::SaveQuestionWindow* saveQuestionWindow_;
   dialogs::GoToPageWindow* goToPageWindow_;
   dialogs::DeletePageWindow* deletePageWindow_;
+  std::unique_ptr<EditCommands> edits_;
 };
 
 }  // namespace quirabel::app
