@@ -321,10 +321,3 @@ TEST(FormHost, RunsModallyAndSurvivesItsFormBeingFreed) {
 
 }  // namespace
 }  // namespace quirabel::ui::qt
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
