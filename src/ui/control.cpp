@@ -9,6 +9,7 @@ Control::Control(Component* owner) : Component(owner) {}
 
 Control::~Control() {
   ExpireReferences();
+  if (observer_ != nullptr) observer_->ControlFreed(*this);
   while (!children_.empty()) {
     Control* child = children_.back();
     children_.pop_back();
@@ -80,7 +81,7 @@ void Control::SetBounds(int left, int top, int width, int height) {
   BoundsChanged();
   if (resized) Realign();
   if (parent_ != nullptr && align_ != TAlign::alNone) parent_->Realign();
-  Invalidate();
+  Changed();
 }
 
 TPoint Control::OriginIn(const Control* ancestor) const {
@@ -96,6 +97,7 @@ TPoint Control::OriginIn(const Control* ancestor) const {
 void Control::SetVisible(bool visible) {
   if (visible == visible_) return;
   visible_ = visible;
+  if (observer_ != nullptr) observer_->ControlChanged(*this);
   if (parent_ != nullptr) {
     if (align_ != TAlign::alNone) parent_->Realign();
     parent_->Invalidate();
@@ -112,16 +114,28 @@ void Control::SetAlign(TAlign align) {
   if (visible_) parent_->Realign();
 }
 
+void Control::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  Changed();
+}
+
 void Control::SetColor(TColor color) {
   if (color == color_) return;
   color_ = color;
-  Invalidate();
+  Changed();
 }
 
 void Control::SetCaption(std::string caption) {
   if (caption == caption_) return;
   caption_ = std::move(caption);
-  Invalidate();
+  Changed();
+}
+
+void Control::SetHint(std::string hint) {
+  if (hint == hint_) return;
+  hint_ = std::move(hint);
+  if (observer_ != nullptr) observer_->ControlChanged(*this);
 }
 
 void Control::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
@@ -161,6 +175,11 @@ void Control::Invalidate() {
   if (Platform* platform = GetPlatform()) platform->Invalidate(*this);
 }
 
+void Control::Changed() {
+  if (observer_ != nullptr) observer_->ControlChanged(*this);
+  Invalidate();
+}
+
 void Control::Realign() { AlignControls(AlignArea()); }
 
 void Control::AlignControls(const TRect& area) {
@@ -172,7 +191,7 @@ void Control::AlignControls(const TRect& area) {
     c->bounds_ = bounds;
     c->BoundsChanged();
     c->Realign();
-    c->Invalidate();
+    c->Changed();
   };
   // Top and bottom first, then left and right in what remains, then the client filler.
   for (TAlign pass :

@@ -22,10 +22,30 @@ inline constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssR
                              ssMiddle = 32, ssDouble = 64;
 
 class Control;
+
+// Told of every change to a control's state, so that a view of the control (its widget on the
+// screen) follows without asking every control again and again.
+class ControlObserver {
+ public:
+  // Some state of the control changed; the observer reads whatever it shows anew.
+  virtual void ControlChanged(Control& control) = 0;
+  // The control is being freed: only its address may still be used.
+  virtual void ControlFreed(Control& control) = 0;
+
+ protected:
+  ~ControlObserver() = default;
+};
+
 using TNotifyEvent = std::function<void(Control& sender)>;
 using TMouseEvent =
     std::function<void(Control& sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(Control& sender, TShiftState shift, int x, int y)>;
+// A key by its virtual-key number: letters and digits as their upper-case ASCII codes, and the
+// vk* numbers below.
+using TKeyEvent = std::function<void(Control& sender, int key, TShiftState shift)>;
+inline constexpr int vkBack = 8, vkTab = 9, vkReturn = 13, vkShift = 16, vkControl = 17,
+                     vkEscape = 27, vkSpace = 32, vkLeft = 37, vkUp = 38, vkRight = 39, vkDown = 40,
+                     vkDelete = 46;
 
 // A visible part of a window: a parent, children in z-order (back to front), bounds relative to
 // the parent, and mouse events. Setting state from code never fires the person's events; the
@@ -63,7 +83,7 @@ class Control : public Component {
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
   bool Enabled() const { return enabled_; }
-  void SetEnabled(bool enabled) { enabled_ = enabled; }
+  void SetEnabled(bool enabled);
   TAlign Align() const { return align_; }
   void SetAlign(TAlign align);
   TColor Color() const { return color_; }
@@ -71,7 +91,7 @@ class Control : public Component {
   const std::string& Caption() const { return caption_; }
   void SetCaption(std::string caption);
   const std::string& Hint() const { return hint_; }
-  void SetHint(std::string hint) { hint_ = std::move(hint); }
+  void SetHint(std::string hint);
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor) { cursor_ = cursor; }
 
@@ -97,6 +117,10 @@ class Control : public Component {
   // Asks for a repaint of this control.
   void Invalidate();
 
+  // The one observer of this control's state (the widget showing it), or none.
+  ControlObserver* Observer() const { return observer_; }
+  void SetObserver(ControlObserver* observer) { observer_ = observer; }
+
   // Lays out the aligned children inside an area of this control. The layout is kept up to date
   // by every change that can alter it (an aligned child added, removed, shown, hidden, resized,
   // realigned or moved in the z-order; this control resized), and only by those: loose (alNone)
@@ -111,6 +135,9 @@ class Control : public Component {
   // Checks a new parent; returns the control that becomes the parent.
   virtual Control* ValidateParent(Control* parent) { return parent; }
   virtual void BoundsChanged() {}
+  // State that shows changed: tells the observer and asks for a repaint. Every setter of a
+  // subclass calls it after an accepted change.
+  void Changed();
 
  private:
   void Realign();
@@ -120,6 +147,7 @@ class Control : public Component {
   void LeaveParentList();
 
   Control* parent_ = nullptr;
+  ControlObserver* observer_ = nullptr;
   std::vector<Control*> children_;
   std::size_t alignedChildren_ = 0;  // children whose alignment is not alNone, shown or not
   TRect bounds_;

@@ -8,9 +8,63 @@ TModalResult TForm::ShowModal() {
   return modalResult_;
 }
 
+void TForm::SetToolWindow(bool value) {
+  if (value == toolWindow_) return;
+  toolWindow_ = value;
+  Changed();
+}
+
+void TForm::SetAutoScroll(bool value) {
+  if (value == autoScroll_) return;
+  autoScroll_ = value;
+  Changed();
+}
+
+void TForm::Show() {
+  showing_ = true;
+  // Told even when it is up already: the host brings it to the front again.
+  Changed();
+  if (OnShow) OnShow(*this);
+}
+
+void TForm::ShowAt(TPoint screenPoint) {
+  position_ = TFormPosition::poDesigned;
+  SetBounds(screenPoint.x, screenPoint.y, Width(), Height());
+  Show();
+}
+
+void TForm::Hide() {
+  if (!showing_) return;
+  showing_ = false;
+  Changed();
+}
+
+void TForm::Close() {
+  if (OnClose) OnClose(*this);
+  Hide();
+}
+
 void TForm::Paint(Canvas& canvas) {
   canvas.brush = {graphics::ResolveSystemColor(Color()), TBrushStyle::bsSolid};
   canvas.FillRect(ClientRect());
+}
+
+void TEdit::SetReadOnly(bool value) {
+  if (value == readOnly_) return;
+  readOnly_ = value;
+  Changed();
+}
+
+void TEdit::Change() {
+  if (OnChange) OnChange(*this);
+}
+
+void TEdit::KeyDown(int key, TShiftState shift) {
+  if (OnKeyDown) OnKeyDown(*this, key, shift);
+}
+
+void TEdit::KeyUp(int key, TShiftState shift) {
+  if (OnKeyUp) OnKeyUp(*this, key, shift);
 }
 
 void TPanel::Paint(Canvas& canvas) {
@@ -21,7 +75,7 @@ void TPanel::Paint(Canvas& canvas) {
 void TLabel::SetFont(const TFont& font) {
   if (font == font_) return;
   font_ = font;
-  Invalidate();
+  Changed();
 }
 
 void TLabel::Paint(Canvas& canvas) {
@@ -32,13 +86,13 @@ void TLabel::Paint(Canvas& canvas) {
 
 void TImage::SetPicture(const graphics::Picture& picture) {
   picture_ = picture;
-  Invalidate();
+  Changed();
 }
 
 void TImage::SetStretch(bool value) {
   if (value == stretch_) return;
   stretch_ = value;
-  Invalidate();
+  Changed();
 }
 
 void TImage::Paint(Canvas& canvas) {

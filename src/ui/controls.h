@@ -12,7 +12,13 @@ using TModalResult = int;
 inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4,
                               mrIgnore = 5, mrYes = 6, mrNo = 7;
 
-// A window: top-level control with a caption.
+// Where a window appears when it is shown without a position of its own.
+enum class TFormPosition { poDesigned, poScreenCenter };
+
+// A window: top-level control with a caption. Its bounds are its client area, placed at screen
+// coordinates. A host that watches the window (the Qt backend) puts it on the screen while it is
+// Showing; without a host, showing only changes that state (and runs OnShow), which is what the
+// window logic and its tests need.
 class TForm : public Control {
  public:
   using Control::Control;
@@ -25,12 +31,39 @@ class TForm : public Control {
   TModalResult ShowModal();
   void Paint(Canvas& canvas) override;
 
+  // A small tool window (thin title bar, system menu only) that stays above the main window.
+  bool ToolWindow() const { return toolWindow_; }
+  void SetToolWindow(bool value);
+  TFormPosition Position() const { return position_; }
+  void SetPosition(TFormPosition value) { position_ = value; }
+  // Scrolls its contents when they do not fit its client area.
+  bool AutoScroll() const { return autoScroll_; }
+  void SetAutoScroll(bool value);
+
+  // Shows the window without waiting (where it last stood, or after its Position the first
+  // time); OnShow runs each time it comes up.
+  void Show();
+  // Shows it with its top-left corner at a point of the screen.
+  void ShowAt(TPoint screenPoint);
+  void Hide();
+  // The person closes the window: OnClose runs, then the window hides (it is not freed).
+  void Close();
+  bool Showing() const { return showing_; }
+
+  TNotifyEvent OnShow;
+  TNotifyEvent OnClose;
+
  private:
   bool maximized_ = false;
+  bool toolWindow_ = false;
+  bool autoScroll_ = false;
+  bool showing_ = false;
+  TFormPosition position_ = TFormPosition::poDesigned;
   TModalResult modalResult_ = mrNone;
 };
 
-// A one-line text field; the text is the caption.
+// A one-line text field; the text is the caption. The person's typing arrives as the new text
+// (SetText) followed by Change, and each key as KeyDown/KeyUp.
 class TEdit : public Control {
  public:
   using Control::Control;
@@ -38,7 +71,16 @@ class TEdit : public Control {
   const std::string& Text() const { return Caption(); }
   void SetText(std::string text) { SetCaption(std::move(text)); }
   bool ReadOnly() const { return readOnly_; }
-  void SetReadOnly(bool value) { readOnly_ = value; }
+  void SetReadOnly(bool value);
+
+  TNotifyEvent OnChange;
+  TKeyEvent OnKeyDown;
+  TKeyEvent OnKeyUp;
+
+  // The person's actions.
+  void Change();
+  void KeyDown(int key, TShiftState shift);
+  void KeyUp(int key, TShiftState shift);
 
  private:
   bool readOnly_ = false;

@@ -11,6 +11,7 @@
 #include "base/clock.h"
 #include "base/random.h"
 #include "graphics/color.h"
+#include "ui/geometry.h"
 
 namespace quirabel::ui {
 
@@ -96,6 +97,8 @@ class Platform {
   }
 
   virtual TCursor ScreenCursor() const = 0;
+  // Where the mouse pointer stands on the screen (windows open there); the origin without one.
+  virtual TPoint CursorPosition() const { return {}; }
   virtual void SetScreenCursor(TCursor cursor) = 0;
 
   // A control's look changed; the screen repaints it when it gets round to it.

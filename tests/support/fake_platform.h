@@ -37,13 +37,15 @@ class FakePlatform : public ui::Platform {
     return answer;
   }
   // Colour dialogs answer from their own queue (cancelled when it is empty).
-  std::optional<graphics::TColor> ColorDialog(graphics::TColor /*initial*/) override {
+  std::optional<graphics::TColor> ColorDialog(graphics::TColor initial) override {
+    colorDialogs.push_back(initial);
     if (colorAnswers.empty()) return std::nullopt;
     auto answer = colorAnswers.front();
     colorAnswers.erase(colorAnswers.begin());
     return answer;
   }
   ui::TCursor ScreenCursor() const override { return cursor; }
+  ui::TPoint CursorPosition() const override { return cursorPosition; }
   void SetScreenCursor(ui::TCursor value) override { cursor = value; }
   void Invalidate(ui::Control& /*control*/) override { ++invalidations; }
   void ProcessMessages() override { ++processed; }
@@ -87,7 +89,10 @@ class FakePlatform : public ui::Platform {
   std::vector<std::optional<std::string>> fileAnswers;
   std::vector<ui::FileDialogRequest> fileDialogs;
   std::vector<std::optional<graphics::TColor>> colorAnswers;
+  // The colour each colour dialog started at.
+  std::vector<graphics::TColor> colorDialogs;
   ui::TCursor cursor = ui::crDefault;
+  ui::TPoint cursorPosition;
   int invalidations = 0;
   int processed = 0;
   std::vector<std::string> progressLabels;

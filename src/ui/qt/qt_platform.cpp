@@ -203,6 +203,11 @@ QCursor MakeCursor(TCursor cursor) {
   return QCursor(pixmap, 16, 16);
 }
 
+TPoint QtPlatform::CursorPosition() const {
+  const QPoint at = QCursor::pos();
+  return {at.x(), at.y()};
+}
+
 void QtPlatform::SetScreenCursor(TCursor cursor) {
   // The screen cursor overrides every window's own, as long as it is not the default.
   if (cursor_ != crDefault) QApplication::restoreOverrideCursor();

@@ -27,6 +27,7 @@ class QtPlatform : public Platform {
   std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
   std::optional<graphics::TColor> ColorDialog(graphics::TColor initial) override;
   TCursor ScreenCursor() const override { return cursor_; }
+  TPoint CursorPosition() const override;
   void SetScreenCursor(TCursor cursor) override;
   void Invalidate(Control& control) override;
   void ProcessMessages() override;
