@@ -17,9 +17,7 @@ inline constexpr const char* kNoTextSelected =
 std::string FieldNameTaken(std::string_view name);
 
 // The text a data field shows: its name between angle brackets.
-inline std::string DataFieldMarker(std::string_view name) {
-  return "<" + std::string(name) + ">";
-}
+inline std::string DataFieldMarker(std::string_view name) { return "<" + std::string(name) + ">"; }
 
 // "Datenfeld erstellen": gives the selected text line a data-field name for serial PDFs. Its
 // list box shows the data-field list of the page on screen, entry for entry; the two change
@@ -27,15 +25,14 @@ inline std::string DataFieldMarker(std::string_view name) {
 class DataFieldWindow : public ElementWindow {
  public:
   // `fields` is the application's data-field list, which the window keeps in step.
-  DataFieldWindow(ui::Component* owner, std::vector<std::string>& fields,
-                  DocumentSource document);
+  DataFieldWindow(ui::Component* owner, std::vector<std::string>& fields, DocumentSource document);
   std::string ClassName() const override { return "DataFieldWindow"; }
 
-  ui::TLabel* promptLabel;    // "Vergeben Sie einen Feldnamen:"
-  ui::TEdit* fieldNameEdit;   // the name to give
-  ui::TButton* addButton;     // "Hinzufügen ->"
-  ui::TButton* okButton;      // "ok"
-  ui::TListBox* fieldList;    // the data-field list
+  ui::TLabel* promptLabel;   // "Vergeben Sie einen Feldnamen:"
+  ui::TEdit* fieldNameEdit;  // the name to give
+  ui::TButton* addButton;    // "Hinzufügen ->"
+  ui::TButton* okButton;     // "ok"
+  ui::TListBox* fieldList;   // the data-field list
 
   // The text windows whose data-field boxes follow what this window does.
   void SetPropertyWindows(LabelPropertiesWindow* labels, TextPropertiesWindow* texts);

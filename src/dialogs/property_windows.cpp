@@ -204,9 +204,9 @@ ui::TComboBox* ElementWindow::AddChoice(const char* name,
   return choice;
 }
 
-ElementWindow::NudgeButtons ElementWindow::AddNudgeButtons(
-    const char* upName, const char* downName, const char* leftName, const char* rightName,
-    int top, const std::function<void(int dx, int dy)>& nudge) {
+NudgeButtons ElementWindow::AddNudgeButtons(const char* upName, const char* downName,
+                                            const char* leftName, const char* rightName, int top,
+                                            const std::function<void(int dx, int dy)>& nudge) {
   AddLabel("Label5", "Feinausrichtung", 8, top, true);
   const int row = top + 20;
   AddLabel("Label6", "Top", 8, row + 3);

@@ -46,6 +46,14 @@ inline constexpr NumberRange kLeadingRange{0, 400, true};
 inline constexpr NumberRange kTextSpacingRange{0, 100, true};
 inline constexpr NumberRange kBorderWidthRange{0, 100, false};
 
+// The fine positioning: "-" and "+" beside "Top" and "Left"; each moves by one pixel.
+struct NudgeButtons {
+  ui::TButton* up;
+  ui::TButton* down;
+  ui::TButton* left;
+  ui::TButton* right;
+};
+
 // What a property window needs of its surroundings: the document window on screen and the
 // element the window acts on there.
 class ElementWindow : public ui::TForm {
@@ -74,14 +82,6 @@ class ElementWindow : public ui::TForm {
   ui::TUpDown* AddUpDown(const char* name, ui::TEdit& field, int min, int max, int position);
   ui::TComboBox* AddChoice(const char* name, std::initializer_list<const char*> entries,
                            const char* shown, int left, int top, int width);
-  // The fine positioning: "-" and "+" beside "Top" and "Left" under a bold heading; each moves
-  // by one pixel.
-  struct NudgeButtons {
-    ui::TButton* up;
-    ui::TButton* down;
-    ui::TButton* left;
-    ui::TButton* right;
-  };
   NudgeButtons AddNudgeButtons(const char* upName, const char* downName, const char* leftName,
                                const char* rightName, int top,
                                const std::function<void(int dx, int dy)>& nudge);
@@ -209,10 +209,14 @@ class RectanglePropertiesWindow : public ElementWindow {
     std::optional<int> width;
     int height;
   };
-  static constexpr PresetShape kPresetShapes[] = {
-      {"BitBtn3", 5, 5},   {"BitBtn4", 10, 10},           {"BitBtn5", 20, 20},
-      {"BitBtn6", 30, 30}, {"BitBtn10", 40, 40},          {"BitBtn7", std::nullopt, 2},
-      {"BitBtn8", std::nullopt, 5}, {"BitBtn9", std::nullopt, 7}};
+  static constexpr PresetShape kPresetShapes[] = {{"BitBtn3", 5, 5},
+                                                  {"BitBtn4", 10, 10},
+                                                  {"BitBtn5", 20, 20},
+                                                  {"BitBtn6", 30, 30},
+                                                  {"BitBtn10", 40, 40},
+                                                  {"BitBtn7", std::nullopt, 2},
+                                                  {"BitBtn8", std::nullopt, 5},
+                                                  {"BitBtn9", std::nullopt, 7}};
   ui::TColorButton* presetButtons[std::size(kPresetShapes)];
 
   // The window came up: the width field shows the pressed rectangle's border width.
