@@ -22,6 +22,7 @@ inline constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssR
                              ssMiddle = 32, ssDouble = 64;
 
 class Control;
+class ControlVisitor;
 
 // Told of every change to a control's state, so that a view of the control (its widget on the
 // screen) follows without asking every control again and again.
@@ -130,6 +131,8 @@ class Control : public Component {
   virtual TRect AlignArea() const { return ClientRect(); }
 
   std::string ClassName() const override { return "TControl"; }
+  // Calls the visitor's Visit for this control's kind.
+  virtual void Accept(ControlVisitor& visitor);
 
  protected:
   // Checks a new parent; returns the control that becomes the parent.

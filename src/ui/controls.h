@@ -23,6 +23,7 @@ class TForm : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TForm"; }
+  void Accept(ControlVisitor& visitor) override;
   bool Maximized() const { return maximized_; }
   void SetMaximized(bool value) { maximized_ = value; }
   TModalResult ModalResult() const { return modalResult_; }
@@ -68,6 +69,7 @@ class TEdit : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TEdit"; }
+  void Accept(ControlVisitor& visitor) override;
   const std::string& Text() const { return Caption(); }
   void SetText(std::string text) { SetCaption(std::move(text)); }
   bool ReadOnly() const { return readOnly_; }
@@ -91,6 +93,7 @@ class TButton : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TButton"; }
+  void Accept(ControlVisitor& visitor) override;
   TModalResult ModalResult() const { return modalResult_; }
   void SetModalResult(TModalResult value) { modalResult_ = value; }
 
@@ -103,6 +106,7 @@ class TPanel : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TPanel"; }
+  void Accept(ControlVisitor& visitor) override;
   void Paint(Canvas& canvas) override;
 };
 
@@ -111,6 +115,7 @@ class TLabel : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TLabel"; }
+  void Accept(ControlVisitor& visitor) override;
   const TFont& Font() const { return font_; }
   void SetFont(const TFont& font);
   void Paint(Canvas& canvas) override;
@@ -124,6 +129,7 @@ class TImage : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TImage"; }
+  void Accept(ControlVisitor& visitor) override;
   const graphics::Picture& Picture() const { return picture_; }
   void SetPicture(const graphics::Picture& picture);
   bool Stretch() const { return stretch_; }

@@ -18,6 +18,7 @@ class TCheckBox : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TCheckBox"; }
+  void Accept(ControlVisitor& visitor) override;
   bool Checked() const { return checked_; }
   void SetChecked(bool value);
   const TFont& Font() const { return font_; }
@@ -48,6 +49,7 @@ class TComboBox : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TComboBox"; }
+  void Accept(ControlVisitor& visitor) override;
 
   const std::vector<std::string>& Items() const { return items_; }
   void SetItems(std::vector<std::string> items);
@@ -85,6 +87,7 @@ class TListBox : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TListBox"; }
+  void Accept(ControlVisitor& visitor) override;
 
   const std::vector<std::string>& Items() const { return items_; }
   void SetItems(std::vector<std::string> items);
@@ -123,6 +126,7 @@ class TUpDown : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TUpDown"; }
+  void Accept(ControlVisitor& visitor) override;
 
   int Min() const { return min_; }
   int Max() const { return max_; }
@@ -168,6 +172,7 @@ class TMemo : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TMemo"; }
+  void Accept(ControlVisitor& visitor) override;
 
   const std::string& Text() const { return text_; }
   void SetText(std::string text);
@@ -211,6 +216,7 @@ class TColorButton : public TButton {
  public:
   using TButton::TButton;
   std::string ClassName() const override { return "TColorButton"; }
+  void Accept(ControlVisitor& visitor) override;
   // The swatch colour; clNone shows none.
   TColor SwatchColor() const { return swatchColor_; }
   void SetSwatchColor(TColor color);
@@ -230,6 +236,7 @@ class TShape : public Control {
  public:
   using Control::Control;
   std::string ClassName() const override { return "TShape"; }
+  void Accept(ControlVisitor& visitor) override;
   TShapeType Shape() const { return shape_; }
   void SetShape(TShapeType value);
   const TPen& Pen() const { return pen_; }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ui/controls.h"
+#include "ui/qt/form_host.h"
 #include "ui/qt/web_fetch.h"
 
 namespace quirabel::ui::qt {
@@ -97,6 +98,8 @@ bool QtPlatform::OpenUrl(std::string_view url) {
 }
 
 int QtPlatform::ShowModal(TForm& form) {
+  // A window laid out by its own bounds has a host of its own.
+  if (FormHost* host = FormHost::Of(form)) return host->ShowModal();
   // The form's own controls, each by its kind: labels, edit fields and buttons.
   QDialog dialog(window_);
   dialog.setWindowTitle(Q(form.Caption()));

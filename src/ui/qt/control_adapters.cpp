@@ -1,0 +1,524 @@
+#include "ui/qt/control_adapters.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "ui/control_visitor.h"
+#include "ui/input_controls.h"
+#include "ui/qt/form_host.h"
+#include "ui/qt/qt_canvas.h"
+
+namespace quirabel::ui::qt {
+
+namespace {
+
+QString Q(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string S(const QString& text) { return text.toUtf8().toStdString(); }
+
+QStringList QList(const std::vector<std::string>& items) {
+  QStringList list;
+  list.reserve(static_cast<qsizetype>(items.size()));
+  for (const std::string& item : items) list << Q(item);
+  return list;
+}
+
+// Sets the colour a widget writes its text in.
+void SetTextColor(QWidget* widget, TColor color) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::WindowText, ToQColor(color));
+  palette.setColor(QPalette::Text, ToQColor(color));
+  palette.setColor(QPalette::ButtonText, ToQColor(color));
+  widget->setPalette(palette);
+}
+
+void SetFont(QWidget* widget, const TFont& font) {
+  const QFont qfont = ToQFont(font);
+  if (widget->font() != qfont) widget->setFont(qfont);
+  SetTextColor(widget, font.color);
+}
+
+void SetBackground(QWidget* widget, TColor color) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, ToQColor(color));
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+}
+
+// A widget that draws its control through our canvas: pictures, and any kind without a widget
+// of its own.
+class PaintedWidget : public QWidget {
+ public:
+  PaintedWidget(Control& control, PictureCache& pictures, QWidget* parent)
+      : QWidget(parent), control_(&control), pictures_(pictures) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    Control* control = control_.Get();
+    if (control == nullptr) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    QtCanvas canvas(painter, pictures_);
+    control->Paint(canvas);
+  }
+
+ private:
+  ComponentRef<Control> control_;
+  PictureCache& pictures_;
+};
+
+class PaintedAdapter : public ControlAdapter {
+ public:
+  PaintedAdapter(FormHost& host, Control& control, QWidget* parent)
+      : ControlAdapter(host, control, new PaintedWidget(control, host.Pictures(), parent)) {}
+
+ protected:
+  void RefreshKind(Control&) override { Widget()->update(); }
+};
+
+// Draws a shape with its pen and brush, the round ones too.
+class ShapeWidget : public QWidget {
+ public:
+  ShapeWidget(TShape& shape, QWidget* parent) : QWidget(parent), shape_(&shape) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    TShape* shape = shape_.Get();
+    if (shape == nullptr) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const TPen& pen = shape->Pen();
+    const TBrush& brush = shape->Brush();
+    if (pen.style == TPenStyle::psClear || pen.width <= 0) {
+      painter.setPen(Qt::NoPen);
+    } else {
+      QPen qpen(ToQColor(pen.color), pen.width);
+      qpen.setJoinStyle(Qt::MiterJoin);
+      painter.setPen(qpen);
+    }
+    painter.setBrush(brush.style == TBrushStyle::bsClear ? QBrush(Qt::NoBrush)
+                                                         : QBrush(ToQColor(brush.color)));
+    // The outline lies inside the figure's box, as it does on the page.
+    const TRect box = shape->FigureRect();
+    const double inset = painter.pen().style() == Qt::NoPen ? 0.0 : pen.width / 2.0;
+    const QRectF figure =
+        QRectF(box.left, box.top, box.Width(), box.Height()).adjusted(inset, inset, -inset, -inset);
+    switch (shape->Shape()) {
+      case TShapeType::stRectangle:
+      case TShapeType::stSquare:
+        painter.drawRect(figure);
+        break;
+      case TShapeType::stRoundRect:
+      case TShapeType::stRoundSquare: {
+        const double radius = std::min(figure.width(), figure.height()) / 4;
+        painter.drawRoundedRect(figure, radius, radius);
+        break;
+      }
+      case TShapeType::stEllipse:
+      case TShapeType::stCircle:
+        painter.drawEllipse(figure);
+        break;
+    }
+  }
+
+ private:
+  ComponentRef<TShape> shape_;
+};
+
+class ShapeAdapter : public ControlAdapter {
+ public:
+  ShapeAdapter(FormHost& host, TShape& shape, QWidget* parent)
+      : ControlAdapter(host, shape, new ShapeWidget(shape, parent)) {
+    Widget()->installEventFilter(this);
+  }
+
+ protected:
+  void RefreshKind(Control&) override { Widget()->update(); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == Widget() && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+        Widget()->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+      Act([](Control& c) { c.Click(); });
+    }
+    return ControlAdapter::eventFilter(watched, event);
+  }
+};
+
+class LabelAdapter : public ControlAdapter {
+ public:
+  LabelAdapter(FormHost& host, TLabel& label, QWidget* parent)
+      : ControlAdapter(host, label, new QLabel(parent)) {}
+
+ protected:
+  void RefreshKind(Control& control) override {
+    auto& label = static_cast<TLabel&>(control);
+    auto* widget = static_cast<QLabel*>(Widget());
+    SetFont(widget, label.Font());
+    if (widget->text() != Q(label.Caption())) widget->setText(Q(label.Caption()));
+  }
+};
+
+class EditAdapter : public ControlAdapter {
+ public:
+  EditAdapter(FormHost& host, TEdit& edit, QWidget* parent)
+      : ControlAdapter(host, edit, new QLineEdit(parent)) {
+    auto* line = static_cast<QLineEdit*>(Widget());
+    connect(line, &QLineEdit::textEdited, this, [this](const QString& text) {
+      Act([&text](Control& c) {
+        auto& edit = static_cast<TEdit&>(c);
+        edit.SetText(S(text));
+        edit.Change();
+      });
+    });
+    ForwardKeys(
+        line,
+        [](Control& c, int key, TShiftState shift) { static_cast<TEdit&>(c).KeyDown(key, shift); },
+        [](Control& c, int key, TShiftState shift) { static_cast<TEdit&>(c).KeyUp(key, shift); });
+  }
+
+ protected:
+  void RefreshKind(Control& control) override {
+    auto& edit = static_cast<TEdit&>(control);
+    auto* line = static_cast<QLineEdit*>(Widget());
+    const QSignalBlocker quiet(line);
+    // Set only when it differs, so the person's cursor stays where it is while typing.
+    if (line->text() != Q(edit.Text())) line->setText(Q(edit.Text()));
+    line->setReadOnly(edit.ReadOnly());
+  }
+};
+
+class ButtonAdapter : public ControlAdapter {
+ public:
+  ButtonAdapter(FormHost& host, TButton& button, QWidget* parent)
+      : ControlAdapter(host, button, new QPushButton(parent)) {
+    connect(static_cast<QPushButton*>(Widget()), &QPushButton::clicked, this, [this] {
+      Act([this](Control& c) {
+        auto& button = static_cast<TButton&>(c);
+        const TModalResult result = button.ModalResult();
+        button.Click();
+        // The click may have freed the button; the host only ends a modal run.
+        if (result != mrNone) host_.AnswerModal(result);
+      });
+    });
+  }
+
+ protected:
+  void RefreshKind(Control& control) override {
+    auto* push = static_cast<QPushButton*>(Widget());
+    const QString caption = Q(control.Caption());
+    if (push->text() != caption) push->setText(caption);
+  }
+};
+
+class ColorButtonAdapter : public ButtonAdapter {
+ public:
+  using ButtonAdapter::ButtonAdapter;
+
+ protected:
+  void RefreshKind(Control& control) override {
+    ButtonAdapter::RefreshKind(control);
+    auto& button = static_cast<TColorButton&>(control);
+    auto* push = static_cast<QPushButton*>(Widget());
+    if (button.SwatchColor() != graphics::clNone) {
+      QPixmap swatch(16, 12);
+      swatch.fill(ToQColor(button.SwatchColor()));
+      QPainter frame(&swatch);
+      frame.setPen(Qt::black);
+      frame.drawRect(0, 0, 15, 11);
+      frame.end();
+      push->setIcon(QIcon(swatch));
+      push->setIconSize(swatch.size());
+    } else if (!button.Glyph().Empty()) {
+      const QImage& glyph = host_.Pictures().Image(button.Glyph());
+      push->setIcon(QIcon(QPixmap::fromImage(glyph)));
+      push->setIconSize(glyph.size());
+    } else {
+      push->setIcon(QIcon());
+    }
+  }
+};
+
+class PanelAdapter : public ControlAdapter {
+ public:
+  PanelAdapter(FormHost& host, TPanel& panel, QWidget* parent)
+      : ControlAdapter(host, panel, new QFrame(parent)) {}
+
+ protected:
+  void RefreshKind(Control& control) override {
+    SetBackground(Widget(), graphics::ResolveSystemColor(control.Color()));
+  }
+};
+
+class CheckBoxAdapter : public ControlAdapter {
+ public:
+  CheckBoxAdapter(FormHost& host, TCheckBox& box, QWidget* parent)
+      : ControlAdapter(host, box, new QCheckBox(parent)) {
+    connect(static_cast<QCheckBox*>(Widget()), &QCheckBox::clicked, this,
+            [this] { Act([](Control& c) { static_cast<TCheckBox&>(c).Toggle(); }); });
+  }
+
+ protected:
+  void RefreshKind(Control& control) override {
+    auto& box = static_cast<TCheckBox&>(control);
+    auto* widget = static_cast<QCheckBox*>(Widget());
+    const QSignalBlocker quiet(widget);
+    SetFont(widget, box.Font());
+    if (widget->text() != Q(box.Caption())) widget->setText(Q(box.Caption()));
+    widget->setChecked(box.Checked());
+    // Right to left puts the caption before the box.
+    widget->setLayoutDirection(box.Alignment() == TLeftRight::taLeftJustify ? Qt::RightToLeft
+                                                                            : Qt::LeftToRight);
+  }
+};
+
+class ComboBoxAdapter : public ControlAdapter {
+ public:
+  ComboBoxAdapter(FormHost& host, TComboBox& box, QWidget* parent)
+      : ControlAdapter(host, box, new QComboBox(parent)) {
+    connect(static_cast<QComboBox*>(Widget()), &QComboBox::activated, this, [this](int index) {
+      Act([index](Control& c) { static_cast<TComboBox&>(c).Choose(index); });
+    });
+  }
+
+ protected:
+  void RefreshKind(Control& control) override {
+    auto& box = static_cast<TComboBox&>(control);
+    auto* widget = static_cast<QComboBox*>(Widget());
+    const QSignalBlocker quiet(widget);
+    const bool editable = box.Style() == TComboBoxStyle::csDropDown;
+    if (widget->isEditable() != editable) {
+      widget->setEditable(editable);
+      if (editable) {
+        // Typed text is the box's text as it stands: not completed, not added as an entry.
+        widget->setInsertPolicy(QComboBox::NoInsert);
+        widget->setCompleter(nullptr);
+        connect(widget->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+          Act([&text](Control& c) { static_cast<TComboBox&>(c).TypeText(S(text)); });
+        });
+      }
+    }
+    const QStringList items = QList(box.Items());
+    QStringList shown;
+    for (int i = 0; i < widget->count(); ++i) shown << widget->itemText(i);
+    if (shown != items) {
+      widget->clear();
+      widget->addItems(items);
+    }
+    if (widget->currentIndex() != box.ItemIndex()) widget->setCurrentIndex(box.ItemIndex());
+    const QString text = Q(box.Text());
+    if (editable) {
+      if (widget->currentText() != text) widget->setEditText(text);
+    } else {
+      widget->setPlaceholderText(box.ItemIndex() < 0 ? text : QString());
+    }
+  }
+};
+
+class ListBoxAdapter : public ControlAdapter {
+ public:
+  ListBoxAdapter(FormHost& host, TListBox& box, QWidget* parent)
+      : ControlAdapter(host, box, new QListWidget(parent)) {
+    connect(static_cast<QListWidget*>(Widget()), &QListWidget::currentRowChanged, this,
+            [this](int row) { Act([row](Control& c) { static_cast<TListBox&>(c).Select(row); }); });
+  }
+
+ protected:
+  void RefreshKind(Control& control) override {
+    auto& box = static_cast<TListBox&>(control);
+    auto* widget = static_cast<QListWidget*>(Widget());
+    const QSignalBlocker quiet(widget);
+    const QStringList items = QList(box.Items());
+    bool same = widget->count() == items.size();
+    for (int i = 0; same && i < widget->count(); ++i) same = widget->item(i)->text() == items[i];
+    if (!same) {
+      widget->clear();
+      widget->addItems(items);
+    }
+    if (widget->currentRow() != box.ItemIndex()) widget->setCurrentRow(box.ItemIndex());
+  }
+};
+
+class UpDownAdapter : public ControlAdapter {
+ public:
+  UpDownAdapter(FormHost& host, TUpDown& upDown, QWidget* parent)
+      : ControlAdapter(host, upDown, new QWidget(parent)) {
+    auto* layout = new QVBoxLayout(Widget());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (auto [arrow, direction] : {std::pair{Qt::UpArrow, TUpDownDirection::updUp},
+                                    std::pair{Qt::DownArrow, TUpDownDirection::updDown}}) {
+      auto* button = new QToolButton(Widget());
+      button->setArrowType(arrow);
+      button->setAutoRepeat(true);
+      button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+      button->setFocusPolicy(Qt::NoFocus);
+      layout->addWidget(button);
+      const TUpDownDirection step = direction;
+      connect(button, &QToolButton::clicked, this,
+              [this, step] { Act([step](Control& c) { static_cast<TUpDown&>(c).Step(step); }); });
+    }
+  }
+
+ protected:
+  void RefreshKind(Control&) override {}
+};
+
+class MemoAdapter : public ControlAdapter {
+ public:
+  MemoAdapter(FormHost& host, TMemo& memo, QWidget* parent)
+      : ControlAdapter(host, memo, new QPlainTextEdit(parent)) {
+    auto* edit = static_cast<QPlainTextEdit*>(Widget());
+    // Refresh blocks the widget's signals, so this is the person's typing only.
+    connect(edit, &QPlainTextEdit::textChanged, this, [this, edit] {
+      const std::string text = S(edit->toPlainText());
+      Act([&text](Control& c) {
+        auto& memo = static_cast<TMemo&>(c);
+        memo.SetText(text);
+        memo.Change();
+      });
+    });
+    ForwardKeys(
+        edit,
+        [](Control& c, int key, TShiftState shift) { static_cast<TMemo&>(c).KeyDown(key, shift); },
+        [](Control& c, int key, TShiftState shift) { static_cast<TMemo&>(c).KeyUp(key, shift); });
+  }
+
+ protected:
+  void RefreshKind(Control& control) override {
+    auto& memo = static_cast<TMemo&>(control);
+    auto* edit = static_cast<QPlainTextEdit*>(Widget());
+    const QSignalBlocker quiet(edit);
+    SetFont(edit, memo.Font());
+    if (edit->toPlainText() != Q(memo.Text())) edit->setPlainText(Q(memo.Text()));
+    edit->setReadOnly(memo.ReadOnly());
+    edit->setFrameShape(memo.Border() ? QFrame::StyledPanel : QFrame::NoFrame);
+    edit->setLineWrapMode(memo.WordWrap() ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+  }
+};
+
+// Picks the adapter of a control's kind.
+class AdapterMaker : public ControlVisitor {
+ public:
+  AdapterMaker(FormHost& host, QWidget* parent) : host_(host), parent_(parent) {}
+  std::unique_ptr<ControlAdapter> made;
+
+  using ControlVisitor::Visit;
+  void Visit(Control& c) override { made = std::make_unique<PaintedAdapter>(host_, c, parent_); }
+  void Visit(TLabel& c) override { made = std::make_unique<LabelAdapter>(host_, c, parent_); }
+  void Visit(TEdit& c) override { made = std::make_unique<EditAdapter>(host_, c, parent_); }
+  void Visit(TButton& c) override { made = std::make_unique<ButtonAdapter>(host_, c, parent_); }
+  void Visit(TColorButton& c) override {
+    made = std::make_unique<ColorButtonAdapter>(host_, c, parent_);
+  }
+  void Visit(TPanel& c) override { made = std::make_unique<PanelAdapter>(host_, c, parent_); }
+  void Visit(TCheckBox& c) override { made = std::make_unique<CheckBoxAdapter>(host_, c, parent_); }
+  void Visit(TComboBox& c) override { made = std::make_unique<ComboBoxAdapter>(host_, c, parent_); }
+  void Visit(TListBox& c) override { made = std::make_unique<ListBoxAdapter>(host_, c, parent_); }
+  void Visit(TUpDown& c) override { made = std::make_unique<UpDownAdapter>(host_, c, parent_); }
+  void Visit(TMemo& c) override { made = std::make_unique<MemoAdapter>(host_, c, parent_); }
+  void Visit(TShape& c) override { made = std::make_unique<ShapeAdapter>(host_, c, parent_); }
+
+ private:
+  FormHost& host_;
+  QWidget* parent_;
+};
+
+}  // namespace
+
+ControlAdapter::ControlAdapter(FormHost& host, Control& control, QWidget* widget)
+    : host_(host), control_(&control), widget_(widget) {
+  control.SetObserver(this);
+}
+
+ControlAdapter::~ControlAdapter() {
+  if (Control* control = control_.Get(); control != nullptr && control->Observer() == this) {
+    control->SetObserver(nullptr);
+  }
+}
+
+void ControlAdapter::Refresh() {
+  Control* control = control_.Get();
+  if (control == nullptr) return;
+  const QRect bounds(control->Left(), control->Top(), control->Width(), control->Height());
+  if (bounds.isEmpty()) {
+    // A control never given a size (a label sized by its text) takes its widget's own.
+    RefreshKind(*control);
+    widget_->adjustSize();
+    widget_->move(bounds.topLeft());
+  } else {
+    if (widget_->geometry() != bounds) widget_->setGeometry(bounds);
+    RefreshKind(*control);
+  }
+  if (widget_->isEnabled() != control->Enabled()) widget_->setEnabled(control->Enabled());
+  const QString hint = QString::fromUtf8(control->Hint().c_str());
+  if (widget_->toolTip() != hint) widget_->setToolTip(hint);
+  if (widget_->isVisibleTo(widget_->parentWidget()) != control->Visible()) {
+    widget_->setVisible(control->Visible());
+  }
+}
+
+void ControlAdapter::ControlChanged(Control&) {
+  Refresh();
+  host_.ContentChanged();
+}
+
+void ControlAdapter::ControlFreed(Control&) {
+  control_.Reset();
+  widget_->hide();
+}
+
+void ControlAdapter::Act(const std::function<void(Control&)>& action) {
+  if (control_.Get() == nullptr) return;
+  const ComponentRef<Control> target = control_;
+  host_.Dispatch([&target, &action] {
+    if (Control* control = target.Get()) action(*control);
+  });
+  Refresh();
+}
+
+void ControlAdapter::ForwardKeys(QObject* source,
+                                 std::function<void(Control&, int, TShiftState)> down,
+                                 std::function<void(Control&, int, TShiftState)> up) {
+  keyDown_ = std::move(down);
+  keyUp_ = std::move(up);
+  source->installEventFilter(this);
+}
+
+bool ControlAdapter::eventFilter(QObject* watched, QEvent* event) {
+  const bool press = event->type() == QEvent::KeyPress;
+  if ((press || event->type() == QEvent::KeyRelease) && (press ? keyDown_ : keyUp_)) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    const int code = VirtualKey(key->key());
+    const TShiftState shift = ShiftState(key->modifiers());
+    // A release runs after the widget took the press, so its handler sees the typed text.
+    const auto& handler = press ? keyDown_ : keyUp_;
+    Act([&handler, code, shift](Control& c) { handler(c, code, shift); });
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+std::unique_ptr<ControlAdapter> MakeAdapter(FormHost& host, Control& control, QWidget* parent) {
+  AdapterMaker maker(host, parent);
+  control.Accept(maker);
+  maker.made->Refresh();
+  return std::move(maker.made);
+}
+
+}  // namespace quirabel::ui::qt
