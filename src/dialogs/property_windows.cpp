@@ -6,6 +6,7 @@
 #include "designer/element_kinds.h"
 #include "dialogs/data_field_window.h"
 #include "dialogs/text_import.h"
+#include "graphics/bitmap.h"
 #include "ui/platform.h"
 
 namespace quirabel::dialogs {
@@ -48,6 +49,24 @@ std::string EditorText(const report::TPRText& text) {
 void ShowNumber(ui::TEdit& field, ui::TUpDown& upDown, float value) {
   if (std::isfinite(value)) upDown.SetPosition(static_cast<int>(std::lround(value)));
   field.SetText(ShortestDecimal(value));
+}
+
+// The picture on a preset button: a square growing with the preset, or a bar as high as the
+// preset's line.
+graphics::Picture PresetGlyph(const RectanglePropertiesWindow::PresetShape& shape) {
+  constexpr int kSize = 17;
+  graphics::Bitmap glyph(kSize, kSize, graphics::PixelFormat::pf24bit);
+  glyph.FillRect(0, 0, kSize, kSize, graphics::clWhite);
+  const graphics::TColor ink = graphics::RGB(64, 64, 64);
+  if (shape.width) {
+    const int side = std::clamp(*shape.width * 15 / 40, 3, 15);
+    const int corner = (kSize - side) / 2;
+    glyph.FillRect(corner, corner, corner + side, corner + side, ink);
+  } else {
+    const int top = (kSize - shape.height / 2) / 2;
+    glyph.FillRect(1, top, kSize - 1, top + std::max(1, shape.height / 2), ink);
+  }
+  return graphics::Picture::FromBitmap(std::move(glyph));
 }
 
 }  // namespace
@@ -157,7 +176,7 @@ ui::TLabel* ElementWindow::AddLabel(const char* name, const char* caption, int l
   ui::TFont font = label->Font();
   font.bold = bold;
   label->SetFont(font);
-  label->SetBounds(left, top, 8 * static_cast<int>(std::string_view(caption).size()), 15);
+  label->SetBounds(left, top, 6 * static_cast<int>(std::string_view(caption).size()) + 4, 15);
   label->SetParent(this);
   return label;
 }
@@ -208,13 +227,14 @@ NudgeButtons ElementWindow::AddNudgeButtons(const char* upName, const char* down
                                             const char* leftName, const char* rightName, int top,
                                             const std::function<void(int dx, int dy)>& nudge) {
   AddLabel("Label5", "Feinausrichtung", 8, top, true);
+  // Narrow enough for the smallest window (163 pixels).
   const int row = top + 20;
   AddLabel("Label6", "Top", 8, row + 3);
-  AddLabel("Label7", "Left", 88, row + 3);
-  NudgeButtons buttons{AddButton(upName, "-", 36, row, 22, kRowHeight),
-                       AddButton(downName, "+", 60, row, 22, kRowHeight),
-                       AddButton(leftName, "-", 118, row, 22, kRowHeight),
-                       AddButton(rightName, "+", 142, row, 22, kRowHeight)};
+  AddLabel("Label7", "Left", 84, row + 3);
+  NudgeButtons buttons{AddButton(upName, "-", 34, row, 22, kRowHeight),
+                       AddButton(downName, "+", 57, row, 22, kRowHeight),
+                       AddButton(leftName, "-", 110, row, 22, kRowHeight),
+                       AddButton(rightName, "+", 133, row, 22, kRowHeight)};
   buttons.up->OnClick = [nudge](ui::Control&) { nudge(0, -1); };
   buttons.down->OnClick = [nudge](ui::Control&) { nudge(0, 1); };
   buttons.left->OnClick = [nudge](ui::Control&) { nudge(-1, 0); };
@@ -671,6 +691,7 @@ RectanglePropertiesWindow::RectanglePropertiesWindow(ui::Component* owner, Docum
     button->SetHint(shape.width ? std::to_string(*shape.width) + " x " +
                                       std::to_string(shape.height) + " Pixel"
                                 : "Höhe " + std::to_string(shape.height) + " Pixel");
+    button->SetGlyph(PresetGlyph(shape));
     button->SetParent(this);
     button->OnClick = [this, &shape](ui::Control&) { OnPresetShape(shape); };
     presetButtons[i] = button;
