@@ -59,10 +59,12 @@ std::optional<std::vector<std::string>> ReadTextLines(const std::filesystem::pat
     return std::nullopt;
   }
   bytes.resize(static_cast<std::size_t>(in.gcount()));
-  std::string_view view = bytes;
-  if (view.starts_with(kBom)) view.remove_prefix(kBom.size());
-  const std::string text = IsUtf8(view) ? std::string(view) : Cp1252ToUtf8(view);
-  return SplitLines(text);
+  return DecodeTextLines(bytes);
+}
+
+std::vector<std::string> DecodeTextLines(std::string_view bytes) {
+  if (bytes.starts_with(kBom)) bytes.remove_prefix(kBom.size());
+  return SplitLines(IsUtf8(bytes) ? std::string(bytes) : Cp1252ToUtf8(bytes));
 }
 
 }  // namespace quirabel::dialogs

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quirabel::dialogs {
@@ -15,6 +16,9 @@ inline constexpr std::uintmax_t kMaxImportBytes = 1024 * 1024;
 // mark) is taken as UTF-8, anything else as Windows-1252. Lines end at CR LF, LF or CR; a break at
 // the very end opens no further line. None, and `error` gives the message, when the file cannot be
 // read or is larger than kMaxImportBytes.
+// The lines of a text file's bytes, decoded as ReadTextLines does.
+std::vector<std::string> DecodeTextLines(std::string_view bytes);
+
 std::optional<std::vector<std::string>> ReadTextLines(const std::filesystem::path& file,
                                                       std::string& error);
 
