@@ -373,6 +373,10 @@ TEST_F(DesignerWindow, TextLineEditedInItsWindowShowsInThePdf) {
   EXPECT_EQ(host->windowTitle(), QStringLiteral("Eigenschaften Label"));
   EXPECT_EQ(WidgetOf<QLineEdit>(form, *form.textEdit)->text(), QStringLiteral("Text Label"));
 
+  auto* text = WidgetOf<QLineEdit>(form, *form.textEdit);
+  text->selectAll();
+  QTest::keyClicks(text, "Sommerfest");
+  EXPECT_EQ(label.Caption(), "Sommerfest");
   auto* font = WidgetOf<QComboBox>(form, *form.fontChoice);
   ASSERT_NE(font, nullptr);
   font->setCurrentIndex(2);
@@ -401,7 +405,7 @@ TEST_F(DesignerWindow, TextLineEditedInItsWindowShowsInThePdf) {
   EXPECT_NE(pdf.find("/BaseFont /Times-Bold"), std::string::npos);
   EXPECT_NE(pdf.find(" 18 Tf"), std::string::npos);
   EXPECT_NE(pdf.find("0 0 1 rg"), std::string::npos);
-  EXPECT_NE(pdf.find("(Text Label) Tj"), std::string::npos);
+  EXPECT_NE(pdf.find("(Sommerfest) Tj"), std::string::npos);
 }
 
 // The same for a rectangle: its fill colour and border width from its window.
