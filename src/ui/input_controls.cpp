@@ -172,7 +172,9 @@ void TUpDown::Step(TUpDownDirection direction) {
   if (!Enabled()) return;
   ReadBackPosition();
   // Computed wide: a large increment near the ends of int must not overflow.
-  const long long delta = direction == TUpDownDirection::updUp ? increment_ : -increment_;
+  const long long delta = direction == TUpDownDirection::updUp
+                              ? static_cast<long long>(increment_)
+                              : -static_cast<long long>(increment_);
   const int target = static_cast<int>(std::clamp<long long>(position_ + delta, min_, max_));
   bool allow = true;
   if (OnChanging) OnChanging(*this, direction, target, allow);

@@ -18,7 +18,7 @@
 namespace quirabel::ui::qt {
 
 // The form's own observer: its children have adapters, the form has the host.
-class FormHost::FormObserver : public ControlObserver {
+class FormHost::FormObserver final : public ControlObserver {
  public:
   explicit FormObserver(FormHost& host) : host_(host) {}
   void ControlChanged(Control&) override { host_.FormChanged(); }
