@@ -154,6 +154,8 @@ TEST_F(DataFieldsTest, UntickingRemovesTheEntryThatIsTheName) {
 TEST_F(DataFieldsTest, ARebuiltPageRefillsTheListWithItsDataFields) {
   report::TPRLabel& customer = CreateLabel(20);
   MakeDataField(customer, "Kunde");
+  // Rebuilding the page frees its elements: they are found again by name.
+  const std::string customerName = customer.Name();
   auto& text = static_cast<report::TPRText&>(Window().CreateElement(ElementKind::Text));
   // Text fields become data fields from a stored project.
   text.Setdbfieldname("Ort");
@@ -168,7 +170,7 @@ TEST_F(DataFieldsTest, ARebuiltPageRefillsTheListWithItsDataFields) {
   EXPECT_EQ(Fields().fieldList->Items(), List());
 
   // The rebuilt line shows its marker; the text field cannot be typed into or imported over.
-  auto* line = static_cast<report::TPRLabel*>(Window().FindElement(customer.Name()));
+  auto* line = static_cast<report::TPRLabel*>(Window().FindElement(customerName));
   ASSERT_NE(line, nullptr);
   EXPECT_EQ(line->Caption(), "<Kunde>");
   auto* field = Window().FindElement(Window().ElementName(ElementKind::Text, 3));
