@@ -18,8 +18,9 @@ constexpr const char* kSaveFirst = "Bitte speichern Sie zunächst Ihr Dokument a
 constexpr const char* kProjectFilter = "Quirabel Dateien|*.kxp";
 constexpr const char* kPdfFilter = "PDF-Files|*.pdf";
 constexpr const char* kPictureFilter =
-    "Alle unterstützten Formate|*.bmp;*.jpg;*.gif|BMP|*.bmp|JPG|*.jpg|GIF|*.gif";
-constexpr const char* kBackgroundFilter = "JPG-Files|*.jpg|BMP-Files|*.bmp|GIF-Files|*.gif";
+    "Alle unterstützten Formate|*.bmp;*.jpg;*.gif;*.png|BMP|*.bmp|JPG|*.jpg|GIF|*.gif|PNG|*.png";
+constexpr const char* kBackgroundFilter =
+    "JPG-Files|*.jpg|BMP-Files|*.bmp|GIF-Files|*.gif|PNG-Files|*.png";
 
 // A name that points at a folder gets no file: "sub/" would otherwise become the hidden
 // "sub/.kxp".
@@ -50,6 +51,7 @@ Application::Application(ui::Platform& platform, std::string programFolder) : pl
   const dialogs::DocumentSource document = [this] { return documentWindow_; };
   rectangleWindow_ = new dialogs::RectanglePropertiesWindow(this, document);
   dataFieldWindow_ = new dialogs::DataFieldWindow(this, state_.dataFields, document);
+  edits_ = std::make_unique<EditCommands>(*this);
 }
 
 Application::~Application() = default;
@@ -75,6 +77,7 @@ designer::DocumentWindow* Application::MakeDocumentWindow() {
   };
   window->OnProperties = [this](designer::ElementMenu popup) { OpenPropertiesOfPressed(popup); };
   window->OnPageRebuilt = [this] { dataFieldWindow_->RefillList(); };
+  window->OnChanged = [this](std::string_view mergeKey) { edits_->Record(mergeKey); };
   if (OnDocumentWindowMade) OnDocumentWindowMade(*window);
   return window;
 }
@@ -150,8 +153,9 @@ void Application::ShowTextWindow() {
 void Application::ShowRectangleWindow() { rectangleWindow_->Show(); }
 
 void Application::OnNewDocument() {
-  state_.projectNumber = NewProjectNumber();
+  // The open document keeps its number when the person decides to stay with it.
   if (documentWindow_ != nullptr && !SaveOnRequest()) return;
+  state_.projectNumber = NewProjectNumber();
   FreeDocumentWindow();
   formatWindow_->SetVisible(true);
   state_.currentPage = 1;
@@ -198,6 +202,7 @@ bool Application::NewDocument(const designer::PageFormat& format) {
   window.SetBackgroundColour(graphics::clWhite);
   window.ShowHandlesOnTop();
   window.sizeLabel->SetCaption("H " + format.heightMm + "/B " + format.widthMm + " mm");
+  edits_->Reset();
   return true;
 }
 
@@ -262,6 +267,7 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   documentWindow_->Selected().SetPressed(nullptr);
   documentWindow_->ShowHandlesOnTop();
   documentWindow_->SetCaption(state_.DocumentCaption());
+  edits_->Reset();
   return true;
 }
 
@@ -287,14 +293,21 @@ bool Application::SaveProjectTo(std::string fileName) {
     return false;
   }
   state_.projectFileName = fileName;
+  state_.unsavedChanges = false;
   documentWindow_->SetCaption(state_.DocumentCaption());
   return true;
 }
 
 bool Application::SaveOnRequest() {
-  if (documentWindow_ == nullptr) return true;
-  if (saveQuestionWindow_->ShowModal() != ui::mrOk) return true;  // "Nein": nothing to save
-  return SaveUnderProjectName();
+  if (documentWindow_ == nullptr || !state_.unsavedChanges) return true;
+  switch (saveQuestionWindow_->ShowModal()) {
+    case ui::mrOk:
+      return SaveUnderProjectName();
+    case ui::mrNo:
+      return true;  // "Nein": the changes go
+    default:
+      return false;  // Escape or the close button: the document stays as it is
+  }
 }
 
 bool Application::SaveUnderProjectName() {
@@ -479,6 +492,7 @@ bool Application::DeleteCurrentPage() {
     return false;
   }
   documentWindow_->ShowHandlesOnTop();
+  edits_->Record();
   return true;
 }
 
@@ -506,13 +520,16 @@ bool Application::BackgroundColourClick() {
   const auto colour = platform_.ColorDialog(graphics::clWhite);
   if (!colour) return false;
   documentWindow_->SetBackgroundColour(*colour);
+  edits_->Record();
   return true;
 }
 
 bool Application::BackgroundPictureClick() {
   if (documentWindow_ == nullptr) return false;
   const auto file = platform_.FileDialog({"Bildauswahl", kBackgroundFilter, "", false});
-  return file && documentWindow_->LoadBackgroundPicture(*file);
+  if (!file || !documentWindow_->LoadBackgroundPicture(*file)) return false;
+  edits_->Record();
+  return true;
 }
 
 bool Application::SinglePageClick() {

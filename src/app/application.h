@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "app/edit_commands.h"
 #include "designer/document_window.h"
 #include "designer/project_state.h"
 #include "dialogs/data_field_window.h"
@@ -49,6 +51,8 @@ class Application : public ui::Component {
   void ShowLabelWindow();
   void ShowTextWindow();
   void ShowRectangleWindow();
+  // Undo, redo, the element clipboard and the keyboard's editing commands.
+  EditCommands& Edits() { return *edits_; }
 
   // Called for every document window as it is made, before it shows a page: the screen wires its
   // popup menus and property windows here.
@@ -85,8 +89,9 @@ class Application : public ui::Component {
   // Stores the page on screen and writes the project under a name (".kxp" appended when the name
   // lacks it), which becomes the project's name.
   bool SaveProjectTo(std::string fileName);
-  // Asks whether to save the open project, and does so on "Ja". False when saving was wanted
-  // but did not happen (cancelled name, failed write).
+  // Asks whether to save the open project when it has unsaved changes, and does so on "Ja".
+  // False when the document must stay: the question was cancelled (Escape, the window's close
+  // button), or saving was wanted but did not happen (cancelled name, failed write).
   bool SaveOnRequest();
 
   // "Als PDF- speichern unter...": every page into one PDF file.
@@ -151,6 +156,7 @@ class Application : public ui::Component {
   dialogs::TextPropertiesWindow* textWindow_ = nullptr;
   dialogs::RectanglePropertiesWindow* rectangleWindow_;
   dialogs::DataFieldWindow* dataFieldWindow_;
+  std::unique_ptr<EditCommands> edits_;
 };
 
 }  // namespace quirabel::app

@@ -24,7 +24,7 @@ Maße in Millimetern, und drücken Sie <b>Dokument erstellen...</b>.</p>
 <ul>
 <li><b>Textzeile</b>, <b>Textfeld</b> oder <b>Rechteck</b> wählen und auf die Seite klicken: das
 Element entsteht an dieser Stelle.</li>
-<li><b>Bild</b> fügt ein BMP-, JPG- oder GIF-Bild ein; zu große Bilder werden verkleinert.</li>
+<li><b>Bild</b> fügt ein BMP-, JPG-, GIF- oder PNG-Bild ein; zu große Bilder werden verkleinert.</li>
 <li>Elemente mit der Maus verschieben; mit den vier Anfassern an den Ecken die Größe ändern.
 <b>Rasterhilfe</b> hält Text und Rechtecke im 5-Pixel-Raster.</li>
 <li>Ein Rechtsklick auf ein Element öffnet sein Menü: löschen, in den Vordergrund.</li>

@@ -10,6 +10,7 @@
 #include "designer/projectfile/page_text.h"
 #include "graphics/bmp.h"
 #include "graphics/gif.h"
+#include "graphics/png.h"
 #include "graphics/jpeg.h"
 #include "ui/platform.h"
 
@@ -24,7 +25,7 @@ constexpr const char* kTooLarge =
 constexpr const char* kBackgroundScratch = "COLOR_DEF_BACKGROUND.JPG";
 
 // Pictures a person may pick, whatever their file is called.
-enum class PictureFormat { Unknown, Bmp, Jpeg, Gif };
+enum class PictureFormat { Unknown, Bmp, Jpeg, Gif, Png };
 
 PictureFormat FormatOf(std::string_view bytes) {
   if (bytes.size() >= 2 && bytes.substr(0, 2) == "BM") return PictureFormat::Bmp;
@@ -34,6 +35,7 @@ PictureFormat FormatOf(std::string_view bytes) {
     return PictureFormat::Jpeg;
   }
   if (bytes.size() >= 4 && bytes.substr(0, 4) == "GIF8") return PictureFormat::Gif;
+  if (graphics::IsPng(bytes)) return PictureFormat::Png;
   return PictureFormat::Unknown;
 }
 
@@ -208,6 +210,23 @@ TPRItem& DocumentWindow::CreateElement(ElementKind kind) {
   return *item;
 }
 
+TPRItem& DocumentWindow::AddElementCopy(const projectfile::ElementBlock& block,
+                                        const graphics::Picture& picture, int dx, int dy) {
+  const int number = NextElementNumber();
+  TPRItem* item = RestoreElement(block, picture, this);
+  item->SetName(ElementName(item->Kind(), number));
+  item->SetBounds(item->Left() + dx, item->Top() + dy, item->Width(), item->Height());
+  AttachElementHandlers(*item);
+  item->SetParent(layoutPanel);
+  const std::string dataField = TextOf(*item).dataField;
+  if (!dataField.empty() && std::find(state_.dataFields.begin(), state_.dataFields.end(),
+                                      dataField) == state_.dataFields.end()) {
+    state_.dataFields.push_back(dataField);
+  }
+  ShowHandlesOnTop();
+  return *item;
+}
+
 void DocumentWindow::ArmCreation(std::string_view mode) {
   state_.createMode = std::string(mode);
   if (ui::Platform* platform = GetPlatform()) platform->SetScreenCursor(ui::crUpArrow);
@@ -233,6 +252,7 @@ void DocumentWindow::CreateArmedElement() {
   }
   ShowHandlesOnTop();
   platform->SetScreenCursor(ui::crDefault);
+  Changed();
 }
 
 bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
@@ -276,6 +296,14 @@ bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
         static_cast<report::TPRJpegImage*>(element)->SetPicture(picture);
         break;
       }
+      case PictureFormat::Png: {
+        // Becomes a bitmap element like a BMP: project files and PDFs hold it as they hold those.
+        const graphics::Picture picture = graphics::Picture::FromBitmap(graphics::ReadPng(bytes));
+        auto& image = static_cast<report::TPRImage&>(CreateElement(ElementKind::Bitmap));
+        element = &image;
+        image.SetPicture(picture);
+        break;
+      }
       case PictureFormat::Unknown:
         ShowMessage(NoPicture(file));
         return false;
@@ -305,6 +333,7 @@ bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
     const int height = (pageHeight / 100) * 50;
     image.SetBounds(20, 20, RoundHalfEven(height / ratio), height);
   }
+  Changed();
   return true;
 }
 
@@ -327,6 +356,7 @@ void DocumentWindow::BringElementToFront(TPRItem& chosen) {
     chosen.SetName(ElementName(self->kind, top->number));
   }
   ShowHandlesOnTop();
+  Changed();
 }
 
 bool DocumentWindow::DeleteElement(std::string_view name) {
@@ -341,6 +371,7 @@ bool DocumentWindow::DeleteElement(TPRItem& element) {
   for (ui::TImage* handle : handles_) handle->SetVisible(false);
   for (ui::TImage* marker : markers_) marker->SetVisible(false);
   Invalidate();
+  Changed();
   return true;
 }
 
@@ -535,6 +566,10 @@ bool DocumentWindow::LoadBackgroundPicture(const std::filesystem::path& file) {
       case PictureFormat::Gif:
         SetBackgroundPicture(graphics::Picture::FromJpegBytes(
             graphics::EncodeJpeg(graphics::ReadGif(bytes).bitmap, 100)));
+        return true;
+      case PictureFormat::Png:
+        SetBackgroundPicture(
+            graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(graphics::ReadPng(bytes), 100)));
         return true;
       case PictureFormat::Unknown:
         ShowMessage(NoPicture(file));

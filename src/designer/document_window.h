@@ -70,6 +70,10 @@ class DocumentWindow : public ui::TForm {
 
   // Creates an element of a kind with the next number, on top of the page.
   report::TPRItem& CreateElement(ElementKind kind);
+  // A new element made from a stored one (see StoreElement), with a name and number of its own,
+  // moved by dx, dy; pictures come with the picture they show.
+  report::TPRItem& AddElementCopy(const projectfile::ElementBlock& block,
+                                  const graphics::Picture& picture, int dx, int dy);
   // The element tools: the next click on the page creates an element of the mode ("label",
   // "memo" or "Rect"); the screen cursor shows the up-arrow while armed.
   void ArmCreation(std::string_view mode);
@@ -155,6 +159,13 @@ class DocumentWindow : public ui::TForm {
   // Gives an element the mouse handlers of its kind (moving, selecting, popups); called for every
   // element the window creates or reads.
   void AttachElementHandlers(report::TPRItem& item);
+  // An action changed the page (an element made, moved, resized, deleted, brought forward, a
+  // property set): whoever keeps the undo history records a step. Actions with the same merge key
+  // in a row make one step (see UndoHistory).
+  std::function<void(std::string_view mergeKey)> OnChanged;
+  void Changed(std::string_view mergeKey = {}) {
+    if (OnChanged) OnChanged(mergeKey);
+  }
   // Opens a popup menu at a position on the page; the screen shows it, tests record it.
   std::function<void(Popup popup, int x, int y)> OnPopup;
   // Shows the property window of a kind at the mouse cursor; the screen shows it.

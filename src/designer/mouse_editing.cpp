@@ -20,18 +20,6 @@ namespace {
 // Moving keeps an element 5 mm (at 2.837 pixels a millimetre) off the page edges.
 constexpr double kMargin = 14.185;
 
-// The top (or left) a move gives an element of `size` on a page of `page` pixels. A candidate
-// inside the margins is taken; one on or beyond a margin snaps to that margin rounded, plus one.
-int ClampToPage(int candidate, int page, int size) {
-  const double farMargin = page - size - kMargin;
-  if (kMargin < candidate && candidate < farMargin) return candidate;
-  int result = candidate;
-  if (candidate <= kMargin) result = RoundHalfEven(kMargin) + 1;
-  // An element larger than the page meets both conditions; the far edge wins.
-  if (candidate >= farMargin) result = RoundHalfEven(farMargin) + 1;
-  return result;
-}
-
 bool IsImage(const TPRItem* element) {
   return element != nullptr && TypeOf(*element).menu == ElementMenu::Image;
 }
@@ -45,6 +33,18 @@ struct MarkerLayout {
 };
 
 }  // namespace
+
+// A candidate inside the margins is taken; one on or beyond a margin snaps to that margin
+// rounded, plus one.
+int ClampToPage(int candidate, int page, int size) {
+  const double farMargin = page - size - kMargin;
+  if (kMargin < candidate && candidate < farMargin) return candidate;
+  int result = candidate;
+  if (candidate <= kMargin) result = RoundHalfEven(kMargin) + 1;
+  // An element larger than the page meets both conditions; the far edge wins.
+  if (candidate >= farMargin) result = RoundHalfEven(farMargin) + 1;
+  return result;
+}
 
 void MouseEditing::AttachElement(TPRItem& item) {
   const Kind kind = TypeOf(item).menu;
@@ -105,6 +105,7 @@ void MouseEditing::ShowHandles() {
 
 void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int x, int y) {
   const bool left = button == ui::TMouseButton::mbLeft;
+  drag_.pressedBounds = item.BoundsRect();
   const bool right = button == ui::TMouseButton::mbRight;
   const ui::TPoint origin = item.OriginIn(window_.layoutPanel);
   const int pageX = origin.x + x, pageY = origin.y + y;
@@ -229,6 +230,7 @@ void MouseEditing::ShowMarkers(const TPRItem& item, Kind kind) {
 
 void MouseEditing::Release(TPRItem& item, Kind kind) {
   drag_.grabbed = false;
+  const bool moved = item.BoundsRect() != drag_.pressedBounds;
   SetCursor(ui::crDefault);
   switch (kind) {
     case Kind::Label:
@@ -248,6 +250,7 @@ void MouseEditing::Release(TPRItem& item, Kind kind) {
       window_.PlaceHandlesAround(&item);
       break;
   }
+  if (moved) window_.Changed();
 }
 
 namespace {
@@ -277,6 +280,7 @@ void MouseEditing::HandlePress(Corner corner, int x, int y) {
   const ui::Control& image = *window_.Handle(corner);
   pressedHandle_ = &image;
   const TPRItem* element = window_.Selected().Pressed();
+  if (element != nullptr) drag_.pressedBounds = element->BoundsRect();
   if (corner != Corner::TopLeft || !IsImage(element)) return;
   // An image resizes live from its top-left handle, tracked in page coordinates.
   drag_.handleDeltaX = image.Left() + x;
@@ -361,6 +365,7 @@ void MouseEditing::HandleRelease(Corner corner) {
       OnMemoFitted(CreateMemo(text.Width(), text.Height(), text.FontName(), text.FontBold(),
                               text.FontItalic()));
     }
+    if (element->BoundsRect() != drag_.pressedBounds) window_.Changed();
   }
   window_.PlaceHandlesAround(element);
 }

@@ -28,7 +28,12 @@ struct DragState {
   int handleDeltaX = 0;
   int handleDeltaY = 0;
   double imageAspect = 1;  // width / height of an image, taken when its top-left handle is pressed
+  ui::TRect pressedBounds{};  // of the element at the last press on it or on a handle
 };
+
+// The top (or left) a move gives an element of `size` on a page of `page` pixels: moving keeps
+// an element 5 mm off the page edges. The mouse and the arrow keys move within the same limits.
+int ClampToPage(int candidate, int page, int size);
 
 // Selecting, moving and resizing the elements of a document window with the mouse: the press,
 // move and release handlers of every element kind and of the four resize handles, the ruler

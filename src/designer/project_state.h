@@ -55,6 +55,9 @@ struct ProjectState {
   std::map<int, std::uint64_t> bitmapPixelsByPage;
   // Names of the data fields of the document (filled when a page is read).
   std::vector<std::string> dataFields;
+  // The project has changes that are not saved: every edit, undo and redo sets it; saving,
+  // opening and making a new document clear it.
+  bool unsavedChanges = false;
   // "Rasterhilfe": moves of text and rectangle elements snap to a 5-pixel grid.
   bool gridAid = false;
   // Where templates and scratch files live; empty when there is none (the batch tool may run so).

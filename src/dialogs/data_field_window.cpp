@@ -65,8 +65,10 @@ void DataFieldWindow::OnAddClick() {
     // An element has one field: a name it had before leaves the list.
     if (!field->dbfieldname().empty()) RemoveField(field->dbfieldname());
     AddToList(name);
-    field->Setdbfieldname(name);
-    field->SetText(DataFieldMarker(name));
+    Edit(*field, "", [&] {
+      field->Setdbfieldname(name);
+      field->SetText(DataFieldMarker(name));
+    });
     field->Invalidate();
     if (TextPropertiesWindow* window = textWindow_.Get()) {
       window->dataFieldBox->SetChecked(true);
@@ -76,8 +78,10 @@ void DataFieldWindow::OnAddClick() {
   } else if (auto* line = static_cast<report::TPRLabel*>(label)) {
     if (!line->dbfieldname().empty()) RemoveField(line->dbfieldname());
     AddToList(name);
-    line->Setdbfieldname(name);
-    line->SetCaption(DataFieldMarker(name));
+    Edit(*line, "", [&] {
+      line->Setdbfieldname(name);
+      line->SetCaption(DataFieldMarker(name));
+    });
     line->Invalidate();
     if (LabelPropertiesWindow* window = labelWindow_.Get()) {
       window->dataFieldBox->SetChecked(true);

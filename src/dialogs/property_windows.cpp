@@ -164,6 +164,56 @@ void ElementWindow::GuardArrow(ui::TUpDown& upDown, ui::TEdit& field, const Numb
   };
 }
 
+std::string Fingerprint(const report::TPRItem& item) {
+  std::string print = item.Name() + '|' + std::to_string(item.Left()) + ',' +
+                      std::to_string(item.Top()) + ',' + std::to_string(item.Width()) + ',' +
+                      std::to_string(item.Height()) + '|' + item.Caption() + '|';
+  const auto number = [&print](double value) { print += std::to_string(value) + ','; };
+  const auto textSettings = [&number](const report::TPRCustomLabel& text) {
+    number(static_cast<int>(text.FontName()));
+    number(text.FontSize());
+    number(text.FontBold());
+    number(text.FontItalic());
+    number(text.FontColor());
+    number(text.CharSpace());
+  };
+  switch (item.Kind()) {
+    case ElementKind::Label: {
+      const auto& label = static_cast<const report::TPRLabel&>(item);
+      textSettings(label);
+      number(static_cast<int>(label.Alignment()));
+      print += label.dbfieldname();
+      break;
+    }
+    case ElementKind::Text: {
+      const auto& text = static_cast<const report::TPRText&>(item);
+      textSettings(text);
+      number(text.Leading());
+      print += text.dbfieldname() + '|' + text.Text();
+      break;
+    }
+    case ElementKind::Rect: {
+      const auto& rect = static_cast<const report::TPRRect&>(item);
+      number(rect.LineWidth());
+      number(rect.LineColor());
+      number(rect.FillColor());
+      break;
+    }
+    case ElementKind::Jpeg:
+    case ElementKind::Bitmap:
+      break;
+  }
+  return print;
+}
+
+void ElementWindow::ElementChanged(const report::TPRItem& element, std::string_view mergeKey) {
+  designer::DocumentWindow* document = Document();
+  if (document == nullptr) return;
+  // Keys of one element only merge with each other: typing into two lines makes two steps.
+  document->Changed(mergeKey.empty() ? std::string()
+                                     : std::string(mergeKey) + ':' + element.Name());
+}
+
 void ElementWindow::ProcessMessages() {
   if (ui::Platform* platform = GetPlatform()) platform->ProcessMessages();
 }
@@ -328,8 +378,10 @@ void LabelPropertiesWindow::OnTextKeyUp() {
   report::TPRLabel* label = SelectedLabel();
   // A data field's marker is not typed over, whatever state the entry is in.
   if (label == nullptr || !label->dbfieldname().empty()) return;
-  label->SetCaption(textEdit->Text());
-  label->SetWidth(label->ScreenTextWidth() + 50);
+  Edit(*label, "text", [&] {
+    label->SetCaption(textEdit->Text());
+    label->SetWidth(label->ScreenTextWidth() + 50);
+  });
   label->Invalidate();
   if (designer::DocumentWindow* document = Document()) document->PlaceHandlesAround(label);
 }
@@ -337,25 +389,25 @@ void LabelPropertiesWindow::OnTextKeyUp() {
 void LabelPropertiesWindow::OnFontChosen() {
   report::TPRLabel* label = SelectedLabel();
   const auto font = FontOfChoice(fontChoice->Text());
-  if (label != nullptr && font) label->SetFontName(*font);
+  if (label != nullptr && font) Edit(*label, "", [&] { label->SetFontName(*font); });
 }
 
 void LabelPropertiesWindow::OnAlignmentChosen() {
   report::TPRLabel* label = SelectedLabel();
   const auto alignment = AlignmentOfChoice(alignmentChoice->Text());
-  if (label != nullptr && alignment) label->SetAlignment(*alignment);
+  if (label != nullptr && alignment) Edit(*label, "", [&] { label->SetAlignment(*alignment); });
 }
 
 void LabelPropertiesWindow::OnWeightChosen() {
   report::TPRLabel* label = SelectedLabel();
   const auto bold = BoldOfChoice(weightChoice->Text());
-  if (label != nullptr && bold) label->SetFontBold(*bold);
+  if (label != nullptr && bold) Edit(*label, "", [&] { label->SetFontBold(*bold); });
 }
 
 void LabelPropertiesWindow::OnItalicChosen() {
   report::TPRLabel* label = SelectedLabel();
   const auto italic = ItalicOfChoice(italicChoice->Text());
-  if (label != nullptr && italic) label->SetFontItalic(*italic);
+  if (label != nullptr && italic) Edit(*label, "", [&] { label->SetFontItalic(*italic); });
 }
 
 void LabelPropertiesWindow::OnColorClick() {
@@ -365,7 +417,8 @@ void LabelPropertiesWindow::OnColorClick() {
   if (label == nullptr) return;
   if (const auto color = ChooseColor(label->FontColor())) {
     // The dialog ran its own messages: the line may be gone.
-    if ((label = SelectedLabel()) != nullptr) label->SetFontColor(*color);
+    if ((label = SelectedLabel()) != nullptr)
+      Edit(*label, "", [&] { label->SetFontColor(*color); });
   }
 }
 
@@ -373,20 +426,22 @@ void LabelPropertiesWindow::OnFontSizeArrow() {
   report::TPRLabel* label = SelectedLabel();
   if (label == nullptr) return;
   if (const auto size = FieldNumber(*fontSizeEdit, kLabelSizeRange))
-    label->SetFontSize(static_cast<float>(*size));
+    Edit(*label, "size", [&] { label->SetFontSize(static_cast<float>(*size)); });
 }
 
 void LabelPropertiesWindow::OnCharSpaceArrow() {
   report::TPRLabel* label = SelectedLabel();
   if (label == nullptr) return;
   if (const auto space = FieldNumber(*charSpaceEdit, kLabelSpacingRange))
-    label->SetCharSpace(static_cast<float>(*space));
+    Edit(*label, "spacing", [&] { label->SetCharSpace(static_cast<float>(*space)); });
 }
 
 void LabelPropertiesWindow::Nudge(int dx, int dy) {
   report::TPRLabel* label = SelectedLabel();
   if (label == nullptr) return;
-  label->SetBounds(label->Left() + dx, label->Top() + dy, label->Width(), label->Height());
+  Edit(*label, "nudge", [&] {
+    label->SetBounds(label->Left() + dx, label->Top() + dy, label->Width(), label->Height());
+  });
   label->Invalidate();
 }
 
@@ -403,8 +458,10 @@ void LabelPropertiesWindow::OnDataFieldClick() {
     dataFieldBox->SetChecked(!label->dbfieldname().empty());
     return;
   }
-  label->Setdbfieldname("");
-  label->SetCaption("Text Label");
+  Edit(*label, "", [&] {
+    label->Setdbfieldname("");
+    label->SetCaption("Text Label");
+  });
   textEdit->SetText(label->Caption());
   SetDataFieldMode(false);
 }
@@ -551,7 +608,7 @@ void TextPropertiesWindow::OnEditorKeyUp() {
   ProcessMessages();
   report::TPRText* text = SelectedText();
   if (text == nullptr || !text->dbfieldname().empty()) return;
-  text->SetText(editor->Text());
+  Edit(*text, "text", [&] { text->SetText(editor->Text()); });
   text->Invalidate();
 }
 
@@ -559,7 +616,7 @@ void TextPropertiesWindow::OnFontChosen() {
   report::TPRText* text = SelectedText();
   const auto font = FontOfChoice(fontChoice->Text());
   if (text == nullptr || !font) return;
-  text->SetFontName(*font);
+  Edit(*text, "", [&] { text->SetFontName(*font); });
   ui::TFont editorFont = editor->Font();
   editorFont.name = EditorFontOfChoice(*font);
   editor->SetFont(editorFont);
@@ -569,7 +626,7 @@ void TextPropertiesWindow::OnWeightChosen() {
   report::TPRText* text = SelectedText();
   const auto bold = BoldOfChoice(weightChoice->Text());
   if (text == nullptr || !bold) return;
-  text->SetFontBold(*bold);
+  Edit(*text, "", [&] { text->SetFontBold(*bold); });
   FitEditorTo(*text);
 }
 
@@ -577,7 +634,7 @@ void TextPropertiesWindow::OnItalicChosen() {
   report::TPRText* text = SelectedText();
   const auto italic = ItalicOfChoice(italicChoice->Text());
   if (text == nullptr || !italic) return;
-  text->SetFontItalic(*italic);
+  Edit(*text, "", [&] { text->SetFontItalic(*italic); });
   FitEditorTo(*text);
 }
 
@@ -587,14 +644,14 @@ void TextPropertiesWindow::OnColorClick() {
   report::TPRText* text = SelectedText();
   if (text == nullptr) return;
   if (const auto color = ChooseColor(text->FontColor())) {
-    if ((text = SelectedText()) != nullptr) text->SetFontColor(*color);
+    if ((text = SelectedText()) != nullptr) Edit(*text, "", [&] { text->SetFontColor(*color); });
   }
 }
 
 void TextPropertiesWindow::OnFontSizeArrow() {
   report::TPRText* text = SelectedText();
   if (text == nullptr) return;
-  text->SetFontSize(static_cast<float>(fontSizeUpDown->Position()));
+  Edit(*text, "size", [&] { text->SetFontSize(static_cast<float>(fontSizeUpDown->Position())); });
   FitEditorTo(*text);
 }
 
@@ -602,20 +659,22 @@ void TextPropertiesWindow::OnLeadingArrow() {
   report::TPRText* text = SelectedText();
   if (text == nullptr) return;
   if (const auto leading = FieldNumber(*leadingEdit, kLeadingRange))
-    text->SetLeading(static_cast<float>(*leading));
+    Edit(*text, "leading", [&] { text->SetLeading(static_cast<float>(*leading)); });
 }
 
 void TextPropertiesWindow::OnCharSpaceArrow() {
   report::TPRText* text = SelectedText();
   if (text == nullptr) return;
   if (const auto space = FieldNumber(*charSpaceEdit, kTextSpacingRange))
-    text->SetCharSpace(static_cast<float>(*space));
+    Edit(*text, "spacing", [&] { text->SetCharSpace(static_cast<float>(*space)); });
 }
 
 void TextPropertiesWindow::Nudge(int dx, int dy) {
   report::TPRText* text = SelectedText();
   if (text == nullptr) return;
-  text->SetBounds(text->Left() + dx, text->Top() + dy, text->Width(), text->Height());
+  Edit(*text, "nudge", [&] {
+    text->SetBounds(text->Left() + dx, text->Top() + dy, text->Width(), text->Height());
+  });
   text->Invalidate();
 }
 
@@ -634,7 +693,7 @@ void TextPropertiesWindow::OnImportClick() {
   // The dialog ran its own messages: the field may be gone.
   if ((text = SelectedText()) == nullptr) return;
   editor->SetLines(*lines);
-  text->SetLines(*lines);
+  Edit(*text, "", [&] { text->SetLines(*lines); });
   text->Invalidate();
   platform->ProcessMessages();
 }
@@ -651,8 +710,10 @@ void TextPropertiesWindow::OnDataFieldClick() {
     dataFieldBox->SetChecked(!text->dbfieldname().empty());
     return;
   }
-  text->Setdbfieldname("");
-  text->SetText("Text Feld");
+  Edit(*text, "", [&] {
+    text->Setdbfieldname("");
+    text->SetText("Text Feld");
+  });
   editor->SetText("Text Feld");
   SetDataFieldMode(false);
 }
@@ -720,26 +781,30 @@ void RectanglePropertiesWindow::OnWindowShown() {
 void RectanglePropertiesWindow::OnLineColorClick() {
   report::TPRRect* rect = PressedRectangle();
   const auto color = ChooseColor(rect != nullptr ? rect->LineColor() : graphics::clBlack);
-  if (color && (rect = PressedRectangle()) != nullptr) rect->SetLineColor(*color);
+  if (color && (rect = PressedRectangle()) != nullptr)
+    Edit(*rect, "", [&] { rect->SetLineColor(*color); });
 }
 
 void RectanglePropertiesWindow::OnFillColorClick() {
   report::TPRRect* rect = PressedRectangle();
   const auto color = ChooseColor(rect != nullptr ? rect->FillColor() : graphics::clWhite);
-  if (color && (rect = PressedRectangle()) != nullptr) rect->SetFillColor(*color);
+  if (color && (rect = PressedRectangle()) != nullptr)
+    Edit(*rect, "", [&] { rect->SetFillColor(*color); });
 }
 
 void RectanglePropertiesWindow::OnLineWidthArrow() {
   report::TPRRect* rect = PressedRectangle();
   if (rect == nullptr) return;
   if (const auto width = FieldNumber(*lineWidthEdit, kBorderWidthRange))
-    rect->SetLineWidth(static_cast<float>(*width));
+    Edit(*rect, "border", [&] { rect->SetLineWidth(static_cast<float>(*width)); });
 }
 
 void RectanglePropertiesWindow::OnPresetShape(const PresetShape& shape) {
   report::TPRRect* rect = PressedRectangle();
   if (rect == nullptr) return;
-  rect->SetBounds(rect->Left(), rect->Top(), shape.width.value_or(rect->Width()), shape.height);
+  Edit(*rect, "", [&] {
+    rect->SetBounds(rect->Left(), rect->Top(), shape.width.value_or(rect->Width()), shape.height);
+  });
   rect->Invalidate();
   if (designer::DocumentWindow* document = Document()) document->PlaceHandlesAround(rect);
 }
@@ -747,7 +812,9 @@ void RectanglePropertiesWindow::OnPresetShape(const PresetShape& shape) {
 void RectanglePropertiesWindow::Nudge(int dx, int dy) {
   report::TPRRect* rect = PressedRectangle();
   if (rect == nullptr) return;
-  rect->SetBounds(rect->Left() + dx, rect->Top() + dy, rect->Width(), rect->Height());
+  Edit(*rect, "nudge", [&] {
+    rect->SetBounds(rect->Left() + dx, rect->Top() + dy, rect->Width(), rect->Height());
+  });
   rect->Invalidate();
 }
 

@@ -18,6 +18,10 @@ namespace quirabel::dialogs {
 
 class DataFieldWindow;
 
+// What the property windows can change of an element, in one string: two differ when an action
+// changed something.
+std::string Fingerprint(const report::TPRItem& item);
+
 // The document window on screen; none while no document is open.
 using DocumentSource = std::function<designer::DocumentWindow*()>;
 
@@ -74,6 +78,16 @@ class ElementWindow : public ui::TForm {
   // Runs the colour dialog at a colour; none when cancelled.
   std::optional<graphics::TColor> ChooseColor(graphics::TColor initial);
   void ProcessMessages();
+  // Runs a change of an element. When it changed anything the document window hears of it (an
+  // undo step, and work that is not saved); changes of one element with the same merge key in a
+  // row make one step (typing, repeated arrows).
+  template <class Change>
+  void Edit(report::TPRItem& element, std::string_view mergeKey, Change&& change) {
+    const std::string before = Fingerprint(element);
+    change();
+    if (Fingerprint(element) != before) ElementChanged(element, mergeKey);
+  }
+  void ElementChanged(const report::TPRItem& element, std::string_view mergeKey);
   // A few controls every window has.
   ui::TLabel* AddLabel(const char* name, const char* caption, int left, int top, bool bold = false);
   ui::TButton* AddButton(const char* name, const char* caption, int left, int top, int width,

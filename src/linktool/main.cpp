@@ -9,6 +9,7 @@
 
 #include "app/program_folder.h"
 #include "linktool/link_tool_window.h"
+#include "ui/qt/translations.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ std::string ProgramFolder() { return quirabel::app::ProgramFolderPath().string()
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quirabel CSV-Verknüpfung"));
+  quirabel::ui::qt::InstallGermanTranslations(qapp);
   if (argc < 2) {
     QMessageBox::warning(nullptr, QStringLiteral("quirabel-link"),
                          QString::fromUtf8("Bitte starten Sie die CSV-Verknüpfung über "

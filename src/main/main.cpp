@@ -11,6 +11,7 @@
 #include "main/icons.h"
 #include "main/main_window.h"
 #include "ui/qt/qt_platform.h"
+#include "ui/qt/translations.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ std::string ProgramFolder() {
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quirabel"));
+  quirabel::ui::qt::InstallGermanTranslations(qapp);
   QApplication::setWindowIcon(quirabel::main::ToolIcon(QStringLiteral("app")));
   quirabel::ui::qt::QtPlatform platform;
   quirabel::app::Application application(platform, ProgramFolder());

@@ -217,7 +217,7 @@ void MainWindow::BuildMenus() {
       QString::fromUtf8("Automatische Rasterhilfe für Text und Rechteck/Strich Elemente"));
   connect(grid, &QCheckBox::toggled, this, [this](bool on) { application_.State().gridAid = on; });
   row1->addWidget(grid);
-  row1->addAction(make("Bild", "Ein Bild einfügen (BMP,JPG,GIF)", "image", true,
+  row1->addAction(make("Bild", "Ein Bild einfügen (BMP,JPG,GIF,PNG)", "image", true,
                        [this] { application_.InsertPictureClick(); }));
   row1->addAction(make("Hintergrundfarbe", "Die Hintergrundfarbe ändern", "bgcolor", true,
                        [this] { application_.BackgroundColourClick(); }));

@@ -238,7 +238,8 @@ void CsvTable::Index(const std::function<bool(std::string&)>& readMore,
   bool utf8 = true;
   std::size_t line = 1;
   for (;;) {
-    if (!atEnd && pending.size() < kReadAhead) {
+    // The byte-order mark and the separator are judged on a whole first piece.
+    if (first && !atEnd && pending.size() < kReadAhead) {
       atEnd = !readMore(pending);
       continue;
     }

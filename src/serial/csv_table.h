@@ -58,8 +58,9 @@ class CsvTable {
  private:
   class Source;
   friend CsvTable ReadCsvFile(const std::filesystem::path&, std::optional<char>);
-  // How much is read at a time.
-  static constexpr std::size_t kReadAhead = 1024 * 1024;
+  // How much is read at a time. Only the record being read on is held, so memory does not grow
+  // with the file.
+  static constexpr std::size_t kReadAhead = 64 * 1024;
 
   // Finds the rows in bytes that `readMore` appends piece by piece (false once there are no
   // more), keeping only where each row lies.

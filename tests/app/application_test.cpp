@@ -8,6 +8,7 @@
 #include "graphics/jpeg.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
+#include "support/png_samples.h"
 #include "support/test_folder.h"
 
 namespace quirabel::app {
@@ -260,8 +261,9 @@ TEST_F(ApplicationTest, ToolsAskThroughTheirDialogsAndCancellingChangesNothing) 
   ASSERT_EQ(platform.fileDialogs.size(), 3u);
   EXPECT_EQ(platform.fileDialogs[0].title, "Bildauswahl");
   EXPECT_EQ(platform.fileDialogs[1].title, "Bitte wählen Sie ein Bild aus...");
-  EXPECT_EQ(platform.fileDialogs[1].filter,
-            "Alle unterstützten Formate|*.bmp;*.jpg;*.gif|BMP|*.bmp|JPG|*.jpg|GIF|*.gif");
+  EXPECT_EQ(
+      platform.fileDialogs[1].filter,
+      "Alle unterstützten Formate|*.bmp;*.jpg;*.gif;*.png|BMP|*.bmp|JPG|*.jpg|GIF|*.gif|PNG|*.png");
   EXPECT_TRUE(platform.fileDialogs[2].save);
 
   graphics::Bitmap green(8, 8, graphics::PixelFormat::pf24bit);
@@ -300,6 +302,41 @@ TEST_F(ApplicationTest, ProjectNamedAtTheStartOpensAfterTheStart) {
   EXPECT_FALSE(other.OpenStartProject());
   EXPECT_EQ(other.State().projectFileName, "NewDoc");
   EXPECT_TRUE(platform.messages.back().starts_with("Die Datei kann nicht gelesen werden"));
+}
+
+}  // namespace
+}  // namespace quirabel::app
+
+namespace quirabel::app {
+namespace {
+
+TEST_F(ApplicationTest, PngPicturesBecomeBitmapsThatSaveAndExport) {
+  Application application(platform, folder.string());
+  ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
+  designer::DocumentWindow& window = *application.DocumentWindow();
+  WriteFileAtomic(folder / "logo.png", testing::TransparentSamplePng());
+  ASSERT_TRUE(window.InsertPicture(folder / "logo.png"));
+  ASSERT_TRUE(window.LoadBackgroundPicture(folder / "logo.png"));
+  auto* logo = dynamic_cast<report::TPRImage*>(window.Elements().back().item);
+  ASSERT_NE(logo, nullptr);
+  ASSERT_EQ(logo->Picture().Kind(), graphics::GraphicKind::Bitmap);
+  // Stored as a bitmap file: readers of project files never see PNG bytes.
+  EXPECT_TRUE(logo->Picture().SaveToBytes().starts_with("BM"));
+  EXPECT_EQ(logo->Picture().Pixels().Pixel(2, 0), graphics::clWhite);
+  EXPECT_EQ(window.Background()->Picture().Kind(), graphics::GraphicKind::Jpeg);
+
+  ASSERT_TRUE(application.SaveProjectTo((folder / "karte.kxp").string()));
+  platform.fileAnswers = {(folder / "karte").string()};
+  platform.modalAnswers = {ui::mrOk};
+  ASSERT_TRUE(application.ExportPdf());
+  EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "karte.pdf", 1 << 24)));
+
+  Application reopened(platform, folder.string());
+  ASSERT_TRUE(reopened.OpenProject(folder / "karte.kxp"));
+  auto* again = dynamic_cast<report::TPRImage*>(reopened.DocumentWindow()->Elements().back().item);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->Picture().Pixels().Pixel(0, 1), graphics::RGB(0, 255, 0));
+  EXPECT_EQ(again->Picture().Pixels().Pixel(2, 0), graphics::clWhite);
 }
 
 }  // namespace

@@ -376,6 +376,38 @@ TEST_F(PropertyWindowsTest, ColourDialogsSetTheFontColourOnOkOnly) {
   EXPECT_EQ(label.FontColor(), graphics::clRed);
 }
 
+TEST_F(PropertyWindowsTest, ChangesInTheWindowsAreUnsavedWorkAndUndoSteps) {
+  report::TPRLabel& label = CreateLabel();
+  const std::string name = label.Name();
+  Window().Changed();  // the line as made, a step to come back to
+  Press(label);
+  application.State().unsavedChanges = false;
+  // Showing a line in its window, and a choice that changes nothing, is no change.
+  Labels().fontChoice->TypeText("Arial");
+  Labels().italicChoice->Choose(1);
+  EXPECT_FALSE(application.State().unsavedChanges);
+
+  // Typing makes one step however many keys; a font chosen makes another.
+  for (const char* typed : {"S", "So", "Som"}) {
+    Labels().textEdit->SetText(typed);
+    Labels().textEdit->KeyUp('M', 0);
+  }
+  EXPECT_TRUE(application.State().unsavedChanges);
+  Labels().fontChoice->TypeText("Fixed");
+  ASSERT_TRUE(application.Edits().Undo());
+  auto* line = static_cast<report::TPRLabel*>(Window().FindElement(name));
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(line->FontName(), TPRFontName::fnArial);
+  EXPECT_EQ(line->Caption(), "Som");
+  ASSERT_TRUE(application.Edits().Undo());
+  line = static_cast<report::TPRLabel*>(Window().FindElement(name));
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(line->Caption(), "Text Label");
+  // The rebuilt page's line is a new element: the window acts on nothing until it is pressed.
+  Labels().fontChoice->TypeText("Fixed");
+  EXPECT_EQ(line->FontName(), TPRFontName::fnArial);
+}
+
 TEST_F(PropertyWindowsTest, EachDocumentGetsFreshTextWindowsAndClosingFreesThem) {
   report::TPRLabel& label = CreateLabel();
   Press(label);

@@ -624,14 +624,6 @@ TEST_F(DesignerWindow, DeletingFromThePopupLeavesNothingBehindThatTheMouseCouldR
 }  // namespace
 }  // namespace quirabel
 
-int main(int argc, char** argv) {
-  // No display is needed: the windows draw into memory.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
-
 namespace quirabel {
 namespace {
 

@@ -197,7 +197,6 @@ TEST(FormHost, WidgetsFollowTheModel) {
   delete w.memo;
   EXPECT_FALSE(memoWidget->isVisible());
   EXPECT_EQ(host.WidgetOf(*w.text), text);
-
 }
 
 TEST(FormHost, ThePersonsActionsWriteTheModelThenRunItsEvents) {
@@ -237,7 +236,8 @@ TEST(FormHost, ThePersonsActionsWriteTheModelThenRunItsEvents) {
   // The box: the click ticks it in the model before the handler runs.
   bool tickedInHandler = false;
   w.dataField->OnClick = [&](Control&) { tickedInHandler = w.dataField->Checked(); };
-  QTest::mouseClick(WidgetOf<QCheckBox>(host, *w.dataField), Qt::LeftButton);
+  // Anywhere on it: its caption stands left, with room before it.
+  QTest::mouseClick(WidgetOf<QCheckBox>(host, *w.dataField), Qt::LeftButton, {}, QPoint(3, 10));
   EXPECT_TRUE(tickedInHandler);
 
   // Choice boxes: an entry chosen, and a text typed that is no entry.

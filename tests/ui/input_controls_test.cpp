@@ -238,5 +238,22 @@ TEST(ControlObserver, HearsEveryChangeAndTheEnd) {
   EXPECT_EQ(observer.freed, 4);
 }
 
+TEST(Form, ShowsWhereItLastStoodAndRunsOnShowEachTime) {
+  TForm window;
+  window.SetBounds(0, 0, 203, 223);
+  window.SetPosition(TFormPosition::poScreenCenter);
+  int shown = 0;
+  window.OnShow = [&](Control&) { ++shown; };
+  window.ShowAt({300, 40});  // at the mouse pointer: no centring from then on
+  EXPECT_EQ(window.BoundsRect(), (TRect{300, 40, 503, 263}));
+  EXPECT_EQ(window.Position(), TFormPosition::poDesigned);
+  window.Hide();
+  window.Show();
+  window.Show();  // shown again while up: brought to the front, OnShow again
+  EXPECT_EQ(window.BoundsRect(), (TRect{300, 40, 503, 263}));
+  EXPECT_EQ(shown, 3);
+  EXPECT_TRUE(window.Showing());
+}
+
 }  // namespace
 }  // namespace quirabel::ui

@@ -266,10 +266,20 @@ class PanelAdapter : public ControlAdapter {
   }
 };
 
+// A check box that takes a click anywhere on it, as ours do: the caption may stand at either
+// side, with empty room between it and the control's edge.
+class WholeCheckBox : public QCheckBox {
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  bool hitButton(const QPoint& position) const override { return rect().contains(position); }
+};
+
 class CheckBoxAdapter : public ControlAdapter {
  public:
   CheckBoxAdapter(FormHost& host, TCheckBox& box, QWidget* parent)
-      : ControlAdapter(host, box, new QCheckBox(parent)) {
+      : ControlAdapter(host, box, new WholeCheckBox(parent)) {
     connect(static_cast<QCheckBox*>(Widget()), &QCheckBox::clicked, this,
             [this] { Act([](Control& c) { static_cast<TCheckBox&>(c).Toggle(); }); });
   }

@@ -157,7 +157,9 @@ std::optional<graphics::TColor> QtPlatform::ColorDialog(graphics::TColor initial
   // Our colours keep red in the low byte.
   const graphics::TColor rgb = graphics::ResolveSystemColor(initial);
   const QColor start(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
-  const QColor chosen = QColorDialog::getColor(start, window_);
+  // Over the window that asked: a tool window stays above the main window.
+  QWidget* active = QApplication::activeWindow();
+  const QColor chosen = QColorDialog::getColor(start, active != nullptr ? active : window_);
   if (!chosen.isValid()) return std::nullopt;
   return graphics::RGB(static_cast<std::uint8_t>(chosen.red()),
                        static_cast<std::uint8_t>(chosen.green()),

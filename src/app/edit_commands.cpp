@@ -1,0 +1,164 @@
+#include "app/edit_commands.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "designer/element_kinds.h"
+#include "designer/mouse_editing.h"
+#include "report/pr_images.h"
+
+namespace quirabel::app {
+
+namespace {
+
+constexpr int kPasteStep = 10;
+
+}  // namespace
+
+EditCommands::EditCommands(Application& application) : application_(application) {}
+
+designer::ProjectSnapshot EditCommands::Snapshot() const {
+  const designer::ProjectState& state = application_.State();
+  designer::ProjectSnapshot snapshot;
+  snapshot.pages = state.pageTexts;
+  snapshot.currentPage = std::max(state.currentPage, 1);
+  if (designer::DocumentWindow* window = application_.DocumentWindow()) {
+    const auto index = static_cast<std::size_t>(snapshot.currentPage - 1);
+    if (snapshot.pages.size() <= index) snapshot.pages.resize(index + 1);
+    snapshot.pages[index] = SharedBytes(window->PageTextOfScreen());
+  }
+  return snapshot;
+}
+
+void EditCommands::Reset() {
+  history_.Reset(Snapshot());
+  application_.State().unsavedChanges = false;
+}
+
+void EditCommands::Record(std::string_view mergeKey) {
+  history_.Record(Snapshot(), mergeKey);
+  application_.State().unsavedChanges = true;
+}
+
+bool EditCommands::Restore(const std::optional<designer::ProjectSnapshot>& snapshot) {
+  designer::DocumentWindow* window = application_.DocumentWindow();
+  if (!snapshot || window == nullptr) return false;
+  designer::ProjectState& state = application_.State();
+  state.pageTexts = snapshot->pages;
+  state.pageCount = static_cast<int>(snapshot->pages.size());
+  // The page on screen is not stored first: the step's own text replaces it.
+  window->LoadPage(std::clamp(snapshot->currentPage, 1, state.pageCount));
+  state.unsavedChanges = true;
+  return true;
+}
+
+bool EditCommands::Undo() { return Restore(history_.Undo()); }
+bool EditCommands::Redo() { return Restore(history_.Redo()); }
+
+report::TPRItem* EditCommands::Target() const {
+  designer::DocumentWindow* window = application_.DocumentWindow();
+  return window != nullptr ? window->Selected().Pressed() : nullptr;
+}
+
+void EditCommands::Select(report::TPRItem& element) {
+  designer::DocumentWindow& window = *application_.DocumentWindow();
+  window.Selected().Press(element, true);
+  for (ui::TImage* handle : window.Handles()) handle->SetVisible(true);
+  window.PlaceHandlesAround(&element);
+}
+
+bool EditCommands::Copy() {
+  const report::TPRItem* element = Target();
+  if (element == nullptr) return false;
+  Clip clip{designer::StoreElement(*element), {}};
+  if (const auto* image = dynamic_cast<const report::TPRImage*>(element))
+    clip.picture = image->Picture();
+  clipboard_ = std::move(clip);
+  pasteOffset_ = 0;
+  return true;
+}
+
+bool EditCommands::Paste() {
+  designer::DocumentWindow* window = application_.DocumentWindow();
+  if (!clipboard_ || window == nullptr) return false;
+  pasteOffset_ += kPasteStep;
+  report::TPRItem& copy =
+      window->AddElementCopy(clipboard_->block, clipboard_->picture, pasteOffset_, pasteOffset_);
+  Select(copy);
+  Record();
+  return true;
+}
+
+bool EditCommands::Duplicate() { return Copy() && Paste(); }
+
+bool EditCommands::Delete() {
+  designer::DocumentWindow* window = application_.DocumentWindow();
+  report::TPRItem* element = Target();
+  return window != nullptr && element != nullptr && window->DeleteElement(*element);
+}
+
+bool EditCommands::Nudge(int dx, int dy) {
+  designer::DocumentWindow* window = application_.DocumentWindow();
+  report::TPRItem* element = Target();
+  if (window == nullptr || element == nullptr) return false;
+  const int left = dx == 0 ? element->Left()
+                           : designer::ClampToPage(element->Left() + dx, window->pagePanel->Width(),
+                                                   element->Width());
+  const int top = dy == 0 ? element->Top()
+                          : designer::ClampToPage(element->Top() + dy, window->pagePanel->Height(),
+                                                  element->Height());
+  if (left == element->Left() && top == element->Top()) return false;
+  element->SetBounds(left, top, element->Width(), element->Height());
+  window->PlaceHandlesAround(element);
+  window->Changed("nudge " + element->Name());
+  return true;
+}
+
+bool EditCommands::SelectNext(bool forward) {
+  designer::DocumentWindow* window = application_.DocumentWindow();
+  if (window == nullptr) return false;
+  std::vector<designer::PageElement> elements = window->Elements();
+  if (elements.empty()) return false;
+  std::stable_sort(elements.begin(), elements.end(),
+                   [](const auto& a, const auto& b) { return a.number < b.number; });
+  const report::TPRItem* current = Target();
+  auto at = std::find_if(elements.begin(), elements.end(),
+                         [current](const auto& e) { return e.item == current; });
+  std::size_t index = 0;
+  if (at == elements.end()) {
+    index = forward ? 0 : elements.size() - 1;
+  } else {
+    const auto here = static_cast<std::size_t>(at - elements.begin());
+    index = forward ? (here + 1) % elements.size() : (here + elements.size() - 1) % elements.size();
+  }
+  Select(*elements[index].item);
+  return true;
+}
+
+bool EditCommands::Escape() {
+  designer::DocumentWindow* window = application_.DocumentWindow();
+  if (window == nullptr) return false;
+  ui::Platform* platform = window->GetPlatform();
+  if (platform != nullptr && platform->ScreenCursor() == ui::crUpArrow) {
+    platform->SetScreenCursor(ui::crDefault);
+    return true;
+  }
+  if (Target() == nullptr) return false;
+  window->Selected().Clear();
+  for (ui::TImage* handle : window->Handles()) handle->SetVisible(false);
+  for (ui::TImage* marker : window->Markers()) marker->SetVisible(false);
+  return true;
+}
+
+bool EditCommands::OpenProperties() {
+  designer::DocumentWindow* window = application_.DocumentWindow();
+  const report::TPRItem* element = Target();
+  if (window == nullptr || element == nullptr || !designer::TypeOf(*element).hasProperties)
+    return false;
+  window->PopupPropertiesClick(designer::TypeOf(*element).menu);
+  return true;
+}
+
+}  // namespace quirabel::app
