@@ -8,11 +8,11 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-pdf-dev qt6-svg-dev libgl-dev
   libjpeg62-turbo-dev libgif-dev libpng-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libcurl4-openssl-dev
   qt6-translations-l10n
   fonts-liberation
   googletest libgtest-dev libbenchmark-dev
-  qpdf poppler-utils
+  qpdf poppler-utils python3-aiosmtpd
   clang libclang-rt-14-dev
   xvfb xauth
 )

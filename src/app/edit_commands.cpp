@@ -50,6 +50,10 @@ bool EditCommands::Restore(const std::optional<designer::ProjectSnapshot>& snaps
   state.pageCount = static_cast<int>(snapshot->pages.size());
   // The page on screen is not stored first: the step's own text replaces it.
   window->LoadPage(std::clamp(snapshot->currentPage, 1, state.pageCount));
+  // The elements are new: nothing is chosen, and no handle or marker stays where one stood.
+  window->Selected().Clear();
+  for (ui::TImage* handle : window->Handles()) handle->SetVisible(false);
+  for (ui::TImage* marker : window->Markers()) marker->SetVisible(false);
   state.unsavedChanges = true;
   return true;
 }

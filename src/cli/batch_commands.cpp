@@ -14,6 +14,7 @@
 #include "app/application.h"
 #include "app/command_boundary.h"
 #include "base/version.h"
+#include "cli/mail_commands.h"
 #include "cli/serial_commands.h"
 #include "designer/page_format.h"
 
@@ -31,6 +32,10 @@ constexpr const char* kUsageText =
     "LINKDATEI]\n"
     "  quirabel-batch serial EIN.kxp -o ORDNER [--link LINKDATEI] [--column K | --prefix TEXT]\n"
     "                        [--rows A-B] [--jobs N]\n"
+    "  quirabel-batch mail DATEI.csv ORDNER (--column K | --prefix TEXT) --to-column K\n"
+    "                      --subject TEXT --text DATEI [--sep ZEICHEN] [--eml ORDNER] [--resend]\n"
+    "                      [--server HOST[:PORT]] [--security none|starttls|ssl] [--from ADRESSE]\n"
+    "                      [--user NAME]\n"
     "  quirabel-batch --help | --version\n"
     "\n"
     "new     legt ein neues Projekt im gewählten Format an und speichert es.\n"
@@ -39,6 +44,9 @@ constexpr const char* kUsageText =
     "info    zeigt Format, Seiten und Elemente eines Projekts.\n"
     "link    verknüpft die Datenfelder eines Projekts mit den Spalten einer CSV-Datei.\n"
     "serial  schreibt je Zeile der verknüpften CSV-Datei eine PDF-Datei in den ORDNER.\n"
+    "mail    sendet jeder Zeile der CSV-Datei ihre PDF-Datei aus dem ORDNER an die Adresse in\n"
+    "        Spalte K (--eml: als Dateien statt senden); das Passwort kommt aus\n"
+    "        QUIRABEL_SMTP_PASSWORD oder der Einstellungsdatei.\n"
     "\n"
     "Lässt das Lesen eines Projekts etwas aus (beschädigte Elemente oder Seiten), schreiben\n"
     "export und resave nichts und enden mit 1; --force schreibt trotzdem.\n";
@@ -63,6 +71,7 @@ struct Call {
   bool force = false;
   LinkCall link;
   SerialCall serial;
+  MailCall mail;
   bool help = false;
   bool version = false;
 };
@@ -141,6 +150,7 @@ Call ReadCall(const std::vector<std::string>& args) {
   }
 
   AddSerialCommands(addCommand, addOutput, call, missingValueTexts);
+  AddMailOptions(*addCommand("mail"), call.mail, missingValueTexts);
 
   // CLI11 takes the arguments last first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -263,6 +273,13 @@ int RunSerialCommand(const Call& call, BatchPlatform& platform) {
 }
 
 int RunCall(const Call& call, BatchPlatform& platform) {
+  if (call.command == "mail") {
+    try {
+      return RunMailCall(call.mail);
+    } catch (const std::invalid_argument& wrong) {
+      throw UsageError(wrong.what());
+    }
+  }
   app::Application application(platform, ProgramFolder());
 
   if (call.command == "new") {

@@ -110,13 +110,18 @@ DocumentWindow::DocumentWindow(ui::Component* owner, ProjectState& state)
   handle.FillRect(0, 0, 17, 17, graphics::RGB(0, 90, 200));
   handle.FillRect(2, 2, 15, 15, graphics::RGB(235, 242, 255));
   const graphics::Picture handlePicture = graphics::Picture::FromBitmap(handle);
-  for (ui::TImage* h : handles_) h->SetPicture(handlePicture);
+  for (ui::TImage* h : handles_) {
+    h->SetPicture(handlePicture);
+    h->SetStretch(true);
+    h->SetSizing(ui::ScreenSizing::FixedSquare);
+  }
   graphics::Bitmap line(1, 1, graphics::PixelFormat::pf24bit);
   line.SetPixel(0, 0, graphics::RGB(220, 30, 30));
   const graphics::Picture markerPicture = graphics::Picture::FromBitmap(line);
   for (ui::TImage* m : markers_) {
     m->SetPicture(markerPicture);
     m->SetStretch(true);
+    m->SetSizing(ui::ScreenSizing::ThinLine);
   }
   mouseEditing_.AttachHandles();
 

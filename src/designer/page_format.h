@@ -26,6 +26,9 @@ PageFormat DinFormat(DinSize size, bool landscape);
 std::optional<int> WidthPixels(std::string_view widthMm);
 std::optional<int> HeightPixels(std::string_view heightMm);
 inline constexpr int kMaxPagePoints = 14400;
+// Millimetres of page pixels across and down, for showing positions and sizes.
+inline double MillimetresAcross(double pixels) { return pixels / 2.838; }
+inline double MillimetresDown(double pixels) { return pixels / 2.837; }
 
 // The format window's check of a typed size: digits "0" to "9" only, not empty.
 bool IsWholeMillimetres(std::string_view text);

@@ -32,6 +32,7 @@ std::string ProgramFolder() {
 
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("quirabel"));
   QApplication::setApplicationName(QStringLiteral("Quirabel"));
   quirabel::ui::qt::InstallGermanTranslations(qapp);
   QApplication::setWindowIcon(quirabel::main::ToolIcon(QStringLiteral("app")));

@@ -60,7 +60,11 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
       handler();
       return true;
     });
+    ShowStatus();
   };
+  view_->setFocusPolicy(Qt::StrongFocus);
+  view_->installEventFilter(this);
+  BuildStatusBar();
   // Each document window gets its popup menus and property windows once, as it is made.
   application_.OnDocumentWindowMade = [this](designer::DocumentWindow& window) {
     window.OnPopup = [this](designer::ElementMenu popup, int, int) {
@@ -103,15 +107,6 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   QTimer::singleShot(1000, this, [this] { Run([this] { OpenStartProject(); }); });
 }
 
-template <class Command>
-void MainWindow::Run(Command command) {
-  app::RunCommand(platform_, [&command] {
-    command();
-    return true;
-  });
-  Refresh();
-}
-
 void MainWindow::BuildMenus() {
   // One action a command, shared by the menu and the toolbar; those that act on the document are
   // off while there is none.
@@ -136,13 +131,21 @@ void MainWindow::BuildMenus() {
   QAction* openAction =
       make("Ö&ffnen", "Projekt öffnen", "open", false, [this] { application_.OpenClick(); });
   openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-  QAction* saveAction =
-      make("&Speichern", "Projekt speichern", "save", true, [this] { application_.Save(); });
+  QAction* saveAction = make("&Speichern", "Projekt speichern", "save", true, [this] {
+    if (application_.Save()) ConfirmSaved();
+  });
   saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   QAction* saveAsAction = make("Speichern &unter..", "Projekt speichern unter einem neuen Namen",
-                               "saveas", true, [this] { application_.SaveAs(); });
-  QAction* exportAction = make("Als PDF- speichern unter...", "Projekt als PDF - Exportieren",
-                               "pdf", true, [this] { application_.ExportPdf(); });
+                               "saveas", true, [this] {
+                                 if (application_.SaveAs()) ConfirmSaved();
+                               });
+  QAction* exportAction =
+      make("Als PDF- speichern unter...", "Projekt als PDF - Exportieren", "pdf", true, [this] {
+        if (!application_.ExportPdf()) return;
+        const std::filesystem::path pdf = application_.State().lastPdfFileName;
+        Confirm(QString::fromUtf8("Exportiert: ") +
+                QString::fromStdString(pdf.filename().string()));
+      });
   QAction* infoAction =
       make("Datei-Infos", nullptr, nullptr, true, [this] { application_.ProjectInfoClick(); });
   QAction* quitAction = make("Quirabel &Beenden", nullptr, nullptr, false, [this] { close(); });
@@ -153,7 +156,11 @@ void MainWindow::BuildMenus() {
   file->addSeparator();
   file->addAction(infoAction);
   file->addSeparator();
+  recentMenu_ = file->addMenu(QString::fromUtf8("Zuletzt geöffnet"));
+  connect(recentMenu_, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
+  file->addSeparator();
   file->addAction(quitAction);
+  BuildEditMenu();
 
   // Templates come with their own windows.
   QMenu* extras = menuBar()->addMenu(QString::fromUtf8("&Extras"));
@@ -266,6 +273,11 @@ void MainWindow::SerialPdfOutput() {
   serialPdf_.RunChosen();
 }
 
+void MainWindow::ConfirmSaved() {
+  const std::filesystem::path project = application_.State().projectFileName;
+  Confirm(QString::fromUtf8("Gespeichert: ") + QString::fromStdString(project.filename().string()));
+}
+
 void MainWindow::FitToWindow() {
   const ui::Control* root = view_->Root();
   if (root == nullptr || root->Width() <= 0 || root->Height() <= 0) return;
@@ -360,6 +372,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == view_) {
+    if (event->type() == QEvent::KeyPress) return PageKey(static_cast<QKeyEvent&>(*event));
+    if (event->type() == QEvent::MouseMove)
+      ShowPointer(static_cast<QMouseEvent*>(event)->position());
+    return false;
+  }
   if (watched == documentWindow_ && event->type() == QEvent::Close) {
     event->ignore();
     // After the close event is done with: the question is a modal window of its own.
@@ -380,10 +398,18 @@ void MainWindow::Refresh() {
     pageIndicator_->setText(QStringLiteral("-/-"));
     return;
   }
+  NoteRecentProject();
+  const bool newPage = view_->Root() != window->pageFrame;
   view_->SetRoot(window->pageFrame);
   documentWindow_->setWindowTitle(QString::fromStdString(window->Caption()));
   if (!documentWindow_->isVisible()) documentWindow_->showMaximized();
   pageIndicator_->setText(QString::fromStdString(application_.State().PageIndicator()));
+  // A new or opened card smaller than the window is shown as large as the window allows.
+  if (newPage && window->pageFrame->Width() < scroll_->viewport()->width() &&
+      window->pageFrame->Height() < scroll_->viewport()->height()) {
+    FitToWindow();
+  }
+  ShowStatus();
 }
 
 }  // namespace quirabel::main

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/command_boundary.h"
 #include "app/online_check.h"
 #include "app/serial_pdf.h"
 #include "main/news_dialogs.h"
@@ -47,9 +48,32 @@ class MainWindow : public QMainWindow {
 
  private:
   void BuildMenus();
+  // "Bearbeiten": undo, redo and the element commands, with their keys.
+  void BuildEditMenu();
+  // The keys on the page: arrows move the element (Shift: 10 pixels), Tab walks the elements,
+  // Escape disarms a tool and then lets go, Enter opens the property window. True when taken.
+  bool PageKey(const QKeyEvent& event);
+  // The status bar: where the pointer is on the page, the element chosen and the zoom.
+  void BuildStatusBar();
+  void ShowPointer(const QPointF& viewPosition);
+  void ShowStatus();
+  // A short confirmation in the status bar ("Gespeichert: karte.kxp").
+  void Confirm(const QString& text);
+  void ConfirmSaved();
+  // "Zuletzt geöffnet": the last eight projects opened or saved, kept in the settings.
+  static constexpr int kRecentProjects = 8;
+  void NoteRecentProject();
+  void FillRecentMenu();
+  void OpenRecentProject(const QString& file);
   // Runs an application command, then shows what it left.
   template <class Command>
-  void Run(Command command);
+  void Run(Command command) {
+    app::RunCommand(platform_, [&command] {
+      command();
+      return true;
+    });
+    Refresh();
+  }
   void NewDocument();
   // "Serien-PDF ausgeben": the settings window, then the run.
   void SerialPdfOutput();
@@ -71,6 +95,13 @@ class MainWindow : public QMainWindow {
   ui::qt::QtPlatform& platform_;
   app::SerialPdf serialPdf_{application_};
   ui::qt::PageView* view_;
+  QLabel* pointerLabel_ = nullptr;
+  QLabel* elementLabel_ = nullptr;
+  QLabel* zoomLabel_ = nullptr;
+  QAction* undoAction_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  std::string lastProjectName_;
+  QAction* redoAction_ = nullptr;
   QScrollArea* scroll_;
   LogoArea* mdi_;
   // The document window inside the frame: the page in its scroll area.

@@ -21,6 +21,14 @@ using TShiftState = unsigned;
 inline constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16,
                              ssMiddle = 32, ssDouble = 64;
 
+// How a zooming view sizes a control. WithPage: it grows and shrinks with the page. FixedSquare:
+// a square of kFixedScreenPixels around its centre, whatever the zoom (the resize handles).
+// ThinLine: as long as the page makes it, but never thicker than kThinLineScreenPixels (the ruler
+// markers). Only what the person sees and hits changes; the control keeps its page coordinates.
+enum class ScreenSizing { WithPage, FixedSquare, ThinLine };
+inline constexpr int kFixedScreenPixels = 8;
+inline constexpr int kThinLineScreenPixels = 2;
+
 class Control;
 class ControlVisitor;
 
@@ -83,6 +91,9 @@ class Control : public Component {
 
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
+  // How a zooming view shows the control: with the page, or at a size of its own on screen.
+  ScreenSizing Sizing() const { return sizing_; }
+  void SetSizing(ScreenSizing sizing) { sizing_ = sizing; }
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled);
   TAlign Align() const { return align_; }
@@ -155,6 +166,7 @@ class Control : public Component {
   std::size_t alignedChildren_ = 0;  // children whose alignment is not alNone, shown or not
   TRect bounds_;
   bool visible_ = true;
+  ScreenSizing sizing_ = ScreenSizing::WithPage;
   bool enabled_ = true;
   TAlign align_ = TAlign::alNone;
   TColor color_ = graphics::clWhite;

@@ -45,6 +45,7 @@ class ApplicationTest : public ::testing::Test {
       window.StoreCurrentPage();
     }
     state.pageCount = 3;
+    application.Edits().Record();  // made as a person would: the project has unsaved changes
   }
 
   testing::FakePlatform platform;
@@ -172,6 +173,42 @@ TEST_F(ApplicationTest, SavingOnRequest) {
   application.OnNewDocument();
   EXPECT_EQ(application.DocumentWindow(), nullptr);
   EXPECT_TRUE(std::filesystem::exists(folder / "gesichert.kxp"));
+
+  // Escape or the close button at the question: the document and its number stay.
+  MakeProject(application);
+  const designer::DocumentWindow* open = application.DocumentWindow();
+  const std::string number = application.State().projectNumber;
+  platform.modalAnswers = {ui::mrCancel};
+  application.OnNewDocument();
+  EXPECT_EQ(application.DocumentWindow(), open);
+  EXPECT_EQ(application.State().projectNumber, number);
+  EXPECT_FALSE(application.CloseDocument());
+  EXPECT_EQ(application.DocumentWindow(), open);
+}
+
+TEST_F(ApplicationTest, OnlyUnsavedChangesAreAskedAbout) {
+  Application application(platform, folder.string());
+  ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
+  const std::size_t asked = platform.modalForms.size();
+  application.OnNewDocument();  // nothing changed: no question
+  EXPECT_EQ(platform.modalForms.size(), asked);
+  EXPECT_EQ(application.DocumentWindow(), nullptr);
+
+  MakeProject(application);
+  platform.fileAnswers = {(folder / "karte").string()};
+  platform.modalAnswers = {ui::mrOk};
+  ASSERT_TRUE(application.SaveOnRequest());
+  EXPECT_FALSE(application.State().unsavedChanges);
+  // An undo is a change like any other.
+  ASSERT_TRUE(application.Edits().Undo());
+  EXPECT_TRUE(application.State().unsavedChanges);
+  platform.modalAnswers = {ui::mrNo};
+  const std::size_t before = platform.modalForms.size();
+  ASSERT_TRUE(application.CloseDocument());
+  EXPECT_EQ(platform.modalForms.size(), before + 1);
+  // Opening starts without unsaved changes.
+  ASSERT_TRUE(application.OpenProject(folder / "karte.kxp"));
+  EXPECT_FALSE(application.State().unsavedChanges);
 }
 
 TEST_F(ApplicationTest, PagesByArrowsGoToAndDelete) {

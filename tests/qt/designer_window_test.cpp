@@ -127,6 +127,8 @@ class DesignerWindow : public ::testing::Test {
     window->show();
     ASSERT_TRUE(application->NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
     window->Refresh();
+    fittedZoom = window->View().Zoom();
+    window->View().SetZoom(1.0);  // the tests place the mouse in page pixels
   }
   void TearDown() override {
     window.reset();
@@ -138,6 +140,7 @@ class DesignerWindow : public ::testing::Test {
   ui::qt::QtPlatform platform;
   std::unique_ptr<app::Application> application;
   std::unique_ptr<main::MainWindow> window;
+  double fittedZoom = 0;
 };
 
 TEST_F(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
@@ -217,8 +220,8 @@ TEST_F(DesignerWindow, OpenThroughTheDialog) {
   designer::DocumentWindow* before = application->DocumentWindow();
   QString told;
   {
-    ModalScript person({ModalScript::Click("Sichern..", "Nein"),
-                        ModalScript::ChooseFile(folder / "brief.kxp"), [&told](QWidget& modal) {
+    // Saved just now: nothing to ask about.
+    ModalScript person({ModalScript::ChooseFile(folder / "brief.kxp"), [&told](QWidget& modal) {
                           auto* box = qobject_cast<QMessageBox*>(&modal);
                           if (box == nullptr) return false;
                           told = box->text();
@@ -232,8 +235,7 @@ TEST_F(DesignerWindow, OpenThroughTheDialog) {
       << told.toStdString();
   EXPECT_EQ(application->DocumentWindow(), before);
   {
-    ModalScript person(
-        {ModalScript::Click("Sichern..", "Nein"), ModalScript::ChooseFile(folder / "karte.kxp")});
+    ModalScript person({ModalScript::ChooseFile(folder / "karte.kxp")});
     ToolAction(*window, QString::fromUtf8("Ö&ffnen"))->trigger();
     EXPECT_TRUE(person.Done());
   }
@@ -258,11 +260,11 @@ TEST_F(DesignerWindow, NewsWindowFromTheMenuAndAtTheEndWhenOnline) {
 
   window->localAddress = [] { return std::string("10.1.2.3"); };
   bool sawModalNews = false;
-  ModalScript person({ModalScript::Click("Sichern..", "Nein"), [&sawModalNews](QWidget& modal) {
-                        sawModalNews = true;
-                        return ModalScript::Click("Quirabel News, Meinungen und Vorschläge",
-                                                  "Beenden")(modal);
-                      }});
+  // The document has no changes: no save question before the news.
+  ModalScript person({[&sawModalNews](QWidget& modal) {
+    sawModalNews = true;
+    return ModalScript::Click("Quirabel News, Meinungen und Vorschläge", "Beenden")(modal);
+  }});
   EXPECT_TRUE(window->close());
   EXPECT_TRUE(person.Done());
   EXPECT_TRUE(sawModalNews);
@@ -273,6 +275,8 @@ TEST_F(DesignerWindow, NewsWindowFromTheMenuAndAtTheEndWhenOnline) {
 // Closing the designer after "Ja" at the save question, then cancelling the name: nothing was
 // saved, so the window stays with the document.
 TEST_F(DesignerWindow, ClosingKeepsWorkThatWasNotSaved) {
+  application->DocumentWindow()->CreateArmedElement();
+  application->Edits().Record();
   {
     ModalScript person({ModalScript::Click("Sichern..", "Ja"), [](QWidget& modal) {
                           auto* dialog = qobject_cast<QFileDialog*>(&modal);
@@ -284,6 +288,17 @@ TEST_F(DesignerWindow, ClosingKeepsWorkThatWasNotSaved) {
     EXPECT_TRUE(person.Done());
   }
   EXPECT_TRUE(window->isVisible());
+  EXPECT_NE(application->DocumentWindow(), nullptr);
+  // Escape at the question keeps the program and the document.
+  {
+    ModalScript person({[](QWidget& modal) {
+      if (modal.windowTitle() != QString::fromUtf8("Sichern..")) return false;
+      QTest::keyClick(&modal, Qt::Key_Escape);
+      return true;
+    }});
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(person.Done());
+  }
   EXPECT_NE(application->DocumentWindow(), nullptr);
   {
     ModalScript person({ModalScript::Click("Sichern..", "Nein")});
@@ -312,6 +327,77 @@ TEST_F(DesignerWindow, PageButtonsAskThroughTheirWindows) {
     EXPECT_TRUE(person.Done());
   }
   EXPECT_EQ(application->State().currentPage, 1);
+}
+
+// Editing as people expect it: a card smaller than the window opens fitted to it, the status bar
+// tells where the pointer is in millimetres, Ctrl+Z puts a dragged element back, and Entf followed
+// by a click on the page is harmless.
+TEST_F(DesignerWindow, UndoKeysAndStatusBar) {
+  EXPECT_GT(fittedZoom, 1.0);
+  ui::qt::PageView& view = window->View();
+  designer::DocumentWindow& form = *application->DocumentWindow();
+  auto& rect = form.CreateElement(designer::ElementKind::Rect);
+  rect.SetBounds(60, 80, 100, 40);
+  application->Edits().Record();
+  auto at = [](int x, int y) { return QPoint(32 + x, 32 + y); };
+  QTest::mousePress(&view, Qt::LeftButton, {}, at(70, 90));
+  for (int step = 1; step <= 4; ++step) QTest::mouseMove(&view, at(70 + 10 * step, 90 + 5 * step));
+  QTest::mouseRelease(&view, Qt::LeftButton, {}, at(110, 110));
+  ASSERT_NE(rect.Left(), 60);
+  const auto status = window->findChildren<QLabel*>();
+  bool showsMillimetres = false;
+  for (QLabel* label : status) showsMillimetres |= label->text().contains(QStringLiteral(" mm"));
+  EXPECT_TRUE(showsMillimetres);
+
+  view.setFocus();
+  QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+  ASSERT_EQ(form.Elements().size(), 1u);
+  report::TPRItem& back = *form.Elements().front().item;
+  EXPECT_EQ(back.Left(), 60);
+  EXPECT_EQ(back.Top(), 80);
+
+  // The arrow keys move it, Entf deletes it, and a click where it was finds nothing.
+  QTest::mouseClick(&view, Qt::LeftButton, {}, at(70, 90));
+  QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_EQ(form.Elements().front().item->Left(), 70);
+  QTest::keyClick(window.get(), Qt::Key_Delete);
+  EXPECT_TRUE(form.Elements().empty());
+  QTest::mouseClick(&view, Qt::LeftButton, {}, at(75, 95));
+  QTest::mouseMove(&view, at(80, 100));
+  EXPECT_TRUE(form.Elements().empty());
+}
+
+// "Zuletzt geöffnet" lists what was saved; a project that is gone is dropped with a message.
+TEST_F(DesignerWindow, RecentProjectsMenu) {
+  ASSERT_TRUE(application->SaveProjectTo((folder / "karte.kxp").string()));
+  window->Refresh();
+  QMenu* recent = nullptr;
+  for (QMenu* menu : window->findChildren<QMenu*>())
+    if (menu->title() == QString::fromUtf8("Zuletzt geöffnet")) recent = menu;
+  ASSERT_NE(recent, nullptr);
+  QMetaObject::invokeMethod(recent, "aboutToShow");
+  ASSERT_FALSE(recent->actions().isEmpty());
+  QAction* first = recent->actions().front();
+  EXPECT_TRUE(first->text().endsWith(QStringLiteral("karte.kxp")));
+
+  std::filesystem::remove(folder / "karte.kxp");
+  QString told;
+  {
+    ModalScript person({[&told](QWidget& modal) {
+      auto* box = qobject_cast<QMessageBox*>(&modal);
+      if (box == nullptr) return false;
+      told = box->text();
+      box->accept();
+      return true;
+    }});
+    first->trigger();
+    EXPECT_TRUE(person.Done());
+  }
+  EXPECT_TRUE(told.contains(QString::fromUtf8("aus der Liste"))) << told.toStdString();
+  QMetaObject::invokeMethod(recent, "aboutToShow");
+  for (QAction* action : recent->actions())
+    EXPECT_FALSE(action->text().endsWith(QStringLiteral("karte.kxp")));
+  EXPECT_NE(application->DocumentWindow(), nullptr);
 }
 
 // The zoom commands of "Ansicht": larger, 100 %, and the whole page in the window.
@@ -556,12 +642,16 @@ TEST_F(DesignerWindow, DragAndResizeByMouseAtEveryZoom) {
     ASSERT_TRUE(form.Handle(designer::Corner::BottomRight)->Visible());
     ASSERT_EQ(form.Handle(designer::Corner::BottomRight)->Left(), 147);
     ASSERT_EQ(form.Handle(designer::Corner::BottomRight)->Top(), 247);
-    QTest::mousePress(&view, Qt::LeftButton, {}, at(152, 252));
-    QTest::mouseMove(&view, at(172, 262));
-    QTest::mouseRelease(&view, Qt::LeftButton, {}, at(172, 262));
-    // The handle recorded where the pointer was inside it: 25 and 15 pixels.
-    EXPECT_EQ(rect.Width(), 125) << zoom;
-    EXPECT_EQ(rect.Height(), 65) << zoom;
+    // The handle shows as 8 screen pixels around the corner, whatever the zoom: a press just
+    // beside it misses it.
+    QTest::mouseClick(&view, Qt::LeftButton, {}, at(149, 249));
+    EXPECT_EQ(rect.Width(), 100);
+    QTest::mousePress(&view, Qt::LeftButton, {}, at(155, 255));
+    QTest::mouseMove(&view, at(175, 265));
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, at(175, 265));
+    // The handle recorded where the pointer was inside it, in page pixels: 28 and 18.
+    EXPECT_EQ(rect.Width(), 128) << zoom;
+    EXPECT_EQ(rect.Height(), 68) << zoom;
     form.DeleteElement(label.Name());
     form.DeleteElement(rect.Name());
   }

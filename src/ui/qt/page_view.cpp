@@ -76,10 +76,42 @@ void PageView::paintEvent(QPaintEvent*) {
   PaintTree(painter, *root);
 }
 
+QRectF PageView::ShownRect(const Control& control) const {
+  const QRectF page(control.Left(), control.Top(), control.Width(), control.Height());
+  switch (control.Sizing()) {
+    case ScreenSizing::WithPage:
+      return page;
+    case ScreenSizing::FixedSquare: {
+      const double side = kFixedScreenPixels / zoom_;
+      return {page.center().x() - side / 2, page.center().y() - side / 2, side, side};
+    }
+    case ScreenSizing::ThinLine: {
+      const double thin = kThinLineScreenPixels / zoom_;
+      QRectF line = page;
+      if (page.width() >= page.height() && page.height() > thin) {
+        line.setHeight(thin);
+        line.moveCenter(page.center());
+      } else if (page.height() > page.width() && page.width() > thin) {
+        line.setWidth(thin);
+        line.moveCenter(page.center());
+      }
+      return line;
+    }
+  }
+  return page;
+}
+
 void PageView::PaintTree(QPainter& painter, Control& control) {
   if (!control.Visible()) return;
   painter.save();
-  painter.translate(control.Left(), control.Top());
+  if (control.Sizing() == ScreenSizing::WithPage || control.Width() <= 0 || control.Height() <= 0) {
+    painter.translate(control.Left(), control.Top());
+  } else {
+    // Painted in its own pixels, scaled to the size it has on screen.
+    const QRectF shown = ShownRect(control);
+    painter.translate(shown.topLeft());
+    painter.scale(shown.width() / control.Width(), shown.height() / control.Height());
+  }
   painter.setClipRect(QRect(0, 0, control.Width(), control.Height()), Qt::IntersectClip);
   QtCanvas canvas(painter, pictures_);
   control.Paint(canvas);
@@ -87,12 +119,25 @@ void PageView::PaintTree(QPainter& painter, Control& control) {
   painter.restore();
 }
 
+Control* PageView::HitIn(Control& control, const QPointF& point) const {
+  // `point` is in the coordinates of the control's parent, in page pixels.
+  if (!control.Visible() || !ShownRect(control).contains(point)) return nullptr;
+  const QPointF inside = point - QPointF(control.Left(), control.Top());
+  const auto& children = control.Controls();
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    if (Control* hit = HitIn(**it, inside)) return hit;
+  }
+  return &control;
+}
+
 Control* PageView::Hit(const QPointF& position, TPoint& local) const {
   Control* root = Root();
   if (root == nullptr) return nullptr;
-  const TPoint page{static_cast<int>(std::floor(position.x() / zoom_)),
-                    static_cast<int>(std::floor(position.y() / zoom_))};
-  Control* hit = root->ControlAt(page);
+  // The root's own position does not count: it is the view's origin.
+  const QPointF page = position / zoom_ + QPointF(root->Left(), root->Top());
+  Control* hit = HitIn(*root, page);
+  // What a control hears stays in page pixels from its own corner, whatever size it is shown at,
+  // so that a handle dragged on screen moves by what the page moved.
   if (hit != nullptr) local = LocalIn(*hit, position);
   return hit;
 }

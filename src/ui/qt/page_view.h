@@ -39,6 +39,9 @@ class PageView : public QWidget {
   void PaintTree(QPainter& painter, Control& control);
   // The control under a widget position and the position in its own pixels.
   Control* Hit(const QPointF& position, TPoint& local) const;
+  Control* HitIn(Control& control, const QPointF& point) const;
+  // Where a control shows in its parent's page coordinates, by its sizing at the present zoom.
+  QRectF ShownRect(const Control& control) const;
   TPoint LocalIn(const Control& control, const QPointF& position) const;
   bool InTree(const Control* control) const;
   void Dispatch(const std::function<void()>& handler);

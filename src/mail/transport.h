@@ -1,0 +1,80 @@
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "mail/mail_settings.h"
+#include "mail/message.h"
+
+namespace quirabel::mail {
+
+// How one attempt to hand a mail over ended.
+struct SendResult {
+  enum class Kind {
+    Sent,            // the server took it
+    Refused,         // the server refused this mail (its recipient, its size): the others go on
+    ConnectionLost,  // no answer, connection failed or broke off: worth trying again
+    Fatal,           // every mail would fail the same way (login, encryption, sender refused)
+    Cancelled,       // the user stopped it while it was on its way
+    Uncertain,       // the connection broke after the whole mail was handed over: the server
+                     // may have taken it, so it is not sent again by itself
+  };
+  Kind kind = Kind::Sent;
+  std::string text;  // why, in words for the user; empty when sent
+};
+
+// Where mails go: a mail server, or files for a preview.
+class Transport {
+ public:
+  virtual ~Transport() = default;
+  virtual SendResult Send(const MailMessage& message) = 0;
+};
+
+// Time limits of every network step. A test shortens them.
+struct TimeLimits {
+  long connectSeconds = 20;
+  // Each server answer, and the transfer when it moves slower than one byte a second this long.
+  long answerSeconds = 60;
+};
+
+// Sends through libcurl's SMTP with its MIME API: the text quoted-printable, the PDF base64. One
+// connection is kept over the mails of a run. `cancel`, when given, stops a transfer under way.
+class SmtpTransport : public Transport {
+ public:
+  SmtpTransport(const MailSettings& server, TimeLimits limits,
+                const std::atomic<bool>* cancel = nullptr);
+  ~SmtpTransport() override;
+  SmtpTransport(const SmtpTransport&) = delete;
+  SmtpTransport& operator=(const SmtpTransport&) = delete;
+
+  SendResult Send(const MailMessage& message) override;
+
+ private:
+  struct Handle;
+  std::unique_ptr<Handle> handle_;
+  MailSettings server_;
+  TimeLimits limits_;
+  const std::atomic<bool>* cancel_;
+};
+
+// The exact bytes libcurl would send for a mail (its MIME rendering, after the SMTP dialogue),
+// got by letting it talk to a stand-in server inside the process.
+std::string RenderMail(const MailMessage& message);
+
+// Writes each mail as "<PDF name without .pdf>.eml" into a folder instead of sending it.
+class EmlTransport : public Transport {
+ public:
+  explicit EmlTransport(std::filesystem::path folder) : folder_(std::move(folder)) {}
+  SendResult Send(const MailMessage& message) override;
+
+ private:
+  std::filesystem::path folder_;
+};
+
+// The server's address for libcurl: "smtp://host:port" or "smtps://host:port". Empty when the
+// host is no host name or address (blanks, slashes, "@", control characters).
+std::string ServerUrl(const MailSettings& server);
+
+}  // namespace quirabel::mail

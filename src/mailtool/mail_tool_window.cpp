@@ -1,0 +1,516 @@
+#include "mailtool/mail_tool_window.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+#include <cstdlib>
+
+#include "base/atomic_file.h"
+#include "mail/address.h"
+#include "mail/send_log.h"
+#include "serial/serial_error.h"
+
+namespace quirabel::mailtool {
+
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string S(const QString& text) { return text.toStdString(); }
+
+struct SeparatorChoice {
+  char separator;
+  const char* shown;
+};
+constexpr SeparatorChoice kSeparators[] = {
+    {';', "Semikolon ;"}, {',', "Komma ,"}, {'\t', "Tabulator"}, {'|', "Senkrechter Strich |"}};
+
+constexpr mail::Security kSecurities[] = {mail::Security::StartTls, mail::Security::SslTls,
+                                          mail::Security::None};
+
+constexpr const char* kIdentifierEntry = "Bezeichner+Inkrement";
+
+}  // namespace
+
+MailToolWindow::MailToolWindow(std::optional<mail::MailSource> source,
+                               std::filesystem::path settingsFile)
+    : settingsFile_(std::move(settingsFile)) {
+  setWindowTitle(QString::fromUtf8("Serien-Mailer – Quirabel"));
+  resize(1000, 900);
+
+  csvEdit_ = new QLineEdit();
+  csvEdit_->setReadOnly(true);
+  csvEdit_->setObjectName(QStringLiteral("csvEdit"));
+  auto* chooseCsvButton = new QPushButton(QString::fromUtf8("CSV-Datei wählen..."));
+  separatorBox_ = new QComboBox();
+  for (const SeparatorChoice& choice : kSeparators)
+    separatorBox_->addItem(QString::fromUtf8(choice.shown));
+  namingBox_ = new QComboBox();
+  namingBox_->setObjectName(QStringLiteral("namingBox"));
+  namingBox_->addItem(QString::fromUtf8(kIdentifierEntry));
+  identifierEdit_ = new QLineEdit(Q(serial::kDefaultIdentifier));
+  folderEdit_ = new QLineEdit();
+  folderEdit_->setReadOnly(true);
+  folderEdit_->setObjectName(QStringLiteral("folderEdit"));
+  auto* chooseFolderButton = new QPushButton(QString::fromUtf8("Ordner wählen..."));
+  addressBox_ = new QComboBox();
+  addressBox_->setObjectName(QStringLiteral("addressBox"));
+
+  auto* csvRow = new QHBoxLayout();
+  csvRow->addWidget(csvEdit_, 1);
+  csvRow->addWidget(chooseCsvButton);
+  auto* namingRow = new QHBoxLayout();
+  namingRow->addWidget(namingBox_);
+  namingRow->addWidget(new QLabel(QString::fromUtf8("Bezeichner:")));
+  namingRow->addWidget(identifierEdit_, 1);
+  auto* folderRow = new QHBoxLayout();
+  folderRow->addWidget(folderEdit_, 1);
+  folderRow->addWidget(chooseFolderButton);
+  auto* sourceBox = new QGroupBox(QString::fromUtf8("Serien-PDF"));
+  auto* sourceForm = new QFormLayout(sourceBox);
+  sourceForm->addRow(QString::fromUtf8("CSV-Datei:"), csvRow);
+  sourceForm->addRow(QString::fromUtf8("Trennzeichen:"), separatorBox_);
+  sourceForm->addRow(QString::fromUtf8("Dateinamen nach:"), namingRow);
+  sourceForm->addRow(QString::fromUtf8("PDF-Ordner:"), folderRow);
+  sourceForm->addRow(QString::fromUtf8("Adressspalte:"), addressBox_);
+
+  rowTable_ = new QTableWidget(0, 4);
+  rowTable_->setObjectName(QStringLiteral("rowTable"));
+  rowTable_->setHorizontalHeaderLabels({QString::fromUtf8("Zeile"), QString::fromUtf8("PDF-Datei"),
+                                        QString::fromUtf8("Adresse"), QString::fromUtf8("Status")});
+  rowTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  rowTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  rowTable_->verticalHeader()->setVisible(false);
+  rowTable_->verticalHeader()->setDefaultSectionSize(22);
+  rowTable_->horizontalHeader()->setStretchLastSection(true);
+  rowTable_->setColumnWidth(0, 60);
+  rowTable_->setColumnWidth(1, 260);
+  rowTable_->setColumnWidth(2, 280);
+
+  subjectEdit_ = new QLineEdit();
+  subjectEdit_->setObjectName(QStringLiteral("subjectEdit"));
+  textEdit_ = new QPlainTextEdit();
+  textEdit_->setObjectName(QStringLiteral("textEdit"));
+  // The rows get the room; the text shows a few lines and scrolls.
+  textEdit_->setFixedHeight(100);
+  fromNameEdit_ = new QLineEdit();
+  fromNameEdit_->setObjectName(QStringLiteral("fromNameEdit"));
+  fromAddressEdit_ = new QLineEdit();
+  fromAddressEdit_->setObjectName(QStringLiteral("fromAddressEdit"));
+  auto* mailBox =
+      new QGroupBox(QString::fromUtf8("Mail (<Feld2> setzt den Wert der Spalte 2 ein)"));
+  auto* mailForm = new QFormLayout(mailBox);
+  mailForm->addRow(QString::fromUtf8("Betreff:"), subjectEdit_);
+  mailForm->addRow(QString::fromUtf8("Text:"), textEdit_);
+  mailForm->addRow(QString::fromUtf8("Absender-Name:"), fromNameEdit_);
+  mailForm->addRow(QString::fromUtf8("Absender-Adresse:"), fromAddressEdit_);
+
+  hostEdit_ = new QLineEdit();
+  hostEdit_->setObjectName(QStringLiteral("hostEdit"));
+  portBox_ = new QSpinBox();
+  portBox_->setObjectName(QStringLiteral("portBox"));
+  portBox_->setRange(1, 65535);
+  securityBox_ = new QComboBox();
+  securityBox_->setObjectName(QStringLiteral("securityBox"));
+  securityBox_->addItems(
+      {QStringLiteral("STARTTLS"), QStringLiteral("SSL/TLS"), QString::fromUtf8("keine")});
+  userEdit_ = new QLineEdit();
+  passwordEdit_ = new QLineEdit();
+  passwordEdit_->setEchoMode(QLineEdit::Password);
+  keepPasswordBox_ = new QCheckBox(QString::fromUtf8("Passwort speichern"));
+  auto* serverRow = new QHBoxLayout();
+  serverRow->addWidget(hostEdit_, 1);
+  serverRow->addWidget(new QLabel(QString::fromUtf8("Port:")));
+  serverRow->addWidget(portBox_);
+  serverRow->addWidget(new QLabel(QString::fromUtf8("Verschlüsselung:")));
+  serverRow->addWidget(securityBox_);
+  auto* loginRow = new QHBoxLayout();
+  loginRow->addWidget(userEdit_, 1);
+  loginRow->addWidget(new QLabel(QString::fromUtf8("Passwort:")));
+  loginRow->addWidget(passwordEdit_, 1);
+  loginRow->addWidget(keepPasswordBox_);
+  auto* serverBox = new QGroupBox(QString::fromUtf8("Mailserver"));
+  auto* serverForm = new QFormLayout(serverBox);
+  serverForm->addRow(QString::fromUtf8("Server:"), serverRow);
+  serverForm->addRow(QString::fromUtf8("Benutzer:"), loginRow);
+
+  resendBox_ = new QCheckBox(QString::fromUtf8("Alle erneut senden"));
+  resendBox_->setObjectName(QStringLiteral("resendBox"));
+  progressBar_ = new QProgressBar();
+  progressBar_->setObjectName(QStringLiteral("progressBar"));
+  progressBar_->setValue(0);
+  statusLabel_ = new QLabel();
+  statusLabel_->setObjectName(QStringLiteral("statusLabel"));
+  statusLabel_->setWordWrap(true);
+  testMailButton_ = new QPushButton(QString::fromUtf8("Testmail an mich"));
+  previewButton_ = new QPushButton(QString::fromUtf8("Nur Vorschau"));
+  sendButton_ = new QPushButton(QString::fromUtf8("Senden"));
+  cancelButton_ = new QPushButton(QString::fromUtf8("Abbrechen"));
+  cancelButton_->setEnabled(false);
+  auto* closeButton = new QPushButton(QString::fromUtf8("Schließen"));
+  auto* buttons = new QHBoxLayout();
+  buttons->addWidget(resendBox_);
+  buttons->addWidget(progressBar_, 1);
+  buttons->addWidget(testMailButton_);
+  buttons->addWidget(previewButton_);
+  buttons->addWidget(sendButton_);
+  buttons->addWidget(cancelButton_);
+  buttons->addWidget(closeButton);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(sourceBox);
+  layout->addWidget(rowTable_, 1);
+  layout->addWidget(mailBox);
+  layout->addWidget(serverBox);
+  layout->addLayout(buttons);
+  layout->addWidget(statusLabel_);
+
+  // The settings last used; a file that cannot be read leaves the fields empty.
+  mail::MailSettings settings;
+  try {
+    settings = mail::ReadSettings(settingsFile_);
+  } catch (const FileError& e) {
+    statusLabel_->setText(QString::fromUtf8("Die Einstellungen sind nicht lesbar: ") +
+                          Q(e.Reason()));
+  }
+  if (const char* password = std::getenv("QUIRABEL_SMTP_PASSWORD");
+      password != nullptr && settings.password.empty()) {
+    settings.password = password;
+  }
+  hostEdit_->setText(Q(settings.host));
+  portBox_->setValue(settings.port);
+  for (int i = 0; i < 3; ++i) {
+    if (kSecurities[i] == settings.security) securityBox_->setCurrentIndex(i);
+  }
+  userEdit_->setText(Q(settings.user));
+  passwordEdit_->setText(Q(settings.password));
+  keepPasswordBox_->setChecked(settings.keepPassword);
+  fromNameEdit_->setText(Q(settings.fromName));
+  fromAddressEdit_->setText(Q(settings.fromAddress));
+  subjectEdit_->setText(Q(settings.subject));
+  textEdit_->setPlainText(Q(settings.text));
+
+  connect(chooseCsvButton, &QPushButton::clicked, this, [this] { OnChooseCsvClick(); });
+  connect(chooseFolderButton, &QPushButton::clicked, this, [this] { OnChooseFolderClick(); });
+  connect(separatorBox_, &QComboBox::currentIndexChanged, this, [this] { OnSourceChange(); });
+  connect(namingBox_, &QComboBox::currentIndexChanged, this, [this] { OnSourceChange(); });
+  connect(identifierEdit_, &QLineEdit::editingFinished, this, [this] { OnSourceChange(); });
+  connect(addressBox_, &QComboBox::currentIndexChanged, this, [this] { OnAddressColumnChange(); });
+  connect(securityBox_, &QComboBox::activated, this,
+          [this](int index) { portBox_->setValue(mail::DefaultPort(kSecurities[index])); });
+  connect(testMailButton_, &QPushButton::clicked, this, [this] { OnTestMailClick(); });
+  connect(previewButton_, &QPushButton::clicked, this, [this] { OnPreviewClick(); });
+  connect(sendButton_, &QPushButton::clicked, this, [this] { OnSendClick(); });
+  connect(cancelButton_, &QPushButton::clicked, this, [this] { OnCancelClick(); });
+  connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
+
+  if (source) LoadSource(*source);
+}
+
+MailToolWindow::~MailToolWindow() {
+  cancel_ = true;
+  if (worker_.joinable()) worker_.join();
+}
+
+void MailToolWindow::closeEvent(QCloseEvent* event) {
+  if (worker_.joinable()) {
+    // Mails under way are stopped; what went out is in the log.
+    cancel_ = true;
+    worker_.join();
+  }
+  event->accept();
+}
+
+void MailToolWindow::Notify(const QString& text) {
+  statusLabel_->setText(text);
+  if (notify_) {
+    notify_(text);
+  } else {
+    QMessageBox::information(this, windowTitle(), text);
+  }
+}
+
+bool MailToolWindow::LoadSource(const mail::MailSource& source) {
+  std::optional<serial::CsvTable> table;
+  try {
+    table = serial::ReadCsvFile(source.csv, source.separator);
+  } catch (const serial::SerialError& e) {
+    Notify(Q(e.what()));
+    return false;
+  }
+  const bool newFile = S(csvEdit_->text()) != source.csv.string() || !table_;
+  table_ = std::move(table);
+  filling_ = true;
+  csvEdit_->setText(Q(source.csv.string()));
+  for (int i = 0; i < separatorBox_->count(); ++i) {
+    if (kSeparators[i].separator == table_->Separator()) separatorBox_->setCurrentIndex(i);
+  }
+  const int columns = std::max(1, table_->ColumnCount());
+  const int chosenAddress = addressBox_->currentIndex();
+  namingBox_->clear();
+  namingBox_->addItem(QString::fromUtf8(kIdentifierEntry));
+  addressBox_->clear();
+  for (int c = 1; c <= columns; ++c) {
+    namingBox_->addItem(QStringLiteral("Feld%1").arg(c));
+    addressBox_->addItem(QStringLiteral("Feld%1").arg(c));
+  }
+  namingBox_->setCurrentIndex(source.naming.column <= columns ? source.naming.column : 0);
+  identifierEdit_->setText(Q(source.naming.identifier));
+  identifierEdit_->setEnabled(namingBox_->currentIndex() == 0);
+  folderEdit_->setText(Q(source.folder.string()));
+  // A new file gets the column whose cells look like addresses; a file read again keeps the
+  // column the user chose.
+  const int guessed = mail::GuessAddressColumn(*table_);
+  addressBox_->setCurrentIndex(newFile || chosenAddress < 0 || chosenAddress >= columns
+                                   ? (guessed > 0 ? guessed - 1 : -1)
+                                   : chosenAddress);
+  filling_ = false;
+  ShowRows();
+  return true;
+}
+
+mail::MailSource MailToolWindow::ChosenSource() const {
+  mail::MailSource source;
+  source.csv = S(csvEdit_->text());
+  source.separator = kSeparators[std::max(0, separatorBox_->currentIndex())].separator;
+  source.naming.column = std::max(0, namingBox_->currentIndex());
+  source.naming.identifier = S(identifierEdit_->text());
+  source.folder = S(folderEdit_->text());
+  return source;
+}
+
+void MailToolWindow::OnChooseCsvClick() {
+  const QString file = QFileDialog::getOpenFileName(
+      this, QString::fromUtf8("CSV-Datei wählen"), QString(),
+      QString::fromUtf8("CSV-Dateien (*.csv *.txt);;Alle Dateien (*)"));
+  if (file.isEmpty()) return;
+  mail::MailSource source = ChosenSource();
+  source.csv = S(file);
+  source.separator.reset();
+  // The serial run usually wrote its PDFs beside the CSV file or below it.
+  if (source.folder.empty()) source.folder = source.csv.parent_path();
+  LoadSource(source);
+}
+
+void MailToolWindow::OnChooseFolderClick() {
+  const QString folder = QFileDialog::getExistingDirectory(
+      this, QString::fromUtf8("Ordner der PDF-Dateien wählen"), folderEdit_->text());
+  if (folder.isEmpty()) return;
+  folderEdit_->setText(folder);
+  ShowRows();
+}
+
+void MailToolWindow::OnSourceChange() {
+  if (filling_ || csvEdit_->text().isEmpty()) return;
+  identifierEdit_->setEnabled(namingBox_->currentIndex() == 0);
+  LoadSource(ChosenSource());
+}
+
+void MailToolWindow::OnAddressColumnChange() {
+  if (!filling_) ShowRows();
+}
+
+void MailToolWindow::ShowRows() {
+  if (!table_) return;
+  const mail::MailSource source = ChosenSource();
+  rows_ = mail::ListRows(*table_, source, addressBox_->currentIndex() + 1);
+  mail::LastResults lastResults;
+  try {
+    sentBefore_ = mail::ReadSendLog(source.folder);
+    lastResults = mail::ReadLastResults(source.folder);
+  } catch (const FileError& e) {
+    sentBefore_.clear();
+    statusLabel_->setText(QString::fromUtf8("Das Versandprotokoll ist nicht lesbar: ") +
+                          Q(e.Reason()));
+  }
+  rowTable_->setRowCount(static_cast<int>(rows_.size()));
+  std::size_t ready = 0;
+  std::size_t alreadySent = 0;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    const mail::MailRow& row = rows_[i];
+    const int r = static_cast<int>(i);
+    const bool sent = !row.address.empty() && sentBefore_.contains({row.file, row.address});
+    QString status = QString::fromUtf8("bereit");
+    QColor shade;
+    const auto last = lastResults.find({row.file, row.address});
+    if (sent) {
+      status = QString::fromUtf8("gesendet");
+      shade = QColor(225, 240, 225);
+      if (last != lastResults.end() && last->second.starts_with(mail::kUncertainResult)) {
+        status = Q(last->second) + QString::fromUtf8(" – bitte prüfen");
+        shade = QColor(255, 240, 200);
+      }
+      ++alreadySent;
+    } else if (!row.Ready()) {
+      status = Q(row.problem);
+      shade = QColor(250, 215, 210);
+    } else {
+      ++ready;
+      // What the last run said about this row, when it failed.
+      if (last != lastResults.end()) {
+        status = QString::fromUtf8("bereit – zuletzt ") + Q(last->second);
+        shade = QColor(255, 240, 200);
+      }
+    }
+    // A cell with a line break is shown on one line; it is never sent anyway.
+    QString address = Q(row.address.empty() ? row.cell : row.address);
+    address.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString cells[] = {QString::number(row.row), Q(row.file), address, status};
+    for (int c = 0; c < 4; ++c) {
+      auto* item = new QTableWidgetItem(cells[c]);
+      item->setToolTip(cells[c]);
+      if (shade.isValid()) item->setBackground(shade);
+      rowTable_->setItem(r, c, item);
+    }
+  }
+  statusLabel_->setText(
+      QString::fromUtf8("%1 Zeilen: %2 bereit, %3 schon gesendet, %4 nicht sendbar.")
+          .arg(rows_.size())
+          .arg(ready)
+          .arg(alreadySent)
+          .arg(rows_.size() - ready - alreadySent));
+}
+
+mail::MailSettings MailToolWindow::ServerSettings() const {
+  mail::MailSettings settings;
+  settings.host = S(hostEdit_->text().trimmed());
+  settings.port = portBox_->value();
+  settings.security = kSecurities[std::max(0, securityBox_->currentIndex())];
+  settings.user = S(userEdit_->text());
+  settings.password = S(passwordEdit_->text());
+  settings.keepPassword = keepPasswordBox_->isChecked();
+  settings.fromName = S(fromNameEdit_->text());
+  settings.fromAddress = S(fromAddressEdit_->text().trimmed());
+  settings.subject = S(subjectEdit_->text());
+  settings.text = S(textEdit_->toPlainText());
+  return settings;
+}
+
+mail::MailTemplate MailToolWindow::Template() const {
+  const mail::MailSettings settings = ServerSettings();
+  return {settings.fromName, settings.fromAddress, settings.subject, settings.text};
+}
+
+void MailToolWindow::StoreSettings() {
+  try {
+    mail::WriteSettings(settingsFile_, ServerSettings());
+  } catch (const FileError& e) {
+    statusLabel_->setText(
+        QString::fromUtf8("Die Einstellungen konnten nicht gespeichert werden: ") + Q(e.Reason()));
+  }
+}
+
+void MailToolWindow::SetBusy(bool busy) {
+  for (QPushButton* button : {testMailButton_, previewButton_, sendButton_})
+    button->setEnabled(!busy);
+  cancelButton_->setEnabled(busy);
+  resendBox_->setEnabled(!busy);
+}
+
+void MailToolWindow::OnSendClick() { Start(Job::Send); }
+void MailToolWindow::OnTestMailClick() { Start(Job::TestMail); }
+void MailToolWindow::OnPreviewClick() { Start(Job::Preview); }
+
+void MailToolWindow::OnCancelClick() {
+  cancel_ = true;
+  statusLabel_->setText(QString::fromUtf8("Wird abgebrochen..."));
+}
+
+void MailToolWindow::Start(Job job) {
+  if (worker_.joinable()) return;
+  if (!table_) {
+    Notify(QString::fromUtf8("Bitte wählen Sie zuerst eine CSV-Datei."));
+    return;
+  }
+  const mail::MailTemplate mailTemplate = Template();
+  if (std::string problem = mail::SenderProblem(mailTemplate); !problem.empty()) {
+    Notify(Q(problem));
+    return;
+  }
+  const mail::MailSettings server = ServerSettings();
+  if (job != Job::Preview && mail::ServerUrl(server).empty()) {
+    Notify(QString::fromUtf8("Bitte geben Sie den Mailserver an."));
+    return;
+  }
+  StoreSettings();
+  ShowRows();
+  const std::filesystem::path folder = ChosenSource().folder;
+  const std::filesystem::path previewFolder = folder / "Vorschau";
+  mail::MailRunOptions options;
+  options.resend = resendBox_->isChecked();
+  options.writeLog = job == Job::Send;
+  options.progress = [this](std::size_t done, std::size_t total) {
+    QMetaObject::invokeMethod(
+        progressBar_,
+        [bar = progressBar_, done, total] {
+          bar->setMaximum(static_cast<int>(total));
+          bar->setValue(static_cast<int>(done));
+        },
+        Qt::QueuedConnection);
+    return !cancel_.load();
+  };
+  cancel_ = false;
+  progressBar_->setValue(0);
+  SetBusy(true);
+  statusLabel_->setText(job == Job::Preview ? QString::fromUtf8("Vorschau wird geschrieben...")
+                                            : QString::fromUtf8("Mails werden gesendet..."));
+  worker_ = std::thread([this, job, rows = rows_, mailTemplate, server, folder, previewFolder,
+                         options, limits = limits_] {
+    QString result;
+    try {
+      if (job == Job::TestMail) {
+        mail::SmtpTransport transport(server, limits, &cancel_);
+        const mail::SendResult sent = mail::SendTestMail(rows, mailTemplate, folder, transport);
+        result = sent.kind == mail::SendResult::Kind::Sent
+                     ? QString::fromUtf8("Die Testmail wurde an %1 gesendet.")
+                           .arg(Q(mailTemplate.fromAddress))
+                     : QString::fromUtf8("Die Testmail wurde nicht gesendet: ") + Q(sent.text);
+      } else {
+        std::unique_ptr<mail::Transport> transport;
+        if (job == Job::Preview) {
+          transport = std::make_unique<mail::EmlTransport>(previewFolder);
+        } else {
+          transport = std::make_unique<mail::SmtpTransport>(server, limits, &cancel_);
+        }
+        const mail::MailOutcome outcome =
+            mail::SendRows(rows, mailTemplate, folder, *transport, options);
+        if (job == Job::Preview) {
+          result = QString::fromUtf8("%1 Mails als .eml-Datei in %2 geschrieben.")
+                       .arg(outcome.sent)
+                       .arg(Q(previewFolder.string()));
+          if (outcome.failed > 0)
+            result += QString::fromUtf8(" %1 Zeilen nicht.").arg(outcome.failed);
+        } else {
+          result = Q(mail::OutcomeText(outcome));
+          if (outcome.cancelled) result = QString::fromUtf8("Abgebrochen. ") + result;
+        }
+        if (!outcome.stopMessage.empty()) result = Q(outcome.stopMessage) + "\n" + result;
+      }
+    } catch (const std::exception& e) {
+      result = QString::fromUtf8("Fehler: ") + Q(e.what());
+    } catch (...) {
+      result = QString::fromUtf8("Unbekannter Fehler.");
+    }
+    result_ = result;
+    QMetaObject::invokeMethod(
+        this, [this] { Finish(); }, Qt::QueuedConnection);
+  });
+}
+
+void MailToolWindow::Finish() {
+  if (worker_.joinable()) worker_.join();
+  SetBusy(false);
+  ShowRows();
+  Notify(result_);
+}
+
+}  // namespace quirabel::mailtool

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QWidget>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "mail/mail_run.h"
+#include "mail/mail_settings.h"
+#include "mail/send_log.h"
+#include "serial/csv_table.h"
+
+namespace quirabel::mailtool {
+
+// The e-mail tool's window: the serial run's CSV file, naming and folder (as the designer passes
+// them, or chosen here), every row with its PDF and address, the mail's subject and text, the
+// sender and the server, and "Testmail an mich", "Nur Vorschau" and "Senden" with progress and
+// "Abbrechen". Mails go out on a worker thread, so the window stays alive while they do.
+class MailToolWindow : public QWidget {
+ public:
+  explicit MailToolWindow(std::optional<mail::MailSource> source,
+                          std::filesystem::path settingsFile = mail::SettingsPath());
+  ~MailToolWindow() override;
+
+  // Reads the CSV file with the naming and folder chosen, and lists its rows; a message when
+  // the file is refused.
+  bool LoadSource(const mail::MailSource& source);
+  // The rows as listed now.
+  const std::vector<mail::MailRow>& Rows() const { return rows_; }
+  // Whether mails are on their way.
+  bool Sending() const { return worker_.joinable(); }
+  // Where messages go: message boxes unless a test listens.
+  void SetNotifier(std::function<void(const QString&)> notify) { notify_ = std::move(notify); }
+  // The time limits of the network steps (a test shortens them).
+  void SetTimeLimits(mail::TimeLimits limits) { limits_ = limits; }
+
+  void OnSendClick();
+  void OnTestMailClick();
+  void OnPreviewClick();
+  void OnCancelClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  enum class Job { Send, TestMail, Preview };
+
+  void OnChooseCsvClick();
+  void OnChooseFolderClick();
+  void OnSourceChange();
+  void OnAddressColumnChange();
+  void ShowRows();
+  void StoreSettings();
+  mail::MailSettings ServerSettings() const;
+  mail::MailTemplate Template() const;
+  void Start(Job job);
+  void Finish();
+  void Notify(const QString& text);
+  void SetBusy(bool busy);
+  mail::MailSource ChosenSource() const;
+
+  std::filesystem::path settingsFile_;
+  std::optional<serial::CsvTable> table_;
+  std::vector<mail::MailRow> rows_;
+  mail::SentMails sentBefore_;
+  std::function<void(const QString&)> notify_;
+  mail::TimeLimits limits_;
+  bool filling_ = false;  // while the window sets its own boxes
+
+  std::thread worker_;
+  std::atomic<bool> cancel_{false};
+  QString result_;  // the worker's last word, read after it has ended
+
+  QLineEdit* csvEdit_;
+  QComboBox* separatorBox_;
+  QComboBox* namingBox_;
+  QLineEdit* identifierEdit_;
+  QLineEdit* folderEdit_;
+  QComboBox* addressBox_;
+  QTableWidget* rowTable_;
+  QLineEdit* subjectEdit_;
+  QPlainTextEdit* textEdit_;
+  QLineEdit* fromNameEdit_;
+  QLineEdit* fromAddressEdit_;
+  QLineEdit* hostEdit_;
+  QSpinBox* portBox_;
+  QComboBox* securityBox_;
+  QLineEdit* userEdit_;
+  QLineEdit* passwordEdit_;
+  QCheckBox* keepPasswordBox_;
+  QCheckBox* resendBox_;
+  QProgressBar* progressBar_;
+  QLabel* statusLabel_;
+  QPushButton* testMailButton_;
+  QPushButton* previewButton_;
+  QPushButton* sendButton_;
+  QPushButton* cancelButton_;
+};
+
+}  // namespace quirabel::mailtool
