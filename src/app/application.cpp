@@ -48,6 +48,9 @@ Application::Application(ui::Platform& platform, std::string programFolder) : pl
   saveQuestionWindow_ = new dialogs::SaveQuestionWindow(this);
   goToPageWindow_ = new dialogs::GoToPageWindow(this);
   deletePageWindow_ = new dialogs::DeletePageWindow(this);
+  const dialogs::DocumentSource document = [this] { return documentWindow_; };
+  rectangleWindow_ = new dialogs::RectanglePropertiesWindow(this, document);
+  dataFieldWindow_ = new dialogs::DataFieldWindow(this, state_.dataFields, document);
   edits_ = std::make_unique<EditCommands>(*this);
   newPageWindow_ = new dialogs::NewPageWindow(this);
   templateNameWindow_ = new dialogs::TemplateNameWindow(this);
@@ -65,6 +68,19 @@ std::string Application::NewProjectNumber() {
 
 designer::DocumentWindow* Application::MakeDocumentWindow() {
   auto* window = new designer::DocumentWindow(this, state_);
+  // A left press on a text shows it in its window; the windows are looked up at the press, as
+  // they are made anew with each document.
+  window->MouseEditor().OnLabelPressed = [this](report::TPRLabel& label) {
+    if (labelWindow_ != nullptr) labelWindow_->Fill(label);
+  };
+  window->MouseEditor().OnTextPressed = [this](report::TPRText& text) {
+    if (textWindow_ != nullptr) textWindow_->Fill(text);
+  };
+  window->MouseEditor().OnMemoFitted = [this](const designer::MemoGeometry& geometry) {
+    if (textWindow_ != nullptr) textWindow_->FitEditor(geometry);
+  };
+  window->OnProperties = [this](designer::ElementMenu popup) { OpenPropertiesOfPressed(popup); };
+  window->OnPageRebuilt = [this] { dataFieldWindow_->RefillList(); };
   window->OnChanged = [this](std::string_view mergeKey) { edits_->Record(mergeKey); };
   if (OnDocumentWindowMade) OnDocumentWindowMade(*window);
   return window;
@@ -72,14 +88,73 @@ designer::DocumentWindow* Application::MakeDocumentWindow() {
 
 designer::DocumentWindow& Application::CreateDocumentWindow() {
   FreeDocumentWindow();
+  CreatePropertyWindows();
   documentWindow_ = MakeDocumentWindow();
   return *documentWindow_;
 }
 
 void Application::FreeDocumentWindow() {
+  FreePropertyWindows();
   delete documentWindow_;
   documentWindow_ = nullptr;
 }
+
+void Application::CreatePropertyWindows() {
+  FreePropertyWindows();
+  const dialogs::DocumentSource document = [this] { return documentWindow_; };
+  labelWindow_ = new dialogs::LabelPropertiesWindow(this, document);
+  textWindow_ = new dialogs::TextPropertiesWindow(this, document);
+  labelWindow_->SetDataFieldWindow(dataFieldWindow_);
+  textWindow_->SetDataFieldWindow(dataFieldWindow_);
+  dataFieldWindow_->SetPropertyWindows(labelWindow_, textWindow_);
+}
+
+void Application::FreePropertyWindows() {
+  delete labelWindow_;
+  delete textWindow_;
+  labelWindow_ = nullptr;
+  textWindow_ = nullptr;
+}
+
+void Application::OpenPropertiesOfPressed(designer::ElementMenu popup) {
+  if (documentWindow_ == nullptr) return;
+  report::TPRItem* pressed = documentWindow_->Selected().Pressed();
+  if (pressed == nullptr) return;
+  const ui::TPoint cursor = platform_.CursorPosition();
+  switch (popup) {
+    case designer::ElementMenu::Label:
+      if (labelWindow_ == nullptr || pressed->Kind() != report::ElementKind::Label) return;
+      labelWindow_->textEdit->SetText(pressed->Caption());
+      labelWindow_->ShowAt(cursor);
+      break;
+    case designer::ElementMenu::Text: {
+      if (textWindow_ == nullptr || pressed->Kind() != report::ElementKind::Text) return;
+      const auto& text = static_cast<const report::TPRText&>(*pressed);
+      // Every opening fits the editing area to the field, whether it was placed by click or
+      // read with its page.
+      textWindow_->FitEditorTo(text);
+      textWindow_->Fill(text);
+      textWindow_->ShowAt(cursor);
+      break;
+    }
+    case designer::ElementMenu::Rect:
+      if (pressed->Kind() != report::ElementKind::Rect) return;
+      rectangleWindow_->ShowAt(cursor);
+      break;
+    case designer::ElementMenu::Image:
+      break;
+  }
+}
+
+void Application::ShowLabelWindow() {
+  if (labelWindow_ != nullptr) labelWindow_->Show();
+}
+
+void Application::ShowTextWindow() {
+  if (textWindow_ != nullptr) textWindow_->Show();
+}
+
+void Application::ShowRectangleWindow() { rectangleWindow_->Show(); }
 
 void Application::OnNewDocument() {
   // The open document keeps its number when the person decides to stay with it.
@@ -119,6 +194,7 @@ bool Application::NewDocument(const designer::PageFormat& format) {
   // The pages of the project that was open go with it; the new one has one page.
   state_.pageTexts.clear();
   state_.dataFields.clear();
+  dataFieldWindow_->RefillList();
   state_.readLosses.clear();
   state_.bitmapPixelsByPage.clear();
   state_.currentPage = 1;
@@ -180,10 +256,12 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   } catch (const pf::ProjectFileError& e) {
     delete window;
     state_ = before;
+    dataFieldWindow_->RefillList();
     ShowMessage(std::string(e.what()) + "\n" + file.string());
     return false;
   }
   FreeDocumentWindow();
+  CreatePropertyWindows();
   documentWindow_ = window;
   state_.projectFileName = file.string();
   state_.pageTexts = std::move(pages);

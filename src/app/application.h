@@ -9,9 +9,11 @@
 #include "app/edit_commands.h"
 #include "designer/document_window.h"
 #include "designer/project_state.h"
+#include "dialogs/data_field_window.h"
 #include "dialogs/page_windows.h"
 #include "dialogs/project_windows.h"
 #include "dialogs/template_folder.h"
+#include "dialogs/property_windows.h"
 #include "ui/platform.h"
 
 namespace quirabel::app {
@@ -33,6 +35,23 @@ class Application : public ui::Component {
   dialogs::SaveQuestionWindow& SaveQuestionWindow() { return *saveQuestionWindow_; }
   dialogs::GoToPageWindow& GoToPageWindow() { return *goToPageWindow_; }
   dialogs::DeletePageWindow& DeletePageWindow() { return *deletePageWindow_; }
+  // The text line and text field windows belong to the open document: made afresh with each new
+  // or opened document and freed when it closes, so each document starts with their design
+  // values. None while no document is open.
+  dialogs::LabelPropertiesWindow* LabelWindow() const { return labelWindow_; }
+  dialogs::TextPropertiesWindow* TextWindow() const { return textWindow_; }
+  // The rectangle and data-field windows live for the whole run.
+  dialogs::RectanglePropertiesWindow& RectangleWindow() { return *rectangleWindow_; }
+  dialogs::DataFieldWindow& DataFieldWindow() { return *dataFieldWindow_; }
+
+  // "Eigenschaften..." in an element's popup, and a double-click on the element: the property
+  // window of the pressed element's kind, filled for it and shown at the mouse cursor.
+  void OpenPropertiesOfPressed(designer::ElementMenu popup);
+  // "&Label Eigenschaften", "Te&xt Eigenschaften", "&Rechteck Eigenschaften": the window where
+  // it last stood.
+  void ShowLabelWindow();
+  void ShowTextWindow();
+  void ShowRectangleWindow();
   // Undo, redo, the element clipboard and the keyboard's editing commands.
   EditCommands& Edits() { return *edits_; }
   dialogs::NewPageWindow& NewPageWindow() { return *newPageWindow_; }
@@ -141,6 +160,8 @@ class Application : public ui::Component {
   designer::DocumentWindow* MakeDocumentWindow();
   designer::DocumentWindow& CreateDocumentWindow();
   void FreeDocumentWindow();
+  void CreatePropertyWindows();
+  void FreePropertyWindows();
   std::string NewProjectNumber();
   // Prints every page into the report's file, each loaded from its page text (and stored back
   // when asked). False, with a message, when a page cannot be read or the file not written.
@@ -154,6 +175,10 @@ class Application : public ui::Component {
   dialogs::SaveQuestionWindow* saveQuestionWindow_;
   dialogs::GoToPageWindow* goToPageWindow_;
   dialogs::DeletePageWindow* deletePageWindow_;
+  dialogs::LabelPropertiesWindow* labelWindow_ = nullptr;
+  dialogs::TextPropertiesWindow* textWindow_ = nullptr;
+  dialogs::RectanglePropertiesWindow* rectangleWindow_;
+  dialogs::DataFieldWindow* dataFieldWindow_;
   std::unique_ptr<EditCommands> edits_;
   dialogs::NewPageWindow* newPageWindow_;
   dialogs::TemplateNameWindow* templateNameWindow_;

@@ -157,4 +157,38 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
   return out;
 }
 
+bool IsUtf8(std::string_view bytes) {
+  std::size_t i = 0;
+  const std::size_t n = bytes.size();
+  while (i < n) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+      length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3;
+      if (b == 0xE0) low = 0xA0;
+      if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4;
+      if (b == 0xF0) low = 0x90;
+      if (b == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (n - i < length) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto c = static_cast<unsigned char>(bytes[i + k]);
+      if (k == 1 ? (c < low || c > high) : (c < 0x80 || c > 0xBF)) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
 }  // namespace quirabel

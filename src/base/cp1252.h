@@ -19,6 +19,10 @@ std::string Utf8ToCp1252(std::string_view utf8, bool* lossy = nullptr);
 // Utf8ToCp1252(Cp1252ToUtf8(b)) == b for any byte string b.
 std::string Cp1252ToUtf8(std::string_view bytes);
 
+// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF. Text files from
+// outside are taken as UTF-8 when this holds and as Windows-1252 otherwise.
+bool IsUtf8(std::string_view bytes);
+
 // True when Utf8ToCp1252 would convert `utf8` without replacing anything.
 bool FitsCp1252(std::string_view utf8);
 

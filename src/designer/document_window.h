@@ -171,6 +171,8 @@ class DocumentWindow : public ui::TForm {
   std::function<void(Popup popup, int x, int y)> OnPopup;
   // Shows the property window of a kind at the mouse cursor; the screen shows it.
   std::function<void(Popup popup)> OnProperties;
+  // A page was rebuilt from its text: the data-field list holds its data fields now.
+  std::function<void()> OnPageRebuilt;
   // The element editing by mouse, with this window's drag state and its hooks.
   MouseEditing& MouseEditor() { return mouseEditing_; }
   // The cut, fold and perforation lines of an orderable document.

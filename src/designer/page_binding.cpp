@@ -253,6 +253,7 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
   ShowHandlesOnTop();
   if (maximise) SetMaximized(true);
   CopiesPerA3Sheet();
+  if (OnPageRebuilt) OnPageRebuilt();
 }
 
 }  // namespace quirabel::designer

@@ -94,7 +94,6 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
         view_->update();
       });
     };
-    window.OnProperties = [this](designer::ElementMenu popup) { ShowProperties(popup); };
     // The fold and perforation panel of orderable documents, a tool window at the right of the
     // main window, below its toolbars.
     designer::GuidePanel& panel = window.Guides().Panel();
@@ -136,12 +135,6 @@ void MainWindow::BuildMenus() {
     if (icon != nullptr) action->setIcon(ToolIcon(QString::fromUtf8(icon)));
     connect(action, &QAction::triggered, this, [this, command] { Run(command); });
     if (needsDocument) documentActions_ << action;
-    return action;
-  };
-  // Commands that come with later windows of the program: shown where they belong, but off.
-  auto later = [this](const char* text) {
-    auto* action = new QAction(QString::fromUtf8(text), this);
-    action->setEnabled(false);
     return action;
   };
   QAction* newAction =
@@ -195,10 +188,13 @@ void MainWindow::BuildMenus() {
                          [this] { serialPdf_.MailToolClick(); }));
 
   QMenu* view = menuBar()->addMenu(QString::fromUtf8("&Ansicht"));
-  // The property windows are opened from their elements; these entries come with them.
-  view->addAction(later("&Label Eigenschaften"));
-  view->addAction(later("Te&xt Eigenschaften"));
-  view->addAction(later("&Rechteck Eigenschaften"));
+  // The property windows where they last stood; the elements open them at the cursor.
+  view->addAction(make("&Label Eigenschaften", nullptr, nullptr, true,
+                       [this] { application_.ShowLabelWindow(); }));
+  view->addAction(make("Te&xt Eigenschaften", nullptr, nullptr, true,
+                       [this] { application_.ShowTextWindow(); }));
+  view->addAction(make("&Rechteck Eigenschaften", nullptr, nullptr, true,
+                       [this] { application_.ShowRectangleWindow(); }));
   view->addSeparator();
   view->addAction(QString::fromUtf8("Vergrößern"), QKeySequence::ZoomIn,
                   [this] { view_->SetZoom(view_->Zoom() * 1.25); });
@@ -335,23 +331,22 @@ void MainWindow::Preview() {
   }
 }
 
-void MainWindow::ShowProperties(designer::ElementMenu popup) {
-  designer::DocumentWindow* window = application_.DocumentWindow();
-  if (window == nullptr) return;
-  const report::TPRItem* item = window->Selected().Pressed();
-  if (item == nullptr) return;
-  if (properties_ == nullptr) properties_ = new PropertyWindow(this);
-  const char* title = popup == designer::ElementMenu::Label  ? "Eigenschaften Label"
-                      : popup == designer::ElementMenu::Text ? "Eigenschaften Text"
-                                                             : "Eigenschaften";
-  properties_->ShowAtCursor(
-      QString::fromUtf8(title),
-      QString::fromUtf8("Element: %1\nLinks %2, oben %3, Breite %4, Höhe %5 (Pixel der Seite)")
-          .arg(QString::fromStdString(item->Name()))
-          .arg(item->Left())
-          .arg(item->Top())
-          .arg(item->Width())
-          .arg(item->Height()));
+void MainWindow::HostWindows() {
+  // The text windows are made afresh with each document: each new one gets its host here.
+  ui::TForm* forms[] = {application_.LabelWindow(), application_.TextWindow(),
+                        &application_.RectangleWindow(), &application_.DataFieldWindow()};
+  for (ui::TForm* form : forms) {
+    if (form == nullptr || ui::qt::FormHost::Of(*form) != nullptr) continue;
+    auto* host = new ui::qt::FormHost(*form, this);
+    host->RunHandler = [this](const std::function<void()>& handler) {
+      app::RunCommand(platform_, [&handler] {
+        handler();
+        return true;
+      });
+      // What a window changes shows on the page at once.
+      view_->update();
+    };
+  }
 }
 
 void MainWindow::OnEverySecond() {
@@ -407,8 +402,8 @@ void MainWindow::Refresh() {
   designer::DocumentWindow* window = application_.DocumentWindow();
   for (QAction* action : documentActions_) action->setEnabled(window != nullptr);
   mdi_->SetLogoVisible(window == nullptr && !startPending_);
+  HostWindows();
   if (window == nullptr) {
-    if (properties_ != nullptr) properties_->hide();
     documentWindow_->hide();
     view_->SetRoot(nullptr);
     pageIndicator_->setText(QStringLiteral("-/-"));

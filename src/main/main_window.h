@@ -19,6 +19,7 @@
 #include "main/news_dialogs.h"
 #include "main/preview_window.h"
 #include "main/small_windows.h"
+#include "ui/qt/form_host.h"
 #include "ui/qt/page_view.h"
 #include "ui/qt/qt_platform.h"
 
@@ -85,8 +86,8 @@ class MainWindow : public QMainWindow {
   void Arm(const char* mode);
   // "Vorschau": every page as PDF in the preview window.
   void Preview();
-  // The property window of the pressed element, at the mouse cursor.
-  void ShowProperties(designer::ElementMenu popup);
+  // Puts the application's tool windows (property and data-field windows) on the screen.
+  void HostWindows();
   // Every second: the commands' state, the page indicator, and whether the machine is online.
   void OnEverySecond();
   // Once, a second after the start: the project named on the command line.
@@ -111,7 +112,6 @@ class MainWindow : public QMainWindow {
   PreviewWindow* preview_ = nullptr;
   HelpWindow* help_ = nullptr;
   HelpBubble* bubble_ = nullptr;
-  PropertyWindow* properties_ = nullptr;
   bool startPending_ = false;  // a project named at the start waits to be opened
   QAction* singlePage_ = nullptr;
   QAction* pageTemplate_ = nullptr;

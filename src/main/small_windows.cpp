@@ -99,25 +99,6 @@ void HelpBubble::paintEvent(QPaintEvent* /*event*/) {
   ToolIcon(QStringLiteral("help")).paint(&painter, QRect(10, 10, 32, 32));
 }
 
-PropertyWindow::PropertyWindow(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
-  setObjectName(QStringLiteral("PropertyWindow"));
-  text_ = new QLabel(this);
-  text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  text_->setMinimumWidth(260);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(text_);
-}
-
-void PropertyWindow::ShowAtCursor(const QString& title, const QString& text) {
-  setWindowTitle(title);
-  text_->setText(text);
-  adjustSize();
-  move(QCursor::pos());
-  show();
-  raise();
-}
-
 LogoArea::LogoArea(QWidget* parent) : QMdiArea(parent) { setBackground(QColor(128, 128, 128)); }
 
 void LogoArea::SetLogoVisible(bool visible) {

@@ -42,18 +42,6 @@ class HelpBubble : public QWidget {
   HelpWindow& help_;
 };
 
-// The property window of an element kind ("Eigenschaften Label", "Eigenschaften Text",
-// "Eigenschaften"), shown at the mouse cursor. For now it tells the element's name, place and
-// size; editing the properties comes with the windows of their own.
-class PropertyWindow : public QWidget {
- public:
-  explicit PropertyWindow(QWidget* parent);
-  void ShowAtCursor(const QString& title, const QString& text);
-
- private:
-  QLabel* text_;
-};
-
 // The frame behind the document window, with the program's logo in its middle while no
 // document hides it.
 class LogoArea : public QMdiArea {

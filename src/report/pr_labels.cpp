@@ -157,6 +157,16 @@ double TPRLabel::GetTextWidth() const {
   return measure->TextWidth(caption);
 }
 
+int TPRLabel::ScreenTextWidth() const {
+  pdf::TPdfCanvas* measure = MeasuringCanvas();
+  if (measure == nullptr) return 0;
+  // The screen fonts share the metrics of the PDF standard fonts; a screen point is 4/3 pixel.
+  measure->SetFont(PdfFontName(), ScreenFont().size * 4.0 / 3.0);
+  measure->SetWordSpace(0);
+  measure->SetCharSpace(0);
+  return RoundHalfEven(measure->TextWidth(Utf8ToCp1252(Caption())));
+}
+
 void TPRLabel::Print(TPRCanvas& canvas, const ui::TRect& rect) {
   const std::string caption = Utf8ToCp1252(Caption());
   if (caption.empty()) return;

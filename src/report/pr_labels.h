@@ -81,6 +81,9 @@ class TPRLabel : public TPRCustomLabel {
 
   // The caption's PDF width in points with the label's settings, on the page's measuring canvas.
   double GetTextWidth() const;
+  // The caption's width in screen pixels with the label's screen font (ScreenFont), as the
+  // window system measures it: no character or word spacing. 0 off a page.
+  int ScreenTextWidth() const;
 
   void Print(TPRCanvas& canvas, const ui::TRect& rect) override;
   void Paint(ui::Canvas& canvas) override;

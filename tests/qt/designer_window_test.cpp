@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
@@ -16,6 +17,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 
 #include <deque>
@@ -33,6 +35,7 @@
 #include "serial/link_file.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
+#include "ui/qt/form_host.h"
 
 namespace quirabel {
 namespace {
@@ -412,16 +415,135 @@ TEST_F(DesignerWindow, ZoomCommands) {
   EXPECT_LE(view.height(), window->Frame().height());
 }
 
-// A double-click on a text line brings its property window up.
-TEST_F(DesignerWindow, DoubleClickShowsThePropertyWindow) {
+// Answers the colour dialog with a colour.
+ModalScript::Step PickColour(QColor colour) {
+  return [colour](QWidget& modal) {
+    auto* dialog = qobject_cast<QColorDialog*>(&modal);
+    if (dialog == nullptr) return false;
+    dialog->setCurrentColor(colour);
+    dialog->accept();
+    return true;
+  };
+}
+
+// The widget that shows a control of a hosted window.
+template <class W>
+W* WidgetOf(ui::TForm& form, const ui::Control& control) {
+  ui::qt::FormHost* host = ui::qt::FormHost::Of(form);
+  return host != nullptr ? dynamic_cast<W*>(host->WidgetOf(control)) : nullptr;
+}
+
+// The up or down arrow of an up-down control.
+QToolButton* Arrow(ui::TForm& form, ui::TUpDown& upDown, bool up) {
+  auto* arrows = WidgetOf<QWidget>(form, upDown);
+  if (arrows == nullptr) return nullptr;
+  const auto buttons = arrows->findChildren<QToolButton*>();
+  return buttons.size() == 2 ? buttons[up ? 0 : 1] : nullptr;
+}
+
+// A double-click on a text line on the page brings its window up at the mouse; font, size,
+// weight and colour chosen there go into the line, and the exported PDF shows them.
+TEST_F(DesignerWindow, TextLineEditedInItsWindowShowsInThePdf) {
   auto& label = application->DocumentWindow()->CreateElement(designer::ElementKind::Label);
   label.SetBounds(60, 80, 100, 17);
+  label.SetCaption("Text Label");
+  window->Refresh();
+  // A person's double-click starts with a click, which selects the line.
   ui::qt::PageView& view = window->View();
+  QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(32 + 70, 32 + 85));
   QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(32 + 70, 32 + 85));
-  auto* properties = Find<main::PropertyWindow>(*window);
-  ASSERT_NE(properties, nullptr);
-  EXPECT_TRUE(properties->isVisible());
-  EXPECT_EQ(properties->windowTitle(), QStringLiteral("Eigenschaften Label"));
+  dialogs::LabelPropertiesWindow& form = *application->LabelWindow();
+  ui::qt::FormHost* host = ui::qt::FormHost::Of(form);
+  ASSERT_NE(host, nullptr);
+  EXPECT_TRUE(host->isVisible());
+  EXPECT_EQ(host->windowTitle(), QStringLiteral("Eigenschaften Label"));
+  EXPECT_EQ(WidgetOf<QLineEdit>(form, *form.textEdit)->text(), QStringLiteral("Text Label"));
+
+  auto* text = WidgetOf<QLineEdit>(form, *form.textEdit);
+  text->selectAll();
+  QTest::keyClicks(text, "Sommerfest");
+  EXPECT_EQ(label.Caption(), "Sommerfest");
+  auto* font = WidgetOf<QComboBox>(form, *form.fontChoice);
+  ASSERT_NE(font, nullptr);
+  font->setCurrentIndex(2);
+  emit font->activated(2);  // as the person's pick in the list does
+  auto* weight = WidgetOf<QComboBox>(form, *form.weightChoice);
+  weight->setCurrentIndex(1);
+  emit weight->activated(1);
+  auto* size = WidgetOf<QLineEdit>(form, *form.fontSizeEdit);
+  size->selectAll();
+  QTest::keyClicks(size, "17");
+  QTest::mouseClick(Arrow(form, *form.fontSizeUpDown, true), Qt::LeftButton);
+  EXPECT_EQ(size->text(), QStringLiteral("18"));
+  {
+    ModalScript person({PickColour(QColor(0, 0, 255))});
+    QTest::mouseClick(WidgetOf<QPushButton>(form, *form.colorButton), Qt::LeftButton);
+    EXPECT_TRUE(person.Done());
+  }
+  const auto& line = static_cast<const report::TPRLabel&>(label);
+  EXPECT_EQ(line.FontName(), report::TPRFontName::fnTimesRoman);
+  EXPECT_TRUE(line.FontBold());
+  EXPECT_EQ(line.FontSize(), 18);
+
+  ASSERT_TRUE(application->ExportPdfTo((folder / "karte.pdf").string()));
+  const std::string pdf = ReadFile(folder / "karte.pdf", 1 << 24);
+  EXPECT_TRUE(testing::IsValidPdf(pdf));
+  EXPECT_NE(pdf.find("/BaseFont /Times-Bold"), std::string::npos);
+  EXPECT_NE(pdf.find(" 18 Tf"), std::string::npos);
+  EXPECT_NE(pdf.find("0 0 1 rg"), std::string::npos);
+  EXPECT_NE(pdf.find("(Sommerfest) Tj"), std::string::npos);
+}
+
+// The same for a rectangle: its fill colour and border width from its window.
+TEST_F(DesignerWindow, RectangleEditedInItsWindowShowsInThePdf) {
+  auto& rect = static_cast<report::TPRRect&>(
+      application->DocumentWindow()->CreateElement(designer::ElementKind::Rect));
+  rect.SetBounds(60, 80, 100, 50);
+  rect.SetFillColor(graphics::clRed);
+  window->Refresh();
+  QTest::mouseClick(&window->View(), Qt::LeftButton, {}, QPoint(32 + 90, 32 + 100));
+  QTest::mouseDClick(&window->View(), Qt::LeftButton, {}, QPoint(32 + 90, 32 + 100));
+  dialogs::RectanglePropertiesWindow& form = application->RectangleWindow();
+  ui::qt::FormHost* host = ui::qt::FormHost::Of(form);
+  ASSERT_NE(host, nullptr);
+  EXPECT_TRUE(host->isVisible());
+  EXPECT_EQ(host->windowTitle(), QStringLiteral("Eigenschaften"));
+  {
+    ModalScript person({PickColour(QColor(0, 255, 0))});
+    QTest::mouseClick(WidgetOf<QPushButton>(form, *form.fillColorButton), Qt::LeftButton);
+    EXPECT_TRUE(person.Done());
+  }
+  QTest::mouseClick(Arrow(form, *form.lineWidthUpDown, true), Qt::LeftButton);
+  QTest::mouseClick(Arrow(form, *form.lineWidthUpDown, true), Qt::LeftButton);
+  EXPECT_EQ(rect.LineWidth(), 2);
+  EXPECT_EQ(rect.FillColor(), graphics::RGB(0, 255, 0));
+
+  ASSERT_TRUE(application->ExportPdfTo((folder / "karte.pdf").string()));
+  const std::string pdf = ReadFile(folder / "karte.pdf", 1 << 24);
+  EXPECT_TRUE(testing::IsValidPdf(pdf));
+  EXPECT_NE(pdf.find("0 1 0 rg"), std::string::npos);
+  EXPECT_NE(pdf.find("2 w"), std::string::npos);
+  EXPECT_EQ(pdf.find("1 0 0 rg"), std::string::npos);  // the red fill is gone
+}
+
+// The "Ansicht" menu shows the windows where they last stood; they are there while a document is.
+TEST_F(DesignerWindow, ViewMenuShowsThePropertyWindows) {
+  for (const char* command :
+       {"&Label Eigenschaften", "Te&xt Eigenschaften", "&Rechteck Eigenschaften"}) {
+    QAction* action = ToolAction(*window, QString::fromUtf8(command));
+    ASSERT_NE(action, nullptr) << command;
+    EXPECT_TRUE(action->isEnabled());
+    action->trigger();
+  }
+  EXPECT_TRUE(ui::qt::FormHost::Of(*application->LabelWindow())->isVisible());
+  EXPECT_TRUE(ui::qt::FormHost::Of(*application->TextWindow())->isVisible());
+  EXPECT_TRUE(ui::qt::FormHost::Of(application->RectangleWindow())->isVisible());
+  {
+    ModalScript person({ModalScript::Click("Sichern..", "Nein")});
+    ASSERT_TRUE(application->CloseDocument());
+    window->Refresh();
+  }
+  EXPECT_FALSE(ToolAction(*window, QString::fromUtf8("&Label Eigenschaften"))->isEnabled());
 }
 
 // Without a document the frame shows the logo and the document commands are off; the help page

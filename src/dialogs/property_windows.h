@@ -1,0 +1,248 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "designer/document_window.h"
+#include "designer/memo_geometry.h"
+#include "dialogs/number_fields.h"
+#include "pdf/pdf_canvas.h"
+#include "report/pr_labels.h"
+#include "report/pr_shapes.h"
+#include "ui/controls.h"
+#include "ui/input_controls.h"
+
+namespace quirabel::dialogs {
+
+class DataFieldWindow;
+
+// What the property windows can change of an element, in one string: two differ when an action
+// changed something.
+std::string Fingerprint(const report::TPRItem& item);
+
+// The document window on screen; none while no document is open.
+using DocumentSource = std::function<designer::DocumentWindow*()>;
+
+// The choice boxes of the text windows and what their entries stand for. The same table serves
+// filling a box from an element and setting the element from a choice.
+inline constexpr const char* kFontChoices[] = {"Arial", "Fixed", "Times Roman"};
+inline constexpr const char* kAlignmentChoices[] = {"Links", "Center", "Rechts"};
+inline constexpr const char* kWeightChoices[] = {"Normal", "Fett"};
+inline constexpr const char* kItalicChoices[] = {"on", "off"};
+std::string_view FontChoiceText(report::TPRFontName font);
+std::optional<report::TPRFontName> FontOfChoice(std::string_view text);
+std::string_view AlignmentChoiceText(pdf::TAlignment alignment);
+std::optional<pdf::TAlignment> AlignmentOfChoice(std::string_view text);
+std::optional<bool> BoldOfChoice(std::string_view text);
+std::optional<bool> ItalicOfChoice(std::string_view text);
+// What the boxes show for an element: the weight as an entry, the slant in words that are none
+// of the entries ("on"/"off" are what the person chooses).
+inline const char* WeightShown(bool bold) { return bold ? "Fett" : "Normal"; }
+inline const char* ItalicShown(bool italic) { return italic ? "Kusriv" : "Normal"; }
+
+// The ranges of the number fields, which their arrows keep to.
+inline constexpr NumberRange kLabelSizeRange{1, 200, false};
+inline constexpr NumberRange kLabelSpacingRange{0, 100, true};
+inline constexpr NumberRange kTextSizeRange{1, 200, true};
+inline constexpr NumberRange kLeadingRange{0, 400, true};
+inline constexpr NumberRange kTextSpacingRange{0, 100, true};
+inline constexpr NumberRange kBorderWidthRange{0, 100, false};
+
+// The fine positioning: "-" and "+" beside "Top" and "Left"; each moves by one pixel.
+struct NudgeButtons {
+  ui::TButton* up;
+  ui::TButton* down;
+  ui::TButton* left;
+  ui::TButton* right;
+};
+
+// What a property window needs of its surroundings: the document window on screen and the
+// element the window acts on there.
+class ElementWindow : public ui::TForm {
+ public:
+  ElementWindow(ui::Component* owner, DocumentSource document)
+      : ui::TForm(owner), document_(std::move(document)) {}
+
+ protected:
+  designer::DocumentWindow* Document() const { return document_ ? document_() : nullptr; }
+  // The selected element when it is of a kind and its name carries the kind's prefix.
+  report::TPRItem* SelectedOf(report::ElementKind kind) const;
+  report::TPRItem* PressedOf(report::ElementKind kind) const;
+  // The number a field holds within its range, or none after the error box told why.
+  std::optional<double> FieldNumber(const ui::TEdit& field, const NumberRange& range);
+  // An arrow steps from the number in its field; a field that holds none, or one outside the
+  // range, is reported and the step refused, so the element keeps its value.
+  void GuardArrow(ui::TUpDown& upDown, ui::TEdit& field, const NumberRange& range);
+  // Runs the colour dialog at a colour; none when cancelled.
+  std::optional<graphics::TColor> ChooseColor(graphics::TColor initial);
+  void ProcessMessages();
+  // Runs a change of an element. When it changed anything the document window hears of it (an
+  // undo step, and work that is not saved); changes of one element with the same merge key in a
+  // row make one step (typing, repeated arrows).
+  template <class Change>
+  void Edit(report::TPRItem& element, std::string_view mergeKey, Change&& change) {
+    const std::string before = Fingerprint(element);
+    change();
+    if (Fingerprint(element) != before) ElementChanged(element, mergeKey);
+  }
+  void ElementChanged(const report::TPRItem& element, std::string_view mergeKey);
+  // A few controls every window has.
+  ui::TLabel* AddLabel(const char* name, const char* caption, int left, int top, bool bold = false);
+  ui::TButton* AddButton(const char* name, const char* caption, int left, int top, int width,
+                         int height);
+  ui::TEdit* AddEdit(const char* name, int left, int top, int width);
+  ui::TUpDown* AddUpDown(const char* name, ui::TEdit& field, int min, int max, int position);
+  ui::TComboBox* AddChoice(const char* name, std::initializer_list<const char*> entries,
+                           const char* shown, int left, int top, int width);
+  NudgeButtons AddNudgeButtons(const char* upName, const char* downName, const char* leftName,
+                               const char* rightName, int top,
+                               const std::function<void(int dx, int dy)>& nudge);
+
+ private:
+  DocumentSource document_;
+};
+
+// "Eigenschaften Label": the text, font, alignment, weight, slant, size, character spacing and
+// colour of the selected text line, its fine positioning, and whether it is a data field. Every
+// change goes into the line at once.
+class LabelPropertiesWindow : public ElementWindow {
+ public:
+  LabelPropertiesWindow(ui::Component* owner, DocumentSource document);
+  std::string ClassName() const override { return "LabelPropertiesWindow"; }
+
+  ui::TEdit* textEdit;
+  ui::TColorButton* colorButton;
+  ui::TEdit* fontSizeEdit;  // "Grösse"
+  ui::TUpDown* fontSizeUpDown;
+  ui::TComboBox* fontChoice;
+  ui::TEdit* charSpaceEdit;  // "Zeichen Abstand"
+  ui::TUpDown* charSpaceUpDown;
+  ui::TComboBox* weightChoice;
+  ui::TComboBox* alignmentChoice;
+  ui::TComboBox* italicChoice;
+  NudgeButtons nudgeButtons;
+  ui::TCheckBox* dataFieldBox;  // "Datenfeld für Serien-PDF"
+
+  void SetDataFieldWindow(DataFieldWindow* window) { dataFieldWindow_ = window; }
+
+  // Shows a text line (a left press on it selected it).
+  void Fill(const report::TPRLabel& label);
+  // A data field's text is its marker, changed only through the data-field window: the text
+  // entry is off while the line is one.
+  void SetDataFieldMode(bool dataField);
+
+  void OnTextKeyUp();
+  void OnFontChosen();
+  void OnAlignmentChosen();
+  void OnWeightChosen();
+  void OnItalicChosen();
+  void OnColorClick();
+  void OnFontSizeArrow();
+  void OnCharSpaceArrow();
+  void Nudge(int dx, int dy);
+  void OnDataFieldClick();
+
+  // The selected element when it is a text line.
+  report::TPRLabel* SelectedLabel() const;
+
+ private:
+  ui::ComponentRef<DataFieldWindow> dataFieldWindow_;
+};
+
+// "Eigenschaften Text": the text of the selected text field in an editing area of the field's
+// own size (so lines break as on the page), its font, weight, slant, size, leading, character
+// spacing and colour, its fine positioning, and a text import from a file.
+class TextPropertiesWindow : public ElementWindow {
+ public:
+  TextPropertiesWindow(ui::Component* owner, DocumentSource document);
+  std::string ClassName() const override { return "TextPropertiesWindow"; }
+
+  ui::TEdit* fontSizeEdit;  // "Grösse"
+  ui::TUpDown* fontSizeUpDown;
+  ui::TEdit* leadingEdit;  // "Zeilen"
+  ui::TUpDown* leadingUpDown;
+  ui::TEdit* charSpaceEdit;  // "Space"
+  ui::TUpDown* charSpaceUpDown;
+  NudgeButtons nudgeButtons;
+  ui::TComboBox* weightChoice;
+  ui::TComboBox* italicChoice;
+  ui::TComboBox* fontChoice;
+  ui::TButton* importButton;  // "Text-Import"
+  ui::TColorButton* colorButton;
+  ui::TCheckBox* dataFieldBox;  // hidden: text fields become data fields only from a project
+  ui::TShape* editorFrame;
+  ui::TMemo* editor;
+
+  static constexpr const char* kImportFilter = "TextFiles|*.txt";
+
+  void SetDataFieldWindow(DataFieldWindow* window) { dataFieldWindow_ = window; }
+
+  // Shows a text field (a left press on it selected it).
+  void Fill(const report::TPRText& text);
+  // The editing area takes a text field's size and font; the window grows to show it.
+  void FitEditor(const designer::MemoGeometry& geometry);
+  void FitEditorTo(const report::TPRText& text);
+  void SetDataFieldMode(bool dataField);
+
+  void OnEditorKeyUp();
+  void OnFontChosen();
+  void OnWeightChosen();
+  void OnItalicChosen();
+  void OnColorClick();
+  void OnFontSizeArrow();
+  void OnLeadingArrow();
+  void OnCharSpaceArrow();
+  void Nudge(int dx, int dy);
+  void OnImportClick();
+  void OnDataFieldClick();
+
+  report::TPRText* SelectedText() const;
+
+ private:
+  ui::ComponentRef<DataFieldWindow> dataFieldWindow_;
+};
+
+// "Eigenschaften": border colour, fill colour and border width of the pressed rectangle, preset
+// shapes ("Autoform") and fine positioning.
+class RectanglePropertiesWindow : public ElementWindow {
+ public:
+  RectanglePropertiesWindow(ui::Component* owner, DocumentSource document);
+  std::string ClassName() const override { return "RectanglePropertiesWindow"; }
+
+  ui::TColorButton* lineColorButton;  // "Randfarbe"
+  ui::TColorButton* fillColorButton;  // "Füllfarbe"
+  ui::TEdit* lineWidthEdit;           // "Rand-Stärke"
+  ui::TUpDown* lineWidthUpDown;
+  NudgeButtons nudgeButtons;
+
+  // The preset shapes in the order of the window: a width (none: kept) and a height.
+  struct PresetShape {
+    const char* name;
+    std::optional<int> width;
+    int height;
+  };
+  static constexpr PresetShape kPresetShapes[] = {{"BitBtn3", 5, 5},
+                                                  {"BitBtn4", 10, 10},
+                                                  {"BitBtn5", 20, 20},
+                                                  {"BitBtn6", 30, 30},
+                                                  {"BitBtn10", 40, 40},
+                                                  {"BitBtn7", std::nullopt, 2},
+                                                  {"BitBtn8", std::nullopt, 5},
+                                                  {"BitBtn9", std::nullopt, 7}};
+  ui::TColorButton* presetButtons[std::size(kPresetShapes)];
+
+  // The window came up: the width field shows the pressed rectangle's border width.
+  void OnWindowShown();
+  void OnLineColorClick();
+  void OnFillColorClick();
+  void OnLineWidthArrow();
+  void OnPresetShape(const PresetShape& shape);
+  void Nudge(int dx, int dy);
+
+  // The pressed element when it is a rectangle.
+  report::TPRRect* PressedRectangle() const;
+};
+
+}  // namespace quirabel::dialogs
