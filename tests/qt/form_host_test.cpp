@@ -191,6 +191,11 @@ TEST(FormHost, WidgetsFollowTheModel) {
   EXPECT_EQ(closes, 1);
   EXPECT_FALSE(w.form.Showing());
   EXPECT_FALSE(host.isVisible());
+  // Escape does what the close button does.
+  w.form.Show();
+  QTest::keyClick(&host, Qt::Key_Escape);
+  EXPECT_EQ(closes, 2);
+  EXPECT_FALSE(host.isVisible());
 
   // A control freed by its window leaves its widget hidden and harmless.
   QWidget* memoWidget = host.WidgetOf(*w.memo);
@@ -305,6 +310,8 @@ TEST(FormHost, RunsModallyAndSurvivesItsFormBeingFreed) {
 
   // Closed by the person, a modal run answers cancel.
   QTimer::singleShot(0, &host, [&host] { host.close(); });
+  EXPECT_EQ(host.ShowModal(), mrCancel);
+  QTimer::singleShot(0, &host, [&host] { QTest::keyClick(&host, Qt::Key_Escape); });
   EXPECT_EQ(host.ShowModal(), mrCancel);
 
   // A handler that frees its own window: the host lets go and goes itself.

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
@@ -226,6 +227,14 @@ void FormHost::closeEvent(QCloseEvent* event) {
   Dispatch([&form] {
     if (TForm* f = form.Get()) f->Close();
   });
+}
+
+void FormHost::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void FormHost::moveEvent(QMoveEvent* event) {

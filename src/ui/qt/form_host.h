@@ -63,6 +63,8 @@ class FormHost : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Escape closes the window as its close button does (a modal run answers mrCancel).
+  void keyPressEvent(QKeyEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
