@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quirabel {
 
@@ -22,6 +23,16 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF. Text files from
 // outside are taken as UTF-8 when this holds and as Windows-1252 otherwise.
 bool IsUtf8(std::string_view bytes);
+
+// The byte-order mark of UTF-8 text files.
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// A text file from outside as UTF-8: UTF-8 with or without its byte-order mark is taken as it
+// is (without the mark), anything else as Windows-1252.
+std::string TextFileToUtf8(std::string_view bytes);
+
+// The lines of a text, split at CR LF, CR or LF; a line end at the very end adds no empty line.
+std::vector<std::string> SplitLines(std::string_view text);
 
 // True when Utf8ToCp1252 would convert `utf8` without replacing anything.
 bool FitsCp1252(std::string_view utf8);

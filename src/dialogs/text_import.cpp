@@ -9,25 +9,6 @@
 
 namespace quirabel::dialogs {
 
-namespace {
-
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.emplace_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
-  return lines;
-}
-
-}  // namespace
-
 std::optional<std::vector<std::string>> ReadTextLines(const std::filesystem::path& file,
                                                       std::string& error) {
   const std::string unreadable = "Die Datei kann nicht gelesen werden:\n" + file.string();
@@ -63,8 +44,7 @@ std::optional<std::vector<std::string>> ReadTextLines(const std::filesystem::pat
 }
 
 std::vector<std::string> DecodeTextLines(std::string_view bytes) {
-  if (bytes.starts_with(kBom)) bytes.remove_prefix(kBom.size());
-  return SplitLines(IsUtf8(bytes) ? std::string(bytes) : Cp1252ToUtf8(bytes));
+  return SplitLines(TextFileToUtf8(bytes));
 }
 
 }  // namespace quirabel::dialogs

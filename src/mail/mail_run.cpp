@@ -249,32 +249,8 @@ SendResult SendTestMail(const std::vector<MailRow>& rows, const MailTemplate& ma
   }
 }
 
-namespace {
-
-bool IsUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    std::size_t length = b < 0x80         ? 1
-                         : (b >> 5) == 6  ? 2
-                         : (b >> 4) == 14 ? 3
-                         : (b >> 3) == 30 ? 4
-                                          : 0;
-    if (length == 0 || (length == 2 && b < 0xC2) || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += length;
-  }
-  return true;
-}
-
-}  // namespace
-
 std::string ReadMessageText(const std::filesystem::path& file) {
-  std::string bytes = ReadFile(file, 1024 * 1024);
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-  return IsUtf8(bytes) ? bytes : Cp1252ToUtf8(bytes);
+  return TextFileToUtf8(ReadFile(file, 1024 * 1024));
 }
 
 std::string OutcomeText(const MailOutcome& outcome) {

@@ -17,43 +17,6 @@ namespace quirabel::serial {
 
 namespace {
 
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsUtf8(std::string_view text) {
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80) {
-      ++i;
-      continue;
-    }
-    int length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-      length = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      length = 3;
-      if (b == 0xE0) low = 0xA0;
-      if (b == 0xED) high = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      length = 4;
-      if (b == 0xF0) low = 0x90;
-      if (b == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (n - i < static_cast<std::size_t>(length)) return false;
-    for (int k = 1; k < length; ++k) {
-      const auto c = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-      if (k == 1 ? (c < low || c > high) : (c < 0x80 || c > 0xBF)) return false;
-    }
-    i += static_cast<std::size_t>(length);
-  }
-  return true;
-}
-
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 // The end of the record that starts at `start` (where its line end begins, or the text's end).
@@ -157,7 +120,7 @@ std::string_view EncodingName(CsvEncoding encoding) {
 }
 
 char DetectSeparator(std::string_view text) {
-  if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
+  if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
   // Empty lines are no rows: the first line is the first that has something.
   const std::size_t first = text.find_first_not_of("\r\n");
   if (first == std::string_view::npos) return ';';
@@ -245,10 +208,10 @@ void CsvTable::Index(const std::function<bool(std::string&)>& readMore,
     }
     if (first) {
       first = false;
-      if (std::string_view(pending).starts_with(kBom)) {
+      if (std::string_view(pending).starts_with(kUtf8Bom)) {
         encoding_ = CsvEncoding::Utf8WithBom;
-        pending.erase(0, kBom.size());
-        pendingStart = kBom.size();
+        pending.erase(0, kUtf8Bom.size());
+        pendingStart = kUtf8Bom.size();
       }
       separator_ = separator.value_or(DetectSeparator(pending));
     }
