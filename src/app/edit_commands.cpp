@@ -54,8 +54,7 @@ bool EditCommands::Restore(const std::optional<designer::ProjectSnapshot>& snaps
   application_.ShowSideOfPage(page);
   // The elements are new: nothing is chosen, and no handle or marker stays where one stood.
   window->Selected().Clear();
-  for (ui::TImage* handle : window->Handles()) handle->SetVisible(false);
-  for (ui::TImage* marker : window->Markers()) marker->SetVisible(false);
+  window->HideHandlesAndMarkers();
   state.unsavedChanges = true;
   return true;
 }
@@ -153,8 +152,7 @@ bool EditCommands::Escape() {
   }
   if (Target() == nullptr) return false;
   window->Selected().Clear();
-  for (ui::TImage* handle : window->Handles()) handle->SetVisible(false);
-  for (ui::TImage* marker : window->Markers()) marker->SetVisible(false);
+  window->HideHandlesAndMarkers();
   return true;
 }
 

@@ -373,8 +373,7 @@ bool DocumentWindow::DeleteElement(TPRItem& element) {
   if (&element == Background()) return false;
   delete &element;
   // Nothing of it may stay on the page: its handles and markers go with it.
-  for (ui::TImage* handle : handles_) handle->SetVisible(false);
-  for (ui::TImage* marker : markers_) marker->SetVisible(false);
+  HideHandlesAndMarkers();
   Invalidate();
   Changed();
   return true;
@@ -428,6 +427,11 @@ void DocumentWindow::PlaceHandlesAround(const TPRItem* item) {
   place(Handle(Corner::TopRight), l + w - 3, t - 8);
   place(Handle(Corner::TopLeft), l - 8, t - 8);
   place(Handle(Corner::BottomLeft), l - 8, t + h - 3);
+}
+
+void DocumentWindow::HideHandlesAndMarkers() {
+  for (ui::TImage* handle : handles_) handle->SetVisible(false);
+  for (ui::TImage* marker : markers_) marker->SetVisible(false);
 }
 
 void DocumentWindow::ShowHandlesOnTop() {
@@ -488,10 +492,7 @@ void DocumentWindow::AttachBackgroundHandlers(report::TPRJpegImage& background) 
     LastPagePointX = x;
     LastPagePointY = y;
   };
-  background.OnClick = [this](ui::Control&) {
-    for (ui::TImage* handle : handles_) handle->SetVisible(false);
-    for (ui::TImage* marker : markers_) marker->SetVisible(false);
-  };
+  background.OnClick = [this](ui::Control&) { HideHandlesAndMarkers(); };
 }
 
 void DocumentWindow::InitDocument() {

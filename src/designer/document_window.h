@@ -109,6 +109,8 @@ class DocumentWindow : public ui::TForm {
   // Puts the resize handles at the corners of an element (none: they stay).
   void PlaceHandlesAround(const report::TPRItem* element);
   void ShowHandlesOnTop();
+  // Takes the resize handles and the ruler markers off the page.
+  void HideHandlesAndMarkers();
   // Copies per A3 sheet, also shown in copiesLabel.
   int CopiesPerA3Sheet();
   // Starts a PDF document in the report, created now.

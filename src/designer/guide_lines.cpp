@@ -4,6 +4,7 @@
 
 #include "base/rounding.h"
 #include "designer/document_window.h"
+#include "designer/page_format.h"
 #include "graphics/bitmap.h"
 
 namespace quirabel::designer {
@@ -98,8 +99,7 @@ void AutoSize(ui::TLabel& label) {
 }
 
 double PixelsPerMm(GuideKind kind) {
-  return pf::IsVertical(kind) ? GuideLines::kPixelsPerMmHorizontal
-                              : GuideLines::kPixelsPerMmVertical;
+  return pf::IsVertical(kind) ? kPixelsPerMmAcross : kPixelsPerMmDown;
 }
 
 }  // namespace
@@ -189,8 +189,8 @@ void GuideLines::PlaceCutLines() {
   for (const char* name : kCropMarks) Picture(name)->SetVisible(true);
   const int w = PageWidth(), h = PageHeight();
   // 3 mm: R(8.511) and R(8.514), both 9 pixels.
-  const int insetV = RoundHalfUp(3 * kPixelsPerMmVertical);
-  const int insetH = RoundHalfUp(3 * kPixelsPerMmHorizontal);
+  const int insetV = RoundHalfUp(3 * kPixelsPerMmDown);
+  const int insetH = RoundHalfUp(3 * kPixelsPerMmAcross);
   Picture("Image7")->SetTop(insetV + 27);
   Picture("Image14")->SetBounds(w + 35, insetV + h + 9, 30, 10);
   Picture("Image9")->SetLeft(insetH + 27);
@@ -236,8 +236,8 @@ void GuideLines::CreateDefaultLabels() {
   if (Label(GuideKind::VerticalFold, 0) != nullptr) return;
   const int w = PageWidth(), h = PageHeight();
   // The trimmed size: the 6 mm of bleed are 17.028 pixels across and 17.022 down.
-  const std::string across = Millimetres(RoundHalfUp((w - 17.028) / kPixelsPerMmHorizontal));
-  const std::string down = Millimetres(RoundHalfUp((h - 17.022) / kPixelsPerMmVertical));
+  const std::string across = Millimetres(RoundHalfUp((w - 17.028) / kPixelsPerMmAcross));
+  const std::string down = Millimetres(RoundHalfUp((h - 17.022) / kPixelsPerMmDown));
   for (GuideKind kind : pf::kGuideKinds) {
     counters_[Index(kind)] = 0;
     MakeLabel(kind, 0, pf::IsVertical(kind) ? across : down);

@@ -49,8 +49,6 @@ class GuideLines {
   GuideLines(const GuideLines&) = delete;
   GuideLines& operator=(const GuideLines&) = delete;
 
-  static constexpr double kPixelsPerMmHorizontal = 2.838;
-  static constexpr double kPixelsPerMmVertical = 2.837;
   static constexpr const char* kFoldRefused =
       "Mustervorlagen lassen keine Änderungen an Pfalz oder Perforationslinien zu!";
   static constexpr const char* kPerforationRefused =

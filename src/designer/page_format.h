@@ -26,9 +26,12 @@ PageFormat DinFormat(DinSize size, bool landscape);
 std::optional<int> WidthPixels(std::string_view widthMm);
 std::optional<int> HeightPixels(std::string_view heightMm);
 inline constexpr int kMaxPagePoints = 14400;
-// Millimetres of page pixels across and down, for showing positions and sizes.
-inline double MillimetresAcross(double pixels) { return pixels / 2.838; }
-inline double MillimetresDown(double pixels) { return pixels / 2.837; }
+// Page pixels of a millimetre across and down (what WidthPixels and HeightPixels multiply by), and
+// millimetres of page pixels, for showing positions and sizes.
+inline constexpr double kPixelsPerMmAcross = 2.838;
+inline constexpr double kPixelsPerMmDown = 2.837;
+inline double MillimetresAcross(double pixels) { return pixels / kPixelsPerMmAcross; }
+inline double MillimetresDown(double pixels) { return pixels / kPixelsPerMmDown; }
 
 // The format window's check of a typed size: digits "0" to "9" only, not empty.
 bool IsWholeMillimetres(std::string_view text);
