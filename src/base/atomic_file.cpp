@@ -358,9 +358,29 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
   writer.Commit();
 }
 
-std::string ReadFile(const std::filesystem::path& path, std::size_t max_bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+int OpenRegularFile(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) throw FileError("open", path, errno);
+  struct stat info;
+  int error = 0;
+  if (::fstat(fd, &info) != 0) {
+    error = errno;
+  } else if (S_ISDIR(info.st_mode)) {
+    error = EISDIR;
+  } else if (!S_ISREG(info.st_mode)) {
+    error = EINVAL;
+  } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    ::close(fd);
+    throw FileError(FileError("open", path, error).what(), error, FileAccess::Read);
+  }
+  return fd;
+}
+
+std::string ReadFile(const std::filesystem::path& path, std::size_t max_bytes) {
+  const int fd = OpenRegularFile(path);
   struct Closer {
     int fd;
     ~Closer() { ::close(fd); }

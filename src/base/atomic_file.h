@@ -97,8 +97,15 @@ void RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 // Replaces (or creates) `path` with `bytes` through an AtomicFileWriter.
 void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 
-// Reads a whole file. Throws FileError when it cannot be opened or read, or when it is larger
-// than `max_bytes`; never allocates more than max_bytes + 1 bytes for the content.
+// Opens a file for reading, for every file the programs read: without blocking (a FIFO or a device
+// would otherwise hang the open or the read forever) and only when it is a regular file. Returns
+// the descriptor, in blocking mode again, for the caller to close. Throws FileError: EISDIR for a
+// folder, EINVAL for anything else that is not a regular file.
+int OpenRegularFile(const std::filesystem::path& path);
+
+// Reads a whole regular file (opened by OpenRegularFile). Throws FileError when it cannot be
+// opened or read, or when it is larger than `max_bytes`; never allocates more than max_bytes + 1
+// bytes for the content.
 std::string ReadFile(const std::filesystem::path& path, std::size_t max_bytes);
 
 }  // namespace quirabel

@@ -65,13 +65,11 @@ std::size_t ReadAt(int fd, char* into, std::size_t count, std::size_t offset, in
 SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes) {
   // Read into one buffer that every piece shares. The file is not mapped: a file changed by
   // someone else while the project is open would then take the program down with it.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw FileError("open", path, errno);
+  const int fd = OpenRegularFile(path);
   struct stat info {};
-  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  if (!regular || info.st_size == 0) {
+  if (::fstat(fd, &info) != 0 || info.st_size == 0) {
     ::close(fd);
-    return SharedBytes(ReadFile(path, maxBytes));  // pipes, devices, empty files
+    return SharedBytes(ReadFile(path, maxBytes));  // empty files, and files of /proc
   }
   const auto length = static_cast<std::size_t>(info.st_size);
   if (length > maxBytes) {

@@ -277,17 +277,19 @@ std::string_view CellAt(const std::vector<std::string>& cells, int column) {
 }
 
 CsvTable ReadCsvFile(const std::filesystem::path& file, std::optional<char> separator) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  int fd = -1;
+  try {
+    fd = OpenRegularFile(file);
+  } catch (const FileError& error) {
     throw SerialError("Die CSV-Datei kann nicht gelesen werden: " + file.string() + "\n" +
-                      FileErrorReason(errno, FileAccess::Read));
+                      error.Reason());
   }
   CsvTable table;
   table.source_ = std::make_shared<const CsvTable::Source>(fd);  // closes it
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0) {
     throw SerialError("Die CSV-Datei kann nicht gelesen werden: " + file.string() + "\n" +
-                      FileErrorReason(S_ISDIR(info.st_mode) ? EISDIR : EINVAL, FileAccess::Read));
+                      FileErrorReason(errno, FileAccess::Read));
   }
   if (static_cast<std::uint64_t>(info.st_size) > kMaxCsvFileBytes) {
     throw SerialError("Die CSV-Datei ist größer als 1 GB und wird nicht gelesen: " + file.string());

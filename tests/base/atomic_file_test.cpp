@@ -373,11 +373,29 @@ TEST_F(AtomicFileTest, ReadFileEnforcesSizeCap) {
   WriteFileAtomic(file, "");
   EXPECT_EQ(ReadFile(file, 0), "");
 
-  // No size to check up front: the cap must stop an endless stream.
-  EXPECT_THROW(ReadFile("/dev/zero", 100000), FileError);
-
   EXPECT_THROW(ReadFile(dir_ / "missing", 10), FileError);
-  EXPECT_THROW(ReadFile(dir_, 10), FileError);
+}
+
+TEST_F(AtomicFileTest, OnlyRegularFilesAreReadAndNothingBlocks) {
+  // A FIFO without a writer would block the open, an endless device the read.
+  const fs::path fifo = dir_ / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path link = dir_ / "link-to-fifo";
+  fs::create_symlink(fifo, link);
+  struct Case {
+    fs::path path;
+    int error;
+  };
+  for (const Case& c : {Case{fifo, EINVAL}, Case{link, EINVAL}, Case{"/dev/zero", EINVAL},
+                        Case{"/dev/null", EINVAL}, Case{dir_, EISDIR}}) {
+    try {
+      ReadFile(c.path, 100000);
+      ADD_FAILURE() << c.path << " was read";
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.error_number(), c.error) << c.path;
+      EXPECT_EQ(error.Access(), FileAccess::Read) << c.path;
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quirabel {
+class AtomicFileWriter;
+}
+
+namespace quirabel::serial {
+
+// The run record: what a serial run wrote into its output folder, written once after the run's
+// last PDF (and after the folder was synced), so a PDF counts as delivered only when its record
+// lists it. The mailer pairs rows and PDFs only through it. A whole run writes
+// "quirabel-serie.json"; a run over --rows A-B writes "quirabel-serie-A-B.json".
+//
+// The file is JSON, one row entry per line:
+//   {"format":"quirabel-serie","version":1,"run_id":"…","time":"2026-12-07T21:00:00Z",
+//    "project":{"file":"/abs/karte.kxp","number":"2014559123"},
+//    "csv":{"file":"/abs/kunden.csv","size":1234,"modified":"2026-12-07T20:59:00Z","rows":4},
+//    "link":{"file":"/abs/csv_db/2014559123._cv","assignments":["Name  ->  Feld2"]},
+//    "range":{"first":1,"last":4},
+//    "rows":[
+//    {"row":1,"file":"Anna.pdf","cells_sha256":"…","pdf_sha256":"…"},
+//    {"row":2,"error":"…"}
+//    ]}
+// Rows count from 1 as in --rows; "file" is a name inside the output folder.
+
+inline constexpr std::string_view kRunRecordFormat = "quirabel-serie";
+inline constexpr int kRunRecordVersion = 1;
+inline constexpr std::uint64_t kMaxRunRecordBytes = 4ull * 1024 * 1024 * 1024;
+
+struct RunRecordHeader {
+  std::string runId;
+  std::string time;  // UTC, ISO 8601
+  std::string projectFile;
+  std::string projectNumber;
+  std::string csvFile;
+  std::uint64_t csvSize = 0;
+  std::string csvModified;  // UTC, ISO 8601
+  std::uint64_t csvRows = 0;
+  std::string linkFile;
+  std::vector<std::string> assignments;  // the link file's entries ("Name  ->  Feld2")
+  std::uint64_t firstRow = 1;
+  std::uint64_t lastRow = 0;
+};
+
+struct RunRecordRow {
+  std::uint64_t row = 0;
+  std::string file;         // written rows: the PDF's name in the folder
+  std::string cellsSha256;  // written rows: CellsSha256 of the row's cells
+  std::string pdfSha256;    // written rows: SHA-256 of the PDF's bytes
+  std::string error;        // failed rows: why (German); empty for written rows
+  bool Written() const { return error.empty(); }
+};
+
+// The record's name for a whole run (no range) or for the rows first…last.
+std::string RunRecordFileName(std::optional<std::pair<std::uint64_t, std::uint64_t>> range = {});
+// Whether a file name is a run record's ("quirabel-serie.json", "quirabel-serie-A-B.json").
+bool IsRunRecordFileName(std::string_view name);
+
+// The hash of a row's cells, in CSV order, as read (UTF-8): for each cell its byte count as eight
+// little-endian bytes, then its bytes. A row whose cells changed, moved or were split differently
+// hashes differently.
+std::string CellsSha256(const std::vector<std::string>& cells);
+
+// A run id: 32 hexadecimal digits from the system's random source.
+std::string NewRunId();
+
+// Writes a record row by row, so a run of a million rows never holds them all. The rows may come
+// in any order. Nothing is visible under the record's name before Commit().
+class RunRecordWriter {
+ public:
+  RunRecordWriter(const std::filesystem::path& file, const RunRecordHeader& header);
+  ~RunRecordWriter();
+  RunRecordWriter(const RunRecordWriter&) = delete;
+  RunRecordWriter& operator=(const RunRecordWriter&) = delete;
+
+  void Add(const RunRecordRow& row);
+  // Syncs and renames the record into place. FileError when that fails.
+  void Commit();
+
+ private:
+  std::unique_ptr<AtomicFileWriter> writer_;
+  bool first_ = true;
+};
+
+// Reads a record: returns its header and hands each row to `onRow` without keeping it. Raises
+// SerialError ("Die Serien-PDF-Liste … ist beschädigt …") for anything that is not a record of
+// this format, FileError when the file cannot be read.
+RunRecordHeader ReadRunRecord(std::string_view bytes,
+                              const std::function<void(const RunRecordRow&)>& onRow);
+RunRecordHeader ReadRunRecordFile(const std::filesystem::path& file,
+                                  const std::function<void(const RunRecordRow&)>& onRow);
+
+// The run records in a folder, sorted by name.
+std::vector<std::filesystem::path> RunRecordFiles(const std::filesystem::path& folder);
+
+}  // namespace quirabel::serial
