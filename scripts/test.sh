@@ -8,20 +8,43 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
+# Compiler output is shared through ccache across the builds below, across clones in other
+# folders (paths are taken relative to the clone) and across runs.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+stage_names=()
+stage_seconds=()
+stage_start=$SECONDS
+stage() {
+  local now=$SECONDS
+  if ((${#stage_names[@]})); then stage_seconds+=($((now - stage_start))); fi
+  stage_start=$now
+  if [[ $# -gt 0 ]]; then
+    stage_names+=("$1")
+    echo "== $1"
+  fi
+}
+print_stage_times() {
+  stage
+  echo "== stage times"
+  local i
+  for i in "${!stage_seconds[@]}"; do
+    printf '%6d s  %s\n' "${stage_seconds[$i]}" "${stage_names[$i]}"
+  done
+}
 
-echo "== build and test (build/)"
+stage "build and test (build/)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRABEL_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-echo "== core tests under AddressSanitizer + UBSan (build-asan/)"
+stage "core tests under AddressSanitizer + UBSan (build-asan/)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUIRABEL_SANITIZE=ON \
   -DQUIRABEL_WERROR=ON -DQUIRABEL_CORE_ONLY=ON -DQUIRABEL_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-echo "== Qt window tests under AddressSanitizer + UBSan (build-asan-qt/)"
+stage "Qt window tests under AddressSanitizer + UBSan (build-asan-qt/)"
 cmake -S . -B build-asan-qt -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUIRABEL_SANITIZE=ON \
   -DQUIRABEL_WERROR=ON -DQUIRABEL_BENCH=OFF >/dev/null
 cmake --build build-asan-qt -j"$jobs" --target test_qt
@@ -31,13 +54,13 @@ QT_QPA_PLATFORM=offscreen QUIRABEL_HOME="$PWD/build-asan-qt/test-home" \
   ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   build-asan-qt/bin/test_qt
 
-echo "== clang build and test (build-clang/)"
+stage "clang build and test (build-clang/)"
 cmake -S . -B build-clang -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUIRABEL_WERROR=ON >/dev/null
 cmake --build build-clang -j"$jobs"
 ctest --test-dir build-clang --output-on-failure -j"$jobs"
 
-echo "== Release build, tried out and packed (build-release/)"
+stage "Release build, tried out and packed (build-release/)"
 # QUIRABEL_WERROR stays off here: at -O3, g++ 12 reports -Wrestrict inside std::string (the
 # operator+ of a literal and a string) about correct code. Without tests and benchmarks, the
 # configure must not even look for GoogleTest or Google Benchmark.
@@ -67,3 +90,4 @@ for path in usr/bin/quirabel usr/bin/quirabel-batch usr/share/applications/quira
   fi
 done
 ls -l build-release/quirabel_*.deb
+print_stage_times

@@ -34,6 +34,7 @@ constexpr const char* kUsageText =
     "LINKDATEI]\n"
     "  quirabel-batch serial EIN.kxp -o ORDNER [--link LINKDATEI] [--column K | --prefix TEXT]\n"
     "                        [--rows A-B] [--jobs N]\n"
+    "  quirabel-batch serial --verify ORDNER [--link LINKDATEI]\n"
     "  quirabel-batch mail DATEI.csv ORDNER (--column K | --prefix TEXT) --to-column K\n"
     "                      --subject TEXT --text DATEI [--sep ZEICHEN] [--eml ORDNER] [--resend]\n"
     "                      [--server HOST[:PORT]] [--security none|starttls|ssl] [--from ADRESSE]\n"
@@ -45,7 +46,9 @@ constexpr const char* kUsageText =
     "resave  öffnet ein Projekt, lädt jede Seite und speichert es unter neuem Namen.\n"
     "info    zeigt Format, Seiten und Elemente eines Projekts.\n"
     "link    verknüpft die Datenfelder eines Projekts mit den Spalten einer CSV-Datei.\n"
-    "serial  schreibt je Zeile der verknüpften CSV-Datei eine PDF-Datei in den ORDNER.\n"
+    "serial  schreibt je Zeile der verknüpften CSV-Datei eine PDF-Datei in den ORDNER;\n"
+    "        --verify prüft, ob die Serien-PDF-Listen im ORDNER (auch die von Teilen mit\n"
+    "        --rows) jede Zeile der CSV-Datei genau einmal nennen, mit unveränderter PDF-Datei.\n"
     "mail    sendet jeder Zeile der CSV-Datei ihre PDF-Datei aus dem ORDNER an die Adresse in\n"
     "        Spalte K (--eml: als Dateien statt senden); das Passwort kommt aus\n"
     "        QUIRABEL_SMTP_PASSWORD oder der Einstellungsdatei.\n"
@@ -103,6 +106,7 @@ void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
   option(*serial, "--prefix", call.serial.prefix);
   option(*serial, "--rows", call.serial.rows);
   option(*serial, "--jobs", call.serial.jobs);
+  option(*serial, "--verify", call.serial.verify);
 }
 
 // Reads the command line. Each command takes only its own options, in any order; a wrong call
@@ -323,6 +327,12 @@ int Info(app::Application& application, bool json) {
 
 // `link` and `serial` on the project named.
 int RunSerialCommand(const Call& call, BatchPlatform& platform) {
+  if (call.command == "serial" && !call.serial.verify.empty()) {
+    if (!call.projects.empty() || !call.output.empty() || !call.serial.column.empty() ||
+        !call.serial.prefix.empty() || !call.serial.rows.empty() || !call.serial.jobs.empty())
+      throw UsageError("serial --verify nimmt nur ORDNER und --link");
+    return RunVerifyCall(call.serial, platform);
+  }
   if (call.projects.size() != 1)
     throw UsageError(call.command + " braucht genau eine Projektdatei");
   if (call.command == "serial" && call.output.empty()) throw UsageError("serial braucht -o ORDNER");

@@ -13,6 +13,7 @@
 #include "app/program_folder.h"
 #include "app/serial_pdf.h"
 #include "cli/batch_commands.h"
+#include "serial/run_check.h"
 
 namespace quirabel::cli {
 
@@ -156,6 +157,16 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   if (!link) return kExitFailed;
   const std::optional<serial::CsvTable> table = serialPdf.ReadCsv(*link);
   if (!table) return kExitFailed;
+  if (request.firstRow > table->RowCount()) {
+    // A part of a split run past the end of the file: nothing to print, and nothing wrong.
+    std::cout << (request.firstRow == request.lastRow
+                      ? "Die Zeile " + std::to_string(request.firstRow) + " gibt"
+                      : "Die Zeilen " + std::to_string(request.firstRow) + "–" +
+                            std::to_string(request.lastRow) + " gibt")
+              << " es nicht; die CSV-Datei hat " << table->RowCount()
+              << (table->RowCount() == 1 ? " Zeile.\n" : " Zeilen.\n");
+    return kExitOk;
+  }
 
   // A progress line on a terminal, a few times a second at most.
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
@@ -176,6 +187,21 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   std::cout << outcome.written << (outcome.written == 1 ? " PDF-Datei" : " PDF-Dateien")
             << " geschrieben.\n";
   return outcome.failure.empty() ? kExitOk : kExitFailed;
+}
+
+int RunVerifyCall(const SerialCall& call, BatchPlatform& platform) {
+  std::optional<serial::LinkFile> link;
+  if (!call.link.empty()) {
+    try {
+      link = serial::ReadLinkFile(call.link);
+    } catch (const std::exception& e) {
+      platform.ShowMessage(e.what());
+      return kExitFailed;
+    }
+  }
+  const serial::RunCheck check = serial::CheckRuns(call.verify, link);
+  std::cout << serial::DescribeRunCheck(check);
+  return check.Complete() ? kExitOk : kExitFailed;
 }
 
 }  // namespace quirabel::cli

@@ -24,6 +24,7 @@ struct SerialCall {
   std::string prefix;
   std::string rows;
   std::string jobs;
+  std::string verify;  // --verify ORDNER: check the folder's run records instead of printing
 };
 
 // The designer's program folder, where the projects' link files live: $QUIRABEL_HOME, else
@@ -34,5 +35,8 @@ std::string DesignerProgramFolder();
 // they give kExitOk or kExitFailed otherwise. The project is open in `application`.
 int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatform& platform);
 int RunSerialCall(const SerialCall& call, app::Application& application);
+// `serial --verify ORDNER [--link F]`: whether the run records in the folder cover every row of
+// the CSV file exactly once, with the PDFs they name; kExitOk only then.
+int RunVerifyCall(const SerialCall& call, BatchPlatform& platform);
 
 }  // namespace quirabel::cli

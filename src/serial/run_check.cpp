@@ -1,0 +1,205 @@
+#include "serial/run_check.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "base/atomic_file.h"
+#include "base/sha256.h"
+#include "serial/csv_table.h"
+#include "serial/run_record.h"
+#include "serial/serial_error.h"
+
+namespace quirabel::serial {
+
+namespace {
+
+// The SHA-256 of a regular file in the folder, or why there is none. A name that is a link is not
+// followed: the record's PDF is the file the run wrote there.
+std::string PdfProblem(const std::filesystem::path& file, const std::string& expected) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return errno == ENOENT ? "PDF-Datei fehlt" : "PDF-Datei nicht lesbar";
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return "keine gewöhnliche Datei";
+  Sha256 hash;
+  std::string buffer(1 << 16, '\0');
+  while (true) {
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return "PDF-Datei nicht lesbar";
+    }
+    if (got == 0) break;
+    hash.Add(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+  }
+  if (hash.HexDigest() != expected) return "PDF-Datei wurde nach dem Druck verändert";
+  return {};
+}
+
+template <typename Item>
+void Keep(std::vector<Item>& list, std::uint64_t& count, Item item) {
+  ++count;
+  if (list.size() < kRunCheckListed) list.push_back(std::move(item));
+}
+
+std::string RowRange(std::uint64_t first, std::uint64_t last) {
+  return first == last ? std::to_string(first) : std::to_string(first) + "–" + std::to_string(last);
+}
+
+}  // namespace
+
+RunCheck CheckRuns(const std::filesystem::path& folder, const std::optional<LinkFile>& link) {
+  RunCheck check;
+  const std::vector<std::filesystem::path> records = RunRecordFiles(folder);
+  check.recordCount = records.size();
+  if (records.empty()) {
+    check.problems.push_back("Keine Serien-PDF-Liste in " + folder.string() + ".");
+    return check;
+  }
+
+  // Which CSV file: the link's, else the one every record names.
+  std::optional<char> separator;
+  if (link) {
+    check.csvFile = link->csvPath;
+    separator = link->separator;
+  }
+  std::vector<RunRecordHeader> headers;
+  for (const auto& file : records) {
+    try {
+      headers.push_back(ReadRunRecordFile(file, [](const RunRecordRow&) {}));
+    } catch (const std::exception& error) {
+      check.problems.push_back(file.filename().string() + ": " + error.what());
+      headers.emplace_back();
+    }
+  }
+  for (const auto& header : headers) {
+    if (header.csvFile.empty()) continue;
+    if (check.csvFile.empty()) check.csvFile = header.csvFile;
+    if (!link && header.csvFile != check.csvFile.string()) {
+      check.problems.push_back("Die Serien-PDF-Listen nennen verschiedene CSV-Dateien: " +
+                               check.csvFile.string() + " und " + header.csvFile + ".");
+      return check;
+    }
+  }
+  std::optional<CsvTable> table;
+  try {
+    table = ReadCsvFile(check.csvFile, separator);
+  } catch (const std::exception& error) {
+    check.problems.push_back(error.what());
+    return check;
+  }
+  check.csvRows = table->RowCount();
+
+  // One byte a row: how many records wrote it (saturating), and whether one failed it.
+  std::vector<std::uint8_t> written(check.csvRows, 0);
+  std::vector<bool> failedOnce(check.csvRows, false);
+  std::vector<std::pair<std::uint64_t, std::string>> failures;
+  std::uint64_t beyond = 0;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    try {
+      ReadRunRecordFile(records[i], [&](const RunRecordRow& row) {
+        if (row.row > check.csvRows) {
+          ++beyond;
+          return;
+        }
+        const std::size_t index = row.row - 1;
+        if (!row.Written()) {
+          if (!failedOnce[index] && failures.size() < 4 * kRunCheckListed) {
+            failures.emplace_back(row.row, row.error);
+          }
+          failedOnce[index] = true;
+          return;
+        }
+        if (written[index] < 255) ++written[index];
+        std::string problem = PdfProblem(folder / row.file, row.pdfSha256);
+        if (problem.empty() && CellsSha256(table->Row(index)) != row.cellsSha256) {
+          problem = "die CSV-Zeile hat sich seit dem Druck geändert";
+        }
+        if (!problem.empty()) {
+          Keep(check.mismatched, check.mismatchedCount,
+               {row.row, row.file + ": " + std::move(problem)});
+        }
+      });
+    } catch (const std::exception&) {
+      // Told above with the header.
+    }
+  }
+  if (beyond > 0) {
+    check.problems.push_back(std::to_string(beyond) +
+                             " Einträge nennen Zeilen, die die CSV-Datei nicht hat.");
+  }
+
+  std::uint64_t gapStart = 0;
+  for (std::uint64_t row = 1; row <= check.csvRows; ++row) {
+    const std::uint8_t count = written[row - 1];
+    if (count == 1) ++check.printedOnce;
+    if (count > 1) Keep(check.twice, check.twiceCount, row);
+    if (count == 0 && failedOnce[row - 1]) {
+      ++check.failedCount;
+    }
+    if (count == 0 && gapStart == 0) gapStart = row;
+    if (count != 0 && gapStart != 0) {
+      check.missing.emplace_back(gapStart, row - 1);
+      gapStart = 0;
+    }
+  }
+  if (gapStart != 0) check.missing.emplace_back(gapStart, check.csvRows);
+  for (auto& failure : failures) {
+    if (written[failure.first - 1] == 0 && check.failed.size() < kRunCheckListed) {
+      check.failed.push_back(std::move(failure));
+    }
+  }
+  return check;
+}
+
+std::string DescribeRunCheck(const RunCheck& check) {
+  std::string text;
+  for (const auto& problem : check.problems) text += problem + "\n";
+  if (!check.missing.empty()) {
+    std::uint64_t rows = 0;
+    for (const auto& [first, last] : check.missing) rows += last - first + 1;
+    text += "Nicht gedruckt: " + std::to_string(rows) + " Zeilen (";
+    for (std::size_t i = 0; i < check.missing.size() && i < kRunCheckListed; ++i) {
+      if (i > 0) text += ", ";
+      text += RowRange(check.missing[i].first, check.missing[i].second);
+    }
+    if (check.missing.size() > kRunCheckListed) text += ", …";
+    text += ").\n";
+  }
+  if (check.twiceCount > 0) {
+    text +=
+        "Mehrfach gedruckt (überlappende Teile): " + std::to_string(check.twiceCount) + " Zeilen (";
+    for (std::size_t i = 0; i < check.twice.size(); ++i) {
+      text += (i > 0 ? ", " : "") + std::to_string(check.twice[i]);
+    }
+    text += check.twiceCount > check.twice.size() ? ", …).\n" : ").\n";
+  }
+  for (const auto& [row, reason] : check.failed) {
+    text += "Zeile " + std::to_string(row) + " fehlgeschlagen: " + reason + "\n";
+  }
+  for (const auto& [row, what] : check.mismatched) {
+    text += "Zeile " + std::to_string(row) + ": " + what + "\n";
+  }
+  if (check.mismatchedCount > check.mismatched.size()) {
+    text += "… und " + std::to_string(check.mismatchedCount - check.mismatched.size()) +
+            " weitere abweichende PDF-Dateien.\n";
+  }
+  if (check.Complete()) {
+    text += "Serie vollständig: " + std::to_string(check.csvRows) + " von " +
+            std::to_string(check.csvRows) + " Zeilen, jede genau einmal (" +
+            std::to_string(check.recordCount) +
+            (check.recordCount == 1 ? " Serien-PDF-Liste).\n" : " Serien-PDF-Listen).\n");
+  } else {
+    text += "Serie unvollständig: " + std::to_string(check.printedOnce) + " von " +
+            std::to_string(check.csvRows) + " Zeilen genau einmal gedruckt.\n";
+  }
+  return text;
+}
+
+}  // namespace quirabel::serial
