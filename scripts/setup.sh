@@ -12,7 +12,8 @@ packages=(
   qt6-translations-l10n
   fonts-liberation
   googletest libgtest-dev libbenchmark-dev
-  qpdf poppler-utils python3-aiosmtpd
+  python3
+  qpdf poppler-utils python3-aiosmtpd lintian
   clang libclang-rt-14-dev
   xvfb xauth
 )

@@ -88,12 +88,17 @@ deb=$(ls build/quirabel_*.deb)
 contents=$(dpkg-deb --contents "$deb")
 for path in usr/bin/quirabel usr/bin/quirabel-batch usr/bin/quirabel-link usr/bin/quirabel-mail \
   usr/share/applications/quirabel.desktop usr/share/mime/packages/quirabel.xml \
-  usr/share/icons/hicolor/scalable/apps/quirabel.svg usr/share/quirabel/serial-array.sbatch; do
+  usr/share/icons/hicolor/scalable/apps/quirabel.svg usr/share/quirabel/serial-array.sbatch \
+  usr/share/doc/quirabel/copyright usr/share/doc/quirabel/changelog.Debian.gz \
+  usr/share/man/man1/quirabel.1.gz usr/share/man/man1/quirabel-batch.1.gz \
+  usr/share/man/man1/quirabel-link.1.gz usr/share/man/man1/quirabel-mail.1.gz; do
   if ! grep -q " \./$path\$" <<<"$contents"; then
     echo "the package lacks /$path"
     exit 1
   fi
 done
+# Debian's own checks of a package: no error, no warning.
+lintian --fail-on error,warning "$deb"
 # The packed batch tool runs from a scratch root as it would from /usr/bin.
 dpkg-deb -x "$deb" "$scratch/root"
 QUIRABEL_HOME="$scratch/home" "$scratch/root/usr/bin/quirabel-batch" info "$scratch/karte.kxp" >/dev/null
