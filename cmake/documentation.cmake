@@ -47,3 +47,16 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.Debian.gz
 add_custom_target(debian_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.Debian.gz)
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${CMAKE_BINARY_DIR}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quirabel)
+
+# AppStream metadata, for software centres.
+if(TARGET quirabel)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/appstream/org.example.quirabel.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+endif()
+
+# Completion of the batch tool's commands, options and files in bash.
+if(TARGET quirabel-batch)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/completion/quirabel-batch.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+          RENAME quirabel-batch)
+endif()

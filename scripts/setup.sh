@@ -13,7 +13,7 @@ packages=(
   fonts-liberation
   googletest libgtest-dev libbenchmark-dev
   python3
-  qpdf poppler-utils python3-aiosmtpd lintian
+  qpdf poppler-utils python3-aiosmtpd lintian appstream
   clang libclang-rt-14-dev
   xvfb xauth
 )

@@ -91,7 +91,9 @@ for path in usr/bin/quirabel usr/bin/quirabel-batch usr/bin/quirabel-link usr/bi
   usr/share/icons/hicolor/scalable/apps/quirabel.svg usr/share/quirabel/serial-array.sbatch \
   usr/share/doc/quirabel/copyright usr/share/doc/quirabel/changelog.Debian.gz \
   usr/share/man/man1/quirabel.1.gz usr/share/man/man1/quirabel-batch.1.gz \
-  usr/share/man/man1/quirabel-link.1.gz usr/share/man/man1/quirabel-mail.1.gz; do
+  usr/share/man/man1/quirabel-link.1.gz usr/share/man/man1/quirabel-mail.1.gz \
+  usr/share/metainfo/org.example.quirabel.metainfo.xml \
+  usr/share/bash-completion/completions/quirabel-batch; do
   if ! grep -q " \./$path\$" <<<"$contents"; then
     echo "the package lacks /$path"
     exit 1
@@ -99,6 +101,7 @@ for path in usr/bin/quirabel usr/bin/quirabel-batch usr/bin/quirabel-link usr/bi
 done
 # Debian's own checks of a package: no error, no warning.
 lintian --fail-on error,warning "$deb"
+appstreamcli validate --no-net docs/appstream/org.example.quirabel.metainfo.xml
 # The packed batch tool runs from a scratch root as it would from /usr/bin.
 dpkg-deb -x "$deb" "$scratch/root"
 QUIRABEL_HOME="$scratch/home" "$scratch/root/usr/bin/quirabel-batch" info "$scratch/karte.kxp" >/dev/null

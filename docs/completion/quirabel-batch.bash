@@ -1,0 +1,54 @@
+# bash completion for quirabel-batch: commands, their options (read from the program's own --help,
+# so they never lag behind it), option values and file arguments.
+
+_quirabel_batch_options() {
+  # The usage lines of one command, from "  quirabel-batch COMMAND" to the next command's line.
+  "$1" --help 2>/dev/null | awk -v command="$2" '
+    $1 == "quirabel-batch" { inside = ($2 == command) }
+    /^$/ { inside = 0 }
+    inside { print }' | grep -o -E -- '(^|[ [(|])-(-[a-z][a-z-]*|o)\b' | tr -d ' [(|' | sort -u
+}
+
+_quirabel_batch() {
+  local cur=${COMP_WORDS[COMP_CWORD]}
+  local prev=${COMP_WORDS[COMP_CWORD - 1]}
+  local program=${COMP_WORDS[0]}
+  local IFS=$'\n'
+  COMPREPLY=()
+  if ((COMP_CWORD == 1)); then
+    COMPREPLY=($(compgen -W $'new\nexport\nresave\ninfo\nlink\nserial\nmail\n--help\n--version' -- "$cur"))
+    return
+  fi
+  local command=${COMP_WORDS[1]}
+  case $prev in
+    --din) COMPREPLY=($(compgen -W $'A4\nA5\nA6' -- "$cur")); return ;;
+    --security) COMPREPLY=($(compgen -W $'none\nstarttls\nssl' -- "$cur")); return ;;
+    --verify | --eml) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+    --link | --csv | --text) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+    -o)
+      if [[ $command == serial ]]; then
+        COMPREPLY=($(compgen -d -- "$cur"))
+      else
+        COMPREPLY=($(compgen -f -- "$cur"))
+      fi
+      return
+      ;;
+    --mm | --map | --column | --prefix | --rows | --jobs | --sep | --to-column | --subject | \
+      --server | --from | --from-name | --user)
+      return
+      ;;
+  esac
+  if [[ $cur == -* ]]; then
+    COMPREPLY=($(compgen -W "$(_quirabel_batch_options "$program" "$command")"$'\n--help' -- "$cur"))
+    return
+  fi
+  case $command in
+    export | resave | info | link | serial)
+      COMPREPLY=($(compgen -f -X '!*.kxp' -- "$cur") $(compgen -d -- "$cur"))
+      ;;
+    mail)
+      COMPREPLY=($(compgen -f -- "$cur"))
+      ;;
+  esac
+}
+complete -o filenames -F _quirabel_batch quirabel-batch

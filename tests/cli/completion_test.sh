@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The bash completion of quirabel-batch, as bash calls it on Tab: commands, the options of each
+# command from the program's own --help, option values and project files.
+#   completion_test.sh QUIRABEL-BATCH COMPLETION-SCRIPT
+set -u
+batch=$1
+source "$2"
+folder=$(mktemp -d)
+trap 'rm -rf "$folder"' EXIT
+mkdir -p "$folder/bin" "$folder/work/serie"
+ln -s "$(readlink -f "$batch")" "$folder/bin/quirabel-batch"
+touch "$folder/work/karte.kxp" "$folder/work/notiz.txt"
+export PATH="$folder/bin:$PATH"
+cd "$folder/work"
+
+failures=0
+expect() {
+  local want=$1
+  shift
+  COMP_WORDS=("$@")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  _quirabel_batch
+  local got="${COMPREPLY[*]}"
+  if [[ "$got" != "$want" ]]; then
+    echo "completing '$*': got '$got', want '$want'"
+    failures=$((failures + 1))
+  fi
+}
+expect "serial" quirabel-batch se
+expect "--verify" quirabel-batch serial --v
+expect "A4 A5 A6" quirabel-batch new --din ""
+expect "none starttls ssl" quirabel-batch mail x.csv --security ""
+expect "karte.kxp serie" quirabel-batch export ""
+expect "serie" quirabel-batch serial karte.kxp -o ""
+expect "" quirabel-batch serial karte.kxp --rows ""
+if ((failures)); then exit 1; fi
+echo "completion: 7 passed, 0 failed"
