@@ -54,8 +54,11 @@ if(TARGET quirabel)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endif()
 
-# Completion of the batch tool's commands, options and files in bash.
+# Completion of the batch tool's commands, options and files in bash; the thumbnailer entry that
+# lets file managers show page 1 of a project.
 if(TARGET quirabel-batch)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/desktop/quirabel.thumbnailer
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/completion/quirabel-batch.bash
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
           RENAME quirabel-batch)

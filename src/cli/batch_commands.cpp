@@ -18,6 +18,7 @@
 #include "base/version.h"
 #include "cli/mail_commands.h"
 #include "cli/serial_commands.h"
+#include "cli/thumbnail.h"
 #include "designer/page_format.h"
 
 namespace quirabel::cli {
@@ -30,6 +31,7 @@ constexpr const char* kUsageText =
     "  quirabel-batch export EIN.kxp -o AUS.pdf [--force]\n"
     "  quirabel-batch resave EIN.kxp -o AUS.kxp [--force]\n"
     "  quirabel-batch info EIN.kxp [--json]\n"
+    "  quirabel-batch thumbnail EIN.kxp AUS.png [--size N]\n"
     "  quirabel-batch link EIN.kxp --csv DATEI [--sep ZEICHEN] --map FELD=SPALTE ... [-o "
     "LINKDATEI]\n"
     "  quirabel-batch serial EIN.kxp -o ORDNER [--link LINKDATEI] [--column K | --prefix TEXT]\n"
@@ -45,6 +47,8 @@ constexpr const char* kUsageText =
     "export  schreibt alle Seiten eines Projekts in eine PDF-Datei.\n"
     "resave  öffnet ein Projekt, lädt jede Seite und speichert es unter neuem Namen.\n"
     "info    zeigt Format, Seiten und Elemente eines Projekts.\n"
+    "thumbnail  schreibt Seite 1 als PNG-Bild, N Pixel an der längeren Seite (Vorgabe 256),\n"
+    "        für die Vorschaubilder der Dateimanager.\n"
     "link    verknüpft die Datenfelder eines Projekts mit den Spalten einer CSV-Datei.\n"
     "serial  schreibt je Zeile der verknüpften CSV-Datei eine PDF-Datei in den ORDNER;\n"
     "        --verify prüft, ob die Serien-PDF-Listen im ORDNER (auch die von Teilen mit\n"
@@ -74,6 +78,7 @@ struct Call {
   std::vector<std::string> mm;
   bool json = false;
   bool force = false;
+  std::string size;  // thumbnail
   LinkCall link;
   SerialCall serial;
   MailCall mail;
@@ -154,6 +159,12 @@ Call ReadCall(const std::vector<std::string>& args) {
       command->add_flag("--force", call.force);
     }
   }
+
+  CLI::App* thumbnail = addCommand("thumbnail");
+  thumbnail->add_option("files", call.projects);
+  missingValueTexts.emplace_back(thumbnail->add_option("--size", call.size)
+                                     ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
+                                 "--size braucht einen Wert");
 
   AddSerialCommands(addCommand, addOutput, call, missingValueTexts);
   AddMailOptions(*addCommand("mail"), call.mail, missingValueTexts);
@@ -387,6 +398,20 @@ int RunCall(const Call& call, BatchPlatform& platform) {
   }
 
   if (call.command == "link" || call.command == "serial") return RunSerialCommand(call, platform);
+
+  if (call.command == "thumbnail") {
+    if (call.projects.size() != 2) throw UsageError("thumbnail braucht EIN.kxp und AUS.png");
+    int size = 256;
+    if (!call.size.empty()) {
+      const bool digits =
+          call.size.size() <= 4 && call.size.find_first_not_of("0123456789") == std::string::npos;
+      size = digits ? std::stoi(call.size) : 0;
+      if (size < kMinThumbnailSize || size > kMaxThumbnailSize)
+        throw UsageError("--size braucht eine Zahl von 16 bis 2048");
+    }
+    if (!application.OpenProject(call.projects[0])) return kExitFailed;
+    return WriteThumbnail(application, call.projects[1], size) ? kExitOk : kExitFailed;
+  }
 
   // export, resave, info
   if (call.projects.size() != 1)
