@@ -33,7 +33,7 @@ constexpr const char* kUsageText =
     "  quirabel-batch link EIN.kxp --csv DATEI [--sep ZEICHEN] --map FELD=SPALTE ... [-o "
     "LINKDATEI]\n"
     "  quirabel-batch serial EIN.kxp -o ORDNER [--link LINKDATEI] [--column K | --prefix TEXT]\n"
-    "                        [--rows A-B] [--jobs N]\n"
+    "                        [--rows A-B] [--jobs N] [--overwrite]\n"
     "  quirabel-batch mail DATEI.csv ORDNER (--column K | --prefix TEXT) --to-column K\n"
     "                      --subject TEXT --text DATEI [--sep ZEICHEN] [--eml ORDNER] [--resend]\n"
     "                      [--server HOST[:PORT]] [--security none|starttls|ssl] [--from ADRESSE]\n"
@@ -45,7 +45,9 @@ constexpr const char* kUsageText =
     "resave  öffnet ein Projekt, lädt jede Seite und speichert es unter neuem Namen.\n"
     "info    zeigt Format, Seiten und Elemente eines Projekts.\n"
     "link    verknüpft die Datenfelder eines Projekts mit den Spalten einer CSV-Datei.\n"
-    "serial  schreibt je Zeile der verknüpften CSV-Datei eine PDF-Datei in den ORDNER.\n"
+    "serial  schreibt je Zeile der verknüpften CSV-Datei eine PDF-Datei in den ORDNER und\n"
+    "        danach die Liste quirabel-serie.json; Dateien, die kein früherer Lauf des\n"
+    "        Projekts geschrieben hat, ersetzt es nur mit --overwrite.\n"
     "mail    sendet jeder Zeile der CSV-Datei ihre PDF-Datei aus dem ORDNER an die Adresse in\n"
     "        Spalte K (--eml: als Dateien statt senden); das Passwort kommt aus\n"
     "        QUIRABEL_SMTP_PASSWORD oder der Einstellungsdatei.\n"
@@ -103,6 +105,7 @@ void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
   option(*serial, "--prefix", call.serial.prefix);
   option(*serial, "--rows", call.serial.rows);
   option(*serial, "--jobs", call.serial.jobs);
+  serial->add_flag("--overwrite", call.serial.overwrite);
 }
 
 // Reads the command line. Each command takes only its own options, in any order; a wrong call
@@ -126,6 +129,9 @@ Call ReadCall(const std::vector<std::string>& args) {
   auto addCommand = [&](const char* name) {
     CLI::App* command = app.add_subcommand(name);
     command->allow_extras();
+    // Every command's --help prints the help, as the program's own does.
+    command->set_help_flag();
+    command->add_flag("-h,--help", call.help);
     return command;
   };
 

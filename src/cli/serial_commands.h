@@ -24,6 +24,7 @@ struct SerialCall {
   std::string prefix;
   std::string rows;
   std::string jobs;
+  bool overwrite = false;
 };
 
 // The designer's program folder, where the projects' link files live: $QUIRABEL_HOME, else
