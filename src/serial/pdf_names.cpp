@@ -16,6 +16,12 @@ bool IsTrimmed(char c) { return c == ' ' || c == '\t'; }
 // it did not need.
 class HashSet {
  public:
+  // Room for `count` keys at once, so the table never grows (and never holds two copies).
+  explicit HashSet(std::size_t count) {
+    std::size_t slots = 1024;
+    while (slots < count * 2) slots *= 2;
+    slots_.assign(slots, 0);
+  }
   bool Contains(std::uint64_t key) const {
     if (slots_.empty()) return false;
     key = key == 0 ? 1 : key;
@@ -106,7 +112,7 @@ PdfFileNamer::PdfFileNamer(const CsvTable& table, Naming naming, std::size_t cou
   perRow_ = naming_.column <= 0 && naming_.identifier.size() + 20 <= kMaxFileStemBytes;
   if (perRow_) return;
   repeats_.assign(count, 0);
-  HashSet taken;
+  HashSet taken(count);
   // Counting on from where the last repeat of a name stopped keeps many equal cells fast.
   std::unordered_map<std::uint64_t, std::uint32_t> nextRepeat;
   for (std::size_t row = 1; row <= count; ++row) {
