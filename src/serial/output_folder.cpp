@@ -57,6 +57,10 @@ OutputFolder::OutputFolder(const std::filesystem::path& folder) : path_(folder) 
   if (fd_ < 0) throw FileError("open", folder, errno);
 }
 
+bool OutputFolder::Claim(bool whole) {
+  return ::flock(fd_, (whole ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
 OutputFolder::~OutputFolder() {
   if (fd_ >= 0) ::close(fd_);
 }

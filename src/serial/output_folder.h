@@ -24,6 +24,10 @@ class OutputFolder {
 
   const std::filesystem::path& Path() const { return path_; }
 
+  // Claims the folder for a run while the object lives: a whole run alone (exclusive), parts of a
+  // run (--rows) beside each other (shared). False when another run holds it the other way.
+  bool Claim(bool whole);
+
   enum class Entry { Missing, RegularFile, Other };
   // What a name in the folder is, without following a link (a link is Other).
   Entry Look(const std::string& name) const;

@@ -217,11 +217,17 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
         "Der Zielordner kann nicht angelegt werden: " + run.folder.string() + "\n" + e.Reason();
     return outcome;
   }
+  const bool whole = run.firstRow == 1 && last == run.table->RowCount();
+  // Two runs at once into one folder would replace each other's files and records.
+  if (!folder->Claim(whole)) {
+    outcome.failure = "In den Zielordner " + run.folder.string() +
+                      " schreibt gerade ein anderer Serienlauf; es wurde nichts geschrieben.";
+    return outcome;
+  }
   // Leftovers of killed runs: a temporary file whose writer's lock is free is a dead writer's.
   RemoveUnlockedTemporaryFiles(run.folder);
 
   const PdfFileNamer names(*run.table, run.naming, last);
-  const bool whole = run.firstRow == 1 && last == run.table->RowCount();
   const std::string recordName =
       whole ? RunRecordFileName()
             : RunRecordFileName(std::pair<std::uint64_t, std::uint64_t>(run.firstRow, last));

@@ -210,6 +210,17 @@ TEST_F(SerialRunTest, PlantedNamesAreNeverWrittenThrough) {
   std::sort(errors.begin(), errors.end());
   EXPECT_EQ(errors, (std::vector<std::size_t>{1, 2, 3, 4}));
 
+  // Another whole run at work in the folder: this one writes nothing; parts of a run share it.
+  const int other = ::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(::flock(other, LOCK_SH), 0);
+  std::filesystem::remove(target / "pdf-file5.pdf");
+  const SerialOutcome busy = RunSerial(Run(table, target), platform.GetClock());
+  EXPECT_NE(busy.failure.find("anderer Serienlauf"), std::string::npos) << busy.failure;
+  EXPECT_FALSE(std::filesystem::exists(target / "pdf-file5.pdf"));
+  run.firstRow = run.lastRow = 5;
+  EXPECT_EQ(RunSerial(run, platform.GetClock()).written, 1u);
+  ::close(other);
+
   // A record name that is a link: the run refuses before writing anything.
   const std::filesystem::path second = folder / "zwei";
   std::filesystem::create_directories(second);
