@@ -7,12 +7,48 @@
 
 namespace quirabel::app {
 
+std::string RunReport(const serial::SerialOutcome& outcome, const std::filesystem::path& folder) {
+  std::string text = std::to_string(outcome.written) +
+                     (outcome.written == 1 ? " PDF-Datei" : " PDF-Dateien") + " geschrieben nach " +
+                     folder.string() + ".";
+  if (outcome.total == 0)
+    text = "Die CSV-Datei hat keine Zeilen: es wurde keine PDF-Datei geschrieben.";
+  if (outcome.cancelled) text += "\nDer Lauf wurde abgebrochen.";
+  if (outcome.failedCount > 0) {
+    text += "\n" + std::to_string(outcome.failedCount) +
+            (outcome.failedCount == 1 ? " Zeile ist" : " Zeilen sind") + " fehlgeschlagen:";
+    for (const serial::FailedRow& row : outcome.failedRows) text += "\n" + row.reason;
+    if (outcome.failedCount > outcome.failedRows.size()) text += "\n…";
+  }
+  if (!outcome.failure.empty()) text += "\n" + outcome.failure;
+  return text;
+}
+
+std::string OverwriteQuestion(const serial::SerialOutcome& outcome) {
+  std::string text;
+  for (const std::string& name : outcome.foreignFiles) text += name + "\n";
+  if (outcome.foreignCount > outcome.foreignFiles.size()) text += "…\n";
+  return text + "\n" + std::to_string(outcome.foreignCount) +
+         (outcome.foreignCount == 1 ? " Datei gibt" : " Dateien gibt") +
+         " es schon. Überschreiben?";
+}
+
 SerialPdf::SerialPdf(Application& application) : application_(application) {}
 
 std::filesystem::path SerialPdf::ProjectLinkFile() const {
   const designer::ProjectState& state = application_.State();
   return serial::LinkFilePath(state.programFolder.empty() ? "." : state.programFolder,
                               state.projectNumber);
+}
+
+bool SerialPdf::CheckProjectNumber() {
+  try {
+    serial::CheckProjectNumber(application_.State().projectNumber);
+    return true;
+  } catch (const serial::SerialError& e) {
+    application_.GetPlatform()->ShowMessage(e.what());
+    return false;
+  }
 }
 
 std::optional<serial::LinkFile> SerialPdf::ReadLink(const std::filesystem::path& file) {
@@ -57,7 +93,8 @@ bool SerialPdf::WriteLink(const std::filesystem::path& file, const serial::LinkF
 
 serial::SerialOutcome SerialPdf::Print(const serial::LinkFile& link, const serial::CsvTable& table,
                                        const SerialRequest& request,
-                                       const std::function<bool(std::size_t)>& onWritten) {
+                                       const std::function<bool(std::size_t)>& onWritten,
+                                       bool tell) {
   ui::Platform& platform = *application_.GetPlatform();
   if (designer::DocumentWindow* window = application_.DocumentWindow()) window->StoreCurrentPage();
   serial::SerialRun run;
@@ -69,8 +106,16 @@ serial::SerialOutcome SerialPdf::Print(const serial::LinkFile& link, const seria
   run.firstRow = request.firstRow;
   run.lastRow = request.lastRow;
   run.jobs = request.jobs;
+  run.overwrite = request.overwrite;
+  std::error_code error;
+  const std::string& project = application_.State().projectFileName;
+  run.projectFile = std::filesystem::absolute(project, error).lexically_normal().string();
+  if (error) run.projectFile = project;
+  run.linkFile = request.linkFile.string();
+  if (run.linkFile.empty() && serial::IsProjectNumber(application_.State().projectNumber))
+    run.linkFile = ProjectLinkFile().string();
   serial::SerialOutcome outcome = serial::RunSerial(run, platform.GetClock(), onWritten);
-  if (!outcome.failure.empty()) platform.ShowMessage(outcome.failure);
+  if (tell && !outcome.failure.empty()) platform.ShowMessage(outcome.failure);
   return outcome;
 }
 
@@ -90,6 +135,12 @@ dialogs::NewFolderWindow& SerialPdf::NewFolderWindow() {
   return *newFolderWindow_;
 }
 
+dialogs::OverwriteQuestionWindow& SerialPdf::OverwriteWindow() {
+  if (overwriteWindow_ == nullptr)
+    overwriteWindow_ = new dialogs::OverwriteQuestionWindow(&application_);
+  return *overwriteWindow_;
+}
+
 void SerialPdf::StartTool(const char* path, const std::vector<std::string>& arguments) {
   const std::string& folder = application_.State().programFolder;
   const std::string program =
@@ -100,7 +151,9 @@ void SerialPdf::StartTool(const char* path, const std::vector<std::string>& argu
 
 bool SerialPdf::LinkToolClick() {
   if (application_.DocumentWindow() == nullptr) return false;
-  std::vector<std::string> arguments{application_.State().projectNumber};
+  if (!CheckProjectNumber()) return false;
+  // After "--" nothing is taken for an option, by Qt or by the tool.
+  std::vector<std::string> arguments{"--", application_.State().projectNumber};
   // The data fields of the page on screen, as its elements carry them now.
   for (const designer::PageElement& element : application_.DocumentWindow()->Elements()) {
     std::string field = designer::TextOf(*element.item).dataField;
@@ -117,6 +170,7 @@ bool SerialPdf::MailToolClick() {
 
 bool SerialPdf::PrepareRun() {
   if (application_.DocumentWindow() == nullptr) return false;
+  if (!CheckProjectNumber()) return false;
   link_ = ReadLink(ProjectLinkFile());
   if (!link_) return false;
   // A CSV file that is not there stops here: the rows of an earlier run are no stand-in.
@@ -147,16 +201,31 @@ bool SerialPdf::RunChosen() {
   SerialRequest request;
   request.naming = settings.ChosenNaming();
   request.folder = settings.targetFolderLabel->Caption();
+  request.linkFile = ProjectLinkFile();
   const std::size_t total = table_->RowCount();
-  struct EndProgress {
-    ui::Platform& platform;
-    ~EndProgress() { platform.EndProgress(); }
-  } endProgress{platform};
-  const serial::SerialOutcome outcome =
-      Print(*link_, *table_, request, [&platform, total](std::size_t written) {
-        return platform.CancellableProgress(
-            "PDF " + std::to_string(written) + " von " + std::to_string(total), written, total);
-      });
+  auto run = [&] {
+    struct EndProgress {
+      ui::Platform& platform;
+      ~EndProgress() { platform.EndProgress(); }
+    } endProgress{platform};
+    platform.CancellableProgress("PDF 0 von " + std::to_string(total), 0, total);
+    return Print(
+        *link_, *table_, request,
+        [&platform, total](std::size_t written) {
+          return platform.CancellableProgress(
+              "PDF " + std::to_string(written) + " von " + std::to_string(total), written, total);
+        },
+        /*tell=*/false);
+  };
+  serial::SerialOutcome outcome = run();
+  if (outcome.foreignCount > 0) {
+    dialogs::OverwriteQuestionWindow& question = OverwriteWindow();
+    question.questionLabel->SetCaption(OverwriteQuestion(outcome));
+    if (platform.ShowModal(question) != ui::mrYes) return false;
+    request.overwrite = true;
+    outcome = run();
+  }
+  platform.ShowMessage(RunReport(outcome, request.folder));
   if (!outcome.failure.empty()) return false;
   if (settings.sendByMail && !outcome.cancelled) StartTool(kMailToolPath, MailToolArguments());
   return outcome.Complete();

@@ -33,7 +33,18 @@ struct SerialRequest {
   std::size_t firstRow = 1;
   std::size_t lastRow = std::numeric_limits<std::size_t>::max();
   unsigned jobs = 1;
+  // Whether files the project's runs did not write may be replaced.
+  bool overwrite = false;
+  // The link file the run was made from, for its record.
+  std::filesystem::path linkFile;
 };
+
+// The designer's and the batch tool's account of a run: how many PDFs were written where, how
+// many rows failed and why (the first ten), and why the run stopped, if it did.
+std::string RunReport(const serial::SerialOutcome& outcome, const std::filesystem::path& folder);
+// The question before replacing files no run of the project wrote: the first names and "N Dateien
+// gibt es schon. Überschreiben?".
+std::string OverwriteQuestion(const serial::SerialOutcome& outcome);
 
 // Serial PDF for the open project, written once for the designer, the batch tool and the tests:
 // the link file, reading the CSV file it names, and the run. Failures are told through the
@@ -42,7 +53,11 @@ class SerialPdf {
  public:
   explicit SerialPdf(Application& application);
 
-  // The open project's link file in the program folder.
+  // Whether the open project's number may name its link file and go to the link tool; false
+  // after the message when not.
+  bool CheckProjectNumber();
+  // The open project's link file in the program folder (SerialError for a project number that is
+  // no number: CheckProjectNumber first).
   std::filesystem::path ProjectLinkFile() const;
   // Reads a link file; none (after the message) when it is missing or damaged.
   std::optional<serial::LinkFile> ReadLink(const std::filesystem::path& file);
@@ -53,10 +68,12 @@ class SerialPdf {
   // columns. False after a message when it cannot be stored.
   bool WriteLink(const std::filesystem::path& file, const serial::LinkFile& link);
   // Prints the rows into one PDF each. The page on screen is stored first; the project and the
-  // page on screen stay as they were. A failure is told and returned in the outcome.
+  // page on screen stay as they were. A failure is returned in the outcome (and told when
+  // `tell`); files in the way (SerialOutcome::foreignFiles) are left to the caller.
   serial::SerialOutcome Print(const serial::LinkFile& link, const serial::CsvTable& table,
                               const SerialRequest& request,
-                              const std::function<bool(std::size_t written)>& onWritten = {});
+                              const std::function<bool(std::size_t written)>& onWritten = {},
+                              bool tell = true);
 
   // The designer's commands. "Serien-PDF Einstellung": starts the link tool with the project
   // number and the data fields of the page on screen.
@@ -67,8 +84,10 @@ class SerialPdf {
   // The two halves of it, for a screen that shows the settings window as a dialog of its own:
   // false (after a message) when there is nothing to run.
   bool PrepareRun();
-  // Prints every row with the settings chosen, in a progress window with "Abbrechen"; then
-  // starts the e-mail tool when asked. True when every PDF was written.
+  // Prints every row with the settings chosen, in a progress window with "Abbrechen" (asking
+  // first when files no run of the project wrote are in the way), and ends with one message:
+  // how many PDFs were written where, how many rows failed and why. Then starts the e-mail tool
+  // when asked. True when every PDF was written.
   bool RunChosen();
   // "Übernehmen" of the folder choice: its folder becomes the target folder.
   void ApplyChosenFolder();
@@ -78,6 +97,7 @@ class SerialPdf {
   dialogs::SerialSettingsWindow& SettingsWindow();
   dialogs::FolderChoiceWindow& FolderWindow();
   dialogs::NewFolderWindow& NewFolderWindow();
+  dialogs::OverwriteQuestionWindow& OverwriteWindow();
   // The parameters the e-mail tool gets after a run: CSV file, naming text, separator and target
   // folder, blanks made "*" so that each stays one word.
   std::vector<std::string> MailToolArguments() const;
@@ -89,6 +109,7 @@ class SerialPdf {
   dialogs::SerialSettingsWindow* settingsWindow_ = nullptr;
   dialogs::FolderChoiceWindow* folderWindow_ = nullptr;
   dialogs::NewFolderWindow* newFolderWindow_ = nullptr;
+  dialogs::OverwriteQuestionWindow* overwriteWindow_ = nullptr;
   std::optional<serial::LinkFile> link_;
   std::optional<serial::CsvTable> table_;
 };

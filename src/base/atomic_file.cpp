@@ -98,9 +98,10 @@ int FollowLinks(const std::filesystem::path& path, std::filesystem::path& end) {
 
 // Whether an existing file may be replaced by us: 0, or the errno that refuses it. A missing file
 // may be created; whether the folder allows that, the temporary file finds out.
-int ReplaceableError(const std::filesystem::path& target) {
+int ReplaceableError(const std::filesystem::path& target, bool refuseLinks = false) {
   struct stat info;
-  if (::stat(target.c_str(), &info) != 0) return 0;
+  if ((refuseLinks ? ::lstat(target.c_str(), &info) : ::stat(target.c_str(), &info)) != 0) return 0;
+  if (S_ISLNK(info.st_mode)) return ELOOP;
   if (S_ISDIR(info.st_mode)) return EISDIR;
   if (!S_ISREG(info.st_mode)) return EINVAL;
   if (::geteuid() == 0) return (info.st_mode & 0222) == 0 ? EACCES : 0;
@@ -112,6 +113,7 @@ int ReplaceableError(const std::filesystem::path& target) {
 // leftover. Only the moment between a writer's mkstemp and its flock, and writers that do not
 // lock at all, depend on it; a live writer of ours is protected by its lock however slow it is.
 constexpr auto kStaleAfter = std::chrono::minutes(1);
+constexpr auto kLockWindow = std::chrono::seconds(2);
 constexpr std::size_t kTempSuffixLength = 6;  // the XXXXXX of mkstemp: letters and digits
 
 bool IsTemporaryOf(std::string_view entry, std::string_view prefix) {
@@ -147,11 +149,20 @@ bool WrittenBefore(const struct stat& info, std::chrono::system_clock::time_poin
 // dies, so a second program saving the same file at the same moment keeps its own; (2) it has not
 // been written to for kStaleAfter; and (3) it is a regular file we may open, still under the name
 // we found it by. Anything else, and any failure, leaves the entry alone: this is tidying only.
-void RemoveStaleTemporaries(const std::filesystem::path& dir, const std::string& prefix) {
+void RemoveStaleTemporaries(const std::filesystem::path& dir, const std::string& prefix,
+                            bool anyAge = false) {
   DIR* listing = ::opendir(dir.c_str());
   if (listing == nullptr) return;
   const int dirFd = ::dirfd(listing);
-  const auto limit = std::chrono::system_clock::now() - kStaleAfter;
+  const auto now = std::chrono::system_clock::now();
+  const auto limit = now - kStaleAfter;
+  // Without the age rule only an empty file of the last moments is spared: a writer that has
+  // made its file but not yet locked it has written nothing.
+  const auto unlockedWindow = now - kLockWindow;
+  auto old = [&](const struct stat& info) {
+    if (!anyAge) return WrittenBefore(info, limit);
+    return info.st_size > 0 || WrittenBefore(info, unlockedWindow);
+  };
   while (const dirent* entry = ::readdir(listing)) {
     if (prefix.empty() ? !IsAnyTemporary(entry->d_name) : !IsTemporaryOf(entry->d_name, prefix))
       continue;
@@ -159,7 +170,7 @@ void RemoveStaleTemporaries(const std::filesystem::path& dir, const std::string&
         ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat opened, named;
-    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && WrittenBefore(opened, limit) &&
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && old(opened) &&
         ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
         ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
@@ -246,15 +257,25 @@ void RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
   RemoveStaleTemporaries(folder, "");
 }
 
-AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path, Leftovers leftovers)
-    : path_(path) {
+void RemoveUnlockedTemporaryFiles(const std::filesystem::path& folder) {
+  RemoveStaleTemporaries(folder, "", /*anyAge=*/true);
+}
+
+AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path, Leftovers leftovers,
+                                   Links links)
+    : path_(path), refuseLinks_(links == Links::Refuse) {
   if (!IsPlainName(path.filename())) throw FileError("write", path, EISDIR);
-  if (const int error = FollowLinks(path, target_); error != 0) {
+  if (refuseLinks_) {
+    target_ = path;
+    struct stat info;
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+      throw FileError("write", path, ELOOP);
+  } else if (const int error = FollowLinks(path, target_); error != 0) {
     throw FileError("write", path, error);
   }
   const std::filesystem::path name = target_.filename();
   if (!IsPlainName(name)) throw FileError("write", path, EISDIR);
-  if (const int error = ReplaceableError(target_); error != 0) {
+  if (const int error = ReplaceableError(target_, refuseLinks_); error != 0) {
     throw FileError("write", path, error);
   }
 
@@ -308,11 +329,14 @@ void AtomicFileWriter::Commit() {
   Flush();
 
   // The target may have been made read-only (or a folder) while the bytes were written.
-  if (const int error = ReplaceableError(target_); error != 0) Fail("write", path_, error);
+  if (const int error = ReplaceableError(target_, refuseLinks_); error != 0)
+    Fail("write", path_, error);
   // mkstemp creates the file 0600; give it the mode the target has or a new file would get.
   mode_t mode;
   struct stat existing;
-  if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+  if ((refuseLinks_ ? ::lstat(target_.c_str(), &existing) : ::stat(target_.c_str(), &existing)) ==
+          0 &&
+      S_ISREG(existing.st_mode)) {
     mode = existing.st_mode & 0777;
   } else {
     mode = 0644 & ~CurrentUmask();

@@ -65,9 +65,14 @@ class AtomicFileWriter {
   // folder. A caller writing many new files into one folder tidies it once instead
   // (RemoveStaleTemporaryFiles) and skips it per file.
   enum class Leftovers { Tidy, Skip };
+  // Whether a symbolic link at the target is followed (a project saved through the user's own
+  // link) or refused with ELOOP (output into a folder the user chose, where a planted link must
+  // not lead anywhere else). A refused link is never written through: the rename replaces a name,
+  // not what it points at, so a link planted after the check is replaced, not followed.
+  enum class Links { Follow, Refuse };
 
   explicit AtomicFileWriter(const std::filesystem::path& path,
-                            Leftovers leftovers = Leftovers::Tidy);
+                            Leftovers leftovers = Leftovers::Tidy, Links links = Links::Follow);
   ~AtomicFileWriter();
 
   AtomicFileWriter(const AtomicFileWriter&) = delete;
@@ -87,12 +92,18 @@ class AtomicFileWriter {
   std::filesystem::path target_;  // the file at the end of the link chain
   std::filesystem::path temp_;
   int fd_ = -1;
+  bool refuseLinks_ = false;
   std::string buffer_;  // gathers small writes so piecewise output is not one syscall per piece
 };
 
 // Removes the leftovers of killed saves of any file in a folder, by the writer's rules: unlocked
 // temporary files not written to for a minute.
 void RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
+// The same, whatever the age of a leftover: for a folder whose writers are the serial runs, which
+// lock their temporary files before the files get a name, so an unlocked one is a dead writer's.
+// Only an empty file of the last two seconds is spared (another program's writer between making
+// and locking its file).
+void RemoveUnlockedTemporaryFiles(const std::filesystem::path& folder);
 
 // Replaces (or creates) `path` with `bytes` through an AtomicFileWriter.
 void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);

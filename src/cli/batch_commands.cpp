@@ -35,7 +35,7 @@ constexpr const char* kUsageText =
     "  quirabel-batch link EIN.kxp --csv DATEI [--sep ZEICHEN] --map FELD=SPALTE ... [-o "
     "LINKDATEI]\n"
     "  quirabel-batch serial EIN.kxp -o ORDNER [--link LINKDATEI] [--column K | --prefix TEXT]\n"
-    "                        [--rows A-B] [--jobs N]\n"
+    "                        [--rows A-B] [--jobs N] [--overwrite]\n"
     "  quirabel-batch serial --verify ORDNER [--link LINKDATEI]\n"
     "  quirabel-batch mail DATEI.csv ORDNER (--column K | --prefix TEXT) --to-column K\n"
     "                      --subject TEXT --text DATEI [--sep ZEICHEN] [--eml ORDNER] [--resend]\n"
@@ -50,7 +50,9 @@ constexpr const char* kUsageText =
     "thumbnail  schreibt Seite 1 als PNG-Bild, N Pixel an der längeren Seite (Vorgabe 256),\n"
     "        für die Vorschaubilder der Dateimanager.\n"
     "link    verknüpft die Datenfelder eines Projekts mit den Spalten einer CSV-Datei.\n"
-    "serial  schreibt je Zeile der verknüpften CSV-Datei eine PDF-Datei in den ORDNER;\n"
+    "serial  schreibt je Zeile der verknüpften CSV-Datei eine PDF-Datei in den ORDNER und\n"
+    "        danach die Liste quirabel-serie.json; Dateien, die kein früherer Lauf des\n"
+    "        Projekts geschrieben hat, ersetzt es nur mit --overwrite.\n"
     "        --verify prüft, ob die Serien-PDF-Listen im ORDNER (auch die von Teilen mit\n"
     "        --rows) jede Zeile der CSV-Datei genau einmal nennen, mit unveränderter PDF-Datei.\n"
     "mail    sendet jeder Zeile der CSV-Datei ihre PDF-Datei aus dem ORDNER an die Adresse in\n"
@@ -112,6 +114,7 @@ void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
   option(*serial, "--rows", call.serial.rows);
   option(*serial, "--jobs", call.serial.jobs);
   option(*serial, "--verify", call.serial.verify);
+  serial->add_flag("--overwrite", call.serial.overwrite);
 }
 
 // Reads the command line. Each command takes only its own options, in any order; a wrong call
@@ -135,6 +138,9 @@ Call ReadCall(const std::vector<std::string>& args) {
   auto addCommand = [&](const char* name) {
     CLI::App* command = app.add_subcommand(name);
     command->allow_extras();
+    // Every command's --help prints the help, as the program's own does.
+    command->set_help_flag();
+    command->add_flag("-h,--help", call.help);
     return command;
   };
 

@@ -71,6 +71,7 @@ int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatfo
   }
 
   app::SerialPdf serialPdf(application);
+  if (call.output.empty() && !serialPdf.CheckProjectNumber()) return kExitFailed;
   serial::LinkFile link;
   std::error_code error;
   link.csvPath = std::filesystem::absolute(call.csv, error).lexically_normal().string();
@@ -151,12 +152,21 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
     request.jobs = static_cast<unsigned>(*jobs);
   }
 
+  request.overwrite = call.overwrite;
+
   app::SerialPdf serialPdf(application);
-  const std::optional<serial::LinkFile> link = serialPdf.ReadLink(
-      call.link.empty() ? serialPdf.ProjectLinkFile() : std::filesystem::path(call.link));
+  if (call.link.empty() && !serialPdf.CheckProjectNumber()) return kExitFailed;
+  request.linkFile =
+      call.link.empty() ? serialPdf.ProjectLinkFile() : std::filesystem::path(call.link);
+  const std::optional<serial::LinkFile> link = serialPdf.ReadLink(request.linkFile);
   if (!link) return kExitFailed;
   const std::optional<serial::CsvTable> table = serialPdf.ReadCsv(*link);
   if (!table) return kExitFailed;
+  if (request.naming.column > table->ColumnCount()) {
+    throw std::invalid_argument("--column " + std::to_string(request.naming.column) +
+                                ": die CSV-Datei hat nur " + std::to_string(table->ColumnCount()) +
+                                " Spalten");
+  }
   if (request.firstRow > table->RowCount()) {
     // A part of a split run past the end of the file: nothing to print, and nothing wrong.
     std::cout << (request.firstRow == request.lastRow
@@ -182,11 +192,26 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
     }
     return true;
   };
-  const serial::SerialOutcome outcome = serialPdf.Print(*link, *table, request, onWritten);
+  const serial::SerialOutcome outcome =
+      serialPdf.Print(*link, *table, request, onWritten, /*tell=*/false);
   if (terminal && outcome.written > 0) std::cerr << "\n";
+  if (outcome.foreignCount > 0) {
+    std::cerr << "quirabel-batch: " << outcome.foreignCount
+              << (outcome.foreignCount == 1 ? " Datei gibt" : " Dateien gibt")
+              << " es schon im Zielordner, von keinem Lauf dieses Projekts geschrieben; es "
+                 "wurde nichts geschrieben (mit --overwrite werden sie ersetzt):\n";
+    for (const std::string& name : outcome.foreignFiles) std::cerr << "  " << name << "\n";
+    if (outcome.foreignCount > outcome.foreignFiles.size()) std::cerr << "  …\n";
+    return kExitFailed;
+  }
+  for (const serial::FailedRow& row : outcome.failedRows)
+    std::cerr << "quirabel-batch: " << row.reason << "\n";
+  if (outcome.failedCount > outcome.failedRows.size())
+    std::cerr << "quirabel-batch: … " << outcome.failedCount << " Zeilen sind fehlgeschlagen.\n";
+  if (!outcome.failure.empty()) std::cerr << "quirabel-batch: " << outcome.failure << "\n";
   std::cout << outcome.written << (outcome.written == 1 ? " PDF-Datei" : " PDF-Dateien")
             << " geschrieben.\n";
-  return outcome.failure.empty() ? kExitOk : kExitFailed;
+  return outcome.failure.empty() && outcome.failedCount == 0 ? kExitOk : kExitFailed;
 }
 
 int RunVerifyCall(const SerialCall& call, BatchPlatform& platform) {

@@ -25,6 +25,7 @@ struct SerialCall {
   std::string rows;
   std::string jobs;
   std::string verify;  // --verify ORDNER: check the folder's run records instead of printing
+  bool overwrite = false;
 };
 
 // The designer's program folder, where the projects' link files live: $QUIRABEL_HOME, else

@@ -108,4 +108,15 @@ bool NewFolderWindow::CreateIn(const std::filesystem::path& parent) {
   return true;
 }
 
+OverwriteQuestionWindow::OverwriteQuestionWindow(ui::Component* owner) : ui::TForm(owner) {
+  SetName("FormOverwrite");
+  SetCaption("Dateien überschreiben?");
+  SetPosition(ui::TFormPosition::poScreenCenter);
+  questionLabel = new ui::TLabel(this);
+  questionLabel->SetName("Label1");
+  questionLabel->SetParent(this);
+  AddButton(this, "Button1", "Ja", ui::mrYes);
+  AddButton(this, "Button2", "Nein", ui::mrNo);
+}
+
 }  // namespace quirabel::dialogs

@@ -75,4 +75,14 @@ class NewFolderWindow : public ui::TForm {
   bool CreateIn(const std::filesystem::path& parent);
 };
 
+// "Dateien überschreiben?": files in the target folder that no run of the project wrote; "Ja"
+// replaces them, "Nein" ends the command.
+class OverwriteQuestionWindow : public ui::TForm {
+ public:
+  explicit OverwriteQuestionWindow(ui::Component* owner);
+  std::string ClassName() const override { return "OverwriteQuestionWindow"; }
+
+  ui::TLabel* questionLabel;
+};
+
 }  // namespace quirabel::dialogs

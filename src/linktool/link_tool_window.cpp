@@ -155,13 +155,71 @@ void LinkToolWindow::ShowTable() {
                      new QTableWidgetItem(Q(cells[static_cast<std::size_t>(c)])));
   }
   encodingLabel_->setText(Q(serial::EncodingName(table_->Encoding())));
-  for (QComboBox* box : columnBoxes_) {
-    const int chosen = box->currentIndex();
+  for (std::size_t i = 0; i < columnBoxes_.size(); ++i) {
+    QComboBox* box = columnBoxes_[i];
+    const int chosen = keptColumns_.empty() ? box->currentIndex() : keptColumns_[i];
     box->clear();
     box->addItem(QString::fromUtf8("keine"));
     for (const QString& caption : captions) box->addItem(caption);
     box->setCurrentIndex(chosen <= columns ? chosen : 0);
   }
+  keptColumns_.clear();
+}
+
+int LinkToolWindow::ChosenColumn(const std::string& field) const {
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    if (fields_[i] != field) continue;
+    return keptColumns_.empty() ? columnBoxes_[i]->currentIndex() : keptColumns_[i];
+  }
+  return 0;
+}
+
+LinkToolWindow::Restored LinkToolWindow::RestoreLink(bool ask) {
+  const std::filesystem::path file = serial::LinkFilePath(programFolder_, projectNumber_);
+  std::error_code error;
+  if (!std::filesystem::exists(file, error)) return Restored::NoLinkFile;
+  serial::LinkFile link;
+  try {
+    link = serial::ReadLinkFile(file);
+  } catch (const serial::SerialError& e) {
+    if (ask) Refuse(QString::fromUtf8(e.what()));
+    return Restored::Unreadable;
+  }
+  // The columns by field, for whichever CSV file the grid shows next.
+  keptColumns_.assign(fields_.size(), 0);
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    try {
+      keptColumns_[i] = serial::AssignedColumn(link.assignments, fields_[i]).value_or(0);
+    } catch (const serial::SerialError&) {
+      keptColumns_[i] = 0;
+    }
+  }
+  for (int i = 0; i < separatorBox_->count(); ++i) {
+    if (kSeparators[i].separator == link.separator) {
+      const QSignalBlocker quiet(separatorBox_);
+      separatorBox_->setCurrentIndex(i);
+    }
+  }
+  const QString csv = Q(link.csvPath);
+  if (!link.csvPath.empty() && std::filesystem::is_regular_file(link.csvPath, error)) {
+    try {
+      table_ = serial::ReadCsvFile(link.csvPath, link.separator);
+      csvPath_ = csv;
+      csvPathEdit_->setText(csvPath_);
+      ShowTable();
+      return Restored::Restored;
+    } catch (const serial::SerialError&) {
+      // Told below as a file to choose again.
+    }
+  }
+  csvPathEdit_->setText(csv);
+  if (ask) {
+    Refuse(QString::fromUtf8("Die CSV-Datei der Verknüpfung gibt es nicht mehr: ") + csv +
+           QString::fromUtf8("\nBitte wählen Sie die neue Datei; die Zuordnung der Spalten "
+                             "bleibt erhalten."));
+    OnChooseCsvClick();
+  }
+  return Restored::CsvMissing;
 }
 
 bool LinkToolWindow::Save() {

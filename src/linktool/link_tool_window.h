@@ -25,6 +25,13 @@ class LinkToolWindow : public QWidget {
 
   // Reads a CSV file into the grid; a message box when it is refused.
   bool LoadCsv(const QString& file);
+  // What the project's link file says, when it has one: its CSV file in the grid, with the
+  // separator, and each field's column chosen. When the CSV file is gone the columns are kept
+  // and the person is asked for the new file.
+  enum class Restored { NoLinkFile, Restored, CsvMissing, Unreadable };
+  Restored RestoreLink(bool ask = true);
+  // The column (0: "keine") chosen for a data field.
+  int ChosenColumn(const std::string& field) const;
   // Writes the link file; false after a message box when something is missing or cannot be
   // stored.
   bool Save();
@@ -49,6 +56,8 @@ class LinkToolWindow : public QWidget {
   QLabel* encodingLabel_;
   QTableWidget* grid_;
   std::vector<QComboBox*> columnBoxes_;  // one per data field: "keine", Feld1 … FeldN
+  // Columns from the link file kept for a CSV file not chosen yet: applied by ShowTable.
+  std::vector<int> keptColumns_;
 };
 
 }  // namespace quirabel::linktool

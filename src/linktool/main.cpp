@@ -1,5 +1,5 @@
-// quirabel-link, the CSV link tool: started by the designer's "Serien-PDF Einstellung" with the
-// project number and the data fields of the page on screen.
+// quirabel-link, the CSV link tool: started by the designer's "Serien-PDF Einstellung" with "--",
+// the project number and the data fields of the page on screen.
 #include <QApplication>
 #include <QMessageBox>
 
@@ -9,6 +9,8 @@
 
 #include "app/program_folder.h"
 #include "linktool/link_tool_window.h"
+#include "serial/link_file.h"
+#include "serial/serial_error.h"
 #include "ui/qt/translations.h"
 
 namespace {
@@ -19,17 +21,29 @@ std::string ProgramFolder() { return quirabel::app::ProgramFolderPath().string()
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication qapp(argc, argv);
+  // Qt reads options of its own from the command line (-platformpluginpath, -style …); a field
+  // name or a project number must never reach it as one, so Qt sees the program's name only.
+  int qtArgc = 1;
+  QApplication qapp(qtArgc, argv);
   QApplication::setApplicationName(QStringLiteral("Quirabel CSV-Verknüpfung"));
   quirabel::ui::qt::InstallGermanTranslations(qapp);
-  if (argc < 2) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (!arguments.empty() && arguments.front() == "--") arguments.erase(arguments.begin());
+  if (arguments.empty()) {
     QMessageBox::warning(nullptr, QStringLiteral("quirabel-link"),
                          QString::fromUtf8("Bitte starten Sie die CSV-Verknüpfung über "
                                            "\"Serien-PDF Einstellung\" im Designer."));
     return 2;
   }
-  std::vector<std::string> fields(argv + 2, argv + argc);
-  quirabel::linktool::LinkToolWindow window(ProgramFolder(), argv[1], fields);
+  try {
+    quirabel::serial::CheckProjectNumber(arguments.front());
+  } catch (const quirabel::serial::SerialError& e) {
+    QMessageBox::warning(nullptr, QStringLiteral("quirabel-link"), QString::fromUtf8(e.what()));
+    return 2;
+  }
+  std::vector<std::string> fields(arguments.begin() + 1, arguments.end());
+  quirabel::linktool::LinkToolWindow window(ProgramFolder(), arguments.front(), fields);
   window.show();
+  window.RestoreLink();
   return QApplication::exec();
 }

@@ -21,7 +21,10 @@ bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 // The end of the record that starts at `start` (where its line end begins, or the text's end).
 // Quotes count only at the start of a field.
-std::size_t RecordEnd(std::string_view text, std::size_t start, char separator) {
+// `unclosed` tells whether the text ended inside a quoted field.
+std::size_t RecordEnd(std::string_view text, std::size_t start, char separator,
+                      bool* unclosed = nullptr) {
+  if (unclosed != nullptr) *unclosed = false;
   std::size_t i = start;
   bool fieldStart = true;
   while (i < text.size()) {
@@ -39,7 +42,11 @@ std::size_t RecordEnd(std::string_view text, std::size_t start, char separator) 
         }
         ++i;
       }
-      if (i < text.size()) ++i;  // the closing quote
+      if (i < text.size()) {
+        ++i;  // the closing quote
+      } else if (unclosed != nullptr) {
+        *unclosed = true;
+      }
       fieldStart = false;
       continue;
     }
@@ -105,6 +112,54 @@ std::vector<std::string> SplitRecord(std::string_view record, char separator) {
   return cells;
 }
 
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// UTF-16 text after its byte-order mark as UTF-8; a lone surrogate or an odd last byte becomes
+// U+FFFD.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  out.reserve(bytes.size());
+  auto unit = [&](std::size_t i) -> char16_t {
+    const auto a = static_cast<unsigned char>(bytes[i]);
+    const auto b = static_cast<unsigned char>(bytes[i + 1]);
+    return static_cast<char16_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+  };
+  std::size_t i = 0;
+  for (; i + 1 < bytes.size(); i += 2) {
+    const char16_t u = unit(i);
+    if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+      const char16_t low = unit(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
+  }
+  if (i < bytes.size()) AppendUtf8(out, 0xFFFD);
+  return out;
+}
+
 }  // namespace
 
 std::string_view EncodingName(CsvEncoding encoding) {
@@ -115,6 +170,10 @@ std::string_view EncodingName(CsvEncoding encoding) {
       return "UTF-8 mit BOM";
     case CsvEncoding::Windows1252:
       return "Windows-1252";
+    case CsvEncoding::Utf16Le:
+      return "UTF-16 LE";
+    case CsvEncoding::Utf16Be:
+      return "UTF-16 BE";
   }
   return "";
 }
@@ -217,9 +276,17 @@ void CsvTable::Index(const std::function<bool(std::string&)>& readMore,
     }
     std::size_t start = 0;
     while (start < pending.size()) {
-      const std::size_t end = RecordEnd(pending, start, separator_);
+      bool unclosed = false;
+      const std::size_t end = RecordEnd(pending, start, separator_, &unclosed);
       // At the end of what is read so far the record, or its CR LF, may go on.
       if (!atEnd && (end == pending.size() || end + 1 == pending.size())) break;
+      // A quote that is never closed would swallow the rest of the file into one cell.
+      if (unclosed) {
+        throw SerialError("Die CSV-Datei hat in Zeile " + std::to_string(line) + " (Datensatz " +
+                          std::to_string(starts_.size() + 1) +
+                          ") ein Anführungszeichen, das nicht geschlossen wird; sie wird nicht "
+                          "gelesen.");
+      }
       const std::string_view record = std::string_view(pending).substr(start, end - start);
       if (record.size() > kMaxCsvLineBytes) {
         throw SerialError("Die CSV-Datei hat in Zeile " + std::to_string(line) +
@@ -250,6 +317,13 @@ void CsvTable::Index(const std::function<bool(std::string&)>& readMore,
 }
 
 CsvTable CsvTable::Parse(std::string_view bytes, std::optional<char> separator) {
+  // Spreadsheet programs write "Unicode text" as UTF-16 with a byte-order mark: read as UTF-8.
+  const bool le = bytes.starts_with(kUtf16LeBom);
+  if (le || bytes.starts_with(kUtf16BeBom)) {
+    CsvTable table = Parse(Utf16ToUtf8(bytes.substr(2), !le), separator);
+    table.encoding_ = le ? CsvEncoding::Utf16Le : CsvEncoding::Utf16Be;
+    return table;
+  }
   CsvTable table;
   table.source_ = std::make_shared<const Source>(std::string(bytes));
   bool given = false;
@@ -293,6 +367,21 @@ CsvTable ReadCsvFile(const std::filesystem::path& file, std::optional<char> sepa
   }
   if (static_cast<std::uint64_t>(info.st_size) > kMaxCsvFileBytes) {
     throw SerialError("Die CSV-Datei ist größer als 1 GB und wird nicht gelesen: " + file.string());
+  }
+  // UTF-16 is decoded as a whole (spreadsheet exports of that kind are small); its rows are
+  // then kept as UTF-8.
+  if (const std::string mark = table.source_->Read(0, 2);
+      mark == kUtf16LeBom || mark == kUtf16BeBom) {
+    if (static_cast<std::uint64_t>(info.st_size) > kMaxUtf16CsvFileBytes) {
+      throw SerialError("Die CSV-Datei in UTF-16 ist größer als 256 MB und wird nicht gelesen: " +
+                        file.string());
+    }
+    try {
+      return CsvTable::Parse(ReadFile(file, kMaxUtf16CsvFileBytes), separator);
+    } catch (const FileError& error) {
+      throw SerialError("Die CSV-Datei kann nicht gelesen werden: " + file.string() + "\n" +
+                        error.Reason());
+    }
   }
   // Read piecewise: only the rows' places are kept, their bytes are read again when asked for.
   std::uint64_t total = 0;

@@ -20,8 +20,11 @@ inline constexpr std::size_t kMaxCsvLineBytes = 1024 * 1024;
 // The separators the reader recognises, in the order that breaks ties.
 inline constexpr std::string_view kCsvSeparators = ";,\t|";
 
-enum class CsvEncoding { Utf8, Utf8WithBom, Windows1252 };
-// "UTF-8", "UTF-8 mit BOM", "Windows-1252".
+inline constexpr std::uint64_t kMaxUtf16CsvFileBytes = 256ull * 1024 * 1024;
+
+// UTF-16 is recognised by its byte-order mark only.
+enum class CsvEncoding { Utf8, Utf8WithBom, Windows1252, Utf16Le, Utf16Be };
+// "UTF-8", "UTF-8 mit BOM", "Windows-1252", "UTF-16 LE", "UTF-16 BE".
 std::string_view EncodingName(CsvEncoding encoding);
 
 // The separator of a CSV text: of ; , Tab | the one found most often in the first line outside
@@ -42,9 +45,9 @@ class CsvTable {
   CsvTable(CsvTable&&) noexcept;
   CsvTable& operator=(CsvTable&&) noexcept;
 
-  // Decodes bytes (UTF-8 with or without BOM; otherwise Windows-1252) and finds the rows. The
-  // separator is detected when none is given. Raises SerialError for a line over
-  // kMaxCsvLineBytes.
+  // Decodes bytes (UTF-16 with BOM; UTF-8 with or without BOM; otherwise Windows-1252) and finds
+  // the rows. The separator is detected when none is given. Raises SerialError for a line over
+  // kMaxCsvLineBytes and for a quoted field that runs to the end of the file, naming its line.
   static CsvTable Parse(std::string_view bytes, std::optional<char> separator = std::nullopt);
 
   char Separator() const { return separator_; }

@@ -1,5 +1,7 @@
 #include "serial/link_file.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <system_error>
 
@@ -145,8 +147,24 @@ std::string LinkFileBytes(const LinkFile& link) {
   return bytes;
 }
 
+bool IsProjectNumber(std::string_view text) {
+  return !text.empty() && text.size() <= kMaxProjectNumberDigits &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void CheckProjectNumber(std::string_view text) {
+  if (IsProjectNumber(text)) return;
+  std::string shown;
+  for (char c : text.substr(0, 40)) shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+  if (text.size() > 40) shown += "…";
+  throw SerialError("Die Projektnummer „" + shown +
+                    "“ ist ungültig: sie darf nur aus Ziffern bestehen. Legen Sie das Projekt "
+                    "neu an oder speichern Sie es unter neuem Namen.");
+}
+
 std::filesystem::path LinkFilePath(const std::filesystem::path& programFolder,
                                    std::string_view projectNumber) {
+  CheckProjectNumber(projectNumber);
   return programFolder / "csv_db" / (std::string(projectNumber) + "._cv");
 }
 

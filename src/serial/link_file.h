@@ -49,7 +49,15 @@ LinkFile ParseLinkFile(std::string_view bytes);
 // form would contain CR LF (it would split the line when read back).
 std::string LinkFileBytes(const LinkFile& link);
 
-// The project's link file in the program folder.
+// A project number is digits (the designer makes it from the clock). Any other text in a project
+// file is refused wherever the number would become a file name or a program's argument.
+inline constexpr std::size_t kMaxProjectNumberDigits = 40;
+bool IsProjectNumber(std::string_view text);
+// SerialError with the German refusal when the text is no project number.
+void CheckProjectNumber(std::string_view text);
+
+// The project's link file in the program folder; SerialError for a text that is no project
+// number.
 std::filesystem::path LinkFilePath(const std::filesystem::path& programFolder,
                                    std::string_view projectNumber);
 // Reading and writing (atomically, making the csv_db folder); SerialError names the file.

@@ -1,13 +1,72 @@
 #include "serial/pdf_names.h"
 
+#include <functional>
 #include <unordered_map>
-#include <unordered_set>
+
+#include "base/name_folding.h"
 
 namespace quirabel::serial {
 
 namespace {
 
 bool IsTrimmed(char c) { return c == ' ' || c == '\t'; }
+
+// A set of 64-bit hashes, open addressing: eight or sixteen bytes a name where a set of strings
+// takes a hundred. Two names with one hash (about one in 10^19) only give the later one a "-2"
+// it did not need.
+class HashSet {
+ public:
+  // Room for `count` keys at once, so the table never grows (and never holds two copies).
+  explicit HashSet(std::size_t count) {
+    std::size_t slots = 1024;
+    while (slots < count * 2) slots *= 2;
+    slots_.assign(slots, 0);
+  }
+  bool Contains(std::uint64_t key) const {
+    if (slots_.empty()) return false;
+    key = key == 0 ? 1 : key;
+    for (std::size_t i = key & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      if (slots_[i] == key) return true;
+      if (slots_[i] == 0) return false;
+    }
+  }
+  void Insert(std::uint64_t key) {
+    if ((size_ + 1) * 2 > slots_.size()) Grow();
+    key = key == 0 ? 1 : key;
+    for (std::size_t i = key & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      if (slots_[i] == key) return;
+      if (slots_[i] == 0) {
+        slots_[i] = key;
+        ++size_;
+        return;
+      }
+    }
+  }
+
+ private:
+  void Grow() {
+    std::vector<std::uint64_t> old = std::move(slots_);
+    slots_.assign(old.empty() ? 1024 : old.size() * 2, 0);
+    size_ = 0;
+    for (std::uint64_t key : old)
+      if (key != 0) Insert(key);
+  }
+  std::vector<std::uint64_t> slots_;
+  std::size_t size_ = 0;
+};
+
+std::uint64_t KeyOf(std::string_view name) {
+  // std::hash spreads the low bits poorly for the open table; mix them.
+  std::uint64_t h = std::hash<std::string_view>{}(FoldedFileName(name));
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdULL;
+  h ^= h >> 33;
+  return h;
+}
+
+std::string WithRepeat(const std::string& stem, std::uint32_t repeat) {
+  return repeat == 0 ? stem + ".pdf" : stem + "-" + std::to_string(repeat) + ".pdf";
+}
 
 }  // namespace
 
@@ -40,38 +99,47 @@ std::string SafeFileStem(std::string_view text) {
 
 std::vector<std::string> PdfFileNames(const CsvTable& table, const Naming& naming,
                                       std::size_t count) {
+  const PdfFileNamer namer(table, naming, count);
   std::vector<std::string> names;
   names.reserve(count);
-  std::unordered_set<std::string> taken;
-  std::unordered_map<std::string, int> nextRepeat;
-  for (std::size_t row = 1; row <= count; ++row) {
-    std::string stem;
-    if (naming.column > 0) stem = SafeFileStem(CellAt(table.Row(row - 1), naming.column));
-    if (stem.empty()) stem = SafeFileStem(naming.identifier + std::to_string(row));
-    std::string name = stem + ".pdf";
-    if (taken.contains(name)) {
-      // Counting on from where the last repeat of this name stopped keeps many equal cells fast.
-      int& repeat = nextRepeat.try_emplace(stem, 2).first->second;
-      do {
-        name = stem + "-" + std::to_string(repeat++) + ".pdf";
-      } while (taken.contains(name));
-    }
-    taken.insert(name);
-    names.push_back(std::move(name));
-  }
+  for (std::size_t row = 1; row <= count; ++row) names.push_back(namer.NameOfRow(row));
   return names;
 }
 
 PdfFileNamer::PdfFileNamer(const CsvTable& table, Naming naming, std::size_t count)
-    : naming_(std::move(naming)) {
+    : table_(&table), naming_(std::move(naming)), count_(count) {
   // Twenty digits are more than any row number has.
-  if (naming_.column > 0 || naming_.identifier.size() + 20 > kMaxFileStemBytes)
-    names_ = PdfFileNames(table, naming_, count);
+  perRow_ = naming_.column <= 0 && naming_.identifier.size() + 20 <= kMaxFileStemBytes;
+  if (perRow_) return;
+  repeats_.assign(count, 0);
+  HashSet taken(count);
+  // Counting on from where the last repeat of a name stopped keeps many equal cells fast.
+  std::unordered_map<std::uint64_t, std::uint32_t> nextRepeat;
+  for (std::size_t row = 1; row <= count; ++row) {
+    const std::string stem = StemOfRow(row);
+    std::uint64_t key = KeyOf(stem + ".pdf");
+    if (taken.Contains(key)) {
+      std::uint32_t& repeat = nextRepeat.try_emplace(KeyOf(stem), 2).first->second;
+      do {
+        repeats_[row - 1] = repeat++;
+        key = KeyOf(WithRepeat(stem, repeats_[row - 1]));
+      } while (taken.Contains(key));
+    }
+    taken.Insert(key);
+  }
+}
+
+std::string PdfFileNamer::StemOfRow(std::size_t row) const {
+  std::string stem;
+  if (naming_.column > 0) stem = SafeFileStem(CellAt(table_->Row(row - 1), naming_.column));
+  if (stem.empty()) stem = SafeFileStem(naming_.identifier + std::to_string(row));
+  return stem;
 }
 
 std::string PdfFileNamer::NameOfRow(std::size_t row) const {
-  if (!names_.empty()) return row >= 1 && row <= names_.size() ? names_[row - 1] : std::string();
-  return SafeFileStem(naming_.identifier + std::to_string(row)) + ".pdf";
+  if (row < 1 || row > count_) return {};
+  if (perRow_) return SafeFileStem(naming_.identifier + std::to_string(row)) + ".pdf";
+  return WithRepeat(StemOfRow(row), repeats_[row - 1]);
 }
 
 }  // namespace quirabel::serial

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,23 +27,32 @@ std::string SafeFileStem(std::string_view text);
 
 // The file names (with ".pdf") of the rows 1 … count. A cell that gives no name falls back to
 // the identifier and the row number; a name that an earlier row has already got gets "-2", "-3",
-// … before ".pdf". A row's name depends only on the rows before it, so a part of a run names its
-// files as the whole run does.
+// … before ".pdf". Names count as equal as a case-insensitive disk compares them (case folded,
+// NFC): "Anna", "anna", "ANNA" give Anna.pdf, anna-2.pdf, ANNA-3.pdf, so no disk lets one row's
+// file replace another's. A row's name depends only on the rows before it, so a part of a run
+// names its files as the whole run does.
 std::vector<std::string> PdfFileNames(const CsvTable& table, const Naming& naming,
                                       std::size_t count);
 
 // The names of a run's rows, as PdfFileNames gives them. Names from the identifier and the row
-// number cannot repeat (as long as they need no shortening), so they are made when asked for
-// and a run of many rows keeps no list of them.
+// number cannot repeat (as long as they need no shortening), so they are made when asked for.
+// Names from a column keep no strings either: only a hash of each folded name while the rows are
+// counted through, and per row the number its name got ("-2"), so a million rows cost a few
+// megabytes, not the names.
 class PdfFileNamer {
  public:
   PdfFileNamer(const CsvTable& table, Naming naming, std::size_t count);
-  // The name of row 1 … count.
+  // The name of row 1 … count (reads the row again when named by column).
   std::string NameOfRow(std::size_t row) const;
 
  private:
+  std::string StemOfRow(std::size_t row) const;
+
+  const CsvTable* table_;
   Naming naming_;
-  std::vector<std::string> names_;  // empty when made per row
+  std::size_t count_ = 0;
+  bool perRow_ = true;
+  std::vector<std::uint32_t> repeats_;  // per row: 0, or the number after '-'
 };
 
 }  // namespace quirabel::serial

@@ -205,7 +205,8 @@ std::string NewRunId() {
 }
 
 RunRecordWriter::RunRecordWriter(const std::filesystem::path& file, const RunRecordHeader& header)
-    : writer_(std::make_unique<AtomicFileWriter>(file)) {
+    : writer_(std::make_unique<AtomicFileWriter>(file, AtomicFileWriter::Leftovers::Tidy,
+                                                 AtomicFileWriter::Links::Refuse)) {
   Json project = {{"file", header.projectFile}, {"number", header.projectNumber}};
   Json csv = {{"file", header.csvFile},
               {"size", header.csvSize},

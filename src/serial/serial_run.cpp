@@ -6,13 +6,23 @@
 #include <system_error>
 #include <thread>
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <ctime>
+#include <unordered_set>
+
 #include "base/atomic_file.h"
+#include "base/name_folding.h"
 #include "base/random.h"
+#include "base/sha256.h"
 #include "designer/document_window.h"
 #include "designer/element_kinds.h"
 #include "designer/guide_lines.h"
 #include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/records.h"
+#include "serial/output_folder.h"
+#include "serial/run_record.h"
 #include "serial/serial_error.h"
 #include "ui/headless_platform.h"
 #include "ui/platform.h"
@@ -72,8 +82,7 @@ SerialPrinter::SerialPrinter(const designer::ProjectState& project, const LinkFi
 
 SerialPrinter::~SerialPrinter() = default;
 
-void SerialPrinter::Print(const std::vector<std::string>& cells,
-                          const std::filesystem::path& file) {
+void SerialPrinter::Fill(const std::vector<std::string>& cells) {
   for (const DataField& field : dataFields_) {
     const std::string_view cell = CellAt(cells, field.column);
     if (field.item->Kind() == report::ElementKind::Label) {
@@ -82,17 +91,35 @@ void SerialPrinter::Print(const std::vector<std::string>& cells,
       static_cast<report::TPRText*>(field.item)->SetText(cell);
     }
   }
+}
+
+void SerialPrinter::Print(const std::vector<std::string>& cells,
+                          const std::filesystem::path& file) {
+  Fill(cells);
   designer::DocumentWindow& first = *pages_.front();
   report::TPReport& report = *first.pdfReport;
   report.SetFileName(file.string());
   first.BeginPdf();
   try {
     for (designer::DocumentWindow* page : pages_) report.Print(*page->pagePanel);
-    // Written here rather than through EndDoc, which tells the person itself: the run tells why,
-    // with the row.
-    // The run tidied its folder once at its start; a scan of the folder for every PDF would make
-    // each PDF slower than the one before.
+    // Written here rather than through EndDoc, which tells the person itself: the caller tells
+    // why, with the row.
     report.Doc()->SaveToFile(file.string(), AtomicFileWriter::Leftovers::Skip);
+  } catch (...) {
+    report.Abort();
+    throw;
+  }
+  report.Abort();
+}
+
+void SerialPrinter::PrintTo(const std::vector<std::string>& cells, std::string& pdf) {
+  Fill(cells);
+  designer::DocumentWindow& first = *pages_.front();
+  report::TPReport& report = *first.pdfReport;
+  first.BeginPdf();
+  try {
+    for (designer::DocumentWindow* page : pages_) report.Print(*page->pagePanel);
+    report.Doc()->SaveToStream(pdf);
   } catch (...) {
     report.Abort();
     throw;
@@ -106,6 +133,73 @@ std::string Plural(std::size_t n) {
   return std::to_string(n) + (n == 1 ? " PDF-Datei wurde" : " PDF-Dateien wurden");
 }
 
+std::string UtcText(std::chrono::system_clock::time_point time) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+  std::tm parts{};
+  ::gmtime_r(&seconds, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  return text;
+}
+
+// The header of the run's record: what it was made from.
+RunRecordHeader HeaderOf(const SerialRun& run, std::size_t last) {
+  RunRecordHeader header;
+  header.runId = NewRunId();
+  header.time = UtcText(std::chrono::system_clock::now());
+  header.projectFile = run.projectFile;
+  header.projectNumber = run.project->projectNumber;
+  header.csvFile = run.link.csvPath;
+  struct stat info {};
+  if (!run.link.csvPath.empty() && ::stat(run.link.csvPath.c_str(), &info) == 0) {
+    header.csvSize = static_cast<std::uint64_t>(info.st_size);
+    header.csvModified = UtcText(std::chrono::system_clock::from_time_t(info.st_mtime));
+  }
+  header.csvRows = run.table->RowCount();
+  header.linkFile = run.linkFile;
+  header.assignments = run.link.assignments;
+  header.firstRow = run.firstRow;
+  header.lastRow = last;
+  return header;
+}
+
+std::uint64_t FoldedKey(std::string_view name) {
+  return std::hash<std::string>{}(FoldedFileName(name));
+}
+
+// The names (folded) of the files earlier runs of this project wrote into the folder, by its run
+// records. A record that cannot be read gives nothing.
+std::unordered_set<std::uint64_t> OwnFiles(const OutputFolder& folder,
+                                           const std::string& projectNumber) {
+  std::unordered_set<std::uint64_t> own;
+  for (const std::filesystem::path& file : RunRecordFiles(folder.Path())) {
+    if (folder.Look(file.filename().string()) != OutputFolder::Entry::RegularFile) continue;
+    std::vector<std::uint64_t> names;
+    try {
+      const RunRecordHeader header = ReadRunRecordFile(file, [&](const RunRecordRow& row) {
+        if (row.Written()) names.push_back(FoldedKey(row.file));
+      });
+      if (header.projectNumber != projectNumber) continue;
+    } catch (const std::exception&) {
+      continue;
+    }
+    own.insert(names.begin(), names.end());
+  }
+  return own;
+}
+
+// Whether the folder holds anything besides run records and temporary files; an empty folder
+// needs no look at every name.
+bool HoldsOtherFiles(const std::filesystem::path& folder) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!IsRunRecordFileName(name) && !(name.starts_with('.') && name.find(".tmp") != name.npos))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
@@ -114,22 +208,91 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   const std::size_t last = std::min(run.lastRow, run.table->RowCount());
   if (run.firstRow < 1 || run.firstRow > last) return outcome;
   outcome.total = last - run.firstRow + 1;
-  const PdfFileNamer names(*run.table, run.naming, last);
 
-  std::error_code folderError;
-  std::filesystem::create_directories(run.folder, folderError);
-  if (!std::filesystem::is_directory(run.folder)) {
-    outcome.failure = "Der Zielordner kann nicht angelegt werden: " + run.folder.string();
+  std::optional<OutputFolder> folder;
+  try {
+    folder.emplace(run.folder);
+  } catch (const FileError& e) {
+    outcome.failure =
+        "Der Zielordner kann nicht angelegt werden: " + run.folder.string() + "\n" + e.Reason();
     return outcome;
   }
-  // Leftovers of killed saves into this folder go once, here, not with every PDF.
-  RemoveStaleTemporaryFiles(run.folder);
+  const bool whole = run.firstRow == 1 && last == run.table->RowCount();
+  // Two runs at once into one folder would replace each other's files and records.
+  if (!folder->Claim(whole)) {
+    outcome.failure = "In den Zielordner " + run.folder.string() +
+                      " schreibt gerade ein anderer Serienlauf; es wurde nichts geschrieben.";
+    return outcome;
+  }
+  // Leftovers of killed runs: a temporary file whose writer's lock is free is a dead writer's.
+  RemoveUnlockedTemporaryFiles(run.folder);
 
-  std::mutex mutex;  // guards the outcome, the failure row and onWritten
+  const PdfFileNamer names(*run.table, run.naming, last);
+  const std::string recordName =
+      whole ? RunRecordFileName()
+            : RunRecordFileName(std::pair<std::uint64_t, std::uint64_t>(run.firstRow, last));
+  const std::string& number = run.project->projectNumber;
+
+  // Nothing is replaced that this project's runs did not write, unless asked for.
+  const OutputFolder::Entry recordEntry = folder->Look(recordName);
+  if (recordEntry == OutputFolder::Entry::Other) {
+    outcome.failure = "Die Serien-PDF-Liste " + (run.folder / recordName).string() +
+                      " ist eine Verknüpfung oder keine gewöhnliche Datei; sie wird nicht "
+                      "überschrieben.";
+    return outcome;
+  }
+  if (!run.overwrite) {
+    auto foreign = [&](const std::string& name) {
+      if (outcome.foreignFiles.size() < kListedRows) outcome.foreignFiles.push_back(name);
+      ++outcome.foreignCount;
+    };
+    if (recordEntry == OutputFolder::Entry::RegularFile) {
+      try {
+        if (ReadRunRecordFile(run.folder / recordName, [](const RunRecordRow&) {}).projectNumber !=
+            number)
+          foreign(recordName);
+      } catch (const std::exception&) {
+        foreign(recordName);
+      }
+    }
+    if (HoldsOtherFiles(run.folder)) {
+      const std::unordered_set<std::uint64_t> own = OwnFiles(*folder, number);
+      for (std::size_t row = run.firstRow; row <= last; ++row) {
+        const std::string name = names.NameOfRow(row);
+        // Links and other non-regular names are refused row by row below.
+        if (folder->Look(name) == OutputFolder::Entry::RegularFile &&
+            !own.contains(FoldedKey(name)))
+          foreign(name);
+      }
+    }
+    if (outcome.foreignCount > 0) return outcome;
+  }
+
+  std::optional<RunRecordWriter> record;
+  try {
+    record.emplace(run.folder / recordName, HeaderOf(run, last));
+  } catch (const FileError& e) {
+    outcome.failure =
+        "Die Serien-PDF-Liste kann nicht angelegt werden: " + (run.folder / recordName).string() +
+        "\n" + e.Reason();
+    return outcome;
+  }
+
+  std::mutex mutex;  // guards the outcome, the record, the failure row and onWritten
   std::atomic<std::size_t> nextRow{run.firstRow};
   std::atomic<bool> stop{false};
   std::size_t failedRow = 0;
+  std::string recordFailure;
 
+  auto addToRecord = [&](const RunRecordRow& entry) {
+    if (!recordFailure.empty()) return;
+    try {
+      record->Add(entry);
+    } catch (const FileError& e) {
+      recordFailure = e.Reason();
+      stop = true;
+    }
+  };
   auto fail = [&](std::size_t row, const std::string& text) {
     std::lock_guard lock(mutex);
     stop = true;
@@ -137,6 +300,15 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       failedRow = row;
       outcome.failure = text;
     }
+  };
+  auto refuse = [&](std::size_t row, const std::string& text) {
+    std::lock_guard lock(mutex);
+    ++outcome.failedCount;
+    outcome.failedRows.push_back({row, text});
+    std::sort(outcome.failedRows.begin(), outcome.failedRows.end(),
+              [](const FailedRow& a, const FailedRow& b) { return a.row < b.row; });
+    if (outcome.failedRows.size() > kListedRows) outcome.failedRows.pop_back();
+    addToRecord({.row = row, .file = {}, .cellsSha256 = {}, .pdfSha256 = {}, .error = text});
   };
 
   auto work = [&]() {
@@ -147,13 +319,26 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       fail(run.firstRow, std::string("Die Serien-PDFs können nicht erstellt werden: ") + e.what());
       return;
     }
+    std::string pdf;
     while (!stop) {
       const std::size_t row = nextRow++;
       if (row > last) break;
-      const std::filesystem::path file = run.folder / names.NameOfRow(row);
+      const std::string name = names.NameOfRow(row);
+      const std::filesystem::path file = run.folder / name;
+      const std::vector<std::string> cells = run.table->Row(row - 1);
       try {
-        printer->Print(run.table->Row(row - 1), file);
+        printer->PrintTo(cells, pdf);
+        folder->Write(name, pdf);
       } catch (const FileError& e) {
+        const int error = e.error_number();
+        if (error == ELOOP || error == EINVAL || error == EISDIR) {
+          refuse(row, "Die PDF-Datei für Zeile " + std::to_string(row) + " (" + file.string() +
+                          ") wird nicht geschrieben: " +
+                          (error == ELOOP
+                               ? std::string("Der Name ist eine Verknüpfung (symbolischer Link).")
+                               : e.Reason()));
+          continue;
+        }
         fail(row, "Die PDF-Datei für Zeile " + std::to_string(row) + " (" + file.string() +
                       ") kann nicht geschrieben werden: " + e.Reason());
         break;
@@ -162,7 +347,13 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
                       " kann nicht erstellt werden: " + e.what());
         break;
       }
+      RunRecordRow entry{.row = row,
+                         .file = name,
+                         .cellsSha256 = CellsSha256(cells),
+                         .pdfSha256 = Sha256Hex(pdf),
+                         .error = {}};
       std::lock_guard lock(mutex);
+      addToRecord(entry);
       ++outcome.written;
       if (onWritten && !onWritten(outcome.written)) {
         outcome.cancelled = true;
@@ -177,6 +368,22 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   } else {
     std::vector<std::jthread> workers;
     for (unsigned i = 0; i < jobs; ++i) workers.emplace_back(work);
+  }
+
+  // One sync for all PDFs, then the record that names them: a PDF counts as delivered only when
+  // the record lists it.
+  if (recordFailure.empty() && (outcome.written > 0 || outcome.failedCount > 0)) {
+    try {
+      folder->Sync();
+      record->Commit();
+      outcome.record = run.folder / recordName;
+    } catch (const FileError& e) {
+      recordFailure = e.Reason();
+    }
+  }
+  if (!recordFailure.empty() && outcome.failure.empty()) {
+    outcome.failure = "Die Serien-PDF-Liste " + (run.folder / recordName).string() +
+                      " kann nicht geschrieben werden: " + recordFailure;
   }
   if (!outcome.failure.empty()) {
     outcome.failure += "\nDer Lauf wurde angehalten; " + Plural(outcome.written) + " geschrieben.";

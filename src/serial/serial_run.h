@@ -43,6 +43,8 @@ class SerialPrinter {
   // keeps its marker) and writes all pages into `file`, atomically. Raises FileError when the
   // file cannot be written; nothing is left behind then.
   void Print(const std::vector<std::string>& cells, const std::filesystem::path& file);
+  // The same into `pdf` (replacing what it held), for the run to write itself.
+  void PrintTo(const std::vector<std::string>& cells, std::string& pdf);
 
  private:
   struct DataField {
@@ -55,6 +57,8 @@ class SerialPrinter {
   designer::ProjectState state_;
   std::vector<designer::DocumentWindow*> pages_;
   std::vector<DataField> dataFields_;
+
+  void Fill(const std::vector<std::string>& cells);
 };
 
 // A run: the rows first…last (from 1; clamped to the table) into one PDF each in `folder`.
@@ -68,6 +72,17 @@ struct SerialRun {
   std::size_t lastRow = std::numeric_limits<std::size_t>::max();
   // Threads that render; 1 runs on the calling thread.
   unsigned jobs = 1;
+  // Whether files in the folder that no earlier run of this project wrote may be replaced.
+  bool overwrite = false;
+  // For the run record: the project file and the link file the run was made from.
+  std::string projectFile;
+  std::string linkFile;
+};
+
+// A row that got no PDF, and why (German).
+struct FailedRow {
+  std::size_t row = 0;
+  std::string reason;
 };
 
 struct SerialOutcome {
@@ -77,12 +92,33 @@ struct SerialOutcome {
   // Why the run stopped early (German, naming the row and how many PDFs were written); empty
   // when it did not fail.
   std::string failure;
-  bool Complete() const { return failure.empty() && !cancelled && written == total; }
+  // Rows refused one by one (their name is a link or no regular file); the run went on. The
+  // first kListedRows of them, by row, and how many there were.
+  std::vector<FailedRow> failedRows;
+  std::size_t failedCount = 0;
+  // Files in the folder the run would replace although no earlier run of the project wrote them:
+  // the run wrote nothing then. The first kListedRows names and how many there were.
+  std::vector<std::string> foreignFiles;
+  std::size_t foreignCount = 0;
+  // The run record written after the last PDF; empty when none was written.
+  std::filesystem::path record;
+  bool Complete() const {
+    return failure.empty() && !cancelled && written == total && failedCount == 0 &&
+           foreignCount == 0;
+  }
 };
 
-// Runs the rows. After each PDF `onWritten` hears how many are written so far (from the worker
-// threads, one at a time); when it answers false the run stops after the PDFs being written. A
-// PDF that cannot be written stops the run: the PDFs written so far stay.
+inline constexpr std::size_t kListedRows = 10;
+
+// Runs the rows. Before anything is written, the names the run will use are checked: an existing
+// file that no earlier run of the same project wrote (by the run records in the folder) stops the
+// run unless `overwrite` (SerialOutcome::foreignFiles). Leftover temporary files of killed runs go
+// first. After each PDF `onWritten` hears how many are written so far (from the worker threads,
+// one at a time); when it answers false the run stops after the PDFs being written. A name that
+// is a link or no regular file is refused for its row; any other PDF that cannot be written stops
+// the run: the PDFs written so far stay. The folder is then synced once and the run record written
+// (quirabel-serie.json, or quirabel-serie-A-B.json for a part of the rows), listing every PDF
+// written with its checksums and every row refused.
 SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
                         const std::function<bool(std::size_t written)>& onWritten = {});
 

@@ -86,7 +86,9 @@ TEST_F(SerialPdfTest, PrintsEveryRowNamedAsChosen) {
   for (const char* name : {"Größer.pdf", "Öztürk.pdf", "Ufer.pdf"}) {
     EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "nach name" / name, 1 << 24))) << name;
   }
-  EXPECT_EQ(platform.messages, std::vector<std::string>{});
+  // One message at the end: how many, where.
+  EXPECT_EQ(platform.messages, std::vector<std::string>{"3 PDF-Dateien geschrieben nach " +
+                                                        (folder / "nach name").string() + "."});
   EXPECT_GE(platform.progressEnded, 1);
 
   // Started without a naming choice: identifier and counter.
@@ -101,6 +103,53 @@ TEST_F(SerialPdfTest, PrintsEveryRowNamedAsChosen) {
   EXPECT_FALSE(serialPdf->PrintClick());
   EXPECT_TRUE(std::filesystem::exists(folder / "abgebrochen" / "pdf-file2.pdf"));
   EXPECT_FALSE(std::filesystem::exists(folder / "abgebrochen" / "pdf-file3.pdf"));
+  EXPECT_NE(platform.messages.back().find("2 PDF-Dateien geschrieben"), std::string::npos);
+  EXPECT_NE(platform.messages.back().find("abgebrochen"), std::string::npos);
+}
+
+// Files no run of the project wrote are replaced only after "Ja"; rows refused and a CSV without
+// rows are told in the one message at the end.
+TEST_F(SerialPdfTest, AsksBeforeForeignFilesAndTellsHowTheRunWent) {
+  Link();
+  const std::filesystem::path target = folder / "ziel";
+  std::filesystem::create_directories(target);
+  std::ofstream(target / "Ufer.pdf") << "alt";
+  std::filesystem::create_symlink(folder / "karte.kxp", target / "Größer.pdf");
+  struct Case {
+    int answer;  // to "Überschreiben?"
+    bool printed;
+    std::string told;
+  };
+  for (const Case& c :
+       {Case{ui::mrNo, false, ""}, Case{ui::mrYes, false,
+                                        "1 Zeile ist fehlgeschlagen:\nDie PDF-Datei für "
+                                        "Zeile 1"}}) {
+    Answer(2, target);
+    platform.modalAnswers = {ui::mrOk, c.answer};
+    platform.modalForms.clear();
+    platform.messages.clear();
+    EXPECT_EQ(serialPdf->PrintClick(), c.printed);
+    EXPECT_EQ(platform.modalForms, (std::vector<std::string>{"Form30", "FormOverwrite"}));
+    const bool replaced = c.answer == ui::mrYes;
+    EXPECT_EQ(ReadFile(target / "Ufer.pdf", 1 << 24) != "alt", replaced);
+    EXPECT_EQ(std::filesystem::exists(target / "Öztürk.pdf"), replaced);
+    EXPECT_TRUE(std::filesystem::is_symlink(target / "Größer.pdf"));
+    if (!replaced) {
+      EXPECT_TRUE(platform.messages.empty());
+      continue;
+    }
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_NE(platform.messages[0].find("2 PDF-Dateien geschrieben"), std::string::npos);
+    EXPECT_NE(platform.messages[0].find(c.told), std::string::npos) << platform.messages[0];
+  }
+
+  std::ofstream(csv, std::ios::binary | std::ios::trunc) << "\r\n";
+  Answer(0, folder / "leer");
+  platform.messages.clear();
+  serialPdf->PrintClick();
+  EXPECT_EQ(platform.messages,
+            std::vector<std::string>{
+                "Die CSV-Datei hat keine Zeilen: es wurde keine PDF-Datei geschrieben."});
 }
 
 TEST_F(SerialPdfTest, NoLinkNoCsvNoRun) {
@@ -122,7 +171,7 @@ TEST_F(SerialPdfTest, SiblingToolsGetTheirParameters) {
   ASSERT_TRUE(serialPdf->LinkToolClick());
   ASSERT_EQ(platform.startedPrograms.size(), 1u);
   EXPECT_EQ(platform.startedPrograms[0],
-            home + "/csv_db/tabrix " + application->State().projectNumber + " Vorname Name");
+            home + "/csv_db/tabrix -- " + application->State().projectNumber + " Vorname Name");
 
   Link();
   Answer(0, folder / "Ziel Ordner", true);

@@ -60,7 +60,6 @@ TEST_F(BatchTest, UsageVersionAndWrongCalls) {
       {"info a.kxp --landscape", "unbekannte Option --landscape"},
       {"export a.kxp --json -o x.pdf", "unbekannte Option --json"},
       {"resave a.kxp", "resave braucht -o"},
-      {"new --help", "unbekannte Option --help"},
   };
   for (const auto& [call, reason] : reasons) {
     const auto run = Batch(call);

@@ -2,6 +2,8 @@
 // split into row ranges gives the files of one whole run.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -9,6 +11,7 @@
 #include "app/application.h"
 #include "base/atomic_file.h"
 #include "serial/link_file.h"
+#include "serial/run_record.h"
 #include "support/data_field_project.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
@@ -32,16 +35,19 @@ class SerialBatchTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(folder); }
 
   testing::ToolRun Batch(const std::string& arguments) {
+    // A FIFO taken for a file would hang the run: the timeout ends it as a failure.
     return testing::RunTool("QUIRABEL_HOME=" + testing::ShellQuote((folder / "home").string()) +
-                            " " + testing::ShellQuote(QUIRABEL_BATCH) + " " + arguments);
+                            " timeout 60 " + testing::ShellQuote(QUIRABEL_BATCH) + " " + arguments);
   }
   std::string Path(const std::string& name) {
     return testing::ShellQuote((folder / name).string());
   }
   std::set<std::string> FilesIn(const std::string& name) {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder / name))
-      names.insert(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder / name)) {
+      if (!serial::IsRunRecordFileName(entry.path().filename().string()))
+        names.insert(entry.path().filename().string());
+    }
     return names;
   }
   std::string TextOf(const std::filesystem::path& pdf) {
@@ -133,6 +139,78 @@ TEST_F(SerialBatchTest, RefusedCallsAndData) {
   EXPECT_EQ(gone.exitCode, 1);
   EXPECT_NE(gone.err.find("kunden.csv"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(folder / "aus"));
+}
+
+// What an attacker or an unlucky user hands the batch tool: the column past the CSV's columns,
+// FIFOs for every file it reads, a project number that climbs out of the link folder or looks
+// like an option, files in the folder no run wrote; and --help of every command.
+TEST_F(SerialBatchTest, HostileCallsAndFilesAreRefused) {
+  const std::string project = Path("karte.kxp");
+  ASSERT_EQ(Batch("link " + project + " --csv " + Path("kunden.csv") + " --map Name=2").exitCode,
+            0);
+  ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0644), 0);
+  {
+    testing::FakePlatform platform;
+    app::Application application(platform, (folder / "home").string());
+    for (const char* number : {"../../outside/dir/PWNED", "-platformpluginpath"}) {
+      testing::SaveDataFieldProject(application, folder / "boese.kxp", {"Name"});
+      application.State().projectNumber = number;
+      application.DocumentWindow()->StoreCurrentPage();
+      ASSERT_TRUE(application.SaveProjectTo((folder / "boese.kxp").string()));
+      ASSERT_TRUE(application.OpenProject(folder / "boese.kxp"));
+      ASSERT_EQ(application.State().projectNumber, number);
+      std::filesystem::rename(folder / "boese.kxp",
+                              folder / (number[0] == '-' ? "b.kxp" : "a.kxp"));
+    }
+  }
+  struct Case {
+    std::string call;
+    int exitCode;
+    std::string said;  // on standard error, or standard output for exit 0
+  };
+  const std::string out = " -o " + Path("aus");
+  const std::vector<Case> cases = {
+      {"serial " + project + out + " --column 9", 2, "nur 2 Spalten"},
+      {"new --help", 0, "Aufruf:"},
+      {"serial --help", 0, "Aufruf:"},
+      {"link " + project + " --help", 0, "Aufruf:"},
+      {"info --help", 0, "Aufruf:"},
+      {"link " + project + " --csv " + Path("fifo") + " --map Name=1", 1, "fifo"},
+      {"serial " + project + out + " --link " + Path("fifo"), 1, "fifo"},
+      {"info " + Path("fifo"), 1, ""},
+      {"link " + Path("a.kxp") + " --csv " + Path("kunden.csv") + " --map Name=1", 1,
+       "nur aus Ziffern"},
+      {"serial " + Path("a.kxp") + out, 1, "nur aus Ziffern"},
+      {"link " + Path("b.kxp") + " --csv " + Path("kunden.csv") + " --map Name=1", 1,
+       "nur aus Ziffern"},
+  };
+  for (const Case& c : cases) {
+    const auto run = Batch(c.call);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.call << "\n" << run.err;
+    EXPECT_NE((c.exitCode == 0 ? run.out : run.err).find(c.said), std::string::npos)
+        << c.call << "\n"
+        << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder / "outside"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "home" / "csv_db" / "-platformpluginpath._cv"));
+
+  // A file the run did not write stops it before anything is written; --overwrite replaces it.
+  std::filesystem::create_directories(folder / "namen");
+  std::ofstream(folder / "namen" / "Schmidt.pdf") << "fremd";
+  std::ofstream(folder / "kunden.csv", std::ios::binary) << "A;Anna\nB;Schmidt\nC;ANNA\n";
+  const std::string named = "serial " + project + " -o " + Path("namen") + " --column 2";
+  const auto refused = Batch(named);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("Schmidt.pdf"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadFile(folder / "namen" / "Schmidt.pdf", 100), "fremd");
+  EXPECT_FALSE(std::filesystem::exists(folder / "namen" / "Anna.pdf"));
+  const auto replaced = Batch(named + " --overwrite");
+  ASSERT_EQ(replaced.exitCode, 0) << replaced.err;
+  // Anna and ANNA never share a file, whatever the disk.
+  EXPECT_EQ(FilesIn("namen"), (std::set<std::string>{"Anna.pdf", "Schmidt.pdf", "ANNA-2.pdf"}));
+  EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "namen" / "Schmidt.pdf", 1 << 24)));
+  // A second run replaces only what the first wrote: no question.
+  EXPECT_EQ(Batch(named).exitCode, 0);
 }
 
 }  // namespace

@@ -53,9 +53,60 @@ TEST(CsvTable, QuotedFieldsAsSpreadsheetsWriteThem) {
   EXPECT_EQ(AllRows(table),
             (std::vector<Cells>{{"Müller; Söhne", "Er sagte \"Hallo\"", "Zeile 1\r\nZeile 2"},
                                 {"", "x", "ab"}}));
-  // A quote that never closes takes the rest of the file, and nothing breaks.
-  const CsvTable open = CsvTable::Parse("a;\"offen\nb;c\n");
-  EXPECT_EQ(AllRows(open), (std::vector<Cells>{{"a", "offen\nb;c\n"}}));
+}
+
+// Files misread without a word before: a quote never closed, and "Unicode text" (UTF-16 with a
+// byte-order mark) from spreadsheet programs.
+TEST(CsvTable, UnclosedQuotesAreRefusedAndUtf16IsRead) {
+  struct Case {
+    std::string bytes;
+    std::vector<Cells> rows;  // when read
+    std::string error;        // else a part of the refusal
+    CsvEncoding encoding = CsvEncoding::Utf8;
+  };
+  auto utf16 = [](std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+      const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+      bytes += bigEndian ? high : low;
+      bytes += bigEndian ? low : high;
+    }
+    return bytes;
+  };
+  const std::vector<Case> cases = {
+      {"R1;N1;S1;O1\n\"R2;N2;S2;O2\nR3;N3;S3;O3\nR4;N4;S4;O4\n", {}, "Zeile 2"},
+      {"a;\"offen\"\n\n\nb;\"zu\r\n", {}, "Zeile 4 (Datensatz 2)"},
+      // A quote inside a field (not at its start) is text, and a closed one spans lines.
+      {"5\" Disk;\"a\nb\"\n", {{"5\" Disk", "a\nb"}}, ""},
+      {utf16(u"R1;Jürgen\r\nR2;\u00d6\U0001F600\r\n", false),
+       {{"R1", "Jürgen"}, {"R2", "Ö\U0001F600"}},
+       "",
+       CsvEncoding::Utf16Le},
+      {utf16(u"R1,x\nR2,y", true), {{"R1", "x"}, {"R2", "y"}}, "", CsvEncoding::Utf16Be},
+      // A lone surrogate and an odd last byte become U+FFFD, not a crash.
+      {utf16(u"a\xD800", false) + "b", {{"a\uFFFD\uFFFD"}}, "", CsvEncoding::Utf16Le},
+  };
+  const std::filesystem::path folder = testing::FreshTestFolder("csv_");
+  for (const Case& c : cases) {
+    // From bytes and from a file: one result.
+    std::ofstream(folder / "t.csv", std::ios::binary) << c.bytes;
+    for (int fromFile = 0; fromFile < 2; ++fromFile) {
+      SCOPED_TRACE(c.bytes + (fromFile ? " (Datei)" : ""));
+      if (!c.error.empty()) {
+        try {
+          fromFile ? ReadCsvFile(folder / "t.csv") : CsvTable::Parse(c.bytes);
+          ADD_FAILURE() << "not refused";
+        } catch (const SerialError& e) {
+          EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
+        }
+        continue;
+      }
+      const CsvTable table = fromFile ? ReadCsvFile(folder / "t.csv") : CsvTable::Parse(c.bytes);
+      EXPECT_EQ(AllRows(table), c.rows);
+      EXPECT_EQ(table.Encoding(), c.encoding);
+    }
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST(CsvTable, LineEndsAndBlankLines) {

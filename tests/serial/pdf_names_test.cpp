@@ -49,5 +49,39 @@ TEST(PdfNames, RepeatsGetNumbersAndPartsMatchTheWhole) {
   EXPECT_EQ(part, Names(whole.begin(), whole.begin() + 4));
 }
 
+// On a case-insensitive disk "Anna.pdf" and "ANNA.pdf" are one file: names are told apart as
+// such a disk compares them, on every disk.
+TEST(PdfNames, CaseAndNormalisationNeverShareAFile) {
+  struct Case {
+    std::string csv;
+    Names names;
+  };
+  const std::string composed = "\xC3\x84rger";     // Ä as one character
+  const std::string decomposed = "A\xCC\x88rger";  // A and the combining diaeresis
+  const std::vector<Case> cases = {
+      {"Anna\nanna\nANNA\n", {"Anna.pdf", "anna-2.pdf", "ANNA-3.pdf"}},
+      {composed + "\n" + decomposed + "\n\xC3\xA4RGER\n",
+       {composed + ".pdf", decomposed + "-2.pdf", "\xC3\xA4RGER-3.pdf"}},
+      // Folding that changes the length: ß and SS, the Kelvin sign and k.
+      {"Stra\xC3\x9F"
+       "e\nSTRASSE\n\xE2\x84\xAA"
+       "a\nka\n",
+       {"Stra\xC3\x9F"
+        "e.pdf",
+        "STRASSE-2.pdf",
+        "\xE2\x84\xAA"
+        "a.pdf",
+        "ka-2.pdf"}},
+      // A cell that looks like an earlier name's repeat.
+      {"berg\nBerg\nBERG-2\nberg\n", {"berg.pdf", "Berg-2.pdf", "BERG-2-2.pdf", "berg-3.pdf"}},
+      // A cell and the identifier's name for an empty cell.
+      {"pdf-FILE2;x\n;y\n", {"pdf-FILE2.pdf", "pdf-file2-2.pdf"}},
+  };
+  for (const Case& c : cases) {
+    const CsvTable table = CsvTable::Parse(c.csv, ';');
+    EXPECT_EQ(PdfFileNames(table, Naming{1, "pdf-file"}, table.RowCount()), c.names) << c.csv;
+  }
+}
+
 }  // namespace
 }  // namespace quirabel::serial

@@ -3,9 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <functional>
+#include <set>
+#include <tuple>
 
 #include "base/atomic_file.h"
+#include "base/sha256.h"
+#include "serial/run_record.h"
 #include "support/data_field_project.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
@@ -93,6 +103,13 @@ TEST_F(SerialRunTest, NamesRowRangesThreadsAndReplacedFiles) {
   run.firstRow = 3;
   run.lastRow = 99;
   run.jobs = 2;
+  // Tal.pdf is no file of this project's runs: nothing is written without leave.
+  const SerialOutcome refused = RunSerial(run, platform.GetClock());
+  EXPECT_EQ(refused.foreignFiles, std::vector<std::string>{"Tal.pdf"});
+  EXPECT_EQ(refused.written, 0u);
+  EXPECT_EQ(ReadFile(target / "Tal.pdf", 100), "alt");
+
+  run.overwrite = true;
   const SerialOutcome part = RunSerial(run, platform.GetClock());
   EXPECT_TRUE(part.Complete()) << part.failure;
   EXPECT_EQ(part.total, 3u);
@@ -100,16 +117,21 @@ TEST_F(SerialRunTest, NamesRowRangesThreadsAndReplacedFiles) {
   for (const auto& entry : std::filesystem::directory_iterator(target))
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
-  // Rows 3 to 5, named as in a whole run; the old Tal.pdf is replaced.
-  EXPECT_EQ(names, (std::vector<std::string>{"Berg-2.pdf", "Tal.pdf", "Ufer-2.pdf"}));
+  // Rows 3 to 5, named as in a whole run; the old Tal.pdf is replaced; the part's record.
+  EXPECT_EQ(names, (std::vector<std::string>{"Berg-2.pdf", "Tal.pdf", "Ufer-2.pdf",
+                                             "quirabel-serie-3-5.json"}));
   EXPECT_TRUE(testing::IsValidPdf(ReadFile(target / "Tal.pdf", 1 << 24)));
   EXPECT_NE(Text(target / "Ufer-2.pdf").find("e"), std::string::npos);
+
+  // The run's own files are replaced without leave.
+  run.overwrite = false;
+  EXPECT_TRUE(RunSerial(run, platform.GetClock()).Complete());
 
   run.firstRow = 6;
   EXPECT_EQ(RunSerial(run, platform.GetClock()).total, 0u);
 }
 
-TEST_F(SerialRunTest, CancelAndFailedWritesStopTheRun) {
+TEST_F(SerialRunTest, CancelStopsTheRunAndRefusedNamesFailTheirRow) {
   OpenProject();
   const CsvTable table = CsvTable::Parse("1\n2\n3\n4\n5\n");
   const std::filesystem::path target = folder / "aus";
@@ -119,19 +141,134 @@ TEST_F(SerialRunTest, CancelAndFailedWritesStopTheRun) {
   EXPECT_TRUE(cancelled.cancelled);
   EXPECT_EQ(cancelled.written, 2u);
   EXPECT_FALSE(std::filesystem::exists(target / "pdf-file3.pdf"));
+  std::size_t listed = 0;
+  ReadRunRecordFile(cancelled.record, [&](const RunRecordRow&) { ++listed; });
+  EXPECT_EQ(listed, 2u);
 
-  // A folder where the third PDF should go: it cannot be written.
+  // A folder where the third PDF should go: that row fails, the others are written.
   std::filesystem::remove_all(target);
   std::filesystem::create_directories(target / "pdf-file3.pdf");
   const SerialOutcome failed = RunSerial(Run(table, target), platform.GetClock());
   EXPECT_FALSE(failed.Complete());
-  EXPECT_EQ(failed.written, 2u);
-  EXPECT_NE(failed.failure.find("Zeile 3"), std::string::npos) << failed.failure;
-  EXPECT_NE(failed.failure.find("2 PDF-Dateien wurden geschrieben"), std::string::npos);
+  EXPECT_EQ(failed.written, 4u);
+  ASSERT_EQ(failed.failedRows.size(), 1u);
+  EXPECT_EQ(failed.failedRows[0].row, 3u);
+  EXPECT_NE(failed.failedRows[0].reason.find("Zeile 3"), std::string::npos);
   std::size_t entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(target)) ++entries;
-  EXPECT_EQ(entries, 3u);  // two PDFs and the folder: no temporary file is left
-  EXPECT_FALSE(std::filesystem::exists(target / "pdf-file4.pdf"));
+  EXPECT_EQ(entries, 6u);  // four PDFs, the folder and the record: no temporary file is left
+}
+
+// Inside the output folder nothing is written through a planted link or into a FIFO, a dead
+// run's temporary file goes at once, a live writer's stays.
+TEST_F(SerialRunTest, PlantedNamesAreNeverWrittenThrough) {
+  OpenProject();
+  const CsvTable table = CsvTable::Parse("1\n2\n3\n4\n5\n");
+  const std::filesystem::path target = folder / "aus";
+  const std::filesystem::path outside = folder / "outside";
+  std::filesystem::create_directories(target);
+  std::filesystem::create_directories(outside);
+  std::ofstream(outside / "important.txt") << "wichtig";
+  struct Planted {
+    std::size_t row;
+    std::function<void(const std::filesystem::path&)> plant;
+  };
+  const std::vector<Planted> planted = {
+      {1, [](const auto& p) { std::filesystem::create_symlink("../outside/important.txt", p); }},
+      {2, [](const auto& p) { std::filesystem::create_symlink("../outside/neu.txt", p); }},
+      {3, [](const auto& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }},
+      {4, [&](const auto& p) { std::filesystem::create_symlink(outside, p); }},
+  };
+  for (const Planted& p : planted) p.plant(target / ("pdf-file" + std::to_string(p.row) + ".pdf"));
+  // A killed run's leftover (unlocked, just written) and a live writer's (locked).
+  std::ofstream(target / ".pdf-file5.pdf.tmpAbC123") << "%PDF-halb";
+  std::ofstream(target / ".pdf-file9.pdf.tmpXyZ789") << "%PDF-lebt";
+  const int live = ::open((target / ".pdf-file9.pdf.tmpXyZ789").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(live, LOCK_EX), 0);
+
+  SerialRun run = Run(table, target);
+  run.jobs = 2;
+  const SerialOutcome outcome = RunSerial(run, platform.GetClock());
+  ::close(live);
+  EXPECT_EQ(outcome.written, 1u);
+  EXPECT_EQ(outcome.failedCount, 4u);
+  for (const FailedRow& failed : outcome.failedRows)
+    EXPECT_NE(failed.reason.find("wird nicht geschrieben"), std::string::npos) << failed.reason;
+  EXPECT_EQ(ReadFile(outside / "important.txt", 100), "wichtig");
+  EXPECT_FALSE(std::filesystem::exists(outside / "neu.txt"));
+  EXPECT_TRUE(std::filesystem::is_fifo(target / "pdf-file3.pdf"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outside),
+                          std::filesystem::directory_iterator()),
+            1);
+  EXPECT_FALSE(std::filesystem::exists(target / ".pdf-file5.pdf.tmpAbC123"));
+  EXPECT_TRUE(std::filesystem::exists(target / ".pdf-file9.pdf.tmpXyZ789"));
+  // The record lists the refused rows with their reason.
+  std::vector<std::size_t> errors;
+  ReadRunRecordFile(outcome.record, [&](const RunRecordRow& row) {
+    if (!row.Written()) errors.push_back(row.row);
+  });
+  std::sort(errors.begin(), errors.end());
+  EXPECT_EQ(errors, (std::vector<std::size_t>{1, 2, 3, 4}));
+
+  // Another whole run at work in the folder: this one writes nothing; parts of a run share it.
+  const int other = ::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(::flock(other, LOCK_SH), 0);
+  std::filesystem::remove(target / "pdf-file5.pdf");
+  const SerialOutcome busy = RunSerial(Run(table, target), platform.GetClock());
+  EXPECT_NE(busy.failure.find("anderer Serienlauf"), std::string::npos) << busy.failure;
+  EXPECT_FALSE(std::filesystem::exists(target / "pdf-file5.pdf"));
+  run.firstRow = run.lastRow = 5;
+  EXPECT_EQ(RunSerial(run, platform.GetClock()).written, 1u);
+  ::close(other);
+
+  // A record name that is a link: the run refuses before writing anything.
+  const std::filesystem::path second = folder / "zwei";
+  std::filesystem::create_directories(second);
+  std::filesystem::create_symlink("../outside/important.txt", second / RunRecordFileName());
+  const SerialOutcome noRecord = RunSerial(Run(table, second), platform.GetClock());
+  EXPECT_NE(noRecord.failure.find("Verknüpfung"), std::string::npos) << noRecord.failure;
+  EXPECT_FALSE(std::filesystem::exists(second / "pdf-file1.pdf"));
+  EXPECT_EQ(ReadFile(outside / "important.txt", 100), "wichtig");
+}
+
+// The record read back matches the PDFs in the folder and the CSV rows, for a whole run and a
+// part, on threads.
+TEST_F(SerialRunTest, RunRecordMatchesThePdfsAndRows) {
+  OpenProject();
+  const CsvTable table = CsvTable::Parse("a;Anna\nb;anna\nc;Bo\nd;Cy\n");
+  const std::filesystem::path target = folder / "aus";
+  for (const auto& [first, last, name] :
+       std::vector<std::tuple<std::size_t, std::size_t, std::string>>{
+           {1, 99, "quirabel-serie.json"}, {2, 3, "quirabel-serie-2-3.json"}}) {
+    SerialRun run = Run(table, target);
+    run.naming = Naming{2, "pdf-file"};
+    run.firstRow = first;
+    run.lastRow = last;
+    run.jobs = 2;
+    run.projectFile = "/p/karte.kxp";
+    const SerialOutcome outcome = RunSerial(run, platform.GetClock());
+    ASSERT_TRUE(outcome.Complete()) << outcome.failure;
+    EXPECT_EQ(outcome.record, target / name);
+    std::set<std::size_t> rows;
+    const RunRecordHeader header = ReadRunRecordFile(outcome.record, [&](const RunRecordRow& row) {
+      ASSERT_TRUE(row.Written());
+      rows.insert(row.row);
+      const std::string pdf = ReadFile(target / row.file, 1 << 24);
+      EXPECT_EQ(row.pdfSha256, Sha256Hex(pdf)) << row.file;
+      EXPECT_TRUE(testing::IsValidPdf(pdf));
+      EXPECT_EQ(row.cellsSha256, CellsSha256(table.Row(row.row - 1)));
+      EXPECT_EQ(row.file, PdfFileNames(table, run.naming, 4)[row.row - 1]);
+    });
+    EXPECT_EQ(rows.size(), std::min<std::size_t>(last, 4) - first + 1);
+    EXPECT_EQ(header.projectNumber, application->State().projectNumber);
+    EXPECT_EQ(header.projectFile, "/p/karte.kxp");
+    EXPECT_EQ(header.csvRows, 4u);
+    EXPECT_EQ(header.firstRow, first);
+    EXPECT_EQ(header.lastRow, std::min<std::size_t>(last, 4));
+    EXPECT_EQ(header.assignments, run.link.assignments);
+    EXPECT_EQ(header.runId.size(), 32u);
+  }
+  EXPECT_TRUE(std::filesystem::exists(target / "anna-2.pdf"));
 }
 
 }  // namespace
