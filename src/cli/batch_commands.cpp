@@ -35,7 +35,7 @@ constexpr const char* kUsageText =
     "  quirabel-batch link EIN.kxp --csv DATEI [--sep ZEICHEN] --map FELD=SPALTE ... [-o "
     "LINKDATEI]\n"
     "  quirabel-batch serial EIN.kxp -o ORDNER [--link LINKDATEI] [--column K | --prefix TEXT]\n"
-    "                        [--rows A-B] [--jobs N] [--overwrite]\n"
+    "                        [--rows A-B] [--jobs N] [--overwrite] [--quiet]\n"
     "  quirabel-batch serial --verify ORDNER [--link LINKDATEI]\n"
     "  quirabel-batch mail DATEI.csv ORDNER (--column K | --prefix TEXT) --to-column K\n"
     "                      --subject TEXT --text DATEI [--sep ZEICHEN] [--eml ORDNER] [--resend]\n"
@@ -59,6 +59,8 @@ constexpr const char* kUsageText =
     "        Spalte K (--eml: als Dateien statt senden); das Passwort kommt aus\n"
     "        QUIRABEL_SMTP_PASSWORD oder der Einstellungsdatei.\n"
     "\n"
+    "serial zeigt auf einem Terminal eine Fortschrittszeile (Anzahl, Rate, Restzeit) auf der\n"
+    "Standardfehlerausgabe; --quiet schaltet sie ab.\n"
     "Lässt das Lesen eines Projekts etwas aus (beschädigte Elemente oder Seiten), schreiben\n"
     "export und resave nichts und enden mit 1; --force schreibt trotzdem.\n";
 
@@ -115,6 +117,7 @@ void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
   option(*serial, "--jobs", call.serial.jobs);
   option(*serial, "--verify", call.serial.verify);
   serial->add_flag("--overwrite", call.serial.overwrite);
+  serial->add_flag("--quiet", call.serial.quiet);
 }
 
 // Reads the command line. Each command takes only its own options, in any order; a wrong call

@@ -13,6 +13,7 @@
 #include "app/program_folder.h"
 #include "app/serial_pdf.h"
 #include "cli/batch_commands.h"
+#include "cli/progress_line.h"
 #include "serial/run_check.h"
 
 namespace quirabel::cli {
@@ -179,22 +180,18 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   }
 
   // A progress line on a terminal, a few times a second at most.
-  const bool terminal = ::isatty(STDERR_FILENO) == 1;
-  auto lastShown = std::chrono::steady_clock::now();
   const std::size_t first = request.firstRow;
   const std::size_t total =
       first > table->RowCount() ? 0 : std::min(request.lastRow, table->RowCount()) - first + 1;
+  std::optional<ProgressLine> progress;
+  progress.emplace(std::cerr, StandardErrorIsTerminal() && !call.quiet, "PDF-Dateien");
   auto onWritten = [&](std::size_t written) {
-    const auto now = std::chrono::steady_clock::now();
-    if (terminal && (now - lastShown > std::chrono::milliseconds(200) || written == total)) {
-      lastShown = now;
-      std::cerr << "\r" << written << "/" << total << " PDF-Dateien" << std::flush;
-    }
+    progress->Update(written, total);
     return true;
   };
   const serial::SerialOutcome outcome =
       serialPdf.Print(*link, *table, request, onWritten, /*tell=*/false);
-  if (terminal && outcome.written > 0) std::cerr << "\n";
+  progress.reset();  // ends its line before the summary
   if (outcome.foreignCount > 0) {
     std::cerr << "quirabel-batch: " << outcome.foreignCount
               << (outcome.foreignCount == 1 ? " Datei gibt" : " Dateien gibt")

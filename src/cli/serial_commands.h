@@ -26,6 +26,7 @@ struct SerialCall {
   std::string jobs;
   std::string verify;  // --verify ORDNER: check the folder's run records instead of printing
   bool overwrite = false;
+  bool quiet = false;  // no progress line
 };
 
 // The designer's program folder, where the projects' link files live: $QUIRABEL_HOME, else
