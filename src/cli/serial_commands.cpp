@@ -159,6 +159,11 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   if (call.link.empty() && !serialPdf.CheckProjectNumber()) return kExitFailed;
   request.linkFile =
       call.link.empty() ? serialPdf.ProjectLinkFile() : std::filesystem::path(call.link);
+  if (std::error_code error; !call.link.empty() && !std::filesystem::exists(call.link, error)) {
+    // A link file named on the command line is named back, not taken for a project never linked.
+    std::cerr << "quirabel-batch: Die Verknüpfungsdatei gibt es nicht: " << call.link << "\n";
+    return kExitFailed;
+  }
   const std::optional<serial::LinkFile> link = serialPdf.ReadLink(request.linkFile);
   if (!link) return kExitFailed;
   const std::optional<serial::CsvTable> table = serialPdf.ReadCsv(*link);

@@ -195,6 +195,8 @@ std::string DescribeRunCheck(const RunCheck& check) {
             std::to_string(check.csvRows) + " Zeilen, jede genau einmal (" +
             std::to_string(check.recordCount) +
             (check.recordCount == 1 ? " Serien-PDF-Liste).\n" : " Serien-PDF-Listen).\n");
+  } else if (check.recordCount == 0) {
+    text += "Serie unvollständig: keine Serien-PDF-Liste.\n";
   } else {
     text += "Serie unvollständig: " + std::to_string(check.printedOnce) + " von " +
             std::to_string(check.csvRows) + " Zeilen genau einmal gedruckt.\n";

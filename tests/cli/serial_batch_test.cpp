@@ -103,15 +103,36 @@ TEST_F(SerialBatchTest, FourShardsGiveTheFilesOfOneRun) {
   const std::string common =
       "serial " + Path("karte.kxp") + " --link " + Path("karte._cv") + " --column 2";
   ASSERT_EQ(Batch(common + " -o " + Path("ganz")).exitCode, 0);
-  for (const char* rows : {"1-2", "3-4", "5-6", "7-9"}) {
+  const std::string verify = "serial --verify " + Path("teile") + " --link " + Path("karte._cv");
+  // Parts numbered as an array from 1 where the job expected 0: rows 1-2 are never printed.
+  for (const char* rows : {"3-4", "5-6", "7-9", "10-11"}) {
     const auto shard = Batch(common + " -o " + Path("teile") + " --rows " + rows);
     ASSERT_EQ(shard.exitCode, 0) << rows << shard.err;
+    if (std::string(rows) == "10-11") {
+      EXPECT_EQ(shard.out, "Die Zeilen 10–11 gibt es nicht; die CSV-Datei hat 7 Zeilen.\n");
+    }
   }
+  const auto gap = Batch(verify);
+  EXPECT_EQ(gap.exitCode, 1);
+  EXPECT_NE(gap.out.find("Nicht gedruckt: 2 Zeilen (1–2)."), std::string::npos) << gap.out;
+  EXPECT_NE(gap.out.find("Serie unvollständig: 5 von 7"), std::string::npos) << gap.out;
+
+  ASSERT_EQ(Batch(common + " -o " + Path("teile") + " --rows 1-2").exitCode, 0);
+  const auto complete = Batch(verify);
+  EXPECT_EQ(complete.exitCode, 0) << complete.out;
+  EXPECT_NE(complete.out.find("Serie vollständig: 7 von 7 Zeilen"), std::string::npos)
+      << complete.out;
   const std::set<std::string> whole = FilesIn("ganz");
   EXPECT_EQ(whole.size(), 7u);
   EXPECT_EQ(FilesIn("teile"), whole);
   for (const std::string& name : whole)
     EXPECT_EQ(TextOf(folder / "teile" / name), TextOf(folder / "ganz" / name)) << name;
+
+  // A link file named on the command line that is not there is named back.
+  const auto missing = Batch("serial " + Path("karte.kxp") + " --link " + Path("fehlt._cv") +
+                             " -o " + Path("teile"));
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("fehlt._cv"), std::string::npos) << missing.err;
 }
 
 TEST_F(SerialBatchTest, RefusedCallsAndData) {

@@ -98,7 +98,9 @@ TEST(RunCheckTest, AFolderWithoutRecordsIsNoSeries) {
   const fs::path folder = testing::FreshTestFolder("run_check_");
   const RunCheck check = CheckRuns(folder, std::nullopt);
   EXPECT_FALSE(check.Complete());
-  EXPECT_NE(DescribeRunCheck(check).find("Keine Serien-PDF-Liste"), std::string::npos);
+  const std::string text = DescribeRunCheck(check);
+  EXPECT_NE(text.find("Keine Serien-PDF-Liste in "), std::string::npos) << text;
+  EXPECT_NE(text.find("Serie unvollständig: keine Serien-PDF-Liste."), std::string::npos) << text;
 }
 
 }  // namespace
