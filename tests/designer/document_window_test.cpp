@@ -198,13 +198,20 @@ TEST_F(DocumentWindowTest, RemoveKXPageFreesEverything) {
   Add(ElementKind::Label);
   Add(ElementKind::Rect);
   window->DeleteElement("PRLabelBImage01232");
-  Add(ElementKind::Text);
+  report::TPRItem& text = Add(ElementKind::Text);
+  text.SetBounds(40, 30, 100, 40);
+  text.MouseDown(ui::TMouseButton::mbLeft, 0, 5, 5);  // chosen: handles and markers show
+  text.MouseMove(0, 6, 6);
+  ASSERT_TRUE(window->Handle(Corner::TopLeft)->Visible() && window->Marker(Side::Left)->Visible());
   window->ClearPage();
   EXPECT_TRUE(window->Elements().empty());
   EXPECT_EQ(window->Background(), nullptr);
   EXPECT_EQ(window->ElementCounter(), 1);
-  // The handles stay.
+  // The handles stay, but none shows on the next page, and nothing is chosen.
   EXPECT_NE(window->FindComponent("Image2"), nullptr);
+  for (ui::TImage* handle : window->Handles()) EXPECT_FALSE(handle->Visible());
+  for (ui::TImage* marker : window->Markers()) EXPECT_FALSE(marker->Visible());
+  EXPECT_EQ(window->Selected().Pressed(), nullptr);
 }
 
 TEST_F(DocumentWindowTest, PopupCommandsActOnTheirOwnKind) {
