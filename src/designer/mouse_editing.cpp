@@ -96,6 +96,10 @@ void MouseEditing::AttachHandles() {
     };
     image.OnMouseUp = [this, corner](ui::Control&, ui::TMouseButton, ui::TShiftState, int x,
                                      int y) { HandleRelease(corner, x, y); };
+    // A handle covers a corner of its element: a double-click there is one on the element.
+    image.OnDblClick = [this](ui::Control&) {
+      if (TPRItem* element = window_.Selected().Pressed()) element->DblClick();
+    };
   }
 }
 

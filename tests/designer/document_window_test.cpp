@@ -248,6 +248,10 @@ TEST_F(DocumentWindowTest, DoubleClickAndPopupAskForThePropertyWindowOfTheirKind
   window->PopupPropertiesClick(DocumentWindow::Popup::Label);
   window->PopupPropertiesClick(DocumentWindow::Popup::Rect);
   EXPECT_EQ(asked, std::vector<DocumentWindow::Popup>{DocumentWindow::Popup::Rect});
+  // A double-click on a handle over the pressed element's corner is one on the element.
+  asked.clear();
+  window->Handle(Corner::TopLeft)->DblClick();
+  EXPECT_EQ(asked, std::vector<DocumentWindow::Popup>{DocumentWindow::Popup::Rect});
 }
 
 TEST_F(DocumentWindowTest, HandlesFrameTheElement) {

@@ -568,6 +568,11 @@ TEST_F(DesignerWindow, EmptyFrameHelpAndAbout) {
   ASSERT_NE(help, nullptr);
   EXPECT_TRUE(help->isVisible());
   EXPECT_TRUE(help->Browser()->toPlainText().contains(QStringLiteral("Quirabel")));
+  // Escape closes it as its close button does.
+  help->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+  QTest::keyClick(help->Browser(), Qt::Key_Escape);
+  EXPECT_FALSE(help->isVisible());
 
   ToolAction(*window, QString::fromUtf8("&About Quirabel"))->trigger();
   auto* about = Find<main::AboutWindow>(*window);
@@ -576,8 +581,6 @@ TEST_F(DesignerWindow, EmptyFrameHelpAndAbout) {
   EXPECT_EQ(about->size(), QSize(380, 276));
 }
 
-// A text line dragged and a rectangle resized by its bottom-right handle, with the real mouse
-// events of the page view, at 100 % and 200 %: the model moves in page pixels either way.
 // "&Neu", then the format window: "A6", "Dokument erstellen...": the page is shown at A6 size.
 TEST_F(DesignerWindow, NewThroughTheFormatWindow) {
   QAction* neu = nullptr;

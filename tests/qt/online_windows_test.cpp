@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <fstream>
 #include <map>
@@ -272,6 +274,30 @@ TEST(NewsWindows, VersionCheckAndSendingOnScreen) {
   EXPECT_FALSE(news.isVisible());
   EXPECT_EQ(news.findChild<QLabel*>(QStringLiteral("Label2"))->text(),
             QString::fromUtf8("Update & News.."));
+}
+
+// A message that comes up while a window that stays on top shows (the news window during a
+// version check) is shown above it and takes the input, whichever window was active.
+TEST(MessageBoxes, ComeUpAboveAWindowThatStaysOnTop) {
+  QWidget mainWindow;
+  mainWindow.show();
+  ui::qt::QtPlatform platform(&mainWindow);
+  QWidget news(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint);
+  news.show();
+  bool shown = false, aboveAll = false;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    shown = box->isVisible();
+    aboveAll =
+        box->windowFlags().testFlag(Qt::WindowStaysOnTopHint) || box->parentWidget() == &news;
+    box->accept();
+  });
+  answer.start(10);
+  platform.ShowMessage("keine Verbindung");
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(aboveAll);
 }
 
 }  // namespace
