@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
@@ -298,6 +299,21 @@ TEST(MessageBoxes, ComeUpAboveAWindowThatStaysOnTop) {
   platform.ShowMessage("keine Verbindung");
   EXPECT_TRUE(shown);
   EXPECT_TRUE(aboveAll);
+  answer.stop();
+
+  // The version check's progress window blocks the others while it waits: above them too.
+  LoopbackServer server;
+  bool progressAbove = false;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    if (auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget()))
+      progressAbove = progress->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+  });
+  look.start(10);
+  ui::FetchRequest silent = VersionRequest(server.Address(), "silent");
+  silent.timeLimit = std::chrono::milliseconds(300);
+  EXPECT_EQ(ui::qt::FetchDocument(silent, &mainWindow).outcome, Outcome::TimedOut);
+  EXPECT_TRUE(progressAbove);
 }
 
 }  // namespace

@@ -98,14 +98,19 @@ QWidget* DialogParent(QWidget* fallback) {
   return fallback;
 }
 
+void KeepAboveWindowsOnTop(QWidget& dialog) {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window != &dialog && StaysOnTop(*window)) {
+      dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+      return;
+    }
+  }
+}
+
 void ShowMessageBox(QWidget* fallback, QMessageBox::Icon icon, const QString& title,
                     const QString& text) {
   QMessageBox box(icon, title, text, QMessageBox::Ok, DialogParent(fallback));
-  // Above any window that stays on top (the news window), whoever its parent is.
-  bool onTopWindowShown = false;
-  for (QWidget* window : QApplication::topLevelWidgets())
-    onTopWindowShown = onTopWindowShown || StaysOnTop(*window);
-  if (onTopWindowShown) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  KeepAboveWindowsOnTop(box);
   box.show();
   box.raise();
   box.activateWindow();

@@ -54,6 +54,9 @@ class QtPlatform : public Platform {
 // The window a message or dialog belongs over: the modal window on top, else the active one,
 // else a window that stays on top of the others, else `fallback`.
 QWidget* DialogParent(QWidget* fallback);
+// A dialog stays above the windows that stay on top (the news window, the preview) while any
+// shows, so that it is never hidden behind one while it blocks the others.
+void KeepAboveWindowsOnTop(QWidget& dialog);
 // Shows a message box over DialogParent and waits for it. It is raised and activated before it
 // takes input, and stays above windows that stay on top, so it is never hidden behind one.
 void ShowMessageBox(QWidget* fallback, QMessageBox::Icon icon, const QString& title,

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "ui/qt/qt_platform.h"
+
 namespace quirabel::ui::qt {
 
 namespace {
@@ -53,9 +55,11 @@ FetchResult FetchDocument(const FetchRequest& request, QWidget* parent) {
   });
   deadline.start(request.timeLimit);
 
-  QWidget* over = QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : parent;
+  // Modal: over the window that asked and above windows that stay on top, never hidden behind
+  // the news window while it blocks everything else.
   QProgressDialog progress(QString::fromStdString(request.progressText),
-                           QString::fromUtf8("Abbrechen"), 0, 0, over);
+                           QString::fromUtf8("Abbrechen"), 0, 0, DialogParent(parent));
+  KeepAboveWindowsOnTop(progress);
   progress.setWindowTitle(QStringLiteral("Quirabel"));
   progress.setWindowModality(Qt::ApplicationModal);
   progress.setMinimumDuration(0);
