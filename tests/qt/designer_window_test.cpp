@@ -1012,6 +1012,11 @@ TEST(LinkTool, WritesTheProjectsLinkFile) {
   EXPECT_EQ(link.assignments, (std::vector<std::string>{"Name  ->  Feld1", "Ort  ->  Feld3"}));
   EXPECT_EQ(link.separator, '\t');
   EXPECT_EQ(link.csvPath, csv.string());
+  // Escape closes the window as its close button does.
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_FALSE(window.isVisible());
   std::filesystem::remove_all(folder);
 }
 
