@@ -893,11 +893,16 @@ void RectanglePropertiesWindow::OnLineWidthArrow() {
 void RectanglePropertiesWindow::OnPresetShape(const PresetShape& shape) {
   report::TPRRect* rect = PressedRectangle();
   if (rect == nullptr) return;
-  Edit(*rect, "", [&] {
-    rect->SetBounds(rect->Left(), rect->Top(), shape.width.value_or(rect->Width()), shape.height);
-  });
+  designer::DocumentWindow* document = Document();
+  if (document == nullptr) return;
+  const int width = shape.width.value_or(rect->Width());
+  // The shape keeps its size and comes inside the page margins where it would reach past them.
+  const int left = designer::PlaceOnPage(rect->Left(), document->pagePanel->Width(), width);
+  const int top = designer::PlaceOnPage(rect->Top(), document->pagePanel->Height(), shape.height);
+  Edit(*rect, "", [&] { rect->SetBounds(left, top, width, shape.height); });
   rect->Invalidate();
-  if (designer::DocumentWindow* document = Document()) document->PlaceHandlesAround(rect);
+  document->PlaceHandlesAround(rect);
+  document->MouseEditor().FollowWithMarkers(*rect);
 }
 
 void RectanglePropertiesWindow::Nudge(int dx, int dy) {

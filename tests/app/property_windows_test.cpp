@@ -274,6 +274,11 @@ TEST_F(PropertyWindowsTest, PresetShapesAndBorderOfTheRectangle) {
     EXPECT_EQ(std::pair(rect.Width(), rect.Height()), expected[i]) << w.presetButtons[i]->Name();
   }
   EXPECT_EQ(w.FindComponent("BitBtn10"), w.presetButtons[4]);
+  // Near the far corner the shape comes inside the 5 mm margins (15 pixels) instead of past them.
+  const int pageWidth = Window().pagePanel->Width(), pageHeight = Window().pagePanel->Height();
+  rect.SetBounds(pageWidth - 25, pageHeight - 25, 10, 10);
+  w.presetButtons[4]->Click();  // 40 x 40
+  EXPECT_EQ(rect.BoundsRect(), ui::Bounds(pageWidth - 55, pageHeight - 55, 40, 40));
 
   w.lineWidthUpDown->Step(TUpDownDirection::updUp);
   EXPECT_EQ(rect.LineWidth(), 1);
