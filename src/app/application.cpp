@@ -19,8 +19,11 @@ constexpr const char* kProjectFilter = "Quirabel Dateien|*.kxp";
 constexpr const char* kPdfFilter = "PDF-Files|*.pdf";
 constexpr const char* kPictureFilter =
     "Alle unterstützten Formate|*.bmp;*.jpg;*.gif;*.png|BMP|*.bmp|JPG|*.jpg|GIF|*.gif|PNG|*.png";
+// Every format the background takes is offered at once; the single entries are as they always
+// were.
 constexpr const char* kBackgroundFilter =
-    "JPG-Files|*.jpg|BMP-Files|*.bmp|GIF-Files|*.gif|PNG-Files|*.png";
+    "Alle unterstützten Formate|*.jpg;*.bmp;*.gif;*.png|JPG-Files|*.jpg|BMP-Files|*.bmp|"
+    "GIF-Files|*.gif|PNG-Dateien|*.png";
 
 // A name that points at a folder gets no file: "sub/" would otherwise become the hidden
 // "sub/.kxp".
@@ -297,7 +300,7 @@ bool Application::SaveProjectTo(std::string fileName) {
     return false;
   }
   state_.projectFileName = fileName;
-  state_.unsavedChanges = false;
+  edits_->MarkSaved();
   documentWindow_->SetCaption(state_.DocumentCaption());
   return true;
 }
@@ -325,9 +328,11 @@ bool Application::SaveUnderProjectName() {
 
 bool Application::ProjectInfoClick() {
   projectInfoWindow_->Refresh(state_.info);
-  if (projectInfoWindow_->ShowModal() != ui::mrOk) return false;
-  state_.info = projectInfoWindow_->Info();
-  return true;
+  const ui::TModalResult result = projectInfoWindow_->ShowModal();
+  if (result == ui::mrOk) state_.info = projectInfoWindow_->Info();
+  // "Weglassen" leaves the information as it was and goes on; only the window's close button or
+  // Escape stop what asked for it.
+  return result == ui::mrOk || result == ui::mrIgnore;
 }
 
 bool Application::Save() {

@@ -12,8 +12,8 @@
 #include "dialogs/data_field_window.h"
 #include "dialogs/page_windows.h"
 #include "dialogs/project_windows.h"
-#include "dialogs/template_folder.h"
 #include "dialogs/property_windows.h"
+#include "dialogs/template_folder.h"
 #include "ui/platform.h"
 
 namespace quirabel::app {
@@ -83,7 +83,8 @@ class Application : public ui::Component {
   bool OpenProject(const std::filesystem::path& file);
 
   // "Datei-Infos": the project information window; on "Übernehmen" its fields become the
-  // project's. False when it was left otherwise.
+  // project's, on "Weglassen" they stay as they were. False when it was closed otherwise (its
+  // close button, Escape).
   bool ProjectInfoClick();
   // "Speichern": the project information window first, then saving (asking for a name when
   // the project has none).

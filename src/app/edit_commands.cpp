@@ -33,7 +33,14 @@ designer::ProjectSnapshot EditCommands::Snapshot() const {
 }
 
 void EditCommands::Reset() {
-  history_.Reset(Snapshot());
+  const designer::ProjectSnapshot snapshot = Snapshot();
+  history_.Reset(snapshot);
+  savedPages_ = snapshot.pages;
+  application_.State().unsavedChanges = false;
+}
+
+void EditCommands::MarkSaved() {
+  savedPages_ = Snapshot().pages;
   application_.State().unsavedChanges = false;
 }
 
@@ -55,7 +62,11 @@ bool EditCommands::Restore(const std::optional<designer::ProjectSnapshot>& snaps
   // The elements are new: nothing is chosen, and no handle or marker stays where one stood.
   window->Selected().Clear();
   window->HideHandlesAndMarkers();
-  state.unsavedChanges = true;
+  // Back (or forth) to the state last saved: nothing is unsaved.
+  const std::vector<SharedBytes> pages = Snapshot().pages;
+  state.unsavedChanges =
+      !std::equal(pages.begin(), pages.end(), savedPages_.begin(), savedPages_.end(),
+                  [](const SharedBytes& a, const SharedBytes& b) { return a == b.View(); });
   return true;
 }
 
@@ -108,15 +119,15 @@ bool EditCommands::Nudge(int dx, int dy) {
   designer::DocumentWindow* window = application_.DocumentWindow();
   report::TPRItem* element = Target();
   if (window == nullptr || element == nullptr) return false;
-  const int left = dx == 0 ? element->Left()
-                           : designer::ClampToPage(element->Left() + dx, window->pagePanel->Width(),
-                                                   element->Width());
-  const int top = dy == 0 ? element->Top()
-                          : designer::ClampToPage(element->Top() + dy, window->pagePanel->Height(),
-                                                  element->Height());
+  // The margin rule of the mouse: a step inward is always taken, one outward stops at the margin.
+  const int left = designer::ClampToPage(element->Left() + dx, window->pagePanel->Width(),
+                                         element->Width(), element->Left());
+  const int top = designer::ClampToPage(element->Top() + dy, window->pagePanel->Height(),
+                                        element->Height(), element->Top());
   if (left == element->Left() && top == element->Top()) return false;
   element->SetBounds(left, top, element->Width(), element->Height());
   window->PlaceHandlesAround(element);
+  window->MouseEditor().FollowWithMarkers(*element);
   window->Changed("nudge " + element->Name());
   return true;
 }

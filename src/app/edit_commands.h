@@ -25,6 +25,9 @@ class EditCommands {
   // Actions with the same non-empty merge key in a row make one step.
   void Record(std::string_view mergeKey = {});
 
+  // The project as it stands was saved: going back or forth to this state later counts as saved.
+  void MarkSaved();
+
   // "Rückgängig" and "Wiederholen": false when there is no step to go to.
   bool Undo();
   bool Redo();
@@ -63,6 +66,8 @@ class EditCommands {
 
   Application& application_;
   designer::UndoHistory history_;
+  // The pages as last saved (or opened); an undo or redo that arrives there is saved work.
+  std::vector<SharedBytes> savedPages_;
   std::optional<Clip> clipboard_;
   // Copies land 10 pixels further each time the same clip is pasted again.
   int pasteOffset_ = 0;

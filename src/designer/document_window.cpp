@@ -10,8 +10,8 @@
 #include "designer/projectfile/page_text.h"
 #include "graphics/bmp.h"
 #include "graphics/gif.h"
-#include "graphics/png.h"
 #include "graphics/jpeg.h"
+#include "graphics/png.h"
 #include "ui/platform.h"
 
 namespace quirabel::designer {
@@ -82,6 +82,12 @@ DocumentWindow::DocumentWindow(ui::Component* owner, ProjectState& state)
   pageFrame->SetName("Panel1");
   pageFrame->SetColor(graphics::clSilver);
   pageFrame->SetParent(this);
+  // The frame around the page: a click there lets go of the element, and no ruler marker stays
+  // once the mouse has left the elements.
+  pageFrame->OnClick = [this](ui::Control&) { LetGo(); };
+  pageFrame->OnMouseMove = [this](ui::Control&, ui::TShiftState, int, int) {
+    for (ui::TImage* marker : markers_) marker->SetVisible(false);
+  };
 
   pagePanel = new report::TPRPage(this);
   pagePanel->SetName("PRPage1");
@@ -221,6 +227,7 @@ TPRItem& DocumentWindow::AddElementCopy(const projectfile::ElementBlock& block,
   TPRItem* item = RestoreElement(block, picture, this);
   item->SetName(ElementName(item->Kind(), number));
   item->SetBounds(item->Left() + dx, item->Top() + dy, item->Width(), item->Height());
+  KeepInsideMargins(*item);
   AttachElementHandlers(*item);
   item->SetParent(layoutPanel);
   const std::string dataField = TextOf(*item).dataField;
@@ -241,20 +248,25 @@ void DocumentWindow::CreateArmedElement() {
   ui::Platform* platform = GetPlatform();
   if (platform == nullptr || platform->ScreenCursor() != ui::crUpArrow) return;
   const std::string& mode = state_.createMode;
+  TPRItem* created = nullptr;
   if (mode == "label") {
     auto& label = static_cast<report::TPRLabel&>(CreateElement(ElementKind::Label));
     label.SetBounds(LastPagePointX, LastPagePointY, 100, 17);
     label.SetCaption("Text Label");
+    created = &label;
   } else if (mode == "memo") {
     auto& text = static_cast<report::TPRText&>(CreateElement(ElementKind::Text));
     text.SetBounds(LastPagePointX, LastPagePointY, 200, 100);
     text.SetText("Text Feld:\rDoppelklick für Eigenschaften..");
+    created = &text;
   } else if (mode == "Rect") {
     auto& rect = static_cast<report::TPRRect&>(CreateElement(ElementKind::Rect));
     rect.SetBounds(LastPagePointX, LastPagePointY, 100, 50);
     rect.SetLineColor(graphics::clBlack);
     rect.SetFillColor(graphics::clRed);
+    created = &rect;
   }
+  if (created != nullptr) KeepInsideMargins(*created);
   ShowHandlesOnTop();
   platform->SetScreenCursor(ui::crDefault);
   Changed();
@@ -338,6 +350,7 @@ bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
     const int height = (pageHeight / 100) * 50;
     image.SetBounds(20, 20, RoundHalfEven(height / ratio), height);
   }
+  KeepInsideMargins(image);
   Changed();
   return true;
 }
@@ -410,6 +423,8 @@ void DocumentWindow::PopupPropertiesClick(Popup popup) {
 void DocumentWindow::ClearPage() {
   for (const PageElement& e : Elements()) delete e.item;
   delete Background();
+  // No handle or marker of this page stays for the next one.
+  LetGo();
 }
 
 void DocumentWindow::AttachElementHandlers(report::TPRItem& item) {
@@ -427,6 +442,18 @@ void DocumentWindow::PlaceHandlesAround(const TPRItem* item) {
   place(Handle(Corner::TopRight), l + w - 3, t - 8);
   place(Handle(Corner::TopLeft), l - 8, t - 8);
   place(Handle(Corner::BottomLeft), l - 8, t + h - 3);
+}
+
+void DocumentWindow::LetGo() {
+  selection_.Clear();
+  HideHandlesAndMarkers();
+}
+
+void DocumentWindow::KeepInsideMargins(TPRItem& element) const {
+  const int left = PlaceOnPage(element.Left(), pagePanel->Width(), element.Width());
+  const int top = PlaceOnPage(element.Top(), pagePanel->Height(), element.Height());
+  if (left != element.Left() || top != element.Top())
+    element.SetBounds(left, top, element.Width(), element.Height());
 }
 
 void DocumentWindow::HideHandlesAndMarkers() {

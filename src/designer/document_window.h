@@ -109,6 +109,10 @@ class DocumentWindow : public ui::TForm {
   // Puts the resize handles at the corners of an element (none: they stay).
   void PlaceHandlesAround(const report::TPRItem* element);
   void ShowHandlesOnTop();
+  // Nothing is chosen any more: no element, handle or marker (a click beside the page).
+  void LetGo();
+  // Moves a new element (created, pasted, inserted) inside the page margins.
+  void KeepInsideMargins(report::TPRItem& element) const;
   // Takes the resize handles and the ruler markers off the page.
   void HideHandlesAndMarkers();
   // Copies per A3 sheet, also shown in copiesLabel.

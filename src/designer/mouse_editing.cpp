@@ -1,6 +1,7 @@
 #include "designer/mouse_editing.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,16 +35,34 @@ struct MarkerLayout {
 
 }  // namespace
 
-// A candidate inside the margins is taken; one on or beyond a margin snaps to that margin
-// rounded, plus one.
-int ClampToPage(int candidate, int page, int size) {
-  const double farMargin = page - size - kMargin;
-  if (kMargin < candidate && candidate < farMargin) return candidate;
-  int result = candidate;
-  if (candidate <= kMargin) result = RoundHalfEven(kMargin) + 1;
-  // An element larger than the page meets both conditions; the far edge wins.
-  if (candidate >= farMargin) result = RoundHalfEven(farMargin) + 1;
-  return result;
+// The nearest whole pixel at least 5 mm from the near edge is 15, from the far edge the page
+// size less 15 (14.185 rounded outward).
+MarginRange MovableRange(int page, int size) {
+  const int low = static_cast<int>(std::ceil(kMargin));
+  const int high = static_cast<int>(std::floor(page - size - kMargin));
+  // An element larger than the room between the margins stands at the near margin.
+  return {low, std::max(low, high)};
+}
+
+MarginRange MovableRange(int page, int size, int from) {
+  const MarginRange range = MovableRange(page, size);
+  return {std::min(range.low, from), std::max(range.high, from)};
+}
+
+int ClampToPage(int candidate, int page, int size, int from) {
+  const MarginRange range = MovableRange(page, size, from);
+  return std::clamp(candidate, range.low, range.high);
+}
+
+int PlaceOnPage(int candidate, int page, int size) {
+  const MarginRange range = MovableRange(page, size);
+  return std::clamp(candidate, range.low, range.high);
+}
+
+int NearEdgeLimit(int from) { return std::min(static_cast<int>(std::ceil(kMargin)), from); }
+
+int FarEdgeLimit(int page, int from) {
+  return std::max(static_cast<int>(std::floor(page - kMargin)), from);
 }
 
 void MouseEditing::AttachElement(TPRItem& item) {
@@ -75,8 +94,11 @@ void MouseEditing::AttachHandles() {
     image.OnMouseMove = [this, corner](ui::Control&, ui::TShiftState, int x, int y) {
       HandleMove(corner, x, y);
     };
-    image.OnMouseUp = [this, corner](ui::Control&, ui::TMouseButton, ui::TShiftState, int, int) {
-      HandleRelease(corner);
+    image.OnMouseUp = [this, corner](ui::Control&, ui::TMouseButton, ui::TShiftState, int x,
+                                     int y) { HandleRelease(corner, x, y); };
+    // A handle covers a corner of its element: a double-click there is one on the element.
+    image.OnDblClick = [this](ui::Control&) {
+      if (TPRItem* element = window_.Selected().Pressed()) element->DblClick();
     };
   }
 }
@@ -109,6 +131,11 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
   const bool right = button == ui::TMouseButton::mbRight;
   const ui::TPoint origin = item.OriginIn(window_.layoutPanel);
   const int pageX = origin.x + x, pageY = origin.y + y;
+  // An armed tool places its element wherever the page is clicked, over elements too.
+  if (left && CreationArmed()) {
+    CreateAt(pageX, pageY);
+    return;
+  }
 
   if (kind == Kind::Image) {
     if (left) {
@@ -163,30 +190,33 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
     if (!OnPage(item)) return;
   }
   if (kind != Kind::Image || !CreationArmed()) SetCursor(ui::crDefault);
-  ShowMarkers(item, kind);
   LeavePressedElement(item, kind);
 
   if (!drag_.grabbed) {
+    ShowMarkers(item, kind);
     if (kind != Kind::Image || !CreationArmed()) SetCursor(ui::crHandPoint);
     return;
   }
   SetCursor(ui::crHand);
-  // The element trails the mouse by 2 pixels.
-  const int cy = item.Top() + y - drag_.grabY - 2;
-  const int cx = item.Left() + x - drag_.grabX - 2;
+  // The point caught stays under the mouse: the element moves by what the mouse moved.
+  const int cy = item.Top() + y - drag_.grabY;
+  const int cx = item.Left() + x - drag_.grabX;
   // The grid aid holds text and rectangles to multiples of 5, each direction on its own; images
   // place freely.
   const bool grid = kind != Kind::Image && window_.State().gridAid;
   const bool takeTop = !grid || cy % 5 == 0;
   const bool takeLeft = !grid || cx % 5 == 0;
-  if (!takeTop && !takeLeft) return;
+  // A drag may always bring the element back to where it was pressed.
+  const ui::TRect& from = drag_.pressedBounds;
   const int top =
-      takeTop ? ClampToPage(cy, window_.pagePanel->Height(), item.Height()) : item.Top();
+      takeTop ? ClampToPage(cy, window_.pagePanel->Height(), item.Height(), from.top) : item.Top();
   const int left =
-      takeLeft ? ClampToPage(cx, window_.pagePanel->Width(), item.Width()) : item.Left();
-  item.SetBounds(left, top, item.Width(), item.Height());
-  // The handles of an image catch up on release.
-  if (kind != Kind::Image) window_.PlaceHandlesAround(&item);
+      takeLeft ? ClampToPage(cx, window_.pagePanel->Width(), item.Width(), from.left) : item.Left();
+  if (top != item.Top() || left != item.Left())
+    item.SetBounds(left, top, item.Width(), item.Height());
+  // Handles and markers go where the element is.
+  window_.PlaceHandlesAround(&item);
+  ShowMarkers(item, kind);
 }
 
 void MouseEditing::LeavePressedElement(TPRItem& item, Kind kind) {
@@ -226,6 +256,11 @@ void MouseEditing::ShowMarkers(const TPRItem& item, Kind kind) {
   window_.Marker(Side::Right)->SetBounds(l + w + layout.rightGap, t, 1, h);
   window_.Marker(Side::Left)->SetBounds(l - layout.gap, t, 1, h);
   for (ui::TImage* marker : window_.Markers()) marker->SetVisible(true);
+}
+
+void MouseEditing::FollowWithMarkers(const TPRItem& item) {
+  if (!window_.Marker(Side::Below)->Visible()) return;
+  ShowMarkers(item, TypeOf(item).menu);
 }
 
 void MouseEditing::Release(TPRItem& item, Kind kind) {
@@ -275,19 +310,32 @@ bool MouseEditing::HandleHeld(Corner corner) const {
   return window_.GetPlatform() == nullptr || Cursor() == SizeCursor(static_cast<int>(corner));
 }
 
+void MouseEditing::CreateAt(int pageX, int pageY) {
+  // The armed click is told in the coordinates of the page background.
+  const ui::TPoint background =
+      window_.Background() != nullptr
+          ? ui::TPoint{window_.Background()->Left(), window_.Background()->Top()}
+          : ui::TPoint{0, 0};
+  window_.LastPagePointX = pageX - background.x;
+  window_.LastPagePointY = pageY - background.y;
+  window_.CreateArmedElement();
+}
+
 void MouseEditing::HandlePress(Corner corner, int x, int y) {
-  SetCursor(SizeCursor(static_cast<int>(corner)));
   const ui::Control& image = *window_.Handle(corner);
-  pressedHandle_ = &image;
-  const TPRItem* element = window_.Selected().Pressed();
-  if (element != nullptr) drag_.pressedBounds = element->BoundsRect();
-  if (corner != Corner::TopLeft || !IsImage(element)) return;
-  // An image resizes live from its top-left handle, tracked in page coordinates.
-  drag_.handleDeltaX = image.Left() + x;
-  drag_.handleDeltaY = image.Top() + y;
-  if (element->Height() > 0) {
-    drag_.imageAspect = static_cast<double>(element->Width()) / element->Height();
+  if (CreationArmed()) {
+    CreateAt(image.Left() + x, image.Top() + y);
+    return;
   }
+  SetCursor(SizeCursor(static_cast<int>(corner)));
+  pressedHandle_ = &image;
+  drag_.handlePressX = image.Left() + x;
+  drag_.handlePressY = image.Top() + y;
+  const TPRItem* element = window_.Selected().Pressed();
+  if (element == nullptr) return;
+  drag_.pressedBounds = element->BoundsRect();
+  if (element->Height() > 0)
+    drag_.imageAspect = static_cast<double>(element->Width()) / element->Height();
 }
 
 void MouseEditing::HandleMove(Corner corner, int x, int y) {
@@ -295,79 +343,62 @@ void MouseEditing::HandleMove(Corner corner, int x, int y) {
     if (!CreationArmed()) SetCursor(HoverCursor(static_cast<int>(corner)));
     return;
   }
-  switch (corner) {
-    case Corner::BottomRight:
-      drag_.handleDeltaX = x;
-      drag_.handleDeltaY = y;
-      break;
-    case Corner::TopRight:
-      drag_.handleDeltaX = x;
-      break;
-    case Corner::BottomLeft:
-      drag_.handleDeltaY = y;
-      break;
-    case Corner::TopLeft:
-      if (TPRItem* pressed = window_.Selected().Pressed(); IsImage(pressed)) {
-        ResizeImageLive(*pressed, window_.Handle(Corner::TopLeft)->Top() + y);
-      } else {
-        drag_.handleDeltaX = x;
-        drag_.handleDeltaY = y;
+  if (TPRItem* element = window_.Selected().Pressed()) FollowHandle(*element, corner, x, y);
+}
+
+void MouseEditing::FollowHandle(TPRItem& element, Corner corner, int x, int y) {
+  const ui::Control& handle = *window_.Handle(corner);
+  // The mouse's way since the press, in page pixels; the handle itself may have moved since.
+  const int dx = handle.Left() + x - drag_.handlePressX;
+  const int dy = handle.Top() + y - drag_.handlePressY;
+  const ui::TRect& from = drag_.pressedBounds;
+  const int pageWidth = window_.pagePanel->Width(), pageHeight = window_.pagePanel->Height();
+  int left = from.left, top = from.top, right = from.right, bottom = from.bottom;
+  // Each corner owns its edges; an edge stops at the margin and one pixel short of the opposite
+  // edge.
+  const bool ownsRight = corner == Corner::BottomRight || corner == Corner::TopRight;
+  const bool ownsBottom = corner == Corner::BottomRight || corner == Corner::BottomLeft;
+  if (ownsRight) right = std::clamp(from.right + dx, left + 1, FarEdgeLimit(pageWidth, from.right));
+  if (ownsBottom)
+    bottom = std::clamp(from.bottom + dy, top + 1, FarEdgeLimit(pageHeight, from.bottom));
+  if (corner == Corner::TopLeft) {
+    top = std::clamp(from.top + dy, NearEdgeLimit(from.top), bottom - 1);
+    if (IsImage(&element)) {
+      // A picture keeps its aspect: the height follows the mouse, the width the height, and the
+      // bottom-right corner stays.
+      int height = bottom - top;
+      int width = std::max(1, RoundHalfEven(drag_.imageAspect * height));
+      const int widest = right - NearEdgeLimit(from.left);
+      if (width > widest && drag_.imageAspect > 0) {
+        width = widest;
+        height = std::max(1, RoundHalfEven(width / drag_.imageAspect));
+        top = bottom - height;
       }
-      break;
+      left = right - width;
+    } else {
+      left = std::clamp(from.left + dx, NearEdgeLimit(from.left), right - 1);
+    }
   }
+  const ui::TRect bounds{left, top, right, bottom};
+  if (bounds != element.BoundsRect()) element.SetBounds(left, top, right - left, bottom - top);
+  window_.PlaceHandlesAround(&element);
+  FollowWithMarkers(element);
 }
 
-void MouseEditing::ResizeImageLive(TPRItem& image, int pageY) {
-  const int t = image.Top();
-  int height = image.Height();
-  const int width = image.Width();
-  if (pageY < drag_.handleDeltaY) {
-    height += t - pageY;
-  } else if (height >= 10 && width >= 20) {
-    // Shrinking stops at a small size so the image stays big enough to grab.
-    height -= t - pageY;
-  }
-  image.SetBounds(image.Left(), pageY + 5, RoundHalfEven(drag_.imageAspect * height), height);
-  window_.PlaceHandlesAround(&image);
-  drag_.handleDeltaY = pageY;
-}
-
-void MouseEditing::HandleRelease(Corner corner) {
+void MouseEditing::HandleRelease(Corner corner, int x, int y) {
+  const bool held = HandleHeld(corner);
   SetCursor(ui::crDefault);
   pressedHandle_ = nullptr;
   TPRItem* element = window_.Selected().Pressed();
-  if (element != nullptr) {
-    const int dx = drag_.handleDeltaX, dy = drag_.handleDeltaY;
-    const int l = element->Left(), t = element->Top(), w = element->Width(), h = element->Height();
-    const bool image = IsImage(element);
-    switch (corner) {
-      case Corner::BottomRight:
-        element->SetBounds(l, t, w + dx, h + dy);
-        break;
-      case Corner::TopRight:
-        element->SetWidth(w + dx - 5);
-        break;
-      case Corner::BottomLeft:
-        element->SetHeight(h + dy);
-        break;
-      case Corner::TopLeft:
-        // An image was resized while the handle moved.
-        if (!image) {
-          ui::TImage& topLeft = *window_.Handle(Corner::TopLeft);
-          const int hx = l - 8 + dx, hy = t - 8 + dy;
-          topLeft.SetBounds(hx, hy, topLeft.Width(), topLeft.Height());
-          element->SetBounds(hx + 5, hy + 5, w + l - hx, h + t - hy);
-        }
-        break;
-    }
-    if (element->Kind() == ElementKind::Text && OnMemoFitted) {
-      const auto& text = static_cast<const report::TPRText&>(*element);
-      OnMemoFitted(CreateMemo(text.Width(), text.Height(), text.FontName(), text.FontBold(),
-                              text.FontItalic()));
-    }
-    if (element->BoundsRect() != drag_.pressedBounds) window_.Changed();
+  if (element == nullptr) return;
+  if (held) FollowHandle(*element, corner, x, y);
+  if (element->BoundsRect() == drag_.pressedBounds) return;
+  if (element->Kind() == ElementKind::Text && OnMemoFitted) {
+    const auto& text = static_cast<const report::TPRText&>(*element);
+    OnMemoFitted(CreateMemo(text.Width(), text.Height(), text.FontName(), text.FontBold(),
+                            text.FontItalic()));
   }
-  window_.PlaceHandlesAround(element);
+  window_.Changed();
 }
 
 }  // namespace quirabel::designer

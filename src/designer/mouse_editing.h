@@ -23,17 +23,33 @@ struct DragState {
   bool grabbed = false;  // an element is held with the left button
   int grabX = 0;         // mouse position inside the element at the press
   int grabY = 0;
-  // Last position recorded inside a dragged handle (page coordinates for the top-left handle of
-  // an image). Kept from one drag to the next: a press does not clear them.
-  int handleDeltaX = 0;
-  int handleDeltaY = 0;
+  // Where a handle was pressed, in page pixels: the corner moves by what the mouse moved since.
+  int handlePressX = 0;
+  int handlePressY = 0;
   double imageAspect = 1;  // width / height of an image, taken when its top-left handle is pressed
   ui::TRect pressedBounds{};  // of the element at the last press on it or on a handle
 };
 
-// The top (or left) a move gives an element of `size` on a page of `page` pixels: moving keeps
-// an element 5 mm off the page edges. The mouse and the arrow keys move within the same limits.
-int ClampToPage(int candidate, int page, int size);
+// The one margin rule of moving and resizing: elements keep 5 mm off the page edges, which on
+// whole page pixels is 15 pixels at the top and left and as far as whole pixels allow at the
+// right and bottom. Moves and resizes are clamped to it, never refused.
+
+// The lowest and highest top (or left) an element of `size` may take on a page of `page` pixels.
+// `from` is where the element stands now: one already beyond a margin (read from a file, or
+// larger than the page) may stay there and move inward freely, but never further out.
+struct MarginRange {
+  int low;
+  int high;
+};
+MarginRange MovableRange(int page, int size, int from);
+MarginRange MovableRange(int page, int size);
+// The top (or left) a move to `candidate` gives the element that stood at `from`.
+int ClampToPage(int candidate, int page, int size, int from);
+// Where a new element (created, pasted) of `size` goes when asked for `candidate`.
+int PlaceOnPage(int candidate, int page, int size);
+// The near and far edge a resize may take: not past the margins, unless the edge already was.
+int NearEdgeLimit(int from);
+int FarEdgeLimit(int page, int from);
 
 // Selecting, moving and resizing the elements of a document window with the mouse: the press,
 // move and release handlers of every element kind and of the four resize handles, the ruler
@@ -50,6 +66,9 @@ class MouseEditing {
   void AttachHandles();
 
   const DragState& Drag() const { return drag_; }
+  // Puts the ruler markers around an element again when they are shown (after it moved or was
+  // resized by any means), so that no frame stays where the element is not.
+  void FollowWithMarkers(const report::TPRItem& item);
 
   // A left press on a text line or text field: where its property window is filled.
   std::function<void(report::TPRLabel&)> OnLabelPressed;
@@ -62,6 +81,8 @@ class MouseEditing {
   using Kind = ElementMenu;
 
   void Press(report::TPRItem& item, Kind kind, ui::TMouseButton button, int x, int y);
+  // The armed click at a point of the page, wherever it landed.
+  void CreateAt(int pageX, int pageY);
   void Move(report::TPRItem& item, Kind kind, int x, int y);
   void Release(report::TPRItem& item, Kind kind);
   // Ends the pressed look of another element of the same kind the mouse has left.
@@ -75,8 +96,10 @@ class MouseEditing {
   bool HandleHeld(Corner corner) const;
   void HandlePress(Corner corner, int x, int y);
   void HandleMove(Corner corner, int x, int y);
-  void HandleRelease(Corner corner);
-  void ResizeImageLive(report::TPRItem& image, int pageY);
+  void HandleRelease(Corner corner, int x, int y);
+  // Gives the pressed element the bounds the handle's corner asks for when the mouse is at
+  // (x, y) inside the handle; true when they changed.
+  void FollowHandle(report::TPRItem& element, Corner corner, int x, int y);
 
   // The screen cursor, default without a platform.
   ui::TCursor Cursor() const;

@@ -158,6 +158,58 @@ std::optional<graphics::TColor> ElementWindow::ChooseColor(graphics::TColor init
   return platform != nullptr ? platform->ColorDialog(initial) : std::nullopt;
 }
 
+void ElementWindow::TakeNumber(ui::TEdit& field, ui::TUpDown& upDown, const NumberRange& range,
+                               float current, const std::function<void(float)>& apply) {
+  std::string error;
+  const std::optional<double> typed = ReadNumber(field.Text(), range, error);
+  if (!typed) {
+    // The field shows the element's value again before the message takes the focus, so that
+    // losing the focus to the message does not tell it twice.
+    ShowTypedNumber(field, upDown, current);
+    if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(error);
+    return;
+  }
+  if (static_cast<float>(*typed) != current) apply(static_cast<float>(*typed));
+}
+
+void ElementWindow::ShowTypedNumber(ui::TEdit& field, ui::TUpDown& upDown, float value) {
+  std::string unused;
+  // A field that already says so, in the person's own way of writing it, stays as it is.
+  if (ReadNumber(field.Text(), {value, value, false}, unused)) return;
+  ShowNumber(field, upDown, value);
+}
+
+void ElementWindow::HideWhenElementGone() {
+  if (const report::TPRItem* target = Target()) {
+    actedOn_ = target;
+    actedOnAny_ = true;
+    return;
+  }
+  const bool gone = actedOnAny_ && actedOn_.Get() == nullptr;
+  if (!gone) return;
+  actedOnAny_ = false;
+  if (Showing()) Hide();
+}
+
+void ElementWindow::MoveBy(report::TPRItem& element, int dx, int dy) {
+  designer::DocumentWindow* document = Document();
+  if (document == nullptr) return;
+  // The margin rule of the mouse and the arrow keys.
+  const int left = designer::ClampToPage(element.Left() + dx, document->pagePanel->Width(),
+                                         element.Width(), element.Left());
+  const int top = designer::ClampToPage(element.Top() + dy, document->pagePanel->Height(),
+                                        element.Height(), element.Top());
+  Edit(element, "nudge", [&] { element.SetBounds(left, top, element.Width(), element.Height()); });
+  // Its handles and markers go with it.
+  if (document->Selected().Pressed() == &element) document->PlaceHandlesAround(&element);
+  document->MouseEditor().FollowWithMarkers(element);
+  element.Invalidate();
+}
+
+void ElementWindow::TakeTypedNumbers() {
+  for (const auto& take : typedNumbers_) take();
+}
+
 void ElementWindow::GuardArrow(ui::TUpDown& upDown, ui::TEdit& field, const NumberRange& range) {
   upDown.OnChanging = [this, &field, range](ui::TUpDown&, ui::TUpDownDirection, int, bool& allow) {
     allow = FieldNumber(field, range).has_value();
@@ -318,6 +370,7 @@ LabelPropertiesWindow::LabelPropertiesWindow(ui::Component* owner, DocumentSourc
   charSpaceUpDown = AddUpDown("UpDown2", *charSpaceEdit, 0, 100, 0);
 
   fontChoice = AddChoice("ComboBox1", {"Arial", "Fixed", "Times Roman"}, "Schriftart", 8, 78, 92);
+  fontChoice->SetStyle(ui::TComboBoxStyle::csDropDownList);  // the standard fonts only
   alignmentChoice =
       AddChoice("ComboBox2", {"Links", "Center", "Rechts"}, "Ausrichtung", 104, 78, 91);
   weightChoice = AddChoice("ComboBox5", {"Normal", "Fett"}, "Style", 8, 104, 92);
@@ -344,6 +397,15 @@ LabelPropertiesWindow::LabelPropertiesWindow(ui::Component* owner, DocumentSourc
   italicChoice->OnChange = [this](ui::Control&) { OnItalicChosen(); };
   GuardArrow(*fontSizeUpDown, *fontSizeEdit, kLabelSizeRange);
   GuardArrow(*charSpaceUpDown, *charSpaceEdit, kLabelSpacingRange);
+  const auto label = [this] { return SelectedLabel(); };
+  TakeTypedNumber(
+      *fontSizeEdit, *fontSizeUpDown, kLabelSizeRange, "size", label,
+      [](const report::TPRLabel& l) { return l.FontSize(); },
+      [](report::TPRLabel& l, float size) { l.SetFontSize(size); });
+  TakeTypedNumber(
+      *charSpaceEdit, *charSpaceUpDown, kLabelSpacingRange, "spacing", label,
+      [](const report::TPRLabel& l) { return l.CharSpace(); },
+      [](report::TPRLabel& l, float space) { l.SetCharSpace(space); });
   fontSizeUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) { OnFontSizeArrow(); };
   charSpaceUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) {
     OnCharSpaceArrow();
@@ -357,6 +419,7 @@ report::TPRLabel* LabelPropertiesWindow::SelectedLabel() const {
 
 void LabelPropertiesWindow::Fill(const report::TPRLabel& label) {
   textEdit->SetText(label.Caption());
+  colorButton->SetSwatchColor(label.FontColor());
   fontChoice->SetText(std::string(FontChoiceText(label.FontName())));
   alignmentChoice->SetText(std::string(AlignmentChoiceText(label.Alignment())));
   ShowNumber(*fontSizeEdit, *fontSizeUpDown, label.FontSize());
@@ -417,8 +480,10 @@ void LabelPropertiesWindow::OnColorClick() {
   if (label == nullptr) return;
   if (const auto color = ChooseColor(label->FontColor())) {
     // The dialog ran its own messages: the line may be gone.
-    if ((label = SelectedLabel()) != nullptr)
+    if ((label = SelectedLabel()) != nullptr) {
       Edit(*label, "", [&] { label->SetFontColor(*color); });
+      colorButton->SetSwatchColor(label->FontColor());
+    }
   }
 }
 
@@ -439,10 +504,7 @@ void LabelPropertiesWindow::OnCharSpaceArrow() {
 void LabelPropertiesWindow::Nudge(int dx, int dy) {
   report::TPRLabel* label = SelectedLabel();
   if (label == nullptr) return;
-  Edit(*label, "nudge", [&] {
-    label->SetBounds(label->Left() + dx, label->Top() + dy, label->Width(), label->Height());
-  });
-  label->Invalidate();
+  MoveBy(*label, dx, dy);
 }
 
 void LabelPropertiesWindow::OnDataFieldClick() {
@@ -491,6 +553,7 @@ TextPropertiesWindow::TextPropertiesWindow(ui::Component* owner, DocumentSource 
   charSpaceUpDown = AddUpDown("UpDown1", *charSpaceEdit, 0, 100, 0);
 
   fontChoice = AddChoice("ComboBox1", {"Arial", "Fixed", "Times Roman"}, "Schriftart", 8, 34, 110);
+  fontChoice->SetStyle(ui::TComboBoxStyle::csDropDownList);  // the standard fonts only
   weightChoice = AddChoice("ComboBox5", {"Normal", "Fett"}, "Style", 122, 34, 80);
   weightChoice->SetHint("Style: Normal / Fett");
   italicChoice = AddChoice("ComboBox6", {"on", "off"}, "Kursiv", 206, 34, 80);
@@ -541,6 +604,22 @@ TextPropertiesWindow::TextPropertiesWindow(ui::Component* owner, DocumentSource 
   GuardArrow(*fontSizeUpDown, *fontSizeEdit, kTextSizeRange);
   GuardArrow(*leadingUpDown, *leadingEdit, kLeadingRange);
   GuardArrow(*charSpaceUpDown, *charSpaceEdit, kTextSpacingRange);
+  const auto text = [this] { return SelectedText(); };
+  TakeTypedNumber(
+      *fontSizeEdit, *fontSizeUpDown, kTextSizeRange, "size", text,
+      [](const report::TPRText& t) { return t.FontSize(); },
+      [this](report::TPRText& t, float size) {
+        t.SetFontSize(size);
+        FitEditorTo(t);
+      });
+  TakeTypedNumber(
+      *leadingEdit, *leadingUpDown, kLeadingRange, "leading", text,
+      [](const report::TPRText& t) { return t.Leading(); },
+      [](report::TPRText& t, float leading) { t.SetLeading(leading); });
+  TakeTypedNumber(
+      *charSpaceEdit, *charSpaceUpDown, kTextSpacingRange, "spacing", text,
+      [](const report::TPRText& t) { return t.CharSpace(); },
+      [](report::TPRText& t, float space) { t.SetCharSpace(space); });
   fontSizeUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) { OnFontSizeArrow(); };
   leadingUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) { OnLeadingArrow(); };
   charSpaceUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) {
@@ -564,6 +643,7 @@ report::TPRText* TextPropertiesWindow::SelectedText() const {
 
 void TextPropertiesWindow::Fill(const report::TPRText& text) {
   editor->SetText(EditorText(text));
+  colorButton->SetSwatchColor(text.FontColor());
   fontChoice->SetText(std::string(FontChoiceText(text.FontName())));
   ShowNumber(*fontSizeEdit, *fontSizeUpDown, text.FontSize());
   ShowNumber(*charSpaceEdit, *charSpaceUpDown, text.CharSpace());
@@ -644,7 +724,10 @@ void TextPropertiesWindow::OnColorClick() {
   report::TPRText* text = SelectedText();
   if (text == nullptr) return;
   if (const auto color = ChooseColor(text->FontColor())) {
-    if ((text = SelectedText()) != nullptr) Edit(*text, "", [&] { text->SetFontColor(*color); });
+    if ((text = SelectedText()) != nullptr) {
+      Edit(*text, "", [&] { text->SetFontColor(*color); });
+      colorButton->SetSwatchColor(text->FontColor());
+    }
   }
 }
 
@@ -672,10 +755,7 @@ void TextPropertiesWindow::OnCharSpaceArrow() {
 void TextPropertiesWindow::Nudge(int dx, int dy) {
   report::TPRText* text = SelectedText();
   if (text == nullptr) return;
-  Edit(*text, "nudge", [&] {
-    text->SetBounds(text->Left() + dx, text->Top() + dy, text->Width(), text->Height());
-  });
-  text->Invalidate();
+  MoveBy(*text, dx, dy);
 }
 
 void TextPropertiesWindow::OnImportClick() {
@@ -764,6 +844,10 @@ RectanglePropertiesWindow::RectanglePropertiesWindow(ui::Component* owner, Docum
   lineColorButton->OnClick = [this](ui::Control&) { OnLineColorClick(); };
   fillColorButton->OnClick = [this](ui::Control&) { OnFillColorClick(); };
   GuardArrow(*lineWidthUpDown, *lineWidthEdit, kBorderWidthRange);
+  TakeTypedNumber(
+      *lineWidthEdit, *lineWidthUpDown, kBorderWidthRange, "border",
+      [this] { return PressedRectangle(); }, [](const report::TPRRect& r) { return r.LineWidth(); },
+      [](report::TPRRect& r, float width) { r.SetLineWidth(width); });
   lineWidthUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) {
     OnLineWidthArrow();
   };
@@ -774,22 +858,29 @@ report::TPRRect* RectanglePropertiesWindow::PressedRectangle() const {
 }
 
 void RectanglePropertiesWindow::OnWindowShown() {
-  if (report::TPRRect* rect = PressedRectangle())
+  if (report::TPRRect* rect = PressedRectangle()) {
     ShowNumber(*lineWidthEdit, *lineWidthUpDown, rect->LineWidth());
+    lineColorButton->SetSwatchColor(rect->LineColor());
+    fillColorButton->SetSwatchColor(rect->FillColor());
+  }
 }
 
 void RectanglePropertiesWindow::OnLineColorClick() {
   report::TPRRect* rect = PressedRectangle();
   const auto color = ChooseColor(rect != nullptr ? rect->LineColor() : graphics::clBlack);
-  if (color && (rect = PressedRectangle()) != nullptr)
+  if (color && (rect = PressedRectangle()) != nullptr) {
     Edit(*rect, "", [&] { rect->SetLineColor(*color); });
+    lineColorButton->SetSwatchColor(rect->LineColor());
+  }
 }
 
 void RectanglePropertiesWindow::OnFillColorClick() {
   report::TPRRect* rect = PressedRectangle();
   const auto color = ChooseColor(rect != nullptr ? rect->FillColor() : graphics::clWhite);
-  if (color && (rect = PressedRectangle()) != nullptr)
+  if (color && (rect = PressedRectangle()) != nullptr) {
     Edit(*rect, "", [&] { rect->SetFillColor(*color); });
+    fillColorButton->SetSwatchColor(rect->FillColor());
+  }
 }
 
 void RectanglePropertiesWindow::OnLineWidthArrow() {
@@ -802,20 +893,22 @@ void RectanglePropertiesWindow::OnLineWidthArrow() {
 void RectanglePropertiesWindow::OnPresetShape(const PresetShape& shape) {
   report::TPRRect* rect = PressedRectangle();
   if (rect == nullptr) return;
-  Edit(*rect, "", [&] {
-    rect->SetBounds(rect->Left(), rect->Top(), shape.width.value_or(rect->Width()), shape.height);
-  });
+  designer::DocumentWindow* document = Document();
+  if (document == nullptr) return;
+  const int width = shape.width.value_or(rect->Width());
+  // The shape keeps its size and comes inside the page margins where it would reach past them.
+  const int left = designer::PlaceOnPage(rect->Left(), document->pagePanel->Width(), width);
+  const int top = designer::PlaceOnPage(rect->Top(), document->pagePanel->Height(), shape.height);
+  Edit(*rect, "", [&] { rect->SetBounds(left, top, width, shape.height); });
   rect->Invalidate();
-  if (designer::DocumentWindow* document = Document()) document->PlaceHandlesAround(rect);
+  document->PlaceHandlesAround(rect);
+  document->MouseEditor().FollowWithMarkers(*rect);
 }
 
 void RectanglePropertiesWindow::Nudge(int dx, int dy) {
   report::TPRRect* rect = PressedRectangle();
   if (rect == nullptr) return;
-  Edit(*rect, "nudge", [&] {
-    rect->SetBounds(rect->Left() + dx, rect->Top() + dy, rect->Width(), rect->Height());
-  });
-  rect->Invalidate();
+  MoveBy(*rect, dx, dy);
 }
 
 }  // namespace quirabel::dialogs

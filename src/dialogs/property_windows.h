@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "designer/document_window.h"
 #include "designer/memo_geometry.h"
@@ -63,7 +64,17 @@ struct NudgeButtons {
 class ElementWindow : public ui::TForm {
  public:
   ElementWindow(ui::Component* owner, DocumentSource document)
-      : ui::TForm(owner), document_(std::move(document)) {}
+      : ui::TForm(owner), document_(std::move(document)) {
+    // What was typed and not yet taken goes into the element as the window closes.
+    OnClose = [this](ui::Control&) { TakeTypedNumbers(); };
+  }
+
+  // The element the window acts on, none when there is none on the page (or the window acts on
+  // no element of its own).
+  virtual const report::TPRItem* Target() const { return nullptr; }
+  // Hides the window once the element it acted on is gone (deleted, its page left). Another
+  // element pressed meanwhile, or a window that came up without one, leaves it as it is.
+  void HideWhenElementGone();
 
  protected:
   designer::DocumentWindow* Document() const { return document_ ? document_() : nullptr; }
@@ -88,6 +99,30 @@ class ElementWindow : public ui::TForm {
     if (Fingerprint(element) != before) ElementChanged(element, mergeKey);
   }
   void ElementChanged(const report::TPRItem& element, std::string_view mergeKey);
+  // A number typed into a field goes into the element when the person is done with the field
+  // (Enter, Tab, a click elsewhere) and when the window closes. `element` is the element the
+  // window acts on (none: nothing happens), `value` reads the element's value and `apply` sets
+  // it. A text that is no number or lies outside the range is told in a message; the element
+  // keeps its value and the field shows it again.
+  template <class Element, class Value, class Apply>
+  void TakeTypedNumber(ui::TEdit& field, ui::TUpDown& upDown, const NumberRange& range,
+                       const char* mergeKey, Element element, Value value, Apply apply) {
+    auto take = [this, &field, &upDown, range, mergeKey, element, value, apply] {
+      auto* item = element();
+      if (item == nullptr) return;
+      TakeNumber(field, upDown, range, static_cast<float>(value(*item)),
+                 [&](float typed) { Edit(*item, mergeKey, [&] { apply(*item, typed); }); });
+      ShowTypedNumber(field, upDown, static_cast<float>(value(*item)));
+    };
+    field.OnEditingDone = [take](ui::Control&) { take(); };
+    typedNumbers_.push_back(take);
+  }
+  // The fine positioning: moves an element within the page margins, its handles and markers
+  // with it.
+  void MoveBy(report::TPRItem& element, int dx, int dy);
+  // Takes what every number field holds (the window is closing).
+  void TakeTypedNumbers();
+
   // A few controls every window has.
   ui::TLabel* AddLabel(const char* name, const char* caption, int left, int top, bool bold = false);
   ui::TButton* AddButton(const char* name, const char* caption, int left, int top, int width,
@@ -101,7 +136,15 @@ class ElementWindow : public ui::TForm {
                                const std::function<void(int dx, int dy)>& nudge);
 
  private:
+  // The element the window acted on last; it expires when the element is freed.
+  ui::ComponentRef<const report::TPRItem> actedOn_;
+  bool actedOnAny_ = false;
+  void TakeNumber(ui::TEdit& field, ui::TUpDown& upDown, const NumberRange& range, float current,
+                  const std::function<void(float)>& apply);
+  static void ShowTypedNumber(ui::TEdit& field, ui::TUpDown& upDown, float value);
+
   DocumentSource document_;
+  std::vector<std::function<void()>> typedNumbers_;
 };
 
 // "Eigenschaften Label": the text, font, alignment, weight, slant, size, character spacing and
@@ -146,6 +189,7 @@ class LabelPropertiesWindow : public ElementWindow {
 
   // The selected element when it is a text line.
   report::TPRLabel* SelectedLabel() const;
+  const report::TPRItem* Target() const override { return SelectedLabel(); }
 
  private:
   ui::ComponentRef<DataFieldWindow> dataFieldWindow_;
@@ -199,6 +243,7 @@ class TextPropertiesWindow : public ElementWindow {
   void OnDataFieldClick();
 
   report::TPRText* SelectedText() const;
+  const report::TPRItem* Target() const override { return SelectedText(); }
 
  private:
   ui::ComponentRef<DataFieldWindow> dataFieldWindow_;
@@ -243,6 +288,7 @@ class RectanglePropertiesWindow : public ElementWindow {
 
   // The pressed element when it is a rectangle.
   report::TPRRect* PressedRectangle() const;
+  const report::TPRItem* Target() const override { return PressedRectangle(); }
 };
 
 }  // namespace quirabel::dialogs

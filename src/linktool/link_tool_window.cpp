@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "serial/link_file.h"
@@ -37,6 +38,9 @@ LinkToolWindow::LinkToolWindow(std::filesystem::path programFolder, std::string 
       fields_(std::move(fields)) {
   setWindowTitle(QString::fromUtf8("CSV-Datenverknüpfung – Projekt ") + Q(projectNumber_));
   resize(760, 560);
+  // Escape closes the window as its close button does.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
 
   csvPathEdit_ = new QLineEdit();
   csvPathEdit_->setReadOnly(true);

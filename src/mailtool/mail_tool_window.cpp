@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <cstdlib>
@@ -45,6 +46,9 @@ MailToolWindow::MailToolWindow(std::optional<mail::MailSource> source,
     : settingsFile_(std::move(settingsFile)) {
   setWindowTitle(QString::fromUtf8("Serien-Mailer – Quirabel"));
   resize(1000, 900);
+  // Escape closes the window as its close button does.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
 
   csvEdit_ = new QLineEdit();
   csvEdit_->setReadOnly(true);

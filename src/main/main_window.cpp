@@ -65,6 +65,7 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   };
   view_->setFocusPolicy(Qt::StrongFocus);
   view_->installEventFilter(this);
+  scroll_->viewport()->installEventFilter(this);
   BuildStatusBar();
   // Each document window gets its popup menus and property windows once, as it is made.
   application_.OnDocumentWindowMade = [this](designer::DocumentWindow& window) {
@@ -144,7 +145,11 @@ void MainWindow::BuildMenus() {
       make("Ö&ffnen", "Projekt öffnen", "open", false, [this] { application_.OpenClick(); });
   openAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
   QAction* saveAction = make("&Speichern", "Projekt speichern", "save", true, [this] {
-    if (application_.Save()) ConfirmSaved();
+    if (application_.Save()) {
+      ConfirmSaved();
+    } else {
+      Confirm(QString::fromUtf8("Nicht gespeichert"));
+    }
   });
   saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   QAction* saveAsAction = make("Speichern &unter..", "Projekt speichern unter einem neuen Namen",
@@ -389,6 +394,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       ShowPointer(static_cast<QMouseEvent*>(event)->position());
     return false;
   }
+  if (watched == scroll_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    // A click on the grey beside the page lets go of the element.
+    Run([this] {
+      if (designer::DocumentWindow* window = application_.DocumentWindow()) window->LetGo();
+    });
+    view_->update();
+    return false;
+  }
   if (watched == documentWindow_ && event->type() == QEvent::Close) {
     event->ignore();
     // After the close event is done with: the question is a modal window of its own.
@@ -404,6 +417,7 @@ void MainWindow::Refresh() {
   mdi_->SetLogoVisible(window == nullptr && !startPending_);
   HostWindows();
   if (window == nullptr) {
+    HideWindowsOfGoneElements();
     documentWindow_->hide();
     view_->SetRoot(nullptr);
     pageIndicator_->setText(QStringLiteral("-/-"));
@@ -412,7 +426,10 @@ void MainWindow::Refresh() {
   NoteRecentProject();
   const bool newPage = view_->Root() != window->pageFrame;
   view_->SetRoot(window->pageFrame);
-  documentWindow_->setWindowTitle(QString::fromStdString(window->Caption()));
+  // Unsaved work shows as a star after the caption, the usual way.
+  documentWindow_->setWindowTitle(QString::fromStdString(window->Caption()) +
+                                  QStringLiteral("[*]"));
+
   if (!documentWindow_->isVisible()) documentWindow_->showMaximized();
   pageIndicator_->setText(QString::fromStdString(application_.State().PageIndicator()));
   // A new or opened card smaller than the window is shown as large as the window allows.

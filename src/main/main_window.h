@@ -59,6 +59,8 @@ class MainWindow : public QMainWindow {
   void BuildStatusBar();
   void ShowPointer(const QPointF& viewPosition);
   void ShowStatus();
+  // A property window whose element went (deleted, its page left) goes too.
+  void HideWindowsOfGoneElements();
   // A short confirmation in the status bar ("Gespeichert: karte.kxp").
   void Confirm(const QString& text);
   void ConfirmSaved();

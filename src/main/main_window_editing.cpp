@@ -131,7 +131,16 @@ void MainWindow::ShowPointer(const QPointF& viewPosition) {
                                   Millimetres(designer::MillimetresDown(y))));
 }
 
+void MainWindow::HideWindowsOfGoneElements() {
+  dialogs::ElementWindow* windows[] = {application_.LabelWindow(), application_.TextWindow(),
+                                       &application_.RectangleWindow()};
+  for (dialogs::ElementWindow* window : windows) {
+    if (window != nullptr) window->HideWhenElementGone();
+  }
+}
+
 void MainWindow::ShowStatus() {
+  HideWindowsOfGoneElements();
   if (zoomLabel_ == nullptr) return;
   zoomLabel_->setText(QString::number(qRound(view_->Zoom() * 100)) + QStringLiteral(" %"));
   designer::DocumentWindow* window = application_.DocumentWindow();
@@ -141,6 +150,11 @@ void MainWindow::ShowStatus() {
     redoAction_->setEnabled(window != nullptr && application_.Edits().CanRedo());
   }
   if (window == nullptr) pointerLabel_->clear();
+  if (window != nullptr) {
+    const bool unsaved = application_.State().unsavedChanges;
+    documentWindow_->setWindowModified(unsaved);
+    if (windowTitle().contains(QStringLiteral("[*]"))) setWindowModified(unsaved);
+  }
   if (element == nullptr) {
     elementLabel_->clear();
     return;

@@ -4,6 +4,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/qt/qt_platform.h"
+
 namespace quirabel::main {
 
 PreviewWindow::PreviewWindow(QWidget* parent)
@@ -16,6 +18,7 @@ PreviewWindow::PreviewWindow(QWidget* parent)
   view_->setPageMode(QPdfView::PageMode::MultiPage);
   view_->setZoomMode(QPdfView::ZoomMode::FitInView);
   layout->addWidget(view_);
+  ui::qt::CloseOnEscape(*this);
 }
 
 PreviewWindow::~PreviewWindow() {

@@ -13,6 +13,7 @@
 
 #include "base/version.h"
 #include "main/icons.h"
+#include "ui/qt/qt_platform.h"
 
 namespace quirabel::main {
 
@@ -60,6 +61,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowS
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(browser_);
+  ui::qt::CloseOnEscape(*this);
 }
 
 bool HelpWindow::Load(const QString& file) {

@@ -67,6 +67,10 @@ void TEdit::KeyUp(int key, TShiftState shift) {
   if (OnKeyUp) OnKeyUp(*this, key, shift);
 }
 
+void TEdit::FinishEditing() {
+  if (OnEditingDone) OnEditingDone(*this);
+}
+
 void TPanel::Paint(Canvas& canvas) {
   canvas.brush = {graphics::ResolveSystemColor(Color()), TBrushStyle::bsSolid};
   canvas.FillRect(ClientRect());

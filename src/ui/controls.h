@@ -78,11 +78,15 @@ class TEdit : public Control {
   TNotifyEvent OnChange;
   TKeyEvent OnKeyDown;
   TKeyEvent OnKeyUp;
+  // The person is done with the text: Enter, or the field lost the focus (Tab, a click
+  // elsewhere, its window closed).
+  TNotifyEvent OnEditingDone;
 
   // The person's actions.
   void Change();
   void KeyDown(int key, TShiftState shift);
   void KeyUp(int key, TShiftState shift);
+  void FinishEditing();
 
  private:
   bool readOnly_ = false;

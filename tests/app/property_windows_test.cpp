@@ -66,12 +66,13 @@ TEST_F(PropertyWindowsTest, ChoiceBoxesMapToTheLineAndBack) {
 
   const struct {
     const char* text;
+    int entry;
     TPRFontName font;
-  } fonts[] = {{"Times Roman", TPRFontName::fnTimesRoman},
-               {"Fixed", TPRFontName::fnFixedWidth},
-               {"Arial", TPRFontName::fnArial}};
+  } fonts[] = {{"Times Roman", 2, TPRFontName::fnTimesRoman},
+               {"Fixed", 1, TPRFontName::fnFixedWidth},
+               {"Arial", 0, TPRFontName::fnArial}};
   for (const auto& font : fonts) {
-    w.fontChoice->TypeText(font.text);
+    w.fontChoice->Choose(font.entry);
     EXPECT_EQ(label.FontName(), font.font) << font.text;
     w.fontChoice->SetText("Schriftart");
     Press(label);
@@ -106,8 +107,9 @@ TEST_F(PropertyWindowsTest, ChoiceBoxesMapToTheLineAndBack) {
   Press(label);
   EXPECT_EQ(w.italicChoice->Text(), "Normal");
 
-  // Typing something that is no entry changes nothing.
+  // Typing something that is no entry changes nothing; the font box takes no typing at all.
   w.fontChoice->TypeText("Courier");
+  EXPECT_EQ(w.fontChoice->Text(), "Arial");
   w.alignmentChoice->TypeText("Blocksatz");
   w.italicChoice->TypeText("Kusriv");
   EXPECT_EQ(label.FontName(), TPRFontName::fnArial);
@@ -272,6 +274,11 @@ TEST_F(PropertyWindowsTest, PresetShapesAndBorderOfTheRectangle) {
     EXPECT_EQ(std::pair(rect.Width(), rect.Height()), expected[i]) << w.presetButtons[i]->Name();
   }
   EXPECT_EQ(w.FindComponent("BitBtn10"), w.presetButtons[4]);
+  // Near the far corner the shape comes inside the 5 mm margins (15 pixels) instead of past them.
+  const int pageWidth = Window().pagePanel->Width(), pageHeight = Window().pagePanel->Height();
+  rect.SetBounds(pageWidth - 25, pageHeight - 25, 10, 10);
+  w.presetButtons[4]->Click();  // 40 x 40
+  EXPECT_EQ(rect.BoundsRect(), ui::Bounds(pageWidth - 55, pageHeight - 55, 40, 40));
 
   w.lineWidthUpDown->Step(TUpDownDirection::updUp);
   EXPECT_EQ(rect.LineWidth(), 1);
@@ -311,7 +318,7 @@ TEST_F(PropertyWindowsTest, EditingAreaTakesTheFieldsSizeAndFont) {
   EXPECT_EQ(w.Width(), 445);
 
   // The editing font: "Courier" when Fixed is chosen, "Fixedsys" once the area is fitted again.
-  w.fontChoice->TypeText("Fixed");
+  w.fontChoice->Choose(1);  // "Fixed"
   EXPECT_EQ(w.editor->Font().name, "Courier");
   EXPECT_EQ(text.FontName(), TPRFontName::fnFixedWidth);
   w.weightChoice->TypeText("Fett");
@@ -383,7 +390,7 @@ TEST_F(PropertyWindowsTest, ChangesInTheWindowsAreUnsavedWorkAndUndoSteps) {
   Press(label);
   application.State().unsavedChanges = false;
   // Showing a line in its window, and a choice that changes nothing, is no change.
-  Labels().fontChoice->TypeText("Arial");
+  Labels().fontChoice->Choose(0);  // "Arial"
   Labels().italicChoice->Choose(1);
   EXPECT_FALSE(application.State().unsavedChanges);
 
@@ -393,7 +400,7 @@ TEST_F(PropertyWindowsTest, ChangesInTheWindowsAreUnsavedWorkAndUndoSteps) {
     Labels().textEdit->KeyUp('M', 0);
   }
   EXPECT_TRUE(application.State().unsavedChanges);
-  Labels().fontChoice->TypeText("Fixed");
+  Labels().fontChoice->Choose(1);  // "Fixed"
   ASSERT_TRUE(application.Edits().Undo());
   auto* line = static_cast<report::TPRLabel*>(Window().FindElement(name));
   ASSERT_NE(line, nullptr);
@@ -404,7 +411,7 @@ TEST_F(PropertyWindowsTest, ChangesInTheWindowsAreUnsavedWorkAndUndoSteps) {
   ASSERT_NE(line, nullptr);
   EXPECT_EQ(line->Caption(), "Text Label");
   // The rebuilt page's line is a new element: the window acts on nothing until it is pressed.
-  Labels().fontChoice->TypeText("Fixed");
+  Labels().fontChoice->Choose(1);
   EXPECT_EQ(line->FontName(), TPRFontName::fnArial);
 }
 

@@ -120,7 +120,8 @@ TEST_F(DocumentWindowTest, ArmedClickCreatesAndDisarms) {
   ASSERT_NE(text, nullptr);
   EXPECT_EQ(text->Lines(),
             (std::vector<std::string>{"Text Feld:", "Doppelklick für Eigenschaften.."}));
-  EXPECT_EQ(text->BoundsRect(), ui::Bounds(30, 40, 200, 100));
+  // 200 x 100 does not fit at (30, 40) inside the 5 mm margins of 241 x 139: it is pulled in.
+  EXPECT_EQ(text->BoundsRect(), ui::Bounds(26, 24, 200, 100));
   auto* rect = dynamic_cast<report::TPRRect*>(elements[2].item);
   ASSERT_NE(rect, nullptr);
   EXPECT_EQ(rect->FillColor(), graphics::clRed);
@@ -197,13 +198,20 @@ TEST_F(DocumentWindowTest, RemoveKXPageFreesEverything) {
   Add(ElementKind::Label);
   Add(ElementKind::Rect);
   window->DeleteElement("PRLabelBImage01232");
-  Add(ElementKind::Text);
+  report::TPRItem& text = Add(ElementKind::Text);
+  text.SetBounds(40, 30, 100, 40);
+  text.MouseDown(ui::TMouseButton::mbLeft, 0, 5, 5);  // chosen: handles and markers show
+  text.MouseMove(0, 6, 6);
+  ASSERT_TRUE(window->Handle(Corner::TopLeft)->Visible() && window->Marker(Side::Left)->Visible());
   window->ClearPage();
   EXPECT_TRUE(window->Elements().empty());
   EXPECT_EQ(window->Background(), nullptr);
   EXPECT_EQ(window->ElementCounter(), 1);
-  // The handles stay.
+  // The handles stay, but none shows on the next page, and nothing is chosen.
   EXPECT_NE(window->FindComponent("Image2"), nullptr);
+  for (ui::TImage* handle : window->Handles()) EXPECT_FALSE(handle->Visible());
+  for (ui::TImage* marker : window->Markers()) EXPECT_FALSE(marker->Visible());
+  EXPECT_EQ(window->Selected().Pressed(), nullptr);
 }
 
 TEST_F(DocumentWindowTest, PopupCommandsActOnTheirOwnKind) {
@@ -239,6 +247,10 @@ TEST_F(DocumentWindowTest, DoubleClickAndPopupAskForThePropertyWindowOfTheirKind
   asked.clear();
   window->PopupPropertiesClick(DocumentWindow::Popup::Label);
   window->PopupPropertiesClick(DocumentWindow::Popup::Rect);
+  EXPECT_EQ(asked, std::vector<DocumentWindow::Popup>{DocumentWindow::Popup::Rect});
+  // A double-click on a handle over the pressed element's corner is one on the element.
+  asked.clear();
+  window->Handle(Corner::TopLeft)->DblClick();
   EXPECT_EQ(asked, std::vector<DocumentWindow::Popup>{DocumentWindow::Popup::Rect});
 }
 

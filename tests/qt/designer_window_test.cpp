@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -196,7 +197,7 @@ TEST_F(DesignerWindow, SaveAndExportThroughTheirWindows) {
   EXPECT_NE(project.find("Sommerfest"), std::string::npos);
   EXPECT_EQ(window->windowTitle().toStdString(),
             "Quirabel - Einfach PDF-Dokumente erstellen - [Format: [148mm x 105mm] Name: [" +
-                (folder / "karte.kxp").string() + "]]")
+                (folder / "karte.kxp").string() + "][*]]")
       << window->windowTitle().toStdString();
   {
     ModalScript person({ModalScript::Click("Projektinfos", "Übernehmen"),
@@ -567,6 +568,11 @@ TEST_F(DesignerWindow, EmptyFrameHelpAndAbout) {
   ASSERT_NE(help, nullptr);
   EXPECT_TRUE(help->isVisible());
   EXPECT_TRUE(help->Browser()->toPlainText().contains(QStringLiteral("Quirabel")));
+  // Escape closes it as its close button does.
+  help->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+  QTest::keyClick(help->Browser(), Qt::Key_Escape);
+  EXPECT_FALSE(help->isVisible());
 
   ToolAction(*window, QString::fromUtf8("&About Quirabel"))->trigger();
   auto* about = Find<main::AboutWindow>(*window);
@@ -575,8 +581,6 @@ TEST_F(DesignerWindow, EmptyFrameHelpAndAbout) {
   EXPECT_EQ(about->size(), QSize(380, 276));
 }
 
-// A text line dragged and a rectangle resized by its bottom-right handle, with the real mouse
-// events of the page view, at 100 % and 200 %: the model moves in page pixels either way.
 // "&Neu", then the format window: "A6", "Dokument erstellen...": the page is shown at A6 size.
 TEST_F(DesignerWindow, NewThroughTheFormatWindow) {
   QAction* neu = nullptr;
@@ -615,11 +619,15 @@ TEST_F(DesignerWindow, NewThroughTheFormatWindow) {
   EXPECT_EQ(window->View().Root(), application->DocumentWindow()->pageFrame);
 }
 
-TEST_F(DesignerWindow, DragAndResizeByMouseAtEveryZoom) {
+// A drag moves an element by exactly the mouse's way, in page pixels at the zoom in use: down
+// and back puts it where it stood, a press without a move changes nothing. A handle's corner
+// follows the mouse and an unmoved handle changes nothing. Handles and markers stand where the
+// element is.
+TEST_F(DesignerWindow, DragsAndHandlesFollowTheMouseExactlyAtEveryZoom) {
   ui::qt::PageView& view = window->View();
   designer::DocumentWindow& form = *application->DocumentWindow();
 
-  for (double zoom : {1.0, 2.0}) {
+  for (double zoom : {1.0, 2.0, 1.5}) {
     view.SetZoom(zoom);
     // Page pixel (x, y) under the pointer: the page sits at (32, 32) in its frame.
     auto at = [zoom](int x, int y) {
@@ -630,33 +638,222 @@ TEST_F(DesignerWindow, DragAndResizeByMouseAtEveryZoom) {
     label.SetBounds(60, 80, 100, 17);
     QTest::mousePress(&view, Qt::LeftButton, {}, at(70, 85));
     QTest::mouseMove(&view, at(120, 135));
-    QTest::mouseRelease(&view, Qt::LeftButton, {}, at(120, 135));
-    // The element trails the pointer by two pixels.
-    EXPECT_EQ(label.Left(), 60 + 50 - 2) << zoom;
-    EXPECT_EQ(label.Top(), 80 + 50 - 2) << zoom;
-    // The readout is written as a move begins: it shows where the line stood before the step.
-    EXPECT_EQ(form.positionLabel->Caption(), "80 x 60");
+    EXPECT_EQ(label.BoundsRect(), ui::Bounds(110, 130, 100, 17)) << zoom;
+    EXPECT_EQ(form.Marker(designer::Side::Left)->BoundsRect(), ui::Bounds(110, 130, 1, 17));
+    EXPECT_EQ(form.Handle(designer::Corner::TopLeft)->BoundsRect(), ui::Bounds(102, 122, 17, 17));
+    for (int y : {185, 235, 285, 235, 185, 135}) QTest::mouseMove(&view, at(70, y));
+    QTest::mouseMove(&view, at(70, 85));
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, at(70, 85));
+    EXPECT_EQ(label.BoundsRect(), ui::Bounds(60, 80, 100, 17)) << zoom;
+    QTest::mouseClick(&view, Qt::LeftButton, {}, at(75, 88));
+    EXPECT_EQ(label.BoundsRect(), ui::Bounds(60, 80, 100, 17)) << zoom;
 
     auto& rect = form.CreateElement(designer::ElementKind::Rect);
     rect.SetBounds(50, 200, 100, 50);
-    QTest::mouseClick(&view, Qt::LeftButton, {},
-                      at(60, 210));  // selects it: handles at its corners
+    QTest::mouseClick(&view, Qt::LeftButton, {}, at(60, 210));  // selects it
     ASSERT_TRUE(form.Handle(designer::Corner::BottomRight)->Visible());
-    ASSERT_EQ(form.Handle(designer::Corner::BottomRight)->Left(), 147);
-    ASSERT_EQ(form.Handle(designer::Corner::BottomRight)->Top(), 247);
     // The handle shows as 8 screen pixels around the corner, whatever the zoom: a press just
     // beside it misses it.
     QTest::mouseClick(&view, Qt::LeftButton, {}, at(149, 249));
-    EXPECT_EQ(rect.Width(), 100);
-    QTest::mousePress(&view, Qt::LeftButton, {}, at(155, 255));
-    QTest::mouseMove(&view, at(175, 265));
-    QTest::mouseRelease(&view, Qt::LeftButton, {}, at(175, 265));
-    // The handle recorded where the pointer was inside it, in page pixels: 28 and 18.
-    EXPECT_EQ(rect.Width(), 128) << zoom;
-    EXPECT_EQ(rect.Height(), 68) << zoom;
+    EXPECT_EQ(rect.BoundsRect(), ui::Bounds(50, 200, 100, 50));
+    // Drags from the middle of each handle by (dx, dy) page pixels, in two steps.
+    auto dragHandle = [&](designer::Corner corner, int dx, int dy) {
+      const ui::TImage& handle = *form.Handle(corner);
+      const int x = handle.Left() + 8, y = handle.Top() + 8;
+      QTest::mousePress(&view, Qt::LeftButton, {}, at(x, y));
+      QTest::mouseMove(&view, at(x + dx / 2, y + dy / 2));
+      QTest::mouseMove(&view, at(x + dx, y + dy));
+      QTest::mouseRelease(&view, Qt::LeftButton, {}, at(x + dx, y + dy));
+    };
+    struct Step {
+      designer::Corner corner;
+      int dx, dy;
+      ui::TRect after;
+    };
+    const Step steps[] = {
+        {designer::Corner::BottomRight, 0, 0, ui::Bounds(50, 200, 100, 50)},
+        {designer::Corner::BottomRight, 100, 0, ui::Bounds(50, 200, 200, 50)},
+        {designer::Corner::BottomRight, -80, 30, ui::Bounds(50, 200, 120, 80)},
+        {designer::Corner::TopRight, 0, 0, ui::Bounds(50, 200, 120, 80)},
+        {designer::Corner::TopRight, -20, 40, ui::Bounds(50, 200, 100, 80)},
+        {designer::Corner::BottomLeft, 30, -10, ui::Bounds(50, 200, 100, 70)},
+        {designer::Corner::TopLeft, 0, 0, ui::Bounds(50, 200, 100, 70)},
+        {designer::Corner::TopLeft, 10, -20, ui::Bounds(60, 180, 90, 90)},
+    };
+    for (const Step& step : steps) {
+      dragHandle(step.corner, step.dx, step.dy);
+      EXPECT_EQ(rect.BoundsRect(), step.after)
+          << zoom << " corner " << static_cast<int>(step.corner) << " by " << step.dx << ", "
+          << step.dy;
+      EXPECT_EQ(form.Handle(designer::Corner::BottomRight)->BoundsRect(),
+                ui::Bounds(step.after.right - 3, step.after.bottom - 3, 17, 17));
+    }
     form.DeleteElement(label.Name());
     form.DeleteElement(rect.Name());
   }
+}
+
+// One margin rule of 5 mm (15 page pixels, 282 - 15 on the 297 pixels of A6) for the mouse, the
+// arrow keys, new and pasted elements: moves stop at the margin and are never refused, a move
+// inward is always taken.
+TEST_F(DesignerWindow, ArrowKeysAndNewElementsKeepTheMargin) {
+  ui::qt::PageView& view = window->View();
+  designer::DocumentWindow& form = *application->DocumentWindow();
+  auto at = [](int x, int y) { return QPoint(32 + x, 32 + y); };
+  auto& rect = form.CreateElement(designer::ElementKind::Rect);
+  struct Case {
+    int left;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int after;
+  };
+  const Case cases[] = {
+      {16, Qt::Key_Left, Qt::NoModifier, 15},
+      {15, Qt::Key_Left, Qt::NoModifier, 15},
+      {20, Qt::Key_Left, Qt::ShiftModifier, 15},
+      {15, Qt::Key_Right, Qt::NoModifier, 16},
+      {181, Qt::Key_Right, Qt::NoModifier, 182},
+      {182, Qt::Key_Right, Qt::NoModifier, 182},
+      {175, Qt::Key_Right, Qt::ShiftModifier, 182},
+      // Past the right margin (as a file may have it): inward a pixel, never further out.
+      {250, Qt::Key_Left, Qt::NoModifier, 249},
+      {250, Qt::Key_Right, Qt::NoModifier, 250},
+  };
+  int shift = 0;  // each case's mouse comes from somewhere else, so that it moves
+  for (const Case& c : cases) {
+    rect.SetBounds(c.left, 100, 100, 40);
+    // The mouse over it: the markers show around it.
+    shift = (shift + 1) % 4;
+    QTest::mouseMove(&view, at(c.left + 4, 110 + shift));
+    QTest::mouseMove(&view, at(c.left + 6, 112 + shift));
+    QTest::mouseClick(&view, Qt::LeftButton, {}, at(c.left + 6, 112 + shift));
+    ASSERT_EQ(form.Selected().Pressed(), &rect);
+    QTest::keyClick(&view, c.key, c.modifiers);
+    EXPECT_EQ(rect.Left(), c.after) << c.left;
+    EXPECT_EQ(form.Marker(designer::Side::Left)->Left(), rect.Left() - 2);
+  }
+  // A click on the frame beside the page lets go.
+  QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_EQ(form.Selected().Pressed(), nullptr);
+  for (ui::TImage* handle : form.Handles()) EXPECT_FALSE(handle->Visible());
+
+  // An armed tool places its element over another element, inside the margins.
+  rect.SetBounds(100, 100, 100, 40);
+  ToolAction(*window, QString::fromUtf8("Textzeile"))->trigger();
+  QTest::mouseMove(&view, at(120, 110));
+  QTest::mouseClick(&view, Qt::LeftButton, {}, at(120, 110));
+  ASSERT_EQ(form.Elements().size(), 2u);
+  EXPECT_EQ(form.Elements().back().item->BoundsRect(), ui::Bounds(120, 110, 100, 17));
+  ToolAction(*window, QString::fromUtf8("Textzeile"))->trigger();
+  QTest::mouseClick(&view, Qt::LeftButton, {}, at(280, 5));
+  ASSERT_EQ(form.Elements().size(), 3u);
+  EXPECT_EQ(form.Elements().back().item->BoundsRect(), ui::Bounds(182, 15, 100, 17));
+}
+
+// Numbers typed into the property windows go into the element on Enter, on Tab and when the
+// window closes; a text that is no number is told and changes nothing. A window whose element is
+// deleted goes with it.
+TEST_F(DesignerWindow, TypedNumbersAreTakenAndWindowsGoWithTheirElement) {
+  ui::qt::PageView& view = window->View();
+  designer::DocumentWindow& form = *application->DocumentWindow();
+  auto& label = static_cast<report::TPRLabel&>(form.CreateElement(designer::ElementKind::Label));
+  label.SetBounds(60, 80, 100, 17);
+  QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(32 + 70, 32 + 85));
+  QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(32 + 70, 32 + 85));
+  dialogs::LabelPropertiesWindow& labelWindow = *application->LabelWindow();
+  ui::qt::FormHost* host = ui::qt::FormHost::Of(labelWindow);
+  ASSERT_NE(host, nullptr);
+  host->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(host));
+  auto* size = WidgetOf<QLineEdit>(labelWindow, *labelWindow.fontSizeEdit);
+  ASSERT_NE(size, nullptr);
+  auto type = [](QLineEdit* field, const char* text, Qt::Key finish) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    if (finish != Qt::Key_unknown) QTest::keyClick(field, finish);
+  };
+  type(size, "11", Qt::Key_Return);
+  EXPECT_EQ(label.FontSize(), 11);
+  type(size, "14", Qt::Key_Tab);
+  EXPECT_EQ(label.FontSize(), 14);
+  type(size, "9", Qt::Key_unknown);
+  host->close();
+  EXPECT_EQ(label.FontSize(), 9);
+  {
+    QString told;
+    ModalScript person({[&told](QWidget& modal) {
+      auto* box = qobject_cast<QMessageBox*>(&modal);
+      if (box == nullptr) return false;
+      told = box->text();
+      box->accept();
+      return true;
+    }});
+    type(size, "zwei", Qt::Key_Return);
+    EXPECT_TRUE(person.Done());
+    EXPECT_FALSE(told.isEmpty());
+  }
+  EXPECT_EQ(label.FontSize(), 9);
+  EXPECT_EQ(size->text(), QStringLiteral("9"));
+
+  auto& rect = static_cast<report::TPRRect&>(form.CreateElement(designer::ElementKind::Rect));
+  rect.SetBounds(60, 150, 100, 50);
+  QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(32 + 90, 32 + 170));
+  QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(32 + 90, 32 + 170));
+  dialogs::RectanglePropertiesWindow& rectWindow = application->RectangleWindow();
+  ui::qt::FormHost* rectHost = ui::qt::FormHost::Of(rectWindow);
+  ASSERT_TRUE(rectHost != nullptr && rectHost->isVisible());
+  rectHost->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(rectHost));
+  type(WidgetOf<QLineEdit>(rectWindow, *rectWindow.lineWidthEdit), "2", Qt::Key_Tab);
+  EXPECT_EQ(rect.LineWidth(), 2);
+  // Entf on the page: the rectangle and its window go.
+  view.setFocus();
+  QTest::keyClick(window.get(), Qt::Key_Delete);
+  EXPECT_EQ(form.Elements().size(), 1u);
+  EXPECT_FALSE(rectHost->isVisible());
+}
+
+// "Speichern": "Weglassen" in the project information saves all the same, Escape there saves
+// nothing and says so. The caption marks unsaved work, and undoing back to what was saved is
+// saved again.
+TEST_F(DesignerWindow, SavingAskedAndMarked) {
+  designer::DocumentWindow& form = *application->DocumentWindow();
+  auto& label = form.CreateElement(designer::ElementKind::Label);
+  label.SetBounds(30, 40, 100, 17);
+  application->Edits().Record();
+  window->Refresh();
+  EXPECT_TRUE(window->isWindowModified());
+  EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("[*]]")))
+      << window->windowTitle().toStdString();
+  {
+    ModalScript person({ModalScript::Click("Projektinfos", "Weglassen"),
+                        ModalScript::ChooseFile(folder / "karte")});
+    ToolAction(*window, QString::fromUtf8("&Speichern"))->trigger();
+    EXPECT_TRUE(person.Done());
+  }
+  EXPECT_TRUE(std::filesystem::exists(folder / "karte.kxp"));
+  EXPECT_FALSE(window->isWindowModified());
+
+  label.SetBounds(50, 40, 100, 17);
+  application->Edits().Record();
+  window->Refresh();
+  EXPECT_TRUE(window->isWindowModified());
+  {
+    ModalScript person({[](QWidget& modal) {
+      if (modal.windowTitle() != QStringLiteral("Projektinfos")) return false;
+      QTest::keyClick(&modal, Qt::Key_Escape);
+      return true;
+    }});
+    ToolAction(*window, QString::fromUtf8("&Speichern"))->trigger();
+    EXPECT_TRUE(person.Done());
+  }
+  EXPECT_EQ(window->statusBar()->currentMessage(), QString::fromUtf8("Nicht gespeichert"));
+  EXPECT_TRUE(application->State().unsavedChanges);
+  ASSERT_TRUE(application->Edits().Undo());
+  window->Refresh();
+  EXPECT_FALSE(application->State().unsavedChanges);
+  EXPECT_FALSE(window->isWindowModified());
 }
 
 // "Element löschen" from the element's own popup menu, then whatever a person does next on the
@@ -823,6 +1020,11 @@ TEST(LinkTool, WritesTheProjectsLinkFile) {
   EXPECT_EQ(link.assignments, (std::vector<std::string>{"Name  ->  Feld1", "Ort  ->  Feld3"}));
   EXPECT_EQ(link.separator, '\t');
   EXPECT_EQ(link.csvPath, csv.string());
+  // Escape closes the window as its close button does.
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_FALSE(window.isVisible());
   std::filesystem::remove_all(folder);
 }
 

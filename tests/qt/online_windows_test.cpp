@@ -5,12 +5,16 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -27,8 +31,8 @@ using Outcome = ui::FetchResult::Outcome;
 
 // A small web server on the loopback address. The first part of the path picks its behaviour:
 // "current", "newer", "missing" (404), "silent" (never answers), "endless" (an answer without
-// end), "loop" (redirects to itself), "tofile" (redirects to a file), "hops-N" (N redirects, then
-// the current version).
+// end), "chunked" (the same in chunks), "loop" (redirects to itself), "tofile" (redirects to a
+// file), "hops-N" (N redirects, then the current version).
 class LoopbackServer {
  public:
   LoopbackServer() {
@@ -74,6 +78,14 @@ class LoopbackServer {
         if (socket.bytesToWrite() < 65536) socket.write(QByteArray(16384, 'x'));
       });
       socket.write(QByteArray(16384, 'x'));
+    } else if (kind == "chunked") {
+      socket.write(
+          "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n");
+      const QByteArray chunk = "4000\r\n" + QByteArray(16384, 'x') + "\r\n";
+      QObject::connect(&socket, &QTcpSocket::bytesWritten, [&socket, chunk] {
+        if (socket.bytesToWrite() < 65536) socket.write(chunk);
+      });
+      socket.write(chunk);
     } else if (kind == "loop") {
       Redirect(socket, "/loop/version_kx.html");
     } else if (kind == "tofile") {
@@ -106,6 +118,15 @@ ui::FetchRequest VersionRequest(const QString& address, const char* kind) {
   request.userAgent = "Mozilla/3.0 (compatible)";
   request.progressText = "Test";
   return request;
+}
+
+// The most memory the process has held, from the kernel's account of it.
+long PeakMegabytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
+  }
+  return 0;
 }
 
 // A port nobody listens on.
@@ -151,6 +172,17 @@ TEST(WebFetch, AnswersOfTheLoopbackServer) {
   ui::FetchResult endless = ui::qt::FetchDocument(VersionRequest(address, "endless"), nullptr);
   EXPECT_EQ(endless.outcome, Outcome::TooLarge);
   EXPECT_TRUE(endless.body.empty());
+
+  // Endless in chunks: the fetch gives up at the limit and the process stays small.
+  for (int i = 0; i < 3; ++i) {
+    QElapsedTimer took;
+    took.start();
+    ui::FetchResult chunked = ui::qt::FetchDocument(VersionRequest(address, "chunked"), nullptr);
+    EXPECT_EQ(chunked.outcome, Outcome::TooLarge);
+    EXPECT_TRUE(chunked.body.empty());
+    EXPECT_LT(took.elapsed(), 5000);
+  }
+  EXPECT_LT(PeakMegabytes(), 100);
 
   ui::FetchRequest silent = VersionRequest(address, "silent");
   silent.timeLimit = std::chrono::milliseconds(1500);
@@ -243,6 +275,45 @@ TEST(NewsWindows, VersionCheckAndSendingOnScreen) {
   EXPECT_FALSE(news.isVisible());
   EXPECT_EQ(news.findChild<QLabel*>(QStringLiteral("Label2"))->text(),
             QString::fromUtf8("Update & News.."));
+}
+
+// A message that comes up while a window that stays on top shows (the news window during a
+// version check) is shown above it and takes the input, whichever window was active.
+TEST(MessageBoxes, ComeUpAboveAWindowThatStaysOnTop) {
+  QWidget mainWindow;
+  mainWindow.show();
+  ui::qt::QtPlatform platform(&mainWindow);
+  QWidget news(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint);
+  news.show();
+  bool shown = false, aboveAll = false;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    shown = box->isVisible();
+    aboveAll =
+        box->windowFlags().testFlag(Qt::WindowStaysOnTopHint) || box->parentWidget() == &news;
+    box->accept();
+  });
+  answer.start(10);
+  platform.ShowMessage("keine Verbindung");
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(aboveAll);
+  answer.stop();
+
+  // The version check's progress window blocks the others while it waits: above them too.
+  LoopbackServer server;
+  bool progressAbove = false;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    if (auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget()))
+      progressAbove = progress->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+  });
+  look.start(10);
+  ui::FetchRequest silent = VersionRequest(server.Address(), "silent");
+  silent.timeLimit = std::chrono::milliseconds(300);
+  EXPECT_EQ(ui::qt::FetchDocument(silent, &mainWindow).outcome, Outcome::TimedOut);
+  EXPECT_TRUE(progressAbove);
 }
 
 }  // namespace

@@ -187,6 +187,9 @@ class EditAdapter : public ControlAdapter {
         edit.Change();
       });
     });
+    // Enter, or the focus went elsewhere after a change.
+    connect(line, &QLineEdit::editingFinished, this,
+            [this] { Act([](Control& c) { static_cast<TEdit&>(c).FinishEditing(); }); });
     ForwardKeys(
         line,
         [](Control& c, int key, TShiftState shift) { static_cast<TEdit&>(c).KeyDown(key, shift); },

@@ -15,6 +15,7 @@
 
 #include "ui/qt/control_adapters.h"
 #include "ui/qt/qt_canvas.h"
+#include "ui/qt/qt_platform.h"
 
 namespace quirabel::ui::qt {
 
@@ -85,7 +86,8 @@ void FormHost::Dispatch(const std::function<void()>& action) {
     try {
       action();
     } catch (const std::exception& error) {
-      QMessageBox::critical(this, QStringLiteral("Quirabel"), QString::fromUtf8(error.what()));
+      ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("Quirabel"),
+                     QString::fromUtf8(error.what()));
     }
   }
   if (modalLoop_ != nullptr) {

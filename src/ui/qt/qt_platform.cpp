@@ -14,6 +14,7 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
+#include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -80,11 +81,51 @@ Qt::CursorShape CursorShape(TCursor cursor) {
   }
 }
 
+namespace {
+
+bool StaysOnTop(const QWidget& window) {
+  return window.isVisible() && (window.windowFlags() & Qt::WindowStaysOnTopHint) != 0;
+}
+
+}  // namespace
+
+QWidget* DialogParent(QWidget* fallback) {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (StaysOnTop(*window)) return window;
+  }
+  return fallback;
+}
+
+void KeepAboveWindowsOnTop(QWidget& dialog) {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window != &dialog && StaysOnTop(*window)) {
+      dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+      return;
+    }
+  }
+}
+
+void ShowMessageBox(QWidget* fallback, QMessageBox::Icon icon, const QString& title,
+                    const QString& text) {
+  QMessageBox box(icon, title, text, QMessageBox::Ok, DialogParent(fallback));
+  KeepAboveWindowsOnTop(box);
+  box.show();
+  box.raise();
+  box.activateWindow();
+  box.exec();
+}
+
+void CloseOnEscape(QWidget& window) {
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &window);
+  escape->setContext(Qt::WindowShortcut);
+  QObject::connect(escape, &QShortcut::activated, &window, [&window] { window.close(); });
+}
+
 void QtPlatform::ShowMessage(std::string_view text) {
   // Over the window that asked, which may be a tool window staying on top of the main window.
-  QWidget* active = QApplication::activeWindow();
-  QMessageBox::information(active != nullptr ? active : window_, QStringLiteral("Quirabel"),
-                           Q(text));
+  ShowMessageBox(window_, QMessageBox::Information, QStringLiteral("Quirabel"), Q(text));
 }
 
 FetchResult QtPlatform::Fetch(const FetchRequest& request) {
@@ -101,7 +142,7 @@ int QtPlatform::ShowModal(TForm& form) {
   // A window laid out by its own bounds has a host of its own.
   if (FormHost* host = FormHost::Of(form)) return host->ShowModal();
   // The form's own controls, each by its kind: labels, edit fields and buttons.
-  QDialog dialog(window_);
+  QDialog dialog(DialogParent(window_));
   dialog.setWindowTitle(Q(form.Caption()));
   dialog.setMinimumWidth(380);
   auto* layout = new QVBoxLayout(&dialog);
@@ -147,8 +188,9 @@ std::optional<std::string> QtPlatform::FileDialog(const FileDialogRequest& reque
   const QString filter = QtFilter(request.filter);
   const QString title = Q(request.title);
   const QString name =
-      request.save ? QFileDialog::getSaveFileName(window_, title, Q(request.fileName), filter)
-                   : QFileDialog::getOpenFileName(window_, title, Q(request.fileName), filter);
+      request.save
+          ? QFileDialog::getSaveFileName(DialogParent(window_), title, Q(request.fileName), filter)
+          : QFileDialog::getOpenFileName(DialogParent(window_), title, Q(request.fileName), filter);
   if (name.isEmpty()) return std::nullopt;
   return S(name);
 }
@@ -158,8 +200,7 @@ std::optional<graphics::TColor> QtPlatform::ColorDialog(graphics::TColor initial
   const graphics::TColor rgb = graphics::ResolveSystemColor(initial);
   const QColor start(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
   // Over the window that asked: a tool window stays above the main window.
-  QWidget* active = QApplication::activeWindow();
-  const QColor chosen = QColorDialog::getColor(start, active != nullptr ? active : window_);
+  const QColor chosen = QColorDialog::getColor(start, DialogParent(window_));
   if (!chosen.isValid()) return std::nullopt;
   return graphics::RGB(static_cast<std::uint8_t>(chosen.red()),
                        static_cast<std::uint8_t>(chosen.green()),

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QWidget>
 
@@ -49,6 +50,19 @@ class QtPlatform : public Platform {
   SystemClock clock_;
   DefaultRandom random_;
 };
+
+// The window a message or dialog belongs over: the modal window on top, else the active one,
+// else a window that stays on top of the others, else `fallback`.
+QWidget* DialogParent(QWidget* fallback);
+// A dialog stays above the windows that stay on top (the news window, the preview) while any
+// shows, so that it is never hidden behind one while it blocks the others.
+void KeepAboveWindowsOnTop(QWidget& dialog);
+// Shows a message box over DialogParent and waits for it. It is raised and activated before it
+// takes input, and stays above windows that stay on top, so it is never hidden behind one.
+void ShowMessageBox(QWidget* fallback, QMessageBox::Icon icon, const QString& title,
+                    const QString& text);
+// The window closes on Escape as its close button closes it.
+void CloseOnEscape(QWidget& window);
 
 // The Qt cursor shape of one of our cursor numbers.
 Qt::CursorShape CursorShape(TCursor cursor);

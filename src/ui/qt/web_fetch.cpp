@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "ui/qt/qt_platform.h"
+
 namespace quirabel::ui::qt {
 
 namespace {
@@ -53,9 +55,11 @@ FetchResult FetchDocument(const FetchRequest& request, QWidget* parent) {
   });
   deadline.start(request.timeLimit);
 
-  QWidget* over = QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : parent;
+  // Modal: over the window that asked and above windows that stay on top, never hidden behind
+  // the news window while it blocks everything else.
   QProgressDialog progress(QString::fromStdString(request.progressText),
-                           QString::fromUtf8("Abbrechen"), 0, 0, over);
+                           QString::fromUtf8("Abbrechen"), 0, 0, DialogParent(parent));
+  KeepAboveWindowsOnTop(progress);
   progress.setWindowTitle(QStringLiteral("Quirabel"));
   progress.setWindowModality(Qt::ApplicationModal);
   progress.setMinimumDuration(0);
@@ -76,14 +80,22 @@ FetchResult FetchDocument(const FetchRequest& request, QWidget* parent) {
     result.body.clear();
     bool tooLarge = false;
     reply = manager.get(get);
+    // Never more than one byte past the limit is held, whatever the transfer encoding: the reply
+    // stops reading from the connection once its buffer is full, and the fetch gives up once the
+    // limit is passed.
+    const auto cap = static_cast<qint64>(request.maxBytes) + 1;
+    reply->setReadBufferSize(cap);
     QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-      const QByteArray part = reply->readAll();
-      if (result.body.size() + static_cast<std::size_t>(part.size()) > request.maxBytes) {
-        tooLarge = true;
-        reply->abort();
-        return;
-      }
+      if (!reply || tooLarge) return;
+      const QByteArray part = reply->read(cap - static_cast<qint64>(result.body.size()));
       result.body.append(part.constData(), static_cast<std::size_t>(part.size()));
+      if (result.body.size() > request.maxBytes) {
+        tooLarge = true;
+        result.body.clear();
+        result.body.shrink_to_fit();
+        reply->abort();
+        loop.quit();
+      }
     });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     // The progress window is modal: only its cancel button takes input meanwhile.
@@ -93,8 +105,9 @@ FetchResult FetchDocument(const FetchRequest& request, QWidget* parent) {
     result.status = status.isValid() ? status.toInt() : result.status;
     const QNetworkReply::NetworkError error = reply->error();
     const QUrl location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
-    reply->deleteLater();
-    reply = nullptr;
+    // Freed now, not when the event loop next runs: an aborted answer holds nothing further.
+    reply->disconnect();
+    delete reply.data();
 
     if (cancelled) {
       result.outcome = Outcome::Cancelled;
