@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "base/user_folders.h"
 #include "designer/element_kinds.h"
 #include "designer/page_format.h"
 #include "main/main_window.h"
@@ -20,12 +21,18 @@ QString Millimetres(double value) { return QString::number(value, 'f', 1).replac
 
 constexpr const char* kRecentKey = "zuletztGeoeffnet";
 
+// The designer's settings file, beside the other settings (it follows QUIRABEL_HOME).
+QSettings DesignerSettings() {
+  return QSettings(QString::fromStdString((SettingsFolderPath() / "Quirabel.conf").string()),
+                   QSettings::IniFormat);
+}
+
 QStringList RecentProjects() {
-  return QSettings().value(QString::fromUtf8(kRecentKey)).toStringList();
+  return DesignerSettings().value(QString::fromUtf8(kRecentKey)).toStringList();
 }
 
 void SetRecentProjects(const QStringList& files) {
-  QSettings().setValue(QString::fromUtf8(kRecentKey), files);
+  DesignerSettings().setValue(QString::fromUtf8(kRecentKey), files);
 }
 
 const char* KindWord(designer::ElementMenu menu) {
