@@ -767,13 +767,19 @@ TEST_F(DesignerWindow, SerialPdfThroughTheSettingsWindow) {
         if (label == nullptr || label->text() != targetText) return false;
         return ClickLater(modal, "Serien-PDF drucken / senden ->");
       },
+      // The run ends with one message: how many PDFs, where.
+      [](QWidget& modal) {
+        auto* box = qobject_cast<QMessageBox*>(&modal);
+        if (box == nullptr || !box->text().startsWith(QStringLiteral("3 PDF-Dateien geschrieben")))
+          return false;
+        return ClickLater(modal, "OK");
+      },
   });
   QAction* serial = ToolAction(*window, QString::fromUtf8("Serien-PDF ausgeben"));
   ASSERT_NE(serial, nullptr);
   ASSERT_TRUE(serial->isEnabled());
   serial->trigger();
-  for (int wait = 0; wait < 500 && !std::filesystem::exists(target / "Ufer.pdf"); ++wait)
-    QTest::qWait(10);
+  for (int wait = 0; wait < 500 && !person.Done(); ++wait) QTest::qWait(10);
   EXPECT_TRUE(person.Done());
   for (const char* file : {"Größer.pdf", "Öztürk.pdf", "Ufer.pdf"}) {
     EXPECT_TRUE(testing::IsValidPdf(ReadFile(target / file, 1 << 24))) << file;
