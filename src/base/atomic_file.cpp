@@ -313,6 +313,7 @@ void AtomicFileWriter::Write(std::string_view bytes) {
 }
 
 void AtomicFileWriter::Flush() {
+  EnsureOpen();
   if (buffer_.empty()) return;
   WriteOrFail(buffer_);
   buffer_.clear();

@@ -79,10 +79,12 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   void Write(std::string_view bytes);
+  // Hands the bytes gathered so far to the temporary file (a file with content is known to the
+  // leftover sweep as a writer's, not one just being made).
+  void Flush();
   void Commit();
 
  private:
-  void Flush();
   void WriteOrFail(std::string_view bytes);
   [[noreturn]] void Fail(std::string_view action, const std::filesystem::path& path, int error);
   void Discard() noexcept;

@@ -220,6 +220,9 @@ RunRecordWriter::RunRecordWriter(const std::filesystem::path& file, const RunRec
                      ",\n\"project\":" + Dump(project) + ",\n\"csv\":" + Dump(csv) +
                      ",\n\"link\":" + Dump(link) + ",\n\"range\":" + Dump(range) + ",\n\"rows\":[";
   writer_->Write(head);
+  // On the disk at once: if the run is killed, the next one sees a dead writer's file, not one
+  // just being made, and removes it.
+  writer_->Flush();
 }
 
 RunRecordWriter::~RunRecordWriter() = default;

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quirabel {
 namespace {
@@ -88,6 +90,37 @@ TEST_F(AtomicFileTest, FailureKeepsOldContentAndRemovesTemp) {
   EXPECT_EQ(ReadFile(folder / "inside", 100), "old");
   EXPECT_EQ(Entries(dir_), (std::set<std::string>{"plain", "folder"}));
   EXPECT_EQ(Entries(folder), std::set<std::string>{"inside"});
+}
+
+// Output into a folder the user chose never goes through a link: a live or dangling one, a link
+// to a folder, are refused with ELOOP and what they point at stays as it was.
+TEST_F(AtomicFileTest, RefusingLinksNeverWritesThroughThem) {
+  const fs::path outside = dir_ / "outside";
+  fs::create_directories(outside);
+  WriteFileAtomic(outside / "important.txt", "wichtig");
+  const std::vector<std::pair<std::string, fs::path>> links = {
+      {"live", outside / "important.txt"}, {"dangling", outside / "neu.txt"}, {"folder", outside}};
+  for (const auto& [name, target] : links) {
+    fs::create_symlink(target, dir_ / name);
+    try {
+      AtomicFileWriter writer(dir_ / name, AtomicFileWriter::Leftovers::Tidy,
+                              AtomicFileWriter::Links::Refuse);
+      writer.Write("PDF");
+      writer.Commit();
+      ADD_FAILURE() << name << " written";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.error_number(), ELOOP) << name;
+    }
+    EXPECT_TRUE(fs::is_symlink(dir_ / name)) << name;
+  }
+  EXPECT_EQ(ReadFile(outside / "important.txt", 100), "wichtig");
+  EXPECT_EQ(Entries(outside), std::set<std::string>{"important.txt"});
+  // A plain name is written as ever.
+  AtomicFileWriter plain(dir_ / "plain", AtomicFileWriter::Leftovers::Tidy,
+                         AtomicFileWriter::Links::Refuse);
+  plain.Write("PDF");
+  plain.Commit();
+  EXPECT_EQ(ReadFile(dir_ / "plain", 100), "PDF");
 }
 
 TEST_F(AtomicFileTest, SavingThroughALinkWritesTheLinkedFileAndKeepsTheLink) {

@@ -10,6 +10,7 @@
 
 #include "app/application.h"
 #include "base/atomic_file.h"
+#include "base/sha256.h"
 #include "serial/link_file.h"
 #include "serial/run_record.h"
 #include "support/data_field_project.h"
@@ -232,6 +233,49 @@ TEST_F(SerialBatchTest, HostileCallsAndFilesAreRefused) {
   EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "namen" / "Schmidt.pdf", 1 << 24)));
   // A second run replaces only what the first wrote: no question.
   EXPECT_EQ(Batch(named).exitCode, 0);
+}
+
+// Runs killed mid-way leave no temporary file behind the next run, whose record then lists every
+// row with the PDF that is in the folder.
+TEST_F(SerialBatchTest, KilledRunsLeaveNothingBehindTheNext) {
+  std::string rows;
+  for (int i = 1; i <= 400; ++i) rows += "V" + std::to_string(i) + ";N" + std::to_string(i) + "\n";
+  std::ofstream(folder / "kunden.csv", std::ios::binary | std::ios::trunc) << rows;
+  const std::string project = Path("karte.kxp");
+  ASSERT_EQ(Batch("link " + project + " --csv " + Path("kunden.csv") + " --map Name=2").exitCode,
+            0);
+  const std::string serial = "serial " + project + " -o " + Path("aus") + " --jobs 2";
+  for (const char* delay : {"0.15", "0.3", "0.5"}) {
+    testing::RunTool("(" + std::string("QUIRABEL_HOME=") +
+                     testing::ShellQuote((folder / "home").string()) + " " +
+                     testing::ShellQuote(QUIRABEL_BATCH) + " " + serial +
+                     " --overwrite >/dev/null 2>&1 & pid=$!; sleep " + delay +
+                     "; kill -9 $pid; wait $pid) 2>/dev/null");
+  }
+  // The killed runs' PDFs are in no record: the next run needs leave to replace them.
+  const auto again = Batch(serial + " --overwrite");
+  ASSERT_EQ(again.exitCode, 0) << again.err;
+  std::size_t pdfs = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder / "aus")) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_FALSE(name.starts_with('.')) << name;
+    pdfs += name.ends_with(".pdf");
+  }
+  EXPECT_EQ(pdfs, 400u);
+  std::size_t listed = 0;
+  serial::ReadRunRecordFile(
+      folder / "aus" / serial::RunRecordFileName(), [&](const serial::RunRecordRow& row) {
+        ASSERT_TRUE(row.Written());
+        ++listed;
+        if (row.row % 100 == 0) {
+          const std::string pdf = ReadFile(folder / "aus" / row.file, 1 << 24);
+          EXPECT_EQ(Sha256Hex(pdf), row.pdfSha256);
+          EXPECT_TRUE(testing::IsValidPdf(pdf));
+        }
+      });
+  EXPECT_EQ(listed, 400u);
+  // A run over its own record's files needs no leave.
+  EXPECT_EQ(Batch(serial).exitCode, 0);
 }
 
 }  // namespace
