@@ -14,6 +14,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -44,6 +45,10 @@ class MailToolWindow : public QWidget {
   bool Sending() const { return worker_.joinable(); }
   // Where messages go: message boxes unless a test listens.
   void SetNotifier(std::function<void(const QString&)> notify) { notify_ = std::move(notify); }
+  // Where questions go: a message box unless a test answers.
+  void SetConfirmer(std::function<bool(const QString&)> confirm) { confirm_ = std::move(confirm); }
+  // The rows' mails that may have arrived, as the log says now.
+  std::size_t UncertainCount() const { return uncertainCount_; }
   // The time limits of the network steps (a test shortens them).
   void SetTimeLimits(mail::TimeLimits limits) { limits_ = limits; }
 
@@ -51,12 +56,14 @@ class MailToolWindow : public QWidget {
   void OnTestMailClick();
   void OnPreviewClick();
   void OnCancelClick();
+  // "Unklare erneut senden…": asks, naming the count, then sends only the uncertain mails again.
+  void OnResendUncertainClick();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  enum class Job { Send, TestMail, Preview };
+  enum class Job { Send, ResendUncertain, TestMail, Preview };
 
   void OnChooseCsvClick();
   void OnChooseFolderClick();
@@ -73,10 +80,12 @@ class MailToolWindow : public QWidget {
   mail::MailSource ChosenSource() const;
 
   std::filesystem::path settingsFile_;
-  std::optional<serial::CsvTable> table_;
-  std::vector<mail::MailRow> rows_;
-  mail::SentMails sentBefore_;
+  std::shared_ptr<const serial::CsvTable> table_;
+  std::shared_ptr<const mail::MailRows> mailRows_;  // none when the folder cannot be paired
+  std::vector<mail::MailRow> rows_;                 // as shown, without their cells
+  std::size_t uncertainCount_ = 0;
   std::function<void(const QString&)> notify_;
+  std::function<bool(const QString&)> confirm_;
   mail::TimeLimits limits_;
   bool filling_ = false;  // while the window sets its own boxes
 
@@ -102,6 +111,8 @@ class MailToolWindow : public QWidget {
   QLineEdit* passwordEdit_;
   QCheckBox* keepPasswordBox_;
   QCheckBox* resendBox_;
+  QCheckBox* unlistedBox_;
+  QPushButton* resendUncertainButton_;
   QProgressBar* progressBar_;
   QLabel* statusLabel_;
   QPushButton* testMailButton_;
