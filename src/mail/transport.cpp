@@ -426,8 +426,13 @@ SendResult SmtpTransport::Send(const MailMessage& message) {
   if (code == CURLE_USE_SSL_FAILED || code == CURLE_SSL_CONNECT_ERROR ||
       code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CACERT_BADFILE ||
       code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT) {
-    return {Kind::Fatal, "Keine sichere Verbindung zum Mailserver (" +
-                             CurlText(code, handle_->errorBuffer) + ")"};
+    const char* why =
+        code == CURLE_USE_SSL_FAILED             ? "Der Mailserver bietet keine Verschlüsselung an"
+        : code == CURLE_PEER_FAILED_VERIFICATION ? "Das Zertifikat des Mailservers ist nicht gültig"
+        : code == CURLE_SSL_CONNECT_ERROR
+            ? "Die verschlüsselte Verbindung zum Mailserver kam nicht zustande"
+            : "Keine sichere Verbindung zum Mailserver";
+    return {Kind::Fatal, WithReply(why, reply)};
   }
   // 421: the server is closing the connection, which is worth another try.
   if (answer >= 400 && answer < 600 && answer != 421 && !watch.timedOut) {
