@@ -243,6 +243,8 @@ void MailToolWindow::closeEvent(QCloseEvent* event) {
     // Mails under way are stopped; what went out is in the log.
     cancel_ = true;
     worker_.join();
+    ++jobNumber_;  // its last word is not shown in a closed window
+    SetBusy(false);
   }
   event->accept();
 }
@@ -523,8 +525,9 @@ void MailToolWindow::Start(Job job) {
   SetBusy(true);
   statusLabel_->setText(job == Job::Preview ? QString::fromUtf8("Vorschau wird geschrieben...")
                                             : QString::fromUtf8("Mails werden gesendet..."));
+  const std::uint64_t number = ++jobNumber_;
   worker_ = std::thread([this, job, rows = mailRows_, mailTemplate, server, folder, previewFolder,
-                         options, limits = limits_] {
+                         options, limits = limits_, number] {
     QString result;
     try {
       if (job == Job::TestMail) {
@@ -561,11 +564,12 @@ void MailToolWindow::Start(Job job) {
     }
     result_ = result;
     QMetaObject::invokeMethod(
-        this, [this] { Finish(); }, Qt::QueuedConnection);
+        this, [this, number] { Finish(number); }, Qt::QueuedConnection);
   });
 }
 
-void MailToolWindow::Finish() {
+void MailToolWindow::Finish(std::uint64_t number) {
+  if (number != jobNumber_) return;
   if (worker_.joinable()) worker_.join();
   SetBusy(false);
   ShowRows();

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -74,7 +75,8 @@ class MailToolWindow : public QWidget {
   mail::MailSettings ServerSettings() const;
   mail::MailTemplate Template() const;
   void Start(Job job);
-  void Finish();
+  // The end of job `number`; a word from a job that is no longer the current one is dropped.
+  void Finish(std::uint64_t number);
   void Notify(const QString& text);
   void SetBusy(bool busy);
   mail::MailSource ChosenSource() const;
@@ -91,6 +93,7 @@ class MailToolWindow : public QWidget {
 
   std::thread worker_;
   std::atomic<bool> cancel_{false};
+  std::uint64_t jobNumber_ = 0;
   QString result_;  // the worker's last word, read after it has ended
 
   QLineEdit* csvEdit_;
