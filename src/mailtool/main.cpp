@@ -47,17 +47,21 @@ int main(int argc, char** argv) {
                                              "Ordner."));
     }
   }
-  quirabel::mailtool::MailToolWindow window(source);
-  std::unique_ptr<QSocketNotifier> stopNotifier;
-  if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-    stopNotifier = std::make_unique<QSocketNotifier>(g_stopPipe[0], QSocketNotifier::Read);
-    QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &window,
-                     [&window] { window.close(); });
+  // Installed before the window reads its rows, so an early signal waits in the pipe.
+  const bool stopPipe = ::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) == 0;
+  if (stopPipe) {
     struct sigaction action {};
     action.sa_handler = &OnStopSignal;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+  }
+  quirabel::mailtool::MailToolWindow window(source);
+  std::unique_ptr<QSocketNotifier> stopNotifier;
+  if (stopPipe) {
+    stopNotifier = std::make_unique<QSocketNotifier>(g_stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &window,
+                     [&window] { window.close(); });
   }
   window.show();
   return QApplication::exec();
