@@ -277,21 +277,18 @@ namespace {
 
 enum class Plan { NotReady, Skip, Hold, MarkSent, Send };
 
+// What becomes of a row. What the log settled stays settled though the row's PDF went since.
 Plan PlanFor(const MailRow& row, MailState state, const MailRunOptions& options) {
-  if (!row.Ready()) return Plan::NotReady;
-  if (options.resend) return Plan::Send;
-  switch (state) {
-    case MailState::Sent:
-      return Plan::Skip;
-    case MailState::Uncertain:
-      if (options.resendUncertain) return Plan::Send;
+  Plan plan = Plan::Send;
+  if (!options.resend && !row.address.empty()) {
+    if (state == MailState::Sent) return Plan::Skip;
+    if (state == MailState::Uncertain) {
       if (options.uncertainAsSent) return Plan::MarkSent;
-      return Plan::Hold;
-    case MailState::Unknown:
-    case MailState::Open:
-      break;
+      if (!options.resendUncertain) return Plan::Hold;
+    }
   }
-  return Plan::Send;
+  if (!row.Ready()) plan = Plan::NotReady;
+  return plan;
 }
 
 // "Zeile 3 hat sich seit dem Druck geändert." or "Zeilen 3, 4 und 7 haben …", the first ten.

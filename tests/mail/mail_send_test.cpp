@@ -210,6 +210,11 @@ TEST(MailSend, RefusedRecipientsAreToldWithTheServersReplyAndRetriedByTheNextRun
   EXPECT_EQ(retry.skipped, 3u);
   EXPECT_EQ(MailsPerAddress(taking),
             (std::map<std::string, int>{{"kunde3@example.org", 1}, {"kunde4@example.org", 1}}));
+  // A PDF removed after its mail went out: the row stays sent, not failed.
+  std::filesystem::remove(made.folder / "Kunde1.pdf");
+  const MailOutcome later = SendRows(Rows(made), kInvoice, transport, Quick());
+  EXPECT_EQ(later.skipped, 5u);
+  EXPECT_EQ(later.failed, 0u);
 }
 
 TEST(MailSend, ServersThatAreSlowSilentOrAbsentEndInTime) {
