@@ -127,14 +127,20 @@ def main():
     started = time.time()
     try:
         kills = 0
+        runs = 0
         while kills < args.kills:
             run = subprocess.Popen(command, env=env, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE)
-            time.sleep(random.uniform(0.02, 1.5))
-            if run.poll() is None:
+                                   stderr=subprocess.PIPE, text=True)
+            runs += 1
+            time.sleep(random.uniform(0.01, 0.2))
+            killed = run.poll() is None
+            if killed:
                 run.send_signal(signal.SIGTERM if random.random() < 0.2 else signal.SIGKILL)
                 kills += 1
-            run.communicate(timeout=120)
+            out, _ = run.communicate(timeout=120)
+            # Nothing left to send before all kills were made: the kills are done.
+            if not killed and (run.returncode == 0 or out.startswith("0 Mails gesendet")):
+                break
         last = None
         for _ in range(200):
             last = subprocess.run(command, env=env, capture_output=True, text=True, timeout=600)
@@ -160,7 +166,7 @@ def main():
     none_uncertain = sum(1 for a in addresses if count.get(a, 0) == 0 and a in uncertain)
     none_unlisted = [a for a in addresses if count.get(a, 0) == 0 and a not in uncertain]
     twice = [a for a in addresses if count.get(a, 0) > 1]
-    print("recipients: %d, kills: %d, time: %.1f s" % (args.rows, args.kills, took))
+    print("recipients: %d, runs killed: %d of %d, time: %.1f s" % (args.rows, kills, runs, took))
     print("last run: exit %d, %s" % (last.returncode, last.stdout.strip()))
     print("exactly one mail: %d" % exactly_one)
     print("uncertain, one mail arrived: %d" % one_uncertain)
