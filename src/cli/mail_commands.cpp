@@ -1,5 +1,6 @@
 #include "cli/mail_commands.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -7,6 +8,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "base/atomic_file.h"
@@ -17,6 +20,33 @@
 namespace quirabel::cli {
 
 namespace {
+
+std::atomic<bool> g_stop{false};
+
+void OnStopSignal(int) { g_stop.store(true); }
+
+// SIGINT and SIGTERM set g_stop while this lives; the handlers before come back after.
+class StopSignals {
+ public:
+  StopSignals() {
+    g_stop.store(false);
+    struct sigaction action {};
+    action.sa_handler = &OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &oldInt_);
+    ::sigaction(SIGTERM, &action, &oldTerm_);
+  }
+  ~StopSignals() {
+    ::sigaction(SIGINT, &oldInt_, nullptr);
+    ::sigaction(SIGTERM, &oldTerm_, nullptr);
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+ private:
+  struct sigaction oldInt_ {};
+  struct sigaction oldTerm_ {};
+};
 
 int ColumnNumber(const std::string& text, const char* option) {
   if (text.empty() || text.size() > 6 ||
@@ -78,13 +108,25 @@ void AddMailOptions(CLI::App& command, MailCall& call,
   option("--security", call.security);
   option("--from", call.from);
   option("--user", call.user);
+  missingValueTexts.emplace_back(
+      command.add_option("--from-name", call.fromName)
+          ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+          ->each([&call](const std::string&) { call.fromNameGiven = true; }),
+      "--from-name braucht einen Wert");
   command.add_flag("--resend", call.resend);
+  command.add_flag("--resend-uncertain", call.resendUncertain);
+  command.add_flag("--uncertain-as-sent", call.uncertainAsSent);
+  command.add_flag("--unlisted", call.unlisted);
 }
 
 int RunMailCall(const MailCall& call) {
   if (call.files.size() != 2) throw std::invalid_argument("mail braucht DATEI.csv und ORDNER");
-  if (call.column.empty() == call.prefix.empty())
+  if (!call.column.empty() && !call.prefix.empty())
     throw std::invalid_argument("mail braucht entweder --column oder --prefix");
+  if (call.unlisted && call.column.empty() && call.prefix.empty())
+    throw std::invalid_argument("mail --unlisted braucht --column oder --prefix");
+  if (call.resendUncertain && call.uncertainAsSent)
+    throw std::invalid_argument("--resend-uncertain und --uncertain-as-sent schließen sich aus");
   if (call.toColumn.empty()) throw std::invalid_argument("mail braucht --to-column K");
   if (call.subject.empty()) throw std::invalid_argument("mail braucht --subject TEXT");
   if (call.textFile.empty()) throw std::invalid_argument("mail braucht --text DATEI");
@@ -117,7 +159,12 @@ int RunMailCall(const MailCall& call) {
   } else if (!call.server.empty() || !call.security.empty()) {
     settings.port = mail::DefaultPort(settings.security);
   }
-  if (!call.from.empty()) settings.fromAddress = call.from;
+  // --from is the whole sender: the stored name goes with the stored address.
+  if (!call.from.empty()) {
+    settings.fromAddress = call.from;
+    settings.fromName.clear();
+  }
+  if (call.fromNameGiven) settings.fromName = call.fromName;
   if (!call.user.empty()) settings.user = call.user;
   if (const char* password = std::getenv("QUIRABEL_SMTP_PASSWORD"); password != nullptr)
     settings.password = password;
@@ -131,9 +178,10 @@ int RunMailCall(const MailCall& call) {
   std::error_code error;
   if (!std::filesystem::is_directory(source.folder, error))
     return failed("Den Ordner " + source.folder.string() + " gibt es nicht.");
-  std::optional<serial::CsvTable> table;
+  std::shared_ptr<const serial::CsvTable> table;
   try {
-    table = serial::ReadCsvFile(source.csv, source.separator);
+    table =
+        std::make_shared<const serial::CsvTable>(serial::ReadCsvFile(source.csv, source.separator));
   } catch (const serial::SerialError& e) {
     return failed(e.what());
   }
@@ -142,10 +190,28 @@ int RunMailCall(const MailCall& call) {
                   " Spalten; Spalte " + std::to_string(toColumn) + " gibt es nicht.");
   if (std::string problem = mail::SenderProblem(mail); !problem.empty())
     return failed(problem + " (--from ADRESSE oder from_address in " + settingsFile.string() + ")");
-  const std::vector<mail::MailRow> rows = mail::ListRows(*table, source, toColumn);
+  std::optional<mail::MailRows> rows;
+  try {
+    rows.emplace(table, source, toColumn, call.unlisted);
+  } catch (const mail::NoRunRecord& e) {
+    return failed(std::string(e.what()) +
+                  " (--unlisted ordnet die PDFs nach ihrem Namen zu, ohne Prüfung)");
+  } catch (const serial::SerialError& e) {
+    return failed(e.what());
+  } catch (const FileError& e) {
+    return failed(e.what());
+  }
+  if (!rows->Listed())
+    std::cerr << "quirabel-batch: Warnung: keine Serien-PDF-Liste in " << source.folder.string()
+              << "; die PDFs werden nach ihrem Namen den Zeilen zugeordnet, ohne zu prüfen, ob "
+                 "die CSV-Datei sich seit dem Druck geändert hat.\n";
 
   mail::MailRunOptions options;
   options.resend = call.resend;
+  options.resendUncertain = call.resendUncertain;
+  options.uncertainAsSent = call.uncertainAsSent;
+  // Ctrl+C and SIGTERM stop the mail on its way; its line in the log says how far it got.
+  const StopSignals stopSignals;
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
   auto lastShown = std::chrono::steady_clock::now();
   options.progress = [&](std::size_t done, std::size_t total) {
@@ -155,7 +221,7 @@ int RunMailCall(const MailCall& call) {
       std::cerr << "\r" << done << "/" << total << " Mails" << (done == total ? "\n" : "")
                 << std::flush;
     }
-    return true;
+    return !g_stop.load();
   };
   std::unique_ptr<mail::Transport> transport;
   if (!call.eml.empty()) {
@@ -164,11 +230,11 @@ int RunMailCall(const MailCall& call) {
   } else {
     if (settings.host.empty())
       return failed("Kein Mailserver: --server HOST[:PORT] oder host in " + settingsFile.string());
-    transport = std::make_unique<mail::SmtpTransport>(settings, mail::TimeLimits{});
+    transport = std::make_unique<mail::SmtpTransport>(settings, mail::TimeLimits{}, &g_stop);
   }
   mail::MailOutcome outcome;
   try {
-    outcome = mail::SendRows(rows, mail, source.folder, *transport, options);
+    outcome = mail::SendRows(*rows, mail, *transport, options);
   } catch (const FileError& e) {
     // The send log could not be written: what went out is no longer on record.
     return failed("Das Versandprotokoll ist nicht schreibbar: " + e.Reason());
@@ -176,13 +242,26 @@ int RunMailCall(const MailCall& call) {
   for (const std::string& failure : outcome.failures)
     std::cerr << "quirabel-batch: " << failure << "\n";
   if (!outcome.stopMessage.empty()) std::cerr << "quirabel-batch: " << outcome.stopMessage << "\n";
+  if (outcome.cancelled) std::cerr << "quirabel-batch: abgebrochen\n";
+  // Mails that may have arrived stay listed until settled on purpose.
+  for (const std::string& row : outcome.uncertainRows)
+    std::cerr << "quirabel-batch: unklar, ob angekommen: " << row << "\n";
+  if (outcome.uncertain > 0)
+    std::cerr << "quirabel-batch: " << outcome.uncertain
+              << (outcome.uncertain == 1 ? " Mail ist" : " Mails sind")
+              << " vielleicht angekommen. Bitte beim Empfänger nachfragen, dann "
+                 "--resend-uncertain (erneut senden) oder --uncertain-as-sent (als gesendet "
+                 "vermerken).\n";
   if (!call.eml.empty()) {
     std::cout << outcome.sent << (outcome.sent == 1 ? " Mail" : " Mails")
               << " als .eml-Datei geschrieben, " << outcome.failed << " fehlgeschlagen.\n";
   } else {
     std::cout << mail::OutcomeText(outcome) << "\n";
   }
-  return outcome.failed > 0 || !outcome.stopMessage.empty() ? kExitFailed : kExitOk;
+  return outcome.failed > 0 || outcome.uncertain > 0 || outcome.cancelled ||
+                 !outcome.stopMessage.empty()
+             ? kExitFailed
+             : kExitOk;
 }
 
 }  // namespace quirabel::cli

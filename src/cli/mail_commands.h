@@ -22,9 +22,14 @@ struct MailCall {
   std::string separator;
   std::string eml;
   bool resend = false;
+  bool resendUncertain = false;
+  bool uncertainAsSent = false;
+  bool unlisted = false;
   std::string server;  // HOST[:PORT]
   std::string security;
   std::string from;
+  std::string fromName;
+  bool fromNameGiven = false;
   std::string user;
 };
 
@@ -33,7 +38,8 @@ void AddMailOptions(CLI::App& command, MailCall& call,
                     std::vector<std::pair<const CLI::Option*, std::string>>& missingValueTexts);
 
 // Sends (or with --eml writes) the mails. Raises std::invalid_argument for a wrong call; gives
-// kExitFailed when any row failed or the run stopped, kExitOk otherwise. The password comes from
+// kExitFailed when any row failed, any mail is uncertain, or the run stopped (another run holds
+// the folder, Ctrl+C or SIGTERM), kExitOk otherwise. The password comes from
 // QUIRABEL_SMTP_PASSWORD or the settings file, never from the command line.
 int RunMailCall(const MailCall& call);
 

@@ -1,14 +1,21 @@
 #include "mail/mail_run.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <random>
 #include <thread>
 
 #include "base/atomic_file.h"
 #include "base/cp1252.h"
+#include "base/sha256.h"
 #include "mail/address.h"
 #include "mail/send_log.h"
+#include "serial/run_record.h"
 
 namespace quirabel::mail {
 
@@ -32,6 +39,26 @@ std::string RandomText() {
 std::string RowLabel(const MailRow& row) {
   return "Zeile " + std::to_string(row.row) + " (" +
          (row.address.empty() ? row.cell : row.address) + ")";
+}
+
+// A checksum's 64 hexadecimal digits as its 32 bytes (the record checked the digits), and back.
+std::array<std::uint8_t, 32> HexBytes(std::string_view hex) {
+  std::array<std::uint8_t, 32> bytes{};
+  auto digit = [](char c) { return c <= '9' ? c - '0' : c - 'a' + 10; };
+  for (std::size_t i = 0; i < bytes.size() && 2 * i + 1 < hex.size(); ++i)
+    bytes[i] = static_cast<std::uint8_t>(digit(hex[2 * i]) * 16 + digit(hex[2 * i + 1]));
+  return bytes;
+}
+
+std::string BytesHex(const std::array<std::uint8_t, 32>& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(64);
+  for (std::uint8_t b : bytes) {
+    hex += kDigits[b >> 4];
+    hex += kDigits[b & 15];
+  }
+  return hex;
 }
 
 }  // namespace
@@ -69,32 +96,95 @@ std::optional<MailSource> SourceFromArguments(const std::vector<std::string>& gi
   return source;
 }
 
-std::vector<MailRow> ListRows(const serial::CsvTable& table, const MailSource& source,
-                              int addressColumn) {
-  const std::vector<std::string> names =
-      serial::PdfFileNames(table, source.naming, table.RowCount());
-  std::vector<MailRow> rows;
-  rows.reserve(names.size());
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    MailRow row;
-    row.row = i + 1;
-    row.file = names[i];
-    row.cells = table.Row(i);
-    std::error_code error;
-    const bool havePdf = std::filesystem::is_regular_file(
-        std::filesystem::symlink_status(source.folder / row.file, error));
-    if (addressColumn >= 1) {
-      row.cell = std::string(serial::CellAt(row.cells, addressColumn));
-      AddressCheck check = CheckAddress(row.cell);
-      row.address = std::move(check.address);
-      row.problem = std::move(check.problem);
-    } else {
-      row.problem = "keine Adressspalte gewählt";
-    }
-    if (!havePdf) row.problem = row.problem.empty() ? "PDF fehlt" : "PDF fehlt, " + row.problem;
-    rows.push_back(std::move(row));
+NoRunRecord::NoRunRecord(const std::filesystem::path& folder)
+    : std::runtime_error("Keine Serien-PDF-Liste in " + folder.string() +
+                         ": bitte die Serie neu drucken.") {}
+
+MailRows::MailRows(std::shared_ptr<const serial::CsvTable> table, const MailSource& source,
+                   int addressColumn, bool unlisted)
+    : table_(std::move(table)), source_(source), addressColumn_(addressColumn) {
+  // Several records: a later run's row replaces an earlier one's.
+  struct Found {
+    std::filesystem::path file;
+    serial::RunRecordHeader header;
+  };
+  std::vector<std::filesystem::path> files = serial::RunRecordFiles(source.folder);
+  std::vector<std::pair<std::string, std::filesystem::path>> ordered;
+  for (const std::filesystem::path& file : files) {
+    const serial::RunRecordHeader header =
+        serial::ReadRunRecordFile(file, [](const serial::RunRecordRow&) {});
+    ordered.emplace_back(header.time, file);
   }
-  return rows;
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [time, file] : ordered) {
+    const auto run = static_cast<std::uint32_t>(runIds_.size());
+    runIds_.emplace_back();
+    const serial::RunRecordHeader header =
+        serial::ReadRunRecordFile(file, [this, run](const serial::RunRecordRow& row) {
+          Recorded& entry = recorded_[row.row];
+          entry = {row.file, HexBytes(row.cellsSha256), HexBytes(row.pdfSha256), run, 0};
+          if (!row.error.empty()) {
+            errors_.push_back(row.error);
+            entry.error = static_cast<std::uint32_t>(errors_.size());
+          }
+        });
+    runIds_[run] = header.runId;
+  }
+  listed_ = !runIds_.empty();
+  if (!listed_) {
+    if (!unlisted) throw NoRunRecord(source.folder);
+    names_ = serial::PdfFileNames(*table_, source.naming, table_->RowCount());
+  }
+}
+
+std::vector<std::size_t> MailRows::RowsGone() const {
+  std::vector<std::size_t> gone;
+  for (const auto& [row, recorded] : recorded_) {
+    if (row > table_->RowCount() && recorded.error == 0) gone.push_back(row);
+  }
+  std::sort(gone.begin(), gone.end());
+  return gone;
+}
+
+MailRow MailRows::Row(std::size_t index) const {
+  MailRow row;
+  row.row = index + 1;
+  row.cells = table_->Row(index);
+  std::string pdfProblem;
+  if (listed_) {
+    const auto found = recorded_.find(row.row);
+    if (found == recorded_.end()) {
+      pdfProblem = "nicht in der Serien-PDF-Liste";
+    } else if (found->second.error != 0) {
+      pdfProblem = "kein PDF gedruckt (" + errors_[found->second.error - 1] + ")";
+    } else {
+      row.file = found->second.file;
+      row.runId = runIds_[found->second.run];
+      row.pdfSha256 = BytesHex(found->second.pdfSha256);
+      row.changed = serial::CellsSha256(row.cells) != BytesHex(found->second.cellsSha256);
+    }
+  } else {
+    row.file = names_[index];
+  }
+  if (pdfProblem.empty()) {
+    std::error_code error;
+    const bool havePdf = !row.file.empty() && row.file.find('/') == std::string::npos &&
+                         std::filesystem::is_regular_file(
+                             std::filesystem::symlink_status(source_.folder / row.file, error));
+    if (!havePdf) pdfProblem = "PDF fehlt";
+  }
+  if (addressColumn_ >= 1) {
+    row.cell = std::string(serial::CellAt(row.cells, addressColumn_));
+    AddressCheck check = CheckAddress(row.cell);
+    row.address = std::move(check.address);
+    row.problem = std::move(check.problem);
+  } else {
+    row.problem = "keine Adressspalte gewählt";
+  }
+  if (!pdfProblem.empty())
+    row.problem = row.problem.empty() ? pdfProblem : pdfProblem + ", " + row.problem;
+  return row;
 }
 
 std::string SenderProblem(const MailTemplate& mail) {
@@ -102,6 +192,69 @@ std::string SenderProblem(const MailTemplate& mail) {
   if (!CheckAddress(mail.fromAddress).problem.empty() || HasLineBreak(mail.fromAddress))
     return "Die Absenderadresse \"" + mail.fromAddress + "\" ist keine gültige Adresse.";
   return {};
+}
+
+namespace {
+
+// Opens a PDF without following a link; it must be a regular file.
+int OpenPdf(const std::filesystem::path& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) throw FileError("open", file, errno);
+  struct stat info;
+  int error = 0;
+  if (::fstat(fd, &info) != 0) {
+    error = errno;
+  } else if (!S_ISREG(info.st_mode)) {
+    error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+  } else if (static_cast<std::uint64_t>(info.st_size) > kMaxAttachmentBytes) {
+    error = EFBIG;
+  } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    ::close(fd);
+    throw FileError("open", file, error);
+  }
+  return fd;
+}
+
+// Reads a PDF piece by piece, handing each piece over; at most kMaxAttachmentBytes.
+template <typename Take>
+void ReadPdfPieces(const std::filesystem::path& file, Take take) {
+  const int fd = OpenPdf(file);
+  char buffer[65536];
+  std::size_t total = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      throw FileError("read", file, error);
+    }
+    if (n == 0) break;
+    total += static_cast<std::size_t>(n);
+    if (total > kMaxAttachmentBytes) {
+      ::close(fd);
+      throw FileError("read", file, EFBIG);
+    }
+    take(std::string_view(buffer, static_cast<std::size_t>(n)));
+  }
+  ::close(fd);
+}
+
+}  // namespace
+
+std::string PdfSha256(const std::filesystem::path& file) {
+  Sha256 hash;
+  ReadPdfPieces(file, [&hash](std::string_view piece) { hash.Add(piece); });
+  return hash.HexDigest();
+}
+
+std::string ReadPdf(const std::filesystem::path& file) {
+  std::string bytes;
+  ReadPdfPieces(file, [&bytes](std::string_view piece) { bytes.append(piece); });
+  return bytes;
 }
 
 MailMessage ComposeMail(const MailRow& row, const MailTemplate& mail,
@@ -114,139 +267,263 @@ MailMessage ComposeMail(const MailRow& row, const MailTemplate& mail,
   message.subject = FillFields(mail.subject, row.cells);
   message.text = FillFields(mail.text, row.cells);
   message.attachmentName = row.file;
-  message.attachmentBytes = ReadFile(folder / row.file, kMaxAttachmentBytes);
+  message.attachmentBytes = ReadPdf(folder / row.file);
   message.date = now;
   message.messageId = MakeMessageId(unique, now, message.fromAddress);
   return message;
 }
 
-MailOutcome SendRows(const std::vector<MailRow>& rows, const MailTemplate& mail,
-                     const std::filesystem::path& folder, Transport& transport,
+namespace {
+
+enum class Plan { NotReady, Skip, Hold, MarkSent, Send };
+
+// What becomes of a row. What the log settled stays settled though the row's PDF went since.
+Plan PlanFor(const MailRow& row, MailState state, const MailRunOptions& options) {
+  Plan plan = Plan::Send;
+  if (!options.resend && !row.address.empty()) {
+    if (state == MailState::Sent) return Plan::Skip;
+    if (state == MailState::Uncertain) {
+      if (options.uncertainAsSent) return Plan::MarkSent;
+      if (!options.resendUncertain) return Plan::Hold;
+    }
+  }
+  if (!row.Ready()) plan = Plan::NotReady;
+  return plan;
+}
+
+// "Zeile 3 hat sich seit dem Druck geändert." or "Zeilen 3, 4 und 7 haben …", the first ten.
+std::string ChangedText(const std::vector<std::size_t>& rows, std::size_t count) {
+  if (count == 1)
+    return "Zeile " + std::to_string(rows.front()) + " hat sich seit dem Druck geändert";
+  std::string text = "Zeilen ";
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (i > 0) text += i + 1 == rows.size() && count == rows.size() ? " und " : ", ";
+    text += std::to_string(rows[i]);
+  }
+  if (count > rows.size()) text += " und " + std::to_string(count - rows.size()) + " weitere";
+  return text + " haben sich seit dem Druck geändert";
+}
+
+}  // namespace
+
+MailOutcome SendRows(const MailRows& rows, const MailTemplate& mail, Transport& transport,
                      const MailRunOptions& options) {
   MailOutcome outcome;
+  const std::filesystem::path& folder = rows.Folder();
   auto now = [&options] { return options.now ? options.now() : std::time(nullptr); };
   if (std::string problem = SenderProblem(mail); !problem.empty()) {
     outcome.stopMessage = problem;
     return outcome;
   }
-  const SentMails sentBefore =
-      options.resend || !options.writeLog ? SentMails{} : ReadSendLog(folder);
-  const std::string runId = RandomText();
-  // A mail that went out but is not on record would go out again: the log must be writable
-  // before anything is sent, and a run stops when it no longer is.
-  std::string logProblem;
-  auto log = [&](const MailRow& row, const std::string& result) {
-    if (!options.writeLog || !logProblem.empty()) return;
-    try {
-      AppendSendLog(folder, {LogTime(now()), row.row, row.address.empty() ? row.cell : row.address,
-                             row.file, result});
-    } catch (const FileError& e) {
-      logProblem = "Das Versandprotokoll " + (folder / kSendLogName).string() +
-                   " ist nicht schreibbar: " + e.Reason();
-    }
-  };
+  std::optional<SendLog> log;
   if (options.writeLog) {
     try {
-      TouchSendLog(folder);
+      log.emplace(folder);
+    } catch (const SendLogBusy& e) {
+      outcome.busy = true;
+      outcome.stopMessage = e.what();
+      return outcome;
     } catch (const FileError& e) {
       outcome.stopMessage = "Das Versandprotokoll " + (folder / kSendLogName).string() +
                             " ist nicht schreibbar: " + e.Reason();
       return outcome;
     }
   }
+  const SendLogIndex noLog;
+  const SendLogIndex& index = log ? log->Index() : noLog;
+  auto stateOf = [&](const MailRow& row) {
+    MailState state = StateIn(index, KeyOf(row.runId, row.row, row.address, row.pdfSha256));
+    // Older logs know a mail by file and address; they count for unlisted folders only.
+    if (state == MailState::Unknown && !rows.Listed())
+      state = StateIn(index, LegacyKeyOf(row.file, row.address));
+    return state;
+  };
+
+  // The whole run first: a row to be sent that changed since the print stops it before any mail.
+  std::vector<std::size_t> changed;
+  std::size_t changedCount = 0;
+  auto noteChanged = [&](std::size_t row) {
+    ++changedCount;
+    if (changed.size() < 10) changed.push_back(row);
+  };
+  for (std::size_t i = 0; i < rows.Count(); ++i) {
+    MailRow row = rows.Row(i);
+    if (!rows.Listed()) {
+      if (!row.Ready()) continue;
+      try {
+        row.pdfSha256 = PdfSha256(folder / row.file);
+      } catch (const FileError&) {
+        continue;  // told when the row comes to be sent
+      }
+    }
+    if (PlanFor(row, stateOf(row), options) != Plan::Send || !rows.Listed()) continue;
+    bool same = !row.changed;
+    if (same) {
+      try {
+        same = PdfSha256(folder / row.file) == row.pdfSha256;
+      } catch (const FileError&) {
+        same = false;
+      }
+    }
+    if (!same) noteChanged(row.row);
+  }
+  for (std::size_t gone : rows.RowsGone()) noteChanged(gone);
+  if (changedCount > 0) {
+    outcome.stopMessage = ChangedText(changed, changedCount) +
+                          "; es wurde nichts gesendet. Bitte die Serie neu drucken.";
+    return outcome;
+  }
+
+  const std::string unique = RandomText();
+  std::string logProblem;
+  auto write = [&](const MailRow& row, const std::string& result) {
+    if (!log) return true;
+    try {
+      log->Append({LogTime(now()), row.row, row.address.empty() ? row.cell : row.address, row.file,
+                   result, row.runId, row.pdfSha256});
+      return true;
+    } catch (const FileError& e) {
+      logProblem = "Das Versandprotokoll " + log->File().string() +
+                   " ist nicht schreibbar: " + e.Reason() + ". Zeile " + std::to_string(row.row) +
+                   " ist nicht eingetragen.";
+      return false;
+    }
+  };
   auto fail = [&](const MailRow& row, const std::string& why) {
     ++outcome.failed;
     outcome.failures.push_back(RowLabel(row) + ": " + why);
-    log(row, "Fehler: " + why);
+    return write(row, kFailedResult + why);
+  };
+  auto stopText = [&] {
+    return " " + std::to_string(outcome.sent) + " von " + std::to_string(rows.Count()) +
+           " Mails wurden gesendet.";
   };
 
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (!logProblem.empty()) {
-      outcome.stopMessage = logProblem + " Zeile " + std::to_string(rows[i - 1].row) +
-                            " ist nicht eingetragen. " + std::to_string(outcome.sent) + " von " +
-                            std::to_string(rows.size()) + " Mails wurden gesendet.";
-      break;
-    }
-    const MailRow& row = rows[i];
-    if (options.progress && !options.progress(i, rows.size())) {
+  for (std::size_t i = 0; i < rows.Count(); ++i) {
+    if (options.progress && !options.progress(i, rows.Count())) {
       outcome.cancelled = true;
       break;
     }
-    if (!row.address.empty() && sentBefore.contains({row.file, row.address})) {
+    MailRow row = rows.Row(i);
+    if (!rows.Listed() && row.Ready()) {
+      try {
+        row.pdfSha256 = PdfSha256(folder / row.file);
+      } catch (const FileError& e) {
+        if (!fail(row, "PDF nicht lesbar: " + e.Reason())) break;
+        continue;
+      }
+    }
+    const Plan plan = PlanFor(row, stateOf(row), options);
+    if (plan == Plan::NotReady) {
+      if (!fail(row, row.problem)) break;
+      continue;
+    }
+    if (plan == Plan::Skip) {
       ++outcome.skipped;
       continue;
     }
-    if (!row.Ready()) {
-      fail(row, row.problem);
+    if (plan == Plan::Hold) {
+      ++outcome.uncertain;
+      outcome.uncertainRows.push_back(RowLabel(row));
+      continue;
+    }
+    if (plan == Plan::MarkSent) {
+      if (!write(row, kMarkedSentResult)) break;
+      ++outcome.skipped;
+      continue;
+    }
+    if (row.changed) {
+      if (!fail(row, "die Zeile hat sich seit dem Druck geändert")) break;
       continue;
     }
     MailMessage message;
     try {
-      message = ComposeMail(row, mail, folder, now(), runId + "." + std::to_string(row.row));
+      message = ComposeMail(row, mail, folder, now(), unique + "." + std::to_string(row.row));
     } catch (const FileError& e) {
-      fail(row, "PDF nicht lesbar: " + e.Reason());
+      if (!fail(row, "PDF nicht lesbar: " + e.Reason())) break;
+      continue;
+    }
+    // The bytes that go out are the bytes that were printed.
+    if (Sha256Hex(message.attachmentBytes) != row.pdfSha256) {
+      if (!fail(row, "das PDF hat sich seit dem Druck geändert")) break;
       continue;
     }
     if (const std::string header = InjectedHeader(message); !header.empty()) {
-      fail(row, "Zeilenumbruch im Feld " + header);
+      if (!fail(row, "Zeilenumbruch im Feld " + header)) break;
       continue;
     }
+    // Write ahead: without this line on the disk the mail does not go out.
+    if (!write(row, kIntentResult)) break;
     SendResult result = transport.Send(message);
     for (int attempt = 0;
          attempt < options.retries && result.kind == SendResult::Kind::ConnectionLost; ++attempt) {
-      std::this_thread::sleep_for(options.retryPause);
+      bool stop = false;
+      for (auto waited = std::chrono::milliseconds(0); waited < options.retryPause && !stop;
+           waited += std::chrono::milliseconds(50)) {
+        std::this_thread::sleep_for(
+            std::min(std::chrono::milliseconds(50), options.retryPause - waited));
+        stop = options.progress && !options.progress(i, rows.Count());
+      }
+      if (stop) {
+        result = {SendResult::Kind::Cancelled, "abgebrochen"};
+        break;
+      }
       result = transport.Send(message);
     }
+    bool written = true;
     switch (result.kind) {
       case SendResult::Kind::Sent:
         ++outcome.sent;
-        log(row, kSentResult);
-        continue;
+        written = write(row, kSentResult);
+        break;
       case SendResult::Kind::Refused:
-        fail(row, result.text);
-        continue;
-      case SendResult::Kind::Uncertain:
         ++outcome.failed;
         outcome.failures.push_back(RowLabel(row) + ": " + result.text);
-        log(row, kUncertainResult + result.text);
-        continue;
+        written = write(row, kRefusedResult + result.text);
+        break;
+      case SendResult::Kind::Uncertain:
+        ++outcome.uncertain;
+        outcome.uncertainRows.push_back(RowLabel(row) + ": " + result.text);
+        written = write(row, kUncertainResult + result.text);
+        if (result.cancelled) outcome.cancelled = true;
+        break;
       case SendResult::Kind::Cancelled:
         outcome.cancelled = true;
+        written = write(row, std::string(kFailedResult) + "abgebrochen");
         break;
       case SendResult::Kind::ConnectionLost:
-        fail(row, result.text);
-        outcome.stopMessage = "Die Verbindung zum Mailserver ist verloren (" + result.text + "). " +
-                              std::to_string(outcome.sent) + " von " + std::to_string(rows.size()) +
-                              " Mails wurden gesendet.";
+        written = fail(row, result.text);
+        outcome.stopMessage =
+            "Die Verbindung zum Mailserver ist verloren: " + result.text + "." + stopText();
         break;
       case SendResult::Kind::Fatal:
-        fail(row, result.text);
-        outcome.stopMessage = result.text + " " + std::to_string(outcome.sent) + " von " +
-                              std::to_string(rows.size()) + " Mails wurden gesendet.";
+        written = fail(row, result.text);
+        outcome.stopMessage = result.text + stopText();
         break;
     }
-    break;
+    if (!written || outcome.cancelled || !outcome.stopMessage.empty()) break;
   }
+  if (!logProblem.empty()) outcome.stopMessage = logProblem + stopText();
   if (options.progress && !outcome.cancelled && outcome.stopMessage.empty())
-    options.progress(rows.size(), rows.size());
+    options.progress(rows.Count(), rows.Count());
   return outcome;
 }
 
-SendResult SendTestMail(const std::vector<MailRow>& rows, const MailTemplate& mail,
-                        const std::filesystem::path& folder, Transport& transport) {
+SendResult SendTestMail(const MailRows& rows, const MailTemplate& mail, Transport& transport) {
   if (std::string problem = SenderProblem(mail); !problem.empty())
     return {SendResult::Kind::Fatal, problem};
-  const auto first =
-      std::find_if(rows.begin(), rows.end(), [](const MailRow& row) { return row.Ready(); });
-  if (first == rows.end())
-    return {SendResult::Kind::Fatal, "Keine Zeile hat eine PDF-Datei und eine gültige Adresse."};
-  MailRow toMe = *first;
-  toMe.address = CheckAddress(mail.fromAddress).address;
-  try {
-    return transport.Send(ComposeMail(toMe, mail, folder, std::time(nullptr), RandomText()));
-  } catch (const FileError& e) {
-    return {SendResult::Kind::Fatal, "PDF nicht lesbar: " + e.Reason()};
+  for (std::size_t i = 0; i < rows.Count(); ++i) {
+    MailRow toMe = rows.Row(i);
+    if (!toMe.Ready()) continue;
+    toMe.address = CheckAddress(mail.fromAddress).address;
+    try {
+      return transport.Send(
+          ComposeMail(toMe, mail, rows.Folder(), std::time(nullptr), RandomText()));
+    } catch (const FileError& e) {
+      return {SendResult::Kind::Fatal, "PDF nicht lesbar: " + e.Reason()};
+    }
   }
+  return {SendResult::Kind::Fatal, "Keine Zeile hat eine PDF-Datei und eine gültige Adresse."};
 }
 
 std::string ReadMessageText(const std::filesystem::path& file) {
@@ -254,9 +531,11 @@ std::string ReadMessageText(const std::filesystem::path& file) {
 }
 
 std::string OutcomeText(const MailOutcome& outcome) {
-  return std::to_string(outcome.sent) + (outcome.sent == 1 ? " Mail" : " Mails") + " gesendet, " +
-         std::to_string(outcome.skipped) + " übersprungen, " + std::to_string(outcome.failed) +
-         " fehlgeschlagen.";
+  std::string text = std::to_string(outcome.sent) + (outcome.sent == 1 ? " Mail" : " Mails") +
+                     " gesendet, " + std::to_string(outcome.skipped) + " übersprungen, " +
+                     std::to_string(outcome.failed) + " fehlgeschlagen";
+  if (outcome.uncertain > 0) text += ", " + std::to_string(outcome.uncertain) + " unklar";
+  return text + ".";
 }
 
 }  // namespace quirabel::mail

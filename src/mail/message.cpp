@@ -55,8 +55,42 @@ std::string FillFields(std::string_view text, const std::vector<std::string>& ce
   return out;
 }
 
+namespace {
+
+// A plain text folded at its blanks into lines of at most 76 characters (the header's name
+// before it included); empty when a word is too long for a line of its own.
+std::string FoldPlain(std::string_view text) {
+  constexpr std::size_t kMaxLine = 76;
+  constexpr std::size_t kNameRoom = 10;  // "Subject: "
+  std::string out;
+  std::size_t line = kNameRoom;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    // A word with the blanks before it.
+    std::size_t end = i;
+    while (end < text.size() && (text[end] == ' ' || text[end] == '\t')) ++end;
+    while (end < text.size() && text[end] != ' ' && text[end] != '\t') ++end;
+    const std::string_view word = text.substr(i, end - i);
+    if (line + word.size() > kMaxLine && i > 0 && (word[0] == ' ' || word[0] == '\t')) {
+      out += "\r\n";
+      line = 0;
+    }
+    if (line + word.size() > kMaxLine) return {};
+    out += word;
+    line += word.size();
+    i = end;
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string EncodeHeaderText(std::string_view text) {
-  if (IsPlainAscii(text)) return std::string(text);
+  if (IsPlainAscii(text)) {
+    if (text.size() <= 66) return std::string(text);
+    // A long subject is folded, so no line of the header grows past what servers take.
+    if (std::string folded = FoldPlain(text); !folded.empty()) return folded;
+  }
   constexpr std::string_view kOpen = "=?UTF-8?Q?";
   constexpr std::string_view kClose = "?=";
   constexpr std::size_t kMaxWord = 75;

@@ -25,8 +25,9 @@ struct MailMessage {
 // the row gives an empty text. Any other text in angle brackets stays.
 std::string FillFields(std::string_view text, const std::vector<std::string>& cells);
 
-// A header value in UTF-8 as it may stand in a header: unchanged when it is plain ASCII without
-// "=?", otherwise as RFC 2047 encoded words ("=?UTF-8?Q?...?=", at most 75 characters each, never
+// A header value in UTF-8 as it may stand in a header: unchanged when it is short plain ASCII
+// without "=?"; longer plain text folded at its blanks into lines of at most 76 characters;
+// otherwise as RFC 2047 encoded words ("=?UTF-8?Q?...?=", at most 75 characters each, never
 // splitting a character) joined by folding line breaks.
 std::string EncodeHeaderText(std::string_view text);
 

@@ -1,13 +1,17 @@
 #include "mail/send_log.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <vector>
 
 #include "base/atomic_file.h"
+#include "base/sha256.h"
 
 namespace quirabel::mail {
 
@@ -29,74 +33,114 @@ bool IsNumber(std::string_view text) {
   return true;
 }
 
+MailKey KeyOfText(std::string_view text) {
+  const std::string hex = Sha256Hex(text);
+  MailKey key;
+  key.high = std::stoull(hex.substr(0, 16), nullptr, 16);
+  key.low = std::stoull(hex.substr(16, 16), nullptr, 16);
+  return key;
+}
+
+constexpr std::size_t kReadPiece = 1024 * 1024;
+
 }  // namespace
 
-namespace {
+MailKey KeyOf(std::string_view runId, std::size_t row, std::string_view address,
+              std::string_view pdfSha256) {
+  std::string text = "mail";
+  text += '\0';
+  text += runId;
+  text += '\0';
+  text += std::to_string(row);
+  text += '\0';
+  text += address;
+  text += '\0';
+  text += pdfSha256;
+  return KeyOfText(text);
+}
 
-// Calls `take(file, address, result)` for each whole line of five fields, in order.
-template <typename Take>
-void ForEachEntry(std::string_view bytes, Take take) {
+MailKey LegacyKeyOf(std::string_view file, std::string_view address) {
+  std::string text = "file";
+  text += '\0';
+  text += file;
+  text += '\0';
+  text += address;
+  return KeyOfText(text);
+}
+
+MailState StateIn(const SendLogIndex& index, const MailKey& key) {
+  const auto found = index.find(key);
+  if (found == index.end()) return MailState::Unknown;
+  auto settled = static_cast<MailState>(found->second & 0x0F);
+  if ((found->second & kIntentPending) != 0 && settled < MailState::Uncertain)
+    settled = MailState::Uncertain;
+  return settled;
+}
+
+MailState StateOfResult(std::string_view result) {
+  if (result == kIntentResult) return MailState::Unknown;
+  if (result.starts_with("unklar")) return MailState::Uncertain;
+  if (result == kSentResult || result == kMarkedSentResult) return MailState::Sent;
+  return MailState::Open;
+}
+
+void SendLogReader::Add(std::string_view bytes) {
   std::size_t start = 0;
   while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    // A last line without its line break was cut off while it was written.
-    if (end == std::string_view::npos) break;
-    std::string_view line = bytes.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    // We never write a CR inside a line.
-    if (line.find('\r') != std::string_view::npos) continue;
-    std::vector<std::string_view> fields;
-    std::size_t from = 0;
-    while (fields.size() < 6) {
-      const std::size_t tab = line.find('\t', from);
-      fields.push_back(line.substr(from, tab == std::string_view::npos ? tab : tab - from));
-      if (tab == std::string_view::npos) break;
-      from = tab + 1;
+    const std::size_t end = bytes.find('\n', start);
+    if (end == std::string_view::npos) {
+      pending_.append(bytes.substr(start));
+      return;
     }
-    if (fields.size() != 5 || !IsNumber(fields[1]) || fields[2].empty() || fields[3].empty())
-      continue;
-    take(fields[3], fields[2], fields[4]);
+    if (pending_.empty()) {
+      Line(bytes.substr(start, end - start));
+    } else {
+      pending_.append(bytes.substr(start, end - start));
+      Line(pending_);
+      pending_.clear();
+    }
+    start = end + 1;
   }
 }
 
-std::string ReadLog(const std::filesystem::path& folder) {
-  const std::filesystem::path file = folder / kSendLogName;
-  std::error_code error;
-  if (!std::filesystem::exists(file, error)) return {};
-  return ReadFile(file, kMaxSendLogBytes);
+void SendLogReader::Line(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  // We never write a CR inside a line.
+  if (line.find('\r') != std::string_view::npos) return;
+  std::string_view fields[8];
+  std::size_t count = 0;
+  std::size_t from = 0;
+  while (count < 8) {
+    const std::size_t tab = line.find('\t', from);
+    fields[count++] = line.substr(from, tab == std::string_view::npos ? tab : tab - from);
+    if (tab == std::string_view::npos) break;
+    from = tab + 1;
+  }
+  if ((count != 5 && count != 7) || !IsNumber(fields[1]) || fields[2].empty() || fields[3].empty())
+    return;
+  const MailKey key =
+      count == 5 ? LegacyKeyOf(fields[3], fields[2])
+                 : KeyOf(fields[5], std::stoull(std::string(fields[1])), fields[2], fields[6]);
+  std::uint8_t& entry = index_[key];
+  if (fields[4] == kIntentResult) {
+    entry |= kIntentPending;
+    return;
+  }
+  const auto settled = std::max(static_cast<std::uint8_t>(entry & 0x0F),
+                                static_cast<std::uint8_t>(StateOfResult(fields[4])));
+  entry = settled;
 }
 
-}  // namespace
-
-SentMails ParseSendLog(std::string_view bytes) {
-  SentMails sent;
-  ForEachEntry(bytes,
-               [&sent](std::string_view file, std::string_view address, std::string_view result) {
-                 if (result == kSentResult || result.starts_with(kUncertainResult))
-                   sent.emplace(std::string(file), std::string(address));
-               });
-  return sent;
+SendLogIndex ParseSendLog(std::string_view bytes) {
+  SendLogIndex index;
+  SendLogReader(index).Add(bytes);
+  return index;
 }
-
-LastResults ParseLastResults(std::string_view bytes) {
-  LastResults last;
-  ForEachEntry(bytes,
-               [&last](std::string_view file, std::string_view address, std::string_view result) {
-                 last[{std::string(file), std::string(address)}] = std::string(result);
-               });
-  return last;
-}
-
-LastResults ReadLastResults(const std::filesystem::path& folder) {
-  return ParseLastResults(ReadLog(folder));
-}
-
-SentMails ReadSendLog(const std::filesystem::path& folder) { return ParseSendLog(ReadLog(folder)); }
 
 std::string SendLogLine(const SendLogEntry& entry) {
   return OneField(entry.time) + "\t" + std::to_string(entry.row) + "\t" + OneField(entry.address) +
-         "\t" + OneField(entry.file) + "\t" + OneField(entry.result) + "\n";
+         "\t" + OneField(entry.file) + "\t" + OneField(entry.result) + "\t" +
+         OneField(entry.runId) + "\t" + OneField(entry.pdfSha256) + "\n";
 }
 
 std::string LogTime(std::time_t when) {
@@ -108,33 +152,120 @@ std::string LogTime(std::time_t when) {
   return text;
 }
 
-void TouchSendLog(const std::filesystem::path& folder) {
-  const std::filesystem::path file = folder / kSendLogName;
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) throw FileError("append to", file, errno);
-  ::close(fd);
+SendLogBusy::SendLogBusy(const std::filesystem::path& folder)
+    : std::runtime_error("Für " + folder.string() + " läuft schon ein Versand.") {}
+
+namespace {
+
+// Reads a whole log from a descriptor into an index; returns the last byte read ('\n' when
+// empty).
+char ReadIndex(int fd, const std::filesystem::path& file, SendLogIndex& index) {
+  SendLogReader reader(index);
+  std::vector<char> buffer(kReadPiece);
+  off_t offset = 0;
+  char last = '\n';
+  for (;;) {
+    const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw FileError("read", file, errno);
+    if (n == 0) break;
+    reader.Add(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+    last = buffer[static_cast<std::size_t>(n) - 1];
+    offset += n;
+  }
+  return last;
 }
 
-void AppendSendLog(const std::filesystem::path& folder, const SendLogEntry& entry) {
-  const std::filesystem::path file = folder / kSendLogName;
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) throw FileError("append to", file, errno);
-  const std::string line = SendLogLine(entry);
+// Writes all of `bytes` at the end and syncs; a failed write is cut off again, so that no half
+// line joins the next one.
+void AppendSynced(int fd, const std::filesystem::path& file, std::string_view bytes) {
+  struct stat info;
+  if (::fstat(fd, &info) != 0) throw FileError("write", file, errno);
   std::size_t done = 0;
-  while (done < line.size()) {
-    const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       const int error = n < 0 ? errno : EIO;
-      ::close(fd);
+      if (done > 0 && ::ftruncate(fd, info.st_size) != 0) {
+        // Nothing more to do: the reader passes over the cut line.
+      }
       throw FileError("write", file, error);
     }
     done += static_cast<std::size_t>(n);
   }
-  const bool synced = ::fsync(fd) == 0;
-  const int syncError = errno;
+  if (::fdatasync(fd) != 0) {
+    const int error = errno;
+    if (::ftruncate(fd, info.st_size) != 0) {
+      // As above.
+    }
+    throw FileError("write", file, error);
+  }
+}
+
+int OpenLog(const std::filesystem::path& file, int flags) {
+  const int fd = ::open(file.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+  if (fd < 0) throw FileError("open", file, errno);
+  struct stat info;
+  int error = 0;
+  if (::fstat(fd, &info) != 0) {
+    error = errno;
+  } else if (S_ISDIR(info.st_mode)) {
+    error = EISDIR;
+  } else if (!S_ISREG(info.st_mode) || info.st_nlink > 1) {
+    // A FIFO, a device, or a second name of a file elsewhere.
+    error = EINVAL;
+  } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    ::close(fd);
+    throw FileError("open", file, error);
+  }
+  return fd;
+}
+
+}  // namespace
+
+SendLog::SendLog(const std::filesystem::path& folder) : file_(folder / kSendLogName) {
+  fd_ = OpenLog(file_, O_RDWR | O_CREAT | O_APPEND);
+  try {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK) throw SendLogBusy(folder);
+      throw FileError("lock", file_, errno);
+    }
+    // A line cut off by a crash or a full disk is ended, so the next one stands on its own.
+    if (ReadIndex(fd_, file_, index_) != '\n') AppendSynced(fd_, file_, "\n");
+  } catch (...) {
+    ::close(fd_);
+    throw;
+  }
+}
+
+SendLog::~SendLog() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void SendLog::Append(const SendLogEntry& entry) {
+  const std::string line = SendLogLine(entry);
+  AppendSynced(fd_, file_, line);
+  SendLogReader(index_).Add(line);
+}
+
+SendLogIndex ReadSendLogIndex(const std::filesystem::path& folder) {
+  const std::filesystem::path file = folder / kSendLogName;
+  std::error_code error;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(file, error))) return {};
+  const int fd = OpenLog(file, O_RDONLY);
+  SendLogIndex index;
+  try {
+    ReadIndex(fd, file, index);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
   ::close(fd);
-  if (!synced) throw FileError("write", file, syncError);
+  return index;
 }
 
 }  // namespace quirabel::mail

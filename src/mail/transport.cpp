@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -137,32 +139,180 @@ class Transfer {
   curl_mime* mime_ = nullptr;
 };
 
+// Where an SMTP dialogue stands, as seen from the lines that go back and forth.
+enum class Step { Connect, Greeting, Command, Mail, Recipient, Data, Body, End, Done };
+
+// What the callbacks see of a transfer: the cancel flag, the step, the server's last reply line,
+// how much of the mail has gone out, and when anything last moved.
+struct TransferWatch {
+  CURL* curl = nullptr;
+  const std::atomic<bool>* cancel = nullptr;
+  TimeLimits limits;
+  Step step = Step::Connect;
+  bool connected = false;
+  bool gotGoAhead = false;  // the server said 354: the mail itself is on its way
+  std::string lastReply;
+  std::string errorReply;  // the first 4xx or 5xx reply, and the step it answered
+  Step errorStep = Step::Connect;
+  std::string replyAfterData;
+  curl_off_t uploaded = 0;
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point moved = start;
+  bool timedOut = false;
+  bool cancelled = false;
+};
+
 std::string CurlText(CURLcode code, const char* buffer) {
   return buffer != nullptr && *buffer != '\0' ? std::string(buffer) : curl_easy_strerror(code);
 }
 
+void Moved(TransferWatch& watch) {
+  watch.connected = true;
+  if (watch.step == Step::Connect) watch.step = Step::Greeting;
+  watch.moved = std::chrono::steady_clock::now();
+}
+
+int WatchLines(CURL*, curl_infotype type, char* data, std::size_t size, void* state) {
+  auto& watch = *static_cast<TransferWatch*>(state);
+  std::string_view text(data, size);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+  switch (type) {
+    case CURLINFO_TEXT:
+      if (text.find("Connected to") != std::string_view::npos ||
+          text.find("existing connection") != std::string_view::npos)
+        Moved(watch);
+      break;
+    case CURLINFO_HEADER_IN:
+      Moved(watch);
+      // A reply of several lines ("250-…") counts by its last.
+      if (text.size() >= 3) watch.lastReply = std::string(text);
+      if (text.size() >= 4 && text[3] == '-') break;
+      if (watch.errorReply.empty() && (text[0] == '4' || text[0] == '5')) {
+        watch.errorReply = std::string(text);
+        watch.errorStep = watch.step;
+      }
+      if (watch.step == Step::Connect || watch.step == Step::Greeting) {
+        watch.step = Step::Command;
+      } else if (watch.step == Step::Data && text.starts_with("354")) {
+        watch.step = Step::Body;
+        watch.gotGoAhead = true;
+      } else if (watch.step == Step::Body || watch.step == Step::End) {
+        watch.replyAfterData = std::string(text);
+        watch.step = Step::Done;
+      }
+      break;
+    case CURLINFO_HEADER_OUT:
+      Moved(watch);
+      if (text.starts_with("MAIL FROM")) {
+        watch.step = Step::Mail;
+      } else if (text.starts_with("RCPT TO")) {
+        watch.step = Step::Recipient;
+      } else if (text.starts_with("DATA")) {
+        watch.step = Step::Data;
+      } else if (watch.step != Step::Body && watch.step != Step::End) {
+        watch.step = Step::Command;
+      }
+      break;
+    case CURLINFO_DATA_OUT:
+    case CURLINFO_DATA_IN:
+    case CURLINFO_SSL_DATA_IN:
+    case CURLINFO_SSL_DATA_OUT:
+      Moved(watch);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int WatchTransfer(void* state, curl_off_t, curl_off_t, curl_off_t upTotal, curl_off_t upNow) {
+  auto& watch = *static_cast<TransferWatch*>(state);
+  if (upNow > watch.uploaded) {
+    watch.uploaded = upNow;
+    Moved(watch);
+  }
+  if (watch.step == Step::Body && upTotal > 0 && upNow >= upTotal) watch.step = Step::End;
+  if (watch.cancel != nullptr && watch.cancel->load()) {
+    watch.cancelled = true;
+    return 1;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (!watch.connected) {
+    // The local port is known once the connection stands, before the greeting.
+    long localPort = 0;
+    curl_off_t connectTime = 0;
+    if ((curl_easy_getinfo(watch.curl, CURLINFO_LOCAL_PORT, &localPort) == CURLE_OK &&
+         localPort > 0) ||
+        (curl_easy_getinfo(watch.curl, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK &&
+         connectTime > 0)) {
+      watch.connected = true;
+      watch.moved = now;
+      if (watch.step == Step::Connect) watch.step = Step::Greeting;
+    }
+  }
+  long limit = watch.limits.commandSeconds;
+  switch (watch.step) {
+    case Step::Connect:
+      limit = watch.limits.connectSeconds;
+      break;
+    case Step::Greeting:
+      limit = watch.limits.greetingSeconds;
+      break;
+    case Step::Data:
+      limit = watch.limits.dataSeconds;
+      break;
+    case Step::Body:
+      limit = watch.limits.blockSeconds;
+      break;
+    case Step::End:
+      limit = watch.limits.endSeconds;
+      break;
+    default:
+      break;
+  }
+  const auto since = watch.connected ? watch.moved : watch.start;
+  if (now - since > std::chrono::seconds(limit)) {
+    watch.timedOut = true;
+    return 1;
+  }
+  return 0;
+}
+
 // The options every transfer shares: protocols, time limits, no signals (we run on threads).
+// libcurl's own limits are only the outer bounds; the steps' limits are watched above.
 void SetCommonOptions(CURL* curl, const TimeLimits& limits, char* errorBuffer) {
+  const long longest = std::max({limits.greetingSeconds, limits.commandSeconds, limits.dataSeconds,
+                                 limits.blockSeconds, limits.endSeconds});
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
-  curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, limits.answerSeconds);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT,
+                   limits.connectSeconds + limits.greetingSeconds + 4 * limits.commandSeconds);
+  curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, longest + 1);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.answerSeconds);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, longest + 1);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
 }
 
-// What the progress callback sees of a transfer: the cancel flag, and how much of the mail has
-// gone out.
-struct TransferWatch {
-  const std::atomic<bool>* cancel = nullptr;
-  curl_off_t uploaded = 0;
-};
+// The sentence for a failed transfer: German words for what went wrong, then the server's own
+// reply line when there is one.
+std::string WithReply(std::string sentence, const std::string& reply) {
+  if (!reply.empty()) sentence += ": " + reply;
+  return sentence;
+}
 
-int WatchTransfer(void* watch, curl_off_t, curl_off_t, curl_off_t, curl_off_t now) {
-  auto* state = static_cast<TransferWatch*>(watch);
-  state->uploaded = now;
-  return state->cancel != nullptr && state->cancel->load() ? 1 : 0;
+std::string ConnectionText(CURLcode code) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return "Den Mailserver gibt es nicht (der Name ist unbekannt)";
+    case CURLE_COULDNT_CONNECT:
+      return "Der Mailserver ist nicht erreichbar";
+    case CURLE_OPERATION_TIMEDOUT:
+      return "Der Mailserver antwortet nicht";
+    case CURLE_WEIRD_SERVER_REPLY:
+      return "Der Mailserver antwortet unverständlich";
+    default:
+      return "Die Verbindung zum Mailserver brach ab";
+  }
 }
 
 bool IsHostChar(char c) {
@@ -210,6 +360,7 @@ SendResult SmtpTransport::Send(const MailMessage& message) {
   if (url.empty()) return {Kind::Fatal, "Der Mailserver \"" + server_.host + "\" ist ungültig."};
   CURL* curl = handle_->curl;
   if (curl == nullptr) return {Kind::Fatal, "libcurl konnte nicht gestartet werden."};
+  if (cancel_ != nullptr && cancel_->load()) return {Kind::Cancelled, "abgebrochen"};
   handle_->errorBuffer[0] = '\0';
   SetCommonOptions(curl, limits_, handle_->errorBuffer);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -220,46 +371,98 @@ SendResult SmtpTransport::Send(const MailMessage& message) {
     curl_easy_setopt(curl, CURLOPT_USERNAME, server_.user.c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, server_.password.c_str());
   }
+  TransferWatch watch;
+  watch.curl = curl;
+  watch.cancel = cancel_;
+  watch.limits = limits_;
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  TransferWatch watch{cancel_, 0};
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &WatchTransfer);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
+  curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, &WatchLines);
+  curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &watch);
+  curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
 
   Transfer transfer(curl);
   if (!transfer.Prepare(message)) return {Kind::Fatal, "Die Mail konnte nicht erstellt werden."};
   const CURLcode code = curl_easy_perform(curl);
+  curl_easy_setopt(curl, CURLOPT_VERBOSE, 0L);
   if (code == CURLE_OK) return {Kind::Sent, {}};
-  const std::string why = CurlText(code, handle_->errorBuffer);
-  if (code == CURLE_ABORTED_BY_CALLBACK) return {Kind::Cancelled, "abgebrochen"};
-  if (code == CURLE_LOGIN_DENIED)
-    return {Kind::Fatal, "Der Mailserver nimmt Benutzer oder Passwort nicht an (" + why + ")."};
-  if (code == CURLE_USE_SSL_FAILED || code == CURLE_SSL_CONNECT_ERROR ||
-      code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CACERT_BADFILE ||
-      code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT) {
-    return {Kind::Fatal, "Keine sichere Verbindung zum Mailserver (" + why + ")."};
-  }
+  // A connection that failed is not used again: its state is unknown, and closing it keeps
+  // the end of the transport from waiting on a server that holds its answer back.
+  curl_socket_t socket = CURL_SOCKET_BAD;
+  if (curl_easy_getinfo(curl, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
+      socket != CURL_SOCKET_BAD)
+    ::shutdown(socket, SHUT_RDWR);
+  const std::string& reply = watch.errorReply.empty() ? watch.lastReply : watch.errorReply;
   long answer = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer);
-  // 421: the server is closing the connection, which is worth another try.
-  if (answer >= 400 && answer != 421) {
-    if (why.starts_with("MAIL failed"))
-      return {Kind::Fatal, "Der Mailserver nimmt den Absender nicht an (" + why + ")."};
-    return {Kind::Refused, "vom Server abgelehnt (" + why + ")"};
-  }
-  // A connection that broke while the mail was still on its way leaves nothing at the server,
-  // which drops a mail without its end. Once as much went out as the attachment alone takes in
-  // base64, the end may have arrived: such a mail is not sent again by itself.
+  if (reply.size() >= 3) answer = std::atol(reply.substr(0, 3).c_str());
+
+  // The whole mail went out and no final answer came (or 421, the server closing): it may have
+  // arrived. A mail cut off before its end is dropped by the server.
   curl_off_t uploaded = 0;
   curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &uploaded);
   uploaded = std::max(uploaded, watch.uploaded);
   const auto attachmentEncoded =
       static_cast<curl_off_t>(4 * ((message.attachmentBytes.size() + 2) / 3));
-  if (uploaded > 0 && uploaded >= attachmentEncoded) {
+  const bool dataOut = watch.gotGoAhead && uploaded > 0 && uploaded >= attachmentEncoded;
+  const bool noFinalAnswer =
+      watch.replyAfterData.empty() || watch.replyAfterData.starts_with("421");
+  if (dataOut && noFinalAnswer) {
+    if (watch.cancelled)
+      return {Kind::Uncertain, "abgebrochen, nachdem die Mail übertragen war", true};
+    if (watch.timedOut)
+      return {Kind::Uncertain, WithReply("Der Mailserver hat das Ende der Mail nicht bestätigt, "
+                                         "die Mail ist vielleicht angekommen",
+                                         watch.replyAfterData)};
     return {Kind::Uncertain,
-            "Verbindung nach der Übertragung verloren, die Mail ist vielleicht angekommen (" + why +
-                ")"};
+            WithReply("Die Verbindung brach nach der Übertragung ab, die Mail ist vielleicht "
+                      "angekommen",
+                      watch.replyAfterData)};
   }
-  return {Kind::ConnectionLost, "keine Verbindung zum Mailserver (" + why + ")"};
+  if (watch.cancelled || (code == CURLE_ABORTED_BY_CALLBACK && !watch.timedOut))
+    return {Kind::Cancelled, "abgebrochen"};
+  if (code == CURLE_LOGIN_DENIED)
+    return {Kind::Fatal, WithReply("Der Mailserver nimmt Benutzer oder Passwort nicht an", reply)};
+  if (code == CURLE_USE_SSL_FAILED || code == CURLE_SSL_CONNECT_ERROR ||
+      code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CACERT_BADFILE ||
+      code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT) {
+    const char* why =
+        code == CURLE_USE_SSL_FAILED             ? "Der Mailserver bietet keine Verschlüsselung an"
+        : code == CURLE_PEER_FAILED_VERIFICATION ? "Das Zertifikat des Mailservers ist nicht gültig"
+        : code == CURLE_SSL_CONNECT_ERROR
+            ? "Die verschlüsselte Verbindung zum Mailserver kam nicht zustande"
+            : "Keine sichere Verbindung zum Mailserver";
+    return {Kind::Fatal, WithReply(why, reply)};
+  }
+  // 421: the server is closing the connection, which is worth another try.
+  if (answer >= 400 && answer < 600 && answer != 421 && !watch.timedOut) {
+    const bool temporary = answer < 500;
+    const char* again = temporary ? " – wird beim nächsten Lauf erneut versucht" : "";
+    switch (watch.errorReply.empty() ? watch.step : watch.errorStep) {
+      case Step::Mail:
+        return {Kind::Fatal, WithReply("Der Server nimmt den Absender nicht an", reply)};
+      case Step::Recipient:
+        return {Kind::Refused,
+                WithReply(std::string(temporary ? "Der Server lehnt die Adresse vorübergehend ab"
+                                                : "Der Server lehnt die Adresse ab") +
+                              again,
+                          reply)};
+      case Step::Data:
+      case Step::Body:
+      case Step::End:
+      case Step::Done:
+        return {Kind::Refused,
+                WithReply(std::string(temporary ? "Die Mail wurde vorübergehend abgelehnt"
+                                                : "Die Mail wurde abgelehnt") +
+                              again,
+                          reply)};
+      default:
+        return {Kind::Fatal, WithReply("Der Mailserver verweigert die Verbindung", reply)};
+    }
+  }
+  const std::string why =
+      watch.timedOut ? std::string("Der Mailserver antwortet nicht") : ConnectionText(code);
+  return {Kind::ConnectionLost, WithReply(why, reply)};
 }
 
 namespace {
@@ -346,7 +549,7 @@ std::string RenderMail(const MailMessage& message) {
   CURLcode code = CURLE_FAILED_INIT;
   char errorBuffer[CURL_ERROR_SIZE] = {};
   if (CURL* curl = curl_easy_init(); curl != nullptr) {
-    SetCommonOptions(curl, TimeLimits{10, 10}, errorBuffer);
+    SetCommonOptions(curl, TimeLimits{10, 10, 10, 10, 10, 10}, errorBuffer);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
     {

@@ -22,7 +22,8 @@ struct SendResult {
                      // may have taken it, so it is not sent again by itself
   };
   Kind kind = Kind::Sent;
-  std::string text;  // why, in words for the user; empty when sent
+  std::string text;        // why, in words for the user, with the server's reply; empty when sent
+  bool cancelled = false;  // Uncertain: the user stopped it after the data had gone out
 };
 
 // Where mails go: a mail server, or files for a preview.
@@ -32,15 +33,22 @@ class Transport {
   virtual SendResult Send(const MailMessage& message) = 0;
 };
 
-// Time limits of every network step. A test shortens them.
+// Time limits of the network steps, as RFC 5321 (4.5.3.2) asks of a client: how long to wait
+// for the connection, the greeting, each command's answer (EHLO, MAIL, RCPT), the answer to
+// DATA, each piece of the mail going out, and the answer after its end. A test shortens them.
 struct TimeLimits {
-  long connectSeconds = 20;
-  // Each server answer, and the transfer when it moves slower than one byte a second this long.
-  long answerSeconds = 60;
+  long connectSeconds = 30;
+  long greetingSeconds = 300;
+  long commandSeconds = 300;
+  long dataSeconds = 120;
+  long blockSeconds = 180;
+  long endSeconds = 600;
 };
 
 // Sends through libcurl's SMTP with its MIME API: the text quoted-printable, the PDF base64. One
-// connection is kept over the mails of a run. `cancel`, when given, stops a transfer under way.
+// connection is kept over the mails of a run. `cancel`, when given, stops a transfer under way
+// within a second or two; when the mail had gone out by then it is Uncertain. Failures are one
+// German sentence with the server's reply line as it came.
 class SmtpTransport : public Transport {
  public:
   SmtpTransport(const MailSettings& server, TimeLimits limits,

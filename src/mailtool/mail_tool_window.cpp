@@ -148,6 +148,14 @@ MailToolWindow::MailToolWindow(std::optional<mail::MailSource> source,
 
   resendBox_ = new QCheckBox(QString::fromUtf8("Alle erneut senden"));
   resendBox_->setObjectName(QStringLiteral("resendBox"));
+  unlistedBox_ = new QCheckBox(QString::fromUtf8("Ohne Serien-PDF-Liste nach Dateinamen zuordnen"));
+  unlistedBox_->setObjectName(QStringLiteral("unlistedBox"));
+  unlistedBox_->setToolTip(QString::fromUtf8(
+      "Nur für Ordner ohne quirabel-serie.json: die PDFs werden nach ihrem Namen den Zeilen "
+      "zugeordnet, ohne zu prüfen, ob die CSV-Datei sich seit dem Druck geändert hat."));
+  resendUncertainButton_ = new QPushButton(QString::fromUtf8("Unklare erneut senden…"));
+  resendUncertainButton_->setObjectName(QStringLiteral("resendUncertainButton"));
+  resendUncertainButton_->setEnabled(false);
   progressBar_ = new QProgressBar();
   progressBar_->setObjectName(QStringLiteral("progressBar"));
   progressBar_->setValue(0);
@@ -162,6 +170,8 @@ MailToolWindow::MailToolWindow(std::optional<mail::MailSource> source,
   auto* closeButton = new QPushButton(QString::fromUtf8("Schließen"));
   auto* buttons = new QHBoxLayout();
   buttons->addWidget(resendBox_);
+  buttons->addWidget(unlistedBox_);
+  buttons->addWidget(resendUncertainButton_);
   buttons->addWidget(progressBar_, 1);
   buttons->addWidget(testMailButton_);
   buttons->addWidget(previewButton_);
@@ -208,8 +218,16 @@ MailToolWindow::MailToolWindow(std::optional<mail::MailSource> source,
   connect(namingBox_, &QComboBox::currentIndexChanged, this, [this] { OnSourceChange(); });
   connect(identifierEdit_, &QLineEdit::editingFinished, this, [this] { OnSourceChange(); });
   connect(addressBox_, &QComboBox::currentIndexChanged, this, [this] { OnAddressColumnChange(); });
-  connect(securityBox_, &QComboBox::activated, this,
-          [this](int index) { portBox_->setValue(mail::DefaultPort(kSecurities[index])); });
+  // A port the user typed stays; only a standard port follows the encryption.
+  connect(securityBox_, &QComboBox::activated, this, [this](int index) {
+    const int port = portBox_->value();
+    bool standard = false;
+    for (mail::Security security : kSecurities) standard |= port == mail::DefaultPort(security);
+    if (standard) portBox_->setValue(mail::DefaultPort(kSecurities[index]));
+  });
+  connect(unlistedBox_, &QCheckBox::toggled, this, [this] { ShowRows(); });
+  connect(resendUncertainButton_, &QPushButton::clicked, this,
+          [this] { OnResendUncertainClick(); });
   connect(testMailButton_, &QPushButton::clicked, this, [this] { OnTestMailClick(); });
   connect(previewButton_, &QPushButton::clicked, this, [this] { OnPreviewClick(); });
   connect(sendButton_, &QPushButton::clicked, this, [this] { OnSendClick(); });
@@ -229,6 +247,8 @@ void MailToolWindow::closeEvent(QCloseEvent* event) {
     // Mails under way are stopped; what went out is in the log.
     cancel_ = true;
     worker_.join();
+    ++jobNumber_;  // its last word is not shown in a closed window
+    SetBusy(false);
   }
   event->accept();
 }
@@ -243,9 +263,10 @@ void MailToolWindow::Notify(const QString& text) {
 }
 
 bool MailToolWindow::LoadSource(const mail::MailSource& source) {
-  std::optional<serial::CsvTable> table;
+  std::shared_ptr<const serial::CsvTable> table;
   try {
-    table = serial::ReadCsvFile(source.csv, source.separator);
+    table =
+        std::make_shared<const serial::CsvTable>(serial::ReadCsvFile(source.csv, source.separator));
   } catch (const serial::SerialError& e) {
     Notify(Q(e.what()));
     return false;
@@ -325,42 +346,55 @@ void MailToolWindow::OnAddressColumnChange() {
 void MailToolWindow::ShowRows() {
   if (!table_) return;
   const mail::MailSource source = ChosenSource();
-  rows_ = mail::ListRows(*table_, source, addressBox_->currentIndex() + 1);
-  mail::LastResults lastResults;
+  rows_.clear();
+  mailRows_.reset();
+  uncertainCount_ = 0;
+  QString problem;
   try {
-    sentBefore_ = mail::ReadSendLog(source.folder);
-    lastResults = mail::ReadLastResults(source.folder);
-  } catch (const FileError& e) {
-    sentBefore_.clear();
-    statusLabel_->setText(QString::fromUtf8("Das Versandprotokoll ist nicht lesbar: ") +
-                          Q(e.Reason()));
+    mailRows_ = std::make_shared<const mail::MailRows>(
+        table_, source, addressBox_->currentIndex() + 1, unlistedBox_->isChecked());
+  } catch (const std::exception& e) {
+    problem = Q(e.what());
   }
-  rowTable_->setRowCount(static_cast<int>(rows_.size()));
+  mail::SendLogIndex index;
+  try {
+    index = mail::ReadSendLogIndex(source.folder);
+  } catch (const FileError& e) {
+    if (problem.isEmpty())
+      problem = QString::fromUtf8("Das Versandprotokoll ist nicht lesbar: ") + Q(e.Reason());
+  }
+  const std::size_t count = mailRows_ ? mailRows_->Count() : 0;
+  rowTable_->setRowCount(static_cast<int>(count));
   std::size_t ready = 0;
   std::size_t alreadySent = 0;
-  for (std::size_t i = 0; i < rows_.size(); ++i) {
-    const mail::MailRow& row = rows_[i];
+  for (std::size_t i = 0; i < count; ++i) {
+    mail::MailRow row = mailRows_->Row(i);
+    row.cells.clear();
     const int r = static_cast<int>(i);
-    const bool sent = !row.address.empty() && sentBefore_.contains({row.file, row.address});
+    mail::MailState state =
+        mail::StateIn(index, mail::KeyOf(row.runId, row.row, row.address, row.pdfSha256));
+    if (state == mail::MailState::Unknown && !mailRows_->Listed())
+      state = mail::StateIn(index, mail::LegacyKeyOf(row.file, row.address));
     QString status = QString::fromUtf8("bereit");
     QColor shade;
-    const auto last = lastResults.find({row.file, row.address});
-    if (sent) {
+    if (!row.Ready()) {
+      status = Q(row.problem);
+      shade = QColor(250, 215, 210);
+    } else if (state == mail::MailState::Sent) {
       status = QString::fromUtf8("gesendet");
       shade = QColor(225, 240, 225);
-      if (last != lastResults.end() && last->second.starts_with(mail::kUncertainResult)) {
-        status = Q(last->second) + QString::fromUtf8(" – bitte prüfen");
-        shade = QColor(255, 240, 200);
-      }
       ++alreadySent;
-    } else if (!row.Ready()) {
-      status = Q(row.problem);
+    } else if (state == mail::MailState::Uncertain) {
+      status = QString::fromUtf8("unklar – vielleicht angekommen, bitte prüfen");
+      shade = QColor(255, 240, 200);
+      ++uncertainCount_;
+    } else if (row.changed) {
+      status = QString::fromUtf8("seit dem Druck geändert");
       shade = QColor(250, 215, 210);
     } else {
       ++ready;
-      // What the last run said about this row, when it failed.
-      if (last != lastResults.end()) {
-        status = QString::fromUtf8("bereit – zuletzt ") + Q(last->second);
+      if (state == mail::MailState::Open) {
+        status = QString::fromUtf8("bereit – zuletzt nicht gesendet");
         shade = QColor(255, 240, 200);
       }
     }
@@ -375,13 +409,18 @@ void MailToolWindow::ShowRows() {
       if (shade.isValid()) item->setBackground(shade);
       rowTable_->setItem(r, c, item);
     }
+    rows_.push_back(std::move(row));
   }
-  statusLabel_->setText(
-      QString::fromUtf8("%1 Zeilen: %2 bereit, %3 schon gesendet, %4 nicht sendbar.")
-          .arg(rows_.size())
-          .arg(ready)
-          .arg(alreadySent)
-          .arg(rows_.size() - ready - alreadySent));
+  resendUncertainButton_->setEnabled(uncertainCount_ > 0 && !Sending());
+  if (!problem.isEmpty()) {
+    statusLabel_->setText(problem);
+    return;
+  }
+  QString text = QString::fromUtf8(count == 1 ? "%1 Zeile" : "%1 Zeilen").arg(count) +
+                 QString::fromUtf8(": %1 bereit, %2 schon gesendet, ").arg(ready).arg(alreadySent);
+  if (uncertainCount_ > 0) text += QString::fromUtf8("%1 unklar, ").arg(uncertainCount_);
+  text += QString::fromUtf8("%1 nicht sendbar.").arg(count - ready - alreadySent - uncertainCount_);
+  statusLabel_->setText(text);
 }
 
 mail::MailSettings MailToolWindow::ServerSettings() const {
@@ -418,9 +457,27 @@ void MailToolWindow::SetBusy(bool busy) {
     button->setEnabled(!busy);
   cancelButton_->setEnabled(busy);
   resendBox_->setEnabled(!busy);
+  unlistedBox_->setEnabled(!busy);
+  resendUncertainButton_->setEnabled(!busy && uncertainCount_ > 0);
 }
 
 void MailToolWindow::OnSendClick() { Start(Job::Send); }
+
+void MailToolWindow::OnResendUncertainClick() {
+  ShowRows();
+  if (uncertainCount_ == 0) return;
+  const QString question =
+      QString::fromUtf8(uncertainCount_ == 1
+                            ? "%1 Mail ist vielleicht schon angekommen. Wirklich erneut senden? "
+                              "Der Empfänger bekommt sie dann womöglich zweimal."
+                            : "%1 Mails sind vielleicht schon angekommen. Wirklich erneut "
+                              "senden? Die Empfänger bekommen sie dann womöglich zweimal.")
+          .arg(uncertainCount_);
+  const bool yes = confirm_
+                       ? confirm_(question)
+                       : QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+  if (yes) Start(Job::ResendUncertain);
+}
 void MailToolWindow::OnTestMailClick() { Start(Job::TestMail); }
 void MailToolWindow::OnPreviewClick() { Start(Job::Preview); }
 
@@ -447,11 +504,16 @@ void MailToolWindow::Start(Job job) {
   }
   StoreSettings();
   ShowRows();
+  if (!mailRows_) {
+    Notify(statusLabel_->text());
+    return;
+  }
   const std::filesystem::path folder = ChosenSource().folder;
   const std::filesystem::path previewFolder = folder / "Vorschau";
   mail::MailRunOptions options;
-  options.resend = resendBox_->isChecked();
-  options.writeLog = job == Job::Send;
+  options.resend = resendBox_->isChecked() && job == Job::Send;
+  options.resendUncertain = job == Job::ResendUncertain;
+  options.writeLog = job == Job::Send || job == Job::ResendUncertain;
   options.progress = [this](std::size_t done, std::size_t total) {
     QMetaObject::invokeMethod(
         progressBar_,
@@ -467,13 +529,14 @@ void MailToolWindow::Start(Job job) {
   SetBusy(true);
   statusLabel_->setText(job == Job::Preview ? QString::fromUtf8("Vorschau wird geschrieben...")
                                             : QString::fromUtf8("Mails werden gesendet..."));
-  worker_ = std::thread([this, job, rows = rows_, mailTemplate, server, folder, previewFolder,
-                         options, limits = limits_] {
+  const std::uint64_t number = ++jobNumber_;
+  worker_ = std::thread([this, job, rows = mailRows_, mailTemplate, server, folder, previewFolder,
+                         options, limits = limits_, number] {
     QString result;
     try {
       if (job == Job::TestMail) {
         mail::SmtpTransport transport(server, limits, &cancel_);
-        const mail::SendResult sent = mail::SendTestMail(rows, mailTemplate, folder, transport);
+        const mail::SendResult sent = mail::SendTestMail(*rows, mailTemplate, transport);
         result = sent.kind == mail::SendResult::Kind::Sent
                      ? QString::fromUtf8("Die Testmail wurde an %1 gesendet.")
                            .arg(Q(mailTemplate.fromAddress))
@@ -485,8 +548,7 @@ void MailToolWindow::Start(Job job) {
         } else {
           transport = std::make_unique<mail::SmtpTransport>(server, limits, &cancel_);
         }
-        const mail::MailOutcome outcome =
-            mail::SendRows(rows, mailTemplate, folder, *transport, options);
+        const mail::MailOutcome outcome = mail::SendRows(*rows, mailTemplate, *transport, options);
         if (job == Job::Preview) {
           result = QString::fromUtf8("%1 Mails als .eml-Datei in %2 geschrieben.")
                        .arg(outcome.sent)
@@ -506,11 +568,12 @@ void MailToolWindow::Start(Job job) {
     }
     result_ = result;
     QMetaObject::invokeMethod(
-        this, [this] { Finish(); }, Qt::QueuedConnection);
+        this, [this, number] { Finish(number); }, Qt::QueuedConnection);
   });
 }
 
-void MailToolWindow::Finish() {
+void MailToolWindow::Finish(std::uint64_t number) {
+  if (number != jobNumber_) return;
   if (worker_.joinable()) worker_.join();
   SetBusy(false);
   ShowRows();

@@ -12,8 +12,10 @@
 #include <QWidget>
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -44,6 +46,10 @@ class MailToolWindow : public QWidget {
   bool Sending() const { return worker_.joinable(); }
   // Where messages go: message boxes unless a test listens.
   void SetNotifier(std::function<void(const QString&)> notify) { notify_ = std::move(notify); }
+  // Where questions go: a message box unless a test answers.
+  void SetConfirmer(std::function<bool(const QString&)> confirm) { confirm_ = std::move(confirm); }
+  // The rows' mails that may have arrived, as the log says now.
+  std::size_t UncertainCount() const { return uncertainCount_; }
   // The time limits of the network steps (a test shortens them).
   void SetTimeLimits(mail::TimeLimits limits) { limits_ = limits; }
 
@@ -51,12 +57,14 @@ class MailToolWindow : public QWidget {
   void OnTestMailClick();
   void OnPreviewClick();
   void OnCancelClick();
+  // "Unklare erneut senden…": asks, naming the count, then sends only the uncertain mails again.
+  void OnResendUncertainClick();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  enum class Job { Send, TestMail, Preview };
+  enum class Job { Send, ResendUncertain, TestMail, Preview };
 
   void OnChooseCsvClick();
   void OnChooseFolderClick();
@@ -67,21 +75,25 @@ class MailToolWindow : public QWidget {
   mail::MailSettings ServerSettings() const;
   mail::MailTemplate Template() const;
   void Start(Job job);
-  void Finish();
+  // The end of job `number`; a word from a job that is no longer the current one is dropped.
+  void Finish(std::uint64_t number);
   void Notify(const QString& text);
   void SetBusy(bool busy);
   mail::MailSource ChosenSource() const;
 
   std::filesystem::path settingsFile_;
-  std::optional<serial::CsvTable> table_;
-  std::vector<mail::MailRow> rows_;
-  mail::SentMails sentBefore_;
+  std::shared_ptr<const serial::CsvTable> table_;
+  std::shared_ptr<const mail::MailRows> mailRows_;  // none when the folder cannot be paired
+  std::vector<mail::MailRow> rows_;                 // as shown, without their cells
+  std::size_t uncertainCount_ = 0;
   std::function<void(const QString&)> notify_;
+  std::function<bool(const QString&)> confirm_;
   mail::TimeLimits limits_;
   bool filling_ = false;  // while the window sets its own boxes
 
   std::thread worker_;
   std::atomic<bool> cancel_{false};
+  std::uint64_t jobNumber_ = 0;
   QString result_;  // the worker's last word, read after it has ended
 
   QLineEdit* csvEdit_;
@@ -102,6 +114,8 @@ class MailToolWindow : public QWidget {
   QLineEdit* passwordEdit_;
   QCheckBox* keepPasswordBox_;
   QCheckBox* resendBox_;
+  QCheckBox* unlistedBox_;
+  QPushButton* resendUncertainButton_;
   QProgressBar* progressBar_;
   QLabel* statusLabel_;
   QPushButton* testMailButton_;

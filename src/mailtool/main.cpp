@@ -1,15 +1,36 @@
 // quirabel-mail, the e-mail tool: started by the designer after a serial run with the CSV file,
 // the naming text, the separator and the target folder (blanks written as "*"), or without
 // parameters from "Serien Mailer starten.. (Single Attachments)".
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "mail/mail_run.h"
 #include "mailtool/mail_tool_window.h"
 #include "ui/qt/translations.h"
+
+namespace {
+
+// SIGTERM and SIGINT close the window as its close button does: a mail on its way is stopped
+// and logged before the process ends.
+int g_stopPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+  const char byte = 1;
+  if (::write(g_stopPipe[1], &byte, 1) < 0) {
+    // Nothing to do in a signal handler.
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
@@ -26,7 +47,22 @@ int main(int argc, char** argv) {
                                              "Ordner."));
     }
   }
+  // Installed before the window reads its rows, so an early signal waits in the pipe.
+  const bool stopPipe = ::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) == 0;
+  if (stopPipe) {
+    struct sigaction action {};
+    action.sa_handler = &OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+  }
   quirabel::mailtool::MailToolWindow window(source);
+  std::unique_ptr<QSocketNotifier> stopNotifier;
+  if (stopPipe) {
+    stopNotifier = std::make_unique<QSocketNotifier>(g_stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &window,
+                     [&window] { window.close(); });
+  }
   window.show();
   return QApplication::exec();
 }

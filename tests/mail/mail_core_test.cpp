@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/atomic_file.h"
+#include "base/sha256.h"
 #include "mail/address.h"
 #include "mail/mail_fixtures.h"
 #include "mail/mail_run.h"
@@ -90,30 +91,88 @@ TEST(MailMessageText, FindsLineBreaksInEveryHeaderValue) {
   EXPECT_EQ(InjectedHeader(message), "Absendername");
 }
 
-TEST(MailSendLog, CountsOnlyWholeLinesThatSaySent) {
-  std::string log = SendLogLine({"2026-12-07 10:00:00", 1, "a@x.de", "A.pdf", kSentResult}) +
-                    SendLogLine({"2026-12-07 10:00:01", 2, "b@x.de", "B.pdf", "Fehler: 550"}) +
-                    "kaputt\tzeile\n" + "t\tzwei\tc@x.de\tC.pdf\tgesendet\n" +
-                    SendLogLine({"t", 4, "d@x\tx.de", "D\n.pdf", kSentResult}) +
-                    "t\t5\te@x.de\tE.pdf\tgesen";
-  const SentMails sent = ParseSendLog(log);
-  EXPECT_EQ(sent, (SentMails{{"A.pdf", "a@x.de"}, {"D .pdf", "d@x x.de"}}));
+TEST(MailSendLog, AMailsStateComesFromItsWholeLinesAndNeverGoesBack) {
+  auto line = [](std::size_t row, const std::string& address, const std::string& result,
+                 const std::string& run = "r1") {
+    return SendLogLine({"2026-12-07 10:00:00", row, address, "A.pdf", result, run, "h"});
+  };
+  const std::string intent = kIntentResult;
+  struct Case {
+    std::string log;
+    MailState state;
+  } cases[] = {
+      {line(1, "a@x.de", intent), MailState::Uncertain},
+      {line(1, "a@x.de", intent) + line(1, "a@x.de", kSentResult), MailState::Sent},
+      {line(1, "a@x.de", intent) + line(1, "a@x.de", "Fehler: keine Verbindung"), MailState::Open},
+      {line(1, "a@x.de", intent) + line(1, "a@x.de", "abgelehnt: 450 später"), MailState::Open},
+      {line(1, "a@x.de", "unklar: abgebrochen"), MailState::Uncertain},
+      // A later failed attempt does not undo one that may have arrived, nor one that did.
+      {line(1, "a@x.de", "unklar: x") + line(1, "a@x.de", intent) +
+           line(1, "a@x.de", "Fehler: keine Verbindung"),
+       MailState::Uncertain},
+      {line(1, "a@x.de", kSentResult) + line(1, "a@x.de", intent), MailState::Sent},
+      {line(1, "a@x.de", "unklar: x") + line(1, "a@x.de", kMarkedSentResult), MailState::Sent},
+      // Another run, row or address is another mail.
+      {line(1, "a@x.de", kSentResult, "r2") + line(2, "a@x.de", kSentResult) +
+           line(1, "b@x.de", kSentResult),
+       MailState::Unknown},
+      // Cut off while it was written: says nothing, and a whole line after it still counts.
+      {line(1, "a@x.de", kSentResult).substr(0, 30), MailState::Unknown},
+      {"kaputt\tzeile\n" + std::string("t\tzwei\ta@x.de\tA.pdf\tgesendet\tr1\th\n"),
+       MailState::Unknown},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StateIn(ParseSendLog(c.log), KeyOf("r1", 1, "a@x.de", "h")), c.state) << c.log;
+  }
+  // Tabs and line breaks inside a value stay inside their field; older five-field lines are
+  // known by file and address.
+  const SendLogIndex odd =
+      ParseSendLog(SendLogLine({"t", 4, "d@x\tx.de", "D\n.pdf", kSentResult, "r\t1", "h"}) +
+                   "2026-12-07 10:00:00\t5\te@x.de\tE.pdf\tgesendet\n");
+  EXPECT_EQ(StateIn(odd, KeyOf("r 1", 4, "d@x x.de", "h")), MailState::Sent);
+  EXPECT_EQ(StateIn(odd, LegacyKeyOf("E.pdf", "e@x.de")), MailState::Sent);
 }
 
-TEST(MailSendLog, AppendsLinesThatReadBack) {
-  const auto folder = testing::FreshTestFolder("mail_log_");
-  AppendSendLog(folder, {"2026-12-07 10:00:00", 3, "a@x.de", "A.pdf", kSentResult});
-  AppendSendLog(folder, {"2026-12-07 10:00:01", 4, "b@x.de", "B.pdf", "Fehler: abgelehnt"});
+TEST(MailSendLog, OneRunHoldsTheLogAndNoLinkOrSecondNameIsFollowed) {
+  const auto base = testing::FreshTestFolder("mail_log_");
+  const std::filesystem::path folder = base / "serie";
+  std::filesystem::create_directories(folder);
+  {
+    SendLog log(folder);
+    log.Append({"2026-12-07 10:00:00", 3, "a@x.de", "A.pdf", kIntentResult, "r1", "h"});
+    EXPECT_EQ(StateIn(log.Index(), KeyOf("r1", 3, "a@x.de", "h")), MailState::Uncertain);
+    // A second run over the folder, from this process or another, is refused at once.
+    EXPECT_THROW(SendLog second(folder), SendLogBusy);
+  }
+  // A line cut off by a crash is ended before the next is appended.
+  testing::WriteText(folder / kSendLogName,
+                     testing::ReadText(folder / kSendLogName) + "2026-12-07\t4\tb@x");
+  {
+    SendLog log(folder);
+    log.Append({"2026-12-07 10:00:01", 3, "a@x.de", "A.pdf", kSentResult, "r1", "h"});
+  }
   EXPECT_EQ(testing::ReadText(folder / kSendLogName),
-            "2026-12-07 10:00:00\t3\ta@x.de\tA.pdf\tgesendet\n"
-            "2026-12-07 10:00:01\t4\tb@x.de\tB.pdf\tFehler: abgelehnt\n");
-  EXPECT_EQ(ReadSendLog(folder), (SentMails{{"A.pdf", "a@x.de"}}));
-  AppendSendLog(folder, {"2026-12-07 10:00:02", 3, "a@x.de", "A.pdf", "Fehler: x"});
-  EXPECT_EQ(ReadLastResults(folder), (LastResults{{{"A.pdf", "a@x.de"}, "Fehler: x"},
-                                                  {{"B.pdf", "b@x.de"}, "Fehler: abgelehnt"}}));
-  // Sent once stays sent, whatever came after.
-  EXPECT_EQ(ReadSendLog(folder), (SentMails{{"A.pdf", "a@x.de"}}));
-  EXPECT_THROW(AppendSendLog(folder / "fehlt", {}), FileError);
+            "2026-12-07 10:00:00\t3\ta@x.de\tA.pdf\twird gesendet\tr1\th\n"
+            "2026-12-07\t4\tb@x\n"
+            "2026-12-07 10:00:01\t3\ta@x.de\tA.pdf\tgesendet\tr1\th\n");
+  EXPECT_EQ(StateIn(ReadSendLogIndex(folder), KeyOf("r1", 3, "a@x.de", "h")), MailState::Sent);
+
+  // Planted: a link to a file outside, a second name of it, a FIFO. None is written to, none
+  // blocks.
+  testing::WriteText(base / "profil", "geheim\n");
+  const std::filesystem::path planted = base / "gepflanzt";
+  std::filesystem::create_directories(planted);
+  std::filesystem::create_symlink(base / "profil", planted / kSendLogName);
+  EXPECT_THROW(SendLog log(planted), FileError);
+  EXPECT_THROW(ReadSendLogIndex(planted), FileError);
+  std::filesystem::remove(planted / kSendLogName);
+  std::filesystem::create_hard_link(base / "profil", planted / kSendLogName);
+  EXPECT_THROW(SendLog log(planted), FileError);
+  std::filesystem::remove(planted / kSendLogName);
+  ASSERT_EQ(::mkfifo((planted / kSendLogName).c_str(), 0600), 0);
+  EXPECT_THROW(SendLog log(planted), FileError);
+  EXPECT_EQ(testing::ReadText(base / "profil"), "geheim\n");
+  EXPECT_THROW(SendLog log(base / "fehlt"), FileError);
 }
 
 TEST(MailSettingsFile, KeepsThePasswordOnlyWhenAskedAndIsPrivate) {
@@ -153,7 +212,7 @@ TEST(MailSettingsFile, KeepsThePasswordOnlyWhenAskedAndIsPrivate) {
   EXPECT_EQ(ReadSettings(folder / "fehlt.conf").host, "");
 }
 
-TEST(MailRows, ReadsTheDesignersParametersAndFindsEachRowsPdf) {
+TEST(MailRows, ReadsTheDesignersParametersAndPairsRowsOnlyThroughTheRunRecord) {
   const auto base = testing::FreshTestFolder("mail_rows_");
   const std::filesystem::path folder = base / "mein ziel";
   std::filesystem::create_directories(folder);
@@ -162,22 +221,45 @@ TEST(MailRows, ReadsTheDesignersParametersAndFindsEachRowsPdf) {
                      "Meier;meier@example.org\nMeier;m2@example.org\nOhnePdf;o@example.org\n"
                      "Kaputt;kaputt\n");
   for (const char* name : {"Meier.pdf", "Meier-2.pdf", "Kaputt.pdf"})
-    testing::WriteText(folder / name, "%PDF");
+    testing::WriteText(folder / name, testing::TinyPdf(name));
 
   const auto source = SourceFromArguments(
       {(base / "liste.csv").string(), "Feld1", ";", (base / "mein*ziel").string()});
   ASSERT_TRUE(source);
   EXPECT_EQ(source->folder, folder);
   EXPECT_EQ(source->naming.column, 1);
-  const auto table = serial::ReadCsvFile(source->csv, source->separator);
-  const std::vector<MailRow> rows = ListRows(table, *source, GuessAddressColumn(table));
-  ASSERT_EQ(rows.size(), 4u);
-  EXPECT_EQ(rows[0].file, "Meier.pdf");
-  EXPECT_EQ(rows[1].file, "Meier-2.pdf");
-  EXPECT_EQ(rows[1].address, "m2@example.org");
-  EXPECT_TRUE(rows[1].Ready());
-  EXPECT_EQ(rows[2].problem, "PDF fehlt");
-  EXPECT_EQ(rows[3].problem, "keine gültige Adresse");
+  auto table =
+      std::make_shared<const serial::CsvTable>(serial::ReadCsvFile(source->csv, source->separator));
+  const int column = GuessAddressColumn(*table);
+  // No run record: refused, unless asked to pair by name.
+  EXPECT_THROW(MailRows(table, *source, column), NoRunRecord);
+  const MailRows byName(table, *source, column, true);
+  EXPECT_FALSE(byName.Listed());
+  EXPECT_EQ(byName.Row(1).file, "Meier-2.pdf");
+  EXPECT_EQ(byName.Row(2).problem, "PDF fehlt");
+
+  // The record decides which file is a row's, whatever the names say.
+  testing::RecordRun(folder, base / "liste.csv", {"Meier-2.pdf", "Meier.pdf", "", "Kaputt.pdf"});
+  const MailRows rows(table, *source, column);
+  ASSERT_EQ(rows.Count(), 4u);
+  EXPECT_TRUE(rows.Listed());
+  EXPECT_EQ(rows.Row(0).file, "Meier-2.pdf");
+  EXPECT_EQ(rows.Row(1).file, "Meier.pdf");
+  EXPECT_EQ(rows.Row(1).address, "m2@example.org");
+  EXPECT_TRUE(rows.Row(1).Ready());
+  EXPECT_FALSE(rows.Row(1).changed);
+  EXPECT_EQ(rows.Row(1).pdfSha256, Sha256Hex(testing::ReadText(folder / "Meier.pdf")));
+  EXPECT_EQ(rows.Row(2).problem, "kein PDF gedruckt (Testfehler)");
+  EXPECT_EQ(rows.Row(3).problem, "keine gültige Adresse");
+
+  // A row inserted at the top after the run: every row has changed.
+  testing::WriteText(base / "liste.csv",
+                     "Neu;neu@example.org\n" + testing::ReadText(base / "liste.csv"));
+  auto moved = std::make_shared<const serial::CsvTable>(serial::ReadCsvFile(source->csv, ';'));
+  const MailRows shifted(moved, *source, column);
+  EXPECT_TRUE(shifted.Row(0).changed);
+  EXPECT_TRUE(shifted.Row(1).changed);
+  EXPECT_EQ(shifted.Row(4).problem, "nicht in der Serien-PDF-Liste, keine gültige Adresse");
 
   const auto identifier = SourceFromArguments({"a*b.csv", "Rechnung*Nr", "|", "x"});
   ASSERT_TRUE(identifier);
@@ -208,11 +290,13 @@ TEST(MailRun, RefusesRowsWhoseFilledSubjectWouldBreakTheHeader) {
   testing::WriteText(base / "l.csv", "A;a@example.org;gut\nB;b@example.org;\"x\r\nBcc: c@x.de\"\n");
   testing::WriteText(base / "A.pdf", "%PDF-A");
   testing::WriteText(base / "B.pdf", "%PDF-B");
+  testing::RecordRun(base, base / "l.csv", {"A.pdf", "B.pdf"});
   MailSource source{base / "l.csv", ';', {1, "pdf-file"}, base};
-  const auto rows = ListRows(serial::ReadCsvFile(source.csv, ';'), source, 2);
+  const MailRows rows(
+      std::make_shared<const serial::CsvTable>(serial::ReadCsvFile(source.csv, ';')), source, 2);
   RecordingTransport transport;
   const MailOutcome outcome =
-      SendRows(rows, {"Ich", "ich@example.org", "Betreff <Feld3>", "T"}, base, transport, {});
+      SendRows(rows, {"Ich", "ich@example.org", "Betreff <Feld3>", "T"}, transport, {});
   ASSERT_EQ(transport.sent.size(), 1u);
   EXPECT_EQ(transport.sent[0].attachmentBytes, "%PDF-A");
   EXPECT_EQ(outcome.failed, 1u);
@@ -222,7 +306,7 @@ TEST(MailRun, RefusesRowsWhoseFilledSubjectWouldBreakTheHeader) {
 
   // A sender that cannot be right stops before anything goes out.
   RecordingTransport none;
-  const MailOutcome refused = SendRows(rows, {"Ich", "ich", "x", "y"}, base, none, {});
+  const MailOutcome refused = SendRows(rows, {"Ich", "ich", "x", "y"}, none, {});
   EXPECT_TRUE(none.sent.empty());
   EXPECT_NE(refused.stopMessage.find("Absenderadresse"), std::string::npos);
 }
@@ -231,7 +315,8 @@ TEST(MailRun, PreviewWritesEachMailAsItWouldBeSent) {
   const auto base = testing::FreshTestFolder("mail_eml_");
   const testing::MailFolder made = testing::MakeMailFolder(base, 2);
   MailSource source{made.csv, ';', {1, "pdf-file"}, made.folder};
-  const auto rows = ListRows(serial::ReadCsvFile(made.csv, ';'), source, 2);
+  const MailRows rows(std::make_shared<const serial::CsvTable>(serial::ReadCsvFile(made.csv, ';')),
+                      source, 2);
   EmlTransport preview(base / "vorschau");
   MailRunOptions options;
   options.writeLog = false;
@@ -239,7 +324,7 @@ TEST(MailRun, PreviewWritesEachMailAsItWouldBeSent) {
       SendRows(rows,
                {"Rechnungsstelle Köln", "rechnung@example.org", "Ihre Rechnung, <Feld1> – Grüße",
                 "Hallo <Feld1>,\nanbei Ihre Rechnung.\n.\nEnde"},
-               made.folder, preview, options);
+               preview, options);
   EXPECT_EQ(outcome.sent, 2u);
   EXPECT_FALSE(std::filesystem::exists(made.folder / kSendLogName));
   const std::string eml = testing::ReadText(base / "vorschau" / "Kunde2.eml");

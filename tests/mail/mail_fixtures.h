@@ -20,6 +20,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/sha256.h"
+#include "serial/csv_table.h"
+#include "serial/run_record.h"
+
 extern char** environ;
 
 namespace quirabel::testing {
@@ -110,8 +114,10 @@ class SmtpSink {
   std::vector<std::filesystem::path> Mails() const {
     std::vector<std::filesystem::path> mails;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder_ / "mails", error))
-      mails.push_back(entry.path());
+    for (const auto& entry : std::filesystem::directory_iterator(folder_ / "mails", error)) {
+      // A mail still being stored.
+      if (entry.path().extension() != ".tmp") mails.push_back(entry.path());
+    }
     std::sort(mails.begin(), mails.end());
     return mails;
   }
@@ -131,6 +137,44 @@ struct MailFolder {
   std::vector<std::string> addresses;
 };
 
+// Writes the run record a serial run would have written into `folder` for the CSV file as it is
+// now: row i+1 printed as files[i] (an empty name: the row failed), with the cells' and the PDF's
+// hashes. Returns the run id.
+inline std::string RecordRun(const std::filesystem::path& folder, const std::filesystem::path& csv,
+                             const std::vector<std::string>& files,
+                             const std::string& recordName = "quirabel-serie.json") {
+  const serial::CsvTable table = serial::ReadCsvFile(csv, ';');
+  serial::RunRecordHeader header;
+  header.runId = serial::NewRunId();
+  header.time = "2026-12-07T21:00:00Z";
+  header.csvFile = csv.string();
+  header.csvRows = table.RowCount();
+  header.firstRow = 1;
+  header.lastRow = files.size();
+  serial::RunRecordWriter writer(folder / recordName, header);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    serial::RunRecordRow row;
+    row.row = i + 1;
+    if (files[i].empty()) {
+      row.error = "Testfehler";
+    } else {
+      row.file = files[i];
+      row.cellsSha256 = serial::CellsSha256(table.Row(i));
+      row.pdfSha256 = Sha256Hex(ReadText(folder / files[i]));
+    }
+    writer.Add(row);
+  }
+  writer.Commit();
+  return header.runId;
+}
+
+inline std::vector<std::string> PdfNames(const std::vector<std::string>& names) {
+  std::vector<std::string> files;
+  for (const std::string& name : names) files.push_back(name + ".pdf");
+  return files;
+}
+
+// Makes a serial run's folder (with its run record) of `rows` rows.
 inline MailFolder MakeMailFolder(const std::filesystem::path& base, std::size_t rows) {
   MailFolder made;
   made.folder = base / "serie mit Leerzeichen";
@@ -146,6 +190,7 @@ inline MailFolder MakeMailFolder(const std::filesystem::path& base, std::size_t 
     WriteText(made.folder / (name + ".pdf"), TinyPdf("Rechnung fuer " + name));
   }
   WriteText(made.csv, csv);
+  RecordRun(made.folder, made.csv, PdfNames(made.names));
   return made;
 }
 

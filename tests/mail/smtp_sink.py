@@ -1,21 +1,35 @@
 #!/usr/bin/env python3
 """A mail server for the tests, on 127.0.0.1 and a free port.
 
-  smtp_sink.py PORTFILE FOLDER [--refuse ADDRESS] [--silent]
+  smtp_sink.py PORTFILE FOLDER [--refuse ADDRESS] [--silent] [fault options]
 
 Writes the port it listens on into PORTFILE once it is ready. Every mail it takes goes into
 FOLDER/NNN/: message.eml (as received), to.txt (the envelope recipients), subject.txt and
 from.txt (headers decoded), text.txt (the text part) and each attachment under its file name.
---refuse ADDRESS answers 550 to that recipient. --silent accepts connections and never answers. --drop-after-data takes each whole mail and
-closes the connection without the answer.
+--refuse ADDRESS answers 550 to that recipient. --silent accepts connections and never answers.
+
+Fault options run a plain server of our own that keeps message.eml and to.txt of each mail it
+takes (a mail counts as taken once its end arrived, whatever the answer):
+  --drop-after-data      takes each whole mail and closes without the answer
+  --cut-during-data N    closes the first N connections in the middle of the mail (not taken)
+  --delay-greeting S     greets after S seconds
+  --delay-end S          takes the mail, then waits S seconds before its 250
+  --after-data CODE      answers CODE (e.g. "421 4.3.0 closing") after the end of the mail
+  --refuse-with ADDRESS=REPLY   answers REPLY (e.g. "450 4.2.1 busy") to that recipient
+  --chaos SEED           answers at random: 4xx/5xx to RCPT, drops during or after the data,
+                         421 after the data (for the soak in bench/)
+Every server ends by itself after --lifetime S seconds (default 300).
 """
 import asyncio
 import email
 import email.header
 import email.policy
 import os
+import random
+import signal
 import socket
 import sys
+import threading
 import time
 
 
@@ -80,46 +94,151 @@ def silent(portfile):
         held.append(connection)
 
 
-def drop_after_data(portfile):
+class Faults:
+    def __init__(self, args):
+        self.drop_after_data = "--drop-after-data" in args
+        self.cut_during_data = int(option(args, "--cut-during-data", "0"))
+        self.delay_greeting = float(option(args, "--delay-greeting", "0"))
+        self.delay_end = float(option(args, "--delay-end", "0"))
+        self.after_data = option(args, "--after-data", "250 2.0.0 OK kept")
+        self.refused = {}
+        for i, arg in enumerate(args):
+            if arg == "--refuse-with":
+                address, reply = args[i + 1].split("=", 1)
+                self.refused[address.lower()] = reply
+        chaos = option(args, "--chaos", None)
+        self.random = random.Random(int(chaos)) if chaos is not None else None
+        self.lock = threading.Lock()
+        self.count = 0
+        self.connections = 0
+
+
+def option(args, name, default):
+    return args[args.index(name) + 1] if name in args else default
+
+
+def keep(folder, faults, recipients, data):
+    with faults.lock:
+        faults.count += 1
+        box = os.path.join(folder, "%06d" % faults.count)
+    os.makedirs(box + ".tmp")
+    with open(os.path.join(box + ".tmp", "message.eml"), "wb") as f:
+        f.write(data)
+    with open(os.path.join(box + ".tmp", "to.txt"), "w", encoding="utf-8") as f:
+        f.write("\n".join(recipients))
+    os.rename(box + ".tmp", box)
+
+
+def serve_plainly(connection, folder, faults):
+    with faults.lock:
+        faults.connections += 1
+        number = faults.connections
+    chaos = faults.random
+    def send(line):
+        connection.sendall(line.encode() + b"\r\n")
+    if faults.delay_greeting:
+        time.sleep(faults.delay_greeting)
+    send("220 test ESMTP")
+    pending = b""
+    recipients = []
+    while True:
+        while b"\r\n" not in pending:
+            chunk = connection.recv(65536)
+            if not chunk:
+                return
+            pending += chunk
+        line, pending = pending.split(b"\r\n", 1)
+        command = line.decode("utf-8", "replace")
+        verb = command[:4].upper()
+        if verb in ("EHLO", "HELO"):
+            send("250-test" if verb == "EHLO" else "250 test")
+            if verb == "EHLO":
+                send("250 SMTPUTF8")
+        elif verb == "MAIL":
+            recipients = []
+            send("250 2.1.0 OK")
+        elif verb == "RCPT":
+            address = command[command.find("<") + 1:command.rfind(">")]
+            reply = faults.refused.get(address.lower())
+            if reply is None and chaos is not None:
+                roll = chaos.random()
+                if roll < 0.04:
+                    reply = "450 4.2.1 mailbox busy, try later"
+                elif roll < 0.06:
+                    reply = "550 5.1.1 user unknown today"
+            if reply:
+                send(reply)
+            else:
+                recipients.append(address)
+                send("250 2.1.5 OK")
+        elif verb == "DATA":
+            send("354 go on")
+            cut = number <= faults.cut_during_data
+            drop_after = faults.drop_after_data
+            after = faults.after_data
+            if chaos is not None:
+                roll = chaos.random()
+                cut = roll < 0.04
+                drop_after = 0.04 <= roll < 0.07
+                after = "421 4.3.0 closing" if 0.07 <= roll < 0.09 else after
+            while b"\r\n.\r\n" not in pending:
+                if cut and len(pending) > 200:
+                    connection.close()
+                    return
+                chunk = connection.recv(65536)
+                if not chunk:
+                    return
+                pending += chunk
+            data, pending = pending.split(b"\r\n.\r\n", 1)
+            keep(folder, faults, recipients, data + b"\r\n")
+            if drop_after:
+                connection.close()
+                return
+            if faults.delay_end:
+                time.sleep(faults.delay_end)
+            send(after)
+            if after.startswith("421"):
+                connection.close()
+                return
+        elif verb == "QUIT":
+            send("221 bye")
+            connection.close()
+            return
+        else:
+            send("250 OK")
+
+
+def plain_server(portfile, folder, faults):
+    os.makedirs(folder, exist_ok=True)
     listener = socket.socket()
     listener.bind(("127.0.0.1", 0))
-    listener.listen(16)
+    listener.listen(64)
     announce(portfile, listener.getsockname()[1])
     while True:
         connection, _ = listener.accept()
-        connection.sendall(b"220 test\r\n")
-        pending = b""
-        in_data = False
-        while True:
-            chunk = connection.recv(65536)
-            if not chunk:
-                break
-            pending += chunk
-            if in_data:
-                if b"\r\n.\r\n" in pending:
-                    break
-                continue
-            while b"\r\n" in pending and not in_data:
-                line, pending = pending.split(b"\r\n", 1)
-                if line.upper().startswith(b"DATA"):
-                    connection.sendall(b"354 go on\r\n")
-                    in_data = True
-                else:
-                    connection.sendall(b"250 ok\r\n")
-            if in_data and b"\r\n.\r\n" in pending:
-                break
-        connection.close()
+        def run(connection=connection):
+            try:
+                serve_plainly(connection, folder, faults)
+            except OSError:
+                pass
+            finally:
+                connection.close()
+        threading.Thread(target=run, daemon=True).start()
 
 
 def main():
     portfile, folder = sys.argv[1], sys.argv[2]
     refused = set()
     args = sys.argv[3:]
+    # No test server outlives its test by much.
+    signal.alarm(int(float(option(args, "--lifetime", "300"))))
     if "--silent" in args:
         silent(portfile)
         return
-    if "--drop-after-data" in args:
-        drop_after_data(portfile)
+    fault_options = ("--drop-after-data", "--cut-during-data", "--delay-greeting", "--delay-end",
+                     "--after-data", "--refuse-with", "--chaos")
+    if any(name in args for name in fault_options):
+        plain_server(portfile, folder, Faults(args))
         return
     if "--refuse" in args:
         refused.add(args[args.index("--refuse") + 1].lower())

@@ -15,6 +15,8 @@
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -49,7 +51,7 @@ class MailToolTest : public ::testing::Test {
     ASSERT_TRUE(source);
     window = std::make_unique<mailtool::MailToolWindow>(*source, base / "conf" / "mail.conf");
     window->SetNotifier([this](const QString& text) { notes.push_back(text.toStdString()); });
-    window->SetTimeLimits({3, 3});
+    window->SetTimeLimits({3, 3, 3, 3, 3, 3});
     window->show();
   }
   void TearDown() override {
@@ -141,6 +143,52 @@ TEST_F(MailToolTest, CancelStopsASendThatHangsAndPreviewWritesFiles) {
   const std::string preview = ClickAndWait("Nur Vorschau");
   EXPECT_TRUE(preview.starts_with("5 Mails als .eml-Datei")) << preview;
   EXPECT_TRUE(std::filesystem::exists(made.folder / "Vorschau" / "Kunde3.eml"));
+}
+
+TEST_F(MailToolTest, ClosingDuringASendEndsQuicklyAndUncertainMailsGoAgainOnlyOnPurpose) {
+  testing::SmtpSink holding(base / "holding", {"--delay-end", "20"});
+  FillServer(holding.Port());
+  // A port the user typed stays when the encryption is chosen.
+  auto* security = Child<QComboBox>("securityBox");
+  security->setCurrentIndex(0);
+  emit security->activated(0);
+  EXPECT_EQ(Child<QSpinBox>("portBox")->value(), holding.Port());
+  security->setCurrentIndex(2);
+  emit security->activated(2);
+  window->SetTimeLimits({3, 30, 30, 30, 30, 30});
+
+  QTest::mouseClick(Button(*window, "Senden"), Qt::LeftButton);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !holding.Mails().empty(); }, 10000));
+  const auto start = std::chrono::steady_clock::now();
+  window->close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  EXPECT_FALSE(window->Sending());
+  EXPECT_NE(
+      testing::ReadText(made.folder / "versand.log").find("\tKunde1.pdf\tunklar: abgebrochen"),
+      std::string::npos);
+
+  window->show();
+  testing::SmtpSink sink(base / "server");
+  Child<QSpinBox>("portBox")->setValue(sink.Port());
+  EXPECT_EQ(ClickAndWait("Senden"),
+            "4 Mails gesendet, 0 übersprungen, 0 fehlgeschlagen, 1 unklar.");
+  EXPECT_EQ(window->UncertainCount(), 1u);
+  QString asked;
+  window->SetConfirmer([&asked](const QString& question) {
+    asked = question;
+    return true;
+  });
+  EXPECT_EQ(ClickAndWait("Unklare erneut senden…"),
+            "1 Mail gesendet, 4 übersprungen, 0 fehlgeschlagen.");
+  EXPECT_TRUE(asked.startsWith(QString::fromUtf8("1 Mail ist vielleicht schon angekommen")))
+      << asked.toStdString();
+  EXPECT_EQ(testing::ReadText(holding.Mails().at(0) / "to.txt"), "kunde1@example.org");
+  EXPECT_EQ(holding.Mails().size(), 1u);
+  std::map<std::string, int> perAddress;
+  for (const auto& mail : sink.Mails()) ++perAddress[testing::ReadText(mail / "to.txt")];
+  std::map<std::string, int> once;
+  for (const std::string& address : made.addresses) once[address] = 1;
+  EXPECT_EQ(perAddress, once);
 }
 
 }  // namespace
