@@ -13,6 +13,7 @@
 #include "designer/guide_lines.h"
 #include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/records.h"
+#include "pdf/pdf_errors.h"
 #include "serial/serial_error.h"
 #include "ui/headless_platform.h"
 #include "ui/platform.h"
@@ -129,6 +130,8 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   std::atomic<std::size_t> nextRow{run.firstRow};
   std::atomic<bool> stop{false};
   std::size_t failedRow = 0;
+  // Rows whose text no installed font can print: each fails alone, the run goes on.
+  std::vector<std::pair<std::size_t, std::string>> rowFailures;
 
   auto fail = [&](std::size_t row, const std::string& text) {
     std::lock_guard lock(mutex);
@@ -153,6 +156,11 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       const std::filesystem::path file = run.folder / names.NameOfRow(row);
       try {
         printer->Print(run.table->Row(row - 1), file);
+      } catch (const pdf::EPdfMissingCharacters& e) {
+        std::lock_guard lock(mutex);
+        rowFailures.emplace_back(row, "Zeile " + std::to_string(row) + " (" +
+                                          file.filename().string() + "): " + e.what());
+        continue;
       } catch (const FileError& e) {
         fail(row, "Die PDF-Datei für Zeile " + std::to_string(row) + " (" + file.string() +
                       ") kann nicht geschrieben werden: " + e.Reason());
@@ -180,6 +188,19 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   }
   if (!outcome.failure.empty()) {
     outcome.failure += "\nDer Lauf wurde angehalten; " + Plural(outcome.written) + " geschrieben.";
+  }
+  if (!rowFailures.empty()) {
+    std::sort(rowFailures.begin(), rowFailures.end());
+    std::string rows;
+    for (const auto& [row, text] : rowFailures) rows += text + "\n";
+    if (outcome.failure.empty()) {
+      outcome.failure = rows + Plural(outcome.written) + " geschrieben; " +
+                        std::to_string(rowFailures.size()) +
+                        (rowFailures.size() == 1 ? " Zeile konnte" : " Zeilen konnten") +
+                        " nicht gedruckt werden.";
+    } else {
+      outcome.failure = rows + outcome.failure;
+    }
   }
   return outcome;
 }

@@ -82,7 +82,8 @@ struct SerialOutcome {
 
 // Runs the rows. After each PDF `onWritten` hears how many are written so far (from the worker
 // threads, one at a time); when it answers false the run stops after the PDFs being written. A
-// PDF that cannot be written stops the run: the PDFs written so far stay.
+// PDF that cannot be written stops the run: the PDFs written so far stay. A row with characters no
+// installed font has fails alone (no PDF, its row and characters in `failure`) and the run goes on.
 SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
                         const std::function<bool(std::size_t written)>& onWritten = {});
 
