@@ -1,7 +1,6 @@
 #include "pdf/pdf_canvas.h"
 
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 #include "base/rounding.h"
@@ -348,10 +347,10 @@ void TPdfCanvas::ShowUnicodeText(std::string& out, std::string_view utf8) {
     const bool spaced = wordSpace > 0 && attr_.FontSize() > 0;
     if (spaced) out.push_back('[');
     out.push_back('<');
+    static constexpr char kHex[] = "0123456789ABCDEF";
     for (std::size_t i = 0; i < run.codes.size(); ++i) {
-      char buffer[8];
-      std::snprintf(buffer, sizeof buffer, "%04X", static_cast<unsigned>(run.codes[i]));
-      out += buffer;
+      const unsigned code = run.codes[i];
+      for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(code >> shift) & 0xF]);
       if (spaced && run.spaces[i] && i + 1 < run.codes.size()) {
         out += "> ";
         AppendReal(out, -wordSpace * 1000.0 / attr_.FontSize());

@@ -251,9 +251,13 @@ TPdfUnicodeFont::TPdfUnicodeFont(TPdfDoc& doc, std::string name)
   SetDataOnly(&primary_->Dictionary(), primary_->ResourceName());
 }
 
-const TPdfUnicodeFont::Choice& TPdfUnicodeFont::ChoiceOf(char32_t ch) const {
-  if (auto it = choices_.find(ch); it != choices_.end()) return it->second;
+TPdfUnicodeFont::Choice& TPdfUnicodeFont::ChoiceOf(char32_t ch) const {
+  if (ch < kDirectChoices && direct_[ch].known) return direct_[ch];
+  if (ch >= kDirectChoices) {
+    if (auto it = choices_.find(ch); it != choices_.end()) return it->second;
+  }
   Choice choice;
+  choice.known = true;
   if (!IsControl(ch)) {
     choice.face = chain_->FaceFor(ch);
     if (choice.face != nullptr) {
@@ -263,6 +267,7 @@ const TPdfUnicodeFont::Choice& TPdfUnicodeFont::ChoiceOf(char32_t ch) const {
       choice.width = primary_->Face().Advance(0);
     }
   }
+  if (ch < kDirectChoices) return direct_[ch] = choice;
   return choices_.emplace(ch, choice).first->second;
 }
 
@@ -288,11 +293,15 @@ std::vector<TPdfUnicodeFont::Run> TPdfUnicodeFont::Encode(std::string_view text)
   std::vector<Run> runs;
   for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
     const char32_t ch = DecodeUtf8At(text, pos, length);
-    const Choice& choice = ChoiceOf(ch);
+    Choice& choice = ChoiceOf(ch);
     if (choice.face == nullptr) continue;
-    TPdfEmbeddedFace& face = doc_->EmbeddedFace(*choice.face);
+    if (choice.embedded == nullptr) {
+      choice.embedded = &doc_->EmbeddedFace(*choice.face);
+      choice.code = choice.embedded->Code(ch, choice.glyph);
+    }
+    TPdfEmbeddedFace& face = *choice.embedded;
     if (runs.empty() || runs.back().face != &face) runs.push_back({&face, {}, {}});
-    runs.back().codes.push_back(face.Code(ch, choice.glyph));
+    runs.back().codes.push_back(choice.code);
     runs.back().spaces.push_back(ch == ' ');
   }
   return runs;

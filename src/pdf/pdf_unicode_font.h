@@ -80,12 +80,18 @@ class TPdfUnicodeFont final : public TPdfFont {
     const FontFace* face = nullptr;  // none: no installed font has the character
     std::uint32_t glyph = 0;
     int width = 0;
+    TPdfEmbeddedFace* embedded = nullptr;  // the face in the document, once the text is shown
+    std::uint16_t code = 0;
+    bool known = false;
   };
-  const Choice& ChoiceOf(char32_t ch) const;
+  // Latin, Greek, Cyrillic and the like are looked up directly, the rest by hash.
+  static constexpr char32_t kDirectChoices = 0x800;
+  Choice& ChoiceOf(char32_t ch) const;
 
   TPdfDoc* doc_;
   const FontChain* chain_;
   TPdfEmbeddedFace* primary_;
+  mutable std::vector<Choice> direct_ = std::vector<Choice>(kDirectChoices);
   mutable std::unordered_map<char32_t, Choice> choices_;
 };
 
