@@ -127,7 +127,7 @@ void TPRCustomLabel::DrawCharwise(ui::Canvas& canvas, pdf::TPdfCanvas& measure,
     length = 1;
     if (unicode) pdf::DecodeUtf8At(text, i, length);
     const std::string_view ch = text.substr(i, length);
-    canvas.TextOut(RoundHalfEven(x), y, unicode ? std::string(ch) : Cp1252ToUtf8(ch));
+    canvas.PlaceText(x, y, PdfFontSize(FontSize()), unicode ? std::string(ch) : Cp1252ToUtf8(ch));
     x += measure.TextWidth(ch) + charSpace;
     if (ch[0] == ' ') x += wordSpace_;
   }
