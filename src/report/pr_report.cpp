@@ -1,7 +1,6 @@
 #include "report/pr_report.h"
 
 #include "base/atomic_file.h"
-#include "base/cp1252.h"
 #include "pdf/pdf_unicode_font.h"
 #include "report/pr_panels.h"
 #include "ui/errors.h"

@@ -99,6 +99,7 @@ TEST_F(SerialRunTest, NamesOfEveryScriptPrintAsWrittenAndAnUnprintableRowFailsAl
   const std::filesystem::path target = folder / "aus";
   SerialRun run = Run(table, target);
   run.naming = Naming{1, "pdf-file"};  // named after the first column
+  run.jobs = 2;                        // the fonts are shared by the threads of a run
   const SerialOutcome outcome = RunSerial(run, platform.GetClock());
   EXPECT_FALSE(outcome.Complete());
   EXPECT_EQ(outcome.written, rows.size() - 1);
