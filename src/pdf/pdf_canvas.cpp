@@ -352,8 +352,9 @@ void TPdfCanvas::ShowUnicodeText(std::string& out, std::string_view utf8) {
       const unsigned code = run.codes[i];
       for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(code >> shift) & 0xF]);
       if (spaced && run.spaces[i] && i + 1 < run.codes.size()) {
-        out += "> ";
-        AppendReal(out, -wordSpace * 1000.0 / attr_.FontSize());
+        // The writer's number format rounds negative halves up; the sign goes on by hand.
+        out += "> -";
+        AppendReal(out, wordSpace * 1000.0 / attr_.FontSize());
         out += " <";
       }
     }
