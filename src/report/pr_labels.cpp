@@ -100,6 +100,19 @@ TPRCustomLabel::PdfText TPRCustomLabel::ToPdfText(std::string_view utf8) const {
           true};
 }
 
+std::vector<char32_t> TPRCustomLabel::UnprintableCharacters(std::string_view utf8) const {
+  if (FitsCp1252(utf8)) return {};
+  const pdf::FontChain& chain =
+      pdf::FontChain::For(static_cast<int>(fontName_), fontBold_, fontItalic_);
+  std::vector<char32_t> missing;
+  for (std::size_t pos = 0, length = 1; pos < utf8.size(); pos += length) {
+    const char32_t ch = pdf::DecodeUtf8At(utf8, pos, length);
+    if (ch < 0x20 || (ch >= 0x7F && ch < 0xA0) || chain.FaceFor(ch) != nullptr) continue;
+    if (std::find(missing.begin(), missing.end(), ch) == missing.end()) missing.push_back(ch);
+  }
+  return missing;
+}
+
 void TPRCustomLabel::PrintChecked(const std::function<void()>& print) const {
   try {
     print();

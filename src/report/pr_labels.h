@@ -50,6 +50,9 @@ class TPRCustomLabel : public TPRItem {
     bool unicode = false;
   };
   PdfText ToPdfText(std::string_view utf8) const;
+  // The characters of a text that no installed font has in this family and style, each once:
+  // the PDF would refuse the element, so the designer warns of them ("U+E000").
+  std::vector<char32_t> UnprintableCharacters(std::string_view utf8) const;
   // The screen font: its family, point size Round(FontSize * 0.75), style and colour.
   ui::TFont ScreenFont() const;
 

@@ -160,6 +160,9 @@ TEST_F(UnicodeTest, ACharacterNoFontHasFailsItsElementByName) {
   auto* label = Add<TPRLabel>(20, 20, 300, 20);
   label->SetName("PRLabelBImage01234");
   label->SetCaption("Anna \xEE\x80\x80 Berg");  // U+E000, private use
+  // What the designer warns of before any export.
+  EXPECT_EQ(label->UnprintableCharacters(label->Caption()), std::vector<char32_t>{0xE000});
+  EXPECT_TRUE(label->UnprintableCharacters("Արամ Łukasz").empty());
   report->SetFileName((dir / "out.pdf").string());
   report->BeginDoc();
   try {
