@@ -18,7 +18,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # The libraries the programs link come from dpkg-shlibdeps; what they load or use without
-# linking is named: the Qt platform plugins (only recommended by Qt) and the screen fonts.
+# linking is named: the Qt platform plugins (only recommended by Qt) and the fonts: Liberation
+# for the screen and for text the PDF embeds, DejaVu for scripts Liberation lacks.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, fonts-liberation2, fonts-dejavu-core")
 include(CPack)

@@ -10,7 +10,8 @@ packages=(
   libjpeg62-turbo-dev libgif-dev libpng-dev libpoppler-cpp-dev
   libcli11-dev nlohmann-json3-dev libcurl4-openssl-dev libssl-dev libicu-dev
   qt6-translations-l10n
-  fonts-liberation
+  fonts-liberation fonts-liberation2 fonts-dejavu-core
+  libfreetype-dev libharfbuzz-dev libfontconfig-dev
   googletest libgtest-dev libbenchmark-dev
   python3
   qpdf poppler-utils python3-aiosmtpd lintian appstream

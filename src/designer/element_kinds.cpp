@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "base/cp1252.h"
+#include "designer/projectfile/file_text.h"
 #include "report/pr_images.h"
 #include "report/pr_labels.h"
 #include "report/pr_shapes.h"
@@ -22,7 +22,7 @@ constexpr std::array<ElementType, 5> kTypes = {{
     {ElementKind::Bitmap, "PRImage", "bitmap", ElementMenu::Image, false},
 }};
 
-std::string Text(std::string_view cp1252) { return Cp1252ToUtf8(cp1252); }
+std::string Text(std::string_view bytes) { return pf::FromFileText(bytes); }
 
 // The font colour as stored: values past the colour range keep the element's default.
 template <class Element>
@@ -50,7 +50,7 @@ std::optional<ElementKind> ElementKindOfName(std::string_view name) {
 }
 
 std::string TypedText(std::string_view utf8) {
-  std::string bytes = Utf8ToCp1252(utf8);
+  std::string bytes = pf::ToFileText(utf8);
   for (std::size_t pos = bytes.find('<'); pos != std::string::npos;
        pos = bytes.find('<', pos + 1)) {
     const std::string_view rest = std::string_view(bytes).substr(pos);
@@ -82,7 +82,7 @@ report::TPRItem* MakeElement(ElementKind kind, ui::Component* owner) {
 pf::ElementBlock StoreElement(const report::TPRItem& item) {
   pf::ElementBlock block;
   block.kind = item.Kind();
-  const std::string name = Utf8ToCp1252(item.Name());
+  const std::string name = pf::ToFileText(item.Name());
   switch (item.Kind()) {
     case ElementKind::Rect: {
       const auto& r = static_cast<const report::TPRRect&>(item);
@@ -93,7 +93,7 @@ pf::ElementBlock StoreElement(const report::TPRItem& item) {
     case ElementKind::Label: {
       const auto& l = static_cast<const report::TPRLabel&>(item);
       block.record = pf::LabelRecord{name,
-                                     Utf8ToCp1252(l.dbfieldname()),
+                                     pf::ToFileText(l.dbfieldname()),
                                      static_cast<std::uint8_t>(l.FontName()),
                                      static_cast<std::uint8_t>(l.Alignment()),
                                      l.FontSize(),
@@ -105,13 +105,13 @@ pf::ElementBlock StoreElement(const report::TPRItem& item) {
                                      l.Left(),
                                      l.Height(),
                                      l.Width(),
-                                     Utf8ToCp1252(l.Caption())};
+                                     pf::ToFileText(l.Caption())};
       break;
     }
     case ElementKind::Text: {
       const auto& t = static_cast<const report::TPRText&>(item);
       block.record = pf::TextRecord{name,
-                                    Utf8ToCp1252(t.dbfieldname()),
+                                    pf::ToFileText(t.dbfieldname()),
                                     static_cast<std::uint8_t>(t.FontName()),
                                     t.FontSize(),
                                     t.FontColor(),

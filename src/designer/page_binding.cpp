@@ -6,6 +6,7 @@
 #include "designer/document_window.h"
 #include "designer/element_kinds.h"
 #include "designer/page_format.h"
+#include "designer/projectfile/file_text.h"
 #include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
@@ -19,7 +20,7 @@ namespace {
 // Positions and sizes a page can use; anything beyond is a damaged file, not a page.
 constexpr std::int32_t kMaxCoordinate = 100000;
 
-std::string Text(std::string_view cp1252) { return Cp1252ToUtf8(cp1252); }
+std::string Text(std::string_view bytes) { return projectfile::FromFileText(bytes); }
 
 void CheckGeometry(std::int32_t top, std::int32_t left, std::int32_t height, std::int32_t width,
                    const std::string& name) {
@@ -105,7 +106,7 @@ std::string DocumentWindow::PageTextOfScreen() const {
   if (state_.orderDocument && state_.currentPage == 1) h.guideLines = guideLines_.Write();
 
   if (const report::TPRJpegImage* background = Background()) {
-    page.background = {Utf8ToCp1252(background->Name()),
+    page.background = {projectfile::ToFileText(background->Name()),
                        background->Color(),
                        background->Top(),
                        background->Left(),
@@ -113,7 +114,7 @@ std::string DocumentWindow::PageTextOfScreen() const {
                        background->Width()};
     page.backgroundJpeg = background->Picture().SaveToBytes();
   } else {
-    page.background.name = Utf8ToCp1252(documentId_);
+    page.background.name = projectfile::ToFileText(documentId_);
   }
   page.orderMark = state_.sampleTemplateDocument ? '2' : state_.orderDocument ? '1' : '0';
 

@@ -7,6 +7,7 @@
 #include "pdf/pdf_doc.h"
 #include "pdf/pdf_fonts.h"
 #include "pdf/pdf_text.h"
+#include "pdf/pdf_unicode_font.h"
 
 namespace quirabel::pdf {
 
@@ -315,9 +316,59 @@ void TPdfCanvas::MoveTextPoint(double x, double y) {
   }
 }
 
+void TPdfCanvas::CheckCharacters(std::string_view text) const {
+  auto* font = dynamic_cast<TPdfUnicodeFont*>(attr_.Font());
+  if (font == nullptr) return;
+  const std::vector<char32_t> missing = font->MissingCharacters(text);
+  if (missing.empty()) return;
+  std::string names;
+  for (char32_t ch : missing) names += (names.empty() ? "" : ", ") + CodePointText(ch);
+  throw EPdfMissingCharacters("ShowText --no installed font has " + names, missing);
+}
+
+// Codes of the embedded faces in hexadecimal, two bytes each; a font change at every change of
+// face, and the font of the text state again at the end. Word spacing does not reach two-byte
+// codes in viewers, so the space after each word goes in as a displacement of a TJ array.
+void TPdfCanvas::ShowUnicodeText(std::string& out, std::string_view utf8) {
+  auto& font = static_cast<TPdfUnicodeFont&>(*attr_.Font());
+  const std::vector<TPdfUnicodeFont::Run> runs = font.Encode(utf8);
+  const double wordSpace = attr_.WordSpace();
+  TPdfEmbeddedFace* current = &font.PrimaryFace();
+  const auto select = [&](TPdfEmbeddedFace& face) {
+    if (&face == current) return;
+    TPdfDictionary& fonts = PageResources("Font");
+    if (fonts.Lookup(face.ResourceName()) == nullptr)
+      fonts.Put(face.ResourceName(), face.Dictionary());
+    SetFontAndSize(face.ResourceName(), attr_.FontSize());
+    current = &face;
+  };
+  for (const auto& run : runs) {
+    select(*run.face);
+    const bool spaced = wordSpace > 0 && attr_.FontSize() > 0;
+    if (spaced) out.push_back('[');
+    out.push_back('<');
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (std::size_t i = 0; i < run.codes.size(); ++i) {
+      const unsigned code = run.codes[i];
+      for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(code >> shift) & 0xF]);
+      if (spaced && run.spaces[i] && i + 1 < run.codes.size()) {
+        // The writer's number format rounds negative halves up; the sign goes on by hand.
+        out += "> -";
+        AppendReal(out, wordSpace * 1000.0 / attr_.FontSize());
+        out += " <";
+      }
+    }
+    out += spaced ? ">] TJ\n" : "> Tj\n";
+  }
+  select(font.PrimaryFace());
+}
+
 void TPdfCanvas::ShowText(std::string_view text) {
   if (std::string* out = Out()) {
-    if (HasMultiByte(text)) {
+    if (dynamic_cast<TPdfUnicodeFont*>(attr_.Font()) != nullptr) {
+      CheckCharacters(text);
+      ShowUnicodeText(*out, text);
+    } else if (HasMultiByte(text)) {
       out->push_back('<');
       *out += ToHex(text);
       *out += "> Tj\n";
@@ -376,6 +427,7 @@ std::size_t TPdfCanvas::MeasureText(std::string_view text, double width) const {
 
 void TPdfCanvas::TextRect(const TPdfRect& rect, std::string_view text, TAlignment alignment,
                           bool clipping) {
+  CheckCharacters(text);
   const double w = TextWidth(text);
   const double d = static_cast<double>(rect.right) - rect.left;
   double offset = 0;
@@ -435,6 +487,7 @@ void TPdfCanvas::LayOutLines(std::string_view text, double left, double right, b
 }
 
 void TPdfCanvas::MultilineTextRect(const TPdfRect& rect, std::string_view text, bool wordWrap) {
+  CheckCharacters(text);
   const double width = static_cast<double>(rect.right) - rect.left;
   double y = rect.top;
   BeginText();

@@ -97,7 +97,8 @@ class TPdfCanvas {
   void SetRGBStrokeColor(std::int32_t color);
   void ExecuteXObject(std::string_view name);
 
-  // Text operators. Texts are Windows-1252 bytes.
+  // Text operators. Texts are Windows-1252 bytes, or UTF-8 while the font is a TPdfUnicodeFont
+  // (a standard name with "+Unicode").
   void BeginText();
   void EndText();
   void SetCharSpace(double value);
@@ -110,6 +111,9 @@ class TPdfCanvas {
   void ShowText(std::string_view text);
 
   void SetFont(std::string_view name, double size);
+  // Raises EPdfMissingCharacters when the current font is a TPdfUnicodeFont and no installed font
+  // has some character of the text; the text operators check this before they write anything.
+  void CheckCharacters(std::string_view text) const;
   // Width in points with the current text state.
   double TextWidth(std::string_view text) const;
   // How many leading characters fit into width.
@@ -140,6 +144,7 @@ class TPdfCanvas {
   TPdfImage& ResourceXObject(std::string_view name, const char* operation);
   TPdfArray& MediaBox() const;
   std::string ShortenToFit(std::string_view line, double width) const;
+  void ShowUnicodeText(std::string& out, std::string_view utf8);
 
   TPdfDoc* doc_;
   TPdfDictionary* page_ = nullptr;

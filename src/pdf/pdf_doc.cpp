@@ -6,6 +6,7 @@
 #include "pdf/pdf_canvas.h"
 #include "pdf/pdf_fonts.h"
 #include "pdf/pdf_text.h"
+#include "pdf/pdf_unicode_font.h"
 
 namespace quirabel::pdf {
 
@@ -87,6 +88,8 @@ void TPdfDoc::FreeDoc() {
   // The canvas points into the page tree and the font list: let go of those first.
   canvas_->Detach();
   fonts_.clear();
+  unicodeFonts_.clear();
+  faces_.clear();
   root_.reset();
   info_.reset();
   outlineRoot_.reset();
@@ -177,8 +180,14 @@ void TPdfDoc::Serialize(std::string& out, const LargeDataSink* large,
   info_->SetModDate(clock_->Now());
   root_->SaveOpenAction();
   if (outlineRoot_) outlineRoot_->Save();
+  for (auto& face : faces_) face->Finish();
 
-  header_->WriteToStream(out);
+  // Embedded CID fonts came with PDF 1.3; files without them keep the header they always had.
+  if (faces_.empty()) {
+    header_->WriteToStream(out);
+  } else {
+    out += "%PDF-1.3 \r\n";
+  }
   for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
     TPdfXrefEntry& entry = xref_->Item(i);
     entry.byteOffset = static_cast<std::int64_t>(flushed + out.size());
@@ -269,12 +278,29 @@ TPdfFont& TPdfDoc::GetFont(std::string_view name) {
   for (auto& font : fonts_) {
     if (font->Name() == name) return *font;
   }
+  if (name.ends_with(TPdfUnicodeFont::kUnicodeSuffix)) {
+    for (auto& font : unicodeFonts_) {
+      if (font->Name() == name) return *font;
+    }
+    unicodeFonts_.push_back(std::make_unique<TPdfUnicodeFont>(*this, std::string(name)));
+    return *unicodeFonts_.back();
+  }
   // Unknown names raise here, before anything is registered.
   const StandardFontClass& fontClass = FindStandardFont(name);
   auto font = fontClass.create(*xref_, std::string(name));
   font->SetResourceName("F" + std::to_string(fonts_.size()));
   fonts_.push_back(std::move(font));
   return *fonts_.back();
+}
+
+TPdfEmbeddedFace& TPdfDoc::EmbeddedFace(const FontFace& face) {
+  if (!hasDoc_) throw EPdfInvalidOperation("GetFont --document is null.");
+  for (auto& embedded : faces_) {
+    if (&embedded->Face() == &face) return *embedded;
+  }
+  faces_.push_back(
+      std::make_unique<TPdfEmbeddedFace>(*xref_, face, "U" + std::to_string(faces_.size())));
+  return *faces_.back();
 }
 
 void TPdfDoc::AddXObject(std::string_view name, std::unique_ptr<TPdfImage> image) {

@@ -15,7 +15,9 @@
 namespace quirabel::pdf {
 
 class TPdfCanvas;
+class TPdfEmbeddedFace;
 class TPdfFont;
+class FontFace;
 
 // "%PDF-1.2 " CR LF.
 class TPdfHeader {
@@ -93,8 +95,12 @@ class TPdfDoc {
   TPdfOutlineRoot& OutlineRoot();
   TPdfXref& ObjectMgr();
 
-  // The font registered under name, created on first use.
+  // The font registered under name, created on first use: a standard font, or, with the suffix
+  // "+Unicode", that family and style for text beyond Windows-1252 (TPdfUnicodeFont).
   TPdfFont& GetFont(std::string_view name);
+  // The document's embedding of an installed face, made on first use ("U0", "U1", ...).
+  TPdfEmbeddedFace& EmbeddedFace(const FontFace& face);
+  std::size_t EmbeddedFaceCount() const { return faces_.size(); }
   void AddXObject(std::string_view name, std::unique_ptr<TPdfImage> image);
   TPdfImage* GetXObject(std::string_view name) const;
   // The registered images in order of registration.
@@ -129,6 +135,8 @@ class TPdfDoc {
   std::unique_ptr<TPdfOutlineRoot> outlineRoot_;
   TPdfDictionary* currentPages_ = nullptr;
   std::vector<std::unique_ptr<TPdfFont>> fonts_;
+  std::vector<std::unique_ptr<TPdfFont>> unicodeFonts_;
+  std::vector<std::unique_ptr<TPdfEmbeddedFace>> faces_;
   std::unique_ptr<TPdfArray> xobjects_;
   TPdfCompressionMethod compressionMethod_ = TPdfCompressionMethod::cmNone;
   bool useOutlines_ = false;

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace quirabel::pdf {
 
@@ -28,6 +29,18 @@ class EPdfInvalidOperation : public EPdfException {
 class EPdfInvalidImageFormat : public EPdfException {
  public:
   using EPdfException::EPdfException;
+};
+
+// Text with characters that no installed font has. The message names them ("U+E000"); callers
+// that know the page and element raise it again with those named.
+class EPdfMissingCharacters : public EPdfInvalidValue {
+ public:
+  EPdfMissingCharacters(const std::string& message, std::vector<char32_t> characters)
+      : EPdfInvalidValue(message), characters_(std::move(characters)) {}
+  const std::vector<char32_t>& Characters() const { return characters_; }
+
+ private:
+  std::vector<char32_t> characters_;
 };
 
 }  // namespace quirabel::pdf

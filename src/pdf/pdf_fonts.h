@@ -24,6 +24,14 @@ class TPdfFont : public TPdfDictionaryWrapper {
   // Width of the character at a 1-based position, in thousandths of the font size.
   virtual int GetCharWidth(std::string_view text, int position) const;
 
+ protected:
+  // A font whose dictionary is made elsewhere (SetDataOnly gives it).
+  explicit TPdfFont(std::string name) : name_(std::move(name)) {}
+  void SetDataOnly(TPdfDictionary* data, std::string resourceName) {
+    TPdfDictionaryWrapper::SetData(data);
+    resourceName_ = std::move(resourceName);
+  }
+
  private:
   std::string name_;
   std::string resourceName_;

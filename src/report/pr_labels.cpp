@@ -7,6 +7,7 @@
 #include "base/rounding.h"
 #include "pdf/pdf_fonts.h"
 #include "pdf/pdf_text.h"
+#include "pdf/pdf_unicode_font.h"
 
 namespace quirabel::report {
 
@@ -93,18 +94,53 @@ std::string TPRCustomLabel::PdfFontName() const {
   return pdf::StandardFontName(static_cast<int>(fontName_), fontBold_, fontItalic_);
 }
 
+TPRCustomLabel::PdfText TPRCustomLabel::ToPdfText(std::string_view utf8) const {
+  if (FitsCp1252(utf8)) return {PdfFontName(), Utf8ToCp1252(utf8), false};
+  return {PdfFontName() + std::string(pdf::TPdfUnicodeFont::kUnicodeSuffix), std::string(utf8),
+          true};
+}
+
+std::vector<char32_t> TPRCustomLabel::UnprintableCharacters(std::string_view utf8) const {
+  if (FitsCp1252(utf8)) return {};
+  const pdf::FontChain& chain =
+      pdf::FontChain::For(static_cast<int>(fontName_), fontBold_, fontItalic_);
+  std::vector<char32_t> missing;
+  for (std::size_t pos = 0, length = 1; pos < utf8.size(); pos += length) {
+    const char32_t ch = pdf::DecodeUtf8At(utf8, pos, length);
+    if (ch < 0x20 || (ch >= 0x7F && ch < 0xA0) || chain.FaceFor(ch) != nullptr) continue;
+    if (std::find(missing.begin(), missing.end(), ch) == missing.end()) missing.push_back(ch);
+  }
+  return missing;
+}
+
+void TPRCustomLabel::PrintChecked(const std::function<void()>& print) const {
+  try {
+    print();
+  } catch (const pdf::EPdfMissingCharacters& e) {
+    std::string names;
+    for (char32_t ch : e.Characters())
+      names += (names.empty() ? "" : ", ") + pdf::CodePointText(ch);
+    throw pdf::EPdfMissingCharacters(
+        "Element „" + Name() + "“: keine installierte Schrift hat " +
+            (e.Characters().size() == 1 ? "das Zeichen " : "die Zeichen ") + names,
+        e.Characters());
+  }
+}
+
 ui::TFont TPRCustomLabel::ScreenFont() const {
   return {ScreenFontName(fontName_), RoundHalfEven(fontSize_ * 0.75), fontBold_, fontItalic_,
           graphics::ResolveSystemColor(fontColor_)};
 }
 
 void TPRCustomLabel::DrawCharwise(ui::Canvas& canvas, pdf::TPdfCanvas& measure,
-                                  std::string_view text, double x, int y) const {
+                                  std::string_view text, bool unicode, double x, int y) const {
   if (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n") text.remove_suffix(2);
   const double charSpace = measure.Attribute().CharSpace();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const std::string_view ch = text.substr(i, 1);
-    canvas.TextOut(RoundHalfEven(x), y, Cp1252ToUtf8(ch));
+  for (std::size_t i = 0, length = 1; i < text.size(); i += length) {
+    length = 1;
+    if (unicode) pdf::DecodeUtf8At(text, i, length);
+    const std::string_view ch = text.substr(i, length);
+    canvas.PlaceText(x, y, PdfFontSize(FontSize()), unicode ? std::string(ch) : Cp1252ToUtf8(ch));
     x += measure.TextWidth(ch) + charSpace;
     if (ch[0] == ' ') x += wordSpace_;
   }
@@ -130,14 +166,18 @@ void TPRLabel::SetTransparent(bool value) {
   Invalidate();
 }
 
-void TPRLabel::ApplySettings(pdf::TPdfCanvas& canvas, const std::string& caption) const {
-  canvas.SetFont(PdfFontName(), PdfFontSize(FontSize()));
+void TPRLabel::ApplySettings(pdf::TPdfCanvas& canvas, const PdfText& caption) const {
+  canvas.SetFont(caption.fontName, PdfFontSize(FontSize()));
   canvas.SetRGBFillColor(FontColor());
   canvas.SetWordSpace(PdfWordSpace(WordSpace()));
   if (alignJustified_) {
     canvas.SetCharSpace(0);
-    const double w = canvas.TextWidth(caption);
-    const int n = pdf::CharCount(caption);
+    const double w = canvas.TextWidth(caption.bytes);
+    int n = 0;
+    for (std::size_t i = 0, length = 1; i < caption.bytes.size(); i += length, ++n) {
+      length = 1;
+      if (caption.unicode) pdf::DecodeUtf8At(caption.bytes, i, length);
+    }
     const double spacing = n >= 2 ? (Width() - w) / (n - 1) : 0;
     // A short caption in a wide element would ask for more spacing than a PDF text state holds;
     // it is spread as far as that allows instead of failing the whole export.
@@ -150,40 +190,43 @@ void TPRLabel::ApplySettings(pdf::TPdfCanvas& canvas, const std::string& caption
 double TPRLabel::GetTextWidth() const {
   pdf::TPdfCanvas* measure = MeasuringCanvas();
   if (measure == nullptr) return 0;
-  const std::string caption = Utf8ToCp1252(Caption());
-  measure->SetFont(PdfFontName(), PdfFontSize(FontSize()));
+  const PdfText caption = ToPdfText(Caption());
+  measure->SetFont(caption.fontName, PdfFontSize(FontSize()));
   measure->SetWordSpace(PdfWordSpace(WordSpace()));
   measure->SetCharSpace(PdfCharSpace(CharSpace()));
-  return measure->TextWidth(caption);
+  return measure->TextWidth(caption.bytes);
 }
 
 int TPRLabel::ScreenTextWidth() const {
   pdf::TPdfCanvas* measure = MeasuringCanvas();
   if (measure == nullptr) return 0;
   // The screen fonts share the metrics of the PDF standard fonts; a screen point is 4/3 pixel.
-  measure->SetFont(PdfFontName(), ScreenFont().size * 4.0 / 3.0);
+  const PdfText caption = ToPdfText(Caption());
+  measure->SetFont(caption.fontName, ScreenFont().size * 4.0 / 3.0);
   measure->SetWordSpace(0);
   measure->SetCharSpace(0);
-  return RoundHalfEven(measure->TextWidth(Utf8ToCp1252(Caption())));
+  return RoundHalfEven(measure->TextWidth(caption.bytes));
 }
 
 void TPRLabel::Print(TPRCanvas& canvas, const ui::TRect& rect) {
-  const std::string caption = Utf8ToCp1252(Caption());
-  if (caption.empty()) return;
-  ApplySettings(canvas.Pdf(), caption);
-  canvas.TextRect(rect, caption, alignment_, clipping_);
+  const PdfText caption = ToPdfText(Caption());
+  if (caption.bytes.empty()) return;
+  PrintChecked([&] {
+    ApplySettings(canvas.Pdf(), caption);
+    canvas.TextRect(rect, caption.bytes, alignment_, clipping_);
+  });
 }
 
 void TPRLabel::Paint(ui::Canvas& canvas) {
-  const std::string caption = Utf8ToCp1252(Caption());
+  const PdfText caption = ToPdfText(Caption());
   pdf::TPdfCanvas* measure = MeasuringCanvas();
-  if (caption.empty() || measure == nullptr) return;
+  if (caption.bytes.empty() || measure == nullptr) return;
   try {
     ApplySettings(*measure, caption);
   } catch (const pdf::EPdfException&) {
     return;  // settings no PDF could print (a char space out of range) show nothing either
   }
-  const double w = measure->TextWidth(caption);
+  const double w = measure->TextWidth(caption.bytes);
   double x = 0;
   if (alignment_ == pdf::TAlignment::taRightJustify) {
     x = RoundHalfEven(Width() - w);
@@ -192,7 +235,7 @@ void TPRLabel::Paint(ui::Canvas& canvas) {
   }
   canvas.font = ScreenFont();
   canvas.brush.style = ui::TBrushStyle::bsClear;
-  DrawCharwise(canvas, *measure, caption, x, 0);
+  DrawCharwise(canvas, *measure, caption.bytes, caption.unicode, x, 0);
 }
 
 TPRText::TPRText(ui::Component* owner) : TPRCustomLabel(owner) {}
@@ -227,25 +270,27 @@ void TPRText::SetWordWrap(bool value) {
 
 void TPRText::Print(TPRCanvas& canvas, const ui::TRect& rect) {
   pdf::TPdfCanvas& pdf = canvas.Pdf();
-  pdf.SetFont(PdfFontName(), PdfFontSize(FontSize()));
+  const PdfText pdfText = ToPdfText(Text());
+  pdf.SetFont(pdfText.fontName, PdfFontSize(FontSize()));
   pdf.SetRGBFillColor(FontColor());
   pdf.SetCharSpace(PdfCharSpace(CharSpace()));
   pdf.SetWordSpace(PdfWordSpace(WordSpace()));
   pdf.SetLeading(PdfLeading(leading_));
-  std::string text = Utf8ToCp1252(Text());
+  std::string text = pdfText.bytes;
   // Spaces, line breaks and control characters are trimmed from both ends.
   const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
   const auto first = std::find_if_not(text.begin(), text.end(), isBlank);
   const auto last = std::find_if_not(text.rbegin(), text.rend(), isBlank).base();
   text = first < last ? std::string(first, last) : std::string();
-  pdf.MultilineTextRect(canvas.ToPdf(rect), text, wordWrap_);
+  PrintChecked([&] { pdf.MultilineTextRect(canvas.ToPdf(rect), text, wordWrap_); });
 }
 
 void TPRText::Paint(ui::Canvas& canvas) {
   pdf::TPdfCanvas* measure = MeasuringCanvas();
   if (measure == nullptr) return;
+  const PdfText text = ToPdfText(Text());
   try {
-    measure->SetFont(PdfFontName(), PdfFontSize(FontSize()));
+    measure->SetFont(text.fontName, PdfFontSize(FontSize()));
     measure->SetLeading(PdfLeading(leading_));
     measure->SetWordSpace(PdfWordSpace(WordSpace()));
     measure->SetCharSpace(PdfCharSpace(CharSpace()));
@@ -258,8 +303,8 @@ void TPRText::Paint(ui::Canvas& canvas) {
   const int step = RoundHalfEven(leading_);
   int y = 0;
   measure->LayOutLines(
-      Utf8ToCp1252(Text()), 0, client.right, wordWrap_,
-      [&](std::string_view line) { DrawCharwise(canvas, *measure, line, 0, y); },
+      text.bytes, 0, client.right, wordWrap_,
+      [&](std::string_view line) { DrawCharwise(canvas, *measure, line, text.unicode, 0, y); },
       [&] {
         y += step;
         return !(y > client.Height() - FontSize());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,13 +41,28 @@ class TPRCustomLabel : public TPRItem {
 
   // The registered PDF font name ("Times-BoldItalic").
   std::string PdfFontName() const;
+  // A text as the PDF writer takes it: Windows-1252 bytes in the standard font when every
+  // character fits Windows-1252 (so such text is written as it always was), otherwise UTF-8 in
+  // the embedded font of the same family and style.
+  struct PdfText {
+    std::string fontName;
+    std::string bytes;
+    bool unicode = false;
+  };
+  PdfText ToPdfText(std::string_view utf8) const;
+  // The characters of a text that no installed font has in this family and style, each once:
+  // the PDF would refuse the element, so the designer warns of them ("U+E000").
+  std::vector<char32_t> UnprintableCharacters(std::string_view utf8) const;
   // The screen font: its family, point size Round(FontSize * 0.75), style and colour.
   ui::TFont ScreenFont() const;
 
  protected:
-  // Draws Windows-1252 text a character at a time where the PDF metrics put each character.
-  void DrawCharwise(ui::Canvas& canvas, pdf::TPdfCanvas& measure, std::string_view text, double x,
-                    int y) const;
+  // Draws text in the writer's form (Windows-1252, or UTF-8 when unicode) a character at a time
+  // where the PDF metrics put each character.
+  void DrawCharwise(ui::Canvas& canvas, pdf::TPdfCanvas& measure, std::string_view text,
+                    bool unicode, double x, int y) const;
+  // Prints through the PDF canvas; characters no installed font has fail with the element named.
+  void PrintChecked(const std::function<void()>& print) const;
 
  private:
   TPRFontName fontName_ = TPRFontName::fnArial;
@@ -90,7 +106,7 @@ class TPRLabel : public TPRCustomLabel {
 
  private:
   // Gives a canvas the label's font and spacing; the caption is Windows-1252.
-  void ApplySettings(pdf::TPdfCanvas& canvas, const std::string& caption) const;
+  void ApplySettings(pdf::TPdfCanvas& canvas, const PdfText& caption) const;
 
   pdf::TAlignment alignment_ = pdf::TAlignment::taLeftJustify;
   bool alignJustified_ = false;

@@ -1,7 +1,7 @@
 #include "report/pr_report.h"
 
 #include "base/atomic_file.h"
-#include "base/cp1252.h"
+#include "pdf/pdf_unicode_font.h"
 #include "report/pr_panels.h"
 #include "ui/errors.h"
 #include "ui/platform.h"
@@ -112,13 +112,13 @@ void TPReport::BeginDoc() {
   if (!viewerPreference_.Empty()) root.SetViewerPreference(viewerPreference_);
 
   pdf::TPdfInfo& info = doc->Info();
-  info.SetAuthor(Utf8ToCp1252(author_));
+  info.SetAuthor(pdf::PdfTextString(author_));
   info.SetCreationDate(DateTimeFromSerial(creationDate_));
-  info.SetCreator(Utf8ToCp1252(creator_));
-  info.SetKeywords(Utf8ToCp1252(keywords_));
+  info.SetCreator(pdf::PdfTextString(creator_));
+  info.SetKeywords(pdf::PdfTextString(keywords_));
   info.SetModDate(DateTimeFromSerial(modDate_));
-  info.SetSubject(Utf8ToCp1252(subject_));
-  info.SetTitle(Utf8ToCp1252(title_));
+  info.SetSubject(pdf::PdfTextString(subject_));
+  info.SetTitle(pdf::PdfTextString(title_));
 
   doc_ = std::move(doc);
   pageCount_ = 0;
@@ -131,7 +131,12 @@ void TPReport::Print(TPRPage& page) {
   canvas_.SetPdfCanvas(&doc_->Canvas());
   ui::Platform* platform = GetPlatform();
   canvas_.SetRandom(platform != nullptr ? &platform->Random() : nullptr);
-  page.Print(canvas_);
+  try {
+    page.Print(canvas_);
+  } catch (const pdf::EPdfMissingCharacters& e) {
+    throw pdf::EPdfMissingCharacters("Seite " + std::to_string(pageCount_) + ", " + e.what(),
+                                     e.Characters());
+  }
 }
 
 void TPReport::EndDoc() {

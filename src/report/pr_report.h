@@ -21,7 +21,7 @@ class TAbstractPReport : public ui::Component {
 
 // The document-wide PDF settings and the production of the file: BeginDoc, one Print per page,
 // EndDoc. The settings are read when a document starts and are locked while it is open. Texts are
-// UTF-8; the file gets them as Windows-1252.
+// UTF-8; the file gets them as Windows-1252 when they fit, else as UTF-16.
 class TPReport : public TAbstractPReport {
  public:
   explicit TPReport(ui::Component* owner = nullptr);

@@ -21,6 +21,7 @@
 #include "designer/guide_lines.h"
 #include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/records.h"
+#include "pdf/pdf_errors.h"
 #include "serial/output_folder.h"
 #include "serial/run_record.h"
 #include "serial/serial_error.h"
@@ -329,6 +330,10 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       try {
         printer->PrintTo(cells, pdf);
         folder->Write(name, pdf);
+      } catch (const pdf::EPdfMissingCharacters& e) {
+        // Text that no installed font can print fails its row alone; the run goes on.
+        refuse(row, "Zeile " + std::to_string(row) + " (" + name + "): " + e.what());
+        continue;
       } catch (const FileError& e) {
         const int error = e.error_number();
         if (error == ELOOP || error == EINVAL || error == EISDIR) {

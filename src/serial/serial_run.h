@@ -92,7 +92,8 @@ struct SerialOutcome {
   // Why the run stopped early (German, naming the row and how many PDFs were written); empty
   // when it did not fail.
   std::string failure;
-  // Rows refused one by one (their name is a link or no regular file); the run went on. The
+  // Rows refused one by one (their name is a link or no regular file, or their text has
+  // characters no installed font has); the run went on. The
   // first kListedRows of them, by row, and how many there were.
   std::vector<FailedRow> failedRows;
   std::size_t failedCount = 0;
@@ -115,7 +116,8 @@ inline constexpr std::size_t kListedRows = 10;
 // run unless `overwrite` (SerialOutcome::foreignFiles). Leftover temporary files of killed runs go
 // first. After each PDF `onWritten` hears how many are written so far (from the worker threads,
 // one at a time); when it answers false the run stops after the PDFs being written. A name that
-// is a link or no regular file is refused for its row; any other PDF that cannot be written stops
+// is a link or no regular file, or a row whose text no installed font can print, is refused
+// for that row alone; any other PDF that cannot be written stops
 // the run: the PDFs written so far stay. The folder is then synced once and the run record written
 // (quirabel-serie.json, or quirabel-serie-A-B.json for a part of the rows), listing every PDF
 // written with its checksums and every row refused.

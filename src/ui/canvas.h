@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,6 +61,14 @@ class Canvas {
   virtual void Polyline(std::span<const TPoint> points) = 0;
   // Text in the font, its top-left corner at (x, y); UTF-8.
   virtual void TextOut(int x, int y, std::string_view text) = 0;
+  // Text set as the PDF sets it: the font at `pixelSize` page pixels (fractional), its left edge
+  // at x (fractional) and its baseline 0.85 × pixelSize below `top`. A canvas that can only place
+  // whole pixels writes it with TextOut at the nearest one.
+  virtual void PlaceText(double x, int top, double pixelSize, std::string_view text) {
+    (void)pixelSize;
+    const double whole = std::nearbyint(x);  // halves to even
+    TextOut(static_cast<int>(whole), top, text);
+  }
   // Text turned counter-clockwise by a quarter (90: reads upwards) or three (270: downwards),
   // the top-left corner of the unturned text at (x, y). A canvas that cannot turn text writes it
   // level.

@@ -92,6 +92,29 @@ TEST_F(PageBindingTest, EveryKindSurvivesSaveAndLoadByteForByte) {
   EXPECT_EQ(state.info.title, "Preis ‹kxdata> ‹/kxtitel>");
 }
 
+TEST_F(PageBindingTest, NamesBeyondWindows1252ComeBackAsTyped) {
+  auto& label = static_cast<report::TPRLabel&>(window->CreateElement(ElementKind::Label));
+  label.SetCaption("Şahin Çelik, Łódź &#38;");
+  auto& text = static_cast<report::TPRText&>(window->CreateElement(ElementKind::Text));
+  text.SetText("Ελένη Παπαδοπούλου\nЮлия Смирнова");
+  state.info.author = "Jiří Dvořák";
+
+  const std::string first = window->PageTextOfScreen();
+  EXPECT_NE(first.find("&#350;ahin \xC7"
+                       "elik, &#321;\xF3"
+                       "d&#378; &#38;#38;"),
+            std::string::npos);
+  EXPECT_NE(first.find("Ji&#345;\xED Dvo&#345;\xE1k</kxautor>"), std::string::npos);
+
+  DocumentWindow* other = NewWindow();
+  other->LoadPageText(first, 1, false);
+  EXPECT_EQ(other->PageTextOfScreen(), first);
+  EXPECT_EQ(other->Elements()[0].item->Caption(), "Şahin Çelik, Łódź &#38;");
+  EXPECT_EQ(static_cast<report::TPRText*>(other->Elements()[1].item)->Text(),
+            "Ελένη Παπαδοπούλου\r\nЮлия Смирнова\r\n");
+  EXPECT_EQ(state.info.author, "Jiří Dvořák");
+}
+
 TEST_F(PageBindingTest, DataFieldsComeBackAsTheirNames) {
   auto& label = static_cast<report::TPRLabel&>(window->CreateElement(ElementKind::Label));
   label.SetCaption("Max Muster");

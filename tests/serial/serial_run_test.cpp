@@ -91,6 +91,46 @@ TEST_F(SerialRunTest, OnePdfPerRowFilledFromItsCells) {
   EXPECT_EQ(designer::TextOf(*application->DocumentWindow()->Elements()[0].item).text, "<Vorname>");
 }
 
+TEST_F(SerialRunTest, NamesOfEveryScriptPrintAsWrittenAndAnUnprintableRowFailsAlone) {
+  OpenProject();
+  struct Row {
+    std::string first;
+    std::string last;
+  };
+  const std::vector<Row> rows = {
+      {"Łukasz", "Żółć"},       {"Şahin", "Çelik"},        {"Jiří", "Dvořák"},
+      {"Ștefan", "Țuțea"},      {"Ελένη", "Παπαδοπούλου"}, {"Юлия", "Смирнова"},
+      {"Anna", "\xEE\x80\x80"},  // U+E000: no installed font has it
+      {"Jürgen", "Größer"},
+  };
+  std::string csv;
+  for (const Row& row : rows) csv += row.first + ";" + row.last + "\r\n";
+  const CsvTable table = CsvTable::Parse(csv);
+  const std::filesystem::path target = folder / "aus";
+  SerialRun run = Run(table, target);
+  run.naming = Naming{1, "pdf-file"};  // named after the first column
+  run.jobs = 2;                        // the fonts are shared by the threads of a run
+  const SerialOutcome outcome = RunSerial(run, platform.GetClock());
+  EXPECT_FALSE(outcome.Complete());
+  EXPECT_EQ(outcome.written, rows.size() - 1);
+  EXPECT_TRUE(outcome.failure.starts_with("Zeile 7 (Anna.pdf): Seite 1, Element „PRLabelBImage0"))
+      << outcome.failure;
+  EXPECT_TRUE(outcome.failure.ends_with(
+      "“: keine installierte Schrift hat das Zeichen U+E000\n"
+      "7 PDF-Dateien wurden geschrieben; 1 Zeile konnte nicht gedruckt werden."))
+      << outcome.failure;
+  EXPECT_FALSE(std::filesystem::exists(target / "Anna.pdf"));
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (i == 6) continue;
+    const auto file = target / (rows[i].first + ".pdf");
+    ASSERT_TRUE(std::filesystem::exists(file)) << file;
+    EXPECT_TRUE(testing::IsValidPdf(ReadFile(file, 1 << 24)));
+    // The file's name and the text inside agree.
+    const std::string text = Text(file);
+    EXPECT_EQ(text.substr(0, text.find("\n<Ort>")), rows[i].first + "\n" + rows[i].last) << text;
+  }
+}
+
 TEST_F(SerialRunTest, NamesRowRangesThreadsAndReplacedFiles) {
   OpenProject();
   const CsvTable table = CsvTable::Parse("a;Berg\nb;Ufer\nc;Berg\nd;Tal\ne;Ufer\n");

@@ -4,6 +4,8 @@
 #include <bit>
 #include <utility>
 
+#include "designer/projectfile/file_text.h"
+
 namespace quirabel::designer::projectfile {
 
 namespace {
@@ -23,9 +25,10 @@ class RecordWriter {
   }
   void Byte(std::size_t offset, std::uint8_t value) { bytes_[offset] = static_cast<char>(value); }
   void Bool(std::size_t offset, bool value) { Byte(offset, value ? 1 : 0); }
-  // A length byte, then room for maxLength bytes; longer texts are cut.
+  // A length byte, then room for maxLength bytes; longer texts are cut, never inside a numeric
+  // reference.
   void Str(std::size_t offset, std::size_t maxLength, const std::string& text) {
-    const std::size_t length = std::min(text.size(), maxLength);
+    const std::size_t length = CutFileText(text, maxLength);
     Byte(offset, static_cast<std::uint8_t>(length));
     std::copy_n(text.data(), length, bytes_.begin() + static_cast<std::ptrdiff_t>(offset + 1));
   }

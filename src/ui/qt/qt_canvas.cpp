@@ -1,6 +1,10 @@
 #include "ui/qt/qt_canvas.h"
 
+#include <QGlyphRun>
 #include <QPolygon>
+#include <QRawFont>
+
+#include <cmath>
 
 #include <vector>
 
@@ -77,6 +81,42 @@ void QtCanvas::TextOut(int x, int y, std::string_view text) {
   painter_.setPen(ToQColor(font.color));
   const QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   painter_.drawText(QPoint(x, y + painter_.fontMetrics().ascent()), string);
+}
+
+void QtCanvas::PlaceText(double x, int top, double pixelSize, std::string_view text) {
+  // The fonts the PDF uses: Liberation for the three standard families (the PDF's standard fonts
+  // share their metrics), unhinted, at the exact size, so glyphs sit where the PDF puts them at
+  // every zoom.
+  QString family = QString::fromStdString(font.name);
+  if (family == "Arial") family = "Liberation Sans";
+  if (family == "Times New Roman") family = "Liberation Serif";
+  if (family == "Courier New") family = "Liberation Mono";
+  QFont qfont(family);
+  qfont.setPixelSize(std::max(1, static_cast<int>(pixelSize)));
+  qfont.setBold(font.bold);
+  qfont.setItalic(font.italic);
+  qfont.setHintingPreference(QFont::PreferNoHinting);
+  qfont.setKerning(false);
+  const QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  QRawFont raw = QRawFont::fromFont(qfont);
+  const QPointF baseline(x, top + 0.85 * pixelSize);
+  painter_.setPen(ToQColor(font.color));
+  if (raw.isValid()) {
+    raw.setPixelSize(std::max(0.5, pixelSize));
+    const QList<quint32> glyphs = raw.glyphIndexesForString(string);
+    if (!glyphs.isEmpty() && !glyphs.contains(0)) {
+      QGlyphRun run;
+      run.setRawFont(raw);
+      run.setGlyphIndexes(glyphs);
+      run.setPositions(QList<QPointF>(glyphs.size(), QPointF(0, 0)));
+      painter_.drawGlyphRun(baseline, run);
+      return;
+    }
+  }
+  // A character Liberation lacks: the toolkit's fallback font, at the nearest whole size.
+  qfont.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelSize))));
+  painter_.setFont(qfont);
+  painter_.drawText(baseline, string);
 }
 
 void QtCanvas::TextOutRotated(int x, int y, int degrees, std::string_view text) {

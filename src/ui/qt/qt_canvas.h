@@ -18,6 +18,7 @@ class QtCanvas final : public Canvas {
   void Rectangle(const TRect& rect) override;
   void Polyline(std::span<const TPoint> points) override;
   void TextOut(int x, int y, std::string_view text) override;
+  void PlaceText(double x, int top, double pixelSize, std::string_view text) override;
   void TextOutRotated(int x, int y, int degrees, std::string_view text) override;
   void StretchDraw(const TRect& rect, const graphics::Picture& picture) override;
   void Draw(int x, int y, const graphics::Picture& picture) override;
