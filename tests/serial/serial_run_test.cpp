@@ -113,12 +113,19 @@ TEST_F(SerialRunTest, NamesOfEveryScriptPrintAsWrittenAndAnUnprintableRowFailsAl
   const SerialOutcome outcome = RunSerial(run, platform.GetClock());
   EXPECT_FALSE(outcome.Complete());
   EXPECT_EQ(outcome.written, rows.size() - 1);
-  EXPECT_TRUE(outcome.failure.starts_with("Zeile 7 (Anna.pdf): Seite 1, Element „PRLabelBImage0"))
-      << outcome.failure;
-  EXPECT_TRUE(outcome.failure.ends_with(
-      "“: keine installierte Schrift hat das Zeichen U+E000\n"
-      "7 PDF-Dateien wurden geschrieben; 1 Zeile konnte nicht gedruckt werden."))
-      << outcome.failure;
+  EXPECT_EQ(outcome.failure, "");
+  ASSERT_EQ(outcome.failedCount, 1u);
+  ASSERT_EQ(outcome.failedRows.size(), 1u);
+  const std::string& reason = outcome.failedRows[0].reason;
+  EXPECT_EQ(outcome.failedRows[0].row, 7u);
+  EXPECT_TRUE(reason.starts_with("Zeile 7 (Anna.pdf): Seite 1, Element „PRLabelBImage0")) << reason;
+  EXPECT_TRUE(reason.ends_with("“: keine installierte Schrift hat das Zeichen U+E000")) << reason;
+  // The run record lists the row with its reason.
+  std::string recorded;
+  ReadRunRecordFile(target / RunRecordFileName(), [&](const RunRecordRow& row) {
+    if (row.row == 7) recorded = row.error;
+  });
+  EXPECT_EQ(recorded, reason);
   EXPECT_FALSE(std::filesystem::exists(target / "Anna.pdf"));
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (i == 6) continue;
