@@ -7,6 +7,7 @@
 #include "designer/page_format.h"
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
+#include "pdf/pdf_errors.h"
 
 namespace quirabel::app {
 
@@ -414,6 +415,13 @@ bool Application::PrintAllPages(bool storeBack) {
     }
   } catch (const pf::ProjectFileError& e) {
     ShowMessage(std::string("Der Export ist nicht möglich: ") + e.what());
+    return false;
+  } catch (const pdf::EPdfMissingCharacters& e) {
+    // A warning that names the element and the characters, not a failed command: the text can be
+    // changed, or a font with those characters installed.
+    ShowMessage(std::string("Der Export ist nicht möglich, weil keine installierte Schrift alle "
+                            "Zeichen hat:\n") +
+                e.what());
     return false;
   }
   const bool written = documentWindow_->EndPdf();
