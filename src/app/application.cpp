@@ -401,6 +401,7 @@ bool Application::PrintAllPages(bool storeBack) {
       if (report.Printing()) report.Abort();
     }
   } finish{platform_, report};
+  bool written = false;
   try {
     for (int n = 1; n <= state_.pageCount; ++n) {
       platform_.Progress("Seite " + std::to_string(n) + "/" + std::to_string(state_.pageCount),
@@ -413,6 +414,7 @@ bool Application::PrintAllPages(bool storeBack) {
       platform_.ProcessMessages();
       report.Print(*documentWindow_->pagePanel);
     }
+    written = documentWindow_->EndPdf();
   } catch (const pf::ProjectFileError& e) {
     ShowMessage(std::string("Der Export ist nicht möglich: ") + e.what());
     return false;
@@ -424,7 +426,6 @@ bool Application::PrintAllPages(bool storeBack) {
                 e.what());
     return false;
   }
-  const bool written = documentWindow_->EndPdf();
   documentWindow_->ShowHandlesOnTop();
   platform_.ProcessMessages();
   return written;
