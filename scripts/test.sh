@@ -52,6 +52,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUIRABEL_SANITIZE=O
   -DQUIRABEL_WERROR=ON -DQUIRABEL_BENCH=OFF -DQUIRABEL_CORE_ONLY=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan_suppressions.txt"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE qt
 # Qt keeps a few objects of its own alive to the end (gesture and PDF render threads); the leak

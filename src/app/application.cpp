@@ -7,6 +7,7 @@
 #include "designer/page_format.h"
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
+#include "pdf/pdf_errors.h"
 
 namespace quirabel::app {
 
@@ -400,6 +401,7 @@ bool Application::PrintAllPages(bool storeBack) {
       if (report.Printing()) report.Abort();
     }
   } finish{platform_, report};
+  bool written = false;
   try {
     for (int n = 1; n <= state_.pageCount; ++n) {
       platform_.Progress("Seite " + std::to_string(n) + "/" + std::to_string(state_.pageCount),
@@ -412,11 +414,18 @@ bool Application::PrintAllPages(bool storeBack) {
       platform_.ProcessMessages();
       report.Print(*documentWindow_->pagePanel);
     }
+    written = documentWindow_->EndPdf();
   } catch (const pf::ProjectFileError& e) {
     ShowMessage(std::string("Der Export ist nicht möglich: ") + e.what());
     return false;
+  } catch (const pdf::EPdfMissingCharacters& e) {
+    // A warning that names the element and the characters, not a failed command: the text can be
+    // changed, or a font with those characters installed.
+    ShowMessage(std::string("Der Export ist nicht möglich, weil keine installierte Schrift alle "
+                            "Zeichen hat:\n") +
+                e.what());
+    return false;
   }
-  const bool written = documentWindow_->EndPdf();
   documentWindow_->ShowHandlesOnTop();
   platform_.ProcessMessages();
   return written;

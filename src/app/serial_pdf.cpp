@@ -237,7 +237,8 @@ std::vector<std::string> SerialPdf::MailToolArguments() const {
     return text;
   };
   if (!link_ || settingsWindow_ == nullptr) return {};
-  return {oneWord(link_->csvPath), oneWord(settingsWindow_->NamingText()),
+  // After "--" nothing is taken for an option, by Qt or by the tool.
+  return {"--", oneWord(link_->csvPath), oneWord(settingsWindow_->NamingText()),
           std::string(1, link_->separator), oneWord(settingsWindow_->targetFolderLabel->Caption())};
 }
 

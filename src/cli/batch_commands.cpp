@@ -39,7 +39,8 @@ constexpr const char* kUsageText =
     "  quirabel-batch serial --verify ORDNER [--link LINKDATEI]\n"
     "  quirabel-batch mail DATEI.csv ORDNER --to-column K --subject TEXT --text DATEI\n"
     "                      [--sep ZEICHEN] [--eml ORDNER] [--resend | --resend-uncertain |\n"
-    "                      --uncertain-as-sent] [--unlisted (--column K | --prefix TEXT)]\n"
+    "                      --uncertain-as-sent] [--unlisted (--column K | --prefix TEXT)] "
+    "[--quiet]\n"
     "                      [--server HOST[:PORT]] [--security none|starttls|ssl] [--from ADRESSE]\n"
     "                      [--from-name NAME] [--user NAME]\n"
     "  quirabel-batch --help | --version\n"
@@ -61,8 +62,8 @@ constexpr const char* kUsageText =
     "        ORDNERS, jede Mail höchstens einmal (versand.log); das Passwort kommt aus\n"
     "        QUIRABEL_SMTP_PASSWORD oder der Einstellungsdatei.\n"
     "\n"
-    "serial zeigt auf einem Terminal eine Fortschrittszeile (Anzahl, Rate, Restzeit) auf der\n"
-    "Standardfehlerausgabe; --quiet schaltet sie ab.\n"
+    "serial und mail zeigen auf einem Terminal eine Fortschrittszeile (Anzahl, Rate,\n"
+    "Restzeit) auf der Standardfehlerausgabe; --quiet schaltet sie ab.\n"
     "Lässt das Lesen eines Projekts etwas aus (beschädigte Elemente oder Seiten), schreiben\n"
     "export und resave nichts und enden mit 1; --force schreibt trotzdem.\n";
 

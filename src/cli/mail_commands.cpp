@@ -14,6 +14,7 @@
 
 #include "base/atomic_file.h"
 #include "cli/batch_commands.h"
+#include "cli/progress_line.h"
 #include "mail/mail_run.h"
 #include "serial/serial_error.h"
 
@@ -117,6 +118,7 @@ void AddMailOptions(CLI::App& command, MailCall& call,
   command.add_flag("--resend-uncertain", call.resendUncertain);
   command.add_flag("--uncertain-as-sent", call.uncertainAsSent);
   command.add_flag("--unlisted", call.unlisted);
+  command.add_flag("--quiet", call.quiet);
 }
 
 int RunMailCall(const MailCall& call) {
@@ -212,15 +214,10 @@ int RunMailCall(const MailCall& call) {
   options.uncertainAsSent = call.uncertainAsSent;
   // Ctrl+C and SIGTERM stop the mail on its way; its line in the log says how far it got.
   const StopSignals stopSignals;
-  const bool terminal = ::isatty(STDERR_FILENO) == 1;
-  auto lastShown = std::chrono::steady_clock::now();
+  std::optional<ProgressLine> progress;
+  progress.emplace(std::cerr, StandardErrorIsTerminal() && !call.quiet, "Mails");
   options.progress = [&](std::size_t done, std::size_t total) {
-    const auto now = std::chrono::steady_clock::now();
-    if (terminal && (now - lastShown > std::chrono::milliseconds(200) || done == total)) {
-      lastShown = now;
-      std::cerr << "\r" << done << "/" << total << " Mails" << (done == total ? "\n" : "")
-                << std::flush;
-    }
+    progress->Update(done, total);
     return !g_stop.load();
   };
   std::unique_ptr<mail::Transport> transport;
@@ -235,6 +232,7 @@ int RunMailCall(const MailCall& call) {
   mail::MailOutcome outcome;
   try {
     outcome = mail::SendRows(*rows, mail, *transport, options);
+    progress.reset();  // ends its line before the summary
   } catch (const FileError& e) {
     // The send log could not be written: what went out is no longer on record.
     return failed("Das Versandprotokoll ist nicht schreibbar: " + e.Reason());

@@ -25,6 +25,7 @@ struct MailCall {
   bool resendUncertain = false;
   bool uncertainAsSent = false;
   bool unlisted = false;
+  bool quiet = false;  // no progress line
   std::string server;  // HOST[:PORT]
   std::string security;
   std::string from;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "base/atomic_file.h"
+#include "base/user_folders.h"
 
 namespace quirabel::mail {
 
@@ -78,17 +79,7 @@ int DefaultPort(Security security) {
   return 587;
 }
 
-std::filesystem::path SettingsPath() {
-  std::filesystem::path base;
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/') {
-    base = config;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    base = std::filesystem::path(home) / ".config";
-  } else {
-    base = ".";
-  }
-  return base / "quirabel" / "mail.conf";
-}
+std::filesystem::path SettingsPath() { return SettingsFolderPath() / "mail.conf"; }
 
 MailSettings ParseSettings(std::string_view bytes) {
   MailSettings settings;

@@ -31,7 +31,8 @@ struct MailSettings {
 // Longer settings files are not read.
 inline constexpr std::size_t kMaxSettingsBytes = 1024 * 1024;
 
-// $XDG_CONFIG_HOME/quirabel/mail.conf, else ~/.config/quirabel/mail.conf.
+// mail.conf in the settings folder: $QUIRABEL_HOME when set, else $XDG_CONFIG_HOME/quirabel,
+// else ~/.config/quirabel.
 std::filesystem::path SettingsPath();
 
 // The settings file's text: "key=value" lines, in a value "\n" for a line break and "\\" for a

@@ -33,10 +33,14 @@ void OnStopSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication qapp(argc, argv);
+  // Qt reads options of its own from the command line (-platformpluginpath, -style …); a naming
+  // text or a folder must never reach it as one, so Qt sees the program's name only.
+  int qtArgc = 1;
+  QApplication qapp(qtArgc, argv);
   QApplication::setApplicationName(QStringLiteral("Quirabel Serien-Mailer"));
   quirabel::ui::qt::InstallGermanTranslations(qapp);
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (!arguments.empty() && arguments.front() == "--") arguments.erase(arguments.begin());
   std::optional<quirabel::mail::MailSource> source;
   if (!arguments.empty()) {
     source = quirabel::mail::SourceFromArguments(arguments);

@@ -187,7 +187,7 @@ TEST_F(SerialPdfTest, SiblingToolsGetTheirParameters) {
     std::replace(text.begin(), text.end(), ' ', '*');
     return text;
   };
-  EXPECT_EQ(platform.startedPrograms[1], home + "/mailer/posdex " + star(csv.string()) +
+  EXPECT_EQ(platform.startedPrograms[1], home + "/mailer/posdex -- " + star(csv.string()) +
                                              " Karte*Nr ; " +
                                              star((folder / "Ziel Ordner").string()));
 

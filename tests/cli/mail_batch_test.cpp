@@ -31,7 +31,7 @@ class MailBatchTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(base); }
 
   std::string CommandLine(const std::string& arguments, const std::string& environment = "") {
-    return "XDG_CONFIG_HOME=" + testing::ShellQuote((base / "config").string()) + " " +
+    return "QUIRABEL_HOME=" + testing::ShellQuote((base / "config" / "quirabel").string()) + " " +
            environment + " " + testing::ShellQuote(QUIRABEL_BATCH) + " mail " +
            testing::ShellQuote(made.csv.string()) + " " +
            testing::ShellQuote(made.folder.string()) +
