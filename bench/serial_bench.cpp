@@ -244,8 +244,10 @@ int main(int argc, char** argv) {
   }
   const auto largestIn = [](const fs::path& pdfs) {
     std::uintmax_t largest = 0;
-    for (const auto& entry : fs::directory_iterator(pdfs))
-      largest = std::max(largest, entry.file_size());
+    for (const auto& entry : fs::directory_iterator(pdfs)) {
+      // The PDFs only: the run record beside them grows with the rows.
+      if (entry.path().extension() == ".pdf") largest = std::max(largest, entry.file_size());
+    }
     return largest;
   };
   const std::uintmax_t largest = largestIn(folder / "eins");
