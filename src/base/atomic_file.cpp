@@ -16,6 +16,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/regular_file.h"
+
 namespace quirabel {
 namespace {
 
@@ -383,8 +385,9 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
   writer.Commit();
 }
 
-int OpenRegularFile(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+int OpenRegularFile(const std::filesystem::path& path, const RegularFileOpen& how) {
+  const int fd = ::open(path.c_str(), how.flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY,
+                        static_cast<mode_t>(how.mode));
   if (fd < 0) throw FileError("open", path, errno);
   struct stat info;
   int error = 0;
@@ -392,16 +395,22 @@ int OpenRegularFile(const std::filesystem::path& path) {
     error = errno;
   } else if (S_ISDIR(info.st_mode)) {
     error = EISDIR;
-  } else if (!S_ISREG(info.st_mode)) {
+  } else if (!S_ISREG(info.st_mode) || (how.singleName && info.st_nlink > 1)) {
     error = EINVAL;
+  } else if (static_cast<std::uint64_t>(info.st_size) > how.maxBytes) {
+    error = EFBIG;
   } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     error = errno;
   }
   if (error != 0) {
     ::close(fd);
-    throw FileError(FileError("open", path, error).what(), error, FileAccess::Read);
+    throw FileError("open", path, error);
   }
   return fd;
+}
+
+int OpenRegularFile(const std::filesystem::path& path) {
+  return OpenRegularFile(path, RegularFileOpen{});
 }
 
 std::string ReadFile(const std::filesystem::path& path, std::size_t max_bytes) {

@@ -12,6 +12,7 @@
 
 #include "base/atomic_file.h"
 #include "base/cp1252.h"
+#include "base/regular_file.h"
 #include "base/sha256.h"
 #include "mail/address.h"
 #include "mail/send_log.h"
@@ -198,24 +199,8 @@ namespace {
 
 // Opens a PDF without following a link; it must be a regular file.
 int OpenPdf(const std::filesystem::path& file) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) throw FileError("open", file, errno);
-  struct stat info;
-  int error = 0;
-  if (::fstat(fd, &info) != 0) {
-    error = errno;
-  } else if (!S_ISREG(info.st_mode)) {
-    error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-  } else if (static_cast<std::uint64_t>(info.st_size) > kMaxAttachmentBytes) {
-    error = EFBIG;
-  } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-    error = errno;
-  }
-  if (error != 0) {
-    ::close(fd);
-    throw FileError("open", file, error);
-  }
-  return fd;
+  return OpenRegularFile(
+      file, {.flags = O_NOFOLLOW, .mode = 0, .singleName = false, .maxBytes = kMaxAttachmentBytes});
 }
 
 // Reads a PDF piece by piece, handing each piece over; at most kMaxAttachmentBytes.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/atomic_file.h"
+#include "base/regular_file.h"
 #include "base/sha256.h"
 
 namespace quirabel::mail {
@@ -203,26 +204,12 @@ void AppendSynced(int fd, const std::filesystem::path& file, std::string_view by
   }
 }
 
+// Never through a link, nor through a second name of a file elsewhere.
 int OpenLog(const std::filesystem::path& file, int flags) {
-  const int fd = ::open(file.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
-  if (fd < 0) throw FileError("open", file, errno);
-  struct stat info;
-  int error = 0;
-  if (::fstat(fd, &info) != 0) {
-    error = errno;
-  } else if (S_ISDIR(info.st_mode)) {
-    error = EISDIR;
-  } else if (!S_ISREG(info.st_mode) || info.st_nlink > 1) {
-    // A FIFO, a device, or a second name of a file elsewhere.
-    error = EINVAL;
-  } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-    error = errno;
-  }
-  if (error != 0) {
-    ::close(fd);
-    throw FileError("open", file, error);
-  }
-  return fd;
+  return OpenRegularFile(
+      file,
+      RegularFileOpen{
+          .flags = flags | O_NOFOLLOW, .mode = 0644, .singleName = true, .maxBytes = kAnySize});
 }
 
 }  // namespace
