@@ -71,6 +71,16 @@ class ModalScript {
   }
   bool Done() const { return steps_.empty(); }
 
+  // Closes the next message box with its OK, keeping its text in `told`.
+  static Step AcceptMessage(QString& told) {
+    return [&told](QWidget& modal) {
+      auto* box = qobject_cast<QMessageBox*>(&modal);
+      if (box == nullptr) return false;
+      told = box->text();
+      box->accept();
+      return true;
+    };
+  }
   // Clicks the button of that caption in the window of that title.
   static Step Click(const char* title, const char* button) {
     return [title, button](QWidget& modal) {
@@ -222,13 +232,8 @@ TEST_F(DesignerWindow, OpenThroughTheDialog) {
   QString told;
   {
     // Saved just now: nothing to ask about.
-    ModalScript person({ModalScript::ChooseFile(folder / "brief.kxp"), [&told](QWidget& modal) {
-                          auto* box = qobject_cast<QMessageBox*>(&modal);
-                          if (box == nullptr) return false;
-                          told = box->text();
-                          box->accept();
-                          return true;
-                        }});
+    ModalScript person(
+        {ModalScript::ChooseFile(folder / "brief.kxp"), ModalScript::AcceptMessage(told)});
     ToolAction(*window, QString::fromUtf8("Ö&ffnen"))->trigger();
     EXPECT_TRUE(person.Done());
   }
@@ -387,13 +392,7 @@ TEST_F(DesignerWindow, RecentProjectsMenu) {
   std::filesystem::remove(folder / "karte.kxp");
   QString told;
   {
-    ModalScript person({[&told](QWidget& modal) {
-      auto* box = qobject_cast<QMessageBox*>(&modal);
-      if (box == nullptr) return false;
-      told = box->text();
-      box->accept();
-      return true;
-    }});
+    ModalScript person({ModalScript::AcceptMessage(told)});
     first->trigger();
     EXPECT_TRUE(person.Done());
   }
@@ -782,13 +781,7 @@ TEST_F(DesignerWindow, TypedNumbersAreTakenAndWindowsGoWithTheirElement) {
   EXPECT_EQ(label.FontSize(), 9);
   {
     QString told;
-    ModalScript person({[&told](QWidget& modal) {
-      auto* box = qobject_cast<QMessageBox*>(&modal);
-      if (box == nullptr) return false;
-      told = box->text();
-      box->accept();
-      return true;
-    }});
+    ModalScript person({ModalScript::AcceptMessage(told)});
     type(size, "zwei", Qt::Key_Return);
     EXPECT_TRUE(person.Done());
     EXPECT_FALSE(told.isEmpty());
