@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-pdf-dev qt6-svg-dev libgl-dev
-  libjpeg62-turbo-dev libgif-dev libpng-dev libpoppler-cpp-dev
+  libjpeg62-turbo-dev libgif-dev libpng-dev zlib1g-dev libpoppler-cpp-dev
   libcli11-dev nlohmann-json3-dev libcurl4-openssl-dev libssl-dev libicu-dev
   qt6-translations-l10n
   fonts-liberation fonts-liberation2 fonts-dejavu-core

@@ -314,8 +314,10 @@ bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
         break;
       }
       case PictureFormat::Png: {
-        // Becomes a bitmap element like a BMP: project files and PDFs hold it as they hold those.
-        const graphics::Picture picture = graphics::Picture::FromBitmap(graphics::ReadPng(bytes));
+        // Becomes a bitmap element like a BMP: a project file holds it as it holds those, a PDF
+        // compressed without loss as long as the picture is the one read from the PNG.
+        const graphics::Picture picture =
+            graphics::Picture::FromPngBitmap(graphics::ReadPng(bytes));
         auto& image = static_cast<report::TPRImage&>(CreateElement(ElementKind::Bitmap));
         element = &image;
         image.SetPicture(picture);

@@ -129,7 +129,14 @@ pf::ElementBlock StoreElement(const report::TPRItem& item) {
     case ElementKind::Jpeg:
     case ElementKind::Bitmap: {
       const auto& i = static_cast<const report::TPRImage&>(item);
-      block.record = pf::ImageRecord{name, i.Color(), i.Top(), i.Left(), i.Height(), i.Width()};
+      block.record =
+          pf::ImageRecord{name,
+                          i.Color(),
+                          i.Top(),
+                          i.Left(),
+                          i.Height(),
+                          i.Width(),
+                          item.Kind() == ElementKind::Bitmap && i.Picture().CameFromPng()};
       block.data = i.Picture().SaveToBytes();
       break;
     }

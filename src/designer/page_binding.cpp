@@ -34,9 +34,13 @@ void CheckGeometry(std::int32_t top, std::int32_t left, std::int32_t height, std
   }
 }
 
-graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg, const std::string& name) {
+graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg, const pf::ImageRecord& record) {
+  const std::string& name = record.name;
   try {
-    return jpeg ? graphics::Picture::FromJpegBytes(bytes) : graphics::Picture::FromBmpBytes(bytes);
+    if (jpeg) return graphics::Picture::FromJpegBytes(bytes);
+    graphics::Picture picture = graphics::Picture::FromBmpBytes(bytes);
+    picture.SetCameFromPng(record.fromPng);
+    return picture;
   } catch (const graphics::ImageError& e) {
     throw pf::ProjectFileError("Die Seite ist beschädigt: das Bild von „" + Text(name) +
                                "“ kann nicht gelesen werden (" + e.what() + ").");
@@ -181,8 +185,7 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
         *WidthPixels(h.widthMm), *HeightPixels(h.heightMm));
   }
   graphics::Picture backgroundPicture;
-  if (!page.backgroundJpeg.empty())
-    backgroundPicture = LoadPicture(page.backgroundJpeg, true, b.name);
+  if (!page.backgroundJpeg.empty()) backgroundPicture = LoadPicture(page.backgroundJpeg, true, b);
   std::vector<graphics::Picture> pictures(page.elements.size());
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
     const pf::ElementBlock& block = page.elements[i];
@@ -190,7 +193,7 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
                block.record);
     if (block.kind == pf::ElementKind::Jpeg || block.kind == pf::ElementKind::Bitmap) {
       pictures[i] = LoadPicture(block.data, block.kind == pf::ElementKind::Jpeg,
-                                std::get<pf::ImageRecord>(block.record).name);
+                                std::get<pf::ImageRecord>(block.record));
     }
   }
 

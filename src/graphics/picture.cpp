@@ -23,6 +23,12 @@ Picture Picture::FromBitmap(Bitmap bitmap) {
   return picture;
 }
 
+Picture Picture::FromPngBitmap(Bitmap bitmap) {
+  Picture picture = FromBitmap(std::move(bitmap));
+  picture.fromPng_ = true;
+  return picture;
+}
+
 Picture Picture::FromJpeg(JpegImage jpeg) {
   Picture picture;
   picture.jpeg_ = std::make_shared<const JpegImage>(std::move(jpeg));

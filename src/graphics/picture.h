@@ -50,6 +50,9 @@ class Picture {
 
   Picture() = default;
   static Picture FromBitmap(Bitmap bitmap);
+  // A bitmap decoded from a PNG file: the same pixels, but a PDF holds them compressed without
+  // loss, as the PNG did, instead of as raw samples.
+  static Picture FromPngBitmap(Bitmap bitmap);
   static Picture FromJpeg(JpegImage jpeg);
   // Recognises BMP ("BM") and JPEG (FF D8) by content; ImageError for anything else. The bytes
   // are kept shared (a picture inside a project file stays a piece of it). A BMP is decoded here
@@ -68,6 +71,8 @@ class Picture {
   const JpegImage* AsJpeg() const { return jpeg_.get(); }
   int Width() const;
   int Height() const;
+  bool CameFromPng() const { return fromPng_; }
+  void SetCameFromPng(bool fromPng) { fromPng_ = fromPng; }
 
   // The bytes the picture was loaded from; empty when it was made in memory.
   std::string_view SourceBytes() const { return source_.View(); }
@@ -85,6 +90,7 @@ class Picture {
   std::shared_ptr<const JpegImage> jpeg_;
   SharedBytes source_;
   mutable std::shared_ptr<const Bitmap> decoded_;
+  bool fromPng_ = false;
 };
 
 // The number of pixels a picture file decodes to, from its header alone: width x height of a

@@ -109,6 +109,7 @@ std::unique_ptr<TPdfImage> TPdfBitmapImage::CreateImage(const graphics::Picture&
                          : source.Converted(PixelFormat::pf24bit));
   }
   PutSize(*image, source.Width(), source.Height());
+  if (graphic.CameFromPng()) image->CompressWithFlate();
   return image;
 }
 

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
+
+#include <zlib.h>
 
 #include "pdf/pdf_text.h"
 
@@ -200,11 +203,33 @@ void TPdfStream::SetSharedData(SharedBytes bytes) {
   shared_ = std::move(bytes);
 }
 
+void TPdfStream::CompressWithFlate() {
+  const std::string_view plain = DataView();
+  if (plain.size() > std::numeric_limits<uLong>::max()) {
+    throw EPdfInvalidOperation("CompressWithFlate --stream too large.");
+  }
+  uLongf size = compressBound(static_cast<uLong>(plain.size()));
+  std::string compressed(size, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(compressed.data()), &size,
+                reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()),
+                Z_DEFAULT_COMPRESSION) != Z_OK) {
+    throw EPdfInvalidOperation("CompressWithFlate --zlib failed.");
+  }
+  compressed.resize(size);
+  shared_ = {};
+  data_ = std::move(compressed);
+  auto filter = std::make_unique<TPdfArray>(nullptr);
+  filter->Add(std::make_unique<TPdfName>("FlateDecode"));
+  attributes_->Put("Filter", std::move(filter));
+  flateCompressed_ = true;
+}
+
 void TPdfStream::WriteBody(std::string& out) { WriteBodyTo(out, nullptr); }
 
 void TPdfStream::WriteBodyTo(std::string& out, const LargeDataSink* large) {
   // Nothing is ever compressed, so a filter that claims so would make the bytes unreadable.
-  if (TPdfArray* filter = attributes_->ArrayOf("Filter")) {
+  TPdfArray* filter = flateCompressed_ ? nullptr : attributes_->ArrayOf("Filter");
+  if (filter != nullptr) {
     while (filter->RemoveName("FlateDecode")) {
     }
   }

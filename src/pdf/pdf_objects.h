@@ -284,6 +284,9 @@ class TPdfStream : public TPdfObject {
   }
   // Bytes that live elsewhere (a picture's file bytes), used without copying.
   void SetSharedData(SharedBytes bytes);
+  // Compresses the bytes with zlib and names the filter, so that they are written compressed;
+  // every other stream is written uncompressed, whatever its filter array claims.
+  void CompressWithFlate();
   void WriteBody(std::string& out) override;
 
  protected:
@@ -293,6 +296,7 @@ class TPdfStream : public TPdfObject {
   std::unique_ptr<TPdfDictionary> attributes_;
   std::string data_;
   SharedBytes shared_;
+  bool flateCompressed_ = false;
 };
 
 class TPdfXObject : public TPdfStream {

@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <filesystem>
 
@@ -366,7 +367,31 @@ TEST_F(ApplicationTest, PngPicturesBecomeBitmapsThatSaveAndExport) {
   platform.fileAnswers = {(folder / "karte").string()};
   platform.modalAnswers = {ui::mrOk};
   ASSERT_TRUE(application.ExportPdf());
-  EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "karte.pdf", 1 << 24)));
+  // The picture read from the PNG is written compressed without loss: its inflated samples are
+  // the element's pixels, row by row in RGB; so again after the project is saved and reopened.
+  const graphics::Bitmap pixels = logo->Picture().Pixels();
+  const auto expectSamplesOfPng = [&](const std::string& pdf) {
+    EXPECT_TRUE(testing::IsValidPdf(pdf));
+    const std::size_t filter = pdf.find("/Filter [/FlateDecode ]");
+    ASSERT_NE(filter, std::string::npos);
+    const std::size_t begin = pdf.find("stream\r\n", filter) + 8;
+    const std::size_t end = pdf.find("\nendstream", begin);
+    std::string samples(4 * 2 * 3, '\0');
+    uLongf size = samples.size();
+    ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(samples.data()), &size,
+                         reinterpret_cast<const Bytef*>(pdf.data() + begin), end - begin),
+              Z_OK);
+    ASSERT_EQ(size, samples.size());
+    for (int y = 0; y < 2; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        const auto at = [&](int i) {
+          return static_cast<unsigned char>(samples[static_cast<std::size_t>((y * 4 + x) * 3 + i)]);
+        };
+        EXPECT_EQ(graphics::RGB(at(0), at(1), at(2)), pixels.Pixel(x, y)) << x << "," << y;
+      }
+    }
+  };
+  expectSamplesOfPng(ReadFile(folder / "karte.pdf", 1 << 24));
 
   Application reopened(platform, folder.string());
   ASSERT_TRUE(reopened.OpenProject(folder / "karte.kxp"));
@@ -374,6 +399,10 @@ TEST_F(ApplicationTest, PngPicturesBecomeBitmapsThatSaveAndExport) {
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(again->Picture().Pixels().Pixel(0, 1), graphics::RGB(0, 255, 0));
   EXPECT_EQ(again->Picture().Pixels().Pixel(2, 0), graphics::clWhite);
+  platform.fileAnswers = {(folder / "wieder").string()};
+  platform.modalAnswers = {ui::mrOk};
+  ASSERT_TRUE(reopened.ExportPdf());
+  expectSamplesOfPng(ReadFile(folder / "wieder.pdf", 1 << 24));
 }
 
 }  // namespace

@@ -124,6 +124,7 @@ void ImageLayout(Io& io, Record& r) {
   io.Int32(60, r.left);
   io.Int32(64, r.height);
   io.Int32(68, r.width);
+  io.Bool(72, r.fromPng);
 }
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }

@@ -97,6 +97,9 @@ struct ImageRecord {
   std::int32_t left = 0;
   std::int32_t height = 0;
   std::int32_t width = 0;
+  // A bitmap read from a PNG: PDFs hold its samples compressed without loss. Kept in a byte that
+  // older files leave reserved, so readers that do not know it lose nothing.
+  bool fromPng = false;
 
   friend bool operator==(const ImageRecord&, const ImageRecord&) = default;
 };
