@@ -7,14 +7,14 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-pdf-dev qt6-svg-dev libgl-dev
-  libjpeg62-turbo-dev libgif-dev libpng-dev zlib1g-dev libpoppler-cpp-dev
+  libjpeg62-turbo-dev libgif-dev libpng-dev zlib1g-dev libzint-dev libpoppler-cpp-dev
   libcli11-dev nlohmann-json3-dev libcurl4-openssl-dev libssl-dev libicu-dev
   qt6-translations-l10n
   fonts-liberation fonts-liberation2 fonts-dejavu-core
   libfreetype-dev libharfbuzz-dev libfontconfig-dev
   googletest libgtest-dev libbenchmark-dev
   python3
-  qpdf poppler-utils python3-aiosmtpd lintian appstream
+  qpdf poppler-utils zbar-tools dmtx-utils python3-aiosmtpd lintian appstream
   clang libclang-rt-14-dev
   xvfb xauth
 )
