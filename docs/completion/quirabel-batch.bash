@@ -22,6 +22,11 @@ _quirabel_batch() {
   local command=${COMP_WORDS[1]}
   case $prev in
     --din) COMPREPLY=($(compgen -W $'A4\nA5\nA6' -- "$cur")); return ;;
+    --print-format)
+      COMPREPLY=($(compgen -W "$("$program" new --list-print-formats 2>/dev/null | cut -d' ' -f1)" \
+        -- "$cur"))
+      return
+      ;;
     --security) COMPREPLY=($(compgen -W $'none\nstarttls\nssl' -- "$cur")); return ;;
     --verify | --eml) COMPREPLY=($(compgen -d -- "$cur")); return ;;
     --link | --csv | --text) COMPREPLY=($(compgen -f -- "$cur")); return ;;

@@ -181,7 +181,8 @@ bool Application::CreateChosenDocument() {
   return NewDocument(*format);
 }
 
-bool Application::NewDocument(const designer::PageFormat& format) {
+bool Application::NewDocument(const designer::PageFormat& format,
+                              const designer::PrintFormat* printFormat) {
   if (!designer::WidthPixels(format.widthMm) || !designer::HeightPixels(format.heightMm)) {
     ShowMessage(dialogs::kInvalidMillimetres);
     return false;
@@ -190,9 +191,11 @@ bool Application::NewDocument(const designer::PageFormat& format) {
   state_.docType = format.docType;
   state_.formatWidthText = format.widthMm;
   state_.formatHeightText = format.heightMm;
-  state_.verticalFolds = state_.horizontalFolds = 0;
-  state_.verticalPerforations = state_.horizontalPerforations = 0;
-  state_.orderDocument = false;
+  state_.verticalFolds = printFormat ? printFormat->verticalFolds : 0;
+  state_.horizontalFolds = printFormat ? printFormat->horizontalFolds : 0;
+  state_.verticalPerforations = printFormat ? printFormat->verticalPerforations : 0;
+  state_.horizontalPerforations = printFormat ? printFormat->horizontalPerforations : 0;
+  state_.orderDocument = printFormat != nullptr;
   state_.sampleTemplateDocument = false;
   state_.projectFileName = designer::kNewDocName;
   // The pages of the project that was open go with it; the new one has one page.

@@ -8,6 +8,7 @@
 
 #include "app/edit_commands.h"
 #include "designer/document_window.h"
+#include "designer/print_formats.h"
 #include "designer/project_state.h"
 #include "dialogs/data_field_window.h"
 #include "dialogs/page_windows.h"
@@ -73,8 +74,10 @@ class Application : public ui::Component {
   // The format window's "Dokument erstellen...": a new document of the chosen format. False
   // (with "Keine gültige Millimeter-Angabe!") when the size gives no page.
   bool CreateChosenDocument();
-  // A new document of a format, as the format window makes it.
-  bool NewDocument(const designer::PageFormat& format);
+  // A new document of a format, as the format window makes it; orderable with the guide lines of
+  // a print format when one is given (format is then that print format's page).
+  bool NewDocument(const designer::PageFormat& format,
+                   const designer::PrintFormat* printFormat = nullptr);
 
   // "Öffnen": offers to save, asks for a file and opens it.
   bool OpenClick();

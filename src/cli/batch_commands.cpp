@@ -20,6 +20,7 @@
 #include "cli/serial_commands.h"
 #include "cli/thumbnail.h"
 #include "designer/page_format.h"
+#include "designer/print_formats.h"
 
 namespace quirabel::cli {
 
@@ -27,7 +28,9 @@ namespace {
 
 constexpr const char* kUsageText =
     "Aufruf:\n"
-    "  quirabel-batch new (--din A4|A5|A6 [--landscape] | --mm BREITE HÖHE) -o AUS.kxp\n"
+    "  quirabel-batch new (--din A4|A5|A6 [--landscape] | --mm BREITE HÖHE |\n"
+    "                      --print-format NAME) -o AUS.kxp\n"
+    "  quirabel-batch new --list-print-formats\n"
     "  quirabel-batch export EIN.kxp -o AUS.pdf [--force]\n"
     "  quirabel-batch resave EIN.kxp -o AUS.kxp [--force]\n"
     "  quirabel-batch info EIN.kxp [--json]\n"
@@ -45,7 +48,9 @@ constexpr const char* kUsageText =
     "                      [--from-name NAME] [--user NAME]\n"
     "  quirabel-batch --help | --version\n"
     "\n"
-    "new     legt ein neues Projekt im gewählten Format an und speichert es.\n"
+    "new     legt ein neues Projekt im gewählten Format an und speichert es; mit\n"
+    "        --print-format bestellfähig: Beschnittzugabe, Schnitt-, Falz- und Perforationslinien\n"
+    "        (--list-print-formats nennt die Druckformate).\n"
     "export  schreibt alle Seiten eines Projekts in eine PDF-Datei.\n"
     "resave  öffnet ein Projekt, lädt jede Seite und speichert es unter neuem Namen.\n"
     "info    zeigt Format, Seiten und Elemente eines Projekts.\n"
@@ -75,6 +80,28 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// One line per print format: the name to give, the name shown, the sizes and the lines.
+std::string PrintFormatList() {
+  std::string list;
+  for (const designer::PrintFormat& f : designer::PrintFormats()) {
+    const designer::PageFormat page = designer::PageFormatOf(f);
+    std::string line = std::string(f.key);
+    line.resize(std::max<std::size_t>(line.size() + 2, 28), ' ');
+    line += std::string(f.name) + ": " + std::to_string(f.trimmedWidthMm) + " × " +
+            std::to_string(f.trimmedHeightMm) + " mm, Seite " + page.widthMm + " × " +
+            page.heightMm + " mm";
+    const auto count = [&](int n, const char* one, const char* many) {
+      if (n > 0) line += ", " + (n == 1 ? std::string(one) : std::to_string(n) + " " + many);
+    };
+    count(f.verticalFolds, "ein Falz senkrecht", "Falze senkrecht");
+    count(f.horizontalFolds, "ein Falz waagerecht", "Falze waagerecht");
+    count(f.verticalPerforations, "eine Perforation senkrecht", "Perforationen senkrecht");
+    count(f.horizontalPerforations, "eine Perforation waagerecht", "Perforationen waagerecht");
+    list += line + "\n";
+  }
+  return list;
+}
+
 // What the command line asks for.
 struct Call {
   std::string command;  // empty when none was given
@@ -83,6 +110,8 @@ struct Call {
   std::string din;
   bool landscape = false;
   std::vector<std::string> mm;
+  std::string printFormat;
+  bool listPrintFormats = false;
   bool json = false;
   bool force = false;
   std::string size;  // thumbnail
@@ -161,6 +190,10 @@ Call ReadCall(const std::vector<std::string>& args) {
   CLI::Option* mmOption = newCommand->add_option("--mm", widthAndHeight)
                               ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   missingValueTexts.emplace_back(mmOption, "--mm braucht Breite und Höhe");
+  missingValueTexts.emplace_back(newCommand->add_option("--print-format", call.printFormat)
+                                     ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
+                                 "--print-format braucht einen Namen");
+  newCommand->add_flag("--list-print-formats", call.listPrintFormats);
   for (const char* name : {"export", "resave", "info"}) {
     CLI::App* command = addCommand(name);
     command->add_option("project", call.projects);
@@ -386,9 +419,24 @@ int RunCall(const Call& call, BatchPlatform& platform) {
   app::Application application(platform, ProgramFolder());
 
   if (call.command == "new") {
+    if (call.listPrintFormats) {
+      std::cout << PrintFormatList();
+      return kExitOk;
+    }
     if (call.output.empty()) throw UsageError("new braucht -o AUS.kxp");
     designer::PageFormat format;
-    if (!call.din.empty() && call.mm.empty()) {
+    const designer::PrintFormat* printFormat = nullptr;
+    const int sizeChoices =
+        int{!call.din.empty()} + int{!call.mm.empty()} + int{!call.printFormat.empty()};
+    if (sizeChoices > 1) throw UsageError("new braucht entweder --din, --mm oder --print-format");
+    if (!call.printFormat.empty()) {
+      printFormat = designer::FindPrintFormat(call.printFormat);
+      if (printFormat == nullptr) {
+        throw UsageError("--print-format kennt „" + call.printFormat +
+                         "“ nicht; quirabel-batch new --list-print-formats nennt die Druckformate");
+      }
+      format = designer::PageFormatOf(*printFormat);
+    } else if (!call.din.empty() && call.mm.empty()) {
       const std::string& din = call.din;
       if (din != "A4" && din != "A5" && din != "A6") throw UsageError("--din kennt A4, A5 und A6");
       format = designer::DinFormat(din == "A4"   ? designer::DinSize::A4
@@ -404,7 +452,7 @@ int RunCall(const Call& call, BatchPlatform& platform) {
     } else {
       throw UsageError("new braucht entweder --din oder --mm");
     }
-    if (!application.NewDocument(format)) return kExitFailed;
+    if (!application.NewDocument(format, printFormat)) return kExitFailed;
     platform.fileNames.push_back(call.output);
     return application.Save() ? kExitOk : kExitFailed;
   }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
@@ -10,6 +11,7 @@
 #include "app/command_boundary.h"
 #include "base/atomic_file.h"
 #include "cli/batch_commands.h"
+#include "designer/print_formats.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
@@ -60,6 +62,11 @@ TEST_F(BatchTest, UsageVersionAndWrongCalls) {
       {"info a.kxp --landscape", "unbekannte Option --landscape"},
       {"export a.kxp --json -o x.pdf", "unbekannte Option --json"},
       {"resave a.kxp", "resave braucht -o"},
+      {"new --din A6 --print-format flyer-a5 -o x.kxp",
+       "new braucht entweder --din, --mm oder --print-format"},
+      {"new --print-format A7 -o x.kxp",
+       "--print-format kennt „A7“ nicht; quirabel-batch new --list-print-formats nennt die "
+       "Druckformate"},
   };
   for (const auto& [call, reason] : reasons) {
     const auto run = Batch(call);
@@ -298,6 +305,34 @@ TEST_F(BatchTest, GuideLinesOfAnOrderableCardInInfoAndResave) {
 
   ASSERT_EQ(Batch("resave " + Path("falz.kxp") + " -o " + Path("wieder.kxp")).exitCode, 0);
   EXPECT_EQ(ReadFile(folder / "wieder.kxp", 1 << 24), ReadFile(folder / "falz.kxp", 1 << 24));
+}
+
+TEST_F(BatchTest, EveryPrintFormatMakesAnOrderableProjectWithItsLines) {
+  const auto list = Batch("new --list-print-formats");
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  for (const designer::PrintFormat& format : designer::PrintFormats()) {
+    const std::string key(format.key);
+    EXPECT_NE(list.out.find(key + " "), std::string::npos) << list.out;
+    // By key and by the name the format window shows.
+    for (const std::string& chosen : {key, std::string(format.name)}) {
+      const auto made =
+          Batch("new --print-format " + testing::ShellQuote(chosen) + " -o " + Path(key + ".kxp"));
+      ASSERT_EQ(made.exitCode, 0) << chosen << ": " << made.err;
+    }
+    const auto run = Batch("info --json " + Path(key + ".kxp"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto info = nlohmann::json::parse(run.out);
+    EXPECT_EQ(info["orderMark"], "1") << key;
+    EXPECT_EQ(info["format"]["widthMm"], std::to_string(format.trimmedWidthMm + 6))
+        << key << run.out;
+    EXPECT_EQ(info["format"]["heightMm"], std::to_string(format.trimmedHeightMm + 6)) << key;
+    std::map<std::string, int> lines;
+    for (const auto& line : info["pages"][0]["guideLines"]) ++lines[line["kind"]];
+    EXPECT_EQ(lines["verticalFold"], format.verticalFolds) << key;
+    EXPECT_EQ(lines["horizontalFold"], format.horizontalFolds) << key;
+    EXPECT_EQ(lines["verticalPerforation"], format.verticalPerforations) << key;
+    EXPECT_EQ(lines["horizontalPerforation"], format.horizontalPerforations) << key;
+  }
 }
 
 }  // namespace

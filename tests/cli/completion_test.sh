@@ -29,9 +29,10 @@ expect() {
 expect "serial" quirabel-batch se
 expect "--verify" quirabel-batch serial --v
 expect "A4 A5 A6" quirabel-batch new --din ""
+expect "klappkarte-a6" quirabel-batch new --print-format kl
 expect "none starttls ssl" quirabel-batch mail x.csv --security ""
 expect "karte.kxp serie" quirabel-batch export ""
 expect "serie" quirabel-batch serial karte.kxp -o ""
 expect "" quirabel-batch serial karte.kxp --rows ""
 if ((failures)); then exit 1; fi
-echo "completion: 7 passed, 0 failed"
+echo "completion: 8 passed, 0 failed"
