@@ -7,6 +7,7 @@
 #include "base/file_names.h"
 #include "base/rounding.h"
 #include "designer/page_format.h"
+#include "designer/print_formats.h"
 #include "designer/projectfile/page_text.h"
 #include "graphics/bmp.h"
 #include "graphics/gif.h"
@@ -478,6 +479,7 @@ void DocumentWindow::BeginPdf() {
   ui::Platform* platform = GetPlatform();
   const LocalDateTime now = platform != nullptr ? platform->GetClock().Now() : DefaultClock().Now();
   pdfReport->SetCreationDate(SerialFromDateTime(now));
+  pdfReport->SetBleed(state_.orderDocument ? kBleedPoints : 0);
   pdfReport->BeginDoc();
 }
 

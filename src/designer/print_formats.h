@@ -23,6 +23,8 @@ struct PrintFormat {
 };
 
 inline constexpr int kBleedMm = 3;
+// The bleed in PDF points (3 mm at 72 points to the inch).
+inline constexpr double kBleedPoints = 8.504;
 
 // Every orderable format, in the order the format window lists them.
 std::span<const PrintFormat> PrintFormats();

@@ -167,12 +167,14 @@ void TPdfCanvas::SetPageWidth(int width) {
   auto* value = PdfCast<TPdfNumber>(MediaBox().Item(2));
   if (value == nullptr) throw EPdfInvalidOperation("SetPageWidth --invalid MediaBox.");
   value->SetValue(width);
+  doc_->PutPrintBoxes(Page(), PageWidth(), PageHeight());
 }
 
 void TPdfCanvas::SetPageHeight(int height) {
   auto* value = PdfCast<TPdfNumber>(MediaBox().Item(3));
   if (value == nullptr) throw EPdfInvalidOperation("SetPageHeight --invalid MediaBox.");
   value->SetValue(height);
+  doc_->PutPrintBoxes(Page(), PageWidth(), PageHeight());
 }
 
 int TPdfCanvas::PageWidth() const {

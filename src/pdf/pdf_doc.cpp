@@ -139,6 +139,17 @@ void TPdfDoc::NewDoc() {
   hasDoc_ = true;
 }
 
+void TPdfDoc::PutPrintBoxes(TPdfDictionary& page, int width, int height) const {
+  if (bleed_ <= 0) return;
+  auto* trimBox = page.Put("TrimBox", std::make_unique<TPdfArray>(xref_.get()));
+  trimBox->Add(std::make_unique<TPdfReal>(bleed_));
+  trimBox->Add(std::make_unique<TPdfReal>(bleed_));
+  trimBox->Add(std::make_unique<TPdfReal>(width - bleed_));
+  trimBox->Add(std::make_unique<TPdfReal>(height - bleed_));
+  auto* bleedBox = page.Put("BleedBox", std::make_unique<TPdfArray>(xref_.get()));
+  for (const int value : {0, 0, width, height}) bleedBox->Add(std::make_unique<TPdfNumber>(value));
+}
+
 void TPdfDoc::AddPage() {
   if (currentPages_ == nullptr) throw EPdfInvalidOperation("AddPage --current pages null.");
   TPdfArray* kids = currentPages_->ArrayOf("Kids");
@@ -157,6 +168,7 @@ void TPdfDoc::AddPage() {
   mediaBox->Add(std::make_unique<TPdfNumber>(0));
   mediaBox->Add(std::make_unique<TPdfNumber>(defaultPageWidth_));
   mediaBox->Add(std::make_unique<TPdfNumber>(defaultPageHeight_));
+  PutPrintBoxes(*page, defaultPageWidth_, defaultPageHeight_);
 
   auto* resources = page->Put("Resources", std::make_unique<TPdfDictionary>(xref_.get()));
   resources->Put("Font", std::make_unique<TPdfDictionary>(xref_.get()));
@@ -182,8 +194,9 @@ void TPdfDoc::Serialize(std::string& out, const LargeDataSink* large,
   if (outlineRoot_) outlineRoot_->Save();
   for (auto& face : faces_) face->Finish();
 
-  // Embedded CID fonts came with PDF 1.3; files without them keep the header they always had.
-  if (faces_.empty()) {
+  // Embedded CID fonts and the trim and bleed boxes came with PDF 1.3; files without them keep the
+  // header they always had.
+  if (faces_.empty() && bleed_ <= 0) {
     header_->WriteToStream(out);
   } else {
     out += "%PDF-1.3 \r\n";

@@ -116,6 +116,13 @@ class TPdfDoc {
   std::uint16_t DefaultPageHeight() const { return defaultPageHeight_; }
   void SetDefaultPageWidth(std::uint16_t value) { defaultPageWidth_ = value; }
   void SetDefaultPageHeight(std::uint16_t value) { defaultPageHeight_ = value; }
+  // Pages made for a print shop: the page (MediaBox and BleedBox) holds this much bleed on every
+  // side around the product (TrimBox). Such files say PDF 1.3, the version that brought the boxes.
+  // 0, the default, writes neither box.
+  void SetBleed(double points) { bleed_ = points; }
+  // Puts (or replaces) a page's trim and bleed boxes for a page of that size; nothing without
+  // bleed.
+  void PutPrintBoxes(TPdfDictionary& page, int width, int height) const;
   TPdfDictionary* CurrentPages() const { return currentPages_; }
 
  private:
@@ -141,6 +148,7 @@ class TPdfDoc {
   TPdfCompressionMethod compressionMethod_ = TPdfCompressionMethod::cmNone;
   bool useOutlines_ = false;
   std::uint16_t defaultPageWidth_ = kDefaultPageWidth;
+  double bleed_ = 0;
   std::uint16_t defaultPageHeight_ = kDefaultPageHeight;
 };
 

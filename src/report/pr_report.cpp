@@ -101,6 +101,7 @@ void TPReport::BeginDoc() {
   auto doc = std::make_unique<pdf::TPdfDoc>(GetClock());
   doc->SetUseOutlines(useOutlines_);
   doc->SetCompressionMethod(compressionMethod_);
+  doc->SetBleed(bleed_);
   doc->NewDoc();
 
   pdf::TPdfCatalog& root = doc->Root();

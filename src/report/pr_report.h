@@ -30,6 +30,9 @@ class TPReport : public TAbstractPReport {
 
   const std::string& FileName() const { return fileName_; }
   void SetFileName(std::string value) { fileName_ = std::move(value); }
+  // Bleed around the product on every page of the documents begun from now on, in points (see
+  // TPdfDoc::SetBleed); 0 for none.
+  void SetBleed(double points) { bleed_ = points; }
   const std::string& Author() const { return author_; }
   void SetAuthor(std::string value);
   double CreationDate() const { return creationDate_; }
@@ -79,6 +82,7 @@ class TPReport : public TAbstractPReport {
   const Clock& GetClock() const;
 
   std::string fileName_ = "default.pdf";
+  double bleed_ = 0;
   std::string author_;
   double creationDate_ = 0;
   std::string creator_;

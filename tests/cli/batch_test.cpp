@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -332,7 +333,38 @@ TEST_F(BatchTest, EveryPrintFormatMakesAnOrderableProjectWithItsLines) {
     EXPECT_EQ(lines["horizontalFold"], format.horizontalFolds) << key;
     EXPECT_EQ(lines["verticalPerforation"], format.verticalPerforations) << key;
     EXPECT_EQ(lines["horizontalPerforation"], format.horizontalPerforations) << key;
+
+    // Its PDF tells a print shop where to cut: the trim box 3 mm inside the page, the bleed box
+    // the page, on every page; PDF 1.3, which brought the boxes.
+    ASSERT_EQ(Batch("export " + Path(key + ".kxp") + " -o " + Path(key + ".pdf")).exitCode, 0);
+    const std::string pdf = ReadFile(folder / (key + ".pdf"), 1 << 24);
+    EXPECT_TRUE(testing::IsValidPdf(pdf));
+    EXPECT_TRUE(pdf.starts_with("%PDF-1.3")) << key;
+    std::smatch media;
+    ASSERT_TRUE(std::regex_search(pdf, media, std::regex(R"(/MediaBox \[0 0 (\d+) (\d+) \])")));
+    const int width = std::stoi(media[1]), height = std::stoi(media[2]);
+    EXPECT_NEAR(width, (format.trimmedWidthMm + 6) * 72 / 25.4, 1.0) << key;
+    const auto text = [](double value) {
+      std::ostringstream out;
+      out << value;
+      return out.str();
+    };
+    EXPECT_NE(pdf.find("/TrimBox [8.504 8.504 " + text(width - 8.504) + " " + text(height - 8.504) +
+                       " ]"),
+              std::string::npos)
+        << key;
+    EXPECT_NE(
+        pdf.find("/BleedBox [0 0 " + std::to_string(width) + " " + std::to_string(height) + " ]"),
+        std::string::npos)
+        << key;
   }
+  // A free document has neither box and keeps its header.
+  ASSERT_EQ(Batch("new --mm 85 55 -o " + Path("frei.kxp")).exitCode, 0);
+  ASSERT_EQ(Batch("export " + Path("frei.kxp") + " -o " + Path("frei.pdf")).exitCode, 0);
+  const std::string free = ReadFile(folder / "frei.pdf", 1 << 24);
+  EXPECT_TRUE(free.starts_with("%PDF-1.2")) << free.substr(0, 10);
+  EXPECT_EQ(free.find("Box [8"), std::string::npos);
+  EXPECT_EQ(free.find("/TrimBox"), std::string::npos);
 }
 
 }  // namespace
