@@ -1,8 +1,8 @@
 #pragma once
 
-// Test helpers that check PDF files written by our writer: a structural checker of our own for
-// what the usual tools do not look at (xref layout, stream lengths, page tree, resources used by
-// content streams, image sizes) plus a run of `qpdf --check`.
+// Test helpers that check PDF files written by our writer. libqpdf reads the file; on top of it a
+// few checks of our own for what the usual tools do not look at (xref layout, stream lengths, page
+// tree, resources used by content streams, image sizes), plus what `qpdf --check` does.
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,8 @@ struct PdfCheckResult {
   bool ok() const { return problems.empty(); }
 };
 
-// Checks the file structure; never crashes on garbage, every fault becomes a problem string.
+// Checks the file structure; never crashes on garbage, every fault becomes a problem string, and
+// so does every warning libqpdf gives while reading the objects ("qpdf: ...").
 PdfCheckResult CheckPdfStructure(std::string_view bytes);
 
 // Runs a command line via the shell with stdin from /dev/null, capturing exit code, stdout and
@@ -32,9 +33,10 @@ ToolRun RunTool(const std::string& commandLine);
 // Whether `name` is a command found on PATH, e.g. "qpdf" or "pdftotext".
 bool ToolAvailable(const std::string& name);
 
-// Runs CheckPdfStructure and `qpdf --check` on the bytes, ADD_FAILUREs with every problem (and
-// qpdf's output) and returns whether all was clean. A missing qpdf is a failure, not a skip:
-// scripts/setup.sh installs it. The temp file is removed when clean and kept otherwise.
+// Runs CheckPdfStructure and, in process, what `qpdf --check` does (a write with every stream
+// decoded, every page's contents read; any warning fails it, as the program's exit code 3 does),
+// ADD_FAILUREs with every problem and returns whether all was clean. A failing file is kept in a
+// temp file named in the result.
 ::testing::AssertionResult IsValidPdf(std::string_view bytes);
 
 // Writes bytes to a new file under ::testing::TempDir() and returns its path ("" on failure,
