@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "base/atomic_file.h"
+#include "dialogs/page_windows.h"
+#include "dialogs/project_windows.h"
 #include "graphics/jpeg.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
@@ -161,7 +163,7 @@ TEST_F(ApplicationTest, SavingOnRequest) {
   platform.modalAnswers = {ui::mrNo};
   application.OnNewDocument();
   EXPECT_EQ(application.DocumentWindow(), nullptr);
-  EXPECT_EQ(platform.modalForms.back(), "Form26");
+  EXPECT_EQ(platform.modalWindows.back(), testing::WindowType::Of<dialogs::SaveQuestionWindow>());
 
   MakeProject(application);
   // "Ja" without a name: the save dialog; cancelling it cancels the New.
@@ -189,9 +191,9 @@ TEST_F(ApplicationTest, SavingOnRequest) {
 TEST_F(ApplicationTest, OnlyUnsavedChangesAreAskedAbout) {
   Application application(platform, folder.string());
   ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
-  const std::size_t asked = platform.modalForms.size();
+  const std::size_t asked = platform.modalWindows.size();
   application.OnNewDocument();  // nothing changed: no question
-  EXPECT_EQ(platform.modalForms.size(), asked);
+  EXPECT_EQ(platform.modalWindows.size(), asked);
   EXPECT_EQ(application.DocumentWindow(), nullptr);
 
   MakeProject(application);
@@ -203,9 +205,9 @@ TEST_F(ApplicationTest, OnlyUnsavedChangesAreAskedAbout) {
   ASSERT_TRUE(application.Edits().Undo());
   EXPECT_TRUE(application.State().unsavedChanges);
   platform.modalAnswers = {ui::mrNo};
-  const std::size_t before = platform.modalForms.size();
+  const std::size_t before = platform.modalWindows.size();
   ASSERT_TRUE(application.CloseDocument());
-  EXPECT_EQ(platform.modalForms.size(), before + 1);
+  EXPECT_EQ(platform.modalWindows.size(), before + 1);
   // Opening starts without unsaved changes.
   ASSERT_TRUE(application.OpenProject(folder / "karte.kxp"));
   EXPECT_FALSE(application.State().unsavedChanges);
@@ -249,7 +251,7 @@ TEST_F(ApplicationTest, PagesByArrowsGoToAndDelete) {
   // "X" asks; only "Ja" deletes. Deleting page 1 shows the former page 2 as page 1.
   platform.modalAnswers = {ui::mrNo};
   EXPECT_FALSE(application.DeletePageClick());
-  EXPECT_EQ(platform.modalForms.back(), "Form21");
+  EXPECT_EQ(platform.modalWindows.back(), testing::WindowType::Of<dialogs::DeletePageWindow>());
   EXPECT_EQ(state.pageCount, 3);
   platform.modalAnswers = {ui::mrYes};
   ASSERT_TRUE(application.DeletePageClick());
@@ -331,7 +333,7 @@ TEST_F(ApplicationTest, ProjectNamedAtTheStartOpensAfterTheStart) {
   ASSERT_TRUE(application.OpenStartProject());
   EXPECT_EQ(application.State().currentPage, 1);
   EXPECT_EQ(application.State().pageCount, 3);
-  EXPECT_TRUE(platform.modalForms.empty());  // no question, no dialog
+  EXPECT_TRUE(platform.modalWindows.empty());  // no question, no dialog
 
   // A name that opens nothing is reported and does not stay the project's name.
   Application other(platform, folder.string());
