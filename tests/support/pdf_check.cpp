@@ -895,6 +895,23 @@ class Checker {
 
 PdfCheckResult CheckPdfStructure(std::string_view bytes) { return Checker(bytes).Run(false); }
 
+std::vector<PdfPage> PdfPages(std::string_view bytes) {
+  std::vector<PdfPage> pages;
+  try {
+    QPDF qpdf;
+    qpdf.setSuppressWarnings(true);
+    qpdf.processMemoryFile("PDF", bytes.data(), bytes.size());
+    for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(qpdf).getAllPages()) {
+      QPDFObjectHandle::Rectangle box = page.getMediaBox().getArrayAsRectangle();
+      pages.push_back({box.urx - box.llx, box.ury - box.lly});
+    }
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << "libqpdf cannot read the PDF: " << e.what();
+    pages.clear();
+  }
+  return pages;
+}
+
 std::string ShellQuote(std::string_view s) {
   std::string out = "'";
   for (char c : s) {

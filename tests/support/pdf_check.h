@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,18 @@ bool ToolAvailable(const std::string& name);
 // ADD_FAILUREs with every problem and returns whether all was clean. A failing file is kept in a
 // temp file named in the result.
 ::testing::AssertionResult IsValidPdf(std::string_view bytes);
+
+// The size of each page (its media box, own or inherited) as libqpdf reads the file; none, after
+// an ADD_FAILURE, when it cannot read it.
+struct PdfPage {
+  double width;
+  double height;
+  friend bool operator==(const PdfPage&, const PdfPage&) = default;
+  friend void PrintTo(const PdfPage& page, std::ostream* out) {
+    *out << page.width << " x " << page.height;
+  }
+};
+std::vector<PdfPage> PdfPages(std::string_view bytes);
 
 // Writes bytes to a new file under ::testing::TempDir() and returns its path ("" on failure,
 // after an ADD_FAILURE).
