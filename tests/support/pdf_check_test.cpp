@@ -262,6 +262,7 @@ TEST(PdfCheckTest, ContentStreamFaults) {
       {"BT BT ET ET", "BT inside a text object"},
       {"BT /F0 12 Tf (x) tj ET", "unknown operator 'tj'"},
       {"BT (unterminated Tj ET", "content stream: EOF while reading token"},
+      {"q BI /W 2 /H 1 /BPC 8 /CS /G ID \x01\x02 Q", "is not closed by ID ... EI"},
   };
   for (const Case& c : cases) {
     Sample s;
