@@ -406,8 +406,10 @@ class Checker {
   }
 
   void CheckObjects() {
-    for (const auto& [num, entry] : xref_) {
-      if (!entry.inUse) continue;
+    for (const auto& [number, xrefEntry] : xref_) {
+      if (!xrefEntry.inUse) continue;
+      const int num = number;
+      const XrefEntry entry = xrefEntry;
       std::string where = "object " + std::to_string(num) + " " + std::to_string(entry.gen);
       Guarded(where, [&] {
         QPDFObjectHandle obj = qpdf_.getObject(num, entry.gen);

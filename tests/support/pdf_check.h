@@ -45,7 +45,10 @@ bool ToolAvailable(const std::string& name);
 struct PdfPage {
   double width;
   double height;
-  friend bool operator==(const PdfPage&, const PdfPage&) = default;
+  // Spelled out: this header is also compiled as C++17 (see tests/CMakeLists.txt).
+  friend bool operator==(const PdfPage& a, const PdfPage& b) {
+    return a.width == b.width && a.height == b.height;
+  }
   friend void PrintTo(const PdfPage& page, std::ostream* out) {
     *out << page.width << " x " << page.height;
   }
