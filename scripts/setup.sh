@@ -14,7 +14,7 @@ packages=(
   libfreetype-dev libharfbuzz-dev libfontconfig-dev
   googletest libgtest-dev libbenchmark-dev
   python3
-  qpdf poppler-utils zbar-tools dmtx-utils python3-aiosmtpd lintian appstream
+  qpdf libqpdf-dev poppler-utils zbar-tools dmtx-utils python3-aiosmtpd lintian appstream
   clang libclang-rt-14-dev
   xvfb xauth
 )

@@ -48,6 +48,7 @@ class NewsDialog : public QDialog {
   QLineEdit* MailAddressEdit() const { return mailAddressEdit_; }
   QPlainTextEdit* MessageMemo() const { return messageMemo_; }
   QRadioButton* LeaveButton() const { return leaveButton_; }
+  QLabel* Heading() const { return heading_; }
 
  protected:
   void done(int result) override;

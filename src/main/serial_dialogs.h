@@ -17,6 +17,8 @@ namespace quirabel::main {
 class SerialSettingsDialog : public QDialog {
  public:
   SerialSettingsDialog(app::SerialPdf& serialPdf, QWidget* parent);
+  QComboBox* NamingBox() const { return namingBox_; }
+  QLabel* FolderLabel() const { return folderLabel_; }
 
  private:
   // ComboBox1Change: the identifier field is on for "Bezeichner+Inkrement" and off otherwise.
@@ -37,6 +39,7 @@ class SerialSettingsDialog : public QDialog {
 class FolderChoiceDialog : public QDialog {
  public:
   FolderChoiceDialog(app::SerialPdf& serialPdf, QWidget* parent);
+  QTreeView* FolderTree() const { return tree_; }
 
  private:
   void OnNewFolderClick();

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "base/atomic_file.h"
+#include "dialogs/page_windows.h"
+#include "dialogs/project_windows.h"
 #include "graphics/jpeg.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
@@ -131,7 +133,7 @@ TEST_F(ApplicationTest, ExportWritesEveryPage) {
   EXPECT_EQ(application.State().lastPdfFileName, (folder / "karte.pdf").string());
   const std::string pdf = ReadFile(folder / "karte.pdf", 1 << 24);
   EXPECT_TRUE(testing::IsValidPdf(pdf));
-  EXPECT_NE(pdf.find("/Count 3"), std::string::npos);
+  EXPECT_EQ(testing::PdfPages(pdf).size(), 3u);
   EXPECT_NE(pdf.find("/Title (Karten)"), std::string::npos);
   EXPECT_NE(pdf.find("(Seite 2) Tj"), std::string::npos);
   // Created when the export began (the test clock), not on a date stored with the program.
@@ -151,7 +153,7 @@ TEST_F(ApplicationTest, PreviewWritesEveryPageIntoTheProgramFolder) {
   EXPECT_EQ(*preview, folder / "showdef.pdf");
   const std::string pdf = ReadFile(*preview, 1 << 24);
   EXPECT_TRUE(testing::IsValidPdf(pdf));
-  EXPECT_NE(pdf.find("/Count 3"), std::string::npos);
+  EXPECT_EQ(testing::PdfPages(pdf).size(), 3u);
   EXPECT_NE(pdf.find("/Author (Quirabel 2.2 TYP DEV)"), std::string::npos);
 }
 
@@ -162,7 +164,7 @@ TEST_F(ApplicationTest, SavingOnRequest) {
   platform.modalAnswers = {ui::mrNo};
   application.OnNewDocument();
   EXPECT_EQ(application.DocumentWindow(), nullptr);
-  EXPECT_EQ(platform.modalForms.back(), "Form26");
+  EXPECT_EQ(platform.modalWindows.back(), testing::WindowType::Of<dialogs::SaveQuestionWindow>());
 
   MakeProject(application);
   // "Ja" without a name: the save dialog; cancelling it cancels the New.
@@ -190,9 +192,9 @@ TEST_F(ApplicationTest, SavingOnRequest) {
 TEST_F(ApplicationTest, OnlyUnsavedChangesAreAskedAbout) {
   Application application(platform, folder.string());
   ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
-  const std::size_t asked = platform.modalForms.size();
+  const std::size_t asked = platform.modalWindows.size();
   application.OnNewDocument();  // nothing changed: no question
-  EXPECT_EQ(platform.modalForms.size(), asked);
+  EXPECT_EQ(platform.modalWindows.size(), asked);
   EXPECT_EQ(application.DocumentWindow(), nullptr);
 
   MakeProject(application);
@@ -204,9 +206,9 @@ TEST_F(ApplicationTest, OnlyUnsavedChangesAreAskedAbout) {
   ASSERT_TRUE(application.Edits().Undo());
   EXPECT_TRUE(application.State().unsavedChanges);
   platform.modalAnswers = {ui::mrNo};
-  const std::size_t before = platform.modalForms.size();
+  const std::size_t before = platform.modalWindows.size();
   ASSERT_TRUE(application.CloseDocument());
-  EXPECT_EQ(platform.modalForms.size(), before + 1);
+  EXPECT_EQ(platform.modalWindows.size(), before + 1);
   // Opening starts without unsaved changes.
   ASSERT_TRUE(application.OpenProject(folder / "karte.kxp"));
   EXPECT_FALSE(application.State().unsavedChanges);
@@ -250,7 +252,7 @@ TEST_F(ApplicationTest, PagesByArrowsGoToAndDelete) {
   // "X" asks; only "Ja" deletes. Deleting page 1 shows the former page 2 as page 1.
   platform.modalAnswers = {ui::mrNo};
   EXPECT_FALSE(application.DeletePageClick());
-  EXPECT_EQ(platform.modalForms.back(), "Form21");
+  EXPECT_EQ(platform.modalWindows.back(), testing::WindowType::Of<dialogs::DeletePageWindow>());
   EXPECT_EQ(state.pageCount, 3);
   platform.modalAnswers = {ui::mrYes};
   ASSERT_TRUE(application.DeletePageClick());
@@ -315,7 +317,7 @@ TEST_F(ApplicationTest, ToolsAskThroughTheirDialogsAndCancellingChangesNothing) 
   ASSERT_TRUE(application.SinglePageClick());
   const std::string pdf = ReadFile(folder / "seite.pdf", 1 << 24);
   EXPECT_TRUE(testing::IsValidPdf(pdf));
-  EXPECT_NE(pdf.find("/Count 1"), std::string::npos);
+  EXPECT_EQ(testing::PdfPages(pdf).size(), 1u);
 }
 
 TEST_F(ApplicationTest, ProjectNamedAtTheStartOpensAfterTheStart) {
@@ -332,7 +334,7 @@ TEST_F(ApplicationTest, ProjectNamedAtTheStartOpensAfterTheStart) {
   ASSERT_TRUE(application.OpenStartProject());
   EXPECT_EQ(application.State().currentPage, 1);
   EXPECT_EQ(application.State().pageCount, 3);
-  EXPECT_TRUE(platform.modalForms.empty());  // no question, no dialog
+  EXPECT_TRUE(platform.modalWindows.empty());  // no question, no dialog
 
   // A name that opens nothing is reported and does not stay the project's name.
   Application other(platform, folder.string());

@@ -7,6 +7,7 @@
 #include "app/application.h"
 #include "app/serial_pdf.h"
 #include "base/atomic_file.h"
+#include "dialogs/page_windows.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
@@ -67,7 +68,7 @@ TEST_F(PagesTest, OrderableDocumentHasAFrontAndAMirroredBack) {
     EXPECT_FALSE(window.templateList->Enabled());
   });
   ASSERT_TRUE(application.NextPageClick());
-  EXPECT_EQ(platform.modalForms, std::vector<std::string>{"Form12"});
+  EXPECT_EQ(platform.modalWindows, std::vector{testing::WindowType::Of<dialogs::NewPageWindow>()});
   EXPECT_EQ(state.pageCount, 2);
   EXPECT_EQ(guides.Line(GuideKind::VerticalFold, 1)->Left(), width - front);
   EXPECT_FALSE(guides.Handle(GuideKind::VerticalFold, 1)->Visible());
@@ -78,7 +79,7 @@ TEST_F(PagesTest, OrderableDocumentHasAFrontAndAMirroredBack) {
   platform.messages.clear();
   EXPECT_FALSE(application.NextPageClick());
   EXPECT_EQ(platform.messages, std::vector<std::string>{dialogs::kOrderDocumentTwoPages});
-  EXPECT_EQ(platform.modalForms.size(), 1u);
+  EXPECT_EQ(platform.modalWindows.size(), 1u);
 
   // Back on page 1 the lines stand where they were dragged, with handles and labels.
   ASSERT_TRUE(application.PreviousPageClick());
@@ -129,7 +130,7 @@ TEST_F(PagesTest, SampleTemplateDocumentsTakeNoPages) {
   application.State().sampleTemplateDocument = true;
   EXPECT_FALSE(application.NextPageClick());
   EXPECT_EQ(platform.messages, std::vector<std::string>{dialogs::kTemplateDocumentNoPages});
-  EXPECT_TRUE(platform.modalForms.empty());
+  EXPECT_TRUE(platform.modalWindows.empty());
 }
 
 TEST_F(PagesTest, NewPagesAreEmptyWhiteAndOfTheirOwn) {
@@ -187,7 +188,8 @@ TEST_F(PagesTest, TemplateIsSavedIndexedChosenAndDeleted) {
   // Saved again under the same name: asked first, still one line.
   Answer({ui::mrYes});
   ASSERT_TRUE(application.SaveTemplate("Meine Karte"));
-  EXPECT_EQ(platform.modalForms.back(), "FormReplaceTemplate");
+  EXPECT_EQ(platform.modalWindows.back(),
+            testing::WindowType::Of<dialogs::ReplaceTemplateWindow>());
   EXPECT_EQ(Index(), "Meine Karte~" + file.string() + "\r\n");
   Answer({ui::mrNo});
   EXPECT_FALSE(application.SaveTemplate("Meine Karte"));

@@ -8,6 +8,7 @@
 #include "app/application.h"
 #include "dialogs/property_windows.h"
 #include "support/fake_platform.h"
+#include "support/owned.h"
 #include "support/test_folder.h"
 
 namespace quirabel::app {
@@ -273,7 +274,6 @@ TEST_F(PropertyWindowsTest, PresetShapesAndBorderOfTheRectangle) {
     w.presetButtons[i]->Click();
     EXPECT_EQ(std::pair(rect.Width(), rect.Height()), expected[i]) << w.presetButtons[i]->Name();
   }
-  EXPECT_EQ(w.FindComponent("BitBtn10"), w.presetButtons[4]);
   // Near the far corner the shape comes inside the 5 mm margins (15 pixels) instead of past them.
   const int pageWidth = Window().pagePanel->Width(), pageHeight = Window().pagePanel->Height();
   rect.SetBounds(pageWidth - 25, pageHeight - 25, 10, 10);
@@ -424,10 +424,15 @@ TEST_F(PropertyWindowsTest, EachDocumentGetsFreshTextWindowsAndClosingFreesThem)
   EXPECT_TRUE(Labels().Showing());
   EXPECT_EQ(std::pair(Labels().Left(), Labels().Top()), std::pair(500, 400));
   const dialogs::LabelPropertiesWindow* first = application.LabelWindow();
-  EXPECT_EQ(application.FindComponent("Form10"), first);
+  // The application owns exactly the current document's text windows.
+  using LabelWindows = std::vector<const dialogs::LabelPropertiesWindow*>;
+  auto labelWindows = [&] {
+    return testing::OwnedOf<const dialogs::LabelPropertiesWindow>(application);
+  };
+  EXPECT_EQ(labelWindows(), LabelWindows{first});
 
   ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, true)));
-  EXPECT_EQ(application.FindComponent("Form10"), application.LabelWindow());
+  EXPECT_EQ(labelWindows(), LabelWindows{application.LabelWindow()});
   EXPECT_EQ(Labels().fontSizeEdit->Text(), "12");
   EXPECT_FALSE(Labels().Showing());
   EXPECT_EQ(Texts().fontSizeEdit->Text(), "10");
@@ -439,7 +444,8 @@ TEST_F(PropertyWindowsTest, EachDocumentGetsFreshTextWindowsAndClosingFreesThem)
   ASSERT_TRUE(application.CloseDocument());
   EXPECT_EQ(application.LabelWindow(), nullptr);
   EXPECT_EQ(application.TextWindow(), nullptr);
-  EXPECT_EQ(application.FindComponent("Form11"), nullptr);
+  EXPECT_TRUE(labelWindows().empty());
+  EXPECT_TRUE(testing::OwnedOf<dialogs::TextPropertiesWindow>(application).empty());
   // The rectangle and data-field windows stay for the whole run.
   EXPECT_TRUE(application.RectangleWindow().Showing());
 }

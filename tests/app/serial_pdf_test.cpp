@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "base/atomic_file.h"
+#include "dialogs/serial_windows.h"
 #include "support/data_field_project.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
@@ -82,7 +83,8 @@ TEST_F(SerialPdfTest, PrintsEveryRowNamedAsChosen) {
   Link();
   Answer(2, folder / "nach name");
   ASSERT_TRUE(serialPdf->PrintClick());
-  EXPECT_EQ(platform.modalForms, (std::vector<std::string>{"Form30"}));
+  EXPECT_EQ(platform.modalWindows,
+            std::vector{testing::WindowType::Of<dialogs::SerialSettingsWindow>()});
   for (const char* name : {"Größer.pdf", "Öztürk.pdf", "Ufer.pdf"}) {
     EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "nach name" / name, 1 << 24))) << name;
   }
@@ -126,10 +128,12 @@ TEST_F(SerialPdfTest, AsksBeforeForeignFilesAndTellsHowTheRunWent) {
                                         "Zeile 1"}}) {
     Answer(2, target);
     platform.modalAnswers = {ui::mrOk, c.answer};
-    platform.modalForms.clear();
+    platform.modalWindows.clear();
     platform.messages.clear();
     EXPECT_EQ(serialPdf->PrintClick(), c.printed);
-    EXPECT_EQ(platform.modalForms, (std::vector<std::string>{"Form30", "FormOverwrite"}));
+    EXPECT_EQ(platform.modalWindows,
+              (std::vector{testing::WindowType::Of<dialogs::SerialSettingsWindow>(),
+                           testing::WindowType::Of<dialogs::OverwriteQuestionWindow>()}));
     const bool replaced = c.answer == ui::mrYes;
     EXPECT_EQ(ReadFile(target / "Ufer.pdf", 1 << 24) != "alt", replaced);
     EXPECT_EQ(std::filesystem::exists(target / "Öztürk.pdf"), replaced);
@@ -155,7 +159,7 @@ TEST_F(SerialPdfTest, AsksBeforeForeignFilesAndTellsHowTheRunWent) {
 TEST_F(SerialPdfTest, NoLinkNoCsvNoRun) {
   EXPECT_FALSE(serialPdf->PrintClick());
   EXPECT_EQ(platform.messages, std::vector<std::string>{kNoDataLink});
-  EXPECT_TRUE(platform.modalForms.empty());
+  EXPECT_TRUE(platform.modalWindows.empty());
 
   Link();
   std::filesystem::remove(csv);
@@ -163,7 +167,7 @@ TEST_F(SerialPdfTest, NoLinkNoCsvNoRun) {
   EXPECT_FALSE(serialPdf->PrintClick());
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_NE(platform.messages[0].find(csv.string()), std::string::npos);
-  EXPECT_TRUE(platform.modalForms.empty());
+  EXPECT_TRUE(platform.modalWindows.empty());
 }
 
 TEST_F(SerialPdfTest, SiblingToolsGetTheirParameters) {

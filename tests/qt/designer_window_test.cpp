@@ -33,6 +33,7 @@
 #include "graphics/jpeg.h"
 #include "linktool/link_tool_window.h"
 #include "main/main_window.h"
+#include "main/serial_dialogs.h"
 #include "serial/link_file.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
@@ -937,24 +938,28 @@ TEST_F(DesignerWindow, SerialPdfThroughTheSettingsWindow) {
   const QString targetText = QString::fromStdString(target.string());
   ModalScript person({
       [](QWidget& modal) {
-        if (modal.windowTitle() != QStringLiteral("SerienPDF")) return false;
-        auto* naming = modal.findChild<QComboBox*>(QStringLiteral("ComboBox1"));
-        if (naming == nullptr || naming->count() != 3) return false;
+        auto* settings = dynamic_cast<main::SerialSettingsDialog*>(&modal);
+        if (settings == nullptr || modal.windowTitle() != QStringLiteral("SerienPDF")) return false;
+        QComboBox* naming = settings->NamingBox();
+        if (naming->count() != 3) return false;
         naming->setCurrentIndex(2);  // Feld2
         return ClickLater(modal, "Anderes Verzeichnis");
       },
       [targetText](QWidget& modal) {
-        if (modal.windowTitle() != QStringLiteral("Verzeichnisauswahl")) return false;
-        auto* tree = modal.findChild<QTreeView*>(QStringLiteral("DirectoryListBox1"));
-        auto* folders = tree == nullptr ? nullptr : qobject_cast<QFileSystemModel*>(tree->model());
+        auto* choice = dynamic_cast<main::FolderChoiceDialog*>(&modal);
+        if (choice == nullptr || modal.windowTitle() != QStringLiteral("Verzeichnisauswahl")) {
+          return false;
+        }
+        QTreeView* tree = choice->FolderTree();
+        auto* folders = qobject_cast<QFileSystemModel*>(tree->model());
         if (folders == nullptr || !folders->index(targetText).isValid()) return false;
         tree->setCurrentIndex(folders->index(targetText));
         return ClickLater(modal, "Übernehmen");
       },
       [targetText](QWidget& modal) {
-        if (modal.windowTitle() != QStringLiteral("SerienPDF")) return false;
-        auto* label = modal.findChild<QLabel*>(QStringLiteral("Label3"));
-        if (label == nullptr || label->text() != targetText) return false;
+        auto* settings = dynamic_cast<main::SerialSettingsDialog*>(&modal);
+        if (settings == nullptr || modal.windowTitle() != QStringLiteral("SerienPDF")) return false;
+        if (settings->FolderLabel()->text() != targetText) return false;
         return ClickLater(modal, "Serien-PDF drucken / senden ->");
       },
       // The run ends with one message: how many PDFs went where.

@@ -276,8 +276,7 @@ TEST(NewsWindows, VersionCheckAndSendingOnScreen) {
 
   Button(news, "Beenden")->click();
   EXPECT_FALSE(news.isVisible());
-  EXPECT_EQ(news.findChild<QLabel*>(QStringLiteral("Label2"))->text(),
-            QString::fromUtf8("Update & News.."));
+  EXPECT_EQ(news.Heading()->text(), QString::fromUtf8("Update & News.."));
 }
 
 // A message that comes up while a window that stays on top shows (the news window during a

@@ -1,8 +1,15 @@
 #pragma once
 
+#include <cxxabi.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
+#include <memory>
+#include <ostream>
 #include <string>
+#include <typeindex>
+#include <typeinfo>
 #include <vector>
 
 #include "base/clock.h"
@@ -12,6 +19,27 @@
 
 namespace quirabel::testing {
 
+// The class of a window: tests say which modal window came up by its type, never by a generated
+// component name. WindowType::Of<dialogs::SaveQuestionWindow>().
+class WindowType {
+ public:
+  explicit WindowType(const std::type_info& type) : type_(type) {}
+  template <class W>
+  static WindowType Of() {
+    return WindowType(typeid(W));
+  }
+  friend bool operator==(const WindowType&, const WindowType&) = default;
+  friend void PrintTo(const WindowType& window, std::ostream* out) {
+    int status = 0;
+    std::unique_ptr<char, decltype(&std::free)> name(
+        abi::__cxa_demangle(window.type_.name(), nullptr, nullptr, &status), &std::free);
+    *out << (name ? name.get() : window.type_.name());
+  }
+
+ private:
+  std::type_index type_;
+};
+
 // The platform of tests: records every message box and repaint request, keeps the cursor, and
 // hands out a fixed clock and a scripted random source.
 class FakePlatform : public ui::Platform {
@@ -19,9 +47,10 @@ class FakePlatform : public ui::Platform {
   FakePlatform() : clock(LocalDateTime{2026, 12, 7, 9, 30, 0, 0}), random({0}) {}
 
   void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-  // Modal windows answer from the queue (mrCancel when it is empty); each one shown is recorded.
+  // Modal windows answer from the queue (mrCancel when it is empty); the class of each one shown
+  // is recorded.
   int ShowModal(ui::TForm& form) override {
-    modalForms.push_back(form.Name());
+    modalWindows.emplace_back(typeid(form));
     if (whileModal) whileModal(form);
     if (modalAnswers.empty()) return ui::mrCancel;
     const int answer = modalAnswers.front();
@@ -85,7 +114,7 @@ class FakePlatform : public ui::Platform {
   std::vector<int> modalAnswers;
   // What the person does in a modal window before answering it: fills its fields.
   std::function<void(ui::TForm&)> whileModal;
-  std::vector<std::string> modalForms;
+  std::vector<WindowType> modalWindows;
   std::vector<std::optional<std::string>> fileAnswers;
   std::vector<ui::FileDialogRequest> fileDialogs;
   std::vector<std::optional<graphics::TColor>> colorAnswers;
