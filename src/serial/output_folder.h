@@ -32,8 +32,9 @@ class OutputFolder {
   // What a name in the folder is, without following a link (a link is Other).
   Entry Look(const std::string& name) const;
 
-  // Writes `bytes` under `name`: into a temporary file that is locked before it has a name (so
-  // a run's sweep can tell a dead writer's leftover by its free lock), then renamed over the name.
+  // Writes `bytes` under `name`: into a temporary file, made by one open and locked at once (so
+  // a run's sweep can tell a dead writer's leftover by its free lock), then renamed to the name.
+  // A name not yet taken costs no look at it.
   // Raises FileError (ELOOP for a link, EINVAL for another non-regular file, EISDIR for a folder)
   // when the name is taken by anything but a regular file, or when writing fails; nothing is left
   // behind then.
