@@ -1,5 +1,6 @@
 #include "serial/pdf_names.h"
 
+#include <algorithm>
 #include <functional>
 #include <unordered_map>
 
@@ -106,40 +107,61 @@ std::vector<std::string> PdfFileNames(const CsvTable& table, const Naming& namin
   return names;
 }
 
-PdfFileNamer::PdfFileNamer(const CsvTable& table, Naming naming, std::size_t count)
-    : table_(&table), naming_(std::move(naming)), count_(count) {
+PdfFileNamer::PdfFileNamer(const CsvTable& table, Naming naming, std::size_t count,
+                           std::size_t first)
+    : table_(&table),
+      naming_(std::move(naming)),
+      count_(count),
+      first_(std::max<std::size_t>(first, 1)) {
   // Twenty digits are more than any row number has.
   perRow_ = naming_.column <= 0 && naming_.identifier.size() + 20 <= kMaxFileStemBytes;
-  if (perRow_) return;
-  repeats_.assign(count, 0);
+  if (perRow_ || first_ > count_) return;
+  repeats_.assign(count_ - first_ + 1, 0);
   HashSet taken(count);
   // Counting on from where the last repeat of a name stopped keeps many equal cells fast.
   std::unordered_map<std::uint64_t, std::uint32_t> nextRepeat;
-  for (std::size_t row = 1; row <= count; ++row) {
-    const std::string stem = StemOfRow(row);
+  auto name = [&](std::size_t row, const std::string& stem) {
     std::uint64_t key = KeyOf(stem + ".pdf");
     if (taken.Contains(key)) {
-      std::uint32_t& repeat = nextRepeat.try_emplace(KeyOf(stem), 2).first->second;
+      std::uint32_t& next = nextRepeat.try_emplace(KeyOf(stem), 2).first->second;
+      std::uint32_t repeat = 0;
       do {
-        repeats_[row - 1] = repeat++;
-        key = KeyOf(WithRepeat(stem, repeats_[row - 1]));
+        repeat = next++;
+        key = KeyOf(WithRepeat(stem, repeat));
       } while (taken.Contains(key));
+      if (row >= first_) repeats_[row - first_] = repeat;
     }
     taken.Insert(key);
+  };
+  if (naming_.column <= 0) {
+    for (std::size_t row = 1; row <= count_; ++row) name(row, StemOf({}, row));
+    return;
   }
+  // The rows are read in one pass; cells beyond the table give the identifier's names.
+  std::size_t row = 1;
+  table.ForEachRow(0, count_ - 1, [&](std::size_t index, std::vector<std::string>& cells) {
+    for (; row < index + 1; ++row) name(row, StemOf({}, row));
+    name(row, StemOf(CellAt(cells, naming_.column), row));
+    ++row;
+  });
+  for (; row <= count_; ++row) name(row, StemOf({}, row));
 }
 
-std::string PdfFileNamer::StemOfRow(std::size_t row) const {
-  std::string stem;
-  if (naming_.column > 0) stem = SafeFileStem(CellAt(table_->Row(row - 1), naming_.column));
+std::string PdfFileNamer::StemOf(std::string_view cell, std::size_t row) const {
+  std::string stem = SafeFileStem(cell);
   if (stem.empty()) stem = SafeFileStem(naming_.identifier + std::to_string(row));
   return stem;
 }
 
+std::string PdfFileNamer::StemOfRow(std::size_t row) const {
+  if (naming_.column > 0) return StemOf(CellAt(table_->Row(row - 1), naming_.column), row);
+  return StemOf({}, row);
+}
+
 std::string PdfFileNamer::NameOfRow(std::size_t row) const {
-  if (row < 1 || row > count_) return {};
+  if (row < first_ || row > count_) return {};
   if (perRow_) return SafeFileStem(naming_.identifier + std::to_string(row)) + ".pdf";
-  return WithRepeat(StemOfRow(row), repeats_[row - 1]);
+  return WithRepeat(StemOfRow(row), repeats_[row - first_]);
 }
 
 }  // namespace quirabel::serial

@@ -228,7 +228,7 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   // Leftovers of killed runs: a temporary file whose writer's lock is free is a dead writer's.
   RemoveUnlockedTemporaryFiles(run.folder);
 
-  const PdfFileNamer names(*run.table, run.naming, last);
+  const PdfFileNamer names(*run.table, run.naming, last, run.firstRow);
   const std::string recordName =
       whole ? RunRecordFileName()
             : RunRecordFileName(std::pair<std::uint64_t, std::uint64_t>(run.firstRow, last));
