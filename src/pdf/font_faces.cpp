@@ -2,6 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 #include <hb-ot.h>
+#include <hb-subset.h>
 #include <hb.h>
 
 #include <array>
@@ -47,8 +48,18 @@ bool HasTable(hb_face_t* face, hb_tag_t tag) {
 }  // namespace
 
 FontFace::~FontFace() {
+  hb_face_destroy(subsetSource_);
   hb_font_destroy(font_);
   hb_face_destroy(face_);
+}
+
+hb_face_t* FontFace::SubsetSource() const {
+  std::call_once(subsetSourceMade_, [this] {
+    hb_face_t* prepared = hb_subset_preprocess(face_);
+    // When preparing fails, the face itself comes back, not a reference of its own.
+    subsetSource_ = prepared != face_ ? prepared : nullptr;
+  });
+  return subsetSource_ != nullptr ? subsetSource_ : face_;
 }
 
 std::shared_ptr<const FontFace> FontFace::Load(const std::string& path, unsigned index) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,9 @@ class FontFace {
   bool FixedPitch() const { return fixedPitch_; }
   const int* BBox() const { return bbox_; }
   hb_face_t* Face() const { return face_; }
+  // The face prepared once for cutting subsets out of it: each subset then skips parsing the
+  // font's tables again, and comes out the same.
+  hb_face_t* SubsetSource() const;
 
  private:
   FontFace() = default;
@@ -44,6 +48,8 @@ class FontFace {
   std::string postScriptName_;
   hb_face_t* face_ = nullptr;
   hb_font_t* font_ = nullptr;
+  mutable std::once_flag subsetSourceMade_;
+  mutable hb_face_t* subsetSource_ = nullptr;
   unsigned unitsPerEm_ = 1000;
   int ascent_ = 0;
   int descent_ = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -94,6 +95,15 @@ class TPdfUnicodeFont final : public TPdfFont {
   mutable std::vector<Choice> direct_ = std::vector<Choice>(kDirectChoices);
   mutable std::unordered_map<char32_t, Choice> choices_;
 };
+
+// A face cut down to some glyphs (and glyph 0), hinting and the tables a PDF viewer does not
+// read left out, and the new number of each glyph asked for.
+struct FontSubset {
+  std::string bytes;
+  std::vector<std::uint32_t> newGlyphs;
+};
+// Raises EPdfInvalidOperation when the face cannot be cut.
+FontSubset CutSubset(hb_face_t* source, std::span<const std::uint32_t> glyphs);
 
 // Decodes the UTF-8 character starting at pos; its length (at least 1) goes to length. A byte
 // that starts no well-formed character gives U+FFFD.
