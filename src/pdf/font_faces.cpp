@@ -6,6 +6,7 @@
 #include <hb.h>
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -128,6 +129,12 @@ struct FontChain::Impl {
   };
   std::vector<Candidate> candidates;  // the Liberation face first
   std::unordered_map<char32_t, const FontFace*> chosen;
+  // Latin, Greek, Cyrillic and the like are read without the lock once known; the rest is kept
+  // by hash under it (its elements stay where they are).
+  static constexpr char32_t kDirect = 0x800;
+  std::array<std::atomic<bool>, kDirect> directKnown{};
+  std::array<GlyphChoice, kDirect> direct{};
+  std::unordered_map<char32_t, GlyphChoice> others;
 
   // Call with the library mutex held.
   const FontFace* FaceOf(Candidate& c) {
@@ -199,6 +206,26 @@ const FontFace* FontChain::Primary() const {
     if (const FontFace* face = impl_->FaceOf(c)) return face;
   }
   return nullptr;
+}
+
+const GlyphChoice& FontChain::ChoiceFor(char32_t ch) const {
+  if (ch < Impl::kDirect && impl_->directKnown[ch].load(std::memory_order_acquire))
+    return impl_->direct[ch];
+  GlyphChoice choice;
+  choice.face = FaceFor(ch);
+  if (choice.face != nullptr) {
+    choice.glyph = *choice.face->Glyph(ch);
+    choice.width = choice.face->Advance(choice.glyph);
+  } else if (const FontFace* primary = Primary()) {
+    choice.width = primary->Advance(0);
+  }
+  std::lock_guard lock(LibraryMutex());
+  if (ch >= Impl::kDirect) return impl_->others.try_emplace(ch, choice).first->second;
+  if (!impl_->directKnown[ch].load(std::memory_order_relaxed)) {
+    impl_->direct[ch] = choice;
+    impl_->directKnown[ch].store(true, std::memory_order_release);
+  }
+  return impl_->direct[ch];
 }
 
 const FontFace* FontChain::FaceFor(char32_t ch) const {

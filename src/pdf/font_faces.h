@@ -59,6 +59,17 @@ class FontFace {
   int bbox_[4] = {0, 0, 0, 0};
 };
 
+class FontFace;
+
+// What sets a character: the face that has it, its glyph there and the glyph's advance in
+// thousandths of the font size. No face when no installed font has it; the advance is then the
+// primary face's missing glyph's.
+struct GlyphChoice {
+  const FontFace* face = nullptr;
+  std::uint32_t glyph = 0;
+  int width = 0;
+};
+
 // Which installed faces set the text of a standard font family when it holds characters beyond
 // Windows-1252: the metric-compatible Liberation face of the same style first, then, for the
 // characters it lacks, the installed fonts in the order fontconfig ranks them for that face.
@@ -72,6 +83,8 @@ class FontChain {
   const FontFace* FaceFor(char32_t ch) const;
   // The face ordinary text uses (Liberation).
   const FontFace* Primary() const;
+  // FaceFor with the glyph and its advance, looked up once per process and character.
+  const GlyphChoice& ChoiceFor(char32_t ch) const;
 
   ~FontChain();
   FontChain(int family, bool bold, bool italic);

@@ -266,24 +266,9 @@ TPdfUnicodeFont::TPdfUnicodeFont(TPdfDoc& doc, std::string name)
   SetDataOnly(&primary_->Dictionary(), primary_->ResourceName());
 }
 
-TPdfUnicodeFont::Choice& TPdfUnicodeFont::ChoiceOf(char32_t ch) const {
-  if (ch < kDirectChoices && direct_[ch].known) return direct_[ch];
-  if (ch >= kDirectChoices) {
-    if (auto it = choices_.find(ch); it != choices_.end()) return it->second;
-  }
-  Choice choice;
-  choice.known = true;
-  if (!IsControl(ch)) {
-    choice.face = chain_->FaceFor(ch);
-    if (choice.face != nullptr) {
-      choice.glyph = *choice.face->Glyph(ch);
-      choice.width = choice.face->Advance(choice.glyph);
-    } else {
-      choice.width = primary_->Face().Advance(0);
-    }
-  }
-  if (ch < kDirectChoices) return direct_[ch] = choice;
-  return choices_.emplace(ch, choice).first->second;
+const GlyphChoice& TPdfUnicodeFont::ChoiceOf(char32_t ch) const {
+  static const GlyphChoice kControl;
+  return IsControl(ch) ? kControl : chain_->ChoiceFor(ch);
 }
 
 int TPdfUnicodeFont::GetCharWidth(std::string_view text, int position) const {
@@ -308,15 +293,12 @@ std::vector<TPdfUnicodeFont::Run> TPdfUnicodeFont::Encode(std::string_view text)
   std::vector<Run> runs;
   for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
     const char32_t ch = DecodeUtf8At(text, pos, length);
-    Choice& choice = ChoiceOf(ch);
+    const GlyphChoice& choice = ChoiceOf(ch);
     if (choice.face == nullptr) continue;
-    if (choice.embedded == nullptr) {
-      choice.embedded = &doc_->EmbeddedFace(*choice.face);
-      choice.code = choice.embedded->Code(ch, choice.glyph);
-    }
-    TPdfEmbeddedFace& face = *choice.embedded;
+    TPdfEmbeddedFace& face =
+        &primary_->Face() == choice.face ? *primary_ : doc_->EmbeddedFace(*choice.face);
     if (runs.empty() || runs.back().face != &face) runs.push_back({&face, {}, {}});
-    runs.back().codes.push_back(choice.code);
+    runs.back().codes.push_back(face.Code(ch, choice.glyph));
     runs.back().spaces.push_back(ch == ' ');
   }
   return runs;
