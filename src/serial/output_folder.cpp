@@ -4,10 +4,14 @@
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <system_error>
+#include <vector>
 
 #include "base/atomic_file.h"
 
@@ -15,14 +19,30 @@ namespace quirabel::serial {
 
 namespace {
 
-int WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+// Returns 0 or the errno of the failing write.
+int WriteAll(int fd, std::span<const std::string_view> pieces) {
+  std::vector<iovec> parts;
+  parts.reserve(pieces.size());
+  for (std::string_view piece : pieces) {
+    if (!piece.empty()) parts.push_back({const_cast<char*>(piece.data()), piece.size()});
+  }
+  std::size_t first = 0;
+  while (first < parts.size()) {
+    const int count = static_cast<int>(std::min<std::size_t>(parts.size() - first, IOV_MAX));
+    ssize_t written = ::writev(fd, parts.data() + first, count);
     if (written < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
+    // Past what went out; a piece written in part goes on from where it stopped.
+    while (first < parts.size() && static_cast<std::size_t>(written) >= parts[first].iov_len) {
+      written -= static_cast<ssize_t>(parts[first].iov_len);
+      ++first;
+    }
+    if (first < parts.size()) {
+      parts[first].iov_base = static_cast<char*>(parts[first].iov_base) + written;
+      parts[first].iov_len -= static_cast<std::size_t>(written);
+    }
   }
   return 0;
 }
@@ -64,6 +84,10 @@ OutputFolder::Entry OutputFolder::Look(const std::string& name) const {
 }
 
 void OutputFolder::Write(const std::string& name, std::string_view bytes) const {
+  Write(name, std::span<const std::string_view>(&bytes, 1));
+}
+
+void OutputFolder::Write(const std::string& name, std::span<const std::string_view> pieces) const {
   auto refuseTaken = [&](int& error) {
     struct stat info;
     if (::fstatat(fd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
@@ -91,7 +115,7 @@ void OutputFolder::Write(const std::string& name, std::string_view bytes) const 
     ::unlinkat(fd_, temp.c_str(), 0);
     throw FileError(action, path_ / name, error);
   };
-  if (const int error = WriteAll(fd, bytes); error != 0) fail("write", error);
+  if (const int error = WriteAll(fd, pieces); error != 0) fail("write", error);
   if (::fchmod(fd, NewFileMode()) != 0) fail("set permissions of", errno);
   // A new name needs no look first: the rename refuses to replace anything. Only a name that is
   // taken is looked at, and replaced when it is a regular file. A name that became a link after

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,8 @@ class OutputFolder {
   // when the name is taken by anything but a regular file, or when writing fails; nothing is left
   // behind then.
   void Write(const std::string& name, std::string_view bytes) const;
+  // The same for bytes in pieces, written one after the other.
+  void Write(const std::string& name, std::span<const std::string_view> pieces) const;
 
   // Makes every file written so far durable. Raises FileError when the disk reports an error.
   void Sync() const;

@@ -113,19 +113,22 @@ void SerialPrinter::Print(const std::vector<std::string>& cells,
   report.Abort();
 }
 
-void SerialPrinter::PrintTo(const std::vector<std::string>& cells, std::string& pdf) {
+void SerialPrinter::PrintTo(const std::vector<std::string>& cells, std::string& text,
+                            std::vector<std::string_view>& pieces) {
   Fill(cells);
   designer::DocumentWindow& first = *pages_.front();
   report::TPReport& report = *first.pdfReport;
+  report.Abort();  // the last row's document, kept for its pieces
   first.BeginPdf();
   try {
     for (designer::DocumentWindow* page : pages_) report.Print(*page->pagePanel);
-    report.Doc()->SaveToStream(pdf);
+    // The document stays until the next print begins (or the printer goes): the pieces point
+    // into it.
+    report.Doc()->SaveToPieces(text, pieces);
   } catch (...) {
     report.Abort();
     throw;
   }
-  report.Abort();
 }
 
 namespace {
@@ -162,6 +165,12 @@ RunRecordHeader HeaderOf(const SerialRun& run, std::size_t last) {
   header.firstRow = run.firstRow;
   header.lastRow = last;
   return header;
+}
+
+std::string Sha256Of(std::span<const std::string_view> pieces) {
+  Sha256 hash;
+  for (std::string_view piece : pieces) hash.Add(piece);
+  return hash.HexDigest();
 }
 
 std::uint64_t FoldedKey(std::string_view name) {
@@ -320,7 +329,8 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       fail(run.firstRow, std::string("Die Serien-PDFs können nicht erstellt werden: ") + e.what());
       return;
     }
-    std::string pdf;
+    std::string text;
+    std::vector<std::string_view> pdf;
     while (!stop) {
       const std::size_t row = nextRow++;
       if (row > last) break;
@@ -328,7 +338,7 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       const std::filesystem::path file = run.folder / name;
       const std::vector<std::string> cells = run.table->Row(row - 1);
       try {
-        printer->PrintTo(cells, pdf);
+        printer->PrintTo(cells, text, pdf);
         folder->Write(name, pdf);
       } catch (const pdf::EPdfMissingCharacters& e) {
         // Text that no installed font can print fails its row alone; the run goes on.
@@ -355,7 +365,7 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       RunRecordRow entry{.row = row,
                          .file = name,
                          .cellsSha256 = CellsSha256(cells),
-                         .pdfSha256 = Sha256Hex(pdf),
+                         .pdfSha256 = Sha256Of(pdf),
                          .error = {}};
       std::lock_guard lock(mutex);
       addToRecord(entry);
