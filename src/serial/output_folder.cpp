@@ -98,10 +98,12 @@ void OutputFolder::Write(const std::string& name, std::span<const std::string_vi
     return error != 0;
   };
 
-  // One open makes the temporary file, under a name of its own. It is locked right after it is
-  // made; the sweep spares empty files of the last moments for that.
+  // One open makes the file, without a name where the disk allows it: a run killed while writing
+  // then leaves nothing behind. Else under a temporary name of its own, locked right after it is
+  // made (the sweep spares empty files of the last moments for that).
   std::string temp;
-  int fd = -1;
+  int fd = ::openat(fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, NewFileMode());
+  const bool unnamed = fd >= 0;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = TemporaryFileName(name);
     fd = ::openat(fd_, temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC,
@@ -112,15 +114,33 @@ void OutputFolder::Write(const std::string& name, std::span<const std::string_vi
   ::flock(fd, LOCK_EX);
   auto fail = [&](std::string_view action, int error) {
     ::close(fd);
-    ::unlinkat(fd_, temp.c_str(), 0);
+    if (!temp.empty()) ::unlinkat(fd_, temp.c_str(), 0);
     throw FileError(action, path_ / name, error);
   };
   if (const int error = WriteAll(fd, pieces); error != 0) fail("write", error);
   if (::fchmod(fd, NewFileMode()) != 0) fail("set permissions of", errno);
-  // A new name needs no look first: the rename refuses to replace anything. Only a name that is
-  // taken is looked at, and replaced when it is a regular file. A name that became a link after
-  // the look is replaced by the rename, never followed.
-  if (::renameat2(fd_, temp.c_str(), fd_, name.c_str(), RENAME_NOREPLACE) != 0) {
+  // A new name needs no look first: the complete file gets it by a link (or a rename) that
+  // refuses to replace anything. Only a name that is taken is looked at, and replaced by a
+  // rename when it is a regular file. A name that became a link after the look is replaced by
+  // the rename, never followed.
+  if (unnamed) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), fd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      ::close(fd);
+      return;
+    }
+    if (errno != EEXIST) fail("write", errno);
+    for (int attempt = 0; attempt < 100 && temp.empty(); ++attempt) {
+      temp = TemporaryFileName(name);
+      if (::linkat(AT_FDCWD, self.c_str(), fd_, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
+      const int error = errno;
+      temp.clear();
+      if (error != EEXIST) fail("write", error);
+    }
+    if (temp.empty()) fail("create a temporary file for", EEXIST);
+    if (int error = 0; refuseTaken(error)) fail("write", error);
+    if (::renameat(fd_, temp.c_str(), fd_, name.c_str()) != 0) fail("replace", errno);
+  } else if (::renameat2(fd_, temp.c_str(), fd_, name.c_str(), RENAME_NOREPLACE) != 0) {
     if (errno != EEXIST && errno != EINVAL && errno != ENOSYS) fail("replace", errno);
     if (int error = 0; refuseTaken(error)) fail("write", error);
     if (::renameat(fd_, temp.c_str(), fd_, name.c_str()) != 0) fail("replace", errno);

@@ -33,9 +33,10 @@ class OutputFolder {
   // What a name in the folder is, without following a link (a link is Other).
   Entry Look(const std::string& name) const;
 
-  // Writes `bytes` under `name`: into a temporary file, made by one open and locked at once (so
-  // a run's sweep can tell a dead writer's leftover by its free lock), then renamed to the name.
-  // A name not yet taken costs no look at it.
+  // Writes `bytes` under `name`: into a file made by one open, without a name where the disk
+  // allows it (else under a temporary name, locked at once, so a run's sweep can tell a dead
+  // writer's leftover by its free lock), which gets the name when complete. A name not yet taken
+  // costs no look at it.
   // Raises FileError (ELOOP for a link, EINVAL for another non-regular file, EISDIR for a folder)
   // when the name is taken by anything but a regular file, or when writing fails; nothing is left
   // behind then.

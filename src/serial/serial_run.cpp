@@ -294,10 +294,10 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   std::size_t failedRow = 0;
   std::string recordFailure;
 
-  auto addToRecord = [&](const RunRecordRow& entry) {
+  auto addToRecord = [&](std::string_view entry) {
     if (!recordFailure.empty()) return;
     try {
-      record->Add(entry);
+      record->AddEntry(entry);
     } catch (const FileError& e) {
       recordFailure = e.Reason();
       stop = true;
@@ -318,7 +318,8 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
     std::sort(outcome.failedRows.begin(), outcome.failedRows.end(),
               [](const FailedRow& a, const FailedRow& b) { return a.row < b.row; });
     if (outcome.failedRows.size() > kListedRows) outcome.failedRows.pop_back();
-    addToRecord({.row = row, .file = {}, .cellsSha256 = {}, .pdfSha256 = {}, .error = text});
+    addToRecord(RunRecordWriter::Entry(
+        {.row = row, .file = {}, .cellsSha256 = {}, .pdfSha256 = {}, .error = text}));
   };
 
   auto work = [&]() {
@@ -362,11 +363,12 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
                       " kann nicht erstellt werden: " + e.what());
         break;
       }
-      RunRecordRow entry{.row = row,
-                         .file = name,
-                         .cellsSha256 = CellsSha256(cells),
-                         .pdfSha256 = Sha256Of(pdf),
-                         .error = {}};
+      // The row's checksums and its line in the record are made before the lock.
+      const std::string entry = RunRecordWriter::Entry({.row = row,
+                                                        .file = name,
+                                                        .cellsSha256 = CellsSha256(cells),
+                                                        .pdfSha256 = Sha256Of(pdf),
+                                                        .error = {}});
       std::lock_guard lock(mutex);
       addToRecord(entry);
       ++outcome.written;
