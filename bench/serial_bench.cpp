@@ -10,7 +10,9 @@
 // Run: build/bin/bench_serial [folder on a disk]  (the temp folder may be memory, where a sync
 // costs nothing)
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <spawn.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -196,6 +198,12 @@ double PlainWrites(const fs::path& from, const fs::path& to) {
   return std::chrono::duration<double>(SteadyClock::now() - start).count();
 }
 
+// Whether a folder is in memory, where neither writing nor a sync waits for a disk.
+bool InMemory(const fs::path& folder) {
+  struct statfs info {};
+  return ::statfs(folder.c_str(), &info) == 0 && info.f_type == TMPFS_MAGIC;
+}
+
 // Peak resident memory (KiB) of a run over `rows` rows in a process of its own, which only
 // prints: the card and the rows are made here beforehand.
 long PeakRssOfRun(std::size_t rows, const fs::path& folder) {
@@ -230,6 +238,18 @@ int main(int argc, char** argv) {
     }
     return peak ? 0 : 1;
   }
+  if (argc >= 3 && std::string(argv[1]) == "--profile") {
+    // The one-thread run alone, for a profiler: the card and its rows are made first; "welt"
+    // after the folder takes the names beyond Windows-1252.
+    const fs::path folder = argv[2];
+    fs::remove_all(folder);
+    const Fixture fixture =
+        MakeFixture(folder / "karte", 10000, argc > 3 && std::string(argv[3]) == "welt");
+    const double seconds = RunRows(fixture, folder / "eins", 1);
+    std::printf("10000 PDFs, --jobs 1: %.3f ms per PDF\n", seconds * 1000 / 10000);
+    fs::remove_all(folder);
+    return seconds < 0 ? 1 : 0;
+  }
   const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "bench_serial";
   fs::remove_all(folder);
   constexpr std::size_t kRows = 1000;
@@ -252,12 +272,17 @@ int main(int argc, char** argv) {
   };
   const std::uintmax_t largest = largestIn(folder / "eins");
 
-  std::printf("%zu PDFs, background %zu bytes\n", kRows, fixture.backgroundBytes);
-  std::printf("--jobs 1: %.3f s, %.3f ms per PDF\n", one, one * 1000 / kRows);
-  std::printf("--jobs 2: %.3f s, %.3f ms per PDF, %.2fx as fast as --jobs 1\n", two,
+  // The goals differ where a sync costs nothing: memory against a disk.
+  const bool memory = InMemory(folder);
+  std::printf("%zu PDFs, background %zu bytes, folder in %s\n", kRows, fixture.backgroundBytes,
+              memory ? "memory (tmpfs)" : "a disk");
+  std::printf("--jobs 1: %.3f s, %.3f ms per PDF (goal <= %s ms)\n", one, one * 1000 / kRows,
+              memory ? "0.15" : "1");
+  std::printf("--jobs 2: %.3f s, %.3f ms per PDF, %.2fx as fast as --jobs 1 (goal >= 1.7x)\n", two,
               two * 1000 / kRows, one / two);
-  std::printf("plain writes of the same bytes: %.3f s; serial run / plain writes: %.2f\n", plain,
-              one / plain);
+  std::printf(
+      "plain writes of the same bytes: %.3f s; serial run / plain writes: %.2f (goal <= %s)\n",
+      plain, one / plain, memory ? "2" : "3");
   std::printf(
       "largest PDF: %ju bytes = background + %jd bytes\n", largest,
       static_cast<std::intmax_t>(largest) - static_cast<std::intmax_t>(fixture.backgroundBytes));
@@ -268,16 +293,19 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::uintmax_t largestWorld = largestIn(folder / "welt");
-  std::printf("names beyond Windows-1252, --jobs 1: %.3f ms per PDF, %.2fx the German run\n",
-              world * 1000 / kRows, world / one);
-  std::printf("largest PDF with embedded fonts: %ju bytes, %+jd bytes against the German run\n",
-              largestWorld,
-              static_cast<std::intmax_t>(largestWorld) - static_cast<std::intmax_t>(largest));
+  std::printf(
+      "names beyond Windows-1252, --jobs 1: %.3f ms per PDF, %.2fx the German run (goal <= "
+      "1.5x)\n",
+      world * 1000 / kRows, world / one);
+  std::printf(
+      "largest PDF with embedded fonts: %ju bytes, %+jd bytes against the German run (goal <= "
+      "+30 KB)\n",
+      largestWorld, static_cast<std::intmax_t>(largestWorld) - static_cast<std::intmax_t>(largest));
   const long rssSmall = PeakRssOfRun(10000, folder / "rss10000");
   const long rssLarge = PeakRssOfRun(1000000, folder / "rss1000000");
   std::printf(
       "peak RSS, named by column, last 10 rows: %ld KiB of 10,000 rows, %ld KiB of 1,000,000 "
-      "rows (%+.1f %%)\n",
+      "rows (%+.1f %%; goal: flat, <= +10 %%)\n",
       rssSmall, rssLarge, rssSmall > 0 ? 100.0 * (rssLarge - rssSmall) / rssSmall : 0.0);
   fs::remove_all(folder);
   return 0;

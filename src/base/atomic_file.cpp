@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <system_error>
 #include <vector>
 
@@ -36,8 +37,9 @@ std::string Describe(std::string_view action, const std::filesystem::path& path,
   return message;
 }
 
-// The process umask. Reading it with umask() means briefly changing it, which races with other
-// threads creating files, so prefer the value the kernel reports.
+// The process umask, for the rare file whose mode is not left to the kernel's open. Reading it
+// with umask() means briefly changing it, which races with other threads creating files, so
+// prefer the value the kernel reports.
 mode_t CurrentUmask() {
   std::ifstream status("/proc/self/status");
   std::string line;
@@ -82,14 +84,27 @@ std::filesystem::path DirectoryOf(const std::filesystem::path& path) {
 // As many links as the kernel follows in one path lookup.
 constexpr int kMaxLinks = 40;
 
-// The path at the end of a chain of symbolic links, which need not exist. Returns the errno that
-// stops the walk (ELOOP for a circle); a path that cannot be looked at is returned as it is, and
-// the write that follows reports why.
-int FollowLinks(const std::filesystem::path& path, std::filesystem::path& end) {
+// What is under a name without following a link; `exists` is false when nothing is.
+struct NameInfo {
+  bool exists = false;
+  struct stat info {};
+};
+
+NameInfo LookAt(const std::filesystem::path& path, bool followLinks) {
+  NameInfo look;
+  look.exists =
+      (followLinks ? ::stat(path.c_str(), &look.info) : ::lstat(path.c_str(), &look.info)) == 0;
+  return look;
+}
+
+// The path at the end of a chain of symbolic links, which need not exist, and what is there.
+// Returns the errno that stops the walk (ELOOP for a circle); a path that cannot be looked at is
+// returned as it is, and the write that follows reports why.
+int FollowLinks(const std::filesystem::path& path, std::filesystem::path& end, NameInfo& look) {
   end = path;
   for (int hops = 0; hops <= kMaxLinks; ++hops) {
-    struct stat info;
-    if (::lstat(end.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
+    look = LookAt(end, false);
+    if (!look.exists || !S_ISLNK(look.info.st_mode)) return 0;
     std::error_code error;
     const std::filesystem::path next = std::filesystem::read_symlink(end, error);
     if (error) return error.value();
@@ -100,9 +115,9 @@ int FollowLinks(const std::filesystem::path& path, std::filesystem::path& end) {
 
 // Whether an existing file may be replaced by us: 0, or the errno that refuses it. A missing file
 // may be created; whether the folder allows that, the temporary file finds out.
-int ReplaceableError(const std::filesystem::path& target, bool refuseLinks = false) {
-  struct stat info;
-  if ((refuseLinks ? ::lstat(target.c_str(), &info) : ::stat(target.c_str(), &info)) != 0) return 0;
+int ReplaceableError(const std::filesystem::path& target, const NameInfo& look) {
+  if (!look.exists) return 0;
+  const struct stat& info = look.info;
   if (S_ISLNK(info.st_mode)) return ELOOP;
   if (S_ISDIR(info.st_mode)) return EISDIR;
   if (!S_ISREG(info.st_mode)) return EINVAL;
@@ -255,6 +270,17 @@ FileError::FileError(std::string_view action, const std::filesystem::path& path,
       error_number_(error_number),
       access_(action == "open" || action == "read" ? FileAccess::Read : FileAccess::Write) {}
 
+std::string TemporaryFileName(std::string_view name) {
+  static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  std::string temp = ".";
+  temp += name;
+  temp += ".tmp";
+  for (std::size_t i = 0; i < kTempSuffixLength; ++i)
+    temp += kChars[random() % (sizeof kChars - 1)];
+  return temp;
+}
+
 void RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
   RemoveStaleTemporaries(folder, "");
 }
@@ -267,32 +293,35 @@ AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path, Leftovers 
                                    Links links)
     : path_(path), refuseLinks_(links == Links::Refuse) {
   if (!IsPlainName(path.filename())) throw FileError("write", path, EISDIR);
+  NameInfo look;
   if (refuseLinks_) {
     target_ = path;
-    struct stat info;
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
-      throw FileError("write", path, ELOOP);
-  } else if (const int error = FollowLinks(path, target_); error != 0) {
+    look = LookAt(path, false);
+  } else if (const int error = FollowLinks(path, target_, look); error != 0) {
     throw FileError("write", path, error);
   }
   const std::filesystem::path name = target_.filename();
   if (!IsPlainName(name)) throw FileError("write", path, EISDIR);
-  if (const int error = ReplaceableError(target_, refuseLinks_); error != 0) {
+  if (const int error = ReplaceableError(target_, look); error != 0) {
     throw FileError("write", path, error);
   }
 
   const std::filesystem::path dir = DirectoryOf(target_);
-  const std::string prefix = "." + name.native() + ".tmp";
-  if (leftovers == Leftovers::Tidy) RemoveStaleTemporaries(dir, prefix);
-  const std::string pattern = (dir / (prefix + "XXXXXX")).native();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+  if (leftovers == Leftovers::Tidy) RemoveStaleTemporaries(dir, "." + name.native() + ".tmp");
+  // A new file gets its mode from the kernel's open, umask applied, as if created normally; a
+  // replaced file's content stays private until Commit gives it the mode of the old one.
+  privateMode_ = look.exists;
+  const mode_t mode = privateMode_ ? 0600 : 0644;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp_ = dir / TemporaryFileName(name.native());
+    fd = ::open(temp_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) throw FileError("create a temporary file for", path_, errno);
   // Tells a later save that this file is still being written (see RemoveStaleTemporaries). A
   // file system without locks only loses that protection, not the save.
   ::flock(fd, LOCK_EX);
-  temp_ = buffer.data();
   fd_ = fd;
 }
 
@@ -332,19 +361,13 @@ void AtomicFileWriter::Commit() {
   Flush();
 
   // The target may have been made read-only (or a folder) while the bytes were written.
-  if (const int error = ReplaceableError(target_, refuseLinks_); error != 0)
-    Fail("write", path_, error);
-  // mkstemp creates the file 0600; give it the mode the target has or a new file would get.
-  mode_t mode;
-  struct stat existing;
-  if ((refuseLinks_ ? ::lstat(target_.c_str(), &existing) : ::stat(target_.c_str(), &existing)) ==
-          0 &&
-      S_ISREG(existing.st_mode)) {
-    mode = existing.st_mode & 0777;
-  } else {
-    mode = 0644 & ~CurrentUmask();
+  const NameInfo look = LookAt(target_, !refuseLinks_);
+  if (const int error = ReplaceableError(target_, look); error != 0) Fail("write", path_, error);
+  // A replaced file keeps its mode; a file that is new after all gets what open would give it.
+  if (look.exists || privateMode_) {
+    const mode_t mode = look.exists ? look.info.st_mode & 0777 : 0644 & ~CurrentUmask();
+    if (::fchmod(fd_, mode) != 0) Fail("set permissions of", path_, errno);
   }
-  if (::fchmod(fd_, mode) != 0) Fail("set permissions of", path_, errno);
   // Closing drops the lock before the rename; a fresh time keeps the file safe from other
   // writers' tidying for that moment, however long ago the last byte was written.
   ::futimens(fd_, nullptr);

@@ -95,8 +95,13 @@ class AtomicFileWriter {
   std::filesystem::path temp_;
   int fd_ = -1;
   bool refuseLinks_ = false;
+  bool privateMode_ = false;  // the temporary file was made 0600, not with the new file's mode
   std::string buffer_;  // gathers small writes so piecewise output is not one syscall per piece
 };
+
+// A name for a temporary file of `name` in its folder: ".<name>.tmp" and six random letters or
+// digits, the names the leftover sweeps know.
+std::string TemporaryFileName(std::string_view name);
 
 // Removes the leftovers of killed saves of any file in a folder, by the writer's rules: unlocked
 // temporary files not written to for a minute.

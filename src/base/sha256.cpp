@@ -11,9 +11,21 @@ struct Sha256::Context {
   ~Context() { EVP_MD_CTX_free(md); }
 };
 
+namespace {
+
+// Looking the algorithm up costs as much as hashing a few kilobytes; once per process is enough.
+const EVP_MD* Sha256Digest() {
+  static EVP_MD* const digest = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+  return digest;
+}
+
+}  // namespace
+
 Sha256::Sha256() : context_(std::make_unique<Context>()) {
   context_->md = EVP_MD_CTX_new();
-  if (context_->md == nullptr || EVP_DigestInit_ex(context_->md, EVP_sha256(), nullptr) != 1) {
+  const EVP_MD* digest = Sha256Digest();
+  if (context_->md == nullptr || digest == nullptr ||
+      EVP_DigestInit_ex(context_->md, digest, nullptr) != 1) {
     throw std::runtime_error("SHA-256 is not available");
   }
 }

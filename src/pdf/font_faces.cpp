@@ -2,9 +2,11 @@
 
 #include <fontconfig/fontconfig.h>
 #include <hb-ot.h>
+#include <hb-subset.h>
 #include <hb.h>
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -47,8 +49,18 @@ bool HasTable(hb_face_t* face, hb_tag_t tag) {
 }  // namespace
 
 FontFace::~FontFace() {
+  hb_face_destroy(subsetSource_);
   hb_font_destroy(font_);
   hb_face_destroy(face_);
+}
+
+hb_face_t* FontFace::SubsetSource() const {
+  std::call_once(subsetSourceMade_, [this] {
+    hb_face_t* prepared = hb_subset_preprocess(face_);
+    // When preparing fails, the face itself comes back, not a reference of its own.
+    subsetSource_ = prepared != face_ ? prepared : nullptr;
+  });
+  return subsetSource_ != nullptr ? subsetSource_ : face_;
 }
 
 std::shared_ptr<const FontFace> FontFace::Load(const std::string& path, unsigned index) {
@@ -117,6 +129,12 @@ struct FontChain::Impl {
   };
   std::vector<Candidate> candidates;  // the Liberation face first
   std::unordered_map<char32_t, const FontFace*> chosen;
+  // Latin, Greek, Cyrillic and the like are read without the lock once known; the rest is kept
+  // by hash under it (its elements stay where they are).
+  static constexpr char32_t kDirect = 0x800;
+  std::array<std::atomic<bool>, kDirect> directKnown{};
+  std::array<GlyphChoice, kDirect> direct{};
+  std::unordered_map<char32_t, GlyphChoice> others;
 
   // Call with the library mutex held.
   const FontFace* FaceOf(Candidate& c) {
@@ -188,6 +206,26 @@ const FontFace* FontChain::Primary() const {
     if (const FontFace* face = impl_->FaceOf(c)) return face;
   }
   return nullptr;
+}
+
+const GlyphChoice& FontChain::ChoiceFor(char32_t ch) const {
+  if (ch < Impl::kDirect && impl_->directKnown[ch].load(std::memory_order_acquire))
+    return impl_->direct[ch];
+  GlyphChoice choice;
+  choice.face = FaceFor(ch);
+  if (choice.face != nullptr) {
+    choice.glyph = *choice.face->Glyph(ch);
+    choice.width = choice.face->Advance(choice.glyph);
+  } else if (const FontFace* primary = Primary()) {
+    choice.width = primary->Advance(0);
+  }
+  std::lock_guard lock(LibraryMutex());
+  if (ch >= Impl::kDirect) return impl_->others.try_emplace(ch, choice).first->second;
+  if (!impl_->directKnown[ch].load(std::memory_order_relaxed)) {
+    impl_->direct[ch] = choice;
+    impl_->directKnown[ch].store(true, std::memory_order_release);
+  }
+  return impl_->direct[ch];
 }
 
 const FontFace* FontChain::FaceFor(char32_t ch) const {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,9 @@ class FontFace {
   bool FixedPitch() const { return fixedPitch_; }
   const int* BBox() const { return bbox_; }
   hb_face_t* Face() const { return face_; }
+  // The face prepared once for cutting subsets out of it: each subset then skips parsing the
+  // font's tables again, and comes out the same.
+  hb_face_t* SubsetSource() const;
 
  private:
   FontFace() = default;
@@ -44,6 +48,8 @@ class FontFace {
   std::string postScriptName_;
   hb_face_t* face_ = nullptr;
   hb_font_t* font_ = nullptr;
+  mutable std::once_flag subsetSourceMade_;
+  mutable hb_face_t* subsetSource_ = nullptr;
   unsigned unitsPerEm_ = 1000;
   int ascent_ = 0;
   int descent_ = 0;
@@ -51,6 +57,17 @@ class FontFace {
   int italicAngle_ = 0;
   bool fixedPitch_ = false;
   int bbox_[4] = {0, 0, 0, 0};
+};
+
+class FontFace;
+
+// What sets a character: the face that has it, its glyph there and the glyph's advance in
+// thousandths of the font size. No face when no installed font has it; the advance is then the
+// primary face's missing glyph's.
+struct GlyphChoice {
+  const FontFace* face = nullptr;
+  std::uint32_t glyph = 0;
+  int width = 0;
 };
 
 // Which installed faces set the text of a standard font family when it holds characters beyond
@@ -66,6 +83,8 @@ class FontChain {
   const FontFace* FaceFor(char32_t ch) const;
   // The face ordinary text uses (Liberation).
   const FontFace* Primary() const;
+  // FaceFor with the glyph and its advance, looked up once per process and character.
+  const GlyphChoice& ChoiceFor(char32_t ch) const;
 
   ~FontChain();
   FontChain(int family, bool bold, bool italic);

@@ -230,6 +230,25 @@ void TPdfDoc::SaveToStream(std::string& out) {
   Serialize(out, nullptr, flushed);
 }
 
+void TPdfDoc::SaveToPieces(std::string& text, std::vector<std::string_view>& pieces) {
+  text.clear();
+  pieces.clear();
+  std::vector<std::pair<std::size_t, std::string_view>> inserts;  // at a place in the text
+  std::uint64_t flushed = 0;
+  const LargeDataSink large = [&](std::string& out, std::string_view bytes) {
+    inserts.emplace_back(out.size(), bytes);
+    flushed += bytes.size();
+  };
+  Serialize(text, &large, flushed);
+  std::size_t from = 0;
+  for (const auto& [at, bytes] : inserts) {
+    pieces.push_back(std::string_view(text).substr(from, at - from));
+    pieces.push_back(bytes);
+    from = at;
+  }
+  pieces.push_back(std::string_view(text).substr(from));
+}
+
 void TPdfDoc::SaveToFile(const std::filesystem::path& path, AtomicFileWriter::Leftovers tidy) {
   // Check before a temporary file is made.
   if (!hasDoc_) throw EPdfInvalidOperation("SaveToStream --there is no document to save.");

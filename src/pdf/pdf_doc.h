@@ -78,6 +78,10 @@ class TPdfDoc {
   void FreeDoc();
   // Writes the whole file into out, replacing what out held.
   void SaveToStream(std::string& out);
+  // The same without copying the bytes of large streams (pictures): the file is `pieces` one
+  // after the other, views into `text` and into the streams, valid while the document is left
+  // as it is.
+  void SaveToPieces(std::string& text, std::vector<std::string_view>& pieces);
   // Writes the file through a temporary file renamed over path when complete; stream bytes go
   // to the file as they are, without a copy of the whole document in memory. Raises FileError
   // when the file cannot be written (an existing one is left as it was).

@@ -1,5 +1,7 @@
 #include "pdf/pdf_fonts.h"
 
+#include <algorithm>
+
 namespace quirabel::pdf {
 
 TPdfFont::TPdfFont(TPdfObjectMgr& objectMgr, std::string name) : name_(std::move(name)) {
@@ -23,10 +25,11 @@ TPdfType1Font::TPdfType1Font(TPdfObjectMgr& objectMgr, std::string name, std::st
   dict.Put("FirstChar", std::make_unique<TPdfNumber>(kFirstWidthCode));
   dict.Put("LastChar", std::make_unique<TPdfNumber>(kFirstWidthCode + kWidthCount - 1));
   dict.Put("BaseFont", std::make_unique<TPdfName>(std::string(baseFont)));
-  auto array = std::make_unique<TPdfArray>(&objectMgr);
-  for (std::uint16_t w : widths) array->Add(std::make_unique<TPdfNumber>(w));
-  dict.PutInternal("Widths", std::move(array));
-  SetData(&dict);
+  // The widths are never written, only measured with: they come straight from the process-wide
+  // table instead of a number object each, which every document would build and free again.
+  firstChar_ = kFirstWidthCode;
+  lastChar_ = kFirstWidthCode + kWidthCount - 1;
+  std::copy(widths.begin(), widths.end(), widths_.begin() + kFirstWidthCode);
 }
 
 void TPdfType1Font::SetData(TPdfDictionary* data) {

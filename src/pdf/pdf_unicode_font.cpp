@@ -108,41 +108,56 @@ std::uint16_t TPdfEmbeddedFace::Code(char32_t ch, std::uint32_t glyph) {
   return code;
 }
 
-void TPdfEmbeddedFace::Finish() {
-  // The subset: the glyphs used, renumbered by the subsetter; the codes keep their numbers and
-  // reach their glyphs through CIDToGIDMap.
+FontSubset CutSubset(hb_face_t* source, std::span<const std::uint32_t> glyphs) {
   hb_subset_input_t* input = hb_subset_input_create_or_fail();
   if (input == nullptr) throw EPdfInvalidOperation("SaveToStream --font subset failed.");
-  hb_set_t* glyphs = hb_subset_input_glyph_set(input);
-  hb_set_add(glyphs, 0);
-  for (const auto& [ch, glyph] : codes_) hb_set_add(glyphs, glyph);
+  hb_set_t* keep = hb_subset_input_glyph_set(input);
+  hb_set_add(keep, 0);
+  for (std::uint32_t glyph : glyphs) hb_set_add(keep, glyph);
   hb_set_t* drop = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
   for (const char* tag : {"GSUB", "GPOS", "GDEF", "kern", "BASE", "JSTF", "DSIG", "hdmx", "VDMX",
                           "LTSH", "gasp", "morx", "feat", "name", "PCLT", "vhea", "vmtx"}) {
     hb_set_add(drop, hb_tag_from_string(tag, 4));
   }
   hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_NO_HINTING);
-  hb_subset_plan_t* plan = hb_subset_plan_create_or_fail(face_->Face(), input);
+  hb_subset_plan_t* plan = hb_subset_plan_create_or_fail(source, input);
   hb_subset_input_destroy(input);
   if (plan == nullptr) throw EPdfInvalidOperation("SaveToStream --font subset failed.");
+  FontSubset subset;
   const hb_map_t* newGlyph = hb_subset_plan_old_to_new_glyph_mapping(plan);
+  subset.newGlyphs.reserve(glyphs.size());
+  for (std::uint32_t glyph : glyphs) {
+    const hb_codepoint_t g = hb_map_get(newGlyph, glyph);
+    subset.newGlyphs.push_back(g == HB_MAP_VALUE_INVALID ? 0 : g);
+  }
+  hb_face_t* face = hb_subset_plan_execute_or_fail(plan);
+  hb_subset_plan_destroy(plan);
+  if (face == nullptr) throw EPdfInvalidOperation("SaveToStream --font subset failed.");
+  hb_blob_t* blob = hb_face_reference_blob(face);
+  unsigned length = 0;
+  const char* data = hb_blob_get_data(blob, &length);
+  subset.bytes.assign(data != nullptr ? data : "", length);
+  hb_blob_destroy(blob);
+  hb_face_destroy(face);
+  return subset;
+}
+
+void TPdfEmbeddedFace::Finish() {
+  // The subset: the glyphs used, renumbered by the subsetter; the codes keep their numbers and
+  // reach their glyphs through CIDToGIDMap.
+  std::vector<std::uint32_t> glyphs;
+  glyphs.reserve(codes_.size());
+  for (const auto& [ch, glyph] : codes_) glyphs.push_back(glyph);
+  FontSubset subset = CutSubset(face_->SubsetSource(), glyphs);
   std::string map(2 * (codes_.size() + 1), '\0');
   for (std::size_t i = 0; i < codes_.size(); ++i) {
-    const hb_codepoint_t g = hb_map_get(newGlyph, codes_[i].second);
-    const unsigned gid = g == HB_MAP_VALUE_INVALID ? 0 : g;
+    const unsigned gid = subset.newGlyphs[i];
     map[2 * (i + 1)] = static_cast<char>(gid >> 8);
     map[2 * (i + 1) + 1] = static_cast<char>(gid & 0xFF);
   }
-  hb_face_t* subset = hb_subset_plan_execute_or_fail(plan);
-  hb_subset_plan_destroy(plan);
-  if (subset == nullptr) throw EPdfInvalidOperation("SaveToStream --font subset failed.");
-  hb_blob_t* blob = hb_face_reference_blob(subset);
-  unsigned length = 0;
-  const char* data = hb_blob_get_data(blob, &length);
-  fontFile_->Data().assign(data != nullptr ? data : "", length);
-  hb_blob_destroy(blob);
-  hb_face_destroy(subset);
-  fontFile_->Attributes().Put("Length1", Number(static_cast<int>(length)));
+  const auto length = static_cast<int>(subset.bytes.size());
+  fontFile_->Data() = std::move(subset.bytes);
+  fontFile_->Attributes().Put("Length1", Number(length));
   cidToGid_->Data() = std::move(map);
 
   // A subset is named by a tag of six capitals made from what it holds.
@@ -251,24 +266,9 @@ TPdfUnicodeFont::TPdfUnicodeFont(TPdfDoc& doc, std::string name)
   SetDataOnly(&primary_->Dictionary(), primary_->ResourceName());
 }
 
-TPdfUnicodeFont::Choice& TPdfUnicodeFont::ChoiceOf(char32_t ch) const {
-  if (ch < kDirectChoices && direct_[ch].known) return direct_[ch];
-  if (ch >= kDirectChoices) {
-    if (auto it = choices_.find(ch); it != choices_.end()) return it->second;
-  }
-  Choice choice;
-  choice.known = true;
-  if (!IsControl(ch)) {
-    choice.face = chain_->FaceFor(ch);
-    if (choice.face != nullptr) {
-      choice.glyph = *choice.face->Glyph(ch);
-      choice.width = choice.face->Advance(choice.glyph);
-    } else {
-      choice.width = primary_->Face().Advance(0);
-    }
-  }
-  if (ch < kDirectChoices) return direct_[ch] = choice;
-  return choices_.emplace(ch, choice).first->second;
+const GlyphChoice& TPdfUnicodeFont::ChoiceOf(char32_t ch) const {
+  static const GlyphChoice kControl;
+  return IsControl(ch) ? kControl : chain_->ChoiceFor(ch);
 }
 
 int TPdfUnicodeFont::GetCharWidth(std::string_view text, int position) const {
@@ -293,15 +293,12 @@ std::vector<TPdfUnicodeFont::Run> TPdfUnicodeFont::Encode(std::string_view text)
   std::vector<Run> runs;
   for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
     const char32_t ch = DecodeUtf8At(text, pos, length);
-    Choice& choice = ChoiceOf(ch);
+    const GlyphChoice& choice = ChoiceOf(ch);
     if (choice.face == nullptr) continue;
-    if (choice.embedded == nullptr) {
-      choice.embedded = &doc_->EmbeddedFace(*choice.face);
-      choice.code = choice.embedded->Code(ch, choice.glyph);
-    }
-    TPdfEmbeddedFace& face = *choice.embedded;
+    TPdfEmbeddedFace& face =
+        &primary_->Face() == choice.face ? *primary_ : doc_->EmbeddedFace(*choice.face);
     if (runs.empty() || runs.back().face != &face) runs.push_back({&face, {}, {}});
-    runs.back().codes.push_back(choice.code);
+    runs.back().codes.push_back(face.Code(ch, choice.glyph));
     runs.back().spaces.push_back(ch == ' ');
   }
   return runs;

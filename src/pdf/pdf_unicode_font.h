@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -76,24 +77,22 @@ class TPdfUnicodeFont final : public TPdfFont {
   TPdfEmbeddedFace& PrimaryFace() const { return *primary_; }
 
  private:
-  struct Choice {
-    const FontFace* face = nullptr;  // none: no installed font has the character
-    std::uint32_t glyph = 0;
-    int width = 0;
-    TPdfEmbeddedFace* embedded = nullptr;  // the face in the document, once the text is shown
-    std::uint16_t code = 0;
-    bool known = false;
-  };
-  // Latin, Greek, Cyrillic and the like are looked up directly, the rest by hash.
-  static constexpr char32_t kDirectChoices = 0x800;
-  Choice& ChoiceOf(char32_t ch) const;
+  // The choice of the process-wide chain; control characters are set by no face and measure 0.
+  const GlyphChoice& ChoiceOf(char32_t ch) const;
 
   TPdfDoc* doc_;
   const FontChain* chain_;
   TPdfEmbeddedFace* primary_;
-  mutable std::vector<Choice> direct_ = std::vector<Choice>(kDirectChoices);
-  mutable std::unordered_map<char32_t, Choice> choices_;
 };
+
+// A face cut down to some glyphs (and glyph 0), hinting and the tables a PDF viewer does not
+// read left out, and the new number of each glyph asked for.
+struct FontSubset {
+  std::string bytes;
+  std::vector<std::uint32_t> newGlyphs;
+};
+// Raises EPdfInvalidOperation when the face cannot be cut.
+FontSubset CutSubset(hb_face_t* source, std::span<const std::uint32_t> glyphs);
 
 // Decodes the UTF-8 character starting at pos; its length (at least 1) goes to length. A byte
 // that starts no well-formed character gives U+FFFD.

@@ -283,7 +283,7 @@ void CsvTable::Index(const std::function<bool(std::string&)>& readMore,
       // A quote that is never closed would swallow the rest of the file into one cell.
       if (unclosed) {
         throw SerialError("Die CSV-Datei hat in Zeile " + std::to_string(line) + " (Datensatz " +
-                          std::to_string(starts_.size() + 1) +
+                          std::to_string(rowCount_ + 1) +
                           ") ein Anführungszeichen, das nicht geschlossen wird; sie wird nicht "
                           "gelesen.");
       }
@@ -293,8 +293,12 @@ void CsvTable::Index(const std::function<bool(std::string&)>& readMore,
                           " mehr als 1 MB; sie wird nicht gelesen.");
       }
       if (!record.empty()) {
-        starts_.push_back(pendingStart + start);
-        lengths_.push_back(static_cast<std::uint32_t>(record.size()));
+        const std::uint64_t at = pendingStart + start;
+        if (groups_.empty() || rowCount_ - groups_.back().firstRow >= kGroupRows ||
+            at - groups_.back().start > kGroupBytes)
+          groups_.push_back({at, rowCount_});
+        ++rowCount_;
+        end_ = pendingStart + end;
         utf8 = utf8 && IsUtf8(record);
       }
       line += LineNumberAt(record, record.size());
@@ -311,9 +315,8 @@ void CsvTable::Index(const std::function<bool(std::string&)>& readMore,
   }
   if (encoding_ != CsvEncoding::Utf8WithBom)
     encoding_ = utf8 ? CsvEncoding::Utf8 : CsvEncoding::Windows1252;
-  starts_.shrink_to_fit();
-  lengths_.shrink_to_fit();
-  if (!starts_.empty()) columnCount_ = static_cast<int>(Row(0).size());
+  groups_.shrink_to_fit();
+  if (rowCount_ > 0) columnCount_ = static_cast<int>(Row(0).size());
 }
 
 CsvTable CsvTable::Parse(std::string_view bytes, std::optional<char> separator) {
@@ -338,11 +341,60 @@ CsvTable CsvTable::Parse(std::string_view bytes, std::optional<char> separator) 
   return table;
 }
 
-std::vector<std::string> CsvTable::Row(std::size_t index) const {
-  if (index >= starts_.size()) return {};
-  std::string record = source_->Read(starts_[index], lengths_[index]);
-  if (encoding_ == CsvEncoding::Windows1252) record = Cp1252ToUtf8(record);
+void CsvTable::ReadGroup(
+    std::size_t group,
+    const std::function<bool(std::size_t index, std::string_view record)>& onRecord) const {
+  const std::uint64_t start = groups_[group].start;
+  const std::uint64_t end = group + 1 < groups_.size() ? groups_[group + 1].start : end_;
+  const std::string bytes = source_->Read(start, static_cast<std::size_t>(end - start));
+  const std::size_t stop = group + 1 < groups_.size() ? groups_[group + 1].firstRow : rowCount_;
+  std::size_t index = groups_[group].firstRow;
+  // The rows are found as the index found them: empty lines between them are no rows.
+  for (std::size_t at = 0; at < bytes.size() && index < stop;) {
+    const std::size_t recordEnd = RecordEnd(bytes, at, separator_);
+    if (recordEnd > at && !onRecord(index++, std::string_view(bytes).substr(at, recordEnd - at)))
+      return;
+    at = SkipLineEnd(bytes, recordEnd);
+  }
+}
+
+std::vector<std::string> CsvTable::Cells(std::string_view record) const {
+  if (encoding_ == CsvEncoding::Windows1252) return SplitRecord(Cp1252ToUtf8(record), separator_);
   return SplitRecord(record, separator_);
+}
+
+std::vector<std::string> CsvTable::Row(std::size_t index) const {
+  if (index >= rowCount_) return {};
+  const auto after = std::upper_bound(groups_.begin(), groups_.end(), index,
+                                      [](std::size_t i, const Group& g) { return i < g.firstRow; });
+  std::vector<std::string> cells;
+  ReadGroup(static_cast<std::size_t>(after - groups_.begin()) - 1,
+            [&](std::size_t at, std::string_view record) {
+              if (at < index) return true;
+              cells = Cells(record);
+              return false;
+            });
+  return cells;
+}
+
+void CsvTable::ForEachRow(
+    std::size_t first, std::size_t last,
+    const std::function<void(std::size_t index, std::vector<std::string>& cells)>& onRow) const {
+  if (rowCount_ == 0) return;
+  last = std::min(last, rowCount_ - 1);
+  if (first > last) return;
+  const auto after = std::upper_bound(groups_.begin(), groups_.end(), first,
+                                      [](std::size_t i, const Group& g) { return i < g.firstRow; });
+  for (auto group = static_cast<std::size_t>(after - groups_.begin()) - 1;
+       group < groups_.size() && groups_[group].firstRow <= last; ++group) {
+    ReadGroup(group, [&](std::size_t index, std::string_view record) {
+      if (index < first) return true;
+      if (index > last) return false;
+      std::vector<std::string> cells = Cells(record);
+      onRow(index, cells);
+      return true;
+    });
+  }
 }
 
 std::string_view CellAt(const std::vector<std::string>& cells, int column) {

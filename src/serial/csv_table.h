@@ -36,8 +36,8 @@ char DetectSeparator(std::string_view text);
 // breaks inside); every other field runs to the next separator, so a file without quotes splits
 // at every separator. CR LF, LF and CR end lines; empty lines are no rows.
 //
-// Only where each row lies is kept; a row is read, decoded and split when asked for, so a file of
-// many rows costs a few bytes a row, not its size.
+// Only where every few rows begin is kept; a row is read, decoded and split when asked for, so a
+// file of a million rows costs some hundred kilobytes, not its size.
 class CsvTable {
  public:
   CsvTable();
@@ -52,11 +52,16 @@ class CsvTable {
 
   char Separator() const { return separator_; }
   CsvEncoding Encoding() const { return encoding_; }
-  std::size_t RowCount() const { return starts_.size(); }
+  std::size_t RowCount() const { return rowCount_; }
   // The number of cells in the first row; the columns Feld1 … FeldN.
   int ColumnCount() const { return columnCount_; }
   // The cells of a row (0-based), UTF-8. Safe to call from several threads.
   std::vector<std::string> Row(std::size_t index) const;
+  // The cells of the rows first … last (0-based, clamped to the table) in order, each group of
+  // rows read once: for a pass over many rows.
+  void ForEachRow(
+      std::size_t first, std::size_t last,
+      const std::function<void(std::size_t index, std::vector<std::string>& cells)>& onRow) const;
 
  private:
   class Source;
@@ -69,9 +74,26 @@ class CsvTable {
   // more), keeping only where each row lies.
   void Index(const std::function<bool(std::string&)>& readMore, std::optional<char> separator);
 
+  // A group starts at a row and holds at most kGroupRows rows; it ends where the next begins,
+  // or at the last row's end. Beyond kGroupBytes the next row starts a group of its own, so a
+  // row costs reading a few kilobytes at most besides its own bytes.
+  static constexpr std::size_t kGroupRows = 32;
+  static constexpr std::uint64_t kGroupBytes = 16 * 1024;
+  struct Group {
+    std::uint64_t start;  // of its first row's bytes in the source
+    std::uint64_t firstRow;
+  };
+  // The group's rows' bytes, as read and decoded; each row's bytes in turn go to onRecord with
+  // its index, until it answers false.
+  void ReadGroup(
+      std::size_t group,
+      const std::function<bool(std::size_t index, std::string_view record)>& onRecord) const;
+  std::vector<std::string> Cells(std::string_view record) const;
+
   std::shared_ptr<const Source> source_;
-  std::vector<std::uint64_t> starts_;   // of each row's bytes in the source
-  std::vector<std::uint32_t> lengths_;  // at most kMaxCsvLineBytes
+  std::vector<Group> groups_;
+  std::uint64_t end_ = 0;  // of the last row's bytes
+  std::size_t rowCount_ = 0;
   char separator_ = ';';
   CsvEncoding encoding_ = CsvEncoding::Utf8;
   int columnCount_ = 0;

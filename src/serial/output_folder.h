@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -32,12 +33,16 @@ class OutputFolder {
   // What a name in the folder is, without following a link (a link is Other).
   Entry Look(const std::string& name) const;
 
-  // Writes `bytes` under `name`: into a temporary file that is locked before it has a name (so
-  // a run's sweep can tell a dead writer's leftover by its free lock), then renamed over the name.
+  // Writes `bytes` under `name`: into a file made by one open, without a name where the disk
+  // allows it (else under a temporary name, locked at once, so a run's sweep can tell a dead
+  // writer's leftover by its free lock), which gets the name when complete. A name not yet taken
+  // costs no look at it.
   // Raises FileError (ELOOP for a link, EINVAL for another non-regular file, EISDIR for a folder)
   // when the name is taken by anything but a regular file, or when writing fails; nothing is left
   // behind then.
   void Write(const std::string& name, std::string_view bytes) const;
+  // The same for bytes in pieces, written one after the other.
+  void Write(const std::string& name, std::span<const std::string_view> pieces) const;
 
   // Makes every file written so far durable. Raises FileError when the disk reports an error.
   void Sync() const;

@@ -41,18 +41,23 @@ std::vector<std::string> PdfFileNames(const CsvTable& table, const Naming& namin
 // megabytes, not the names.
 class PdfFileNamer {
  public:
-  PdfFileNamer(const CsvTable& table, Naming naming, std::size_t count);
-  // The name of row 1 … count (reads the row again when named by column).
+  // Names the rows 1 … count; only the names of the rows from `first` on can be asked for (a
+  // part of a run keeps nothing for the rows before it).
+  PdfFileNamer(const CsvTable& table, Naming naming, std::size_t count, std::size_t first = 1);
+  // The name of row first … count (reads the row again when named by column); empty for others.
   std::string NameOfRow(std::size_t row) const;
 
  private:
   std::string StemOfRow(std::size_t row) const;
+  // The stem a cell gives, or the identifier's for the row when it gives none.
+  std::string StemOf(std::string_view cell, std::size_t row) const;
 
   const CsvTable* table_;
   Naming naming_;
   std::size_t count_ = 0;
+  std::size_t first_ = 1;
   bool perRow_ = true;
-  std::vector<std::uint32_t> repeats_;  // per row: 0, or the number after '-'
+  std::vector<std::uint32_t> repeats_;  // per row from first_: 0, or the number after '-'
 };
 
 }  // namespace quirabel::serial

@@ -227,7 +227,7 @@ RunRecordWriter::RunRecordWriter(const std::filesystem::path& file, const RunRec
 
 RunRecordWriter::~RunRecordWriter() = default;
 
-void RunRecordWriter::Add(const RunRecordRow& row) {
+std::string RunRecordWriter::Entry(const RunRecordRow& row) {
   Json entry;
   entry["row"] = row.row;
   if (row.Written()) {
@@ -237,7 +237,14 @@ void RunRecordWriter::Add(const RunRecordRow& row) {
   } else {
     entry["error"] = row.error;
   }
-  writer_->Write((first_ ? "\n" : ",\n") + Dump(entry));
+  return Dump(entry);
+}
+
+void RunRecordWriter::Add(const RunRecordRow& row) { AddEntry(Entry(row)); }
+
+void RunRecordWriter::AddEntry(std::string_view entry) {
+  writer_->Write(first_ ? "\n" : ",\n");
+  writer_->Write(entry);
   first_ = false;
 }
 

@@ -84,6 +84,10 @@ class RunRecordWriter {
   RunRecordWriter& operator=(const RunRecordWriter&) = delete;
 
   void Add(const RunRecordRow& row);
+  // The same in two steps, so that workers make their rows' text side by side and only add it
+  // one at a time.
+  static std::string Entry(const RunRecordRow& row);
+  void AddEntry(std::string_view entry);
   // Syncs and renames the record into place. FileError when that fails.
   void Commit();
 

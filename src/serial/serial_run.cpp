@@ -113,19 +113,22 @@ void SerialPrinter::Print(const std::vector<std::string>& cells,
   report.Abort();
 }
 
-void SerialPrinter::PrintTo(const std::vector<std::string>& cells, std::string& pdf) {
+void SerialPrinter::PrintTo(const std::vector<std::string>& cells, std::string& text,
+                            std::vector<std::string_view>& pieces) {
   Fill(cells);
   designer::DocumentWindow& first = *pages_.front();
   report::TPReport& report = *first.pdfReport;
+  report.Abort();  // the last row's document, kept for its pieces
   first.BeginPdf();
   try {
     for (designer::DocumentWindow* page : pages_) report.Print(*page->pagePanel);
-    report.Doc()->SaveToStream(pdf);
+    // The document stays until the next print begins (or the printer goes): the pieces point
+    // into it.
+    report.Doc()->SaveToPieces(text, pieces);
   } catch (...) {
     report.Abort();
     throw;
   }
-  report.Abort();
 }
 
 namespace {
@@ -162,6 +165,12 @@ RunRecordHeader HeaderOf(const SerialRun& run, std::size_t last) {
   header.firstRow = run.firstRow;
   header.lastRow = last;
   return header;
+}
+
+std::string Sha256Of(std::span<const std::string_view> pieces) {
+  Sha256 hash;
+  for (std::string_view piece : pieces) hash.Add(piece);
+  return hash.HexDigest();
 }
 
 std::uint64_t FoldedKey(std::string_view name) {
@@ -228,7 +237,7 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   // Leftovers of killed runs: a temporary file whose writer's lock is free is a dead writer's.
   RemoveUnlockedTemporaryFiles(run.folder);
 
-  const PdfFileNamer names(*run.table, run.naming, last);
+  const PdfFileNamer names(*run.table, run.naming, last, run.firstRow);
   const std::string recordName =
       whole ? RunRecordFileName()
             : RunRecordFileName(std::pair<std::uint64_t, std::uint64_t>(run.firstRow, last));
@@ -285,10 +294,10 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   std::size_t failedRow = 0;
   std::string recordFailure;
 
-  auto addToRecord = [&](const RunRecordRow& entry) {
+  auto addToRecord = [&](std::string_view entry) {
     if (!recordFailure.empty()) return;
     try {
-      record->Add(entry);
+      record->AddEntry(entry);
     } catch (const FileError& e) {
       recordFailure = e.Reason();
       stop = true;
@@ -309,7 +318,8 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
     std::sort(outcome.failedRows.begin(), outcome.failedRows.end(),
               [](const FailedRow& a, const FailedRow& b) { return a.row < b.row; });
     if (outcome.failedRows.size() > kListedRows) outcome.failedRows.pop_back();
-    addToRecord({.row = row, .file = {}, .cellsSha256 = {}, .pdfSha256 = {}, .error = text});
+    addToRecord(RunRecordWriter::Entry(
+        {.row = row, .file = {}, .cellsSha256 = {}, .pdfSha256 = {}, .error = text}));
   };
 
   auto work = [&]() {
@@ -320,7 +330,8 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       fail(run.firstRow, std::string("Die Serien-PDFs können nicht erstellt werden: ") + e.what());
       return;
     }
-    std::string pdf;
+    std::string text;
+    std::vector<std::string_view> pdf;
     while (!stop) {
       const std::size_t row = nextRow++;
       if (row > last) break;
@@ -328,7 +339,7 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       const std::filesystem::path file = run.folder / name;
       const std::vector<std::string> cells = run.table->Row(row - 1);
       try {
-        printer->PrintTo(cells, pdf);
+        printer->PrintTo(cells, text, pdf);
         folder->Write(name, pdf);
       } catch (const pdf::EPdfMissingCharacters& e) {
         // Text that no installed font can print fails its row alone; the run goes on.
@@ -352,11 +363,12 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
                       " kann nicht erstellt werden: " + e.what());
         break;
       }
-      RunRecordRow entry{.row = row,
-                         .file = name,
-                         .cellsSha256 = CellsSha256(cells),
-                         .pdfSha256 = Sha256Hex(pdf),
-                         .error = {}};
+      // The row's checksums and its line in the record are made before the lock.
+      const std::string entry = RunRecordWriter::Entry({.row = row,
+                                                        .file = name,
+                                                        .cellsSha256 = CellsSha256(cells),
+                                                        .pdfSha256 = Sha256Of(pdf),
+                                                        .error = {}});
       std::lock_guard lock(mutex);
       addToRecord(entry);
       ++outcome.written;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/clock.h"
@@ -43,8 +44,11 @@ class SerialPrinter {
   // keeps its marker) and writes all pages into `file`, atomically. Raises FileError when the
   // file cannot be written; nothing is left behind then.
   void Print(const std::vector<std::string>& cells, const std::filesystem::path& file);
-  // The same into `pdf` (replacing what it held), for the run to write itself.
-  void PrintTo(const std::vector<std::string>& cells, std::string& pdf);
+  // The same for the run to write itself: the PDF is `pieces` one after the other, views into
+  // `text` and into the pictures' bytes, which are not copied. They stay valid until the next
+  // print.
+  void PrintTo(const std::vector<std::string>& cells, std::string& text,
+               std::vector<std::string_view>& pieces);
 
  private:
   struct DataField {

@@ -10,6 +10,7 @@
 
 #include <jpeglib.h>
 
+#include "base/atomic_file.h"
 #include "pdf/pdf_canvas.h"
 #include "support/pdf_check.h"
 
@@ -292,6 +293,47 @@ TEST(PdfImages, ReadersGetTheImagesBack) {
   EXPECT_EQ(read(dir / "img-002.ppm"),
             "P6\n2 2\n255\n" + std::string("\x0A\x14\x1E\xC8\x64\x00\xC8\x64\x00\x0A\x14\x1E", 12));
   std::filesystem::remove_all(dir);
+}
+
+// A picture of many kilobytes is written from where its bytes are, not copied into the file's
+// text: the pieces give the very file the text gives, and the file on disk is that too.
+TEST(PdfImages, LargePicturesGoOutUncopiedAndTheFileIsTheSame) {
+  Bitmap noise(400, 300, PixelFormat::pf24bit);
+  std::uint32_t state = 7;
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < 400; ++x) {
+      state = state * 1664525u + 1013904223u;
+      noise.SetPixel(x, y, graphics::RGB(state >> 24, state >> 16, state >> 8));
+    }
+  const std::string large = graphics::EncodeJpeg(noise, 95);
+  ASSERT_GT(large.size(), 64u * 1024);
+  const std::string small = graphics::EncodeJpeg(Bitmap(8, 8, PixelFormat::pf24bit), 80);
+
+  TPdfDoc doc;
+  doc.NewDoc();
+  doc.AddPage();
+  SequenceRandom random({0, 1});
+  doc.Canvas().DrawXObject(
+      0, 0, 40, 30,
+      PrepareElementImage(doc, Picture::FromJpegBytes(large), "Gross", true, kJpegCreator, random));
+  doc.Canvas().DrawXObject(
+      50, 0, 8, 8,
+      PrepareElementImage(doc, Picture::FromJpegBytes(small), "Klein", true, kJpegCreator, random));
+
+  std::string whole;
+  doc.SaveToStream(whole);
+  std::string text;
+  std::vector<std::string_view> pieces;
+  doc.SaveToPieces(text, pieces);
+  std::string joined;
+  for (std::string_view piece : pieces) joined += piece;
+  EXPECT_EQ(joined, whole);
+  EXPECT_LT(text.size(), 16u * 1024);  // the large bytes are not in it
+  ASSERT_TRUE(testing::IsValidPdf(whole));
+  const auto file = std::filesystem::path(::testing::TempDir()) / "pieces_test.pdf";
+  doc.SaveToFile(file);
+  EXPECT_EQ(ReadFile(file, 1 << 20), whole);
+  std::filesystem::remove(file);
 }
 
 }  // namespace

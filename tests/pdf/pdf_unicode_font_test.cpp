@@ -73,5 +73,24 @@ TEST_F(UnicodeFontTest, MissingCharactersAreRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(Take(), "");
 }
 
+// Subsets are cut from a face prepared once per process; they are the very bytes and glyph
+// numbers cut from the face itself.
+TEST(FontSubsets, ThePreparedFaceCutsWhatTheFaceCuts) {
+  for (int family : {0, 1, 2}) {
+    const FontFace& face = *FontChain::For(family, family == 2, false).Primary();
+    std::vector<std::uint32_t> glyphs;
+    for (char32_t ch : std::u32string(U"Łódź Ελένη Юлия ß€AZ"))
+      if (const auto glyph = face.Glyph(ch)) glyphs.push_back(*glyph);
+    ASSERT_GT(glyphs.size(), 10u);
+    for (const std::size_t count : {std::size_t{1}, std::size_t{5}, glyphs.size()}) {
+      const std::span<const std::uint32_t> some(glyphs.data(), count);
+      const FontSubset fromFace = CutSubset(face.Face(), some);
+      const FontSubset prepared = CutSubset(face.SubsetSource(), some);
+      EXPECT_EQ(prepared.bytes, fromFace.bytes) << family << " " << count;
+      EXPECT_EQ(prepared.newGlyphs, fromFace.newGlyphs) << family << " " << count;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quirabel::pdf

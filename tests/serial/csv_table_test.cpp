@@ -188,12 +188,14 @@ TEST(CsvTable, LimitsAndMissingFiles) {
 }
 
 // A file is read in pieces of 1 MB: rows, quoted line breaks and CR LF across the seams come
-// out as from the same bytes in one piece.
+// out as from the same bytes in one piece. Each row is found again where it is, one by one or
+// in a pass, however long the rows around it are.
 TEST(CsvTable, AFileReadInPiecesGivesTheSameRows) {
   const auto folder = testing::FreshTestFolder("csv_pieces_");
   std::string bytes = "\xEF\xBB\xBF";
   for (int i = 0; i < 150000; ++i) {
-    bytes += "\"Zeile\r\n" + std::to_string(i) + "\";" + std::string(i % 53, 'x') + ";Ende\r\n";
+    const std::size_t filler = i % 997 == 0 ? 40000 : i % 53;
+    bytes += "\"Zeile\r\n" + std::to_string(i) + "\";" + std::string(filler, 'x') + ";Ende\r\n";
     if (i % 7 == 0) bytes += "\r\n";
   }
   std::ofstream(folder / "gross.csv", std::ios::binary) << bytes;
@@ -202,9 +204,20 @@ TEST(CsvTable, AFileReadInPiecesGivesTheSameRows) {
   ASSERT_EQ(whole.RowCount(), 150000u);
   ASSERT_EQ(pieces.RowCount(), whole.RowCount());
   EXPECT_EQ(pieces.Encoding(), CsvEncoding::Utf8WithBom);
-  for (std::size_t row = 0; row < whole.RowCount(); row += 1 + row % 13)
+  for (std::size_t row = 0; row < whole.RowCount(); row += 1 + row % 13) {
     ASSERT_EQ(pieces.Row(row), whole.Row(row)) << row;
+    ASSERT_EQ(pieces.Row(row).at(0), "Zeile\r\n" + std::to_string(row));
+  }
   EXPECT_EQ(pieces.Row(149999), (Cells{"Zeile\r\n149999", std::string(149999 % 53, 'x'), "Ende"}));
+  EXPECT_EQ(pieces.Row(150000), Cells{});
+  std::size_t next = 995;
+  pieces.ForEachRow(995, 2100, [&](std::size_t index, Cells& cells) {
+    ASSERT_EQ(index, next++);
+    ASSERT_EQ(cells, whole.Row(index));
+  });
+  EXPECT_EQ(next, 2101u);
+  pieces.ForEachRow(149990, 200000, [&](std::size_t index, Cells&) { next = index; });
+  EXPECT_EQ(next, 149999u);
   std::filesystem::remove_all(folder);
 }
 

@@ -47,6 +47,28 @@ TEST(PdfNames, RepeatsGetNumbersAndPartsMatchTheWhole) {
   // A run of the first rows names them as the whole run does.
   const Names part = PdfFileNames(table, Naming{1, "x"}, 4);
   EXPECT_EQ(part, Names(whole.begin(), whole.begin() + 4));
+  // The rows from the fifth on, as a part of a run asks for them: only those are named.
+  const PdfFileNamer tail(table, Naming{1, "x"}, 6, 5);
+  EXPECT_EQ(tail.NameOfRow(4), "");
+  EXPECT_EQ(tail.NameOfRow(5), "Ufer.pdf");
+  EXPECT_EQ(tail.NameOfRow(6), "Berg-2-3.pdf");
+}
+
+// Past a few hundred thousand names the table of names moves out of memory; repeats are found
+// as before, and a cell that looks like an earlier repeat's name still gets a number of its own.
+TEST(PdfNames, ManyRowsAreNamedAsFewAre) {
+  constexpr std::size_t kRows = 300000;
+  std::string csv;
+  for (std::size_t i = 0; i < kRows; ++i)
+    csv += (i == kRows - 1 ? "n7-2" : "n" + std::to_string(i % 1000)) + "\n";
+  const CsvTable table = CsvTable::Parse(csv);
+  const PdfFileNamer namer(table, Naming{1, "x"}, kRows, kRows - 2000);
+  for (std::size_t row = kRows - 2000; row < kRows; ++row) {
+    const std::size_t index = row - 1;
+    ASSERT_EQ(namer.NameOfRow(row),
+              "n" + std::to_string(index % 1000) + "-" + std::to_string(index / 1000 + 1) + ".pdf");
+  }
+  EXPECT_EQ(namer.NameOfRow(kRows), "n7-2-2.pdf");
 }
 
 // On a case-insensitive disk "Anna.pdf" and "ANNA.pdf" are one file: names are told apart as
