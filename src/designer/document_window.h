@@ -136,6 +136,8 @@ class DocumentWindow : public ui::TForm {
 
   // Page texts (file form): the page on screen into its text, and back.
   std::string PageTextOfScreen() const;
+  // The same, as the current page's stored text when that has exactly these bytes (no copy).
+  SharedBytes SharedPageTextOfScreen() const;
   // Stores the page on screen as the current page's text in the page list.
   void StoreCurrentPage();
   // Rebuilds the page on screen from page n (1-based) of the page list, which becomes the current
@@ -196,6 +198,7 @@ class DocumentWindow : public ui::TForm {
   void AttachBackgroundHandlers(report::TPRJpegImage& background);
   // Refuses a page whose pictures would decode to more than the budgets allow (see above).
   void CheckPixelBudget(const projectfile::PageText& page, int pageNumber);
+  projectfile::PageText PageOfScreen() const;
   void SetBackgroundPicture(const graphics::Picture& jpeg);
   void ShowMessage(std::string_view text);
   std::filesystem::path ScratchBackgroundFile() const;

@@ -130,7 +130,7 @@ pf::ElementBlock StoreElement(const report::TPRItem& item) {
     case ElementKind::Bitmap: {
       const auto& i = static_cast<const report::TPRImage&>(item);
       block.record = pf::ImageRecord{name, i.Color(), i.Top(), i.Left(), i.Height(), i.Width()};
-      block.data = i.Picture().SaveToBytes();
+      block.data = i.Picture().FileBytes();
       break;
     }
   }

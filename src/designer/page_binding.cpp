@@ -86,7 +86,7 @@ void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) 
   state_.bitmapPixelsByPage[pageNumber] = bitmapPixels;
 }
 
-std::string DocumentWindow::PageTextOfScreen() const {
+pf::PageText DocumentWindow::PageOfScreen() const {
   pf::PageText page;
   pf::PageHeader& h = page.header;
   h.projectNumber = TypedText(state_.projectNumber);
@@ -112,23 +112,36 @@ std::string DocumentWindow::PageTextOfScreen() const {
                        background->Left(),
                        background->Height(),
                        background->Width()};
-    page.backgroundJpeg = background->Picture().SaveToBytes();
+    page.backgroundJpeg = background->Picture().FileBytes();
   } else {
     page.background.name = projectfile::ToFileText(documentId_);
   }
   page.orderMark = state_.sampleTemplateDocument ? '2' : state_.orderDocument ? '1' : '0';
 
   for (const PageElement& e : Elements()) page.elements.push_back(StoreElement(*e.item));
-  return pf::WritePageText(page);
+  return page;
+}
+
+std::string DocumentWindow::PageTextOfScreen() const { return pf::WritePageText(PageOfScreen()); }
+
+SharedBytes DocumentWindow::SharedPageTextOfScreen() const {
+  const pf::PageText page = PageOfScreen();
+  const auto index = static_cast<std::size_t>(std::max(state_.currentPage, 1) - 1);
+  // An unchanged page keeps the bytes it has: they are a piece of the file as read, which its
+  // pictures (and a PDF being written) share, and a copy would only double the memory.
+  if (index < state_.pageTexts.size() && pf::WritesAs(page, state_.pageTexts[index])) {
+    return state_.pageTexts[index];
+  }
+  return SharedBytes(pf::WritePageText(page));
 }
 
 void DocumentWindow::StoreCurrentPage() {
-  std::string text = PageTextOfScreen();
+  SharedBytes text = SharedPageTextOfScreen();
   const auto index = static_cast<std::size_t>(std::max(state_.currentPage, 1) - 1);
   if (state_.pageTexts.size() <= index) {
-    state_.pageTexts.emplace_back(std::move(text));
+    state_.pageTexts.push_back(std::move(text));
   } else {
-    state_.pageTexts[index] = SharedBytes(std::move(text));
+    state_.pageTexts[index] = std::move(text);
   }
 }
 

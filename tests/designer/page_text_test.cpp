@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "base/atomic_file.h"
+#include "designer/projectfile/project_split.h"
 #include "graphics/bitmap.h"
 #include "graphics/bmp.h"
 #include "graphics/jpeg.h"
+#include "support/test_folder.h"
 
 namespace quirabel::designer::projectfile {
 namespace {
@@ -92,6 +96,17 @@ TEST(PageTextTest, EveryKindRoundTrips) {
   patched.replace(at + 122, 20, "</kxelement><kxdata>");                  // after the text
   patched.replace(patched.find("<kxelement REC>") + 18, 12, "</kxelement>");
   EXPECT_EQ(WritePageText(ReadPageText(patched)), text);
+
+  // Whether a page writes as given bytes, told without writing them: a page read back from its
+  // own text does; a page that writing tidies up, or bytes one longer or shorter, do not.
+  EXPECT_TRUE(WritesAs(back, text));
+  EXPECT_TRUE(WritesAs(ReadPageText(patched), text));
+  EXPECT_FALSE(WritesAs(ReadPageText(patched), patched));
+  EXPECT_FALSE(WritesAs(back, text + "x"));
+  EXPECT_FALSE(WritesAs(back, std::string_view(text).substr(0, text.size() - 1)));
+  std::string otherPicture = text;
+  otherPicture[otherPicture.find("<kxelement IMG>") + 15 + 76 + 8 + 3] ^= 1;
+  EXPECT_FALSE(WritesAs(back, otherPicture));
 }
 
 // Pages from earlier versions, or slightly damaged ones, still read.
@@ -171,6 +186,46 @@ TEST(PageTextTest, Projects) {
   EXPECT_EQ(file, "eins</endoffile></endoffile>drei</endoffile>");
   EXPECT_EQ(SplitProject(file + "Rest</endoffile"), std::vector<std::string>({"eins", "", "drei"}));
   EXPECT_TRUE(SplitProject("eins").empty());
+}
+
+// Reading a project finds its page ends while the bytes arrive, in pieces and (for large files)
+// in two parts side by side: a tag across a piece border or across the two parts is found as
+// well as one inside them.
+TEST(PageTextTest, ProjectFilesSplitWhileRead) {
+  const std::filesystem::path folder = testing::FreshTestFolder("project_read_");
+  constexpr std::size_t kSize = 20u << 20;  // read in two parts of 10 MiB
+  constexpr std::size_t kPiece = 512u << 10;
+  const std::size_t tag = kEndOfFile.size();
+  const struct {
+    const char* what;
+    std::vector<std::size_t> ends;  // where tags start
+    std::string tail;
+  } cases[] = {
+      {"inside pieces", {100, kPiece + 7, kSize / 2 + 3}, ""},
+      {"across a piece border", {kPiece - 5, 3 * kPiece - 1}, " \r\n"},
+      {"across the two parts", {kSize / 2 - 6, kSize / 2 + tag}, "angefangene Seite"},
+      {"at both ends of the file", {0, kSize - tag - 17}, "noch eine"},
+  };
+  for (const auto& c : cases) {
+    std::string bytes(kSize, 'x');
+    for (std::size_t end : c.ends) bytes.replace(end, tag, kEndOfFile);
+    bytes.replace(bytes.size() - c.tail.size(), c.tail.size(), c.tail);
+    WriteFileAtomic(folder / "p.kxp", bytes);
+    const ProjectFileBytes read = ReadProjectFile(folder / "p.kxp", kSize);
+    const std::vector<std::string_view> expected = SplitProjectViews(bytes);
+    ASSERT_EQ(read.pages.size(), expected.size()) << c.what;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(read.pages[i].size(), expected[i].size()) << c.what << " " << i;
+      EXPECT_EQ(read.pages[i].data() - read.bytes.data(), expected[i].data() - bytes.data())
+          << c.what << " " << i;
+    }
+    const std::size_t after = c.ends.back() + tag;
+    const std::string_view rest = std::string_view(bytes).substr(after);
+    const std::size_t used = rest.find_first_not_of(" \t\r\n");
+    EXPECT_EQ(read.unfinishedTailBytes, used == std::string_view::npos ? 0 : rest.size() - used)
+        << c.what;
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // A cut-short JPEG whose first segment points 179 bytes ahead, at bytes that only hold an

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -74,33 +75,96 @@ const Record& RecordOf(const ElementBlock& block) {
   return *record;
 }
 
-void AppendBlock(std::string& out, const ElementBlock& block) {
+// Where the writer's bytes go: into a string, or compared with bytes already there.
+class StringSink {
+ public:
+  explicit StringSink(std::string& out) : out_(out) {}
+  void Add(std::string_view bytes) { out_ += bytes; }
+  void Add(char c) { out_ += c; }
+
+ private:
+  std::string& out_;
+};
+
+// Compares what the writer would write with existing bytes, without writing it. Picture bytes
+// that are the very piece of the existing bytes at that place are not compared again: a page
+// read and written back unchanged costs a walk over its records only.
+class MatchSink {
+ public:
+  explicit MatchSink(std::string_view expected) : expected_(expected) {}
+  void Add(std::string_view bytes) {
+    if (!same_) return;
+    if (bytes.size() > expected_.size() - pos_) {
+      same_ = false;
+      return;
+    }
+    const char* at = expected_.data() + pos_;
+    same_ = bytes.data() == at || std::memcmp(bytes.data(), at, bytes.size()) == 0;
+    pos_ += bytes.size();
+  }
+  void Add(char c) { Add(std::string_view(&c, 1)); }
+  bool Same() const { return same_ && pos_ == expected_.size(); }
+
+ private:
+  std::string_view expected_;
+  std::size_t pos_ = 0;
+  bool same_ = true;
+};
+
+template <class Sink>
+void AppendBlock(Sink& out, const ElementBlock& block) {
   switch (block.kind) {
     case ElementKind::Rect:
-      out += kRectTag;
-      out += Encode(RecordOf<RectRecord>(block));
+      out.Add(kRectTag);
+      out.Add(Encode(RecordOf<RectRecord>(block)));
       break;
     case ElementKind::Label:
-      out += kLabelTag;
-      out += Encode(RecordOf<LabelRecord>(block));
+      out.Add(kLabelTag);
+      out.Add(Encode(RecordOf<LabelRecord>(block)));
       break;
     case ElementKind::Text:
-      out += kTextTag;
-      out += Encode(RecordOf<TextRecord>(block));
-      out += kData;
-      out += block.data;
+      out.Add(kTextTag);
+      out.Add(Encode(RecordOf<TextRecord>(block)));
+      out.Add(kData);
+      out.Add(block.data);
       break;
     case ElementKind::Jpeg:
     case ElementKind::Bitmap:
-      out += block.kind == ElementKind::Jpeg ? kJpegTag : kBitmapTag;
-      out += Encode(RecordOf<ImageRecord>(block));
-      out += kData;
-      out += block.data;
+      out.Add(block.kind == ElementKind::Jpeg ? kJpegTag : kBitmapTag);
+      out.Add(Encode(RecordOf<ImageRecord>(block)));
+      out.Add(kData);
+      out.Add(block.data);
       break;
     default:
       throw std::invalid_argument("unknown element kind");
   }
-  out += kElementEnd;
+  out.Add(kElementEnd);
+}
+
+template <class Sink>
+void WritePage(Sink& out, const PageText& page) {
+  out.Add(kVersion);
+  out.Add(kVersionEnd);
+  for (const TextField& field : kTextFields) {
+    out.Add(page.header.*field.value);
+    out.Add(field.end);
+  }
+  for (const CountField& field : kCountFields) {
+    out.Add(std::to_string(page.header.*field.value));
+    out.Add(field.end);
+  }
+  out.Add(page.header.guideLines);
+  out.Add(kGuideLinesEnd);
+
+  out.Add(Encode(page.background));
+  out.Add(kData);
+  out.Add(page.backgroundJpeg);
+  out.Add(kElementEnd);
+  out.Add(page.orderMark);
+  out.Add(kOrderMarkEnd);
+  out.Add(kHeaderEnd);
+
+  for (const ElementBlock& block : page.elements) AppendBlock(out, block);
 }
 
 // Where pictures end by their own structure, so that tag text inside picture bytes does not cut
@@ -399,30 +463,15 @@ std::string WritePageText(const PageText& page) {
   for (const ElementBlock& block : page.elements) size += 512 + block.data.size();
   std::string out;
   out.reserve(size);
-
-  out += kVersion;
-  out += kVersionEnd;
-  for (const TextField& field : kTextFields) {
-    out += page.header.*field.value;
-    out += field.end;
-  }
-  for (const CountField& field : kCountFields) {
-    out += std::to_string(page.header.*field.value);
-    out += field.end;
-  }
-  out += page.header.guideLines;
-  out += kGuideLinesEnd;
-
-  out += Encode(page.background);
-  out += kData;
-  out += page.backgroundJpeg;
-  out += kElementEnd;
-  out += page.orderMark;
-  out += kOrderMarkEnd;
-  out += kHeaderEnd;
-
-  for (const ElementBlock& block : page.elements) AppendBlock(out, block);
+  StringSink sink(out);
+  WritePage(sink, page);
   return out;
+}
+
+bool WritesAs(const PageText& page, std::string_view bytes) {
+  MatchSink sink(bytes);
+  WritePage(sink, page);
+  return sink.Same();
 }
 
 PageText ReadPageText(const SharedBytes& bytes) { return PageReader(bytes).Read(); }

@@ -57,6 +57,8 @@ struct PageText {
 // The page text of a page. An element whose record does not match its kind is a
 // std::invalid_argument.
 std::string WritePageText(const PageText& page);
+// Whether WritePageText(page) gives exactly these bytes, found without writing them.
+bool WritesAs(const PageText& page, std::string_view bytes);
 
 // Reads a page text written by WritePageText or by earlier versions. Pictures and records may
 // contain the tags themselves; their ends come from the records' sizes and the pictures' own

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -51,15 +52,86 @@ std::vector<std::string_view> SplitProjectViews(std::string_view file) {
   return pages;
 }
 
-std::size_t UnfinishedTailBytes(std::string_view file) {
+namespace {
+
+// Finds every "</endoffile>" of a file while it is read in one or two parts (see ReadWatcher).
+// A part is searched up to where a whole tag still fits in what has arrived; the few bytes left
+// at the end of the first part, where a tag may reach into the second, are searched at the end.
+class PageEndFinder {
+ public:
+  void Seen(int part, std::string_view soFar) {
+    Part& p = parts_[part];
+    p.start = soFar.data();
+    while (p.searched + kEndOfFile.size() <= soFar.size()) {
+      const std::size_t at = Find(soFar.substr(p.searched), kEndOfFile);
+      if (at == std::string_view::npos) {
+        p.searched = soFar.size() - kEndOfFile.size() + 1;
+        break;
+      }
+      p.ends.push_back(p.searched + at);
+      p.searched += at + kEndOfFile.size();
+    }
+  }
+
+  // The positions of all tags in the whole file, in order.
+  std::vector<std::size_t> Ends(std::string_view file) const {
+    std::vector<std::size_t> ends;
+    std::size_t searchedTo = 0;  // everything before this is known
+    for (const Part& p : parts_) {
+      if (p.start == nullptr) continue;
+      const auto base = static_cast<std::size_t>(p.start - file.data());
+      // What this part left unsearched before it, and the tags it found.
+      SearchGap(file, searchedTo, base, ends);
+      for (std::size_t end : p.ends) {
+        if (base + end + kEndOfFile.size() <= file.size()) ends.push_back(base + end);
+      }
+      searchedTo = std::min(base + p.searched, file.size());
+    }
+    SearchGap(file, searchedTo, file.size(), ends);
+    return ends;
+  }
+
+ private:
+  struct Part {
+    const char* start = nullptr;
+    std::size_t searched = 0;  // where the next tag may start
+    std::vector<std::size_t> ends;
+  };
+
+  // Tags that start in [from, to) (and may reach past `to`).
+  static void SearchGap(std::string_view file, std::size_t from, std::size_t to,
+                        std::vector<std::size_t>& ends) {
+    to = std::min(to, file.size());
+    while (from < to) {
+      const std::string_view window =
+          file.substr(from, std::min(file.size() - from, to - from + kEndOfFile.size() - 1));
+      const std::size_t at = Find(window, kEndOfFile);
+      if (at == std::string_view::npos) return;
+      ends.push_back(from + at);
+      from += at + kEndOfFile.size();
+    }
+  }
+
+  Part parts_[2];
+};
+
+}  // namespace
+
+ProjectFileBytes ReadProjectFile(const std::filesystem::path& path, std::size_t maxBytes) {
+  PageEndFinder finder;
+  ProjectFileBytes project;
+  project.bytes =
+      MapFile(path, maxBytes, [&](int part, std::string_view soFar) { finder.Seen(part, soFar); });
+  const std::string_view file = project.bytes.View();
   std::size_t last = 0;
-  for (std::size_t end = Find(file, kEndOfFile); end != std::string_view::npos;
-       end = Find(file.substr(last), kEndOfFile)) {
-    last += end + kEndOfFile.size();
+  for (std::size_t end : finder.Ends(file)) {
+    project.pages.push_back(project.bytes.Sub(last, end - last));
+    last = end + kEndOfFile.size();
   }
   const std::string_view tail = file.substr(last);
   const std::size_t used = tail.find_first_not_of(" \t\r\n");
-  return used == std::string_view::npos ? 0 : tail.size() - used;
+  project.unfinishedTailBytes = used == std::string_view::npos ? 0 : tail.size() - used;
+  return project;
 }
 
 }  // namespace quirabel::designer::projectfile
