@@ -34,8 +34,11 @@ void CheckGeometry(std::int32_t top, std::int32_t left, std::int32_t height, std
   }
 }
 
-graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg, const std::string& name) {
+graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg,
+                              const std::optional<graphics::JpegLayout>& checked,
+                              const std::string& name) {
   try {
+    if (jpeg && checked) return graphics::Picture::FromCheckedJpegBytes(bytes, *checked);
     return jpeg ? graphics::Picture::FromJpegBytes(bytes) : graphics::Picture::FromBmpBytes(bytes);
   } catch (const graphics::ImageError& e) {
     throw pf::ProjectFileError("Die Seite ist beschädigt: das Bild von „" + Text(name) +
@@ -49,7 +52,10 @@ void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) 
   // What each picture would decode to, from its header alone: a small file may claim a huge
   // picture (a run-length bitmap that ends at once), and that must be refused before anything
   // is allocated for it.
-  const auto pixelsOf = [](const SharedBytes& bytes) -> std::uint64_t {
+  const auto pixelsOf = [](const SharedBytes& bytes,
+                           const std::optional<graphics::JpegLayout>& checked) -> std::uint64_t {
+    // A JPEG that reading walked already is not walked again.
+    if (checked) return graphics::DecodedPixels(*checked);
     try {
       return bytes.empty() ? 0 : graphics::DecodedPixels(bytes.View());
     } catch (const graphics::ImageError&) {
@@ -60,7 +66,7 @@ void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) 
     throw pf::ProjectFileError("Die Seite " + std::to_string(pageNumber) +
                                " wird nicht gelesen: das Bild von „" + Text(name) + "“ " + why);
   };
-  std::uint64_t pagePixels = pixelsOf(page.backgroundJpeg);
+  std::uint64_t pagePixels = pixelsOf(page.backgroundJpeg, page.checkedBackground);
   std::uint64_t bitmapPixels = 0;
   if (pagePixels > kMaxPixelsPerPage) refuse(page.background.name, "ist zu groß.");
   std::uint64_t otherPagesBitmapPixels = 0;
@@ -70,7 +76,7 @@ void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) 
   for (const pf::ElementBlock& block : page.elements) {
     if (block.kind != pf::ElementKind::Jpeg && block.kind != pf::ElementKind::Bitmap) continue;
     const std::string& name = std::get<pf::ImageRecord>(block.record).name;
-    const std::uint64_t pixels = pixelsOf(block.data);
+    const std::uint64_t pixels = pixelsOf(block.data, block.checkedJpeg);
     pagePixels += pixels;
     if (pagePixels > kMaxPixelsPerPage) {
       refuse(name, "brächte die Bilder der Seite über " +
@@ -195,14 +201,14 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
   }
   graphics::Picture backgroundPicture;
   if (!page.backgroundJpeg.empty())
-    backgroundPicture = LoadPicture(page.backgroundJpeg, true, b.name);
+    backgroundPicture = LoadPicture(page.backgroundJpeg, true, page.checkedBackground, b.name);
   std::vector<graphics::Picture> pictures(page.elements.size());
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
     const pf::ElementBlock& block = page.elements[i];
     std::visit([](const auto& r) { CheckGeometry(r.top, r.left, r.height, r.width, r.name); },
                block.record);
     if (block.kind == pf::ElementKind::Jpeg || block.kind == pf::ElementKind::Bitmap) {
-      pictures[i] = LoadPicture(block.data, block.kind == pf::ElementKind::Jpeg,
+      pictures[i] = LoadPicture(block.data, block.kind == pf::ElementKind::Jpeg, block.checkedJpeg,
                                 std::get<pf::ImageRecord>(block.record).name);
     }
   }

@@ -71,12 +71,19 @@ TEST(PageTextTest, EveryKindRoundTrips) {
   label.text = "Text";
   std::string bmp = graphics::WriteBmp(Pattern(8, 4));
   bmp.replace(60, 20, "</kxelement><kxdata>");
-  page.elements = {{ElementKind::Rect, RectRecord{"R", 0xFF}, ""},
-                   {ElementKind::Label, label, ""},
-                   {ElementKind::Text, TextRecord{}, EncodeTextLines("Erste\nZweite")},
-                   {ElementKind::Jpeg, ImageRecord{"J"}, JpegWithTags()},
-                   {ElementKind::Bitmap, ImageRecord{"B"}, bmp},
-                   {ElementKind::Rect, RectRecord{"last"}, ""}};
+  const auto block = [](ElementKind kind, auto record, SharedBytes data) {
+    ElementBlock b;
+    b.kind = kind;
+    b.record = record;
+    b.data = std::move(data);
+    return b;
+  };
+  page.elements = {block(ElementKind::Rect, RectRecord{"R", 0xFF}, ""),
+                   block(ElementKind::Label, label, ""),
+                   block(ElementKind::Text, TextRecord{}, EncodeTextLines("Erste\nZweite")),
+                   block(ElementKind::Jpeg, ImageRecord{"J"}, JpegWithTags()),
+                   block(ElementKind::Bitmap, ImageRecord{"B"}, bmp),
+                   block(ElementKind::Rect, RectRecord{"last"}, "")};
   const std::string text = WritePageText(page);
   const PageText back = ReadPageText(text);
   EXPECT_EQ(WritePageText(back), text);
@@ -122,6 +129,29 @@ TEST(PageTextTest, LenientReading) {
   ASSERT_EQ(page.elements.size(), 3u);
   EXPECT_EQ(page.elements[0].data, cut);
   EXPECT_EQ(page.elements[1].data, full + "xx");
+
+  // The walk that finds a JPEG's end also checks it, and what it found goes with the block, so
+  // loading the picture needs no second walk; a picture it did not walk whole has none.
+  const std::string tagged = JpegWithTags();
+  const struct {
+    std::string data;
+    bool checked;
+  } walked[] = {{full, true},
+                {full + "xx", true},
+                {tagged, true},
+                {cut, false},
+                {std::string("\xFF\xD8\xFF\xD9", 4), false}};  // no image data: not sound
+  for (const auto& w : walked) {
+    page = ReadPageText(kHead + image + "<kxdata>" + w.data + "</kxelement>" + rect);
+    ASSERT_EQ(page.elements.size(), 2u);
+    EXPECT_EQ(page.elements[0].data, w.data);
+    ASSERT_EQ(page.elements[0].checkedJpeg.has_value(), w.checked) << w.data.size();
+    if (!w.checked) continue;
+    const graphics::JpegLayout expected = graphics::CheckJpegStructure(w.data);
+    EXPECT_EQ(page.elements[0].checkedJpeg->end, expected.end);
+    EXPECT_EQ(page.elements[0].checkedJpeg->width, expected.width);
+    EXPECT_EQ(page.elements[0].checkedJpeg->scans, expected.scans);
+  }
 
   // A BMP block with a short record is left out and counted; unknown blocks are skipped, and so
   // is anything after the last block.

@@ -1,9 +1,11 @@
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
+#include "graphics/image_error.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -192,7 +194,12 @@ class PictureExtents {
       limit_ = limit;
     }
     const std::size_t left = limit - start;
-    if (left >= 2 && Byte(start) == 0xFF && Byte(start + 1) == 0xD8) return JpegEnd(start + 2);
+    if (left >= 2 && Byte(start) == 0xFF && Byte(start + 1) == 0xD8) {
+      if (const std::optional<graphics::JpegLayout> layout = CheckedJpeg(start, limit)) {
+        return start + layout->end;
+      }
+      return JpegEnd(start + 2);
+    }
     if (left >= 6 && text_[start] == 'B' && text_[start + 1] == 'M') {
       const std::uint32_t size = Byte(start + 2) | Byte(start + 3) << 8 | Byte(start + 4) << 16 |
                                  static_cast<std::uint32_t>(Byte(start + 5)) << 24;
@@ -219,8 +226,39 @@ class PictureExtents {
     return limitEnd_;
   }
 
-  std::size_t Find(std::size_t from) const { return text_.find(kElementEnd, from); }
+  std::size_t Find(std::size_t from) const {
+    if (from > text_.size()) return kNpos;
+    const std::size_t at = FindTag(text_.substr(from), kElementEnd);
+    return at == kNpos ? kNpos : from + at;
+  }
 
+  // A whole, sound JPEG at `start` (CheckJpegStructure on the bytes up to `limit`): the walk that
+  // finds its end also checks it, and what it found is kept for whoever loads the picture, so
+  // its markers are read once. Bytes an earlier such walk went over are not walked again (they
+  // belong to a damaged picture that pictures after it share): there the page's own walk below,
+  // which remembers where it went, answers alone.
+  std::optional<graphics::JpegLayout> CheckedJpeg(std::size_t start, std::size_t limit) {
+    if (start < checkedUpTo_) return std::nullopt;
+    try {
+      const graphics::JpegLayout layout =
+          graphics::CheckJpegStructure(text_.substr(start, limit - start));
+      checkedUpTo_ = start + layout.end;
+      checked_ = {start, layout};
+      return layout;
+    } catch (const graphics::ImageError&) {
+      checkedUpTo_ = limit;
+      return std::nullopt;
+    }
+  }
+
+ public:
+  // What CheckedJpeg found for the picture starting at `start`, if it walked that one.
+  std::optional<graphics::JpegLayout> CheckedAt(std::size_t start) const {
+    if (checked_ && checked_->first == start) return checked_->second;
+    return std::nullopt;
+  }
+
+ private:
   bool EndsPicture(std::size_t tag) const {
     const std::string_view after = text_.substr(tag + kElementEnd.size());
     return after.empty() || after.starts_with(kOpeningTagStart) ||
@@ -287,6 +325,8 @@ class PictureExtents {
   std::unordered_map<std::size_t, std::size_t> memo_;
   std::vector<std::size_t> scanMarkers_;
   bool scanMarkersFound_ = false;
+  std::size_t checkedUpTo_ = 0;
+  std::optional<std::pair<std::size_t, graphics::JpegLayout>> checked_;
 };
 
 // Reads a page text front to back; pos_ is where the next piece starts.
@@ -326,7 +366,11 @@ class PageReader {
     std::size_t dataStart;
   };
 
-  std::size_t Find(std::string_view tag, std::size_t from) const { return text_.find(tag, from); }
+  std::size_t Find(std::string_view tag, std::size_t from) const {
+    if (from > text_.size()) return kNpos;
+    const std::size_t at = FindTag(text_.substr(from), tag);
+    return at == kNpos ? kNpos : from + at;
+  }
   bool At(std::size_t pos, std::string_view tag) const {
     return pos <= text_.size() && text_.substr(pos).starts_with(tag);
   }
@@ -375,10 +419,16 @@ class PageReader {
     return Find(kElementEnd, end != kNpos ? end : start);
   }
 
-  SharedBytes ReadPicture(std::size_t start) {
+  // The picture whose bytes start at `start`, and its JPEG structure when finding its end
+  // checked it.
+  SharedBytes ReadPicture(std::size_t start, std::optional<graphics::JpegLayout>& checked) {
     const std::size_t end = FindPictureEnd(start);
     if (end == kNpos) MissingEnd(kElementEnd);
     pos_ = end + kElementEnd.size();
+    // The walk stopped at the end of image; bytes after it (up to a later closing tag) stay with
+    // the picture and do not change what a check of the picture finds.
+    checked = extents_.CheckedAt(start);
+    if (checked && start + checked->end > end) checked.reset();
     return source_.Sub(start, end - start);
   }
 
@@ -387,7 +437,7 @@ class PageReader {
     if (part.status == RecordStatus::kShort) Damaged("der Hintergrund ist zu kurz");
     if (part.status == RecordStatus::kNoData) Damaged("beim Hintergrund fehlt " + Quoted(kData));
     page.background = DecodeImage(text_.substr(pos_));
-    page.backgroundJpeg = ReadPicture(part.dataStart);
+    page.backgroundJpeg = ReadPicture(part.dataStart, page.checkedBackground);
   }
 
   // A record with nothing after it: normally its closing tag follows right away; otherwise the
@@ -436,7 +486,7 @@ class PageReader {
       }
       RequireRecord(part);
       block.record = DecodeImage(text_.substr(body));
-      block.data = ReadPicture(part.dataStart);
+      block.data = ReadPicture(part.dataStart, block.checkedJpeg);
     } else {
       pos_ = end + kElementEnd.size();  // a kind this version does not know
       ++page.skippedUnknownBlocks;

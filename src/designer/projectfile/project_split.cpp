@@ -15,7 +15,7 @@ namespace {
 // Picture bytes hold a '<' every 256 bytes or so, which keeps a byte-wise search stopping. Sixteen
 // positions at a time are tested for the marker's first and last byte together, which picture
 // data matches only once in 65,536 positions; only those are compared in full.
-std::size_t Find(std::string_view text, std::string_view marker) {
+std::size_t SearchTag(std::string_view text, std::string_view marker) {
   const std::size_t n = text.size();
   const std::size_t m = marker.size();
   if (m == 0 || n < m) return m == 0 ? 0 : std::string_view::npos;
@@ -42,10 +42,12 @@ std::size_t Find(std::string_view text, std::string_view marker) {
 
 }  // namespace
 
+std::size_t FindTag(std::string_view text, std::string_view tag) { return SearchTag(text, tag); }
+
 std::vector<std::string_view> SplitProjectViews(std::string_view file) {
   std::vector<std::string_view> pages;
-  for (std::size_t end = Find(file, kEndOfFile); end != std::string_view::npos;
-       end = Find(file, kEndOfFile)) {
+  for (std::size_t end = FindTag(file, kEndOfFile); end != std::string_view::npos;
+       end = FindTag(file, kEndOfFile)) {
     pages.push_back(file.substr(0, end));
     file.remove_prefix(end + kEndOfFile.size());
   }
@@ -63,7 +65,7 @@ class PageEndFinder {
     Part& p = parts_[part];
     p.start = soFar.data();
     while (p.searched + kEndOfFile.size() <= soFar.size()) {
-      const std::size_t at = Find(soFar.substr(p.searched), kEndOfFile);
+      const std::size_t at = FindTag(soFar.substr(p.searched), kEndOfFile);
       if (at == std::string_view::npos) {
         p.searched = soFar.size() - kEndOfFile.size() + 1;
         break;
@@ -105,7 +107,7 @@ class PageEndFinder {
     while (from < to) {
       const std::string_view window =
           file.substr(from, std::min(file.size() - from, to - from + kEndOfFile.size() - 1));
-      const std::size_t at = Find(window, kEndOfFile);
+      const std::size_t at = FindTag(window, kEndOfFile);
       if (at == std::string_view::npos) return;
       ends.push_back(from + at);
       from += at + kEndOfFile.size();

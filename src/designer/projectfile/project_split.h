@@ -12,6 +12,10 @@ namespace quirabel::designer::projectfile {
 // What ends each page text of a project file.
 inline constexpr std::string_view kEndOfFile = "</endoffile>";
 
+// The first place of a tag in bytes that may hold much else (picture data), or npos. Faster than
+// a plain search where the tag's first byte is common, as '<' is in picture data.
+std::size_t FindTag(std::string_view text, std::string_view tag);
+
 // The page texts of a project as views into it: the pieces before each "</endoffile>"; anything
 // after the last one is dropped, and a file without one has no pages.
 std::vector<std::string_view> SplitProjectViews(std::string_view file);
