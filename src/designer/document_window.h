@@ -3,6 +3,7 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -199,6 +200,9 @@ class DocumentWindow : public ui::TForm {
   // Refuses a page whose pictures would decode to more than the budgets allow (see above).
   void CheckPixelBudget(const projectfile::PageText& page, int pageNumber);
   projectfile::PageText PageOfScreen() const;
+  // Page n read from its text, or as read before from the very same bytes (an export after going
+  // through the pages reads each page once).
+  const projectfile::PageText& ReadPage(const SharedBytes& pageText, int pageNumber);
   void SetBackgroundPicture(const graphics::Picture& jpeg);
   void ShowMessage(std::string_view text);
   std::filesystem::path ScratchBackgroundFile() const;
@@ -212,6 +216,13 @@ class DocumentWindow : public ui::TForm {
   graphics::InkFlags inks_;
   MouseEditing mouseEditing_{*this};
   GuideLines guideLines_{*this};
+  // Pages read, by number, with the bytes they were read from: kept with the entry, those bytes
+  // cannot be freed and others take their place while it stands.
+  struct PageAsRead {
+    SharedBytes text;
+    projectfile::PageText page;
+  };
+  std::map<int, PageAsRead> readPages_;
 };
 
 }  // namespace quirabel::designer

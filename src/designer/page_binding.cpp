@@ -179,10 +179,22 @@ void DocumentWindow::LoadPage(int page, bool maximise) {
   state_.currentPage = page;
 }
 
+const pf::PageText& DocumentWindow::ReadPage(const SharedBytes& pageText, int pageNumber) {
+  const auto known = readPages_.find(pageNumber);
+  if (known != readPages_.end() && known->second.text.data() == pageText.data() &&
+      known->second.text.size() == pageText.size()) {
+    return known->second.page;
+  }
+  pf::PageText page = pf::ReadPageText(pageText);  // a page that fails is not kept
+  PageAsRead& entry = readPages_[pageNumber];
+  entry = {pageText, std::move(page)};
+  return entry.page;
+}
+
 void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, bool maximise) {
   // Everything is read and checked before the page on screen is touched: a damaged page leaves
   // the window as it was.
-  const pf::PageText page = pf::ReadPageText(pageText);
+  const pf::PageText& page = ReadPage(pageText, pageNumber);
   const pf::PageHeader& h = page.header;
   if (!WidthPixels(h.widthMm) || !HeightPixels(h.heightMm)) {
     throw pf::ProjectFileError("Die Seite hat keine gültige Größe: " + Text(h.widthMm) + " x " +
