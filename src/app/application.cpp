@@ -228,10 +228,10 @@ bool Application::OpenClick() {
 }
 
 bool Application::OpenProject(const std::filesystem::path& file) {
-  SharedBytes bytes;
+  pf::ProjectFileBytes read;
   platform_.Progress("Read Projektfile..", 0, 1);
   try {
-    bytes = MapFile(file, designer::DocumentWindow::kMaxPageTextBytes);
+    read = pf::ReadProjectFile(file, designer::DocumentWindow::kMaxPageTextBytes);
     platform_.EndProgress();
   } catch (const FileError& e) {
     platform_.EndProgress();
@@ -239,15 +239,13 @@ bool Application::OpenProject(const std::filesystem::path& file) {
     return false;
   }
   // The page texts stay pieces of the bytes read: nothing is copied.
-  std::vector<SharedBytes> pages;
-  for (std::string_view page : pf::SplitProjectViews(bytes.View()))
-    pages.push_back(bytes.Piece(page));
+  std::vector<SharedBytes> pages = std::move(read.pages);
   if (pages.empty()) {
     ShowMessage("Die Datei ist keine Quirabel-Projektdatei: " + file.string());
     return false;
   }
   std::map<int, std::string> losses;
-  if (const std::size_t tail = pf::UnfinishedTailBytes(bytes.View()); tail > 0) {
+  if (const std::size_t tail = read.unfinishedTailBytes; tail > 0) {
     losses[0] = "Nach der letzten vollständigen Seite stehen " + std::to_string(tail) +
                 " Bytes einer abgeschnittenen Seite; sie wurden ausgelassen.";
   }

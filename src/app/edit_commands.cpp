@@ -27,7 +27,7 @@ designer::ProjectSnapshot EditCommands::Snapshot() const {
   if (designer::DocumentWindow* window = application_.DocumentWindow()) {
     const auto index = static_cast<std::size_t>(snapshot.currentPage - 1);
     if (snapshot.pages.size() <= index) snapshot.pages.resize(index + 1);
-    snapshot.pages[index] = SharedBytes(window->PageTextOfScreen());
+    snapshot.pages[index] = window->SharedPageTextOfScreen();
   }
   return snapshot;
 }

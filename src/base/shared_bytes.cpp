@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -44,11 +45,17 @@ struct Buffer {
 // Files from this size on are read by two threads.
 constexpr std::size_t kParallelReadBytes = 16 * 1024 * 1024;
 
-// Reads up to count bytes at offset; how many came. error is set on a read error.
-std::size_t ReadAt(int fd, char* into, std::size_t count, std::size_t offset, int& error) {
+// Pieces this large stay in the cache between being read and being watched.
+constexpr std::size_t kWatchedPieceBytes = 512 * 1024;
+
+// Reads up to count bytes at offset; how many came. error is set on a read error. With a
+// watcher, reads piece by piece and shows it each piece as it arrives.
+std::size_t ReadAt(int fd, char* into, std::size_t count, std::size_t offset, int& error,
+                   const ReadWatcher& watch, int part) {
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t got = ::pread(fd, into + done, count - done, static_cast<off_t>(offset + done));
+    const std::size_t ask = watch ? std::min(count - done, kWatchedPieceBytes) : count - done;
+    const ssize_t got = ::pread(fd, into + done, ask, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       error = errno;
@@ -56,20 +63,24 @@ std::size_t ReadAt(int fd, char* into, std::size_t count, std::size_t offset, in
     }
     if (got == 0) break;
     done += static_cast<std::size_t>(got);
+    if (watch) watch(part, std::string_view(into, done));
   }
   return done;
 }
 
 }  // namespace
 
-SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes) {
+SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes,
+                    const ReadWatcher& watch) {
   // Read into one buffer that every piece shares. The file is not mapped: a file changed by
   // someone else while the project is open would then take the program down with it.
   const int fd = OpenRegularFile(path);
   struct stat info {};
   if (::fstat(fd, &info) != 0 || info.st_size == 0) {
     ::close(fd);
-    return SharedBytes(ReadFile(path, maxBytes));  // empty files, and files of /proc
+    SharedBytes bytes(ReadFile(path, maxBytes));  // empty files, and files of /proc
+    if (watch) watch(0, bytes.View());
+    return bytes;
   }
   const auto length = static_cast<std::size_t>(info.st_size);
   if (length > maxBytes) {
@@ -97,11 +108,12 @@ SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes) {
   std::size_t secondGot = 0;
   std::thread second;
   if (half < length) {
-    second = std::thread(
-        [&] { secondGot = ReadAt(fd, buffer->bytes + half, length - half, half, secondError); });
+    second = std::thread([&] {
+      secondGot = ReadAt(fd, buffer->bytes + half, length - half, half, secondError, watch, 1);
+    });
   }
   int firstError = 0;
-  const std::size_t firstGot = ReadAt(fd, buffer->bytes, half, 0, firstError);
+  const std::size_t firstGot = ReadAt(fd, buffer->bytes, half, 0, firstError, watch, 0);
   if (second.joinable()) second.join();
   ::close(fd);
   const int readError = firstError != 0 ? firstError : secondError;

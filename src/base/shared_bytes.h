@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,8 +41,16 @@ class SharedBytes {
   std::string_view view_;
 };
 
-// A whole file as shared bytes: mapped into memory when it is a regular file (nothing copied),
-// read otherwise. Raises FileError when it cannot be read or is larger than maxBytes.
-SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes);
+// Told about a file's bytes as they arrive, while they are still in the cache, so that a caller
+// looking for something in them needs no second pass over the file. Large files are read in two
+// parts side by side: `part` is 0 or 1, and `soFar` the bytes of that part read so far. Calls
+// for one part come in order and from one thread; the two parts' calls run at the same time.
+// A watcher must not throw.
+using ReadWatcher = std::function<void(int part, std::string_view soFar)>;
+
+// A whole file as shared bytes, read into one buffer that every piece shares. Raises FileError
+// when it cannot be read or is larger than maxBytes.
+SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes,
+                    const ReadWatcher& watch = {});
 
 }  // namespace quirabel

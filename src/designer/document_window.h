@@ -3,6 +3,7 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -136,6 +137,8 @@ class DocumentWindow : public ui::TForm {
 
   // Page texts (file form): the page on screen into its text, and back.
   std::string PageTextOfScreen() const;
+  // The same, as the current page's stored text when that has exactly these bytes (no copy).
+  SharedBytes SharedPageTextOfScreen() const;
   // Stores the page on screen as the current page's text in the page list.
   void StoreCurrentPage();
   // Rebuilds the page on screen from page n (1-based) of the page list, which becomes the current
@@ -196,6 +199,10 @@ class DocumentWindow : public ui::TForm {
   void AttachBackgroundHandlers(report::TPRJpegImage& background);
   // Refuses a page whose pictures would decode to more than the budgets allow (see above).
   void CheckPixelBudget(const projectfile::PageText& page, int pageNumber);
+  projectfile::PageText PageOfScreen() const;
+  // Page n read from its text, or as read before from the very same bytes (an export after going
+  // through the pages reads each page once).
+  const projectfile::PageText& ReadPage(const SharedBytes& pageText, int pageNumber);
   void SetBackgroundPicture(const graphics::Picture& jpeg);
   void ShowMessage(std::string_view text);
   std::filesystem::path ScratchBackgroundFile() const;
@@ -209,6 +216,13 @@ class DocumentWindow : public ui::TForm {
   graphics::InkFlags inks_;
   MouseEditing mouseEditing_{*this};
   GuideLines guideLines_{*this};
+  // Pages read, by number, with the bytes they were read from: kept with the entry, those bytes
+  // cannot be freed and others take their place while it stands.
+  struct PageAsRead {
+    SharedBytes text;
+    projectfile::PageText page;
+  };
+  std::map<int, PageAsRead> readPages_;
 };
 
 }  // namespace quirabel::designer

@@ -137,7 +137,7 @@ pf::ElementBlock StoreElement(const report::TPRItem& item) {
                           i.Height(),
                           i.Width(),
                           item.Kind() == ElementKind::Bitmap && i.Picture().CameFromPng()};
-      block.data = i.Picture().SaveToBytes();
+      block.data = i.Picture().FileBytes();
       break;
     }
   }

@@ -34,9 +34,12 @@ void CheckGeometry(std::int32_t top, std::int32_t left, std::int32_t height, std
   }
 }
 
-graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg, const pf::ImageRecord& record) {
+graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg,
+                              const std::optional<graphics::JpegLayout>& checked,
+                              const pf::ImageRecord& record) {
   const std::string& name = record.name;
   try {
+    if (jpeg && checked) return graphics::Picture::FromCheckedJpegBytes(bytes, *checked);
     if (jpeg) return graphics::Picture::FromJpegBytes(bytes);
     graphics::Picture picture = graphics::Picture::FromBmpBytes(bytes);
     picture.SetCameFromPng(record.fromPng);
@@ -53,7 +56,10 @@ void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) 
   // What each picture would decode to, from its header alone: a small file may claim a huge
   // picture (a run-length bitmap that ends at once), and that must be refused before anything
   // is allocated for it.
-  const auto pixelsOf = [](const SharedBytes& bytes) -> std::uint64_t {
+  const auto pixelsOf = [](const SharedBytes& bytes,
+                           const std::optional<graphics::JpegLayout>& checked) -> std::uint64_t {
+    // A JPEG that reading walked already is not walked again.
+    if (checked) return graphics::DecodedPixels(*checked);
     try {
       return bytes.empty() ? 0 : graphics::DecodedPixels(bytes.View());
     } catch (const graphics::ImageError&) {
@@ -64,7 +70,7 @@ void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) 
     throw pf::ProjectFileError("Die Seite " + std::to_string(pageNumber) +
                                " wird nicht gelesen: das Bild von „" + Text(name) + "“ " + why);
   };
-  std::uint64_t pagePixels = pixelsOf(page.backgroundJpeg);
+  std::uint64_t pagePixels = pixelsOf(page.backgroundJpeg, page.checkedBackground);
   std::uint64_t bitmapPixels = 0;
   if (pagePixels > kMaxPixelsPerPage) refuse(page.background.name, "ist zu groß.");
   std::uint64_t otherPagesBitmapPixels = 0;
@@ -74,7 +80,7 @@ void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) 
   for (const pf::ElementBlock& block : page.elements) {
     if (block.kind != pf::ElementKind::Jpeg && block.kind != pf::ElementKind::Bitmap) continue;
     const std::string& name = std::get<pf::ImageRecord>(block.record).name;
-    const std::uint64_t pixels = pixelsOf(block.data);
+    const std::uint64_t pixels = pixelsOf(block.data, block.checkedJpeg);
     pagePixels += pixels;
     if (pagePixels > kMaxPixelsPerPage) {
       refuse(name, "brächte die Bilder der Seite über " +
@@ -90,7 +96,7 @@ void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) 
   state_.bitmapPixelsByPage[pageNumber] = bitmapPixels;
 }
 
-std::string DocumentWindow::PageTextOfScreen() const {
+pf::PageText DocumentWindow::PageOfScreen() const {
   pf::PageText page;
   pf::PageHeader& h = page.header;
   h.projectNumber = TypedText(state_.projectNumber);
@@ -116,23 +122,36 @@ std::string DocumentWindow::PageTextOfScreen() const {
                        background->Left(),
                        background->Height(),
                        background->Width()};
-    page.backgroundJpeg = background->Picture().SaveToBytes();
+    page.backgroundJpeg = background->Picture().FileBytes();
   } else {
     page.background.name = projectfile::ToFileText(documentId_);
   }
   page.orderMark = state_.sampleTemplateDocument ? '2' : state_.orderDocument ? '1' : '0';
 
   for (const PageElement& e : Elements()) page.elements.push_back(StoreElement(*e.item));
-  return pf::WritePageText(page);
+  return page;
+}
+
+std::string DocumentWindow::PageTextOfScreen() const { return pf::WritePageText(PageOfScreen()); }
+
+SharedBytes DocumentWindow::SharedPageTextOfScreen() const {
+  const pf::PageText page = PageOfScreen();
+  const auto index = static_cast<std::size_t>(std::max(state_.currentPage, 1) - 1);
+  // An unchanged page keeps the bytes it has: they are a piece of the file as read, which its
+  // pictures (and a PDF being written) share, and a copy would only double the memory.
+  if (index < state_.pageTexts.size() && pf::WritesAs(page, state_.pageTexts[index])) {
+    return state_.pageTexts[index];
+  }
+  return SharedBytes(pf::WritePageText(page));
 }
 
 void DocumentWindow::StoreCurrentPage() {
-  std::string text = PageTextOfScreen();
+  SharedBytes text = SharedPageTextOfScreen();
   const auto index = static_cast<std::size_t>(std::max(state_.currentPage, 1) - 1);
   if (state_.pageTexts.size() <= index) {
-    state_.pageTexts.emplace_back(std::move(text));
+    state_.pageTexts.push_back(std::move(text));
   } else {
-    state_.pageTexts[index] = SharedBytes(std::move(text));
+    state_.pageTexts[index] = std::move(text);
   }
 }
 
@@ -164,10 +183,22 @@ void DocumentWindow::LoadPage(int page, bool maximise) {
   state_.currentPage = page;
 }
 
+const pf::PageText& DocumentWindow::ReadPage(const SharedBytes& pageText, int pageNumber) {
+  const auto known = readPages_.find(pageNumber);
+  if (known != readPages_.end() && known->second.text.data() == pageText.data() &&
+      known->second.text.size() == pageText.size()) {
+    return known->second.page;
+  }
+  pf::PageText page = pf::ReadPageText(pageText);  // a page that fails is not kept
+  PageAsRead& entry = readPages_[pageNumber];
+  entry = {pageText, std::move(page)};
+  return entry.page;
+}
+
 void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, bool maximise) {
   // Everything is read and checked before the page on screen is touched: a damaged page leaves
   // the window as it was.
-  const pf::PageText page = pf::ReadPageText(pageText);
+  const pf::PageText& page = ReadPage(pageText, pageNumber);
   const pf::PageHeader& h = page.header;
   if (!WidthPixels(h.widthMm) || !HeightPixels(h.heightMm)) {
     throw pf::ProjectFileError("Die Seite hat keine gültige Größe: " + Text(h.widthMm) + " x " +
@@ -185,14 +216,15 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
         *WidthPixels(h.widthMm), *HeightPixels(h.heightMm));
   }
   graphics::Picture backgroundPicture;
-  if (!page.backgroundJpeg.empty()) backgroundPicture = LoadPicture(page.backgroundJpeg, true, b);
+  if (!page.backgroundJpeg.empty())
+    backgroundPicture = LoadPicture(page.backgroundJpeg, true, page.checkedBackground, b);
   std::vector<graphics::Picture> pictures(page.elements.size());
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
     const pf::ElementBlock& block = page.elements[i];
     std::visit([](const auto& r) { CheckGeometry(r.top, r.left, r.height, r.width, r.name); },
                block.record);
     if (block.kind == pf::ElementKind::Jpeg || block.kind == pf::ElementKind::Bitmap) {
-      pictures[i] = LoadPicture(block.data, block.kind == pf::ElementKind::Jpeg,
+      pictures[i] = LoadPicture(block.data, block.kind == pf::ElementKind::Jpeg, block.checkedJpeg,
                                 std::get<pf::ImageRecord>(block.record));
     }
   }

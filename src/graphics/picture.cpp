@@ -6,8 +6,12 @@
 namespace quirabel::graphics {
 
 JpegImage JpegImage::FromBytes(SharedBytes bytes) {
+  const JpegLayout layout = CheckJpegStructure(bytes.View());
+  return FromCheckedBytes(std::move(bytes), layout);
+}
+
+JpegImage JpegImage::FromCheckedBytes(SharedBytes bytes, const JpegLayout&) {
   JpegImage image;
-  CheckJpegStructure(bytes.View());
   image.info_ = ReadJpegInfo(bytes.View());
   image.bytes_ = std::move(bytes);
   return image;
@@ -47,6 +51,12 @@ Picture Picture::FromJpegBytes(SharedBytes bytes) {
   return picture;
 }
 
+Picture Picture::FromCheckedJpegBytes(SharedBytes bytes, const JpegLayout& checked) {
+  Picture picture = FromJpeg(JpegImage::FromCheckedBytes(bytes, checked));
+  picture.source_ = std::move(bytes);
+  return picture;
+}
+
 namespace {
 
 bool IsBmp(std::string_view bytes) {
@@ -73,10 +83,13 @@ std::uint64_t DecodedPixels(std::string_view fileBytes) {
     return static_cast<std::uint64_t>(info.width) * static_cast<std::uint64_t>(info.height);
   }
   if (IsJpeg(fileBytes)) {
-    const JpegLayout layout = CheckJpegStructure(fileBytes);
-    return static_cast<std::uint64_t>(layout.width) * static_cast<std::uint64_t>(layout.height);
+    return DecodedPixels(CheckJpegStructure(fileBytes));
   }
   throw ImageError("unknown picture format");
+}
+
+std::uint64_t DecodedPixels(const JpegLayout& checked) {
+  return static_cast<std::uint64_t>(checked.width) * static_cast<std::uint64_t>(checked.height);
 }
 
 std::uint64_t DecodedPixels(const Picture& picture) {

@@ -21,6 +21,9 @@ class JpegImage {
   // (CheckJpegStructure), so that what a PDF embeds as it is stands whole. The bytes are shared,
   // not copied.
   static JpegImage FromBytes(SharedBytes bytes);
+  // The same for bytes whose structure CheckJpegStructure has just found to be `checked` (a
+  // reader that walked them already): only the header is read again.
+  static JpegImage FromCheckedBytes(SharedBytes bytes, const JpegLayout& checked);
   // Compresses a bitmap (quality 1..100).
   static JpegImage FromBitmap(const Bitmap& bitmap, int quality = kDefaultQuality);
 
@@ -60,6 +63,8 @@ class Picture {
   static Picture FromBytes(SharedBytes bytes);
   static Picture FromBmpBytes(SharedBytes bytes);
   static Picture FromJpegBytes(SharedBytes bytes);
+  // See JpegImage::FromCheckedBytes.
+  static Picture FromCheckedJpegBytes(SharedBytes bytes, const JpegLayout& checked);
   // Reads a file with the size cap; FileError when it cannot be read, ImageError when it is no
   // picture.
   static Picture LoadFromFile(const std::filesystem::path& path);
@@ -99,6 +104,8 @@ class Picture {
 // are no BMP or JPEG or their header is unreadable; a JPEG is walked whole (CheckJpegStructure),
 // so one that FromBytes would refuse is refused here as well.
 std::uint64_t DecodedPixels(std::string_view fileBytes);
+// The pixels of a JPEG whose structure was found to be `checked`.
+std::uint64_t DecodedPixels(const JpegLayout& checked);
 // The pixels of a picture already made: width x height, 0 when empty.
 std::uint64_t DecodedPixels(const Picture& picture);
 

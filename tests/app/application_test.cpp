@@ -93,9 +93,17 @@ TEST_F(ApplicationTest, SavedProjectOpensAndSavesAgainByteForByte) {
   Application second(platform, folder.string());
   ASSERT_TRUE(second.OpenProject(folder / "karte.kxp"));
   EXPECT_EQ(second.State().pageCount, 3);
+  // Pages gone through unchanged keep their bytes as read: no copy of a project is made by
+  // looking at its pages or exporting them.
+  std::vector<const char*> asRead;
+  for (const SharedBytes& page : second.State().pageTexts) asRead.push_back(page.data());
   ASSERT_TRUE(second.VisitAllPages());
+  ASSERT_TRUE(second.ExportPdfTo((folder / "karte.pdf").string()));
+  for (std::size_t i = 0; i < asRead.size(); ++i)
+    EXPECT_EQ(second.State().pageTexts[i].data(), asRead[i]) << i;
   ASSERT_TRUE(second.SaveProjectTo((folder / "wieder.kxp").string()));
   EXPECT_EQ(ReadFile(folder / "wieder.kxp", 1 << 24), saved);
+  EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "karte.pdf", 1 << 24)));
   EXPECT_TRUE(platform.messages.empty());
 }
 

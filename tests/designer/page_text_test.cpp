@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "base/atomic_file.h"
+#include "designer/projectfile/project_split.h"
 #include "graphics/bitmap.h"
 #include "graphics/bmp.h"
 #include "graphics/jpeg.h"
+#include "support/test_folder.h"
 
 namespace quirabel::designer::projectfile {
 namespace {
@@ -67,12 +71,19 @@ TEST(PageTextTest, EveryKindRoundTrips) {
   label.text = "Text";
   std::string bmp = graphics::WriteBmp(Pattern(8, 4));
   bmp.replace(60, 20, "</kxelement><kxdata>");
-  page.elements = {{ElementKind::Rect, RectRecord{"R", 0xFF}, ""},
-                   {ElementKind::Label, label, ""},
-                   {ElementKind::Text, TextRecord{}, EncodeTextLines("Erste\nZweite")},
-                   {ElementKind::Jpeg, ImageRecord{"J"}, JpegWithTags()},
-                   {ElementKind::Bitmap, ImageRecord{"B"}, bmp},
-                   {ElementKind::Rect, RectRecord{"last"}, ""}};
+  const auto block = [](ElementKind kind, auto record, SharedBytes data) {
+    ElementBlock b;
+    b.kind = kind;
+    b.record = record;
+    b.data = std::move(data);
+    return b;
+  };
+  page.elements = {block(ElementKind::Rect, RectRecord{"R", 0xFF}, ""),
+                   block(ElementKind::Label, label, ""),
+                   block(ElementKind::Text, TextRecord{}, EncodeTextLines("Erste\nZweite")),
+                   block(ElementKind::Jpeg, ImageRecord{"J"}, JpegWithTags()),
+                   block(ElementKind::Bitmap, ImageRecord{"B"}, bmp),
+                   block(ElementKind::Rect, RectRecord{"last"}, "")};
   const std::string text = WritePageText(page);
   const PageText back = ReadPageText(text);
   EXPECT_EQ(WritePageText(back), text);
@@ -92,6 +103,17 @@ TEST(PageTextTest, EveryKindRoundTrips) {
   patched.replace(at + 122, 20, "</kxelement><kxdata>");                  // after the text
   patched.replace(patched.find("<kxelement REC>") + 18, 12, "</kxelement>");
   EXPECT_EQ(WritePageText(ReadPageText(patched)), text);
+
+  // Whether a page writes as given bytes, told without writing them: a page read back from its
+  // own text does; a page that writing tidies up, or bytes one longer or shorter, do not.
+  EXPECT_TRUE(WritesAs(back, text));
+  EXPECT_TRUE(WritesAs(ReadPageText(patched), text));
+  EXPECT_FALSE(WritesAs(ReadPageText(patched), patched));
+  EXPECT_FALSE(WritesAs(back, text + "x"));
+  EXPECT_FALSE(WritesAs(back, std::string_view(text).substr(0, text.size() - 1)));
+  std::string otherPicture = text;
+  otherPicture[otherPicture.find("<kxelement IMG>") + 15 + 76 + 8 + 3] ^= 1;
+  EXPECT_FALSE(WritesAs(back, otherPicture));
 }
 
 // Pages from earlier versions, or slightly damaged ones, still read.
@@ -107,6 +129,29 @@ TEST(PageTextTest, LenientReading) {
   ASSERT_EQ(page.elements.size(), 3u);
   EXPECT_EQ(page.elements[0].data, cut);
   EXPECT_EQ(page.elements[1].data, full + "xx");
+
+  // The walk that finds a JPEG's end also checks it, and what it found goes with the block, so
+  // loading the picture needs no second walk; a picture it did not walk whole has none.
+  const std::string tagged = JpegWithTags();
+  const struct {
+    std::string data;
+    bool checked;
+  } walked[] = {{full, true},
+                {full + "xx", true},
+                {tagged, true},
+                {cut, false},
+                {std::string("\xFF\xD8\xFF\xD9", 4), false}};  // no image data: not sound
+  for (const auto& w : walked) {
+    page = ReadPageText(kHead + image + "<kxdata>" + w.data + "</kxelement>" + rect);
+    ASSERT_EQ(page.elements.size(), 2u);
+    EXPECT_EQ(page.elements[0].data, w.data);
+    ASSERT_EQ(page.elements[0].checkedJpeg.has_value(), w.checked) << w.data.size();
+    if (!w.checked) continue;
+    const graphics::JpegLayout expected = graphics::CheckJpegStructure(w.data);
+    EXPECT_EQ(page.elements[0].checkedJpeg->end, expected.end);
+    EXPECT_EQ(page.elements[0].checkedJpeg->width, expected.width);
+    EXPECT_EQ(page.elements[0].checkedJpeg->scans, expected.scans);
+  }
 
   // A BMP block with a short record is left out and counted; unknown blocks are skipped, and so
   // is anything after the last block.
@@ -171,6 +216,46 @@ TEST(PageTextTest, Projects) {
   EXPECT_EQ(file, "eins</endoffile></endoffile>drei</endoffile>");
   EXPECT_EQ(SplitProject(file + "Rest</endoffile"), std::vector<std::string>({"eins", "", "drei"}));
   EXPECT_TRUE(SplitProject("eins").empty());
+}
+
+// Reading a project finds its page ends while the bytes arrive, in pieces and (for large files)
+// in two parts side by side: a tag across a piece border or across the two parts is found as
+// well as one inside them.
+TEST(PageTextTest, ProjectFilesSplitWhileRead) {
+  const std::filesystem::path folder = testing::FreshTestFolder("project_read_");
+  constexpr std::size_t kSize = 20u << 20;  // read in two parts of 10 MiB
+  constexpr std::size_t kPiece = 512u << 10;
+  const std::size_t tag = kEndOfFile.size();
+  const struct {
+    const char* what;
+    std::vector<std::size_t> ends;  // where tags start
+    std::string tail;
+  } cases[] = {
+      {"inside pieces", {100, kPiece + 7, kSize / 2 + 3}, ""},
+      {"across a piece border", {kPiece - 5, 3 * kPiece - 1}, " \r\n"},
+      {"across the two parts", {kSize / 2 - 6, kSize / 2 + tag}, "angefangene Seite"},
+      {"at both ends of the file", {0, kSize - tag - 17}, "noch eine"},
+  };
+  for (const auto& c : cases) {
+    std::string bytes(kSize, 'x');
+    for (std::size_t end : c.ends) bytes.replace(end, tag, kEndOfFile);
+    bytes.replace(bytes.size() - c.tail.size(), c.tail.size(), c.tail);
+    WriteFileAtomic(folder / "p.kxp", bytes);
+    const ProjectFileBytes read = ReadProjectFile(folder / "p.kxp", kSize);
+    const std::vector<std::string_view> expected = SplitProjectViews(bytes);
+    ASSERT_EQ(read.pages.size(), expected.size()) << c.what;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(read.pages[i].size(), expected[i].size()) << c.what << " " << i;
+      EXPECT_EQ(read.pages[i].data() - read.bytes.data(), expected[i].data() - bytes.data())
+          << c.what << " " << i;
+    }
+    const std::size_t after = c.ends.back() + tag;
+    const std::string_view rest = std::string_view(bytes).substr(after);
+    const std::size_t used = rest.find_first_not_of(" \t\r\n");
+    EXPECT_EQ(read.unfinishedTailBytes, used == std::string_view::npos ? 0 : rest.size() - used)
+        << c.what;
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // A cut-short JPEG whose first segment points 179 bytes ahead, at bytes that only hold an

@@ -1,8 +1,11 @@
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
+#include "graphics/image_error.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -74,33 +77,96 @@ const Record& RecordOf(const ElementBlock& block) {
   return *record;
 }
 
-void AppendBlock(std::string& out, const ElementBlock& block) {
+// Where the writer's bytes go: into a string, or compared with bytes already there.
+class StringSink {
+ public:
+  explicit StringSink(std::string& out) : out_(out) {}
+  void Add(std::string_view bytes) { out_ += bytes; }
+  void Add(char c) { out_ += c; }
+
+ private:
+  std::string& out_;
+};
+
+// Compares what the writer would write with existing bytes, without writing it. Picture bytes
+// that are the very piece of the existing bytes at that place are not compared again: a page
+// read and written back unchanged costs a walk over its records only.
+class MatchSink {
+ public:
+  explicit MatchSink(std::string_view expected) : expected_(expected) {}
+  void Add(std::string_view bytes) {
+    if (!same_) return;
+    if (bytes.size() > expected_.size() - pos_) {
+      same_ = false;
+      return;
+    }
+    const char* at = expected_.data() + pos_;
+    same_ = bytes.data() == at || std::memcmp(bytes.data(), at, bytes.size()) == 0;
+    pos_ += bytes.size();
+  }
+  void Add(char c) { Add(std::string_view(&c, 1)); }
+  bool Same() const { return same_ && pos_ == expected_.size(); }
+
+ private:
+  std::string_view expected_;
+  std::size_t pos_ = 0;
+  bool same_ = true;
+};
+
+template <class Sink>
+void AppendBlock(Sink& out, const ElementBlock& block) {
   switch (block.kind) {
     case ElementKind::Rect:
-      out += kRectTag;
-      out += Encode(RecordOf<RectRecord>(block));
+      out.Add(kRectTag);
+      out.Add(Encode(RecordOf<RectRecord>(block)));
       break;
     case ElementKind::Label:
-      out += kLabelTag;
-      out += Encode(RecordOf<LabelRecord>(block));
+      out.Add(kLabelTag);
+      out.Add(Encode(RecordOf<LabelRecord>(block)));
       break;
     case ElementKind::Text:
-      out += kTextTag;
-      out += Encode(RecordOf<TextRecord>(block));
-      out += kData;
-      out += block.data;
+      out.Add(kTextTag);
+      out.Add(Encode(RecordOf<TextRecord>(block)));
+      out.Add(kData);
+      out.Add(block.data);
       break;
     case ElementKind::Jpeg:
     case ElementKind::Bitmap:
-      out += block.kind == ElementKind::Jpeg ? kJpegTag : kBitmapTag;
-      out += Encode(RecordOf<ImageRecord>(block));
-      out += kData;
-      out += block.data;
+      out.Add(block.kind == ElementKind::Jpeg ? kJpegTag : kBitmapTag);
+      out.Add(Encode(RecordOf<ImageRecord>(block)));
+      out.Add(kData);
+      out.Add(block.data);
       break;
     default:
       throw std::invalid_argument("unknown element kind");
   }
-  out += kElementEnd;
+  out.Add(kElementEnd);
+}
+
+template <class Sink>
+void WritePage(Sink& out, const PageText& page) {
+  out.Add(kVersion);
+  out.Add(kVersionEnd);
+  for (const TextField& field : kTextFields) {
+    out.Add(page.header.*field.value);
+    out.Add(field.end);
+  }
+  for (const CountField& field : kCountFields) {
+    out.Add(std::to_string(page.header.*field.value));
+    out.Add(field.end);
+  }
+  out.Add(page.header.guideLines);
+  out.Add(kGuideLinesEnd);
+
+  out.Add(Encode(page.background));
+  out.Add(kData);
+  out.Add(page.backgroundJpeg);
+  out.Add(kElementEnd);
+  out.Add(page.orderMark);
+  out.Add(kOrderMarkEnd);
+  out.Add(kHeaderEnd);
+
+  for (const ElementBlock& block : page.elements) AppendBlock(out, block);
 }
 
 // Where pictures end by their own structure, so that tag text inside picture bytes does not cut
@@ -128,7 +194,12 @@ class PictureExtents {
       limit_ = limit;
     }
     const std::size_t left = limit - start;
-    if (left >= 2 && Byte(start) == 0xFF && Byte(start + 1) == 0xD8) return JpegEnd(start + 2);
+    if (left >= 2 && Byte(start) == 0xFF && Byte(start + 1) == 0xD8) {
+      if (const std::optional<graphics::JpegLayout> layout = CheckedJpeg(start, limit)) {
+        return start + layout->end;
+      }
+      return JpegEnd(start + 2);
+    }
     if (left >= 6 && text_[start] == 'B' && text_[start + 1] == 'M') {
       const std::uint32_t size = Byte(start + 2) | Byte(start + 3) << 8 | Byte(start + 4) << 16 |
                                  static_cast<std::uint32_t>(Byte(start + 5)) << 24;
@@ -155,8 +226,39 @@ class PictureExtents {
     return limitEnd_;
   }
 
-  std::size_t Find(std::size_t from) const { return text_.find(kElementEnd, from); }
+  std::size_t Find(std::size_t from) const {
+    if (from > text_.size()) return kNpos;
+    const std::size_t at = FindTag(text_.substr(from), kElementEnd);
+    return at == kNpos ? kNpos : from + at;
+  }
 
+  // A whole, sound JPEG at `start` (CheckJpegStructure on the bytes up to `limit`): the walk that
+  // finds its end also checks it, and what it found is kept for whoever loads the picture, so
+  // its markers are read once. Bytes an earlier such walk went over are not walked again (they
+  // belong to a damaged picture that pictures after it share): there the page's own walk below,
+  // which remembers where it went, answers alone.
+  std::optional<graphics::JpegLayout> CheckedJpeg(std::size_t start, std::size_t limit) {
+    if (start < checkedUpTo_) return std::nullopt;
+    try {
+      const graphics::JpegLayout layout =
+          graphics::CheckJpegStructure(text_.substr(start, limit - start));
+      checkedUpTo_ = start + layout.end;
+      checked_ = {start, layout};
+      return layout;
+    } catch (const graphics::ImageError&) {
+      checkedUpTo_ = limit;
+      return std::nullopt;
+    }
+  }
+
+ public:
+  // What CheckedJpeg found for the picture starting at `start`, if it walked that one.
+  std::optional<graphics::JpegLayout> CheckedAt(std::size_t start) const {
+    if (checked_ && checked_->first == start) return checked_->second;
+    return std::nullopt;
+  }
+
+ private:
   bool EndsPicture(std::size_t tag) const {
     const std::string_view after = text_.substr(tag + kElementEnd.size());
     return after.empty() || after.starts_with(kOpeningTagStart) ||
@@ -223,6 +325,8 @@ class PictureExtents {
   std::unordered_map<std::size_t, std::size_t> memo_;
   std::vector<std::size_t> scanMarkers_;
   bool scanMarkersFound_ = false;
+  std::size_t checkedUpTo_ = 0;
+  std::optional<std::pair<std::size_t, graphics::JpegLayout>> checked_;
 };
 
 // Reads a page text front to back; pos_ is where the next piece starts.
@@ -262,7 +366,11 @@ class PageReader {
     std::size_t dataStart;
   };
 
-  std::size_t Find(std::string_view tag, std::size_t from) const { return text_.find(tag, from); }
+  std::size_t Find(std::string_view tag, std::size_t from) const {
+    if (from > text_.size()) return kNpos;
+    const std::size_t at = FindTag(text_.substr(from), tag);
+    return at == kNpos ? kNpos : from + at;
+  }
   bool At(std::size_t pos, std::string_view tag) const {
     return pos <= text_.size() && text_.substr(pos).starts_with(tag);
   }
@@ -311,10 +419,16 @@ class PageReader {
     return Find(kElementEnd, end != kNpos ? end : start);
   }
 
-  SharedBytes ReadPicture(std::size_t start) {
+  // The picture whose bytes start at `start`, and its JPEG structure when finding its end
+  // checked it.
+  SharedBytes ReadPicture(std::size_t start, std::optional<graphics::JpegLayout>& checked) {
     const std::size_t end = FindPictureEnd(start);
     if (end == kNpos) MissingEnd(kElementEnd);
     pos_ = end + kElementEnd.size();
+    // The walk stopped at the end of image; bytes after it (up to a later closing tag) stay with
+    // the picture and do not change what a check of the picture finds.
+    checked = extents_.CheckedAt(start);
+    if (checked && start + checked->end > end) checked.reset();
     return source_.Sub(start, end - start);
   }
 
@@ -323,7 +437,7 @@ class PageReader {
     if (part.status == RecordStatus::kShort) Damaged("der Hintergrund ist zu kurz");
     if (part.status == RecordStatus::kNoData) Damaged("beim Hintergrund fehlt " + Quoted(kData));
     page.background = DecodeImage(text_.substr(pos_));
-    page.backgroundJpeg = ReadPicture(part.dataStart);
+    page.backgroundJpeg = ReadPicture(part.dataStart, page.checkedBackground);
   }
 
   // A record with nothing after it: normally its closing tag follows right away; otherwise the
@@ -372,7 +486,7 @@ class PageReader {
       }
       RequireRecord(part);
       block.record = DecodeImage(text_.substr(body));
-      block.data = ReadPicture(part.dataStart);
+      block.data = ReadPicture(part.dataStart, block.checkedJpeg);
     } else {
       pos_ = end + kElementEnd.size();  // a kind this version does not know
       ++page.skippedUnknownBlocks;
@@ -399,30 +513,15 @@ std::string WritePageText(const PageText& page) {
   for (const ElementBlock& block : page.elements) size += 512 + block.data.size();
   std::string out;
   out.reserve(size);
-
-  out += kVersion;
-  out += kVersionEnd;
-  for (const TextField& field : kTextFields) {
-    out += page.header.*field.value;
-    out += field.end;
-  }
-  for (const CountField& field : kCountFields) {
-    out += std::to_string(page.header.*field.value);
-    out += field.end;
-  }
-  out += page.header.guideLines;
-  out += kGuideLinesEnd;
-
-  out += Encode(page.background);
-  out += kData;
-  out += page.backgroundJpeg;
-  out += kElementEnd;
-  out += page.orderMark;
-  out += kOrderMarkEnd;
-  out += kHeaderEnd;
-
-  for (const ElementBlock& block : page.elements) AppendBlock(out, block);
+  StringSink sink(out);
+  WritePage(sink, page);
   return out;
+}
+
+bool WritesAs(const PageText& page, std::string_view bytes) {
+  MatchSink sink(bytes);
+  WritePage(sink, page);
+  return sink.Same();
 }
 
 PageText ReadPageText(const SharedBytes& bytes) { return PageReader(bytes).Read(); }

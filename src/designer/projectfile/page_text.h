@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -9,6 +10,7 @@
 
 #include "base/shared_bytes.h"
 #include "designer/projectfile/records.h"
+#include "graphics/jpeg.h"
 #include "report/element_kind.h"
 
 namespace quirabel::designer::projectfile {
@@ -39,12 +41,16 @@ struct ElementBlock {
   std::variant<RectRecord, LabelRecord, TextRecord, ImageRecord> record;
   // Text: the stored lines (see EncodeTextLines); Jpeg and Bitmap: the picture file; else empty.
   SharedBytes data;
+  // A JPEG's structure as reading found it while looking for the picture's end
+  // (graphics::CheckJpegStructure of data); none when reading did not walk it whole.
+  std::optional<graphics::JpegLayout> checkedJpeg;
 };
 
 struct PageText {
   PageHeader header;
   ImageRecord background;
-  SharedBytes backgroundJpeg;  // empty without a background picture
+  SharedBytes backgroundJpeg;                             // empty without a background picture
+  std::optional<graphics::JpegLayout> checkedBackground;  // as ElementBlock::checkedJpeg
   char orderMark = '0';
   std::vector<ElementBlock> elements;
   // Bitmap blocks left out on reading because their record was cut short; the document window
@@ -57,6 +63,8 @@ struct PageText {
 // The page text of a page. An element whose record does not match its kind is a
 // std::invalid_argument.
 std::string WritePageText(const PageText& page);
+// Whether WritePageText(page) gives exactly these bytes, found without writing them.
+bool WritesAs(const PageText& page, std::string_view bytes);
 
 // Reads a page text written by WritePageText or by earlier versions. Pictures and records may
 // contain the tags themselves; their ends come from the records' sizes and the pictures' own
