@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/edit_commands.h"
-#include "designer/document_window.h"
+#include "designer/page_model.h"
 #include "designer/project_state.h"
 #include "dialogs/data_field_window.h"
 #include "dialogs/page_windows.h"
@@ -15,6 +15,10 @@
 #include "dialogs/property_windows.h"
 #include "dialogs/template_folder.h"
 #include "ui/platform.h"
+
+namespace quirabel::designer {
+class DocumentWindow;
+}
 
 namespace quirabel::app {
 
@@ -30,6 +34,8 @@ class Application : public ui::Component {
   designer::ProjectState& State() { return state_; }
   // The document window, none while no document is open.
   designer::DocumentWindow* DocumentWindow() const { return documentWindow_; }
+  // The page shown, none while no document is open.
+  designer::PageModel* Page() const;
   dialogs::FormatWindow& FormatWindow() { return *formatWindow_; }
   dialogs::ProjectInfoWindow& ProjectInfoWindow() { return *projectInfoWindow_; }
   dialogs::SaveQuestionWindow& SaveQuestionWindow() { return *saveQuestionWindow_; }

@@ -219,4 +219,19 @@ ElementText TextOf(const report::TPRItem& item) {
   return {};
 }
 
+void FillDataField(report::TPRItem& item, std::string_view cell) {
+  switch (item.Kind()) {
+    case ElementKind::Label:
+      static_cast<report::TPRLabel&>(item).SetCaption(std::string(cell));
+      break;
+    case ElementKind::Text:
+      static_cast<report::TPRText&>(item).SetText(cell);
+      break;
+    case ElementKind::Rect:
+    case ElementKind::Jpeg:
+    case ElementKind::Bitmap:
+      break;
+  }
+}
+
 }  // namespace quirabel::designer

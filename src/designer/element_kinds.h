@@ -56,6 +56,9 @@ struct ElementText {
   std::string dataField;
 };
 ElementText TextOf(const report::TPRItem& item);
+// Puts a row's cell into an element with a data field: the caption of a text line, the lines of
+// a text field; other kinds have no data field and stay as they are.
+void FillDataField(report::TPRItem& item, std::string_view cell);
 
 // A text as it may go into a page text: Windows-1252, and a tag of the format inside it has its
 // '<' turned into the look-alike '‹', so it cannot end a field early when the page is read.

@@ -117,7 +117,7 @@ void MouseEditing::ProcessMessages() {
 }
 
 bool MouseEditing::OnPage(const TPRItem& item) const {
-  const auto& children = window_.layoutPanel->Controls();
+  const auto& children = window_.Page().LayoutPanel().Controls();
   return std::find(children.begin(), children.end(), &item) != children.end();
 }
 
@@ -129,7 +129,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
   const bool left = button == ui::TMouseButton::mbLeft;
   drag_.pressedBounds = item.BoundsRect();
   const bool right = button == ui::TMouseButton::mbRight;
-  const ui::TPoint origin = item.OriginIn(window_.layoutPanel);
+  const ui::TPoint origin = item.OriginIn(&window_.Page().LayoutPanel());
   const int pageX = origin.x + x, pageY = origin.y + y;
   // An armed tool places its element wherever the page is clicked, over elements too.
   if (left && CreationArmed()) {
@@ -209,9 +209,11 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
   // A drag may always bring the element back to where it was pressed.
   const ui::TRect& from = drag_.pressedBounds;
   const int top =
-      takeTop ? ClampToPage(cy, window_.pagePanel->Height(), item.Height(), from.top) : item.Top();
+      takeTop ? ClampToPage(cy, window_.Page().PagePanel().Height(), item.Height(), from.top)
+              : item.Top();
   const int left =
-      takeLeft ? ClampToPage(cx, window_.pagePanel->Width(), item.Width(), from.left) : item.Left();
+      takeLeft ? ClampToPage(cx, window_.Page().PagePanel().Width(), item.Width(), from.left)
+               : item.Left();
   if (top != item.Top() || left != item.Left())
     item.SetBounds(left, top, item.Width(), item.Height());
   // Handles and markers go where the element is.
@@ -313,8 +315,8 @@ bool MouseEditing::HandleHeld(Corner corner) const {
 void MouseEditing::CreateAt(int pageX, int pageY) {
   // The armed click is told in the coordinates of the page background.
   const ui::TPoint background =
-      window_.Background() != nullptr
-          ? ui::TPoint{window_.Background()->Left(), window_.Background()->Top()}
+      window_.Page().Background() != nullptr
+          ? ui::TPoint{window_.Page().Background()->Left(), window_.Page().Background()->Top()}
           : ui::TPoint{0, 0};
   window_.LastPagePointX = pageX - background.x;
   window_.LastPagePointY = pageY - background.y;
@@ -352,7 +354,8 @@ void MouseEditing::FollowHandle(TPRItem& element, Corner corner, int x, int y) {
   const int dx = handle.Left() + x - drag_.handlePressX;
   const int dy = handle.Top() + y - drag_.handlePressY;
   const ui::TRect& from = drag_.pressedBounds;
-  const int pageWidth = window_.pagePanel->Width(), pageHeight = window_.pagePanel->Height();
+  const int pageWidth = window_.Page().PagePanel().Width(),
+            pageHeight = window_.Page().PagePanel().Height();
   int left = from.left, top = from.top, right = from.right, bottom = from.bottom;
   // Each corner owns its edges; an edge stops at the margin and one pixel short of the opposite
   // edge.

@@ -1,11 +1,12 @@
-// The page on screen to and from its page text.
+// The page to and from its page text.
 #include <algorithm>
 
 #include "base/atomic_file.h"
 #include "base/cp1252.h"
-#include "designer/document_window.h"
 #include "designer/element_kinds.h"
+#include "designer/guide_lines.h"
 #include "designer/page_format.h"
+#include "designer/page_model.h"
 #include "designer/projectfile/file_text.h"
 #include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/page_text.h"
@@ -45,7 +46,7 @@ graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg, const std::st
 
 }  // namespace
 
-void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) {
+void PageModel::CheckPixelBudget(const pf::PageText& page, int pageNumber) {
   // What each picture would decode to, from its header alone: a small file may claim a huge
   // picture (a run-length bitmap that ends at once), and that must be refused before anything
   // is allocated for it.
@@ -86,7 +87,7 @@ void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) 
   state_.bitmapPixelsByPage[pageNumber] = bitmapPixels;
 }
 
-std::string DocumentWindow::PageTextOfScreen() const {
+std::string PageModel::PageText() const {
   pf::PageText page;
   pf::PageHeader& h = page.header;
   h.projectNumber = TypedText(state_.projectNumber);
@@ -103,7 +104,7 @@ std::string DocumentWindow::PageTextOfScreen() const {
   h.verticalPerforations = state_.verticalPerforations;
   h.horizontalPerforations = state_.horizontalPerforations;
   // Where the guide lines stand is kept with the first page only.
-  if (state_.orderDocument && state_.currentPage == 1) h.guideLines = guideLines_.Write();
+  if (state_.orderDocument && state_.currentPage == 1) h.guideLines = guideLines_->Write();
 
   if (const report::TPRJpegImage* background = Background()) {
     page.background = {projectfile::ToFileText(background->Name()),
@@ -122,8 +123,8 @@ std::string DocumentWindow::PageTextOfScreen() const {
   return pf::WritePageText(page);
 }
 
-void DocumentWindow::StoreCurrentPage() {
-  std::string text = PageTextOfScreen();
+void PageModel::StoreCurrentPage() {
+  std::string text = PageText();
   const auto index = static_cast<std::size_t>(std::max(state_.currentPage, 1) - 1);
   if (state_.pageTexts.size() <= index) {
     state_.pageTexts.emplace_back(std::move(text));
@@ -132,7 +133,7 @@ void DocumentWindow::StoreCurrentPage() {
   }
 }
 
-void DocumentWindow::WriteProjectFile(const std::filesystem::path& fileName) {
+void PageModel::WriteProjectFile(const std::filesystem::path& fileName) const {
   // Page by page straight into the file: a large project is not joined in memory first. Each
   // page is read back first: a file the designer could not open again is never written.
   AtomicFileWriter writer(fileName);
@@ -151,18 +152,19 @@ void DocumentWindow::WriteProjectFile(const std::filesystem::path& fileName) {
   writer.Commit();
 }
 
-void DocumentWindow::LoadPage(int page, bool maximise) {
+PageModel::Loaded PageModel::LoadPage(int page) {
   if (page < 1 || static_cast<std::size_t>(page) > state_.pageTexts.size()) {
     throw pf::ProjectFileError("Die Seite " + std::to_string(page) +
                                " gibt es in diesem Projekt nicht.");
   }
-  LoadPageText(state_.pageTexts[static_cast<std::size_t>(page) - 1], page, maximise);
+  const Loaded loaded = LoadPageText(state_.pageTexts[static_cast<std::size_t>(page) - 1], page);
   state_.currentPage = page;
+  return loaded;
 }
 
-void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, bool maximise) {
-  // Everything is read and checked before the page on screen is touched: a damaged page leaves
-  // the window as it was.
+PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageNumber) {
+  // Everything is read and checked before the page is touched: a damaged page leaves it as it
+  // was.
   const pf::PageText page = pf::ReadPageText(pageText);
   const pf::PageHeader& h = page.header;
   if (!WidthPixels(h.widthMm) || !HeightPixels(h.heightMm)) {
@@ -215,30 +217,23 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
   documentId_ = Text(b.name);
   ApplyPageSize();
 
-  auto* background = new report::TPRJpegImage(this);
-  background->SetName(documentId_);
-  background->SetStretch(true);
-  background->SetPicture(backgroundPicture);
-  background->SetBounds(b.left, b.top, b.width, b.height);
-  AttachBackgroundHandlers(*background);
-  background->SetParent(layoutPanel);
-  background->SendToBack();
+  report::TPRJpegImage& background = PlaceBackground();
+  background.SetPicture(backgroundPicture);
+  background.SetBounds(b.left, b.top, b.width, b.height);
 
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
-    report::TPRItem* element = RestoreElement(page.elements[i], pictures[i], this);
+    report::TPRItem* element = RestoreElement(page.elements[i], pictures[i], &owner_);
     const std::string dataField = TextOf(*element).dataField;
     if (!dataField.empty()) state_.dataFields.push_back(dataField);
-    AttachElementHandlers(*element);
-    element->SetParent(layoutPanel);
+    Place(*element);
   }
   // The guide lines stay on the window from page to page; the first page is the front side and
   // says where they stand.
-  guideLines_.Build();
+  guideLines_->Build();
   if (orderable) {
-    if (pageNumber == 1) guideLines_.ShowFrontSide();
-    if (!h.guideLines.empty()) guideLines_.Apply(guideRecords);
+    if (pageNumber == 1) guideLines_->ShowFrontSide();
+    if (!h.guideLines.empty()) guideLines_->Apply(guideRecords);
   }
-  for (int i = 0; i < page.skippedBitmapBlocks; ++i) ShowMessage("Fehler");
   // A loss stays on record once seen: the page stored again afterwards no longer shows it.
   if (page.skippedBitmapBlocks + page.skippedUnknownBlocks > 0 &&
       !state_.readLosses.contains(pageNumber)) {
@@ -251,10 +246,7 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
               " Element(e) unbekannter oder verschobener Art ausgelassen.";
     state_.readLosses[pageNumber] = std::move(lost);
   }
-  ShowHandlesOnTop();
-  if (maximise) SetMaximized(true);
-  CopiesPerA3Sheet();
-  if (OnPageRebuilt) OnPageRebuilt();
+  return {page.skippedBitmapBlocks};
 }
 
 }  // namespace quirabel::designer
