@@ -13,8 +13,6 @@
 #include "graphics/gif.h"
 #include "graphics/jpeg.h"
 #include "graphics/png.h"
-#include "report/pr_labels.h"
-#include "report/pr_shapes.h"
 #include "ui/platform.h"
 
 namespace quirabel::designer {
@@ -434,23 +432,7 @@ int PageModel::CountInks() {
   auto raise = [&] { highest = std::max(highest, inks_.Count()); };
   try {
     for (const PageElement& e : Elements()) {
-      switch (e.kind) {
-        case ElementKind::Label:
-        case ElementKind::Text:
-          inks_.TestColor(static_cast<report::TPRCustomLabel*>(e.item)->FontColor());
-          break;
-        case ElementKind::Rect: {
-          auto* rect = static_cast<report::TPRRect*>(e.item);
-          inks_.TestColor(rect->FillColor());
-          raise();
-          inks_.TestColor(rect->LineColor());
-          break;
-        }
-        case ElementKind::Jpeg:
-        case ElementKind::Bitmap:
-          if (e.number > 1) inks_.TestPicture(static_cast<report::TPRImage*>(e.item)->Picture());
-          break;
-      }
+      ClassOf(e.kind).CheckInks(*e.item, e.number, inks_, raise);
       raise();
     }
     if (report::TPRJpegImage* background = Background()) inks_.TestPicture(background->Picture());
