@@ -24,6 +24,14 @@ using report::ElementKind;
 // text fields, rectangles and pictures (bitmap or JPEG).
 enum class ElementMenu { Label, Text, Rect, Image };
 
+// Where the ruler markers of a chosen element stand: the gap to its edges (above, below, left),
+// the gap of the right marker, and how far the markers above and below reach past its width.
+struct MarkerLayout {
+  int gap;
+  int rightGap;
+  int extra;
+};
+
 struct ElementType {
   ElementKind kind;
   // The start of its component names: "PRRect", "PRLabel", "PRText", "PRJpegImage", "PRImage".
@@ -33,6 +41,7 @@ struct ElementType {
   ElementMenu menu;
   // Text lines, text fields and rectangles have a property window; pictures do not.
   bool hasProperties;
+  MarkerLayout markers;
 };
 
 // The text an element shows and the data field it is filled from; both empty for rectangles and
@@ -63,6 +72,11 @@ class ElementClass {
   virtual ElementText Text(const report::TPRItem&) const { return {}; }
   // A row's cell into the element's data field; kinds without one stay as they are.
   virtual void FillDataField(report::TPRItem&, std::string_view) const {}
+  // The mouse moved onto another element of the family while this one was pressed: it shows as
+  // not pressed again. True when that ends the drag.
+  virtual bool LeftWhilePressed(report::TPRItem&) const { return false; }
+  // The mouse let go of the element after a press. True when the resize handles follow it.
+  virtual bool Released(report::TPRItem&) const { return true; }
   // Tests the element's colours for the ink check; `counted` after each colour but the last.
   virtual void CheckInks(const report::TPRItem& item, int number, graphics::InkFlags& inks,
                          const std::function<void()>& counted) const = 0;

@@ -25,14 +25,6 @@ bool IsImage(const TPRItem* element) {
   return element != nullptr && TypeOf(*element).menu == ElementMenu::Image;
 }
 
-// Where the ruler markers stand around an element: `gap` pixels off its top, bottom and left
-// edge, `rightGap` off its right edge; the horizontal ones are `extra` pixels longer than it.
-struct MarkerLayout {
-  int gap;
-  int rightGap;
-  int extra;
-};
-
 }  // namespace
 
 // The nearest whole pixel at least 5 mm from the near edge is 15, from the far edge the page
@@ -74,8 +66,9 @@ void MouseEditing::AttachElement(TPRItem& item) {
   item.OnMouseMove = [this, element, kind](ui::Control&, ui::TShiftState, int x, int y) {
     Move(*element, kind, x, y);
   };
-  item.OnMouseUp = [this, element, kind](ui::Control&, ui::TMouseButton, ui::TShiftState, int,
-                                         int) { Release(*element, kind); };
+  item.OnMouseUp = [this, element](ui::Control&, ui::TMouseButton, ui::TShiftState, int, int) {
+    Release(*element);
+  };
   // A double-click opens the element's property window; pictures have none.
   if (TypeOf(item).hasProperties) {
     item.OnDblClick = [this, element, kind](ui::Control&) {
@@ -193,7 +186,7 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
   LeavePressedElement(item, kind);
 
   if (!drag_.grabbed) {
-    ShowMarkers(item, kind);
+    ShowMarkers(item);
     if (kind != Kind::Image || !CreationArmed()) SetCursor(ui::crHandPoint);
     return;
   }
@@ -218,40 +211,18 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
     item.SetBounds(left, top, item.Width(), item.Height());
   // Handles and markers go where the element is.
   window_.PlaceHandlesAround(&item);
-  ShowMarkers(item, kind);
+  ShowMarkers(item);
 }
 
 void MouseEditing::LeavePressedElement(TPRItem& item, Kind kind) {
   TPRItem* other = window_.Selected().Pressed();
   // Only a pressed element of the same family as the one the mouse is now over.
   if (other == nullptr || other == &item || TypeOf(*other).menu != kind) return;
-  switch (kind) {
-    case Kind::Label: {
-      auto& label = static_cast<report::TPRLabel&>(*other);
-      label.SetTransparent(true);
-      label.Invalidate();
-      break;
-    }
-    case Kind::Text: {
-      auto& text = static_cast<report::TPRText&>(*other);
-      drag_.grabbed = false;
-      text.SetColor(graphics::clWhite);
-      text.SetBColor(false);
-      text.Invalidate();
-      break;
-    }
-    case Kind::Rect:
-      other->Invalidate();
-      break;
-    case Kind::Image:
-      break;
-  }
+  if (ClassOf(*other).LeftWhilePressed(*other)) drag_.grabbed = false;
 }
 
-void MouseEditing::ShowMarkers(const TPRItem& item, Kind kind) {
-  MarkerLayout layout{0, 5, 5};  // text line and text field
-  if (kind == Kind::Rect) layout = {2, 2, 2};
-  if (kind == Kind::Image) layout = {2, 2, 0};
+void MouseEditing::ShowMarkers(const TPRItem& item) {
+  const MarkerLayout layout = TypeOf(item).markers;
   const int l = item.Left(), t = item.Top(), w = item.Width(), h = item.Height();
   window_.Marker(Side::Below)->SetBounds(l, t + h + layout.gap, w + layout.extra, 1);
   window_.Marker(Side::Above)->SetBounds(l, t - layout.gap, w + layout.extra, 1);
@@ -262,31 +233,14 @@ void MouseEditing::ShowMarkers(const TPRItem& item, Kind kind) {
 
 void MouseEditing::FollowWithMarkers(const TPRItem& item) {
   if (!window_.Marker(Side::Below)->Visible()) return;
-  ShowMarkers(item, TypeOf(item).menu);
+  ShowMarkers(item);
 }
 
-void MouseEditing::Release(TPRItem& item, Kind kind) {
+void MouseEditing::Release(TPRItem& item) {
   drag_.grabbed = false;
   const bool moved = item.BoundsRect() != drag_.pressedBounds;
   SetCursor(ui::crDefault);
-  switch (kind) {
-    case Kind::Label:
-    case Kind::Rect: {
-      // A height change makes the element lay itself out anew.
-      const int height = item.Height();
-      item.SetHeight(height + 1);
-      item.SetHeight(height);
-      break;
-    }
-    case Kind::Text:
-      window_.PlaceHandlesAround(&item);
-      item.SetColor(graphics::clWhite);
-      static_cast<report::TPRText&>(item).SetBColor(false);
-      break;
-    case Kind::Image:
-      window_.PlaceHandlesAround(&item);
-      break;
-  }
+  if (ClassOf(item).Released(item)) window_.PlaceHandlesAround(&item);
   if (moved) window_.Changed();
 }
 

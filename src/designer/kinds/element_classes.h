@@ -32,4 +32,11 @@ void PlaceAsStored(report::TPRItem& item, const Record& r) {
   item.SetBounds(r.left, r.top, r.width, r.height);
 }
 
+// A height change makes an element lay itself out anew.
+inline void LayOutAnew(report::TPRItem& item) {
+  const int height = item.Height();
+  item.SetHeight(height + 1);
+  item.SetHeight(height);
+}
+
 }  // namespace quirabel::designer::kinds

@@ -10,7 +10,9 @@ namespace {
 
 class Label final : public ElementClass {
  public:
-  Label() : ElementClass({ElementKind::Label, "PRLabel", "label", ElementMenu::Label, true}) {}
+  Label()
+      : ElementClass(
+            {ElementKind::Label, "PRLabel", "label", ElementMenu::Label, true, {0, 5, 5}}) {}
 
   report::TPRItem* Make(ui::Component* owner) const override { return new report::TPRLabel(owner); }
 
@@ -64,6 +66,18 @@ class Label final : public ElementClass {
 
   void FillDataField(report::TPRItem& item, std::string_view cell) const override {
     static_cast<report::TPRLabel&>(item).SetCaption(std::string(cell));
+  }
+
+  bool LeftWhilePressed(report::TPRItem& item) const override {
+    auto& label = static_cast<report::TPRLabel&>(item);
+    label.SetTransparent(true);
+    label.Invalidate();
+    return false;
+  }
+
+  bool Released(report::TPRItem& item) const override {
+    LayOutAnew(item);
+    return false;
   }
 
   void CheckInks(const report::TPRItem& item, int, graphics::InkFlags& inks,

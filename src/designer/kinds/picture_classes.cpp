@@ -48,13 +48,14 @@ class Picture final : public ElementClass {
 }  // namespace
 
 const ElementClass& JpegClass() {
-  static const Picture jpeg({ElementKind::Jpeg, "PRJpegImage", "jpeg", ElementMenu::Image, false});
+  static const Picture jpeg(
+      {ElementKind::Jpeg, "PRJpegImage", "jpeg", ElementMenu::Image, false, {2, 2, 0}});
   return jpeg;
 }
 
 const ElementClass& BitmapClass() {
   static const Picture bitmap(
-      {ElementKind::Bitmap, "PRImage", "bitmap", ElementMenu::Image, false});
+      {ElementKind::Bitmap, "PRImage", "bitmap", ElementMenu::Image, false, {2, 2, 0}});
   return bitmap;
 }
 

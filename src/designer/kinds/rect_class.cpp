@@ -10,7 +10,8 @@ namespace {
 
 class Rect final : public ElementClass {
  public:
-  Rect() : ElementClass({ElementKind::Rect, "PRRect", "rect", ElementMenu::Rect, true}) {}
+  Rect()
+      : ElementClass({ElementKind::Rect, "PRRect", "rect", ElementMenu::Rect, true, {2, 2, 2}}) {}
 
   report::TPRItem* Make(ui::Component* owner) const override { return new report::TPRRect(owner); }
 
@@ -39,6 +40,16 @@ class Rect final : public ElementClass {
     PlaceAsStored(*rect, r);
     rect->SetLineWidth(r.lineWidth);
     return rect;
+  }
+
+  bool LeftWhilePressed(report::TPRItem& item) const override {
+    item.Invalidate();
+    return false;
+  }
+
+  bool Released(report::TPRItem& item) const override {
+    LayOutAnew(item);
+    return false;
   }
 
   void CheckInks(const report::TPRItem& item, int, graphics::InkFlags& inks,

@@ -10,7 +10,8 @@ namespace {
 
 class TextField final : public ElementClass {
  public:
-  TextField() : ElementClass({ElementKind::Text, "PRText", "text", ElementMenu::Text, true}) {}
+  TextField()
+      : ElementClass({ElementKind::Text, "PRText", "text", ElementMenu::Text, true, {0, 5, 5}}) {}
 
   report::TPRItem* Make(ui::Component* owner) const override { return new report::TPRText(owner); }
 
@@ -62,6 +63,20 @@ class TextField final : public ElementClass {
 
   void FillDataField(report::TPRItem& item, std::string_view cell) const override {
     static_cast<report::TPRText&>(item).SetText(cell);
+  }
+
+  bool LeftWhilePressed(report::TPRItem& item) const override {
+    auto& text = static_cast<report::TPRText&>(item);
+    text.SetColor(graphics::clWhite);
+    text.SetBColor(false);
+    text.Invalidate();
+    return true;
+  }
+
+  bool Released(report::TPRItem& item) const override {
+    item.SetColor(graphics::clWhite);
+    static_cast<report::TPRText&>(item).SetBColor(false);
+    return true;
   }
 
   void CheckInks(const report::TPRItem& item, int, graphics::InkFlags& inks,
