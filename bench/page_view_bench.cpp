@@ -11,6 +11,7 @@
 
 #include "app/application.h"
 #include "base/atomic_file.h"
+#include "designer/document_window.h"
 #include "graphics/jpeg.h"
 #include "ui/qt/page_view.h"
 #include "ui/qt/qt_platform.h"

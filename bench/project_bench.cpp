@@ -19,6 +19,7 @@
 
 #include "app/application.h"
 #include "base/atomic_file.h"
+#include "designer/document_window.h"
 #include "graphics/jpeg.h"
 #include "quiet_platform.h"
 
@@ -122,16 +123,16 @@ int main() {
     designer::ProjectState& state = application.State();
     for (int page = 1; page <= 100; ++page) {
       window.ClearPage();
-      window.SetDocumentId("BImage0" + std::to_string(1000 + page));
+      window.Page().SetDocumentId("BImage0" + std::to_string(1000 + page));
       window.InitDocument();
       const auto picture = dir / "hintergrund.jpg";
       WriteFileAtomic(picture, NoiseJpeg(static_cast<std::uint32_t>(page)));
       window.LoadBackgroundPicture(picture);
       auto& label =
-          static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+          static_cast<report::TPRLabel&>(window.Page().CreateElement(designer::ElementKind::Label));
       label.SetCaption("Seite " + std::to_string(page));
       state.currentPage = page;
-      window.StoreCurrentPage();
+      window.Page().StoreCurrentPage();
     }
     state.pageCount = 100;
     application.SaveProjectTo(project.string());

@@ -28,6 +28,7 @@
 #include "app/application.h"
 #include "app/serial_pdf.h"
 #include "base/atomic_file.h"
+#include "designer/document_window.h"
 #include "graphics/jpeg.h"
 #include "quiet_platform.h"
 #include "report/pr_labels.h"
@@ -130,20 +131,22 @@ Fixture MakeFixture(const fs::path& folder, std::size_t rows, bool beyondWindows
   application.NewDocument({"", "85", "55"});
   designer::DocumentWindow& window = *application.DocumentWindow();
   window.LoadBackgroundPicture(folder / "hintergrund.jpg");
-  auto& frame = static_cast<report::TPRRect&>(window.CreateElement(designer::ElementKind::Rect));
+  auto& frame =
+      static_cast<report::TPRRect&>(window.Page().CreateElement(designer::ElementKind::Rect));
   frame.SetBounds(8, 8, 225, 140);
   window.InsertPicture(folder / "logo.jpg");
   const char* fields[] = {"Vorname", "Name", "Strasse", "Ort"};
   int top = 40;
   for (const char* field : fields) {
     auto& label =
-        static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+        static_cast<report::TPRLabel&>(window.Page().CreateElement(designer::ElementKind::Label));
     label.SetBounds(16, top, 180, 14);
     label.Setdbfieldname(field);
     label.SetCaption("<" + std::string(field) + ">");
     top += 18;
   }
-  auto& fixed = static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+  auto& fixed =
+      static_cast<report::TPRLabel&>(window.Page().CreateElement(designer::ElementKind::Label));
   fixed.SetBounds(16, 130, 200, 12);
   fixed.SetCaption("Druckerei Quirabel · Ihr Partner für Karten");
   application.SaveProjectTo(fixture.project.string());

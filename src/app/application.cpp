@@ -4,6 +4,7 @@
 #include "base/digits.h"
 #include "base/file_names.h"
 #include "base/shared_bytes.h"
+#include "designer/document_window.h"
 #include "designer/page_format.h"
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
@@ -68,6 +69,10 @@ void Application::ShowMessage(const std::string& text) { platform_.ShowMessage(t
 
 std::string Application::NewProjectNumber() {
   return designer::TimeDigits(platform_.GetClock().Now());
+}
+
+designer::PageModel* Application::Page() const {
+  return documentWindow_ != nullptr ? &documentWindow_->Page() : nullptr;
 }
 
 designer::DocumentWindow* Application::MakeDocumentWindow() {
@@ -208,9 +213,9 @@ bool Application::NewDocument(const designer::PageFormat& format,
   state_.pageCount = 1;
 
   designer::DocumentWindow& window = CreateDocumentWindow();
-  window.SetDocumentId(designer::MakeDocumentId(platform_.GetClock().Now()));
+  window.Page().SetDocumentId(designer::MakeDocumentId(platform_.GetClock().Now()));
   window.InitDocument();
-  window.SetBackgroundColour(graphics::clWhite);
+  window.Page().SetBackgroundColour(graphics::clWhite);
   window.ShowHandlesOnTop();
   window.sizeLabel->SetCaption("H " + format.heightMm + "/B " + format.widthMm + " mm");
   edits_->Reset();
@@ -231,7 +236,7 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   pf::ProjectFileBytes read;
   platform_.Progress("Read Projektfile..", 0, 1);
   try {
-    read = pf::ReadProjectFile(file, designer::DocumentWindow::kMaxPageTextBytes);
+    read = pf::ReadProjectFile(file, designer::PageModel::kMaxPageTextBytes);
     platform_.EndProgress();
   } catch (const FileError& e) {
     platform_.EndProgress();
@@ -287,10 +292,10 @@ bool Application::SaveProjectTo(std::string fileName) {
     return false;
   }
   fileName = WithExtension(std::move(fileName), ".kxp");
-  documentWindow_->StoreCurrentPage();
+  documentWindow_->Page().StoreCurrentPage();
   platform_.Progress("Save Dokument. Please wait...", 0, 1);
   try {
-    documentWindow_->WriteProjectFile(fileName);
+    documentWindow_->Page().WriteProjectFile(fileName);
     platform_.EndProgress();
   } catch (const pf::ProjectFileError& e) {
     platform_.EndProgress();
@@ -345,7 +350,7 @@ bool Application::Save() {
 
 bool Application::SaveAs() {
   if (documentWindow_ == nullptr) return false;
-  documentWindow_->StoreCurrentPage();
+  documentWindow_->Page().StoreCurrentPage();
   const auto file = platform_.FileDialog({"", kProjectFilter, "", true});
   if (!file) return false;
   return SaveProjectTo(*file);
@@ -375,13 +380,13 @@ bool Application::ExportPdfTo(std::string fileName) {
     ShowMessage("Die PDF-Datei würde das Projekt selbst überschreiben: " + pdf);
     return false;
   }
-  report::TPReport& report = *documentWindow_->pdfReport;
+  report::TPReport& report = documentWindow_->Page().Report();
   report.SetTitle(state_.info.title);
   report.SetSubject(state_.info.subject);
   report.SetAuthor(state_.info.author);
   report.SetKeywords(state_.info.keywords);
   report.SetCreator(state_.info.creator);
-  documentWindow_->StoreCurrentPage();
+  documentWindow_->Page().StoreCurrentPage();
   fileName = WithExtension(std::move(fileName), ".pdf");
   report.SetFileName(fileName);
   state_.lastPdfFileName = fileName;
@@ -390,8 +395,8 @@ bool Application::ExportPdfTo(std::string fileName) {
 }
 
 bool Application::PrintAllPages(bool storeBack) {
-  report::TPReport& report = *documentWindow_->pdfReport;
-  documentWindow_->BeginPdf();
+  report::TPReport& report = documentWindow_->Page().Report();
+  documentWindow_->Page().BeginPdf();
   // Whichever way this ends, the progress window goes away and no half-made document stays open
   // in the report to refuse the next export.
   struct Finish {
@@ -410,12 +415,12 @@ bool Application::PrintAllPages(bool storeBack) {
                          static_cast<std::uint64_t>(state_.pageCount));
       const bool maximise = storeBack;  // the export maximises the window, the preview does not
       documentWindow_->LoadPage(n, maximise);
-      if (storeBack) documentWindow_->StoreCurrentPage();
+      if (storeBack) documentWindow_->Page().StoreCurrentPage();
       ShowSideOfPage(n);  // the back side's guide lines mirrored; fold lines are not printed
       platform_.ProcessMessages();
-      report.Print(*documentWindow_->pagePanel);
+      report.Print(documentWindow_->Page().PagePanel());
     }
-    written = documentWindow_->EndPdf();
+    written = documentWindow_->Page().EndPdf();
   } catch (const pf::ProjectFileError& e) {
     ShowMessage(std::string("Der Export ist nicht möglich: ") + e.what());
     return false;
@@ -434,9 +439,9 @@ bool Application::PrintAllPages(bool storeBack) {
 
 std::optional<std::filesystem::path> Application::PreviewPdf() {
   if (documentWindow_ == nullptr) return std::nullopt;
-  report::TPReport& report = *documentWindow_->pdfReport;
+  report::TPReport& report = documentWindow_->Page().Report();
   report.SetAuthor(designer::kProgramText);
-  documentWindow_->StoreCurrentPage();
+  documentWindow_->Page().StoreCurrentPage();
   const std::filesystem::path file =
       std::filesystem::path(state_.programFolder.empty() ? "." : state_.programFolder) /
       "showdef.pdf";
@@ -475,7 +480,7 @@ bool Application::BackgroundColourClick() {
   if (documentWindow_ == nullptr) return false;
   const auto colour = platform_.ColorDialog(graphics::clWhite);
   if (!colour) return false;
-  documentWindow_->SetBackgroundColour(*colour);
+  documentWindow_->Page().SetBackgroundColour(*colour);
   edits_->Record();
   return true;
 }
@@ -492,7 +497,7 @@ bool Application::SinglePageClick() {
   if (documentWindow_ == nullptr) return false;
   const auto file = platform_.FileDialog({"", kPdfFilter, "", true});
   if (!file) return false;
-  return documentWindow_->SinglePageAsPdf(*file);
+  return documentWindow_->Page().SinglePageAsPdf(*file);
 }
 
 bool Application::VisitAllPages() {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/edit_commands.h"
-#include "designer/document_window.h"
+#include "designer/page_model.h"
 #include "designer/print_formats.h"
 #include "designer/project_state.h"
 #include "dialogs/data_field_window.h"
@@ -16,6 +16,10 @@
 #include "dialogs/property_windows.h"
 #include "dialogs/template_folder.h"
 #include "ui/platform.h"
+
+namespace quirabel::designer {
+class DocumentWindow;
+}
 
 namespace quirabel::app {
 
@@ -31,6 +35,8 @@ class Application : public ui::Component {
   designer::ProjectState& State() { return state_; }
   // The document window, none while no document is open.
   designer::DocumentWindow* DocumentWindow() const { return documentWindow_; }
+  // The page shown, none while no document is open.
+  designer::PageModel* Page() const;
   dialogs::FormatWindow& FormatWindow() { return *formatWindow_; }
   dialogs::ProjectInfoWindow& ProjectInfoWindow() { return *projectInfoWindow_; }
   dialogs::SaveQuestionWindow& SaveQuestionWindow() { return *saveQuestionWindow_; }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "designer/document_window.h"
 #include "designer/element_kinds.h"
 #include "designer/mouse_editing.h"
 #include "report/pr_images.h"
@@ -27,7 +28,7 @@ designer::ProjectSnapshot EditCommands::Snapshot() const {
   if (designer::DocumentWindow* window = application_.DocumentWindow()) {
     const auto index = static_cast<std::size_t>(snapshot.currentPage - 1);
     if (snapshot.pages.size() <= index) snapshot.pages.resize(index + 1);
-    snapshot.pages[index] = window->SharedPageTextOfScreen();
+    snapshot.pages[index] = window->Page().SharedPageText();
   }
   return snapshot;
 }
@@ -100,8 +101,8 @@ bool EditCommands::Paste() {
   designer::DocumentWindow* window = application_.DocumentWindow();
   if (!clipboard_ || window == nullptr) return false;
   pasteOffset_ += kPasteStep;
-  report::TPRItem& copy =
-      window->AddElementCopy(clipboard_->block, clipboard_->picture, pasteOffset_, pasteOffset_);
+  report::TPRItem& copy = window->Page().AddElementCopy(clipboard_->block, clipboard_->picture,
+                                                        pasteOffset_, pasteOffset_);
   Select(copy);
   Record();
   return true;
@@ -120,9 +121,9 @@ bool EditCommands::Nudge(int dx, int dy) {
   report::TPRItem* element = Target();
   if (window == nullptr || element == nullptr) return false;
   // The margin rule of the mouse: a step inward is always taken, one outward stops at the margin.
-  const int left = designer::ClampToPage(element->Left() + dx, window->pagePanel->Width(),
+  const int left = designer::ClampToPage(element->Left() + dx, window->Page().PagePanel().Width(),
                                          element->Width(), element->Left());
-  const int top = designer::ClampToPage(element->Top() + dy, window->pagePanel->Height(),
+  const int top = designer::ClampToPage(element->Top() + dy, window->Page().PagePanel().Height(),
                                         element->Height(), element->Top());
   if (left == element->Left() && top == element->Top()) return false;
   element->SetBounds(left, top, element->Width(), element->Height());
@@ -135,7 +136,7 @@ bool EditCommands::Nudge(int dx, int dy) {
 bool EditCommands::SelectNext(bool forward) {
   designer::DocumentWindow* window = application_.DocumentWindow();
   if (window == nullptr) return false;
-  std::vector<designer::PageElement> elements = window->Elements();
+  std::vector<designer::PageElement> elements = window->Page().Elements();
   if (elements.empty()) return false;
   std::stable_sort(elements.begin(), elements.end(),
                    [](const auto& a, const auto& b) { return a.number < b.number; });

@@ -2,6 +2,7 @@
 #include "app/application.h"
 #include "base/atomic_file.h"
 #include "base/digits.h"
+#include "designer/document_window.h"
 #include "designer/page_format.h"
 #include "designer/projectfile/page_text.h"
 
@@ -12,7 +13,7 @@ namespace pf = designer::projectfile;
 namespace {
 
 // A template is one page text; a larger file is no template of ours.
-constexpr std::size_t kMaxTemplateBytes = designer::DocumentWindow::kMaxPageTextBytes;
+constexpr std::size_t kMaxTemplateBytes = designer::PageModel::kMaxPageTextBytes;
 
 }  // namespace
 
@@ -28,7 +29,7 @@ void Application::ShowSideOfPage(int page) {
 
 bool Application::GoToPage(int page) {
   if (documentWindow_ == nullptr || page < 1 || page > state_.pageCount) return false;
-  documentWindow_->StoreCurrentPage();
+  documentWindow_->Page().StoreCurrentPage();
   try {
     documentWindow_->LoadPage(page, true);
   } catch (const pf::ProjectFileError& e) {
@@ -99,9 +100,9 @@ bool Application::AppendPage(const std::string& templatePath) {
       return false;
     }
   }
-  window.StoreCurrentPage();
+  window.Page().StoreCurrentPage();
   const int previousPage = state_.currentPage;
-  const std::string previousId = window.DocumentId();
+  const std::string previousId = window.Page().DocumentId();
 
   window.ClearPage();
   state_.pageCount += 1;
@@ -113,10 +114,10 @@ bool Application::AppendPage(const std::string& templatePath) {
     now.millisecond = (now.millisecond + 1) % 1000;
     id = designer::MakeDocumentId(now);
   }
-  window.SetDocumentId(id);
+  window.Page().SetDocumentId(id);
   window.InitDocument();
-  window.SetBackgroundColour(graphics::clWhite);
-  window.StoreCurrentPage();
+  window.Page().SetBackgroundColour(graphics::clWhite);
+  window.Page().StoreCurrentPage();
   if (!templateText.empty()) {
     try {
       window.LoadPageText(templateText, state_.currentPage, true);
@@ -128,7 +129,7 @@ bool Application::AppendPage(const std::string& templatePath) {
       ShowMessage(std::string("Die Vorlage kann nicht gelesen werden: ") + e.what());
       return false;
     }
-    window.StoreCurrentPage();
+    window.Page().StoreCurrentPage();
   }
   ShowSideOfPage(state_.currentPage);
   window.ShowHandlesOnTop();
@@ -203,7 +204,7 @@ bool Application::SaveTemplate(const std::string& name) {
     if (replaceTemplateWindow_->ShowModal() != ui::mrYes) return false;
   }
   try {
-    folder.Save(name, documentWindow_->PageTextOfScreen());
+    folder.Save(name, documentWindow_->Page().PageText());
   } catch (const FileError& e) {
     ShowMessage("Die Vorlage „" + name + "“ kann nicht gespeichert werden. " + e.Reason());
     return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/application.h"
+#include "designer/document_window.h"
 #include "serial/serial_error.h"
 
 namespace quirabel::app {
@@ -96,7 +97,8 @@ serial::SerialOutcome SerialPdf::Print(const serial::LinkFile& link, const seria
                                        const std::function<bool(std::size_t)>& onWritten,
                                        bool tell) {
   ui::Platform& platform = *application_.GetPlatform();
-  if (designer::DocumentWindow* window = application_.DocumentWindow()) window->StoreCurrentPage();
+  if (designer::DocumentWindow* window = application_.DocumentWindow())
+    window->Page().StoreCurrentPage();
   serial::SerialRun run;
   run.project = &application_.State();
   run.link = link;
@@ -155,7 +157,7 @@ bool SerialPdf::LinkToolClick() {
   // After "--" nothing is taken for an option, by Qt or by the tool.
   std::vector<std::string> arguments{"--", application_.State().projectNumber};
   // The data fields of the page on screen, as its elements carry them now.
-  for (const designer::PageElement& element : application_.DocumentWindow()->Elements()) {
+  for (const designer::PageElement& element : application_.DocumentWindow()->Page().Elements()) {
     std::string field = designer::TextOf(*element.item).dataField;
     if (!field.empty()) arguments.push_back(std::move(field));
   }

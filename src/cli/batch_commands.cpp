@@ -19,7 +19,9 @@
 #include "cli/mail_commands.h"
 #include "cli/serial_commands.h"
 #include "cli/thumbnail.h"
+#include "designer/guide_lines.h"
 #include "designer/page_format.h"
+#include "designer/page_model.h"
 #include "designer/print_formats.h"
 
 namespace quirabel::cli {
@@ -334,18 +336,18 @@ int Info(app::Application& application, bool json) {
   }
   for (int page = 1; page <= state.pageCount; ++page) {
     if (!application.GoToPage(page)) return kExitFailed;
-    designer::DocumentWindow& window = *application.DocumentWindow();
+    const designer::PageModel& model = *application.Page();
     Json pageJson;
     if (json) {
       pageJson = {{"page", page},
-                  {"widthPx", window.pagePanel->Width()},
-                  {"heightPx", window.pagePanel->Height()},
+                  {"widthPx", model.PagePanel().Width()},
+                  {"heightPx", model.PagePanel().Height()},
                   {"elements", Json::array()}};
     } else {
-      out += "\nSeite " + std::to_string(page) + " (" + std::to_string(window.pagePanel->Width()) +
-             " x " + std::to_string(window.pagePanel->Height()) + " Pixel)\n";
+      out += "\nSeite " + std::to_string(page) + " (" + std::to_string(model.PagePanel().Width()) +
+             " x " + std::to_string(model.PagePanel().Height()) + " Pixel)\n";
     }
-    for (const designer::PageElement& e : window.Elements()) {
+    for (const designer::PageElement& e : model.Elements()) {
       const designer::ElementText shown = designer::TextOf(*e.item);
       const std::string& text = shown.text;
       const std::string& field = shown.dataField;
@@ -372,7 +374,7 @@ int Info(app::Application& application, bool json) {
                (field.empty() ? "" : " Datenfeld " + field) + "\n";
       }
     }
-    AddGuideLines(window.Guides(), json ? &pageJson : nullptr, out);
+    AddGuideLines(model.Guides(), json ? &pageJson : nullptr, out);
     if (json) document["pages"].push_back(std::move(pageJson));
   }
   // Bytes that are not UTF-8 become U+FFFD rather than stopping the output.

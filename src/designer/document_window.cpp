@@ -7,7 +7,6 @@
 #include "base/file_names.h"
 #include "base/rounding.h"
 #include "designer/page_format.h"
-#include "designer/print_formats.h"
 #include "designer/projectfile/page_text.h"
 #include "graphics/bmp.h"
 #include "graphics/gif.h"
@@ -23,66 +22,22 @@ namespace {
 
 constexpr const char* kTooLarge =
     "Das Bild ist zu gross für das Dokument und wird automatisch verkleinert.";
-constexpr const char* kBackgroundScratch = "COLOR_DEF_BACKGROUND.JPG";
-
-// Pictures a person may pick, whatever their file is called.
-enum class PictureFormat { Unknown, Bmp, Jpeg, Gif, Png };
-
-PictureFormat FormatOf(std::string_view bytes) {
-  if (bytes.size() >= 2 && bytes.substr(0, 2) == "BM") return PictureFormat::Bmp;
-  if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xD8 &&
-      static_cast<unsigned char>(bytes[2]) == 0xFF) {
-    return PictureFormat::Jpeg;
-  }
-  if (bytes.size() >= 4 && bytes.substr(0, 4) == "GIF8") return PictureFormat::Gif;
-  if (graphics::IsPng(bytes)) return PictureFormat::Png;
-  return PictureFormat::Unknown;
-}
-
-// What a person is told about a picture file that cannot be used, the same for elements and
-// backgrounds.
-std::string CannotRead(const std::filesystem::path& file) {
-  return "Die Bilddatei kann nicht gelesen werden: " + file.string();
-}
-std::string NoPicture(const std::filesystem::path& file) {
-  return "Die Datei enthält kein Bild im Format BMP, JPG oder GIF: " + file.string();
-}
-std::string BadPicture(const std::filesystem::path& file, const graphics::ImageError& e) {
-  return "Das Bild kann nicht gelesen werden (" + std::string(e.what()) + "): " + file.string();
-}
-
-// A JPEG as it may go into a page: comment and application segments that hold a closing tag of
-// the project format are dropped (the picture itself is untouched), so a project with it always
-// opens again. ImageError (German) when the picture data itself holds one.
-std::string WithoutProjectTags(std::string bytes) {
-  graphics::JpegWithoutTags cleaned =
-      graphics::RemoveSegmentsHolding(bytes, projectfile::kTagsPicturesMustNotHold);
-  switch (cleaned.result) {
-    case graphics::JpegTagRemoval::Unchanged:
-      return bytes;
-    case graphics::JpegTagRemoval::SegmentsRemoved:
-      return std::move(cleaned.bytes);
-    case graphics::JpegTagRemoval::TagInImageData:
-      break;
-  }
-  throw graphics::ImageError(
-      "die Bilddaten enthalten Zeichen, die eine Projektdatei beschädigen würden");
-}
-
 }  // namespace
 
 DocumentWindow::DocumentWindow(ui::Component* owner, ProjectState& state)
-    : ui::TForm(owner), state_(state) {
+    : ui::TForm(owner), state_(state), page_(*this, state) {
   SetName("Form2");
   SetCaption("Visitenkarte - Standart [85 x 49 mm]");
   SetColor(graphics::clGray);
   SetBounds(0, 0, 636, 679);
 
-  pageFrame = new ui::TPanel(this);
-  pageFrame->SetName("Panel1");
-  pageFrame->SetColor(graphics::clSilver);
+  pageFrame = &page_.Frame();
   pageFrame->SetParent(this);
+  page_.OnElementPlaced = [this](TPRItem& element) { AttachElementHandlers(element); };
+  page_.OnBackgroundPlaced = [this](report::TPRJpegImage& background) {
+    AttachBackgroundHandlers(background);
+  };
+  page_.OnChanged = [this](std::string_view mergeKey) { Changed(mergeKey); };
   // The frame around the page: a click there lets go of the element, and no ruler marker stays
   // once the mouse has left the elements.
   pageFrame->OnClick = [this](ui::Control&) { LetGo(); };
@@ -90,22 +45,12 @@ DocumentWindow::DocumentWindow(ui::Component* owner, ProjectState& state)
     for (ui::TImage* marker : markers_) marker->SetVisible(false);
   };
 
-  pagePanel = new report::TPRPage(this);
-  pagePanel->SetName("PRPage1");
-  pagePanel->SetLeft(32);
-  pagePanel->SetTop(32);
-  pagePanel->SetParent(pageFrame);
-
-  layoutPanel = new report::TPRLayoutPanel(this);
-  layoutPanel->SetName("PRLayoutPanel1");
-  layoutPanel->SetParent(pagePanel);
-
   auto image = [this](const char* name) {
     auto* i = new ui::TImage(this);
     i->SetName(name);
     i->SetBounds(0, 0, 17, 17);
     i->SetVisible(false);
-    i->SetParent(layoutPanel);
+    i->SetParent(&page_.LayoutPanel());
     return i;
   };
   // Component names as the window always had them: bottom-right, top-right, top-left and
@@ -145,99 +90,12 @@ DocumentWindow::DocumentWindow(ui::Component* owner, ProjectState& state)
   positionLabel = label("Label3");
   copiesLabel = label("Label7");
   sizeLabel = label("Label10");
-
-  pdfReport = new report::TPReport(this);
-  pdfReport->SetName("PReport1");
-  pdfReport->SetFileName("default.pdf");
-  pdfReport->SetUseOutlines(false);
 }
 
 DocumentWindow::~DocumentWindow() = default;
 
 void DocumentWindow::ShowMessage(std::string_view text) {
   if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(text);
-}
-
-report::TPRJpegImage* DocumentWindow::Background() const {
-  if (documentId_.empty()) return nullptr;
-  return dynamic_cast<report::TPRJpegImage*>(FindComponent(documentId_));
-}
-
-std::vector<PageElement> DocumentWindow::Elements() const {
-  std::vector<PageElement> elements;
-  const report::TPRJpegImage* background = Background();
-  for (ui::Control* child : layoutPanel->Controls()) {
-    TPRItem* item = report::AsItem(child);
-    if (item == nullptr || item == background) continue;
-    // Elements are known by their names; what an element is comes from the element itself.
-    if (!ElementKindOfName(item->Name())) continue;
-    const ElementKind kind = item->Kind();
-    int number = 0;
-    const std::string stem = std::string(ElementPrefix(kind)) + documentId_;
-    const std::string& name = item->Name();
-    if (name.size() > stem.size() && name.compare(0, stem.size(), stem) == 0) {
-      const std::string digits = name.substr(stem.size());
-      if (digits.size() <= 9 &&
-          std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        number = std::stoi(digits);
-      }
-    }
-    elements.push_back({item, kind, number});
-  }
-  // Ascending number, kinds in their fixed order; foreign names keep their stacking order, last.
-  std::stable_sort(elements.begin(), elements.end(),
-                   [](const PageElement& a, const PageElement& b) {
-                     const bool aKnown = a.number > 0, bKnown = b.number > 0;
-                     if (aKnown != bKnown) return aKnown;
-                     if (!aKnown) return false;
-                     if (a.number != b.number) return a.number < b.number;
-                     return static_cast<int>(a.kind) < static_cast<int>(b.kind);
-                   });
-  return elements;
-}
-
-report::TPRItem* DocumentWindow::FindElement(std::string_view name) const {
-  return report::AsItem(dynamic_cast<ui::Control*>(FindComponent(name)));
-}
-
-int DocumentWindow::NextElementNumber() const {
-  const std::vector<PageElement> elements = Elements();
-  for (int n = 2;; ++n) {
-    const bool used = std::any_of(elements.begin(), elements.end(),
-                                  [n](const PageElement& e) { return e.number == n; });
-    if (!used) return n;
-  }
-}
-
-std::string DocumentWindow::ElementName(ElementKind kind, int number) const {
-  return std::string(ElementPrefix(kind)) + documentId_ + std::to_string(number);
-}
-
-TPRItem& DocumentWindow::CreateElement(ElementKind kind) {
-  const int number = NextElementNumber();
-  TPRItem* item = MakeElement(kind, this);
-  item->SetName(ElementName(kind, number));
-  AttachElementHandlers(*item);
-  item->SetParent(layoutPanel);
-  return *item;
-}
-
-TPRItem& DocumentWindow::AddElementCopy(const projectfile::ElementBlock& block,
-                                        const graphics::Picture& picture, int dx, int dy) {
-  const int number = NextElementNumber();
-  TPRItem* item = RestoreElement(block, picture, this);
-  item->SetName(ElementName(item->Kind(), number));
-  item->SetBounds(item->Left() + dx, item->Top() + dy, item->Width(), item->Height());
-  KeepInsideMargins(*item);
-  AttachElementHandlers(*item);
-  item->SetParent(layoutPanel);
-  const std::string dataField = TextOf(*item).dataField;
-  if (!dataField.empty() && std::find(state_.dataFields.begin(), state_.dataFields.end(),
-                                      dataField) == state_.dataFields.end()) {
-    state_.dataFields.push_back(dataField);
-  }
-  ShowHandlesOnTop();
-  return *item;
 }
 
 void DocumentWindow::ArmCreation(std::string_view mode) {
@@ -251,96 +109,41 @@ void DocumentWindow::CreateArmedElement() {
   const std::string& mode = state_.createMode;
   TPRItem* created = nullptr;
   if (mode == "label") {
-    auto& label = static_cast<report::TPRLabel&>(CreateElement(ElementKind::Label));
+    auto& label = static_cast<report::TPRLabel&>(page_.CreateElement(ElementKind::Label));
     label.SetBounds(LastPagePointX, LastPagePointY, 100, 17);
     label.SetCaption("Text Label");
     created = &label;
   } else if (mode == "memo") {
-    auto& text = static_cast<report::TPRText&>(CreateElement(ElementKind::Text));
+    auto& text = static_cast<report::TPRText&>(page_.CreateElement(ElementKind::Text));
     text.SetBounds(LastPagePointX, LastPagePointY, 200, 100);
     text.SetText("Text Feld:\rDoppelklick für Eigenschaften..");
     created = &text;
   } else if (mode == "Rect") {
-    auto& rect = static_cast<report::TPRRect&>(CreateElement(ElementKind::Rect));
+    auto& rect = static_cast<report::TPRRect&>(page_.CreateElement(ElementKind::Rect));
     rect.SetBounds(LastPagePointX, LastPagePointY, 100, 50);
     rect.SetLineColor(graphics::clBlack);
     rect.SetFillColor(graphics::clRed);
     created = &rect;
   }
-  if (created != nullptr) KeepInsideMargins(*created);
+  if (created != nullptr) page_.KeepInsideMargins(*created);
   ShowHandlesOnTop();
   platform->SetScreenCursor(ui::crDefault);
   Changed();
 }
 
 bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
-  std::string bytes;
+  report::TPRImage* inserted = nullptr;
   try {
-    bytes = ReadFile(file, graphics::Picture::kMaxFileBytes);
-  } catch (const FileError&) {
-    ShowMessage(CannotRead(file));
+    inserted = &page_.InsertPicture(file);
+  } catch (const PictureFileError& e) {
+    ShowMessage(e.what());
     return false;
   }
-  TPRItem* element = nullptr;
-  try {
-    switch (FormatOf(bytes)) {
-      case PictureFormat::Bmp: {
-        const graphics::Picture picture = graphics::Picture::FromBmpBytes(std::move(bytes));
-        auto& image = static_cast<report::TPRImage&>(CreateElement(ElementKind::Bitmap));
-        element = &image;
-        image.SetPicture(picture);
-        break;
-      }
-      case PictureFormat::Jpeg: {
-        const graphics::Picture picture =
-            graphics::Picture::FromJpegBytes(WithoutProjectTags(std::move(bytes)));
-        element = &CreateElement(ElementKind::Jpeg);
-        static_cast<report::TPRJpegImage*>(element)->SetPicture(picture);
-        break;
-      }
-      case PictureFormat::Gif: {
-        graphics::GifPicture gif = graphics::ReadGif(bytes);
-        graphics::Bitmap& bitmap = gif.bitmap;
-        if (gif.anyFrameTransparent && !bitmap.Empty()) {
-          // The transparent parts take the page's background colour.
-          const graphics::TColor transparent = bitmap.Pixel(0, 0);
-          for (int y = 0; y < bitmap.Height(); ++y)
-            for (int x = 0; x < bitmap.Width(); ++x)
-              if (bitmap.Pixel(x, y) == transparent) bitmap.SetPixel(x, y, gifReplaceColour_);
-        }
-        const graphics::Picture picture =
-            graphics::Picture::FromJpeg(graphics::JpegImage::FromBitmap(bitmap));
-        element = &CreateElement(ElementKind::Jpeg);
-        static_cast<report::TPRJpegImage*>(element)->SetPicture(picture);
-        break;
-      }
-      case PictureFormat::Png: {
-        // Becomes a bitmap element like a BMP: a project file holds it as it holds those, a PDF
-        // compressed without loss as long as the picture is the one read from the PNG.
-        const graphics::Picture picture =
-            graphics::Picture::FromPngBitmap(graphics::ReadPng(bytes));
-        auto& image = static_cast<report::TPRImage&>(CreateElement(ElementKind::Bitmap));
-        element = &image;
-        image.SetPicture(picture);
-        break;
-      }
-      case PictureFormat::Unknown:
-        ShowMessage(NoPicture(file));
-        return false;
-    }
-  } catch (const graphics::ImageError& e) {
-    if (element != nullptr) delete element;
-    ShowMessage(BadPicture(file, e));
-    return false;
-  }
-  auto& image = static_cast<report::TPRImage&>(*element);
-  image.SetPrintable(true);
-  image.SetStretch(true);
-  image.SetBounds(20, 20, image.Picture().Width(), image.Picture().Height());
+  report::TPRImage& image = *inserted;
 
   // Fit to the page, width first, then height.
-  const int pageWidth = layoutPanel->Width();
-  const int pageHeight = layoutPanel->Height();
+  const int pageWidth = page_.LayoutPanel().Width();
+  const int pageHeight = page_.LayoutPanel().Height();
   if (image.Width() > pageWidth - 28 && image.Height() > 0) {
     ShowMessage(kTooLarge);
     const double ratio = static_cast<double>(image.Width()) / image.Height();
@@ -353,41 +156,28 @@ bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
     const int height = (pageHeight / 100) * 50;
     image.SetBounds(20, 20, RoundHalfEven(height / ratio), height);
   }
-  KeepInsideMargins(image);
+  page_.KeepInsideMargins(image);
   Changed();
   return true;
 }
 
 void DocumentWindow::BringElementToFront(std::string_view name) {
-  if (TPRItem* element = FindElement(name)) BringElementToFront(*element);
+  if (TPRItem* element = page_.FindElement(name)) BringElementToFront(*element);
 }
 
 void DocumentWindow::BringElementToFront(TPRItem& chosen) {
-  chosen.BringToFront();
-  const std::vector<PageElement> elements = Elements();
-  const auto top = std::max_element(
-      elements.begin(), elements.end(),
-      [](const PageElement& a, const PageElement& b) { return a.number < b.number; });
-  const auto self = std::find_if(elements.begin(), elements.end(),
-                                 [&chosen](const PageElement& e) { return e.item == &chosen; });
-  if (top != elements.end() && self != elements.end() && top->item != &chosen && top->number != 0 &&
-      self->number != 0) {
-    // Swap the numbers, each keeping its own kind prefix, so the order survives saving.
-    top->item->SetName(ElementName(top->kind, self->number));
-    chosen.SetName(ElementName(self->kind, top->number));
-  }
+  page_.BringElementToFront(chosen);
   ShowHandlesOnTop();
   Changed();
 }
 
 bool DocumentWindow::DeleteElement(std::string_view name) {
-  TPRItem* element = FindElement(name);
+  TPRItem* element = page_.FindElement(name);
   return element != nullptr && DeleteElement(*element);
 }
 
 bool DocumentWindow::DeleteElement(TPRItem& element) {
-  if (&element == Background()) return false;
-  delete &element;
+  if (!page_.DeleteElement(element)) return false;
   // Nothing of it may stay on the page: its handles and markers go with it.
   HideHandlesAndMarkers();
   Invalidate();
@@ -424,8 +214,7 @@ void DocumentWindow::PopupPropertiesClick(Popup popup) {
 }
 
 void DocumentWindow::ClearPage() {
-  for (const PageElement& e : Elements()) delete e.item;
-  delete Background();
+  page_.ClearPage();
   // No handle or marker of this page stays for the next one.
   LetGo();
 }
@@ -452,13 +241,6 @@ void DocumentWindow::LetGo() {
   HideHandlesAndMarkers();
 }
 
-void DocumentWindow::KeepInsideMargins(TPRItem& element) const {
-  const int left = PlaceOnPage(element.Left(), pagePanel->Width(), element.Width());
-  const int top = PlaceOnPage(element.Top(), pagePanel->Height(), element.Height());
-  if (left != element.Left() || top != element.Top())
-    element.SetBounds(left, top, element.Width(), element.Height());
-}
-
 void DocumentWindow::HideHandlesAndMarkers() {
   for (ui::TImage* handle : handles_) handle->SetVisible(false);
   for (ui::TImage* marker : markers_) marker->SetVisible(false);
@@ -475,41 +257,9 @@ int DocumentWindow::CopiesPerA3Sheet() {
   return copies;
 }
 
-void DocumentWindow::BeginPdf() {
-  ui::Platform* platform = GetPlatform();
-  const LocalDateTime now = platform != nullptr ? platform->GetClock().Now() : DefaultClock().Now();
-  pdfReport->SetCreationDate(SerialFromDateTime(now));
-  pdfReport->SetBleed(state_.orderDocument ? kBleedPoints : 0);
-  pdfReport->BeginDoc();
-}
-
-bool DocumentWindow::EndPdf() {
-  pdfReport->EndDoc();
-  if (!pdfReport->Printing()) return true;
-  pdfReport->Abort();
-  return false;
-}
-
-bool DocumentWindow::SinglePageAsPdf(const std::string& fileName) {
-  pdfReport->SetAuthor(kProgramText);
-  pdfReport->SetFileName(WithExtension(fileName, ".pdf"));
-  BeginPdf();
-  try {
-    pdfReport->Print(*pagePanel);
-  } catch (...) {
-    pdfReport->Abort();  // the next PDF starts clean
-    throw;
-  }
-  return EndPdf();
-}
-
 void DocumentWindow::ApplyPageSize() {
-  const int width = WidthPixels(state_.formatWidthText).value_or(0);
-  const int height = HeightPixels(state_.formatHeightText).value_or(0);
-  pagePanel->SetBounds(32, 32, width, height);
-  layoutPanel->SetBounds(0, 0, width, height);
-  pageFrame->SetBounds(pageFrame->Left(), pageFrame->Top(), width + 80, height + 80);
-  sidePanel->SetLeft(width + 75);
+  page_.ApplyPageSize();
+  sidePanel->SetLeft(page_.PagePanel().Width() + 75);
   SetCaption(state_.DocumentCaption());
 }
 
@@ -526,142 +276,56 @@ void DocumentWindow::AttachBackgroundHandlers(report::TPRJpegImage& background) 
   background.OnClick = [this](ui::Control&) { HideHandlesAndMarkers(); };
 }
 
-void DocumentWindow::InitDocument() {
-  selection_.Clear();
+void DocumentWindow::ShowBuiltPage(bool maximise) {
   ApplyPageSize();
-  auto* background = new report::TPRJpegImage(this);
-  background->SetName(documentId_);
-  background->SetBounds(0, 0, layoutPanel->Width(), layoutPanel->Height());
-  background->SetPrintable(true);
-  background->SetSharedImage(true);
-  background->SetStretch(true);
-  AttachBackgroundHandlers(*background);
-  background->SetParent(layoutPanel);
-  background->SendToBack();
-  guideLines_.Build();
+  // Orderable documents show their guide panel beside the page.
+  if (state_.orderDocument) sidePanel->SetVisible(true);
   ShowHandlesOnTop();
-  SetMaximized(true);
-  state_.info.title.clear();
-  state_.info.subject.clear();
-  state_.info.keywords.clear();
-  state_.info.creator = kProgramText;
-  inks_.Clear();
+  if (maximise) SetMaximized(true);
   CopiesPerA3Sheet();
 }
 
-std::filesystem::path DocumentWindow::ScratchBackgroundFile() const {
-  if (state_.programFolder.empty()) return {};
-  return std::filesystem::path(state_.programFolder) / kBackgroundScratch;
+void DocumentWindow::InitDocument() {
+  selection_.Clear();
+  page_.InitDocument();
+  ShowBuiltPage(true);
 }
 
-void DocumentWindow::SetBackgroundPicture(const graphics::Picture& jpeg) {
-  report::TPRJpegImage* background = Background();
-  if (background == nullptr) return;
-  // The last background also goes to the scratch file in the program folder.
-  const std::filesystem::path scratch = ScratchBackgroundFile();
-  if (!scratch.empty()) {
-    try {
-      jpeg.SaveToFile(scratch);
-    } catch (const FileError&) {
-      // The scratch copy is a convenience; the page keeps its background without it.
-    }
-  }
-  background->SetPicture(jpeg);
-  // The colour at the top-left pixel as shown, JPEG compression included. A large picture is
-  // shown reduced, so it is decoded reduced for this too (a full decode of a photograph would
-  // take hundreds of megabytes for one pixel).
-  gifReplaceColour_ = graphics::clWhite;
-  try {
-    if (const graphics::JpegImage* j = jpeg.AsJpeg(); j != nullptr && !j->Empty()) {
-      const int scale =
-          graphics::JpegScaleDenomFor(j->Info(), layoutPanel->Width(), layoutPanel->Height());
-      const graphics::Bitmap pixels = j->Decode(scale);
-      if (!pixels.Empty()) gifReplaceColour_ = pixels.Pixel(0, 0);
-    }
-  } catch (const graphics::ImageError&) {
-    // A picture too large to decode keeps white as its colour.
-  }
+void DocumentWindow::LoadPage(int page, bool maximise) {
+  const PageModel::Loaded loaded = page_.LoadPage(page);
+  for (int i = 0; i < loaded.skippedBitmapBlocks; ++i) ShowMessage("Fehler");
+  LetGo();
+  ShowBuiltPage(maximise);
+  if (OnPageRebuilt) OnPageRebuilt();
 }
 
-void DocumentWindow::SetBackgroundColour(graphics::TColor color) {
-  graphics::Bitmap bitmap(100, 100, graphics::PixelFormat::pf24bit);
-  bitmap.FillRect(0, 0, 100, 100, graphics::ResolveSystemColor(color));
-  SetBackgroundPicture(graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(bitmap)));
+void DocumentWindow::LoadPageText(const SharedBytes& pageText, int page, bool maximise) {
+  const PageModel::Loaded loaded = page_.LoadPageText(pageText, page);
+  for (int i = 0; i < loaded.skippedBitmapBlocks; ++i) ShowMessage("Fehler");
+  LetGo();
+  ShowBuiltPage(maximise);
+  if (OnPageRebuilt) OnPageRebuilt();
 }
 
 bool DocumentWindow::LoadBackgroundPicture(const std::filesystem::path& file) {
   try {
-    std::string bytes = ReadFile(file, graphics::Picture::kMaxFileBytes);
-    switch (FormatOf(bytes)) {
-      case PictureFormat::Jpeg:
-        SetBackgroundPicture(
-            graphics::Picture::FromJpegBytes(WithoutProjectTags(std::move(bytes))));
-        return true;
-      case PictureFormat::Bmp:
-        SetBackgroundPicture(
-            graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(graphics::ReadBmp(bytes), 100)));
-        return true;
-      case PictureFormat::Gif:
-        SetBackgroundPicture(graphics::Picture::FromJpegBytes(
-            graphics::EncodeJpeg(graphics::ReadGif(bytes).bitmap, 100)));
-        return true;
-      case PictureFormat::Png:
-        SetBackgroundPicture(
-            graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(graphics::ReadPng(bytes), 100)));
-        return true;
-      case PictureFormat::Unknown:
-        ShowMessage(NoPicture(file));
-        return false;
-    }
-  } catch (const FileError&) {
-    ShowMessage(CannotRead(file));
-  } catch (const graphics::ImageError& e) {
-    ShowMessage(BadPicture(file, e));
+    page_.LoadBackgroundPicture(file);
+    return true;
+  } catch (const PictureFileError& e) {
+    ShowMessage(e.what());
+    return false;
   }
-  return false;
 }
 
-int DocumentWindow::CountInks() {
-  inks_.Clear();
-  int highest = 0;
+void DocumentWindow::CheckInksClick() {
   ui::Platform* platform = GetPlatform();
   if (platform != nullptr) {
     platform->ProcessMessages();
     platform->SetScreenCursor(ui::crHourGlass);
   }
-  auto raise = [&] { highest = std::max(highest, inks_.Count()); };
-  try {
-    for (const PageElement& e : Elements()) {
-      switch (e.kind) {
-        case ElementKind::Label:
-        case ElementKind::Text:
-          inks_.TestColor(static_cast<report::TPRCustomLabel*>(e.item)->FontColor());
-          break;
-        case ElementKind::Rect: {
-          auto* rect = static_cast<report::TPRRect*>(e.item);
-          inks_.TestColor(rect->FillColor());
-          raise();
-          inks_.TestColor(rect->LineColor());
-          break;
-        }
-        case ElementKind::Jpeg:
-        case ElementKind::Bitmap:
-          if (e.number > 1) inks_.TestPicture(static_cast<report::TPRImage*>(e.item)->Picture());
-          break;
-      }
-      raise();
-    }
-    if (report::TPRJpegImage* background = Background()) inks_.TestPicture(background->Picture());
-    raise();
-  } catch (const graphics::ImageError&) {
-    // A picture too large to decode counts for what was found up to it.
-  }
+  const int inks = page_.CountInks();
   if (platform != nullptr) platform->SetScreenCursor(ui::crDefault);
-  return highest;
-}
-
-void DocumentWindow::CheckInksClick() {
-  ShowMessage("Das Dokument ist " + std::to_string(CountInks()) + " farbig");
+  ShowMessage("Das Dokument ist " + std::to_string(inks) + " farbig");
 }
 
 }  // namespace quirabel::designer

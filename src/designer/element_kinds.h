@@ -1,25 +1,36 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "designer/projectfile/page_text.h"
+#include "graphics/ink.h"
 #include "graphics/picture.h"
 #include "report/element_kind.h"
 #include "report/pr_item.h"
 
 namespace quirabel::designer {
 
-// What the designer knows of each kind of page element, in one place: the prefix of its
-// component names, how it is made, how it goes into its block of a page text and comes back,
-// which popup menu and property window it has, and how it is described in lists.
+// What the designer knows of each kind of page element: one class per kind (designer/kinds/)
+// says the prefix of its component names, how it is made, how it goes into its block of a page
+// text and comes back, which popup menu and property window it has, how it is described in
+// lists, how a data field fills it and which inks it needs.
 
 using report::ElementKind;
 
 // The popup menus of the elements, which are also their families of mouse handling: text lines,
 // text fields, rectangles and pictures (bitmap or JPEG).
 enum class ElementMenu { Label, Text, Rect, Image };
+
+// Where the ruler markers of a chosen element stand: the gap to its edges (above, below, left),
+// the gap of the right marker, and how far the markers above and below reach past its width.
+struct MarkerLayout {
+  int gap;
+  int rightGap;
+  int extra;
+};
 
 struct ElementType {
   ElementKind kind;
@@ -30,9 +41,55 @@ struct ElementType {
   ElementMenu menu;
   // Text lines, text fields and rectangles have a property window; pictures do not.
   bool hasProperties;
+  MarkerLayout markers;
 };
 
-const ElementType& TypeOf(ElementKind kind);
+// The text an element shows and the data field it is filled from; both empty for rectangles and
+// pictures.
+struct ElementText {
+  std::string text;
+  std::string dataField;
+};
+
+// The behaviour of one kind of element. The items themselves (report/) know how they print and
+// paint; this is what the designer does with them.
+class ElementClass {
+ public:
+  explicit ElementClass(const ElementType& type) : type_(type) {}
+  virtual ~ElementClass() = default;
+  ElementClass(const ElementClass&) = delete;
+  ElementClass& operator=(const ElementClass&) = delete;
+
+  const ElementType& Type() const { return type_; }
+  // A new element, owned by `owner`, with the defaults of its class.
+  virtual report::TPRItem* Make(ui::Component* owner) const = 0;
+  // The element as its block of a page text.
+  virtual projectfile::ElementBlock Store(const report::TPRItem& item) const = 0;
+  // A new element from its block; a picture comes read already.
+  virtual report::TPRItem* Restore(const projectfile::ElementBlock& block,
+                                   const graphics::Picture& picture,
+                                   ui::Component* owner) const = 0;
+  virtual ElementText Text(const report::TPRItem&) const { return {}; }
+  // A row's cell into the element's data field; kinds without one stay as they are.
+  virtual void FillDataField(report::TPRItem&, std::string_view) const {}
+  // The mouse moved onto another element of the family while this one was pressed: it shows as
+  // not pressed again. True when that ends the drag.
+  virtual bool LeftWhilePressed(report::TPRItem&) const { return false; }
+  // The mouse let go of the element after a press. True when the resize handles follow it.
+  virtual bool Released(report::TPRItem&) const { return true; }
+  // Tests the element's colours for the ink check; `counted` after each colour but the last.
+  virtual void CheckInks(const report::TPRItem& item, int number, graphics::InkFlags& inks,
+                         const std::function<void()>& counted) const = 0;
+
+ private:
+  ElementType type_;
+};
+
+// The class of a kind, and of an element.
+const ElementClass& ClassOf(ElementKind kind);
+inline const ElementClass& ClassOf(const report::TPRItem& item) { return ClassOf(item.Kind()); }
+
+inline const ElementType& TypeOf(ElementKind kind) { return ClassOf(kind).Type(); }
 inline const ElementType& TypeOf(const report::TPRItem& item) { return TypeOf(item.Kind()); }
 inline std::string_view ElementPrefix(ElementKind kind) { return TypeOf(kind).prefix; }
 // The kind a component name stands for, by the prefix it contains; none for other names.
@@ -49,13 +106,12 @@ projectfile::ElementBlock StoreElement(const report::TPRItem& item);
 report::TPRItem* RestoreElement(const projectfile::ElementBlock& block,
                                 const graphics::Picture& picture, ui::Component* owner);
 
-// The text an element shows and the data field it is filled from; both empty for rectangles and
-// pictures.
-struct ElementText {
-  std::string text;
-  std::string dataField;
-};
-ElementText TextOf(const report::TPRItem& item);
+inline ElementText TextOf(const report::TPRItem& item) { return ClassOf(item).Text(item); }
+// Puts a row's cell into an element with a data field: the caption of a text line, the lines of
+// a text field; other kinds have no data field and stay as they are.
+inline void FillDataField(report::TPRItem& item, std::string_view cell) {
+  ClassOf(item).FillDataField(item, cell);
+}
 
 // A text as it may go into a page text: Windows-1252, and a tag of the format inside it has its
 // '<' turned into the look-alike '‹', so it cannot end a field early when the page is read.

@@ -3,9 +3,10 @@
 #include <algorithm>
 
 #include "base/rounding.h"
-#include "designer/document_window.h"
 #include "designer/page_format.h"
+#include "designer/page_model.h"
 #include "graphics/bitmap.h"
+#include "ui/platform.h"
 
 namespace quirabel::designer {
 
@@ -27,13 +28,15 @@ constexpr std::array<KindNames, 4> kNames = {{
 
 const KindNames& NamesOf(GuideKind kind) { return kNames[static_cast<std::size_t>(kind)]; }
 
-// The crop marks around the page, the cut lines on it.
-constexpr std::array<const char*, 5> kCropMarks = {"Image7", "Image9", "Image14", "Image15",
-                                                   "Image20"};
-constexpr const char* kCutTop = "Image8";
-constexpr const char* kCutBottom = "Image13";
-constexpr const char* kCutLeft = "Image11";
-constexpr const char* kCutRight = "Image12";
+// The component names of the crop marks around the page and of the cut lines on it (top, bottom,
+// left, right), as the window always had them.
+constexpr std::array<const char*, 5> kCropMarkNames = {"Image7", "Image9", "Image14", "Image15",
+                                                       "Image20"};
+constexpr std::array<const char*, 4> kCutLineNames = {"Image8", "Image13", "Image11", "Image12"};
+// Crop marks: across at the left and right edge, along at the top and bottom edge, and an empty
+// one the window always had.
+enum CropMarkIndex { kMarkLeft, kMarkTop, kMarkRight, kMarkBottom, kMarkEmpty };
+enum CutLineIndex { kCutTop, kCutBottom, kCutLeft, kCutRight };
 
 constexpr int kHandleLong = 40;
 constexpr int kHandleShort = 20;
@@ -116,8 +119,8 @@ void RotatedLabel::Paint(ui::Canvas& canvas) {
   }
 }
 
-GuideLines::GuideLines(DocumentWindow& window)
-    : window_(window), panel_(new GuidePanel(&window, *this)) {}
+GuideLines::GuideLines(PageModel& page)
+    : page_(page), panel_(new GuidePanel(&page.Owner(), *this)) {}
 
 std::string GuideLines::LineName(GuideKind kind, int number) {
   return NamesOf(kind).line + std::to_string(number);
@@ -130,49 +133,47 @@ std::string GuideLines::LabelName(GuideKind kind, int number) {
 }
 
 report::TPRImage* GuideLines::Line(GuideKind kind, int number) const {
-  return dynamic_cast<report::TPRImage*>(window_.FindComponent(LineName(kind, number)));
+  return dynamic_cast<report::TPRImage*>(page_.Owner().FindComponent(LineName(kind, number)));
 }
 ui::TImage* GuideLines::Handle(GuideKind kind, int number) const {
-  return dynamic_cast<ui::TImage*>(window_.FindComponent(HandleName(kind, number)));
+  return dynamic_cast<ui::TImage*>(page_.Owner().FindComponent(HandleName(kind, number)));
 }
 ui::TLabel* GuideLines::Label(GuideKind kind, int number) const {
-  return dynamic_cast<ui::TLabel*>(window_.FindComponent(LabelName(kind, number)));
-}
-ui::TImage* GuideLines::Picture(const char* name) const {
-  return dynamic_cast<ui::TImage*>(window_.FindComponent(name));
+  return dynamic_cast<ui::TLabel*>(page_.Owner().FindComponent(LabelName(kind, number)));
 }
 
-int GuideLines::PageWidth() const { return window_.pagePanel->Width(); }
-int GuideLines::PageHeight() const { return window_.pagePanel->Height(); }
+int GuideLines::PageWidth() const { return page_.PagePanel().Width(); }
+int GuideLines::PageHeight() const { return page_.PagePanel().Height(); }
 
 void GuideLines::ShowMessage(const char* text) {
-  if (ui::Platform* platform = window_.GetPlatform()) platform->ShowMessage(text);
+  if (ui::Platform* platform = page_.Owner().GetPlatform()) platform->ShowMessage(text);
 }
 
 void GuideLines::SetScreenCursor(ui::TCursor cursor) {
-  if (ui::Platform* platform = window_.GetPlatform()) platform->SetScreenCursor(cursor);
+  if (ui::Platform* platform = page_.Owner().GetPlatform()) platform->SetScreenCursor(cursor);
 }
 
 void GuideLines::MakePictures() {
-  if (Picture(kCutTop) != nullptr) return;
+  if (cutLines_[kCutTop] != nullptr) return;
   auto make = [this](const char* name, ui::Control* parent) {
-    auto* image = new ui::TImage(&window_);
+    auto* image = new ui::TImage(&page_.Owner());
     image->SetName(name);
     image->SetVisible(false);
     image->SetStretch(true);
     image->SetParent(parent);
     return image;
   };
-  for (const char* name : {kCutTop, kCutBottom, kCutLeft, kCutRight})
-    make(name, window_.layoutPanel);
-  for (const char* name : kCropMarks) make(name, window_.pageFrame);
-  const bool vertical[] = {false, true, false, true};
-  for (int i = 0; i < 4; ++i) {
-    ui::TImage* mark = Picture(kCropMarks[static_cast<std::size_t>(i)]);
-    mark->SetPicture(CropMark(vertical[i]));
-    mark->SetBounds(0, 0, vertical[i] ? 10 : 30, vertical[i] ? 30 : 10);
+  for (std::size_t i = 0; i < cutLines_.size(); ++i)
+    cutLines_[i] = make(kCutLineNames[i], &page_.LayoutPanel());
+  for (std::size_t i = 0; i < cropMarks_.size(); ++i)
+    cropMarks_[i] = make(kCropMarkNames[i], &page_.Frame());
+  for (int i : {kMarkLeft, kMarkTop, kMarkRight, kMarkBottom}) {
+    const bool vertical = i == kMarkTop || i == kMarkBottom;
+    ui::TImage* mark = cropMarks_[static_cast<std::size_t>(i)];
+    mark->SetPicture(CropMark(vertical));
+    mark->SetBounds(0, 0, vertical ? 10 : 30, vertical ? 30 : 10);
   }
-  Picture("Image20")->SetBounds(0, 0, 0, 0);
+  cropMarks_[kMarkEmpty]->SetBounds(0, 0, 0, 0);
   for (GuideKind kind : pf::kGuideKinds) {
     handlePictures_[Index(kind)] =
         HandlePicture(pf::IsVertical(kind), pf::IsFold(kind) ? kFoldColour : kPerforationColour);
@@ -181,42 +182,41 @@ void GuideLines::MakePictures() {
 
 void GuideLines::PlaceCutLines() {
   MakePictures();
-  for (const char* name : kCropMarks) Picture(name)->SetVisible(false);
-  const bool orderable = window_.State().orderDocument;
-  for (const char* name : {kCutTop, kCutBottom, kCutLeft, kCutRight})
-    Picture(name)->SetVisible(orderable);
+  for (ui::TImage* mark : cropMarks_) mark->SetVisible(false);
+  const bool orderable = page_.State().orderDocument;
+  for (ui::TImage* line : cutLines_) line->SetVisible(orderable);
   if (!orderable) return;
-  for (const char* name : kCropMarks) Picture(name)->SetVisible(true);
+  for (ui::TImage* mark : cropMarks_) mark->SetVisible(true);
   const int w = PageWidth(), h = PageHeight();
   // 3 mm: R(8.511) and R(8.514), both 9 pixels.
   const int insetV = RoundHalfUp(3 * kPixelsPerMmDown);
   const int insetH = RoundHalfUp(3 * kPixelsPerMmAcross);
-  Picture("Image7")->SetTop(insetV + 27);
-  Picture("Image14")->SetBounds(w + 35, insetV + h + 9, 30, 10);
-  Picture("Image9")->SetLeft(insetH + 27);
-  Picture("Image15")->SetBounds(w + 18, insetV + h + 25, 10, 30);
+  cropMarks_[kMarkLeft]->SetTop(insetV + 27);
+  cropMarks_[kMarkRight]->SetBounds(w + 35, insetV + h + 9, 30, 10);
+  cropMarks_[kMarkTop]->SetLeft(insetH + 27);
+  cropMarks_[kMarkBottom]->SetBounds(w + 18, insetV + h + 25, 10, 30);
 
   auto cut = [](ui::TImage* image, int left, int top, int width, int height) {
     image->SetBounds(left, top, width, height);
     image->SetPicture(DashedLine(std::max(width, height), height > width, kCutBlue, 5, 5));
     image->BringToFront();
   };
-  cut(Picture(kCutTop), 1, insetV, w, 1);
-  cut(Picture(kCutLeft), insetH, 1, 1, h);
-  cut(Picture(kCutRight), w - insetH, 1, 1, h);
-  cut(Picture(kCutBottom), 1, h - insetV, w, 1);
+  cut(cutLines_[kCutTop], 1, insetV, w, 1);
+  cut(cutLines_[kCutLeft], insetH, 1, 1, h);
+  cut(cutLines_[kCutRight], w - insetH, 1, 1, h);
+  cut(cutLines_[kCutBottom], 1, h - insetV, w, 1);
 }
 
 ui::TLabel* GuideLines::MakeLabel(GuideKind kind, int number, const std::string& text) {
   ui::TLabel* label = nullptr;
   const int w = PageWidth(), h = PageHeight();
   if (pf::IsVertical(kind)) {
-    label = new ui::TLabel(&window_);
+    label = new ui::TLabel(&page_.Owner());
     label->SetCaption(text);
     label->SetBounds(w / 2, kind == GuideKind::VerticalFold ? 10 : h + 40, 0, 0);
     AutoSize(*label);
   } else {
-    auto* rotated = new RotatedLabel(&window_);
+    auto* rotated = new RotatedLabel(&page_.Owner());
     const bool fold = kind == GuideKind::HorizontalFold;
     rotated->SetAngle(fold ? 90 : 270);
     rotated->SetCaption(text);
@@ -228,7 +228,7 @@ ui::TLabel* GuideLines::MakeLabel(GuideKind kind, int number, const std::string&
     label = rotated;
   }
   label->SetName(LabelName(kind, number));
-  label->SetParent(window_.pageFrame);
+  label->SetParent(&page_.Frame());
   return label;
 }
 
@@ -242,12 +242,12 @@ void GuideLines::CreateDefaultLabels() {
     counters_[Index(kind)] = 0;
     MakeLabel(kind, 0, pf::IsVertical(kind) ? across : down);
   }
-  Picture("Image20")->SetBounds(1, 1, 0, 0);
+  if (cropMarks_[kMarkEmpty] != nullptr) cropMarks_[kMarkEmpty]->SetBounds(1, 1, 0, 0);
 }
 
 void GuideLines::CentreLabel(GuideKind kind, ui::TLabel& label, int start, int distance) const {
   const bool vertical = pf::IsVertical(kind);
-  const int offset = vertical ? window_.pagePanel->Left() : window_.pagePanel->Top();
+  const int offset = vertical ? page_.PagePanel().Left() : page_.PagePanel().Top();
   const int extent = vertical ? label.Width() : label.Height();
   const int position = RoundHalfEven(distance / 2.0) + start + offset - RoundHalfEven(extent / 2.0);
   if (vertical) {
@@ -297,7 +297,7 @@ void GuideLines::CreateLines(GuideKind kind, int count) {
       if (vertical) AutoSize(*before);
       CentreLabel(kind, *before, (i - 1) * q, q);
     }
-    auto* handle = new ui::TImage(&window_);
+    auto* handle = new ui::TImage(&page_.Owner());
     handle->SetName(HandleName(kind, i));
     handle->SetPicture(handlePictures_[Index(kind)]);
     if (!vertical) handle->SetHint(kHorizontalHint);
@@ -312,13 +312,13 @@ void GuideLines::CreateLines(GuideKind kind, int count) {
     handle->OnMouseUp = [this](ui::Control&, ui::TMouseButton, ui::TShiftState, int, int) {
       HandleMouseUp();
     };
-    handle->SetParent(window_.pageFrame);
+    handle->SetParent(&page_.Frame());
 
     const int number = ++counters_[Index(kind)];
     ui::TLabel* after = MakeLabel(kind, number, text);
     CentreLabel(kind, *after, i * q, q);
 
-    auto* line = new report::TPRImage(&window_);
+    auto* line = new report::TPRImage(&page_.Owner());
     line->SetName(LineName(kind, i));
     line->SetStretch(true);
     line->SetPicture(DashedLine(vertical ? h : w, vertical, colour, fold ? 6 : 3, fold ? 4 : 3));
@@ -329,19 +329,18 @@ void GuideLines::CreateLines(GuideKind kind, int count) {
     } else {
       line->SetBounds(1, i * q, w, 1);
     }
-    line->SetParent(window_.layoutPanel);
+    line->SetParent(&page_.LayoutPanel());
     line->BringToFront();
   }
 }
 
 void GuideLines::Build() {
   PlaceCutLines();
-  const ProjectState& state = window_.State();
+  const ProjectState& state = page_.State();
   if (!state.orderDocument) {
     panel_->Hide();
     return;
   }
-  window_.sidePanel->SetVisible(true);
   if (!panel_->Showing()) panel_->Show();
   CreateDefaultLabels();
   CreateLines(GuideKind::VerticalFold, state.verticalFolds);
@@ -469,7 +468,7 @@ void GuideLines::HandleMouseDown(ui::TImage& handle, int x, int y) {
   const std::optional<GuideKind> kind = KindOfHandle(handle.Name(), &number);
   if (!kind) return;
   const bool fold = pf::IsFold(*kind);
-  if (window_.State().sampleTemplateDocument) {
+  if (page_.State().sampleTemplateDocument) {
     ShowMessage(fold ? kFoldRefused : kPerforationRefused);
     return;
   }
@@ -491,7 +490,7 @@ void GuideLines::HandleMouseMove(ui::TImage& handle, int x, int y) {
   }
   report::TPRImage* line = Line(*kind, number);
   if (line == nullptr) return;
-  const ui::Control& frame = *window_.pageFrame;
+  const ui::Control& frame = *&page_.Frame();
   int delta = 0;
   if (dragHorizontal_) {
     delta = y - pressY_ - 2;
@@ -543,7 +542,7 @@ void GuideLines::HandleMouseUp() {
   const bool dragged = draggingFold_ || draggingPerforation_;
   draggingFold_ = draggingPerforation_ = false;
   SetScreenCursor(ui::crDefault);
-  if (dragged) window_.Changed();
+  if (dragged) page_.Changed();
 }
 
 namespace {
@@ -581,7 +580,7 @@ void GuideLines::LinesToBack(bool fold) {
   for (GuideKind kind : Group(fold))
     for (int i = 1; i <= Count(kind); ++i)
       if (report::TPRImage* line = Line(kind, i)) line->SendToBack();
-  if (report::TPRJpegImage* background = window_.Background()) background->SendToBack();
+  if (report::TPRJpegImage* background = page_.Background()) background->SendToBack();
 }
 
 std::vector<GuideLineInfo> GuideLines::Lines() const {

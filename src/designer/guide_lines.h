@@ -12,7 +12,7 @@
 
 namespace quirabel::designer {
 
-class DocumentWindow;
+class PageModel;
 using projectfile::GuideKind;
 
 // A text label turned by a quarter: 90 degrees reads upwards, 270 downwards.
@@ -38,14 +38,13 @@ struct GuideLineInfo {
   double millimetres;  // position / pixels per millimetre
 };
 
-// The guide lines of an orderable document on a document window: the dashed cut lines 3 mm
+// The guide lines of an orderable document on a page: the dashed cut lines 3 mm
 // inside the page edges, the crop marks, and the fold and perforation lines with their drag
 // handles and distance labels. Lines lie on the page; handles and labels on the grey frame
-// around it. Everything is found by component name, so a window builds each line once and reads
-// and writes them through the page text.
+// around it. A page builds each line once and reads and writes them through the page text.
 class GuideLines {
  public:
-  explicit GuideLines(DocumentWindow& window);
+  explicit GuideLines(PageModel& page);
   GuideLines(const GuideLines&) = delete;
   GuideLines& operator=(const GuideLines&) = delete;
 
@@ -100,7 +99,6 @@ class GuideLines {
   report::TPRImage* Line(GuideKind kind, int number) const;
   ui::TImage* Handle(GuideKind kind, int number) const;
   ui::TLabel* Label(GuideKind kind, int number) const;
-  ui::TImage* Picture(const char* name) const;
   std::vector<GuideLineInfo> Lines() const;
 
   static std::string LineName(GuideKind kind, int number);
@@ -120,8 +118,12 @@ class GuideLines {
   void ShowMessage(const char* text);
   void SetScreenCursor(ui::TCursor cursor);
 
-  DocumentWindow& window_;
-  GuidePanel* panel_;  // owned by the window
+  PageModel& page_;
+  GuidePanel* panel_;  // owned by the page's owner
+  // The cut lines on the page (top, bottom, left, right) and the crop marks on the frame around
+  // it; made with the first Build.
+  std::array<ui::TImage*, 4> cutLines_{};
+  std::array<ui::TImage*, 5> cropMarks_{};
   std::array<std::uint8_t, 4> counters_{};
   // The pictures lines and handles show: vertical and horizontal, fold and perforation.
   std::array<graphics::Picture, 4> handlePictures_;

@@ -25,14 +25,6 @@ bool IsImage(const TPRItem* element) {
   return element != nullptr && TypeOf(*element).menu == ElementMenu::Image;
 }
 
-// Where the ruler markers stand around an element: `gap` pixels off its top, bottom and left
-// edge, `rightGap` off its right edge; the horizontal ones are `extra` pixels longer than it.
-struct MarkerLayout {
-  int gap;
-  int rightGap;
-  int extra;
-};
-
 }  // namespace
 
 // The nearest whole pixel at least 5 mm from the near edge is 15, from the far edge the page
@@ -74,8 +66,9 @@ void MouseEditing::AttachElement(TPRItem& item) {
   item.OnMouseMove = [this, element, kind](ui::Control&, ui::TShiftState, int x, int y) {
     Move(*element, kind, x, y);
   };
-  item.OnMouseUp = [this, element, kind](ui::Control&, ui::TMouseButton, ui::TShiftState, int,
-                                         int) { Release(*element, kind); };
+  item.OnMouseUp = [this, element](ui::Control&, ui::TMouseButton, ui::TShiftState, int, int) {
+    Release(*element);
+  };
   // A double-click opens the element's property window; pictures have none.
   if (TypeOf(item).hasProperties) {
     item.OnDblClick = [this, element, kind](ui::Control&) {
@@ -117,7 +110,7 @@ void MouseEditing::ProcessMessages() {
 }
 
 bool MouseEditing::OnPage(const TPRItem& item) const {
-  const auto& children = window_.layoutPanel->Controls();
+  const auto& children = window_.Page().LayoutPanel().Controls();
   return std::find(children.begin(), children.end(), &item) != children.end();
 }
 
@@ -129,7 +122,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
   const bool left = button == ui::TMouseButton::mbLeft;
   drag_.pressedBounds = item.BoundsRect();
   const bool right = button == ui::TMouseButton::mbRight;
-  const ui::TPoint origin = item.OriginIn(window_.layoutPanel);
+  const ui::TPoint origin = item.OriginIn(&window_.Page().LayoutPanel());
   const int pageX = origin.x + x, pageY = origin.y + y;
   // An armed tool places its element wherever the page is clicked, over elements too.
   if (left && CreationArmed()) {
@@ -193,7 +186,7 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
   LeavePressedElement(item, kind);
 
   if (!drag_.grabbed) {
-    ShowMarkers(item, kind);
+    ShowMarkers(item);
     if (kind != Kind::Image || !CreationArmed()) SetCursor(ui::crHandPoint);
     return;
   }
@@ -209,47 +202,27 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
   // A drag may always bring the element back to where it was pressed.
   const ui::TRect& from = drag_.pressedBounds;
   const int top =
-      takeTop ? ClampToPage(cy, window_.pagePanel->Height(), item.Height(), from.top) : item.Top();
+      takeTop ? ClampToPage(cy, window_.Page().PagePanel().Height(), item.Height(), from.top)
+              : item.Top();
   const int left =
-      takeLeft ? ClampToPage(cx, window_.pagePanel->Width(), item.Width(), from.left) : item.Left();
+      takeLeft ? ClampToPage(cx, window_.Page().PagePanel().Width(), item.Width(), from.left)
+               : item.Left();
   if (top != item.Top() || left != item.Left())
     item.SetBounds(left, top, item.Width(), item.Height());
   // Handles and markers go where the element is.
   window_.PlaceHandlesAround(&item);
-  ShowMarkers(item, kind);
+  ShowMarkers(item);
 }
 
 void MouseEditing::LeavePressedElement(TPRItem& item, Kind kind) {
   TPRItem* other = window_.Selected().Pressed();
   // Only a pressed element of the same family as the one the mouse is now over.
   if (other == nullptr || other == &item || TypeOf(*other).menu != kind) return;
-  switch (kind) {
-    case Kind::Label: {
-      auto& label = static_cast<report::TPRLabel&>(*other);
-      label.SetTransparent(true);
-      label.Invalidate();
-      break;
-    }
-    case Kind::Text: {
-      auto& text = static_cast<report::TPRText&>(*other);
-      drag_.grabbed = false;
-      text.SetColor(graphics::clWhite);
-      text.SetBColor(false);
-      text.Invalidate();
-      break;
-    }
-    case Kind::Rect:
-      other->Invalidate();
-      break;
-    case Kind::Image:
-      break;
-  }
+  if (ClassOf(*other).LeftWhilePressed(*other)) drag_.grabbed = false;
 }
 
-void MouseEditing::ShowMarkers(const TPRItem& item, Kind kind) {
-  MarkerLayout layout{0, 5, 5};  // text line and text field
-  if (kind == Kind::Rect) layout = {2, 2, 2};
-  if (kind == Kind::Image) layout = {2, 2, 0};
+void MouseEditing::ShowMarkers(const TPRItem& item) {
+  const MarkerLayout layout = TypeOf(item).markers;
   const int l = item.Left(), t = item.Top(), w = item.Width(), h = item.Height();
   window_.Marker(Side::Below)->SetBounds(l, t + h + layout.gap, w + layout.extra, 1);
   window_.Marker(Side::Above)->SetBounds(l, t - layout.gap, w + layout.extra, 1);
@@ -260,31 +233,14 @@ void MouseEditing::ShowMarkers(const TPRItem& item, Kind kind) {
 
 void MouseEditing::FollowWithMarkers(const TPRItem& item) {
   if (!window_.Marker(Side::Below)->Visible()) return;
-  ShowMarkers(item, TypeOf(item).menu);
+  ShowMarkers(item);
 }
 
-void MouseEditing::Release(TPRItem& item, Kind kind) {
+void MouseEditing::Release(TPRItem& item) {
   drag_.grabbed = false;
   const bool moved = item.BoundsRect() != drag_.pressedBounds;
   SetCursor(ui::crDefault);
-  switch (kind) {
-    case Kind::Label:
-    case Kind::Rect: {
-      // A height change makes the element lay itself out anew.
-      const int height = item.Height();
-      item.SetHeight(height + 1);
-      item.SetHeight(height);
-      break;
-    }
-    case Kind::Text:
-      window_.PlaceHandlesAround(&item);
-      item.SetColor(graphics::clWhite);
-      static_cast<report::TPRText&>(item).SetBColor(false);
-      break;
-    case Kind::Image:
-      window_.PlaceHandlesAround(&item);
-      break;
-  }
+  if (ClassOf(item).Released(item)) window_.PlaceHandlesAround(&item);
   if (moved) window_.Changed();
 }
 
@@ -313,8 +269,8 @@ bool MouseEditing::HandleHeld(Corner corner) const {
 void MouseEditing::CreateAt(int pageX, int pageY) {
   // The armed click is told in the coordinates of the page background.
   const ui::TPoint background =
-      window_.Background() != nullptr
-          ? ui::TPoint{window_.Background()->Left(), window_.Background()->Top()}
+      window_.Page().Background() != nullptr
+          ? ui::TPoint{window_.Page().Background()->Left(), window_.Page().Background()->Top()}
           : ui::TPoint{0, 0};
   window_.LastPagePointX = pageX - background.x;
   window_.LastPagePointY = pageY - background.y;
@@ -352,7 +308,8 @@ void MouseEditing::FollowHandle(TPRItem& element, Corner corner, int x, int y) {
   const int dx = handle.Left() + x - drag_.handlePressX;
   const int dy = handle.Top() + y - drag_.handlePressY;
   const ui::TRect& from = drag_.pressedBounds;
-  const int pageWidth = window_.pagePanel->Width(), pageHeight = window_.pagePanel->Height();
+  const int pageWidth = window_.Page().PagePanel().Width(),
+            pageHeight = window_.Page().PagePanel().Height();
   int left = from.left, top = from.top, right = from.right, bottom = from.bottom;
   // Each corner owns its edges; an edge stops at the margin and one pixel short of the opposite
   // edge.

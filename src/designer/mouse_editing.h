@@ -84,10 +84,10 @@ class MouseEditing {
   // The armed click at a point of the page, wherever it landed.
   void CreateAt(int pageX, int pageY);
   void Move(report::TPRItem& item, Kind kind, int x, int y);
-  void Release(report::TPRItem& item, Kind kind);
+  void Release(report::TPRItem& item);
   // Ends the pressed look of another element of the same kind the mouse has left.
   void LeavePressedElement(report::TPRItem& item, Kind kind);
-  void ShowMarkers(const report::TPRItem& item, Kind kind);
+  void ShowMarkers(const report::TPRItem& item);
   void ShowHandles();
   // Whether an element is still on the page (pending messages may have freed it).
   bool OnPage(const report::TPRItem& item) const;

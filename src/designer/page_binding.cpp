@@ -1,11 +1,12 @@
-// The page on screen to and from its page text.
+// The page to and from its page text.
 #include <algorithm>
 
 #include "base/atomic_file.h"
 #include "base/cp1252.h"
-#include "designer/document_window.h"
 #include "designer/element_kinds.h"
+#include "designer/guide_lines.h"
 #include "designer/page_format.h"
+#include "designer/page_model.h"
 #include "designer/projectfile/file_text.h"
 #include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/page_text.h"
@@ -52,7 +53,7 @@ graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg,
 
 }  // namespace
 
-void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) {
+void PageModel::CheckPixelBudget(const pf::PageText& page, int pageNumber) {
   // What each picture would decode to, from its header alone: a small file may claim a huge
   // picture (a run-length bitmap that ends at once), and that must be refused before anything
   // is allocated for it.
@@ -96,7 +97,7 @@ void DocumentWindow::CheckPixelBudget(const pf::PageText& page, int pageNumber) 
   state_.bitmapPixelsByPage[pageNumber] = bitmapPixels;
 }
 
-pf::PageText DocumentWindow::PageOfScreen() const {
+pf::PageText PageModel::ParsedPageText() const {
   pf::PageText page;
   pf::PageHeader& h = page.header;
   h.projectNumber = TypedText(state_.projectNumber);
@@ -113,7 +114,7 @@ pf::PageText DocumentWindow::PageOfScreen() const {
   h.verticalPerforations = state_.verticalPerforations;
   h.horizontalPerforations = state_.horizontalPerforations;
   // Where the guide lines stand is kept with the first page only.
-  if (state_.orderDocument && state_.currentPage == 1) h.guideLines = guideLines_.Write();
+  if (state_.orderDocument && state_.currentPage == 1) h.guideLines = guideLines_->Write();
 
   if (const report::TPRJpegImage* background = Background()) {
     page.background = {projectfile::ToFileText(background->Name()),
@@ -132,10 +133,10 @@ pf::PageText DocumentWindow::PageOfScreen() const {
   return page;
 }
 
-std::string DocumentWindow::PageTextOfScreen() const { return pf::WritePageText(PageOfScreen()); }
+std::string PageModel::PageText() const { return pf::WritePageText(ParsedPageText()); }
 
-SharedBytes DocumentWindow::SharedPageTextOfScreen() const {
-  const pf::PageText page = PageOfScreen();
+SharedBytes PageModel::SharedPageText() const {
+  const pf::PageText page = ParsedPageText();
   const auto index = static_cast<std::size_t>(std::max(state_.currentPage, 1) - 1);
   // An unchanged page keeps the bytes it has: they are a piece of the file as read, which its
   // pictures (and a PDF being written) share, and a copy would only double the memory.
@@ -145,8 +146,8 @@ SharedBytes DocumentWindow::SharedPageTextOfScreen() const {
   return SharedBytes(pf::WritePageText(page));
 }
 
-void DocumentWindow::StoreCurrentPage() {
-  SharedBytes text = SharedPageTextOfScreen();
+void PageModel::StoreCurrentPage() {
+  SharedBytes text = SharedPageText();
   const auto index = static_cast<std::size_t>(std::max(state_.currentPage, 1) - 1);
   if (state_.pageTexts.size() <= index) {
     state_.pageTexts.push_back(std::move(text));
@@ -155,7 +156,7 @@ void DocumentWindow::StoreCurrentPage() {
   }
 }
 
-void DocumentWindow::WriteProjectFile(const std::filesystem::path& fileName) {
+void PageModel::WriteProjectFile(const std::filesystem::path& fileName) const {
   // Page by page straight into the file: a large project is not joined in memory first. Each
   // page is read back first: a file the designer could not open again is never written.
   AtomicFileWriter writer(fileName);
@@ -174,16 +175,17 @@ void DocumentWindow::WriteProjectFile(const std::filesystem::path& fileName) {
   writer.Commit();
 }
 
-void DocumentWindow::LoadPage(int page, bool maximise) {
+PageModel::Loaded PageModel::LoadPage(int page) {
   if (page < 1 || static_cast<std::size_t>(page) > state_.pageTexts.size()) {
     throw pf::ProjectFileError("Die Seite " + std::to_string(page) +
                                " gibt es in diesem Projekt nicht.");
   }
-  LoadPageText(state_.pageTexts[static_cast<std::size_t>(page) - 1], page, maximise);
+  const Loaded loaded = LoadPageText(state_.pageTexts[static_cast<std::size_t>(page) - 1], page);
   state_.currentPage = page;
+  return loaded;
 }
 
-const pf::PageText& DocumentWindow::ReadPage(const SharedBytes& pageText, int pageNumber) {
+const pf::PageText& PageModel::ReadPage(const SharedBytes& pageText, int pageNumber) {
   const auto known = readPages_.find(pageNumber);
   if (known != readPages_.end() && known->second.text.data() == pageText.data() &&
       known->second.text.size() == pageText.size()) {
@@ -195,9 +197,9 @@ const pf::PageText& DocumentWindow::ReadPage(const SharedBytes& pageText, int pa
   return entry.page;
 }
 
-void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, bool maximise) {
-  // Everything is read and checked before the page on screen is touched: a damaged page leaves
-  // the window as it was.
+PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageNumber) {
+  // Everything is read and checked before the page is touched: a damaged page leaves it as it
+  // was.
   const pf::PageText& page = ReadPage(pageText, pageNumber);
   const pf::PageHeader& h = page.header;
   if (!WidthPixels(h.widthMm) || !HeightPixels(h.heightMm)) {
@@ -250,30 +252,23 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
   documentId_ = Text(b.name);
   ApplyPageSize();
 
-  auto* background = new report::TPRJpegImage(this);
-  background->SetName(documentId_);
-  background->SetStretch(true);
-  background->SetPicture(backgroundPicture);
-  background->SetBounds(b.left, b.top, b.width, b.height);
-  AttachBackgroundHandlers(*background);
-  background->SetParent(layoutPanel);
-  background->SendToBack();
+  report::TPRJpegImage& background = PlaceBackground();
+  background.SetPicture(backgroundPicture);
+  background.SetBounds(b.left, b.top, b.width, b.height);
 
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
-    report::TPRItem* element = RestoreElement(page.elements[i], pictures[i], this);
+    report::TPRItem* element = RestoreElement(page.elements[i], pictures[i], &owner_);
     const std::string dataField = TextOf(*element).dataField;
     if (!dataField.empty()) state_.dataFields.push_back(dataField);
-    AttachElementHandlers(*element);
-    element->SetParent(layoutPanel);
+    Place(*element);
   }
   // The guide lines stay on the window from page to page; the first page is the front side and
   // says where they stand.
-  guideLines_.Build();
+  guideLines_->Build();
   if (orderable) {
-    if (pageNumber == 1) guideLines_.ShowFrontSide();
-    if (!h.guideLines.empty()) guideLines_.Apply(guideRecords);
+    if (pageNumber == 1) guideLines_->ShowFrontSide();
+    if (!h.guideLines.empty()) guideLines_->Apply(guideRecords);
   }
-  for (int i = 0; i < page.skippedBitmapBlocks; ++i) ShowMessage("Fehler");
   // A loss stays on record once seen: the page stored again afterwards no longer shows it.
   if (page.skippedBitmapBlocks + page.skippedUnknownBlocks > 0 &&
       !state_.readLosses.contains(pageNumber)) {
@@ -286,10 +281,7 @@ void DocumentWindow::LoadPageText(const SharedBytes& pageText, int pageNumber, b
               " Element(e) unbekannter oder verschobener Art ausgelassen.";
     state_.readLosses[pageNumber] = std::move(lost);
   }
-  ShowHandlesOnTop();
-  if (maximise) SetMaximized(true);
-  CopiesPerA3Sheet();
-  if (OnPageRebuilt) OnPageRebuilt();
+  return {page.skippedBitmapBlocks};
 }
 
 }  // namespace quirabel::designer

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "designer/document_window.h"
 #include "designer/element_kinds.h"
 #include "dialogs/data_field_window.h"
 #include "dialogs/text_import.h"
@@ -195,9 +196,9 @@ void ElementWindow::MoveBy(report::TPRItem& element, int dx, int dy) {
   designer::DocumentWindow* document = Document();
   if (document == nullptr) return;
   // The margin rule of the mouse and the arrow keys.
-  const int left = designer::ClampToPage(element.Left() + dx, document->pagePanel->Width(),
+  const int left = designer::ClampToPage(element.Left() + dx, document->Page().PagePanel().Width(),
                                          element.Width(), element.Left());
-  const int top = designer::ClampToPage(element.Top() + dy, document->pagePanel->Height(),
+  const int top = designer::ClampToPage(element.Top() + dy, document->Page().PagePanel().Height(),
                                         element.Height(), element.Top());
   Edit(element, "nudge", [&] { element.SetBounds(left, top, element.Width(), element.Height()); });
   // Its handles and markers go with it.
@@ -897,8 +898,9 @@ void RectanglePropertiesWindow::OnPresetShape(const PresetShape& shape) {
   if (document == nullptr) return;
   const int width = shape.width.value_or(rect->Width());
   // The shape keeps its size and comes inside the page margins where it would reach past them.
-  const int left = designer::PlaceOnPage(rect->Left(), document->pagePanel->Width(), width);
-  const int top = designer::PlaceOnPage(rect->Top(), document->pagePanel->Height(), shape.height);
+  const int left = designer::PlaceOnPage(rect->Left(), document->Page().PagePanel().Width(), width);
+  const int top =
+      designer::PlaceOnPage(rect->Top(), document->Page().PagePanel().Height(), shape.height);
   Edit(*rect, "", [&] { rect->SetBounds(left, top, width, shape.height); });
   rect->Invalidate();
   document->PlaceHandlesAround(rect);

@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include "designer/document_window.h"
 #include "designer/memo_geometry.h"
 #include "dialogs/number_fields.h"
 #include "pdf/pdf_canvas.h"
@@ -14,6 +13,10 @@
 #include "report/pr_shapes.h"
 #include "ui/controls.h"
 #include "ui/input_controls.h"
+
+namespace quirabel::designer {
+class DocumentWindow;
+}
 
 namespace quirabel::dialogs {
 

@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "app/command_boundary.h"
+#include "designer/document_window.h"
 #include "main/format_dialog.h"
 #include "main/icons.h"
 #include "main/serial_dialogs.h"

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "base/user_folders.h"
+#include "designer/document_window.h"
 #include "designer/element_kinds.h"
 #include "designer/page_format.h"
 #include "main/main_window.h"
@@ -126,10 +127,11 @@ void MainWindow::BuildStatusBar() {
 void MainWindow::ShowPointer(const QPointF& viewPosition) {
   designer::DocumentWindow* window = application_.DocumentWindow();
   if (window == nullptr || pointerLabel_ == nullptr) return;
-  const ui::TPoint origin = window->layoutPanel->OriginIn(window->pageFrame);
+  const ui::TPoint origin = window->Page().LayoutPanel().OriginIn(window->pageFrame);
   const double x = viewPosition.x() / view_->Zoom() - origin.x;
   const double y = viewPosition.y() / view_->Zoom() - origin.y;
-  if (x < 0 || y < 0 || x > window->layoutPanel->Width() || y > window->layoutPanel->Height()) {
+  if (x < 0 || y < 0 || x > window->Page().LayoutPanel().Width() ||
+      y > window->Page().LayoutPanel().Height()) {
     pointerLabel_->clear();
     return;
   }

@@ -16,9 +16,9 @@
 #include "base/name_folding.h"
 #include "base/random.h"
 #include "base/sha256.h"
-#include "designer/document_window.h"
 #include "designer/element_kinds.h"
 #include "designer/guide_lines.h"
+#include "designer/page_model.h"
 #include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/records.h"
 #include "pdf/pdf_errors.h"
@@ -44,10 +44,12 @@ SerialPrinter::SerialPrinter(const designer::ProjectState& project, const LinkFi
       state_(project) {
   root_->SetPlatform(platform_.get());
   for (int page = 1; page <= state_.pageCount; ++page) {
-    auto* window = new designer::DocumentWindow(root_.get(), state_);
-    pages_.push_back(window);
-    window->LoadPage(page);
-    for (const designer::PageElement& element : window->Elements()) {
+    // Each page has an owner of its own: the pages' components carry the same names.
+    auto* owner = new ui::Component(root_.get());
+    pages_.push_back(std::make_unique<designer::PageModel>(*owner, state_));
+    designer::PageModel& model = *pages_.back();
+    model.LoadPage(page);
+    for (const designer::PageElement& element : model.Elements()) {
       const std::string field = designer::TextOf(*element.item).dataField;
       if (field.empty()) continue;
       if (const std::optional<int> column = AssignedColumn(link.assignments, field))
@@ -61,19 +63,19 @@ SerialPrinter::SerialPrinter(const designer::ProjectState& project, const LinkFi
     designer::GuideLines& front = pages_.front()->Guides();
     const std::string positions = front.Write();
     for (std::size_t i = 1; i < pages_.size(); ++i) {
-      designer::DocumentWindow& window = *pages_[i];
-      window.Guides().Apply(designer::projectfile::ReadGuideLineString(
+      designer::PageModel& model = *pages_[i];
+      model.Guides().Apply(designer::projectfile::ReadGuideLineString(
           positions,
           {static_cast<std::uint8_t>(state_.verticalFolds),
            static_cast<std::uint8_t>(state_.horizontalFolds),
            static_cast<std::uint8_t>(state_.verticalPerforations),
            static_cast<std::uint8_t>(state_.horizontalPerforations)},
-          window.pagePanel->Width(), window.pagePanel->Height()));
-      if (i == 1) window.Guides().ShowBackSide();
+          model.PagePanel().Width(), model.PagePanel().Height()));
+      if (i == 1) model.Guides().ShowBackSide();
     }
     front.ShowFrontSide();
   }
-  report::TPReport& report = *pages_.front()->pdfReport;
+  report::TPReport& report = pages_.front()->Report();
   report.SetAuthor(designer::kProgramText);
   report.SetTitle(project.info.title);
   report.SetSubject(project.info.subject);
@@ -84,25 +86,19 @@ SerialPrinter::SerialPrinter(const designer::ProjectState& project, const LinkFi
 SerialPrinter::~SerialPrinter() = default;
 
 void SerialPrinter::Fill(const std::vector<std::string>& cells) {
-  for (const DataField& field : dataFields_) {
-    const std::string_view cell = CellAt(cells, field.column);
-    if (field.item->Kind() == report::ElementKind::Label) {
-      static_cast<report::TPRLabel*>(field.item)->SetCaption(std::string(cell));
-    } else if (field.item->Kind() == report::ElementKind::Text) {
-      static_cast<report::TPRText*>(field.item)->SetText(cell);
-    }
-  }
+  for (const DataField& field : dataFields_)
+    designer::FillDataField(*field.item, CellAt(cells, field.column));
 }
 
 void SerialPrinter::Print(const std::vector<std::string>& cells,
                           const std::filesystem::path& file) {
   Fill(cells);
-  designer::DocumentWindow& first = *pages_.front();
-  report::TPReport& report = *first.pdfReport;
+  designer::PageModel& first = *pages_.front();
+  report::TPReport& report = first.Report();
   report.SetFileName(file.string());
   first.BeginPdf();
   try {
-    for (designer::DocumentWindow* page : pages_) report.Print(*page->pagePanel);
+    for (const auto& page : pages_) page->PrintInto(report);
     // Written here rather than through EndDoc, which tells the person itself: the caller tells
     // why, with the row.
     report.Doc()->SaveToFile(file.string(), AtomicFileWriter::Leftovers::Skip);
@@ -116,12 +112,12 @@ void SerialPrinter::Print(const std::vector<std::string>& cells,
 void SerialPrinter::PrintTo(const std::vector<std::string>& cells, std::string& text,
                             std::vector<std::string_view>& pieces) {
   Fill(cells);
-  designer::DocumentWindow& first = *pages_.front();
-  report::TPReport& report = *first.pdfReport;
+  designer::PageModel& first = *pages_.front();
+  report::TPReport& report = first.Report();
   report.Abort();  // the last row's document, kept for its pieces
   first.BeginPdf();
   try {
-    for (designer::DocumentWindow* page : pages_) report.Print(*page->pagePanel);
+    for (const auto& page : pages_) page->PrintInto(report);
     // The document stays until the next print begins (or the printer goes): the pieces point
     // into it.
     report.Doc()->SaveToPieces(text, pieces);

@@ -18,7 +18,7 @@
 #include "ui/component.h"
 
 namespace quirabel::designer {
-class DocumentWindow;
+class PageModel;
 }
 namespace quirabel::report {
 class TPRItem;
@@ -30,7 +30,7 @@ class WorkerPlatform;
 
 // One worker of a serial run: every page of the project built once, with its data fields found.
 // Each row then only changes the data fields' texts and prints the pages into a new PDF. A worker
-// has its own windows and platform, so workers run side by side on threads.
+// has its own page models and platform, so workers run side by side on threads.
 class SerialPrinter {
  public:
   // Builds the pages. Raises ProjectFileError for a page that cannot be read and SerialError for
@@ -59,7 +59,7 @@ class SerialPrinter {
   std::unique_ptr<WorkerPlatform> platform_;
   std::unique_ptr<ui::Component> root_;
   designer::ProjectState state_;
-  std::vector<designer::DocumentWindow*> pages_;
+  std::vector<std::unique_ptr<designer::PageModel>> pages_;
   std::vector<DataField> dataFields_;
 
   void Fill(const std::vector<std::string>& cells);

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "base/atomic_file.h"
+#include "designer/document_window.h"
 #include "dialogs/page_windows.h"
 #include "dialogs/project_windows.h"
 #include "graphics/jpeg.h"
@@ -29,23 +30,23 @@ class ApplicationTest : public ::testing::Test {
     designer::ProjectState& state = application.State();
     for (int page = 1; page <= 3; ++page) {
       window.ClearPage();
-      window.SetDocumentId("BImage0" + std::to_string(page));
+      window.Page().SetDocumentId("BImage0" + std::to_string(page));
       window.InitDocument();
-      window.SetBackgroundColour(graphics::RGB(255, 255, 200 + page));
+      window.Page().SetBackgroundColour(graphics::RGB(255, 255, 200 + page));
       auto& label =
-          static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+          static_cast<report::TPRLabel&>(window.Page().CreateElement(designer::ElementKind::Label));
       label.SetCaption("Seite " + std::to_string(page));
       label.SetBounds(20, 20 * page, 120, 20);
       if (page == 2) {
         graphics::Bitmap blue(10, 10, graphics::PixelFormat::pf24bit);
         blue.FillRect(0, 0, 10, 10, graphics::clBlue);
-        auto& jpeg =
-            static_cast<report::TPRJpegImage&>(window.CreateElement(designer::ElementKind::Jpeg));
+        auto& jpeg = static_cast<report::TPRJpegImage&>(
+            window.Page().CreateElement(designer::ElementKind::Jpeg));
         jpeg.SetPicture(graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(blue)));
         jpeg.SetBounds(100, 100, 40, 40);
       }
       state.currentPage = page;
-      window.StoreCurrentPage();
+      window.Page().StoreCurrentPage();
     }
     state.pageCount = 3;
     application.Edits().Record();  // made as a person would: the project has unsaved changes
@@ -58,11 +59,11 @@ class ApplicationTest : public ::testing::Test {
 TEST_F(ApplicationTest, NewDocumentOfEveryFormat) {
   Application application(platform, folder.string());
   ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A4, true)));
-  EXPECT_EQ(application.DocumentWindow()->pagePanel->Width(), 842);
-  EXPECT_EQ(application.DocumentWindow()->pagePanel->Height(), 595);
+  EXPECT_EQ(application.DocumentWindow()->Page().PagePanel().Width(), 842);
+  EXPECT_EQ(application.DocumentWindow()->Page().PagePanel().Height(), 595);
   EXPECT_EQ(application.DocumentWindow()->sizeLabel->Caption(), "H 210/B 297 mm");
   EXPECT_EQ(application.State().projectFileName, "NewDoc");
-  EXPECT_EQ(application.DocumentWindow()->DocumentId(),
+  EXPECT_EQ(application.DocumentWindow()->Page().DocumentId(),
             "BImage093000");  // 09:30:00.000 of the test clock
 
   application.FormatWindow().DinChosen = false;
@@ -70,8 +71,8 @@ TEST_F(ApplicationTest, NewDocumentOfEveryFormat) {
   application.FormatWindow().heightEdit->SetText("150");
   ASSERT_TRUE(application.CreateChosenDocument());
   EXPECT_EQ(application.FormatWindow().widthEdit->Text(), "150");
-  EXPECT_EQ(application.DocumentWindow()->pagePanel->Width(), 425);
-  EXPECT_EQ(application.DocumentWindow()->pagePanel->Height(), 425);
+  EXPECT_EQ(application.DocumentWindow()->Page().PagePanel().Width(), 425);
+  EXPECT_EQ(application.DocumentWindow()->Page().PagePanel().Height(), 425);
   EXPECT_EQ(application.State().docType, "");
 
   for (const char* bad : {"", "15.5", "-3", "0", "99999"}) {
@@ -227,7 +228,7 @@ TEST_F(ApplicationTest, PagesByArrowsGoToAndDelete) {
   MakeProject(application);
   designer::ProjectState& state = application.State();
   auto shownCaption = [&application] {
-    for (const designer::PageElement& element : application.DocumentWindow()->Elements())
+    for (const designer::PageElement& element : application.DocumentWindow()->Page().Elements())
       if (auto* label = dynamic_cast<report::TPRLabel*>(element.item)) return label->Caption();
     return std::string();
   };
@@ -300,12 +301,12 @@ TEST_F(ApplicationTest, ToolsAskThroughTheirDialogsAndCancellingChangesNothing) 
   EXPECT_FALSE(application.BackgroundColourClick());  // no document: nothing asked
   ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
   designer::DocumentWindow& window = *application.DocumentWindow();
-  const std::string before = window.PageTextOfScreen();
+  const std::string before = window.Page().PageText();
   EXPECT_FALSE(application.BackgroundColourClick());
   EXPECT_FALSE(application.BackgroundPictureClick());
   EXPECT_FALSE(application.InsertPictureClick());
   EXPECT_FALSE(application.SinglePageClick());
-  EXPECT_EQ(window.PageTextOfScreen(), before);
+  EXPECT_EQ(window.Page().PageText(), before);
   ASSERT_EQ(platform.fileDialogs.size(), 3u);
   EXPECT_EQ(platform.fileDialogs[0].title, "Bildauswahl");
   EXPECT_EQ(platform.fileDialogs[1].title, "Bitte wählen Sie ein Bild aus...");
@@ -319,7 +320,7 @@ TEST_F(ApplicationTest, ToolsAskThroughTheirDialogsAndCancellingChangesNothing) 
   WriteFileAtomic(folder / "gruen.jpg", graphics::EncodeJpeg(green));
   platform.fileAnswers = {(folder / "gruen.jpg").string(), (folder / "seite").string()};
   ASSERT_TRUE(application.InsertPictureClick());
-  EXPECT_EQ(window.Elements().size(), 1u);
+  EXPECT_EQ(window.Page().Elements().size(), 1u);
   platform.colorAnswers = {graphics::RGB(0, 0, 255)};
   ASSERT_TRUE(application.BackgroundColourClick());
   ASSERT_TRUE(application.SinglePageClick());
@@ -365,13 +366,13 @@ TEST_F(ApplicationTest, PngPicturesBecomeBitmapsThatSaveAndExport) {
   WriteFileAtomic(folder / "logo.png", testing::TransparentSamplePng());
   ASSERT_TRUE(window.InsertPicture(folder / "logo.png"));
   ASSERT_TRUE(window.LoadBackgroundPicture(folder / "logo.png"));
-  auto* logo = dynamic_cast<report::TPRImage*>(window.Elements().back().item);
+  auto* logo = dynamic_cast<report::TPRImage*>(window.Page().Elements().back().item);
   ASSERT_NE(logo, nullptr);
   ASSERT_EQ(logo->Picture().Kind(), graphics::GraphicKind::Bitmap);
   // Stored as a bitmap file: readers of project files never see PNG bytes.
   EXPECT_TRUE(logo->Picture().SaveToBytes().starts_with("BM"));
   EXPECT_EQ(logo->Picture().Pixels().Pixel(2, 0), graphics::clWhite);
-  EXPECT_EQ(window.Background()->Picture().Kind(), graphics::GraphicKind::Jpeg);
+  EXPECT_EQ(window.Page().Background()->Picture().Kind(), graphics::GraphicKind::Jpeg);
 
   ASSERT_TRUE(application.SaveProjectTo((folder / "karte.kxp").string()));
   platform.fileAnswers = {(folder / "karte").string()};
@@ -405,7 +406,8 @@ TEST_F(ApplicationTest, PngPicturesBecomeBitmapsThatSaveAndExport) {
 
   Application reopened(platform, folder.string());
   ASSERT_TRUE(reopened.OpenProject(folder / "karte.kxp"));
-  auto* again = dynamic_cast<report::TPRImage*>(reopened.DocumentWindow()->Elements().back().item);
+  auto* again =
+      dynamic_cast<report::TPRImage*>(reopened.DocumentWindow()->Page().Elements().back().item);
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(again->Picture().Pixels().Pixel(0, 1), graphics::RGB(0, 255, 0));
   EXPECT_EQ(again->Picture().Pixels().Pixel(2, 0), graphics::clWhite);

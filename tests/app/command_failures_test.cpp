@@ -9,6 +9,7 @@
 #include "app/command_boundary.h"
 #include "base/atomic_file.h"
 #include "base/file_names.h"
+#include "designer/document_window.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
@@ -24,7 +25,7 @@ class CommandFailureTest : public ::testing::Test {
     folder = testing::FreshTestFolder("command_failures_");
     ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
     auto& label = static_cast<report::TPRLabel&>(
-        application.DocumentWindow()->CreateElement(designer::ElementKind::Label));
+        application.DocumentWindow()->Page().CreateElement(designer::ElementKind::Label));
     label.SetCaption("Hallo");
     label.SetBounds(20, 20, 120, 20);
   }
@@ -41,7 +42,7 @@ TEST_F(CommandFailureTest, ExportAfterAFailedExportStartsClean) {
   const fs::path blocked = folder / "blocked.pdf";  // a folder where the file should go
   fs::create_directories(blocked);
   EXPECT_FALSE(application.ExportPdfTo(blocked.string()));
-  EXPECT_FALSE(application.DocumentWindow()->pdfReport->Printing());
+  EXPECT_FALSE(application.DocumentWindow()->Page().Report().Printing());
   ASSERT_FALSE(platform.messages.empty());
 
   // Before, the half-open report refused the next export with "SetTitle --invalid operation.".
@@ -63,11 +64,13 @@ TEST_F(CommandFailureTest, TheSinglePageIntoAFolderFails) {
 
 TEST_F(CommandFailureTest, TextValuesPastThePdfRangesPrintAtItsEdgesAndStayStored) {
   designer::DocumentWindow& window = *application.DocumentWindow();
-  auto& wide = static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+  auto& wide =
+      static_cast<report::TPRLabel&>(window.Page().CreateElement(designer::ElementKind::Label));
   wide.SetCaption("Weit");
   wide.SetBounds(20, 60, 120, 20);
   wide.SetCharSpace(1000);
-  auto& huge = static_cast<report::TPRText&>(window.CreateElement(designer::ElementKind::Text));
+  auto& huge =
+      static_cast<report::TPRText&>(window.Page().CreateElement(designer::ElementKind::Text));
   huge.SetText("Riesig");
   huge.SetBounds(20, 100, 120, 60);
   huge.SetFontSize(400);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/application.h"
+#include "designer/document_window.h"
 #include "dialogs/data_field_window.h"
 #include "support/fake_platform.h"
 #include "support/test_folder.h"
@@ -27,7 +28,7 @@ class DataFieldsTest : public ::testing::Test {
   const Names& List() { return application.State().dataFields; }
 
   report::TPRLabel& CreateLabel(int top) {
-    auto& label = static_cast<report::TPRLabel&>(Window().CreateElement(ElementKind::Label));
+    auto& label = static_cast<report::TPRLabel&>(Window().Page().CreateElement(ElementKind::Label));
     label.SetBounds(20, top, 100, 17);
     label.SetCaption("Text Label");
     return label;
@@ -110,7 +111,7 @@ TEST_F(DataFieldsTest, NamesArePartsOfOthersButNeverTwiceOrEmpty) {
   EXPECT_EQ(Fields().fieldList->Items(), (Names{"Firma2", "Firma"}));
 
   // Nothing selected that could take the name: the list stays as the page is.
-  auto& rect = Window().CreateElement(ElementKind::Rect);
+  auto& rect = Window().Page().CreateElement(ElementKind::Rect);
   Press(rect);
   Fields().fieldNameEdit->SetText("Telefon");
   Fields().addButton->Click();
@@ -144,7 +145,7 @@ TEST_F(DataFieldsTest, UntickingRemovesTheEntryThatIsTheName) {
 
   // Ticking while a text field is selected leaves the window shut for text lines.
   Fields().Hide();
-  auto& text = Window().CreateElement(ElementKind::Text);
+  auto& text = Window().Page().CreateElement(ElementKind::Text);
   Press(text);
   Labels().dataFieldBox->SetChecked(false);
   Labels().dataFieldBox->Toggle();
@@ -156,11 +157,11 @@ TEST_F(DataFieldsTest, ARebuiltPageRefillsTheListWithItsDataFields) {
   MakeDataField(customer, "Kunde");
   // Rebuilding the page frees its elements: they are found again by name.
   const std::string customerName = customer.Name();
-  auto& text = static_cast<report::TPRText&>(Window().CreateElement(ElementKind::Text));
+  auto& text = static_cast<report::TPRText&>(Window().Page().CreateElement(ElementKind::Text));
   // Text fields become data fields from a stored project.
   text.Setdbfieldname("Ort");
   text.SetText("<Ort>");
-  Window().StoreCurrentPage();
+  Window().Page().StoreCurrentPage();
   application.State().pageCount = 1;
 
   application.State().dataFields = {"veraltet"};
@@ -170,10 +171,10 @@ TEST_F(DataFieldsTest, ARebuiltPageRefillsTheListWithItsDataFields) {
   EXPECT_EQ(Fields().fieldList->Items(), List());
 
   // The rebuilt line shows its marker; the text field cannot be typed into or imported over.
-  auto* line = static_cast<report::TPRLabel*>(Window().FindElement(customerName));
+  auto* line = static_cast<report::TPRLabel*>(Window().Page().FindElement(customerName));
   ASSERT_NE(line, nullptr);
   EXPECT_EQ(line->Caption(), "<Kunde>");
-  auto* field = Window().FindElement(Window().ElementName(ElementKind::Text, 3));
+  auto* field = Window().Page().FindElement(Window().Page().ElementName(ElementKind::Text, 3));
   ASSERT_NE(field, nullptr);
   Press(*field);
   EXPECT_FALSE(application.TextWindow()->editor->Enabled());

@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "base/atomic_file.h"
+#include "designer/document_window.h"
 #include "graphics/jpeg.h"
 #include "report/pr_labels.h"
 #include "report/pr_shapes.h"
@@ -30,14 +31,14 @@ class EditCommandsTest : public ::testing::Test {
 
   designer::DocumentWindow& Window() { return *application->DocumentWindow(); }
   EditCommands& Edits() { return application->Edits(); }
-  std::string Page() { return Window().PageTextOfScreen(); }
+  std::string Page() { return Window().Page().PageText(); }
   // A click on the page with a creation tool armed, as the person makes elements.
   report::TPRItem& Create(const char* mode, int x, int y) {
     Window().ArmCreation(mode);
     Window().LastPagePointX = x;
     Window().LastPagePointY = y;
     Window().CreateArmedElement();
-    return *Window().Elements().back().item;
+    return *Window().Page().Elements().back().item;
   }
   void Press(report::TPRItem& element) { Window().Selected().Press(element, true); }
 
@@ -84,13 +85,13 @@ TEST_F(EditCommandsTest, ArrowPressesOnOneElementAreOneStepAndStopWhereTheMouseS
   EXPECT_EQ(Page(), before);
 
   // Towards the edges the element stops 5 mm off the page, as a mouse move does.
-  report::TPRItem& again = *Window().Elements().back().item;
+  report::TPRItem& again = *Window().Page().Elements().back().item;
   Press(again);
   for (int i = 0; i < 20; ++i) Edits().Nudge(-10, -10);
   EXPECT_EQ(again.Left(), 15);
   EXPECT_EQ(again.Top(), 15);
   EXPECT_FALSE(Edits().Nudge(-1, 0));
-  const int pageWidth = Window().pagePanel->Width();
+  const int pageWidth = Window().Page().PagePanel().Width();
   for (int i = 0; i < 100; ++i) Edits().Nudge(10, 0);
   // 5 mm are 14.185 pixels: the far edge stops at the last whole pixel outside them.
   EXPECT_EQ(again.Left() + again.Width(), pageWidth - 15);
@@ -103,7 +104,7 @@ TEST_F(EditCommandsTest, PastedCopiesHaveNamesOfTheirOwnAndSurviveSaving) {
   ASSERT_TRUE(Edits().Copy());
   ASSERT_TRUE(Edits().Paste());
   ASSERT_TRUE(Edits().Duplicate());
-  const auto elements = Window().Elements();
+  const auto elements = Window().Page().Elements();
   ASSERT_EQ(elements.size(), 3u);
   EXPECT_NE(elements[0].item->Name(), elements[1].item->Name());
   EXPECT_NE(elements[1].number, elements[0].number);
@@ -116,8 +117,8 @@ TEST_F(EditCommandsTest, PastedCopiesHaveNamesOfTheirOwnAndSurviveSaving) {
   const std::string saved = Page();
   Application reopened(platform, folder.string());
   ASSERT_TRUE(reopened.OpenProject(folder / "karte.kxp"));
-  EXPECT_EQ(reopened.DocumentWindow()->PageTextOfScreen(), saved);
-  EXPECT_EQ(reopened.DocumentWindow()->Elements().size(), 3u);
+  EXPECT_EQ(reopened.DocumentWindow()->Page().PageText(), saved);
+  EXPECT_EQ(reopened.DocumentWindow()->Page().Elements().size(), 3u);
 }
 
 TEST_F(EditCommandsTest, TabWalksTheElementsInNumberOrderAndEscapeLetsGo) {
@@ -149,11 +150,11 @@ TEST_F(EditCommandsTest, TabWalksTheElementsInNumberOrderAndEscapeLetsGo) {
 TEST_F(EditCommandsTest, PagesAddedByTheHistoryComeBackWhole) {
   Create("Rect", 40, 40);
   application->State().currentPage = 1;
-  Window().StoreCurrentPage();
+  Window().Page().StoreCurrentPage();
   // A second page, made as the page commands make it, then deleted.
   Window().ClearPage();
   Window().InitDocument();
-  Window().SetBackgroundColour(graphics::clWhite);
+  Window().Page().SetBackgroundColour(graphics::clWhite);
   application->State().pageTexts.push_back(SharedBytes(Page()));
   application->State().pageCount = 2;
   application->State().currentPage = 2;
@@ -165,7 +166,7 @@ TEST_F(EditCommandsTest, PagesAddedByTheHistoryComeBackWhole) {
   EXPECT_EQ(application->State().currentPage, 2);
   ASSERT_TRUE(Edits().Undo());
   EXPECT_EQ(application->State().pageCount, 1);
-  EXPECT_EQ(Window().Elements().size(), 1u);
+  EXPECT_EQ(Window().Page().Elements().size(), 1u);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "base/atomic_file.h"
+#include "designer/document_window.h"
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
 #include "graphics/jpeg.h"
@@ -29,7 +30,7 @@ class HostilePictureTest : public ::testing::Test {
     testing::FakePlatform platform;
     Application maker(platform, "");
     EXPECT_TRUE(maker.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
-    pf::PageText page = pf::ReadPageText(maker.DocumentWindow()->PageTextOfScreen());
+    pf::PageText page = pf::ReadPageText(maker.DocumentWindow()->Page().PageText());
     int number = 2;
     for (const std::string& bmp : bitmaps) {
       pf::ElementBlock block;
@@ -100,7 +101,7 @@ TEST_F(HostilePictureTest, TagsInAJpegsCommentNeverReachTheProject) {
 
   Application reader(platform, "");
   ASSERT_TRUE(reader.OpenProject(project));
-  const auto elements = reader.DocumentWindow()->Elements();
+  const auto elements = reader.DocumentWindow()->Page().Elements();
   ASSERT_EQ(elements.size(), 1u);
   EXPECT_EQ(static_cast<report::TPRImage*>(elements[0].item)->Picture().SaveToBytes(), plain);
 }

@@ -7,6 +7,7 @@
 #include "app/application.h"
 #include "app/serial_pdf.h"
 #include "base/atomic_file.h"
+#include "designer/document_window.h"
 #include "dialogs/page_windows.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
@@ -52,7 +53,7 @@ TEST_F(PagesTest, OrderableDocumentHasAFrontAndAMirroredBack) {
   MakeOrderable(application);
   designer::ProjectState& state = application.State();
   designer::GuideLines& guides = Guides(application);
-  const int width = application.DocumentWindow()->pagePanel->Width();  // 303 mm: 859 pixels
+  const int width = application.DocumentWindow()->Page().PagePanel().Width();  // 303 mm: 859 pixels
   ASSERT_EQ(width, 859);
   ui::TImage* handle = guides.Handle(GuideKind::VerticalFold, 1);
   handle->MouseDown(ui::TMouseButton::mbLeft, 0, 10, 10);
@@ -138,8 +139,8 @@ TEST_F(PagesTest, NewPagesAreEmptyWhiteAndOfTheirOwn) {
   ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, true)));
   designer::DocumentWindow& window = *application.DocumentWindow();
   designer::ProjectState& state = application.State();
-  window.CreateElement(designer::ElementKind::Rect);
-  const std::string firstId = window.DocumentId();
+  window.Page().CreateElement(designer::ElementKind::Rect);
+  const std::string firstId = window.Page().DocumentId();
   // A fresh program folder: the template list is made empty, not missed.
   Answer({ui::mrOk, ui::mrOk}, [](ui::TForm& form) {
     auto& newPage = static_cast<dialogs::NewPageWindow&>(form);
@@ -149,10 +150,10 @@ TEST_F(PagesTest, NewPagesAreEmptyWhiteAndOfTheirOwn) {
   ASSERT_TRUE(application.NextPageClick());
   EXPECT_TRUE(fs::exists(Templates() / "FilesDB.dat"));
   EXPECT_EQ(state.currentPage, 2);
-  EXPECT_NE(window.DocumentId(), firstId);  // the clock stood still
-  EXPECT_TRUE(window.Elements().empty());
-  ASSERT_NE(window.Background(), nullptr);
-  EXPECT_FALSE(window.Background()->Picture().Empty());
+  EXPECT_NE(window.Page().DocumentId(), firstId);  // the clock stood still
+  EXPECT_TRUE(window.Page().Elements().empty());
+  ASSERT_NE(window.Page().Background(), nullptr);
+  EXPECT_FALSE(window.Page().Background()->Picture().Empty());
   ASSERT_TRUE(application.NextPageClick());
   EXPECT_EQ(state.pageCount, 3);
   EXPECT_EQ(state.pageTexts.size(), 3u);
@@ -167,22 +168,23 @@ TEST_F(PagesTest, NewPagesAreEmptyWhiteAndOfTheirOwn) {
   EXPECT_EQ(state.pageCount, 2);
   EXPECT_EQ(state.currentPage, 2);
   ASSERT_TRUE(application.GoToPage(1));
-  EXPECT_EQ(window.Elements().size(), 1u);
-  EXPECT_EQ(window.DocumentId(), firstId);
+  EXPECT_EQ(window.Page().Elements().size(), 1u);
+  EXPECT_EQ(window.Page().DocumentId(), firstId);
 }
 
 TEST_F(PagesTest, TemplateIsSavedIndexedChosenAndDeleted) {
   Application application(platform, folder.string());
   ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, true)));
   designer::DocumentWindow& window = *application.DocumentWindow();
-  auto& label = static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+  auto& label =
+      static_cast<report::TPRLabel&>(window.Page().CreateElement(designer::ElementKind::Label));
   label.SetCaption("Grüße");
   Answer({ui::mrOk}, [](ui::TForm& form) {
     static_cast<dialogs::TemplateNameWindow&>(form).nameEdit->SetText("Meine Karte");
   });
   ASSERT_TRUE(application.SaveTemplateClick());
   const fs::path file = Templates() / "Meine_Karte.kxp";
-  EXPECT_EQ(ReadFile(file, 1 << 24), window.PageTextOfScreen());
+  EXPECT_EQ(ReadFile(file, 1 << 24), window.Page().PageText());
   EXPECT_EQ(Index(), "Meine Karte~" + file.string() + "\r\n");
 
   // Saved again under the same name: asked first, still one line.
@@ -202,8 +204,8 @@ TEST_F(PagesTest, TemplateIsSavedIndexedChosenAndDeleted) {
     newPage.templateList->Choose(0);
   });
   ASSERT_TRUE(application.NextPageClick());
-  ASSERT_EQ(window.Elements().size(), 1u);
-  EXPECT_EQ(static_cast<report::TPRLabel*>(window.Elements()[0].item)->Caption(), "Grüße");
+  ASSERT_EQ(window.Page().Elements().size(), 1u);
+  EXPECT_EQ(static_cast<report::TPRLabel*>(window.Page().Elements()[0].item)->Caption(), "Grüße");
   EXPECT_EQ(application.State().pageCount, 2);
 
   // "&Vorlagen": deleted with its file; only "Ende" writes the index.

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "app/application.h"
+#include "designer/document_window.h"
 #include "dialogs/property_windows.h"
 #include "support/fake_platform.h"
 #include "support/owned.h"
@@ -33,7 +34,7 @@ class PropertyWindowsTest : public ::testing::Test {
 
   template <class T>
   T& Create(ElementKind kind, int left, int top, int width, int height) {
-    auto& element = static_cast<T&>(Window().CreateElement(kind));
+    auto& element = static_cast<T&>(Window().Page().CreateElement(kind));
     element.SetBounds(left, top, width, height);
     return element;
   }
@@ -275,7 +276,8 @@ TEST_F(PropertyWindowsTest, PresetShapesAndBorderOfTheRectangle) {
     EXPECT_EQ(std::pair(rect.Width(), rect.Height()), expected[i]) << w.presetButtons[i]->Name();
   }
   // Near the far corner the shape comes inside the 5 mm margins (15 pixels) instead of past them.
-  const int pageWidth = Window().pagePanel->Width(), pageHeight = Window().pagePanel->Height();
+  const int pageWidth = Window().Page().PagePanel().Width(),
+            pageHeight = Window().Page().PagePanel().Height();
   rect.SetBounds(pageWidth - 25, pageHeight - 25, 10, 10);
   w.presetButtons[4]->Click();  // 40 x 40
   EXPECT_EQ(rect.BoundsRect(), ui::Bounds(pageWidth - 55, pageHeight - 55, 40, 40));
@@ -402,12 +404,12 @@ TEST_F(PropertyWindowsTest, ChangesInTheWindowsAreUnsavedWorkAndUndoSteps) {
   EXPECT_TRUE(application.State().unsavedChanges);
   Labels().fontChoice->Choose(1);  // "Fixed"
   ASSERT_TRUE(application.Edits().Undo());
-  auto* line = static_cast<report::TPRLabel*>(Window().FindElement(name));
+  auto* line = static_cast<report::TPRLabel*>(Window().Page().FindElement(name));
   ASSERT_NE(line, nullptr);
   EXPECT_EQ(line->FontName(), TPRFontName::fnArial);
   EXPECT_EQ(line->Caption(), "Som");
   ASSERT_TRUE(application.Edits().Undo());
-  line = static_cast<report::TPRLabel*>(Window().FindElement(name));
+  line = static_cast<report::TPRLabel*>(Window().Page().FindElement(name));
   ASSERT_NE(line, nullptr);
   EXPECT_EQ(line->Caption(), "Text Label");
   // The rebuilt page's line is a new element: the window acts on nothing until it is pressed.

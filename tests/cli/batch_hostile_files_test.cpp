@@ -10,6 +10,7 @@
 
 #include "app/application.h"
 #include "base/atomic_file.h"
+#include "designer/document_window.h"
 #include "designer/projectfile/page_text.h"
 #include "graphics/bmp.h"
 #include "graphics/jpeg.h"
@@ -35,21 +36,22 @@ struct HostileFile {
 std::string RichProject() {
   return testing::TwoPageProject([](designer::DocumentWindow& window) {
     auto& label =
-        static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+        static_cast<report::TPRLabel&>(window.Page().CreateElement(designer::ElementKind::Label));
     label.SetCaption("Grüße");
     label.SetBounds(20, 20, 120, 20);
-    auto& text = static_cast<report::TPRText&>(window.CreateElement(designer::ElementKind::Text));
+    auto& text =
+        static_cast<report::TPRText&>(window.Page().CreateElement(designer::ElementKind::Text));
     text.SetText("Zeile eins\rZeile zwei");
     text.SetBounds(20, 50, 150, 60);
-    window.CreateElement(designer::ElementKind::Rect).SetBounds(20, 120, 80, 30);
+    window.Page().CreateElement(designer::ElementKind::Rect).SetBounds(20, 120, 80, 30);
     graphics::Bitmap blue(6, 6, graphics::PixelFormat::pf24bit);
     blue.FillRect(0, 0, 6, 6, graphics::clBlue);
-    auto& jpeg =
-        static_cast<report::TPRJpegImage&>(window.CreateElement(designer::ElementKind::Jpeg));
+    auto& jpeg = static_cast<report::TPRJpegImage&>(
+        window.Page().CreateElement(designer::ElementKind::Jpeg));
     jpeg.SetPicture(graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(blue)));
     jpeg.SetBounds(120, 120, 40, 40);
     auto& bitmap =
-        static_cast<report::TPRImage&>(window.CreateElement(designer::ElementKind::Bitmap));
+        static_cast<report::TPRImage&>(window.Page().CreateElement(designer::ElementKind::Bitmap));
     bitmap.SetPicture(graphics::Picture::FromBmpBytes(graphics::WriteBmp(blue)));
     bitmap.SetBounds(180, 120, 40, 40);
   });

@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "base/atomic_file.h"
+#include "designer/document_window.h"
 #include "graphics/bmp.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
@@ -37,11 +38,11 @@ class BatchLossTest : public ::testing::Test {
   std::string MakeProject() {
     const std::string project = testing::TwoPageProject([](designer::DocumentWindow& window) {
       for (int i = 0; i < 5; ++i)
-        window.CreateElement(designer::ElementKind::Rect).SetBounds(20, 20 + 30 * i, 50, 20);
+        window.Page().CreateElement(designer::ElementKind::Rect).SetBounds(20, 20 + 30 * i, 50, 20);
       graphics::Bitmap red(4, 4, graphics::PixelFormat::pf24bit);
       red.FillRect(0, 0, 4, 4, graphics::clRed);
-      auto& bitmap =
-          static_cast<report::TPRImage&>(window.CreateElement(designer::ElementKind::Bitmap));
+      auto& bitmap = static_cast<report::TPRImage&>(
+          window.Page().CreateElement(designer::ElementKind::Bitmap));
       bitmap.SetPicture(graphics::Picture::FromBmpBytes(graphics::WriteBmp(red)));
       bitmap.SetBounds(150, 20, 40, 40);
     });

@@ -12,6 +12,7 @@
 #include "app/command_boundary.h"
 #include "base/atomic_file.h"
 #include "cli/batch_commands.h"
+#include "designer/document_window.h"
 #include "designer/print_formats.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
@@ -112,7 +113,7 @@ TEST_F(BatchTest, ExportShowsTheElementsWhereTheDesignerPlacesThem) {
     app::Application application(platform, folder.string());
     ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
     auto& rect = static_cast<report::TPRRect&>(
-        application.DocumentWindow()->CreateElement(designer::ElementKind::Rect));
+        application.DocumentWindow()->Page().CreateElement(designer::ElementKind::Rect));
     rect.SetBounds(50, 100, 120, 60);
     rect.SetFillColor(graphics::RGB(255, 0, 0));
     rect.SetLineColor(graphics::clNone);
@@ -150,17 +151,17 @@ TEST_F(BatchTest, InfoAsJsonGivesEveryElementWithItsTexts) {
     app::Application application(platform, folder.string());
     ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
     auto& label = static_cast<report::TPRLabel&>(
-        application.DocumentWindow()->CreateElement(designer::ElementKind::Label));
+        application.DocumentWindow()->Page().CreateElement(designer::ElementKind::Label));
     label.SetBounds(10, 20, 150, 18);
     label.SetCaption("Müller & \"Söhne\"");
     labelName = label.Name();
     auto& memo = static_cast<report::TPRText&>(
-        application.DocumentWindow()->CreateElement(designer::ElementKind::Text));
+        application.DocumentWindow()->Page().CreateElement(designer::ElementKind::Text));
     memo.SetBounds(10, 60, 200, 40);
     memo.SetText("Hauptstraße 1\n12345 Ort\tMitte");
     memoName = memo.Name();
     auto& field = static_cast<report::TPRLabel&>(
-        application.DocumentWindow()->CreateElement(designer::ElementKind::Label));
+        application.DocumentWindow()->Page().CreateElement(designer::ElementKind::Label));
     field.Setdbfieldname("Firma");
     ASSERT_TRUE(application.SaveProjectTo((folder / "firma.kxp").string()));
   }

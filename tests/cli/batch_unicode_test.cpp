@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "base/atomic_file.h"
+#include "designer/document_window.h"
 #include "report/pr_labels.h"
 #include "support/pdf_check.h"
 #include "support/sample_projects.h"
@@ -33,7 +34,7 @@ class BatchUnicodeTest : public ::testing::Test {
                       int top = 20;
                       for (const std::string& caption : captions) {
                         auto& label = static_cast<report::TPRLabel&>(
-                            window.CreateElement(designer::ElementKind::Label));
+                            window.Page().CreateElement(designer::ElementKind::Label));
                         label.SetBounds(20, top, 250, 16);
                         label.SetCaption(caption);
                         top += 20;

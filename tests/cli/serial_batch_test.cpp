@@ -11,6 +11,7 @@
 #include "app/application.h"
 #include "base/atomic_file.h"
 #include "base/sha256.h"
+#include "designer/document_window.h"
 #include "serial/link_file.h"
 #include "serial/run_record.h"
 #include "support/data_field_project.h"
@@ -177,7 +178,7 @@ TEST_F(SerialBatchTest, HostileCallsAndFilesAreRefused) {
     for (const char* number : {"../../outside/dir/PWNED", "-platformpluginpath"}) {
       testing::SaveDataFieldProject(application, folder / "boese.kxp", {"Name"});
       application.State().projectNumber = number;
-      application.DocumentWindow()->StoreCurrentPage();
+      application.DocumentWindow()->Page().StoreCurrentPage();
       ASSERT_TRUE(application.SaveProjectTo((folder / "boese.kxp").string()));
       ASSERT_TRUE(application.OpenProject(folder / "boese.kxp"));
       ASSERT_EQ(application.State().projectNumber, number);

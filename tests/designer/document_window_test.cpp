@@ -27,16 +27,16 @@ class DocumentWindowTest : public ::testing::Test {
     state.formatHeightText = "49";
     state.programFolder = folder.string();
     window = new DocumentWindow(&root, state);
-    window->SetDocumentId("BImage0123");
+    window->Page().SetDocumentId("BImage0123");
     window->InitDocument();
-    window->SetBackgroundColour(graphics::clWhite);
+    window->Page().SetBackgroundColour(graphics::clWhite);
   }
   void TearDown() override { std::filesystem::remove_all(folder); }
 
-  report::TPRItem& Add(ElementKind kind) { return window->CreateElement(kind); }
+  report::TPRItem& Add(ElementKind kind) { return window->Page().CreateElement(kind); }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const auto& e : window->Elements()) names.push_back(e.item->Name());
+    for (const auto& e : window->Page().Elements()) names.push_back(e.item->Name());
     return names;
   }
   std::filesystem::path WriteFile(const std::string& name, const std::string& bytes) {
@@ -53,33 +53,33 @@ class DocumentWindowTest : public ::testing::Test {
 };
 
 TEST_F(DocumentWindowTest, PageSizeAndCopies) {
-  EXPECT_EQ(window->layoutPanel->Width(), 241);   // 85 x 2.838
-  EXPECT_EQ(window->layoutPanel->Height(), 139);  // 49 x 2.837
-  EXPECT_EQ(window->pagePanel->Width(), 241);
-  EXPECT_EQ(window->Background()->Width(), 241);
+  EXPECT_EQ(window->Page().LayoutPanel().Width(), 241);   // 85 x 2.838
+  EXPECT_EQ(window->Page().LayoutPanel().Height(), 139);  // 49 x 2.837
+  EXPECT_EQ(window->Page().PagePanel().Width(), 241);
+  EXPECT_EQ(window->Page().Background()->Width(), 241);
   EXPECT_EQ(window->copiesLabel->Caption(), "30");
   EXPECT_EQ(window->Caption(), "Format: [49mm x 85mm] Name: [NewDoc]");
 }
 
 TEST_F(DocumentWindowTest, NumbersStartAtTwoAndAreReused) {
-  EXPECT_EQ(window->ElementCounter(), 1);
-  EXPECT_EQ(window->NextElementNumber(), 2);
+  EXPECT_EQ(window->Page().ElementCounter(), 1);
+  EXPECT_EQ(window->Page().NextElementNumber(), 2);
   Add(ElementKind::Label);
   Add(ElementKind::Rect);
   Add(ElementKind::Text);
   EXPECT_EQ(Names(), (std::vector<std::string>{"PRLabelBImage01232", "PRRectBImage01233",
                                                "PRTextBImage01234"}));
-  EXPECT_EQ(window->ElementCounter(), 4);
+  EXPECT_EQ(window->Page().ElementCounter(), 4);
   EXPECT_TRUE(window->DeleteElement("PRLabelBImage01232"));
-  EXPECT_EQ(window->ElementCounter(), 3);
+  EXPECT_EQ(window->Page().ElementCounter(), 3);
   // A delete of a name no element carries changes nothing, the counter included.
   EXPECT_FALSE(window->DeleteElement("PRLabelBImage01232"));
   EXPECT_FALSE(window->DeleteElement("BImage0123"));  // never the background
-  EXPECT_EQ(window->ElementCounter(), 3);
-  EXPECT_EQ(window->NextElementNumber(), 2);
+  EXPECT_EQ(window->Page().ElementCounter(), 3);
+  EXPECT_EQ(window->Page().NextElementNumber(), 2);
   Add(ElementKind::Jpeg);
   EXPECT_EQ(Names().front(), "PRJpegImageBImage01232");
-  EXPECT_EQ(window->NextElementNumber(), 5);
+  EXPECT_EQ(window->Page().NextElementNumber(), 5);
 }
 
 TEST_F(DocumentWindowTest, BringToFrontSwapsNumbersWithTheTopElement) {
@@ -90,7 +90,7 @@ TEST_F(DocumentWindowTest, BringToFrontSwapsNumbersWithTheTopElement) {
   EXPECT_EQ(two.Name(), "PRRectBImage01234");
   EXPECT_EQ(four.Name(), "PRTextBImage01232");
   // On top of the page's elements, under the handles.
-  const auto& children = window->layoutPanel->Controls();
+  const auto& children = window->Page().LayoutPanel().Controls();
   const auto position = std::find(children.begin(), children.end(), &two) - children.begin();
   const auto fourPosition = std::find(children.begin(), children.end(), &four) - children.begin();
   EXPECT_GT(position, fourPosition);
@@ -103,16 +103,16 @@ TEST_F(DocumentWindowTest, BringToFrontSwapsNumbersWithTheTopElement) {
 }
 
 TEST_F(DocumentWindowTest, ArmedClickCreatesAndDisarms) {
-  window->Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 30, 40);
-  EXPECT_TRUE(window->Elements().empty());  // not armed: nothing
+  window->Page().Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 30, 40);
+  EXPECT_TRUE(window->Page().Elements().empty());  // not armed: nothing
 
   for (const char* mode : {"label", "memo", "Rect"}) {
     window->ArmCreation(mode);
-    window->Background()->MouseMove(0, 30, 40);
-    window->Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 30, 40);
+    window->Page().Background()->MouseMove(0, 30, 40);
+    window->Page().Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 30, 40);
     EXPECT_EQ(platform.ScreenCursor(), ui::crDefault);
   }
-  const auto elements = window->Elements();
+  const auto elements = window->Page().Elements();
   ASSERT_EQ(elements.size(), 3u);
   auto* label = dynamic_cast<report::TPRLabel*>(elements[0].item);
   ASSERT_NE(label, nullptr);
@@ -130,8 +130,8 @@ TEST_F(DocumentWindowTest, ArmedClickCreatesAndDisarms) {
   EXPECT_EQ(rect->LineColor(), graphics::clBlack);
   EXPECT_EQ(rect->BoundsRect(), ui::Bounds(30, 40, 100, 50));
   // Disarmed again: the next click creates nothing.
-  window->Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 60, 60);
-  EXPECT_EQ(window->Elements().size(), 3u);
+  window->Page().Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 60, 60);
+  EXPECT_EQ(window->Page().Elements().size(), 3u);
 }
 
 TEST_F(DocumentWindowTest, PicturesAreRecognisedByContentAndShrunk) {
@@ -142,13 +142,14 @@ TEST_F(DocumentWindowTest, PicturesAreRecognisedByContentAndShrunk) {
   ASSERT_EQ(platform.messages.size(), 1u);
   EXPECT_EQ(platform.messages[0],
             "Das Bild ist zu gross für das Dokument und wird automatisch verkleinert.");
-  auto* bitmap = dynamic_cast<report::TPRImage*>(window->Elements().back().item);
+  auto* bitmap = dynamic_cast<report::TPRImage*>(window->Page().Elements().back().item);
   ASSERT_NE(bitmap, nullptr);
   EXPECT_EQ(bitmap->BoundsRect(), ui::Bounds(20, 20, 100, 50));  // (241 div 100) x 50, ratio 2
 
   Bitmap small(40, 30, PixelFormat::pf24bit);
   ASSERT_TRUE(window->InsertPicture(WriteFile("foto.JPEG", graphics::EncodeJpeg(small))));
-  auto* jpeg = dynamic_cast<report::TPRJpegImage*>(window->FindElement("PRJpegImageBImage01233"));
+  auto* jpeg =
+      dynamic_cast<report::TPRJpegImage*>(window->Page().FindElement("PRJpegImageBImage01233"));
   ASSERT_NE(jpeg, nullptr);
   EXPECT_EQ(jpeg->BoundsRect(), ui::Bounds(20, 20, 40, 30));
   EXPECT_EQ(platform.messages.size(), 1u);
@@ -158,39 +159,39 @@ TEST_F(DocumentWindowTest, PicturesAreRecognisedByContentAndShrunk) {
   EXPECT_FALSE(window->InsertPicture(folder / "fehlt.bmp"));
   EXPECT_FALSE(window->InsertPicture(WriteFile("kaputt.bmp", "BM\x10\x00")));
   EXPECT_EQ(platform.messages.size(), 3u);
-  EXPECT_EQ(window->Elements().size(), 2u);
+  EXPECT_EQ(window->Page().Elements().size(), 2u);
 }
 
 TEST_F(DocumentWindowTest, BackgroundColourAndScratchFile) {
-  window->SetBackgroundColour(graphics::RGB(200, 30, 40));
-  const graphics::TColor shown = window->GifReplaceColour();
+  window->Page().SetBackgroundColour(graphics::RGB(200, 30, 40));
+  const graphics::TColor shown = window->Page().GifReplaceColour();
   EXPECT_NEAR(graphics::GetRValue(shown), 200, 6);
   EXPECT_NEAR(graphics::GetGValue(shown), 30, 6);
   EXPECT_NEAR(graphics::GetBValue(shown), 40, 6);
   const std::string scratch = ReadFile(folder / "COLOR_DEF_BACKGROUND.JPG", 1 << 20);
-  EXPECT_EQ(scratch, window->Background()->Picture().SaveToBytes());
+  EXPECT_EQ(scratch, window->Page().Background()->Picture().SaveToBytes());
 
   // A picture file: any of the three formats, by content.
   Bitmap green(8, 8, PixelFormat::pf24bit);
   green.FillRect(0, 0, 8, 8, graphics::RGB(0, 255, 0));
   EXPECT_TRUE(window->LoadBackgroundPicture(WriteFile("hinter.BMP", graphics::WriteBmp(green))));
-  EXPECT_EQ(window->Background()->Picture().Kind(), graphics::GraphicKind::Jpeg);
-  EXPECT_NEAR(graphics::GetGValue(window->GifReplaceColour()), 255, 6);
+  EXPECT_EQ(window->Page().Background()->Picture().Kind(), graphics::GraphicKind::Jpeg);
+  EXPECT_NEAR(graphics::GetGValue(window->Page().GifReplaceColour()), 255, 6);
   EXPECT_FALSE(window->LoadBackgroundPicture(WriteFile("x.jpg", "nichts")));
-  EXPECT_NEAR(graphics::GetGValue(window->GifReplaceColour()), 255, 6);  // unchanged
+  EXPECT_NEAR(graphics::GetGValue(window->Page().GifReplaceColour()), 255, 6);  // unchanged
 }
 
 TEST_F(DocumentWindowTest, InkCountOfThePage) {
   auto& label = static_cast<report::TPRLabel&>(Add(ElementKind::Label));
-  EXPECT_EQ(window->CountInks(), 1);  // black text on white
+  EXPECT_EQ(window->Page().CountInks(), 1);  // black text on white
   label.SetFontColor(graphics::clRed);
-  EXPECT_EQ(window->CountInks(), 2);
+  EXPECT_EQ(window->Page().CountInks(), 2);
   label.SetFontColor(graphics::RGB(128, 128, 128));
-  EXPECT_EQ(window->CountInks(), 1);
+  EXPECT_EQ(window->Page().CountInks(), 1);
   auto& rect = static_cast<report::TPRRect&>(Add(ElementKind::Rect));
   rect.SetFillColor(graphics::RGB(0, 255, 255));  // cyan
   rect.SetLineColor(graphics::clNone);
-  EXPECT_EQ(window->CountInks(), 2);
+  EXPECT_EQ(window->Page().CountInks(), 2);
   window->CheckInksClick();
   EXPECT_EQ(platform.messages.back(), "Das Dokument ist 2 farbig");
   EXPECT_EQ(platform.cursor, ui::crDefault);
@@ -206,9 +207,9 @@ TEST_F(DocumentWindowTest, RemoveKXPageFreesEverything) {
   text.MouseMove(0, 6, 6);
   ASSERT_TRUE(window->Handle(Corner::TopLeft)->Visible() && window->Marker(Side::Left)->Visible());
   window->ClearPage();
-  EXPECT_TRUE(window->Elements().empty());
-  EXPECT_EQ(window->Background(), nullptr);
-  EXPECT_EQ(window->ElementCounter(), 1);
+  EXPECT_TRUE(window->Page().Elements().empty());
+  EXPECT_EQ(window->Page().Background(), nullptr);
+  EXPECT_EQ(window->Page().ElementCounter(), 1);
   // The handles stay, but none shows on the next page, and nothing is chosen.
   const std::vector<ui::TImage*> owned = testing::OwnedOf<ui::TImage>(*window);
   for (ui::TImage* handle : window->Handles()) {
@@ -226,12 +227,12 @@ TEST_F(DocumentWindowTest, PopupCommandsActOnTheirOwnKind) {
   window->Selected().SetPressed(&rect);
   window->PopupDeleteClick(DocumentWindow::Popup::Label);  // the pressed element is no text line
   window->PopupDeleteClick(DocumentWindow::Popup::Text);
-  EXPECT_EQ(window->Elements().size(), 3u);
+  EXPECT_EQ(window->Page().Elements().size(), 3u);
   window->PopupBringToFrontClick(DocumentWindow::Popup::Rect);
   EXPECT_EQ(rect.Name(), "PRRectBImage01234");
   window->Selected().SetPressed(&label);
   window->PopupDeleteClick(DocumentWindow::Popup::Label);
-  window->Selected().SetImageMenuTarget(*window->FindElement("PRJpegImageBImage01233"));
+  window->Selected().SetImageMenuTarget(*window->Page().FindElement("PRJpegImageBImage01233"));
   window->PopupDeleteClick(DocumentWindow::Popup::Image);
   EXPECT_EQ(Names(), std::vector<std::string>{"PRRectBImage01234"});
 }

@@ -22,7 +22,7 @@ class GuideLinesTest : public ::testing::Test {
     state.projectNumber = "8151042";
     state.orderDocument = true;
     window = new DocumentWindow(&root, state);
-    window->SetDocumentId("BImage08151042");
+    window->Page().SetDocumentId("BImage08151042");
   }
   // A new page with the given counts of vertical folds, horizontal folds, vertical and
   // horizontal perforations.
@@ -32,7 +32,7 @@ class GuideLinesTest : public ::testing::Test {
     state.verticalPerforations = static_cast<std::uint8_t>(vp);
     state.horizontalPerforations = static_cast<std::uint8_t>(hp);
     window->InitDocument();
-    window->SetBackgroundColour(graphics::clWhite);
+    window->Page().SetBackgroundColour(graphics::clWhite);
     return window->Guides();
   }
   std::string LabelText(K kind, int number) {
@@ -69,7 +69,7 @@ TEST_F(GuideLinesTest, OneVerticalFoldOnA258PixelPage) {
   ASSERT_NE(line, nullptr);
   EXPECT_EQ(line->BoundsRect(), (ui::TRect{129, 1, 130, 157}));
   EXPECT_FALSE(line->Printable());  // folds are not printed
-  EXPECT_EQ(line->Parent(), window->layoutPanel);
+  EXPECT_EQ(line->Parent(), &window->Page().LayoutPanel());
   const ui::TImage* handle = guides.Handle(K::VerticalFold, 1);
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(handle->BoundsRect(), (ui::TRect{159, 1, 179, 41}));
@@ -199,8 +199,8 @@ TEST_F(GuideLinesTest, SidePanelGroups) {
   panel.perforations.handles->Toggle();
   EXPECT_TRUE(guides.Handle(K::VerticalPerforation, 1)->Visible());
   panel.perforations.back->Click();
-  const auto& children = window->layoutPanel->Controls();
-  EXPECT_EQ(children.front(), window->Background());
+  const auto& children = window->Page().LayoutPanel().Controls();
+  EXPECT_EQ(children.front(), window->Page().Background());
   EXPECT_EQ(children[1], guides.Line(K::HorizontalPerforation, 1));
   panel.perforations.front->Click();
   EXPECT_EQ(children.back(), guides.Line(K::HorizontalPerforation, 1));
@@ -215,7 +215,7 @@ class GuideLineStringTest : public GuideLinesTest {
  protected:
   std::string PageWith(const std::string& lines, int vf, char mark = '1') {
     Page(vf);
-    std::string text = window->PageTextOfScreen();
+    std::string text = window->Page().PageText();
     const std::size_t from = text.find("</kxshbl>") + 9;
     text.replace(from, text.find("</kxlines>") - from, lines);
     text[text.find("</kxpaymerk>") - 1] = mark;
@@ -234,10 +234,10 @@ TEST_F(GuideLineStringTest, StoredPositionsComeBackAndAreWrittenAgain) {
   EXPECT_EQ(guides.Handle(K::VerticalFold, 1)->Left(), 171);
   EXPECT_EQ(guides.Label(K::VerticalFold, 1)->Caption(), "49mm");
   EXPECT_EQ(guides.Label(K::VerticalFold, 1)->Left(), 236);
-  EXPECT_EQ(fresh->PageTextOfScreen(), text);
+  EXPECT_EQ(fresh->Page().PageText(), text);
   // Other pages keep no positions.
   state.currentPage = 2;
-  EXPECT_NE(fresh->PageTextOfScreen().find("0</kxshbl></kxlines>"), std::string::npos);
+  EXPECT_NE(fresh->Page().PageText().find("0</kxshbl></kxlines>"), std::string::npos);
 }
 
 TEST_F(GuideLineStringTest, DamagedStringsAreRefused) {

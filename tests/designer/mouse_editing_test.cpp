@@ -33,7 +33,7 @@ class MouseEditingTest : public ::testing::Test {
     state.formatWidthText = "85";  // 241 x 139 page pixels
     state.formatHeightText = "49";
     window = new DocumentWindow(&root, state);
-    window->SetDocumentId("BImage0123");
+    window->Page().SetDocumentId("BImage0123");
     window->InitDocument();
     window->OnPopup = [this](Popup popup, int x, int y) {
       // Where it opened, and how many times pending messages had run by then.
@@ -41,7 +41,7 @@ class MouseEditingTest : public ::testing::Test {
     };
   }
   report::TPRItem& Add(ElementKind kind, int left, int top, int width, int height) {
-    report::TPRItem& item = window->CreateElement(kind);
+    report::TPRItem& item = window->Page().CreateElement(kind);
     item.SetBounds(left, top, width, height);
     return item;
   }
@@ -300,16 +300,16 @@ TEST_F(MouseEditingTest, HandlersSurviveRenamingAndDeletionAndStayPerWindow) {
   EXPECT_EQ(window->Selected().Pressed()->Name(), "PRLabelBImage01233");
 
   DocumentWindow other(nullptr, state);  // holds nothing: its elements stay put
-  other.SetDocumentId("BImage9");
+  other.Page().SetDocumentId("BImage9");
   other.InitDocument();
-  report::TPRItem& idle = other.CreateElement(ElementKind::Label);
+  report::TPRItem& idle = other.Page().CreateElement(ElementKind::Label);
   idle.SetBounds(40, 25, 100, 17);
   idle.MouseMove(0, 30, 30);
   EXPECT_EQ(idle.BoundsRect(), Bounds(40, 25, 100, 17));
 
   platform.pending = [&] { window->DeleteElement(first.Name()); };
   first.MouseMove(0, 30, 30);  // the element goes while pending messages run
-  EXPECT_EQ(window->FindElement("PRLabelBImage01233"), nullptr);
+  EXPECT_EQ(window->Page().FindElement("PRLabelBImage01233"), nullptr);
 }
 
 }  // namespace

@@ -21,9 +21,9 @@ class PageBindingTest : public ::testing::Test {
     state.formatHeightText = "55";
     state.projectNumber = "8151042";
     window = NewWindow();
-    window->SetDocumentId("BImage08151042");
+    window->Page().SetDocumentId("BImage08151042");
     window->InitDocument();
-    window->SetBackgroundColour(graphics::clWhite);
+    window->Page().SetBackgroundColour(graphics::clWhite);
   }
   DocumentWindow* NewWindow() { return new DocumentWindow(&root, state); }
 
@@ -34,7 +34,7 @@ class PageBindingTest : public ::testing::Test {
 };
 
 TEST_F(PageBindingTest, EmptyFreePageEndsWithTheHeader) {
-  const std::string text = window->PageTextOfScreen();
+  const std::string text = window->Page().PageText();
   EXPECT_TRUE(
       text.starts_with("<kx-2.2><vs>8151042</kxnummer>BImage08151042</kxint></kxtitel>"
                        "</kxthema></kxautor></kxkeywords></kxdoctype>55</kxheight>91"
@@ -44,34 +44,34 @@ TEST_F(PageBindingTest, EmptyFreePageEndsWithTheHeader) {
 }
 
 TEST_F(PageBindingTest, EveryKindSurvivesSaveAndLoadByteForByte) {
-  auto& label = static_cast<report::TPRLabel&>(window->CreateElement(ElementKind::Label));
+  auto& label = static_cast<report::TPRLabel&>(window->Page().CreateElement(ElementKind::Label));
   label.SetBounds(10, 12, 120, 20);
   label.SetCaption("Grüße </kxelement> aus Köln");
   label.SetFontName(report::TPRFontName::fnTimesRoman);
   label.SetFontBold(true);
   label.SetAlignment(pdf::TAlignment::taCenter);
   label.SetCharSpace(1.5f);
-  auto& rect = static_cast<report::TPRRect&>(window->CreateElement(ElementKind::Rect));
+  auto& rect = static_cast<report::TPRRect&>(window->Page().CreateElement(ElementKind::Rect));
   rect.SetBounds(5, 60, 80, 1);
   rect.SetLineWidth(0.5f);
-  auto& text = static_cast<report::TPRText&>(window->CreateElement(ElementKind::Text));
+  auto& text = static_cast<report::TPRText&>(window->Page().CreateElement(ElementKind::Text));
   text.SetBounds(100, 40, 100, 60);
   text.SetText("a\nb  \n\n");
   state.info.title = "Preis <kxdata> </kxtitel>";
   text.SetLeading(11);
   Bitmap pixels(6, 4, PixelFormat::pf24bit);
   pixels.FillRect(0, 0, 3, 4, graphics::clRed);
-  auto& jpeg = static_cast<report::TPRJpegImage&>(window->CreateElement(ElementKind::Jpeg));
+  auto& jpeg = static_cast<report::TPRJpegImage&>(window->Page().CreateElement(ElementKind::Jpeg));
   jpeg.SetPicture(graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(pixels, 90)));
   jpeg.SetBounds(150, 5, 30, 20);
-  auto& bmp = static_cast<report::TPRImage&>(window->CreateElement(ElementKind::Bitmap));
+  auto& bmp = static_cast<report::TPRImage&>(window->Page().CreateElement(ElementKind::Bitmap));
   bmp.SetPicture(graphics::Picture::FromBmpBytes(graphics::WriteBmp(pixels)));
   bmp.SetBounds(190, 5, 12, 8);
   state.info.subject = "Thema";
   state.info.author = "Autorin";
   state.info.keywords = "Karte, Gruß";
 
-  const std::string first = window->PageTextOfScreen();
+  const std::string first = window->Page().PageText();
   // Text-field lines are stored trimmed, one CR LF after each.
   EXPECT_NE(first.find("<kxdata>a\r\nb\r\n</kxelement>"), std::string::npos);
   // A tag typed into a caption sits in a record of fixed size: it cannot end the block early.
@@ -79,27 +79,27 @@ TEST_F(PageBindingTest, EveryKindSurvivesSaveAndLoadByteForByte) {
 
   DocumentWindow* other = NewWindow();
   other->LoadPageText(first, 1, false);
-  EXPECT_EQ(other->PageTextOfScreen(), first);
-  ASSERT_EQ(other->Elements().size(), 5u);
-  auto* label2 = dynamic_cast<report::TPRLabel*>(other->Elements()[0].item);
+  EXPECT_EQ(other->Page().PageText(), first);
+  ASSERT_EQ(other->Page().Elements().size(), 5u);
+  auto* label2 = dynamic_cast<report::TPRLabel*>(other->Page().Elements()[0].item);
   ASSERT_NE(label2, nullptr);
   EXPECT_EQ(label2->Caption(), "Grüße </kxelement> aus Köln");
   EXPECT_EQ(label2->FontName(), report::TPRFontName::fnTimesRoman);
   EXPECT_EQ(label2->BoundsRect(), ui::Bounds(10, 12, 120, 20));
-  EXPECT_EQ(other->DocumentId(), "BImage08151042");
+  EXPECT_EQ(other->Page().DocumentId(), "BImage08151042");
   EXPECT_EQ(state.info.author, "Autorin");
   // Typed header texts are searched by their closing tag: a tag inside one is defused.
   EXPECT_EQ(state.info.title, "Preis ‹kxdata> ‹/kxtitel>");
 }
 
 TEST_F(PageBindingTest, NamesBeyondWindows1252ComeBackAsTyped) {
-  auto& label = static_cast<report::TPRLabel&>(window->CreateElement(ElementKind::Label));
+  auto& label = static_cast<report::TPRLabel&>(window->Page().CreateElement(ElementKind::Label));
   label.SetCaption("Şahin Çelik, Łódź &#38;");
-  auto& text = static_cast<report::TPRText&>(window->CreateElement(ElementKind::Text));
+  auto& text = static_cast<report::TPRText&>(window->Page().CreateElement(ElementKind::Text));
   text.SetText("Ελένη Παπαδοπούλου\nЮлия Смирнова");
   state.info.author = "Jiří Dvořák";
 
-  const std::string first = window->PageTextOfScreen();
+  const std::string first = window->Page().PageText();
   EXPECT_NE(first.find("&#350;ahin \xC7"
                        "elik, &#321;\xF3"
                        "d&#378; &#38;#38;"),
@@ -108,26 +108,26 @@ TEST_F(PageBindingTest, NamesBeyondWindows1252ComeBackAsTyped) {
 
   DocumentWindow* other = NewWindow();
   other->LoadPageText(first, 1, false);
-  EXPECT_EQ(other->PageTextOfScreen(), first);
-  EXPECT_EQ(other->Elements()[0].item->Caption(), "Şahin Çelik, Łódź &#38;");
-  EXPECT_EQ(static_cast<report::TPRText*>(other->Elements()[1].item)->Text(),
+  EXPECT_EQ(other->Page().PageText(), first);
+  EXPECT_EQ(other->Page().Elements()[0].item->Caption(), "Şahin Çelik, Łódź &#38;");
+  EXPECT_EQ(static_cast<report::TPRText*>(other->Page().Elements()[1].item)->Text(),
             "Ελένη Παπαδοπούλου\r\nЮлия Смирнова\r\n");
   EXPECT_EQ(state.info.author, "Jiří Dvořák");
 }
 
 TEST_F(PageBindingTest, DataFieldsComeBackAsTheirNames) {
-  auto& label = static_cast<report::TPRLabel&>(window->CreateElement(ElementKind::Label));
+  auto& label = static_cast<report::TPRLabel&>(window->Page().CreateElement(ElementKind::Label));
   label.SetCaption("Max Muster");
   label.Setdbfieldname("Name");
   DocumentWindow* other = NewWindow();
-  other->LoadPageText(window->PageTextOfScreen(), 1, false);
+  other->LoadPageText(window->Page().PageText(), 1, false);
   EXPECT_EQ(state.dataFields, std::vector<std::string>{"Name"});
-  EXPECT_EQ(other->Elements().front().item->Caption(), "<Name>");
+  EXPECT_EQ(other->Page().Elements().front().item->Caption(), "<Name>");
 }
 
 TEST_F(PageBindingTest, DamagedPagesLeaveTheScreenAsItWas) {
-  window->CreateElement(ElementKind::Label);
-  const std::string good = window->PageTextOfScreen();
+  window->Page().CreateElement(ElementKind::Label);
+  const std::string good = window->Page().PageText();
   auto fails = [&](std::string text) {
     try {
       window->LoadPageText(text, 1, false);
@@ -142,8 +142,8 @@ TEST_F(PageBindingTest, DamagedPagesLeaveTheScreenAsItWas) {
   noSize.replace(noSize.find("91</kxwidth>"), 2, "0");
   EXPECT_EQ(fails(noSize), "Die Seite hat keine gültige Größe: 0 x 55 mm.");
   // Still the page it was.
-  EXPECT_EQ(window->Elements().size(), 1u);
-  EXPECT_EQ(window->PageTextOfScreen(), good);
+  EXPECT_EQ(window->Page().Elements().size(), 1u);
+  EXPECT_EQ(window->Page().PageText(), good);
 }
 
 }  // namespace

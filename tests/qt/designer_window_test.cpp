@@ -30,6 +30,7 @@
 #include "app/program_folder.h"
 #include "app/serial_pdf.h"
 #include "base/atomic_file.h"
+#include "designer/document_window.h"
 #include "graphics/jpeg.h"
 #include "linktool/link_tool_window.h"
 #include "main/main_window.h"
@@ -173,7 +174,7 @@ TEST_F(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
     QTest::mouseMove(&view, at);
     QTest::mouseClick(&view, Qt::LeftButton, {}, at);
     EXPECT_EQ(platform.ScreenCursor(), ui::crDefault);
-    const auto elements = form.Elements();
+    const auto elements = form.Page().Elements();
     ASSERT_FALSE(elements.empty());
     report::TPRItem* label = elements.back().item;
     EXPECT_EQ(label->Caption(), "Text Label");
@@ -194,7 +195,7 @@ TEST_F(DesignerWindow, ArmedClickCreatesATextLineWhereTheMouseIs) {
 // "Speichern" and "Als PDF- speichern unter..." through their windows: the project information,
 // then the file dialog, as a person answers them.
 TEST_F(DesignerWindow, SaveAndExportThroughTheirWindows) {
-  auto& label = application->DocumentWindow()->CreateElement(designer::ElementKind::Label);
+  auto& label = application->DocumentWindow()->Page().CreateElement(designer::ElementKind::Label);
   label.SetBounds(30, 40, 100, 17);
   label.SetCaption("Text Label");
   {
@@ -225,7 +226,7 @@ TEST_F(DesignerWindow, SaveAndExportThroughTheirWindows) {
 // "Öffnen" through its dialog: a file that is no project is reported and the open document stays;
 // a project opens on its first page.
 TEST_F(DesignerWindow, OpenThroughTheDialog) {
-  auto& label = application->DocumentWindow()->CreateElement(designer::ElementKind::Label);
+  auto& label = application->DocumentWindow()->Page().CreateElement(designer::ElementKind::Label);
   label.SetCaption("Gespeichert");
   ASSERT_TRUE(application->SaveProjectTo((folder / "karte.kxp").string()));
   WriteFileAtomic(folder / "brief.kxp", "Lieber Kunde, ...");
@@ -248,7 +249,7 @@ TEST_F(DesignerWindow, OpenThroughTheDialog) {
   }
   ASSERT_NE(application->DocumentWindow(), nullptr);
   EXPECT_EQ(window->View().Root(), application->DocumentWindow()->pageFrame);
-  EXPECT_EQ(application->DocumentWindow()->Elements().size(), 1u);
+  EXPECT_EQ(application->DocumentWindow()->Page().Elements().size(), 1u);
   EXPECT_EQ(application->State().projectFileName, (folder / "karte.kxp").string());
 }
 
@@ -343,7 +344,7 @@ TEST_F(DesignerWindow, UndoKeysAndStatusBar) {
   EXPECT_GT(fittedZoom, 1.0);
   ui::qt::PageView& view = window->View();
   designer::DocumentWindow& form = *application->DocumentWindow();
-  auto& rect = form.CreateElement(designer::ElementKind::Rect);
+  auto& rect = form.Page().CreateElement(designer::ElementKind::Rect);
   rect.SetBounds(60, 80, 100, 40);
   application->Edits().Record();
   auto at = [](int x, int y) { return QPoint(32 + x, 32 + y); };
@@ -358,20 +359,20 @@ TEST_F(DesignerWindow, UndoKeysAndStatusBar) {
 
   view.setFocus();
   QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
-  ASSERT_EQ(form.Elements().size(), 1u);
-  report::TPRItem& back = *form.Elements().front().item;
+  ASSERT_EQ(form.Page().Elements().size(), 1u);
+  report::TPRItem& back = *form.Page().Elements().front().item;
   EXPECT_EQ(back.Left(), 60);
   EXPECT_EQ(back.Top(), 80);
 
   // The arrow keys move it, Entf deletes it, and a click where it was finds nothing.
   QTest::mouseClick(&view, Qt::LeftButton, {}, at(70, 90));
   QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
-  EXPECT_EQ(form.Elements().front().item->Left(), 70);
+  EXPECT_EQ(form.Page().Elements().front().item->Left(), 70);
   QTest::keyClick(window.get(), Qt::Key_Delete);
-  EXPECT_TRUE(form.Elements().empty());
+  EXPECT_TRUE(form.Page().Elements().empty());
   QTest::mouseClick(&view, Qt::LeftButton, {}, at(75, 95));
   QTest::mouseMove(&view, at(80, 100));
-  EXPECT_TRUE(form.Elements().empty());
+  EXPECT_TRUE(form.Page().Elements().empty());
 }
 
 // "Zuletzt geöffnet" lists what was saved; a project that is gone is dropped with a message.
@@ -447,7 +448,7 @@ QToolButton* Arrow(ui::TForm& form, ui::TUpDown& upDown, bool up) {
 // A double-click on a text line on the page brings its window up at the mouse; font, size,
 // weight and colour chosen there go into the line, and the exported PDF shows them.
 TEST_F(DesignerWindow, TextLineEditedInItsWindowShowsInThePdf) {
-  auto& label = application->DocumentWindow()->CreateElement(designer::ElementKind::Label);
+  auto& label = application->DocumentWindow()->Page().CreateElement(designer::ElementKind::Label);
   label.SetBounds(60, 80, 100, 17);
   label.SetCaption("Text Label");
   window->Refresh();
@@ -500,7 +501,7 @@ TEST_F(DesignerWindow, TextLineEditedInItsWindowShowsInThePdf) {
 // The same for a rectangle: its fill colour and border width from its window.
 TEST_F(DesignerWindow, RectangleEditedInItsWindowShowsInThePdf) {
   auto& rect = static_cast<report::TPRRect&>(
-      application->DocumentWindow()->CreateElement(designer::ElementKind::Rect));
+      application->DocumentWindow()->Page().CreateElement(designer::ElementKind::Rect));
   rect.SetBounds(60, 80, 100, 50);
   rect.SetFillColor(graphics::clRed);
   window->Refresh();
@@ -614,8 +615,8 @@ TEST_F(DesignerWindow, NewThroughTheFormatWindow) {
   EXPECT_TRUE(answered);
   ASSERT_NE(application->DocumentWindow(), nullptr);
   EXPECT_EQ(application->State().docType, "A6");
-  EXPECT_EQ(application->DocumentWindow()->pagePanel->Width(), 297);
-  EXPECT_EQ(application->DocumentWindow()->pagePanel->Height(), 419);
+  EXPECT_EQ(application->DocumentWindow()->Page().PagePanel().Width(), 297);
+  EXPECT_EQ(application->DocumentWindow()->Page().PagePanel().Height(), 419);
   EXPECT_EQ(window->View().Root(), application->DocumentWindow()->pageFrame);
 }
 
@@ -634,7 +635,7 @@ TEST_F(DesignerWindow, DragsAndHandlesFollowTheMouseExactlyAtEveryZoom) {
       return QPoint(static_cast<int>((32 + x + 0.5) * zoom),
                     static_cast<int>((32 + y + 0.5) * zoom));
     };
-    auto& label = form.CreateElement(designer::ElementKind::Label);
+    auto& label = form.Page().CreateElement(designer::ElementKind::Label);
     label.SetBounds(60, 80, 100, 17);
     QTest::mousePress(&view, Qt::LeftButton, {}, at(70, 85));
     QTest::mouseMove(&view, at(120, 135));
@@ -648,7 +649,7 @@ TEST_F(DesignerWindow, DragsAndHandlesFollowTheMouseExactlyAtEveryZoom) {
     QTest::mouseClick(&view, Qt::LeftButton, {}, at(75, 88));
     EXPECT_EQ(label.BoundsRect(), ui::Bounds(60, 80, 100, 17)) << zoom;
 
-    auto& rect = form.CreateElement(designer::ElementKind::Rect);
+    auto& rect = form.Page().CreateElement(designer::ElementKind::Rect);
     rect.SetBounds(50, 200, 100, 50);
     QTest::mouseClick(&view, Qt::LeftButton, {}, at(60, 210));  // selects it
     ASSERT_TRUE(form.Handle(designer::Corner::BottomRight)->Visible());
@@ -700,7 +701,7 @@ TEST_F(DesignerWindow, ArrowKeysAndNewElementsKeepTheMargin) {
   ui::qt::PageView& view = window->View();
   designer::DocumentWindow& form = *application->DocumentWindow();
   auto at = [](int x, int y) { return QPoint(32 + x, 32 + y); };
-  auto& rect = form.CreateElement(designer::ElementKind::Rect);
+  auto& rect = form.Page().CreateElement(designer::ElementKind::Rect);
   struct Case {
     int left;
     Qt::Key key;
@@ -742,12 +743,12 @@ TEST_F(DesignerWindow, ArrowKeysAndNewElementsKeepTheMargin) {
   ToolAction(*window, QString::fromUtf8("Textzeile"))->trigger();
   QTest::mouseMove(&view, at(120, 110));
   QTest::mouseClick(&view, Qt::LeftButton, {}, at(120, 110));
-  ASSERT_EQ(form.Elements().size(), 2u);
-  EXPECT_EQ(form.Elements().back().item->BoundsRect(), ui::Bounds(120, 110, 100, 17));
+  ASSERT_EQ(form.Page().Elements().size(), 2u);
+  EXPECT_EQ(form.Page().Elements().back().item->BoundsRect(), ui::Bounds(120, 110, 100, 17));
   ToolAction(*window, QString::fromUtf8("Textzeile"))->trigger();
   QTest::mouseClick(&view, Qt::LeftButton, {}, at(280, 5));
-  ASSERT_EQ(form.Elements().size(), 3u);
-  EXPECT_EQ(form.Elements().back().item->BoundsRect(), ui::Bounds(182, 15, 100, 17));
+  ASSERT_EQ(form.Page().Elements().size(), 3u);
+  EXPECT_EQ(form.Page().Elements().back().item->BoundsRect(), ui::Bounds(182, 15, 100, 17));
 }
 
 // Numbers typed into the property windows go into the element on Enter, on Tab and when the
@@ -756,7 +757,8 @@ TEST_F(DesignerWindow, ArrowKeysAndNewElementsKeepTheMargin) {
 TEST_F(DesignerWindow, TypedNumbersAreTakenAndWindowsGoWithTheirElement) {
   ui::qt::PageView& view = window->View();
   designer::DocumentWindow& form = *application->DocumentWindow();
-  auto& label = static_cast<report::TPRLabel&>(form.CreateElement(designer::ElementKind::Label));
+  auto& label =
+      static_cast<report::TPRLabel&>(form.Page().CreateElement(designer::ElementKind::Label));
   label.SetBounds(60, 80, 100, 17);
   QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(32 + 70, 32 + 85));
   QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(32 + 70, 32 + 85));
@@ -790,7 +792,8 @@ TEST_F(DesignerWindow, TypedNumbersAreTakenAndWindowsGoWithTheirElement) {
   EXPECT_EQ(label.FontSize(), 9);
   EXPECT_EQ(size->text(), QStringLiteral("9"));
 
-  auto& rect = static_cast<report::TPRRect&>(form.CreateElement(designer::ElementKind::Rect));
+  auto& rect =
+      static_cast<report::TPRRect&>(form.Page().CreateElement(designer::ElementKind::Rect));
   rect.SetBounds(60, 150, 100, 50);
   QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(32 + 90, 32 + 170));
   QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(32 + 90, 32 + 170));
@@ -804,7 +807,7 @@ TEST_F(DesignerWindow, TypedNumbersAreTakenAndWindowsGoWithTheirElement) {
   // Entf on the page: the rectangle and its window go.
   view.setFocus();
   QTest::keyClick(window.get(), Qt::Key_Delete);
-  EXPECT_EQ(form.Elements().size(), 1u);
+  EXPECT_EQ(form.Page().Elements().size(), 1u);
   EXPECT_FALSE(rectHost->isVisible());
 }
 
@@ -813,7 +816,7 @@ TEST_F(DesignerWindow, TypedNumbersAreTakenAndWindowsGoWithTheirElement) {
 // saved again.
 TEST_F(DesignerWindow, SavingAskedAndMarked) {
   designer::DocumentWindow& form = *application->DocumentWindow();
-  auto& label = form.CreateElement(designer::ElementKind::Label);
+  auto& label = form.Page().CreateElement(designer::ElementKind::Label);
   label.SetBounds(30, 40, 100, 17);
   application->Edits().Record();
   window->Refresh();
@@ -875,7 +878,7 @@ TEST_F(DesignerWindow, DeletingFromThePopupLeavesNothingBehindThatTheMouseCouldR
   blue.FillRect(0, 0, 10, 10, graphics::clBlue);
   for (designer::ElementKind kind :
        {designer::ElementKind::Label, designer::ElementKind::Rect, designer::ElementKind::Jpeg}) {
-    report::TPRItem& element = form.CreateElement(kind);
+    report::TPRItem& element = form.Page().CreateElement(kind);
     element.SetBounds(60, 80, 100, 40);
     if (kind == designer::ElementKind::Jpeg) {
       static_cast<report::TPRJpegImage&>(element).SetPicture(
@@ -885,7 +888,7 @@ TEST_F(DesignerWindow, DeletingFromThePopupLeavesNothingBehindThatTheMouseCouldR
     // The right press opens the menu; the menu takes the release.
     QTest::mousePress(&view, Qt::RightButton, {}, at(70, 90));
     QTest::qWait(20);  // the deferred delete runs
-    ASSERT_TRUE(form.Elements().empty()) << static_cast<int>(kind);
+    ASSERT_TRUE(form.Page().Elements().empty()) << static_cast<int>(kind);
     EXPECT_EQ(form.Selected().Pressed(), nullptr);
     for (ui::TImage* handle : form.Handles()) EXPECT_FALSE(handle->Visible());
     for (ui::TImage* marker : form.Markers()) EXPECT_FALSE(marker->Visible());
@@ -925,7 +928,8 @@ bool ClickLater(QWidget& modal, const char* caption) {
 // after the second column, in the folder chosen.
 TEST_F(DesignerWindow, SerialPdfThroughTheSettingsWindow) {
   designer::DocumentWindow& form = *application->DocumentWindow();
-  auto& name = static_cast<report::TPRLabel&>(form.CreateElement(designer::ElementKind::Label));
+  auto& name =
+      static_cast<report::TPRLabel&>(form.Page().CreateElement(designer::ElementKind::Label));
   name.Setdbfieldname("Name");
   name.SetCaption("<Name>");
   const std::filesystem::path csv = folder / "kunden.csv";

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/application.h"
+#include "designer/document_window.h"
 #include "main/main_window.h"
 #include "support/test_folder.h"
 #include "ui/qt/picture_cache.h"

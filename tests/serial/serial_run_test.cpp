@@ -1,5 +1,6 @@
 // The serial run over rows: every page of every row into its own PDF, filled from the row.
 #include "serial/serial_run.h"
+#include "designer/document_window.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +89,8 @@ TEST_F(SerialRunTest, OnePdfPerRowFilledFromItsCells) {
   EXPECT_EQ(third.find("<Name>"), std::string::npos);
   // The project's own page texts keep their markers.
   application->GoToPage(1);
-  EXPECT_EQ(designer::TextOf(*application->DocumentWindow()->Elements()[0].item).text, "<Vorname>");
+  EXPECT_EQ(designer::TextOf(*application->DocumentWindow()->Page().Elements()[0].item).text,
+            "<Vorname>");
 }
 
 TEST_F(SerialRunTest, NamesOfEveryScriptPrintAsWrittenAndAnUnprintableRowFailsAlone) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "designer/document_window.h"
 #include "designer/page_format.h"
 #include "report/pr_labels.h"
 
@@ -19,16 +20,17 @@ inline void SaveDataFieldProject(app::Application& application, const std::files
   int top = 10;
   for (const std::string& field : fields) {
     auto& label =
-        static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+        static_cast<report::TPRLabel&>(window.Page().CreateElement(designer::ElementKind::Label));
     label.SetBounds(10, top, 200, 14);
     label.Setdbfieldname(field);
     label.SetCaption("<" + field + ">");
     top += 16;
   }
-  auto& fixed = static_cast<report::TPRLabel&>(window.CreateElement(designer::ElementKind::Label));
+  auto& fixed =
+      static_cast<report::TPRLabel&>(window.Page().CreateElement(designer::ElementKind::Label));
   fixed.SetBounds(10, top, 200, 14);
   fixed.SetCaption("Ihre Firma");
-  window.StoreCurrentPage();
+  window.Page().StoreCurrentPage();
   designer::ProjectState& state = application.State();
   for (int page = 2; page <= pages; ++page) state.pageTexts.push_back(state.pageTexts.front());
   state.pageCount = pages;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "designer/document_window.h"
 #include "support/fake_platform.h"
 
 namespace quirabel::testing {
@@ -17,13 +18,13 @@ inline std::string TwoPageProject(
   EXPECT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, false)));
   designer::DocumentWindow& window = *application.DocumentWindow();
   fillFirstPage(window);
-  window.StoreCurrentPage();
+  window.Page().StoreCurrentPage();
   application.State().currentPage = 2;
   application.State().pageCount = 2;
   window.ClearPage();
   window.InitDocument();
-  window.CreateElement(designer::ElementKind::Rect).SetBounds(30, 30, 50, 20);
-  window.StoreCurrentPage();
+  window.Page().CreateElement(designer::ElementKind::Rect).SetBounds(30, 30, 50, 20);
+  window.Page().StoreCurrentPage();
   std::string project;
   for (const SharedBytes& page : application.State().pageTexts) {
     project += page.View();
