@@ -11,13 +11,30 @@ jobs=$(nproc)
 # Compiler output is shared through ccache across the builds below, across clones in other
 # folders (paths are taken relative to the clone) and across runs.
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+# Each stage's wall time and CPU time (user + system of everything it ran: the compilers, the
+# tests), read from this shell's own record of its finished children.
 stage_names=()
 stage_seconds=()
+stage_cpu=()
 stage_start=$SECONDS
+clock_ticks=$(getconf CLK_TCK)
+children_cpu_ticks() {
+  local stat
+  read -r stat </proc/$$/stat
+  # Fields 16 and 17 of the record (after the name in parentheses): the children's user and system.
+  local -a fields=(${stat##*) })
+  echo $((fields[13] + fields[14]))
+}
+stage_cpu_start=$(children_cpu_ticks)
 stage() {
-  local now=$SECONDS
-  if ((${#stage_names[@]})); then stage_seconds+=($((now - stage_start))); fi
+  local now=$SECONDS cpu
+  cpu=$(children_cpu_ticks)
+  if ((${#stage_names[@]})); then
+    stage_seconds+=($((now - stage_start)))
+    stage_cpu+=($(((cpu - stage_cpu_start) / clock_ticks)))
+  fi
   stage_start=$now
+  stage_cpu_start=$cpu
   if [[ $# -gt 0 ]]; then
     stage_names+=("$1")
     echo "== $1"
@@ -25,11 +42,14 @@ stage() {
 }
 print_stage_times() {
   stage
-  echo "== stage times"
-  local i
+  echo "== stage times (wall, CPU)"
+  local i wall=0 cpu=0
   for i in "${!stage_seconds[@]}"; do
-    printf '%6d s  %s\n' "${stage_seconds[$i]}" "${stage_names[$i]}"
+    printf '%6d s %6d s CPU  %s\n' "${stage_seconds[$i]}" "${stage_cpu[$i]}" "${stage_names[$i]}"
+    wall=$((wall + stage_seconds[i]))
+    cpu=$((cpu + stage_cpu[i]))
   done
+  printf '%6d s %6d s CPU  all stages\n' "$wall" "$cpu"
 }
 
 stage "build and test (build/)"
