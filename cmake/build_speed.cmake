@@ -48,8 +48,9 @@ if(QUIRABEL_PCH AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   endforeach()
 endif()
 
-# Files that are compiled alone in a unity build: each has a helper of its own under the same name
-# as a file beside it (the target named first holds it).
+# Files that are compiled alone in a unity build (the target named first holds each): all but the
+# last have a helper of their own under the same name as a file beside them; the last replaces the
+# global operator new, which g++ must not see inlined into the other tests.
 set(quirabel_unity_alone
     quirabel_designer src/designer/element_kinds.cpp
     quirabel_designer src/designer/projectfile/guide_line_string.cpp
@@ -57,7 +58,8 @@ set(quirabel_unity_alone
     quirabel_graphics src/graphics/gif.cpp
     quirabel_main_window src/main/serial_dialogs.cpp
     quirabel_ui_qt src/ui/qt/qt_platform.cpp
-    test_qt tests/qt/mail_tool_test.cpp)
+    test_qt tests/qt/mail_tool_test.cpp
+    test_graphics tests/graphics/picture_budget_test.cpp)
 if(QUIRABEL_UNITY)
   while(quirabel_unity_alone)
     list(POP_FRONT quirabel_unity_alone target file)
