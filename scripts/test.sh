@@ -27,7 +27,8 @@ children_cpu_ticks() {
   local stat
   read -r stat </proc/$$/stat
   # Fields 16 and 17 of the record (after the name in parentheses): the children's user and system.
-  local -a fields=(${stat##*) })
+  local -a fields
+  read -r -a fields <<<"${stat##*) }"
   echo $((fields[13] + fields[14]))
 }
 stage_cpu_start=$(children_cpu_ticks)
