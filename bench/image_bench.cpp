@@ -15,7 +15,7 @@ namespace {
 using namespace quirabel;
 using namespace quirabel::pdf;
 
-constexpr int kPages = 100;
+constexpr int kImagePages = 100;
 
 // Noise compresses badly, so a fixed-seed noisy picture at high quality gives a large JPEG.
 const std::string& FiveMegabyteJpeg() {
@@ -42,7 +42,7 @@ void BM_EmbedJpegOnHundredPages(benchmark::State& state) {
   for (auto _ : state) {
     TPdfDoc doc(clock);
     doc.NewDoc();
-    for (int page = 0; page < kPages; ++page) {
+    for (int page = 0; page < kImagePages; ++page) {
       doc.AddPage();
       const std::string name = PrepareElementImage(
           doc, picture, "PRJpegImage" + std::to_string(page), false, kJpegCreator, random);
@@ -65,14 +65,14 @@ void BM_PlainCopyOfTheSameBytes(benchmark::State& state) {
   const std::string& jpeg = FiveMegabyteJpeg();
   for (auto _ : state) {
     std::string out;
-    for (int page = 0; page < kPages; ++page) {
+    for (int page = 0; page < kImagePages; ++page) {
       std::string object = jpeg;
       out += object;
       benchmark::DoNotOptimize(object.data());
     }
     benchmark::DoNotOptimize(out.data());
   }
-  state.counters["MB/s"] = benchmark::Counter(static_cast<double>(jpeg.size()) * kPages / 1e6,
+  state.counters["MB/s"] = benchmark::Counter(static_cast<double>(jpeg.size()) * kImagePages / 1e6,
                                               benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_PlainCopyOfTheSameBytes)->Unit(benchmark::kMillisecond);

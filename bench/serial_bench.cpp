@@ -7,8 +7,10 @@
 // Romanian, Greek and Cyrillic names, which need the embedded fonts, against the German run. Each
 // run ends with one sync of its folder and its run record, as a real run does. Inputs are fixed:
 // pictures and names are made here from fixed seeds.
+// Last, the thumbnail a file manager asks for: `quirabel-batch thumbnail` of the card at 256
+// pixels, the whole command, against its goal of 100 ms.
 // Run: build/bin/bench_serial [folder on a disk]  (the temp folder may be memory, where a sync
-// costs nothing)
+// costs nothing); build/bin/bench_serial --thumbnail [folder] for the thumbnail alone
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <spawn.h>
@@ -224,6 +226,50 @@ long PeakRssOfRun(std::size_t rows, const fs::path& folder) {
   return kib;
 }
 
+// Wall time (ms) of `quirabel-batch thumbnail` of the card at `size` pixels: the median of
+// `runs` commands, each a process of its own as a file manager starts it; negative on a failure.
+double ThumbnailMilliseconds(const Fixture& fixture, int size, int runs) {
+  const std::string batch = QUIRABEL_BATCH;
+  const std::string project = fixture.project.string();
+  const std::string png = (fixture.folder / "vorschau.png").string();
+  const std::string sizeText = std::to_string(size);
+  char* argv[] = {const_cast<char*>(batch.c_str()),
+                  const_cast<char*>("thumbnail"),
+                  const_cast<char*>(project.c_str()),
+                  const_cast<char*>(png.c_str()),
+                  const_cast<char*>("--size"),
+                  const_cast<char*>(sizeText.c_str()),
+                  nullptr};
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = SteadyClock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, batch.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+      return -1;
+    times.push_back(std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count());
+  }
+  if (!fs::exists(png)) return -1;
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// The thumbnail figure; false when the command failed.
+bool PrintThumbnail(const Fixture& fixture) {
+  constexpr int kSize = 256;
+  constexpr int kRuns = 11;
+  const double ms = ThumbnailMilliseconds(fixture, kSize, kRuns);
+  if (ms < 0) {
+    std::fprintf(stderr, "bench_serial: the thumbnail command failed\n");
+    return false;
+  }
+  std::printf(
+      "thumbnail of the card, %d px: %.1f ms per command (median of %d; goal under 100 ms)\n",
+      kSize, ms, kRuns);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -254,9 +300,18 @@ int main(int argc, char** argv) {
     return seconds < 0 ? 1 : 0;
   }
   const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "bench_serial";
+  const bool thumbnailOnly = argc > 1 && std::string(argv[1]) == "--thumbnail";
+  const int folderArg = thumbnailOnly ? 2 : 1;
+  const fs::path folder =
+      argc > folderArg ? fs::path(argv[folderArg]) : fs::temp_directory_path() / "bench_serial";
   fs::remove_all(folder);
   constexpr std::size_t kRows = 1000;
   const Fixture fixture = MakeFixture(folder / "karte", kRows);
+  if (thumbnailOnly) {
+    const bool done = PrintThumbnail(fixture);
+    fs::remove_all(folder);
+    return done ? 0 : 1;
+  }
 
   const double one = RunRows(fixture, folder / "eins", 1);
   const double two = RunRows(fixture, folder / "zwei", 2);
@@ -310,6 +365,7 @@ int main(int argc, char** argv) {
       "peak RSS, named by column, last 10 rows: %ld KiB of 10,000 rows, %ld KiB of 1,000,000 "
       "rows (%+.1f %%; goal: flat, <= +10 %%)\n",
       rssSmall, rssLarge, rssSmall > 0 ? 100.0 * (rssLarge - rssSmall) / rssSmall : 0.0);
+  const bool thumbnailDone = PrintThumbnail(fixture);
   fs::remove_all(folder);
-  return 0;
+  return thumbnailDone ? 0 : 1;
 }

@@ -56,7 +56,7 @@ int ColumnNumber(const std::string& text, const char* option) {
   return std::stoi(text);
 }
 
-char SeparatorOf(const std::string& text) {
+char MailCsvSeparatorOf(const std::string& text) {
   if (text == "\\t" || text == "Tab" || text == "tab") return '\t';
   if (text.size() != 1 || text[0] == '"' || text[0] == '\r' || text[0] == '\n')
     throw std::invalid_argument("--sep braucht ein Zeichen (oder Tab)");
@@ -137,7 +137,7 @@ int RunMailCall(const MailCall& call) {
   source.folder = call.files[1];
   if (!call.column.empty()) source.naming.column = ColumnNumber(call.column, "--column");
   if (!call.prefix.empty()) source.naming.identifier = call.prefix;
-  if (!call.separator.empty()) source.separator = SeparatorOf(call.separator);
+  if (!call.separator.empty()) source.separator = MailCsvSeparatorOf(call.separator);
   const int toColumn = ColumnNumber(call.toColumn, "--to-column");
 
   auto failed = [](const std::string& text) {

@@ -21,7 +21,7 @@ using graphics::Bitmap;
 using graphics::Picture;
 using graphics::PixelFormat;
 
-std::string Written(TPdfImage& image) {
+std::string WrittenBody(TPdfImage& image) {
   std::string out;
   image.WriteBody(out);
   return out;
@@ -64,7 +64,7 @@ TEST(PdfImages, OneBitBitmapBecomesIndexedWithAFullLookup) {
   std::string lookup = "<000000 FFFFFF ";
   for (int i = 2; i < 256; ++i) lookup += "000000 ";
   lookup += ">";
-  EXPECT_EQ(Written(*image),
+  EXPECT_EQ(WrittenBody(*image),
             "<<\r\n/Length 6\r\n/Filter []\r\n/Type /XObject\r\n/Subtype /Image\r\n"
             "/ColorSpace [/Indexed /DeviceRGB 255 " +
                 lookup +
@@ -79,7 +79,7 @@ TEST(PdfImages, TrueColourBecomesRgbSamples) {
   rgb.SetPixel(1, 0, graphics::clBlue);
   auto image = CreatePdfImage("Pdf-Bitmap", Picture::FromBitmap(rgb));
   EXPECT_EQ(image->Data(), std::string("\xFF\0\0\0\0\xFF", 6));
-  EXPECT_NE(Written(*image).find("/Length 6\r\n"), std::string::npos);
+  EXPECT_NE(WrittenBody(*image).find("/Length 6\r\n"), std::string::npos);
   EXPECT_EQ(image->Attributes().NameOf("ColorSpace")->Value(), "DeviceRGB");
 
   // 32 bits: the fourth byte is dropped; 16 bits: widened to 8 bits a channel.
@@ -96,7 +96,7 @@ TEST(PdfImages, JpegBytesPassThroughUnderDct) {
   const std::string bytes = graphics::EncodeJpeg(Bitmap(17, 5, PixelFormat::pf24bit), 80);
   auto image = CreatePdfImage("Pdf-Jpeg", Picture::FromJpegBytes(bytes));
   EXPECT_EQ(image->Data(), bytes);
-  const std::string written = Written(*image);
+  const std::string written = WrittenBody(*image);
   EXPECT_EQ(
       written.substr(0, written.find("stream")),
       "<<\r\n/Length " + std::to_string(bytes.size()) +

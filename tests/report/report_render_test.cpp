@@ -61,7 +61,7 @@ bool Near(Rgb a, TColor c, int tolerance) {
          std::abs(a.b - graphics::GetBValue(c)) <= tolerance;
 }
 
-Bitmap Solid(int w, int h, TColor c) {
+Bitmap SolidBitmap(int w, int h, TColor c) {
   Bitmap b(w, h, PixelFormat::pf24bit);
   b.FillRect(0, 0, w, h, c);
   return b;
@@ -111,14 +111,14 @@ TEST(ReportRender, EveryElementAppearsWhereItStands) {
   auto* bitmap = new TPRImage(&window);
   bitmap->SetName("PRImage4");
   bitmap->SetBounds(160, 70, 40, 40);
-  bitmap->SetPicture(graphics::Picture::FromBitmap(Solid(20, 20, yellow)));
+  bitmap->SetPicture(graphics::Picture::FromBitmap(SolidBitmap(20, 20, yellow)));
   bitmap->SetParent(panel);
 
   auto* jpeg = new TPRJpegImage(&window);
   jpeg->SetName("PRJpegImage5");
   jpeg->SetBounds(220, 70, 60, 100);
   jpeg->SetPicture(
-      graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(Solid(16, 16, magenta), 95)));
+      graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(SolidBitmap(16, 16, magenta), 95)));
   jpeg->SetParent(panel);
 
   auto* hidden = new TPRRect(&window);  // not printable: shown on screen, absent from the PDF

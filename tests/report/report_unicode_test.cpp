@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
+std::string ReadWholeFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -62,7 +62,7 @@ class UnicodeTest : public ::testing::Test {
     report->BeginDoc();
     for (int i = 0; i < pages; ++i) report->Print(*page);
     report->EndDoc();
-    return ReadAll(path);
+    return ReadWholeFile(path);
   }
 
   std::string TextOf(const std::string& bytes) {

@@ -33,7 +33,7 @@ QString Q(const std::string& text) {
 
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
 
-QStringList QList(const std::vector<std::string>& items) {
+QStringList ToQStringList(const std::vector<std::string>& items) {
   QStringList list;
   list.reserve(static_cast<qsizetype>(items.size()));
   for (const std::string& item : items) list << Q(item);
@@ -327,7 +327,7 @@ class ComboBoxAdapter : public ControlAdapter {
         });
       }
     }
-    const QStringList items = QList(box.Items());
+    const QStringList items = ToQStringList(box.Items());
     QStringList shown;
     for (int i = 0; i < widget->count(); ++i) shown << widget->itemText(i);
     if (shown != items) {
@@ -357,7 +357,7 @@ class ListBoxAdapter : public ControlAdapter {
     auto& box = static_cast<TListBox&>(control);
     auto* widget = static_cast<QListWidget*>(Widget());
     const QSignalBlocker quiet(widget);
-    const QStringList items = QList(box.Items());
+    const QStringList items = ToQStringList(box.Items());
     bool same = widget->count() == items.size();
     for (int i = 0; same && i < widget->count(); ++i) same = widget->item(i)->text() == items[i];
     if (!same) {
