@@ -18,13 +18,13 @@
 namespace quirabel::graphics {
 namespace {
 
-testing::AssertionResult ColourNear(TColor actual, TColor expected, int tolerance = 24) {
+::testing::AssertionResult ColourNear(TColor actual, TColor expected, int tolerance = 24) {
   for (int shift : {0, 8, 16}) {
     if (std::abs(((actual >> shift) & 0xFF) - ((expected >> shift) & 0xFF)) > tolerance) {
-      return testing::AssertionFailure() << std::hex << actual << " instead of " << expected;
+      return ::testing::AssertionFailure() << std::hex << actual << " instead of " << expected;
     }
   }
-  return testing::AssertionSuccess();
+  return ::testing::AssertionSuccess();
 }
 
 Bitmap Noise(int width, int height) {
