@@ -4,6 +4,7 @@
 
 #include "designer/kinds/element_classes.h"
 #include "designer/projectfile/file_text.h"
+#include "designer/projectfile/records.h"
 
 namespace quirabel::designer {
 
@@ -40,6 +41,10 @@ std::string TypedText(std::string_view utf8) {
     }
   }
   return bytes;
+}
+
+bool CaptionFitsFile(std::string_view utf8) {
+  return TypedText(utf8).size() <= pf::kMaxCaptionLength;
 }
 
 report::TPRItem* MakeElement(ElementKind kind, ui::Component* owner) {

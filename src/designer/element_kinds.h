@@ -117,4 +117,9 @@ inline void FillDataField(report::TPRItem& item, std::string_view cell) {
 // '<' turned into the look-alike '‹', so it cannot end a field early when the page is read.
 std::string TypedText(std::string_view utf8);
 
+// Whether a text line's text fits its place in the project file (250 bytes of Windows-1252, where
+// a character beyond it takes up to ten as a numeric reference). A longer one would be cut when
+// the page is stored, so it is not taken in the first place.
+bool CaptionFitsFile(std::string_view utf8);
+
 }  // namespace quirabel::designer

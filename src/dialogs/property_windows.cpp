@@ -442,6 +442,12 @@ void LabelPropertiesWindow::OnTextKeyUp() {
   report::TPRLabel* label = SelectedLabel();
   // A data field's marker is not typed over, whatever state the entry is in.
   if (label == nullptr || !label->dbfieldname().empty()) return;
+  if (!designer::CaptionFitsFile(textEdit->Text())) {
+    // Taken, it would be cut off when the page is stored: the line keeps the text it has.
+    textEdit->SetText(label->Caption());
+    if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(kCaptionTooLong);
+    return;
+  }
   Edit(*label, "text", [&] {
     label->SetCaption(textEdit->Text());
     label->SetWidth(label->ScreenTextWidth() + 50);

@@ -35,6 +35,11 @@ inline constexpr const char* kFontChoices[] = {"Arial", "Fixed", "Times Roman"};
 inline constexpr const char* kAlignmentChoices[] = {"Links", "Center", "Rechts"};
 inline constexpr const char* kWeightChoices[] = {"Normal", "Fett"};
 inline constexpr const char* kItalicChoices[] = {"on", "off"};
+// A text line's text that would not fit its place in the project file.
+inline constexpr const char* kCaptionTooLong =
+    "Der Text ist zu lang für eine Textzeile: sie fasst 250 Zeichen, Buchstaben anderer Schriften "
+    "(etwa ł, ş, Griechisch, Kyrillisch) zählen bis zu zehnfach. Längere Texte passen in ein "
+    "Textfeld.";
 std::string_view FontChoiceText(report::TPRFontName font);
 std::optional<report::TPRFontName> FontOfChoice(std::string_view text);
 std::string_view AlignmentChoiceText(pdf::TAlignment alignment);

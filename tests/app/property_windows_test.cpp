@@ -417,6 +417,35 @@ TEST_F(PropertyWindowsTest, ChangesInTheWindowsAreUnsavedWorkAndUndoSteps) {
   EXPECT_EQ(line->FontName(), TPRFontName::fnArial);
 }
 
+TEST_F(PropertyWindowsTest, ATextLineTakesOnlyWhatItsPlaceInTheFileHolds) {
+  report::TPRLabel& label = CreateLabel();
+  const std::string name = label.Name();
+  Press(label);
+  std::string greek;  // 41 x "Ω", each stored as "&#937;": 246 of the 250 bytes
+  for (int i = 0; i < 41; ++i) greek += "Ω";
+  const auto type = [&](const std::string& text) {
+    Labels().textEdit->SetText(text);
+    Labels().textEdit->KeyUp('O', 0);
+  };
+  type(greek);
+  EXPECT_EQ(label.Caption(), greek);
+  EXPECT_TRUE(platform.messages.empty());
+  // One more would be cut off when the page is stored: not taken, and the person is told.
+  type(greek + "Ω");
+  EXPECT_EQ(label.Caption(), greek);
+  EXPECT_EQ(Labels().textEdit->Text(), greek);
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages.back(), dialogs::kCaptionTooLong);
+  type(std::string(251, 'a'));
+  EXPECT_EQ(label.Caption(), greek);
+  // What was taken comes back whole from the page text.
+  Window().Page().StoreCurrentPage();
+  Window().Page().LoadPage(1);
+  auto* again = static_cast<report::TPRLabel*>(Window().Page().FindElement(name));
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->Caption(), greek);
+}
+
 TEST_F(PropertyWindowsTest, EachDocumentGetsFreshTextWindowsAndClosingFreesThem) {
   report::TPRLabel& label = CreateLabel();
   Press(label);
