@@ -299,7 +299,6 @@ int main(int argc, char** argv) {
     fs::remove_all(folder);
     return seconds < 0 ? 1 : 0;
   }
-  const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "bench_serial";
   const bool thumbnailOnly = argc > 1 && std::string(argv[1]) == "--thumbnail";
   const int folderArg = thumbnailOnly ? 2 : 1;
   const fs::path folder =
