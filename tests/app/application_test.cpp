@@ -373,6 +373,8 @@ TEST_F(ApplicationTest, PngPicturesBecomeBitmapsThatSaveAndExport) {
   EXPECT_TRUE(logo->Picture().SaveToBytes().starts_with("BM"));
   EXPECT_EQ(logo->Picture().Pixels().Pixel(2, 0), graphics::clWhite);
   EXPECT_EQ(window.Page().Background()->Picture().Kind(), graphics::GraphicKind::Jpeg);
+  // Saving and exporting rebuild the page: the element is gone then, its pixels are kept here.
+  const graphics::Bitmap pixels = logo->Picture().Pixels();
 
   ASSERT_TRUE(application.SaveProjectTo((folder / "karte.kxp").string()));
   platform.fileAnswers = {(folder / "karte").string()};
@@ -380,7 +382,6 @@ TEST_F(ApplicationTest, PngPicturesBecomeBitmapsThatSaveAndExport) {
   ASSERT_TRUE(application.ExportPdf());
   // The picture read from the PNG is written compressed without loss: its inflated samples are
   // the element's pixels, row by row in RGB; so again after the project is saved and reopened.
-  const graphics::Bitmap pixels = logo->Picture().Pixels();
   const auto expectSamplesOfPng = [&](const std::string& pdf) {
     EXPECT_TRUE(testing::IsValidPdf(pdf));
     const std::size_t filter = pdf.find("/Filter [/FlateDecode ]");

@@ -101,7 +101,8 @@ class MatchSink {
       return;
     }
     const char* at = expected_.data() + pos_;
-    same_ = bytes.data() == at || std::memcmp(bytes.data(), at, bytes.size()) == 0;
+    // An empty piece may have no address at all, which memcmp must not be given.
+    same_ = bytes.empty() || bytes.data() == at || std::memcmp(bytes.data(), at, bytes.size()) == 0;
     pos_ += bytes.size();
   }
   void Add(char c) { Add(std::string_view(&c, 1)); }
