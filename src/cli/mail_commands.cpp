@@ -15,6 +15,7 @@
 #include "base/atomic_file.h"
 #include "cli/batch_commands.h"
 #include "cli/progress_line.h"
+#include "cli/serial_commands.h"
 #include "mail/mail_run.h"
 #include "serial/serial_error.h"
 
@@ -54,13 +55,6 @@ int ColumnNumber(const std::string& text, const char* option) {
       text.find_first_not_of("0123456789") != std::string::npos || std::stoi(text) < 1)
     throw std::invalid_argument(std::string(option) + " braucht eine Spaltennummer ab 1");
   return std::stoi(text);
-}
-
-char MailCsvSeparatorOf(const std::string& text) {
-  if (text == "\\t" || text == "Tab" || text == "tab") return '\t';
-  if (text.size() != 1 || text[0] == '"' || text[0] == '\r' || text[0] == '\n')
-    throw std::invalid_argument("--sep braucht ein Zeichen (oder Tab)");
-  return text[0];
 }
 
 // "host", "host:port", "[v6]" or "[v6]:port" into the settings; the port stays unset (0) when
@@ -137,7 +131,7 @@ int RunMailCall(const MailCall& call) {
   source.folder = call.files[1];
   if (!call.column.empty()) source.naming.column = ColumnNumber(call.column, "--column");
   if (!call.prefix.empty()) source.naming.identifier = call.prefix;
-  if (!call.separator.empty()) source.separator = MailCsvSeparatorOf(call.separator);
+  if (!call.separator.empty()) source.separator = CsvSeparatorOf(call.separator);
   const int toColumn = ColumnNumber(call.toColumn, "--to-column");
 
   auto failed = [](const std::string& text) {

@@ -18,6 +18,13 @@
 
 namespace quirabel::cli {
 
+char CsvSeparatorOf(const std::string& text) {
+  if (text == "\\t" || text == "Tab" || text == "tab") return '\t';
+  if (text.size() != 1 || text[0] == '"' || text[0] == '\r' || text[0] == '\n')
+    throw std::invalid_argument("--sep braucht ein Zeichen (oder Tab)");
+  return text[0];
+}
+
 namespace {
 
 // A whole number from 1 on, or none.
@@ -30,13 +37,6 @@ std::optional<std::size_t> Positive(std::string_view text) {
   }
   if (value == 0) return std::nullopt;
   return value;
-}
-
-char SeparatorOf(const std::string& text) {
-  if (text == "\\t" || text == "Tab" || text == "tab") return '\t';
-  if (text.size() != 1 || text[0] == '"' || text[0] == '\r' || text[0] == '\n')
-    throw std::invalid_argument("--sep braucht ein Zeichen (oder Tab)");
-  return text[0];
 }
 
 // The data fields of every page of the open project.
@@ -60,7 +60,7 @@ int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatfo
   if (call.csv.empty()) throw std::invalid_argument("link braucht --csv DATEI");
   if (call.maps.empty()) throw std::invalid_argument("link braucht --map FELD=SPALTE");
   std::optional<char> separator;
-  if (!call.separator.empty()) separator = SeparatorOf(call.separator);
+  if (!call.separator.empty()) separator = CsvSeparatorOf(call.separator);
   std::vector<std::pair<std::string, std::size_t>> maps;
   for (const std::string& map : call.maps) {
     const std::size_t equals = map.rfind('=');

@@ -35,6 +35,10 @@ std::string DesignerProgramFolder();
 
 // Both raise std::invalid_argument for a wrong call (the text in the words of the usage text);
 // they give kExitOk or kExitFailed otherwise. The project is open in `application`.
+// The value of "--sep": one character, or "\t", "Tab" or "tab" for a tab; std::invalid_argument
+// (with the usage text's words) for anything else.
+char CsvSeparatorOf(const std::string& text);
+
 int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatform& platform);
 int RunSerialCall(const SerialCall& call, app::Application& application);
 // `serial --verify ORDNER [--link F]`: whether the run records in the folder cover every row of
