@@ -15,7 +15,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   python3
   qpdf libqpdf-dev poppler-utils zbar-tools dmtx-utils python3-aiosmtpd lintian appstream
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld
   xvfb xauth
 )
 if [[ "${1:-}" == "--tools" ]]; then

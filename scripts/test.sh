@@ -15,7 +15,7 @@ export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 # Precompiled headers are cached too: their users are keyed on the header's contents, not on its
 # time stamp or on the macros it was made with (those are part of the compile flags).
 export CCACHE_SLOPPINESS=pch_defines,time_macros
-speed=(-DQUIRABEL_UNITY=ON -DQUIRABEL_PCH=ON)
+speed=(-DQUIRABEL_UNITY=ON -DQUIRABEL_PCH=ON -DQUIRABEL_LLD=ON)
 # Each stage's wall time and CPU time (user + system of everything it ran: the compilers, the
 # tests), read from this shell's own record of its finished children.
 stage_names=()
@@ -62,6 +62,7 @@ stage "build and test (build/)"
 # Line tables are all the test builds need of the debug information (stack traces of failures);
 # the package strips it anyway.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRABEL_WERROR=ON "${speed[@]}" \
+  -DQUIRABEL_TESTS_OG=ON \
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
