@@ -155,38 +155,29 @@ class ElementWindow : public ui::TForm {
   std::vector<std::function<void()>> typedNumbers_;
 };
 
-// "Eigenschaften Label": the text, font, alignment, weight, slant, size, character spacing and
-// colour of the selected text line, its fine positioning, and whether it is a data field. Every
-// change goes into the line at once.
-class LabelPropertiesWindow : public ElementWindow {
+// What "Eigenschaften Label" and "Eigenschaften Text" share, written once for both and typed on
+// the element they edit (a text line or a text field): font, weight, slant, colour, the size and
+// spacing fields with their arrows, the fine positioning and the data-field box.
+template <class Element>
+class TextElementWindow : public ElementWindow {
  public:
-  LabelPropertiesWindow(ui::Component* owner, DocumentSource document);
-  std::string ClassName() const override { return "LabelPropertiesWindow"; }
-
-  ui::TEdit* textEdit;
-  ui::TColorButton* colorButton;
-  ui::TEdit* fontSizeEdit;  // "Grösse"
-  ui::TUpDown* fontSizeUpDown;
-  ui::TComboBox* fontChoice;
-  ui::TEdit* charSpaceEdit;  // "Zeichen Abstand"
-  ui::TUpDown* charSpaceUpDown;
-  ui::TComboBox* weightChoice;
-  ui::TComboBox* alignmentChoice;
-  ui::TComboBox* italicChoice;
-  NudgeButtons nudgeButtons;
-  ui::TCheckBox* dataFieldBox;  // "Datenfeld für Serien-PDF"
+  ui::TColorButton* colorButton = nullptr;
+  ui::TEdit* fontSizeEdit = nullptr;  // "Grösse"
+  ui::TUpDown* fontSizeUpDown = nullptr;
+  ui::TEdit* charSpaceEdit = nullptr;
+  ui::TUpDown* charSpaceUpDown = nullptr;
+  ui::TComboBox* fontChoice = nullptr;
+  ui::TComboBox* weightChoice = nullptr;
+  ui::TComboBox* italicChoice = nullptr;
+  NudgeButtons nudgeButtons{};
+  ui::TCheckBox* dataFieldBox = nullptr;
 
   void SetDataFieldWindow(DataFieldWindow* window) { dataFieldWindow_ = window; }
-
-  // Shows a text line (a left press on it selected it).
-  void Fill(const report::TPRLabel& label);
   // A data field's text is its marker, changed only through the data-field window: the text
-  // entry is off while the line is one.
-  void SetDataFieldMode(bool dataField);
+  // entry is off while the element is one.
+  virtual void SetDataFieldMode(bool dataField) = 0;
 
-  void OnTextKeyUp();
   void OnFontChosen();
-  void OnAlignmentChosen();
   void OnWeightChosen();
   void OnItalicChosen();
   void OnColorClick();
@@ -195,66 +186,103 @@ class LabelPropertiesWindow : public ElementWindow {
   void Nudge(int dx, int dy);
   void OnDataFieldClick();
 
-  // The selected element when it is a text line.
-  report::TPRLabel* SelectedLabel() const;
-  const report::TPRItem* Target() const override { return SelectedLabel(); }
+  // The selected element when it is of the window's kind.
+  Element* SelectedElement() const;
+  const report::TPRItem* Target() const override { return SelectedElement(); }
+
+ protected:
+  // What differs between the two windows besides their own controls.
+  struct Words {
+    NumberRange sizeRange;
+    NumberRange spacingRange;
+    const char* proposedField;  // the name the data-field window proposes
+    const char* plainText;      // the text an element gets back when it stops being a data field
+  };
+  TextElementWindow(ui::Component* owner, DocumentSource document, const Words& words)
+      : ElementWindow(owner, std::move(document)), words_(words) {}
+
+  // Gives the shared controls their handlers; the window's constructor calls it once it made them.
+  void WireSharedControls();
+  // Shows what the shared controls show of an element.
+  void FillShared(const Element& element);
+
+  // The font, weight, slant or size of the element changed (its editing area follows).
+  virtual void LookChanged(Element& /*element*/) {}
+  // The font choice changed the element's font.
+  virtual void FontChosen(report::TPRFontName /*font*/) {}
+  // The element's own text, as it is set and shown when it stops being a data field.
+  virtual void SetPlainText(Element& element, const char* text) = 0;
+  virtual void ShowPlainText(const Element& element) = 0;
 
  private:
+  Words words_;
   ui::ComponentRef<DataFieldWindow> dataFieldWindow_;
+};
+
+extern template class TextElementWindow<report::TPRLabel>;
+extern template class TextElementWindow<report::TPRText>;
+
+// "Eigenschaften Label": the text, font, alignment, weight, slant, size, character spacing and
+// colour of the selected text line, its fine positioning, and whether it is a data field. Every
+// change goes into the line at once.
+class LabelPropertiesWindow : public TextElementWindow<report::TPRLabel> {
+ public:
+  LabelPropertiesWindow(ui::Component* owner, DocumentSource document);
+  std::string ClassName() const override { return "LabelPropertiesWindow"; }
+
+  ui::TEdit* textEdit;
+  ui::TComboBox* alignmentChoice;
+
+  // Shows a text line (a left press on it selected it).
+  void Fill(const report::TPRLabel& label);
+  void SetDataFieldMode(bool dataField) override;
+
+  void OnTextKeyUp();
+  void OnAlignmentChosen();
+
+  // The selected element when it is a text line.
+  report::TPRLabel* SelectedLabel() const { return SelectedElement(); }
+
+ private:
+  void SetPlainText(report::TPRLabel& label, const char* text) override;
+  void ShowPlainText(const report::TPRLabel& label) override;
 };
 
 // "Eigenschaften Text": the text of the selected text field in an editing area of the field's
 // own size (so lines break as on the page), its font, weight, slant, size, leading, character
-// spacing and colour, its fine positioning, and a text import from a file.
-class TextPropertiesWindow : public ElementWindow {
+// spacing and colour, its fine positioning, and a text import from a file. Its data-field box
+// stays hidden: text fields become data fields only from a project.
+class TextPropertiesWindow : public TextElementWindow<report::TPRText> {
  public:
   TextPropertiesWindow(ui::Component* owner, DocumentSource document);
   std::string ClassName() const override { return "TextPropertiesWindow"; }
 
-  ui::TEdit* fontSizeEdit;  // "Grösse"
-  ui::TUpDown* fontSizeUpDown;
   ui::TEdit* leadingEdit;  // "Zeilen"
   ui::TUpDown* leadingUpDown;
-  ui::TEdit* charSpaceEdit;  // "Space"
-  ui::TUpDown* charSpaceUpDown;
-  NudgeButtons nudgeButtons;
-  ui::TComboBox* weightChoice;
-  ui::TComboBox* italicChoice;
-  ui::TComboBox* fontChoice;
   ui::TButton* importButton;  // "Text-Import"
-  ui::TColorButton* colorButton;
-  ui::TCheckBox* dataFieldBox;  // hidden: text fields become data fields only from a project
   ui::TShape* editorFrame;
   ui::TMemo* editor;
 
   static constexpr const char* kImportFilter = "TextFiles|*.txt";
-
-  void SetDataFieldWindow(DataFieldWindow* window) { dataFieldWindow_ = window; }
 
   // Shows a text field (a left press on it selected it).
   void Fill(const report::TPRText& text);
   // The editing area takes a text field's size and font; the window grows to show it.
   void FitEditor(const designer::MemoGeometry& geometry);
   void FitEditorTo(const report::TPRText& text);
-  void SetDataFieldMode(bool dataField);
+  void SetDataFieldMode(bool dataField) override;
 
   void OnEditorKeyUp();
-  void OnFontChosen();
-  void OnWeightChosen();
-  void OnItalicChosen();
-  void OnColorClick();
-  void OnFontSizeArrow();
   void OnLeadingArrow();
-  void OnCharSpaceArrow();
-  void Nudge(int dx, int dy);
   void OnImportClick();
-  void OnDataFieldClick();
 
-  report::TPRText* SelectedText() const;
-  const report::TPRItem* Target() const override { return SelectedText(); }
+  report::TPRText* SelectedText() const { return SelectedElement(); }
 
  private:
-  ui::ComponentRef<DataFieldWindow> dataFieldWindow_;
+  void LookChanged(report::TPRText& text) override { FitEditorTo(text); }
+  void FontChosen(report::TPRFontName font) override;
+  void SetPlainText(report::TPRText& text, const char* plain) override;
+  void ShowPlainText(const report::TPRText& text) override;
 };
 
 // "Eigenschaften": border colour, fill colour and border width of the pressed rectangle, preset
