@@ -4,6 +4,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "base/user_error.h"
 #include "designer/document_window.h"
 #include "designer/element_kinds.h"
 #include "dialogs/data_field_window.h"
@@ -146,13 +147,11 @@ report::TPRItem* ElementWindow::PressedOf(ElementKind kind) const {
   return document != nullptr ? OfKind(document->Selected().Pressed(), kind) : nullptr;
 }
 
-std::optional<double> ElementWindow::FieldNumber(const ui::TEdit& field, const NumberRange& range) {
+double ElementWindow::FieldNumber(const ui::TEdit& field, const NumberRange& range) {
   std::string error;
-  std::optional<double> value = ReadNumber(field.Text(), range, error);
-  if (!value) {
-    if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(error);
-  }
-  return value;
+  const std::optional<double> value = ReadNumber(field.Text(), range, error);
+  if (!value) throw UserError(error);
+  return *value;
 }
 
 std::optional<graphics::TColor> ElementWindow::ChooseColor(graphics::TColor initial) {
@@ -160,18 +159,19 @@ std::optional<graphics::TColor> ElementWindow::ChooseColor(graphics::TColor init
   return platform != nullptr ? platform->ColorDialog(initial) : std::nullopt;
 }
 
-void ElementWindow::TakeNumber(ui::TEdit& field, ui::TUpDown& upDown, const NumberRange& range,
-                               float current, const std::function<void(float)>& apply) {
+std::optional<std::string> ElementWindow::TakeNumber(ui::TEdit& field, ui::TUpDown& upDown,
+                                                     const NumberRange& range, float current,
+                                                     const std::function<void(float)>& apply) {
   std::string error;
   const std::optional<double> typed = ReadNumber(field.Text(), range, error);
   if (!typed) {
     // The field shows the element's value again before the message takes the focus, so that
     // losing the focus to the message does not tell it twice.
     ShowTypedNumber(field, upDown, current);
-    if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(error);
-    return;
+    return error;
   }
   if (static_cast<float>(*typed) != current) apply(static_cast<float>(*typed));
+  return std::nullopt;
 }
 
 void ElementWindow::ShowTypedNumber(ui::TEdit& field, ui::TUpDown& upDown, float value) {
@@ -209,12 +209,19 @@ void ElementWindow::MoveBy(report::TPRItem& element, int dx, int dy) {
 }
 
 void ElementWindow::TakeTypedNumbers() {
-  for (const auto& take : typedNumbers_) take();
+  // Every field is taken; what was refused is told at the end, one paragraph a field.
+  std::string refused;
+  for (const auto& take : typedNumbers_) {
+    if (const std::optional<std::string> reason = take())
+      refused += (refused.empty() ? "" : "\n\n") + *reason;
+  }
+  if (!refused.empty()) throw UserError(refused);
 }
 
 void ElementWindow::GuardArrow(ui::TUpDown& upDown, ui::TEdit& field, const NumberRange& range) {
-  upDown.OnChanging = [this, &field, range](ui::TUpDown&, ui::TUpDownDirection, int, bool& allow) {
-    allow = FieldNumber(field, range).has_value();
+  // A field without a number in range throws before the step is taken.
+  upDown.OnChanging = [this, &field, range](ui::TUpDown&, ui::TUpDownDirection, int, bool&) {
+    FieldNumber(field, range);
   };
 }
 
@@ -452,18 +459,17 @@ void TextElementWindow<Element>::OnFontSizeArrow() {
   Element* element = SelectedElement();
   if (element == nullptr) return;
   // The arrow has put its position into the field.
-  if (const auto size = FieldNumber(*fontSizeEdit, words_.sizeRange)) {
-    Edit(*element, "size", [&] { element->SetFontSize(static_cast<float>(*size)); });
-    LookChanged(*element);
-  }
+  const double size = FieldNumber(*fontSizeEdit, words_.sizeRange);
+  Edit(*element, "size", [&] { element->SetFontSize(static_cast<float>(size)); });
+  LookChanged(*element);
 }
 
 template <class Element>
 void TextElementWindow<Element>::OnCharSpaceArrow() {
   Element* element = SelectedElement();
   if (element == nullptr) return;
-  if (const auto space = FieldNumber(*charSpaceEdit, words_.spacingRange))
-    Edit(*element, "spacing", [&] { element->SetCharSpace(static_cast<float>(*space)); });
+  const double space = FieldNumber(*charSpaceEdit, words_.spacingRange);
+  Edit(*element, "spacing", [&] { element->SetCharSpace(static_cast<float>(space)); });
 }
 
 template <class Element>
@@ -571,8 +577,7 @@ void LabelPropertiesWindow::OnTextKeyUp() {
   if (!designer::CaptionFitsFile(textEdit->Text())) {
     // Taken, it would be cut off when the page is stored: the line keeps the text it has.
     textEdit->SetText(label->Caption());
-    if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(kCaptionTooLong);
-    return;
+    throw UserError(kCaptionTooLong);
   }
   Edit(*label, "text", [&] {
     label->SetCaption(textEdit->Text());
@@ -733,8 +738,8 @@ void TextPropertiesWindow::ShowPlainText(const report::TPRText& /*text*/) {
 void TextPropertiesWindow::OnLeadingArrow() {
   report::TPRText* text = SelectedText();
   if (text == nullptr) return;
-  if (const auto leading = FieldNumber(*leadingEdit, kLeadingRange))
-    Edit(*text, "leading", [&] { text->SetLeading(static_cast<float>(*leading)); });
+  const double leading = FieldNumber(*leadingEdit, kLeadingRange);
+  Edit(*text, "leading", [&] { text->SetLeading(static_cast<float>(leading)); });
 }
 
 void TextPropertiesWindow::OnImportClick() {
@@ -745,10 +750,7 @@ void TextPropertiesWindow::OnImportClick() {
   if (!file) return;
   std::string error;
   const auto lines = ReadTextLines(*file, error);
-  if (!lines) {
-    platform->ShowMessage(error);
-    return;
-  }
+  if (!lines) throw UserError(error);
   // The dialog ran its own messages: the field may be gone.
   if ((text = SelectedText()) == nullptr) return;
   editor->SetLines(*lines);
@@ -845,8 +847,8 @@ void RectanglePropertiesWindow::OnFillColorClick() {
 void RectanglePropertiesWindow::OnLineWidthArrow() {
   report::TPRRect* rect = PressedRectangle();
   if (rect == nullptr) return;
-  if (const auto width = FieldNumber(*lineWidthEdit, kBorderWidthRange))
-    Edit(*rect, "border", [&] { rect->SetLineWidth(static_cast<float>(*width)); });
+  const double width = FieldNumber(*lineWidthEdit, kBorderWidthRange);
+  Edit(*rect, "border", [&] { rect->SetLineWidth(static_cast<float>(width)); });
 }
 
 void RectanglePropertiesWindow::OnPresetShape(const PresetShape& shape) {

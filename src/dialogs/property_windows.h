@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/user_error.h"
 #include "designer/memo_geometry.h"
 #include "dialogs/number_fields.h"
 #include "pdf/pdf_canvas.h"
@@ -89,10 +90,10 @@ class ElementWindow : public ui::TForm {
   // The selected element when it is of a kind and its name carries the kind's prefix.
   report::TPRItem* SelectedOf(report::ElementKind kind) const;
   report::TPRItem* PressedOf(report::ElementKind kind) const;
-  // The number a field holds within its range, or none after the error box told why.
-  std::optional<double> FieldNumber(const ui::TEdit& field, const NumberRange& range);
+  // The number a field holds within its range; a UserError saying why when it holds none.
+  double FieldNumber(const ui::TEdit& field, const NumberRange& range);
   // An arrow steps from the number in its field; a field that holds none, or one outside the
-  // range, is reported and the step refused, so the element keeps its value.
+  // range, refuses the step with a UserError, so the element keeps its value.
   void GuardArrow(ui::TUpDown& upDown, ui::TEdit& field, const NumberRange& range);
   // Runs the colour dialog at a colour; none when cancelled.
   std::optional<graphics::TColor> ChooseColor(graphics::TColor initial);
@@ -110,25 +111,31 @@ class ElementWindow : public ui::TForm {
   // A number typed into a field goes into the element when the person is done with the field
   // (Enter, Tab, a click elsewhere) and when the window closes. `element` is the element the
   // window acts on (none: nothing happens), `value` reads the element's value and `apply` sets
-  // it. A text that is no number or lies outside the range is told in a message; the element
-  // keeps its value and the field shows it again.
+  // it. A text that is no number or lies outside the range is refused (a UserError saying
+  // why); the element keeps its value and the field shows it again.
   template <class Element, class Value, class Apply>
   void TakeTypedNumber(ui::TEdit& field, ui::TUpDown& upDown, const NumberRange& range,
                        const char* mergeKey, Element element, Value value, Apply apply) {
-    auto take = [this, &field, &upDown, range, mergeKey, element, value, apply] {
+    auto take = [this, &field, &upDown, range, mergeKey, element, value,
+                 apply]() -> std::optional<std::string> {
       auto* item = element();
-      if (item == nullptr) return;
-      TakeNumber(field, upDown, range, static_cast<float>(value(*item)),
-                 [&](float typed) { Edit(*item, mergeKey, [&] { apply(*item, typed); }); });
+      if (item == nullptr) return std::nullopt;
+      std::optional<std::string> refused =
+          TakeNumber(field, upDown, range, static_cast<float>(value(*item)),
+                     [&](float typed) { Edit(*item, mergeKey, [&] { apply(*item, typed); }); });
       ShowTypedNumber(field, upDown, static_cast<float>(value(*item)));
+      return refused;
     };
-    field.OnEditingDone = [take](ui::Control&) { take(); };
+    field.OnEditingDone = [take](ui::Control&) {
+      if (std::optional<std::string> refused = take()) throw UserError(*refused);
+    };
     typedNumbers_.push_back(take);
   }
   // The fine positioning: moves an element within the page margins, its handles and markers
   // with it.
   void MoveBy(report::TPRItem& element, int dx, int dy);
-  // Takes what every number field holds (the window is closing).
+  // Takes what every number field holds (the window is closing); what was refused is told in one
+  // UserError at the end, a paragraph a field.
   void TakeTypedNumbers();
 
   // A few controls every window has.
@@ -147,12 +154,14 @@ class ElementWindow : public ui::TForm {
   // The element the window acted on last; it expires when the element is freed.
   ui::ComponentRef<const report::TPRItem> actedOn_;
   bool actedOnAny_ = false;
-  void TakeNumber(ui::TEdit& field, ui::TUpDown& upDown, const NumberRange& range, float current,
-                  const std::function<void(float)>& apply);
+  // Why the field's text was refused, none when it was taken.
+  std::optional<std::string> TakeNumber(ui::TEdit& field, ui::TUpDown& upDown,
+                                        const NumberRange& range, float current,
+                                        const std::function<void(float)>& apply);
   static void ShowTypedNumber(ui::TEdit& field, ui::TUpDown& upDown, float value);
 
   DocumentSource document_;
-  std::vector<std::function<void()>> typedNumbers_;
+  std::vector<std::function<std::optional<std::string>()>> typedNumbers_;
 };
 
 // What "Eigenschaften Label" and "Eigenschaften Text" share, written once for both and typed on
