@@ -67,6 +67,10 @@ Application::~Application() = default;
 
 void Application::ShowMessage(const std::string& text) { platform_.ShowMessage(text); }
 
+void Application::Tell(const Notices& notices) {
+  for (const std::string& notice : notices) platform_.ShowMessage(notice);
+}
+
 std::string Application::NewProjectNumber() {
   return designer::TimeDigits(platform_.GetClock().Now());
 }
@@ -262,7 +266,7 @@ bool Application::OpenProject(const std::filesystem::path& file) {
   state_.bitmapPixelsByPage.clear();
   designer::DocumentWindow* window = MakeDocumentWindow();
   try {
-    window->LoadPageText(pages.front(), 1, true);
+    Tell(window->LoadPageText(pages.front(), 1, true));
   } catch (const pf::ProjectFileError& e) {
     delete window;
     state_ = before;
@@ -414,13 +418,16 @@ bool Application::PrintAllPages(bool storeBack) {
                          static_cast<std::uint64_t>(n - 1),
                          static_cast<std::uint64_t>(state_.pageCount));
       const bool maximise = storeBack;  // the export maximises the window, the preview does not
-      documentWindow_->LoadPage(n, maximise);
+      Tell(documentWindow_->LoadPage(n, maximise));
       if (storeBack) documentWindow_->Page().StoreCurrentPage();
       ShowSideOfPage(n);  // the back side's guide lines mirrored; fold lines are not printed
       platform_.ProcessMessages();
       report.Print(documentWindow_->Page().PagePanel());
     }
-    written = documentWindow_->Page().EndPdf();
+    Tell(report.TakeNotes());
+    // A file that cannot be written throws the report's UserError to the command boundary.
+    documentWindow_->Page().EndPdf();
+    written = true;
   } catch (const pf::ProjectFileError& e) {
     ShowMessage(std::string("Der Export ist nicht möglich: ") + e.what());
     return false;
@@ -473,7 +480,9 @@ bool Application::InsertPictureClick() {
   if (documentWindow_ == nullptr) return false;
   const auto file =
       platform_.FileDialog({"Bitte wählen Sie ein Bild aus...", kPictureFilter, "", false});
-  return file && documentWindow_->InsertPicture(*file);
+  if (!file) return false;
+  Tell(documentWindow_->InsertPicture(*file));
+  return true;
 }
 
 bool Application::BackgroundColourClick() {
@@ -488,7 +497,8 @@ bool Application::BackgroundColourClick() {
 bool Application::BackgroundPictureClick() {
   if (documentWindow_ == nullptr) return false;
   const auto file = platform_.FileDialog({"Bildauswahl", kBackgroundFilter, "", false});
-  if (!file || !documentWindow_->LoadBackgroundPicture(*file)) return false;
+  if (!file) return false;
+  documentWindow_->LoadBackgroundPicture(*file);
   edits_->Record();
   return true;
 }
@@ -497,7 +507,8 @@ bool Application::SinglePageClick() {
   if (documentWindow_ == nullptr) return false;
   const auto file = platform_.FileDialog({"", kPdfFilter, "", true});
   if (!file) return false;
-  return documentWindow_->Page().SinglePageAsPdf(*file);
+  Tell(documentWindow_->Page().SinglePageAsPdf(*file));
+  return true;
 }
 
 bool Application::VisitAllPages() {

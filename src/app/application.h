@@ -32,6 +32,9 @@ class Application : public ui::Component {
   ~Application() override;
   std::string ClassName() const override { return "TApplication"; }
 
+  // Shows what an operation that succeeded had to tell, one message each.
+  void Tell(const Notices& notices);
+
   designer::ProjectState& State() { return state_; }
   // The document window, none while no document is open.
   designer::DocumentWindow* DocumentWindow() const { return documentWindow_; }

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "base/user_error.h"
+
 namespace quirabel::app {
 
 std::string CommandFailedMessage(const std::string& reason) {
@@ -11,6 +13,8 @@ std::string CommandFailedMessage(const std::string& reason) {
 std::string CurrentFailureMessage() {
   try {
     throw;
+  } catch (const UserError& e) {
+    return e.what();  // already the person's words
   } catch (const std::bad_alloc&) {
     return CommandFailedMessage("Der Arbeitsspeicher reicht nicht aus.");
   } catch (const std::exception& e) {

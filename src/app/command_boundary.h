@@ -16,7 +16,8 @@ bool RunCommand(ui::Platform& platform, const std::function<bool()>& command);
 // The message a failure that reached the boundary is shown with.
 std::string CommandFailedMessage(const std::string& reason);
 // The message for the exception being handled (call it inside a catch block): the same words
-// for the designer's message box and the batch tool's standard error.
+// for the designer's message box and the batch tool's standard error. A `UserError` is told as it
+// stands, anything else as a failed command.
 std::string CurrentFailureMessage();
 
 }  // namespace quirabel::app

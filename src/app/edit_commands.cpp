@@ -58,7 +58,7 @@ bool EditCommands::Restore(const std::optional<designer::ProjectSnapshot>& snaps
   state.pageCount = static_cast<int>(snapshot->pages.size());
   // The page on screen is not stored first: the step's own text replaces it.
   const int page = std::clamp(snapshot->currentPage, 1, state.pageCount);
-  window->LoadPage(page);
+  application_.Tell(window->LoadPage(page));
   application_.ShowSideOfPage(page);
   // The elements are new: nothing is chosen, and no handle or marker stays where one stood.
   window->Selected().Clear();

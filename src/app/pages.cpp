@@ -31,7 +31,7 @@ bool Application::GoToPage(int page) {
   if (documentWindow_ == nullptr || page < 1 || page > state_.pageCount) return false;
   documentWindow_->Page().StoreCurrentPage();
   try {
-    documentWindow_->LoadPage(page, true);
+    Tell(documentWindow_->LoadPage(page, true));
   } catch (const pf::ProjectFileError& e) {
     ShowMessage(e.what());
     return false;
@@ -120,12 +120,12 @@ bool Application::AppendPage(const std::string& templatePath) {
   window.Page().StoreCurrentPage();
   if (!templateText.empty()) {
     try {
-      window.LoadPageText(templateText, state_.currentPage, true);
+      Tell(window.LoadPageText(templateText, state_.currentPage, true));
     } catch (const pf::ProjectFileError& e) {
       // Checked above; a picture over the project's budget can still refuse it here.
       state_.pageTexts.pop_back();
       state_.pageCount -= 1;
-      window.LoadPage(previousPage, true);
+      Tell(window.LoadPage(previousPage, true));
       ShowMessage(std::string("Die Vorlage kann nicht gelesen werden: ") + e.what());
       return false;
     }
@@ -169,7 +169,7 @@ bool Application::DeleteCurrentPage() {
   state_.pageCount -= 1;
   const int shown = deleted > 1 ? deleted - 1 : 1;
   try {
-    documentWindow_->LoadPage(shown, true);
+    Tell(documentWindow_->LoadPage(shown, true));
   } catch (const pf::ProjectFileError& e) {
     // The page to show cannot be read: the deleted one comes back, and stays on screen.
     state_.pageTexts.insert(state_.pageTexts.begin() + (deleted - 1), std::move(removed));
@@ -213,7 +213,8 @@ bool Application::SaveTemplate(const std::string& name) {
 }
 
 bool Application::DeleteTemplatesClick() {
-  return deleteTemplatesWindow_->Open(state_.programFolder);
+  deleteTemplatesWindow_->Open(state_.programFolder);
+  return true;
 }
 
 }  // namespace quirabel::app

@@ -94,10 +94,6 @@ DocumentWindow::DocumentWindow(ui::Component* owner, ProjectState& state)
 
 DocumentWindow::~DocumentWindow() = default;
 
-void DocumentWindow::ShowMessage(std::string_view text) {
-  if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(text);
-}
-
 void DocumentWindow::ArmCreation(std::string_view mode) {
   state_.createMode = std::string(mode);
   if (ui::Platform* platform = GetPlatform()) platform->SetScreenCursor(ui::crUpArrow);
@@ -131,34 +127,28 @@ void DocumentWindow::CreateArmedElement() {
   Changed();
 }
 
-bool DocumentWindow::InsertPicture(const std::filesystem::path& file) {
-  report::TPRImage* inserted = nullptr;
-  try {
-    inserted = &page_.InsertPicture(file);
-  } catch (const PictureFileError& e) {
-    ShowMessage(e.what());
-    return false;
-  }
-  report::TPRImage& image = *inserted;
+Notices DocumentWindow::InsertPicture(const std::filesystem::path& file) {
+  report::TPRImage& image = page_.InsertPicture(file);
+  Notices notices;
 
   // Fit to the page, width first, then height.
   const int pageWidth = page_.LayoutPanel().Width();
   const int pageHeight = page_.LayoutPanel().Height();
   if (image.Width() > pageWidth - 28 && image.Height() > 0) {
-    ShowMessage(kTooLarge);
+    notices.emplace_back(kTooLarge);
     const double ratio = static_cast<double>(image.Width()) / image.Height();
     const int width = (pageWidth / 100) * 50;
     image.SetBounds(20, 20, width, RoundHalfEven(width / ratio));
   }
   if (image.Height() > pageHeight - 28 && image.Width() > 0) {
-    ShowMessage(kTooLarge);
+    notices.emplace_back(kTooLarge);
     const double ratio = static_cast<double>(image.Height()) / image.Width();
     const int height = (pageHeight / 100) * 50;
     image.SetBounds(20, 20, RoundHalfEven(height / ratio), height);
   }
   page_.KeepInsideMargins(image);
   Changed();
-  return true;
+  return notices;
 }
 
 void DocumentWindow::BringElementToFront(std::string_view name) {
@@ -291,33 +281,36 @@ void DocumentWindow::InitDocument() {
   ShowBuiltPage(true);
 }
 
-void DocumentWindow::LoadPage(int page, bool maximise) {
+namespace {
+
+// One "Fehler" for each bitmap block of the page that could not be read.
+Notices NoticesOf(const PageModel::Loaded& loaded) {
+  return Notices(static_cast<std::size_t>(std::max(loaded.skippedBitmapBlocks, 0)), "Fehler");
+}
+
+}  // namespace
+
+Notices DocumentWindow::LoadPage(int page, bool maximise) {
   const PageModel::Loaded loaded = page_.LoadPage(page);
-  for (int i = 0; i < loaded.skippedBitmapBlocks; ++i) ShowMessage("Fehler");
   LetGo();
   ShowBuiltPage(maximise);
   if (OnPageRebuilt) OnPageRebuilt();
+  return NoticesOf(loaded);
 }
 
-void DocumentWindow::LoadPageText(const SharedBytes& pageText, int page, bool maximise) {
+Notices DocumentWindow::LoadPageText(const SharedBytes& pageText, int page, bool maximise) {
   const PageModel::Loaded loaded = page_.LoadPageText(pageText, page);
-  for (int i = 0; i < loaded.skippedBitmapBlocks; ++i) ShowMessage("Fehler");
   LetGo();
   ShowBuiltPage(maximise);
   if (OnPageRebuilt) OnPageRebuilt();
+  return NoticesOf(loaded);
 }
 
-bool DocumentWindow::LoadBackgroundPicture(const std::filesystem::path& file) {
-  try {
-    page_.LoadBackgroundPicture(file);
-    return true;
-  } catch (const PictureFileError& e) {
-    ShowMessage(e.what());
-    return false;
-  }
+void DocumentWindow::LoadBackgroundPicture(const std::filesystem::path& file) {
+  page_.LoadBackgroundPicture(file);
 }
 
-void DocumentWindow::CheckInksClick() {
+std::string DocumentWindow::CheckInks() {
   ui::Platform* platform = GetPlatform();
   if (platform != nullptr) {
     platform->ProcessMessages();
@@ -325,7 +318,7 @@ void DocumentWindow::CheckInksClick() {
   }
   const int inks = page_.CountInks();
   if (platform != nullptr) platform->SetScreenCursor(ui::crDefault);
-  ShowMessage("Das Dokument ist " + std::to_string(inks) + " farbig");
+  return "Das Dokument ist " + std::to_string(inks) + " farbig";
 }
 
 }  // namespace quirabel::designer

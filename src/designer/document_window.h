@@ -58,9 +58,9 @@ class DocumentWindow : public ui::TForm {
   // The armed click on the page background: creates the element CreateMode names at the last
   // mouse position when the screen cursor is still armed; the cursor falls back either way.
   void CreateArmedElement();
-  // Inserts a picture from a file (see PageModel::InsertPicture), shrunk to fit the page. False
-  // (with a message) when the file is no readable picture.
-  bool InsertPicture(const std::filesystem::path& file);
+  // Inserts a picture from a file (see PageModel::InsertPicture), shrunk to fit the page; tells
+  // each shrinking. Raises PictureFileError when the file is no readable picture.
+  Notices InsertPicture(const std::filesystem::path& file);
   // Brings an element to the front and gives it the highest number (swapping with the element
   // that had it), so the order survives saving.
   void BringElementToFront(report::TPRItem& element);
@@ -93,19 +93,19 @@ class DocumentWindow : public ui::TForm {
   int CopiesPerA3Sheet();
   // Rebuilds the page on screen from page n (1-based) of the page list (see PageModel::LoadPage),
   // telling of bitmap blocks that could not be read.
-  void LoadPage(int page, bool maximise = false);
+  Notices LoadPage(int page, bool maximise = false);
   // Rebuilds the page on screen from a page text that stands for page n of its project (the
   // first page carries the project information).
-  void LoadPageText(const SharedBytes& pageText, int page, bool maximise);
+  Notices LoadPageText(const SharedBytes& pageText, int page, bool maximise);
   // Sets the page size from the format texts (pixels from millimetres), and the caption.
   void ApplyPageSize();
   // The page area of a new document: background, size, handles, CopiesPerA3Sheet.
   void InitDocument();
 
-  // A background picture from a file; false (with a message) when the file is no picture.
-  bool LoadBackgroundPicture(const std::filesystem::path& file);
-  // The side panel's "Check CMYK": runs the check and tells the result.
-  void CheckInksClick();
+  // A background picture from a file; raises PictureFileError when the file is no picture.
+  void LoadBackgroundPicture(const std::filesystem::path& file);
+  // The side panel's "Check CMYK": runs the check and gives the result in words.
+  std::string CheckInks();
 
   // Gives an element the mouse handlers of its kind (moving, selecting, popups); called for every
   // element the window creates or reads.
@@ -138,7 +138,6 @@ class DocumentWindow : public ui::TForm {
 
  private:
   void AttachBackgroundHandlers(report::TPRJpegImage& background);
-  void ShowMessage(std::string_view text);
   // What the window shows besides the page once a page is built or rebuilt.
   void ShowBuiltPage(bool maximise);
 

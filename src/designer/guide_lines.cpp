@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/rounding.h"
+#include "base/user_error.h"
 #include "designer/page_format.h"
 #include "designer/page_model.h"
 #include "graphics/bitmap.h"
@@ -144,10 +145,6 @@ ui::TLabel* GuideLines::Label(GuideKind kind, int number) const {
 
 int GuideLines::PageWidth() const { return page_.PagePanel().Width(); }
 int GuideLines::PageHeight() const { return page_.PagePanel().Height(); }
-
-void GuideLines::ShowMessage(const char* text) {
-  if (ui::Platform* platform = page_.Owner().GetPlatform()) platform->ShowMessage(text);
-}
 
 void GuideLines::SetScreenCursor(ui::TCursor cursor) {
   if (ui::Platform* platform = page_.Owner().GetPlatform()) platform->SetScreenCursor(cursor);
@@ -468,10 +465,9 @@ void GuideLines::HandleMouseDown(ui::TImage& handle, int x, int y) {
   const std::optional<GuideKind> kind = KindOfHandle(handle.Name(), &number);
   if (!kind) return;
   const bool fold = pf::IsFold(*kind);
-  if (page_.State().sampleTemplateDocument) {
-    ShowMessage(fold ? kFoldRefused : kPerforationRefused);
-    return;
-  }
+  // The press is refused; the boundary of the person's action tells why.
+  if (page_.State().sampleTemplateDocument)
+    throw UserError(fold ? kFoldRefused : kPerforationRefused);
   (fold ? draggingFold_ : draggingPerforation_) = true;
   pressX_ = x;
   pressY_ = y;

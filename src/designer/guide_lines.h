@@ -48,6 +48,7 @@ class GuideLines {
   GuideLines(const GuideLines&) = delete;
   GuideLines& operator=(const GuideLines&) = delete;
 
+  // Why a drag on a sample template is refused (a UserError).
   static constexpr const char* kFoldRefused =
       "Mustervorlagen lassen keine Änderungen an Pfalz oder Perforationslinien zu!";
   static constexpr const char* kPerforationRefused =
@@ -115,7 +116,6 @@ class GuideLines {
   void PlaceHandle(GuideKind kind, ui::TImage& handle, int linePosition) const;
   void UpdateLabelsAround(GuideKind kind, int number);
   void ShowMarkers(bool visible);
-  void ShowMessage(const char* text);
   void SetScreenCursor(ui::TCursor cursor);
 
   PageModel& page_;

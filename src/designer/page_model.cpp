@@ -8,8 +8,8 @@
 #include "designer/guide_lines.h"
 #include "designer/mouse_editing.h"
 #include "designer/page_format.h"
-#include "designer/projectfile/page_text.h"
 #include "designer/print_formats.h"
+#include "designer/projectfile/page_text.h"
 #include "graphics/bmp.h"
 #include "graphics/gif.h"
 #include "graphics/jpeg.h"
@@ -307,14 +307,16 @@ void PageModel::BeginPdf() {
   report_->BeginDoc();
 }
 
-bool PageModel::EndPdf() {
-  report_->EndDoc();
-  if (!report_->Printing()) return true;
-  report_->Abort();
-  return false;
+void PageModel::EndPdf() {
+  try {
+    report_->EndDoc();
+  } catch (...) {
+    report_->Abort();  // the next PDF starts clean
+    throw;
+  }
 }
 
-bool PageModel::SinglePageAsPdf(const std::string& fileName) {
+Notices PageModel::SinglePageAsPdf(const std::string& fileName) {
   report_->SetAuthor(kProgramText);
   report_->SetFileName(WithExtension(fileName, ".pdf"));
   BeginPdf();
@@ -324,7 +326,9 @@ bool PageModel::SinglePageAsPdf(const std::string& fileName) {
     report_->Abort();  // the next PDF starts clean
     throw;
   }
-  return EndPdf();
+  Notices notes = report_->TakeNotes();
+  EndPdf();
+  return notes;
 }
 
 void PageModel::ApplyPageSize() {

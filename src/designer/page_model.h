@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "base/shared_bytes.h"
+#include "base/user_error.h"
 #include "designer/element_kinds.h"
-#include "designer/projectfile/page_text.h"
 #include "designer/project_state.h"
+#include "designer/projectfile/page_text.h"
 #include "graphics/ink.h"
 #include "report/pr_images.h"
 #include "report/pr_report.h"
@@ -31,9 +32,9 @@ struct PageElement {
 };
 
 // A picture file that cannot become a background or an element; the text tells the person why.
-class PictureFileError : public std::runtime_error {
+class PictureFileError : public UserError {
  public:
-  using std::runtime_error::runtime_error;
+  using UserError::UserError;
 };
 
 // One page of the open project, apart from any window: its elements and their numbering, the
@@ -144,12 +145,12 @@ class PageModel {
   void BeginPdf();
   // Prints the page into the report's open document.
   void PrintInto(report::TPReport& report) const { report.Print(*pagePanel_); }
-  // Writes the report's PDF document. When the file cannot be written the report tells why and
-  // the document is given up, so the next export starts clean; false then.
-  bool EndPdf();
-  // Writes the page alone as a PDF (".pdf" appended when the name lacks it); false when the file
-  // could not be written.
-  bool SinglePageAsPdf(const std::string& fileName);
+  // Writes the report's PDF document. When the file cannot be written the document is given up,
+  // so the next export starts clean, and the report's UserError says why.
+  void EndPdf();
+  // Writes the page alone as a PDF (".pdf" appended when the name lacks it) and gives what kept
+  // elements out of it; a UserError when the file could not be written.
+  Notices SinglePageAsPdf(const std::string& fileName);
 
   // An element or the background was put on the page: whoever shows the page gives it its mouse
   // handlers.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/user_error.h"
 #include "ui/platform.h"
 
 namespace quirabel::dialogs {
@@ -47,19 +48,16 @@ void DataFieldWindow::Propose(std::string name) {
 }
 
 void DataFieldWindow::OnAddClick() {
-  ui::Platform* platform = GetPlatform();
-  const auto tell = [platform](const std::string& text) {
-    if (platform != nullptr) platform->ShowMessage(text);
-  };
+  // A refusal is thrown; the boundary of the person's action tells it.
   const std::string name = fieldNameEdit->Text();
-  if (name.empty()) return tell(kEmptyFieldName);
+  if (name.empty()) throw UserError(kEmptyFieldName);
   if (std::find(fields_.begin(), fields_.end(), name) != fields_.end())
-    return tell(FieldNameTaken(name));
+    throw UserError(FieldNameTaken(name));
 
   // A name without an element would leave the list out of step with the page.
   report::TPRItem* text = SelectedOf(report::ElementKind::Text);
   report::TPRItem* label = SelectedOf(report::ElementKind::Label);
-  if (text == nullptr && label == nullptr) return tell(kNoTextSelected);
+  if (text == nullptr && label == nullptr) throw UserError(kNoTextSelected);
 
   if (auto* field = static_cast<report::TPRText*>(text)) {
     // An element has one field: a name it had before leaves the list.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
+#include "base/user_error.h"
 #include "designer/document_window.h"
 #include "designer/element_kinds.h"
 #include "dialogs/data_field_window.h"
@@ -145,13 +147,11 @@ report::TPRItem* ElementWindow::PressedOf(ElementKind kind) const {
   return document != nullptr ? OfKind(document->Selected().Pressed(), kind) : nullptr;
 }
 
-std::optional<double> ElementWindow::FieldNumber(const ui::TEdit& field, const NumberRange& range) {
+double ElementWindow::FieldNumber(const ui::TEdit& field, const NumberRange& range) {
   std::string error;
-  std::optional<double> value = ReadNumber(field.Text(), range, error);
-  if (!value) {
-    if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(error);
-  }
-  return value;
+  const std::optional<double> value = ReadNumber(field.Text(), range, error);
+  if (!value) throw UserError(error);
+  return *value;
 }
 
 std::optional<graphics::TColor> ElementWindow::ChooseColor(graphics::TColor initial) {
@@ -159,18 +159,19 @@ std::optional<graphics::TColor> ElementWindow::ChooseColor(graphics::TColor init
   return platform != nullptr ? platform->ColorDialog(initial) : std::nullopt;
 }
 
-void ElementWindow::TakeNumber(ui::TEdit& field, ui::TUpDown& upDown, const NumberRange& range,
-                               float current, const std::function<void(float)>& apply) {
+std::optional<std::string> ElementWindow::TakeNumber(ui::TEdit& field, ui::TUpDown& upDown,
+                                                     const NumberRange& range, float current,
+                                                     const std::function<void(float)>& apply) {
   std::string error;
   const std::optional<double> typed = ReadNumber(field.Text(), range, error);
   if (!typed) {
     // The field shows the element's value again before the message takes the focus, so that
     // losing the focus to the message does not tell it twice.
     ShowTypedNumber(field, upDown, current);
-    if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(error);
-    return;
+    return error;
   }
   if (static_cast<float>(*typed) != current) apply(static_cast<float>(*typed));
+  return std::nullopt;
 }
 
 void ElementWindow::ShowTypedNumber(ui::TEdit& field, ui::TUpDown& upDown, float value) {
@@ -208,12 +209,19 @@ void ElementWindow::MoveBy(report::TPRItem& element, int dx, int dy) {
 }
 
 void ElementWindow::TakeTypedNumbers() {
-  for (const auto& take : typedNumbers_) take();
+  // Every field is taken; what was refused is told at the end, one paragraph a field.
+  std::string refused;
+  for (const auto& take : typedNumbers_) {
+    if (const std::optional<std::string> reason = take())
+      refused += (refused.empty() ? "" : "\n\n") + *reason;
+  }
+  if (!refused.empty()) throw UserError(refused);
 }
 
 void ElementWindow::GuardArrow(ui::TUpDown& upDown, ui::TEdit& field, const NumberRange& range) {
-  upDown.OnChanging = [this, &field, range](ui::TUpDown&, ui::TUpDownDirection, int, bool& allow) {
-    allow = FieldNumber(field, range).has_value();
+  // A field without a number in range throws before the step is taken.
+  upDown.OnChanging = [this, &field, range](ui::TUpDown&, ui::TUpDownDirection, int, bool&) {
+    FieldNumber(field, range);
   };
 }
 
@@ -345,10 +353,160 @@ NudgeButtons ElementWindow::AddNudgeButtons(const char* upName, const char* down
   return buttons;
 }
 
+// ---- what the two text windows share
+
+namespace {
+
+template <class Element>
+constexpr ElementKind KindOfWindow() {
+  return std::is_same_v<Element, report::TPRLabel> ? ElementKind::Label : ElementKind::Text;
+}
+
+}  // namespace
+
+template <class Element>
+Element* TextElementWindow<Element>::SelectedElement() const {
+  return static_cast<Element*>(SelectedOf(KindOfWindow<Element>()));
+}
+
+template <class Element>
+void TextElementWindow<Element>::WireSharedControls() {
+  colorButton->OnClick = [this](ui::Control&) { OnColorClick(); };
+  fontChoice->OnChange = [this](ui::Control&) { OnFontChosen(); };
+  weightChoice->OnChange = [this](ui::Control&) { OnWeightChosen(); };
+  italicChoice->OnChange = [this](ui::Control&) { OnItalicChosen(); };
+  GuardArrow(*fontSizeUpDown, *fontSizeEdit, words_.sizeRange);
+  GuardArrow(*charSpaceUpDown, *charSpaceEdit, words_.spacingRange);
+  const auto element = [this] { return SelectedElement(); };
+  TakeTypedNumber(
+      *fontSizeEdit, *fontSizeUpDown, words_.sizeRange, "size", element,
+      [](const Element& e) { return e.FontSize(); },
+      [this](Element& e, float size) {
+        e.SetFontSize(size);
+        LookChanged(e);
+      });
+  TakeTypedNumber(
+      *charSpaceEdit, *charSpaceUpDown, words_.spacingRange, "spacing", element,
+      [](const Element& e) { return e.CharSpace(); },
+      [](Element& e, float space) { e.SetCharSpace(space); });
+  fontSizeUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) { OnFontSizeArrow(); };
+  charSpaceUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) {
+    OnCharSpaceArrow();
+  };
+  dataFieldBox->OnClick = [this](ui::Control&) { OnDataFieldClick(); };
+}
+
+template <class Element>
+void TextElementWindow<Element>::FillShared(const Element& element) {
+  colorButton->SetSwatchColor(element.FontColor());
+  fontChoice->SetText(std::string(FontChoiceText(element.FontName())));
+  ShowNumber(*fontSizeEdit, *fontSizeUpDown, element.FontSize());
+  ShowNumber(*charSpaceEdit, *charSpaceUpDown, element.CharSpace());
+  italicChoice->SetText(ItalicShown(element.FontItalic()));
+  weightChoice->SetText(WeightShown(element.FontBold()));
+  const bool dataField = !element.dbfieldname().empty();
+  dataFieldBox->SetChecked(dataField);
+  if (dataField) {
+    if (DataFieldWindow* window = dataFieldWindow_.Get()) window->Hide();
+  }
+  SetDataFieldMode(dataField);
+}
+
+template <class Element>
+void TextElementWindow<Element>::OnFontChosen() {
+  Element* element = SelectedElement();
+  const auto font = FontOfChoice(fontChoice->Text());
+  if (element == nullptr || !font) return;
+  Edit(*element, "", [&] { element->SetFontName(*font); });
+  FontChosen(*font);
+}
+
+template <class Element>
+void TextElementWindow<Element>::OnWeightChosen() {
+  Element* element = SelectedElement();
+  const auto bold = BoldOfChoice(weightChoice->Text());
+  if (element == nullptr || !bold) return;
+  Edit(*element, "", [&] { element->SetFontBold(*bold); });
+  LookChanged(*element);
+}
+
+template <class Element>
+void TextElementWindow<Element>::OnItalicChosen() {
+  Element* element = SelectedElement();
+  const auto italic = ItalicOfChoice(italicChoice->Text());
+  if (element == nullptr || !italic) return;
+  Edit(*element, "", [&] { element->SetFontItalic(*italic); });
+  LookChanged(*element);
+}
+
+template <class Element>
+void TextElementWindow<Element>::OnColorClick() {
+  if (SelectedElement() == nullptr) return;
+  ProcessMessages();
+  Element* element = SelectedElement();
+  if (element == nullptr) return;
+  if (const auto color = ChooseColor(element->FontColor())) {
+    // The dialog ran its own messages: the element may be gone.
+    if ((element = SelectedElement()) != nullptr) {
+      Edit(*element, "", [&] { element->SetFontColor(*color); });
+      colorButton->SetSwatchColor(element->FontColor());
+    }
+  }
+}
+
+template <class Element>
+void TextElementWindow<Element>::OnFontSizeArrow() {
+  Element* element = SelectedElement();
+  if (element == nullptr) return;
+  // The arrow has put its position into the field.
+  const double size = FieldNumber(*fontSizeEdit, words_.sizeRange);
+  Edit(*element, "size", [&] { element->SetFontSize(static_cast<float>(size)); });
+  LookChanged(*element);
+}
+
+template <class Element>
+void TextElementWindow<Element>::OnCharSpaceArrow() {
+  Element* element = SelectedElement();
+  if (element == nullptr) return;
+  const double space = FieldNumber(*charSpaceEdit, words_.spacingRange);
+  Edit(*element, "spacing", [&] { element->SetCharSpace(static_cast<float>(space)); });
+}
+
+template <class Element>
+void TextElementWindow<Element>::Nudge(int dx, int dy) {
+  if (Element* element = SelectedElement()) MoveBy(*element, dx, dy);
+}
+
+template <class Element>
+void TextElementWindow<Element>::OnDataFieldClick() {
+  DataFieldWindow* window = dataFieldWindow_.Get();
+  Element* element = SelectedElement();
+  if (dataFieldBox->Checked()) {
+    if (element != nullptr && window != nullptr) window->Propose(words_.proposedField);
+    return;
+  }
+  if (element == nullptr || window == nullptr) return;
+  if (!window->RemoveField(element->dbfieldname())) {
+    // A name the list does not hold stays the element's: the box goes on showing it.
+    dataFieldBox->SetChecked(!element->dbfieldname().empty());
+    return;
+  }
+  Edit(*element, "", [&] {
+    element->Setdbfieldname("");
+    SetPlainText(*element, words_.plainText);
+  });
+  ShowPlainText(*element);
+  SetDataFieldMode(false);
+}
+
+template class TextElementWindow<report::TPRLabel>;
+template class TextElementWindow<report::TPRText>;
+
 // ---- "Eigenschaften Label"
 
 LabelPropertiesWindow::LabelPropertiesWindow(ui::Component* owner, DocumentSource document)
-    : ElementWindow(owner, std::move(document)) {
+    : TextElementWindow(owner, std::move(document),
+                        {kLabelSizeRange, kLabelSpacingRange, "TextLabel", "Text Label"}) {
   SetName("Form10");
   SetCaption("Eigenschaften Label");
   SetToolWindow(true);
@@ -391,51 +549,25 @@ LabelPropertiesWindow::LabelPropertiesWindow(ui::Component* owner, DocumentSourc
   dataFieldBox->SetParent(this);
 
   textEdit->OnKeyUp = [this](ui::Control&, int, ui::TShiftState) { OnTextKeyUp(); };
-  colorButton->OnClick = [this](ui::Control&) { OnColorClick(); };
-  fontChoice->OnChange = [this](ui::Control&) { OnFontChosen(); };
   alignmentChoice->OnChange = [this](ui::Control&) { OnAlignmentChosen(); };
-  weightChoice->OnChange = [this](ui::Control&) { OnWeightChosen(); };
-  italicChoice->OnChange = [this](ui::Control&) { OnItalicChosen(); };
-  GuardArrow(*fontSizeUpDown, *fontSizeEdit, kLabelSizeRange);
-  GuardArrow(*charSpaceUpDown, *charSpaceEdit, kLabelSpacingRange);
-  const auto label = [this] { return SelectedLabel(); };
-  TakeTypedNumber(
-      *fontSizeEdit, *fontSizeUpDown, kLabelSizeRange, "size", label,
-      [](const report::TPRLabel& l) { return l.FontSize(); },
-      [](report::TPRLabel& l, float size) { l.SetFontSize(size); });
-  TakeTypedNumber(
-      *charSpaceEdit, *charSpaceUpDown, kLabelSpacingRange, "spacing", label,
-      [](const report::TPRLabel& l) { return l.CharSpace(); },
-      [](report::TPRLabel& l, float space) { l.SetCharSpace(space); });
-  fontSizeUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) { OnFontSizeArrow(); };
-  charSpaceUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) {
-    OnCharSpaceArrow();
-  };
-  dataFieldBox->OnClick = [this](ui::Control&) { OnDataFieldClick(); };
-}
-
-report::TPRLabel* LabelPropertiesWindow::SelectedLabel() const {
-  return static_cast<report::TPRLabel*>(SelectedOf(ElementKind::Label));
+  WireSharedControls();
 }
 
 void LabelPropertiesWindow::Fill(const report::TPRLabel& label) {
   textEdit->SetText(label.Caption());
-  colorButton->SetSwatchColor(label.FontColor());
-  fontChoice->SetText(std::string(FontChoiceText(label.FontName())));
   alignmentChoice->SetText(std::string(AlignmentChoiceText(label.Alignment())));
-  ShowNumber(*fontSizeEdit, *fontSizeUpDown, label.FontSize());
-  italicChoice->SetText(ItalicShown(label.FontItalic()));
-  weightChoice->SetText(WeightShown(label.FontBold()));
-  ShowNumber(*charSpaceEdit, *charSpaceUpDown, label.CharSpace());
-  const bool dataField = !label.dbfieldname().empty();
-  dataFieldBox->SetChecked(dataField);
-  if (dataField) {
-    if (DataFieldWindow* window = dataFieldWindow_.Get()) window->Hide();
-  }
-  SetDataFieldMode(dataField);
+  FillShared(label);
 }
 
 void LabelPropertiesWindow::SetDataFieldMode(bool dataField) { textEdit->SetEnabled(!dataField); }
+
+void LabelPropertiesWindow::SetPlainText(report::TPRLabel& label, const char* text) {
+  label.SetCaption(text);
+}
+
+void LabelPropertiesWindow::ShowPlainText(const report::TPRLabel& label) {
+  textEdit->SetText(label.Caption());
+}
 
 void LabelPropertiesWindow::OnTextKeyUp() {
   ProcessMessages();
@@ -445,8 +577,7 @@ void LabelPropertiesWindow::OnTextKeyUp() {
   if (!designer::CaptionFitsFile(textEdit->Text())) {
     // Taken, it would be cut off when the page is stored: the line keeps the text it has.
     textEdit->SetText(label->Caption());
-    if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(kCaptionTooLong);
-    return;
+    throw UserError(kCaptionTooLong);
   }
   Edit(*label, "text", [&] {
     label->SetCaption(textEdit->Text());
@@ -456,89 +587,17 @@ void LabelPropertiesWindow::OnTextKeyUp() {
   if (designer::DocumentWindow* document = Document()) document->PlaceHandlesAround(label);
 }
 
-void LabelPropertiesWindow::OnFontChosen() {
-  report::TPRLabel* label = SelectedLabel();
-  const auto font = FontOfChoice(fontChoice->Text());
-  if (label != nullptr && font) Edit(*label, "", [&] { label->SetFontName(*font); });
-}
-
 void LabelPropertiesWindow::OnAlignmentChosen() {
   report::TPRLabel* label = SelectedLabel();
   const auto alignment = AlignmentOfChoice(alignmentChoice->Text());
   if (label != nullptr && alignment) Edit(*label, "", [&] { label->SetAlignment(*alignment); });
 }
 
-void LabelPropertiesWindow::OnWeightChosen() {
-  report::TPRLabel* label = SelectedLabel();
-  const auto bold = BoldOfChoice(weightChoice->Text());
-  if (label != nullptr && bold) Edit(*label, "", [&] { label->SetFontBold(*bold); });
-}
-
-void LabelPropertiesWindow::OnItalicChosen() {
-  report::TPRLabel* label = SelectedLabel();
-  const auto italic = ItalicOfChoice(italicChoice->Text());
-  if (label != nullptr && italic) Edit(*label, "", [&] { label->SetFontItalic(*italic); });
-}
-
-void LabelPropertiesWindow::OnColorClick() {
-  if (SelectedLabel() == nullptr) return;
-  ProcessMessages();
-  report::TPRLabel* label = SelectedLabel();
-  if (label == nullptr) return;
-  if (const auto color = ChooseColor(label->FontColor())) {
-    // The dialog ran its own messages: the line may be gone.
-    if ((label = SelectedLabel()) != nullptr) {
-      Edit(*label, "", [&] { label->SetFontColor(*color); });
-      colorButton->SetSwatchColor(label->FontColor());
-    }
-  }
-}
-
-void LabelPropertiesWindow::OnFontSizeArrow() {
-  report::TPRLabel* label = SelectedLabel();
-  if (label == nullptr) return;
-  if (const auto size = FieldNumber(*fontSizeEdit, kLabelSizeRange))
-    Edit(*label, "size", [&] { label->SetFontSize(static_cast<float>(*size)); });
-}
-
-void LabelPropertiesWindow::OnCharSpaceArrow() {
-  report::TPRLabel* label = SelectedLabel();
-  if (label == nullptr) return;
-  if (const auto space = FieldNumber(*charSpaceEdit, kLabelSpacingRange))
-    Edit(*label, "spacing", [&] { label->SetCharSpace(static_cast<float>(*space)); });
-}
-
-void LabelPropertiesWindow::Nudge(int dx, int dy) {
-  report::TPRLabel* label = SelectedLabel();
-  if (label == nullptr) return;
-  MoveBy(*label, dx, dy);
-}
-
-void LabelPropertiesWindow::OnDataFieldClick() {
-  DataFieldWindow* window = dataFieldWindow_.Get();
-  report::TPRLabel* label = SelectedLabel();
-  if (dataFieldBox->Checked()) {
-    if (label != nullptr && window != nullptr) window->Propose("TextLabel");
-    return;
-  }
-  if (label == nullptr || window == nullptr) return;
-  if (!window->RemoveField(label->dbfieldname())) {
-    // A name the list does not hold stays the line's: the box goes on showing it.
-    dataFieldBox->SetChecked(!label->dbfieldname().empty());
-    return;
-  }
-  Edit(*label, "", [&] {
-    label->Setdbfieldname("");
-    label->SetCaption("Text Label");
-  });
-  textEdit->SetText(label->Caption());
-  SetDataFieldMode(false);
-}
-
 // ---- "Eigenschaften Text"
 
 TextPropertiesWindow::TextPropertiesWindow(ui::Component* owner, DocumentSource document)
-    : ElementWindow(owner, std::move(document)) {
+    : TextElementWindow(owner, std::move(document),
+                        {kTextSizeRange, kTextSpacingRange, "Textfeld", "Text Feld"}) {
   SetName("Form11");
   SetCaption("Eigenschaften Text");
   SetToolWindow(true);
@@ -604,65 +663,28 @@ TextPropertiesWindow::TextPropertiesWindow(ui::Component* owner, DocumentSource 
   editor->SetParent(this);
 
   editor->OnKeyUp = [this](ui::Control&, int, ui::TShiftState) { OnEditorKeyUp(); };
-  fontChoice->OnChange = [this](ui::Control&) { OnFontChosen(); };
-  weightChoice->OnChange = [this](ui::Control&) { OnWeightChosen(); };
-  italicChoice->OnChange = [this](ui::Control&) { OnItalicChosen(); };
-  colorButton->OnClick = [this](ui::Control&) { OnColorClick(); };
-  GuardArrow(*fontSizeUpDown, *fontSizeEdit, kTextSizeRange);
   GuardArrow(*leadingUpDown, *leadingEdit, kLeadingRange);
-  GuardArrow(*charSpaceUpDown, *charSpaceEdit, kTextSpacingRange);
-  const auto text = [this] { return SelectedText(); };
   TakeTypedNumber(
-      *fontSizeEdit, *fontSizeUpDown, kTextSizeRange, "size", text,
-      [](const report::TPRText& t) { return t.FontSize(); },
-      [this](report::TPRText& t, float size) {
-        t.SetFontSize(size);
-        FitEditorTo(t);
-      });
-  TakeTypedNumber(
-      *leadingEdit, *leadingUpDown, kLeadingRange, "leading", text,
+      *leadingEdit, *leadingUpDown, kLeadingRange, "leading", [this] { return SelectedText(); },
       [](const report::TPRText& t) { return t.Leading(); },
       [](report::TPRText& t, float leading) { t.SetLeading(leading); });
-  TakeTypedNumber(
-      *charSpaceEdit, *charSpaceUpDown, kTextSpacingRange, "spacing", text,
-      [](const report::TPRText& t) { return t.CharSpace(); },
-      [](report::TPRText& t, float space) { t.SetCharSpace(space); });
-  fontSizeUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) { OnFontSizeArrow(); };
   leadingUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) { OnLeadingArrow(); };
-  charSpaceUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) {
-    OnCharSpaceArrow();
-  };
   nudgeButtons.up->OnClick = [this](ui::Control&) { Nudge(0, -1); };
   nudgeButtons.down->OnClick = [this](ui::Control&) { Nudge(0, 1); };
   nudgeButtons.left->OnClick = [this](ui::Control&) { Nudge(-1, 0); };
   nudgeButtons.right->OnClick = [this](ui::Control&) { Nudge(1, 0); };
   importButton->OnClick = [this](ui::Control&) { OnImportClick(); };
-  dataFieldBox->OnClick = [this](ui::Control&) { OnDataFieldClick(); };
+  WireSharedControls();
   // The window's own area shows the default arrow.
   OnMouseMove = [this](ui::Control&, ui::TShiftState, int, int) {
     if (ui::Platform* platform = GetPlatform()) platform->SetScreenCursor(ui::crDefault);
   };
 }
 
-report::TPRText* TextPropertiesWindow::SelectedText() const {
-  return static_cast<report::TPRText*>(SelectedOf(ElementKind::Text));
-}
-
 void TextPropertiesWindow::Fill(const report::TPRText& text) {
   editor->SetText(EditorText(text));
-  colorButton->SetSwatchColor(text.FontColor());
-  fontChoice->SetText(std::string(FontChoiceText(text.FontName())));
-  ShowNumber(*fontSizeEdit, *fontSizeUpDown, text.FontSize());
-  ShowNumber(*charSpaceEdit, *charSpaceUpDown, text.CharSpace());
   ShowNumber(*leadingEdit, *leadingUpDown, text.Leading());
-  italicChoice->SetText(ItalicShown(text.FontItalic()));
-  weightChoice->SetText(WeightShown(text.FontBold()));
-  const bool dataField = !text.dbfieldname().empty();
-  dataFieldBox->SetChecked(dataField);
-  if (dataField) {
-    if (DataFieldWindow* window = dataFieldWindow_.Get()) window->Hide();
-  }
-  SetDataFieldMode(dataField);
+  FillShared(text);
 }
 
 void TextPropertiesWindow::FitEditor(const designer::MemoGeometry& geometry) {
@@ -699,70 +721,25 @@ void TextPropertiesWindow::OnEditorKeyUp() {
   text->Invalidate();
 }
 
-void TextPropertiesWindow::OnFontChosen() {
-  report::TPRText* text = SelectedText();
-  const auto font = FontOfChoice(fontChoice->Text());
-  if (text == nullptr || !font) return;
-  Edit(*text, "", [&] { text->SetFontName(*font); });
+void TextPropertiesWindow::FontChosen(TPRFontName font) {
   ui::TFont editorFont = editor->Font();
-  editorFont.name = EditorFontOfChoice(*font);
+  editorFont.name = EditorFontOfChoice(font);
   editor->SetFont(editorFont);
 }
 
-void TextPropertiesWindow::OnWeightChosen() {
-  report::TPRText* text = SelectedText();
-  const auto bold = BoldOfChoice(weightChoice->Text());
-  if (text == nullptr || !bold) return;
-  Edit(*text, "", [&] { text->SetFontBold(*bold); });
-  FitEditorTo(*text);
+void TextPropertiesWindow::SetPlainText(report::TPRText& text, const char* plain) {
+  text.SetText(plain);
 }
 
-void TextPropertiesWindow::OnItalicChosen() {
-  report::TPRText* text = SelectedText();
-  const auto italic = ItalicOfChoice(italicChoice->Text());
-  if (text == nullptr || !italic) return;
-  Edit(*text, "", [&] { text->SetFontItalic(*italic); });
-  FitEditorTo(*text);
-}
-
-void TextPropertiesWindow::OnColorClick() {
-  if (SelectedText() == nullptr) return;
-  ProcessMessages();
-  report::TPRText* text = SelectedText();
-  if (text == nullptr) return;
-  if (const auto color = ChooseColor(text->FontColor())) {
-    if ((text = SelectedText()) != nullptr) {
-      Edit(*text, "", [&] { text->SetFontColor(*color); });
-      colorButton->SetSwatchColor(text->FontColor());
-    }
-  }
-}
-
-void TextPropertiesWindow::OnFontSizeArrow() {
-  report::TPRText* text = SelectedText();
-  if (text == nullptr) return;
-  Edit(*text, "size", [&] { text->SetFontSize(static_cast<float>(fontSizeUpDown->Position())); });
-  FitEditorTo(*text);
+void TextPropertiesWindow::ShowPlainText(const report::TPRText& /*text*/) {
+  editor->SetText("Text Feld");
 }
 
 void TextPropertiesWindow::OnLeadingArrow() {
   report::TPRText* text = SelectedText();
   if (text == nullptr) return;
-  if (const auto leading = FieldNumber(*leadingEdit, kLeadingRange))
-    Edit(*text, "leading", [&] { text->SetLeading(static_cast<float>(*leading)); });
-}
-
-void TextPropertiesWindow::OnCharSpaceArrow() {
-  report::TPRText* text = SelectedText();
-  if (text == nullptr) return;
-  if (const auto space = FieldNumber(*charSpaceEdit, kTextSpacingRange))
-    Edit(*text, "spacing", [&] { text->SetCharSpace(static_cast<float>(*space)); });
-}
-
-void TextPropertiesWindow::Nudge(int dx, int dy) {
-  report::TPRText* text = SelectedText();
-  if (text == nullptr) return;
-  MoveBy(*text, dx, dy);
+  const double leading = FieldNumber(*leadingEdit, kLeadingRange);
+  Edit(*text, "leading", [&] { text->SetLeading(static_cast<float>(leading)); });
 }
 
 void TextPropertiesWindow::OnImportClick() {
@@ -773,36 +750,13 @@ void TextPropertiesWindow::OnImportClick() {
   if (!file) return;
   std::string error;
   const auto lines = ReadTextLines(*file, error);
-  if (!lines) {
-    platform->ShowMessage(error);
-    return;
-  }
+  if (!lines) throw UserError(error);
   // The dialog ran its own messages: the field may be gone.
   if ((text = SelectedText()) == nullptr) return;
   editor->SetLines(*lines);
   Edit(*text, "", [&] { text->SetLines(*lines); });
   text->Invalidate();
   platform->ProcessMessages();
-}
-
-void TextPropertiesWindow::OnDataFieldClick() {
-  DataFieldWindow* window = dataFieldWindow_.Get();
-  report::TPRText* text = SelectedText();
-  if (dataFieldBox->Checked()) {
-    if (text != nullptr && window != nullptr) window->Propose("Textfeld");
-    return;
-  }
-  if (text == nullptr || window == nullptr) return;
-  if (!window->RemoveField(text->dbfieldname())) {
-    dataFieldBox->SetChecked(!text->dbfieldname().empty());
-    return;
-  }
-  Edit(*text, "", [&] {
-    text->Setdbfieldname("");
-    text->SetText("Text Feld");
-  });
-  editor->SetText("Text Feld");
-  SetDataFieldMode(false);
 }
 
 // ---- "Eigenschaften" of rectangles
@@ -893,8 +847,8 @@ void RectanglePropertiesWindow::OnFillColorClick() {
 void RectanglePropertiesWindow::OnLineWidthArrow() {
   report::TPRRect* rect = PressedRectangle();
   if (rect == nullptr) return;
-  if (const auto width = FieldNumber(*lineWidthEdit, kBorderWidthRange))
-    Edit(*rect, "border", [&] { rect->SetLineWidth(static_cast<float>(*width)); });
+  const double width = FieldNumber(*lineWidthEdit, kBorderWidthRange);
+  Edit(*rect, "border", [&] { rect->SetLineWidth(static_cast<float>(width)); });
 }
 
 void RectanglePropertiesWindow::OnPresetShape(const PresetShape& shape) {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/user_error.h"
 #include "designer/memo_geometry.h"
 #include "dialogs/number_fields.h"
 #include "pdf/pdf_canvas.h"
@@ -89,10 +90,10 @@ class ElementWindow : public ui::TForm {
   // The selected element when it is of a kind and its name carries the kind's prefix.
   report::TPRItem* SelectedOf(report::ElementKind kind) const;
   report::TPRItem* PressedOf(report::ElementKind kind) const;
-  // The number a field holds within its range, or none after the error box told why.
-  std::optional<double> FieldNumber(const ui::TEdit& field, const NumberRange& range);
+  // The number a field holds within its range; a UserError saying why when it holds none.
+  double FieldNumber(const ui::TEdit& field, const NumberRange& range);
   // An arrow steps from the number in its field; a field that holds none, or one outside the
-  // range, is reported and the step refused, so the element keeps its value.
+  // range, refuses the step with a UserError, so the element keeps its value.
   void GuardArrow(ui::TUpDown& upDown, ui::TEdit& field, const NumberRange& range);
   // Runs the colour dialog at a colour; none when cancelled.
   std::optional<graphics::TColor> ChooseColor(graphics::TColor initial);
@@ -110,25 +111,31 @@ class ElementWindow : public ui::TForm {
   // A number typed into a field goes into the element when the person is done with the field
   // (Enter, Tab, a click elsewhere) and when the window closes. `element` is the element the
   // window acts on (none: nothing happens), `value` reads the element's value and `apply` sets
-  // it. A text that is no number or lies outside the range is told in a message; the element
-  // keeps its value and the field shows it again.
+  // it. A text that is no number or lies outside the range is refused (a UserError saying
+  // why); the element keeps its value and the field shows it again.
   template <class Element, class Value, class Apply>
   void TakeTypedNumber(ui::TEdit& field, ui::TUpDown& upDown, const NumberRange& range,
                        const char* mergeKey, Element element, Value value, Apply apply) {
-    auto take = [this, &field, &upDown, range, mergeKey, element, value, apply] {
+    auto take = [this, &field, &upDown, range, mergeKey, element, value,
+                 apply]() -> std::optional<std::string> {
       auto* item = element();
-      if (item == nullptr) return;
-      TakeNumber(field, upDown, range, static_cast<float>(value(*item)),
-                 [&](float typed) { Edit(*item, mergeKey, [&] { apply(*item, typed); }); });
+      if (item == nullptr) return std::nullopt;
+      std::optional<std::string> refused =
+          TakeNumber(field, upDown, range, static_cast<float>(value(*item)),
+                     [&](float typed) { Edit(*item, mergeKey, [&] { apply(*item, typed); }); });
       ShowTypedNumber(field, upDown, static_cast<float>(value(*item)));
+      return refused;
     };
-    field.OnEditingDone = [take](ui::Control&) { take(); };
+    field.OnEditingDone = [take](ui::Control&) {
+      if (std::optional<std::string> refused = take()) throw UserError(*refused);
+    };
     typedNumbers_.push_back(take);
   }
   // The fine positioning: moves an element within the page margins, its handles and markers
   // with it.
   void MoveBy(report::TPRItem& element, int dx, int dy);
-  // Takes what every number field holds (the window is closing).
+  // Takes what every number field holds (the window is closing); what was refused is told in one
+  // UserError at the end, a paragraph a field.
   void TakeTypedNumbers();
 
   // A few controls every window has.
@@ -147,46 +154,39 @@ class ElementWindow : public ui::TForm {
   // The element the window acted on last; it expires when the element is freed.
   ui::ComponentRef<const report::TPRItem> actedOn_;
   bool actedOnAny_ = false;
-  void TakeNumber(ui::TEdit& field, ui::TUpDown& upDown, const NumberRange& range, float current,
-                  const std::function<void(float)>& apply);
+  // Why the field's text was refused, none when it was taken.
+  std::optional<std::string> TakeNumber(ui::TEdit& field, ui::TUpDown& upDown,
+                                        const NumberRange& range, float current,
+                                        const std::function<void(float)>& apply);
   static void ShowTypedNumber(ui::TEdit& field, ui::TUpDown& upDown, float value);
 
   DocumentSource document_;
-  std::vector<std::function<void()>> typedNumbers_;
+  std::vector<std::function<std::optional<std::string>()>> typedNumbers_;
 };
 
-// "Eigenschaften Label": the text, font, alignment, weight, slant, size, character spacing and
-// colour of the selected text line, its fine positioning, and whether it is a data field. Every
-// change goes into the line at once.
-class LabelPropertiesWindow : public ElementWindow {
+// What "Eigenschaften Label" and "Eigenschaften Text" share, written once for both and typed on
+// the element they edit (a text line or a text field): font, weight, slant, colour, the size and
+// spacing fields with their arrows, the fine positioning and the data-field box.
+template <class Element>
+class TextElementWindow : public ElementWindow {
  public:
-  LabelPropertiesWindow(ui::Component* owner, DocumentSource document);
-  std::string ClassName() const override { return "LabelPropertiesWindow"; }
-
-  ui::TEdit* textEdit;
-  ui::TColorButton* colorButton;
-  ui::TEdit* fontSizeEdit;  // "Grösse"
-  ui::TUpDown* fontSizeUpDown;
-  ui::TComboBox* fontChoice;
-  ui::TEdit* charSpaceEdit;  // "Zeichen Abstand"
-  ui::TUpDown* charSpaceUpDown;
-  ui::TComboBox* weightChoice;
-  ui::TComboBox* alignmentChoice;
-  ui::TComboBox* italicChoice;
-  NudgeButtons nudgeButtons;
-  ui::TCheckBox* dataFieldBox;  // "Datenfeld für Serien-PDF"
+  ui::TColorButton* colorButton = nullptr;
+  ui::TEdit* fontSizeEdit = nullptr;  // "Grösse"
+  ui::TUpDown* fontSizeUpDown = nullptr;
+  ui::TEdit* charSpaceEdit = nullptr;
+  ui::TUpDown* charSpaceUpDown = nullptr;
+  ui::TComboBox* fontChoice = nullptr;
+  ui::TComboBox* weightChoice = nullptr;
+  ui::TComboBox* italicChoice = nullptr;
+  NudgeButtons nudgeButtons{};
+  ui::TCheckBox* dataFieldBox = nullptr;
 
   void SetDataFieldWindow(DataFieldWindow* window) { dataFieldWindow_ = window; }
-
-  // Shows a text line (a left press on it selected it).
-  void Fill(const report::TPRLabel& label);
   // A data field's text is its marker, changed only through the data-field window: the text
-  // entry is off while the line is one.
-  void SetDataFieldMode(bool dataField);
+  // entry is off while the element is one.
+  virtual void SetDataFieldMode(bool dataField) = 0;
 
-  void OnTextKeyUp();
   void OnFontChosen();
-  void OnAlignmentChosen();
   void OnWeightChosen();
   void OnItalicChosen();
   void OnColorClick();
@@ -195,66 +195,103 @@ class LabelPropertiesWindow : public ElementWindow {
   void Nudge(int dx, int dy);
   void OnDataFieldClick();
 
-  // The selected element when it is a text line.
-  report::TPRLabel* SelectedLabel() const;
-  const report::TPRItem* Target() const override { return SelectedLabel(); }
+  // The selected element when it is of the window's kind.
+  Element* SelectedElement() const;
+  const report::TPRItem* Target() const override { return SelectedElement(); }
+
+ protected:
+  // What differs between the two windows besides their own controls.
+  struct Words {
+    NumberRange sizeRange;
+    NumberRange spacingRange;
+    const char* proposedField;  // the name the data-field window proposes
+    const char* plainText;      // the text an element gets back when it stops being a data field
+  };
+  TextElementWindow(ui::Component* owner, DocumentSource document, const Words& words)
+      : ElementWindow(owner, std::move(document)), words_(words) {}
+
+  // Gives the shared controls their handlers; the window's constructor calls it once it made them.
+  void WireSharedControls();
+  // Shows what the shared controls show of an element.
+  void FillShared(const Element& element);
+
+  // The font, weight, slant or size of the element changed (its editing area follows).
+  virtual void LookChanged(Element& /*element*/) {}
+  // The font choice changed the element's font.
+  virtual void FontChosen(report::TPRFontName /*font*/) {}
+  // The element's own text, as it is set and shown when it stops being a data field.
+  virtual void SetPlainText(Element& element, const char* text) = 0;
+  virtual void ShowPlainText(const Element& element) = 0;
 
  private:
+  Words words_;
   ui::ComponentRef<DataFieldWindow> dataFieldWindow_;
+};
+
+extern template class TextElementWindow<report::TPRLabel>;
+extern template class TextElementWindow<report::TPRText>;
+
+// "Eigenschaften Label": the text, font, alignment, weight, slant, size, character spacing and
+// colour of the selected text line, its fine positioning, and whether it is a data field. Every
+// change goes into the line at once.
+class LabelPropertiesWindow : public TextElementWindow<report::TPRLabel> {
+ public:
+  LabelPropertiesWindow(ui::Component* owner, DocumentSource document);
+  std::string ClassName() const override { return "LabelPropertiesWindow"; }
+
+  ui::TEdit* textEdit;
+  ui::TComboBox* alignmentChoice;
+
+  // Shows a text line (a left press on it selected it).
+  void Fill(const report::TPRLabel& label);
+  void SetDataFieldMode(bool dataField) override;
+
+  void OnTextKeyUp();
+  void OnAlignmentChosen();
+
+  // The selected element when it is a text line.
+  report::TPRLabel* SelectedLabel() const { return SelectedElement(); }
+
+ private:
+  void SetPlainText(report::TPRLabel& label, const char* text) override;
+  void ShowPlainText(const report::TPRLabel& label) override;
 };
 
 // "Eigenschaften Text": the text of the selected text field in an editing area of the field's
 // own size (so lines break as on the page), its font, weight, slant, size, leading, character
-// spacing and colour, its fine positioning, and a text import from a file.
-class TextPropertiesWindow : public ElementWindow {
+// spacing and colour, its fine positioning, and a text import from a file. Its data-field box
+// stays hidden: text fields become data fields only from a project.
+class TextPropertiesWindow : public TextElementWindow<report::TPRText> {
  public:
   TextPropertiesWindow(ui::Component* owner, DocumentSource document);
   std::string ClassName() const override { return "TextPropertiesWindow"; }
 
-  ui::TEdit* fontSizeEdit;  // "Grösse"
-  ui::TUpDown* fontSizeUpDown;
   ui::TEdit* leadingEdit;  // "Zeilen"
   ui::TUpDown* leadingUpDown;
-  ui::TEdit* charSpaceEdit;  // "Space"
-  ui::TUpDown* charSpaceUpDown;
-  NudgeButtons nudgeButtons;
-  ui::TComboBox* weightChoice;
-  ui::TComboBox* italicChoice;
-  ui::TComboBox* fontChoice;
   ui::TButton* importButton;  // "Text-Import"
-  ui::TColorButton* colorButton;
-  ui::TCheckBox* dataFieldBox;  // hidden: text fields become data fields only from a project
   ui::TShape* editorFrame;
   ui::TMemo* editor;
 
   static constexpr const char* kImportFilter = "TextFiles|*.txt";
-
-  void SetDataFieldWindow(DataFieldWindow* window) { dataFieldWindow_ = window; }
 
   // Shows a text field (a left press on it selected it).
   void Fill(const report::TPRText& text);
   // The editing area takes a text field's size and font; the window grows to show it.
   void FitEditor(const designer::MemoGeometry& geometry);
   void FitEditorTo(const report::TPRText& text);
-  void SetDataFieldMode(bool dataField);
+  void SetDataFieldMode(bool dataField) override;
 
   void OnEditorKeyUp();
-  void OnFontChosen();
-  void OnWeightChosen();
-  void OnItalicChosen();
-  void OnColorClick();
-  void OnFontSizeArrow();
   void OnLeadingArrow();
-  void OnCharSpaceArrow();
-  void Nudge(int dx, int dy);
   void OnImportClick();
-  void OnDataFieldClick();
 
-  report::TPRText* SelectedText() const;
-  const report::TPRItem* Target() const override { return SelectedText(); }
+  report::TPRText* SelectedText() const { return SelectedElement(); }
 
  private:
-  ui::ComponentRef<DataFieldWindow> dataFieldWindow_;
+  void LookChanged(report::TPRText& text) override { FitEditorTo(text); }
+  void FontChosen(report::TPRFontName font) override;
+  void SetPlainText(report::TPRText& text, const char* plain) override;
+  void ShowPlainText(const report::TPRText& text) override;
 };
 
 // "Eigenschaften": border colour, fill colour and border width of the pressed rectangle, preset

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "base/user_error.h"
 #include "serial/pdf_names.h"
 #include "ui/platform.h"
 
@@ -96,16 +97,13 @@ NewFolderWindow::NewFolderWindow(ui::Component* owner) : ui::TForm(owner) {
   AddButton(this, "Button2", "Abbruch", ui::mrCancel);
 }
 
-bool NewFolderWindow::CreateIn(const std::filesystem::path& parent) {
+void NewFolderWindow::CreateIn(const std::filesystem::path& parent) {
   const std::string& name = nameEdit->Text();
   std::error_code error;
   // One folder inside the chosen one: no path of its own, nothing that climbs out.
   const bool plain = !name.empty() && serial::SafeFileStem(name) == name;
-  if (!plain || !std::filesystem::create_directory(parent / name, error)) {
-    if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(kFolderNotCreated);
-    return false;
-  }
-  return true;
+  if (!plain || !std::filesystem::create_directory(parent / name, error))
+    throw UserError(kFolderNotCreated);
 }
 
 OverwriteQuestionWindow::OverwriteQuestionWindow(ui::Component* owner) : ui::TForm(owner) {

@@ -71,8 +71,8 @@ class NewFolderWindow : public ui::TForm {
 
   ui::TEdit* nameEdit;  // "Neuer Order"
   // "OK": makes the folder named inside `parent`; on failure (or a name that is no single folder
-  // name) the message "Fehler beim erstellen des Verzeichnises." and false.
-  bool CreateIn(const std::filesystem::path& parent);
+  // name) a UserError "Fehler beim erstellen des Verzeichnises.".
+  void CreateIn(const std::filesystem::path& parent);
 };
 
 // "Dateien überschreiben?": files in the target folder that no run of the project wrote; "Ja"

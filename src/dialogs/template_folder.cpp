@@ -6,6 +6,7 @@
 
 #include "base/atomic_file.h"
 #include "base/cp1252.h"
+#include "base/user_error.h"
 
 namespace quirabel::dialogs {
 
@@ -153,23 +154,17 @@ DeleteTemplatesWindow::DeleteTemplatesWindow(ui::Component* owner) : ui::TForm(o
   endButton->OnClick = [this](ui::Control&) { EndClick(); };
 }
 
-void DeleteTemplatesWindow::ShowMessage(const std::string& text) {
-  if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(text);
-}
-
-bool DeleteTemplatesWindow::Open(const std::filesystem::path& programFolder) {
+void DeleteTemplatesWindow::Open(const std::filesystem::path& programFolder) {
   folder_.emplace(programFolder);
   try {
     entries_ = folder_->ReadIndex();
   } catch (const FileError& e) {
-    ShowMessage("Das Verzeichnis der Vorlagen kann nicht gelesen werden. " + e.Reason());
-    return false;
+    throw UserError("Das Verzeichnis der Vorlagen kann nicht gelesen werden. " + e.Reason());
   }
   std::vector<std::string> names;
   for (const TemplateEntry& e : entries_) names.push_back(e.name);
   templateList->SetItems(std::move(names));
   Show();
-  return true;
 }
 
 void DeleteTemplatesWindow::DeleteClick() {
@@ -190,8 +185,8 @@ void DeleteTemplatesWindow::EndClick() {
     try {
       folder_->WriteIndex(entries_);
     } catch (const FileError& e) {
-      ShowMessage("Das Verzeichnis der Vorlagen kann nicht geschrieben werden. " + e.Reason());
-      return;
+      // The window stays open for another try.
+      throw UserError("Das Verzeichnis der Vorlagen kann nicht geschrieben werden. " + e.Reason());
     }
   }
   Hide();

@@ -60,14 +60,13 @@ class DeleteTemplatesWindow : public ui::TForm {
   ui::TButton* deleteButton;  // "<- löschen"
   ui::TButton* endButton;     // "Ende"
 
-  // Reads the index into the list and shows the window; false (with a message) when the index
-  // cannot be read.
-  bool Open(const std::filesystem::path& programFolder);
+  // Reads the index into the list and shows the window; a UserError when the index cannot be
+  // read ("Ende" throws one when it cannot be written, and the window stays).
+  void Open(const std::filesystem::path& programFolder);
   void DeleteClick();
   void EndClick();
 
  private:
-  void ShowMessage(const std::string& text);
   std::optional<TemplateFolder> folder_;
   std::vector<TemplateEntry> entries_;
 };

@@ -286,6 +286,12 @@ void MainWindow::NewDocument() {
 void MainWindow::SerialPdfOutput() {
   if (!serialPdf_.PrepareRun()) return;
   SerialSettingsDialog settings(serialPdf_, this);
+  settings.RunHandler = [this](const std::function<void()>& handler) {
+    app::RunCommand(platform_, [&handler] {
+      handler();
+      return true;
+    });
+  };
   if (settings.exec() != QDialog::Accepted) return;
   serialPdf_.RunChosen();
 }

@@ -44,7 +44,8 @@ QPlainTextEdit* FixedText(const char* name, const char* text) {
   return memo;
 }
 
-// A handler runs inside the main window's command boundary; without one (tests) as it is.
+}  // namespace
+
 void RunInBoundary(const RunHandlerType& boundary, const std::function<void()>& handler) {
   if (boundary) {
     boundary(handler);
@@ -52,8 +53,6 @@ void RunInBoundary(const RunHandlerType& boundary, const std::function<void()>& 
     handler();
   }
 }
-
-}  // namespace
 
 UpdateDialog::UpdateDialog(online::UpdateWindow& form, QWidget* parent)
     : QDialog(parent), form_(form) {

@@ -16,6 +16,8 @@
 namespace quirabel::main {
 
 using RunHandlerType = std::function<void(const std::function<void()>&)>;
+// A handler runs inside the main window's command boundary; without one (tests) as it is.
+void RunInBoundary(const RunHandlerType& boundary, const std::function<void()>& handler);
 
 // "Update Infos": the description of a newer version, and the way to its download page.
 class UpdateDialog : public QDialog {

@@ -95,6 +95,7 @@ void SerialSettingsDialog::OnNamingChange() {
 
 void SerialSettingsDialog::OnOtherFolderClick() {
   FolderChoiceDialog choice(serialPdf_, this);
+  choice.RunHandler = RunHandler;
   if (choice.exec() == QDialog::Accepted)
     folderLabel_->setText(Q(form_.targetFolderLabel->Caption()));
 }
@@ -149,7 +150,12 @@ void FolderChoiceDialog::OnNewFolderClick() {
   if (!ok) return;  // "Abbruch"
   form.nameEdit->SetText(name.toStdString());
   const QString parent = SelectedFolder();
-  if (form.CreateIn(parent.toStdString())) {
+  bool made = false;
+  RunInBoundary(RunHandler, [&] {
+    form.CreateIn(parent.toStdString());
+    made = true;
+  });
+  if (made) {
     const QModelIndex created = folders_->index(parent + "/" + name);
     if (created.isValid()) tree_->setCurrentIndex(created);
   }

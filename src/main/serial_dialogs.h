@@ -9,6 +9,7 @@
 #include <QTreeView>
 
 #include "app/serial_pdf.h"
+#include "main/news_dialogs.h"
 
 namespace quirabel::main {
 
@@ -19,6 +20,8 @@ class SerialSettingsDialog : public QDialog {
   SerialSettingsDialog(app::SerialPdf& serialPdf, QWidget* parent);
   QComboBox* NamingBox() const { return namingBox_; }
   QLabel* FolderLabel() const { return folderLabel_; }
+  // Runs a button's handler inside the program's command boundary (also the folder choice's).
+  RunHandlerType RunHandler;
 
  private:
   // ComboBox1Change: the identifier field is on for "Bezeichner+Inkrement" and off otherwise.
@@ -40,6 +43,7 @@ class FolderChoiceDialog : public QDialog {
  public:
   FolderChoiceDialog(app::SerialPdf& serialPdf, QWidget* parent);
   QTreeView* FolderTree() const { return tree_; }
+  RunHandlerType RunHandler;
 
  private:
   void OnNewFolderClick();

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/random.h"
+#include "base/user_error.h"
 
 #include "pdf/pdf_canvas.h"
 #include "ui/geometry.h"
@@ -31,10 +34,15 @@ class TPRCanvas {
   void TextRect(const ui::TRect& rect, std::string_view text, pdf::TAlignment alignment,
                 bool clipping);
 
+  // What kept an element out of the document, in the order printing met it; printing goes on.
+  void Note(std::string text) { notes_.push_back(std::move(text)); }
+  Notices TakeNotes() { return std::exchange(notes_, {}); }
+
  private:
   pdf::TPdfCanvas* canvas_ = nullptr;
   DefaultRandom fallback_;
   RandomSource* random_ = &fallback_;
+  Notices notes_;
 };
 
 }  // namespace quirabel::report

@@ -1,7 +1,6 @@
 #include "report/pr_images.h"
 
 #include "pdf/pdf_images.h"
-#include "ui/platform.h"
 
 namespace quirabel::report {
 
@@ -78,11 +77,9 @@ void TPRJpegImage::SetPicture(const graphics::Picture& picture) {
 }
 
 void TPRJpegImage::Print(TPRCanvas& canvas, const ui::TRect& rect) {
-  // The element tells what keeps its picture out of the PDF, one message box a finding.
-  ui::Platform* platform = GetPlatform();
-  auto tell = [&](std::string_view message) {
-    if (platform != nullptr) platform->ShowMessage(message);
-  };
+  // The element notes what keeps its picture out of the PDF, one note a finding; the command
+  // that printed tells them.
+  auto tell = [&canvas](const char* note) { canvas.Note(note); };
   if (picture_.Kind() == GraphicKind::None) {
     tell("FPicture.Graphic = nil");
   } else {

@@ -1,6 +1,7 @@
 #include "report/pr_report.h"
 
 #include "base/atomic_file.h"
+#include "base/user_error.h"
 #include "pdf/pdf_unicode_font.h"
 #include "report/pr_panels.h"
 #include "ui/errors.h"
@@ -98,6 +99,7 @@ void TPReport::SetViewerPreference(pdf::TPdfViewerPreferences value) {
 
 void TPReport::BeginDoc() {
   Abort();
+  canvas_.TakeNotes();  // a new document starts without the last one's notes
   auto doc = std::make_unique<pdf::TPdfDoc>(GetClock());
   doc->SetUseOutlines(useOutlines_);
   doc->SetCompressionMethod(compressionMethod_);
@@ -146,10 +148,7 @@ void TPReport::EndDoc() {
     doc_->SaveToFile(fileName_);
   } catch (const FileError& error) {
     // The old file, if any, is untouched; the document stays open for another try.
-    ui::Platform* platform = GetPlatform();
-    if (platform == nullptr) throw;
-    platform->ShowMessage(CannotCreateFile(fileName_, error));
-    return;
+    throw UserError(CannotCreateFile(fileName_, error));
   }
   Abort();
 }

@@ -66,8 +66,10 @@ class TPReport : public TAbstractPReport {
   // Adds a PDF page and renders the page panel into it.
   void Print(TPRPage& page);
   // Writes the document to FileName (through a temporary file) and releases it. When the file
-  // cannot be written the person is told and the document stays open.
+  // cannot be written a UserError says why and the document stays open.
   void EndDoc();
+  // What kept elements out of the document since BeginDoc (see TPRCanvas::Note), taken once.
+  Notices TakeNotes() { return canvas_.TakeNotes(); }
   // Releases the open document without writing.
   void Abort();
 

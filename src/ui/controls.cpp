@@ -40,7 +40,13 @@ void TForm::Hide() {
 }
 
 void TForm::Close() {
-  if (OnClose) OnClose(*this);
+  // The window closes even when its OnClose refuses something (and throws to tell so).
+  try {
+    if (OnClose) OnClose(*this);
+  } catch (...) {
+    Hide();
+    throw;
+  }
   Hide();
 }
 

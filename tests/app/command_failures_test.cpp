@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 
 #include "app/application.h"
@@ -50,15 +52,46 @@ TEST_F(CommandFailureTest, ExportAfterAFailedExportStartsClean) {
   EXPECT_TRUE(testing::IsValidPdf(Read(folder / "karte.pdf")));
 }
 
-TEST_F(CommandFailureTest, TheSinglePageIntoAFolderFails) {
+// Failures thrown deep down (the report writing its file, the page model reading a picture) reach
+// the command boundary and are shown there once, in their own words; the command counts as
+// failed and the next one works.
+TEST_F(CommandFailureTest, FailuresFromBelowAreShownOnceByTheBoundary) {
   const fs::path blocked = folder / "seite.pdf";
   fs::create_directories(blocked);
-  platform.fileAnswers = {blocked.string()};
-  EXPECT_FALSE(application.SinglePageClick());
+  const fs::path notAPicture = folder / "bild.jpg";
+  WriteFileAtomic(notAPicture, "kein Bild");
+  const struct {
+    const char* what;
+    std::function<bool()> command;
+    std::optional<std::string> answer;
+    std::string message;
+  } cases[] = {
+      {"single page into a folder", [&] { return application.SinglePageClick(); }, blocked.string(),
+       "Die Datei „" + blocked.string() + "“ kann nicht erstellt werden. Das Ziel ist ein Ordner."},
+      {"export into a missing folder",
+       [&] { return application.ExportPdfTo((folder / "fehlt" / "karte.pdf").string()); },
+       std::nullopt,
+       "Die Datei „" + (folder / "fehlt" / "karte.pdf").string() +
+           "“ kann nicht erstellt werden. Der Ordner existiert nicht."},
+      {"a picture that is none", [&] { return application.InsertPictureClick(); },
+       notAPicture.string(),
+       "Die Datei enthält kein Bild im Format BMP, JPG oder GIF: " + notAPicture.string()},
+      {"a background that is none", [&] { return application.BackgroundPictureClick(); },
+       notAPicture.string(),
+       "Die Datei enthält kein Bild im Format BMP, JPG oder GIF: " + notAPicture.string()},
+  };
+  for (const auto& c : cases) {
+    platform.messages.clear();
+    platform.fileAnswers = {c.answer};
+    EXPECT_FALSE(RunCommand(platform, c.command)) << c.what;
+    EXPECT_EQ(platform.messages, std::vector<std::string>{c.message}) << c.what;
+    EXPECT_FALSE(application.DocumentWindow()->Page().Report().Printing()) << c.what;
+  }
   EXPECT_TRUE(fs::is_directory(blocked));
+  EXPECT_EQ(application.DocumentWindow()->Page().Elements().size(), 1u);  // the label alone
   // And the next one is written.
   platform.fileAnswers = {(folder / "seite2").string()};
-  EXPECT_TRUE(application.SinglePageClick());
+  EXPECT_TRUE(RunCommand(platform, [&] { return application.SinglePageClick(); }));
   EXPECT_TRUE(testing::IsValidPdf(Read(folder / "seite2.pdf")));
 }
 

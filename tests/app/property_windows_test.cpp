@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "app/application.h"
+#include "app/command_boundary.h"
 #include "designer/document_window.h"
 #include "dialogs/property_windows.h"
 #include "support/fake_platform.h"
@@ -52,6 +53,15 @@ class PropertyWindowsTest : public ::testing::Test {
     const auto file = folder / name;
     std::ofstream(file, std::ios::binary) << bytes;
     return file;
+  }
+
+  // What the person does runs inside the command boundary, as on screen: a refusal becomes
+  // the message box.
+  void Act(const std::function<void()>& action) {
+    RunCommand(platform, [&action] {
+      action();
+      return true;
+    });
   }
 
   testing::FakePlatform platform;
@@ -177,7 +187,7 @@ TEST_F(PropertyWindowsTest, NumberFieldsThatHoldNoNumberInRangeLeaveTheElementAs
       Press(*f.element);
       f.field->SetText(bad);
       platform.messages.clear();
-      f.arrows->Step(TUpDownDirection::updUp);
+      Act([&] { f.arrows->Step(TUpDownDirection::updUp); });
       EXPECT_EQ(platform.messages.size(), 1u) << f.field->Name() << " " << bad;
       EXPECT_EQ(f.field->Text(), bad) << "the refused step leaves the field as typed";
     }
@@ -360,7 +370,7 @@ TEST_F(PropertyWindowsTest, TextImportTakesUtf8OrWindows1252AndRefusesWhatItCann
   text.SetText("Vorher");
   platform.fileAnswers = {WriteFile("big.txt", std::string(1024 * 1024 + 1, 'x')).string(),
                           (folder / "fehlt.txt").string(), folder.string(), std::nullopt};
-  for (int i = 0; i < 4; ++i) w.importButton->Click();
+  for (int i = 0; i < 4; ++i) Act([&] { w.importButton->Click(); });
   EXPECT_EQ(platform.messages.size(), 3u);
   EXPECT_EQ(text.Lines(), std::vector<std::string>{"Vorher"});
   // Exactly 1 MB is still taken.
@@ -425,7 +435,7 @@ TEST_F(PropertyWindowsTest, ATextLineTakesOnlyWhatItsPlaceInTheFileHolds) {
   for (int i = 0; i < 41; ++i) greek += "Ω";
   const auto type = [&](const std::string& text) {
     Labels().textEdit->SetText(text);
-    Labels().textEdit->KeyUp('O', 0);
+    Act([&] { Labels().textEdit->KeyUp('O', 0); });
   };
   type(greek);
   EXPECT_EQ(label.Caption(), greek);

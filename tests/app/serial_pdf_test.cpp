@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "app/application.h"
+#include "app/command_boundary.h"
 #include "base/atomic_file.h"
 #include "dialogs/serial_windows.h"
 #include "support/data_field_project.h"
@@ -206,12 +207,18 @@ TEST_F(SerialPdfTest, FolderChoiceAndNewFolder) {
   dialogs::NewFolderWindow& newFolder = serialPdf->NewFolderWindow();
   EXPECT_EQ(newFolder.Caption(), "Neuer Order");
   EXPECT_EQ(newFolder.nameEdit->Text(), "Neuer Order");
-  EXPECT_TRUE(newFolder.CreateIn(folder));
+  const auto create = [&] {
+    return RunCommand(platform, [&] {
+      newFolder.CreateIn(folder);
+      return true;
+    });
+  };
+  EXPECT_TRUE(create());
   EXPECT_TRUE(std::filesystem::is_directory(folder / "Neuer Order"));
   for (const char* bad : {"Neuer Order", "../draußen", "", "a/b"}) {
     platform.messages.clear();
     newFolder.nameEdit->SetText(bad);
-    EXPECT_FALSE(newFolder.CreateIn(folder)) << bad;
+    EXPECT_FALSE(create()) << bad;
     EXPECT_EQ(platform.messages, std::vector<std::string>{dialogs::kFolderNotCreated}) << bad;
   }
   EXPECT_FALSE(std::filesystem::exists(folder.parent_path() / "draußen"));

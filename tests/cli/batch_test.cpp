@@ -273,6 +273,22 @@ TEST_F(BatchTest, AnythingThrownBelowACommandEndsInExitOneWithAReason) {
   EXPECT_FALSE(std::filesystem::exists(output));
 }
 
+// A failure thrown inside printing (the PDF file cannot be made) ends at the batch tool's one
+// boundary in the words the designer's message box uses.
+TEST_F(BatchTest, AFailureInsidePrintingIsToldInTheDesignersWords) {
+  const std::string project = (folder / "karte.kxp").string();
+  ASSERT_EQ(Batch("new --din A6 -o " + Path("karte.kxp")).exitCode, 0);
+  const std::string pdf = (folder / "fehlt" / "karte.pdf").string();
+  CaughtStandardError err;
+  EXPECT_EQ(cli::RunGuarded([&] {
+              cli::BatchPlatform platform;
+              return cli::RunBatchCommand({"export", project, "-o", pdf}, platform);
+            }),
+            1);
+  EXPECT_EQ(err.Text(), "quirabel-batch: Die Datei „" + pdf +
+                            "“ kann nicht erstellt werden. Der Ordner existiert nicht.\n");
+}
+
 TEST_F(BatchTest, GuideLinesOfAnOrderableCardInInfoAndResave) {
   {
     // 91 x 55 mm (258 x 156 pixels), one vertical fold, a front and a back.

@@ -138,27 +138,23 @@ TEST_F(DocumentWindowTest, PicturesAreRecognisedByContentAndShrunk) {
   Bitmap wide(400, 200, PixelFormat::pf24bit);
   wide.FillRect(0, 0, 400, 200, graphics::clBlue);
   // Upper-case and odd extensions are fine: the content decides.
-  ASSERT_TRUE(window->InsertPicture(WriteFile("GROSS.BMP", graphics::WriteBmp(wide))));
-  ASSERT_EQ(platform.messages.size(), 1u);
-  EXPECT_EQ(platform.messages[0],
-            "Das Bild ist zu gross für das Dokument und wird automatisch verkleinert.");
+  EXPECT_EQ(window->InsertPicture(WriteFile("GROSS.BMP", graphics::WriteBmp(wide))),
+            Notices{"Das Bild ist zu gross für das Dokument und wird automatisch verkleinert."});
   auto* bitmap = dynamic_cast<report::TPRImage*>(window->Page().Elements().back().item);
   ASSERT_NE(bitmap, nullptr);
   EXPECT_EQ(bitmap->BoundsRect(), ui::Bounds(20, 20, 100, 50));  // (241 div 100) x 50, ratio 2
 
   Bitmap small(40, 30, PixelFormat::pf24bit);
-  ASSERT_TRUE(window->InsertPicture(WriteFile("foto.JPEG", graphics::EncodeJpeg(small))));
+  EXPECT_EQ(window->InsertPicture(WriteFile("foto.JPEG", graphics::EncodeJpeg(small))), Notices{});
   auto* jpeg =
       dynamic_cast<report::TPRJpegImage*>(window->Page().FindElement("PRJpegImageBImage01233"));
   ASSERT_NE(jpeg, nullptr);
   EXPECT_EQ(jpeg->BoundsRect(), ui::Bounds(20, 20, 40, 30));
-  EXPECT_EQ(platform.messages.size(), 1u);
 
-  platform.messages.clear();
-  EXPECT_FALSE(window->InsertPicture(WriteFile("notiz.jpg", "kein Bild")));
-  EXPECT_FALSE(window->InsertPicture(folder / "fehlt.bmp"));
-  EXPECT_FALSE(window->InsertPicture(WriteFile("kaputt.bmp", "BM\x10\x00")));
-  EXPECT_EQ(platform.messages.size(), 3u);
+  EXPECT_THROW(window->InsertPicture(WriteFile("notiz.jpg", "kein Bild")), PictureFileError);
+  EXPECT_THROW(window->InsertPicture(folder / "fehlt.bmp"), PictureFileError);
+  EXPECT_THROW(window->InsertPicture(WriteFile("kaputt.bmp", "BM\x10\x00")), PictureFileError);
+  EXPECT_EQ(platform.messages, std::vector<std::string>{});
   EXPECT_EQ(window->Page().Elements().size(), 2u);
 }
 
@@ -174,10 +170,10 @@ TEST_F(DocumentWindowTest, BackgroundColourAndScratchFile) {
   // A picture file: any of the three formats, by content.
   Bitmap green(8, 8, PixelFormat::pf24bit);
   green.FillRect(0, 0, 8, 8, graphics::RGB(0, 255, 0));
-  EXPECT_TRUE(window->LoadBackgroundPicture(WriteFile("hinter.BMP", graphics::WriteBmp(green))));
+  window->LoadBackgroundPicture(WriteFile("hinter.BMP", graphics::WriteBmp(green)));
   EXPECT_EQ(window->Page().Background()->Picture().Kind(), graphics::GraphicKind::Jpeg);
   EXPECT_NEAR(graphics::GetGValue(window->Page().GifReplaceColour()), 255, 6);
-  EXPECT_FALSE(window->LoadBackgroundPicture(WriteFile("x.jpg", "nichts")));
+  EXPECT_THROW(window->LoadBackgroundPicture(WriteFile("x.jpg", "nichts")), PictureFileError);
   EXPECT_NEAR(graphics::GetGValue(window->Page().GifReplaceColour()), 255, 6);  // unchanged
 }
 
@@ -192,8 +188,7 @@ TEST_F(DocumentWindowTest, InkCountOfThePage) {
   rect.SetFillColor(graphics::RGB(0, 255, 255));  // cyan
   rect.SetLineColor(graphics::clNone);
   EXPECT_EQ(window->Page().CountInks(), 2);
-  window->CheckInksClick();
-  EXPECT_EQ(platform.messages.back(), "Das Dokument ist 2 farbig");
+  EXPECT_EQ(window->CheckInks(), "Das Dokument ist 2 farbig");
   EXPECT_EQ(platform.cursor, ui::crDefault);
 }
 

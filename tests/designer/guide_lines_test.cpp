@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/user_error.h"
 #include "designer/document_window.h"
 #include "designer/projectfile/page_text.h"
 #include "support/fake_platform.h"
@@ -137,10 +138,22 @@ TEST_F(GuideLinesTest, DraggingMeasuresFromTheEdgesAndStopsAtTheFrame) {
 TEST_F(GuideLinesTest, SampleTemplatesRefuseEveryDrag) {
   GuideLines& guides = Page(1, 0, 0, 1);
   state.sampleTemplateDocument = true;
-  Drag(K::VerticalFold, 1, 10, 10, 40, 10);
-  Drag(K::HorizontalPerforation, 1, 10, 10, 10, 40);
-  EXPECT_EQ(platform.messages,
-            (std::vector<std::string>{GuideLines::kFoldRefused, GuideLines::kPerforationRefused}));
+  // The press is refused with the reason for the boundary to show; the drag after it moves nothing.
+  for (const auto& [kind, refusal] :
+       {std::pair{K::VerticalFold, GuideLines::kFoldRefused},
+        std::pair{K::HorizontalPerforation, GuideLines::kPerforationRefused}}) {
+    ui::TImage* handle = window->Guides().Handle(kind, 1);
+    ASSERT_NE(handle, nullptr);
+    try {
+      handle->MouseDown(ui::TMouseButton::mbLeft, 0, 10, 10);
+      ADD_FAILURE() << refusal;
+    } catch (const UserError& e) {
+      EXPECT_STREQ(e.what(), refusal);
+    }
+    handle->MouseMove(ui::ssLeft, 40, 40);
+    handle->MouseUp(ui::TMouseButton::mbLeft, 0, 40, 40);
+  }
+  EXPECT_EQ(platform.messages, std::vector<std::string>{});
   EXPECT_EQ(guides.Line(K::VerticalFold, 1)->Left(), 129);
   EXPECT_EQ(guides.Line(K::HorizontalPerforation, 1)->Top(), 78);
 }

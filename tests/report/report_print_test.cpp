@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/atomic_file.h"
+#include "base/user_error.h"
 #include "graphics/jpeg.h"
 #include "report/pr_images.h"
 #include "report/pr_labels.h"
@@ -311,7 +312,7 @@ TEST_F(PrintTest, UnprintableAndJpegElements) {
   report->Print(*page);
   EXPECT_EQ(Stream(), kEmptyPage);
   EXPECT_EQ(report->Doc()->XObjectCount(), 0u);
-  EXPECT_EQ(platform.messages, (Lines{"FPicture.Graphic = nil", "geht nicht"}));
+  EXPECT_EQ(report->TakeNotes(), (Lines{"FPicture.Graphic = nil", "geht nicht"}));
   EndDocChecked();
 
   jpeg->SetPicture(
@@ -321,7 +322,7 @@ TEST_F(PrintTest, UnprintableAndJpegElements) {
   report->Print(*page);
   EXPECT_TRUE(Has(SplitLines(Stream()), "/PRJpegImage1 Do"));
   EXPECT_NE(EndDocChecked().find("/DCTDecode"), std::string::npos);
-  EXPECT_EQ(platform.messages, Lines{});
+  EXPECT_EQ(report->TakeNotes(), Lines{});
 }
 
 TEST_F(PrintTest, ElementsPrintInZOrderAndOtherControlsAreSkipped) {
@@ -373,18 +374,24 @@ TEST_F(PrintTest, AFileThatCannotBeWrittenKeepsTheDocumentOpen) {
   WriteFileAtomic(blocked / "keep.txt", "keep");
   report->BeginDoc();
   report->Print(*page);
-  report->SetFileName(blocked.string());
-  report->EndDoc();
-  report->SetFileName((dir / "no such folder" / "x.pdf").string());
-  report->EndDoc();
-
   // Each time the real reason, never a guess that a viewer holds the file.
-  const Lines messages = {
+  Lines messages;
+  for (const fs::path& target : {blocked, dir / "no such folder" / "x.pdf"}) {
+    report->SetFileName(target.string());
+    try {
+      report->EndDoc();
+      ADD_FAILURE() << target;
+    } catch (const UserError& e) {
+      messages.push_back(e.what());
+    }
+  }
+  const Lines expected = {
       "Die Datei \xE2\x80\x9E" + blocked.string() +
           "\xE2\x80\x9C kann nicht erstellt werden. Das Ziel ist ein Ordner.",
       "Die Datei \xE2\x80\x9E" + (dir / "no such folder" / "x.pdf").string() +
           "\xE2\x80\x9C kann nicht erstellt werden. Der Ordner existiert nicht."};
-  EXPECT_EQ(platform.messages, messages);
+  EXPECT_EQ(messages, expected);
+  EXPECT_EQ(platform.messages, Lines{});
   EXPECT_TRUE(report->Printing());
   EXPECT_THROW(report->SetTitle("x"), pdf::EPdfInvalidOperation);
   EXPECT_EQ(ReadAll(blocked / "keep.txt"), "keep");

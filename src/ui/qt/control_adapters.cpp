@@ -20,7 +20,6 @@
 
 #include "ui/control_visitor.h"
 #include "ui/input_controls.h"
-#include "ui/qt/form_host.h"
 #include "ui/qt/qt_canvas.h"
 
 namespace quirabel::ui::qt {
@@ -86,7 +85,7 @@ class PaintedWidget : public QWidget {
 
 class PaintedAdapter : public ControlAdapter {
  public:
-  PaintedAdapter(FormHost& host, Control& control, QWidget* parent)
+  PaintedAdapter(AdapterHost& host, Control& control, QWidget* parent)
       : ControlAdapter(host, control, new PaintedWidget(control, host.Pictures(), parent)) {}
 
  protected:
@@ -144,7 +143,7 @@ class ShapeWidget : public QWidget {
 
 class ShapeAdapter : public ControlAdapter {
  public:
-  ShapeAdapter(FormHost& host, TShape& shape, QWidget* parent)
+  ShapeAdapter(AdapterHost& host, TShape& shape, QWidget* parent)
       : ControlAdapter(host, shape, new ShapeWidget(shape, parent)) {
     Widget()->installEventFilter(this);
   }
@@ -163,7 +162,7 @@ class ShapeAdapter : public ControlAdapter {
 
 class LabelAdapter : public ControlAdapter {
  public:
-  LabelAdapter(FormHost& host, TLabel& label, QWidget* parent)
+  LabelAdapter(AdapterHost& host, TLabel& label, QWidget* parent)
       : ControlAdapter(host, label, new QLabel(parent)) {}
 
  protected:
@@ -177,7 +176,7 @@ class LabelAdapter : public ControlAdapter {
 
 class EditAdapter : public ControlAdapter {
  public:
-  EditAdapter(FormHost& host, TEdit& edit, QWidget* parent)
+  EditAdapter(AdapterHost& host, TEdit& edit, QWidget* parent)
       : ControlAdapter(host, edit, new QLineEdit(parent)) {
     auto* line = static_cast<QLineEdit*>(Widget());
     connect(line, &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -209,7 +208,7 @@ class EditAdapter : public ControlAdapter {
 
 class ButtonAdapter : public ControlAdapter {
  public:
-  ButtonAdapter(FormHost& host, TButton& button, QWidget* parent)
+  ButtonAdapter(AdapterHost& host, TButton& button, QWidget* parent)
       : ControlAdapter(host, button, new QPushButton(parent)) {
     connect(static_cast<QPushButton*>(Widget()), &QPushButton::clicked, this, [this] {
       Act([this](Control& c) {
@@ -260,7 +259,7 @@ class ColorButtonAdapter : public ButtonAdapter {
 
 class PanelAdapter : public ControlAdapter {
  public:
-  PanelAdapter(FormHost& host, TPanel& panel, QWidget* parent)
+  PanelAdapter(AdapterHost& host, TPanel& panel, QWidget* parent)
       : ControlAdapter(host, panel, new QFrame(parent)) {}
 
  protected:
@@ -281,7 +280,7 @@ class WholeCheckBox : public QCheckBox {
 
 class CheckBoxAdapter : public ControlAdapter {
  public:
-  CheckBoxAdapter(FormHost& host, TCheckBox& box, QWidget* parent)
+  CheckBoxAdapter(AdapterHost& host, TCheckBox& box, QWidget* parent)
       : ControlAdapter(host, box, new WholeCheckBox(parent)) {
     connect(static_cast<QCheckBox*>(Widget()), &QCheckBox::clicked, this,
             [this] { Act([](Control& c) { static_cast<TCheckBox&>(c).Toggle(); }); });
@@ -303,7 +302,7 @@ class CheckBoxAdapter : public ControlAdapter {
 
 class ComboBoxAdapter : public ControlAdapter {
  public:
-  ComboBoxAdapter(FormHost& host, TComboBox& box, QWidget* parent)
+  ComboBoxAdapter(AdapterHost& host, TComboBox& box, QWidget* parent)
       : ControlAdapter(host, box, new QComboBox(parent)) {
     connect(static_cast<QComboBox*>(Widget()), &QComboBox::activated, this, [this](int index) {
       Act([index](Control& c) { static_cast<TComboBox&>(c).Choose(index); });
@@ -346,7 +345,7 @@ class ComboBoxAdapter : public ControlAdapter {
 
 class ListBoxAdapter : public ControlAdapter {
  public:
-  ListBoxAdapter(FormHost& host, TListBox& box, QWidget* parent)
+  ListBoxAdapter(AdapterHost& host, TListBox& box, QWidget* parent)
       : ControlAdapter(host, box, new QListWidget(parent)) {
     connect(static_cast<QListWidget*>(Widget()), &QListWidget::currentRowChanged, this,
             [this](int row) { Act([row](Control& c) { static_cast<TListBox&>(c).Select(row); }); });
@@ -370,7 +369,7 @@ class ListBoxAdapter : public ControlAdapter {
 
 class UpDownAdapter : public ControlAdapter {
  public:
-  UpDownAdapter(FormHost& host, TUpDown& upDown, QWidget* parent)
+  UpDownAdapter(AdapterHost& host, TUpDown& upDown, QWidget* parent)
       : ControlAdapter(host, upDown, new QWidget(parent)) {
     auto* layout = new QVBoxLayout(Widget());
     layout->setContentsMargins(0, 0, 0, 0);
@@ -395,7 +394,7 @@ class UpDownAdapter : public ControlAdapter {
 
 class MemoAdapter : public ControlAdapter {
  public:
-  MemoAdapter(FormHost& host, TMemo& memo, QWidget* parent)
+  MemoAdapter(AdapterHost& host, TMemo& memo, QWidget* parent)
       : ControlAdapter(host, memo, new QPlainTextEdit(parent)) {
     auto* edit = static_cast<QPlainTextEdit*>(Widget());
     // Refresh blocks the widget's signals, so this is the person's typing only.
@@ -429,7 +428,7 @@ class MemoAdapter : public ControlAdapter {
 // Picks the adapter of a control's kind.
 class AdapterMaker : public ControlVisitor {
  public:
-  AdapterMaker(FormHost& host, QWidget* parent) : host_(host), parent_(parent) {}
+  AdapterMaker(AdapterHost& host, QWidget* parent) : host_(host), parent_(parent) {}
   std::unique_ptr<ControlAdapter> made;
 
   using ControlVisitor::Visit;
@@ -449,13 +448,13 @@ class AdapterMaker : public ControlVisitor {
   void Visit(TShape& c) override { made = std::make_unique<ShapeAdapter>(host_, c, parent_); }
 
  private:
-  FormHost& host_;
+  AdapterHost& host_;
   QWidget* parent_;
 };
 
 }  // namespace
 
-ControlAdapter::ControlAdapter(FormHost& host, Control& control, QWidget* widget)
+ControlAdapter::ControlAdapter(AdapterHost& host, Control& control, QWidget* widget)
     : host_(host), control_(&control), widget_(widget) {
   control.SetObserver(this);
 }
@@ -527,11 +526,62 @@ bool ControlAdapter::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
-std::unique_ptr<ControlAdapter> MakeAdapter(FormHost& host, Control& control, QWidget* parent) {
+std::unique_ptr<ControlAdapter> MakeAdapter(AdapterHost& host, Control& control, QWidget* parent) {
   AdapterMaker maker(host, parent);
   control.Accept(maker);
   maker.made->Refresh();
   return std::move(maker.made);
+}
+
+QFont ToQFont(const TFont& font) {
+  QFont qfont(QString::fromUtf8(font.name.c_str()));
+  qfont.setPointSize(font.size > 0 ? font.size : 8);
+  qfont.setBold(font.bold);
+  qfont.setItalic(font.italic);
+  return qfont;
+}
+
+int VirtualKey(int qtKey) {
+  if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)) {
+    return qtKey;  // the same codes
+  }
+  switch (qtKey) {
+    case Qt::Key_Backspace:
+      return vkBack;
+    case Qt::Key_Tab:
+      return vkTab;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return vkReturn;
+    case Qt::Key_Shift:
+      return vkShift;
+    case Qt::Key_Control:
+      return vkControl;
+    case Qt::Key_Escape:
+      return vkEscape;
+    case Qt::Key_Space:
+      return vkSpace;
+    case Qt::Key_Left:
+      return vkLeft;
+    case Qt::Key_Up:
+      return vkUp;
+    case Qt::Key_Right:
+      return vkRight;
+    case Qt::Key_Down:
+      return vkDown;
+    case Qt::Key_Delete:
+      return vkDelete;
+    default:
+      return 0;
+  }
+}
+
+TShiftState ShiftState(Qt::KeyboardModifiers modifiers) {
+  TShiftState shift = 0;
+  if (modifiers & Qt::ShiftModifier) shift |= ssShift;
+  if (modifiers & Qt::AltModifier) shift |= ssAlt;
+  if (modifiers & Qt::ControlModifier) shift |= ssCtrl;
+  return shift;
 }
 
 }  // namespace quirabel::ui::qt

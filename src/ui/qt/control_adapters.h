@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QObject>
 #include <QWidget>
 
@@ -7,10 +8,26 @@
 #include <memory>
 
 #include "ui/control.h"
+#include "ui/controls.h"
+#include "ui/qt/picture_cache.h"
 
 namespace quirabel::ui::qt {
 
-class FormHost;
+// What an adapter needs of the window that shows its control. `FormHost` is one; the adapters
+// know only this, so the host depends on the adapters and not the other way round.
+class AdapterHost {
+ public:
+  // Runs a person's action inside the program's boundary (and ends a modal run it answered).
+  virtual void Dispatch(const std::function<void()>& action) = 0;
+  // A button with a modal result was pressed.
+  virtual void AnswerModal(TModalResult result) = 0;
+  // A control changed its bounds or visibility.
+  virtual void ContentChanged() = 0;
+  virtual PictureCache& Pictures() = 0;
+
+ protected:
+  ~AdapterHost() = default;
+};
 
 // Keeps one control and its widget in step. The control tells the adapter of every change it
 // takes (it is the control's observer) and the adapter shows it; the adapter turns the person's
@@ -18,7 +35,7 @@ class FormHost;
 // stays (a handler freeing part of its window): from then on the adapter does nothing.
 class ControlAdapter : public QObject, public ControlObserver {
  public:
-  ControlAdapter(FormHost& host, Control& control, QWidget* widget);
+  ControlAdapter(AdapterHost& host, Control& control, QWidget* widget);
   ~ControlAdapter() override;
 
   Control* GetControl() const { return control_.Get(); }
@@ -43,7 +60,7 @@ class ControlAdapter : public QObject, public ControlObserver {
                    std::function<void(Control&, int, TShiftState)> up);
   bool eventFilter(QObject* watched, QEvent* event) override;
 
-  FormHost& host_;
+  AdapterHost& host_;
 
  private:
   ComponentRef<Control> control_;
@@ -53,6 +70,12 @@ class ControlAdapter : public QObject, public ControlObserver {
 };
 
 // Makes the adapter (and widget) of a control's kind, its widget a child of `parent`.
-std::unique_ptr<ControlAdapter> MakeAdapter(FormHost& host, Control& control, QWidget* parent);
+std::unique_ptr<ControlAdapter> MakeAdapter(AdapterHost& host, Control& control, QWidget* parent);
+
+// The Qt font of a control's font (name, size in points, bold, italic).
+QFont ToQFont(const TFont& font);
+// Our virtual-key number of a Qt key; 0 for keys without one.
+int VirtualKey(int qtKey);
+TShiftState ShiftState(Qt::KeyboardModifiers modifiers);
 
 }  // namespace quirabel::ui::qt

@@ -9,6 +9,7 @@
 
 #include "ui/control.h"
 #include "ui/controls.h"
+#include "ui/qt/control_adapters.h"
 #include "ui/qt/picture_cache.h"
 
 class QEventLoop;
@@ -27,7 +28,7 @@ class ControlAdapter;
 // the person's closing only hides it (after the form's OnClose). A tool window stays above the
 // window given as parent. Controls added to the form after the host was made are not shown:
 // windows build their controls first and are hosted after.
-class FormHost : public QWidget {
+class FormHost : public QWidget, public AdapterHost {
  public:
   // The host belongs to `parent` (the main window), as the form belongs to its owner; a host
   // whose form is freed hides and frees itself.
@@ -47,19 +48,19 @@ class FormHost : public QWidget {
   std::function<void(const std::function<void()>& handler)> RunHandler;
 
   // Runs a person's action: through RunHandler, then ends a modal run that it answered.
-  void Dispatch(const std::function<void()>& action);
+  void Dispatch(const std::function<void()>& action) override;
   // A button with a modal result was pressed.
-  void AnswerModal(TModalResult result);
+  void AnswerModal(TModalResult result) override;
 
   // The widget that shows a control of this form; none for a control it does not show.
   QWidget* WidgetOf(const Control& control) const;
-  PictureCache& Pictures() { return pictures_; }
+  PictureCache& Pictures() override { return pictures_; }
 
   // Follows the form's state (called by the form's observer).
   void FormChanged();
   void FormFreed();
   // A control changed its bounds or visibility: the scrolled area follows.
-  void ContentChanged();
+  void ContentChanged() override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -83,11 +84,5 @@ class FormHost : public QWidget {
   bool syncing_ = false;  // the host itself is moving the window
   QEventLoop* modalLoop_ = nullptr;
 };
-
-// The Qt font of a control's font (name, size in points, bold, italic).
-QFont ToQFont(const TFont& font);
-// Our virtual-key number of a Qt key; 0 for keys without one.
-int VirtualKey(int qtKey);
-TShiftState ShiftState(Qt::KeyboardModifiers modifiers);
 
 }  // namespace quirabel::ui::qt
