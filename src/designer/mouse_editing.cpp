@@ -148,8 +148,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
     return;
   }
 
-  if (kind == Kind::Label || kind == Kind::Text)
-    static_cast<report::TPRCustomLabel&>(item).SetBColor(true);
+  ClassOf(item).ShowPressed(item);
   SetCursor(ui::crHand);
   window_.Selected().Press(item, left);
   drag_.grabX = x;
@@ -158,11 +157,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
     drag_.grabbed = true;
     ShowHandles();
     window_.PlaceHandlesAround(&item);
-    if (kind == Kind::Label && OnLabelPressed) {
-      OnLabelPressed(static_cast<report::TPRLabel&>(item));
-    } else if (kind == Kind::Text && OnTextPressed) {
-      OnTextPressed(static_cast<report::TPRText&>(item));
-    }
+    if (TypeOf(item).hasProperties && OnPressed) OnPressed(item);
   } else if (right) {
     // The element may be gone once pending messages ran: nothing below touches it.
     ProcessMessages();

@@ -55,13 +55,13 @@ class Picture final : public ElementClass {
 
 const ElementClass& JpegClass() {
   static const Picture jpeg(
-      {ElementKind::Jpeg, "PRJpegImage", "jpeg", ElementMenu::Image, false, {2, 2, 0}});
+      {ElementKind::Jpeg, "PRJpegImage", "jpeg", ElementMenu::Image, false, {2, 2, 0}, "Bild"});
   return jpeg;
 }
 
 const ElementClass& BitmapClass() {
   static const Picture bitmap(
-      {ElementKind::Bitmap, "PRImage", "bitmap", ElementMenu::Image, false, {2, 2, 0}});
+      {ElementKind::Bitmap, "PRImage", "bitmap", ElementMenu::Image, false, {2, 2, 0}, "Bild"});
   return bitmap;
 }
 

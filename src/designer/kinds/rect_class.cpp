@@ -11,7 +11,9 @@ namespace {
 class Rect final : public ElementClass {
  public:
   Rect()
-      : ElementClass({ElementKind::Rect, "PRRect", "rect", ElementMenu::Rect, true, {2, 2, 2}}) {}
+      : ElementClass(
+            {ElementKind::Rect, "PRRect", "rect", ElementMenu::Rect, true, {2, 2, 2}, "Rechteck"}) {
+  }
 
   report::TPRItem* Make(ui::Component* owner) const override { return new report::TPRRect(owner); }
 
@@ -40,6 +42,15 @@ class Rect final : public ElementClass {
     PlaceAsStored(*rect, r);
     rect->SetLineWidth(r.lineWidth);
     return rect;
+  }
+
+  std::string Settings(const report::TPRItem& item) const override {
+    const auto& rect = static_cast<const report::TPRRect&>(item);
+    std::string settings;
+    AppendSetting(settings, rect.LineWidth());
+    AppendSetting(settings, rect.LineColor());
+    AppendSetting(settings, rect.FillColor());
+    return settings;
   }
 
   bool LeftWhilePressed(report::TPRItem& item) const override {

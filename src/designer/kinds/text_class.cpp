@@ -11,7 +11,9 @@ namespace {
 class TextField final : public ElementClass {
  public:
   TextField()
-      : ElementClass({ElementKind::Text, "PRText", "text", ElementMenu::Text, true, {0, 5, 5}}) {}
+      : ElementClass(
+            {ElementKind::Text, "PRText", "text", ElementMenu::Text, true, {0, 5, 5}, "Textfeld"}) {
+  }
 
   report::TPRItem* Make(ui::Component* owner) const override { return new report::TPRText(owner); }
 
@@ -63,6 +65,25 @@ class TextField final : public ElementClass {
 
   void FillDataField(report::TPRItem& item, std::string_view cell) const override {
     static_cast<report::TPRText&>(item).SetText(cell);
+  }
+
+  std::string Settings(const report::TPRItem& item) const override {
+    const auto& text = static_cast<const report::TPRText&>(item);
+    std::string settings;
+    AppendFontSettings(settings, text);
+    AppendSetting(settings, text.Leading());
+    return settings + text.dbfieldname() + '|' + text.Text();
+  }
+
+  bool BindDataField(report::TPRItem& item, std::string_view name) const override {
+    auto& text = static_cast<report::TPRText&>(item);
+    text.Setdbfieldname(std::string(name));
+    text.SetText(DataFieldMarker(name));
+    return true;
+  }
+
+  void ShowPressed(report::TPRItem& item) const override {
+    static_cast<report::TPRText&>(item).SetBColor(true);
   }
 
   bool LeftWhilePressed(report::TPRItem& item) const override {
