@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "designer/memo_geometry.h"
 #include "designer/projectfile/page_text.h"
 #include "graphics/ink.h"
 #include "graphics/picture.h"
@@ -46,6 +47,9 @@ struct ElementType {
   MarkerLayout markers;
   // The word the status bar names it by ("Textzeile", "Textfeld", "Rechteck", "Bild").
   std::string_view word = {};
+  // The creation mode that places it with a click on the page ("label", "memo", "Rect"); empty
+  // for kinds placed otherwise (pictures come from files).
+  std::string_view clickMode = {};
 };
 
 // The text an element shows and the data field it is filled from; both empty for rectangles and
@@ -90,6 +94,15 @@ class ElementClass {
   // Binds the element to a data field: it keeps the field's name and shows its marker "<name>".
   // False for kinds without a data field, which stay as they are.
   virtual bool BindDataField(report::TPRItem&, std::string_view) const { return false; }
+  // An element just placed by a click at a point of the page takes its first size and content.
+  virtual void SetUpClicked(report::TPRItem&, int, int) const {}
+  // The editing area its property window fits to the element after a resize; none for kinds
+  // whose window has no such area.
+  virtual std::optional<MemoGeometry> EditorFit(const report::TPRItem&) const {
+    return std::nullopt;
+  }
+  // The picture an element shows, for a copy of it; none for kinds without one.
+  virtual const graphics::Picture* PictureOf(const report::TPRItem&) const { return nullptr; }
   // The element was pressed with the mouse: it shows as pressed.
   virtual void ShowPressed(report::TPRItem&) const {}
 

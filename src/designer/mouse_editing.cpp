@@ -345,10 +345,9 @@ void MouseEditing::HandleRelease(Corner corner, int x, int y) {
   if (element == nullptr) return;
   if (held) FollowHandle(*element, corner, x, y);
   if (element->BoundsRect() == drag_.pressedBounds) return;
-  if (element->Kind() == ElementKind::Text && OnMemoFitted) {
-    const auto& text = static_cast<const report::TPRText&>(*element);
-    OnMemoFitted(CreateMemo(text.Width(), text.Height(), text.FontName(), text.FontBold(),
-                            text.FontItalic()));
+  if (OnMemoFitted) {
+    if (const std::optional<MemoGeometry> fit = ClassOf(*element).EditorFit(*element))
+      OnMemoFitted(*fit);
   }
   window_.Changed();
 }

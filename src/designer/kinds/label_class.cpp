@@ -17,7 +17,8 @@ class Label final : public ElementClass {
                       ElementMenu::Label,
                       true,
                       {0, 5, 5},
-                      "Textzeile"}) {}
+                      "Textzeile",
+                      "label"}) {}
 
   report::TPRItem* Make(ui::Component* owner) const override { return new report::TPRLabel(owner); }
 
@@ -90,6 +91,11 @@ class Label final : public ElementClass {
 
   void ShowPressed(report::TPRItem& item) const override {
     static_cast<report::TPRLabel&>(item).SetBColor(true);
+  }
+
+  void SetUpClicked(report::TPRItem& item, int left, int top) const override {
+    item.SetBounds(left, top, 100, 17);
+    item.SetCaption("Text Label");
   }
 
   bool LeftWhilePressed(report::TPRItem& item) const override {

@@ -44,6 +44,10 @@ class Picture final : public ElementClass {
     return image;
   }
 
+  const graphics::Picture* PictureOf(const report::TPRItem& item) const override {
+    return &static_cast<const report::TPRImage&>(item).Picture();
+  }
+
   // The picture numbered 1 is not counted.
   void CheckInks(const report::TPRItem& item, int number, graphics::InkFlags& inks,
                  const std::function<void()>&) const override {

@@ -11,9 +11,14 @@ namespace {
 class Rect final : public ElementClass {
  public:
   Rect()
-      : ElementClass(
-            {ElementKind::Rect, "PRRect", "rect", ElementMenu::Rect, true, {2, 2, 2}, "Rechteck"}) {
-  }
+      : ElementClass({ElementKind::Rect,
+                      "PRRect",
+                      "rect",
+                      ElementMenu::Rect,
+                      true,
+                      {2, 2, 2},
+                      "Rechteck",
+                      "Rect"}) {}
 
   report::TPRItem* Make(ui::Component* owner) const override { return new report::TPRRect(owner); }
 
@@ -51,6 +56,13 @@ class Rect final : public ElementClass {
     AppendSetting(settings, rect.LineColor());
     AppendSetting(settings, rect.FillColor());
     return settings;
+  }
+
+  void SetUpClicked(report::TPRItem& item, int left, int top) const override {
+    auto& rect = static_cast<report::TPRRect&>(item);
+    rect.SetBounds(left, top, 100, 50);
+    rect.SetLineColor(graphics::clBlack);
+    rect.SetFillColor(graphics::clRed);
   }
 
   bool LeftWhilePressed(report::TPRItem& item) const override {

@@ -11,9 +11,14 @@ namespace {
 class TextField final : public ElementClass {
  public:
   TextField()
-      : ElementClass(
-            {ElementKind::Text, "PRText", "text", ElementMenu::Text, true, {0, 5, 5}, "Textfeld"}) {
-  }
+      : ElementClass({ElementKind::Text,
+                      "PRText",
+                      "text",
+                      ElementMenu::Text,
+                      true,
+                      {0, 5, 5},
+                      "Textfeld",
+                      "memo"}) {}
 
   report::TPRItem* Make(ui::Component* owner) const override { return new report::TPRText(owner); }
 
@@ -84,6 +89,17 @@ class TextField final : public ElementClass {
 
   void ShowPressed(report::TPRItem& item) const override {
     static_cast<report::TPRText&>(item).SetBColor(true);
+  }
+
+  void SetUpClicked(report::TPRItem& item, int left, int top) const override {
+    item.SetBounds(left, top, 200, 100);
+    static_cast<report::TPRText&>(item).SetText("Text Feld:\rDoppelklick für Eigenschaften..");
+  }
+
+  std::optional<MemoGeometry> EditorFit(const report::TPRItem& item) const override {
+    const auto& text = static_cast<const report::TPRText&>(item);
+    return CreateMemo(text.Width(), text.Height(), text.FontName(), text.FontBold(),
+                      text.FontItalic());
   }
 
   bool LeftWhilePressed(report::TPRItem& item) const override {
