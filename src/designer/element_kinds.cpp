@@ -10,22 +10,31 @@ namespace quirabel::designer {
 
 namespace pf = projectfile;
 
-const ElementClass& ClassOf(ElementKind kind) {
+std::span<const ElementClass* const> ElementClasses() {
   // The registry, in the order of ElementKind: one line per kind.
-  static const std::array<const ElementClass*, 5> classes = {
+  static const std::array classes = {
       &kinds::RectClass(), &kinds::LabelClass(),  &kinds::TextClass(),
       &kinds::JpegClass(), &kinds::BitmapClass(),
   };
-  return *classes[static_cast<std::size_t>(kind)];
+  return classes;
+}
+
+const ElementClass& ClassOf(ElementKind kind) {
+  return *ElementClasses()[static_cast<std::size_t>(kind)];
+}
+
+bool MenuHasProperties(ElementMenu menu) {
+  for (const ElementClass* c : ElementClasses())
+    if (c->Type().menu == menu && c->Type().hasProperties) return true;
+  return false;
 }
 
 std::optional<ElementKind> ElementKindOfName(std::string_view name) {
-  // "PRJpeg" before "PRImage": the names are told apart by what they contain.
-  if (name.find("PRJpeg") != std::string_view::npos) return ElementKind::Jpeg;
-  if (name.find("PRImage") != std::string_view::npos) return ElementKind::Bitmap;
-  if (name.find("PRLabel") != std::string_view::npos) return ElementKind::Label;
-  if (name.find("PRText") != std::string_view::npos) return ElementKind::Text;
-  if (name.find("PRRect") != std::string_view::npos) return ElementKind::Rect;
+  for (const ElementClass* c : ElementClasses()) {
+    const ElementType& type = c->Type();
+    const std::string_view mark = type.nameMark.empty() ? type.prefix : type.nameMark;
+    if (name.find(mark) != std::string_view::npos) return type.kind;
+  }
   return std::nullopt;
 }
 
