@@ -12,9 +12,9 @@ namespace pf = projectfile;
 
 const ElementClass& ClassOf(ElementKind kind) {
   // The registry, in the order of ElementKind: one line per kind.
-  static const std::array<const ElementClass*, 5> classes = {
+  static const std::array<const ElementClass*, 6> classes = {
       &kinds::RectClass(), &kinds::LabelClass(),  &kinds::TextClass(),
-      &kinds::JpegClass(), &kinds::BitmapClass(),
+      &kinds::JpegClass(), &kinds::BitmapClass(), &kinds::CodeClass(),
   };
   return *classes[static_cast<std::size_t>(kind)];
 }
@@ -26,6 +26,7 @@ std::optional<ElementKind> ElementKindOfName(std::string_view name) {
   if (name.find("PRLabel") != std::string_view::npos) return ElementKind::Label;
   if (name.find("PRText") != std::string_view::npos) return ElementKind::Text;
   if (name.find("PRRect") != std::string_view::npos) return ElementKind::Rect;
+  if (name.find("PRCode") != std::string_view::npos) return ElementKind::Code;
   return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include "dialogs/data_field_window.h"
 #include "dialogs/text_import.h"
 #include "graphics/bitmap.h"
+#include "report/pr_code.h"
 #include "ui/platform.h"
 
 namespace quirabel::dialogs {
@@ -250,6 +251,14 @@ std::string Fingerprint(const report::TPRItem& item) {
       number(rect.LineWidth());
       number(rect.LineColor());
       number(rect.FillColor());
+      break;
+    }
+    case ElementKind::Code: {
+      const auto& code = static_cast<const report::TPRCode&>(item);
+      number(static_cast<int>(code.CodeKind()));
+      number(static_cast<int>(code.Correction()));
+      number(code.Color());
+      print += code.Content();
       break;
     }
     case ElementKind::Jpeg:
