@@ -8,6 +8,7 @@
 #include "designer/page_format.h"
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
+#include "graphics/code_symbol.h"
 #include "pdf/pdf_errors.h"
 
 namespace quirabel::app {
@@ -422,6 +423,10 @@ bool Application::PrintAllPages(bool storeBack) {
     }
     written = documentWindow_->Page().EndPdf();
   } catch (const pf::ProjectFileError& e) {
+    ShowMessage(std::string("Der Export ist nicht möglich: ") + e.what());
+    return false;
+  } catch (const graphics::CodeError& e) {
+    // A code whose content its kind cannot hold at its size: the person changes one or the other.
     ShowMessage(std::string("Der Export ist nicht möglich: ") + e.what());
     return false;
   } catch (const pdf::EPdfMissingCharacters& e) {

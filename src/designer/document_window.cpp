@@ -124,6 +124,11 @@ void DocumentWindow::CreateArmedElement() {
     rect.SetLineColor(graphics::clBlack);
     rect.SetFillColor(graphics::clRed);
     created = &rect;
+  } else if (mode == "code") {
+    // 25 mm square: a link or a short vCard reads with modules well above 0.25 mm.
+    TPRItem& code = page_.CreateElement(ElementKind::Code);
+    code.SetBounds(LastPagePointX, LastPagePointY, 71, 71);
+    created = &code;
   }
   if (created != nullptr) page_.KeepInsideMargins(*created);
   ShowHandlesOnTop();

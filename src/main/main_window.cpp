@@ -180,6 +180,11 @@ void MainWindow::BuildMenus() {
   file->addAction(quitAction);
   BuildEditMenu();
 
+  QAction* codeAction = make("Code (QR/Barcode)", "Einen QR-Code oder Strichcode einfügen", "code",
+                             true, [this] { Arm("code"); });
+  QMenu* insert = menuBar()->addMenu(QString::fromUtf8("E&infügen"));
+  insert->addAction(codeAction);
+
   QMenu* extras = menuBar()->addMenu(QString::fromUtf8("&Extras"));
   QMenu* templates = extras->addMenu(QString::fromUtf8("&Vorlagen"));
   templates->addAction(make("Vorlagen löschen", nullptr, nullptr, false,
@@ -237,6 +242,7 @@ void MainWindow::BuildMenus() {
       make("Textfeld", "Element Textfeld erzeugen", "memo", true, [this] { Arm("memo"); }));
   row1->addAction(
       make("Rechteck", "Rechtecke / Striche zeichnen", "rect", true, [this] { Arm("Rect"); }));
+  row1->addAction(codeAction);
   auto* grid = new QCheckBox(QString::fromUtf8("Rasterhilfe"));
   grid->setObjectName(QStringLiteral("CheckBox7"));
   grid->setToolTip(

@@ -1,6 +1,7 @@
 #include "report/pr_report.h"
 
 #include "base/atomic_file.h"
+#include "graphics/code_symbol.h"
 #include "pdf/pdf_unicode_font.h"
 #include "report/pr_panels.h"
 #include "ui/errors.h"
@@ -137,6 +138,8 @@ void TPReport::Print(TPRPage& page) {
   } catch (const pdf::EPdfMissingCharacters& e) {
     throw pdf::EPdfMissingCharacters("Seite " + std::to_string(pageCount_) + ", " + e.what(),
                                      e.Characters());
+  } catch (const graphics::CodeError& e) {
+    throw graphics::CodeError("Seite " + std::to_string(pageCount_) + ", " + e.what());
   }
 }
 
