@@ -56,6 +56,7 @@ Application::Application(ui::Platform& platform, std::string programFolder) : pl
   deletePageWindow_ = new dialogs::DeletePageWindow(this);
   const dialogs::DocumentSource document = [this] { return documentWindow_; };
   rectangleWindow_ = new dialogs::RectanglePropertiesWindow(this, document);
+  codeWindow_ = new dialogs::CodePropertiesWindow(this, document, state_.dataFields);
   dataFieldWindow_ = new dialogs::DataFieldWindow(this, state_.dataFields, document);
   edits_ = std::make_unique<EditCommands>(*this);
   newPageWindow_ = new dialogs::NewPageWindow(this);
@@ -148,6 +149,10 @@ void Application::OpenPropertiesOfPressed(designer::ElementMenu popup) {
       break;
     }
     case designer::ElementMenu::Rect:
+      if (pressed->Kind() == report::ElementKind::Code) {
+        codeWindow_->ShowAt(cursor);
+        return;
+      }
       if (pressed->Kind() != report::ElementKind::Rect) return;
       rectangleWindow_->ShowAt(cursor);
       break;

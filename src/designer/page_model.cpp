@@ -198,12 +198,16 @@ TPRItem& PageModel::AddElementCopy(const projectfile::ElementBlock& block,
   item->SetBounds(item->Left() + dx, item->Top() + dy, item->Width(), item->Height());
   KeepInsideMargins(*item);
   Place(*item);
-  for (std::string& dataField : DataFieldsOf(*item)) {
+  NoteDataFields(*item);
+  return *item;
+}
+
+void PageModel::NoteDataFields(const TPRItem& item) {
+  for (std::string& dataField : DataFieldsOf(item)) {
     if (std::find(state_.dataFields.begin(), state_.dataFields.end(), dataField) ==
         state_.dataFields.end())
       state_.dataFields.push_back(std::move(dataField));
   }
-  return *item;
 }
 
 report::TPRImage& PageModel::InsertPicture(const std::filesystem::path& file) {

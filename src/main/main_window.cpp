@@ -346,7 +346,8 @@ void MainWindow::Preview() {
 void MainWindow::HostWindows() {
   // The text windows are made afresh with each document: each new one gets its host here.
   ui::TForm* forms[] = {application_.LabelWindow(), application_.TextWindow(),
-                        &application_.RectangleWindow(), &application_.DataFieldWindow()};
+                        &application_.RectangleWindow(), &application_.CodeWindow(),
+                        &application_.DataFieldWindow()};
   for (ui::TForm* form : forms) {
     if (form == nullptr || ui::qt::FormHost::Of(*form) != nullptr) continue;
     auto* host = new ui::qt::FormHost(*form, this);
