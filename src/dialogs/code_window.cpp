@@ -10,6 +10,7 @@ using report::ElementKind;
 
 namespace {
 
+constexpr const char* kNoField = "–";
 constexpr const char* kSmallModules =
     "Module unter 0,25 mm: Telefone lesen den Code dann oft nicht. Bitte vergrößern.";
 
@@ -93,7 +94,7 @@ CodePropertiesWindow::CodePropertiesWindow(ui::Component* owner, DocumentSource 
   for (int i = 0; i < 6; ++i) {
     const int column = i % 2, row = i / 2;
     const std::string name = "VCardChoice" + std::to_string(i + 1);
-    vcardChoices[i] = AddChoice(name.c_str(), {}, "", 8 + column * 124, 298 + row * 26, 120);
+    vcardChoices[i] = AddChoice(name.c_str(), {}, roles[i], 8 + column * 124, 298 + row * 26, 120);
     vcardChoices[i]->SetStyle(ui::TComboBoxStyle::csDropDownList);
     vcardChoices[i]->SetHint(roles[i]);
   }
@@ -122,12 +123,13 @@ void CodePropertiesWindow::ShowModuleWarning() {
 }
 
 void CodePropertiesWindow::OnWindowShown() {
-  std::vector<std::string> fields{""};
+  // Each box shows its role until a field is chosen; "–" leaves the role out again.
+  std::vector<std::string> fields{kNoField};
   fields.insert(fields.end(), dataFields_.begin(), dataFields_.end());
   for (ui::TComboBox* choice : vcardChoices) {
-    const std::string chosen = choice->Text();
+    const std::string shown = choice->Text();
     choice->SetItems(fields);
-    choice->SetText(chosen);
+    choice->SetText(shown);
   }
   if (const report::TPRCode* code = PressedCode()) {
     kindChoice->SetItemIndex(static_cast<int>(code->CodeKind()));
@@ -209,9 +211,12 @@ bool CodePropertiesWindow::OnApplyClick() {
 }
 
 void CodePropertiesWindow::OnVCardClick() {
-  VCardFieldChoice choice{vcardChoices[0]->Text(), vcardChoices[1]->Text(),
-                          vcardChoices[2]->Text(), vcardChoices[3]->Text(),
-                          vcardChoices[4]->Text(), vcardChoices[5]->Text()};
+  const auto chosen = [this](int role) {
+    const ui::TComboBox& choice = *vcardChoices[role];
+    return choice.ItemIndex() > 0 ? choice.Items()[static_cast<std::size_t>(choice.ItemIndex())]
+                                  : std::string();
+  };
+  VCardFieldChoice choice{chosen(0), chosen(1), chosen(2), chosen(3), chosen(4), chosen(5)};
   if (choice.familyName.empty() && choice.givenName.empty()) {
     Tell("Bitte mindestens das Datenfeld für Name oder Vorname wählen.");
     return;
