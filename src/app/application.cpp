@@ -63,6 +63,7 @@ Application::Application(ui::Platform& platform, std::string programFolder) : pl
   templateNameWindow_ = new dialogs::TemplateNameWindow(this);
   replaceTemplateWindow_ = new dialogs::ReplaceTemplateWindow(this);
   deleteTemplatesWindow_ = new dialogs::DeleteTemplatesWindow(this);
+  RegisterPropertyWindows();
 }
 
 Application::~Application() = default;
@@ -81,11 +82,9 @@ designer::DocumentWindow* Application::MakeDocumentWindow() {
   auto* window = new designer::DocumentWindow(this, state_);
   // A left press on a text shows it in its window; the windows are looked up at the press, as
   // they are made anew with each document.
-  window->MouseEditor().OnLabelPressed = [this](report::TPRLabel& label) {
-    if (labelWindow_ != nullptr) labelWindow_->Fill(label);
-  };
-  window->MouseEditor().OnTextPressed = [this](report::TPRText& text) {
-    if (textWindow_ != nullptr) textWindow_->Fill(text);
+  window->MouseEditor().OnPressed = [this](report::TPRItem& element) {
+    const auto hooks = propertyWindows_.find(designer::TypeOf(element).menu);
+    if (hooks != propertyWindows_.end() && hooks->second.fill) hooks->second.fill(element);
   };
   window->MouseEditor().OnMemoFitted = [this](const designer::MemoGeometry& geometry) {
     if (textWindow_ != nullptr) textWindow_->FitEditor(geometry);
@@ -127,38 +126,59 @@ void Application::FreePropertyWindows() {
   textWindow_ = nullptr;
 }
 
+void Application::RegisterPropertyWindow(designer::ElementMenu menu, PropertyWindowHooks hooks) {
+  propertyWindows_[menu] = std::move(hooks);
+}
+
+// The windows are looked up when they are used: the text line and text field windows are made
+// anew with each document. Each is registered for its kind only, so the element handed to it is
+// of that kind.
+void Application::RegisterPropertyWindows() {
+  RegisterPropertyWindow(designer::ElementMenu::Label,
+                         {[this](report::TPRItem& element) {
+                            if (labelWindow_ != nullptr)
+                              labelWindow_->Fill(static_cast<report::TPRLabel&>(element));
+                          },
+                          [this](report::TPRItem& element, ui::TPoint at) {
+                            if (labelWindow_ == nullptr) return;
+                            labelWindow_->textEdit->SetText(element.Caption());
+                            labelWindow_->ShowAt(at);
+                          }});
+  RegisterPropertyWindow(designer::ElementMenu::Text,
+                         {[this](report::TPRItem& element) {
+                            if (textWindow_ != nullptr)
+                              textWindow_->Fill(static_cast<report::TPRText&>(element));
+                          },
+                          [this](report::TPRItem& element, ui::TPoint at) {
+                            if (textWindow_ == nullptr) return;
+                            const auto& text = static_cast<const report::TPRText&>(element);
+                            // Every opening fits the editing area to the field, whether it was
+                            // placed by click or read with its page.
+                            textWindow_->FitEditorTo(text);
+                            textWindow_->Fill(text);
+                            textWindow_->ShowAt(at);
+                          }});
+  // Codes share the rectangles' popup and mouse handling, and have a window of their own.
+  RegisterPropertyWindow(designer::ElementMenu::Rect,
+                         {nullptr, [this](report::TPRItem& element, ui::TPoint at) {
+                            if (element.Kind() == report::ElementKind::Code) {
+                              codeWindow_->ShowAt(at);
+                            } else {
+                              rectangleWindow_->ShowAt(at);
+                            }
+                          }});
+}
+
 void Application::OpenPropertiesOfPressed(designer::ElementMenu popup) {
   if (documentWindow_ == nullptr) return;
   report::TPRItem* pressed = documentWindow_->Selected().Pressed();
   if (pressed == nullptr) return;
-  const ui::TPoint cursor = platform_.CursorPosition();
-  switch (popup) {
-    case designer::ElementMenu::Label:
-      if (labelWindow_ == nullptr || pressed->Kind() != report::ElementKind::Label) return;
-      labelWindow_->textEdit->SetText(pressed->Caption());
-      labelWindow_->ShowAt(cursor);
-      break;
-    case designer::ElementMenu::Text: {
-      if (textWindow_ == nullptr || pressed->Kind() != report::ElementKind::Text) return;
-      const auto& text = static_cast<const report::TPRText&>(*pressed);
-      // Every opening fits the editing area to the field, whether it was placed by click or
-      // read with its page.
-      textWindow_->FitEditorTo(text);
-      textWindow_->Fill(text);
-      textWindow_->ShowAt(cursor);
-      break;
-    }
-    case designer::ElementMenu::Rect:
-      if (pressed->Kind() == report::ElementKind::Code) {
-        codeWindow_->ShowAt(cursor);
-        return;
-      }
-      if (pressed->Kind() != report::ElementKind::Rect) return;
-      rectangleWindow_->ShowAt(cursor);
-      break;
-    case designer::ElementMenu::Image:
-      break;
-  }
+  const designer::ElementType& type = designer::TypeOf(*pressed);
+  // The popup of one kind opens no window for an element of another.
+  if (type.menu != popup || !type.hasProperties) return;
+  const auto hooks = propertyWindows_.find(popup);
+  if (hooks == propertyWindows_.end() || !hooks->second.open) return;
+  hooks->second.open(*pressed, platform_.CursorPosition());
 }
 
 void Application::ShowLabelWindow() {

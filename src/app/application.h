@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +57,15 @@ class Application : public ui::Component {
   // "Eigenschaften..." in an element's popup, and a double-click on the element: the property
   // window of the pressed element's kind, filled for it and shown at the mouse cursor.
   void OpenPropertiesOfPressed(designer::ElementMenu popup);
+  // What the property window of a kind does with an element of it. The windows of the kinds that
+  // have one are registered under the kind's popup menu (designer::ElementType::menu).
+  struct PropertyWindowHooks {
+    // A left press on the element: the window shows its settings.
+    std::function<void(report::TPRItem&)> fill;
+    // The window opens for the element at a point of the screen.
+    std::function<void(report::TPRItem&, ui::TPoint)> open;
+  };
+  void RegisterPropertyWindow(designer::ElementMenu menu, PropertyWindowHooks hooks);
   // "&Label Eigenschaften", "Te&xt Eigenschaften", "&Rechteck Eigenschaften": the window where
   // it last stood.
   void ShowLabelWindow();
@@ -187,6 +197,9 @@ class Application : public ui::Component {
   dialogs::SaveQuestionWindow* saveQuestionWindow_;
   dialogs::GoToPageWindow* goToPageWindow_;
   dialogs::DeletePageWindow* deletePageWindow_;
+  // The property windows of the kinds, by popup menu.
+  std::map<designer::ElementMenu, PropertyWindowHooks> propertyWindows_;
+  void RegisterPropertyWindows();
   dialogs::LabelPropertiesWindow* labelWindow_ = nullptr;
   dialogs::TextPropertiesWindow* textWindow_ = nullptr;
   dialogs::RectanglePropertiesWindow* rectangleWindow_;

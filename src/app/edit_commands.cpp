@@ -90,8 +90,8 @@ bool EditCommands::Copy() {
   const report::TPRItem* element = Target();
   if (element == nullptr) return false;
   Clip clip{designer::StoreElement(*element), {}};
-  if (const auto* image = dynamic_cast<const report::TPRImage*>(element))
-    clip.picture = image->Picture();
+  if (const graphics::Picture* picture = designer::ClassOf(*element).PictureOf(*element))
+    clip.picture = *picture;
   clipboard_ = std::move(clip);
   pasteOffset_ = 0;
   return true;

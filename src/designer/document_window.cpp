@@ -108,27 +108,11 @@ void DocumentWindow::CreateArmedElement() {
   if (platform == nullptr || platform->ScreenCursor() != ui::crUpArrow) return;
   const std::string& mode = state_.createMode;
   TPRItem* created = nullptr;
-  if (mode == "label") {
-    auto& label = static_cast<report::TPRLabel&>(page_.CreateElement(ElementKind::Label));
-    label.SetBounds(LastPagePointX, LastPagePointY, 100, 17);
-    label.SetCaption("Text Label");
-    created = &label;
-  } else if (mode == "memo") {
-    auto& text = static_cast<report::TPRText&>(page_.CreateElement(ElementKind::Text));
-    text.SetBounds(LastPagePointX, LastPagePointY, 200, 100);
-    text.SetText("Text Feld:\rDoppelklick für Eigenschaften..");
-    created = &text;
-  } else if (mode == "Rect") {
-    auto& rect = static_cast<report::TPRRect&>(page_.CreateElement(ElementKind::Rect));
-    rect.SetBounds(LastPagePointX, LastPagePointY, 100, 50);
-    rect.SetLineColor(graphics::clBlack);
-    rect.SetFillColor(graphics::clRed);
-    created = &rect;
-  } else if (mode == "code") {
-    // 25 mm square: a link or a short vCard reads with modules well above 0.25 mm.
-    TPRItem& code = page_.CreateElement(ElementKind::Code);
-    code.SetBounds(LastPagePointX, LastPagePointY, 71, 71);
-    created = &code;
+  for (const ElementClass* kind : ElementClasses()) {
+    if (kind->Type().clickMode.empty() || kind->Type().clickMode != mode) continue;
+    created = &page_.CreateElement(kind->Type().kind);
+    kind->SetUpClicked(*created, LastPagePointX, LastPagePointY);
+    break;
   }
   if (created != nullptr) page_.KeepInsideMargins(*created);
   ShowHandlesOnTop();

@@ -10,13 +10,23 @@ namespace quirabel::designer {
 
 namespace pf = projectfile;
 
-const ElementClass& ClassOf(ElementKind kind) {
+std::span<const ElementClass* const> ElementClasses() {
   // The registry, in the order of ElementKind: one line per kind.
-  static const std::array<const ElementClass*, 6> classes = {
+  static const std::array classes = {
       &kinds::RectClass(), &kinds::LabelClass(),  &kinds::TextClass(),
       &kinds::JpegClass(), &kinds::BitmapClass(), &kinds::CodeClass(),
   };
-  return *classes[static_cast<std::size_t>(kind)];
+  return classes;
+}
+
+const ElementClass& ClassOf(ElementKind kind) {
+  return *ElementClasses()[static_cast<std::size_t>(kind)];
+}
+
+bool MenuHasProperties(ElementMenu menu) {
+  for (const ElementClass* c : ElementClasses())
+    if (c->Type().menu == menu && c->Type().hasProperties) return true;
+  return false;
 }
 
 std::optional<ElementKind> ElementKindOfName(std::string_view name) {

@@ -2,10 +2,12 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "designer/memo_geometry.h"
 #include "designer/projectfile/page_text.h"
 #include "graphics/ink.h"
 #include "graphics/picture.h"
@@ -41,9 +43,15 @@ struct ElementType {
   // The word lists use for it ("rect", "label", "text", "jpeg", "bitmap", "code").
   std::string_view key;
   ElementMenu menu;
-  // Text lines, text fields and rectangles have a property window; pictures do not.
+  // Text lines, text fields and rectangles have a property window; pictures do not. The
+  // application opens the window it registered for the kind's menu (see PropertyWindowOf).
   bool hasProperties;
   MarkerLayout markers;
+  // The word the status bar names it by ("Textzeile", "Textfeld", "Rechteck", "Bild").
+  std::string_view word = {};
+  // The creation mode that places it with a click on the page ("label", "memo", "Rect"); empty
+  // for kinds placed otherwise (pictures come from files).
+  std::string_view clickMode = {};
 };
 
 // The text an element shows and the data field it is filled from; both empty for rectangles and
@@ -94,6 +102,23 @@ class ElementClass {
   // Tests the element's colours for the ink check; `counted` after each colour but the last.
   virtual void CheckInks(const report::TPRItem& item, int number, graphics::InkFlags& inks,
                          const std::function<void()>& counted) const = 0;
+  // What its property window sets, as one text: when it differs after a change in the window,
+  // the change is an edit of the page. Empty for kinds without settings of their own.
+  virtual std::string Settings(const report::TPRItem&) const { return {}; }
+  // Binds the element to a data field: it keeps the field's name and shows its marker "<name>".
+  // False for kinds without a data field, which stay as they are.
+  virtual bool BindDataField(report::TPRItem&, std::string_view) const { return false; }
+  // An element just placed by a click at a point of the page takes its first size and content.
+  virtual void SetUpClicked(report::TPRItem&, int, int) const {}
+  // The editing area its property window fits to the element after a resize; none for kinds
+  // whose window has no such area.
+  virtual std::optional<MemoGeometry> EditorFit(const report::TPRItem&) const {
+    return std::nullopt;
+  }
+  // The picture an element shows, for a copy of it; none for kinds without one.
+  virtual const graphics::Picture* PictureOf(const report::TPRItem&) const { return nullptr; }
+  // The element was pressed with the mouse: it shows as pressed.
+  virtual void ShowPressed(report::TPRItem&) const {}
 
  private:
   ElementType type_;
@@ -101,6 +126,10 @@ class ElementClass {
 
 // The class of a kind, and of an element.
 const ElementClass& ClassOf(ElementKind kind);
+// Every registered class, in the order of ElementKind.
+std::span<const ElementClass* const> ElementClasses();
+// Whether the elements of a popup menu have a property window.
+bool MenuHasProperties(ElementMenu menu);
 inline const ElementClass& ClassOf(const report::TPRItem& item) { return ClassOf(item.Kind()); }
 
 inline const ElementType& TypeOf(ElementKind kind) { return ClassOf(kind).Type(); }
@@ -132,6 +161,9 @@ inline std::vector<std::string> DataFieldsOf(const report::TPRItem& item) {
 inline void FillField(report::TPRItem& item, const std::string& field, std::string_view cell) {
   ClassOf(item).FillField(item, field, cell);
 }
+
+// The text a data field shows in the element bound to it: its name between angle brackets.
+inline std::string DataFieldMarker(std::string_view name) { return "<" + std::string(name) + ">"; }
 
 // A text as it may go into a page text: Windows-1252, and a tag of the format inside it has its
 // '<' turned into the look-alike '‹', so it cannot end a field early when the page is read.

@@ -148,8 +148,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
     return;
   }
 
-  if (kind == Kind::Label || kind == Kind::Text)
-    static_cast<report::TPRCustomLabel&>(item).SetBColor(true);
+  ClassOf(item).ShowPressed(item);
   SetCursor(ui::crHand);
   window_.Selected().Press(item, left);
   drag_.grabX = x;
@@ -158,11 +157,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
     drag_.grabbed = true;
     ShowHandles();
     window_.PlaceHandlesAround(&item);
-    if (kind == Kind::Label && OnLabelPressed) {
-      OnLabelPressed(static_cast<report::TPRLabel&>(item));
-    } else if (kind == Kind::Text && OnTextPressed) {
-      OnTextPressed(static_cast<report::TPRText&>(item));
-    }
+    if (TypeOf(item).hasProperties && OnPressed) OnPressed(item);
   } else if (right) {
     // The element may be gone once pending messages ran: nothing below touches it.
     ProcessMessages();
@@ -350,10 +345,9 @@ void MouseEditing::HandleRelease(Corner corner, int x, int y) {
   if (element == nullptr) return;
   if (held) FollowHandle(*element, corner, x, y);
   if (element->BoundsRect() == drag_.pressedBounds) return;
-  if (element->Kind() == ElementKind::Text && OnMemoFitted) {
-    const auto& text = static_cast<const report::TPRText&>(*element);
-    OnMemoFitted(CreateMemo(text.Width(), text.Height(), text.FontName(), text.FontBold(),
-                            text.FontItalic()));
+  if (OnMemoFitted) {
+    if (const std::optional<MemoGeometry> fit = ClassOf(*element).EditorFit(*element))
+      OnMemoFitted(*fit);
   }
   window_.Changed();
 }

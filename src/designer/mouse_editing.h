@@ -70,9 +70,8 @@ class MouseEditing {
   // resized by any means), so that no frame stays where the element is not.
   void FollowWithMarkers(const report::TPRItem& item);
 
-  // A left press on a text line or text field: where its property window is filled.
-  std::function<void(report::TPRLabel&)> OnLabelPressed;
-  std::function<void(report::TPRText&)> OnTextPressed;
+  // A left press on an element with a property window: where that window is filled.
+  std::function<void(report::TPRItem&)> OnPressed;
   // A text field's handle was released: the text field window fits its editor to the new size.
   std::function<void(const MemoGeometry&)> OnMemoFitted;
 

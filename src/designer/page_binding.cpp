@@ -5,6 +5,7 @@
 #include "base/cp1252.h"
 #include "designer/element_kinds.h"
 #include "designer/guide_lines.h"
+#include "designer/kinds/background_class.h"
 #include "designer/page_format.h"
 #include "designer/page_model.h"
 #include "designer/projectfile/file_text.h"
@@ -116,17 +117,7 @@ pf::PageText PageModel::ParsedPageText() const {
   // Where the guide lines stand is kept with the first page only.
   if (state_.orderDocument && state_.currentPage == 1) h.guideLines = guideLines_->Write();
 
-  if (const report::TPRJpegImage* background = Background()) {
-    page.background = {projectfile::ToFileText(background->Name()),
-                       background->Color(),
-                       background->Top(),
-                       background->Left(),
-                       background->Height(),
-                       background->Width()};
-    page.backgroundJpeg = background->Picture().FileBytes();
-  } else {
-    page.background.name = projectfile::ToFileText(documentId_);
-  }
+  kinds::Background().Store(Background(), documentId_, page);
   page.orderMark = state_.sampleTemplateDocument ? '2' : state_.orderDocument ? '1' : '0';
 
   for (const PageElement& e : Elements()) page.elements.push_back(StoreElement(*e.item));
@@ -252,9 +243,7 @@ PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageN
   documentId_ = Text(b.name);
   ApplyPageSize();
 
-  report::TPRJpegImage& background = PlaceBackground();
-  background.SetPicture(backgroundPicture);
-  background.SetBounds(b.left, b.top, b.width, b.height);
+  kinds::Background().Restore(PlaceBackground(), page, backgroundPicture);
 
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
     report::TPRItem* element = RestoreElement(page.elements[i], pictures[i], &owner_);

@@ -6,10 +6,11 @@
 #include "base/clock.h"
 #include "base/file_names.h"
 #include "designer/guide_lines.h"
+#include "designer/kinds/background_class.h"
 #include "designer/mouse_editing.h"
 #include "designer/page_format.h"
-#include "designer/projectfile/page_text.h"
 #include "designer/print_formats.h"
+#include "designer/projectfile/page_text.h"
 #include "graphics/bmp.h"
 #include "graphics/gif.h"
 #include "graphics/jpeg.h"
@@ -125,10 +126,7 @@ PageModel::~PageModel() = default;
 
 report::TPRJpegImage* PageModel::Background() const {
   report::TPRJpegImage* background = background_.Get();
-  if (background == nullptr || documentId_.empty() ||
-      !ui::SameName(background->Name(), documentId_)) {
-    return nullptr;
-  }
+  if (background == nullptr || !kinds::Background().Is(*background, documentId_)) return nullptr;
   return background;
 }
 
@@ -340,9 +338,7 @@ void PageModel::ApplyPageSize() {
 }
 
 report::TPRJpegImage& PageModel::PlaceBackground() {
-  auto* background = new report::TPRJpegImage(&owner_);
-  background->SetName(documentId_);
-  background->SetStretch(true);
+  report::TPRJpegImage* background = kinds::Background().Make(&owner_, documentId_);
   if (OnBackgroundPlaced) OnBackgroundPlaced(*background);
   background->SetParent(layoutPanel_);
   background->SendToBack();
@@ -442,7 +438,8 @@ int PageModel::CountInks() {
       ClassOf(e.kind).CheckInks(*e.item, e.number, inks_, raise);
       raise();
     }
-    if (report::TPRJpegImage* background = Background()) inks_.TestPicture(background->Picture());
+    if (const report::TPRJpegImage* background = Background())
+      kinds::Background().CheckInks(*background, inks_);
     raise();
   } catch (const graphics::ImageError&) {
     // A picture too large to decode counts for what was found up to it.

@@ -61,33 +61,24 @@ void DataFieldWindow::OnAddClick() {
   report::TPRItem* label = SelectedOf(report::ElementKind::Label);
   if (text == nullptr && label == nullptr) return tell(kNoTextSelected);
 
-  if (auto* field = static_cast<report::TPRText*>(text)) {
-    // An element has one field: a name it had before leaves the list.
-    if (!field->dbfieldname().empty()) RemoveField(field->dbfieldname());
-    AddToList(name);
-    Edit(*field, "", [&] {
-      field->Setdbfieldname(name);
-      field->SetText(DataFieldMarker(name));
-    });
-    field->Invalidate();
+  // A selected text field goes before a selected text line.
+  report::TPRItem& element = text != nullptr ? *text : *label;
+  // An element has one field: a name it had before leaves the list.
+  const std::string before = designer::TextOf(element).dataField;
+  if (!before.empty()) RemoveField(before);
+  AddToList(name);
+  Edit(element, "", [&] { designer::ClassOf(element).BindDataField(element, name); });
+  element.Invalidate();
+  if (&element == text) {
     if (TextPropertiesWindow* window = textWindow_.Get()) {
       window->dataFieldBox->SetChecked(true);
       window->editor->SetText(DataFieldMarker(name));
       window->SetDataFieldMode(true);
     }
-  } else if (auto* line = static_cast<report::TPRLabel*>(label)) {
-    if (!line->dbfieldname().empty()) RemoveField(line->dbfieldname());
-    AddToList(name);
-    Edit(*line, "", [&] {
-      line->Setdbfieldname(name);
-      line->SetCaption(DataFieldMarker(name));
-    });
-    line->Invalidate();
-    if (LabelPropertiesWindow* window = labelWindow_.Get()) {
-      window->dataFieldBox->SetChecked(true);
-      window->textEdit->SetText(DataFieldMarker(name));
-      window->SetDataFieldMode(true);
-    }
+  } else if (LabelPropertiesWindow* window = labelWindow_.Get()) {
+    window->dataFieldBox->SetChecked(true);
+    window->textEdit->SetText(DataFieldMarker(name));
+    window->SetDataFieldMode(true);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "designer/element_kinds.h"
 #include "dialogs/property_windows.h"
 #include "ui/controls.h"
 #include "ui/input_controls.h"
@@ -16,8 +17,7 @@ inline constexpr const char* kNoTextSelected =
 // "Der Feldname „Kunde“ ist schon vergeben."
 std::string FieldNameTaken(std::string_view name);
 
-// The text a data field shows: its name between angle brackets.
-inline std::string DataFieldMarker(std::string_view name) { return "<" + std::string(name) + ">"; }
+using designer::DataFieldMarker;
 
 // "Datenfeld erstellen": gives the selected text line a data-field name for serial PDFs. Its
 // list box shows the data-field list of the page on screen, entry for entry; the two change

@@ -8,7 +8,6 @@
 #include "dialogs/data_field_window.h"
 #include "dialogs/text_import.h"
 #include "graphics/bitmap.h"
-#include "report/pr_code.h"
 #include "ui/platform.h"
 
 namespace quirabel::dialogs {
@@ -219,53 +218,9 @@ void ElementWindow::GuardArrow(ui::TUpDown& upDown, ui::TEdit& field, const Numb
 }
 
 std::string Fingerprint(const report::TPRItem& item) {
-  std::string print = item.Name() + '|' + std::to_string(item.Left()) + ',' +
-                      std::to_string(item.Top()) + ',' + std::to_string(item.Width()) + ',' +
-                      std::to_string(item.Height()) + '|' + item.Caption() + '|';
-  const auto number = [&print](double value) { print += std::to_string(value) + ','; };
-  const auto textSettings = [&number](const report::TPRCustomLabel& text) {
-    number(static_cast<int>(text.FontName()));
-    number(text.FontSize());
-    number(text.FontBold());
-    number(text.FontItalic());
-    number(text.FontColor());
-    number(text.CharSpace());
-  };
-  switch (item.Kind()) {
-    case ElementKind::Label: {
-      const auto& label = static_cast<const report::TPRLabel&>(item);
-      textSettings(label);
-      number(static_cast<int>(label.Alignment()));
-      print += label.dbfieldname();
-      break;
-    }
-    case ElementKind::Text: {
-      const auto& text = static_cast<const report::TPRText&>(item);
-      textSettings(text);
-      number(text.Leading());
-      print += text.dbfieldname() + '|' + text.Text();
-      break;
-    }
-    case ElementKind::Rect: {
-      const auto& rect = static_cast<const report::TPRRect&>(item);
-      number(rect.LineWidth());
-      number(rect.LineColor());
-      number(rect.FillColor());
-      break;
-    }
-    case ElementKind::Code: {
-      const auto& code = static_cast<const report::TPRCode&>(item);
-      number(static_cast<int>(code.CodeKind()));
-      number(static_cast<int>(code.Correction()));
-      number(code.Color());
-      print += code.Content();
-      break;
-    }
-    case ElementKind::Jpeg:
-    case ElementKind::Bitmap:
-      break;
-  }
-  return print;
+  return item.Name() + '|' + std::to_string(item.Left()) + ',' + std::to_string(item.Top()) + ',' +
+         std::to_string(item.Width()) + ',' + std::to_string(item.Height()) + '|' + item.Caption() +
+         '|' + designer::ClassOf(item).Settings(item);
 }
 
 void ElementWindow::ElementChanged(const report::TPRItem& element, std::string_view mergeKey) {

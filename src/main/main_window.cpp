@@ -72,7 +72,7 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   application_.OnDocumentWindowMade = [this](designer::DocumentWindow& window) {
     window.OnPopup = [this](designer::ElementMenu popup, int, int) {
       QMenu menu(this);
-      const bool hasProperties = popup != designer::ElementMenu::Image;
+      const bool hasProperties = designer::MenuHasProperties(popup);
       QAction* properties =
           hasProperties ? menu.addAction(QString::fromUtf8("Eigenschaften...")) : nullptr;
       QAction* remove = menu.addAction(QString::fromUtf8("Element löschen"));

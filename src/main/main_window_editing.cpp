@@ -36,20 +36,6 @@ void SetRecentProjects(const QStringList& files) {
   DesignerSettings().setValue(QString::fromUtf8(kRecentKey), files);
 }
 
-const char* KindWord(designer::ElementMenu menu) {
-  switch (menu) {
-    case designer::ElementMenu::Label:
-      return "Textzeile";
-    case designer::ElementMenu::Text:
-      return "Textfeld";
-    case designer::ElementMenu::Rect:
-      return "Rechteck";
-    case designer::ElementMenu::Image:
-      return "Bild";
-  }
-  return "";
-}
-
 }  // namespace
 
 void MainWindow::BuildEditMenu() {
@@ -169,12 +155,14 @@ void MainWindow::ShowStatus() {
     elementLabel_->clear();
     return;
   }
-  elementLabel_->setText(QString::fromUtf8("%1: x %2  y %3  B %4  H %5 mm")
-                             .arg(QString::fromUtf8(KindWord(designer::TypeOf(*element).menu)),
-                                  Millimetres(designer::MillimetresAcross(element->Left())),
-                                  Millimetres(designer::MillimetresDown(element->Top())),
-                                  Millimetres(designer::MillimetresAcross(element->Width())),
-                                  Millimetres(designer::MillimetresDown(element->Height()))));
+  elementLabel_->setText(
+      QString::fromUtf8("%1: x %2  y %3  B %4  H %5 mm")
+          .arg(QString::fromUtf8(designer::TypeOf(*element).word.data(),
+                                 static_cast<qsizetype>(designer::TypeOf(*element).word.size())),
+               Millimetres(designer::MillimetresAcross(element->Left())),
+               Millimetres(designer::MillimetresDown(element->Top())),
+               Millimetres(designer::MillimetresAcross(element->Width())),
+               Millimetres(designer::MillimetresDown(element->Height()))));
 }
 
 void MainWindow::NoteRecentProject() {

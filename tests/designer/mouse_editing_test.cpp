@@ -75,8 +75,7 @@ TEST_F(MouseEditingTest, PressesSelectGrabOrOpenThePopupOfTheKind) {
   auto& rect = Add(ElementKind::Rect, 170, 80, 30, 30);
   auto& image = Add(ElementKind::Jpeg, 170, 20, 40, 30);
   std::vector<report::TPRItem*> filled;
-  window->MouseEditor().OnLabelPressed = [&](report::TPRLabel& l) { filled.push_back(&l); };
-  window->MouseEditor().OnTextPressed = [&](report::TPRText& t) { filled.push_back(&t); };
+  window->MouseEditor().OnPressed = [&](report::TPRItem& e) { filled.push_back(&e); };
 
   Press(label, 10, 5, TMouseButton::mbRight);
   EXPECT_TRUE(label.BColor());

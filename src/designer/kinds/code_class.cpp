@@ -12,7 +12,14 @@ namespace {
 class Code final : public ElementClass {
  public:
   Code()
-      : ElementClass({ElementKind::Code, "PRCode", "code", ElementMenu::Rect, true, {2, 2, 2}}) {}
+      : ElementClass({ElementKind::Code,
+                      "PRCode",
+                      "code",
+                      ElementMenu::Rect,
+                      true,
+                      {2, 2, 2},
+                      "Code",
+                      "code"}) {}
 
   report::TPRItem* Make(ui::Component* owner) const override {
     auto* code = new report::TPRCode(owner);
@@ -47,6 +54,18 @@ class Code final : public ElementClass {
     PlaceAsStored(*code, r);
     code->SetContent(pf::DecodeCodeContent(block.data.View()));
     return code;
+  }
+
+  // 25 mm square: a link or a short vCard reads with modules well above 0.25 mm.
+  void SetUpClicked(report::TPRItem& item, int x, int y) const override {
+    item.SetBounds(x, y, 71, 71);
+  }
+
+  std::string Settings(const report::TPRItem& item) const override {
+    const auto& code = static_cast<const report::TPRCode&>(item);
+    return std::to_string(static_cast<int>(code.CodeKind())) + ',' +
+           std::to_string(static_cast<int>(code.Correction())) + ',' +
+           std::to_string(code.Color()) + ',' + code.Content();
   }
 
   ElementText Text(const report::TPRItem& item) const override {

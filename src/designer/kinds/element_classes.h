@@ -3,6 +3,7 @@
 // The classes of the element kinds, for the registry in element_kinds.cpp, and what they share.
 // A new kind is a file of its own beside these and one line here and in the registry.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,23 @@ inline std::string FromFile(std::string_view bytes) { return projectfile::FromFi
 template <class Element>
 void SetStoredFontColor(Element& element, std::uint32_t color) {
   if (color <= 0x0FFFFFFF) element.SetFontColor(color);
+}
+
+// A number of an element's settings (ElementClass::Settings).
+inline void AppendSetting(std::string& settings, double value) {
+  settings += std::to_string(value);
+  settings += ',';
+}
+
+// The font settings text lines and text fields share.
+template <class TextElement>
+void AppendFontSettings(std::string& settings, const TextElement& text) {
+  AppendSetting(settings, static_cast<int>(text.FontName()));
+  AppendSetting(settings, text.FontSize());
+  AppendSetting(settings, text.FontBold());
+  AppendSetting(settings, text.FontItalic());
+  AppendSetting(settings, text.FontColor());
+  AppendSetting(settings, text.CharSpace());
 }
 
 // An element's place and size from its record.

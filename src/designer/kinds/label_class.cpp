@@ -11,8 +11,14 @@ namespace {
 class Label final : public ElementClass {
  public:
   Label()
-      : ElementClass(
-            {ElementKind::Label, "PRLabel", "label", ElementMenu::Label, true, {0, 5, 5}}) {}
+      : ElementClass({ElementKind::Label,
+                      "PRLabel",
+                      "label",
+                      ElementMenu::Label,
+                      true,
+                      {0, 5, 5},
+                      "Textzeile",
+                      "label"}) {}
 
   report::TPRItem* Make(ui::Component* owner) const override { return new report::TPRLabel(owner); }
 
@@ -54,7 +60,7 @@ class Label final : public ElementClass {
     label->SetCaption(FromFile(r.text));
     if (!r.dataField.empty()) {
       label->Setdbfieldname(FromFile(r.dataField));
-      label->SetCaption("<" + FromFile(r.dataField) + ">");
+      label->SetCaption(DataFieldMarker(FromFile(r.dataField)));
     }
     return label;
   }
@@ -66,6 +72,30 @@ class Label final : public ElementClass {
 
   void FillDataField(report::TPRItem& item, std::string_view cell) const override {
     static_cast<report::TPRLabel&>(item).SetCaption(std::string(cell));
+  }
+
+  std::string Settings(const report::TPRItem& item) const override {
+    const auto& label = static_cast<const report::TPRLabel&>(item);
+    std::string settings;
+    AppendFontSettings(settings, label);
+    AppendSetting(settings, static_cast<int>(label.Alignment()));
+    return settings + label.dbfieldname();
+  }
+
+  bool BindDataField(report::TPRItem& item, std::string_view name) const override {
+    auto& label = static_cast<report::TPRLabel&>(item);
+    label.Setdbfieldname(std::string(name));
+    label.SetCaption(DataFieldMarker(name));
+    return true;
+  }
+
+  void ShowPressed(report::TPRItem& item) const override {
+    static_cast<report::TPRLabel&>(item).SetBColor(true);
+  }
+
+  void SetUpClicked(report::TPRItem& item, int left, int top) const override {
+    item.SetBounds(left, top, 100, 17);
+    item.SetCaption("Text Label");
   }
 
   bool LeftWhilePressed(report::TPRItem& item) const override {

@@ -44,6 +44,10 @@ class Picture final : public ElementClass {
     return image;
   }
 
+  const graphics::Picture* PictureOf(const report::TPRItem& item) const override {
+    return &static_cast<const report::TPRImage&>(item).Picture();
+  }
+
   // The picture numbered 1 is not counted.
   void CheckInks(const report::TPRItem& item, int number, graphics::InkFlags& inks,
                  const std::function<void()>&) const override {
@@ -55,13 +59,13 @@ class Picture final : public ElementClass {
 
 const ElementClass& JpegClass() {
   static const Picture jpeg(
-      {ElementKind::Jpeg, "PRJpegImage", "jpeg", ElementMenu::Image, false, {2, 2, 0}});
+      {ElementKind::Jpeg, "PRJpegImage", "jpeg", ElementMenu::Image, false, {2, 2, 0}, "Bild"});
   return jpeg;
 }
 
 const ElementClass& BitmapClass() {
   static const Picture bitmap(
-      {ElementKind::Bitmap, "PRImage", "bitmap", ElementMenu::Image, false, {2, 2, 0}});
+      {ElementKind::Bitmap, "PRImage", "bitmap", ElementMenu::Image, false, {2, 2, 0}, "Bild"});
   return bitmap;
 }
 

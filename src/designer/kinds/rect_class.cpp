@@ -11,7 +11,14 @@ namespace {
 class Rect final : public ElementClass {
  public:
   Rect()
-      : ElementClass({ElementKind::Rect, "PRRect", "rect", ElementMenu::Rect, true, {2, 2, 2}}) {}
+      : ElementClass({ElementKind::Rect,
+                      "PRRect",
+                      "rect",
+                      ElementMenu::Rect,
+                      true,
+                      {2, 2, 2},
+                      "Rechteck",
+                      "Rect"}) {}
 
   report::TPRItem* Make(ui::Component* owner) const override { return new report::TPRRect(owner); }
 
@@ -40,6 +47,22 @@ class Rect final : public ElementClass {
     PlaceAsStored(*rect, r);
     rect->SetLineWidth(r.lineWidth);
     return rect;
+  }
+
+  std::string Settings(const report::TPRItem& item) const override {
+    const auto& rect = static_cast<const report::TPRRect&>(item);
+    std::string settings;
+    AppendSetting(settings, rect.LineWidth());
+    AppendSetting(settings, rect.LineColor());
+    AppendSetting(settings, rect.FillColor());
+    return settings;
+  }
+
+  void SetUpClicked(report::TPRItem& item, int left, int top) const override {
+    auto& rect = static_cast<report::TPRRect&>(item);
+    rect.SetBounds(left, top, 100, 50);
+    rect.SetLineColor(graphics::clBlack);
+    rect.SetFillColor(graphics::clRed);
   }
 
   bool LeftWhilePressed(report::TPRItem& item) const override {

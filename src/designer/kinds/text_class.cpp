@@ -11,7 +11,14 @@ namespace {
 class TextField final : public ElementClass {
  public:
   TextField()
-      : ElementClass({ElementKind::Text, "PRText", "text", ElementMenu::Text, true, {0, 5, 5}}) {}
+      : ElementClass({ElementKind::Text,
+                      "PRText",
+                      "text",
+                      ElementMenu::Text,
+                      true,
+                      {0, 5, 5},
+                      "Textfeld",
+                      "memo"}) {}
 
   report::TPRItem* Make(ui::Component* owner) const override { return new report::TPRText(owner); }
 
@@ -63,6 +70,36 @@ class TextField final : public ElementClass {
 
   void FillDataField(report::TPRItem& item, std::string_view cell) const override {
     static_cast<report::TPRText&>(item).SetText(cell);
+  }
+
+  std::string Settings(const report::TPRItem& item) const override {
+    const auto& text = static_cast<const report::TPRText&>(item);
+    std::string settings;
+    AppendFontSettings(settings, text);
+    AppendSetting(settings, text.Leading());
+    return settings + text.dbfieldname() + '|' + text.Text();
+  }
+
+  bool BindDataField(report::TPRItem& item, std::string_view name) const override {
+    auto& text = static_cast<report::TPRText&>(item);
+    text.Setdbfieldname(std::string(name));
+    text.SetText(DataFieldMarker(name));
+    return true;
+  }
+
+  void ShowPressed(report::TPRItem& item) const override {
+    static_cast<report::TPRText&>(item).SetBColor(true);
+  }
+
+  void SetUpClicked(report::TPRItem& item, int left, int top) const override {
+    item.SetBounds(left, top, 200, 100);
+    static_cast<report::TPRText&>(item).SetText("Text Feld:\rDoppelklick für Eigenschaften..");
+  }
+
+  std::optional<MemoGeometry> EditorFit(const report::TPRItem& item) const override {
+    const auto& text = static_cast<const report::TPRText&>(item);
+    return CreateMemo(text.Width(), text.Height(), text.FontName(), text.FontBold(),
+                      text.FontItalic());
   }
 
   bool LeftWhilePressed(report::TPRItem& item) const override {
