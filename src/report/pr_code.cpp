@@ -103,13 +103,15 @@ void TPRCode::SetFieldValue(const std::string& field, std::string value) {
 
 std::string TPRCode::FilledContent() const {
   if (fieldValues_.empty()) return content_;
+  const bool vcard = content_.starts_with("BEGIN:VCARD");
   std::string filled;
   std::size_t copied = 0;
   ForEachMarker(content_, [&](std::size_t start, std::size_t length, std::string_view name) {
     const auto value = fieldValues_.find(name);
     if (value == fieldValues_.end()) return;
     filled.append(content_, copied, start - copied);
-    filled += value->second;
+    // In a vCard a comma, semicolon or line break of a cell would split its value or its line.
+    filled += vcard ? graphics::VCardValue(value->second) : value->second;
     copied = start + length;
   });
   filled.append(content_, copied);

@@ -52,7 +52,7 @@ class TPRCode : public TPRItem {
 
   // A row's cell for a data field of the content; the marker shows until it has one.
   void SetFieldValue(const std::string& field, std::string value);
-  // The content with the data fields filled so far.
+  // The content with the data fields filled so far; in a vCard the values escaped as it needs.
   std::string FilledContent() const;
 
   // The symbol of the filled content; CodeError when the kind cannot encode it.

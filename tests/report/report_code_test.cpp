@@ -175,6 +175,11 @@ TEST(ReportCode, FieldsOfTheContentAreFilled) {
   code.SetFieldValue("Name", "Müller");
   code.SetFieldValue("Vorname", "<Jürgen>");
   EXPECT_EQ(code.FilledContent(), "N:Müller;<Jürgen>\r\nFN:<Jürgen> Müller\r\nNOTE:<a<b> <>");
+  // In a vCard a cell's comma, semicolon or line break stays inside its value.
+  code.SetContent("BEGIN:VCARD\r\nORG:<Firma>\r\nEND:VCARD\r\n");
+  code.SetFieldValue("Firma", "Müller, Meier; Söhne\nKöln");
+  EXPECT_EQ(code.FilledContent(),
+            "BEGIN:VCARD\r\nORG:Müller\\, Meier\\; Söhne\\nKöln\r\nEND:VCARD\r\n");
 }
 
 }  // namespace
