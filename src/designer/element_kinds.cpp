@@ -30,13 +30,11 @@ bool MenuHasProperties(ElementMenu menu) {
 }
 
 std::optional<ElementKind> ElementKindOfName(std::string_view name) {
-  // "PRJpeg" before "PRImage": the names are told apart by what they contain.
-  if (name.find("PRJpeg") != std::string_view::npos) return ElementKind::Jpeg;
-  if (name.find("PRImage") != std::string_view::npos) return ElementKind::Bitmap;
-  if (name.find("PRLabel") != std::string_view::npos) return ElementKind::Label;
-  if (name.find("PRText") != std::string_view::npos) return ElementKind::Text;
-  if (name.find("PRRect") != std::string_view::npos) return ElementKind::Rect;
-  if (name.find("PRCode") != std::string_view::npos) return ElementKind::Code;
+  for (const ElementClass* c : ElementClasses()) {
+    const ElementType& type = c->Type();
+    const std::string_view mark = type.nameMark.empty() ? type.prefix : type.nameMark;
+    if (name.find(mark) != std::string_view::npos) return type.kind;
+  }
   return std::nullopt;
 }
 

@@ -52,6 +52,9 @@ struct ElementType {
   // The creation mode that places it with a click on the page ("label", "memo", "Rect"); empty
   // for kinds placed otherwise (pictures come from files).
   std::string_view clickMode = {};
+  // What a component name contains when it is one of this kind's, where that is less than the
+  // prefix ("PRJpeg"); empty: the prefix.
+  std::string_view nameMark = {};
 };
 
 // The text an element shows and the data field it is filled from; both empty for rectangles and
@@ -135,7 +138,8 @@ inline const ElementClass& ClassOf(const report::TPRItem& item) { return ClassOf
 inline const ElementType& TypeOf(ElementKind kind) { return ClassOf(kind).Type(); }
 inline const ElementType& TypeOf(const report::TPRItem& item) { return TypeOf(item.Kind()); }
 inline std::string_view ElementPrefix(ElementKind kind) { return TypeOf(kind).prefix; }
-// The kind a component name stands for, by the prefix it contains; none for other names.
+// The kind a component name stands for, by the name mark it contains (the first such kind in
+// the registry); none for other names.
 std::optional<ElementKind> ElementKindOfName(std::string_view name);
 
 // A new element of a kind, owned by `owner`, with the defaults of its class.

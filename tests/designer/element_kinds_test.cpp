@@ -22,6 +22,9 @@ std::string PageWith(const report::TPRItem& element) {
 TEST(ElementKindsTest, EveryKindReadsBackToTheSameBytesAndNamesItsMenus) {
   ui::Component owner;
   ASSERT_FALSE(ElementClasses().empty());
+  // Names from files are told by what they contain; a JPEG's by "PRJpeg" alone.
+  EXPECT_EQ(ElementKindOfName("PRJpegLogo"), ElementKind::Jpeg);
+  EXPECT_FALSE(ElementKindOfName("Panel1").has_value());
   int number = 2;
   for (const ElementClass* kind : ElementClasses()) {
     const ElementType& type = kind->Type();

@@ -58,8 +58,15 @@ class Picture final : public ElementClass {
 }  // namespace
 
 const ElementClass& JpegClass() {
-  static const Picture jpeg(
-      {ElementKind::Jpeg, "PRJpegImage", "jpeg", ElementMenu::Image, false, {2, 2, 0}, "Bild"});
+  static const Picture jpeg({ElementKind::Jpeg,
+                             "PRJpegImage",
+                             "jpeg",
+                             ElementMenu::Image,
+                             false,
+                             {2, 2, 0},
+                             "Bild",
+                             {},
+                             "PRJpeg"});
   return jpeg;
 }
 
