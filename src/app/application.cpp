@@ -8,6 +8,7 @@
 #include "designer/page_format.h"
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
+#include "graphics/code_symbol.h"
 #include "pdf/pdf_errors.h"
 
 namespace quirabel::app {
@@ -55,6 +56,7 @@ Application::Application(ui::Platform& platform, std::string programFolder) : pl
   deletePageWindow_ = new dialogs::DeletePageWindow(this);
   const dialogs::DocumentSource document = [this] { return documentWindow_; };
   rectangleWindow_ = new dialogs::RectanglePropertiesWindow(this, document);
+  codeWindow_ = new dialogs::CodePropertiesWindow(this, document, state_.dataFields);
   dataFieldWindow_ = new dialogs::DataFieldWindow(this, state_.dataFields, document);
   edits_ = std::make_unique<EditCommands>(*this);
   newPageWindow_ = new dialogs::NewPageWindow(this);
@@ -160,9 +162,15 @@ void Application::RegisterPropertyWindows() {
                             textWindow_->Fill(text);
                             textWindow_->ShowAt(at);
                           }});
-  RegisterPropertyWindow(
-      designer::ElementMenu::Rect,
-      {nullptr, [this](report::TPRItem&, ui::TPoint at) { rectangleWindow_->ShowAt(at); }});
+  // Codes share the rectangles' popup and mouse handling, and have a window of their own.
+  RegisterPropertyWindow(designer::ElementMenu::Rect,
+                         {nullptr, [this](report::TPRItem& element, ui::TPoint at) {
+                            if (element.Kind() == report::ElementKind::Code) {
+                              codeWindow_->ShowAt(at);
+                            } else {
+                              rectangleWindow_->ShowAt(at);
+                            }
+                          }});
 }
 
 void Application::OpenPropertiesOfPressed(designer::ElementMenu popup) {
@@ -447,6 +455,10 @@ bool Application::PrintAllPages(bool storeBack) {
     documentWindow_->Page().EndPdf();
     written = true;
   } catch (const pf::ProjectFileError& e) {
+    ShowMessage(std::string("Der Export ist nicht möglich: ") + e.what());
+    return false;
+  } catch (const graphics::CodeError& e) {
+    // A code whose content its kind cannot hold at its size: the person changes one or the other.
     ShowMessage(std::string("Der Export ist nicht möglich: ") + e.what());
     return false;
   } catch (const pdf::EPdfMissingCharacters& e) {

@@ -11,6 +11,7 @@
 #include "designer/page_model.h"
 #include "designer/print_formats.h"
 #include "designer/project_state.h"
+#include "dialogs/code_window.h"
 #include "dialogs/data_field_window.h"
 #include "dialogs/page_windows.h"
 #include "dialogs/project_windows.h"
@@ -53,6 +54,7 @@ class Application : public ui::Component {
   dialogs::TextPropertiesWindow* TextWindow() const { return textWindow_; }
   // The rectangle and data-field windows live for the whole run.
   dialogs::RectanglePropertiesWindow& RectangleWindow() { return *rectangleWindow_; }
+  dialogs::CodePropertiesWindow& CodeWindow() { return *codeWindow_; }
   dialogs::DataFieldWindow& DataFieldWindow() { return *dataFieldWindow_; }
 
   // "Eigenschaften..." in an element's popup, and a double-click on the element: the property
@@ -204,6 +206,7 @@ class Application : public ui::Component {
   dialogs::LabelPropertiesWindow* labelWindow_ = nullptr;
   dialogs::TextPropertiesWindow* textWindow_ = nullptr;
   dialogs::RectanglePropertiesWindow* rectangleWindow_;
+  dialogs::CodePropertiesWindow* codeWindow_;
   dialogs::DataFieldWindow* dataFieldWindow_;
   std::unique_ptr<EditCommands> edits_;
   dialogs::NewPageWindow* newPageWindow_;

@@ -158,8 +158,8 @@ bool SerialPdf::LinkToolClick() {
   std::vector<std::string> arguments{"--", application_.State().projectNumber};
   // The data fields of the page on screen, as its elements carry them now.
   for (const designer::PageElement& element : application_.DocumentWindow()->Page().Elements()) {
-    std::string field = designer::TextOf(*element.item).dataField;
-    if (!field.empty()) arguments.push_back(std::move(field));
+    for (std::string& field : designer::DataFieldsOf(*element.item))
+      arguments.push_back(std::move(field));
   }
   StartTool(kLinkToolPath, arguments);
   return true;

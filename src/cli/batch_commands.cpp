@@ -23,6 +23,7 @@
 #include "designer/page_format.h"
 #include "designer/page_model.h"
 #include "designer/print_formats.h"
+#include "report/pr_code.h"
 
 namespace quirabel::cli {
 
@@ -362,6 +363,16 @@ int Info(app::Application& application, bool json) {
                                         {"height", e.item->Height()},
                                         {"text", text},
                                         {"dataField", field}});
+        if (e.kind == designer::ElementKind::Code) {
+          // A code lists its content as "text"; its kind and the data fields of its content.
+          const auto& code = static_cast<const report::TPRCode&>(*e.item);
+          static constexpr const char* kCodeKinds[] = {"qr", "datamatrix", "code128", "ean13"};
+          static constexpr const char* kCorrections[] = {"L", "M", "Q", "H"};
+          pageJson["elements"].back()["code"] = {
+              {"kind", kCodeKinds[static_cast<int>(code.CodeKind())]},
+              {"correction", kCorrections[static_cast<int>(code.Correction())]},
+              {"dataFields", designer::DataFieldsOf(code)}};
+        }
       } else {
         std::string oneLine = text;
         for (char& c : oneLine) {

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "designer/memo_geometry.h"
 #include "designer/projectfile/page_text.h"
@@ -36,9 +37,10 @@ struct MarkerLayout {
 
 struct ElementType {
   ElementKind kind;
-  // The start of its component names: "PRRect", "PRLabel", "PRText", "PRJpegImage", "PRImage".
+  // The start of its component names: "PRRect", "PRLabel", "PRText", "PRJpegImage", "PRImage",
+  // "PRCode".
   std::string_view prefix;
-  // The word lists use for it ("rect", "label", "text", "jpeg", "bitmap").
+  // The word lists use for it ("rect", "label", "text", "jpeg", "bitmap", "code").
   std::string_view key;
   ElementMenu menu;
   // Text lines, text fields and rectangles have a property window; pictures do not. The
@@ -83,6 +85,18 @@ class ElementClass {
   virtual ElementText Text(const report::TPRItem&) const { return {}; }
   // A row's cell into the element's data field; kinds without one stay as they are.
   virtual void FillDataField(report::TPRItem&, std::string_view) const {}
+  // The data fields a row fills in the element: its one data field, or the markers of a code's
+  // content.
+  virtual std::vector<std::string> DataFields(const report::TPRItem& item) const {
+    std::string field = Text(item).dataField;
+    if (field.empty()) return {};
+    return {std::move(field)};
+  }
+  // A row's cell into one of the element's data fields.
+  virtual void FillField(report::TPRItem& item, const std::string& /*field*/,
+                         std::string_view cell) const {
+    FillDataField(item, cell);
+  }
   // The mouse moved onto another element of the family while this one was pressed: it shows as
   // not pressed again. True when that ends the drag.
   virtual bool LeftWhilePressed(report::TPRItem&) const { return false; }
@@ -144,6 +158,12 @@ inline ElementText TextOf(const report::TPRItem& item) { return ClassOf(item).Te
 // a text field; other kinds have no data field and stay as they are.
 inline void FillDataField(report::TPRItem& item, std::string_view cell) {
   ClassOf(item).FillDataField(item, cell);
+}
+inline std::vector<std::string> DataFieldsOf(const report::TPRItem& item) {
+  return ClassOf(item).DataFields(item);
+}
+inline void FillField(report::TPRItem& item, const std::string& field, std::string_view cell) {
+  ClassOf(item).FillField(item, field, cell);
 }
 
 // The text a data field shows in the element bound to it: its name between angle brackets.

@@ -247,8 +247,8 @@ PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageN
 
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
     report::TPRItem* element = RestoreElement(page.elements[i], pictures[i], &owner_);
-    const std::string dataField = TextOf(*element).dataField;
-    if (!dataField.empty()) state_.dataFields.push_back(dataField);
+    for (std::string& dataField : DataFieldsOf(*element))
+      state_.dataFields.push_back(std::move(dataField));
     Place(*element);
   }
   // The guide lines stay on the window from page to page; the first page is the front side and

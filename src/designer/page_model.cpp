@@ -196,12 +196,16 @@ TPRItem& PageModel::AddElementCopy(const projectfile::ElementBlock& block,
   item->SetBounds(item->Left() + dx, item->Top() + dy, item->Width(), item->Height());
   KeepInsideMargins(*item);
   Place(*item);
-  const std::string dataField = TextOf(*item).dataField;
-  if (!dataField.empty() && std::find(state_.dataFields.begin(), state_.dataFields.end(),
-                                      dataField) == state_.dataFields.end()) {
-    state_.dataFields.push_back(dataField);
-  }
+  NoteDataFields(*item);
   return *item;
+}
+
+void PageModel::NoteDataFields(const TPRItem& item) {
+  for (std::string& dataField : DataFieldsOf(item)) {
+    if (std::find(state_.dataFields.begin(), state_.dataFields.end(), dataField) ==
+        state_.dataFields.end())
+      state_.dataFields.push_back(std::move(dataField));
+  }
 }
 
 report::TPRImage& PageModel::InsertPicture(const std::filesystem::path& file) {

@@ -77,6 +77,8 @@ class PageModel {
 
   // Creates an element of a kind with the next number, on top of the page.
   report::TPRItem& CreateElement(ElementKind kind);
+  // Adds the data fields an element is filled from to the project's list, each once.
+  void NoteDataFields(const report::TPRItem& item);
   // A new element made from a stored one (see StoreElement), with a name and number of its own,
   // moved by dx, dy and kept inside the margins; pictures come with the picture they show. Its
   // data field joins the data-field list.

@@ -61,7 +61,8 @@ char CheckDigitOf(std::string_view twelveDigits) {
   return static_cast<char>('0' + (10 - sum % 10) % 10);
 }
 
-// Escapes a vCard 3.0 value: backslash, comma, semicolon and line breaks.
+}  // namespace
+
 std::string VCardValue(std::string_view value) {
   std::string out;
   out.reserve(value.size());
@@ -84,8 +85,6 @@ std::string VCardValue(std::string_view value) {
   }
   return out;
 }
-
-}  // namespace
 
 std::string Ean13WithCheckDigit(std::string_view digits) {
   if ((digits.size() != 12 && digits.size() != 13) || !IsDigits(digits)) {

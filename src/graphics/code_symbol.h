@@ -66,4 +66,7 @@ struct VCardFields {
 // A vCard 3.0 text (lines ended by CR LF, values escaped) with N, FN, ORG, TEL, EMAIL and URL.
 std::string VCard3(const VCardFields& fields);
 
+// A value as a vCard 3.0 holds it: backslash, comma and semicolon escaped, a line break as "\n".
+std::string VCardValue(std::string_view value);
+
 }  // namespace quirabel::graphics

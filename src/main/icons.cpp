@@ -26,6 +26,8 @@ const QHash<QString, QString>& Shapes() {
       {"memo",
        R"(<rect x="3" y="4" width="18" height="16" fill="#fff"/><path d="M6 8h12M6 12h12M6 16h8"/>)"},
       {"rect", R"(<rect x="4" y="6" width="16" height="12" fill="#f28b82"/>)"},
+      {"code",
+       R"(<rect x="3" y="3" width="7" height="7" fill="#fff"/><rect x="14" y="3" width="7" height="7" fill="#fff"/><rect x="3" y="14" width="7" height="7" fill="#fff"/><path d="M5.5 5.5h2v2h-2zM16.5 5.5h2v2h-2zM5.5 16.5h2v2h-2zM14 14h3v3h-3zM18 18h3v3h-3z" fill="#222"/>)"},
       {"image",
        R"(<rect x="3" y="5" width="18" height="14" fill="#fff"/><path d="M5 17l5-6 4 4 2-2 3 4z" fill="#81c995"/><circle cx="16" cy="9" r="1.6" fill="#f6d77a"/>)"},
       {"bgcolor", R"(<path d="M12 3c4 5 6 8 6 11a6 6 0 0 1-12 0c0-3 2-6 6-11z" fill="#8ab4f8"/>)"},

@@ -180,6 +180,11 @@ void MainWindow::BuildMenus() {
   file->addAction(quitAction);
   BuildEditMenu();
 
+  QAction* codeAction = make("Code (QR/Barcode)", "Einen QR-Code oder Strichcode einfügen", "code",
+                             true, [this] { Arm("code"); });
+  QMenu* insert = menuBar()->addMenu(QString::fromUtf8("E&infügen"));
+  insert->addAction(codeAction);
+
   QMenu* extras = menuBar()->addMenu(QString::fromUtf8("&Extras"));
   QMenu* templates = extras->addMenu(QString::fromUtf8("&Vorlagen"));
   templates->addAction(make("Vorlagen löschen", nullptr, nullptr, false,
@@ -237,6 +242,7 @@ void MainWindow::BuildMenus() {
       make("Textfeld", "Element Textfeld erzeugen", "memo", true, [this] { Arm("memo"); }));
   row1->addAction(
       make("Rechteck", "Rechtecke / Striche zeichnen", "rect", true, [this] { Arm("Rect"); }));
+  row1->addAction(codeAction);
   auto* grid = new QCheckBox(QString::fromUtf8("Rasterhilfe"));
   grid->setObjectName(QStringLiteral("CheckBox7"));
   grid->setToolTip(
@@ -346,7 +352,8 @@ void MainWindow::Preview() {
 void MainWindow::HostWindows() {
   // The text windows are made afresh with each document: each new one gets its host here.
   ui::TForm* forms[] = {application_.LabelWindow(), application_.TextWindow(),
-                        &application_.RectangleWindow(), &application_.DataFieldWindow()};
+                        &application_.RectangleWindow(), &application_.CodeWindow(),
+                        &application_.DataFieldWindow()};
   for (ui::TForm* form : forms) {
     if (form == nullptr || ui::qt::FormHost::Of(*form) != nullptr) continue;
     auto* host = new ui::qt::FormHost(*form, this);

@@ -128,7 +128,8 @@ void MainWindow::ShowPointer(const QPointF& viewPosition) {
 
 void MainWindow::HideWindowsOfGoneElements() {
   dialogs::ElementWindow* windows[] = {application_.LabelWindow(), application_.TextWindow(),
-                                       &application_.RectangleWindow()};
+                                       &application_.RectangleWindow(),
+                                       &application_.CodeWindow()};
   for (dialogs::ElementWindow* window : windows) {
     if (window != nullptr) window->HideWhenElementGone();
   }

@@ -2,7 +2,7 @@
 
 namespace quirabel::report {
 
-// The five kinds of page element, in the order a page text lists elements of one number.
-enum class ElementKind { Rect, Label, Text, Jpeg, Bitmap };
+// The kinds of page element, in the order a page text lists elements of one number.
+enum class ElementKind { Rect, Label, Text, Jpeg, Bitmap, Code };
 
 }  // namespace quirabel::report

@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "base/user_error.h"
+#include "graphics/code_symbol.h"
 #include "pdf/pdf_unicode_font.h"
 #include "report/pr_panels.h"
 #include "ui/errors.h"
@@ -139,6 +140,8 @@ void TPReport::Print(TPRPage& page) {
   } catch (const pdf::EPdfMissingCharacters& e) {
     throw pdf::EPdfMissingCharacters("Seite " + std::to_string(pageCount_) + ", " + e.what(),
                                      e.Characters());
+  } catch (const graphics::CodeError& e) {
+    throw graphics::CodeError("Seite " + std::to_string(pageCount_) + ", " + e.what());
   }
 }
 

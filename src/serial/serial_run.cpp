@@ -21,6 +21,7 @@
 #include "designer/page_model.h"
 #include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/records.h"
+#include "graphics/code_symbol.h"
 #include "pdf/pdf_errors.h"
 #include "serial/output_folder.h"
 #include "serial/run_record.h"
@@ -50,10 +51,10 @@ SerialPrinter::SerialPrinter(const designer::ProjectState& project, const LinkFi
     designer::PageModel& model = *pages_.back();
     model.LoadPage(page);
     for (const designer::PageElement& element : model.Elements()) {
-      const std::string field = designer::TextOf(*element.item).dataField;
-      if (field.empty()) continue;
-      if (const std::optional<int> column = AssignedColumn(link.assignments, field))
-        dataFields_.push_back({element.item, *column});
+      for (std::string& field : designer::DataFieldsOf(*element.item)) {
+        if (const std::optional<int> column = AssignedColumn(link.assignments, field))
+          dataFields_.push_back({element.item, std::move(field), *column});
+      }
     }
   }
   if (pages_.empty()) throw SerialError("Das Projekt hat keine Seite.");
@@ -87,7 +88,7 @@ SerialPrinter::~SerialPrinter() = default;
 
 void SerialPrinter::Fill(const std::vector<std::string>& cells) {
   for (const DataField& field : dataFields_)
-    designer::FillDataField(*field.item, CellAt(cells, field.column));
+    designer::FillField(*field.item, field.name, CellAt(cells, field.column));
 }
 
 void SerialPrinter::Print(const std::vector<std::string>& cells,
@@ -337,6 +338,10 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       try {
         printer->PrintTo(cells, text, pdf);
         folder->Write(name, pdf);
+      } catch (const graphics::CodeError& e) {
+        // So does a code its kind cannot encode with the row's data.
+        refuse(row, "Zeile " + std::to_string(row) + " (" + name + "): " + e.what());
+        continue;
       } catch (const pdf::EPdfMissingCharacters& e) {
         // Text that no installed font can print fails its row alone; the run goes on.
         refuse(row, "Zeile " + std::to_string(row) + " (" + name + "): " + e.what());

@@ -42,7 +42,8 @@ class SerialPrinter {
 
   // Fills every assigned data field with its cell of the row (a data field without assignment
   // keeps its marker) and writes all pages into `file`, atomically. Raises FileError when the
-  // file cannot be written; nothing is left behind then.
+  // file cannot be written; nothing is left behind then. A code whose filled content its kind
+  // cannot encode raises graphics::CodeError.
   void Print(const std::vector<std::string>& cells, const std::filesystem::path& file);
   // The same for the run to write itself: the PDF is `pieces` one after the other, views into
   // `text` and into the pictures' bytes, which are not copied. They stay valid until the next
@@ -53,6 +54,7 @@ class SerialPrinter {
  private:
   struct DataField {
     report::TPRItem* item;
+    std::string name;
     int column;
   };
 
@@ -96,8 +98,9 @@ struct SerialOutcome {
   // Why the run stopped early (German, naming the row and how many PDFs were written); empty
   // when it did not fail.
   std::string failure;
-  // Rows refused one by one (their name is a link or no regular file, or their text has
-  // characters no installed font has); the run went on. The
+  // Rows refused one by one (their name is a link or no regular file, their text has
+  // characters no installed font has, or a code cannot encode their content); the run went on.
+  // The
   // first kListedRows of them, by row, and how many there were.
   std::vector<FailedRow> failedRows;
   std::size_t failedCount = 0;

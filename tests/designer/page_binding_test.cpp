@@ -4,6 +4,7 @@
 #include "designer/projectfile/page_text.h"
 #include "graphics/bmp.h"
 #include "graphics/jpeg.h"
+#include "report/pr_code.h"
 #include "support/fake_platform.h"
 
 namespace quirabel::designer {
@@ -113,6 +114,58 @@ TEST_F(PageBindingTest, NamesBeyondWindows1252ComeBackAsTyped) {
   EXPECT_EQ(static_cast<report::TPRText*>(other->Page().Elements()[1].item)->Text(),
             "Ελένη Παπαδοπούλου\r\nЮлия Смирнова\r\n");
   EXPECT_EQ(state.info.author, "Jiří Dvořák");
+}
+
+// A code's content goes into the file as Windows-1252 with numeric references and its '<'
+// escaped, so markers and tags in it come back as typed and never end the block early.
+TEST_F(PageBindingTest, CodesSurviveSaveAndLoadByteForByte) {
+  const struct {
+    graphics::CodeKind kind;
+    graphics::QrErrorCorrection correction;
+    std::string content;
+    std::string stored;  // the bytes after "<kxdata>"
+  } cases[] = {
+      {graphics::CodeKind::QrCode, graphics::QrErrorCorrection::M,
+       "BEGIN:VCARD\r\nN:<Name>;<Vorname>\r\nORG:Grüße & Łódź </kxelement>\r\nEND:VCARD\r\n",
+       "BEGIN:VCARD\r\nN:&#60;Name>;&#60;Vorname>\r\nORG:Gr\xFC\xDF"
+       "e & &#321;\xF3"
+       "d&#378; &#60;/kxelement>\r\nEND:VCARD\r\n"},
+      {graphics::CodeKind::DataMatrix, graphics::QrErrorCorrection::H, "typed &#60; and &<#38;",
+       "typed &#38;#60; and &&#60;#38;"},
+      {graphics::CodeKind::Code128, graphics::QrErrorCorrection::L, "Ticket-<Nummer>",
+       "Ticket-&#60;Nummer>"},
+      {graphics::CodeKind::Ean13, graphics::QrErrorCorrection::Q, "400638133393", "400638133393"},
+  };
+  for (const auto& c : cases) {
+    auto& code = static_cast<report::TPRCode&>(window->Page().CreateElement(ElementKind::Code));
+    code.SetBounds(10, 12, 90, 80);
+    code.SetCodeKind(c.kind);
+    code.SetCorrection(c.correction);
+    code.SetColor(graphics::RGB(10, 20, 30));
+    code.SetContent(c.content);
+  }
+  const std::string first = window->Page().PageText();
+  for (const auto& c : cases) {
+    EXPECT_NE(first.find("<kxdata>" + c.stored + "</kxelement>"), std::string::npos) << c.stored;
+  }
+
+  DocumentWindow* other = NewWindow();
+  other->LoadPageText(first, 1, false);
+  EXPECT_EQ(other->Page().PageText(), first);
+  ASSERT_EQ(other->Page().Elements().size(), std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto* code = dynamic_cast<report::TPRCode*>(other->Page().Elements()[i].item);
+    ASSERT_NE(code, nullptr);
+    EXPECT_TRUE(code->Name().starts_with("PRCode"));
+    EXPECT_EQ(code->Content(), cases[i].content);
+    EXPECT_EQ(code->CodeKind(), cases[i].kind);
+    EXPECT_EQ(code->Correction(), cases[i].correction);
+    EXPECT_EQ(code->Color(), graphics::RGB(10, 20, 30));
+    EXPECT_EQ(code->BoundsRect(), ui::Bounds(10, 12, 90, 80));
+  }
+  // The markers in a code's content are data fields of the page.
+  EXPECT_EQ(state.dataFields,
+            (std::vector<std::string>{"Name", "Vorname", "/kxelement", "Nummer"}));
 }
 
 TEST_F(PageBindingTest, DataFieldsComeBackAsTheirNames) {

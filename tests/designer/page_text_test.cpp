@@ -200,6 +200,19 @@ TEST(PageTextTest, DamagedPages) {
        d + "ein Element ist zu kurz."},
       {kHead + "<kxelement TEX>" + std::string(130, '\0') + "</kxelement>",
        d + "in einem Element fehlt „<kxdata>“."},
+      {kHead + "<kxelement COD>" + std::string(67, '\0') + "<kxdata>x</kxelement>",
+       d + "ein Element ist zu kurz."},
+      {kHead + "<kxelement COD>" + std::string(68, '\0') + "</kxelement>",
+       d + "in einem Element fehlt „<kxdata>“."},
+      {kHead + "<kxelement COD>" + std::string(64, '\0') + "\x04" + std::string(3, '\0') +
+           "<kxdata>x</kxelement>",
+       d + "ein Code hat eine unbekannte Art."},
+      {kHead + "<kxelement COD>" + std::string(65, '\0') + "\x09" + std::string(2, '\0') +
+           "<kxdata>x</kxelement>",
+       d + "ein Code hat eine unbekannte Art."},
+      {kHead + "<kxelement COD>" + std::string(68, '\0') + "<kxdata>" +
+           std::string(64 * 1024 + 1, 'x') + "</kxelement>",
+       d + "der Inhalt eines Codes ist zu lang."},
   };
   for (const auto& [text, message] : cases) {
     try {

@@ -5,9 +5,12 @@
 #include "designer/page_format.h"
 #include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/page_text.h"
+#include "designer/projectfile/records.h"
 
 using quirabel::designer::HeightPixels;
 using quirabel::designer::WidthPixels;
+using quirabel::designer::projectfile::DecodeCodeContent;
+using quirabel::designer::projectfile::EncodeCodeContent;
 using quirabel::designer::projectfile::GuideLineRecords;
 using quirabel::designer::projectfile::kGuideKinds;
 using quirabel::designer::projectfile::PageText;
@@ -51,6 +54,15 @@ void CheckGuideLines(const PageText& page) {
   }
 }
 
+// A code's content as stored, read and stored again, reads back to the same text.
+void CheckCodes(const PageText& page) {
+  for (const auto& block : page.elements) {
+    if (block.kind != quirabel::report::ElementKind::Code) continue;
+    const std::string text = DecodeCodeContent(block.data.View());
+    if (DecodeCodeContent(EncodeCodeContent(text)) != text) __builtin_trap();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -66,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     auto p = ReadPageText(bytes);
     CheckGuideLines(p);
+    CheckCodes(p);
     auto again = WritePageText(p);
     auto q = ReadPageText(again);
     // A page we wrote must read back to the same bytes.

@@ -16,6 +16,8 @@
 
 #include "base/atomic_file.h"
 #include "base/sha256.h"
+#include "graphics/code_symbol.h"
+#include "report/pr_code.h"
 #include "serial/run_record.h"
 #include "support/data_field_project.h"
 #include "support/fake_platform.h"
@@ -137,6 +139,75 @@ TEST_F(SerialRunTest, NamesOfEveryScriptPrintAsWrittenAndAnUnprintableRowFailsAl
     // The file's name and the text inside agree.
     const std::string text = Text(file);
     EXPECT_EQ(text.substr(0, text.find("\n<Ort>")), rows[i].first + "\n" + rows[i].last) << text;
+  }
+}
+
+// Each person gets their own vCard QR code and ticket number, read back from the rendered PDF; a
+// number EAN-13 cannot encode fails its row alone, with the reason.
+TEST_F(SerialRunTest, CodesAreFilledPerRowAndReadBack) {
+  ASSERT_TRUE(testing::ToolAvailable("pdftoppm") && testing::ToolAvailable("zbarimg"));
+  application->NewDocument({"", "85", "55"});
+  designer::PageModel& page = application->DocumentWindow()->Page();
+  auto& qr = static_cast<report::TPRCode&>(page.CreateElement(designer::ElementKind::Code));
+  qr.SetBounds(10, 10, 110, 110);
+  qr.SetContent(graphics::VCard3(
+      {"<Name>", "<Vorname>", "Quirabel GmbH", "+49 30 1234567", "<Mail>", "https://example.org"}));
+  auto& ean = static_cast<report::TPRCode&>(page.CreateElement(designer::ElementKind::Code));
+  ean.SetBounds(130, 20, 100, 50);
+  ean.SetCodeKind(graphics::CodeKind::Ean13);
+  ean.SetContent("<Nummer>");
+  page.StoreCurrentPage();
+  application->SaveProjectTo((folder / "codes.kxp").string());
+  ASSERT_TRUE(application->OpenProject(folder / "codes.kxp"));
+
+  const struct {
+    std::string first, last, mail, number;
+    std::string failure;  // part of the reason a row fails with; empty when it is written
+  } rows[] = {
+      {"Jürgen", "Größer", "j.groesser@example.org", "400638133393", ""},
+      {"Änne", "Öztürk", "aenne@example.org", "401234567890", ""},
+      {"Zoë", "Ørsted", "zoe@example.org", "12345678901X", "Zeile 3"},
+      {"Łukasz", "Żółć", "lukasz@example.org", "978316148410", ""},
+  };
+  std::string csv;
+  for (const auto& row : rows)
+    csv += row.first + ";" + row.last + ";" + row.mail + ";" + row.number + "\r\n";
+  const CsvTable table = CsvTable::Parse(csv);
+  const std::filesystem::path target = folder / "aus";
+  SerialRun run = Run(table, target);
+  run.link.assignments = {"Vorname  ->  Feld1", "Name  ->  Feld2", "Mail  ->  Feld3",
+                          "Nummer  ->  Feld4"};
+  const SerialOutcome outcome = RunSerial(run, platform.GetClock());
+  EXPECT_EQ(outcome.failure, "");
+  EXPECT_EQ(outcome.written, 3u);
+  ASSERT_EQ(outcome.failedRows.size(), 1u);
+  int n = 0;
+  for (const auto& row : rows) {
+    ++n;
+    SCOPED_TRACE(row.first);
+    const auto file = target / ("pdf-file" + std::to_string(n) + ".pdf");
+    if (!row.failure.empty()) {
+      EXPECT_FALSE(std::filesystem::exists(file));
+      EXPECT_EQ(outcome.failedRows[0].row, static_cast<std::size_t>(n));
+      EXPECT_NE(outcome.failedRows[0].reason.find(row.failure), std::string::npos);
+      EXPECT_NE(outcome.failedRows[0].reason.find("PRCode"), std::string::npos)
+          << outcome.failedRows[0].reason;
+      continue;
+    }
+    ASSERT_TRUE(std::filesystem::exists(file));
+    EXPECT_TRUE(testing::IsValidPdf(ReadFile(file, 1 << 24)));
+    const auto image = target / "page.pgm";
+    ASSERT_EQ(testing::RunTool("pdftoppm -r 300 -gray " + testing::ShellQuote(file.string()) +
+                               " > " + testing::ShellQuote(image.string()))
+                  .exitCode,
+              0);
+    const std::string read =
+        testing::RunTool("zbarimg --raw -q " + testing::ShellQuote(image.string())).out;
+    EXPECT_NE(read.find(graphics::VCard3({row.last, row.first, "Quirabel GmbH", "+49 30 1234567",
+                                          row.mail, "https://example.org"})),
+              std::string::npos)
+        << read;
+    EXPECT_NE(read.find(graphics::Ean13WithCheckDigit(row.number)), std::string::npos) << read;
   }
 }
 

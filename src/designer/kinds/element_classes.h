@@ -17,6 +17,7 @@ const ElementClass& LabelClass();
 const ElementClass& TextClass();
 const ElementClass& JpegClass();
 const ElementClass& BitmapClass();
+const ElementClass& CodeClass();
 
 // A text of a page text (Windows-1252) as UTF-8.
 inline std::string FromFile(std::string_view bytes) { return projectfile::FromFileText(bytes); }

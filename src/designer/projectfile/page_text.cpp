@@ -36,6 +36,10 @@ constexpr std::string_view kLabelTag = "<kxelement LAB>";
 constexpr std::string_view kTextTag = "<kxelement TEX>";
 constexpr std::string_view kJpegTag = "<kxelement IMG>";
 constexpr std::string_view kBitmapTag = "<kxelement BMP>";
+constexpr std::string_view kCodeTag = "<kxelement COD>";
+
+// A code's content beyond this is no content a symbol can hold, but a damaged or made-up file.
+constexpr std::size_t kMaxCodeContent = 64 * 1024;
 
 struct TextField {
   std::string PageHeader::*value;
@@ -135,6 +139,12 @@ void AppendBlock(Sink& out, const ElementBlock& block) {
     case ElementKind::Bitmap:
       out.Add(block.kind == ElementKind::Jpeg ? kJpegTag : kBitmapTag);
       out.Add(Encode(RecordOf<ImageRecord>(block)));
+      out.Add(kData);
+      out.Add(block.data);
+      break;
+    case ElementKind::Code:
+      out.Add(kCodeTag);
+      out.Add(Encode(RecordOf<CodeRecord>(block)));
       out.Add(kData);
       out.Add(block.data);
       break;
@@ -488,6 +498,19 @@ class PageReader {
       RequireRecord(part);
       block.record = DecodeImage(text_.substr(body));
       block.data = ReadPicture(part.dataStart, block.checkedJpeg);
+    } else if (kind == "COD") {
+      const RecordPart part = FindRecord(body, kCodeRecordSize, end);
+      RequireRecord(part);
+      block.kind = ElementKind::Code;
+      const CodeRecord record = DecodeCode(text_.substr(body));
+      if (record.codeKind > kCodeEan13 || record.correction > kCorrectionH)
+        Damaged("ein Code hat eine unbekannte Art");
+      block.record = record;
+      const std::size_t close = Find(kElementEnd, part.dataStart);
+      if (close == kNpos) MissingEnd(kElementEnd);
+      if (close - part.dataStart > kMaxCodeContent) Damaged("der Inhalt eines Codes ist zu lang");
+      block.data = source_.Sub(part.dataStart, close - part.dataStart);
+      pos_ = close + kElementEnd.size();
     } else {
       pos_ = end + kElementEnd.size();  // a kind this version does not know
       ++page.skippedUnknownBlocks;

@@ -38,8 +38,9 @@ inline constexpr std::array<std::string_view, 3> kTagsPicturesMustNotHold = {
 struct ElementBlock {
   ElementKind kind = ElementKind::Rect;
   // The record matching kind; ImageRecord for Jpeg and Bitmap.
-  std::variant<RectRecord, LabelRecord, TextRecord, ImageRecord> record;
-  // Text: the stored lines (see EncodeTextLines); Jpeg and Bitmap: the picture file; else empty.
+  std::variant<RectRecord, LabelRecord, TextRecord, ImageRecord, CodeRecord> record;
+  // Text: the stored lines (see EncodeTextLines); Jpeg and Bitmap: the picture file; Code: the
+  // stored content (see EncodeCodeContent); else empty.
   SharedBytes data;
   // A JPEG's structure as reading found it while looking for the picture's end
   // (graphics::CheckJpegStructure of data); none when reading did not walk it whole.

@@ -127,6 +127,20 @@ void ImageLayout(Io& io, Record& r) {
   io.Bool(72, r.fromPng);
 }
 
+template <class Io, class Record>
+void CodeLayout(Io& io, Record& r) {
+  io.Str(0, kMaxNameLength, r.name);
+  io.Int32(44, r.top);
+  io.Int32(48, r.left);
+  io.Int32(52, r.height);
+  io.Int32(56, r.width);
+  io.Int32(60, r.color);
+  io.Byte(64, r.codeKind);
+  io.Byte(65, r.correction);
+}
+
+constexpr std::string_view kEscapedOpening = "&#60;";
+
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 }  // namespace
@@ -181,6 +195,49 @@ ImageRecord DecodeImage(std::string_view bytes) {
   const RecordReader in(bytes, kImageRecordSize);
   ImageLayout(in, r);
   return r;
+}
+
+std::string Encode(const CodeRecord& r) {
+  RecordWriter w(kCodeRecordSize);
+  CodeLayout(w, r);
+  return w.Take();
+}
+
+CodeRecord DecodeCode(std::string_view bytes) {
+  CodeRecord r;
+  const RecordReader in(bytes, kCodeRecordSize);
+  CodeLayout(in, r);
+  return r;
+}
+
+std::string EncodeCodeContent(std::string_view utf8) {
+  const std::string bytes = ToFileText(utf8);
+  std::string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) {
+    if (c == '<') {
+      out += kEscapedOpening;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// ToFileText writes a typed "&#" as "&#38;#", so "&#60;" in stored bytes is always an escaped
+// '<'.
+std::string DecodeCodeContent(std::string_view bytes) {
+  std::string opened;
+  opened.reserve(bytes.size());
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    if (bytes.substr(pos).starts_with(kEscapedOpening)) {
+      opened += '<';
+      pos += kEscapedOpening.size();
+    } else {
+      opened += bytes[pos++];
+    }
+  }
+  return FromFileText(opened);
 }
 
 std::string EncodeTextLines(std::string_view text) {

@@ -24,6 +24,7 @@ inline constexpr std::size_t kRectRecordSize = 72;
 inline constexpr std::size_t kLabelRecordSize = 368;
 inline constexpr std::size_t kTextRecordSize = 120;
 inline constexpr std::size_t kImageRecordSize = 76;
+inline constexpr std::size_t kCodeRecordSize = 68;
 
 // Longest texts the records can hold; longer ones are cut when encoding.
 inline constexpr std::size_t kMaxNameLength = 40;
@@ -36,6 +37,14 @@ inline constexpr std::uint8_t kFontTimes = 2;
 inline constexpr std::uint8_t kAlignLeft = 0;
 inline constexpr std::uint8_t kAlignRight = 1;
 inline constexpr std::uint8_t kAlignCentre = 2;
+inline constexpr std::uint8_t kCodeQr = 0;
+inline constexpr std::uint8_t kCodeDataMatrix = 1;
+inline constexpr std::uint8_t kCodeCode128 = 2;
+inline constexpr std::uint8_t kCodeEan13 = 3;
+inline constexpr std::uint8_t kCorrectionL = 0;
+inline constexpr std::uint8_t kCorrectionM = 1;
+inline constexpr std::uint8_t kCorrectionQ = 2;
+inline constexpr std::uint8_t kCorrectionH = 3;
 
 // Colours are 0x00BBGGRR, or a system colour with the top bit set.
 struct RectRecord {
@@ -104,10 +113,25 @@ struct ImageRecord {
   friend bool operator==(const ImageRecord&, const ImageRecord&) = default;
 };
 
+// A QR code or barcode; its content follows the record (see EncodeCodeContent).
+struct CodeRecord {
+  std::string name;
+  std::int32_t color = 0;
+  std::int32_t top = 0;
+  std::int32_t left = 0;
+  std::int32_t height = 0;
+  std::int32_t width = 0;
+  std::uint8_t codeKind = kCodeQr;
+  std::uint8_t correction = kCorrectionM;
+
+  friend bool operator==(const CodeRecord&, const CodeRecord&) = default;
+};
+
 std::string Encode(const RectRecord& record);
 std::string Encode(const LabelRecord& record);
 std::string Encode(const TextRecord& record);
 std::string Encode(const ImageRecord& record);
+std::string Encode(const CodeRecord& record);
 
 // Each reads the first record-size bytes and ignores the rest; shorter input is a
 // ProjectFileError.
@@ -115,6 +139,13 @@ RectRecord DecodeRect(std::string_view bytes);
 LabelRecord DecodeLabel(std::string_view bytes);
 TextRecord DecodeText(std::string_view bytes);
 ImageRecord DecodeImage(std::string_view bytes);
+CodeRecord DecodeCode(std::string_view bytes);
+
+// A code's content (UTF-8) as stored after its record: Windows-1252 with numeric references
+// (ToFileText), and every '<' as "&#60;", so a data-field marker or a tag in the content can
+// never end the block early. DecodeCodeContent is its inverse.
+std::string EncodeCodeContent(std::string_view utf8);
+std::string DecodeCodeContent(std::string_view bytes);
 
 // The lines of a text field as stored: leading and trailing bytes up to the space are dropped,
 // then every line (broken at CR, LF or CR LF) is written with CR LF after it; "" stays "".

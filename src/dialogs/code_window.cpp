@@ -1,0 +1,228 @@
+#include "dialogs/code_window.h"
+
+#include "designer/document_window.h"
+#include "graphics/code_symbol.h"
+#include "ui/platform.h"
+
+namespace quirabel::dialogs {
+
+using report::ElementKind;
+
+namespace {
+
+constexpr const char* kNoField = "–";
+constexpr const char* kSmallModules =
+    "Module unter 0,25 mm: Telefone lesen den Code dann oft nicht. Bitte vergrößern.";
+
+// A content every kind holds at its usual size.
+std::string ExampleOf(graphics::CodeKind kind) {
+  switch (kind) {
+    case graphics::CodeKind::Ean13:
+      return "400638133393";
+    case graphics::CodeKind::Code128:
+    case graphics::CodeKind::DataMatrix:
+      return "12345678";
+    case graphics::CodeKind::QrCode:
+      break;
+  }
+  return "https://";
+}
+
+}  // namespace
+
+std::optional<std::string> CodeContentRefusal(const report::TPRCode& code,
+                                              const std::string& content) {
+  if (!report::CodeFieldsOf(content).empty()) return std::nullopt;
+  try {
+    bool fits = false;
+    report::LayOutCode(graphics::EncodeCode(code.CodeKind(), content, code.Correction()),
+                       code.Width(), code.Height(), &fits);
+    if (!fits) {
+      return std::string(
+          "Der Inhalt ist für diese Größe zu lang; die Module wären kleiner als "
+          "0,25 mm. Bitte den Code vergrößern oder den Inhalt kürzen.");
+    }
+  } catch (const graphics::CodeError& e) {
+    return std::string(e.what());
+  }
+  return std::nullopt;
+}
+
+std::string VCardTemplate(const VCardFieldChoice& choice) {
+  const auto marker = [](const std::string& field) {
+    return field.empty() ? std::string() : "<" + field + ">";
+  };
+  return graphics::VCard3({marker(choice.familyName), marker(choice.givenName),
+                           marker(choice.organisation), marker(choice.phone), marker(choice.email),
+                           marker(choice.url)});
+}
+
+CodePropertiesWindow::CodePropertiesWindow(ui::Component* owner, DocumentSource document,
+                                           const std::vector<std::string>& dataFields)
+    : ElementWindow(owner, std::move(document)), dataFields_(dataFields) {
+  SetName("CodePropertiesWindow");
+  SetCaption("Eigenschaften Code");
+  SetToolWindow(true);
+  SetColor(graphics::clWhite);
+  SetBounds(0, 0, 260, 420);
+
+  AddLabel("KindLabel", "Art", 8, 11);
+  kindChoice = AddChoice("KindChoice", {"QR-Code", "Data Matrix", "Code 128", "EAN-13"}, "QR-Code",
+                         110, 8, 142);
+  kindChoice->SetStyle(ui::TComboBoxStyle::csDropDownList);
+  AddLabel("CorrectionLabel", "Fehlerkorrektur", 8, 39);
+  correctionChoice = AddChoice("CorrectionChoice", {"L (7 %)", "M (15 %)", "Q (25 %)", "H (30 %)"},
+                               "M (15 %)", 110, 36, 142);
+  correctionChoice->SetStyle(ui::TComboBoxStyle::csDropDownList);
+  colorButton = new ui::TColorButton(this);
+  colorButton->SetName("ColorButton");
+  colorButton->SetCaption("Farbe");
+  colorButton->SetBounds(8, 64, 244, 25);
+  colorButton->SetParent(this);
+
+  AddLabel("ContentLabel", "Inhalt (Datenfelder als <Name>)", 8, 96, true);
+  contentMemo = new ui::TMemo(this);
+  contentMemo->SetName("ContentMemo");
+  contentMemo->SetBounds(8, 114, 244, 110);
+  contentMemo->SetParent(this);
+  applyButton = AddButton("ApplyButton", "Übernehmen", 8, 228, 244, 25);
+  smallModulesLabel = AddLabel("SmallModulesLabel", kSmallModules, 8, 256);
+  smallModulesLabel->SetVisible(false);
+
+  AddLabel("VCardLabel", "vCard aus Datenfeldern", 8, 280, true);
+  const char* roles[] = {"Name", "Vorname", "Firma", "Telefon", "E-Mail", "Internet"};
+  for (int i = 0; i < 6; ++i) {
+    const int column = i % 2, row = i / 2;
+    const std::string name = "VCardChoice" + std::to_string(i + 1);
+    vcardChoices[i] = AddChoice(name.c_str(), {}, roles[i], 8 + column * 124, 298 + row * 26, 120);
+    vcardChoices[i]->SetStyle(ui::TComboBoxStyle::csDropDownList);
+    vcardChoices[i]->SetHint(roles[i]);
+  }
+  vcardButton = AddButton("VCardButton", "vCard aus Datenfeldern…", 8, 378, 244, 25);
+
+  OnShow = [this](ui::Control&) { OnWindowShown(); };
+  kindChoice->OnChange = [this](ui::Control&) { OnKindChange(); };
+  correctionChoice->OnChange = [this](ui::Control&) { OnCorrectionChange(); };
+  colorButton->OnClick = [this](ui::Control&) { OnColorClick(); };
+  applyButton->OnClick = [this](ui::Control&) { OnApplyClick(); };
+  vcardButton->OnClick = [this](ui::Control&) { OnVCardClick(); };
+}
+
+report::TPRCode* CodePropertiesWindow::PressedCode() const {
+  return static_cast<report::TPRCode*>(PressedOf(ElementKind::Code));
+}
+
+void CodePropertiesWindow::Tell(const std::string& text) {
+  if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(text);
+}
+
+void CodePropertiesWindow::ShowModuleWarning() {
+  const report::TPRCode* code = PressedCode();
+  smallModulesLabel->SetVisible(code != nullptr && report::CodeFieldsOf(code->Content()).empty() &&
+                                !code->ModulesReadable());
+}
+
+void CodePropertiesWindow::OnWindowShown() {
+  // Each box shows its role until a field is chosen; "–" leaves the role out again.
+  std::vector<std::string> fields{kNoField};
+  fields.insert(fields.end(), dataFields_.begin(), dataFields_.end());
+  for (ui::TComboBox* choice : vcardChoices) {
+    const std::string shown = choice->Text();
+    choice->SetItems(fields);
+    choice->SetText(shown);
+  }
+  if (const report::TPRCode* code = PressedCode()) {
+    kindChoice->SetItemIndex(static_cast<int>(code->CodeKind()));
+    correctionChoice->SetItemIndex(static_cast<int>(code->Correction()));
+    correctionChoice->SetEnabled(code->CodeKind() == graphics::CodeKind::QrCode);
+    colorButton->SetSwatchColor(code->Color());
+    contentMemo->SetText(code->Content());
+  }
+  ShowModuleWarning();
+}
+
+void CodePropertiesWindow::OnKindChange() {
+  report::TPRCode* code = PressedCode();
+  if (code == nullptr || kindChoice->ItemIndex() < 0) return;
+  const auto kind = static_cast<graphics::CodeKind>(kindChoice->ItemIndex());
+  report::TPRCode trial;
+  trial.SetBounds(0, 0, code->Width(), code->Height());
+  trial.SetCodeKind(kind);
+  trial.SetCorrection(code->Correction());
+  // Content the new kind cannot hold gives way to an example of the kind (an undo step brings
+  // it back), so the code on the page always prints.
+  std::string content = code->Content();
+  if (const auto refusal = CodeContentRefusal(trial, content)) {
+    content = ExampleOf(kind);
+    Tell(*refusal + "\nDer Inhalt wurde durch ein Beispiel ersetzt.");
+  }
+  Edit(*code, "", [&] {
+    code->SetCodeKind(kind);
+    code->SetContent(content);
+  });
+  contentMemo->SetText(code->Content());
+  correctionChoice->SetEnabled(kind == graphics::CodeKind::QrCode);
+  ShowModuleWarning();
+}
+
+void CodePropertiesWindow::OnCorrectionChange() {
+  report::TPRCode* code = PressedCode();
+  if (code == nullptr || correctionChoice->ItemIndex() < 0) return;
+  const auto correction = static_cast<graphics::QrErrorCorrection>(correctionChoice->ItemIndex());
+  report::TPRCode trial;
+  trial.SetBounds(0, 0, code->Width(), code->Height());
+  trial.SetCodeKind(code->CodeKind());
+  trial.SetCorrection(correction);
+  if (const auto refusal = CodeContentRefusal(trial, code->Content())) {
+    Tell(*refusal);
+    correctionChoice->SetItemIndex(static_cast<int>(code->Correction()));
+    return;
+  }
+  Edit(*code, "", [&] { code->SetCorrection(correction); });
+  ShowModuleWarning();
+}
+
+void CodePropertiesWindow::OnColorClick() {
+  report::TPRCode* code = PressedCode();
+  const auto color = ChooseColor(code != nullptr ? code->Color() : graphics::clBlack);
+  if (color && (code = PressedCode()) != nullptr) {
+    Edit(*code, "", [&] { code->SetColor(*color); });
+    colorButton->SetSwatchColor(code->Color());
+  }
+}
+
+bool CodePropertiesWindow::OnApplyClick() {
+  report::TPRCode* code = PressedCode();
+  if (code == nullptr) return false;
+  const std::string content = contentMemo->Text();
+  if (content.empty()) {
+    Tell("Ein Code braucht einen Inhalt.");
+    return false;
+  }
+  if (const auto refusal = CodeContentRefusal(*code, content)) {
+    Tell(*refusal);
+    return false;
+  }
+  Edit(*code, "", [&] { code->SetContent(content); });
+  // The markers of the content are data fields of the page, as a text line's is.
+  if (designer::DocumentWindow* document = Document()) document->Page().NoteDataFields(*code);
+  ShowModuleWarning();
+  return true;
+}
+
+void CodePropertiesWindow::OnVCardClick() {
+  const auto chosen = [this](int role) {
+    const ui::TComboBox& choice = *vcardChoices[role];
+    return choice.ItemIndex() > 0 ? choice.Items()[static_cast<std::size_t>(choice.ItemIndex())]
+                                  : std::string();
+  };
+  VCardFieldChoice choice{chosen(0), chosen(1), chosen(2), chosen(3), chosen(4), chosen(5)};
+  if (choice.familyName.empty() && choice.givenName.empty()) {
+    Tell("Bitte mindestens das Datenfeld für Name oder Vorname wählen.");
+    return;
+  }
+  contentMemo->SetText(VCardTemplate(choice));
+  OnApplyClick();
+}
+
+}  // namespace quirabel::dialogs

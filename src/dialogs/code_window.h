@@ -1,0 +1,60 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dialogs/property_windows.h"
+#include "report/pr_code.h"
+
+namespace quirabel::dialogs {
+
+// Why a code cannot take a content at its size (German), none when it can. Content with
+// data-field markers is checked row by row when printed, not here.
+std::optional<std::string> CodeContentRefusal(const report::TPRCode& code,
+                                              const std::string& content);
+
+// The vCard 3.0 template of chosen data fields: each field as its marker "<name>", an empty
+// choice leaves its line out.
+struct VCardFieldChoice {
+  std::string familyName, givenName, organisation, phone, email, url;
+};
+std::string VCardTemplate(const VCardFieldChoice& choice);
+
+// "Eigenschaften Code": kind, error correction, colour and content of the pressed code, and a
+// vCard template from data fields. The content goes into the code with "Übernehmen"; content the
+// kind cannot hold at the code's size is refused with the reason.
+class CodePropertiesWindow : public ElementWindow {
+ public:
+  CodePropertiesWindow(ui::Component* owner, DocumentSource document,
+                       const std::vector<std::string>& dataFields);
+  std::string ClassName() const override { return "CodePropertiesWindow"; }
+
+  ui::TComboBox* kindChoice;
+  ui::TComboBox* correctionChoice;
+  ui::TColorButton* colorButton;
+  ui::TMemo* contentMemo;
+  ui::TButton* applyButton;       // "Übernehmen"
+  ui::TLabel* smallModulesLabel;  // shown while modules would be below 0.25 mm
+  // The data fields of the vCard: Name, Vorname, Firma, Telefon, E-Mail, Internet.
+  ui::TComboBox* vcardChoices[6];
+  ui::TButton* vcardButton;  // "vCard aus Datenfeldern…"
+
+  void OnWindowShown();
+  void OnKindChange();
+  void OnCorrectionChange();
+  void OnColorClick();
+  // Takes the memo's content; false when it was refused.
+  bool OnApplyClick();
+  void OnVCardClick();
+
+  report::TPRCode* PressedCode() const;
+  const report::TPRItem* Target() const override { return PressedCode(); }
+
+ private:
+  const std::vector<std::string>& dataFields_;
+  void ShowModuleWarning();
+  void Tell(const std::string& text);
+};
+
+}  // namespace quirabel::dialogs

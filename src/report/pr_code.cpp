@@ -1,0 +1,185 @@
+#include "report/pr_code.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/rounding.h"
+
+namespace quirabel::report {
+
+namespace {
+
+// Page pixels are PDF points. Modules are whole dots of a 300 dpi printer (also whole at 600 dpi).
+constexpr double kPointsPerMm = 72 / 25.4;
+constexpr double kDot = 72.0 / 300;
+// The smallest module as dots: 0.25 mm is 2.95 dots, so 3 (0.254 mm).
+const int kMinModuleDots = static_cast<int>(std::ceil(kMinModuleMm * kPointsPerMm / kDot));
+
+double SnapToDots(double points) { return std::round(points / kDot) * kDot; }
+
+bool IsMarkerCharacter(char c) { return c != '<' && c != '>' && c != '\r' && c != '\n'; }
+
+// Longest data-field name a marker may hold, as in the project file's records.
+constexpr std::size_t kMaxFieldLength = 40;
+
+// Calls found(start, length of the marker, name) for every marker "<name>" in content.
+template <class Found>
+void ForEachMarker(std::string_view content, Found found) {
+  for (std::size_t open = content.find('<'); open != std::string_view::npos;
+       open = content.find('<', open + 1)) {
+    std::size_t end = open + 1;
+    while (end < content.size() && end - open - 1 <= kMaxFieldLength &&
+           IsMarkerCharacter(content[end]))
+      ++end;
+    const std::size_t length = end - open - 1;
+    if (end < content.size() && content[end] == '>' && length > 0 && length <= kMaxFieldLength) {
+      found(open, end - open + 1, content.substr(open + 1, length));
+      open = end;
+    }
+  }
+}
+
+}  // namespace
+
+CodeGeometry LayOutCode(const graphics::CodeSymbol& symbol, double width, double height,
+                        bool* modulesFit) {
+  const int columns = symbol.columns + 2 * symbol.quietZone;
+  const int rows = symbol.linear ? 1 : symbol.rows + 2 * symbol.quietZone;
+  double fit = columns > 0 ? width / columns : 0;
+  if (!symbol.linear && rows > 0) fit = std::min(fit, height / rows);
+  const int dots = std::max(0, TruncToInt(fit / kDot + 1e-9));
+  if (modulesFit != nullptr) *modulesFit = dots >= kMinModuleDots;
+  CodeGeometry geometry;
+  geometry.module = std::max(dots, kMinModuleDots) * kDot;
+  geometry.left = (width - symbol.columns * geometry.module) / 2;
+  if (symbol.linear) {
+    geometry.top = 0;
+    geometry.rowHeight = symbol.rows > 0 ? height / symbol.rows : height;
+  } else {
+    geometry.top = (height - symbol.rows * geometry.module) / 2;
+    geometry.rowHeight = geometry.module;
+  }
+  return geometry;
+}
+
+std::vector<std::string> CodeFieldsOf(std::string_view content) {
+  std::vector<std::string> fields;
+  ForEachMarker(content, [&](std::size_t, std::size_t, std::string_view name) {
+    if (std::find(fields.begin(), fields.end(), name) == fields.end()) fields.emplace_back(name);
+  });
+  return fields;
+}
+
+TPRCode::TPRCode(ui::Component* owner) : TPRItem(owner) {}
+
+void TPRCode::SetCodeKind(graphics::CodeKind value) {
+  if (value == codeKind_) return;
+  codeKind_ = value;
+  Invalidate();
+}
+
+void TPRCode::SetCorrection(graphics::QrErrorCorrection value) {
+  if (value == correction_) return;
+  correction_ = value;
+  Invalidate();
+}
+
+void TPRCode::SetColor(graphics::TColor value) {
+  if (value == color_) return;
+  color_ = value;
+  Invalidate();
+}
+
+void TPRCode::SetContent(std::string value) {
+  if (value == content_) return;
+  content_ = std::move(value);
+  Invalidate();
+}
+
+void TPRCode::SetFieldValue(const std::string& field, std::string value) {
+  fieldValues_[field] = std::move(value);
+  Invalidate();
+}
+
+std::string TPRCode::FilledContent() const {
+  if (fieldValues_.empty()) return content_;
+  const bool vcard = content_.starts_with("BEGIN:VCARD");
+  std::string filled;
+  std::size_t copied = 0;
+  ForEachMarker(content_, [&](std::size_t start, std::size_t length, std::string_view name) {
+    const auto value = fieldValues_.find(name);
+    if (value == fieldValues_.end()) return;
+    filled.append(content_, copied, start - copied);
+    // In a vCard a comma, semicolon or line break of a cell would split its value or its line.
+    filled += vcard ? graphics::VCardValue(value->second) : value->second;
+    copied = start + length;
+  });
+  filled.append(content_, copied);
+  return filled;
+}
+
+graphics::CodeSymbol TPRCode::Symbol() const {
+  return graphics::EncodeCode(codeKind_, FilledContent(), correction_);
+}
+
+bool TPRCode::ModulesReadable() const {
+  try {
+    bool fits = false;
+    LayOutCode(Symbol(), Width(), Height(), &fits);
+    return fits;
+  } catch (const graphics::CodeError&) {
+    return false;
+  }
+}
+
+void TPRCode::Print(TPRCanvas& canvas, const ui::TRect& rect) {
+  graphics::CodeSymbol symbol;
+  try {
+    symbol = Symbol();
+  } catch (const graphics::CodeError& e) {
+    throw graphics::CodeError("Element „" + Name() + "“: " + e.what());
+  }
+  bool fits = false;
+  const CodeGeometry g = LayOutCode(symbol, rect.Width(), rect.Height(), &fits);
+  if (!fits) {
+    throw graphics::CodeError("Element „" + Name() +
+                              "“: Der Inhalt ist für diese Größe zu lang; die Module wären "
+                              "kleiner als 0,25 mm. Bitte das Element vergrößern.");
+  }
+  pdf::TPdfCanvas& pdf = canvas.Pdf();
+  const int H = canvas.PageHeight();
+  // The symbol's corner on whole dots from the page's top-left corner, so modules stay whole.
+  const double left = SnapToDots(rect.left + g.left);
+  const double top = symbol.linear ? rect.top : SnapToDots(rect.top + g.top);
+  pdf.SetRGBFillColor(color_);
+  for (const graphics::CodeBar& bar : symbol.bars) {
+    pdf.Rectangle(left + bar.x * g.module, H - (top + (bar.y + bar.height) * g.rowHeight),
+                  bar.width * g.module, bar.height * g.rowHeight);
+  }
+  pdf.Fill();
+}
+
+void TPRCode::Paint(ui::Canvas& canvas) {
+  const ui::TRect r = ClientRect();
+  graphics::CodeSymbol symbol;
+  try {
+    symbol = Symbol();
+  } catch (const graphics::CodeError&) {
+    canvas.pen = {graphics::clGray, 1, ui::TPenStyle::psDot};
+    canvas.brush = {graphics::clWhite, ui::TBrushStyle::bsClear};
+    canvas.Rectangle(r);
+    return;
+  }
+  const CodeGeometry g = LayOutCode(symbol, r.Width(), r.Height());
+  canvas.brush = {graphics::ResolveSystemColor(color_), ui::TBrushStyle::bsSolid};
+  for (const graphics::CodeBar& bar : symbol.bars) {
+    const double x = g.left + bar.x * g.module;
+    const double y = g.top + bar.y * g.rowHeight;
+    const ui::TRect cell{RoundHalfEven(x), RoundHalfEven(y),
+                         RoundHalfEven(x + bar.width * g.module),
+                         RoundHalfEven(y + bar.height * g.rowHeight)};
+    if (cell.Width() > 0 && cell.Height() > 0) canvas.FillRect(cell);
+  }
+}
+
+}  // namespace quirabel::report

@@ -1,0 +1,108 @@
+// The code's property window driven through its controls: content a kind cannot hold at the
+// code's size is refused with the reason, and the vCard button writes a template of data fields.
+#include <gtest/gtest.h>
+
+#include "app/application.h"
+#include "designer/document_window.h"
+#include "dialogs/code_window.h"
+#include "support/fake_platform.h"
+#include "support/test_folder.h"
+
+namespace quirabel::app {
+namespace {
+
+using designer::ElementKind;
+using graphics::CodeKind;
+
+class CodeWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = testing::FreshTestFolder("code_window_");
+    ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, true)));
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  // A code pressed and its window opened, as a double-click does.
+  report::TPRCode& OpenCode(int size) {
+    designer::DocumentWindow& window = *application.DocumentWindow();
+    auto& code = static_cast<report::TPRCode&>(window.Page().CreateElement(ElementKind::Code));
+    code.SetBounds(20, 20, size, size);
+    code.MouseDown(ui::TMouseButton::mbLeft, 0, 3, 3);
+    code.MouseUp(ui::TMouseButton::mbLeft, 0, 3, 3);
+    application.OpenPropertiesOfPressed(designer::ElementMenu::Rect);
+    return code;
+  }
+
+  testing::FakePlatform platform;
+  std::filesystem::path folder = std::filesystem::temp_directory_path();
+  Application application{platform, folder.string()};
+};
+
+TEST_F(CodeWindowTest, ContentTheKindCannotHoldIsRefusedWithTheReason) {
+  const struct {
+    CodeKind kind;
+    int size;
+    std::string content;
+    std::string refusal;  // part of the message; empty when the content is taken
+  } cases[] = {
+      {CodeKind::Ean13, 120, "400638133393", ""},
+      {CodeKind::Ean13, 120, "40063813339X", "EAN-13"},
+      {CodeKind::Ean13, 120, "4006381333932", "Prüfziffer"},
+      {CodeKind::Ean13, 120, "<Nummer>", ""},  // checked per row in the serial run
+      {CodeKind::QrCode, 40, std::string(300, 'x'), "0,25 mm"},
+      {CodeKind::QrCode, 200, std::string(300, 'x'), ""},
+      {CodeKind::Code128, 200, "Ticket Ł", "Code 128"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    platform.messages.clear();
+    report::TPRCode& code = OpenCode(c.size);
+    dialogs::CodePropertiesWindow& w = application.CodeWindow();
+    ASSERT_TRUE(w.Visible());
+    w.kindChoice->Choose(static_cast<int>(c.kind));
+    ASSERT_EQ(code.CodeKind(), c.kind);
+    // A content the new kind cannot hold gave way to an example of it.
+    EXPECT_EQ(platform.messages.size(), c.kind == CodeKind::Ean13 ? 1u : 0u);
+    const std::string before = code.Content();
+    EXPECT_EQ(w.contentMemo->Text(), before);
+    platform.messages.clear();
+    w.contentMemo->SetText(c.content);
+    w.applyButton->Click();
+    if (c.refusal.empty()) {
+      EXPECT_TRUE(platform.messages.empty());
+      EXPECT_EQ(code.Content(), c.content);
+    } else {
+      ASSERT_EQ(platform.messages.size(), 1u);
+      EXPECT_NE(platform.messages[0].find(c.refusal), std::string::npos) << platform.messages[0];
+      EXPECT_EQ(code.Content(), before);
+    }
+    w.Hide();
+  }
+}
+
+TEST_F(CodeWindowTest, VCardFromDataFieldsAndTheWarningBelowQuarterMillimetre) {
+  application.State().dataFields = {"Vorname", "Name", "Mail"};
+  report::TPRCode& code = OpenCode(90);
+  dialogs::CodePropertiesWindow& w = application.CodeWindow();
+  w.vcardChoices[0]->Choose(2);  // Name
+  w.vcardChoices[1]->Choose(1);  // Vorname
+  w.vcardChoices[4]->Choose(3);  // E-Mail
+  w.vcardButton->Click();
+  EXPECT_EQ(code.Content(),
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:<Name>;<Vorname>;;;\r\nFN:<Vorname> <Name>\r\n"
+            "EMAIL;TYPE=INTERNET:<Mail>\r\nEND:VCARD\r\n");
+  code.SetFieldValue("Name", "Größer");
+  code.SetFieldValue("Vorname", "Jürgen");
+  code.SetFieldValue("Mail", "j@example.org");
+  EXPECT_NE(code.FilledContent().find("FN:Jürgen Größer\r\n"), std::string::npos);
+
+  w.contentMemo->SetText("https://example.org");
+  w.applyButton->Click();
+  EXPECT_FALSE(w.smallModulesLabel->Visible());
+  code.SetBounds(20, 20, 20, 20);  // made smaller with the mouse
+  application.OpenPropertiesOfPressed(designer::ElementMenu::Rect);
+  EXPECT_TRUE(w.smallModulesLabel->Visible());
+}
+
+}  // namespace
+}  // namespace quirabel::app
