@@ -394,6 +394,24 @@ bool Application::ExportPdfTo(std::string fileName) {
   return PrintAllPages(true);
 }
 
+std::optional<std::vector<int>> Application::ExportSheetPdfTo(std::string fileName,
+                                                              const report::SheetRequest& request) {
+  if (documentWindow_ == nullptr) return std::nullopt;
+  report::TPReport& report = documentWindow_->Page().Report();
+  report.SetSheets(request);
+  struct Reset {
+    report::TPReport& report;
+    ~Reset() { report.SetSheets(std::nullopt); }
+  } reset{report};
+  try {
+    if (!ExportPdfTo(std::move(fileName))) return std::nullopt;
+  } catch (const report::SheetError& e) {
+    ShowMessage(e.what());
+    return std::nullopt;
+  }
+  return report.CardsPerSheet();
+}
+
 bool Application::PrintAllPages(bool storeBack) {
   report::TPReport& report = documentWindow_->Page().Report();
   documentWindow_->Page().BeginPdf();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/edit_commands.h"
 #include "designer/page_model.h"
@@ -112,6 +113,11 @@ class Application : public ui::Component {
   bool ExportPdf();
   // The export itself, to a named file.
   bool ExportPdfTo(std::string fileName);
+  // "Druckbogen als PDF...": the document's card (page 1, and page 2 as its back) as copies on
+  // printing sheets into a named file; the number of cards on each sheet, or none (after a
+  // message) when nothing was written.
+  std::optional<std::vector<int>> ExportSheetPdfTo(std::string fileName,
+                                                   const report::SheetRequest& request);
   // "Vorschau": every page into "showdef.pdf" in the program folder; the file, or none when it
   // could not be written.
   std::optional<std::filesystem::path> PreviewPdf();

@@ -20,6 +20,34 @@ void AppendPadded(std::string& out, std::int64_t value, int width) {
   out += buffer;
 }
 
+// A resources dictionary that names the same fonts and pictures as `from`: sub-dictionaries hold
+// references only, and arrays (the procedure set) names.
+std::unique_ptr<TPdfDictionary> CopyOfResources(const TPdfDictionary* from, TPdfObjectMgr* xref) {
+  auto copy = std::make_unique<TPdfDictionary>(xref);
+  if (from == nullptr) return copy;
+  for (std::size_t i = 0; i < from->ItemCount(); ++i) {
+    const TPdfDictionaryElement& element = from->Element(i);
+    const std::string& key = element.key->Value();
+    if (auto* names = from->DictionaryOf(key)) {
+      auto* kind = copy->Put(key, std::make_unique<TPdfDictionary>(xref));
+      for (std::size_t k = 0; k < names->ItemCount(); ++k) {
+        const TPdfDictionaryElement& named = names->Element(k);
+        if (TPdfObject* object = names->Lookup(named.key->Value())) {
+          kind->Put(named.key->Value(), *object);
+        }
+      }
+    } else if (auto* list = from->ArrayOf(key)) {
+      auto* array = copy->Put(key, std::make_unique<TPdfArray>(xref));
+      for (std::size_t k = 0; k < list->Count(); ++k) {
+        if (auto* name = PdfCast<TPdfName>(list->Item(k))) {
+          array->Add(std::make_unique<TPdfName>(name->Value()));
+        }
+      }
+    }
+  }
+  return copy;
+}
+
 }  // namespace
 
 void TPdfHeader::WriteToStream(std::string& out) const { out += "%PDF-1.2 \r\n"; }
@@ -148,6 +176,46 @@ void TPdfDoc::PutPrintBoxes(TPdfDictionary& page, int width, int height) const {
   trimBox->Add(std::make_unique<TPdfReal>(height - bleed_));
   auto* bleedBox = page.Put("BleedBox", std::make_unique<TPdfArray>(xref_.get()));
   for (const int value : {0, 0, width, height}) bleedBox->Add(std::make_unique<TPdfNumber>(value));
+}
+
+std::size_t TPdfDoc::PageCount() const {
+  TPdfArray* kids = currentPages_ != nullptr ? currentPages_->ArrayOf("Kids") : nullptr;
+  return kids != nullptr ? kids->Count() : 0;
+}
+
+TPdfDictionary& TPdfDoc::PageAt(std::size_t index) const {
+  TPdfArray* kids = currentPages_ != nullptr ? currentPages_->ArrayOf("Kids") : nullptr;
+  auto* page = kids != nullptr ? PdfCast<TPdfDictionary>(kids->Item(index)) : nullptr;
+  if (page == nullptr) throw EPdfInvalidOperation("PageAt --no such page.");
+  return *page;
+}
+
+TPdfStream& TPdfDoc::PageToForm(std::size_t index, const std::array<double, 4>& box) {
+  TPdfDictionary& page = PageAt(index);
+  auto* form = PdfCast<TPdfStream>(page.Lookup("Contents"));
+  if (form == nullptr) throw EPdfInvalidOperation("PageToForm --page without contents.");
+  canvas_->SetPage(nullptr);
+
+  TPdfDictionary& attributes = form->Attributes();
+  attributes.Put("Type", std::make_unique<TPdfName>("XObject"));
+  attributes.Put("Subtype", std::make_unique<TPdfName>("Form"));
+  auto* bbox = attributes.Put("BBox", std::make_unique<TPdfArray>(xref_.get()));
+  for (const double value : box) bbox->Add(std::make_unique<TPdfReal>(value));
+  attributes.Put("Resources", CopyOfResources(page.DictionaryOf("Resources"), xref_.get()));
+
+  auto* resources = page.Put("Resources", std::make_unique<TPdfDictionary>(xref_.get()));
+  resources->Put("Font", std::make_unique<TPdfDictionary>(xref_.get()));
+  resources->Put("XObject", std::make_unique<TPdfDictionary>(xref_.get()));
+  auto* procSet = resources->Put("ProcSet", std::make_unique<TPdfArray>(xref_.get()));
+  procSet->Add(std::make_unique<TPdfName>("PDF"));
+  page.Put("Contents", *xref_->Register(std::make_unique<TPdfStream>(xref_.get())));
+  page.Remove("TrimBox");
+  page.Remove("BleedBox");
+  for (const char* state :
+       {"_Font", "_Font_Size", "_Word_Space", "_Char_Space", "_HScalling", "_Leading"}) {
+    page.Remove(state);
+  }
+  return *form;
 }
 
 void TPdfDoc::AddPage() {

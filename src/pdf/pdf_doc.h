@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -128,6 +129,16 @@ class TPdfDoc {
   // bleed.
   void PutPrintBoxes(TPdfDictionary& page, int width, int height) const;
   TPdfDictionary* CurrentPages() const { return currentPages_; }
+
+  // The pages in their order.
+  std::size_t PageCount() const;
+  TPdfDictionary& PageAt(std::size_t index) const;
+  // Makes what page `index` shows inside box (left, bottom, right, top in the page's points) a Form
+  // XObject that can be placed any number of times: the page's content stream becomes the form,
+  // with the page's resources, so pictures and fonts stay single objects of the file. The page is
+  // left blank (new empty contents and resources, no print boxes, no text state), to be drawn on
+  // anew; the canvas is on no page afterwards.
+  TPdfStream& PageToForm(std::size_t index, const std::array<double, 4>& box);
 
  private:
   void RegisterXObject(TPdfImage* image, std::string_view name);

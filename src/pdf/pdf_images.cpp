@@ -208,16 +208,18 @@ std::string PrepareElementImage(TPdfDoc& doc, const graphics::Picture& picture,
     // whatever it was registered as.
     std::string name = ImageNameBase(elementName);
     TPdfImage* named = doc.GetXObject(name);
-    if (named == nullptr) {
-      doc.AddXObject(name, std::move(image));
-      return name;
-    }
-    if (SameImage(*named, *image)) return name;
+    if (named != nullptr && SameImage(*named, *image)) return name;
+    // Each page names its background after itself: the same picture on every page (and every
+    // card of a sheet) is still one object of the file.
     for (std::size_t i = 0; i < doc.XObjectCount(); ++i) {
       TPdfImage* other = doc.XObject(i);
       if (other != nullptr && SameImage(*other, *image)) {
         return other->Attributes().NameOf("Name")->Value();
       }
+    }
+    if (named == nullptr) {
+      doc.AddXObject(name, std::move(image));
+      return name;
     }
   }
   const std::string name = jpeg ? ChooseJpegImageName(doc, elementName, random)
