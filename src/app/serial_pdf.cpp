@@ -92,11 +92,8 @@ bool SerialPdf::WriteLink(const std::filesystem::path& file, const serial::LinkF
   }
 }
 
-serial::SerialOutcome SerialPdf::Print(const serial::LinkFile& link, const serial::CsvTable& table,
-                                       const SerialRequest& request,
-                                       const std::function<bool(std::size_t)>& onWritten,
-                                       bool tell) {
-  ui::Platform& platform = *application_.GetPlatform();
+serial::SerialRun SerialPdf::RunOf(const serial::LinkFile& link, const serial::CsvTable& table,
+                                   const SerialRequest& request) const {
   if (designer::DocumentWindow* window = application_.DocumentWindow())
     window->Page().StoreCurrentPage();
   serial::SerialRun run;
@@ -116,7 +113,30 @@ serial::SerialOutcome SerialPdf::Print(const serial::LinkFile& link, const seria
   run.linkFile = request.linkFile.string();
   if (run.linkFile.empty() && serial::IsProjectNumber(application_.State().projectNumber))
     run.linkFile = ProjectLinkFile().string();
+  return run;
+}
+
+serial::SerialOutcome SerialPdf::Print(const serial::LinkFile& link, const serial::CsvTable& table,
+                                       const SerialRequest& request,
+                                       const std::function<bool(std::size_t)>& onWritten,
+                                       bool tell) {
+  ui::Platform& platform = *application_.GetPlatform();
+  const serial::SerialRun run = RunOf(link, table, request);
   serial::SerialOutcome outcome = serial::RunSerial(run, platform.GetClock(), onWritten);
+  if (tell && !outcome.failure.empty()) platform.ShowMessage(outcome.failure);
+  return outcome;
+}
+
+serial::OnePdfOutcome SerialPdf::PrintOnePdf(const serial::LinkFile& link,
+                                             const serial::CsvTable& table,
+                                             const SerialRequest& request,
+                                             const std::filesystem::path& file,
+                                             const std::function<bool(std::size_t)>& onWritten,
+                                             bool tell) {
+  ui::Platform& platform = *application_.GetPlatform();
+  const serial::SerialRun run = RunOf(link, table, request);
+  serial::OnePdfOutcome outcome =
+      serial::RunSerialOnePdf(run, file, platform.GetClock(), onWritten);
   if (tell && !outcome.failure.empty()) platform.ShowMessage(outcome.failure);
   return outcome;
 }

@@ -46,6 +46,7 @@ constexpr const char* kUsageText =
     "LINKDATEI]\n"
     "  quirabel-batch serial EIN.kxp -o ORDNER [--link LINKDATEI] [--column K | --prefix TEXT]\n"
     "                        [--rows A-B] [--jobs N] [--overwrite] [--quiet]\n"
+    "  quirabel-batch serial EIN.kxp --one-pdf AUS.pdf [--link LINKDATEI] [--rows A-B] [--quiet]\n"
     "  quirabel-batch serial --verify ORDNER [--link LINKDATEI]\n"
     "  quirabel-batch mail DATEI.csv ORDNER --to-column K --subject TEXT --text DATEI\n"
     "                      [--sep ZEICHEN] [--eml ORDNER] [--resend | --resend-uncertain |\n"
@@ -70,6 +71,8 @@ constexpr const char* kUsageText =
     "serial  schreibt je Zeile der verknüpften CSV-Datei eine PDF-Datei in den ORDNER und\n"
     "        danach die Liste quirabel-serie.json; Dateien, die kein früherer Lauf des\n"
     "        Projekts geschrieben hat, ersetzt es nur mit --overwrite.\n"
+    "        --one-pdf schreibt alle Zeilen Seite für Seite in eine PDF-Datei, ganz oder gar\n"
+    "        nicht.\n"
     "        --verify prüft, ob die Serien-PDF-Listen im ORDNER (auch die von Teilen mit\n"
     "        --rows) jede Zeile der CSV-Datei genau einmal nennen, mit unveränderter PDF-Datei.\n"
     "mail    sendet jeder Zeile der CSV-Datei ihre PDF-Datei aus dem ORDNER an die Adresse in\n"
@@ -163,6 +166,7 @@ void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
   option(*serial, "--rows", call.serial.rows);
   option(*serial, "--jobs", call.serial.jobs);
   option(*serial, "--verify", call.serial.verify);
+  option(*serial, "--one-pdf", call.serial.onePdf);
   serial->add_flag("--overwrite", call.serial.overwrite);
   serial->add_flag("--quiet", call.serial.quiet);
 }
@@ -470,7 +474,14 @@ int RunSerialCommand(const Call& call, BatchPlatform& platform) {
   }
   if (call.projects.size() != 1)
     throw UsageError(call.command + " braucht genau eine Projektdatei");
-  if (call.command == "serial" && call.output.empty()) throw UsageError("serial braucht -o ORDNER");
+  if (call.command == "serial" && !call.serial.onePdf.empty()) {
+    if (!call.output.empty() || !call.serial.column.empty() || !call.serial.prefix.empty() ||
+        !call.serial.jobs.empty() || call.serial.overwrite)
+      throw UsageError(
+          "serial --one-pdf nimmt weder -o noch --column, --prefix, --jobs, --overwrite");
+  } else if (call.command == "serial" && call.output.empty()) {
+    throw UsageError("serial braucht -o ORDNER oder --one-pdf DATEI");
+  }
   app::Application application(platform, DesignerProgramFolder());
   if (!application.OpenProject(call.projects.front())) return kExitFailed;
   try {

@@ -113,6 +113,7 @@ TPdfDoc::TPdfDoc(const Clock& clock)
 TPdfDoc::~TPdfDoc() { FreeDoc(); }
 
 void TPdfDoc::FreeDoc() {
+  file_.reset();  // a file never finished is removed
   // The canvas points into the page tree and the font list: let go of those first.
   canvas_->Detach();
   fonts_.clear();
@@ -334,6 +335,85 @@ void TPdfDoc::SaveToFile(const std::filesystem::path& path, AtomicFileWriter::Le
   Serialize(out, &large, flushed);
   file.Write(out);
   file.Commit();
+}
+
+void TPdfDoc::StartFile(const std::filesystem::path& path) {
+  if (!hasDoc_) throw EPdfInvalidOperation("SaveToStream --there is no document to save.");
+  file_ = std::make_unique<AtomicFileWriter>(path);
+  // The header goes first, before the fonts are known: a file written page by page says 1.3.
+  const std::string header = "%PDF-1.3 \r\n";
+  file_->Write(header);
+  fileBytes_ = header.size();
+  firstUnwritten_ = 1;
+}
+
+void TPdfDoc::WriteEntry(std::size_t i, std::string& out) {
+  TPdfXrefEntry& entry = xref_->Item(i);
+  const LargeDataSink large = [&](std::string& text, std::string_view bytes) {
+    file_->Write(text);
+    fileBytes_ += text.size();
+    text.clear();
+    file_->Write(bytes);
+    fileBytes_ += bytes.size();
+  };
+  entry.byteOffset = static_cast<std::int64_t>(fileBytes_ + out.size());
+  entry.value->WriteObject(out, &large);
+  file_->Write(out);
+  fileBytes_ += out.size();
+  out.clear();
+}
+
+void TPdfDoc::FlushPages() {
+  if (!file_) throw EPdfInvalidOperation("FlushPages --no file started.");
+  // The canvas lets go of its page, keeping its text state there; the next page starts afresh.
+  canvas_->SetPage(nullptr);
+  std::string out;
+  // Entries are looked at once: what is not written now (fonts, the page tree) waits for the end.
+  const std::size_t count = xref_->ItemCount();
+  for (std::size_t i = firstUnwritten_; i < count; ++i) {
+    TPdfXrefEntry& entry = xref_->Item(i);
+    if (entry.byteOffset >= 0 || !entry.value) continue;
+    TPdfObject* object = entry.value.get();
+    auto* page = PdfCast<TPdfDictionary>(object);
+    auto* stream = PdfCast<TPdfStream>(object);
+    if (page != nullptr && page->TypeOf() == "Page") {
+      // The page and its content stream are finished; nothing refers to them again but the page
+      // tree, by number.
+      auto* contents = PdfCast<TPdfStream>(page->Lookup("Contents"));
+      WriteEntry(i, out);
+      entry.value.reset();
+      if (contents != nullptr) {
+        const auto number = static_cast<std::size_t>(contents->ObjectNumber());
+        WriteEntry(number, out);
+        xref_->Item(number).value.reset();
+      }
+    } else if (stream != nullptr && stream->Attributes().TypeOf() == "XObject") {
+      // Pictures and forms no longer change; they stay, as later pages find them by name.
+      WriteEntry(i, out);
+    }
+  }
+  firstUnwritten_ = count;
+}
+
+void TPdfDoc::FinishFile() {
+  if (!file_) throw EPdfInvalidOperation("FinishFile --no file started.");
+  info_->SetModDate(clock_->Now());
+  root_->SaveOpenAction();
+  if (outlineRoot_) outlineRoot_->Save();
+  for (auto& face : faces_) face->Finish();
+  std::string out;
+  for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
+    const TPdfXrefEntry& entry = xref_->Item(i);
+    if (entry.byteOffset < 0 && entry.value) WriteEntry(i, out);
+  }
+  trailer_->SetXrefAddress(static_cast<std::int64_t>(fileBytes_));
+  xref_->WriteToStream(out);
+  trailer_->Attributes().NumberOf("Size")->SetValue(static_cast<std::int32_t>(xref_->ItemCount()));
+  trailer_->WriteToStream(out);
+  file_->Write(out);
+  fileBytes_ += out.size();
+  file_->Commit();
+  file_.reset();
 }
 
 TPdfCanvas& TPdfDoc::CreateVirtualCanvas() {
