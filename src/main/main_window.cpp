@@ -181,6 +181,10 @@ void MainWindow::BuildMenus() {
   BuildEditMenu();
 
   QMenu* extras = menuBar()->addMenu(QString::fromUtf8("&Extras"));
+  extras->addAction(make("Farben prüfen (CMYK)", nullptr, nullptr, true, [this] {
+    if (designer::DocumentWindow* window = application_.DocumentWindow()) window->CheckInksClick();
+  }));
+  extras->addSeparator();
   QMenu* templates = extras->addMenu(QString::fromUtf8("&Vorlagen"));
   templates->addAction(make("Vorlagen löschen", nullptr, nullptr, false,
                             [this] { application_.DeleteTemplatesClick(); }));
