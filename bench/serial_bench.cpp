@@ -163,9 +163,10 @@ Fixture MakeFixture(const fs::path& folder, std::size_t rows, bool beyondWindows
   return fixture;
 }
 
-// One run of the rows into `out`; seconds, or a negative value when it failed.
+// One run of the rows into `out`, a folder, or with `onePdf` all into the file `out`; seconds, or
+// a negative value when it failed.
 double RunRows(const Fixture& fixture, const fs::path& out, unsigned jobs, int column = 0,
-               std::size_t lastRows = 0) {
+               std::size_t lastRows = 0, bool onePdf = false) {
   QuietPlatform platform;
   app::Application application(platform, fixture.folder.string());
   if (!application.OpenProject(fixture.project)) return -1;
@@ -182,36 +183,23 @@ double RunRows(const Fixture& fixture, const fs::path& out, unsigned jobs, int c
   if (lastRows > 0 && table->RowCount() > lastRows)
     request.firstRow = table->RowCount() - lastRows + 1;
   const auto start = SteadyClock::now();
+  if (onePdf) {
+    const serial::OnePdfOutcome series = serialPdf.PrintOnePdf(*link, *table, request, out, {});
+    const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
+    return series.failure.empty() && series.rows == table->RowCount() ? seconds : -1;
+  }
   const serial::SerialOutcome outcome = serialPdf.Print(*link, *table, request);
   const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
   return outcome.Complete() ? seconds : -1;
-}
-
-// Every row into one PDF file; seconds, or a negative value when it failed.
-double RunOnePdf(const Fixture& fixture, const fs::path& file, std::size_t& rows) {
-  QuietPlatform platform;
-  app::Application application(platform, fixture.folder.string());
-  if (!application.OpenProject(fixture.project)) return -1;
-  app::SerialPdf serialPdf(application);
-  const auto link = serialPdf.ReadLink(fixture.link);
-  if (!link) return -1;
-  const auto table = serialPdf.ReadCsv(*link);
-  if (!table) return -1;
-  const auto start = SteadyClock::now();
-  const serial::OnePdfOutcome outcome =
-      serialPdf.PrintOnePdf(*link, *table, app::SerialRequest{}, file, {});
-  const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
-  rows = outcome.rows;
-  return outcome.failure.empty() ? seconds : -1;
 }
 
 // The whole series in one file: 10,000 rows of the same card (--one-pdf); false when it failed.
 bool PrintOnePdfRun(const fs::path& folder) {
   constexpr std::size_t kSeriesRows = 10000;
   const Fixture series = MakeFixture(folder / "karte-serie", kSeriesRows);
-  std::size_t rows = 0;
-  const double seconds = RunOnePdf(series, folder / "serie.pdf", rows);
-  if (seconds < 0 || rows != kSeriesRows) {
+  const std::size_t rows = kSeriesRows;
+  const double seconds = RunRows(series, folder / "serie.pdf", 1, 0, 0, true);
+  if (seconds < 0) {
     std::fprintf(stderr, "bench_serial: the run into one PDF failed\n");
     return false;
   }
