@@ -183,7 +183,7 @@ bool Application::CreateChosenDocument() {
     ShowMessage(dialogs::kInvalidMillimetres);
     return false;
   }
-  return NewDocument(*format);
+  return NewDocument(*format, formatWindow_->printFormat);
 }
 
 bool Application::NewDocument(const designer::PageFormat& format,
