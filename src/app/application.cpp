@@ -356,17 +356,26 @@ bool Application::SaveAs() {
   return SaveProjectTo(*file);
 }
 
-bool Application::ExportPdf() {
-  if (documentWindow_ == nullptr) return false;
+std::optional<std::string> Application::AskPdfFile() {
+  if (documentWindow_ == nullptr) return std::nullopt;
   if (state_.projectFileName == designer::kNewDocName) {
     ShowMessage(kSaveFirst);
-    return false;
+    return std::nullopt;
   }
   const std::string preset = WithoutExtension(state_.projectFileName, ".kxp");
   ProjectInfoClick();  // "Weglassen" keeps the information as it was and exports all the same
-  const auto file = platform_.FileDialog({"", kPdfFilter, preset, true});
-  if (!file) return false;
-  return ExportPdfTo(*file);
+  return platform_.FileDialog({"", kPdfFilter, preset, true});
+}
+
+bool Application::ExportPdf() {
+  const auto file = AskPdfFile();
+  return file && ExportPdfTo(*file);
+}
+
+std::optional<std::vector<int>> Application::ExportSheetPdf(const report::SheetRequest& request) {
+  const auto file = AskPdfFile();
+  if (!file) return std::nullopt;
+  return ExportSheetPdfTo(*file, request);
 }
 
 bool Application::ExportPdfTo(std::string fileName) {
