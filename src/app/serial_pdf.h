@@ -95,6 +95,9 @@ class SerialPdf {
   // how many PDFs were written where, how many rows failed and why. Then starts the e-mail tool
   // when asked. True when every PDF was written.
   bool RunChosen();
+  // "Alle in eine PDF-Datei": after PrepareRun, every row into one PDF file asked for; the outcome
+  // is told. False when nothing was written.
+  bool RunIntoOneFile();
   // "Übernehmen" of the folder choice: its folder becomes the target folder.
   void ApplyChosenFolder();
   // "Serien Mailer starten.. (Single Attachments)": the e-mail tool without parameters.

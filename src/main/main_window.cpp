@@ -208,6 +208,9 @@ void MainWindow::BuildMenus() {
                          [this] { serialPdf_.LinkToolClick(); }));
   extras->addAction(
       make("Serien-PDF ausgeben", nullptr, nullptr, true, [this] { SerialPdfOutput(); }));
+  extras->addAction(make("Alle in eine PDF-Datei", nullptr, nullptr, true, [this] {
+    if (serialPdf_.PrepareRun()) serialPdf_.RunIntoOneFile();
+  }));
   extras->addSeparator();
   extras->addAction(make("Serien Mailer starten.. (Single Attachments)", nullptr, nullptr, false,
                          [this] { serialPdf_.MailToolClick(); }));
