@@ -7,10 +7,13 @@
 // Romanian, Greek and Cyrillic names, which need the embedded fonts, against the German run. Each
 // run ends with one sync of its folder and its run record, as a real run does. Inputs are fixed:
 // pictures and names are made here from fixed seeds.
+// Then the same card for 10,000 rows into one PDF (--one-pdf): time and bytes per row.
 // Last, the thumbnail a file manager asks for: `quirabel-batch thumbnail` of the card at 256
 // pixels, the whole command, against its goal of 100 ms.
 // Run: build/bin/bench_serial [folder on a disk]  (the temp folder may be memory, where a sync
-// costs nothing); build/bin/bench_serial --thumbnail [folder] for the thumbnail alone
+// costs nothing); build/bin/bench_serial --thumbnail [folder] for the thumbnail alone,
+// build/bin/bench_serial --one-pdf [folder [welt]] for the series in one file alone (with "welt"
+// the names beyond Windows-1252, the file kept beside the folder as serie-welt.pdf)
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <spawn.h>
@@ -161,9 +164,10 @@ Fixture MakeFixture(const fs::path& folder, std::size_t rows, bool beyondWindows
   return fixture;
 }
 
-// One run of the rows into `out`; seconds, or a negative value when it failed.
+// One run of the rows into `out`, a folder, or with `onePdf` all into the file `out`; seconds, or
+// a negative value when it failed.
 double RunRows(const Fixture& fixture, const fs::path& out, unsigned jobs, int column = 0,
-               std::size_t lastRows = 0) {
+               std::size_t lastRows = 0, bool onePdf = false) {
   QuietPlatform platform;
   app::Application application(platform, fixture.folder.string());
   if (!application.OpenProject(fixture.project)) return -1;
@@ -180,9 +184,35 @@ double RunRows(const Fixture& fixture, const fs::path& out, unsigned jobs, int c
   if (lastRows > 0 && table->RowCount() > lastRows)
     request.firstRow = table->RowCount() - lastRows + 1;
   const auto start = SteadyClock::now();
+  if (onePdf) {
+    const serial::OnePdfOutcome series = serialPdf.PrintOnePdf(*link, *table, request, out, {});
+    const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
+    return series.failure.empty() && series.rows == table->RowCount() ? seconds : -1;
+  }
   const serial::SerialOutcome outcome = serialPdf.Print(*link, *table, request);
   const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
   return outcome.Complete() ? seconds : -1;
+}
+
+// The whole series in one file: 10,000 rows of the same card (--one-pdf); false when it failed.
+bool PrintOnePdfRun(const fs::path& folder, bool beyondWindows1252 = false) {
+  constexpr std::size_t kSeriesRows = 10000;
+  const Fixture series = MakeFixture(folder / "karte-serie", kSeriesRows, beyondWindows1252);
+  const std::size_t rows = kSeriesRows;
+  const double seconds = RunRows(series, folder / "serie.pdf", 1, 0, 0, true);
+  if (seconds < 0) {
+    std::fprintf(stderr, "bench_serial: the run into one PDF failed\n");
+    return false;
+  }
+  const auto size = static_cast<std::intmax_t>(fs::file_size(folder / "serie.pdf"));
+  const double perRow =
+      static_cast<double>(size - static_cast<std::intmax_t>(series.backgroundBytes)) /
+      static_cast<double>(rows);
+  std::printf(
+      "--one-pdf, %zu rows: %.3f ms per row (goal <= 0.3 ms); %jd bytes = background + %.0f "
+      "bytes per row (goal <= 6 KB)\n",
+      rows, seconds * 1000 / static_cast<double>(rows), size, perRow);
+  return true;
 }
 
 // The same bytes into new files with plain writes.
@@ -299,6 +329,17 @@ int main(int argc, char** argv) {
     fs::remove_all(folder);
     return seconds < 0 ? 1 : 0;
   }
+  if (argc > 1 && std::string(argv[1]) == "--one-pdf") {
+    const fs::path folder =
+        argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "bench_serial_one_pdf";
+    fs::remove_all(folder);
+    const bool done = PrintOnePdfRun(folder, argc > 3 && std::string(argv[3]) == "welt");
+    if (argc > 3)
+      fs::copy_file(folder / "serie.pdf", fs::path(argv[2]).parent_path() / "serie-welt.pdf",
+                    fs::copy_options::overwrite_existing);
+    fs::remove_all(folder);
+    return done ? 0 : 1;
+  }
   const bool thumbnailOnly = argc > 1 && std::string(argv[1]) == "--thumbnail";
   const int folderArg = thumbnailOnly ? 2 : 1;
   const fs::path folder =
@@ -343,6 +384,7 @@ int main(int argc, char** argv) {
   std::printf(
       "largest PDF: %ju bytes = background + %jd bytes\n", largest,
       static_cast<std::intmax_t>(largest) - static_cast<std::intmax_t>(fixture.backgroundBytes));
+  if (!PrintOnePdfRun(folder)) return 1;
   const Fixture others = MakeFixture(folder / "karte-welt", kRows, true);
   const double world = RunRows(others, folder / "welt", 1);
   if (world < 0) {

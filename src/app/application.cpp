@@ -213,7 +213,7 @@ bool Application::CreateChosenDocument() {
     ShowMessage(dialogs::kInvalidMillimetres);
     return false;
   }
-  return NewDocument(*format);
+  return NewDocument(*format, formatWindow_->printFormat);
 }
 
 bool Application::NewDocument(const designer::PageFormat& format,
@@ -386,17 +386,26 @@ bool Application::SaveAs() {
   return SaveProjectTo(*file);
 }
 
-bool Application::ExportPdf() {
-  if (documentWindow_ == nullptr) return false;
+std::optional<std::string> Application::AskPdfFile() {
+  if (documentWindow_ == nullptr) return std::nullopt;
   if (state_.projectFileName == designer::kNewDocName) {
     ShowMessage(kSaveFirst);
-    return false;
+    return std::nullopt;
   }
   const std::string preset = WithoutExtension(state_.projectFileName, ".kxp");
   ProjectInfoClick();  // "Weglassen" keeps the information as it was and exports all the same
-  const auto file = platform_.FileDialog({"", kPdfFilter, preset, true});
-  if (!file) return false;
-  return ExportPdfTo(*file);
+  return platform_.FileDialog({"", kPdfFilter, preset, true});
+}
+
+bool Application::ExportPdf() {
+  const auto file = AskPdfFile();
+  return file && ExportPdfTo(*file);
+}
+
+std::optional<std::vector<int>> Application::ExportSheetPdf(const report::SheetRequest& request) {
+  const auto file = AskPdfFile();
+  if (!file) return std::nullopt;
+  return ExportSheetPdfTo(*file, request);
 }
 
 bool Application::ExportPdfTo(std::string fileName) {
@@ -422,6 +431,24 @@ bool Application::ExportPdfTo(std::string fileName) {
   state_.lastPdfFileName = fileName;
 
   return PrintAllPages(true);
+}
+
+std::optional<std::vector<int>> Application::ExportSheetPdfTo(std::string fileName,
+                                                              const report::SheetRequest& request) {
+  if (documentWindow_ == nullptr) return std::nullopt;
+  report::TPReport& report = documentWindow_->Page().Report();
+  report.SetSheets(request);
+  struct Reset {
+    report::TPReport& report;
+    ~Reset() { report.SetSheets(std::nullopt); }
+  } reset{report};
+  try {
+    if (!ExportPdfTo(std::move(fileName))) return std::nullopt;
+  } catch (const report::SheetError& e) {
+    ShowMessage(e.what());
+    return std::nullopt;
+  }
+  return report.CardsPerSheet();
 }
 
 bool Application::PrintAllPages(bool storeBack) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/edit_commands.h"
 #include "designer/page_model.h"
@@ -127,6 +128,13 @@ class Application : public ui::Component {
   bool ExportPdf();
   // The export itself, to a named file.
   bool ExportPdfTo(std::string fileName);
+  // "Druckbogen als PDF...": the document's card (page 1, and page 2 as its back) as copies on
+  // printing sheets into a named file; the number of cards on each sheet, or none (after a
+  // message) when nothing was written.
+  std::optional<std::vector<int>> ExportSheetPdfTo(std::string fileName,
+                                                   const report::SheetRequest& request);
+  // The same, asking for the file as "Als PDF- speichern unter..." does.
+  std::optional<std::vector<int>> ExportSheetPdf(const report::SheetRequest& request);
   // "Vorschau": every page into "showdef.pdf" in the program folder; the file, or none when it
   // could not be written.
   std::optional<std::filesystem::path> PreviewPdf();
@@ -191,6 +199,9 @@ class Application : public ui::Component {
   // Prints every page into the report's file, each loaded from its page text (and stored back
   // when asked). False, with a message, when a page cannot be read or the file not written.
   bool PrintAllPages(bool storeBack);
+  // The PDF file an export goes to, asked for after the project information; none when there is
+  // no document, the project was never saved (with a message) or the question was cancelled.
+  std::optional<std::string> AskPdfFile();
 
   ui::Platform& platform_;
   designer::ProjectState state_;

@@ -1,5 +1,7 @@
 #include "app/serial_pdf.h"
 
+#include "base/file_names.h"
+
 #include <algorithm>
 
 #include "app/application.h"
@@ -92,11 +94,8 @@ bool SerialPdf::WriteLink(const std::filesystem::path& file, const serial::LinkF
   }
 }
 
-serial::SerialOutcome SerialPdf::Print(const serial::LinkFile& link, const serial::CsvTable& table,
-                                       const SerialRequest& request,
-                                       const std::function<bool(std::size_t)>& onWritten,
-                                       bool tell) {
-  ui::Platform& platform = *application_.GetPlatform();
+serial::SerialRun SerialPdf::RunOf(const serial::LinkFile& link, const serial::CsvTable& table,
+                                   const SerialRequest& request) const {
   if (designer::DocumentWindow* window = application_.DocumentWindow())
     window->Page().StoreCurrentPage();
   serial::SerialRun run;
@@ -116,7 +115,30 @@ serial::SerialOutcome SerialPdf::Print(const serial::LinkFile& link, const seria
   run.linkFile = request.linkFile.string();
   if (run.linkFile.empty() && serial::IsProjectNumber(application_.State().projectNumber))
     run.linkFile = ProjectLinkFile().string();
+  return run;
+}
+
+serial::SerialOutcome SerialPdf::Print(const serial::LinkFile& link, const serial::CsvTable& table,
+                                       const SerialRequest& request,
+                                       const std::function<bool(std::size_t)>& onWritten,
+                                       bool tell) {
+  ui::Platform& platform = *application_.GetPlatform();
+  const serial::SerialRun run = RunOf(link, table, request);
   serial::SerialOutcome outcome = serial::RunSerial(run, platform.GetClock(), onWritten);
+  if (tell && !outcome.failure.empty()) platform.ShowMessage(outcome.failure);
+  return outcome;
+}
+
+serial::OnePdfOutcome SerialPdf::PrintOnePdf(const serial::LinkFile& link,
+                                             const serial::CsvTable& table,
+                                             const SerialRequest& request,
+                                             const std::filesystem::path& file,
+                                             const std::function<bool(std::size_t)>& onWritten,
+                                             bool tell) {
+  ui::Platform& platform = *application_.GetPlatform();
+  const serial::SerialRun run = RunOf(link, table, request);
+  serial::OnePdfOutcome outcome =
+      serial::RunSerialOnePdf(run, file, platform.GetClock(), onWritten);
   if (tell && !outcome.failure.empty()) platform.ShowMessage(outcome.failure);
   return outcome;
 }
@@ -194,6 +216,33 @@ bool SerialPdf::PrintClick() {
   if (!PrepareRun()) return false;
   if (application_.GetPlatform()->ShowModal(SettingsWindow()) != ui::mrOk) return false;
   return RunChosen();
+}
+
+bool SerialPdf::RunIntoOneFile() {
+  if (!link_ || !table_ || application_.DocumentWindow() == nullptr) return false;
+  ui::Platform& platform = *application_.GetPlatform();
+  const auto file = platform.FileDialog({"", "PDF-Files|*.pdf", "serie", true});
+  if (!file) return false;
+  const std::size_t total = table_->RowCount();
+  serial::OnePdfOutcome outcome;
+  {
+    struct EndProgress {
+      ui::Platform& platform;
+      ~EndProgress() { platform.EndProgress(); }
+    } endProgress{platform};
+    platform.CancellableProgress("Zeile 0 von " + std::to_string(total), 0, total);
+    outcome = PrintOnePdf(
+        *link_, *table_, SerialRequest{}, WithExtension(*file, ".pdf"),
+        [&platform, total](std::size_t written) {
+          return platform.CancellableProgress(
+              "Zeile " + std::to_string(written) + " von " + std::to_string(total), written, total);
+        },
+        /*tell=*/true);
+  }
+  if (!outcome.failure.empty() || outcome.cancelled) return false;
+  platform.ShowMessage(std::to_string(outcome.rows) + " Zeilen auf " +
+                       std::to_string(outcome.pages) + " Seiten in eine PDF-Datei geschrieben.");
+  return true;
 }
 
 bool SerialPdf::RunChosen() {

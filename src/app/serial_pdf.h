@@ -70,6 +70,12 @@ class SerialPdf {
   // Prints the rows into one PDF each. The page on screen is stored first; the project and the
   // page on screen stay as they were. A failure is returned in the outcome (and told when
   // `tell`); files in the way (SerialOutcome::foreignFiles) are left to the caller.
+  // Every row into one PDF file, written page by page; a failure is in the outcome (and told
+  // when `tell`), with no file left.
+  serial::OnePdfOutcome PrintOnePdf(const serial::LinkFile& link, const serial::CsvTable& table,
+                                    const SerialRequest& request, const std::filesystem::path& file,
+                                    const std::function<bool(std::size_t)>& onWritten,
+                                    bool tell = false);
   serial::SerialOutcome Print(const serial::LinkFile& link, const serial::CsvTable& table,
                               const SerialRequest& request,
                               const std::function<bool(std::size_t written)>& onWritten = {},
@@ -89,6 +95,9 @@ class SerialPdf {
   // how many PDFs were written where, how many rows failed and why. Then starts the e-mail tool
   // when asked. True when every PDF was written.
   bool RunChosen();
+  // "Alle in eine PDF-Datei": after PrepareRun, every row into one PDF file asked for; the outcome
+  // is told. False when nothing was written.
+  bool RunIntoOneFile();
   // "Übernehmen" of the folder choice: its folder becomes the target folder.
   void ApplyChosenFolder();
   // "Serien Mailer starten.. (Single Attachments)": the e-mail tool without parameters.
@@ -103,6 +112,9 @@ class SerialPdf {
   std::vector<std::string> MailToolArguments() const;
 
  private:
+  // The run of the open project (stored first) with these rows and settings.
+  serial::SerialRun RunOf(const serial::LinkFile& link, const serial::CsvTable& table,
+                          const SerialRequest& request) const;
   void StartTool(const char* path, const std::vector<std::string>& arguments);
 
   Application& application_;

@@ -1,12 +1,14 @@
 #include "cli/batch_commands.h"
 
 #include <CLI/CLI.hpp>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <new>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,6 +26,7 @@
 #include "designer/page_model.h"
 #include "designer/print_formats.h"
 #include "report/pr_code.h"
+#include "report/sheet_output.h"
 
 namespace quirabel::cli {
 
@@ -35,6 +38,8 @@ constexpr const char* kUsageText =
     "                      --print-format NAME) -o AUS.kxp\n"
     "  quirabel-batch new --list-print-formats\n"
     "  quirabel-batch export EIN.kxp -o AUS.pdf [--force]\n"
+    "                        [--sheet A4|A3|SRA3|BxH [--gap MM]\n"
+    "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]]\n"
     "  quirabel-batch resave EIN.kxp -o AUS.kxp [--force]\n"
     "  quirabel-batch info EIN.kxp [--json]\n"
     "  quirabel-batch thumbnail EIN.kxp AUS.png [--size N]\n"
@@ -42,6 +47,7 @@ constexpr const char* kUsageText =
     "LINKDATEI]\n"
     "  quirabel-batch serial EIN.kxp -o ORDNER [--link LINKDATEI] [--column K | --prefix TEXT]\n"
     "                        [--rows A-B] [--jobs N] [--overwrite] [--quiet]\n"
+    "  quirabel-batch serial EIN.kxp --one-pdf AUS.pdf [--link LINKDATEI] [--rows A-B] [--quiet]\n"
     "  quirabel-batch serial --verify ORDNER [--link LINKDATEI]\n"
     "  quirabel-batch mail DATEI.csv ORDNER --to-column K --subject TEXT --text DATEI\n"
     "                      [--sep ZEICHEN] [--eml ORDNER] [--resend | --resend-uncertain |\n"
@@ -54,7 +60,10 @@ constexpr const char* kUsageText =
     "new     legt ein neues Projekt im gewählten Format an und speichert es; mit\n"
     "        --print-format bestellfähig: Beschnittzugabe, Schnitt-, Falz- und Perforationslinien\n"
     "        (--list-print-formats nennt die Druckformate).\n"
-    "export  schreibt alle Seiten eines Projekts in eine PDF-Datei.\n"
+    "export  schreibt alle Seiten eines Projekts in eine PDF-Datei; mit --sheet so viele Karten\n"
+    "        wie passen auf Druckbögen (Abstand --gap, Vorgabe 2 mm; --grid für vorgestanzte\n"
+    "        Bögen: Spalten x Zeilen, erstes Feld bei --margins, die nächsten im Abstand --pitch,\n"
+    "        alles in mm) mit Schnittmarken, Seite 2 gespiegelt auf dem nächsten Bogen.\n"
     "resave  öffnet ein Projekt, lädt jede Seite und speichert es unter neuem Namen.\n"
     "info    zeigt Format, Seiten und Elemente eines Projekts.\n"
     "thumbnail  schreibt Seite 1 als PNG-Bild, N Pixel an der längeren Seite (Vorgabe 256),\n"
@@ -63,6 +72,8 @@ constexpr const char* kUsageText =
     "serial  schreibt je Zeile der verknüpften CSV-Datei eine PDF-Datei in den ORDNER und\n"
     "        danach die Liste quirabel-serie.json; Dateien, die kein früherer Lauf des\n"
     "        Projekts geschrieben hat, ersetzt es nur mit --overwrite.\n"
+    "        --one-pdf schreibt alle Zeilen Seite für Seite in eine PDF-Datei, ganz oder gar\n"
+    "        nicht.\n"
     "        --verify prüft, ob die Serien-PDF-Listen im ORDNER (auch die von Teilen mit\n"
     "        --rows) jede Zeile der CSV-Datei genau einmal nennen, mit unveränderter PDF-Datei.\n"
     "mail    sendet jeder Zeile der CSV-Datei ihre PDF-Datei aus dem ORDNER an die Adresse in\n"
@@ -117,7 +128,12 @@ struct Call {
   bool listPrintFormats = false;
   bool json = false;
   bool force = false;
-  std::string size;  // thumbnail
+  std::string size;   // thumbnail
+  std::string sheet;  // export on sheets
+  std::string gap;
+  std::string grid;
+  std::string margins;
+  std::string pitch;
   LinkCall link;
   SerialCall serial;
   MailCall mail;
@@ -151,6 +167,7 @@ void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
   option(*serial, "--rows", call.serial.rows);
   option(*serial, "--jobs", call.serial.jobs);
   option(*serial, "--verify", call.serial.verify);
+  option(*serial, "--one-pdf", call.serial.onePdf);
   serial->add_flag("--overwrite", call.serial.overwrite);
   serial->add_flag("--quiet", call.serial.quiet);
 }
@@ -206,6 +223,16 @@ Call ReadCall(const std::vector<std::string>& args) {
       addOutput(*command);
       command->add_flag("--force", call.force);
     }
+    if (std::string(name) == "export") {
+      for (auto [option, value] :
+           {std::pair{"--sheet", &call.sheet}, std::pair{"--gap", &call.gap},
+            std::pair{"--grid", &call.grid}, std::pair{"--margins", &call.margins},
+            std::pair{"--pitch", &call.pitch}}) {
+        missingValueTexts.emplace_back(command->add_option(option, *value)
+                                           ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
+                                       std::string(option) + " braucht einen Wert");
+      }
+    }
   }
 
   CLI::App* thumbnail = addCommand("thumbnail");
@@ -242,6 +269,60 @@ Call ReadCall(const std::vector<std::string>& args) {
   }
   if (call.command.empty()) throw UsageError("kein Befehl");
   return call;
+}
+
+// A length in millimetres, "12" or "12.5"; none for anything else.
+std::optional<double> Millimetres(std::string_view text) {
+  if (text.empty() || text.size() > 12 ||
+      text.find_first_not_of("0123456789.") != std::string::npos)
+    return std::nullopt;
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// Two values separated by `between` ("2x5", "15,13.5").
+std::optional<std::pair<double, double>> TwoMillimetres(std::string_view text, char between) {
+  const std::size_t at = text.find(between);
+  if (at == std::string_view::npos) return std::nullopt;
+  const auto first = Millimetres(text.substr(0, at));
+  const auto second = Millimetres(text.substr(at + 1));
+  if (!first || !second) return std::nullopt;
+  return std::pair{*first, *second};
+}
+
+// The sheets `export --sheet` asks for.
+report::SheetRequest ReadSheetRequest(const Call& call) {
+  const auto sheet = report::SheetSizeOfName(call.sheet);
+  if (!sheet) throw UsageError("--sheet kennt A4, A3, SRA3 und BREITExHÖHE in mm (10 bis 2000)");
+  report::SheetRequest request{*sheet, 2.0, std::nullopt};
+  if (!call.gap.empty()) {
+    const auto gap = Millimetres(call.gap);
+    if (!gap || *gap > 100) throw UsageError("--gap braucht einen Abstand von 0 bis 100 mm");
+    request.gap = *gap;
+  }
+  const bool anyGrid = !call.grid.empty() || !call.margins.empty() || !call.pitch.empty();
+  if (!anyGrid) return request;
+  if (call.grid.empty() || call.margins.empty() || call.pitch.empty())
+    throw UsageError("--grid, --margins und --pitch gehören zusammen");
+  if (!call.gap.empty()) throw UsageError("--gap gilt nicht mit --grid");
+  const auto grid = TwoMillimetres(call.grid, 'x');
+  const auto margins = TwoMillimetres(call.margins, ',');
+  const auto pitch = TwoMillimetres(call.pitch, ',');
+  const auto whole = [](double n) { return n >= 1 && n <= 100 && n == std::floor(n); };
+  if (!grid || !whole(grid->first) || !whole(grid->second))
+    throw UsageError("--grid braucht SPALTENxZEILEN, je 1 bis 100");
+  if (!margins) throw UsageError("--margins braucht LINKS,OBEN in mm");
+  if (!pitch || pitch->first <= 0 || pitch->second <= 0)
+    throw UsageError("--pitch braucht X,Y in mm, größer als 0");
+  request.grid = report::CardGrid{static_cast<int>(grid->first),
+                                  static_cast<int>(grid->second),
+                                  margins->first,
+                                  margins->second,
+                                  pitch->first,
+                                  pitch->second};
+  return request;
 }
 
 // The folder for templates and scratch files, as the designer finds it.
@@ -404,7 +485,14 @@ int RunSerialCommand(const Call& call, BatchPlatform& platform) {
   }
   if (call.projects.size() != 1)
     throw UsageError(call.command + " braucht genau eine Projektdatei");
-  if (call.command == "serial" && call.output.empty()) throw UsageError("serial braucht -o ORDNER");
+  if (call.command == "serial" && !call.serial.onePdf.empty()) {
+    if (!call.output.empty() || !call.serial.column.empty() || !call.serial.prefix.empty() ||
+        !call.serial.jobs.empty() || call.serial.overwrite)
+      throw UsageError(
+          "serial --one-pdf nimmt weder -o noch --column, --prefix, --jobs, --overwrite");
+  } else if (call.command == "serial" && call.output.empty()) {
+    throw UsageError("serial braucht -o ORDNER oder --one-pdf DATEI");
+  }
   app::Application application(platform, DesignerProgramFolder());
   if (!application.OpenProject(call.projects.front())) return kExitFailed;
   try {
@@ -490,6 +578,13 @@ int RunCall(const Call& call, BatchPlatform& platform) {
   if (call.projects.size() != 1)
     throw UsageError(call.command + " braucht genau eine Projektdatei");
   if (call.command != "info" && call.output.empty()) throw UsageError(call.command + " braucht -o");
+  std::optional<report::SheetRequest> sheetRequest;
+  if (!call.sheet.empty()) {
+    sheetRequest = ReadSheetRequest(call);
+  } else if (!call.gap.empty() || !call.grid.empty() || !call.margins.empty() ||
+             !call.pitch.empty()) {
+    throw UsageError("--gap, --grid, --margins und --pitch gelten nur mit --sheet");
+  }
   if (!application.OpenProject(call.projects.front())) return kExitFailed;
   if (call.command == "info") return Info(application, call.json);
   // Every page is read before anything is written: what reading left out is named, and nothing
@@ -502,6 +597,16 @@ int RunCall(const Call& call, BatchPlatform& platform) {
         "Es wurde nichts geschrieben, weil beim Lesen etwas verloren ginge "
         "(mit --force wird trotzdem geschrieben).");
     return kExitFailed;
+  }
+  if (call.command == "export" && sheetRequest) {
+    const auto cards = application.ExportSheetPdfTo(call.output, *sheetRequest);
+    if (!cards) return kExitFailed;
+    for (std::size_t sheet = 0; sheet < cards->size(); ++sheet) {
+      std::cout << "Bogen " << sheet + 1 << ": " << (*cards)[sheet]
+                << ((*cards)[sheet] == 1 ? " Karte" : " Karten")
+                << (sheet % 2 == 1 ? " (Rückseite)" : "") << "\n";
+    }
+    return kExitOk;
   }
   if (call.command == "export") {
     platform.fileNames.push_back(call.output);

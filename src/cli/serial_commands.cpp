@@ -125,7 +125,8 @@ int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatfo
 }
 
 int RunSerialCall(const SerialCall& call, app::Application& application) {
-  if (call.folder.empty()) throw std::invalid_argument("serial braucht -o ORDNER");
+  if (call.folder.empty() && call.onePdf.empty())
+    throw std::invalid_argument("serial braucht -o ORDNER");
   app::SerialRequest request;
   request.folder = call.folder;
   if (!call.column.empty() && !call.prefix.empty())
@@ -189,6 +190,23 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   const std::size_t total =
       first > table->RowCount() ? 0 : std::min(request.lastRow, table->RowCount()) - first + 1;
   std::optional<ProgressLine> progress;
+  if (!call.onePdf.empty()) {
+    progress.emplace(std::cerr, StandardErrorIsTerminal() && !call.quiet, "Zeilen");
+    const serial::OnePdfOutcome outcome =
+        serialPdf.PrintOnePdf(*link, *table, request, call.onePdf, [&](std::size_t written) {
+          progress->Update(written, total);
+          return true;
+        });
+    progress.reset();
+    if (!outcome.failure.empty()) {
+      std::cerr << "quirabel-batch: " << outcome.failure << "\n";
+      return kExitFailed;
+    }
+    std::cout << outcome.rows << (outcome.rows == 1 ? " Zeile" : " Zeilen") << " auf "
+              << outcome.pages << (outcome.pages == 1 ? " Seite" : " Seiten") << " in "
+              << call.onePdf << " geschrieben.\n";
+    return kExitOk;
+  }
   progress.emplace(std::cerr, StandardErrorIsTerminal() && !call.quiet, "PDF-Dateien");
   auto onWritten = [&](std::size_t written) {
     progress->Update(written, total);

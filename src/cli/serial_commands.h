@@ -25,6 +25,7 @@ struct SerialCall {
   std::string rows;
   std::string jobs;
   std::string verify;  // --verify ORDNER: check the folder's run records instead of printing
+  std::string onePdf;  // --one-pdf FILE: every row into this one PDF instead of a folder
   bool overwrite = false;
   bool quiet = false;  // no progress line
 };

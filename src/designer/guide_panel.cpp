@@ -9,11 +9,16 @@ GuidePanel::GuidePanel(ui::Component* owner, GuideLines& guides)
   SetName("GuidePanel");
   SetCaption("Hilfslinien");
   SetToolWindow(true);
-  SetBounds(0, 0, 190, 236);
+  SetBounds(0, 0, 190, 270);
   const char* foldNames[5] = {"CheckBox1", "CheckBox2", "CheckBox3", "Button5", "Button8"};
   const char* perforationNames[5] = {"CheckBox4", "CheckBox5", "CheckBox6", "Button1", "Button6"};
   folds = MakeGroup(true, 8, "Pfalze", foldNames);
   perforations = MakeGroup(false, 122, "Perforation", perforationNames);
+  checkInks = new ui::TButton(this);
+  checkInks->SetName("checkInksButton");
+  checkInks->SetCaption("Check CMYK");
+  checkInks->SetBounds(10, 236, 170, 26);
+  checkInks->SetParent(this);
 }
 
 GuidePanel::Group GuidePanel::MakeGroup(bool fold, int top, const char* heading,

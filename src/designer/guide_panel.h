@@ -9,7 +9,8 @@ class GuideLines;
 
 // The two groups beside the page of an orderable document, "Pfalze" for the fold lines and
 // "Perforation" for the perforation lines: whether lines, handles and distance labels show, and
-// the lines in front of or behind the elements. A small tool window of the document window.
+// the lines in front of or behind the elements, and the ink check. A small tool window of the
+// document window.
 class GuidePanel : public ui::TForm {
  public:
   GuidePanel(ui::Component* owner, GuideLines& guides);
@@ -24,6 +25,8 @@ class GuidePanel : public ui::TForm {
   };
   Group folds;
   Group perforations;
+  // "Check CMYK": how many inks the print needs; the document window answers it.
+  ui::TButton* checkInks;
 
  private:
   Group MakeGroup(bool fold, int top, const char* heading, const char* names[5]);

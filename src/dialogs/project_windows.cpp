@@ -66,7 +66,9 @@ FormatWindow::FormatWindow(ui::Component* owner) : ui::TForm(owner) {
 
 std::optional<designer::PageFormat> FormatWindow::ChosenFormat() {
   designer::PageFormat format;
-  if (DinChosen) {
+  if (printFormat != nullptr) {
+    format = designer::PageFormatOf(*printFormat);
+  } else if (DinChosen) {
     format = designer::DinFormat(Din, Landscape);
   } else {
     if (!designer::IsWholeMillimetres(widthEdit->Text()) ||

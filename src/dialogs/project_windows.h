@@ -1,6 +1,7 @@
 #pragma once
 
 #include "designer/page_format.h"
+#include "designer/print_formats.h"
 #include "designer/project_state.h"
 #include "ui/controls.h"
 
@@ -32,7 +33,7 @@ class SaveQuestionWindow : public ui::TForm {
   std::string ClassName() const override { return "SaveQuestionWindow"; }
 };
 
-// "Format": a DIN format with an orientation, or free dimensions in millimetres.
+// "Format": a DIN format with an orientation, free dimensions in millimetres, or a print format.
 class FormatWindow : public ui::TForm {
  public:
   explicit FormatWindow(ui::Component* owner);
@@ -41,8 +42,11 @@ class FormatWindow : public ui::TForm {
   bool DinChosen = true;  // RadioButton1 "DIN", else RadioButton2 "freie Maße "
   designer::DinSize Din = designer::DinSize::A4;
   bool Landscape = false;  // RadioButton8
-  ui::TEdit* widthEdit;    // "Breite (mm)"
-  ui::TEdit* heightEdit;   // "Höhe (mm)"
+  // "Druckformat (bestellfähig)": the print format chosen from the list, which makes an orderable
+  // document; none for DIN or free dimensions.
+  const designer::PrintFormat* printFormat = nullptr;
+  ui::TEdit* widthEdit;   // "Breite (mm)"
+  ui::TEdit* heightEdit;  // "Höhe (mm)"
 
   // The chosen format, with the texts written back as plain decimals; none (and the message
   // "Keine gültige Millimeter-Angabe!" is due) when free dimensions are no whole millimetres or

@@ -10,6 +10,7 @@
 
 #include "base/digits.h"
 #include "designer/page_format.h"
+#include "designer/print_formats.h"
 #include "main/icons.h"
 
 namespace quirabel::main {
@@ -26,6 +27,12 @@ FormatDialog::FormatDialog(dialogs::FormatWindow& form, QWidget* parent)
   a6_ = new QRadioButton(QStringLiteral("A6"));
   free_ = new QRadioButton(QString::fromUtf8("freie Maße "));
   free_->setObjectName(QStringLiteral("RadioButton2"));
+  print_ = new QRadioButton(QString::fromUtf8("Druckformat (bestellfähig)"));
+  print_->setObjectName(QStringLiteral("printFormatChoice"));
+  printFormats_ = new QComboBox();
+  printFormats_->setObjectName(QStringLiteral("printFormatList"));
+  for (const designer::PrintFormat& f : designer::PrintFormats())
+    printFormats_->addItem(QString::fromUtf8(std::string(f.name)));
   width_ = new QSpinBox();
   height_ = new QSpinBox();
   for (QSpinBox* box : {width_, height_}) {
@@ -48,7 +55,7 @@ FormatDialog::FormatDialog(dialogs::FormatWindow& form, QWidget* parent)
     auto* g = new QButtonGroup(this);
     for (QRadioButton* b : buttons) g->addButton(b);
   };
-  group({din_, free_});
+  group({din_, free_, print_});
   group({a4_, a5_, a6_});
   group({portrait_, landscape_});
 
@@ -64,6 +71,8 @@ FormatDialog::FormatDialog(dialogs::FormatWindow& form, QWidget* parent)
   grid->addWidget(width_, 1, 2);
   grid->addWidget(new QLabel(QString::fromUtf8("Höhe (mm)")), 2, 1);
   grid->addWidget(height_, 2, 2);
+  grid->addWidget(print_, 3, 0);
+  grid->addWidget(printFormats_, 3, 1, 1, 2);
   grid->setColumnStretch(2, 1);
 
   auto* orientation = new QGroupBox(QString::fromUtf8("Ausrichtung"));
@@ -94,7 +103,11 @@ FormatDialog::FormatDialog(dialogs::FormatWindow& form, QWidget* parent)
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   // The headless window's state is what shows first: "DIN", "A4", portrait, "150" × "150".
-  (form_.DinChosen ? din_ : free_)->setChecked(true);
+  (form_.printFormat != nullptr ? print_ : form_.DinChosen ? din_ : free_)->setChecked(true);
+  if (form_.printFormat != nullptr) {
+    printFormats_->setCurrentIndex(
+        static_cast<int>(form_.printFormat - designer::PrintFormats().data()));
+  }
   (form_.Din == designer::DinSize::A4   ? a4_
    : form_.Din == designer::DinSize::A5 ? a5_
                                         : a6_)
@@ -103,8 +116,9 @@ FormatDialog::FormatDialog(dialogs::FormatWindow& form, QWidget* parent)
   width_->setValue(ParseDigits(form_.widthEdit->Text()).value_or(150));
   height_->setValue(ParseDigits(form_.heightEdit->Text()).value_or(150));
 
-  for (QRadioButton* b : {din_, free_, a4_, a5_, a6_, portrait_, landscape_})
+  for (QRadioButton* b : {din_, free_, print_, a4_, a5_, a6_, portrait_, landscape_})
     connect(b, &QRadioButton::toggled, this, [this] { ModeChanged(); });
+  connect(printFormats_, &QComboBox::currentIndexChanged, this, [this] { ShowSize(); });
   for (QSpinBox* box : {width_, height_})
     connect(box, &QSpinBox::valueChanged, this, [this] { ShowSize(); });
   ModeChanged();
@@ -113,14 +127,17 @@ FormatDialog::FormatDialog(dialogs::FormatWindow& form, QWidget* parent)
 void FormatDialog::ModeChanged() {
   const bool din = din_->isChecked();
   for (QRadioButton* b : {a4_, a5_, a6_}) b->setEnabled(din);
-  width_->setEnabled(!din);
-  height_->setEnabled(!din);
+  width_->setEnabled(free_->isChecked());
+  height_->setEnabled(free_->isChecked());
+  printFormats_->setEnabled(print_->isChecked());
   ShowSize();
 }
 
 void FormatDialog::ShowSize() {
   designer::PageFormat format;
-  if (din_->isChecked()) {
+  if (const designer::PrintFormat* chosen = ChosenPrintFormat()) {
+    format = designer::PageFormatOf(*chosen);
+  } else if (din_->isChecked()) {
     const designer::DinSize size = a4_->isChecked()   ? designer::DinSize::A4
                                    : a5_->isChecked() ? designer::DinSize::A5
                                                       : designer::DinSize::A6;
@@ -134,7 +151,16 @@ void FormatDialog::ShowSize() {
           .arg(designer::CopiesPerA3Sheet(format.widthMm, format.heightMm)));
 }
 
+const designer::PrintFormat* FormatDialog::ChosenPrintFormat() const {
+  const auto formats = designer::PrintFormats();
+  const int index = printFormats_->currentIndex();
+  if (!print_->isChecked() || index < 0 || static_cast<std::size_t>(index) >= formats.size())
+    return nullptr;
+  return &formats[static_cast<std::size_t>(index)];
+}
+
 void FormatDialog::Store() {
+  form_.printFormat = ChosenPrintFormat();
   form_.DinChosen = din_->isChecked();
   form_.Din = a4_->isChecked()   ? designer::DinSize::A4
               : a5_->isChecked() ? designer::DinSize::A5

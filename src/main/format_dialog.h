@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QRadioButton>
@@ -21,12 +22,16 @@ class FormatDialog : public QDialog {
   void ModeChanged();
   // The size the choice gives, and how many fit on an A3 sheet.
   void ShowSize();
+  // The print format chosen, or none when another choice is.
+  const designer::PrintFormat* ChosenPrintFormat() const;
   // Writes the choice into the headless window.
   void Store();
 
   dialogs::FormatWindow& form_;
   QRadioButton* din_;
   QRadioButton* free_;
+  QRadioButton* print_;      // "Druckformat (bestellfähig)"
+  QComboBox* printFormats_;  // the print formats by name
   QRadioButton* a4_;
   QRadioButton* a5_;
   QRadioButton* a6_;

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QInputDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -164,13 +165,27 @@ void MainWindow::BuildMenus() {
         Confirm(QString::fromUtf8("Exportiert: ") +
                 QString::fromStdString(pdf.filename().string()));
       });
+  QAction* sheetAction =
+      make("Druckbogen als PDF…", "Karten auf Druckbögen mit Schnittmarken", nullptr, true, [this] {
+        bool chosen = false;
+        const QString sheet = QInputDialog::getItem(this, QString::fromUtf8("Druckbogen"),
+                                                    QString::fromUtf8("Bogen:"),
+                                                    {"A4", "A3", "SRA3"}, 0, false, &chosen);
+        if (!chosen) return;
+        const auto cards =
+            application_.ExportSheetPdf({*report::SheetSizeOfName(sheet.toStdString()), 2.0, {}});
+        if (!cards) return;
+        QStringList counts;
+        for (const int n : *cards) counts << QString::number(n);
+        Confirm(QString::fromUtf8("Karten je Bogen: ") + counts.join(QStringLiteral(", ")));
+      });
   QAction* infoAction =
       make("Datei-Infos", nullptr, nullptr, true, [this] { application_.ProjectInfoClick(); });
   QAction* quitAction = make("Quirabel &Beenden", nullptr, nullptr, false, [this] { close(); });
   quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 
   QMenu* file = menuBar()->addMenu(QString::fromUtf8("&Datei"));
-  file->addActions({newAction, openAction, saveAction, saveAsAction, exportAction});
+  file->addActions({newAction, openAction, saveAction, saveAsAction, exportAction, sheetAction});
   file->addSeparator();
   file->addAction(infoAction);
   file->addSeparator();
@@ -186,6 +201,10 @@ void MainWindow::BuildMenus() {
   insert->addAction(codeAction);
 
   QMenu* extras = menuBar()->addMenu(QString::fromUtf8("&Extras"));
+  extras->addAction(make("Farben prüfen (CMYK)", nullptr, nullptr, true, [this] {
+    if (designer::DocumentWindow* window = application_.DocumentWindow()) window->CheckInksClick();
+  }));
+  extras->addSeparator();
   QMenu* templates = extras->addMenu(QString::fromUtf8("&Vorlagen"));
   templates->addAction(make("Vorlagen löschen", nullptr, nullptr, false,
                             [this] { application_.DeleteTemplatesClick(); }));
@@ -194,6 +213,9 @@ void MainWindow::BuildMenus() {
                          [this] { serialPdf_.LinkToolClick(); }));
   extras->addAction(
       make("Serien-PDF ausgeben", nullptr, nullptr, true, [this] { SerialPdfOutput(); }));
+  extras->addAction(make("Alle in eine PDF-Datei", nullptr, nullptr, true, [this] {
+    if (serialPdf_.PrepareRun()) serialPdf_.RunIntoOneFile();
+  }));
   extras->addSeparator();
   extras->addAction(make("Serien Mailer starten.. (Single Attachments)", nullptr, nullptr, false,
                          [this] { serialPdf_.MailToolClick(); }));

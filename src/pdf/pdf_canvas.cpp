@@ -537,4 +537,14 @@ void TPdfCanvas::DrawXObjectEx(double x, double y, double width, double height, 
   RestoreState();
 }
 
+void TPdfCanvas::PlaceForm(TPdfStream& form, std::string_view name,
+                           const std::array<double, 6>& matrix) {
+  TPdfDictionary& xobjects = PageResources("XObject");
+  if (xobjects.Lookup(name) == nullptr) xobjects.Put(name, form);
+  SaveState();
+  Concat(matrix[0], matrix[1], matrix[2], matrix[3], matrix[4], matrix[5]);
+  ExecuteXObject(name);
+  RestoreState();
+}
+
 }  // namespace quirabel::pdf

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -96,6 +97,9 @@ class TPdfCanvas {
   void SetRGBFillColor(std::int32_t color);
   void SetRGBStrokeColor(std::int32_t color);
   void ExecuteXObject(std::string_view name);
+  // Draws a Form XObject (TPdfDoc::PageToForm) through the matrix a b c d e f, naming it in the
+  // page's resources.
+  void PlaceForm(TPdfStream& form, std::string_view name, const std::array<double, 6>& matrix);
 
   // Text operators. Texts are Windows-1252 bytes, or UTF-8 while the font is a TPdfUnicodeFont
   // (a standard name with "+Unicode").

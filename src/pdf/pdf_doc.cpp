@@ -20,6 +20,34 @@ void AppendPadded(std::string& out, std::int64_t value, int width) {
   out += buffer;
 }
 
+// A resources dictionary that names the same fonts and pictures as `from`: sub-dictionaries hold
+// references only, and arrays (the procedure set) names.
+std::unique_ptr<TPdfDictionary> CopyOfResources(const TPdfDictionary* from, TPdfObjectMgr* xref) {
+  auto copy = std::make_unique<TPdfDictionary>(xref);
+  if (from == nullptr) return copy;
+  for (std::size_t i = 0; i < from->ItemCount(); ++i) {
+    const TPdfDictionaryElement& element = from->Element(i);
+    const std::string& key = element.key->Value();
+    if (auto* names = from->DictionaryOf(key)) {
+      auto* kind = copy->Put(key, std::make_unique<TPdfDictionary>(xref));
+      for (std::size_t k = 0; k < names->ItemCount(); ++k) {
+        const TPdfDictionaryElement& named = names->Element(k);
+        if (TPdfObject* object = names->Lookup(named.key->Value())) {
+          kind->Put(named.key->Value(), *object);
+        }
+      }
+    } else if (auto* list = from->ArrayOf(key)) {
+      auto* array = copy->Put(key, std::make_unique<TPdfArray>(xref));
+      for (std::size_t k = 0; k < list->Count(); ++k) {
+        if (auto* name = PdfCast<TPdfName>(list->Item(k))) {
+          array->Add(std::make_unique<TPdfName>(name->Value()));
+        }
+      }
+    }
+  }
+  return copy;
+}
+
 }  // namespace
 
 void TPdfHeader::WriteToStream(std::string& out) const { out += "%PDF-1.2 \r\n"; }
@@ -85,6 +113,7 @@ TPdfDoc::TPdfDoc(const Clock& clock)
 TPdfDoc::~TPdfDoc() { FreeDoc(); }
 
 void TPdfDoc::FreeDoc() {
+  file_.reset();  // a file never finished is removed
   // The canvas points into the page tree and the font list: let go of those first.
   canvas_->Detach();
   fonts_.clear();
@@ -148,6 +177,46 @@ void TPdfDoc::PutPrintBoxes(TPdfDictionary& page, int width, int height) const {
   trimBox->Add(std::make_unique<TPdfReal>(height - bleed_));
   auto* bleedBox = page.Put("BleedBox", std::make_unique<TPdfArray>(xref_.get()));
   for (const int value : {0, 0, width, height}) bleedBox->Add(std::make_unique<TPdfNumber>(value));
+}
+
+std::size_t TPdfDoc::PageCount() const {
+  TPdfArray* kids = currentPages_ != nullptr ? currentPages_->ArrayOf("Kids") : nullptr;
+  return kids != nullptr ? kids->Count() : 0;
+}
+
+TPdfDictionary& TPdfDoc::PageAt(std::size_t index) const {
+  TPdfArray* kids = currentPages_ != nullptr ? currentPages_->ArrayOf("Kids") : nullptr;
+  auto* page = kids != nullptr ? PdfCast<TPdfDictionary>(kids->Item(index)) : nullptr;
+  if (page == nullptr) throw EPdfInvalidOperation("PageAt --no such page.");
+  return *page;
+}
+
+TPdfStream& TPdfDoc::PageToForm(std::size_t index, const std::array<double, 4>& box) {
+  TPdfDictionary& page = PageAt(index);
+  auto* form = PdfCast<TPdfStream>(page.Lookup("Contents"));
+  if (form == nullptr) throw EPdfInvalidOperation("PageToForm --page without contents.");
+  canvas_->SetPage(nullptr);
+
+  TPdfDictionary& attributes = form->Attributes();
+  attributes.Put("Type", std::make_unique<TPdfName>("XObject"));
+  attributes.Put("Subtype", std::make_unique<TPdfName>("Form"));
+  auto* bbox = attributes.Put("BBox", std::make_unique<TPdfArray>(xref_.get()));
+  for (const double value : box) bbox->Add(std::make_unique<TPdfReal>(value));
+  attributes.Put("Resources", CopyOfResources(page.DictionaryOf("Resources"), xref_.get()));
+
+  auto* resources = page.Put("Resources", std::make_unique<TPdfDictionary>(xref_.get()));
+  resources->Put("Font", std::make_unique<TPdfDictionary>(xref_.get()));
+  resources->Put("XObject", std::make_unique<TPdfDictionary>(xref_.get()));
+  auto* procSet = resources->Put("ProcSet", std::make_unique<TPdfArray>(xref_.get()));
+  procSet->Add(std::make_unique<TPdfName>("PDF"));
+  page.Put("Contents", *xref_->Register(std::make_unique<TPdfStream>(xref_.get())));
+  page.Remove("TrimBox");
+  page.Remove("BleedBox");
+  for (const char* state :
+       {"_Font", "_Font_Size", "_Word_Space", "_Char_Space", "_HScalling", "_Leading"}) {
+    page.Remove(state);
+  }
+  return *form;
 }
 
 void TPdfDoc::AddPage() {
@@ -266,6 +335,85 @@ void TPdfDoc::SaveToFile(const std::filesystem::path& path, AtomicFileWriter::Le
   Serialize(out, &large, flushed);
   file.Write(out);
   file.Commit();
+}
+
+void TPdfDoc::StartFile(const std::filesystem::path& path) {
+  if (!hasDoc_) throw EPdfInvalidOperation("SaveToStream --there is no document to save.");
+  file_ = std::make_unique<AtomicFileWriter>(path);
+  // The header goes first, before the fonts are known: a file written page by page says 1.3.
+  const std::string header = "%PDF-1.3 \r\n";
+  file_->Write(header);
+  fileBytes_ = header.size();
+  firstUnwritten_ = 1;
+}
+
+void TPdfDoc::WriteEntry(std::size_t i, std::string& out) {
+  TPdfXrefEntry& entry = xref_->Item(i);
+  const LargeDataSink large = [&](std::string& text, std::string_view bytes) {
+    file_->Write(text);
+    fileBytes_ += text.size();
+    text.clear();
+    file_->Write(bytes);
+    fileBytes_ += bytes.size();
+  };
+  entry.byteOffset = static_cast<std::int64_t>(fileBytes_ + out.size());
+  entry.value->WriteObject(out, &large);
+  file_->Write(out);
+  fileBytes_ += out.size();
+  out.clear();
+}
+
+void TPdfDoc::FlushPages() {
+  if (!file_) throw EPdfInvalidOperation("FlushPages --no file started.");
+  // The canvas lets go of its page, keeping its text state there; the next page starts afresh.
+  canvas_->SetPage(nullptr);
+  std::string out;
+  // Entries are looked at once: what is not written now (fonts, the page tree) waits for the end.
+  const std::size_t count = xref_->ItemCount();
+  for (std::size_t i = firstUnwritten_; i < count; ++i) {
+    TPdfXrefEntry& entry = xref_->Item(i);
+    if (entry.byteOffset >= 0 || !entry.value) continue;
+    TPdfObject* object = entry.value.get();
+    auto* page = PdfCast<TPdfDictionary>(object);
+    auto* stream = PdfCast<TPdfStream>(object);
+    if (page != nullptr && page->TypeOf() == "Page") {
+      // The page and its content stream are finished; nothing refers to them again but the page
+      // tree, by number.
+      auto* contents = PdfCast<TPdfStream>(page->Lookup("Contents"));
+      WriteEntry(i, out);
+      entry.value.reset();
+      if (contents != nullptr) {
+        const auto number = static_cast<std::size_t>(contents->ObjectNumber());
+        WriteEntry(number, out);
+        xref_->Item(number).value.reset();
+      }
+    } else if (stream != nullptr && stream->Attributes().TypeOf() == "XObject") {
+      // Pictures and forms no longer change; they stay, as later pages find them by name.
+      WriteEntry(i, out);
+    }
+  }
+  firstUnwritten_ = count;
+}
+
+void TPdfDoc::FinishFile() {
+  if (!file_) throw EPdfInvalidOperation("FinishFile --no file started.");
+  info_->SetModDate(clock_->Now());
+  root_->SaveOpenAction();
+  if (outlineRoot_) outlineRoot_->Save();
+  for (auto& face : faces_) face->Finish();
+  std::string out;
+  for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
+    const TPdfXrefEntry& entry = xref_->Item(i);
+    if (entry.byteOffset < 0 && entry.value) WriteEntry(i, out);
+  }
+  trailer_->SetXrefAddress(static_cast<std::int64_t>(fileBytes_));
+  xref_->WriteToStream(out);
+  trailer_->Attributes().NumberOf("Size")->SetValue(static_cast<std::int32_t>(xref_->ItemCount()));
+  trailer_->WriteToStream(out);
+  file_->Write(out);
+  fileBytes_ += out.size();
+  file_->Commit();
+  file_.reset();
 }
 
 TPdfCanvas& TPdfDoc::CreateVirtualCanvas() {

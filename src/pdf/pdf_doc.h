@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -89,6 +90,17 @@ class TPdfDoc {
   // AtomicFileWriter); a caller writing many files into one folder tidies it once itself.
   void SaveToFile(const std::filesystem::path& path,
                   AtomicFileWriter::Leftovers tidy = AtomicFileWriter::Leftovers::Tidy);
+  // Writing a long document page by page, so that memory stays flat however many pages it has:
+  // StartFile opens the file (through a temporary file, as SaveToFile); after each page or few,
+  // FlushPages writes the finished pages with their contents and the pictures and forms added
+  // since, and lets go of the pages and contents; FinishFile writes the rest (fonts, page tree,
+  // catalog, information, cross references) and gives the file its name. A document never
+  // finished leaves no file. Raises FileError when the file cannot be written.
+  void StartFile(const std::filesystem::path& path);
+  void FlushPages();
+  void FinishFile();
+  // The bytes written to the started file so far.
+  std::uint64_t FileBytes() const { return fileBytes_; }
   // The measuring document of a page panel: one page whose canvas writes nothing.
   TPdfCanvas& CreateVirtualCanvas();
 
@@ -129,12 +141,28 @@ class TPdfDoc {
   void PutPrintBoxes(TPdfDictionary& page, int width, int height) const;
   TPdfDictionary* CurrentPages() const { return currentPages_; }
 
+  // The pages in their order.
+  std::size_t PageCount() const;
+  TPdfDictionary& PageAt(std::size_t index) const;
+  // Makes what page `index` shows inside box (left, bottom, right, top in the page's points) a Form
+  // XObject that can be placed any number of times: the page's content stream becomes the form,
+  // with the page's resources, so pictures and fonts stay single objects of the file. The page is
+  // left blank (new empty contents and resources, no print boxes, no text state), to be drawn on
+  // anew; the canvas is on no page afterwards.
+  TPdfStream& PageToForm(std::size_t index, const std::array<double, 4>& box);
+
  private:
   void RegisterXObject(TPdfImage* image, std::string_view name);
   // The file: into out, with large stream bytes handed to the sink when there is one; flushed
   // counts the bytes the sink has already taken.
   void Serialize(std::string& out, const LargeDataSink* large, const std::uint64_t& flushed);
 
+  // Writes entry i at the end of the started file.
+  void WriteEntry(std::size_t i, std::string& out);
+
+  std::unique_ptr<AtomicFileWriter> file_;  // while a document is written page by page
+  std::uint64_t fileBytes_ = 0;
+  std::size_t firstUnwritten_ = 1;  // FlushPages looked at every entry before it
   const Clock* clock_;
   bool hasDoc_ = false;
   std::unique_ptr<TPdfCanvas> canvas_;

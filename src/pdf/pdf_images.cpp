@@ -202,26 +202,30 @@ std::string PrepareElementImage(TPdfDoc& doc, const graphics::Picture& picture,
                                 std::string_view creatorName, RandomSource& random) {
   auto image = CreatePdfImage(creatorName, picture);
   const bool jpeg = creatorName == kJpegCreator;
+  std::string name;
+  TPdfImage* named = nullptr;
   if (shared) {
     // Pages made from one template carry elements of the same name with other pictures: a name
-    // is shared only with the same picture, and a picture already in the document is drawn again
-    // whatever it was registered as.
-    std::string name = ImageNameBase(elementName);
-    TPdfImage* named = doc.GetXObject(name);
-    if (named == nullptr) {
-      doc.AddXObject(name, std::move(image));
-      return name;
-    }
-    if (SameImage(*named, *image)) return name;
-    for (std::size_t i = 0; i < doc.XObjectCount(); ++i) {
-      TPdfImage* other = doc.XObject(i);
-      if (other != nullptr && SameImage(*other, *image)) {
-        return other->Attributes().NameOf("Name")->Value();
-      }
+    // is shared only with the same picture.
+    name = ImageNameBase(elementName);
+    named = doc.GetXObject(name);
+    if (named != nullptr && SameImage(*named, *image)) return name;
+  }
+  // A picture already in the document is drawn again whatever it was registered as: each page
+  // names its background after itself, and a logo on every row of a series is still one object
+  // of the file.
+  for (std::size_t i = 0; i < doc.XObjectCount(); ++i) {
+    TPdfImage* other = doc.XObject(i);
+    if (other != nullptr && SameImage(*other, *image)) {
+      return other->Attributes().NameOf("Name")->Value();
     }
   }
-  const std::string name = jpeg ? ChooseJpegImageName(doc, elementName, random)
-                                : ChooseBitmapImageName(doc, elementName, random);
+  if (shared && named == nullptr) {
+    doc.AddXObject(name, std::move(image));
+    return name;
+  }
+  name = jpeg ? ChooseJpegImageName(doc, elementName, random)
+              : ChooseBitmapImageName(doc, elementName, random);
   doc.AddXObject(name, std::move(image));
   return name;
 }

@@ -52,9 +52,10 @@ std::string ChooseJpegImageName(const TPdfDoc& doc, std::string_view elementName
                                 RandomSource& random);
 
 // The name under which an image element's picture is drawn, creating and registering the image
-// object when needed. A shared image is named after the element and registered once per document;
-// a picture already registered is drawn again, and another picture under a name already taken gets
-// a fresh name as an unshared one would.
+// object when needed; a picture already in the document (shared or not) is drawn again. A shared
+// image is named after the element and registered once per document; a picture already registered
+// (under any name) is drawn again, and another picture under a name already taken gets a fresh name
+// as an unshared one would.
 std::string PrepareElementImage(TPdfDoc& doc, const graphics::Picture& picture,
                                 std::string_view elementName, bool shared,
                                 std::string_view creatorName, RandomSource& random);

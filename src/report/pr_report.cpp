@@ -126,6 +126,8 @@ void TPReport::BeginDoc() {
 
   doc_ = std::move(doc);
   pageCount_ = 0;
+  sheetsMade_ = false;
+  cardsPerSheet_.clear();
 }
 
 void TPReport::Print(TPRPage& page) {
@@ -147,6 +149,11 @@ void TPReport::Print(TPRPage& page) {
 
 void TPReport::EndDoc() {
   if (doc_ == nullptr) throw ui::EInvalidOperation("document is null..");
+  // Once per document: a second try after a failed write finds the sheets already made.
+  if (sheets_ && !sheetsMade_) {
+    cardsPerSheet_ = PutCardsOnSheets(*doc_, *sheets_, bleed_);
+    sheetsMade_ = true;
+  }
   try {
     doc_->SaveToFile(fileName_);
   } catch (const FileError& error) {

@@ -2,11 +2,14 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "base/clock.h"
 #include "pdf/pdf_doc.h"
 #include "report/pr_canvas.h"
+#include "report/sheet_output.h"
 #include "ui/component.h"
 
 namespace quirabel::report {
@@ -33,6 +36,11 @@ class TPReport : public TAbstractPReport {
   // Bleed around the product on every page of the documents begun from now on, in points (see
   // TPdfDoc::SetBleed); 0 for none.
   void SetBleed(double points) { bleed_ = points; }
+  // With a request, EndDoc puts the pages on printing sheets as copies of one card
+  // (PutCardsOnSheets) before writing; none writes the pages as they are.
+  void SetSheets(std::optional<SheetRequest> request) { sheets_ = std::move(request); }
+  // The number of cards on each sheet of the last document written on sheets.
+  const std::vector<int>& CardsPerSheet() const { return cardsPerSheet_; }
   const std::string& Author() const { return author_; }
   void SetAuthor(std::string value);
   double CreationDate() const { return creationDate_; }
@@ -85,6 +93,9 @@ class TPReport : public TAbstractPReport {
 
   std::string fileName_ = "default.pdf";
   double bleed_ = 0;
+  std::optional<SheetRequest> sheets_;
+  std::vector<int> cardsPerSheet_;
+  bool sheetsMade_ = false;
   std::string author_;
   double creationDate_ = 0;
   std::string creator_;

@@ -86,20 +86,21 @@ SerialPrinter::SerialPrinter(const designer::ProjectState& project, const LinkFi
 
 SerialPrinter::~SerialPrinter() = default;
 
-void SerialPrinter::Fill(const std::vector<std::string>& cells) {
+void SerialPrinter::PrintPages(const std::vector<std::string>& cells) {
   for (const DataField& field : dataFields_)
     designer::FillField(*field.item, field.name, CellAt(cells, field.column));
+  report::TPReport& report = pages_.front()->Report();
+  for (const auto& page : pages_) page->PrintInto(report);
 }
 
 void SerialPrinter::Print(const std::vector<std::string>& cells,
                           const std::filesystem::path& file) {
-  Fill(cells);
   designer::PageModel& first = *pages_.front();
   report::TPReport& report = first.Report();
   report.SetFileName(file.string());
   first.BeginPdf();
   try {
-    for (const auto& page : pages_) page->PrintInto(report);
+    PrintPages(cells);
     // Written here rather than through EndDoc, which tells the person itself: the caller tells
     // why, with the row.
     report.Doc()->SaveToFile(file.string(), AtomicFileWriter::Leftovers::Skip);
@@ -112,13 +113,12 @@ void SerialPrinter::Print(const std::vector<std::string>& cells,
 
 void SerialPrinter::PrintTo(const std::vector<std::string>& cells, std::string& text,
                             std::vector<std::string_view>& pieces) {
-  Fill(cells);
   designer::PageModel& first = *pages_.front();
   report::TPReport& report = first.Report();
   report.Abort();  // the last row's document, kept for its pieces
   first.BeginPdf();
   try {
-    for (const auto& page : pages_) page->PrintInto(report);
+    PrintPages(cells);
     // The document stays until the next print begins (or the printer goes): the pieces point
     // into it.
     report.Doc()->SaveToPieces(text, pieces);
@@ -126,6 +126,27 @@ void SerialPrinter::PrintTo(const std::vector<std::string>& cells, std::string& 
     report.Abort();
     throw;
   }
+}
+
+void SerialPrinter::StartSeries(const std::filesystem::path& file) {
+  designer::PageModel& first = *pages_.front();
+  first.BeginPdf();
+  first.Report().Doc()->StartFile(file);
+}
+
+void SerialPrinter::PrintRow(const std::vector<std::string>& cells) {
+  report::TPReport& report = pages_.front()->Report();
+  PrintPages(cells);
+  report.Doc()->FlushPages();
+}
+
+std::uint64_t SerialPrinter::FinishSeries() {
+  report::TPReport& report = pages_.front()->Report();
+  pdf::TPdfDoc& doc = *report.Doc();
+  doc.FinishFile();
+  const std::uint64_t bytes = doc.FileBytes();
+  report.Abort();
+  return bytes;
 }
 
 namespace {
@@ -405,6 +426,40 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   }
   if (!outcome.failure.empty()) {
     outcome.failure += "\nDer Lauf wurde angehalten; " + Plural(outcome.written) + " geschrieben.";
+  }
+  return outcome;
+}
+
+OnePdfOutcome RunSerialOnePdf(const SerialRun& run, const std::filesystem::path& file,
+                              const Clock& clock,
+                              const std::function<bool(std::size_t written)>& onWritten) {
+  OnePdfOutcome outcome;
+  const std::size_t last = std::min(run.lastRow, run.table->RowCount());
+  if (run.firstRow < 1 || run.firstRow > last) {
+    outcome.failure = "Die CSV-Datei hat keine Zeile für die PDF-Datei.";
+    return outcome;
+  }
+  std::size_t row = run.firstRow;
+  try {
+    SerialPrinter printer(*run.project, run.link, clock);
+    printer.StartSeries(file);
+    for (; row <= last; ++row) {
+      printer.PrintRow(run.table->Row(row - 1));
+      ++outcome.rows;
+      if (onWritten && !onWritten(outcome.rows)) {
+        outcome.cancelled = true;
+        return outcome;  // the printer goes, and the unfinished file with it
+      }
+    }
+    outcome.bytes = printer.FinishSeries();
+    outcome.pages = outcome.rows * static_cast<std::size_t>(run.project->pageCount);
+  } catch (const FileError& e) {
+    outcome.failure = "Die PDF-Datei " + file.string() +
+                      " kann nicht geschrieben werden: " + e.Reason() +
+                      "\nEs wurde keine PDF-Datei geschrieben.";
+  } catch (const std::exception& e) {
+    outcome.failure = (row <= last ? "Zeile " + std::to_string(row) + ": " : std::string()) +
+                      e.what() + "\nEs wurde keine PDF-Datei geschrieben.";
   }
   return outcome;
 }

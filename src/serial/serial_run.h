@@ -51,6 +51,14 @@ class SerialPrinter {
   void PrintTo(const std::vector<std::string>& cells, std::string& text,
                std::vector<std::string_view>& pieces);
 
+  // A whole series in one PDF: StartSeries begins `file`, each PrintRow adds the pages of a row
+  // and writes them out at once (memory stays flat however many rows), FinishSeries completes the
+  // file and gives its size. A series never finished leaves no file. The pictures that are the
+  // same on every row are one object of the file.
+  void StartSeries(const std::filesystem::path& file);
+  void PrintRow(const std::vector<std::string>& cells);
+  std::uint64_t FinishSeries();
+
  private:
   struct DataField {
     report::TPRItem* item;
@@ -64,7 +72,8 @@ class SerialPrinter {
   std::vector<std::unique_ptr<designer::PageModel>> pages_;
   std::vector<DataField> dataFields_;
 
-  void Fill(const std::vector<std::string>& cells);
+  // Fills the row into the data fields and prints every page into the open document.
+  void PrintPages(const std::vector<std::string>& cells);
 };
 
 // A run: the rows first…last (from 1; clamped to the table) into one PDF each in `folder`.
@@ -117,6 +126,24 @@ struct SerialOutcome {
 };
 
 inline constexpr std::size_t kListedRows = 10;
+
+// A series in one PDF file.
+struct OnePdfOutcome {
+  std::size_t rows = 0;
+  std::size_t pages = 0;
+  std::uint64_t bytes = 0;
+  bool cancelled = false;
+  // Why no file was written (German, naming the row); empty when it was.
+  std::string failure;
+};
+
+// The rows of `run` (its folder and naming unused) into one PDF `file`, page after page, on the
+// calling thread. Any row that cannot be printed stops the run, and no file is left: a print shop
+// gets the whole series or nothing. `onWritten` hears how many rows are done; false cancels (no
+// file either).
+OnePdfOutcome RunSerialOnePdf(const SerialRun& run, const std::filesystem::path& file,
+                              const Clock& clock,
+                              const std::function<bool(std::size_t written)>& onWritten = {});
 
 // Runs the rows. Before anything is written, the names the run will use are checked: an existing
 // file that no earlier run of the same project wrote (by the run records in the folder) stops the

@@ -81,6 +81,13 @@ TEST_F(ApplicationTest, NewDocumentOfEveryFormat) {
     EXPECT_FALSE(application.CreateChosenDocument()) << bad;
     EXPECT_EQ(platform.messages, std::vector<std::string>{"Keine gültige Millimeter-Angabe!"});
   }
+
+  // "Druckformat (bestellfähig)": the print format's page, orderable.
+  application.FormatWindow().printFormat = designer::FindPrintFormat("klappkarte-a6");
+  ASSERT_TRUE(application.CreateChosenDocument());
+  EXPECT_TRUE(application.State().orderDocument);
+  EXPECT_EQ(application.State().formatWidthText, "216");
+  EXPECT_EQ(application.State().formatHeightText, "154");
 }
 
 TEST_F(ApplicationTest, SavedProjectOpensAndSavesAgainByteForByte) {

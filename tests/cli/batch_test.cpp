@@ -14,6 +14,7 @@
 #include "cli/batch_commands.h"
 #include "designer/document_window.h"
 #include "designer/print_formats.h"
+#include "graphics/color.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
@@ -382,6 +383,94 @@ TEST_F(BatchTest, EveryPrintFormatMakesAnOrderableProjectWithItsLines) {
   EXPECT_TRUE(free.starts_with("%PDF-1.2")) << free.substr(0, 10);
   EXPECT_EQ(free.find("Box [8"), std::string::npos);
   EXPECT_EQ(free.find("/TrimBox"), std::string::npos);
+}
+
+// An orderable business card of two sides, both on the same picture background, each with a
+// rectangle near its left edge; saved as `file`.
+void SaveTwoSidedCard(const std::filesystem::path& file) {
+  testing::FakePlatform platform;
+  app::Application application(platform, "");
+  const designer::PrintFormat* card = designer::FindPrintFormat("visitenkarte");
+  ASSERT_NE(card, nullptr);
+  ASSERT_TRUE(application.NewDocument(designer::PageFormatOf(*card), card));
+  for (int side = 1; side <= 2; ++side) {
+    if (side == 2) {
+      ASSERT_TRUE(application.AppendPage());
+    }
+    application.Page()->SetBackgroundColour(graphics::clBlue);
+    application.Page()->CreateElement(designer::ElementKind::Rect).SetBounds(20, 20, 40, 30);
+  }
+  ASSERT_TRUE(application.SaveProjectTo(file.string()));
+}
+
+// The placements of the form on a sheet: (x, y) of each "cm" before "/FmN Do".
+std::vector<std::pair<double, double>> Placements(const std::string& pdf, int form) {
+  std::vector<std::pair<double, double>> found;
+  const std::regex placed(
+      R"((-?[\d.]+) (-?[\d.]+) (-?[\d.]+) (-?[\d.]+) (-?[\d.]+) (-?[\d.]+) cm\n/Fm)" +
+      std::to_string(form) + " Do");
+  for (auto it = std::sregex_iterator(pdf.begin(), pdf.end(), placed); it != std::sregex_iterator();
+       ++it) {
+    found.emplace_back(std::stod((*it)[5]), std::stod((*it)[6]));
+  }
+  return found;
+}
+
+TEST_F(BatchTest, CardsOnPrintingSheets) {
+  SaveTwoSidedCard(folder / "karte.kxp");
+  constexpr double kSheetA4Width = 210 * 72 / 25.4;
+  struct Case {
+    std::string options;
+    int exitCode;
+    std::string out;  // standard output, or a part of standard error on failure
+    int copies;
+  };
+  const std::vector<Case> cases = {
+      {"--sheet A4", 0, "Bogen 1: 10 Karten\nBogen 2: 10 Karten (Rückseite)\n", 10},
+      {"--sheet A4 --gap 0", 0, "Bogen 1: 10 Karten\nBogen 2: 10 Karten (Rückseite)\n", 10},
+      // Turned a quarter, more fit.
+      {"--sheet SRA3", 0, "Bogen 1: 25 Karten\nBogen 2: 25 Karten (Rückseite)\n", 25},
+      {"--sheet A4 --grid 2x5 --margins 15,13.5 --pitch 95,55", 0,
+       "Bogen 1: 10 Karten\nBogen 2: 10 Karten (Rückseite)\n", 10},
+      {"--sheet 90x60", 1, "passt nicht auf den Bogen (90 × 60 mm", 0},
+      {"--sheet A4 --grid 2x5 --margins 15,13.5 --pitch 80,55", 1, "größer als der Abstand", 0},
+      {"--sheet A5", 2, "--sheet kennt", 0},
+      {"--gap 3", 2, "nur mit --sheet", 0},
+      {"--sheet A4 --grid 2x5", 2, "gehören zusammen", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    std::filesystem::remove(folder / "bogen.pdf");
+    const auto run =
+        Batch("export " + Path("karte.kxp") + " -o " + Path("bogen.pdf") + " " + c.options);
+    ASSERT_EQ(run.exitCode, c.exitCode) << run.err;
+    if (c.exitCode != 0) {
+      EXPECT_NE(run.err.find(c.out), std::string::npos) << run.err;
+      EXPECT_FALSE(std::filesystem::exists(folder / "bogen.pdf"));
+      continue;
+    }
+    EXPECT_EQ(run.out, c.out);
+    const std::string pdf = ReadFile(folder / "bogen.pdf", 1 << 24);
+    EXPECT_TRUE(testing::IsValidPdf(pdf));
+    const auto pages = testing::PdfPages(pdf);
+    ASSERT_EQ(pages.size(), 2u);
+    // Each side drawn once, placed once per copy; the background one picture for the file.
+    std::regex image("/Subtype /Image");
+    EXPECT_EQ(std::distance(std::sregex_iterator(pdf.begin(), pdf.end(), image), {}), 1);
+    const auto front = Placements(pdf, 0);
+    const auto back = Placements(pdf, 1);
+    ASSERT_EQ(front.size(), static_cast<std::size_t>(c.copies));
+    ASSERT_EQ(back.size(), front.size());
+    if (c.options != "--sheet A4") continue;
+    // The back: every copy mirrored left to right, so that it lies behind its front.
+    const double card = 258 - 2 * 8.504;  // the trimmed card in points
+    for (std::size_t i = 0; i < front.size(); ++i) {
+      const double frontLeft = front[i].first + 8.504;
+      const double backLeft = back[i].first + 8.504;
+      EXPECT_NEAR(backLeft, kSheetA4Width - frontLeft - card, 0.02) << i;
+      EXPECT_NEAR(back[i].second, front[i].second, 0.01) << i;
+    }
+  }
 }
 
 }  // namespace

@@ -279,5 +279,56 @@ TEST_F(SerialBatchTest, KilledRunsLeaveNothingBehindTheNext) {
   EXPECT_EQ(Batch(serial).exitCode, 0);
 }
 
+TEST_F(SerialBatchTest, AllRowsInOnePdf) {
+  ASSERT_EQ(Batch("link " + Path("karte.kxp") + " --csv " + Path("kunden.csv") +
+                  " --map Vorname=1 --map Name=2")
+                .exitCode,
+            0);
+  struct Case {
+    std::string options;
+    int exitCode;
+    std::string message;  // standard output, or a part of standard error
+    int pages;
+  };
+  const std::vector<Case> cases = {
+      {"", 0, "7 Zeilen auf 7 Seiten in ", 7},
+      {"--rows 2-3", 0, "2 Zeilen auf 2 Seiten in ", 2},
+      {"-o " + Path("aus"), 2, "nimmt weder -o", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    std::filesystem::remove(folder / "serie.pdf");
+    const auto run =
+        Batch("serial " + Path("karte.kxp") + " --one-pdf " + Path("serie.pdf") + " " + c.options);
+    ASSERT_EQ(run.exitCode, c.exitCode) << run.err;
+    if (c.exitCode != 0) {
+      EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+      EXPECT_FALSE(std::filesystem::exists(folder / "serie.pdf"));
+      continue;
+    }
+    EXPECT_TRUE(run.out.starts_with(c.message)) << run.out;
+    const std::string pdf = ReadFile(folder / "serie.pdf", 1 << 24);
+    EXPECT_TRUE(testing::IsValidPdf(pdf));
+    EXPECT_EQ(testing::PdfPages(pdf).size(), static_cast<std::size_t>(c.pages));
+    // The background, the same on every row, is one object of the file.
+    std::size_t images = 0;
+    for (std::size_t at = pdf.find("/Subtype /Image"); at != std::string::npos;
+         at = pdf.find("/Subtype /Image", at + 1)) {
+      ++images;
+    }
+    EXPECT_LE(images, 1u);
+    const std::string text = TextOf(folder / "serie.pdf");
+    EXPECT_NE(text.find(c.pages == 7 ? "Jürgen" : "Änne"), std::string::npos) << text;
+    EXPECT_NE(text.find(c.pages == 7 ? "Frida" : "Bernd"), std::string::npos) << text;
+  }
+  // A file that cannot be written: the run fails and leaves nothing.
+  const auto unwritable =
+      Batch("serial " + Path("karte.kxp") + " --one-pdf " + Path("fehlt/serie.pdf"));
+  EXPECT_EQ(unwritable.exitCode, 1);
+  EXPECT_NE(unwritable.err.find("Es wurde keine PDF-Datei geschrieben"), std::string::npos)
+      << unwritable.err;
+  EXPECT_FALSE(std::filesystem::exists(folder / "fehlt"));
+}
+
 }  // namespace
 }  // namespace quirabel

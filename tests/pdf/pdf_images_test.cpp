@@ -200,9 +200,11 @@ TEST_F(ImageNamesTest, SharedImageIsEmbeddedOnce) {
   }
   // Three pages and their contents, one image.
   EXPECT_EQ(doc.ObjectMgr().ItemCount(), before + 1 + 3 * 2);
+  // An unshared element with the same picture (a logo on every row of a series) draws it again.
   const std::string unshared =
-      PrepareElementImage(doc, picture, "PRJpegImage1", false, kJpegCreator, random);
-  EXPECT_EQ(unshared, "PRJpegImage11");
+      PrepareElementImage(doc, picture, "PRJpegImage2", false, kJpegCreator, random);
+  EXPECT_EQ(unshared, "PRJpegImage1");
+  EXPECT_EQ(doc.ObjectMgr().ItemCount(), before + 1 + 3 * 2);
 }
 
 // Element names come from project files, where a length byte longer than its text leaves NUL
@@ -231,8 +233,10 @@ TEST_F(ImageNamesTest, NulBytesInElementNamesNeverReachThePdf) {
   EXPECT_EQ(draw(jpeg, "Bild1", true, kJpegCreator), "Bild1");  // the same picture: shared
   EXPECT_EQ(draw(Picture::FromBitmap(red), padded, true, kBitmapCreator), "Bild141");
   EXPECT_EQ(draw(Picture::FromBitmap(blue), onlyNul, true, kBitmapCreator), "Image");
-  EXPECT_EQ(draw(Picture::FromBitmap(red), onlyNul, false, kBitmapCreator), "Image42");
-  EXPECT_EQ(draw(jpeg, onlyNul, false, kJpegCreator), "Image43");
+  Bitmap green(2, 2, PixelFormat::pf24bit);
+  green.FillRect(0, 0, 2, 2, graphics::clGray);
+  EXPECT_EQ(draw(Picture::FromBitmap(green), onlyNul, false, kBitmapCreator), "Image42");
+  EXPECT_EQ(draw(Picture::FromJpegBytes(GreyJpeg(4, 4)), onlyNul, false, kJpegCreator), "Image43");
 
   std::string file;
   doc.SaveToStream(file);
