@@ -8,6 +8,9 @@
 // run ends with one sync of its folder and its run record, as a real run does. Inputs are fixed:
 // pictures and names are made here from fixed seeds.
 // Then the same card for 10,000 rows into one PDF (--one-pdf): time and bytes per row.
+// On a disk, --jobs 2 is measured against --jobs 1 over 10,000 rows, and every timed run there
+// starts after a sync and an emptied page cache (as root), so that the writeback of one run does
+// not land in the next one's time.
 // Last, the thumbnail a file manager asks for: `quirabel-batch thumbnail` of the card at 256
 // pixels, the whole command, against its goal of 100 ms.
 // Run: build/bin/bench_serial [folder on a disk]  (the temp folder may be memory, where a sync
@@ -27,6 +30,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -165,9 +169,10 @@ Fixture MakeFixture(const fs::path& folder, std::size_t rows, bool beyondWindows
 }
 
 // One run of the rows into `out`, a folder, or with `onePdf` all into the file `out`; seconds, or
-// a negative value when it failed.
+// a negative value when it failed. `settle` runs right before the clock starts.
 double RunRows(const Fixture& fixture, const fs::path& out, unsigned jobs, int column = 0,
-               std::size_t lastRows = 0, bool onePdf = false) {
+               std::size_t lastRows = 0, bool onePdf = false,
+               const std::function<void()>& settle = {}) {
   QuietPlatform platform;
   app::Application application(platform, fixture.folder.string());
   if (!application.OpenProject(fixture.project)) return -1;
@@ -183,6 +188,7 @@ double RunRows(const Fixture& fixture, const fs::path& out, unsigned jobs, int c
   request.naming.column = column;
   if (lastRows > 0 && table->RowCount() > lastRows)
     request.firstRow = table->RowCount() - lastRows + 1;
+  if (settle) settle();
   const auto start = SteadyClock::now();
   if (onePdf) {
     const serial::OnePdfOutcome series = serialPdf.PrintOnePdf(*link, *table, request, out, {});
@@ -217,12 +223,29 @@ bool PrintOnePdfRun(const fs::path& folder, bool beyondWindows1252 = false) {
 
 // The same bytes into new files with plain writes.
 double PlainWrites(const fs::path& from, const fs::path& to) {
+
+// Writes back what earlier runs left dirty and empties the page cache (which needs root; without
+// it the sync alone is done), so that a timed run on a disk does not pay for the one before.
+// Whether the cache was emptied.
+bool Settle() {
+  ::sync();
+  std::ofstream drop("/proc/sys/vm/drop_caches");
+  drop << "3\n";
+  drop.flush();
+  return static_cast<bool>(drop);
+}
+
+// The same bytes into new files with plain writes; `settle` runs after they are read, before the
+// clock starts.
+double PlainWrites(const fs::path& from, const fs::path& to,
+                   const std::function<void()>& settle = {}) {
   std::vector<std::pair<std::string, std::string>> files;
   for (const auto& entry : fs::directory_iterator(from))
     if (entry.path().extension() == ".pdf")
       files.emplace_back(entry.path().filename().string(), ReadFile(entry.path(), 1 << 26));
   fs::remove_all(to);
   fs::create_directories(to);
+  if (settle) settle();
   const auto start = SteadyClock::now();
   for (const auto& [name, bytes] : files) {
     const int fd = ::open((to / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -353,9 +376,15 @@ int main(int argc, char** argv) {
     return done ? 0 : 1;
   }
 
-  const double one = RunRows(fixture, folder / "eins", 1);
-  const double two = RunRows(fixture, folder / "zwei", 2);
-  const double plain = PlainWrites(folder / "eins", folder / "plain");
+  // The goals differ where a sync costs nothing: memory against a disk. On a disk every timed
+  // run starts with nothing left to write back from the one before.
+  const bool memory = InMemory(folder);
+  bool cacheEmptied = true;
+  std::function<void()> settle;
+  if (!memory) settle = [&] { cacheEmptied = Settle() && cacheEmptied; };
+  const double one = RunRows(fixture, folder / "eins", 1, 0, 0, false, settle);
+  const double two = RunRows(fixture, folder / "zwei", 2, 0, 0, false, settle);
+  const double plain = PlainWrites(folder / "eins", folder / "plain", settle);
   if (one < 0 || two < 0 || plain < 0) {
     std::fprintf(stderr, "bench_serial: a run failed\n");
     return 1;
@@ -370,14 +399,13 @@ int main(int argc, char** argv) {
   };
   const std::uintmax_t largest = largestIn(folder / "eins");
 
-  // The goals differ where a sync costs nothing: memory against a disk.
-  const bool memory = InMemory(folder);
   std::printf("%zu PDFs, background %zu bytes, folder in %s\n", kRows, fixture.backgroundBytes,
               memory ? "memory (tmpfs)" : "a disk");
   std::printf("--jobs 1: %.3f s, %.3f ms per PDF (goal <= %s ms)\n", one, one * 1000 / kRows,
               memory ? "0.15" : "1");
-  std::printf("--jobs 2: %.3f s, %.3f ms per PDF, %.2fx as fast as --jobs 1 (goal >= 1.7x)\n", two,
-              two * 1000 / kRows, one / two);
+  std::printf("--jobs 2: %.3f s, %.3f ms per PDF, %.2fx as fast as --jobs 1%s\n", two,
+              two * 1000 / kRows, one / two,
+              memory ? " (goal >= 1.7x)" : " (on a disk, the goal is for 10,000 rows: below)");
   std::printf(
       "plain writes of the same bytes: %.3f s; serial run / plain writes: %.2f (goal <= %s)\n",
       plain, one / plain, memory ? "2" : "3");
@@ -386,7 +414,7 @@ int main(int argc, char** argv) {
       static_cast<std::intmax_t>(largest) - static_cast<std::intmax_t>(fixture.backgroundBytes));
   if (!PrintOnePdfRun(folder)) return 1;
   const Fixture others = MakeFixture(folder / "karte-welt", kRows, true);
-  const double world = RunRows(others, folder / "welt", 1);
+  const double world = RunRows(others, folder / "welt", 1, 0, 0, false, settle);
   if (world < 0) {
     std::fprintf(stderr, "bench_serial: the run of names beyond Windows-1252 failed\n");
     return 1;
@@ -400,6 +428,25 @@ int main(int argc, char** argv) {
       "largest PDF with embedded fonts: %ju bytes, %+jd bytes against the German run (goal <= "
       "+30 KB)\n",
       largestWorld, static_cast<std::intmax_t>(largestWorld) - static_cast<std::intmax_t>(largest));
+  if (!memory) {
+    // A disk's writeback shows over a run long enough to fill its cache: 10,000 rows, each run
+    // removed before the next starts.
+    constexpr std::size_t kDiskRows = 10000;
+    const Fixture large = MakeFixture(folder / "karte-10000", kDiskRows);
+    const double oneLarge = RunRows(large, folder / "eins-10000", 1, 0, 0, false, settle);
+    fs::remove_all(folder / "eins-10000");
+    const double twoLarge = RunRows(large, folder / "zwei-10000", 2, 0, 0, false, settle);
+    fs::remove_all(folder / "zwei-10000");
+    if (oneLarge < 0 || twoLarge < 0) {
+      std::fprintf(stderr, "bench_serial: a run of 10,000 rows failed\n");
+      return 1;
+    }
+    std::printf(
+        "%zu PDFs on a disk, each run after a sync%s: --jobs 1 %.3f ms per PDF, --jobs 2 %.3f ms "
+        "per PDF, %.2fx as fast (goal >= 1.7x)\n",
+        kDiskRows, cacheEmptied ? " and an emptied page cache" : " (page cache kept: not root)",
+        oneLarge * 1000 / kDiskRows, twoLarge * 1000 / kDiskRows, oneLarge / twoLarge);
+  }
   const long rssSmall = PeakRssOfRun(10000, folder / "rss10000");
   const long rssLarge = PeakRssOfRun(1000000, folder / "rss1000000");
   std::printf(

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quirabel needs to build, run and test, when they are missing.
 #   scripts/setup.sh            build + run + test dependencies
-#   scripts/setup.sh --tools    also what the generators in tools/ read (font metrics)
+#   scripts/setup.sh --tools    also what the generators in tools/ read (font metrics), and perf
+#                               for profiling the benchmarks
 set -euo pipefail
 
 packages=(
@@ -19,7 +20,7 @@ packages=(
   xvfb xauth
 )
 if [[ "${1:-}" == "--tools" ]]; then
-  packages+=(fonts-urw-base35 python3 xdotool imagemagick)
+  packages+=(fonts-urw-base35 python3 xdotool imagemagick linux-perf)
 fi
 
 missing=()

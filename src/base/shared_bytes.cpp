@@ -1,12 +1,18 @@
 #include "base/shared_bytes.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "base/atomic_file.h"
@@ -68,12 +74,123 @@ std::size_t ReadAt(int fd, char* into, std::size_t count, std::size_t offset, in
   return done;
 }
 
+// Files mapped in place (see MapFilesInPlace), for the handler of SIGBUS: the signal that
+// reading a mapped page past the end of a file that was cut short raises. Slots are claimed and
+// released without a lock, since the handler may run at any time.
+struct MappingSlot {
+  std::atomic<const char*> begin{nullptr};
+  std::atomic<std::size_t> length{0};
+  char message[600] = {};  // what the handler writes, made beforehand
+};
+
+constexpr std::size_t kMappingSlots = 32;
+MappingSlot mappingSlots[kMappingSlots];
+struct sigaction busHandlerBefore {};
+std::atomic<bool> mapInPlace{false};
+
+// Files from this size on are mapped where mapping is allowed; smaller ones are read.
+constexpr std::size_t kMapInPlaceBytes = 1024 * 1024;
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  const auto* at = static_cast<const char*>(info->si_addr);
+  for (MappingSlot& slot : mappingSlots) {
+    const char* begin = slot.begin.load(std::memory_order_acquire);
+    if (begin != nullptr && at >= begin && at < begin + slot.length.load()) {
+      const ssize_t ignored = ::write(STDERR_FILENO, slot.message, std::strlen(slot.message));
+      static_cast<void>(ignored);
+      ::_exit(1);
+    }
+  }
+  // Not one of ours: as it would have been without this handler.
+  if ((busHandlerBefore.sa_flags & SA_SIGINFO) != 0 && busHandlerBefore.sa_sigaction != nullptr) {
+    busHandlerBefore.sa_sigaction(signal, info, context);
+    return;
+  }
+  if (busHandlerBefore.sa_handler != SIG_DFL && busHandlerBefore.sa_handler != SIG_IGN &&
+      busHandlerBefore.sa_handler != nullptr) {
+    busHandlerBefore.sa_handler(signal);
+    return;
+  }
+  ::sigaction(SIGBUS, &busHandlerBefore, nullptr);  // the access faults again, unhandled
+}
+
+// A file's mapping, released with the last piece, and then its slot.
+struct Mapping {
+  const char* bytes = nullptr;
+  std::size_t length = 0;
+  MappingSlot* slot = nullptr;
+  ~Mapping() {
+    if (bytes != nullptr) ::munmap(const_cast<char*>(bytes), length);
+    if (slot != nullptr) {
+      slot->begin.store(nullptr, std::memory_order_release);
+      slot->length.store(0);
+    }
+  }
+};
+
+// The file of `fd` (`length` bytes) mapped into memory and shown to the watcher; none where it
+// cannot be mapped (no free slot, no mapping), which the caller then reads as it reads any file.
+std::optional<SharedBytes> MapInPlace(int fd, const std::filesystem::path& path, std::size_t length,
+                                      const ReadWatcher& watch) {
+  static std::once_flag handlerInstalled;
+  std::call_once(handlerInstalled, [] {
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, &busHandlerBefore);
+  });
+  MappingSlot* slot = nullptr;
+  for (MappingSlot& candidate : mappingSlots) {
+    // A slot is claimed by a length, and in use once it has a beginning.
+    std::size_t free = 0;
+    if (candidate.begin.load() == nullptr && candidate.length.compare_exchange_strong(free, 1)) {
+      slot = &candidate;
+      break;
+    }
+  }
+  if (slot == nullptr) return std::nullopt;
+  auto mapping = std::make_shared<Mapping>();
+  void* memory = ::mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+  if (memory == MAP_FAILED) {
+    slot->length.store(0);
+    return std::nullopt;
+  }
+  mapping->bytes = static_cast<const char*>(memory);
+  mapping->length = length;
+  std::snprintf(slot->message, sizeof slot->message,
+                "Die Datei %s wurde während des Laufs gekürzt; der Lauf wird abgebrochen.\n",
+                path.c_str());
+  slot->length.store(length);
+  slot->begin.store(mapping->bytes, std::memory_order_release);
+  mapping->slot = slot;
+  const std::string_view view(mapping->bytes, length);
+  if (watch) {
+    // Two parts side by side, as a read would show them.
+    const std::size_t half = length >= kParallelReadBytes ? length / 2 : length;
+    std::thread second;
+    if (half < length) second = std::thread([&] { watch(1, view.substr(half)); });
+    watch(0, view.substr(0, half));
+    if (second.joinable()) second.join();
+  }
+  // A file cut short while it was looked at (and not yet where the watcher was) would end the
+  // program at the next look: it is refused now instead.
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || static_cast<std::size_t>(info.st_size) < length) {
+    throw FileError("read '" + path.string() + "': the file was cut short while it was read", EIO,
+                    FileAccess::Read);
+  }
+  return SharedBytes(std::shared_ptr<const void>(mapping), view);
+}
+
 }  // namespace
+
+void MapFilesInPlace() { mapInPlace.store(true); }
 
 SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes,
                     const ReadWatcher& watch) {
-  // Read into one buffer that every piece shares. The file is not mapped: a file changed by
-  // someone else while the project is open would then take the program down with it.
+  // Read into one buffer that every piece shares, unless the program asked for mappings: a file
+  // changed by someone else while the project is open would then end the program.
   const int fd = OpenRegularFile(path);
   struct stat info {};
   if (::fstat(fd, &info) != 0 || info.st_size == 0) {
@@ -88,6 +205,19 @@ SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes,
     throw FileError(
         "read '" + path.string() + "': larger than " + std::to_string(maxBytes) + " bytes", EFBIG,
         FileAccess::Read);
+  }
+  if (mapInPlace.load() && length >= kMapInPlaceBytes) {
+    std::optional<SharedBytes> mapped;
+    try {
+      mapped = MapInPlace(fd, path, length, watch);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+    if (mapped) {
+      ::close(fd);
+      return std::move(*mapped);
+    }
   }
   auto buffer = std::make_shared<Buffer>();
   void* memory =

@@ -53,4 +53,11 @@ using ReadWatcher = std::function<void(int part, std::string_view soFar)>;
 SharedBytes MapFile(const std::filesystem::path& path, std::size_t maxBytes,
                     const ReadWatcher& watch = {});
 
+// From now on, MapFile maps large files into memory instead of reading them: no memory to fill
+// and no copy, the bytes come straight from the system's cache. For programs that end soon after
+// they are done with a file: should the file be cut short while its mapping is in use, the
+// process ends with exit status 1 and a message naming the file, and writes nothing more (an
+// atomic write in progress is never committed).
+void MapFilesInPlace();
+
 }  // namespace quirabel

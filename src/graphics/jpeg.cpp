@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -236,6 +239,49 @@ bool IsFrameHeader(unsigned marker) {
 
 bool IsRestart(unsigned marker) { return marker >= 0xD0 && marker <= 0xD7; }
 
+// The first 0xFF at or after `from` that is not a stuffed 0xFF 0x00 (one that ends the data
+// counts); `size` when there is none. Entropy-coded data holds a stuffed 0xFF every few hundred
+// bytes, which keeps a search for 0xFF alone stopping.
+std::size_t FindUnstuffedFfPlain(const unsigned char* data, std::size_t from, std::size_t size) {
+  while (from < size) {
+    const void* found = std::memchr(data + from, 0xFF, size - from);
+    if (found == nullptr) return size;
+    const auto ff = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - data);
+    if (ff + 1 == size || data[ff + 1] != 0x00) return ff;
+    from = ff + 2;
+  }
+  return size;
+}
+
+#if defined(__x86_64__)
+// Thirty-two positions at a time: a 0xFF whose next byte is not zero.
+__attribute__((target("avx2"))) std::size_t FindUnstuffedFfAvx2(const unsigned char* data,
+                                                                std::size_t from,
+                                                                std::size_t size) {
+  const __m256i ff = _mm256_set1_epi8(static_cast<char>(0xFF));
+  const __m256i zero = _mm256_setzero_si256();
+  std::size_t i = from;
+  for (; i + 33 <= size; i += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 1));
+    const auto isFf = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, ff)));
+    if (isFf == 0) continue;
+    const auto nextZero = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, zero)));
+    if (const unsigned mask = isFf & ~nextZero; mask != 0)
+      return i + static_cast<std::size_t>(__builtin_ctz(mask));
+  }
+  return FindUnstuffedFfPlain(data, i, size);
+}
+#endif
+
+std::size_t FindUnstuffedFf(const unsigned char* data, std::size_t from, std::size_t size) {
+#if defined(__x86_64__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) return FindUnstuffedFfAvx2(data, from, size);
+#endif
+  return FindUnstuffedFfPlain(data, from, size);
+}
+
 // One piece of a JPEG file. Pieces lie end to end from the start to EOI: each begins where the one
 // before ended, so fill bytes before a marker belong to the piece of that marker, and a scan's
 // piece runs on over its entropy-coded data to the next marker.
@@ -317,9 +363,9 @@ class JpegWalk {
   // zero nor a restart marker, fill bytes before it included.
   void SkipEntropyCodedData() {
     while (true) {
-      const void* found = pos_ < size_ ? std::memchr(data_ + pos_, 0xFF, size_ - pos_) : nullptr;
-      if (found == nullptr) Cut("die Bilddaten brechen ab");
-      const auto ff = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - data_);
+      // Stuffed zeros are passed over at once: they change nothing below.
+      const std::size_t ff = FindUnstuffedFf(data_, pos_, size_);
+      if (ff >= size_) Cut("die Bilddaten brechen ab");
       std::size_t next = ff + 1;
       while (next < size_ && data_[next] == 0xFF) ++next;
       if (next == size_) Cut("die Bilddaten brechen ab");

@@ -17,9 +17,10 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
 void AppendHex4(std::string& out, unsigned value) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "%04X", value & 0xFFFF);
-  out += buffer;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const char digits[4] = {kHex[(value >> 12) & 15], kHex[(value >> 8) & 15],
+                          kHex[(value >> 4) & 15], kHex[value & 15]};
+  out.append(digits, 4);
 }
 
 // The character as UTF-16 in hexadecimal, for the ToUnicode map.
@@ -108,20 +109,47 @@ std::uint16_t TPdfEmbeddedFace::Code(char32_t ch, std::uint32_t glyph) {
   return code;
 }
 
-FontSubset CutSubset(hb_face_t* source, std::span<const std::uint32_t> glyphs) {
-  hb_subset_input_t* input = hb_subset_input_create_or_fail();
-  if (input == nullptr) throw EPdfInvalidOperation("SaveToStream --font subset failed.");
-  hb_set_t* keep = hb_subset_input_glyph_set(input);
-  hb_set_add(keep, 0);
-  for (std::uint32_t glyph : glyphs) hb_set_add(keep, glyph);
-  hb_set_t* drop = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
-  for (const char* tag : {"GSUB", "GPOS", "GDEF", "kern", "BASE", "JSTF", "DSIG", "hdmx", "VDMX",
-                          "LTSH", "gasp", "morx", "feat", "name", "PCLT", "vhea", "vmtx"}) {
-    hb_set_add(drop, hb_tag_from_string(tag, 4));
+namespace {
+
+// What a subset keeps and drops but the glyphs: the same for every subset, and costly to make
+// (its default sets are built each time), so each thread makes it once and only fills in the
+// glyphs for each cut. A plan only reads it.
+class SubsetInput {
+ public:
+  SubsetInput() : input_(hb_subset_input_create_or_fail()) {
+    if (input_ == nullptr) return;
+    hb_set_t* drop = hb_subset_input_set(input_, HB_SUBSET_SETS_DROP_TABLE_TAG);
+    for (const char* tag : {"GSUB", "GPOS", "GDEF", "kern", "BASE", "JSTF", "DSIG", "hdmx", "VDMX",
+                            "LTSH", "gasp", "morx", "feat", "name", "PCLT", "vhea", "vmtx"}) {
+      hb_set_add(drop, hb_tag_from_string(tag, 4));
+    }
+    hb_subset_input_set_flags(input_, HB_SUBSET_FLAGS_NO_HINTING);
   }
-  hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_NO_HINTING);
+  ~SubsetInput() { hb_subset_input_destroy(input_); }
+  SubsetInput(const SubsetInput&) = delete;
+  SubsetInput& operator=(const SubsetInput&) = delete;
+
+  // The input for these glyphs (and glyph 0, which every font needs); none when HarfBuzz failed.
+  hb_subset_input_t* For(std::span<const std::uint32_t> glyphs) {
+    if (input_ == nullptr) return nullptr;
+    hb_set_t* keep = hb_subset_input_glyph_set(input_);
+    hb_set_clear(keep);
+    hb_set_add(keep, 0);
+    for (std::uint32_t glyph : glyphs) hb_set_add(keep, glyph);
+    return input_;
+  }
+
+ private:
+  hb_subset_input_t* input_;
+};
+
+}  // namespace
+
+FontSubset CutSubset(hb_face_t* source, std::span<const std::uint32_t> glyphs) {
+  thread_local SubsetInput reused;
+  const hb_subset_input_t* input = reused.For(glyphs);
+  if (input == nullptr) throw EPdfInvalidOperation("SaveToStream --font subset failed.");
   hb_subset_plan_t* plan = hb_subset_plan_create_or_fail(source, input);
-  hb_subset_input_destroy(input);
   if (plan == nullptr) throw EPdfInvalidOperation("SaveToStream --font subset failed.");
   FontSubset subset;
   const hb_map_t* newGlyph = hb_subset_plan_old_to_new_glyph_mapping(plan);

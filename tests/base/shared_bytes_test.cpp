@@ -45,5 +45,33 @@ TEST(SharedBytes, MapFileReadsWholeFilesWithinTheCap) {
   std::filesystem::remove_all(dir);
 }
 
+// Where a program asks for mappings, a large file comes straight from its mapping, the parts shown
+// to a watcher included; a file cut short while its mapping is in use ends the process with status
+// 1 and a message naming it, not with a crash.
+TEST(SharedBytesDeathTest, MappedFilesAreWholeAndACutFileEndsTheRunCleanly) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto dir = std::filesystem::path(::testing::TempDir()) / "shared_bytes_mapped";
+  std::filesystem::create_directories(dir);
+  std::string large(17 * 1024 * 1024 + 5, '\0');
+  for (std::size_t i = 0; i < large.size(); ++i)
+    large[i] = static_cast<char>((i * 2654435761u) >> 24);
+  const auto file = dir / "gross";
+  WriteFileAtomic(file, large);
+  EXPECT_EXIT(
+      {
+        MapFilesInPlace();
+        std::string seen[2];
+        const SharedBytes bytes = MapFile(
+            file, large.size(), [&](int part, std::string_view soFar) { seen[part] = soFar; });
+        if (bytes.View() != large || seen[0] + seen[1] != large) std::_Exit(2);
+        std::filesystem::resize_file(file, 0);
+        const volatile char last = bytes.data()[bytes.size() - 1];
+        static_cast<void>(last);
+        std::_Exit(3);
+      },
+      ::testing::ExitedWithCode(1), "gross wurde w.*des Laufs gek");
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace quirabel
