@@ -221,9 +221,6 @@ bool PrintOnePdfRun(const fs::path& folder, bool beyondWindows1252 = false) {
   return true;
 }
 
-// The same bytes into new files with plain writes.
-double PlainWrites(const fs::path& from, const fs::path& to) {
-
 // Writes back what earlier runs left dirty and empties the page cache (which needs root; without
 // it the sync alone is done), so that a timed run on a disk does not pay for the one before.
 // Whether the cache was emptied.

@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "app/command_boundary.h"
 #include "base/atomic_file.h"
 #include "base/digits.h"
 #include "base/file_names.h"
@@ -70,6 +71,14 @@ Application::~Application() = default;
 
 void Application::ShowMessage(const std::string& text) { platform_.ShowMessage(text); }
 
+void Application::CheckInks() {
+  if (documentWindow_ == nullptr) return;
+  RunCommand(platform_, [this] {
+    ShowMessage(documentWindow_->CheckInks());
+    return true;
+  });
+}
+
 void Application::Tell(const Notices& notices) {
   for (const std::string& notice : notices) platform_.ShowMessage(notice);
 }
@@ -95,6 +104,7 @@ designer::DocumentWindow* Application::MakeDocumentWindow() {
   };
   window->OnProperties = [this](designer::ElementMenu popup) { OpenPropertiesOfPressed(popup); };
   window->OnPageRebuilt = [this] { dataFieldWindow_->RefillList(); };
+  window->OnCheckInks = [this] { CheckInks(); };
   window->OnChanged = [this](std::string_view mergeKey) { edits_->Record(mergeKey); };
   if (OnDocumentWindowMade) OnDocumentWindowMade(*window);
   return window;

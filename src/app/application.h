@@ -184,6 +184,8 @@ class Application : public ui::Component {
 
   // Loads and stores back every page, as export does, and comes back to the page shown before.
   bool VisitAllPages();
+  // The document's ink check, told as "Das Dokument ist N farbig".
+  void CheckInks();
 
  private:
   void ShowMessage(const std::string& text);

@@ -90,7 +90,9 @@ DocumentWindow::DocumentWindow(ui::Component* owner, ProjectState& state)
   positionLabel = label("Label3");
   copiesLabel = label("Label7");
   sizeLabel = label("Label10");
-  page_.Guides().Panel().checkInks->OnClick = [this](ui::Control&) { CheckInksClick(); };
+  page_.Guides().Panel().checkInks->OnClick = [this](ui::Control&) {
+    if (OnCheckInks) OnCheckInks();
+  };
 }
 
 DocumentWindow::~DocumentWindow() = default;

@@ -123,6 +123,8 @@ class DocumentWindow : public ui::TForm {
   std::function<void(Popup popup)> OnProperties;
   // A page was rebuilt from its text: the data-field list holds its data fields now.
   std::function<void()> OnPageRebuilt;
+  // The side panel's ink check was pressed: whoever shows messages runs the check and tells.
+  std::function<void()> OnCheckInks;
   // The element editing by mouse, with this window's drag state and its hooks.
   MouseEditing& MouseEditor() { return mouseEditing_; }
   // The cut, fold and perforation lines of an orderable document.

@@ -201,9 +201,8 @@ void MainWindow::BuildMenus() {
   insert->addAction(codeAction);
 
   QMenu* extras = menuBar()->addMenu(QString::fromUtf8("&Extras"));
-  extras->addAction(make("Farben prüfen (CMYK)", nullptr, nullptr, true, [this] {
-    if (designer::DocumentWindow* window = application_.DocumentWindow()) window->CheckInksClick();
-  }));
+  extras->addAction(
+      make("Farben prüfen (CMYK)", nullptr, nullptr, true, [this] { application_.CheckInks(); }));
   extras->addSeparator();
   QMenu* templates = extras->addMenu(QString::fromUtf8("&Vorlagen"));
   templates->addAction(make("Vorlagen löschen", nullptr, nullptr, false,

@@ -10,10 +10,10 @@ namespace quirabel::report {
 namespace {
 
 // Page pixels are PDF points. Modules are whole dots of a 300 dpi printer (also whole at 600 dpi).
-constexpr double kPointsPerMm = 72 / 25.4;
+constexpr double kCodePointsPerMm = 72 / 25.4;
 constexpr double kDot = 72.0 / 300;
 // The smallest module as dots: 0.25 mm is 2.95 dots, so 3 (0.254 mm).
-const int kMinModuleDots = static_cast<int>(std::ceil(kMinModuleMm * kPointsPerMm / kDot));
+const int kMinModuleDots = static_cast<int>(std::ceil(kMinModuleMm * kCodePointsPerMm / kDot));
 
 double SnapToDots(double points) { return std::round(points / kDot) * kDot; }
 

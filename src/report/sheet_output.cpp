@@ -11,7 +11,7 @@ namespace {
 
 constexpr double kPointsPerMm = 72.0 / 25.4;
 // Page sizes are whole points: a card may come out up to half a point larger than its format.
-constexpr double kTolerance = 0.2;       // millimetres
+constexpr double kSizeSlackMm = 0.2;     // millimetres
 constexpr double kCropMarkWidth = 0.25;  // points
 
 double Points(double mm) { return mm * kPointsPerMm; }
@@ -50,8 +50,8 @@ SheetLayout PlanSheet(const SheetRequest& request, double pageWidth, double page
       Millimetres(request.sheet.width) + " × " + Millimetres(request.sheet.height) + " mm";
   if (request.grid) {
     const CardGrid& grid = *request.grid;
-    if ((grid.columns > 1 && cardWidth > grid.pitchAcross + kTolerance) ||
-        (grid.rows > 1 && cardHeight > grid.pitchDown + kTolerance)) {
+    if ((grid.columns > 1 && cardWidth > grid.pitchAcross + kSizeSlackMm) ||
+        (grid.rows > 1 && cardHeight > grid.pitchDown + kSizeSlackMm)) {
       throw SheetError("Die Karte (" + card + ") ist größer als der Abstand der Felder (" +
                        Millimetres(grid.pitchAcross) + " × " + Millimetres(grid.pitchDown) +
                        " mm).");
