@@ -17,6 +17,8 @@ void ControlVisitor::Visit(TUpDown& upDown) { Visit(static_cast<Control&>(upDown
 void ControlVisitor::Visit(TMemo& memo) { Visit(static_cast<Control&>(memo)); }
 void ControlVisitor::Visit(TColorButton& colorButton) { Visit(static_cast<TButton&>(colorButton)); }
 void ControlVisitor::Visit(TShape& shape) { Visit(static_cast<Control&>(shape)); }
+void ControlVisitor::Visit(TStringGrid& grid) { Visit(static_cast<Control&>(grid)); }
+void ControlVisitor::Visit(TFolderTree& tree) { Visit(static_cast<Control&>(tree)); }
 
 // Each kind names itself to the visitor.
 void Control::Accept(ControlVisitor& visitor) { visitor.Visit(*this); }
@@ -33,5 +35,7 @@ void TUpDown::Accept(ControlVisitor& visitor) { visitor.Visit(*this); }
 void TMemo::Accept(ControlVisitor& visitor) { visitor.Visit(*this); }
 void TColorButton::Accept(ControlVisitor& visitor) { visitor.Visit(*this); }
 void TShape::Accept(ControlVisitor& visitor) { visitor.Visit(*this); }
+void TStringGrid::Accept(ControlVisitor& visitor) { visitor.Visit(*this); }
+void TFolderTree::Accept(ControlVisitor& visitor) { visitor.Visit(*this); }
 
 }  // namespace quirabel::ui

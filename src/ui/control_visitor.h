@@ -16,6 +16,8 @@ class TUpDown;
 class TMemo;
 class TColorButton;
 class TShape;
+class TStringGrid;
+class TFolderTree;
 
 // Tells a control's kind without casting: Control::Accept calls the Visit of the most derived
 // kind listed here. A kind not overridden by a visitor falls back to the kind it derives from,
@@ -37,6 +39,8 @@ class ControlVisitor {
   virtual void Visit(TMemo& memo);
   virtual void Visit(TColorButton& colorButton);
   virtual void Visit(TShape& shape);
+  virtual void Visit(TStringGrid& grid);
+  virtual void Visit(TFolderTree& tree);
 };
 
 }  // namespace quirabel::ui

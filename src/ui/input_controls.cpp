@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <system_error>
 #include <utility>
 
 namespace quirabel::ui {
@@ -292,6 +293,76 @@ void TShape::Paint(Canvas& canvas) {
   canvas.pen = pen_;
   canvas.brush = brush_;
   canvas.Rectangle(FigureRect());
+}
+
+void TStringGrid::SetRows(std::vector<std::vector<std::string>> rows) {
+  if (rows == rows_) return;
+  rows_ = std::move(rows);
+  Changed();
+}
+
+const std::string& TStringGrid::Cell(int column, int row) const {
+  static const std::string kNone;
+  if (row < 0 || row >= RowCount() || column < 0) return kNone;
+  const std::vector<std::string>& cells = rows_[static_cast<std::size_t>(row)];
+  return static_cast<std::size_t>(column) < cells.size() ? cells[static_cast<std::size_t>(column)]
+                                                         : kNone;
+}
+
+namespace {
+
+// The folder as the tree holds it: absolute, normal, no trailing separator.
+std::filesystem::path PlainFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  std::filesystem::path plain = std::filesystem::absolute(folder, error);
+  if (error) plain = folder;
+  plain = plain.lexically_normal();
+  if (plain.has_relative_path() && plain.filename().empty()) plain = plain.parent_path();
+  return plain;
+}
+
+bool IsFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  return std::filesystem::is_directory(folder, error);
+}
+
+}  // namespace
+
+void TFolderTree::SetFolder(const std::filesystem::path& folder) {
+  folder_ = PlainFolder(folder);
+  Reread();
+}
+
+void TFolderTree::Reread() {
+  std::vector<std::string> children;
+  std::error_code error;
+  // Folders that cannot be read are left out, as is everything after a failure to read on.
+  for (std::filesystem::directory_iterator entry(folder_, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    std::error_code kind;
+    if (!name.empty() && name.front() != '.' && entry->is_directory(kind)) children.push_back(name);
+  }
+  std::sort(children.begin(), children.end());
+  children_ = std::move(children);
+  Changed();
+}
+
+bool TFolderTree::Choose(const std::filesystem::path& folder) {
+  if (!Enabled() || !IsFolder(folder)) return false;
+  SetFolder(folder);
+  if (OnChange) OnChange(*this);
+  return true;
+}
+
+bool TFolderTree::Enter(const std::string& child) {
+  if (std::find(children_.begin(), children_.end(), child) == children_.end()) return false;
+  return Choose(folder_ / child);
+}
+
+bool TFolderTree::Leave() {
+  if (!folder_.has_relative_path()) return false;  // the root has none above it
+  return Choose(folder_.parent_path());
 }
 
 }  // namespace quirabel::ui

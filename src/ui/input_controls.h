@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -253,6 +254,59 @@ class TShape : public Control {
   TShapeType shape_ = TShapeType::stRectangle;
   TPen pen_;
   TBrush brush_;
+};
+
+// A grid of text cells to read: row 0 holds the column captions, the rows after it the data. The
+// person scrolls it; nothing in it is edited.
+class TStringGrid : public Control {
+ public:
+  using Control::Control;
+  std::string ClassName() const override { return "TStringGrid"; }
+  void Accept(ControlVisitor& visitor) override;
+
+  // Every row, the captions first. A row may hold fewer or more cells than there are captions.
+  const std::vector<std::vector<std::string>>& Rows() const { return rows_; }
+  void SetRows(std::vector<std::vector<std::string>> rows);
+  // The columns: as many as there are captions.
+  int ColCount() const { return rows_.empty() ? 0 : static_cast<int>(rows_.front().size()); }
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+  // The text of a cell; empty outside the grid or beyond the end of a short row.
+  const std::string& Cell(int column, int row) const;
+
+ private:
+  std::vector<std::vector<std::string>> rows_;
+};
+
+// The folders of the file system, one of them chosen (at first the folder it was given). Without
+// a screen it is a list of the chosen folder's own folders, which the person enters (Enter) or
+// leaves for the one above (Leave); a screen may show the whole tree and let the person choose
+// any folder (Choose). Hidden folders (a name starting with a dot) are not listed. Each of the
+// person's actions that changes the folder runs OnChange.
+class TFolderTree : public Control {
+ public:
+  using Control::Control;
+  std::string ClassName() const override { return "TFolderTree"; }
+  void Accept(ControlVisitor& visitor) override;
+
+  // The folder chosen, absolute and without a trailing separator.
+  const std::filesystem::path& Folder() const { return folder_; }
+  // Chooses a folder from code (no handler) and reads its folders.
+  void SetFolder(const std::filesystem::path& folder);
+  // The names of the chosen folder's own folders, sorted.
+  const std::vector<std::string>& Children() const { return children_; }
+  // Reads the chosen folder's folders again (after one was made or removed).
+  void Reread();
+
+  TNotifyEvent OnChange;
+
+  // The person's actions; each does nothing (and gives false) when the folder is not there.
+  bool Choose(const std::filesystem::path& folder);
+  bool Enter(const std::string& child);
+  bool Leave();
+
+ private:
+  std::filesystem::path folder_;
+  std::vector<std::string> children_;
 };
 
 }  // namespace quirabel::ui

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace quirabel::ui {
@@ -253,6 +258,40 @@ TEST(Form, ShowsWhereItLastStoodAndRunsOnShowEachTime) {
   EXPECT_EQ(window.BoundsRect(), (TRect{300, 40, 503, 263}));
   EXPECT_EQ(shown, 3);
   EXPECT_TRUE(window.Showing());
+}
+
+TEST(StringGrid, CellsOutsideTheRowsAreEmpty) {
+  TStringGrid grid;
+  grid.SetRows({{"Feld1", "Feld2"}, {"a"}, {"b", "c", "d"}});
+  EXPECT_EQ(grid.ColCount(), 2);
+  EXPECT_EQ(grid.RowCount(), 3);
+  for (auto [column, row, text] :
+       {std::tuple{1, 0, "Feld2"}, {0, 1, "a"}, {1, 1, ""}, {2, 2, "d"}, {0, 3, ""}, {-1, 0, ""}})
+    EXPECT_EQ(grid.Cell(column, row), text) << column << "," << row;
+}
+
+TEST(FolderTree, EntersAndLeavesFoldersTheHiddenLeftOut) {
+  const auto base = std::filesystem::absolute(std::filesystem::temp_directory_path() /
+                                              ("folder_tree_" + std::to_string(::getpid())));
+  std::filesystem::remove_all(base);
+  for (const char* sub : {"b", "a/x", ".hidden"}) std::filesystem::create_directories(base / sub);
+  std::ofstream(base / "file.txt") << "no folder";
+  TFolderTree tree;
+  int changes = 0;
+  tree.OnChange = [&changes](Control&) { ++changes; };
+  tree.SetFolder(base / "a" / "..");  // from code: no handler, the path made plain
+  EXPECT_EQ(tree.Folder(), base);
+  EXPECT_EQ(tree.Children(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_FALSE(tree.Enter("file.txt"));
+  EXPECT_FALSE(tree.Choose(base / "missing"));
+  EXPECT_TRUE(tree.Enter("a"));
+  EXPECT_EQ(tree.Children(), std::vector<std::string>{"x"});
+  EXPECT_TRUE(tree.Leave());
+  EXPECT_EQ(tree.Folder(), base);
+  EXPECT_EQ(changes, 2);
+  tree.SetFolder("/");
+  EXPECT_FALSE(tree.Leave());  // nothing above the root
+  std::filesystem::remove_all(base);
 }
 
 }  // namespace

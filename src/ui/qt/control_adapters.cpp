@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFileSystemModel>
 #include <QFrame>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,7 +15,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTableWidget>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -425,6 +429,79 @@ class MemoAdapter : public ControlAdapter {
   }
 };
 
+// A grid to read: the captions of row 0 as the column headers, the cells below them.
+class StringGridAdapter : public ControlAdapter {
+ public:
+  StringGridAdapter(AdapterHost& host, TStringGrid& grid, QWidget* parent)
+      : ControlAdapter(host, grid, new QTableWidget(parent)) {
+    auto* table = static_cast<QTableWidget*>(Widget());
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->verticalHeader()->setVisible(false);
+  }
+
+ protected:
+  void RefreshKind(Control& control) override {
+    const auto& rows = static_cast<TStringGrid&>(control).Rows();
+    if (rows == shown_) return;
+    shown_ = rows;
+    auto* table = static_cast<QTableWidget*>(Widget());
+    const int columns = rows.empty() ? 0 : static_cast<int>(rows.front().size());
+    table->clear();
+    table->setColumnCount(columns);
+    table->setRowCount(rows.empty() ? 0 : static_cast<int>(rows.size()) - 1);
+    if (rows.empty()) return;
+    table->setHorizontalHeaderLabels(ToQStringList(rows.front()));
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+      for (std::size_t c = 0; c < rows[r].size() && static_cast<int>(c) < columns; ++c) {
+        table->setItem(static_cast<int>(r - 1), static_cast<int>(c),
+                       new QTableWidgetItem(Q(rows[r][c])));
+      }
+    }
+  }
+
+ private:
+  std::vector<std::vector<std::string>> shown_;
+};
+
+// The whole folder tree of the file system, opened down to the folder chosen; choosing another
+// folder in it is the person's Choose.
+class FolderTreeAdapter : public ControlAdapter {
+ public:
+  FolderTreeAdapter(AdapterHost& host, TFolderTree& tree, QWidget* parent)
+      : ControlAdapter(host, tree, new QTreeView(parent)) {
+    auto* view = static_cast<QTreeView*>(Widget());
+    folders_ = new QFileSystemModel(view);
+    folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    folders_->setRootPath(QStringLiteral("/"));
+    view->setModel(folders_);
+    view->setHeaderHidden(true);
+    for (int column = 1; column < folders_->columnCount(); ++column) view->hideColumn(column);
+    connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+              if (refreshing_ || !current.isValid()) return;
+              const std::string folder = S(folders_->filePath(current));
+              Act([&folder](Control& c) { static_cast<TFolderTree&>(c).Choose(folder); });
+            });
+  }
+
+ protected:
+  void RefreshKind(Control& control) override {
+    auto& tree = static_cast<TFolderTree&>(control);
+    auto* view = static_cast<QTreeView*>(Widget());
+    const QModelIndex chosen = folders_->index(Q(tree.Folder().string()));
+    if (!chosen.isValid() || view->currentIndex() == chosen) return;
+    refreshing_ = true;
+    view->setCurrentIndex(chosen);
+    view->scrollTo(chosen);
+    refreshing_ = false;
+  }
+
+ private:
+  QFileSystemModel* folders_;
+  bool refreshing_ = false;  // the adapter itself moves the current folder
+};
+
 // Picks the adapter of a control's kind.
 class AdapterMaker : public ControlVisitor {
  public:
@@ -446,6 +523,12 @@ class AdapterMaker : public ControlVisitor {
   void Visit(TUpDown& c) override { made = std::make_unique<UpDownAdapter>(host_, c, parent_); }
   void Visit(TMemo& c) override { made = std::make_unique<MemoAdapter>(host_, c, parent_); }
   void Visit(TShape& c) override { made = std::make_unique<ShapeAdapter>(host_, c, parent_); }
+  void Visit(TStringGrid& c) override {
+    made = std::make_unique<StringGridAdapter>(host_, c, parent_);
+  }
+  void Visit(TFolderTree& c) override {
+    made = std::make_unique<FolderTreeAdapter>(host_, c, parent_);
+  }
 
  private:
   AdapterHost& host_;
