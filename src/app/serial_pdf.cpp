@@ -144,13 +144,19 @@ serial::OnePdfOutcome SerialPdf::PrintOnePdf(const serial::LinkFile& link,
 }
 
 dialogs::SerialSettingsWindow& SerialPdf::SettingsWindow() {
-  if (settingsWindow_ == nullptr)
+  if (settingsWindow_ == nullptr) {
     settingsWindow_ = new dialogs::SerialSettingsWindow(&application_);
+    settingsWindow_->otherFolderButton->OnClick = [this](ui::Control&) { OtherFolderClick(); };
+  }
   return *settingsWindow_;
 }
 
 dialogs::FolderChoiceWindow& SerialPdf::FolderWindow() {
-  if (folderWindow_ == nullptr) folderWindow_ = new dialogs::FolderChoiceWindow(&application_);
+  if (folderWindow_ == nullptr) {
+    folderWindow_ = new dialogs::FolderChoiceWindow(&application_);
+    folderWindow_->newFolderButton->OnClick = [this](ui::Control&) { NewFolderClick(); };
+    folderWindow_->applyButton->OnClick = [this](ui::Control&) { ApplyChosenFolder(); };
+  }
   return *folderWindow_;
 }
 
@@ -203,25 +209,50 @@ bool SerialPdf::PrepareRun() {
   dialogs::SerialSettingsWindow& settings = SettingsWindow();
   settings.Fill(*link_, *table_);
   if (settings.targetFolderLabel->Caption().empty())
-    settings.targetFolderLabel->SetCaption(FolderWindow().currentFolder.string());
+    settings.targetFolderLabel->SetCaption(FolderWindow().folderTree->Folder().string());
   return true;
 }
 
-void SerialPdf::ApplyChosenFolder() {
-  FolderWindow().SetVisible(false);
-  SettingsWindow().targetFolderLabel->SetCaption(FolderWindow().currentFolder.string());
+void SerialPdf::OtherFolderClick() {
+  dialogs::FolderChoiceWindow& choice = FolderWindow();
+  const std::string& target = SettingsWindow().targetFolderLabel->Caption();
+  std::error_code error;
+  if (!target.empty() && std::filesystem::is_directory(target, error))
+    choice.folderTree->SetFolder(target);
+  // "Übernehmen" writes the folder into the settings itself.
+  application_.GetPlatform()->ShowModal(choice);
 }
 
-bool SerialPdf::PrintClick() {
+void SerialPdf::NewFolderClick() {
+  dialogs::NewFolderWindow& named = NewFolderWindow();
+  if (application_.GetPlatform()->ShowModal(named) != ui::mrOk) return;  // "Abbruch"
+  ui::TFolderTree& tree = *FolderWindow().folderTree;
+  const std::filesystem::path parent = tree.Folder();
+  named.CreateIn(parent);
+  tree.Reread();
+  tree.SetFolder(parent / named.nameEdit->Text());
+}
+
+void SerialPdf::ApplyChosenFolder() {
+  SettingsWindow().targetFolderLabel->SetCaption(FolderWindow().folderTree->Folder().string());
+}
+
+bool SerialPdf::PrintClick(bool oneFile) {
+  SettingsWindow().SetOneFile(oneFile);
   if (!PrepareRun()) return false;
   if (application_.GetPlatform()->ShowModal(SettingsWindow()) != ui::mrOk) return false;
   return RunChosen();
 }
 
+bool SerialPdf::RunChosen() { return SettingsWindow().OneFile() ? RunIntoOneFile() : RunPerRow(); }
+
 bool SerialPdf::RunIntoOneFile() {
   if (!link_ || !table_ || application_.DocumentWindow() == nullptr) return false;
   ui::Platform& platform = *application_.GetPlatform();
-  const auto file = platform.FileDialog({"", "PDF-Files|*.pdf", "serie", true});
+  const std::string& target = SettingsWindow().targetFolderLabel->Caption();
+  const std::string start =
+      target.empty() ? std::string("serie") : (std::filesystem::path(target) / "serie").string();
+  const auto file = platform.FileDialog({"", "PDF-Files|*.pdf", start, true});
   if (!file) return false;
   const std::size_t total = table_->RowCount();
   serial::OnePdfOutcome outcome;
@@ -245,7 +276,7 @@ bool SerialPdf::RunIntoOneFile() {
   return true;
 }
 
-bool SerialPdf::RunChosen() {
+bool SerialPdf::RunPerRow() {
   if (!link_ || !table_ || application_.DocumentWindow() == nullptr) return false;
   ui::Platform& platform = *application_.GetPlatform();
   dialogs::SerialSettingsWindow& settings = SettingsWindow();
@@ -278,7 +309,7 @@ bool SerialPdf::RunChosen() {
   }
   platform.ShowMessage(RunReport(outcome, request.folder));
   if (!outcome.failure.empty()) return false;
-  if (settings.sendByMail && !outcome.cancelled) StartTool(kMailToolPath, MailToolArguments());
+  if (settings.SendByMail() && !outcome.cancelled) StartTool(kMailToolPath, MailToolArguments());
   return outcome.Complete();
 }
 

@@ -85,19 +85,28 @@ class SerialPdf {
   // number and the data fields of the page on screen.
   bool LinkToolClick();
   // "Serien-PDF ausgeben": reads the link file and its CSV file into the settings window, shows
-  // it, and on "Serien-PDF drucken / senden ->" runs the series.
-  bool PrintClick();
-  // The two halves of it, for a screen that shows the settings window as a dialog of its own:
-  // false (after a message) when there is nothing to run.
+  // it, and on "Serien-PDF drucken / senden ->" runs the series. "Alle in eine PDF-Datei" of the
+  // Extras menu is the same with that choice ticked at the start (`oneFile`).
+  bool PrintClick(bool oneFile = false);
+  // The halves of it. False (after a message) when there is nothing to run.
   bool PrepareRun();
+  // Runs what the settings window holds: one PDF per row (RunPerRow) or, with "Alle in eine
+  // PDF-Datei" ticked, every row into one file (RunIntoOneFile).
+  bool RunChosen();
   // Prints every row with the settings chosen, in a progress window with "Abbrechen" (asking
   // first when files no run of the project wrote are in the way), and ends with one message:
   // how many PDFs were written where, how many rows failed and why. Then starts the e-mail tool
   // when asked. True when every PDF was written.
-  bool RunChosen();
-  // "Alle in eine PDF-Datei": after PrepareRun, every row into one PDF file asked for; the outcome
-  // is told. False when nothing was written.
+  bool RunPerRow();
+  // After PrepareRun, every row into one PDF file asked for (the file dialog starts in the target
+  // folder); the outcome is told. False when nothing was written.
   bool RunIntoOneFile();
+  // "Anderes Verzeichnis": the folder choice, starting at the target folder.
+  void OtherFolderClick();
+  // "Neues Verzeichniss": asks for a name and makes that folder inside the one chosen in the
+  // tree, which then chooses it; a failure is a UserError "Fehler beim erstellen des
+  // Verzeichnises.".
+  void NewFolderClick();
   // "Übernehmen" of the folder choice: its folder becomes the target folder.
   void ApplyChosenFolder();
   // "Serien Mailer starten.. (Single Attachments)": the e-mail tool without parameters.

@@ -9,6 +9,7 @@
 #include "serial/link_file.h"
 #include "serial/pdf_names.h"
 #include "ui/controls.h"
+#include "ui/input_controls.h"
 
 namespace quirabel::dialogs {
 
@@ -17,26 +18,28 @@ inline constexpr const char* kChooseNaming = "Datenfeld wählen";
 inline constexpr graphics::TColor kSilver = 12632256;
 inline constexpr const char* kFolderNotCreated = "Fehler beim erstellen des Verzeichnises.";
 
+inline constexpr const char* kOneFile = "Alle in eine PDF-Datei";
+
 // "SerienPDF": the CSV rows, how the PDFs are named, the field assignments of the link file, the
-// target folder and whether the PDFs go on to the e-mail tool. The screen shows it as a dialog of
-// its own; the choice is kept here.
+// target folder, whether the PDFs go on to the e-mail tool, and whether every row goes into one
+// PDF file instead. The handlers of its buttons that open other windows are set by its owner
+// (app::SerialPdf); the window itself keeps its controls consistent.
 class SerialSettingsWindow : public ui::TForm {
  public:
   explicit SerialSettingsWindow(ui::Component* owner);
   std::string ClassName() const override { return "SerialSettingsWindow"; }
 
-  // The grid: row 0 holds the captions Feld1 … FeldN, then the CSV rows as far as shown.
-  std::vector<std::vector<std::string>> gridRows;
-  // "Bezeichner+Inkrement", then Feld1 … FeldN; the index chosen, -1 while the box still shows
-  // "Datenfeld wählen".
-  std::vector<std::string> namingEntries;
-  int namingIndex = -1;
-  ui::TEdit* identifierEdit;             // "Bezeichner:", "pdf-file"
-  std::vector<std::string> assignments;  // the field assignment list of the link file
-  ui::TLabel* targetFolderLabel;         // the target folder
-  ui::TButton* otherFolderButton;        // "Anderes Verzeichnis"
-  bool sendByMail = false;   // "Dokumente sollen nach dem Druck per eMail versendet werden?"
-  ui::TButton* printButton;  // "Serien-PDF drucken / senden ->"
+  // Row 0 holds the captions Feld1 … FeldN, then the CSV rows as far as shown.
+  ui::TStringGrid* dataGrid;
+  // "Bezeichner+Inkrement", then Feld1 … FeldN; shows "Datenfeld wählen" until one is chosen.
+  ui::TComboBox* namingBox;
+  ui::TEdit* identifierEdit;       // "Bezeichner:", "pdf-file"
+  ui::TListBox* assignmentList;    // the field assignment list of the link file
+  ui::TCheckBox* oneFileBox;       // "Alle in eine PDF-Datei"
+  ui::TLabel* targetFolderLabel;   // the target folder
+  ui::TButton* otherFolderButton;  // "Anderes Verzeichnis"
+  ui::TCheckBox* mailBox;          // "Dokumente sollen nach dem Druck per eMail versendet werden?"
+  ui::TButton* printButton;        // "Serien-PDF drucken / senden ->"
 
   // The rows the grid shows at most; the run prints them all.
   static constexpr std::size_t kShownRows = 500;
@@ -46,10 +49,21 @@ class SerialSettingsWindow : public ui::TForm {
   void Fill(const serial::LinkFile& link, const serial::CsvTable& table);
   // The naming box changed: the identifier is wanted for "Bezeichner+Inkrement" or no choice.
   void OnNamingChange();
+  // "Alle in eine PDF-Datei" ticked or not: naming, identifier and mail apply to one PDF per row
+  // only, so they are off while it is ticked.
+  void OnOneFileClick();
+  // Ticks or clears "Alle in eine PDF-Datei" from code, with the controls that follow it.
+  void SetOneFile(bool oneFile);
+  bool OneFile() const { return oneFileBox->Checked(); }
+  bool SendByMail() const { return mailBox->Checked() && !OneFile(); }
   // The naming chosen; without a choice the identifier and counter.
   serial::Naming ChosenNaming() const;
   // The text of the naming for the e-mail tool: "Feld2", or the identifier.
   std::string NamingText() const;
+
+ private:
+  // Turns naming, identifier and mail on or off as the choices made so far ask.
+  void EnableWhatApplies();
 };
 
 // "Verzeichnisauswahl": a folder tree; "Übernehmen" hands the folder chosen to the settings.
@@ -58,9 +72,9 @@ class FolderChoiceWindow : public ui::TForm {
   explicit FolderChoiceWindow(ui::Component* owner);
   std::string ClassName() const override { return "FolderChoiceWindow"; }
 
-  std::filesystem::path currentFolder;  // the folder selected in the tree
-  ui::TButton* newFolderButton;         // "Neues Verzeichniss"
-  ui::TButton* applyButton;             // "Übernehmen"
+  ui::TFolderTree* folderTree;   // starts in the program's current folder
+  ui::TButton* newFolderButton;  // "Neues Verzeichniss"
+  ui::TButton* applyButton;      // "Übernehmen"
 };
 
 // "Neuer Order": the name of a new folder inside the one chosen.

@@ -15,7 +15,6 @@
 #include "designer/document_window.h"
 #include "main/format_dialog.h"
 #include "main/icons.h"
-#include "main/serial_dialogs.h"
 #include "ui/qt/form_host.h"
 
 namespace quirabel::main {
@@ -107,6 +106,8 @@ MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platfo
   };
   HostForm(application_.NewPageWindow());
   HostForm(application_.DeleteTemplatesWindow());
+  HostForm(serialPdf_.SettingsWindow());
+  HostForm(serialPdf_.FolderWindow());
   // A project named at the start hides the logo at once and opens a second later.
   startPending_ = application_.State().projectFileName != designer::kNewDocName;
   onlineWindows_ = std::make_unique<OnlineWindows>(
@@ -212,9 +213,8 @@ void MainWindow::BuildMenus() {
                          [this] { serialPdf_.LinkToolClick(); }));
   extras->addAction(
       make("Serien-PDF ausgeben", nullptr, nullptr, true, [this] { SerialPdfOutput(); }));
-  extras->addAction(make("Alle in eine PDF-Datei", nullptr, nullptr, true, [this] {
-    if (serialPdf_.PrepareRun()) serialPdf_.RunIntoOneFile();
-  }));
+  extras->addAction(make("Alle in eine PDF-Datei", nullptr, nullptr, true,
+                         [this] { serialPdf_.PrintClick(/*oneFile=*/true); }));
   extras->addSeparator();
   extras->addAction(make("Serien Mailer starten.. (Single Attachments)", nullptr, nullptr, false,
                          [this] { serialPdf_.MailToolClick(); }));
@@ -310,18 +310,7 @@ void MainWindow::NewDocument() {
   Refresh();
 }
 
-void MainWindow::SerialPdfOutput() {
-  if (!serialPdf_.PrepareRun()) return;
-  SerialSettingsDialog settings(serialPdf_, this);
-  settings.RunHandler = [this](const std::function<void()>& handler) {
-    app::RunCommand(platform_, [&handler] {
-      handler();
-      return true;
-    });
-  };
-  if (settings.exec() != QDialog::Accepted) return;
-  serialPdf_.RunChosen();
-}
+void MainWindow::SerialPdfOutput() { serialPdf_.PrintClick(); }
 
 void MainWindow::ConfirmSaved() {
   const std::filesystem::path project = application_.State().projectFileName;

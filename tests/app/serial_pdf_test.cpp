@@ -9,6 +9,7 @@
 #include "app/application.h"
 #include "app/command_boundary.h"
 #include "base/atomic_file.h"
+#include "base/file_names.h"
 #include "dialogs/serial_windows.h"
 #include "support/data_field_project.h"
 #include "support/fake_platform.h"
@@ -40,10 +41,9 @@ class SerialPdfTest : public ::testing::Test {
     platform.modalAnswers = {ui::mrOk};
     platform.whileModal = [=, this](ui::TForm&) {
       dialogs::SerialSettingsWindow& settings = serialPdf->SettingsWindow();
-      settings.namingIndex = namingIndex;
-      settings.OnNamingChange();
+      settings.namingBox->Choose(namingIndex);
       settings.targetFolderLabel->SetCaption(target.string());
-      settings.sendByMail = mail;
+      settings.mailBox->SetChecked(mail);
     };
   }
 
@@ -59,23 +59,23 @@ TEST_F(SerialPdfTest, TheSettingsWindowShowsTheLinkAndTheRows) {
   ASSERT_TRUE(serialPdf->PrepareRun());
   dialogs::SerialSettingsWindow& settings = serialPdf->SettingsWindow();
   EXPECT_EQ(settings.Caption(), "SerienPDF");
-  ASSERT_EQ(settings.gridRows.size(), 4u);
-  EXPECT_EQ(settings.gridRows[0], (std::vector<std::string>{"Feld1", "Feld2", "Feld3"}));
-  EXPECT_EQ(settings.gridRows[2], (std::vector<std::string>{"Änne", "Öztürk", "Bonn"}));
-  EXPECT_EQ(settings.namingEntries,
+  const auto& rows = settings.dataGrid->Rows();
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"Feld1", "Feld2", "Feld3"}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"Änne", "Öztürk", "Bonn"}));
+  EXPECT_EQ(settings.namingBox->Items(),
             (std::vector<std::string>{"Bezeichner+Inkrement", "Feld1", "Feld2", "Feld3"}));
-  EXPECT_EQ(settings.namingIndex, -1);
-  EXPECT_EQ(settings.assignments,
+  EXPECT_EQ(settings.namingBox->ItemIndex(), -1);
+  EXPECT_EQ(settings.namingBox->Text(), "Datenfeld wählen");
+  EXPECT_EQ(settings.assignmentList->Items(),
             (std::vector<std::string>{"Vorname  ->  Feld1", "Name  ->  Feld2"}));
   // Opens with the identifier off; choosing a column keeps it off, the counter turns it on.
   EXPECT_FALSE(settings.identifierEdit->Enabled());
   EXPECT_EQ(settings.identifierEdit->Color(), dialogs::kSilver);
   EXPECT_EQ(settings.identifierEdit->Text(), "pdf-file");
-  settings.namingIndex = 2;
-  settings.OnNamingChange();
+  settings.namingBox->Choose(2);
   EXPECT_FALSE(settings.identifierEdit->Enabled());
-  settings.namingIndex = 0;
-  settings.OnNamingChange();
+  settings.namingBox->Choose(0);
   EXPECT_TRUE(settings.identifierEdit->Enabled());
   EXPECT_EQ(settings.identifierEdit->Color(), graphics::clWhite);
 }
@@ -203,7 +203,7 @@ TEST_F(SerialPdfTest, SiblingToolsGetTheirParameters) {
             "Das Programm kann nicht gestartet werden: " + home + "/mailer/posdex");
 }
 
-TEST_F(SerialPdfTest, FolderChoiceAndNewFolder) {
+TEST_F(SerialPdfTest, NewFolderWindowMakesOnePlainFolder) {
   dialogs::NewFolderWindow& newFolder = serialPdf->NewFolderWindow();
   EXPECT_EQ(newFolder.Caption(), "Neuer Order");
   EXPECT_EQ(newFolder.nameEdit->Text(), "Neuer Order");
@@ -222,11 +222,101 @@ TEST_F(SerialPdfTest, FolderChoiceAndNewFolder) {
     EXPECT_EQ(platform.messages, std::vector<std::string>{dialogs::kFolderNotCreated}) << bad;
   }
   EXPECT_FALSE(std::filesystem::exists(folder.parent_path() / "draußen"));
+}
 
-  serialPdf->FolderWindow().currentFolder = folder / "Neuer Order";
-  serialPdf->ApplyChosenFolder();
-  EXPECT_EQ(serialPdf->SettingsWindow().targetFolderLabel->Caption(),
-            (folder / "Neuer Order").string());
+// The whole choice as a person makes it in the settings window: naming by a column, "Anderes
+// Verzeichnis", a folder entered and left, "Neues Verzeichniss" made inside the one chosen (a
+// second time refused), "Übernehmen", print.
+TEST_F(SerialPdfTest, ChoosesNamingAndAFolderMadeOnTheWay) {
+  Link();
+  const std::filesystem::path base = std::filesystem::absolute(folder);
+  std::filesystem::create_directories(base / "ablage" / "alt");
+  std::filesystem::create_directories(base / "ablage" / ".versteckt");
+  platform.modalAnswers = {ui::mrOk, ui::mrOk, ui::mrOk, ui::mrOk};
+  platform.whileModal = [&](ui::TForm& form) {
+    if (auto* settings = dynamic_cast<dialogs::SerialSettingsWindow*>(&form)) {
+      settings->namingBox->Choose(3);  // Feld3: the town
+      settings->otherFolderButton->Click();
+    } else if (auto* choice = dynamic_cast<dialogs::FolderChoiceWindow*>(&form)) {
+      ui::TFolderTree& tree = *choice->folderTree;
+      EXPECT_TRUE(tree.Choose(base));
+      EXPECT_FALSE(tree.Enter("fehlt"));
+      EXPECT_TRUE(tree.Enter("ablage"));
+      EXPECT_EQ(tree.Children(), std::vector<std::string>{"alt"});
+      EXPECT_TRUE(tree.Enter("alt"));
+      EXPECT_TRUE(tree.Leave());
+      const auto newFolder = [&] {
+        return RunCommand(platform, [&] {
+          choice->newFolderButton->Click();
+          return true;
+        });
+      };
+      EXPECT_TRUE(newFolder());
+      EXPECT_EQ(tree.Folder(), base / "ablage" / "Städte");
+      tree.Leave();
+      EXPECT_EQ(tree.Children(), (std::vector<std::string>{"Städte", "alt"}));
+      EXPECT_FALSE(newFolder());  // it is there already
+      EXPECT_EQ(platform.messages, std::vector<std::string>{dialogs::kFolderNotCreated});
+      EXPECT_EQ(tree.Folder(), base / "ablage");
+      tree.Enter("Städte");
+      choice->applyButton->Click();
+    } else if (auto* named = dynamic_cast<dialogs::NewFolderWindow*>(&form)) {
+      named->nameEdit->SetText("Städte");
+    }
+  };
+  platform.messages.clear();
+  ASSERT_TRUE(serialPdf->PrintClick());
+  using testing::WindowType;
+  EXPECT_EQ(platform.modalWindows, (std::vector{WindowType::Of<dialogs::SerialSettingsWindow>(),
+                                                WindowType::Of<dialogs::FolderChoiceWindow>(),
+                                                WindowType::Of<dialogs::NewFolderWindow>(),
+                                                WindowType::Of<dialogs::NewFolderWindow>()}));
+  const std::filesystem::path target = base / "ablage" / "Städte";
+  EXPECT_EQ(serialPdf->SettingsWindow().targetFolderLabel->Caption(), target.string());
+  for (const char* name : {"Köln.pdf", "Bonn.pdf", "Ulm.pdf"})
+    EXPECT_TRUE(testing::IsValidPdf(ReadFile(target / name, 1 << 24))) << name;
+}
+
+// "Alle in eine PDF-Datei" in the settings window: ticked, naming, identifier and mail are off,
+// and the run writes the one file asked for; the Extras entry opens the window with it ticked.
+TEST_F(SerialPdfTest, EveryRowIntoOneFileFromTheSettingsWindow) {
+  Link();
+  const std::filesystem::path target = folder / "eine";
+  std::filesystem::create_directories(target);
+  struct Case {
+    bool fromExtras;  // the window opens with the box ticked
+    const char* file;
+  };
+  for (const Case& c : {Case{false, "alle"}, Case{true, "extras.pdf"}}) {
+    platform.modalAnswers = {ui::mrOk};
+    platform.fileAnswers = {(target / c.file).string()};
+    platform.fileDialogs.clear();
+    platform.whileModal = [&](ui::TForm&) {
+      dialogs::SerialSettingsWindow& settings = serialPdf->SettingsWindow();
+      settings.targetFolderLabel->SetCaption(target.string());
+      settings.mailBox->SetChecked(true);
+      EXPECT_EQ(settings.OneFile(), c.fromExtras);
+      if (!c.fromExtras) settings.oneFileBox->Toggle();
+      EXPECT_FALSE(settings.namingBox->Enabled());
+      EXPECT_FALSE(settings.identifierEdit->Enabled());
+      EXPECT_FALSE(settings.mailBox->Enabled());
+    };
+    ASSERT_TRUE(serialPdf->PrintClick(c.fromExtras)) << c.file;
+    ASSERT_EQ(platform.fileDialogs.size(), 1u);
+    EXPECT_EQ(platform.fileDialogs[0].fileName, (target / "serie").string());
+    const std::filesystem::path written = WithExtension(target / c.file, ".pdf");
+    EXPECT_TRUE(testing::IsValidPdf(ReadFile(written, 1 << 24))) << c.file;
+    EXPECT_NE(platform.messages.back().find("3 Zeilen"), std::string::npos);
+    // One file: no PDF per row, and no e-mail tool for it.
+    EXPECT_FALSE(std::filesystem::exists(target / "pdf-file1.pdf"));
+    EXPECT_TRUE(platform.startedPrograms.empty());
+  }
+  // Cleared again, the naming applies and the box is off for "Serien-PDF ausgeben".
+  platform.modalAnswers = {};
+  platform.whileModal = {};
+  serialPdf->PrintClick();
+  EXPECT_FALSE(serialPdf->SettingsWindow().OneFile());
+  EXPECT_TRUE(serialPdf->SettingsWindow().namingBox->Enabled());
 }
 
 }  // namespace

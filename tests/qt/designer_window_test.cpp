@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -31,10 +32,10 @@
 #include "app/serial_pdf.h"
 #include "base/atomic_file.h"
 #include "designer/document_window.h"
+#include "dialogs/serial_windows.h"
 #include "graphics/jpeg.h"
 #include "linktool/link_tool_window.h"
 #include "main/main_window.h"
-#include "main/serial_dialogs.h"
 #include "serial/link_file.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
@@ -936,34 +937,47 @@ TEST_F(DesignerWindow, SerialPdfThroughTheSettingsWindow) {
   std::ofstream(csv) << "1;Größer\n2;Öztürk\n3;Ufer\n";
   app::SerialPdf serialPdf(*application);
   serial::WriteLinkFile(serialPdf.ProjectLinkFile(), {{"Name  ->  Feld2"}, csv.string(), ';'});
-  const std::filesystem::path target = folder / "serie";
+  const std::filesystem::path target = std::filesystem::absolute(folder / "serie");
   std::filesystem::create_directories(target);
 
+  // The window shown and the widget of one of its controls.
+  const auto hosted = [](QWidget& modal, const char* title) -> ui::qt::FormHost* {
+    auto* host = dynamic_cast<ui::qt::FormHost*>(&modal);
+    return host != nullptr && modal.windowTitle() == QString::fromUtf8(title) ? host : nullptr;
+  };
   const QString targetText = QString::fromStdString(target.string());
   ModalScript person({
-      [](QWidget& modal) {
-        auto* settings = dynamic_cast<main::SerialSettingsDialog*>(&modal);
-        if (settings == nullptr || modal.windowTitle() != QStringLiteral("SerienPDF")) return false;
-        QComboBox* naming = settings->NamingBox();
-        if (naming->count() != 3) return false;
-        naming->setCurrentIndex(2);  // Feld2
+      [&](QWidget& modal) {
+        ui::qt::FormHost* host = hosted(modal, "SerienPDF");
+        if (host == nullptr) return false;
+        auto& settings = dynamic_cast<dialogs::SerialSettingsWindow&>(*host->Form());
+        auto* naming = qobject_cast<QComboBox*>(host->WidgetOf(*settings.namingBox));
+        auto* grid = qobject_cast<QTableWidget*>(host->WidgetOf(*settings.dataGrid));
+        if (naming == nullptr || naming->count() != 3 || grid == nullptr) return false;
+        EXPECT_EQ(grid->rowCount(), 3);
+        EXPECT_EQ(grid->item(1, 1)->text(), QString::fromUtf8("Öztürk"));
+        naming->setCurrentIndex(2);  // Feld2, as the person's pick
+        emit naming->activated(2);
+        EXPECT_EQ(settings.namingBox->ItemIndex(), 2);
         return ClickLater(modal, "Anderes Verzeichnis");
       },
-      [targetText](QWidget& modal) {
-        auto* choice = dynamic_cast<main::FolderChoiceDialog*>(&modal);
-        if (choice == nullptr || modal.windowTitle() != QStringLiteral("Verzeichnisauswahl")) {
-          return false;
-        }
-        QTreeView* tree = choice->FolderTree();
-        auto* folders = qobject_cast<QFileSystemModel*>(tree->model());
+      [&](QWidget& modal) {
+        ui::qt::FormHost* host = hosted(modal, "Verzeichnisauswahl");
+        if (host == nullptr) return false;
+        auto& choice = dynamic_cast<dialogs::FolderChoiceWindow&>(*host->Form());
+        auto* tree = qobject_cast<QTreeView*>(host->WidgetOf(*choice.folderTree));
+        auto* folders = tree != nullptr ? qobject_cast<QFileSystemModel*>(tree->model()) : nullptr;
         if (folders == nullptr || !folders->index(targetText).isValid()) return false;
         tree->setCurrentIndex(folders->index(targetText));
+        EXPECT_EQ(choice.folderTree->Folder(), target);
         return ClickLater(modal, "Übernehmen");
       },
-      [targetText](QWidget& modal) {
-        auto* settings = dynamic_cast<main::SerialSettingsDialog*>(&modal);
-        if (settings == nullptr || modal.windowTitle() != QStringLiteral("SerienPDF")) return false;
-        if (settings->FolderLabel()->text() != targetText) return false;
+      [&](QWidget& modal) {
+        ui::qt::FormHost* host = hosted(modal, "SerienPDF");
+        if (host == nullptr) return false;
+        auto& settings = dynamic_cast<dialogs::SerialSettingsWindow&>(*host->Form());
+        auto* label = qobject_cast<QLabel*>(host->WidgetOf(*settings.targetFolderLabel));
+        if (label == nullptr || label->text() != targetText) return false;
         return ClickLater(modal, "Serien-PDF drucken / senden ->");
       },
       // The run ends with one message: how many PDFs went where.
