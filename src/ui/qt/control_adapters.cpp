@@ -483,6 +483,13 @@ class FolderTreeAdapter : public ControlAdapter {
               const std::string folder = S(folders_->filePath(current));
               Act([&folder](Control& c) { static_cast<TFolderTree&>(c).Choose(folder); });
             });
+    // The model reads folders in the background: once the folder holding the chosen one is
+    // read, the rows have their places and the chosen one goes to the middle of the view.
+    connect(folders_, &QFileSystemModel::directoryLoaded, this, [this, view](const QString& path) {
+      auto* tree = static_cast<TFolderTree*>(GetControl());
+      if (tree == nullptr || Q(tree->Folder().parent_path().string()) != path) return;
+      view->scrollTo(view->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
   }
 
  protected:
@@ -493,7 +500,7 @@ class FolderTreeAdapter : public ControlAdapter {
     if (!chosen.isValid() || view->currentIndex() == chosen) return;
     refreshing_ = true;
     view->setCurrentIndex(chosen);
-    view->scrollTo(chosen);
+    view->scrollTo(chosen, QAbstractItemView::PositionAtCenter);
     refreshing_ = false;
   }
 

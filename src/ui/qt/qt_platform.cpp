@@ -157,6 +157,8 @@ int QtPlatform::ShowModal(TForm& form) {
     if (auto* edit = dynamic_cast<TEdit*>(control)) {
       auto* line = new QLineEdit(Q(edit->Text()));
       line->setReadOnly(edit->ReadOnly());
+      // The first field's suggestion is selected, so that typing replaces it.
+      if (edits.empty()) line->selectAll();
       edits.emplace_back(edit, line);
       fields->addRow(Q(edit->Hint().empty() ? edit->Name() : edit->Hint()), line);
     } else if (auto* button = dynamic_cast<TButton*>(control)) {
