@@ -212,7 +212,7 @@ void MainWindow::BuildMenus() {
   extras->addAction(make("Serien-PDF Einstellung", nullptr, nullptr, true,
                          [this] { serialPdf_.LinkToolClick(); }));
   extras->addAction(
-      make("Serien-PDF ausgeben", nullptr, nullptr, true, [this] { SerialPdfOutput(); }));
+      make("Serien-PDF ausgeben", nullptr, nullptr, true, [this] { serialPdf_.PrintClick(); }));
   extras->addAction(make("Alle in eine PDF-Datei", nullptr, nullptr, true,
                          [this] { serialPdf_.PrintClick(/*oneFile=*/true); }));
   extras->addSeparator();
@@ -309,8 +309,6 @@ void MainWindow::NewDocument() {
   application_.CreateChosenDocument();
   Refresh();
 }
-
-void MainWindow::SerialPdfOutput() { serialPdf_.PrintClick(); }
 
 void MainWindow::ConfirmSaved() {
   const std::filesystem::path project = application_.State().projectFileName;

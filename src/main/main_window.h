@@ -79,8 +79,6 @@ class MainWindow : public QMainWindow {
     Refresh();
   }
   void NewDocument();
-  // "Serien-PDF ausgeben": the settings window, then the run.
-  void SerialPdfOutput();
   // The page as large as the window shows it whole.
   void FitToWindow();
   // "Hilfe und Hinweise": the help page, and the bubble that brings it back.
