@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialog>
@@ -1001,6 +1002,31 @@ TEST_F(DesignerWindow, SerialPdfThroughTheSettingsWindow) {
   }
   // The page on screen keeps its marker.
   EXPECT_EQ(name.Caption(), "<Name>");
+
+  // Extras → "Alle in eine PDF-Datei": the same window with the box ticked and the naming off,
+  // then the one file asked for.
+  QString told;
+  ModalScript oneFile({
+      [&](QWidget& modal) {
+        ui::qt::FormHost* host = hosted(modal, "SerienPDF");
+        if (host == nullptr) return false;
+        auto& settings = dynamic_cast<dialogs::SerialSettingsWindow&>(*host->Form());
+        auto* box = qobject_cast<QCheckBox*>(host->WidgetOf(*settings.oneFileBox));
+        if (box == nullptr || !box->isChecked()) return false;
+        EXPECT_FALSE(host->WidgetOf(*settings.namingBox)->isEnabled());
+        EXPECT_FALSE(host->WidgetOf(*settings.mailBox)->isEnabled());
+        return ClickLater(modal, "Serien-PDF drucken / senden ->");
+      },
+      ModalScript::ChooseFile(target / "alle.pdf"),
+      ModalScript::AcceptMessage(told),
+  });
+  QAction* all = ToolAction(*window, QString::fromUtf8("Alle in eine PDF-Datei"));
+  ASSERT_NE(all, nullptr);
+  all->trigger();
+  for (int wait = 0; wait < 500 && !oneFile.Done(); ++wait) QTest::qWait(10);
+  EXPECT_TRUE(oneFile.Done());
+  EXPECT_EQ(told, QString::fromUtf8("3 Zeilen auf 3 Seiten in eine PDF-Datei geschrieben."));
+  EXPECT_TRUE(testing::IsValidPdf(ReadFile(target / "alle.pdf", 1 << 24)));
 }
 
 }  // namespace
