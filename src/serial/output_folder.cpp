@@ -111,7 +111,8 @@ void OutputFolder::Write(const std::string& name, std::span<const std::string_vi
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) throw FileError("create a temporary file for", path_ / name, errno);
-  ::flock(fd, LOCK_EX);
+  // Only a named temporary file can be found by another run's sweep.
+  if (!unnamed) ::flock(fd, LOCK_EX);
   auto fail = [&](std::string_view action, int error) {
     ::close(fd);
     if (!temp.empty()) ::unlinkat(fd_, temp.c_str(), 0);
@@ -133,6 +134,9 @@ void OutputFolder::Write(const std::string& name, std::span<const std::string_vi
       return;
     }
     if (errno != EEXIST) fail("write", errno);
+    // The file gets a temporary name for the moment of the rename: locked before, so that
+    // another run's sweep leaves it alone.
+    ::flock(fd, LOCK_EX);
     for (int attempt = 0; attempt < 100 && temp.empty(); ++attempt) {
       temp = TemporaryFileName(name);
       if (::linkat(AT_FDCWD, self.c_str(), fd_, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
