@@ -429,6 +429,29 @@ bool Application::ExportPdfTo(std::string fileName) {
     ShowMessage("Die PDF-Datei würde das Projekt selbst überschreiben: " + pdf);
     return false;
   }
+  PrepareExport();
+  fileName = WithExtension(std::move(fileName), ".pdf");
+  documentWindow_->Page().Report().SetFileName(fileName);
+  state_.lastPdfFileName = fileName;
+
+  return PrintAllPages(true);
+}
+
+std::optional<std::string> Application::ExportPdfBytes() {
+  if (documentWindow_ == nullptr) return std::nullopt;
+  PrepareExport();
+  report::TPReport& report = documentWindow_->Page().Report();
+  std::string bytes;
+  report.SetOutputBytes(&bytes);
+  struct Reset {
+    report::TPReport& report;
+    ~Reset() { report.SetOutputBytes(nullptr); }
+  } reset{report};
+  if (!PrintAllPages(true)) return std::nullopt;
+  return bytes;
+}
+
+void Application::PrepareExport() {
   report::TPReport& report = documentWindow_->Page().Report();
   report.SetTitle(state_.info.title);
   report.SetSubject(state_.info.subject);
@@ -436,11 +459,6 @@ bool Application::ExportPdfTo(std::string fileName) {
   report.SetKeywords(state_.info.keywords);
   report.SetCreator(state_.info.creator);
   documentWindow_->Page().StoreCurrentPage();
-  fileName = WithExtension(std::move(fileName), ".pdf");
-  report.SetFileName(fileName);
-  state_.lastPdfFileName = fileName;
-
-  return PrintAllPages(true);
 }
 
 std::optional<std::vector<int>> Application::ExportSheetPdfTo(std::string fileName,

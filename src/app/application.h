@@ -128,6 +128,9 @@ class Application : public ui::Component {
   bool ExportPdf();
   // The export itself, to a named file.
   bool ExportPdfTo(std::string fileName);
+  // The same PDF in memory, for a look at it that needs no file; none (after a message) when it
+  // could not be made.
+  std::optional<std::string> ExportPdfBytes();
   // "Druckbogen als PDF...": the document's card (page 1, and page 2 as its back) as copies on
   // printing sheets into a named file; the number of cards on each sheet, or none (after a
   // message) when nothing was written.
@@ -201,6 +204,9 @@ class Application : public ui::Component {
   // Prints every page into the report's file, each loaded from its page text (and stored back
   // when asked). False, with a message, when a page cannot be read or the file not written.
   bool PrintAllPages(bool storeBack);
+  // The project's information into the report, and the page on screen into the project, before
+  // an export.
+  void PrepareExport();
   // The PDF file an export goes to, asked for after the project information; none when there is
   // no document, the project was never saved (with a message) or the question was cancelled.
   std::optional<std::string> AskPdfFile();

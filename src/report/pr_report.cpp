@@ -154,6 +154,15 @@ void TPReport::EndDoc() {
     cardsPerSheet_ = PutCardsOnSheets(*doc_, *sheets_, bleed_);
     sheetsMade_ = true;
   }
+  if (outputBytes_ != nullptr) {
+    std::string text;
+    std::vector<std::string_view> pieces;
+    doc_->SaveToPieces(text, pieces);
+    outputBytes_->clear();
+    for (const std::string_view piece : pieces) outputBytes_->append(piece);
+    Abort();
+    return;
+  }
   try {
     doc_->SaveToFile(fileName_);
   } catch (const FileError& error) {

@@ -33,6 +33,9 @@ class TPReport : public TAbstractPReport {
 
   const std::string& FileName() const { return fileName_; }
   void SetFileName(std::string value) { fileName_ = std::move(value); }
+  // With a string, EndDoc puts the PDF's bytes there instead of into the file; none writes the
+  // file again.
+  void SetOutputBytes(std::string* bytes) { outputBytes_ = bytes; }
   // Bleed around the product on every page of the documents begun from now on, in points (see
   // TPdfDoc::SetBleed); 0 for none.
   void SetBleed(double points) { bleed_ = points; }
@@ -92,6 +95,7 @@ class TPReport : public TAbstractPReport {
   const Clock& GetClock() const;
 
   std::string fileName_ = "default.pdf";
+  std::string* outputBytes_ = nullptr;
   double bleed_ = 0;
   std::optional<SheetRequest> sheets_;
   std::vector<int> cardsPerSheet_;

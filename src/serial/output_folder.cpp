@@ -111,13 +111,17 @@ void OutputFolder::Write(const std::string& name, std::span<const std::string_vi
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) throw FileError("create a temporary file for", path_ / name, errno);
-  ::flock(fd, LOCK_EX);
+  // Only a named temporary file can be found by another run's sweep.
+  if (!unnamed) ::flock(fd, LOCK_EX);
   auto fail = [&](std::string_view action, int error) {
     ::close(fd);
     if (!temp.empty()) ::unlinkat(fd_, temp.c_str(), 0);
     throw FileError(action, path_ / name, error);
   };
   if (const int error = WriteAll(fd, pieces); error != 0) fail("write", error);
+  // The disk starts on the bytes now, while the next PDF is made; the run's one sync at the end
+  // then waits for the last few only.
+  ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
   if (::fchmod(fd, NewFileMode()) != 0) fail("set permissions of", errno);
   // A new name needs no look first: the complete file gets it by a link (or a rename) that
   // refuses to replace anything. Only a name that is taken is looked at, and replaced by a
@@ -130,6 +134,9 @@ void OutputFolder::Write(const std::string& name, std::span<const std::string_vi
       return;
     }
     if (errno != EEXIST) fail("write", errno);
+    // The file gets a temporary name for the moment of the rename: locked before, so that
+    // another run's sweep leaves it alone.
+    ::flock(fd, LOCK_EX);
     for (int attempt = 0; attempt < 100 && temp.empty(); ++attempt) {
       temp = TemporaryFileName(name);
       if (::linkat(AT_FDCWD, self.c_str(), fd_, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) break;

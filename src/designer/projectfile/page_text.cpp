@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace quirabel::designer::projectfile {
@@ -74,13 +76,6 @@ std::string Quoted(std::string_view tag) { return "â€ž" + std::string(tag) + "â€
   Damaged("das Ende von " + Quoted(tag) + " fehlt");
 }
 
-template <class Record>
-const Record& RecordOf(const ElementBlock& block) {
-  const Record* record = std::get_if<Record>(&block.record);
-  if (record == nullptr) throw std::invalid_argument("element record does not match its kind");
-  return *record;
-}
-
 // Where the writer's bytes go: into a string, or compared with bytes already there.
 class StringSink {
  public:
@@ -118,38 +113,32 @@ class MatchSink {
   bool same_ = true;
 };
 
+// How each kind's block is written: its opening tag, which record it holds (the index in
+// ElementBlock::record) and whether data follows the record.
+struct BlockForm {
+  ElementKind kind;
+  std::string_view tag;
+  std::size_t record;
+  bool data;
+};
+constexpr BlockForm kBlockForms[] = {
+    {ElementKind::Rect, kRectTag, 0, false},    {ElementKind::Label, kLabelTag, 1, false},
+    {ElementKind::Text, kTextTag, 2, true},     {ElementKind::Jpeg, kJpegTag, 3, true},
+    {ElementKind::Bitmap, kBitmapTag, 3, true}, {ElementKind::Code, kCodeTag, 4, true},
+};
+
 template <class Sink>
 void AppendBlock(Sink& out, const ElementBlock& block) {
-  switch (block.kind) {
-    case ElementKind::Rect:
-      out.Add(kRectTag);
-      out.Add(Encode(RecordOf<RectRecord>(block)));
-      break;
-    case ElementKind::Label:
-      out.Add(kLabelTag);
-      out.Add(Encode(RecordOf<LabelRecord>(block)));
-      break;
-    case ElementKind::Text:
-      out.Add(kTextTag);
-      out.Add(Encode(RecordOf<TextRecord>(block)));
-      out.Add(kData);
-      out.Add(block.data);
-      break;
-    case ElementKind::Jpeg:
-    case ElementKind::Bitmap:
-      out.Add(block.kind == ElementKind::Jpeg ? kJpegTag : kBitmapTag);
-      out.Add(Encode(RecordOf<ImageRecord>(block)));
-      out.Add(kData);
-      out.Add(block.data);
-      break;
-    case ElementKind::Code:
-      out.Add(kCodeTag);
-      out.Add(Encode(RecordOf<CodeRecord>(block)));
-      out.Add(kData);
-      out.Add(block.data);
-      break;
-    default:
-      throw std::invalid_argument("unknown element kind");
+  const auto form = std::find_if(std::begin(kBlockForms), std::end(kBlockForms),
+                                 [&](const BlockForm& f) { return f.kind == block.kind; });
+  if (form == std::end(kBlockForms)) throw std::invalid_argument("unknown element kind");
+  if (block.record.index() != form->record)
+    throw std::invalid_argument("element record does not match its kind");
+  out.Add(form->tag);
+  std::visit([&](const auto& record) { out.Add(Encode(record)); }, block.record);
+  if (form->data) {
+    out.Add(kData);
+    out.Add(block.data);
   }
   out.Add(kElementEnd);
 }
