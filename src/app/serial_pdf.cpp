@@ -272,7 +272,8 @@ bool SerialPdf::RunIntoOneFile() {
   }
   if (!outcome.failure.empty() || outcome.cancelled) return false;
   platform.ShowMessage(std::to_string(outcome.rows) + " Zeilen auf " +
-                       std::to_string(outcome.pages) + " Seiten in eine PDF-Datei geschrieben.");
+                       std::to_string(outcome.pages) + " Seiten in die PDF-Datei " +
+                       WithExtension(*file, ".pdf") + " geschrieben.");
   return true;
 }
 

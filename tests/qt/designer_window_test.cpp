@@ -1025,7 +1025,8 @@ TEST_F(DesignerWindow, SerialPdfThroughTheSettingsWindow) {
   all->trigger();
   for (int wait = 0; wait < 500 && !oneFile.Done(); ++wait) QTest::qWait(10);
   EXPECT_TRUE(oneFile.Done());
-  EXPECT_EQ(told, QString::fromUtf8("3 Zeilen auf 3 Seiten in eine PDF-Datei geschrieben."));
+  EXPECT_EQ(told, QString::fromStdString("3 Zeilen auf 3 Seiten in die PDF-Datei " +
+                                         (target / "alle.pdf").string() + " geschrieben."));
   EXPECT_TRUE(testing::IsValidPdf(ReadFile(target / "alle.pdf", 1 << 24)));
 }
 
