@@ -313,6 +313,13 @@ TEST(FormHost, RunsModallyAndSurvivesItsFormBeingFreed) {
   EXPECT_EQ(host.ShowModal(), mrCancel);
   QTimer::singleShot(0, &host, [&host] { QTest::keyClick(&host, Qt::Key_Escape); });
   EXPECT_EQ(host.ShowModal(), mrCancel);
+  // Enter in a field accepts.
+  auto* field = WidgetOf<QLineEdit>(host, *w.text);
+  QTimer::singleShot(0, field, [field] {
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Return);
+  });
+  EXPECT_EQ(host.ShowModal(), mrOk);
 
   // A handler that frees its own window: the host lets go and goes itself.
   auto form = std::make_unique<TForm>();

@@ -1,5 +1,6 @@
 #include "ui/qt/form_host.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -7,6 +8,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -236,7 +238,34 @@ void FormHost::keyPressEvent(QKeyEvent* event) {
     close();
     return;
   }
+  // Enter in a window that waits for an answer presses the button the person is on, else the
+  // one that accepts, as in any dialog. A window that stays open beside the page has no such
+  // button: Enter there ends an entry, nothing more.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && modalLoop_ != nullptr &&
+      (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    if (QPushButton* button = AcceptingButton()) {
+      button->click();
+      return;
+    }
+  }
   QWidget::keyPressEvent(event);
+}
+
+QPushButton* FormHost::AcceptingButton() const {
+  if (auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+      focused != nullptr && isAncestorOf(focused) && focused->isEnabled()) {
+    return focused;
+  }
+  for (const auto& adapter : adapters_) {
+    const auto* button = dynamic_cast<const TButton*>(adapter->GetControl());
+    auto* push = qobject_cast<QPushButton*>(adapter->Widget());
+    if (button != nullptr && push != nullptr && button->ModalResult() == mrOk &&
+        push->isVisible() && push->isEnabled()) {
+      return push;
+    }
+  }
+  return nullptr;
 }
 
 void FormHost::moveEvent(QMoveEvent* event) {

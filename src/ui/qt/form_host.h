@@ -15,6 +15,8 @@
 class QEventLoop;
 class QScrollArea;
 
+class QPushButton;
+
 namespace quirabel::ui::qt {
 
 class ControlAdapter;
@@ -66,6 +68,8 @@ class FormHost : public QWidget, public AdapterHost {
   void closeEvent(QCloseEvent* event) override;
   // Escape closes the window as its close button does (a modal run answers mrCancel).
   void keyPressEvent(QKeyEvent* event) override;
+  // The button Enter presses in a modal run: the focused one, else the first that answers "OK".
+  QPushButton* AcceptingButton() const;
   void moveEvent(QMoveEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
