@@ -493,6 +493,7 @@ bool Application::PrintAllPages(bool storeBack) {
     }
   } finish{platform_, report};
   bool written = false;
+  documentWindow_->Page().ReadAllPages();
   try {
     for (int n = 1; n <= state_.pageCount; ++n) {
       platform_.Progress("Seite " + std::to_string(n) + "/" + std::to_string(state_.pageCount),
@@ -599,6 +600,7 @@ bool Application::SinglePageClick() {
 bool Application::VisitAllPages() {
   if (documentWindow_ == nullptr) return false;
   const int shown = state_.currentPage;
+  documentWindow_->Page().ReadAllPages();
   for (int n = 1; n <= state_.pageCount; ++n) {
     if (!GoToPage(n)) return false;
   }

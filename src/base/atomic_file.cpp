@@ -24,6 +24,10 @@ namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 
+// A file grows by this much before what was written is handed to the disk (see
+// AtomicFileWriter::WriteOrFail). Smaller files reach the disk at Commit only.
+constexpr std::size_t kWriteBackBytes = 8 * 1024 * 1024;
+
 std::string Describe(std::string_view action, const std::filesystem::path& path, int error) {
   std::string message = "cannot ";
   message.append(action);
@@ -353,6 +357,16 @@ void AtomicFileWriter::Flush() {
 void AtomicFileWriter::WriteOrFail(std::string_view bytes) {
   if (const int error = WriteAll(fd_, bytes.data(), bytes.size()); error != 0) {
     Fail("write", path_, error);
+  }
+  // A large file starts on its way to the disk while the rest is still being written, so that
+  // the sync in Commit finds little left to do and writing and the disk overlap. Only a start:
+  // the call does not wait for the disk, and what it cannot do (on a file system that does not
+  // know it) the sync does.
+  written_ += bytes.size();
+  if (written_ - handedToDisk_ >= kWriteBackBytes) {
+    ::sync_file_range(fd_, static_cast<off_t>(handedToDisk_),
+                      static_cast<off_t>(written_ - handedToDisk_), SYNC_FILE_RANGE_WRITE);
+    handedToDisk_ = written_;
   }
 }
 

@@ -57,6 +57,9 @@ class FileError : public std::runtime_error {
 // dies) and that have not been written to for a minute. Two programs saving one file at the same
 // moment therefore never remove each other's temporary file; the last rename wins.
 //
+// A large file is handed to the disk piece by piece while it is written (its sync then has little
+// left to wait for); a small one reaches the disk at Commit.
+//
 // Any failing call removes the temporary file and throws FileError; the writer is then closed and
 // further Write()/Commit() calls throw too.
 class AtomicFileWriter {
@@ -97,6 +100,8 @@ class AtomicFileWriter {
   bool refuseLinks_ = false;
   bool privateMode_ = false;  // the temporary file was made 0600, not with the new file's mode
   std::string buffer_;  // gathers small writes so piecewise output is not one syscall per piece
+  std::size_t written_ = 0;       // bytes in the temporary file
+  std::size_t handedToDisk_ = 0;  // of those, the ones whose writing to the disk was started
 };
 
 // A name for a temporary file of `name` in its folder: ".<name>.tmp" and six random letters or

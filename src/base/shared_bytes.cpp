@@ -151,7 +151,11 @@ std::optional<SharedBytes> MapInPlace(int fd, const std::filesystem::path& path,
   }
   if (slot == nullptr) return std::nullopt;
   auto mapping = std::make_shared<Mapping>();
-  void* memory = ::mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+  // A file watched in two parts is faulted in by the two threads that look at it, side by side;
+  // otherwise the kernel maps it all at once, which is cheaper than a fault at every first look.
+  const bool twoParts = watch && length >= kParallelReadBytes;
+  void* memory =
+      ::mmap(nullptr, length, PROT_READ, MAP_SHARED | (twoParts ? 0 : MAP_POPULATE), fd, 0);
   if (memory == MAP_FAILED) {
     slot->length.store(0);
     return std::nullopt;

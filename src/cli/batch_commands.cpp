@@ -416,6 +416,8 @@ int Info(app::Application& application, bool json) {
                                : " (frei)") +
            "\n";
   }
+  // Every page is shown: they are read side by side first.
+  if (application.Page() != nullptr) application.Page()->ReadAllPages();
   for (int page = 1; page <= state.pageCount; ++page) {
     if (!application.GoToPage(page)) return kExitFailed;
     const designer::PageModel& model = *application.Page();

@@ -1,5 +1,8 @@
 // The page to and from its page text.
 #include <algorithm>
+#include <future>
+#include <span>
+#include <thread>
 
 #include "base/atomic_file.h"
 #include "base/cp1252.h"
@@ -10,6 +13,7 @@
 #include "designer/page_model.h"
 #include "designer/projectfile/file_text.h"
 #include "designer/projectfile/guide_line_string.h"
+#include "designer/projectfile/page_reading.h"
 #include "designer/projectfile/page_text.h"
 #include "designer/projectfile/project_split.h"
 
@@ -148,21 +152,39 @@ void PageModel::StoreCurrentPage() {
 }
 
 void PageModel::WriteProjectFile(const std::filesystem::path& fileName) const {
-  // Page by page straight into the file: a large project is not joined in memory first. Each
-  // page is read back first: a file the designer could not open again is never written.
-  AtomicFileWriter writer(fileName);
-  int number = 0;
-  for (const SharedBytes& page : state_.pageTexts) {
-    ++number;
+  // Page by page straight into the file: a large project is not joined in memory first. Every
+  // page is read back: a file the designer could not open again is never written. The pages are
+  // read back on a thread of their own while they are written, and the file is committed only
+  // when all of them could be; a page that could not is named as if it had been read back just
+  // before it was written (a write that failed before it is reported instead).
+  const std::span<const SharedBytes> pages = state_.pageTexts;
+  const auto readBack = [&](std::size_t index) {
     try {
-      pf::ReadPageText(page);
+      pf::ReadPageText(pages[index]);
     } catch (const pf::ProjectFileError& e) {
-      throw pf::ProjectFileError("Die Seite " + std::to_string(number) +
+      throw pf::ProjectFileError("Die Seite " + std::to_string(index + 1) +
                                  " ließe sich nicht wieder lesen: " + e.what());
     }
-    writer.Write(page.View());
-    writer.Write(pf::kEndOfFile);
+  };
+  AtomicFileWriter writer(fileName);
+  std::future<std::optional<std::size_t>> unreadable =
+      std::async(std::launch::async | std::launch::deferred,
+                 [pages] { return pf::FirstUnreadablePage(pages); });
+  std::size_t written = 0;
+  try {
+    for (const SharedBytes& page : pages) {
+      writer.Write(page.View());
+      writer.Write(pf::kEndOfFile);
+      ++written;
+    }
+  } catch (const FileError&) {
+    // Page `written` failed to be written: a page before it that cannot be read back is named.
+    if (const std::optional<std::size_t> bad = unreadable.get(); bad && *bad <= written) {
+      readBack(*bad);
+    }
+    throw;
   }
+  if (const std::optional<std::size_t> bad = unreadable.get()) readBack(*bad);
   writer.Commit();
 }
 
@@ -186,6 +208,28 @@ const pf::PageText& PageModel::ReadPage(const SharedBytes& pageText, int pageNum
   PageAsRead& entry = readPages_[pageNumber];
   entry = {pageText, std::move(page)};
   return entry.page;
+}
+
+void PageModel::ReadAllPages() {
+  std::vector<SharedBytes> unread;
+  std::vector<int> numbers;
+  for (std::size_t i = 0; i < state_.pageTexts.size(); ++i) {
+    const SharedBytes& text = state_.pageTexts[i];
+    const int number = static_cast<int>(i) + 1;
+    const auto known = readPages_.find(number);
+    if (known != readPages_.end() && known->second.text.data() == text.data() &&
+        known->second.text.size() == text.size()) {
+      continue;
+    }
+    unread.push_back(text);
+    numbers.push_back(number);
+  }
+  std::vector<std::optional<pf::PageText>> pages =
+      pf::ReadPageTextsSideBySide(unread, std::thread::hardware_concurrency());
+  for (std::size_t k = 0; k < pages.size(); ++k) {
+    // A page that could not be read is read again when it is loaded, which says why.
+    if (pages[k]) readPages_[numbers[k]] = {unread[k], std::move(*pages[k])};
+  }
 }
 
 PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageNumber) {

@@ -164,6 +164,10 @@ class PageModel {
     if (OnChanged) OnChanged(mergeKey);
   }
 
+  // Reads every page of the project that is not read yet, on all cores side by side, for a
+  // caller about to go through all pages: each is then loaded without being read again.
+  void ReadAllPages();
+
  private:
   // Refuses a page whose pictures would decode to more than the budgets allow (see above).
   void CheckPixelBudget(const projectfile::PageText& page, int pageNumber);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/atomic_file.h"
+#include "designer/projectfile/page_reading.h"
 #include "designer/projectfile/project_split.h"
 #include "graphics/bitmap.h"
 #include "graphics/bmp.h"
@@ -300,6 +301,37 @@ TEST(PageTextTest, LongPictureChainsRead) {
   }
   const PageText page = ReadPageText(text);
   EXPECT_EQ(page.elements.size(), 1000u);
+}
+
+// Pages read side by side on several threads come out as read one by one; a page that cannot be
+// read has no entry, and the first such page is the one a save names.
+TEST(PageTextTest, PagesReadSideBySide) {
+  PageText pictures;
+  pictures.backgroundJpeg = graphics::EncodeJpeg(Pattern(64, 48));
+  ElementBlock jpeg;
+  jpeg.kind = ElementKind::Jpeg;
+  jpeg.record = ImageRecord{"J"};
+  jpeg.data = JpegWithTags();
+  pictures.elements = {jpeg, jpeg};
+  const std::string sound = WritePageText(pictures);
+  const std::string damaged = std::string(kHeaderText) + "0</kxpaymerk>";
+  std::vector<SharedBytes> texts;
+  for (int i = 0; i < 40; ++i) texts.emplace_back(i % 3 == 0 ? kHead : sound);
+  EXPECT_EQ(FirstUnreadablePage(texts), std::nullopt);
+  texts[17] = damaged;
+  texts[31] = std::string();
+  for (unsigned threads : {1u, 2u, 8u}) {
+    const std::vector<std::optional<PageText>> pages = ReadPageTextsSideBySide(texts, threads);
+    ASSERT_EQ(pages.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      EXPECT_EQ(pages[i].has_value(), i != 17 && i != 31) << threads << " " << i;
+      if (pages[i]) {
+        EXPECT_EQ(WritePageText(*pages[i]), texts[i].View()) << threads << " " << i;
+      }
+    }
+  }
+  EXPECT_EQ(FirstUnreadablePage(texts), 17u);
+  EXPECT_TRUE(ReadPageTextsSideBySide({}, 4).empty());
 }
 
 }  // namespace
