@@ -77,13 +77,37 @@ TPdfObject* TPdfXref::GetObject(int objectNumber) const {
   return entries_[static_cast<std::size_t>(objectNumber)].value.get();
 }
 
+void TPdfXref::FreeObject(int objectNumber) {
+  if (objectNumber <= 0 || static_cast<std::size_t>(objectNumber) >= entries_.size())
+    throw EPdfInvalidOperation("FreeObject --no such object.");
+  TPdfXrefEntry& entry = entries_[static_cast<std::size_t>(objectNumber)];
+  entry.value.reset();
+  entry.entryType = 'f';
+  entry.byteOffset = -1;
+  // A number used again would have the next generation.
+  ++entry.generationNumber;
+}
+
 void TPdfXref::WriteToStream(std::string& out) const {
   out += "xref\r\n0 ";
   out += std::to_string(entries_.size());
   out += "\r\n";
-  for (const auto& entry : entries_) {
+  // Free entries are a list from entry 0: each names the next free number, the last 0. A free
+  // entry's line is patched when the next one is found.
+  std::size_t lastFreeLine = std::string::npos;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const TPdfXrefEntry& entry = entries_[i];
     // Exactly 20 bytes a line; an offset never written counts as zero.
     std::int64_t offset = entry.byteOffset < 0 ? 0 : entry.byteOffset;
+    if (entry.entryType == 'f') {
+      offset = 0;
+      if (lastFreeLine != std::string::npos) {
+        std::string number;
+        AppendPadded(number, static_cast<std::int64_t>(i), 10);
+        out.replace(lastFreeLine, 10, number);
+      }
+      lastFreeLine = out.size();
+    }
     if (offset > 9999999999LL) throw EPdfInvalidOperation("SaveToStream --file too large.");
     AppendPadded(out, offset, 10);
     out.push_back(' ');
@@ -191,8 +215,7 @@ TPdfDictionary& TPdfDoc::PageAt(std::size_t index) const {
   return *page;
 }
 
-TPdfStream& TPdfDoc::PageToForm(std::size_t index, const std::array<double, 4>& box) {
-  TPdfDictionary& page = PageAt(index);
+TPdfStream& TPdfDoc::MakeForm(TPdfDictionary& page, const std::array<double, 4>& box) {
   auto* form = PdfCast<TPdfStream>(page.Lookup("Contents"));
   if (form == nullptr) throw EPdfInvalidOperation("PageToForm --page without contents.");
   canvas_->SetPage(nullptr);
@@ -203,6 +226,31 @@ TPdfStream& TPdfDoc::PageToForm(std::size_t index, const std::array<double, 4>& 
   auto* bbox = attributes.Put("BBox", std::make_unique<TPdfArray>(xref_.get()));
   for (const double value : box) bbox->Add(std::make_unique<TPdfReal>(value));
   attributes.Put("Resources", CopyOfResources(page.DictionaryOf("Resources"), xref_.get()));
+  return *form;
+}
+
+TPdfStream& TPdfDoc::TakePageAsForm(std::size_t index, const std::array<double, 4>& box) {
+  TPdfDictionary& page = PageAt(index);
+  TPdfStream& form = MakeForm(page, box);
+  TPdfArray* kids = currentPages_->ArrayOf("Kids");
+  kids->Remove(index);
+  currentPages_->NumberOf("Count")->SetValue(static_cast<std::int32_t>(kids->Count()));
+  xref_->FreeObject(page.ObjectNumber());
+  return form;
+}
+
+void TPdfDoc::ForgetWritten(TPdfObject& object) {
+  const auto number = static_cast<std::size_t>(object.ObjectNumber());
+  if (number == 0 || number >= xref_->ItemCount() || xref_->Item(number).value.get() != &object ||
+      xref_->Item(number).byteOffset < 0) {
+    throw EPdfInvalidOperation("ForgetWritten --object not written.");
+  }
+  xref_->Item(number).value.reset();
+}
+
+TPdfStream& TPdfDoc::PageToForm(std::size_t index, const std::array<double, 4>& box) {
+  TPdfDictionary& page = PageAt(index);
+  TPdfStream& form = MakeForm(page, box);
 
   auto* resources = page.Put("Resources", std::make_unique<TPdfDictionary>(xref_.get()));
   resources->Put("Font", std::make_unique<TPdfDictionary>(xref_.get()));
@@ -216,7 +264,7 @@ TPdfStream& TPdfDoc::PageToForm(std::size_t index, const std::array<double, 4>& 
        {"_Font", "_Font_Size", "_Word_Space", "_Char_Space", "_HScalling", "_Leading"}) {
     page.Remove(state);
   }
-  return *form;
+  return form;
 }
 
 void TPdfDoc::AddPage() {

@@ -39,6 +39,8 @@ class TPdfXref final : public TPdfObjectMgr {
   TPdfXref();
   TPdfObject* AddObject(std::unique_ptr<TPdfObject> object) override;
   TPdfObject* GetObject(int objectNumber) const override;
+  // Frees an object nothing refers to any more: its number becomes a free entry of the table.
+  void FreeObject(int objectNumber);
   std::size_t ItemCount() const { return entries_.size(); }
   TPdfXrefEntry& Item(std::size_t index) { return entries_.at(index); }
   void WriteToStream(std::string& out) const;
@@ -150,9 +152,16 @@ class TPdfDoc {
   // left blank (new empty contents and resources, no print boxes, no text state), to be drawn on
   // anew; the canvas is on no page afterwards.
   TPdfStream& PageToForm(std::size_t index, const std::array<double, 4>& box);
+  // The same, but the page leaves the document: its form is all that is left of it.
+  TPdfStream& TakePageAsForm(std::size_t index, const std::array<double, 4>& box);
+  // Lets go of an object already written to the started file (a form placed on pages that are
+  // written too): its memory goes, its place in the cross references stays.
+  void ForgetWritten(TPdfObject& object);
 
  private:
   void RegisterXObject(TPdfImage* image, std::string_view name);
+  // Turns the page's content stream into a form showing box, with the page's resources.
+  TPdfStream& MakeForm(TPdfDictionary& page, const std::array<double, 4>& box);
   // The file: into out, with large stream bytes handed to the sink when there is one; flushed
   // counts the bytes the sink has already taken.
   void Serialize(std::string& out, const LargeDataSink* large, const std::uint64_t& flushed);
