@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kOwnSize = 3;  // the sheet choice's last entry, after A4, A3 and SRA3
 
-QDoubleSpinBox* Millimetres(double from, double to, double value) {
+QDoubleSpinBox* MillimetreField(double from, double to, double value) {
   auto* box = new QDoubleSpinBox();
   box->setRange(from, to);
   box->setDecimals(1);
@@ -26,7 +26,7 @@ QDoubleSpinBox* Millimetres(double from, double to, double value) {
   return box;
 }
 
-QSpinBox* Count(int value) {
+QSpinBox* CountField(int value) {
   auto* box = new QSpinBox();
   box->setRange(1, 100);
   box->setValue(value);
@@ -87,17 +87,17 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
   sheetChoice_ = new QComboBox();
   sheetChoice_->addItems({QStringLiteral("A4"), QStringLiteral("A3"), QStringLiteral("SRA3"),
                           QString::fromUtf8("Eigene Größe")});
-  sheetWidth_ = Millimetres(10, 2000, 210);
-  sheetHeight_ = Millimetres(10, 2000, 297);
-  gap_ = Millimetres(0, 100, 2);
+  sheetWidth_ = MillimetreField(10, 2000, 210);
+  sheetHeight_ = MillimetreField(10, 2000, 297);
+  gap_ = MillimetreField(0, 100, 2);
 
   gridChoice_ = new QCheckBox(QString::fromUtf8("Vorgestanzter Bogen (Raster)"));
-  gridColumns_ = Count(2);
-  gridRows_ = Count(5);
-  gridLeft_ = Millimetres(0, 2000, 15);
-  gridTop_ = Millimetres(0, 2000, 13.5);
-  pitchAcross_ = Millimetres(1, 2000, 95);
-  pitchDown_ = Millimetres(1, 2000, 55);
+  gridColumns_ = CountField(2);
+  gridRows_ = CountField(5);
+  gridLeft_ = MillimetreField(0, 2000, 15);
+  gridTop_ = MillimetreField(0, 2000, 13.5);
+  pitchAcross_ = MillimetreField(1, 2000, 95);
+  pitchDown_ = MillimetreField(1, 2000, 55);
 
   auto* sheetBox = new QGroupBox(QString::fromUtf8("Bogen"));
   auto* sheetForm = new QFormLayout(sheetBox);
