@@ -7,7 +7,8 @@
 // Romanian, Greek and Cyrillic names, which need the embedded fonts, against the German run. Each
 // run ends with one sync of its folder and its run record, as a real run does. Inputs are fixed:
 // pictures and names are made here from fixed seeds.
-// Then the same card for 10,000 rows into one PDF (--one-pdf): time and bytes per row.
+// Then the same card for 10,000 rows into one PDF (--one-pdf): time and bytes per row, and the
+// peak memory of such a run over 1,000 and over 100,000 rows.
 // On a disk, --jobs 2 is measured against --jobs 1 over 10,000 rows, and every timed run there
 // starts after a sync and an emptied page cache (as root), so that the writeback of one run does
 // not land in the next one's time.
@@ -285,11 +286,13 @@ bool InMemory(const fs::path& folder) {
 }
 
 // Peak resident memory (KiB) of a run over `rows` rows in a process of its own, which only
-// prints: the card and the rows are made here beforehand.
-long PeakRssOfRun(std::size_t rows, const fs::path& folder) {
+// prints: the card and the rows are made here beforehand. With `onePdf` every row goes into one
+// PDF file, else the last ten rows into a folder, named by column.
+long PeakRssOfRun(std::size_t rows, const fs::path& folder, bool onePdf = false) {
   MakeFixture(folder, rows);
   const std::string self = fs::read_symlink("/proc/self/exe").string();
-  char* argv[] = {const_cast<char*>(self.c_str()), const_cast<char*>("--rss-run"),
+  char* argv[] = {const_cast<char*>(self.c_str()),
+                  const_cast<char*>(onePdf ? "--rss-one-pdf" : "--rss-run"),
                   const_cast<char*>(folder.c_str()), nullptr};
   pid_t pid = 0;
   if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
@@ -299,6 +302,27 @@ long PeakRssOfRun(std::size_t rows, const fs::path& folder) {
   long kib = -1;
   std::ifstream(folder / "peak") >> kib;
   return kib;
+}
+
+// The peak memory of the series in one file over 1,000 and over 100,000 rows; false when a run
+// failed.
+bool PrintOnePdfPeakRss(const fs::path& folder) {
+  const long small = PeakRssOfRun(1000, folder / "rss-one-1000", true);
+  fs::remove_all(folder / "rss-one-1000");
+  const long large = PeakRssOfRun(100000, folder / "rss-one-100000", true);
+  fs::remove_all(folder / "rss-one-100000");
+  if (small < 0 || large < 0) {
+    std::fprintf(stderr, "bench_serial: a run into one PDF for its peak memory failed\n");
+    return false;
+  }
+  // What grows is the cross-reference table, which the end of the file needs whole: 24 bytes
+  // for each of a row's two objects (its page and its contents).
+  std::printf(
+      "--one-pdf peak RSS: %ld KiB of 1,000 rows, %ld KiB of 100,000 rows (%+.1f %%, %.0f bytes "
+      "a row more; goal: flat)\n",
+      small, large, 100.0 * static_cast<double>(large - small) / static_cast<double>(small),
+      static_cast<double>(large - small) * 1024 / 99000);
+  return true;
 }
 
 // Wall time (ms) of `quirabel-batch thumbnail` of the card at `size` pixels: the median of
@@ -348,11 +372,18 @@ bool PrintThumbnail(const Fixture& fixture) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::string(argv[1]) == "--rss-run") {
+  if (argc == 3 &&
+      (std::string(argv[1]) == "--rss-run" || std::string(argv[1]) == "--rss-one-pdf")) {
     const fs::path folder = argv[2];
     const Fixture fixture{folder, folder / "karte.kxp", folder / "karte._cv"};
-    // Named by the second column: the names of all rows before the last ten are made.
-    if (RunRows(fixture, folder / "pdf", 1, 2, 10) < 0) return 1;
+    if (std::string(argv[1]) == "--rss-one-pdf") {
+      if (RunRows(fixture, folder / "serie.pdf", 1, 0, 0, true) < 0) return 1;
+      // The file is not needed, and 100,000 rows of it are large.
+      fs::remove(folder / "serie.pdf");
+    } else if (RunRows(fixture, folder / "pdf", 1, 2, 10) < 0) {
+      // Named by the second column: the names of all rows before the last ten are made.
+      return 1;
+    }
     // The kernel's high-water mark of this process; ru_maxrss of a spawned child would include
     // the parent's memory from before the exec.
     std::ifstream status("/proc/self/status");
@@ -379,7 +410,8 @@ int main(int argc, char** argv) {
     const fs::path folder =
         argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "bench_serial_one_pdf";
     fs::remove_all(folder);
-    const bool done = PrintOnePdfRun(folder, argc > 3 && std::string(argv[3]) == "welt");
+    const bool done = PrintOnePdfRun(folder, argc > 3 && std::string(argv[3]) == "welt") &&
+                      PrintOnePdfPeakRss(folder);
     if (argc > 3)
       fs::copy_file(folder / "serie.pdf", fs::path(argv[2]).parent_path() / "serie-welt.pdf",
                     fs::copy_options::overwrite_existing);
@@ -443,7 +475,7 @@ int main(int argc, char** argv) {
   std::printf(
       "largest PDF: %ju bytes = background + %jd bytes\n", largest,
       static_cast<std::intmax_t>(largest) - static_cast<std::intmax_t>(fixture.backgroundBytes));
-  if (!PrintOnePdfRun(folder)) return 1;
+  if (!PrintOnePdfRun(folder) || !PrintOnePdfPeakRss(folder)) return 1;
   const Fixture others = MakeFixture(folder / "karte-welt", kRows, true);
   const double world = RunRows(others, folder / "welt", 1, 0, 0, false, settle);
   if (world < 0) {

@@ -137,7 +137,6 @@ set(quirabel_unity_alone
     quirabel_designer src/designer/projectfile/guide_line_string.cpp
     quirabel_dialogs src/dialogs/serial_windows.cpp
     quirabel_graphics src/graphics/gif.cpp
-    quirabel_main_window src/main/serial_dialogs.cpp
     quirabel_ui_qt src/ui/qt/qt_platform.cpp
     test_qt tests/qt/mail_tool_test.cpp
     test_graphics tests/graphics/picture_budget_test.cpp)

@@ -418,6 +418,14 @@ std::optional<std::vector<int>> Application::ExportSheetPdf(const report::SheetR
   return ExportSheetPdfTo(*file, request);
 }
 
+report::SheetLayout Application::PlanSheets(const report::SheetRequest& request) const {
+  if (documentWindow_ == nullptr) throw report::SheetError("Es ist kein Dokument geöffnet.");
+  // The card is the page inside the bleed the report gives orderable documents.
+  const report::TPRPage& page = documentWindow_->Page().PagePanel();
+  return report::PlanSheet(request, page.Width(), page.Height(),
+                           state_.orderDocument ? designer::kBleedPoints : 0);
+}
+
 bool Application::ExportPdfTo(std::string fileName) {
   if (documentWindow_ == nullptr) return false;
   if (NamesAFolder(fileName)) {

@@ -138,6 +138,10 @@ class Application : public ui::Component {
                                                    const report::SheetRequest& request);
   // The same, asking for the file as "Als PDF- speichern unter..." does.
   std::optional<std::vector<int>> ExportSheetPdf(const report::SheetRequest& request);
+  // Where the copies of the document's card go on the sheets asked for, as the two above put
+  // them: for a preview. Raises report::SheetError when the card does not fit (or no document is
+  // open).
+  report::SheetLayout PlanSheets(const report::SheetRequest& request) const;
   // "Vorschau": every page into "showdef.pdf" in the program folder; the file, or none when it
   // could not be written.
   std::optional<std::filesystem::path> PreviewPdf();

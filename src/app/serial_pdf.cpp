@@ -108,6 +108,7 @@ serial::SerialRun SerialPdf::RunOf(const serial::LinkFile& link, const serial::C
   run.lastRow = request.lastRow;
   run.jobs = request.jobs;
   run.overwrite = request.overwrite;
+  run.sheets = request.sheets;
   std::error_code error;
   const std::string& project = application_.State().projectFileName;
   run.projectFile = std::filesystem::absolute(project, error).lexically_normal().string();

@@ -37,6 +37,8 @@ struct SerialRequest {
   bool overwrite = false;
   // The link file the run was made from, for its record.
   std::filesystem::path linkFile;
+  // Into one PDF only: the rows as cards on printing sheets.
+  std::optional<report::SheetRequest> sheets;
 };
 
 // The designer's and the batch tool's account of a run: how many PDFs were written where, how

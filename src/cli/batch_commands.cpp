@@ -48,6 +48,8 @@ constexpr const char* kUsageText =
     "  quirabel-batch serial EIN.kxp -o ORDNER [--link LINKDATEI] [--column K | --prefix TEXT]\n"
     "                        [--rows A-B] [--jobs N] [--overwrite] [--quiet]\n"
     "  quirabel-batch serial EIN.kxp --one-pdf AUS.pdf [--link LINKDATEI] [--rows A-B] [--quiet]\n"
+    "                        [--sheet A4|A3|SRA3|BxH [--gap MM]\n"
+    "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]]\n"
     "  quirabel-batch serial --verify ORDNER [--link LINKDATEI]\n"
     "  quirabel-batch mail DATEI.csv ORDNER --to-column K --subject TEXT --text DATEI\n"
     "                      [--sep ZEICHEN] [--eml ORDNER] [--resend | --resend-uncertain |\n"
@@ -73,7 +75,8 @@ constexpr const char* kUsageText =
     "        danach die Liste quirabel-serie.json; Dateien, die kein früherer Lauf des\n"
     "        Projekts geschrieben hat, ersetzt es nur mit --overwrite.\n"
     "        --one-pdf schreibt alle Zeilen Seite für Seite in eine PDF-Datei, ganz oder gar\n"
-    "        nicht.\n"
+    "        nicht; mit --sheet (Optionen wie bei export) jede Zeile als eine Karte auf den\n"
+    "        nächsten Platz der Druckbögen.\n"
     "        --verify prüft, ob die Serien-PDF-Listen im ORDNER (auch die von Teilen mit\n"
     "        --rows) jede Zeile der CSV-Datei genau einmal nennen, mit unveränderter PDF-Datei.\n"
     "mail    sendet jeder Zeile der CSV-Datei ihre PDF-Datei aus dem ORDNER an die Adresse in\n"
@@ -168,6 +171,11 @@ void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
   option(*serial, "--jobs", call.serial.jobs);
   option(*serial, "--verify", call.serial.verify);
   option(*serial, "--one-pdf", call.serial.onePdf);
+  option(*serial, "--sheet", call.sheet);
+  option(*serial, "--gap", call.gap);
+  option(*serial, "--grid", call.grid);
+  option(*serial, "--margins", call.margins);
+  option(*serial, "--pitch", call.pitch);
   serial->add_flag("--overwrite", call.serial.overwrite);
   serial->add_flag("--quiet", call.serial.quiet);
 }
@@ -495,6 +503,15 @@ int RunSerialCommand(const Call& call, BatchPlatform& platform) {
   } else if (call.command == "serial" && call.output.empty()) {
     throw UsageError("serial braucht -o ORDNER oder --one-pdf DATEI");
   }
+  const bool anySheetOption = !call.sheet.empty() || !call.gap.empty() || !call.grid.empty() ||
+                              !call.margins.empty() || !call.pitch.empty();
+  if (anySheetOption && call.serial.onePdf.empty())
+    throw UsageError("--sheet, --gap, --grid, --margins und --pitch gelten nur mit --one-pdf");
+  if (anySheetOption && call.sheet.empty())
+    throw UsageError("--gap, --grid, --margins und --pitch gelten nur mit --sheet");
+  SerialCall serial = call.serial;
+  serial.folder = call.output;
+  if (!call.sheet.empty()) serial.sheets = ReadSheetRequest(call);
   app::Application application(platform, DesignerProgramFolder());
   if (!application.OpenProject(call.projects.front())) return kExitFailed;
   try {
@@ -503,8 +520,6 @@ int RunSerialCommand(const Call& call, BatchPlatform& platform) {
       link.output = call.output;
       return RunLinkCall(link, application, platform);
     }
-    SerialCall serial = call.serial;
-    serial.folder = call.output;
     return RunSerialCall(serial, application);
   } catch (const std::invalid_argument& wrong) {
     throw UsageError(wrong.what());
@@ -603,11 +618,8 @@ int RunCall(const Call& call, BatchPlatform& platform) {
   if (call.command == "export" && sheetRequest) {
     const auto cards = application.ExportSheetPdfTo(call.output, *sheetRequest);
     if (!cards) return kExitFailed;
-    for (std::size_t sheet = 0; sheet < cards->size(); ++sheet) {
-      std::cout << "Bogen " << sheet + 1 << ": " << (*cards)[sheet]
-                << ((*cards)[sheet] == 1 ? " Karte" : " Karten")
-                << (sheet % 2 == 1 ? " (Rückseite)" : "") << "\n";
-    }
+    std::cout << report::SheetCountLines(*cards,
+                                         static_cast<std::size_t>(application.State().pageCount));
     return kExitOk;
   }
   if (call.command == "export") {

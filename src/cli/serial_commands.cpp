@@ -155,6 +155,7 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   }
 
   request.overwrite = call.overwrite;
+  request.sheets = call.sheets;
 
   app::SerialPdf serialPdf(application);
   if (call.link.empty() && !serialPdf.CheckProjectNumber()) return kExitFailed;
@@ -202,9 +203,15 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
       std::cerr << "quirabel-batch: " << outcome.failure << "\n";
       return kExitFailed;
     }
+    if (call.sheets) {
+      std::cout << report::SheetCountLines(outcome.cardsPerSheet,
+                                           static_cast<std::size_t>(application.State().pageCount));
+    }
     std::cout << outcome.rows << (outcome.rows == 1 ? " Zeile" : " Zeilen") << " auf "
-              << outcome.pages << (outcome.pages == 1 ? " Seite" : " Seiten") << " in "
-              << call.onePdf << " geschrieben.\n";
+              << outcome.pages
+              << (call.sheets ? (outcome.pages == 1 ? " Bogen" : " Bögen")
+                              : (outcome.pages == 1 ? " Seite" : " Seiten"))
+              << " in " << call.onePdf << " geschrieben.\n";
     return kExitOk;
   }
   progress.emplace(std::cerr, StandardErrorIsTerminal() && !call.quiet, "PDF-Dateien");

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/application.h"
 #include "cli/batch_platform.h"
+#include "report/sheet_output.h"
 
 namespace quirabel::cli {
 
@@ -26,6 +28,8 @@ struct SerialCall {
   std::string jobs;
   std::string verify;  // --verify ORDNER: check the folder's run records instead of printing
   std::string onePdf;  // --one-pdf FILE: every row into this one PDF instead of a folder
+  // --sheet and its options with --one-pdf: the rows as cards on printing sheets
+  std::optional<report::SheetRequest> sheets;
   bool overwrite = false;
   bool quiet = false;  // no progress line
 };

@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QInputDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -15,6 +14,7 @@
 #include "designer/document_window.h"
 #include "main/format_dialog.h"
 #include "main/icons.h"
+#include "main/sheet_dialog.h"
 #include "ui/qt/form_host.h"
 
 namespace quirabel::main {
@@ -168,13 +168,13 @@ void MainWindow::BuildMenus() {
       });
   QAction* sheetAction =
       make("Druckbogen als PDF…", "Karten auf Druckbögen mit Schnittmarken", nullptr, true, [this] {
-        bool chosen = false;
-        const QString sheet = QInputDialog::getItem(this, QString::fromUtf8("Druckbogen"),
-                                                    QString::fromUtf8("Bogen:"),
-                                                    {"A4", "A3", "SRA3"}, 0, false, &chosen);
-        if (!chosen) return;
-        const auto cards =
-            application_.ExportSheetPdf({*report::SheetSizeOfName(sheet.toStdString()), 2.0, {}});
+        SheetDialog window(
+            [this](const report::SheetRequest& request) {
+              return application_.PlanSheets(request);
+            },
+            this);
+        if (window.exec() != QDialog::Accepted) return;
+        const auto cards = application_.ExportSheetPdf(window.Request());
         if (!cards) return;
         QStringList counts;
         for (const int n : *cards) counts << QString::number(n);

@@ -77,13 +77,36 @@ TPdfObject* TPdfXref::GetObject(int objectNumber) const {
   return entries_[static_cast<std::size_t>(objectNumber)].value.get();
 }
 
-void TPdfXref::WriteToStream(std::string& out) const {
+void TPdfXref::FreeObject(int objectNumber) {
+  if (objectNumber <= 0 || static_cast<std::size_t>(objectNumber) >= entries_.size())
+    throw EPdfInvalidOperation("FreeObject --no such object.");
+  TPdfXrefEntry& entry = entries_[static_cast<std::size_t>(objectNumber)];
+  entry.value.reset();
+  entry.entryType = 'f';
+  entry.byteOffset = -1;
+  // A number used again would have the next generation.
+  ++entry.generationNumber;
+}
+
+void TPdfXref::WriteToStream(std::string& out,
+                             const std::function<void(std::string&)>& flush) const {
+  constexpr std::size_t kFlushBytes = 64 * 1024;
   out += "xref\r\n0 ";
   out += std::to_string(entries_.size());
   out += "\r\n";
-  for (const auto& entry : entries_) {
+  // Free entries are a list from entry 0: each names the next free number, the last 0.
+  std::size_t nextFree = 0;  // the next free number after the entry, once looked for
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const TPdfXrefEntry& entry = entries_[i];
     // Exactly 20 bytes a line; an offset never written counts as zero.
     std::int64_t offset = entry.byteOffset < 0 ? 0 : entry.byteOffset;
+    if (entry.entryType == 'f') {
+      if (nextFree <= i) {
+        nextFree = i + 1;
+        while (nextFree < entries_.size() && entries_[nextFree].entryType != 'f') ++nextFree;
+      }
+      offset = nextFree < entries_.size() ? static_cast<std::int64_t>(nextFree) : 0;
+    }
     if (offset > 9999999999LL) throw EPdfInvalidOperation("SaveToStream --file too large.");
     AppendPadded(out, offset, 10);
     out.push_back(' ');
@@ -91,6 +114,7 @@ void TPdfXref::WriteToStream(std::string& out) const {
     out.push_back(' ');
     out.push_back(entry.entryType);
     out += "\r\n";
+    if (flush && out.size() >= kFlushBytes) flush(out);
   }
 }
 
@@ -114,6 +138,9 @@ TPdfDoc::~TPdfDoc() { FreeDoc(); }
 
 void TPdfDoc::FreeDoc() {
   file_.reset();  // a file never finished is removed
+  rootPages_ = 0;
+  writtenGroupPages_ = 0;
+  openGroups_.clear();
   // The canvas points into the page tree and the font list: let go of those first.
   canvas_->Detach();
   fonts_.clear();
@@ -180,19 +207,33 @@ void TPdfDoc::PutPrintBoxes(TPdfDictionary& page, int width, int height) const {
 }
 
 std::size_t TPdfDoc::PageCount() const {
+  TPdfNumber* count = currentPages_ != nullptr ? currentPages_->NumberOf("Count") : nullptr;
+  return count != nullptr ? static_cast<std::size_t>(count->Value()) : 0;
+}
+
+std::pair<TPdfArray*, std::size_t> TPdfDoc::KidsHolding(std::size_t index) const {
   TPdfArray* kids = currentPages_ != nullptr ? currentPages_->ArrayOf("Kids") : nullptr;
-  return kids != nullptr ? kids->Count() : 0;
+  if (kids == nullptr) throw EPdfInvalidOperation("PageAt --no such page.");
+  if (index < rootPages_) return {kids, index};
+  index -= rootPages_;
+  if (index < writtenGroupPages_) throw EPdfInvalidOperation("PageAt --page already written.");
+  index -= writtenGroupPages_;
+  for (TPdfDictionary* group : openGroups_) {
+    TPdfArray* groupKids = group->ArrayOf("Kids");
+    if (index < groupKids->Count()) return {groupKids, index};
+    index -= groupKids->Count();
+  }
+  throw EPdfInvalidOperation("PageAt --no such page.");
 }
 
 TPdfDictionary& TPdfDoc::PageAt(std::size_t index) const {
-  TPdfArray* kids = currentPages_ != nullptr ? currentPages_->ArrayOf("Kids") : nullptr;
-  auto* page = kids != nullptr ? PdfCast<TPdfDictionary>(kids->Item(index)) : nullptr;
+  const auto [kids, at] = KidsHolding(index);
+  auto* page = PdfCast<TPdfDictionary>(kids->Item(at));
   if (page == nullptr) throw EPdfInvalidOperation("PageAt --no such page.");
   return *page;
 }
 
-TPdfStream& TPdfDoc::PageToForm(std::size_t index, const std::array<double, 4>& box) {
-  TPdfDictionary& page = PageAt(index);
+TPdfStream& TPdfDoc::MakeForm(TPdfDictionary& page, const std::array<double, 4>& box) {
   auto* form = PdfCast<TPdfStream>(page.Lookup("Contents"));
   if (form == nullptr) throw EPdfInvalidOperation("PageToForm --page without contents.");
   canvas_->SetPage(nullptr);
@@ -203,6 +244,40 @@ TPdfStream& TPdfDoc::PageToForm(std::size_t index, const std::array<double, 4>& 
   auto* bbox = attributes.Put("BBox", std::make_unique<TPdfArray>(xref_.get()));
   for (const double value : box) bbox->Add(std::make_unique<TPdfReal>(value));
   attributes.Put("Resources", CopyOfResources(page.DictionaryOf("Resources"), xref_.get()));
+  return *form;
+}
+
+TPdfStream& TPdfDoc::TakePageAsForm(std::size_t index, const std::array<double, 4>& box) {
+  TPdfDictionary& page = PageAt(index);
+  TPdfStream& form = MakeForm(page, box);
+  const auto [kids, at] = KidsHolding(index);
+  kids->Remove(at);
+  if (at < rootPages_ && kids == currentPages_->ArrayOf("Kids")) {
+    --rootPages_;
+  } else {
+    for (TPdfDictionary* group : openGroups_) {
+      if (group->ArrayOf("Kids") == kids)
+        group->NumberOf("Count")->SetValue(static_cast<std::int32_t>(kids->Count()));
+    }
+  }
+  TPdfNumber* count = currentPages_->NumberOf("Count");
+  count->SetValue(count->Value() - 1);
+  xref_->FreeObject(page.ObjectNumber());
+  return form;
+}
+
+void TPdfDoc::ForgetWritten(TPdfObject& object) {
+  const auto number = static_cast<std::size_t>(object.ObjectNumber());
+  if (number == 0 || number >= xref_->ItemCount() || xref_->Item(number).value.get() != &object ||
+      xref_->Item(number).byteOffset < 0) {
+    throw EPdfInvalidOperation("ForgetWritten --object not written.");
+  }
+  xref_->Item(number).value.reset();
+}
+
+TPdfStream& TPdfDoc::PageToForm(std::size_t index, const std::array<double, 4>& box) {
+  TPdfDictionary& page = PageAt(index);
+  TPdfStream& form = MakeForm(page, box);
 
   auto* resources = page.Put("Resources", std::make_unique<TPdfDictionary>(xref_.get()));
   resources->Put("Font", std::make_unique<TPdfDictionary>(xref_.get()));
@@ -216,22 +291,43 @@ TPdfStream& TPdfDoc::PageToForm(std::size_t index, const std::array<double, 4>& 
        {"_Font", "_Font_Size", "_Word_Space", "_Char_Space", "_HScalling", "_Leading"}) {
     page.Remove(state);
   }
-  return *form;
+  return form;
+}
+
+TPdfDictionary& TPdfDoc::ParentOfNewPage() {
+  if (!file_) return *currentPages_;
+  if (openGroups_.empty() || openGroups_.back()->ArrayOf("Kids")->Count() >= kPagesPerGroup) {
+    auto* group = xref_->Register(std::make_unique<TPdfDictionary>(xref_.get()));
+    group->Put("Type", std::make_unique<TPdfName>("Pages"));
+    group->Put("Parent", *currentPages_);
+    group->Put("Kids", std::make_unique<TPdfArray>(xref_.get()));
+    group->Put("Count", std::make_unique<TPdfNumber>(0));
+    currentPages_->ArrayOf("Kids")->Add(*group);
+    openGroups_.push_back(group);
+  }
+  return *openGroups_.back();
 }
 
 void TPdfDoc::AddPage() {
   if (currentPages_ == nullptr) throw EPdfInvalidOperation("AddPage --current pages null.");
-  TPdfArray* kids = currentPages_->ArrayOf("Kids");
+  TPdfArray* rootKids = currentPages_->ArrayOf("Kids");
   TPdfNumber* count = currentPages_->NumberOf("Count");
-  if (kids == nullptr || count == nullptr)
+  if (rootKids == nullptr || count == nullptr)
     throw EPdfInvalidOperation("AddPage --current pages null.");
+  TPdfDictionary& parent = ParentOfNewPage();
+  TPdfArray* kids = parent.ArrayOf("Kids");
 
   auto* page = xref_->Register(std::make_unique<TPdfDictionary>(xref_.get()));
   kids->Add(*page);
-  count->SetValue(static_cast<std::int32_t>(kids->Count()));
+  if (&parent == currentPages_) {
+    ++rootPages_;
+  } else {
+    parent.NumberOf("Count")->SetValue(static_cast<std::int32_t>(kids->Count()));
+  }
+  count->SetValue(count->Value() + 1);
 
   page->Put("Type", std::make_unique<TPdfName>("Page"));
-  page->Put("Parent", *currentPages_);
+  page->Put("Parent", parent);
   auto* mediaBox = page->Put("MediaBox", std::make_unique<TPdfArray>(xref_.get()));
   mediaBox->Add(std::make_unique<TPdfNumber>(0));
   mediaBox->Add(std::make_unique<TPdfNumber>(0));
@@ -393,6 +489,17 @@ void TPdfDoc::FlushPages() {
     }
   }
   firstUnwritten_ = count;
+  // Groups whose pages are all written go too, but the one still being filled.
+  while (
+      !openGroups_.empty() &&
+      (openGroups_.size() > 1 || openGroups_.front()->ArrayOf("Kids")->Count() >= kPagesPerGroup)) {
+    TPdfDictionary* group = openGroups_.front();
+    const auto number = static_cast<std::size_t>(group->ObjectNumber());
+    writtenGroupPages_ += group->ArrayOf("Kids")->Count();
+    openGroups_.erase(openGroups_.begin());
+    WriteEntry(number, out);
+    xref_->Item(number).value.reset();
+  }
 }
 
 void TPdfDoc::FinishFile() {
@@ -407,7 +514,11 @@ void TPdfDoc::FinishFile() {
     if (entry.byteOffset < 0 && entry.value) WriteEntry(i, out);
   }
   trailer_->SetXrefAddress(static_cast<std::int64_t>(fileBytes_));
-  xref_->WriteToStream(out);
+  xref_->WriteToStream(out, [this](std::string& part) {
+    file_->Write(part);
+    fileBytes_ += part.size();
+    part.clear();
+  });
   trailer_->Attributes().NumberOf("Size")->SetValue(static_cast<std::int32_t>(xref_->ItemCount()));
   trailer_->WriteToStream(out);
   file_->Write(out);

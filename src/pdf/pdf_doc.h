@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,11 +28,12 @@ class TPdfHeader {
   void WriteToStream(std::string& out) const;
 };
 
+// Ordered to take 24 bytes: a document written page by page keeps one per object it ever had.
 struct TPdfXrefEntry {
-  char entryType = 'n';  // 'n' in use, 'f' free
   std::int64_t byteOffset = -1;
-  int generationNumber = 0;
   std::unique_ptr<TPdfObject> value;  // owned for entries in use
+  int generationNumber = 0;
+  char entryType = 'n';  // 'n' in use, 'f' free
 };
 
 // The cross-reference table; it owns every indirect object of the document.
@@ -39,12 +42,18 @@ class TPdfXref final : public TPdfObjectMgr {
   TPdfXref();
   TPdfObject* AddObject(std::unique_ptr<TPdfObject> object) override;
   TPdfObject* GetObject(int objectNumber) const override;
+  // Frees an object nothing refers to any more: its number becomes a free entry of the table.
+  void FreeObject(int objectNumber);
   std::size_t ItemCount() const { return entries_.size(); }
   TPdfXrefEntry& Item(std::size_t index) { return entries_.at(index); }
-  void WriteToStream(std::string& out) const;
+  // Writes the table into out; with `flush`, out is handed to it whenever it has grown large, so
+  // that the table of a long document is never whole in memory.
+  void WriteToStream(std::string& out,
+                     const std::function<void(std::string&)>& flush = nullptr) const;
 
  private:
-  std::vector<TPdfXrefEntry> entries_;
+  // A deque: growing never copies the entries, nor holds twice their room.
+  std::deque<TPdfXrefEntry> entries_;
 };
 
 class TPdfTrailer {
@@ -150,9 +159,16 @@ class TPdfDoc {
   // left blank (new empty contents and resources, no print boxes, no text state), to be drawn on
   // anew; the canvas is on no page afterwards.
   TPdfStream& PageToForm(std::size_t index, const std::array<double, 4>& box);
+  // The same, but the page leaves the document: its form is all that is left of it.
+  TPdfStream& TakePageAsForm(std::size_t index, const std::array<double, 4>& box);
+  // Lets go of an object already written to the started file (a form placed on pages that are
+  // written too): its memory goes, its place in the cross references stays.
+  void ForgetWritten(TPdfObject& object);
 
  private:
   void RegisterXObject(TPdfImage* image, std::string_view name);
+  // Turns the page's content stream into a form showing box, with the page's resources.
+  TPdfStream& MakeForm(TPdfDictionary& page, const std::array<double, 4>& box);
   // The file: into out, with large stream bytes handed to the sink when there is one; flushed
   // counts the bytes the sink has already taken.
   void Serialize(std::string& out, const LargeDataSink* large, const std::uint64_t& flushed);
@@ -160,7 +176,18 @@ class TPdfDoc {
   // Writes entry i at the end of the started file.
   void WriteEntry(std::size_t i, std::string& out);
 
-  std::unique_ptr<AtomicFileWriter> file_;  // while a document is written page by page
+  // Written page by page, the pages hang in groups of kPagesPerGroup under the root of the page
+  // tree, and a full group is written out with the pages: the root holds only the groups.
+  static constexpr std::size_t kPagesPerGroup = 256;
+  // The pages' node that new pages go to: the root, or the group being filled.
+  TPdfDictionary& ParentOfNewPage();
+  // The Kids array holding page `index` and its place in it.
+  std::pair<TPdfArray*, std::size_t> KidsHolding(std::size_t index) const;
+
+  std::unique_ptr<AtomicFileWriter> file_;   // while a document is written page by page
+  std::size_t rootPages_ = 0;                // pages directly under the root, first in order
+  std::size_t writtenGroupPages_ = 0;        // pages in the groups written, next in order
+  std::vector<TPdfDictionary*> openGroups_;  // the groups not yet written, the last being filled
   std::uint64_t fileBytes_ = 0;
   std::size_t firstUnwritten_ = 1;  // FlushPages looked at every entry before it
   const Clock* clock_;

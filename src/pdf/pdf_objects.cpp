@@ -127,6 +127,10 @@ bool TPdfArray::RemoveName(std::string_view name) {
   return true;
 }
 
+void TPdfArray::Remove(std::size_t index) {
+  if (index < items_.size()) items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
 void TPdfArray::WriteBody(std::string& out) {
   out.push_back('[');
   for (auto& item : items_) {

@@ -204,6 +204,8 @@ class TPdfArray final : public TPdfObject {
   std::size_t Count() const { return items_.size(); }
   TPdfName* FindName(std::string_view name) const;
   bool RemoveName(std::string_view name);
+  // Takes the item out (a direct one is freed); nothing when out of range.
+  void Remove(std::size_t index);
   TPdfObjectMgr* ObjectMgr() const { return objectMgr_; }
   void WriteBody(std::string& out) override;
 

@@ -1,5 +1,6 @@
 #include "report/sheet_output.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -37,6 +38,41 @@ std::array<double, 6> Placement(const SheetLayout& layout, const CardPosition& a
   if (!back) return {0, 1, -1, 0, x + bleed + drawnHeight, y - bleed};
   const double drawnWidth = Points(layout.cardHeight);  // the card's own width
   return {0, -1, 1, 0, x - bleed, y + bleed + drawnWidth};
+}
+
+// The sheet's size in whole points, as pages have.
+int SheetPoints(double mm) { return static_cast<int>(std::lround(Points(mm))); }
+
+// Makes the canvas's page a sheet of the request's size. A sheet is no product: it has no trim
+// and bleed boxes, whatever the cards on it have.
+void MakeSheet(pdf::TPdfCanvas& canvas, const SheetRequest& request) {
+  canvas.SetPageWidth(SheetPoints(request.sheet.width));
+  canvas.SetPageHeight(SheetPoints(request.sheet.height));
+  canvas.Page().Remove("TrimBox");
+  canvas.Page().Remove("BleedBox");
+}
+
+// The crop marks around the cards of `layout`, on the canvas's page.
+void DrawCropMarks(pdf::TPdfCanvas& canvas, const SheetLayout& layout) {
+  const std::vector<CropMark> marks = CropMarks(layout);
+  if (marks.empty()) return;
+  const double sheetHeight = canvas.PageHeight();
+  canvas.SaveState();
+  canvas.SetLineWidth(kCropMarkWidth);
+  canvas.SetRGBStrokeColor(0);
+  for (const CropMark& mark : marks) {
+    canvas.MoveTo(Points(mark.x1), sheetHeight - Points(mark.y1));
+    canvas.LineTo(Points(mark.x2), sheetHeight - Points(mark.y2));
+  }
+  canvas.Stroke();
+  canvas.RestoreState();
+}
+
+// The form of page `index`: what the page shows inside its bleed.
+std::array<double, 4> CardBox(pdf::TPdfDoc& doc, std::size_t index, double bleed) {
+  pdf::TPdfCanvas& canvas = doc.Canvas();
+  canvas.SetPage(&doc.PageAt(index));
+  return {bleed, bleed, canvas.PageWidth() - bleed, canvas.PageHeight() - bleed};
 }
 
 }  // namespace
@@ -77,42 +113,93 @@ std::vector<int> PutCardsOnSheets(pdf::TPdfDoc& doc, const SheetRequest& request
   if (pages == 0) return counts;
   pdf::TPdfCanvas& canvas = doc.Canvas();
   canvas.SetPage(&doc.PageAt(0));
-  const double pageWidth = canvas.PageWidth();
-  const double pageHeight = canvas.PageHeight();
-  const SheetLayout front = PlanSheet(request, pageWidth, pageHeight, bleed);
+  const SheetLayout front = PlanSheet(request, canvas.PageWidth(), canvas.PageHeight(), bleed);
   const SheetLayout back = MirroredForBack(front);
-  const int sheetWidth = static_cast<int>(std::lround(Points(request.sheet.width)));
-  const int sheetHeight = static_cast<int>(std::lround(Points(request.sheet.height)));
+  const double sheetHeight = SheetPoints(request.sheet.height);
 
   for (std::size_t index = 0; index < pages; ++index) {
     const bool isBack = index % 2 == 1;
     const SheetLayout& layout = isBack ? back : front;
+    pdf::TPdfStream& form = doc.PageToForm(index, CardBox(doc, index, bleed));
     canvas.SetPage(&doc.PageAt(index));
-    const double width = canvas.PageWidth();
-    const double height = canvas.PageHeight();
-    pdf::TPdfStream& form = doc.PageToForm(index, {bleed, bleed, width - bleed, height - bleed});
-    canvas.SetPage(&doc.PageAt(index));
-    canvas.SetPageWidth(sheetWidth);
-    canvas.SetPageHeight(sheetHeight);
+    MakeSheet(canvas, request);
     const std::string name = "Fm" + std::to_string(index);
     for (const CardPosition& at : layout.cards) {
       canvas.PlaceForm(form, name, Placement(layout, at, sheetHeight, bleed, isBack));
     }
-    const std::vector<CropMark> marks = CropMarks(layout);
-    if (!marks.empty()) {
-      canvas.SaveState();
-      canvas.SetLineWidth(kCropMarkWidth);
-      canvas.SetRGBStrokeColor(0);
-      for (const CropMark& mark : marks) {
-        canvas.MoveTo(Points(mark.x1), sheetHeight - Points(mark.y1));
-        canvas.LineTo(Points(mark.x2), sheetHeight - Points(mark.y2));
-      }
-      canvas.Stroke();
-      canvas.RestoreState();
-    }
+    DrawCropMarks(canvas, layout);
     counts.push_back(static_cast<int>(layout.cards.size()));
   }
   return counts;
+}
+
+SheetSeries::SheetSeries(pdf::TPdfDoc& doc, const SheetRequest& request, double bleed)
+    : doc_(doc), request_(request), bleed_(bleed) {}
+
+void SheetSeries::AddCard(std::size_t firstPage) {
+  const std::size_t pages = doc_.PageCount();
+  if (firstPage >= pages) return;
+  pdf::TPdfCanvas& canvas = doc_.Canvas();
+  if (!front_) {
+    canvas.SetPage(&doc_.PageAt(firstPage));
+    front_ = PlanSheet(request_, canvas.PageWidth(), canvas.PageHeight(), bleed_);
+    back_ = MirroredForBack(*front_);
+  }
+  // The card's pages leave the document, the last first so that the others keep their places.
+  std::vector<pdf::TPdfStream*> card(pages - firstPage);
+  for (std::size_t index = pages; index-- > firstPage;) {
+    card[index - firstPage] = &doc_.TakePageAsForm(index, CardBox(doc_, index, bleed_));
+  }
+  if (placed_ == 0) {
+    for (std::size_t side = 0; side < card.size(); ++side) {
+      doc_.AddPage();
+      MakeSheet(canvas, request_);
+      sheets_.push_back(&doc_.PageAt(doc_.PageCount() - 1));
+    }
+  }
+  const double sheetHeight = SheetPoints(request_.sheet.height);
+  const std::string name = "Fm" + std::to_string(placed_);
+  // A card with more pages than the first one had: its last pages have no sheet.
+  for (std::size_t side = 0; side < std::min(card.size(), sheets_.size()); ++side) {
+    const bool isBack = side % 2 == 1;
+    const SheetLayout& layout = isBack ? *back_ : *front_;
+    canvas.SetPage(sheets_[side]);
+    canvas.PlaceForm(*card[side], name,
+                     Placement(layout, layout.cards[placed_], sheetHeight, bleed_, isBack));
+  }
+  forms_.insert(forms_.end(), card.begin(), card.end());
+  if (++placed_ == front_->cards.size()) WriteSheets();
+}
+
+void SheetSeries::Finish() {
+  if (placed_ > 0) WriteSheets();
+}
+
+void SheetSeries::WriteSheets() {
+  pdf::TPdfCanvas& canvas = doc_.Canvas();
+  for (std::size_t side = 0; side < sheets_.size(); ++side) {
+    SheetLayout layout = side % 2 == 1 ? *back_ : *front_;
+    layout.cards.resize(placed_);
+    canvas.SetPage(sheets_[side]);
+    DrawCropMarks(canvas, layout);
+    cardsPerSheet_.push_back(static_cast<int>(placed_));
+  }
+  doc_.FlushPages();
+  for (pdf::TPdfStream* form : forms_) doc_.ForgetWritten(*form);
+  sheets_.clear();
+  forms_.clear();
+  placed_ = 0;
+}
+
+std::string SheetCountLines(const std::vector<int>& cardsPerSheet, std::size_t pagesPerCard) {
+  std::string lines;
+  for (std::size_t sheet = 0; sheet < cardsPerSheet.size(); ++sheet) {
+    const int cards = cardsPerSheet[sheet];
+    const bool back = pagesPerCard > 1 && sheet % pagesPerCard % 2 == 1;
+    lines += "Bogen " + std::to_string(sheet + 1) + ": " + std::to_string(cards) +
+             (cards == 1 ? " Karte" : " Karten") + (back ? " (Rückseite)" : "") + "\n";
+  }
+  return lines;
 }
 
 }  // namespace quirabel::report

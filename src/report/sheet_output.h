@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "pdf/pdf_doc.h"
@@ -35,5 +36,40 @@ SheetLayout PlanSheet(const SheetRequest& request, double pageWidth, double page
 // back of the page before it and goes on the next sheet mirrored left to right, for printing both
 // sides. Gives the number of cards on each sheet.
 std::vector<int> PutCardsOnSheets(pdf::TPdfDoc& doc, const SheetRequest& request, double bleed);
+
+// A series of different cards on sheets, one position each, in the order they come: the pages
+// of each card (just printed into a document written page by page, see TPdfDoc::StartFile) leave
+// the document as Form XObjects placed at the next position of the plan, the first page on the
+// first sheet of a set, the second (the back) mirrored on the next, and so on. A set of sheets is
+// written out when its last position is taken, and the forms on it let go of, so memory stays
+// flat however many cards come.
+class SheetSeries {
+ public:
+  SheetSeries(pdf::TPdfDoc& doc, const SheetRequest& request, double bleed);
+  // The pages from `firstPage` to the document's last are the next card. The first card plans the
+  // sheets: raises SheetError when it does not fit.
+  void AddCard(std::size_t firstPage);
+  // Writes the sheets begun, with crop marks around the cards on them.
+  void Finish();
+  // The number of cards on each sheet written, sheet by sheet.
+  const std::vector<int>& CardsPerSheet() const { return cardsPerSheet_; }
+
+ private:
+  void WriteSheets();
+
+  pdf::TPdfDoc& doc_;
+  SheetRequest request_;
+  double bleed_;
+  std::optional<SheetLayout> front_;
+  std::optional<SheetLayout> back_;
+  std::vector<pdf::TPdfDictionary*> sheets_;  // the set being filled, one sheet per card page
+  std::vector<pdf::TPdfStream*> forms_;       // the cards' forms on it
+  std::size_t placed_ = 0;                    // cards on the set
+  std::vector<int> cardsPerSheet_;
+};
+
+// "Bogen 1: 10 Karten" and so on, one line per sheet, a back sheet (every second one of cards of
+// two pages or more) marked "(Rückseite)".
+std::string SheetCountLines(const std::vector<int>& cardsPerSheet, std::size_t pagesPerCard);
 
 }  // namespace quirabel::report

@@ -19,6 +19,7 @@
 #include "designer/element_kinds.h"
 #include "designer/guide_lines.h"
 #include "designer/page_model.h"
+#include "designer/print_formats.h"
 #include "designer/projectfile/guide_line_string.h"
 #include "designer/projectfile/records.h"
 #include "graphics/code_symbol.h"
@@ -128,21 +129,39 @@ void SerialPrinter::PrintTo(const std::vector<std::string>& cells, std::string& 
   }
 }
 
-void SerialPrinter::StartSeries(const std::filesystem::path& file) {
+void SerialPrinter::StartSeries(const std::filesystem::path& file,
+                                const std::optional<report::SheetRequest>& sheets) {
   designer::PageModel& first = *pages_.front();
   first.BeginPdf();
-  first.Report().Doc()->StartFile(file);
+  pdf::TPdfDoc& doc = *first.Report().Doc();
+  doc.StartFile(file);
+  cardsPerSheet_.clear();
+  sheets_.reset();
+  // The card is the page inside the bleed the report gives orderable documents.
+  if (sheets)
+    sheets_ = std::make_unique<report::SheetSeries>(
+        doc, *sheets, state_.orderDocument ? designer::kBleedPoints : 0);
 }
 
 void SerialPrinter::PrintRow(const std::vector<std::string>& cells) {
-  report::TPReport& report = pages_.front()->Report();
+  pdf::TPdfDoc& doc = *pages_.front()->Report().Doc();
+  const std::size_t firstPage = doc.PageCount();
   PrintPages(cells);
-  report.Doc()->FlushPages();
+  if (sheets_) {
+    sheets_->AddCard(firstPage);
+  } else {
+    doc.FlushPages();
+  }
 }
 
 std::uint64_t SerialPrinter::FinishSeries() {
   report::TPReport& report = pages_.front()->Report();
   pdf::TPdfDoc& doc = *report.Doc();
+  if (sheets_) {
+    sheets_->Finish();
+    cardsPerSheet_ = sheets_->CardsPerSheet();
+    sheets_.reset();
+  }
   doc.FinishFile();
   const std::uint64_t bytes = doc.FileBytes();
   report.Abort();
@@ -442,7 +461,7 @@ OnePdfOutcome RunSerialOnePdf(const SerialRun& run, const std::filesystem::path&
   std::size_t row = run.firstRow;
   try {
     SerialPrinter printer(*run.project, run.link, clock);
-    printer.StartSeries(file);
+    printer.StartSeries(file, run.sheets);
     for (; row <= last; ++row) {
       printer.PrintRow(run.table->Row(row - 1));
       ++outcome.rows;
@@ -452,7 +471,12 @@ OnePdfOutcome RunSerialOnePdf(const SerialRun& run, const std::filesystem::path&
       }
     }
     outcome.bytes = printer.FinishSeries();
-    outcome.pages = outcome.rows * static_cast<std::size_t>(run.project->pageCount);
+    outcome.cardsPerSheet = printer.CardsPerSheet();
+    outcome.pages = run.sheets ? outcome.cardsPerSheet.size()
+                               : outcome.rows * static_cast<std::size_t>(run.project->pageCount);
+  } catch (const report::SheetError& e) {
+    // The card, not a row: it does not fit the sheets asked for.
+    outcome.failure = std::string(e.what()) + "\nEs wurde keine PDF-Datei geschrieben.";
   } catch (const FileError& e) {
     outcome.failure = "Die PDF-Datei " + file.string() +
                       " kann nicht geschrieben werden: " + e.Reason() +

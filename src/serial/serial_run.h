@@ -12,6 +12,7 @@
 
 #include "base/clock.h"
 #include "designer/project_state.h"
+#include "report/sheet_output.h"
 #include "serial/csv_table.h"
 #include "serial/link_file.h"
 #include "serial/pdf_names.h"
@@ -54,10 +55,15 @@ class SerialPrinter {
   // A whole series in one PDF: StartSeries begins `file`, each PrintRow adds the pages of a row
   // and writes them out at once (memory stays flat however many rows), FinishSeries completes the
   // file and gives its size. A series never finished leaves no file. The pictures that are the
-  // same on every row are one object of the file.
-  void StartSeries(const std::filesystem::path& file);
+  // same on every row are one object of the file. With `sheets`, each row is a card at the next
+  // position of printing sheets instead (report::SheetSeries), a set of sheets written when full;
+  // the first row raises report::SheetError when the card does not fit.
+  void StartSeries(const std::filesystem::path& file,
+                   const std::optional<report::SheetRequest>& sheets = std::nullopt);
   void PrintRow(const std::vector<std::string>& cells);
   std::uint64_t FinishSeries();
+  // The cards on each sheet of the series finished last (none without sheets).
+  const std::vector<int>& CardsPerSheet() const { return cardsPerSheet_; }
 
  private:
   struct DataField {
@@ -71,6 +77,8 @@ class SerialPrinter {
   designer::ProjectState state_;
   std::vector<std::unique_ptr<designer::PageModel>> pages_;
   std::vector<DataField> dataFields_;
+  std::unique_ptr<report::SheetSeries> sheets_;  // while a series on sheets is written
+  std::vector<int> cardsPerSheet_;
 
   // Fills the row into the data fields and prints every page into the open document.
   void PrintPages(const std::vector<std::string>& cells);
@@ -92,6 +100,8 @@ struct SerialRun {
   // For the run record: the project file and the link file the run was made from.
   std::string projectFile;
   std::string linkFile;
+  // Into one PDF only: the rows as cards on printing sheets instead of a page each.
+  std::optional<report::SheetRequest> sheets;
 };
 
 // A row that got no PDF, and why (German).
@@ -130,17 +140,18 @@ inline constexpr std::size_t kListedRows = 10;
 // A series in one PDF file.
 struct OnePdfOutcome {
   std::size_t rows = 0;
-  std::size_t pages = 0;
+  std::size_t pages = 0;           // on sheets: the sheets
+  std::vector<int> cardsPerSheet;  // on sheets: the cards on each sheet
   std::uint64_t bytes = 0;
   bool cancelled = false;
   // Why no file was written (German, naming the row); empty when it was.
   std::string failure;
 };
 
-// The rows of `run` (its folder and naming unused) into one PDF `file`, page after page, on the
-// calling thread. Any row that cannot be printed stops the run, and no file is left: a print shop
-// gets the whole series or nothing. `onWritten` hears how many rows are done; false cancels (no
-// file either).
+// The rows of `run` (its folder and naming unused) into one PDF `file`, page after page (or card
+// after card on the sheets `run.sheets`), on the calling thread. Any row that cannot be printed
+// stops the run, and no file is left: a print shop gets the whole series or nothing. `onWritten`
+// hears how many rows are done; false cancels (no file either).
 OnePdfOutcome RunSerialOnePdf(const SerialRun& run, const std::filesystem::path& file,
                               const Clock& clock,
                               const std::function<bool(std::size_t written)>& onWritten = {});

@@ -294,6 +294,11 @@ TEST_F(SerialBatchTest, AllRowsInOnePdf) {
       {"", 0, "7 Zeilen auf 7 Seiten in ", 7},
       {"--rows 2-3", 0, "2 Zeilen auf 2 Seiten in ", 2},
       {"-o " + Path("aus"), 2, "nimmt weder -o", 0},
+      // The rows as cards on printing sheets, ten of the free 85 x 55 card to an A4 sheet.
+      {"--sheet A4", 0, "Bogen 1: 7 Karten\n7 Zeilen auf 1 Bogen in ", 1},
+      {"--sheet A4 --rows 2-3 --gap 0", 0, "Bogen 1: 2 Karten\n2 Zeilen auf 1 Bogen in ", 1},
+      {"--sheet 60x60", 1, "passt nicht auf den Bogen", 0},
+      {"--gap 3", 2, "nur mit --sheet", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options);
@@ -318,8 +323,9 @@ TEST_F(SerialBatchTest, AllRowsInOnePdf) {
     }
     EXPECT_LE(images, 1u);
     const std::string text = TextOf(folder / "serie.pdf");
-    EXPECT_NE(text.find(c.pages == 7 ? "Jürgen" : "Änne"), std::string::npos) << text;
-    EXPECT_NE(text.find(c.pages == 7 ? "Frida" : "Bernd"), std::string::npos) << text;
+    const bool all = c.options.find("--rows") == std::string::npos;
+    EXPECT_NE(text.find(all ? "Jürgen" : "Änne"), std::string::npos) << text;
+    EXPECT_NE(text.find(all ? "Frida" : "Bernd"), std::string::npos) << text;
   }
   // A file that cannot be written: the run fails and leaves nothing.
   const auto unwritable =

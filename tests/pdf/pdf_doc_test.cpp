@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
 #include "pdf/pdf_canvas.h"
 #include "pdf/pdf_fonts.h"
 #include "support/pdf_check.h"
@@ -201,6 +206,50 @@ TEST(PdfDoc, PageSizeAndNewDocStartsAfresh) {
   EXPECT_EQ(doc.ObjectMgr().ItemCount(), 4u);  // free head, catalog, information, page tree
   EXPECT_EQ(doc.FontCount(), 0u);
   EXPECT_THROW(doc.Canvas().Page(), EPdfInvalidOperation);
+}
+
+// Written page by page, the pages hang in groups under the root and a page taken out as a form
+// leaves a free entry: whatever the count, every page stays findable until it is written and the
+// file is sound.
+TEST(PdfDoc, PagesWrittenOneByOneAreAPageTreeOfGroups) {
+  struct Case {
+    std::size_t pages;
+    std::size_t takeEvery;  // every this many a page becomes a form; 0 for none
+  };
+  for (const Case& c : std::vector<Case>{{1, 0}, {256, 0}, {257, 0}, {600, 5}, {600, 1}}) {
+    SCOPED_TRACE(std::to_string(c.pages) + " pages, taking every " + std::to_string(c.takeEvery));
+    FixedClock clock(kCreated);
+    TPdfDoc doc(clock);
+    doc.NewDoc();
+    const std::string file = ::testing::TempDir() + "/seiten.pdf";
+    doc.StartFile(file);
+    std::size_t kept = 0;
+    for (std::size_t page = 1; page <= c.pages; ++page) {
+      doc.AddPage();
+      doc.Canvas().MoveTo(10, 10);
+      doc.Canvas().LineTo(100, static_cast<double>(page % 500));
+      doc.Canvas().Stroke();
+      const std::size_t last = doc.PageCount() - 1;
+      EXPECT_EQ(&doc.PageAt(last), &doc.Canvas().Page());
+      if (c.takeEvery > 0 && page % c.takeEvery == 0) {
+        doc.TakePageAsForm(last, {0, 0, 100, 100});
+      } else {
+        ++kept;
+      }
+      ASSERT_EQ(doc.PageCount(), kept);
+      doc.FlushPages();
+    }
+    if (kept == 0) {
+      // A document needs a page.
+      doc.AddPage();
+      kept = 1;
+    }
+    doc.FinishFile();
+    std::ifstream in(file, std::ios::binary);
+    const std::string pdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(testing::IsValidPdf(pdf));
+    EXPECT_EQ(testing::PdfPages(pdf).size(), kept);
+  }
 }
 
 }  // namespace

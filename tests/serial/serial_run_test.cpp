@@ -11,12 +11,15 @@
 
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <set>
 #include <tuple>
 
 #include "base/atomic_file.h"
 #include "base/sha256.h"
+#include "designer/print_formats.h"
 #include "graphics/code_symbol.h"
+#include "graphics/color.h"
 #include "report/pr_code.h"
 #include "serial/run_record.h"
 #include "support/data_field_project.h"
@@ -93,6 +96,128 @@ TEST_F(SerialRunTest, OnePdfPerRowFilledFromItsCells) {
   application->GoToPage(1);
   EXPECT_EQ(designer::TextOf(*application->DocumentWindow()->Page().Elements()[0].item).text,
             "<Vorname>");
+}
+
+// An orderable business card of `pages` sides on a picture background, each showing the data
+// field Vorname.
+void SaveOrderableCard(app::Application& application, const std::filesystem::path& file,
+                       int pages) {
+  const designer::PrintFormat* card = designer::FindPrintFormat("visitenkarte");
+  ASSERT_NE(card, nullptr);
+  ASSERT_TRUE(application.NewDocument(designer::PageFormatOf(*card), card));
+  for (int side = 1; side <= pages; ++side) {
+    if (side == 2) {
+      ASSERT_TRUE(application.AppendPage());
+    }
+    application.Page()->SetBackgroundColour(graphics::clBlue);
+    auto& label = static_cast<report::TPRLabel&>(
+        application.Page()->CreateElement(designer::ElementKind::Label));
+    label.SetBounds(30, 30, 150, 14);
+    label.Setdbfieldname("Vorname");
+    label.SetCaption("<Vorname>");
+  }
+  ASSERT_TRUE(application.SaveProjectTo(file.string()));
+}
+
+// The card placements ((x, y) of each "cm" before a form's "Do") of each sheet, in the file's
+// order: the sheets' content streams are the streams that place forms.
+std::vector<std::vector<std::pair<double, double>>> SheetPlacements(const std::string& pdf) {
+  std::vector<std::vector<std::pair<double, double>>> sheets;
+  const std::regex placed(R"((-?[\d.]+) (-?[\d.]+) cm\n/Fm\d+ Do)");
+  for (std::size_t at = pdf.find("stream\r\n"); at != std::string::npos;
+       at = pdf.find("stream\r\n", at + 1)) {
+    const std::size_t end = pdf.find("endstream", at);
+    if (end == std::string::npos) break;
+    const std::string content = pdf.substr(at, end - at);
+    std::vector<std::pair<double, double>> cards;
+    for (auto it = std::sregex_iterator(content.begin(), content.end(), placed);
+         it != std::sregex_iterator(); ++it) {
+      cards.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]));
+    }
+    if (!cards.empty()) sheets.push_back(std::move(cards));
+    at = end;
+  }
+  return sheets;
+}
+
+TEST_F(SerialRunTest, SeriesOnPrintingSheetsFillsThePositionsRowByRow) {
+  constexpr double kBleed = designer::kBleedPoints;
+  constexpr double kA4Width = 210 * 72 / 25.4;
+  constexpr double kCard = 258 - 2 * kBleed;  // the trimmed card's width in points
+  const report::SheetRequest a4{{210, 297}, 2.0, std::nullopt};
+  struct Case {
+    const char* name;
+    int pages;
+    std::size_t rows;
+    report::SheetRequest sheets;
+    std::vector<int> cardsPerSheet;
+    std::string failure;  // a part of it, when the run fails
+  };
+  const std::vector<Case> cases = {
+      {"one side", 1, 23, a4, {10, 10, 3}, ""},
+      {"two sides", 2, 12, a4, {10, 10, 2, 2}, ""},
+      {"pre-cut", 1, 3, {{210, 297}, 0, report::CardGrid{2, 5, 15, 13.5, 95, 55}}, {3}, ""},
+      {"too small", 1, 3, {{90, 60}, 2.0, std::nullopt}, {}, "passt nicht auf den Bogen"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      app::Application maker(platform, folder.string());
+      SaveOrderableCard(maker, folder / "karte.kxp", c.pages);
+    }
+    application = std::make_unique<app::Application>(platform, folder.string());
+    ASSERT_TRUE(application->OpenProject(folder / "karte.kxp"));
+    std::string csv;
+    for (std::size_t row = 1; row <= c.rows; ++row) csv += "Name" + std::to_string(row) + "\r\n";
+    const CsvTable table = CsvTable::Parse(csv);
+    SerialRun run = Run(table, folder);
+    run.link.assignments = {"Vorname  ->  Feld1"};
+    run.sheets = c.sheets;
+    const std::filesystem::path file = folder / "bogen.pdf";
+    std::filesystem::remove(file);
+    const OnePdfOutcome outcome = RunSerialOnePdf(run, file, platform.GetClock());
+    if (!c.failure.empty()) {
+      EXPECT_NE(outcome.failure.find(c.failure), std::string::npos) << outcome.failure;
+      EXPECT_FALSE(std::filesystem::exists(file));
+      continue;
+    }
+    ASSERT_EQ(outcome.failure, "");
+    EXPECT_EQ(outcome.rows, c.rows);
+    EXPECT_EQ(outcome.cardsPerSheet, c.cardsPerSheet);
+    EXPECT_EQ(outcome.pages, c.cardsPerSheet.size());
+    const std::string pdf = ReadFile(file, 1 << 24);
+    EXPECT_TRUE(testing::IsValidPdf(pdf));
+    const auto pages = testing::PdfPages(pdf);
+    ASSERT_EQ(pages.size(), c.cardsPerSheet.size());
+    for (const testing::PdfPage& page : pages) EXPECT_EQ(page, (testing::PdfPage{595, 842}));
+    // A sheet is no product: no trim box on it.
+    EXPECT_EQ(pdf.find("/TrimBox"), std::string::npos);
+    // The background, the same on every row, is one picture of the file.
+    const std::regex image("/Subtype /Image");
+    EXPECT_EQ(std::distance(std::sregex_iterator(pdf.begin(), pdf.end(), image), {}), 1);
+    const auto sheets = SheetPlacements(pdf);
+    ASSERT_EQ(sheets.size(), c.cardsPerSheet.size());
+    for (std::size_t sheet = 0; sheet < sheets.size(); ++sheet) {
+      EXPECT_EQ(sheets[sheet].size(), static_cast<std::size_t>(c.cardsPerSheet[sheet])) << sheet;
+    }
+    // Every row is there, the last one on the last sheet of fronts.
+    const std::string text = Text(file);
+    for (std::size_t row = 1; row <= c.rows; ++row) {
+      EXPECT_TRUE(std::regex_search(text, std::regex("Name" + std::to_string(row) + "\\b"))) << row;
+    }
+    if (c.pages != 2) continue;
+    // Each back lies behind its front: mirrored left to right, at the same height.
+    for (std::size_t sheet = 0; sheet + 1 < sheets.size(); sheet += 2) {
+      const auto& front = sheets[sheet];
+      const auto& back = sheets[sheet + 1];
+      ASSERT_EQ(back.size(), front.size());
+      for (std::size_t i = 0; i < front.size(); ++i) {
+        EXPECT_NEAR(back[i].first + kBleed, kA4Width - (front[i].first + kBleed) - kCard, 0.02)
+            << sheet << " " << i;
+        EXPECT_NEAR(back[i].second, front[i].second, 0.01) << sheet << " " << i;
+      }
+    }
+  }
 }
 
 TEST_F(SerialRunTest, NamesOfEveryScriptPrintAsWrittenAndAnUnprintableRowFailsAlone) {

@@ -1,0 +1,206 @@
+#include "main/sheet_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <string>
+
+#include "report/sheet_layout.h"
+
+namespace quirabel::main {
+
+namespace {
+
+constexpr int kOwnSize = 3;  // the sheet choice's last entry, after A4, A3 and SRA3
+
+QDoubleSpinBox* MillimetreField(double from, double to, double value) {
+  auto* box = new QDoubleSpinBox();
+  box->setRange(from, to);
+  box->setDecimals(1);
+  box->setSuffix(QStringLiteral(" mm"));
+  box->setValue(value);
+  return box;
+}
+
+QSpinBox* CountField(int value) {
+  auto* box = new QSpinBox();
+  box->setRange(1, 100);
+  box->setValue(value);
+  return box;
+}
+
+}  // namespace
+
+SheetPreview::SheetPreview(QWidget* parent) : QWidget(parent) {
+  setMinimumSize(220, 300);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void SheetPreview::Show(const report::SheetSize& sheet,
+                        const std::optional<report::SheetLayout>& layout) {
+  sheet_ = sheet;
+  layout_ = layout;
+  update();
+}
+
+QSize SheetPreview::sizeHint() const { return {300, 400}; }
+
+void SheetPreview::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.fillRect(rect(), palette().window());
+  if (sheet_.width <= 0 || sheet_.height <= 0) return;
+  constexpr double kMargin = 10;  // pixels around the sheet
+  const double scale =
+      std::min((width() - 2 * kMargin) / sheet_.width, (height() - 2 * kMargin) / sheet_.height);
+  const double left = (width() - sheet_.width * scale) / 2;
+  const double top = (height() - sheet_.height * scale) / 2;
+  const auto at = [&](double x, double y) { return QPointF(left + x * scale, top + y * scale); };
+
+  const QRectF sheet(at(0, 0), at(sheet_.width, sheet_.height));
+  painter.fillRect(sheet.translated(3, 3), QColor(0, 0, 0, 60));
+  painter.fillRect(sheet, Qt::white);
+  painter.setPen(QPen(Qt::darkGray, 1));
+  painter.drawRect(sheet);
+  if (!layout_) return;
+
+  painter.setPen(QPen(QColor(40, 70, 140), 1));
+  for (const report::CardPosition& card : layout_->cards) {
+    const QRectF box(at(card.left, card.top),
+                     at(card.left + layout_->cardWidth, card.top + layout_->cardHeight));
+    painter.fillRect(box, QColor(200, 215, 240));
+    painter.drawRect(box);
+  }
+  painter.setPen(QPen(Qt::black, 1));
+  for (const report::CropMark& mark : report::CropMarks(*layout_)) {
+    painter.drawLine(at(mark.x1, mark.y1), at(mark.x2, mark.y2));
+  }
+}
+
+SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_(std::move(plan)) {
+  setWindowTitle(QString::fromUtf8("Druckbogen als PDF"));
+
+  sheetChoice_ = new QComboBox();
+  sheetChoice_->addItems({QStringLiteral("A4"), QStringLiteral("A3"), QStringLiteral("SRA3"),
+                          QString::fromUtf8("Eigene Größe")});
+  sheetWidth_ = MillimetreField(10, 2000, 210);
+  sheetHeight_ = MillimetreField(10, 2000, 297);
+  gap_ = MillimetreField(0, 100, 2);
+
+  gridChoice_ = new QCheckBox(QString::fromUtf8("Vorgestanzter Bogen (Raster)"));
+  gridColumns_ = CountField(2);
+  gridRows_ = CountField(5);
+  gridLeft_ = MillimetreField(0, 2000, 15);
+  gridTop_ = MillimetreField(0, 2000, 13.5);
+  pitchAcross_ = MillimetreField(1, 2000, 95);
+  pitchDown_ = MillimetreField(1, 2000, 55);
+
+  auto* sheetBox = new QGroupBox(QString::fromUtf8("Bogen"));
+  auto* sheetForm = new QFormLayout(sheetBox);
+  sheetForm->addRow(QString::fromUtf8("Größe"), sheetChoice_);
+  sheetForm->addRow(QString::fromUtf8("Breite"), sheetWidth_);
+  sheetForm->addRow(QString::fromUtf8("Höhe"), sheetHeight_);
+  sheetForm->addRow(QString::fromUtf8("Abstand der Karten"), gap_);
+
+  auto* gridBox = new QGroupBox();
+  auto* gridForm = new QFormLayout(gridBox);
+  gridForm->addRow(gridChoice_);
+  gridForm->addRow(QString::fromUtf8("Spalten"), gridColumns_);
+  gridForm->addRow(QString::fromUtf8("Zeilen"), gridRows_);
+  gridForm->addRow(QString::fromUtf8("Rand links"), gridLeft_);
+  gridForm->addRow(QString::fromUtf8("Rand oben"), gridTop_);
+  gridForm->addRow(QString::fromUtf8("Abstand der Felder waagerecht"), pitchAcross_);
+  gridForm->addRow(QString::fromUtf8("Abstand der Felder senkrecht"), pitchDown_);
+
+  preview_ = new SheetPreview();
+  count_ = new QLabel();
+  count_->setWordWrap(true);
+  count_->setMinimumWidth(260);
+
+  auto* buttons = new QDialogButtonBox();
+  save_ = buttons->addButton(QString::fromUtf8("Speichern…"), QDialogButtonBox::AcceptRole);
+  save_->setDefault(true);
+  buttons->addButton(QDialogButtonBox::Cancel)->setText(QString::fromUtf8("Abbrechen"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* choices = new QVBoxLayout();
+  choices->addWidget(sheetBox);
+  choices->addWidget(gridBox);
+  choices->addWidget(count_);
+  choices->addStretch();
+  auto* columns = new QHBoxLayout();
+  columns->addLayout(choices);
+  columns->addWidget(preview_, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(columns, 1);
+  layout->addWidget(buttons);
+
+  connect(sheetChoice_, &QComboBox::currentIndexChanged, this, [this] { Replan(); });
+  connect(gridChoice_, &QCheckBox::toggled, this, [this] { Replan(); });
+  for (QDoubleSpinBox* box :
+       {sheetWidth_, sheetHeight_, gap_, gridLeft_, gridTop_, pitchAcross_, pitchDown_})
+    connect(box, &QDoubleSpinBox::valueChanged, this, [this] { Replan(); });
+  for (QSpinBox* box : {gridColumns_, gridRows_})
+    connect(box, &QSpinBox::valueChanged, this, [this] { Replan(); });
+  Replan();
+}
+
+report::SheetRequest SheetDialog::Request() const {
+  report::SheetRequest request;
+  const int choice = sheetChoice_->currentIndex();
+  if (choice == kOwnSize) {
+    request.sheet = {sheetWidth_->value(), sheetHeight_->value()};
+  } else {
+    request.sheet = *report::SheetSizeOfName(sheetChoice_->currentText().toStdString());
+  }
+  request.gap = gap_->value();
+  if (gridChoice_->isChecked()) {
+    request.grid =
+        report::CardGrid{gridColumns_->value(), gridRows_->value(),    gridLeft_->value(),
+                         gridTop_->value(),     pitchAcross_->value(), pitchDown_->value()};
+  }
+  return request;
+}
+
+void SheetDialog::Replan() {
+  const bool own = sheetChoice_->currentIndex() == kOwnSize;
+  sheetWidth_->setEnabled(own);
+  sheetHeight_->setEnabled(own);
+  const bool grid = gridChoice_->isChecked();
+  gap_->setEnabled(!grid);
+  for (QWidget* field : std::initializer_list<QWidget*>{gridColumns_, gridRows_, gridLeft_,
+                                                        gridTop_, pitchAcross_, pitchDown_})
+    field->setEnabled(grid);
+
+  const report::SheetRequest request = Request();
+  if (!own) {
+    // The named sizes show in the fields, for a size of one's own to start from.
+    const QSignalBlocker widthQuiet(sheetWidth_);
+    const QSignalBlocker heightQuiet(sheetHeight_);
+    sheetWidth_->setValue(request.sheet.width);
+    sheetHeight_->setValue(request.sheet.height);
+  }
+  try {
+    const report::SheetLayout layout = plan_(request);
+    const auto cards = static_cast<int>(layout.cards.size());
+    count_->setStyleSheet({});
+    count_->setText(QString::fromUtf8("%1 %2 je Bogen%3")
+                        .arg(cards)
+                        .arg(cards == 1 ? QString::fromUtf8("Karte") : QString::fromUtf8("Karten"))
+                        .arg(layout.turned ? QString::fromUtf8(" (Karten gedreht)") : QString()));
+    preview_->Show(request.sheet, layout);
+    save_->setEnabled(true);
+  } catch (const report::SheetError& e) {
+    count_->setStyleSheet(QStringLiteral("color: #b00000"));
+    count_->setText(QString::fromUtf8(e.what()));
+    preview_->Show(request.sheet, std::nullopt);
+    save_->setEnabled(false);
+  }
+}
+
+}  // namespace quirabel::main

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+#include "report/sheet_output.h"
+
+namespace quirabel::main {
+
+// The sheet as planned, drawn to scale: the sheet, each card's outline and the crop marks.
+class SheetPreview : public QWidget {
+ public:
+  explicit SheetPreview(QWidget* parent = nullptr);
+  // What to draw: a plan, or only the empty sheet when the card does not fit.
+  void Show(const report::SheetSize& sheet, const std::optional<report::SheetLayout>& layout);
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  report::SheetSize sheet_{210, 297};
+  std::optional<report::SheetLayout> layout_;
+};
+
+// "Druckbogen als PDF…": the sheet (A4, A3, SRA3 or a size of one's own), the gap between the
+// cards or the grid of a pre-cut sheet, a preview of the sheet with the count of cards, and
+// "Speichern…". The plan comes from `plan` (the same as the export's); a card that does not fit
+// shows its reason in the window, and "Speichern…" stays off.
+class SheetDialog : public QDialog {
+ public:
+  using Planner = std::function<report::SheetLayout(const report::SheetRequest&)>;
+  SheetDialog(Planner plan, QWidget* parent);
+
+  // The sheets chosen; valid after "Speichern…".
+  report::SheetRequest Request() const;
+
+ private:
+  // Reads the choice, plans it and shows the result.
+  void Replan();
+
+  Planner plan_;
+  QComboBox* sheetChoice_;
+  QDoubleSpinBox* sheetWidth_;
+  QDoubleSpinBox* sheetHeight_;
+  QDoubleSpinBox* gap_;
+  QCheckBox* gridChoice_;
+  QSpinBox* gridColumns_;
+  QSpinBox* gridRows_;
+  QDoubleSpinBox* gridLeft_;
+  QDoubleSpinBox* gridTop_;
+  QDoubleSpinBox* pitchAcross_;
+  QDoubleSpinBox* pitchDown_;
+  SheetPreview* preview_;
+  QLabel* count_;
+  QPushButton* save_;
+};
+
+}  // namespace quirabel::main
