@@ -1,5 +1,6 @@
 #include "dialogs/code_window.h"
 
+#include "base/user_error.h"
 #include "designer/document_window.h"
 #include "graphics/code_symbol.h"
 #include "ui/platform.h"
@@ -64,7 +65,7 @@ CodePropertiesWindow::CodePropertiesWindow(ui::Component* owner, DocumentSource 
   SetCaption("Eigenschaften Code");
   SetToolWindow(true);
   SetColor(graphics::clWhite);
-  SetBounds(0, 0, 260, 420);
+  SetBounds(0, 0, 260, 436);
 
   AddLabel("KindLabel", "Art", 8, 11);
   kindChoice = AddChoice("KindChoice", {"QR-Code", "Data Matrix", "Code 128", "EAN-13"}, "QR-Code",
@@ -88,17 +89,19 @@ CodePropertiesWindow::CodePropertiesWindow(ui::Component* owner, DocumentSource 
   applyButton = AddButton("ApplyButton", "Übernehmen", 8, 228, 244, 25);
   smallModulesLabel = AddLabel("SmallModulesLabel", kSmallModules, 8, 256);
   smallModulesLabel->SetVisible(false);
+  replacedLabel = AddLabel("ReplacedLabel", "", 8, 272);
+  replacedLabel->SetVisible(false);
 
-  AddLabel("VCardLabel", "vCard aus Datenfeldern", 8, 280, true);
+  AddLabel("VCardLabel", "vCard aus Datenfeldern", 8, 296, true);
   const char* roles[] = {"Name", "Vorname", "Firma", "Telefon", "E-Mail", "Internet"};
   for (int i = 0; i < 6; ++i) {
     const int column = i % 2, row = i / 2;
     const std::string name = "VCardChoice" + std::to_string(i + 1);
-    vcardChoices[i] = AddChoice(name.c_str(), {}, roles[i], 8 + column * 124, 298 + row * 26, 120);
+    vcardChoices[i] = AddChoice(name.c_str(), {}, roles[i], 8 + column * 124, 314 + row * 26, 120);
     vcardChoices[i]->SetStyle(ui::TComboBoxStyle::csDropDownList);
     vcardChoices[i]->SetHint(roles[i]);
   }
-  vcardButton = AddButton("VCardButton", "vCard aus Datenfeldern…", 8, 378, 244, 25);
+  vcardButton = AddButton("VCardButton", "vCard aus Datenfeldern…", 8, 394, 244, 25);
 
   OnShow = [this](ui::Control&) { OnWindowShown(); };
   kindChoice->OnChange = [this](ui::Control&) { OnKindChange(); };
@@ -112,10 +115,6 @@ report::TPRCode* CodePropertiesWindow::PressedCode() const {
   return static_cast<report::TPRCode*>(PressedOf(ElementKind::Code));
 }
 
-void CodePropertiesWindow::Tell(const std::string& text) {
-  if (ui::Platform* platform = GetPlatform()) platform->ShowMessage(text);
-}
-
 void CodePropertiesWindow::ShowModuleWarning() {
   const report::TPRCode* code = PressedCode();
   smallModulesLabel->SetVisible(code != nullptr && report::CodeFieldsOf(code->Content()).empty() &&
@@ -123,6 +122,7 @@ void CodePropertiesWindow::ShowModuleWarning() {
 }
 
 void CodePropertiesWindow::OnWindowShown() {
+  replacedLabel->SetVisible(false);
   // Each box shows its role until a field is chosen; "–" leaves the role out again.
   std::vector<std::string> fields{kNoField};
   fields.insert(fields.end(), dataFields_.begin(), dataFields_.end());
@@ -151,11 +151,13 @@ void CodePropertiesWindow::OnKindChange() {
   trial.SetCorrection(code->Correction());
   // Content the new kind cannot hold gives way to an example of the kind (an undo step brings
   // it back), so the code on the page always prints.
+  // The window says so beside the content, until the next change.
   std::string content = code->Content();
-  if (const auto refusal = CodeContentRefusal(trial, content)) {
-    content = ExampleOf(kind);
-    Tell(*refusal + "\nDer Inhalt wurde durch ein Beispiel ersetzt.");
-  }
+  const auto refusal = CodeContentRefusal(trial, content);
+  if (refusal) content = ExampleOf(kind);
+  replacedLabel->SetCaption(refusal ? *refusal + "\nDer Inhalt wurde durch ein Beispiel ersetzt."
+                                    : std::string());
+  replacedLabel->SetVisible(refusal.has_value());
   Edit(*code, "", [&] {
     code->SetCodeKind(kind);
     code->SetContent(content);
@@ -174,9 +176,8 @@ void CodePropertiesWindow::OnCorrectionChange() {
   trial.SetCodeKind(code->CodeKind());
   trial.SetCorrection(correction);
   if (const auto refusal = CodeContentRefusal(trial, code->Content())) {
-    Tell(*refusal);
     correctionChoice->SetItemIndex(static_cast<int>(code->Correction()));
-    return;
+    throw UserError(*refusal);
   }
   Edit(*code, "", [&] { code->SetCorrection(correction); });
   ShowModuleWarning();
@@ -191,23 +192,17 @@ void CodePropertiesWindow::OnColorClick() {
   }
 }
 
-bool CodePropertiesWindow::OnApplyClick() {
+void CodePropertiesWindow::OnApplyClick() {
   report::TPRCode* code = PressedCode();
-  if (code == nullptr) return false;
+  if (code == nullptr) return;
   const std::string content = contentMemo->Text();
-  if (content.empty()) {
-    Tell("Ein Code braucht einen Inhalt.");
-    return false;
-  }
-  if (const auto refusal = CodeContentRefusal(*code, content)) {
-    Tell(*refusal);
-    return false;
-  }
+  if (content.empty()) throw UserError("Ein Code braucht einen Inhalt.");
+  if (const auto refusal = CodeContentRefusal(*code, content)) throw UserError(*refusal);
   Edit(*code, "", [&] { code->SetContent(content); });
+  replacedLabel->SetVisible(false);
   // The markers of the content are data fields of the page, as a text line's is.
   if (designer::DocumentWindow* document = Document()) document->Page().NoteDataFields(*code);
   ShowModuleWarning();
-  return true;
 }
 
 void CodePropertiesWindow::OnVCardClick() {
@@ -217,10 +212,8 @@ void CodePropertiesWindow::OnVCardClick() {
                                   : std::string();
   };
   VCardFieldChoice choice{chosen(0), chosen(1), chosen(2), chosen(3), chosen(4), chosen(5)};
-  if (choice.familyName.empty() && choice.givenName.empty()) {
-    Tell("Bitte mindestens das Datenfeld für Name oder Vorname wählen.");
-    return;
-  }
+  if (choice.familyName.empty() && choice.givenName.empty())
+    throw UserError("Bitte mindestens das Datenfeld für Name oder Vorname wählen.");
   contentMemo->SetText(VCardTemplate(choice));
   OnApplyClick();
 }

@@ -36,6 +36,7 @@ class CodePropertiesWindow : public ElementWindow {
   ui::TMemo* contentMemo;
   ui::TButton* applyButton;       // "Übernehmen"
   ui::TLabel* smallModulesLabel;  // shown while modules would be below 0.25 mm
+  ui::TLabel* replacedLabel;      // why a change of kind replaced the content by an example
   // The data fields of the vCard: Name, Vorname, Firma, Telefon, E-Mail, Internet.
   ui::TComboBox* vcardChoices[6];
   ui::TButton* vcardButton;  // "vCard aus Datenfeldern…"
@@ -44,8 +45,9 @@ class CodePropertiesWindow : public ElementWindow {
   void OnKindChange();
   void OnCorrectionChange();
   void OnColorClick();
-  // Takes the memo's content; false when it was refused.
-  bool OnApplyClick();
+  // Takes the memo's content. Content the kind cannot hold raises a UserError with the reason;
+  // the code keeps what it had.
+  void OnApplyClick();
   void OnVCardClick();
 
   report::TPRCode* PressedCode() const;
@@ -54,7 +56,6 @@ class CodePropertiesWindow : public ElementWindow {
  private:
   const std::vector<std::string>& dataFields_;
   void ShowModuleWarning();
-  void Tell(const std::string& text);
 };
 
 }  // namespace quirabel::dialogs

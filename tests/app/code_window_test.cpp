@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/application.h"
+#include "app/command_boundary.h"
 #include "designer/document_window.h"
 #include "dialogs/code_window.h"
 #include "support/fake_platform.h"
@@ -61,13 +62,19 @@ TEST_F(CodeWindowTest, ContentTheKindCannotHoldIsRefusedWithTheReason) {
     ASSERT_TRUE(w.Visible());
     w.kindChoice->Choose(static_cast<int>(c.kind));
     ASSERT_EQ(code.CodeKind(), c.kind);
-    // A content the new kind cannot hold gave way to an example of it.
-    EXPECT_EQ(platform.messages.size(), c.kind == CodeKind::Ean13 ? 1u : 0u);
+    // A content the new kind cannot hold gave way to an example of it, and the window says so.
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(w.replacedLabel->Visible(), c.kind == CodeKind::Ean13);
     const std::string before = code.Content();
     EXPECT_EQ(w.contentMemo->Text(), before);
     platform.messages.clear();
     w.contentMemo->SetText(c.content);
-    w.applyButton->Click();
+    // Through the command boundary, as the window's host runs every click.
+    const bool taken = RunCommand(platform, [&] {
+      w.applyButton->Click();
+      return true;
+    });
+    EXPECT_EQ(taken, c.refusal.empty());
     if (c.refusal.empty()) {
       EXPECT_TRUE(platform.messages.empty());
       EXPECT_EQ(code.Content(), c.content);
