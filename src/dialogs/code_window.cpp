@@ -89,7 +89,7 @@ CodePropertiesWindow::CodePropertiesWindow(ui::Component* owner, DocumentSource 
   applyButton = AddButton("ApplyButton", "Übernehmen", 8, 228, 244, 25);
   smallModulesLabel = AddLabel("SmallModulesLabel", kSmallModules, 8, 256);
   smallModulesLabel->SetVisible(false);
-  replacedLabel = AddLabel("ReplacedLabel", "", 8, 272);
+  replacedLabel = AddLabel("ReplacedLabel", "Der Inhalt wurde durch ein Beispiel ersetzt.", 8, 272);
   replacedLabel->SetVisible(false);
 
   AddLabel("VCardLabel", "vCard aus Datenfeldern", 8, 296, true);
@@ -151,12 +151,12 @@ void CodePropertiesWindow::OnKindChange() {
   trial.SetCorrection(code->Correction());
   // Content the new kind cannot hold gives way to an example of the kind (an undo step brings
   // it back), so the code on the page always prints.
-  // The window says so beside the content, until the next change.
+  // The window says so below the content, until the content is taken or the window shown anew.
   std::string content = code->Content();
   const auto refusal = CodeContentRefusal(trial, content);
   if (refusal) content = ExampleOf(kind);
-  replacedLabel->SetCaption(refusal ? *refusal + "\nDer Inhalt wurde durch ein Beispiel ersetzt."
-                                    : std::string());
+  // Why, when the pointer rests on it.
+  replacedLabel->SetHint(refusal ? *refusal : std::string());
   replacedLabel->SetVisible(refusal.has_value());
   Edit(*code, "", [&] {
     code->SetCodeKind(kind);

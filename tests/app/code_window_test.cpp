@@ -65,6 +65,9 @@ TEST_F(CodeWindowTest, ContentTheKindCannotHoldIsRefusedWithTheReason) {
     // A content the new kind cannot hold gave way to an example of it, and the window says so.
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(w.replacedLabel->Visible(), c.kind == CodeKind::Ean13);
+    if (c.kind == CodeKind::Ean13) {
+      EXPECT_NE(w.replacedLabel->Hint().find("EAN-13"), std::string::npos);
+    }
     const std::string before = code.Content();
     EXPECT_EQ(w.contentMemo->Text(), before);
     platform.messages.clear();
