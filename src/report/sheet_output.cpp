@@ -192,12 +192,31 @@ void SheetSeries::WriteSheets() {
 }
 
 std::string SheetCountLines(const std::vector<int>& cardsPerSheet, std::size_t pagesPerCard) {
+  // Sheets come in rounds of one sheet per page of the card; a long series repeats the same round
+  // thousands of times, and that is said in one line rather than one line a sheet.
+  const std::size_t round = std::max<std::size_t>(pagesPerCard, 1);
   std::string lines;
-  for (std::size_t sheet = 0; sheet < cardsPerSheet.size(); ++sheet) {
+  std::size_t sheet = 0;
+  while (sheet < cardsPerSheet.size()) {
     const int cards = cardsPerSheet[sheet];
-    const bool back = pagesPerCard > 1 && sheet % pagesPerCard % 2 == 1;
-    lines += "Bogen " + std::to_string(sheet + 1) + ": " + std::to_string(cards) +
-             (cards == 1 ? " Karte" : " Karten") + (back ? " (Rückseite)" : "") + "\n";
+    std::size_t end = sheet;
+    while (end < cardsPerSheet.size() && cardsPerSheet[end] == cards) ++end;
+    const std::size_t rounds = (end - sheet) / round;
+    const std::string karten = std::to_string(cards) + (cards == 1 ? " Karte" : " Karten");
+    if (rounds >= 2 && round <= 2) {
+      const std::size_t last = sheet + rounds * round;
+      lines += "Bogen " + std::to_string(sheet + 1) + "–" + std::to_string(last) + ": je " +
+               karten + (round == 2 ? ", Vorder- und Rückseiten im Wechsel" : "") + "\n";
+      sheet = last;
+      continue;
+    }
+    const std::size_t next = std::min(cardsPerSheet.size(), sheet + round);
+    for (; sheet < next; ++sheet) {
+      const int count = cardsPerSheet[sheet];
+      const bool back = pagesPerCard > 1 && sheet % pagesPerCard % 2 == 1;
+      lines += "Bogen " + std::to_string(sheet + 1) + ": " + std::to_string(count) +
+               (count == 1 ? " Karte" : " Karten") + (back ? " (Rückseite)" : "") + "\n";
+    }
   }
   return lines;
 }

@@ -69,7 +69,8 @@ class SheetSeries {
 };
 
 // "Bogen 1: 10 Karten" and so on, one line per sheet, a back sheet (every second one of cards of
-// two pages or more) marked "(Rückseite)".
+// two pages or more) marked "(Rückseite)"; sheets that repeat the same round of front (and back)
+// with the same count are one line, "Bogen 1–9999: je 10 Karten".
 std::string SheetCountLines(const std::vector<int>& cardsPerSheet, std::size_t pagesPerCard);
 
 }  // namespace quirabel::report

@@ -1,4 +1,5 @@
 #include "report/sheet_layout.h"
+#include "report/sheet_output.h"
 
 #include <gtest/gtest.h>
 
@@ -93,3 +94,23 @@ TEST(SheetLayoutTest, CropMarksMarkEveryCutAndNeverTouchACard) {
 
 }  // namespace
 }  // namespace quirabel::report
+
+TEST(SheetCountLinesTest, LongSeriesAreOneLinePerRepeatedRound) {
+  const struct {
+    std::vector<int> cards;
+    std::size_t pages;
+    const char* lines;
+  } cases[] = {
+      {{10, 10}, 2, "Bogen 1: 10 Karten\nBogen 2: 10 Karten (Rückseite)\n"},
+      {{7}, 1, "Bogen 1: 7 Karten\n"},
+      {{10, 10, 10, 3}, 1, "Bogen 1–3: je 10 Karten\nBogen 4: 3 Karten\n"},
+      {{10, 10, 10, 10, 1, 1}, 2,
+       "Bogen 1–4: je 10 Karten, Vorder- und Rückseiten im Wechsel\nBogen 5: 1 Karte\n"
+       "Bogen 6: 1 Karte (Rückseite)\n"},
+      // Three pages a card: rounds of three are listed sheet by sheet.
+      {{4, 4, 4, 4, 4, 4}, 3,
+       "Bogen 1: 4 Karten\nBogen 2: 4 Karten (Rückseite)\nBogen 3: 4 Karten\nBogen 4: 4 Karten\n"
+       "Bogen 5: 4 Karten (Rückseite)\nBogen 6: 4 Karten\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(quirabel::report::SheetCountLines(c.cards, c.pages), c.lines);
+}
