@@ -6,8 +6,8 @@ scripts/setup.sh
 # The same build/ as scripts/test.sh's (same options, so neither rebuilds what the other built),
 # with ccache able to cache the precompiled headers.
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true CCACHE_SLOPPINESS=pch_defines,time_macros
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRABEL_UNITY=ON -DQUIRABEL_PCH=ON \
-  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" >/dev/null
+source scripts/build_options.sh
+cmake -S . -B build "${build_options[@]}" >/dev/null
 # The designer and the tools it starts; the tests and benchmarks are scripts/test.sh's.
 cmake --build build -j"$(nproc)" --target quirabel quirabel-link quirabel-mail quirabel-batch
 exec build/bin/quirabel "$@"

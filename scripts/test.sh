@@ -66,11 +66,8 @@ print_stage_times() {
 #   all stages                          1011 (on a quiet machine, before) -> 934
 # On a quieter machine (load 1 to 2) all stages took 862 s of CPU and 496 s of wall time.
 stage "build and test (build/)"
-# Line tables are all the test builds need of the debug information (stack traces of failures);
-# the package strips it anyway.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRABEL_WERROR=ON "${speed[@]}" \
-  -DQUIRABEL_TESTS_OG=ON \
-  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" >/dev/null
+source scripts/build_options.sh
+cmake -S . -B build "${build_options[@]}" >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
