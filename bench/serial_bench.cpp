@@ -511,10 +511,11 @@ int main(int argc, char** argv) {
     std::printf(
         "%zu PDFs on a disk, each run after a sync%s: --jobs 1 %.3f ms per PDF, --jobs 2 %.3f ms "
         "per PDF, %.2fx as fast (goal >= 1.7x); the disk's floor (plain writes and one sync) "
-        "%.3f ms per PDF\n",
+        "%.3f ms per PDF, so no number of threads can make --jobs 1 more than %.2fx as fast on "
+        "this disk\n",
         kDiskRows, cacheEmptied ? " and an emptied page cache" : " (page cache kept: not root)",
         oneLarge * 1000 / kDiskRows, twoLarge * 1000 / kDiskRows, oneLarge / twoLarge,
-        floor.writesAndSync * 1000 / kDiskRows);
+        floor.writesAndSync * 1000 / kDiskRows, oneLarge / floor.writesAndSync);
   }
   const long rssSmall = PeakRssOfRun(10000, folder / "rss10000");
   const long rssLarge = PeakRssOfRun(1000000, folder / "rss1000000");
