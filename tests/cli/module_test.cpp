@@ -1,0 +1,83 @@
+#include "base/module.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "cli/pdf_raster_module.h"
+#include "mail/smtp_module.h"
+#include "support/test_folder.h"
+
+namespace quirabel {
+namespace {
+
+// The modules the build made open from where the programs look for them, and a stray copy of
+// another build is turned away.
+TEST(ModuleTest, TheBuildsModulesOpenBesideTheProgram) {
+  const auto smtp = OpenModuleTable<mail::SmtpModule>(mail::kSmtpModuleFile, mail::kSmtpModuleEntry,
+                                                      mail::kSmtpModuleAbi);
+  ASSERT_NE(smtp.table, nullptr) << smtp.problem;
+  const auto raster = OpenModuleTable<cli::PdfRasterModule>(
+      cli::kPdfRasterModuleFile, cli::kPdfRasterModuleEntry, cli::kPdfRasterModuleAbi);
+  ASSERT_NE(raster.table, nullptr) << raster.problem;
+  cli::RasterImage image;
+  EXPECT_FALSE(raster.table->drawFirstPage("kein PDF", 64, image));
+
+  const auto stray =
+      OpenModuleTable<mail::SmtpModule>(mail::kSmtpModuleFile, mail::kSmtpModuleEntry, 0);
+  EXPECT_EQ(stray.table, nullptr);
+  EXPECT_TRUE(stray.problem.ends_with("smtp.so passt nicht zu diesem Programm")) << stray.problem;
+}
+
+// A missing or broken module is a sentence for the user, never a crash; a broken copy found first
+// is reported rather than passed over for another.
+TEST(ModuleTest, MissingOrBrokenModulesAreToldWhy) {
+  const std::filesystem::path scratch = testing::FreshTestFolder("module_");
+  const std::filesystem::path empty = scratch / "leer";
+  const std::filesystem::path broken = scratch / "kaputt";
+  std::filesystem::create_directories(empty);
+  std::filesystem::create_directories(broken);
+  std::ofstream(broken / mail::kSmtpModuleFile) << "kein Modul";
+  std::filesystem::path built;
+  for (const std::filesystem::path& folder : ModuleFolders()) {
+    if (built.empty() && std::filesystem::exists(folder / mail::kSmtpModuleFile)) built = folder;
+  }
+  ASSERT_FALSE(built.empty());
+
+  struct Case {
+    std::vector<std::filesystem::path> folders;
+    const char* entry;
+    std::string problemStart;  // empty: the entry is found
+  };
+  const std::string built_smtp = (built / mail::kSmtpModuleFile).string();
+  for (const Case& c : {
+           Case{{}, mail::kSmtpModuleEntry, "Das Modul smtp.so fehlt (gesucht in keinem Ordner)"},
+           Case{{empty},
+                mail::kSmtpModuleEntry,
+                "Das Modul smtp.so fehlt (gesucht in " + empty.string() + ")"},
+           Case{{empty, broken},
+                mail::kSmtpModuleEntry,
+                "Das Modul " + (broken / mail::kSmtpModuleFile).string() + " ist nicht ladbar: "},
+           Case{{broken, built},
+                mail::kSmtpModuleEntry,
+                "Das Modul " + (broken / mail::kSmtpModuleFile).string() + " ist nicht ladbar: "},
+           Case{{built}, "kein_eingang", "Das Modul " + built_smtp + " ist nicht ladbar: "},
+           Case{{empty, built}, mail::kSmtpModuleEntry, ""},
+       }) {
+    const ModuleEntry opened = OpenModule(c.folders, mail::kSmtpModuleFile, c.entry);
+    if (c.problemStart.empty()) {
+      EXPECT_NE(opened.entry, nullptr) << opened.problem;
+      EXPECT_EQ(opened.file, built / mail::kSmtpModuleFile);
+    } else {
+      EXPECT_EQ(opened.entry, nullptr);
+      EXPECT_TRUE(opened.problem.starts_with(c.problemStart)) << opened.problem;
+      // After "nicht ladbar: " comes the loader's reason.
+      if (c.problemStart.ends_with(": ")) {
+        EXPECT_GT(opened.problem.size(), c.problemStart.size()) << opened.problem;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quirabel
