@@ -4,10 +4,17 @@
 # beside bin/, the package into a private folder of the library directory; the programs look in
 # both, relative to their own folder.
 include(GNUInstallDirs)
-set(QUIRABEL_MODULE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/quirabel)
+# The package's folder is /usr/lib/<multiarch>/quirabel whatever prefix was configured (the
+# package is made for /usr): a folder of its own below the multiarch one, which ldconfig does not
+# look at, so the package needs no ldconfig call.
+set(QUIRABEL_MODULE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR})
+if(CMAKE_LIBRARY_ARCHITECTURE AND NOT CMAKE_INSTALL_LIBDIR MATCHES "/${CMAKE_LIBRARY_ARCHITECTURE}$")
+  string(APPEND QUIRABEL_MODULE_INSTALL_DIR /${CMAKE_LIBRARY_ARCHITECTURE})
+endif()
+string(APPEND QUIRABEL_MODULE_INSTALL_DIR /quirabel)
 set(QUIRABEL_MODULE_OUTPUT_DIR ${CMAKE_BINARY_DIR}/lib/quirabel)
-file(RELATIVE_PATH QUIRABEL_MODULE_DIR_FROM_PROGRAM ${CMAKE_INSTALL_FULL_BINDIR}
-     ${CMAKE_INSTALL_FULL_LIBDIR}/quirabel)
+file(RELATIVE_PATH QUIRABEL_MODULE_DIR_FROM_PROGRAM ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
+     ${CMAKE_INSTALL_PREFIX}/${QUIRABEL_MODULE_INSTALL_DIR})
 file(RELATIVE_PATH QUIRABEL_BUILD_MODULE_DIR_FROM_PROGRAM ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
      ${QUIRABEL_MODULE_OUTPUT_DIR})
 
