@@ -29,6 +29,9 @@ function(quirabel_add_module target file)
   if(NOT QUIRABEL_SANITIZE AND NOT QUIRABEL_FUZZ)
     target_link_options(${target} PRIVATE LINKER:--no-undefined)
   endif()
+  # A module that calls nothing of the C library itself still names it, as every shared library
+  # of a package must.
+  target_link_options(${target} PRIVATE "LINKER:--push-state,--no-as-needed,-lc,--pop-state")
   target_link_libraries(${target} PRIVATE quirabel_warnings)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
   # Read-only like any shared library; no ldconfig: nothing links them by name.
