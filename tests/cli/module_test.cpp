@@ -5,7 +5,9 @@
 #include <fstream>
 
 #include "cli/pdf_raster_module.h"
+#include "mail/mail_fixtures.h"
 #include "mail/smtp_module.h"
+#include "support/pdf_check.h"
 #include "support/test_folder.h"
 
 namespace quirabel {
@@ -77,6 +79,48 @@ TEST(ModuleTest, MissingOrBrokenModulesAreToldWhy) {
       }
     }
   }
+  std::filesystem::remove_all(scratch);
+}
+
+// A copy of the batch tool without its modules: what needs none runs, and the commands that need
+// one fail with the reason and write nothing.
+TEST(ModuleTest, CommandsNeedOnlyTheirOwnModules) {
+  const std::filesystem::path scratch = testing::FreshTestFolder("module_copy_");
+  std::filesystem::create_directories(scratch / "bin");
+  std::filesystem::copy_file(QUIRABEL_BATCH, scratch / "bin" / "quirabel-batch");
+  std::filesystem::create_directories(scratch / "serie");
+  testing::WriteText(scratch / "serie" / "Anna.pdf", testing::TinyPdf("Rechnung"));
+  testing::WriteText(scratch / "kunden.csv", "Anna;anna@example.org\n");
+  testing::WriteText(scratch / "text.txt", "Hallo\n");
+  const auto path = [&](const char* name) {
+    return testing::ShellQuote((scratch / name).string());
+  };
+
+  struct Case {
+    std::string arguments;
+    int exitCode;
+    std::string message;
+  };
+  for (const Case& c : {
+           Case{"new --din A6 -o " + path("karte.kxp"), 0, ""},
+           Case{"info " + path("karte.kxp"), 0, ""},
+           Case{"thumbnail " + path("karte.kxp") + " " + path("karte.png"), 1,
+                "quirabel-batch: Die Vorschau der ersten Seite ging nicht: Das Modul pdf-raster.so "
+                "fehlt (gesucht in "},
+           Case{"mail " + path("kunden.csv") + " " + path("serie") +
+                    " --to-column 2 --subject Rechnung --text " + path("text.txt") +
+                    " --unlisted --prefix Anna --from rechnung@example.org --server 127.0.0.1:1",
+                1,
+                "quirabel-batch: Der Mailversand geht nicht: Das Modul smtp.so fehlt (gesucht in "},
+       }) {
+    const testing::ToolRun run = testing::RunTool("QUIRABEL_HOME=" + path("home") + " " +
+                                                  path("bin/quirabel-batch") + " " + c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(scratch / "karte.png"));
+  EXPECT_FALSE(std::filesystem::exists(scratch / "serie" / "versand.log"));
+  std::filesystem::remove_all(scratch);
 }
 
 }  // namespace
