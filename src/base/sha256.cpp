@@ -18,14 +18,24 @@ struct Sha256::Context {
 
 namespace {
 
-const Sha256Module& Module() {
+const ModuleTable<Sha256Module>& Loaded() {
   static const ModuleTable<Sha256Module> loaded =
       OpenModuleTable<Sha256Module>(kSha256ModuleFile, kSha256ModuleEntry, kSha256ModuleAbi);
-  if (loaded.table == nullptr) throw UserError("Prüfsummen gehen nicht: " + loaded.problem + ".");
-  return *loaded.table;
+  return loaded;
+}
+
+const Sha256Module& Module() {
+  if (Loaded().table == nullptr) throw UserError(Sha256Problem());
+  return *Loaded().table;
 }
 
 }  // namespace
+
+std::string Sha256Problem() {
+  const ModuleTable<Sha256Module>& loaded = Loaded();
+  return loaded.table != nullptr ? std::string()
+                                 : "Prüfsummen gehen nicht: " + loaded.problem + ".";
+}
 
 Sha256::Sha256() : context_(std::make_unique<Context>()) {
   context_->module = &Module();

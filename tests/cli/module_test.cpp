@@ -4,14 +4,26 @@
 
 #include <fstream>
 
+#include "base/sha256_module.h"
 #include "cli/pdf_raster_module.h"
 #include "mail/mail_fixtures.h"
 #include "mail/smtp_module.h"
+#include "support/data_field_project.h"
+#include "support/fake_platform.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
 
 namespace quirabel {
 namespace {
+
+// Where the build put the modules: the folder the programs find them in.
+std::filesystem::path BuiltModuleFolder() {
+  for (const std::filesystem::path& folder : ModuleFolders()) {
+    if (std::filesystem::exists(folder / mail::kSmtpModuleFile)) return folder;
+  }
+  ADD_FAILURE() << "no module folder";
+  return {};
+}
 
 // The modules the build made open from where the programs look for them, and a stray copy of
 // another build is turned away.
@@ -40,11 +52,7 @@ TEST(ModuleTest, MissingOrBrokenModulesAreToldWhy) {
   std::filesystem::create_directories(empty);
   std::filesystem::create_directories(broken);
   std::ofstream(broken / mail::kSmtpModuleFile) << "kein Modul";
-  std::filesystem::path built;
-  for (const std::filesystem::path& folder : ModuleFolders()) {
-    if (built.empty() && std::filesystem::exists(folder / mail::kSmtpModuleFile)) built = folder;
-  }
-  ASSERT_FALSE(built.empty());
+  const std::filesystem::path built = BuiltModuleFolder();
 
   struct Case {
     std::vector<std::filesystem::path> folders;
@@ -92,6 +100,12 @@ TEST(ModuleTest, CommandsNeedOnlyTheirOwnModules) {
   testing::WriteText(scratch / "serie" / "Anna.pdf", testing::TinyPdf("Rechnung"));
   testing::WriteText(scratch / "kunden.csv", "Anna;anna@example.org\n");
   testing::WriteText(scratch / "text.txt", "Hallo\n");
+  {
+    testing::FakePlatform platform;
+    app::Application application(platform, (scratch / "home").string());
+    testing::SaveDataFieldProject(application, scratch / "serie.kxp", {"Vorname", "Name"});
+  }
+  testing::WriteText(scratch / "namen.csv", "Anna;Berg\nJ\xC3\xBCrgen;Gro\xC3\x9F\n");
   const auto path = [&](const char* name) {
     return testing::ShellQuote((scratch / name).string());
   };
@@ -112,6 +126,12 @@ TEST(ModuleTest, CommandsNeedOnlyTheirOwnModules) {
                     " --unlisted --prefix Anna --from rechnung@example.org --server 127.0.0.1:1",
                 1,
                 "quirabel-batch: Der Mailversand geht nicht: Das Modul smtp.so fehlt (gesucht in "},
+           Case{"link " + path("serie.kxp") + " --csv " + path("namen.csv") +
+                    " --map Vorname=1 --map Name=2",
+                0, ""},
+           // The checksums are made on the workers: the run stops before they start.
+           Case{"serial " + path("serie.kxp") + " -o " + path("pdfs") + " --rows 1-1 --jobs 2", 1,
+                "quirabel-batch: Prüfsummen gehen nicht: Das Modul sha256.so fehlt (gesucht in "},
        }) {
     const testing::ToolRun run = testing::RunTool("QUIRABEL_HOME=" + path("home") + " " +
                                                   path("bin/quirabel-batch") + " " + c.arguments);
@@ -120,6 +140,21 @@ TEST(ModuleTest, CommandsNeedOnlyTheirOwnModules) {
   }
   EXPECT_FALSE(std::filesystem::exists(scratch / "karte.png"));
   EXPECT_FALSE(std::filesystem::exists(scratch / "serie" / "versand.log"));
+  EXPECT_FALSE(std::filesystem::exists(scratch / "pdfs" / "pdf-file1.pdf"));
+
+  // With checksums but without ICU, a name that is not plain ASCII stops the run before it starts.
+  std::filesystem::create_directories(scratch / "lib" / "quirabel");
+  std::filesystem::copy_file(BuiltModuleFolder() / kSha256ModuleFile,
+                             scratch / "lib" / "quirabel" / kSha256ModuleFile);
+  const testing::ToolRun named = testing::RunTool(
+      "QUIRABEL_HOME=" + path("home") + " " + path("bin/quirabel-batch") + " serial " +
+      path("serie.kxp") + " -o " + path("namen") + " --column 1 --jobs 2");
+  EXPECT_EQ(named.exitCode, 1) << named.err;
+  EXPECT_NE(named.err.find("quirabel-batch: Dateinamen lassen sich nicht vergleichen: Das Modul "
+                           "unicode.so fehlt (gesucht in "),
+            std::string::npos)
+      << named.err;
+  EXPECT_FALSE(std::filesystem::exists(scratch / "namen" / "Anna.pdf"));
   std::filesystem::remove_all(scratch);
 }
 
