@@ -128,7 +128,8 @@ for path in usr/bin/quirabel usr/bin/quirabel-batch usr/bin/quirabel-link usr/bi
   usr/share/man/man1/quirabel.1.gz usr/share/man/man1/quirabel-batch.1.gz \
   usr/share/man/man1/quirabel-link.1.gz usr/share/man/man1/quirabel-mail.1.gz \
   usr/share/metainfo/org.example.quirabel.metainfo.xml \
-  usr/share/bash-completion/completions/quirabel-batch usr/share/thumbnailers/quirabel.thumbnailer; do
+  usr/share/bash-completion/completions/quirabel-batch usr/share/thumbnailers/quirabel.thumbnailer \
+  usr/lib/"$(dpkg-architecture -qDEB_HOST_MULTIARCH)"/quirabel/{smtp,pdf-raster,sha256,unicode}.so; do
   if ! grep -q " \./$path\$" <<<"$contents"; then
     echo "the package lacks /$path"
     exit 1
@@ -140,5 +141,9 @@ appstreamcli validate --no-net docs/appstream/org.example.quirabel.metainfo.xml
 # The packed batch tool runs from a scratch root as it would from /usr/bin.
 dpkg-deb -x "$deb" "$scratch/root"
 QUIRABEL_HOME="$scratch/home" "$scratch/root/usr/bin/quirabel-batch" info "$scratch/karte.kxp" >/dev/null
+# ... and finds its modules in the package's private folder.
+QUIRABEL_HOME="$scratch/home" "$scratch/root/usr/bin/quirabel-batch" thumbnail "$scratch/karte.kxp" \
+  "$scratch/karte.png"
+test -s "$scratch/karte.png"
 ls -l "$deb"
 print_stage_times

@@ -1,9 +1,10 @@
 #include "base/name_folding.h"
 
-#include <unicode/normalizer2.h>
-#include <unicode/unistr.h>
-
 #include <algorithm>
+
+#include "base/module.h"
+#include "base/unicode_module.h"
+#include "base/user_error.h"
 
 namespace quirabel {
 
@@ -16,19 +17,13 @@ std::string FoldedFileName(std::string_view utf8) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return folded;
   }
-  UErrorCode status = U_ZERO_ERROR;
-  const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
-  if (U_FAILURE(status)) return std::string(utf8);
-  icu::UnicodeString text = icu::UnicodeString::fromUTF8(
-      icu::StringPiece(utf8.data(), static_cast<std::int32_t>(utf8.size())));
-  // Composed first, so that folding sees whole characters; composed again afterwards, since
-  // folding may leave a sequence that composes.
-  text = nfc->normalize(text, status);
-  text.foldCase();
-  text = nfc->normalize(text, status);
-  if (U_FAILURE(status)) return std::string(utf8);
+  static const ModuleTable<UnicodeModule> unicode =
+      OpenModuleTable<UnicodeModule>(kUnicodeModuleFile, kUnicodeModuleEntry, kUnicodeModuleAbi);
+  // Without it names that a disk takes for one could not be told apart: nothing is written.
+  if (unicode.table == nullptr)
+    throw UserError("Dateinamen lassen sich nicht vergleichen: " + unicode.problem + ".");
   std::string folded;
-  text.toUTF8String(folded);
+  if (!unicode.table->foldFileName(utf8, folded)) return std::string(utf8);
   return folded;
 }
 

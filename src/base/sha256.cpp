@@ -1,49 +1,60 @@
 #include "base/sha256.h"
 
-#include <openssl/evp.h>
-
 #include <stdexcept>
+
+#include "base/module.h"
+#include "base/sha256_module.h"
+#include "base/user_error.h"
 
 namespace quirabel {
 
 struct Sha256::Context {
-  EVP_MD_CTX* md = nullptr;
-  ~Context() { EVP_MD_CTX_free(md); }
+  const Sha256Module* module = nullptr;
+  void* hash = nullptr;
+  ~Context() {
+    if (hash != nullptr) module->free(hash);
+  }
 };
 
 namespace {
 
-// Looking the algorithm up costs as much as hashing a few kilobytes; once per process is enough.
-const EVP_MD* Sha256Digest() {
-  static EVP_MD* const digest = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-  return digest;
+const ModuleTable<Sha256Module>& Loaded() {
+  static const ModuleTable<Sha256Module> loaded =
+      OpenModuleTable<Sha256Module>(kSha256ModuleFile, kSha256ModuleEntry, kSha256ModuleAbi);
+  return loaded;
+}
+
+const Sha256Module& Module() {
+  if (Loaded().table == nullptr) throw UserError(Sha256Problem());
+  return *Loaded().table;
 }
 
 }  // namespace
 
+std::string Sha256Problem() {
+  const ModuleTable<Sha256Module>& loaded = Loaded();
+  return loaded.table != nullptr ? std::string()
+                                 : "Prüfsummen gehen nicht: " + loaded.problem + ".";
+}
+
 Sha256::Sha256() : context_(std::make_unique<Context>()) {
-  context_->md = EVP_MD_CTX_new();
-  const EVP_MD* digest = Sha256Digest();
-  if (context_->md == nullptr || digest == nullptr ||
-      EVP_DigestInit_ex(context_->md, digest, nullptr) != 1) {
-    throw std::runtime_error("SHA-256 is not available");
-  }
+  context_->module = &Module();
+  context_->hash = context_->module->begin();
+  if (context_->hash == nullptr) throw std::runtime_error("SHA-256 is not available");
 }
 
 Sha256::~Sha256() = default;
 
 void Sha256::Add(std::string_view bytes) {
-  if (EVP_DigestUpdate(context_->md, bytes.data(), bytes.size()) != 1) {
+  if (!context_->module->add(context_->hash, bytes.data(), bytes.size()))
     throw std::runtime_error("SHA-256 update failed");
-  }
 }
 
 std::string Sha256::HexDigest() {
-  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned char digest[64];
   unsigned int length = 0;
-  if (EVP_DigestFinal_ex(context_->md, digest, &length) != 1) {
+  if (!context_->module->finish(context_->hash, digest, &length) || length > sizeof digest)
     throw std::runtime_error("SHA-256 final failed");
-  }
   static constexpr char kHex[] = "0123456789abcdef";
   std::string hex;
   hex.reserve(2 * length);

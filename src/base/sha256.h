@@ -9,7 +9,8 @@
 
 namespace quirabel {
 
-// SHA-256 through the system's crypto library, for the checksums of serial runs and mails.
+// SHA-256 through the system's crypto library (in a module, opened on first use), for the
+// checksums of serial runs and mails.
 class Sha256 {
  public:
   Sha256();
@@ -27,5 +28,10 @@ class Sha256 {
 };
 
 std::string Sha256Hex(std::string_view bytes);
+
+// Why no hash can be made here, as a German sentence: the checksum module is missing or broken
+// (a Sha256 throws it as a UserError). Empty when it is ready; opens it on the first call. Work
+// that hashes on threads of its own asks first, since an exception must not end such a thread.
+std::string Sha256Problem();
 
 }  // namespace quirabel

@@ -223,6 +223,8 @@ int RunMailCall(const MailCall& call) {
       return failed("Kein Mailserver: --server HOST[:PORT] oder host in " + settingsFile.string());
     transport = std::make_unique<mail::SmtpTransport>(settings, mail::TimeLimits{}, &g_stop);
   }
+  // Both ways go through libcurl: without its module nothing is tried and nothing logged.
+  if (const std::string problem = mail::SmtpProblem(); !problem.empty()) return failed(problem);
   mail::MailOutcome outcome;
   try {
     outcome = mail::SendRows(*rows, mail, *transport, options);

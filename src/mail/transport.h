@@ -46,7 +46,8 @@ struct TimeLimits {
 };
 
 // Sends through libcurl's SMTP with its MIME API: the text quoted-printable, the PDF base64. One
-// connection is kept over the mails of a run. `cancel`, when given, stops a transfer under way
+// connection is kept over the mails of a run. libcurl is in the SMTP module, opened by the first
+// transport (SmtpProblem says when it cannot be). `cancel`, when given, stops a transfer under way
 // within a second or two; when the mail had gone out by then it is Uncertain. Failures are one
 // German sentence with the server's reply line as it came.
 class SmtpTransport : public Transport {
@@ -60,12 +61,15 @@ class SmtpTransport : public Transport {
   SendResult Send(const MailMessage& message) override;
 
  private:
-  struct Handle;
-  std::unique_ptr<Handle> handle_;
+  void* session_ = nullptr;  // the module's connection
   MailSettings server_;
   TimeLimits limits_;
   const std::atomic<bool>* cancel_;
 };
+
+// Why mails cannot go out through libcurl here, as a German sentence: the SMTP module is missing
+// or broken. Empty when it is ready (it is opened on the first call).
+std::string SmtpProblem();
 
 // The exact bytes libcurl would send for a mail (its MIME rendering, after the SMTP dialogue),
 // got by letting it talk to a stand-in server inside the process.
