@@ -128,9 +128,17 @@ void TPdfXref::FreeObject(int objectNumber) {
   ++entry.generationNumber;
 }
 
+void TPdfXref::PutInLine(std::size_t number, std::string_view bytes) {
+  if (number >= pendingFrom_) {
+    pending_.replace((number - pendingFrom_) * kXrefLineBytes, bytes.size(), bytes);
+  } else {
+    scratch_->WriteAt(number * kXrefLineBytes, bytes);
+  }
+}
+
 void TPdfXref::Settle(std::size_t number) {
   if (!scratch_) return;
-  // Held entries that have been written and let go since (page groups, forms), one by one: few.
+  // Held entries that have been written and let go since (page groups, forms): few.
   for (auto held = held_.begin(); held != held_.end();) {
     if (held->second.entryType == 'f' || !IsSettled(held->second)) {
       ++held;
@@ -138,12 +146,10 @@ void TPdfXref::Settle(std::size_t number) {
     }
     std::string line;
     AppendXrefLine(line, held->second.byteOffset, held->second.generationNumber, 'n');
-    scratch_->WriteAt(held->first * kXrefLineBytes, line);
+    PutInLine(held->first, line);
     held = held_.erase(held);
   }
-  // Then the entries below `number` in one piece; a held one leaves its 20 bytes for the end.
-  const std::size_t first = settled_;
-  std::string lines;
+  // Then the entries below `number`; a held one leaves its 20 bytes for later.
   while (settled_ < number && !entries_.empty()) {
     TPdfXrefEntry& entry = entries_.front();
     if (entry.entryType == 'f') {
@@ -151,24 +157,24 @@ void TPdfXref::Settle(std::size_t number) {
       if (lastFreeSetAside_) {
         std::string link;
         AppendPadded(link, static_cast<std::int64_t>(settled_), 10);
-        if (*lastFreeSetAside_ >= first) {
-          lines.replace((*lastFreeSetAside_ - first) * kXrefLineBytes, link.size(), link);
-        } else {
-          scratch_->WriteAt(*lastFreeSetAside_ * kXrefLineBytes, link);
-        }
+        PutInLine(*lastFreeSetAside_, link);
       }
       lastFreeSetAside_ = settled_;
-      AppendXrefLine(lines, 0, entry.generationNumber, 'f');
+      AppendXrefLine(pending_, 0, entry.generationNumber, 'f');
     } else if (IsSettled(entry)) {
-      AppendXrefLine(lines, entry.byteOffset, entry.generationNumber, 'n');
+      AppendXrefLine(pending_, entry.byteOffset, entry.generationNumber, 'n');
     } else {
-      lines.append(kXrefLineBytes, ' ');
+      pending_.append(kXrefLineBytes, ' ');
       held_.emplace(settled_, std::move(entry));
     }
     entries_.pop_front();
     ++settled_;
   }
-  if (!lines.empty()) scratch_->WriteAt(first * kXrefLineBytes, lines);
+  if (pending_.size() >= kPendingBytes) {
+    scratch_->WriteAt(pendingFrom_ * kXrefLineBytes, pending_);
+    pending_.clear();
+    pendingFrom_ = settled_;
+  }
 }
 
 void TPdfXref::WriteToStream(std::string& out,
@@ -190,9 +196,14 @@ void TPdfXref::WriteToStream(std::string& out,
     constexpr std::size_t kPieceLines = kFlushBytes / kXrefLineBytes;
     std::string piece;
     auto held = held_.begin();
-    for (std::size_t from = 0; from < settled_; from += kPieceLines) {
-      const std::size_t lines = std::min(kPieceLines, settled_ - from);
-      scratch_->ReadAt(from * kXrefLineBytes, lines * kXrefLineBytes, piece);
+    for (std::size_t from = 0, lines = 0; from < settled_; from += lines) {
+      if (from < pendingFrom_) {
+        lines = std::min(kPieceLines, pendingFrom_ - from);
+        scratch_->ReadAt(from * kXrefLineBytes, lines * kXrefLineBytes, piece);
+      } else {
+        lines = std::min(kPieceLines, settled_ - from);
+        piece.assign(pending_, (from - pendingFrom_) * kXrefLineBytes, lines * kXrefLineBytes);
+      }
       for (; held != held_.end() && held->first < from + lines; ++held) {
         std::string line;
         const TPdfXrefEntry& entry = held->second;

@@ -74,9 +74,16 @@ class TPdfXref final : public TPdfObjectMgr {
   std::size_t settled_ = 0;                    // the numbers below were looked at by Settle
   std::map<std::size_t, TPdfXrefEntry> held_;  // of those, the ones not set aside
   std::unique_ptr<ScratchFile> scratch_;
-  // The last free entry set aside, whose link to the next free one is still 0 in the scratch
-  // file; none before the first.
+  // The lines set aside last, from number pendingFrom_ to settled_, go to the scratch file
+  // together when they are this many bytes.
+  static constexpr std::size_t kPendingBytes = 64 * 1024;
+  std::string pending_;
+  std::size_t pendingFrom_ = 0;
+  // The last free entry set aside, whose link to the next free one is still 0; none before the
+  // first.
   std::optional<std::size_t> lastFreeSetAside_;
+  // Puts bytes at the start of a line set aside, in the scratch file or still pending.
+  void PutInLine(std::size_t number, std::string_view bytes);
 };
 
 class TPdfTrailer {
