@@ -128,6 +128,12 @@ void TPdfXref::FreeObject(int objectNumber) {
   ++entry.generationNumber;
 }
 
+void TPdfXref::SettleInto(std::unique_ptr<ScratchFile> scratch) {
+  scratch_ = std::move(scratch);
+  // Room for the lines of a few pages more than are kept back, that the buffer never doubles.
+  pending_.reserve(kPendingBytes + 4096);
+}
+
 void TPdfXref::PutInLine(std::size_t number, std::string_view bytes) {
   if (number >= pendingFrom_) {
     pending_.replace((number - pendingFrom_) * kXrefLineBytes, bytes.size(), bytes);
@@ -217,8 +223,9 @@ void TPdfXref::WriteToStream(std::string& out,
         AppendPadded(link, static_cast<std::int64_t>(nextFree), 10);
         piece.replace((*lastFreeSetAside_ - from) * kXrefLineBytes, link.size(), link);
       }
+      // Handed on first, so that out does not grow to hold two pieces.
+      if (flush && !out.empty()) flush(out);
       out += piece;
-      if (flush && out.size() >= kFlushBytes) flush(out);
     }
   }
   for (std::size_t i = settled_; i < ItemCount(); ++i) {

@@ -58,7 +58,7 @@ class TPdfXref final : public TPdfObjectMgr {
   // Calls visit with every entry still held, in the order of their numbers.
   void ForEachHeld(const std::function<void(std::size_t, TPdfXrefEntry&)>& visit);
   // From now on Settle sets lines aside into scratch.
-  void SettleInto(std::unique_ptr<ScratchFile> scratch) { scratch_ = std::move(scratch); }
+  void SettleInto(std::unique_ptr<ScratchFile> scratch);
   // Sets the lines of the entries below `number` aside where they are final; the others stay
   // held until they are. Nothing without a scratch file.
   void Settle(std::size_t number);
