@@ -10,6 +10,7 @@
 #include "pdf/pdf_canvas.h"
 #include "pdf/pdf_fonts.h"
 #include "support/pdf_check.h"
+#include "support/test_folder.h"
 
 namespace quirabel::pdf {
 namespace {
@@ -275,17 +276,24 @@ std::vector<std::size_t> FreeListOf(const std::string& pdf) {
 
 // A long document written page by page, with pages taken out as forms in between, reads back as
 // the same pages as when saved whole, though its table is set aside as it goes; what is set
-// aside can no longer be asked for.
+// aside can no longer be asked for, and the scratch file it went to never shows in the folder.
 TEST(PdfDoc, LongDocumentWrittenPageByPageReadsBackAsSavedWhole) {
   struct Case {
     std::size_t pages;
     std::size_t takeEvery;   // every this many a page becomes a form; 0 for none
     std::size_t flushEvery;  // pages written out at a time
   };
+  const std::filesystem::path folder = testing::FreshTestFolder("pdf_doc_");
+  const auto names = [&folder] {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
+    return count;
+  };
+  const std::filesystem::path file = folder / "lang.pdf";
   for (const Case& c : std::vector<Case>{{3000, 7, 1}, {2000, 0, 64}, {700, 1, 3}}) {
     SCOPED_TRACE(std::to_string(c.pages) + " pages, taking every " + std::to_string(c.takeEvery) +
                  ", writing every " + std::to_string(c.flushEvery));
-    const std::string file = ::testing::TempDir() + "/lang.pdf";
+    std::filesystem::remove(file);
     std::string whole;
     for (const bool streamed : {true, false}) {
       FixedClock clock(kCreated);
@@ -315,7 +323,9 @@ TEST(PdfDoc, LongDocumentWrittenPageByPageReadsBackAsSavedWhole) {
       EXPECT_EQ(xref.GetObject(5), nullptr);
       EXPECT_THROW(xref.Item(5), EPdfInvalidOperation);
       EXPECT_THROW(xref.FreeObject(5), EPdfInvalidOperation);
+      EXPECT_EQ(names(), 1u);  // the file being written
       doc.FinishFile();
+      EXPECT_EQ(names(), 1u);
     }
     std::ifstream in(file, std::ios::binary);
     const std::string pdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -323,6 +333,17 @@ TEST(PdfDoc, LongDocumentWrittenPageByPageReadsBackAsSavedWhole) {
     EXPECT_EQ(testing::PdfPages(pdf), testing::PdfPages(whole));
     EXPECT_EQ(FreeListOf(pdf).size(), FreeListOf(whole).size());
   }
+  // A document never finished leaves nothing.
+  std::filesystem::remove(file);
+  TPdfDoc doc;
+  doc.NewDoc();
+  doc.StartFile(file);
+  for (int page = 0; page < 300; ++page) {
+    doc.AddPage();
+    doc.FlushPages();
+  }
+  doc.NewDoc();
+  EXPECT_EQ(names(), 0u);
 }
 
 }  // namespace
