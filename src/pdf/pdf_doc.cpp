@@ -144,9 +144,10 @@ void TPdfXref::PutInLine(std::size_t number, std::string_view bytes) {
 
 void TPdfXref::Settle(std::size_t number) {
   if (!scratch_) return;
-  // Held entries that have been written and let go since (page groups, forms): few.
+  // Held entries that have been written and let go since (page groups, forms): few. None is free,
+  // as FreeObject refuses them.
   for (auto held = held_.begin(); held != held_.end();) {
-    if (held->second.entryType == 'f' || !IsSettled(held->second)) {
+    if (!IsSettled(held->second)) {
       ++held;
       continue;
     }
