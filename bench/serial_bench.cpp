@@ -44,6 +44,8 @@
 #include "quiet_platform.h"
 #include "report/pr_labels.h"
 #include "report/pr_shapes.h"
+#include "report/sheet_layout.h"
+#include "report/sheet_output.h"
 
 extern char** environ;
 
@@ -170,11 +172,12 @@ Fixture MakeFixture(const fs::path& folder, std::size_t rows, bool beyondWindows
   return fixture;
 }
 
-// One run of the rows into `out`, a folder, or with `onePdf` all into the file `out`; seconds, or
-// a negative value when it failed. `settle` runs right before the clock starts.
+// One run of the rows into `out`, a folder, or with `onePdf` all into the file `out` (as cards on
+// A4 sheets with `onSheets`); seconds, or a negative value when it failed. `settle` runs right
+// before the clock starts.
 double RunRows(const Fixture& fixture, const fs::path& out, unsigned jobs, int column = 0,
                std::size_t lastRows = 0, bool onePdf = false,
-               const std::function<void()>& settle = {}) {
+               const std::function<void()>& settle = {}, bool onSheets = false) {
   QuietPlatform platform;
   app::Application application(platform, fixture.folder.string());
   if (!application.OpenProject(fixture.project)) return -1;
@@ -188,6 +191,8 @@ double RunRows(const Fixture& fixture, const fs::path& out, unsigned jobs, int c
   request.folder = out;
   request.jobs = jobs;
   request.naming.column = column;
+  if (onSheets)
+    request.sheets = report::SheetRequest{*report::SheetSizeOfName("A4"), 2.0, std::nullopt};
   if (lastRows > 0 && table->RowCount() > lastRows)
     request.firstRow = table->RowCount() - lastRows + 1;
   if (settle) settle();
@@ -285,14 +290,19 @@ bool InMemory(const fs::path& folder) {
   return ::statfs(folder.c_str(), &info) == 0 && info.f_type == TMPFS_MAGIC;
 }
 
+// How a run for its peak memory prints: the last ten rows into a folder, named by column, or every
+// row into one PDF file (serie.pdf in the run's folder), a page each or as cards on A4 sheets.
+enum class RssRun { Folder, OnePdf, OnePdfOnSheets };
+
 // Peak resident memory (KiB) of a run over `rows` rows in a process of its own, which only
-// prints: the card and the rows are made here beforehand. With `onePdf` every row goes into one
-// PDF file, else the last ten rows into a folder, named by column.
-long PeakRssOfRun(std::size_t rows, const fs::path& folder, bool onePdf = false) {
+// prints: the card and the rows are made here beforehand.
+long PeakRssOfRun(std::size_t rows, const fs::path& folder, RssRun run = RssRun::Folder) {
   MakeFixture(folder, rows);
   const std::string self = fs::read_symlink("/proc/self/exe").string();
-  char* argv[] = {const_cast<char*>(self.c_str()),
-                  const_cast<char*>(onePdf ? "--rss-one-pdf" : "--rss-run"),
+  const char* mode = run == RssRun::Folder   ? "--rss-run"
+                     : run == RssRun::OnePdf ? "--rss-one-pdf"
+                                             : "--rss-one-pdf-sheets";
+  char* argv[] = {const_cast<char*>(self.c_str()), const_cast<char*>(mode),
                   const_cast<char*>(folder.c_str()), nullptr};
   pid_t pid = 0;
   if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
@@ -304,25 +314,38 @@ long PeakRssOfRun(std::size_t rows, const fs::path& folder, bool onePdf = false)
   return kib;
 }
 
-// The peak memory of the series in one file over 1,000 and over 100,000 rows; false when a run
-// failed.
+// What `qpdf --check` says of a file: "sound", "FAILED", or "qpdf not installed".
+std::string QpdfVerdict(const fs::path& file) {
+  if (std::system("command -v qpdf >/dev/null 2>&1") != 0) return "qpdf not installed";
+  const std::string command = "qpdf --check '" + file.string() + "' >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0 ? "sound" : "FAILED";
+}
+
+// The peak memory of the series in one file over 1,000 and over 100,000 rows, a page each and as
+// cards on A4 sheets, with qpdf's word on the 100,000-row files; false when a run failed or a
+// file is not sound.
 bool PrintOnePdfPeakRss(const fs::path& folder) {
-  const long small = PeakRssOfRun(1000, folder / "rss-one-1000", true);
-  fs::remove_all(folder / "rss-one-1000");
-  const long large = PeakRssOfRun(100000, folder / "rss-one-100000", true);
-  fs::remove_all(folder / "rss-one-100000");
-  if (small < 0 || large < 0) {
-    std::fprintf(stderr, "bench_serial: a run into one PDF for its peak memory failed\n");
-    return false;
+  bool sound = true;
+  for (const RssRun run : {RssRun::OnePdf, RssRun::OnePdfOnSheets}) {
+    const char* kind = run == RssRun::OnePdf ? "--one-pdf" : "--one-pdf --sheet A4";
+    const long small = PeakRssOfRun(1000, folder / "rss-one-1000", run);
+    fs::remove_all(folder / "rss-one-1000");
+    const long large = PeakRssOfRun(100000, folder / "rss-one-100000", run);
+    const std::string checked =
+        large < 0 ? "" : QpdfVerdict(folder / "rss-one-100000" / "serie.pdf");
+    fs::remove_all(folder / "rss-one-100000");
+    if (small < 0 || large < 0) {
+      std::fprintf(stderr, "bench_serial: a run into one PDF for its peak memory failed\n");
+      return false;
+    }
+    std::printf(
+        "%s peak RSS: %ld KiB of 1,000 rows, %ld KiB of 100,000 rows (%+.1f %%, %.0f bytes a row "
+        "more; goal: flat); qpdf --check of the 100,000 rows: %s\n",
+        kind, small, large, 100.0 * static_cast<double>(large - small) / static_cast<double>(small),
+        static_cast<double>(large - small) * 1024 / 99000, checked.c_str());
+    if (checked == "FAILED") sound = false;
   }
-  // What grows is the cross-reference table, which the end of the file needs whole: 24 bytes
-  // for each of a row's two objects (its page and its contents).
-  std::printf(
-      "--one-pdf peak RSS: %ld KiB of 1,000 rows, %ld KiB of 100,000 rows (%+.1f %%, %.0f bytes "
-      "a row more; goal: flat)\n",
-      small, large, 100.0 * static_cast<double>(large - small) / static_cast<double>(small),
-      static_cast<double>(large - small) * 1024 / 99000);
-  return true;
+  return sound;
 }
 
 // Wall time (ms) of `quirabel-batch thumbnail` of the card at `size` pixels: the median of
@@ -373,13 +396,15 @@ bool PrintThumbnail(const Fixture& fixture) {
 
 int main(int argc, char** argv) {
   if (argc == 3 &&
-      (std::string(argv[1]) == "--rss-run" || std::string(argv[1]) == "--rss-one-pdf")) {
+      (std::string(argv[1]) == "--rss-run" || std::string(argv[1]) == "--rss-one-pdf" ||
+       std::string(argv[1]) == "--rss-one-pdf-sheets")) {
     const fs::path folder = argv[2];
     const Fixture fixture{folder, folder / "karte.kxp", folder / "karte._cv"};
-    if (std::string(argv[1]) == "--rss-one-pdf") {
-      if (RunRows(fixture, folder / "serie.pdf", 1, 0, 0, true) < 0) return 1;
-      // The file is not needed, and 100,000 rows of it are large.
-      fs::remove(folder / "serie.pdf");
+    if (std::string(argv[1]) != "--rss-run") {
+      // The file stays for qpdf's check.
+      if (RunRows(fixture, folder / "serie.pdf", 1, 0, 0, true, {},
+                  std::string(argv[1]) == "--rss-one-pdf-sheets") < 0)
+        return 1;
     } else if (RunRows(fixture, folder / "pdf", 1, 2, 10) < 0) {
       // Named by the second column: the names of all rows before the last ten are made.
       return 1;

@@ -416,6 +416,48 @@ void AtomicFileWriter::Discard() noexcept {
   buffer_.clear();
 }
 
+ScratchFile::ScratchFile(const AtomicFileWriter& beside) : path_(beside.path_) {
+  const std::filesystem::path dir = beside.temp_.parent_path();
+  fd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    const std::filesystem::path temp = dir / TemporaryFileName(beside.target_.filename().native());
+    fd_ = ::open(temp.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ >= 0) {
+      ::unlink(temp.c_str());
+    } else if (errno != EEXIST) {
+      break;
+    }
+  }
+  if (fd_ < 0) throw FileError("create a temporary file for", path_, errno);
+}
+
+ScratchFile::~ScratchFile() { ::close(fd_); }
+
+void ScratchFile::WriteAt(std::uint64_t offset, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw FileError("write", path_, errno);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+    offset += static_cast<std::uint64_t>(written);
+  }
+}
+
+void ScratchFile::ReadAt(std::uint64_t offset, std::size_t size, std::string& to) const {
+  to.assign(size, '\0');
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got =
+        ::pread(fd_, to.data() + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw FileError("write", path_, errno);
+    if (got == 0) break;  // past the end: never written
+    done += static_cast<std::size_t>(got);
+  }
+}
+
 void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
   AtomicFileWriter writer(path);
   writer.Write(bytes);

@@ -2,6 +2,7 @@
 #define QUIRABEL_BASE_ATOMIC_FILE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -88,6 +89,7 @@ class AtomicFileWriter {
   void Commit();
 
  private:
+  friend class ScratchFile;
   void WriteOrFail(std::string_view bytes);
   [[noreturn]] void Fail(std::string_view action, const std::filesystem::path& path, int error);
   void Discard() noexcept;
@@ -102,6 +104,27 @@ class AtomicFileWriter {
   std::string buffer_;  // gathers small writes so piecewise output is not one syscall per piece
   std::size_t written_ = 0;       // bytes in the temporary file
   std::size_t handedToDisk_ = 0;  // of those, the ones whose writing to the disk was started
+};
+
+// A file without a name beside a writer's temporary file, for what a long write sets aside until
+// its end: it is gone when closed, however the process ends, and never leaves the folder the
+// writer writes to. Where the file system makes no file without a name, a temporary file of the
+// writer's kind is made and its name removed at once. Failures throw FileError naming the
+// writer's file.
+class ScratchFile {
+ public:
+  explicit ScratchFile(const AtomicFileWriter& beside);
+  ~ScratchFile();
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  void WriteAt(std::uint64_t offset, std::string_view bytes);
+  // The `size` bytes at offset, into `to`; bytes never written read as zeros.
+  void ReadAt(std::uint64_t offset, std::size_t size, std::string& to) const;
+
+ private:
+  std::filesystem::path path_;  // the writer's, for messages
+  int fd_ = -1;
 };
 
 // A name for a temporary file of `name` in its folder: ".<name>.tmp" and six random letters or

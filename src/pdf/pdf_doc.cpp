@@ -48,6 +48,26 @@ std::unique_ptr<TPdfDictionary> CopyOfResources(const TPdfDictionary* from, TPdf
   return copy;
 }
 
+// Exactly 20 bytes a line: the offset (or, for a free entry, the next free number), the
+// generation and the kind.
+constexpr std::size_t kXrefLineBytes = 20;
+
+void AppendXrefLine(std::string& out, std::int64_t offset, int generation, char type) {
+  if (offset > 9999999999LL) throw EPdfInvalidOperation("SaveToStream --file too large.");
+  AppendPadded(out, offset, 10);
+  out.push_back(' ');
+  AppendPadded(out, generation, 5);
+  out.push_back(' ');
+  out.push_back(type);
+  out += "\r\n";
+}
+
+// Whether an entry's line no longer changes and its object is not needed any more: written out
+// and let go, or free (a free line's link to the next free one is the exception, mended later).
+bool IsSettled(const TPdfXrefEntry& entry) {
+  return entry.entryType == 'f' || (entry.byteOffset >= 0 && !entry.value);
+}
+
 }  // namespace
 
 void TPdfHeader::WriteToStream(std::string& out) const { out += "%PDF-1.2 \r\n"; }
@@ -59,12 +79,14 @@ TPdfXref::TPdfXref() {
   entries_.push_back(std::move(head));
 }
 
+TPdfXref::~TPdfXref() = default;
+
 TPdfObject* TPdfXref::AddObject(std::unique_ptr<TPdfObject> object) {
   if (!object || object->ObjectType() != TPdfObjectType::otDirectObject) {
     throw EPdfInvalidOperation("AddObject --wrong object type.");
   }
   TPdfObject* raw = object.get();
-  MakeIndirect(*raw, static_cast<int>(entries_.size()));
+  MakeIndirect(*raw, static_cast<int>(ItemCount()));
   TPdfXrefEntry entry;
   entry.generationNumber = raw->GenerationNumber();
   entry.value = std::move(object);
@@ -73,14 +95,32 @@ TPdfObject* TPdfXref::AddObject(std::unique_ptr<TPdfObject> object) {
 }
 
 TPdfObject* TPdfXref::GetObject(int objectNumber) const {
-  if (objectNumber < 0 || static_cast<std::size_t>(objectNumber) >= entries_.size()) return nullptr;
-  return entries_[static_cast<std::size_t>(objectNumber)].value.get();
+  if (objectNumber < 0 || static_cast<std::size_t>(objectNumber) >= ItemCount()) return nullptr;
+  const auto number = static_cast<std::size_t>(objectNumber);
+  if (number >= settled_) return entries_[number - settled_].value.get();
+  const auto held = held_.find(number);
+  return held != held_.end() ? held->second.value.get() : nullptr;
+}
+
+TPdfXrefEntry& TPdfXref::Item(std::size_t index) {
+  if (index >= settled_) return entries_.at(index - settled_);
+  const auto held = held_.find(index);
+  if (held == held_.end()) throw EPdfInvalidOperation("Item --entry written and let go.");
+  return held->second;
+}
+
+void TPdfXref::ForEachHeld(const std::function<void(std::size_t, TPdfXrefEntry&)>& visit) {
+  for (auto& [number, entry] : held_) visit(number, entry);
+  for (std::size_t i = 0; i < entries_.size(); ++i) visit(settled_ + i, entries_[i]);
 }
 
 void TPdfXref::FreeObject(int objectNumber) {
-  if (objectNumber <= 0 || static_cast<std::size_t>(objectNumber) >= entries_.size())
+  if (objectNumber <= 0 || static_cast<std::size_t>(objectNumber) >= ItemCount())
     throw EPdfInvalidOperation("FreeObject --no such object.");
-  TPdfXrefEntry& entry = entries_[static_cast<std::size_t>(objectNumber)];
+  // The free list is set aside in the order of the numbers; one settled cannot join it.
+  if (static_cast<std::size_t>(objectNumber) < settled_)
+    throw EPdfInvalidOperation("FreeObject --object already written.");
+  TPdfXrefEntry& entry = entries_[static_cast<std::size_t>(objectNumber) - settled_];
   entry.value.reset();
   entry.entryType = 'f';
   entry.byteOffset = -1;
@@ -88,32 +128,116 @@ void TPdfXref::FreeObject(int objectNumber) {
   ++entry.generationNumber;
 }
 
+void TPdfXref::SettleInto(std::unique_ptr<ScratchFile> scratch) {
+  scratch_ = std::move(scratch);
+  // Room for the lines of a few pages more than are kept back, that the buffer never doubles.
+  pending_.reserve(kPendingBytes + 4096);
+}
+
+void TPdfXref::PutInLine(std::size_t number, std::string_view bytes) {
+  if (number >= pendingFrom_) {
+    pending_.replace((number - pendingFrom_) * kXrefLineBytes, bytes.size(), bytes);
+  } else {
+    scratch_->WriteAt(number * kXrefLineBytes, bytes);
+  }
+}
+
+void TPdfXref::Settle(std::size_t number) {
+  if (!scratch_) return;
+  // Held entries that have been written and let go since (page groups, forms): few. None is free,
+  // as FreeObject refuses them.
+  for (auto held = held_.begin(); held != held_.end();) {
+    if (!IsSettled(held->second)) {
+      ++held;
+      continue;
+    }
+    std::string line;
+    AppendXrefLine(line, held->second.byteOffset, held->second.generationNumber, 'n');
+    PutInLine(held->first, line);
+    held = held_.erase(held);
+  }
+  // Then the entries below `number`; a held one leaves its 20 bytes for later.
+  while (settled_ < number && !entries_.empty()) {
+    TPdfXrefEntry& entry = entries_.front();
+    if (entry.entryType == 'f') {
+      // Linked to nothing yet; the free entry set aside before links to this one.
+      if (lastFreeSetAside_) {
+        std::string link;
+        AppendPadded(link, static_cast<std::int64_t>(settled_), 10);
+        PutInLine(*lastFreeSetAside_, link);
+      }
+      lastFreeSetAside_ = settled_;
+      AppendXrefLine(pending_, 0, entry.generationNumber, 'f');
+    } else if (IsSettled(entry)) {
+      AppendXrefLine(pending_, entry.byteOffset, entry.generationNumber, 'n');
+    } else {
+      pending_.append(kXrefLineBytes, ' ');
+      held_.emplace(settled_, std::move(entry));
+    }
+    entries_.pop_front();
+    ++settled_;
+  }
+  if (pending_.size() >= kPendingBytes) {
+    scratch_->WriteAt(pendingFrom_ * kXrefLineBytes, pending_);
+    pending_.clear();
+    pendingFrom_ = settled_;
+  }
+}
+
 void TPdfXref::WriteToStream(std::string& out,
                              const std::function<void(std::string&)>& flush) const {
   constexpr std::size_t kFlushBytes = 64 * 1024;
   out += "xref\r\n0 ";
-  out += std::to_string(entries_.size());
+  out += std::to_string(ItemCount());
   out += "\r\n";
   // Free entries are a list from entry 0: each names the next free number, the last 0.
   std::size_t nextFree = 0;  // the next free number after the entry, once looked for
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    const TPdfXrefEntry& entry = entries_[i];
-    // Exactly 20 bytes a line; an offset never written counts as zero.
+  const auto findNextFree = [&](std::size_t after) {
+    nextFree = after + 1;
+    while (nextFree < ItemCount() && entries_[nextFree - settled_].entryType != 'f') ++nextFree;
+  };
+  if (settled_ > 0) {
+    // The lines set aside, in pieces, with the held entries' lines put in their places and the
+    // last free entry set aside linked to the first one held.
+    findNextFree(settled_ - 1);
+    constexpr std::size_t kPieceLines = kFlushBytes / kXrefLineBytes;
+    std::string piece;
+    auto held = held_.begin();
+    for (std::size_t from = 0, lines = 0; from < settled_; from += lines) {
+      if (from < pendingFrom_) {
+        lines = std::min(kPieceLines, pendingFrom_ - from);
+        scratch_->ReadAt(from * kXrefLineBytes, lines * kXrefLineBytes, piece);
+      } else {
+        lines = std::min(kPieceLines, settled_ - from);
+        piece.assign(pending_, (from - pendingFrom_) * kXrefLineBytes, lines * kXrefLineBytes);
+      }
+      for (; held != held_.end() && held->first < from + lines; ++held) {
+        std::string line;
+        const TPdfXrefEntry& entry = held->second;
+        AppendXrefLine(line, entry.byteOffset < 0 ? 0 : entry.byteOffset, entry.generationNumber,
+                       entry.entryType);
+        piece.replace((held->first - from) * kXrefLineBytes, kXrefLineBytes, line);
+      }
+      if (lastFreeSetAside_ && *lastFreeSetAside_ >= from && *lastFreeSetAside_ < from + lines &&
+          nextFree < ItemCount()) {
+        std::string link;
+        AppendPadded(link, static_cast<std::int64_t>(nextFree), 10);
+        piece.replace((*lastFreeSetAside_ - from) * kXrefLineBytes, link.size(), link);
+      }
+      // Handed on first, so that out does not grow to hold two pieces.
+      if (flush && !out.empty()) flush(out);
+      out += piece;
+    }
+  }
+  for (std::size_t i = settled_; i < ItemCount(); ++i) {
+    const TPdfXrefEntry& entry = entries_[i - settled_];
+    // An offset never written counts as zero.
     std::int64_t offset = entry.byteOffset < 0 ? 0 : entry.byteOffset;
     if (entry.entryType == 'f') {
-      if (nextFree <= i) {
-        nextFree = i + 1;
-        while (nextFree < entries_.size() && entries_[nextFree].entryType != 'f') ++nextFree;
-      }
-      offset = nextFree < entries_.size() ? static_cast<std::int64_t>(nextFree) : 0;
+      if (nextFree <= i) findNextFree(i);
+      offset = nextFree < ItemCount() ? static_cast<std::int64_t>(nextFree) : 0;
     }
-    if (offset > 9999999999LL) throw EPdfInvalidOperation("SaveToStream --file too large.");
-    AppendPadded(out, offset, 10);
-    out.push_back(' ');
-    AppendPadded(out, entry.generationNumber, 5);
-    out.push_back(' ');
-    out.push_back(entry.entryType);
-    out += "\r\n";
+    AppendXrefLine(out, offset, entry.generationNumber, entry.entryType);
     if (flush && out.size() >= kFlushBytes) flush(out);
   }
 }
@@ -268,7 +392,7 @@ TPdfStream& TPdfDoc::TakePageAsForm(std::size_t index, const std::array<double, 
 
 void TPdfDoc::ForgetWritten(TPdfObject& object) {
   const auto number = static_cast<std::size_t>(object.ObjectNumber());
-  if (number == 0 || number >= xref_->ItemCount() || xref_->Item(number).value.get() != &object ||
+  if (number == 0 || xref_->GetObject(object.ObjectNumber()) != &object ||
       xref_->Item(number).byteOffset < 0) {
     throw EPdfInvalidOperation("ForgetWritten --object not written.");
   }
@@ -368,6 +492,10 @@ void TPdfDoc::Serialize(std::string& out, const LargeDataSink* large,
   }
   for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
     TPdfXrefEntry& entry = xref_->Item(i);
+    // A page taken out as a form left a free number.
+    if (entry.entryType == 'f') continue;
+    if (!entry.value)
+      throw EPdfInvalidOperation("SaveToStream --object already written and let go.");
     entry.byteOffset = static_cast<std::int64_t>(flushed + out.size());
     entry.value->WriteObject(out, large);
   }
@@ -441,6 +569,7 @@ void TPdfDoc::StartFile(const std::filesystem::path& path) {
   file_->Write(header);
   fileBytes_ = header.size();
   firstUnwritten_ = 1;
+  xref_->SettleInto(std::make_unique<ScratchFile>(*file_));
 }
 
 void TPdfDoc::WriteEntry(std::size_t i, std::string& out) {
@@ -500,6 +629,8 @@ void TPdfDoc::FlushPages() {
     WriteEntry(number, out);
     xref_->Item(number).value.reset();
   }
+  // What is written and let go leaves the table, for the scratch file.
+  xref_->Settle(firstUnwritten_);
 }
 
 void TPdfDoc::FinishFile() {
@@ -509,10 +640,9 @@ void TPdfDoc::FinishFile() {
   if (outlineRoot_) outlineRoot_->Save();
   for (auto& face : faces_) face->Finish();
   std::string out;
-  for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
-    const TPdfXrefEntry& entry = xref_->Item(i);
-    if (entry.byteOffset < 0 && entry.value) WriteEntry(i, out);
-  }
+  xref_->ForEachHeld([&](std::size_t i, TPdfXrefEntry& entry) {
+    if (i > 0 && entry.byteOffset < 0 && entry.value) WriteEntry(i, out);
+  });
   trailer_->SetXrefAddress(static_cast<std::int64_t>(fileBytes_));
   xref_->WriteToStream(out, [this](std::string& part) {
     file_->Write(part);

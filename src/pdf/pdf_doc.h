@@ -5,7 +5,9 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +30,7 @@ class TPdfHeader {
   void WriteToStream(std::string& out) const;
 };
 
-// Ordered to take 24 bytes: a document written page by page keeps one per object it ever had.
+// Ordered to take 24 bytes: a document saved whole keeps one per object it has.
 struct TPdfXrefEntry {
   std::int64_t byteOffset = -1;
   std::unique_ptr<TPdfObject> value;  // owned for entries in use
@@ -37,23 +39,51 @@ struct TPdfXrefEntry {
 };
 
 // The cross-reference table; it owns every indirect object of the document.
+//
+// A document written page by page to a file sets the lines of its written entries aside (Settle):
+// an entry written with its place in the file, or free, has a line that no longer changes, which
+// goes to a scratch file beside the output; the table keeps only the entries still to be written
+// or still used, so that it does not grow with the pages. The entries set aside are no longer
+// found: GetObject gives none, Item and FreeObject raise EPdfInvalidOperation.
 class TPdfXref final : public TPdfObjectMgr {
  public:
   TPdfXref();
+  ~TPdfXref() override;
   TPdfObject* AddObject(std::unique_ptr<TPdfObject> object) override;
   TPdfObject* GetObject(int objectNumber) const override;
   // Frees an object nothing refers to any more: its number becomes a free entry of the table.
   void FreeObject(int objectNumber);
-  std::size_t ItemCount() const { return entries_.size(); }
-  TPdfXrefEntry& Item(std::size_t index) { return entries_.at(index); }
+  std::size_t ItemCount() const { return settled_ + entries_.size(); }
+  TPdfXrefEntry& Item(std::size_t index);
+  // Calls visit with every entry still held, in the order of their numbers.
+  void ForEachHeld(const std::function<void(std::size_t, TPdfXrefEntry&)>& visit);
+  // From now on Settle sets lines aside into scratch.
+  void SettleInto(std::unique_ptr<ScratchFile> scratch);
+  // Sets the lines of the entries below `number` aside where they are final; the others stay
+  // held until they are. Nothing without a scratch file.
+  void Settle(std::size_t number);
   // Writes the table into out; with `flush`, out is handed to it whenever it has grown large, so
   // that the table of a long document is never whole in memory.
   void WriteToStream(std::string& out,
                      const std::function<void(std::string&)>& flush = nullptr) const;
 
  private:
-  // A deque: growing never copies the entries, nor holds twice their room.
-  std::deque<TPdfXrefEntry> entries_;
+  // A deque: growing never copies the entries, nor holds twice their room, and the entries set
+  // aside at its front give their room back.
+  std::deque<TPdfXrefEntry> entries_;          // from number settled_ on
+  std::size_t settled_ = 0;                    // the numbers below were looked at by Settle
+  std::map<std::size_t, TPdfXrefEntry> held_;  // of those, the ones not set aside
+  std::unique_ptr<ScratchFile> scratch_;
+  // The lines set aside last, from number pendingFrom_ to settled_, go to the scratch file
+  // together when they are this many bytes.
+  static constexpr std::size_t kPendingBytes = 64 * 1024;
+  std::string pending_;
+  std::size_t pendingFrom_ = 0;
+  // The last free entry set aside, whose link to the next free one is still 0; none before the
+  // first.
+  std::optional<std::size_t> lastFreeSetAside_;
+  // Puts bytes at the start of a line set aside, in the scratch file or still pending.
+  void PutInLine(std::size_t number, std::string_view bytes);
 };
 
 class TPdfTrailer {

@@ -10,6 +10,7 @@
 #include "pdf/pdf_canvas.h"
 #include "pdf/pdf_fonts.h"
 #include "support/pdf_check.h"
+#include "support/test_folder.h"
 
 namespace quirabel::pdf {
 namespace {
@@ -250,6 +251,99 @@ TEST(PdfDoc, PagesWrittenOneByOneAreAPageTreeOfGroups) {
     EXPECT_TRUE(testing::IsValidPdf(pdf));
     EXPECT_EQ(testing::PdfPages(pdf).size(), kept);
   }
+}
+
+// The free entries of a file's cross references as its list from entry 0 links them: each number
+// once, rising, the last linking to 0; none after an ADD_FAILURE when the list is broken.
+std::vector<std::size_t> FreeListOf(const std::string& pdf) {
+  const std::size_t xref = std::stoull(pdf.substr(pdf.rfind("startxref") + 11, 20));
+  const std::size_t counted = pdf.find(' ', xref) + 1;
+  const std::size_t count = std::stoull(pdf.substr(counted, 20));
+  const std::size_t lines = pdf.find("\r\n", counted) + 2;
+  std::vector<std::size_t> free;
+  for (std::size_t number = 0; number < count; ++number) {
+    if (pdf[lines + number * 20 + 17] == 'f') free.push_back(number);
+  }
+  for (std::size_t i = 0; i < free.size(); ++i) {
+    const std::size_t link = std::stoull(pdf.substr(lines + free[i] * 20, 10));
+    if (link != (i + 1 < free.size() ? free[i + 1] : 0)) {
+      ADD_FAILURE() << "free entry " << free[i] << " links to " << link;
+      return {};
+    }
+  }
+  return free;
+}
+
+// A long document written page by page, with pages taken out as forms in between, reads back as
+// the same pages as when saved whole, though its table is set aside as it goes; what is set
+// aside can no longer be asked for, and the scratch file it went to never shows in the folder.
+TEST(PdfDoc, LongDocumentWrittenPageByPageReadsBackAsSavedWhole) {
+  struct Case {
+    std::size_t pages;
+    std::size_t takeEvery;   // every this many a page becomes a form; 0 for none
+    std::size_t flushEvery;  // pages written out at a time
+  };
+  const std::filesystem::path folder = testing::FreshTestFolder("pdf_doc_");
+  const auto names = [&folder] {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
+    return count;
+  };
+  const std::filesystem::path file = folder / "lang.pdf";
+  for (const Case& c : std::vector<Case>{{3000, 7, 1}, {2000, 0, 64}, {700, 1, 3}}) {
+    SCOPED_TRACE(std::to_string(c.pages) + " pages, taking every " + std::to_string(c.takeEvery) +
+                 ", writing every " + std::to_string(c.flushEvery));
+    std::filesystem::remove(file);
+    std::string whole;
+    for (const bool streamed : {true, false}) {
+      FixedClock clock(kCreated);
+      TPdfDoc doc(clock);
+      doc.NewDoc();
+      if (streamed) doc.StartFile(file);
+      std::size_t kept = 0;
+      for (std::size_t page = 1; page <= c.pages; ++page) {
+        doc.AddPage();
+        doc.Canvas().SetPageWidth(100 + static_cast<int>(page % 293));
+        doc.Canvas().MoveTo(10, 10);
+        doc.Canvas().LineTo(100, static_cast<double>(page % 500));
+        doc.Canvas().Stroke();
+        if (c.takeEvery > 0 && page % c.takeEvery == 0) {
+          doc.TakePageAsForm(doc.PageCount() - 1, {0, 0, 100, 100});
+        } else {
+          ++kept;
+        }
+        if (streamed && page % c.flushEvery == 0) doc.FlushPages();
+      }
+      if (kept == 0) doc.AddPage();
+      if (!streamed) {
+        doc.SaveToStream(whole);
+        continue;
+      }
+      TPdfXref& xref = doc.ObjectMgr();
+      EXPECT_EQ(xref.GetObject(5), nullptr);
+      EXPECT_THROW(xref.Item(5), EPdfInvalidOperation);
+      EXPECT_THROW(xref.FreeObject(5), EPdfInvalidOperation);
+      EXPECT_EQ(names(), 1u);  // the file being written
+      doc.FinishFile();
+      EXPECT_EQ(names(), 1u);
+    }
+    std::ifstream in(file, std::ios::binary);
+    const std::string pdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(testing::IsValidPdf(pdf));
+    EXPECT_EQ(testing::PdfPages(pdf), testing::PdfPages(whole));
+    EXPECT_EQ(FreeListOf(pdf).size(), FreeListOf(whole).size());
+  }
+  // A document never finished leaves nothing.
+  std::filesystem::remove(file);
+  TPdfDoc doc;
+  doc.NewDoc();
+  doc.StartFile(file);
+  for (int page = 0; page < 300; ++page) {
+    doc.AddPage();
+    doc.FlushPages();
+  }
+  doc.NewDoc();
+  EXPECT_EQ(names(), 0u);
 }
 
 }  // namespace
