@@ -452,7 +452,7 @@ void ScratchFile::ReadAt(std::uint64_t offset, std::size_t size, std::string& to
     const ssize_t got =
         ::pread(fd_, to.data() + done, size - done, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw FileError("write", path_, errno);
+    if (got < 0) throw FileError("read", path_, errno);
     if (got == 0) break;  // past the end: never written
     done += static_cast<std::size_t>(got);
   }
