@@ -268,11 +268,12 @@ __attribute__((target("avx2"))) std::size_t FindUnstuffedFfAvx2(const unsigned c
   for (; i + 33 <= size; i += 32) {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 1));
-    const auto isFf = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, ff)));
-    if (isFf == 0) continue;
-    const auto nextZero = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, zero)));
-    if (const unsigned mask = isFf & ~nextZero; mask != 0)
-      return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    // Without a branch on the stuffed zeros, which come at random every eight strides or so.
+    const __m256i unstuffed =
+        _mm256_andnot_si256(_mm256_cmpeq_epi8(b, zero), _mm256_cmpeq_epi8(a, ff));
+    if (_mm256_testz_si256(unstuffed, unstuffed)) continue;
+    return i + static_cast<std::size_t>(
+                   __builtin_ctz(static_cast<unsigned>(_mm256_movemask_epi8(unstuffed))));
   }
   return FindUnstuffedFfPlain(data, i, size);
 }
@@ -335,10 +336,15 @@ __attribute__((target("avx2"))) std::size_t FindUnstuffedFfWatchingAvx2(const un
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 1));
     const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + m - 1));
-    auto stop = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, ff)));
-    if (stop != 0) stop &= ~static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, zero)));
-    auto marks = static_cast<unsigned>(_mm256_movemask_epi8(
-        _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(c, last))));
+    // Without a branch on the stuffed zeros, which come at random every eight strides or so.
+    const __m256i unstuffed =
+        _mm256_andnot_si256(_mm256_cmpeq_epi8(b, zero), _mm256_cmpeq_epi8(a, ff));
+    const __m256i candidates =
+        _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(c, last));
+    const __m256i either = _mm256_or_si256(unstuffed, candidates);
+    if (_mm256_testz_si256(either, either)) continue;
+    const auto stop = static_cast<unsigned>(_mm256_movemask_epi8(unstuffed));
+    auto marks = static_cast<unsigned>(_mm256_movemask_epi8(candidates));
     if (stop != 0) marks &= (1u << __builtin_ctz(stop)) - 1;  // only those before the 0xFF
     while (marks != 0) {
       const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(marks));
@@ -352,8 +358,8 @@ __attribute__((target("avx2"))) std::size_t FindUnstuffedFfWatchingAvx2(const un
       watch.searchedTo = i + static_cast<std::size_t>(__builtin_ctz(stop));
       return watch.searchedTo;
     }
-    watch.searchedTo = i + 32;
   }
+  watch.searchedTo = std::max(watch.searchedTo, i);
   const std::size_t found = FindUnstuffedFfPlain(data, i, size);
   ShowMarksPlain(data, size, found, watch);
   return found;
