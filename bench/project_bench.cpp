@@ -2,7 +2,9 @@
 // picture), against reading and writing the same bytes with cat; then the batch tool's export
 // and info of it as whole runs, with their peak memory against the project's size. Prints each
 // ratio with its goal.
-// Run: build/bin/bench_project
+// Run: build/bin/bench_project [--only open|save|export|batch] [--keep]
+// --only runs that measurement alone (besides the cat floors), for a profiler; --keep keeps the
+// project and reuses it on the next run (as QUIRABEL_BENCH_KEEP=1 keeps it).
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -122,13 +124,31 @@ void Shell(const std::string& command) {
 
 }  // namespace
 
-int main() {
-  const auto dir = std::filesystem::temp_directory_path() / "quirabel_project_bench";
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  const auto project = dir / "gross.kxp";
+int main(int argc, char** argv) {
+  std::string only;
+  bool keep = std::getenv("QUIRABEL_BENCH_KEEP") != nullptr;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--only" && i + 1 < argc) {
+      only = argv[++i];
+    } else if (arg == "--keep") {
+      keep = true;
+    } else {
+      std::fprintf(stderr, "usage: bench_project [--only open|save|export|batch] [--keep]\n");
+      return 2;
+    }
+  }
+  const auto runs = [&](std::string_view name) { return only.empty() || only == name; };
 
-  {
+  const auto dir = std::filesystem::temp_directory_path() / "quirabel_project_bench";
+  const auto project = dir / "gross.kxp";
+  const bool reuse = keep && std::filesystem::exists(project);
+  if (!reuse) {
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+  }
+
+  if (!reuse) {
     QuietPlatform platform;
     app::Application application(platform, dir.string());
     application.NewDocument(designer::DinFormat(designer::DinSize::A4, false));
@@ -165,7 +185,7 @@ int main() {
   // process until its exec.
   const auto tool =
       std::filesystem::read_symlink("/proc/self/exe").parent_path() / "quirabel-batch";
-  const bool haveTool = std::filesystem::exists(tool);
+  const bool haveTool = std::filesystem::exists(tool) && runs("batch");
   ChildRun exported, info, startUp;
   if (haveTool) {
     const auto home = dir / "home";
@@ -179,24 +199,31 @@ int main() {
 
   QuietPlatform platform;
   // Each open starts in a fresh application, as when the designer starts with a project.
-  const double open = Seconds([&] {
+  const double open = !runs("open") ? 0 : Seconds([&] {
     app::Application fresh(platform, dir.string());
     fresh.OpenProject(project);
   });
   app::Application application(platform, dir.string());
   application.OpenProject(project);
-  const double save = Seconds([&] { application.SaveProjectTo((dir / "wieder.kxp").string()); });
-  const double exportPdf = Seconds([&] { application.ExportPdfTo((dir / "gross.pdf").string()); });
+  const double save =
+      !runs("save") ? 0
+                    : Seconds([&] { application.SaveProjectTo((dir / "wieder.kxp").string()); });
+  const double exportPdf =
+      !runs("export") ? 0 : Seconds([&] { application.ExportPdfTo((dir / "gross.pdf").string()); });
   const double pdfMegabytes =
-      static_cast<double>(std::filesystem::file_size(dir / "gross.pdf")) / 1e6;
+      !runs("export") ? 0
+                      : static_cast<double>(std::filesystem::file_size(dir / "gross.pdf")) / 1e6;
 
   std::printf("project: %.1f MB, 100 pages; PDF: %.1f MB\n", megabytes, pdfMegabytes);
   std::printf("cat read   %7.3f s\ncat write  %7.3f s\n", catRead, catWrite);
-  std::printf("open       %7.3f s  ratio to cat read  %.2f (goal <= 2)\n", open, open / catRead);
-  std::printf("save       %7.3f s  ratio to cat write %.2f (goal < 2)\n", save, save / catWrite);
+  if (runs("open"))
+    std::printf("open       %7.3f s  ratio to cat read  %.2f (goal <= 2)\n", open, open / catRead);
+  if (runs("save"))
+    std::printf("save       %7.3f s  ratio to cat write %.2f (goal < 2)\n", save, save / catWrite);
   // An export also writes a file as large as the project, which a cat read does not.
-  std::printf("export     %7.3f s  ratio to cat read + cat write %.2f (goal <= 1.2)\n", exportPdf,
-              exportPdf / (catRead + catWrite));
+  if (runs("export"))
+    std::printf("export     %7.3f s  ratio to cat read + cat write %.2f (goal <= 1.2)\n", exportPdf,
+                exportPdf / (catRead + catWrite));
 
   if (haveTool) {
     std::printf("batch export %7.3f s  ratio to cat read + cat write %.2f (goal <= 1.2)\n",
@@ -209,9 +236,9 @@ int main() {
                 startUp.seconds);
     std::printf("batch info peak   %6.1f MB  ratio to the project %.2f (goal <= 1.2)\n",
                 info.peakMegabytes, info.peakMegabytes / megabytes);
-  } else {
+  } else if (runs("batch")) {
     std::printf("batch tool not found beside the benchmark: %s\n", tool.c_str());
   }
-  if (std::getenv("QUIRABEL_BENCH_KEEP") == nullptr) std::filesystem::remove_all(dir);
+  if (!keep) std::filesystem::remove_all(dir);
   return 0;
 }

@@ -1,5 +1,7 @@
 #include "graphics/jpeg.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstddef>
@@ -7,6 +9,8 @@
 #include <cstdio>  // jpeglib.h uses FILE and size_t without declaring them
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <vector>
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -264,11 +268,12 @@ __attribute__((target("avx2"))) std::size_t FindUnstuffedFfAvx2(const unsigned c
   for (; i + 33 <= size; i += 32) {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 1));
-    const auto isFf = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, ff)));
-    if (isFf == 0) continue;
-    const auto nextZero = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(b, zero)));
-    if (const unsigned mask = isFf & ~nextZero; mask != 0)
-      return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    // Without a branch on the stuffed zeros, which come at random every eight strides or so.
+    const __m256i unstuffed =
+        _mm256_andnot_si256(_mm256_cmpeq_epi8(b, zero), _mm256_cmpeq_epi8(a, ff));
+    if (_mm256_testz_si256(unstuffed, unstuffed)) continue;
+    return i + static_cast<std::size_t>(
+                   __builtin_ctz(static_cast<unsigned>(_mm256_movemask_epi8(unstuffed))));
   }
   return FindUnstuffedFfPlain(data, i, size);
 }
@@ -280,6 +285,99 @@ std::size_t FindUnstuffedFf(const unsigned char* data, std::size_t from, std::si
   if (avx2) return FindUnstuffedFfAvx2(data, from, size);
 #endif
   return FindUnstuffedFfPlain(data, from, size);
+}
+
+// Where a caller's mark starts in the bytes a walk goes over (see CheckJpegStructureWatching):
+// every start before `searchedTo` has been shown to `accept`, front to back.
+struct MarkWatch {
+  std::string_view mark;
+  const std::function<bool(std::size_t)>* accept = nullptr;
+  std::size_t searchedTo = 0;
+  bool refused = false;
+};
+
+// Shows `watch` the starts of its mark in [watch.searchedTo, to) that lie whole in the data;
+// false once one was refused.
+bool ShowMarksPlain(const unsigned char* data, std::size_t size, std::size_t to, MarkWatch& watch) {
+  if (watch.refused) return false;
+  const std::size_t m = watch.mark.size();
+  std::size_t from = watch.searchedTo;
+  to = std::min(to, size);
+  while (from < to && size - from >= m) {
+    const void* found =
+        ::memmem(data + from, std::min(size - from, to - from + m - 1), watch.mark.data(), m);
+    if (found == nullptr) break;
+    const auto at = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - data);
+    if (!(*watch.accept)(at)) {
+      watch.refused = true;
+      return false;
+    }
+    from = at + 1;
+  }
+  watch.searchedTo = std::max(watch.searchedTo, to);
+  return true;
+}
+
+#if defined(__x86_64__)
+// FindUnstuffedFf that shows `watch` the starts of its mark before the 0xFF found, in the same
+// pass: thirty-two positions at a time are tested for a 0xFF and for the mark's first and last
+// byte, which entropy-coded data matches only once in 65,536 positions.
+__attribute__((target("avx2"))) std::size_t FindUnstuffedFfWatchingAvx2(const unsigned char* data,
+                                                                        std::size_t from,
+                                                                        std::size_t size,
+                                                                        MarkWatch& watch) {
+  const std::size_t m = watch.mark.size();
+  const __m256i ff = _mm256_set1_epi8(static_cast<char>(0xFF));
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i first = _mm256_set1_epi8(watch.mark.front());
+  const __m256i last = _mm256_set1_epi8(watch.mark.back());
+  std::size_t i = from;
+  for (; i + std::max<std::size_t>(m, 2) - 1 + 32 <= size; i += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 1));
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + m - 1));
+    // Without a branch on the stuffed zeros, which come at random every eight strides or so.
+    const __m256i unstuffed =
+        _mm256_andnot_si256(_mm256_cmpeq_epi8(b, zero), _mm256_cmpeq_epi8(a, ff));
+    const __m256i candidates =
+        _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(c, last));
+    const __m256i either = _mm256_or_si256(unstuffed, candidates);
+    if (_mm256_testz_si256(either, either)) continue;
+    const auto stop = static_cast<unsigned>(_mm256_movemask_epi8(unstuffed));
+    auto marks = static_cast<unsigned>(_mm256_movemask_epi8(candidates));
+    if (stop != 0) marks &= (1u << __builtin_ctz(stop)) - 1;  // only those before the 0xFF
+    while (marks != 0) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(marks));
+      if (std::memcmp(data + at, watch.mark.data(), m) == 0 && !(*watch.accept)(at)) {
+        watch.refused = true;
+        return at;
+      }
+      marks &= marks - 1;
+    }
+    if (stop != 0) {
+      watch.searchedTo = i + static_cast<std::size_t>(__builtin_ctz(stop));
+      return watch.searchedTo;
+    }
+  }
+  watch.searchedTo = std::max(watch.searchedTo, i);
+  const std::size_t found = FindUnstuffedFfPlain(data, i, size);
+  ShowMarksPlain(data, size, found, watch);
+  return found;
+}
+#endif
+
+// FindUnstuffedFf that first shows `watch` the starts of its mark up to the 0xFF found (from
+// watch.searchedTo on); what it returns does not count once the watch has refused a start.
+std::size_t FindUnstuffedFfWatching(const unsigned char* data, std::size_t from, std::size_t size,
+                                    MarkWatch& watch) {
+  if (!ShowMarksPlain(data, size, from, watch)) return size;
+#if defined(__x86_64__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) return FindUnstuffedFfWatchingAvx2(data, from, size, watch);
+#endif
+  const std::size_t found = FindUnstuffedFfPlain(data, from, size);
+  ShowMarksPlain(data, size, found, watch);
+  return found;
 }
 
 // One piece of a JPEG file. Pieces lie end to end from the start to EOI: each begins where the one
@@ -294,8 +392,10 @@ struct JpegPiece {
 // Hands out the pieces of a JPEG file one after the other, checking them on the way.
 class JpegWalk {
  public:
-  explicit JpegWalk(std::string_view bytes)
-      : data_(reinterpret_cast<const unsigned char*>(bytes.data())), size_(bytes.size()) {
+  explicit JpegWalk(std::string_view bytes, MarkWatch* watch = nullptr)
+      : data_(reinterpret_cast<const unsigned char*>(bytes.data())),
+        size_(bytes.size()),
+        watch_(watch) {
     if (size_ < 2 || data_[0] != 0xFF || data_[1] != 0xD8) Broken("der Bildanfang (SOI) fehlt");
     pos_ = 2;
   }
@@ -320,6 +420,7 @@ class JpegWalk {
       ReadSegment(marker);
     }
     piece.end = pos_;
+    if (watch_ != nullptr && !ShowMarksPlain(data_, size_, pos_, *watch_)) return false;
     return true;
   }
 
@@ -364,7 +465,10 @@ class JpegWalk {
   void SkipEntropyCodedData() {
     while (true) {
       // Stuffed zeros are passed over at once: they change nothing below.
-      const std::size_t ff = FindUnstuffedFf(data_, pos_, size_);
+      const std::size_t ff = watch_ != nullptr
+                                 ? FindUnstuffedFfWatching(data_, pos_, size_, *watch_)
+                                 : FindUnstuffedFf(data_, pos_, size_);
+      if (watch_ != nullptr && watch_->refused) return;
       if (ff >= size_) Cut("die Bilddaten brechen ab");
       std::size_t next = ff + 1;
       while (next < size_ && data_[next] == 0xFF) ++next;
@@ -379,6 +483,7 @@ class JpegWalk {
 
   const unsigned char* data_;
   std::size_t size_;
+  MarkWatch* watch_;
   std::size_t pos_ = 0;
   bool done_ = false;
   JpegLayout layout_;
@@ -397,6 +502,18 @@ JpegLayout CheckJpegStructure(std::string_view bytes) {
   JpegPiece piece;
   while (walk.Next(piece)) {
   }
+  return walk.Layout();
+}
+
+std::optional<JpegLayout> CheckJpegStructureWatching(
+    std::string_view bytes, std::string_view mark, const std::function<bool(std::size_t)>& accept) {
+  if (mark.empty()) return CheckJpegStructure(bytes);
+  MarkWatch watch{mark, &accept};
+  JpegWalk walk(bytes, &watch);
+  JpegPiece piece;
+  while (walk.Next(piece)) {
+  }
+  if (watch.refused) return std::nullopt;
   return walk.Layout();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,6 +43,12 @@ struct JpegLayout {
 // and programs append previews and data there, and PDF readers stop at EOI. Linear in the size,
 // allocates nothing.
 JpegLayout CheckJpegStructure(std::string_view bytes);
+
+// CheckJpegStructure that also finds, in the same pass over the bytes, every place where `mark`
+// starts (whole within `bytes`) before the end it finds, and asks `accept` about each, front to
+// back. The walk stops at the first place refused, and there is no layout then.
+std::optional<JpegLayout> CheckJpegStructureWatching(
+    std::string_view bytes, std::string_view mark, const std::function<bool(std::size_t)>& accept);
 
 // What RemoveSegmentsHolding did.
 enum class JpegTagRemoval {

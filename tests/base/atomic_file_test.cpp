@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -55,6 +56,20 @@ TEST_F(AtomicFileTest, CreatesAndReplacesWithoutLeftovers) {
 
   WriteFileAtomic(target, "");
   EXPECT_EQ(ReadFile(target, 1000), "");
+  EXPECT_EQ(Entries(dir_), std::set<std::string>{"doc.qrb"});
+
+  // A large file is let go of aside when it is replaced; a reader that has it open keeps it.
+  const std::string large(16 * 1024 * 1024 + 1, 'g');
+  WriteFileAtomic(target, large);
+  WriteFileAtomic(target, large + "h");
+  const int reader = open(target.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  WriteFileAtomic(target, "small again");
+  char last = 0;
+  EXPECT_EQ(pread(reader, &last, 1, static_cast<off_t>(large.size())), 1);
+  EXPECT_EQ(last, 'h');
+  close(reader);
+  EXPECT_EQ(ReadFile(target, 1000), "small again");
   EXPECT_EQ(Entries(dir_), std::set<std::string>{"doc.qrb"});
 }
 

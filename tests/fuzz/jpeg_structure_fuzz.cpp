@@ -16,17 +16,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     layout = g::CheckJpegStructure(bytes);
   } catch (const g::ImageError&) {
-    return 0;
+    // The walk that watches for a tag refuses the same bytes.
+    try {
+      g::CheckJpegStructureWatching(bytes, tags[1], [](std::size_t) { return true; });
+    } catch (const g::ImageError&) {
+      return 0;
+    }
+    __builtin_trap();
   }
   if (layout.end > size || layout.scans < 1 || layout.width < 1) __builtin_trap();
+  // And it ends where the plain walk ends, showing every place a tag starts before that.
+  for (std::string_view tag : tags) {
+    std::size_t next = bytes.find(tag);
+    const auto watched = g::CheckJpegStructureWatching(bytes, tag, [&](std::size_t at) {
+      if (at != next) __builtin_trap();
+      next = bytes.find(tag, at + 1);
+      return true;
+    });
+    if (!watched || watched->end != layout.end || next < layout.end) __builtin_trap();
+  }
   const g::JpegWithoutTags cleaned = g::RemoveSegmentsHolding(bytes, tags);
   if (cleaned.result != g::JpegTagRemoval::SegmentsRemoved) return 0;
   for (std::string_view tag : tags) {
     if (cleaned.bytes.find(tag) != std::string_view::npos) __builtin_trap();
   }
-  const g::JpegLayout again = g::CheckJpegStructure(cleaned.bytes);  // throws (and aborts) if broken
-  if (again.width != layout.width || again.height != layout.height ||
-      again.scans != layout.scans) {
+  const g::JpegLayout again =
+      g::CheckJpegStructure(cleaned.bytes);  // throws (and aborts) if broken
+  if (again.width != layout.width || again.height != layout.height || again.scans != layout.scans) {
     __builtin_trap();
   }
   return 0;

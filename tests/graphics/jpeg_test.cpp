@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -367,6 +368,72 @@ TEST(JpegTags, TagsInTheImageDataAreReported) {
   }
   const std::string cut = plain.substr(0, plain.size() - 1);
   EXPECT_THROW(RemoveSegmentsHolding(cut, kProjectTags), ImageError);
+}
+
+// The walk that watches for a tag shows every place it starts before the end, wherever it stands
+// (segments, scan data on both sides of a 32-byte stride, across the start of the scan), never
+// after EOI, and ends as the plain walk does; a place refused ends it without a layout.
+TEST(JpegTags, TheWatchedWalkShowsEveryTagBeforeTheEnd) {
+  const std::string tag(kProjectTags[0]);
+  const std::string plain = EncodeJpeg(Noise(64, 64), 95);
+  const std::size_t scan = MarkerAt(plain, 0xDA) + 2 + 12;
+  // Scan data takes any bytes that do not follow a 0xFF.
+  auto inScan = [&](std::string bytes, std::vector<std::size_t> offsets) {
+    for (auto it = offsets.rbegin(); it != offsets.rend(); ++it) {
+      std::size_t at = scan + *it;
+      while (bytes[at - 1] == '\xFF') ++at;
+      bytes.insert(at, tag);
+    }
+    return bytes;
+  };
+  // The walk does not read the scan header's last three bytes: a tag may begin there.
+  std::string acrossScanStart = plain;
+  acrossScanStart.replace(scan - 3, 3, "</k");
+  acrossScanStart.insert(scan, "xelement>");
+  const std::string restarts = EncodeRaw(JCS_GRAYSCALE, {90}, JCS_GRAYSCALE, true, 0, 64, 1);
+  const std::string cases[] = {
+      plain,
+      plain + tag,
+      Segment(0xFE, tag).insert(0, plain.substr(0, 2)) + plain.substr(2),
+      inScan(plain, {1, 20, 31, 32, 33, 64, 200, 201, 1000}),
+      inScan(plain + tag + tag, {5, 6, 7}),
+      restarts.substr(0, restarts.size() - 2) + tag + restarts.substr(restarts.size() - 2),
+      acrossScanStart,
+      plain.substr(0, plain.size() - 1),
+  };
+  for (const std::string& bytes : cases) {
+    SCOPED_TRACE(testing::PrintToString(bytes.size()));
+    std::vector<std::size_t> shown;
+    std::optional<JpegLayout> watched;
+    const std::string error = [&] {
+      try {
+        watched = CheckJpegStructureWatching(bytes, tag, [&](std::size_t at) {
+          shown.push_back(at);
+          return true;
+        });
+      } catch (const ImageError& e) {
+        return std::string(e.what());
+      }
+      return std::string("no error");
+    }();
+    ASSERT_EQ(error, ImageErrorOf(bytes));
+    if (error != "no error") continue;
+    ASSERT_TRUE(watched);
+    const JpegLayout layout = CheckJpegStructure(bytes);
+    EXPECT_EQ(watched->end, layout.end);
+    EXPECT_EQ(watched->scans, layout.scans);
+    std::vector<std::size_t> expected;
+    for (std::size_t at = bytes.find(tag); at < layout.end; at = bytes.find(tag, at + 1))
+      expected.push_back(at);
+    EXPECT_EQ(shown, expected);
+    if (expected.empty()) continue;
+    std::size_t asked = 0;
+    EXPECT_FALSE(CheckJpegStructureWatching(bytes, tag, [&](std::size_t at) {
+      ++asked;
+      return at != expected.front();
+    }));
+    EXPECT_EQ(asked, 1u);
+  }
 }
 
 }  // namespace

@@ -188,6 +188,7 @@ class PictureExtents {
   // The position just after the picture that starts at `start`, or kNpos when its structure
   // does not say (not a JPEG or BMP, or damaged). Starts must not go backwards.
   std::size_t End(std::size_t start) {
+    if (const std::optional<std::size_t> end = WatchedJpegEnd(start)) return *end;
     const std::size_t limit = Limit(start);
     if (limit != limit_) {
       memo_.clear();  // answers hold for one limit only
@@ -249,6 +250,29 @@ class PictureExtents {
       checkedUpTo_ = limit;
       return std::nullopt;
     }
+  }
+
+  // A whole, sound JPEG at `start` whose bytes hold no closing tag that ends a picture: its end,
+  // found as CheckedJpeg finds it, but by one walk that looks for those tags on its way instead
+  // of a search for the limit first. Once a walk fails, the rest of the page goes the way above.
+  std::optional<std::size_t> WatchedJpegEnd(std::size_t start) {
+    if (!watchedWalks_ || start < checkedUpTo_ || start + 2 > text_.size() || Byte(start) != 0xFF ||
+        Byte(start + 1) != 0xD8) {
+      return std::nullopt;
+    }
+    try {
+      const std::optional<graphics::JpegLayout> layout = graphics::CheckJpegStructureWatching(
+          text_.substr(start), kElementEnd,
+          [&](std::size_t tag) { return !EndsPicture(start + tag); });
+      if (layout) {
+        checkedUpTo_ = start + layout->end;
+        checked_ = {start, *layout};
+        return start + layout->end;
+      }
+    } catch (const graphics::ImageError&) {
+    }
+    watchedWalks_ = false;
+    return std::nullopt;
   }
 
  public:
@@ -326,6 +350,7 @@ class PictureExtents {
   std::vector<std::size_t> scanMarkers_;
   bool scanMarkersFound_ = false;
   std::size_t checkedUpTo_ = 0;
+  bool watchedWalks_ = true;
   std::optional<std::pair<std::size_t, graphics::JpegLayout>> checked_;
 };
 
