@@ -402,7 +402,7 @@ TEST(JpegTags, TheWatchedWalkShowsEveryTagBeforeTheEnd) {
       plain.substr(0, plain.size() - 1),
   };
   for (const std::string& bytes : cases) {
-    SCOPED_TRACE(testing::PrintToString(bytes.size()));
+    SCOPED_TRACE(::testing::PrintToString(bytes.size()));
     std::vector<std::size_t> shown;
     std::optional<JpegLayout> watched;
     const std::string error = [&] {
