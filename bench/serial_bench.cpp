@@ -395,6 +395,19 @@ bool PrintThumbnail(const Fixture& fixture) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A mistyped option must not become the folder the benchmark fills with PDFs.
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool knownFlag = i == 1 && (arg == "--rss-run" || arg == "--rss-one-pdf" ||
+                                      arg == "--rss-one-pdf-sheets" || arg == "--profile" ||
+                                      arg == "--one-pdf" || arg == "--thumbnail");
+    if (arg.starts_with("-") && !knownFlag) {
+      std::fprintf(stderr,
+                   "usage: bench_serial [folder] | --one-pdf [folder [welt]] | --thumbnail "
+                   "[folder] | --profile folder [welt|keep]\n");
+      return 2;
+    }
+  }
   if (argc == 3 &&
       (std::string(argv[1]) == "--rss-run" || std::string(argv[1]) == "--rss-one-pdf" ||
        std::string(argv[1]) == "--rss-one-pdf-sheets")) {
