@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "app/application.h"
-#include "base/sha256.h"
 #include "designer/document_window.h"
 #include "serial/serial_error.h"
 
@@ -125,13 +124,6 @@ serial::SerialOutcome SerialPdf::Print(const serial::LinkFile& link, const seria
                                        const std::function<bool(std::size_t)>& onWritten,
                                        bool tell) {
   ui::Platform& platform = *application_.GetPlatform();
-  // The run's checksums are made on its workers: without the checksum module it does not start.
-  if (std::string problem = Sha256Problem(); !problem.empty()) {
-    serial::SerialOutcome refused;
-    refused.failure = std::move(problem);
-    if (tell) platform.ShowMessage(refused.failure);
-    return refused;
-  }
   const serial::SerialRun run = RunOf(link, table, request);
   serial::SerialOutcome outcome = serial::RunSerial(run, platform.GetClock(), onWritten);
   if (tell && !outcome.failure.empty()) platform.ShowMessage(outcome.failure);

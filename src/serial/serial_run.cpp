@@ -255,6 +255,12 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   const std::size_t last = std::min(run.lastRow, run.table->RowCount());
   if (run.firstRow < 1 || run.firstRow > last) return outcome;
   outcome.total = last - run.firstRow + 1;
+  // The checksums are made on the workers, where an exception would end the program: without the
+  // checksum module the run does not start.
+  if (std::string problem = Sha256Problem(); !problem.empty()) {
+    outcome.failure = std::move(problem);
+    return outcome;
+  }
 
   std::optional<OutputFolder> folder;
   try {
