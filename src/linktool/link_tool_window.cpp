@@ -1,6 +1,5 @@
 #include "linktool/link_tool_window.h"
 
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,8 +9,11 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "serial/link_file.h"
 #include "serial/serial_error.h"
+#include "ui/qt/file_dialog.h"
 
 namespace quirabel::linktool {
 
@@ -36,6 +38,12 @@ LinkToolWindow::LinkToolWindow(std::filesystem::path programFolder, std::string 
     : programFolder_(std::move(programFolder)),
       projectNumber_(std::move(projectNumber)),
       fields_(std::move(fields)) {
+  // A field that several elements carry (a code and a text line) is assigned once.
+  std::vector<std::string> once;
+  for (std::string& field : fields_) {
+    if (std::find(once.begin(), once.end(), field) == once.end()) once.push_back(std::move(field));
+  }
+  fields_ = std::move(once);
   setWindowTitle(QString::fromUtf8("CSV-Datenverknüpfung – Projekt ") + Q(projectNumber_));
   resize(760, 560);
   // Escape closes the window as its close button does.
@@ -43,7 +51,7 @@ LinkToolWindow::LinkToolWindow(std::filesystem::path programFolder, std::string 
   connect(escape, &QShortcut::activated, this, &QWidget::close);
 
   csvPathEdit_ = new QLineEdit();
-  csvPathEdit_->setReadOnly(true);
+  csvPathEdit_->setObjectName(QStringLiteral("csvPathEdit"));
   auto* chooseCsvButton = new QPushButton(QString::fromUtf8("CSV-Datei wählen..."));
   separatorBox_ = new QComboBox();
   for (const SeparatorChoice& choice : kSeparators)
@@ -89,6 +97,11 @@ LinkToolWindow::LinkToolWindow(std::filesystem::path programFolder, std::string 
   layout->addLayout(buttons);
 
   connect(chooseCsvButton, &QPushButton::clicked, this, [this] { OnChooseCsvClick(); });
+  // A typed or pasted path is read when the field is left; one that cannot be read is told and
+  // the field shows the file in use again.
+  ui::qt::OnPathTyped(csvPathEdit_, this, [this](const QString& typed) {
+    if (typed.isEmpty() || typed == csvPath_ || !LoadCsv(typed)) csvPathEdit_->setText(csvPath_);
+  });
   connect(separatorBox_, &QComboBox::currentIndexChanged, this, [this] { OnSeparatorChange(); });
   connect(saveButton, &QPushButton::clicked, this, [this] {
     if (Save()) {
@@ -104,9 +117,11 @@ void LinkToolWindow::Refuse(const QString& text) {
 }
 
 void LinkToolWindow::OnChooseCsvClick() {
-  const QString file = QFileDialog::getOpenFileName(
-      this, QString::fromUtf8("CSV-Datei wählen"), QString(),
-      QString::fromUtf8("CSV-Dateien (*.csv *.txt);;Alle Dateien (*)"));
+  ui::qt::FileDialogChoice choice;
+  choice.title = QString::fromUtf8("CSV-Datei wählen");
+  choice.filter = QString::fromUtf8("CSV-Dateien (*.csv *.txt);;Alle Dateien (*)");
+  choice.start = csvPathEdit_->text();
+  const QString file = ui::qt::ChooseFile(this, choice);
   if (!file.isEmpty()) LoadCsv(file);
 }
 

@@ -1,12 +1,12 @@
 #include "mailtool/mail_tool_window.h"
 
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QSettings>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -16,6 +16,7 @@
 #include "mail/address.h"
 #include "mail/send_log.h"
 #include "serial/serial_error.h"
+#include "ui/qt/file_dialog.h"
 
 namespace quirabel::mailtool {
 
@@ -39,6 +40,20 @@ constexpr mail::Security kSecurities[] = {mail::Security::StartTls, mail::Securi
 
 constexpr const char* kIdentifierEntry = "Bezeichner+Inkrement";
 
+// Whether mail to this server stays on this machine.
+bool IsLoopback(const std::string& host) {
+  return host == "localhost" || host == "::1" || host == "[::1]" || host.starts_with("127.");
+}
+
+// "anna@example.org, bernd@example.org, …": the first few of the addresses.
+QString FirstAddresses(const std::vector<std::string>& addresses) {
+  constexpr std::size_t kShown = 3;
+  QStringList shown;
+  for (std::size_t i = 0; i < addresses.size() && i < kShown; ++i) shown << Q(addresses[i]);
+  if (addresses.size() > kShown) shown << QString::fromUtf8("…");
+  return shown.join(QStringLiteral(", "));
+}
+
 }  // namespace
 
 MailToolWindow::MailToolWindow(std::optional<mail::MailSource> source,
@@ -51,7 +66,6 @@ MailToolWindow::MailToolWindow(std::optional<mail::MailSource> source,
   connect(escape, &QShortcut::activated, this, &QWidget::close);
 
   csvEdit_ = new QLineEdit();
-  csvEdit_->setReadOnly(true);
   csvEdit_->setObjectName(QStringLiteral("csvEdit"));
   auto* chooseCsvButton = new QPushButton(QString::fromUtf8("CSV-Datei wählen..."));
   separatorBox_ = new QComboBox();
@@ -62,7 +76,6 @@ MailToolWindow::MailToolWindow(std::optional<mail::MailSource> source,
   namingBox_->addItem(QString::fromUtf8(kIdentifierEntry));
   identifierEdit_ = new QLineEdit(Q(serial::kDefaultIdentifier));
   folderEdit_ = new QLineEdit();
-  folderEdit_->setReadOnly(true);
   folderEdit_->setObjectName(QStringLiteral("folderEdit"));
   auto* chooseFolderButton = new QPushButton(QString::fromUtf8("Ordner wählen..."));
   addressBox_ = new QComboBox();
@@ -214,6 +227,9 @@ MailToolWindow::MailToolWindow(std::optional<mail::MailSource> source,
 
   connect(chooseCsvButton, &QPushButton::clicked, this, [this] { OnChooseCsvClick(); });
   connect(chooseFolderButton, &QPushButton::clicked, this, [this] { OnChooseFolderClick(); });
+  // Paths typed or pasted are taken when the field is left.
+  ui::qt::OnPathTyped(csvEdit_, this, [this](const QString& typed) { OnCsvTyped(typed); });
+  ui::qt::OnPathTyped(folderEdit_, this, [this](const QString& typed) { OnFolderTyped(typed); });
   connect(separatorBox_, &QComboBox::currentIndexChanged, this, [this] { OnSourceChange(); });
   connect(namingBox_, &QComboBox::currentIndexChanged, this, [this] { OnSourceChange(); });
   connect(identifierEdit_, &QLineEdit::editingFinished, this, [this] { OnSourceChange(); });
@@ -234,6 +250,7 @@ MailToolWindow::MailToolWindow(std::optional<mail::MailSource> source,
   connect(cancelButton_, &QPushButton::clicked, this, [this] { OnCancelClick(); });
   connect(closeButton, &QPushButton::clicked, this, [this] { close(); });
 
+  if (!source) source = LastSource();
   if (source) LoadSource(*source);
 }
 
@@ -271,8 +288,10 @@ bool MailToolWindow::LoadSource(const mail::MailSource& source) {
     Notify(Q(e.what()));
     return false;
   }
-  const bool newFile = S(csvEdit_->text()) != source.csv.string() || !table_;
+  const bool newFile = loadedCsv_ != source.csv || !table_;
   table_ = std::move(table);
+  loadedCsv_ = source.csv;
+  loadedFolder_ = source.folder;
   filling_ = true;
   csvEdit_->setText(Q(source.csv.string()));
   for (int i = 0; i < separatorBox_->count(); ++i) {
@@ -293,13 +312,54 @@ bool MailToolWindow::LoadSource(const mail::MailSource& source) {
   folderEdit_->setText(Q(source.folder.string()));
   // A new file gets the column whose cells look like addresses; a file read again keeps the
   // column the user chose.
-  const int guessed = mail::GuessAddressColumn(*table_);
+  int guessed = mail::GuessAddressColumn(*table_);
+  // The column chosen the last time this file was mailed comes before the guess.
+  if (const QSettings remembered(RememberedPath(), QSettings::IniFormat);
+      newFile && remembered.value(QStringLiteral("last/csv")).toString() == csvEdit_->text()) {
+    const int column = remembered.value(QStringLiteral("last/address"), 0).toInt();
+    if (column >= 1 && column <= columns) guessed = column;
+  }
   addressBox_->setCurrentIndex(newFile || chosenAddress < 0 || chosenAddress >= columns
                                    ? (guessed > 0 ? guessed - 1 : -1)
                                    : chosenAddress);
   filling_ = false;
   ShowRows();
+  RememberSource();
   return true;
+}
+
+QString MailToolWindow::RememberedPath() const {
+  return Q((settingsFile_.parent_path() / "mail-serie.ini").string());
+}
+
+void MailToolWindow::RememberSource() {
+  if (!table_) return;
+  const mail::MailSource source = ChosenSource();
+  QSettings remembered(RememberedPath(), QSettings::IniFormat);
+  remembered.setValue(QStringLiteral("last/csv"), csvEdit_->text());
+  remembered.setValue(QStringLiteral("last/separator"), QString(QChar(table_->Separator())));
+  remembered.setValue(QStringLiteral("last/column"), source.naming.column);
+  remembered.setValue(QStringLiteral("last/identifier"), Q(source.naming.identifier));
+  remembered.setValue(QStringLiteral("last/folder"), folderEdit_->text());
+  remembered.setValue(QStringLiteral("last/address"), addressBox_->currentIndex() + 1);
+}
+
+std::optional<mail::MailSource> MailToolWindow::LastSource() const {
+  const QSettings remembered(RememberedPath(), QSettings::IniFormat);
+  const QString csv = remembered.value(QStringLiteral("last/csv")).toString();
+  std::error_code error;
+  if (csv.isEmpty() || !std::filesystem::is_regular_file(S(csv), error)) return std::nullopt;
+  mail::MailSource source;
+  source.csv = S(csv);
+  const QString separator = remembered.value(QStringLiteral("last/separator")).toString();
+  if (separator.size() == 1 && separator[0].unicode() < 0x80)
+    source.separator = static_cast<char>(separator[0].unicode());
+  source.naming.column = std::max(0, remembered.value(QStringLiteral("last/column"), 0).toInt());
+  source.naming.identifier =
+      S(remembered.value(QStringLiteral("last/identifier"), Q(serial::kDefaultIdentifier))
+            .toString());
+  source.folder = S(remembered.value(QStringLiteral("last/folder")).toString());
+  return source;
 }
 
 mail::MailSource MailToolWindow::ChosenSource() const {
@@ -313,24 +373,47 @@ mail::MailSource MailToolWindow::ChosenSource() const {
 }
 
 void MailToolWindow::OnChooseCsvClick() {
-  const QString file = QFileDialog::getOpenFileName(
-      this, QString::fromUtf8("CSV-Datei wählen"), QString(),
-      QString::fromUtf8("CSV-Dateien (*.csv *.txt);;Alle Dateien (*)"));
-  if (file.isEmpty()) return;
+  ui::qt::FileDialogChoice choice;
+  choice.title = QString::fromUtf8("CSV-Datei wählen");
+  choice.filter = QString::fromUtf8("CSV-Dateien (*.csv *.txt);;Alle Dateien (*)");
+  choice.start = csvEdit_->text();
+  const QString file = ui::qt::ChooseFile(this, choice);
+  if (!file.isEmpty()) OnCsvTyped(file);
+}
+
+void MailToolWindow::OnCsvTyped(const QString& file) {
+  if (file.isEmpty()) {
+    csvEdit_->setText(table_ ? Q(loadedCsv_.string()) : QString());
+    return;
+  }
   mail::MailSource source = ChosenSource();
   source.csv = S(file);
   source.separator.reset();
   // The serial run usually wrote its PDFs beside the CSV file or below it.
   if (source.folder.empty()) source.folder = source.csv.parent_path();
-  LoadSource(source);
+  // A file that cannot be read is told; the field shows the file in use again.
+  if (!LoadSource(source)) csvEdit_->setText(table_ ? Q(loadedCsv_.string()) : QString());
 }
 
 void MailToolWindow::OnChooseFolderClick() {
-  const QString folder = QFileDialog::getExistingDirectory(
-      this, QString::fromUtf8("Ordner der PDF-Dateien wählen"), folderEdit_->text());
-  if (folder.isEmpty()) return;
+  ui::qt::FileDialogChoice choice;
+  choice.title = QString::fromUtf8("Ordner der PDF-Dateien wählen");
+  choice.start = folderEdit_->text();
+  choice.mode = ui::qt::FileDialogMode::Folder;
+  const QString folder = ui::qt::ChooseFile(this, choice);
+  if (!folder.isEmpty()) OnFolderTyped(folder);
+}
+
+void MailToolWindow::OnFolderTyped(const QString& folder) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(S(folder), error)) {
+    Notify(QString::fromUtf8("Den Ordner gibt es nicht: ") + folder);
+    folderEdit_->setText(Q(loadedFolder_.string()));
+    return;
+  }
   folderEdit_->setText(folder);
   ShowRows();
+  RememberSource();
 }
 
 void MailToolWindow::OnSourceChange() {
@@ -340,13 +423,16 @@ void MailToolWindow::OnSourceChange() {
 }
 
 void MailToolWindow::OnAddressColumnChange() {
-  if (!filling_) ShowRows();
+  if (filling_) return;
+  ShowRows();
+  RememberSource();
 }
 
 void MailToolWindow::ShowRows() {
   if (!table_) return;
   const mail::MailSource source = ChosenSource();
   rows_.clear();
+  states_.clear();
   mailRows_.reset();
   uncertainCount_ = 0;
   QString problem;
@@ -410,6 +496,7 @@ void MailToolWindow::ShowRows() {
       rowTable_->setItem(r, c, item);
     }
     rows_.push_back(std::move(row));
+    states_.push_back(state);
   }
   resendUncertainButton_->setEnabled(uncertainCount_ > 0 && !Sending());
   if (!problem.isEmpty()) {
@@ -473,12 +560,40 @@ void MailToolWindow::OnResendUncertainClick() {
                             : "%1 Mails sind vielleicht schon angekommen. Wirklich erneut "
                               "senden? Die Empfänger bekommen sie dann womöglich zweimal.")
           .arg(uncertainCount_);
-  const bool yes = confirm_
-                       ? confirm_(question)
-                       : QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
-  if (yes) Start(Job::ResendUncertain);
+  if (Ask(question)) Start(Job::ResendUncertain);
 }
 void MailToolWindow::OnTestMailClick() { Start(Job::TestMail); }
+
+bool MailToolWindow::Ask(const QString& question) {
+  if (confirm_) return confirm_(question);
+  QMessageBox box(QMessageBox::Question, windowTitle(), question, QMessageBox::NoButton, this);
+  QPushButton* yes = box.addButton(QString::fromUtf8("Ja"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QString::fromUtf8("Nein"), QMessageBox::NoRole);
+  box.setDefaultButton(no);
+  box.setEscapeButton(no);
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
+QString MailToolWindow::SendQuestion() const {
+  std::size_t mails = 0;
+  std::vector<std::string> addresses;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    const mail::MailRow& row = rows_[i];
+    const bool settled =
+        states_[i] == mail::MailState::Sent || states_[i] == mail::MailState::Uncertain;
+    if (!row.Ready() || (settled && !resendBox_->isChecked())) continue;
+    ++mails;
+    if (std::find(addresses.begin(), addresses.end(), row.address) == addresses.end())
+      addresses.push_back(row.address);
+  }
+  if (mails == 0) return {};
+  return QString::fromUtf8("%1 %2 an %3 Empfänger senden? (an %4)")
+      .arg(mails)
+      .arg(QString::fromUtf8(mails == 1 ? "Mail" : "Mails"))
+      .arg(addresses.size())
+      .arg(FirstAddresses(addresses));
+}
 void MailToolWindow::OnPreviewClick() { Start(Job::Preview); }
 
 void MailToolWindow::OnCancelClick() {
@@ -506,6 +621,19 @@ void MailToolWindow::Start(Job job) {
   ShowRows();
   if (!mailRows_) {
     Notify(statusLabel_->text());
+    return;
+  }
+  // Nothing goes out by surprise: the count and the first addresses first, then, for a server
+  // elsewhere without encryption, what would travel readable.
+  if (job == Job::Send) {
+    const QString question = SendQuestion();
+    if (!question.isEmpty() && !Ask(question)) return;
+  }
+  if (job != Job::Preview && server.security == mail::Security::None && !IsLoopback(server.host) &&
+      !Ask(QString::fromUtf8("Die Verbindung zu %1 ist nicht verschlüsselt: das Passwort und die "
+                             "PDF-Dateien gingen lesbar durch das Netz. Trotzdem ohne "
+                             "Verschlüsselung senden?")
+               .arg(Q(server.host)))) {
     return;
   }
   const std::filesystem::path folder = ChosenSource().folder;

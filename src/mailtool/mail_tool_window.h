@@ -68,6 +68,19 @@ class MailToolWindow : public QWidget {
 
   void OnChooseCsvClick();
   void OnChooseFolderClick();
+  // A path typed, pasted or chosen: read when it is a file or folder, else told.
+  void OnCsvTyped(const QString& file);
+  void OnFolderTyped(const QString& folder);
+  // The question before sending: "29 Mails an 29 Empfänger senden? (an anna@…, …)"; empty when
+  // no mail would go.
+  QString SendQuestion() const;
+  // A yes/no question ("Ja"/"Nein"; Escape says no), or the test's answer.
+  bool Ask(const QString& question);
+  // The source last mailed from and its address column, kept beside the mail settings, so the
+  // tool started without parameters opens where it was left.
+  QString RememberedPath() const;
+  void RememberSource();
+  std::optional<mail::MailSource> LastSource() const;
   void OnSourceChange();
   void OnAddressColumnChange();
   void ShowRows();
@@ -85,6 +98,9 @@ class MailToolWindow : public QWidget {
   std::shared_ptr<const serial::CsvTable> table_;
   std::shared_ptr<const mail::MailRows> mailRows_;  // none when the folder cannot be paired
   std::vector<mail::MailRow> rows_;                 // as shown, without their cells
+  std::vector<mail::MailState> states_;             // each row's state in the send log
+  std::filesystem::path loadedCsv_;                 // the file the rows were read from
+  std::filesystem::path loadedFolder_;
   std::size_t uncertainCount_ = 0;
   std::function<void(const QString&)> notify_;
   std::function<bool(const QString&)> confirm_;

@@ -19,6 +19,8 @@ class Control;
 class TForm;
 
 // What a file dialog asks: title, filter ("Quirabel Dateien|*.kxp"), a preset name, open or save.
+// A save dialog gives the name with the filter's first extension (".kxp") as it will be written,
+// and asks before that name replaces a file.
 struct FileDialogRequest {
   std::string title;
   std::string filter;

@@ -5,7 +5,6 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +20,7 @@
 #include <vector>
 
 #include "ui/controls.h"
+#include "ui/qt/file_dialog.h"
 #include "ui/qt/form_host.h"
 #include "ui/qt/web_fetch.h"
 
@@ -33,16 +33,6 @@ QString Q(std::string_view text) {
 }
 
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
-
-// "Quirabel Dateien|*.kxp|PDF|*.pdf" -> "Quirabel Dateien (*.kxp);;PDF (*.pdf)".
-QString QtFilter(std::string_view filter) {
-  QStringList parts = Q(filter).split('|');
-  QStringList out;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    out << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
-  }
-  return out.join(";;");
-}
 
 }  // namespace
 
@@ -187,12 +177,15 @@ int QtPlatform::ShowModal(TForm& form) {
 }
 
 std::optional<std::string> QtPlatform::FileDialog(const FileDialogRequest& request) {
-  const QString filter = QtFilter(request.filter);
-  const QString title = Q(request.title);
-  const QString name =
-      request.save
-          ? QFileDialog::getSaveFileName(DialogParent(window_), title, Q(request.fileName), filter)
-          : QFileDialog::getOpenFileName(DialogParent(window_), title, Q(request.fileName), filter);
+  const QString filter = Q(request.filter);
+  FileDialogChoice choice;
+  choice.title = Q(request.title);
+  choice.filter = QtFilter(filter);
+  choice.start = Q(request.fileName);
+  choice.mode = request.save ? FileDialogMode::Save : FileDialogMode::Open;
+  // A name is saved with the first kind of the filter: "*.kxp" gives ".kxp".
+  if (request.save) choice.extension = FirstExtension(filter);
+  const QString name = ChooseFile(DialogParent(window_), choice);
   if (name.isEmpty()) return std::nullopt;
   return S(name);
 }
