@@ -7,6 +7,7 @@
 #include "app/application.h"
 #include "designer/document_window.h"
 #include "serial/serial_error.h"
+#include "serial/series_settings.h"
 
 namespace quirabel::app {
 
@@ -195,7 +196,23 @@ bool SerialPdf::LinkToolClick() {
 }
 
 bool SerialPdf::MailToolClick() {
-  StartTool(kMailToolPath, {});
+  // With the open project's last series, the tool opens on it; else as it was left.
+  std::vector<std::string> arguments;
+  if (application_.DocumentWindow() != nullptr &&
+      serial::IsProjectNumber(application_.State().projectNumber)) {
+    const std::filesystem::path linkFile = ProjectLinkFile();
+    const auto series = serial::ReadSeriesSettings(serial::SeriesSettingsPath(linkFile));
+    std::error_code error;
+    if (series && !series->naming.empty() && std::filesystem::is_regular_file(linkFile, error)) {
+      try {
+        const serial::LinkFile link = serial::ReadLinkFile(linkFile);
+        arguments = MailToolArguments(link.csvPath, series->naming, link.separator, series->folder);
+      } catch (const serial::SerialError&) {
+        // A damaged link file: the tool opens as it was left.
+      }
+    }
+  }
+  StartTool(kMailToolPath, arguments);
   return true;
 }
 
@@ -209,6 +226,21 @@ bool SerialPdf::PrepareRun() {
   if (!table_) return false;
   dialogs::SerialSettingsWindow& settings = SettingsWindow();
   settings.Fill(*link_, *table_);
+  // The naming and folder of the project's last series come back.
+  if (const auto series = serial::ReadSeriesSettings(serial::SeriesSettingsPath(ProjectLinkFile()))) {
+    const serial::Naming naming = serial::NamingFromText(series->naming);
+    if (naming.column > 0 && naming.column <= table_->ColumnCount()) {
+      settings.namingBox->SetItemIndex(naming.column);
+      settings.OnNamingChange();
+    } else if (naming.column == 0 && !series->naming.empty()) {
+      settings.namingBox->SetItemIndex(0);
+      settings.OnNamingChange();
+      settings.identifierEdit->SetText(naming.identifier);
+    }
+    std::error_code error;
+    if (!series->folder.empty() && std::filesystem::is_directory(series->folder, error))
+      settings.targetFolderLabel->SetCaption(series->folder);
+  }
   if (settings.targetFolderLabel->Caption().empty())
     settings.targetFolderLabel->SetCaption(FolderWindow().folderTree->Folder().string());
   return true;
@@ -310,20 +342,27 @@ bool SerialPdf::RunPerRow() {
     outcome = run();
   }
   platform.ShowMessage(RunReport(outcome, request.folder));
+  if (outcome.written > 0) {
+    // Kept for the next run and the e-mail tool; a file that cannot be written costs only that.
+    serial::WriteSeriesSettings(serial::SeriesSettingsPath(request.linkFile),
+                                {settings.NamingText(), request.folder.string()});
+  }
   if (!outcome.failure.empty()) return false;
   if (settings.SendByMail() && !outcome.cancelled) StartTool(kMailToolPath, MailToolArguments());
   return outcome.Complete();
 }
 
 std::vector<std::string> SerialPdf::MailToolArguments() const {
-  auto oneWord = [](std::string text) {
-    std::replace(text.begin(), text.end(), ' ', '*');
-    return text;
-  };
   if (!link_ || settingsWindow_ == nullptr) return {};
+  return MailToolArguments(link_->csvPath, settingsWindow_->NamingText(), link_->separator,
+                           settingsWindow_->targetFolderLabel->Caption());
+}
+
+std::vector<std::string> SerialPdf::MailToolArguments(std::string csv, std::string naming,
+                                                      char separator, std::string folder) {
+  for (std::string* text : {&csv, &naming, &folder}) std::replace(text->begin(), text->end(), ' ', '*');
   // After "--" nothing is taken for an option, by Qt or by the tool.
-  return {"--", oneWord(link_->csvPath), oneWord(settingsWindow_->NamingText()),
-          std::string(1, link_->separator), oneWord(settingsWindow_->targetFolderLabel->Caption())};
+  return {"--", std::move(csv), std::move(naming), std::string(1, separator), std::move(folder)};
 }
 
 }  // namespace quirabel::app

@@ -111,7 +111,8 @@ class SerialPdf {
   void NewFolderClick();
   // "Übernehmen" of the folder choice: its folder becomes the target folder.
   void ApplyChosenFolder();
-  // "Serien Mailer starten.. (Single Attachments)": the e-mail tool without parameters.
+  // "Serien Mailer starten.. (Single Attachments)": the e-mail tool, with the open project's last
+  // series (its CSV file, naming and folder) when it has one, else without parameters.
   bool MailToolClick();
 
   dialogs::SerialSettingsWindow& SettingsWindow();
@@ -121,6 +122,8 @@ class SerialPdf {
   // The parameters the e-mail tool gets after a run: CSV file, naming text, separator and target
   // folder, blanks made "*" so that each stays one word.
   std::vector<std::string> MailToolArguments() const;
+  static std::vector<std::string> MailToolArguments(std::string csv, std::string naming,
+                                                    char separator, std::string folder);
 
  private:
   // The run of the open project (stored first) with these rows and settings.

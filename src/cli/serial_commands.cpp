@@ -15,6 +15,7 @@
 #include "cli/batch_commands.h"
 #include "cli/progress_line.h"
 #include "serial/run_check.h"
+#include "serial/series_settings.h"
 
 namespace quirabel::cli {
 
@@ -170,6 +171,18 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   if (!link) return kExitFailed;
   const std::optional<serial::CsvTable> table = serialPdf.ReadCsv(*link);
   if (!table) return kExitFailed;
+  // Without a naming given, the PDFs are named as the project's last series was.
+  const std::filesystem::path seriesFile = serial::SeriesSettingsPath(request.linkFile);
+  if (call.column.empty() && call.prefix.empty() && call.onePdf.empty()) {
+    if (const auto series = serial::ReadSeriesSettings(seriesFile); series && !series->naming.empty()) {
+      const serial::Naming naming = serial::NamingFromText(series->naming);
+      if (naming.column <= table->ColumnCount()) {
+        request.naming = naming;
+        std::cout << "Dateinamen nach " << series->naming
+                  << " wie beim letzten Lauf (anders mit --column oder --prefix).\n";
+      }
+    }
+  }
   if (request.naming.column > table->ColumnCount()) {
     throw std::invalid_argument("--column " + std::to_string(request.naming.column) +
                                 ": die CSV-Datei hat nur " + std::to_string(table->ColumnCount()) +
@@ -222,6 +235,12 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   const serial::SerialOutcome outcome =
       serialPdf.Print(*link, *table, request, onWritten, /*tell=*/false);
   progress.reset();  // ends its line before the summary
+  if (outcome.written > 0) {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::absolute(request.folder, error);
+    serial::WriteSeriesSettings(seriesFile,
+                                {serial::NamingText(request.naming), (error ? request.folder : folder).string()});
+  }
   if (outcome.foreignCount > 0) {
     std::cerr << "quirabel-batch: " << outcome.foreignCount
               << (outcome.foreignCount == 1 ? " Datei gibt" : " Dateien gibt")
