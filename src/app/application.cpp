@@ -71,11 +71,55 @@ Application::~Application() = default;
 
 void Application::ShowMessage(const std::string& text) { platform_.ShowMessage(text); }
 
+std::string InkReport(const std::vector<graphics::InkFlags>& pages) {
+  graphics::InkFlags all;
+  std::string perPage;
+  for (std::size_t n = 0; n < pages.size(); ++n) {
+    const graphics::InkFlags& inks = pages[n];
+    std::string names;
+    for (const auto& [used, name] : {std::pair{inks.cyan, "Cyan"}, std::pair{inks.magenta, "Magenta"},
+                                     std::pair{inks.yellow, "Gelb"}, std::pair{inks.black, "Schwarz"}}) {
+      if (used) names += (names.empty() ? "" : ", ") + std::string(name);
+    }
+    perPage += (n == 0 ? "" : "; ") + ("Seite " + std::to_string(n + 1) + ": ") +
+               (names.empty() ? "keine" : names);
+    all.cyan |= inks.cyan;
+    all.magenta |= inks.magenta;
+    all.yellow |= inks.yellow;
+    all.black |= inks.black;
+  }
+  return "Das Dokument ist " + std::to_string(all.Count()) + " farbig\n" + perPage;
+}
+
+std::optional<std::vector<graphics::InkFlags>> Application::InksOfAllPages() {
+  if (documentWindow_ == nullptr) return std::nullopt;
+  const int shown = state_.currentPage;
+  std::vector<graphics::InkFlags> pages;
+  platform_.SetScreenCursor(ui::crHourGlass);
+  struct RestoreCursor {
+    ui::Platform& platform;
+    ~RestoreCursor() { platform.SetScreenCursor(ui::crDefault); }
+  } restoreCursor{platform_};
+  for (int n = 1; n <= state_.pageCount; ++n) {
+    // The page on screen is checked as it stands; the others as stored.
+    if (n != state_.currentPage && !GoToPage(n)) {
+      GoToPage(shown);
+      return std::nullopt;
+    }
+    platform_.ProcessMessages();
+    documentWindow_->Page().CountInks();
+    pages.push_back(documentWindow_->Page().Inks());
+  }
+  if (state_.currentPage != shown && !GoToPage(shown)) return std::nullopt;
+  return pages;
+}
+
 void Application::CheckInks() {
   if (documentWindow_ == nullptr) return;
   RunCommand(platform_, [this] {
-    ShowMessage(documentWindow_->CheckInks());
-    return true;
+    const auto pages = InksOfAllPages();
+    if (pages) ShowMessage(InkReport(*pages));
+    return pages.has_value();
   });
 }
 

@@ -26,6 +26,10 @@ class DocumentWindow;
 
 namespace quirabel::app {
 
+// "Das Dokument ist 4 farbig" and, per page, its inks: "Seite 1: Cyan, Magenta, Gelb, Schwarz;
+// Seite 2: Schwarz" (a page without any: "keine").
+std::string InkReport(const std::vector<graphics::InkFlags>& pages);
+
 // The application: its state (the open project) and its windows. The main window's commands are
 // written here once; the designer calls them from its menus, the batch tool from its command
 // line, and tests directly. Dialog answers come through the platform.
@@ -191,8 +195,11 @@ class Application : public ui::Component {
 
   // Loads and stores back every page, as export does, and comes back to the page shown before.
   bool VisitAllPages();
-  // The document's ink check, told as "Das Dokument ist N farbig".
+  // The document's ink check over every page, told as "Das Dokument ist N farbig" with the inks
+  // of each page; the page shown stays.
   void CheckInks();
+  // The inks of each page, from page 1; none when a page cannot be loaded (after its message).
+  std::optional<std::vector<graphics::InkFlags>> InksOfAllPages();
 
  private:
   void ShowMessage(const std::string& text);

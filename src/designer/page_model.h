@@ -142,6 +142,8 @@ class PageModel {
   graphics::TColor GifReplaceColour() const { return gifReplaceColour_; }
   // How many process inks the page needs at most (the colour check).
   int CountInks();
+  // Which inks the last CountInks found.
+  const graphics::InkFlags& Inks() const { return inks_; }
 
   // Starts a PDF document in the report, created now.
   void BeginPdf();

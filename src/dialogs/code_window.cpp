@@ -1,6 +1,9 @@
 #include "dialogs/code_window.h"
 
 #include "base/user_error.h"
+
+#include <tuple>
+
 #include "designer/document_window.h"
 #include "graphics/code_symbol.h"
 #include "ui/platform.h"
@@ -65,7 +68,7 @@ CodePropertiesWindow::CodePropertiesWindow(ui::Component* owner, DocumentSource 
   SetCaption("Eigenschaften Code");
   SetToolWindow(true);
   SetColor(graphics::clWhite);
-  SetBounds(0, 0, 260, 436);
+  SetBounds(0, 0, 260, 500);
 
   AddLabel("KindLabel", "Art", 8, 11);
   kindChoice = AddChoice("KindChoice", {"QR-Code", "Data Matrix", "Code 128", "EAN-13"}, "QR-Code",
@@ -87,21 +90,41 @@ CodePropertiesWindow::CodePropertiesWindow(ui::Component* owner, DocumentSource 
   contentMemo->SetBounds(8, 114, 244, 110);
   contentMemo->SetParent(this);
   applyButton = AddButton("ApplyButton", "Übernehmen", 8, 228, 244, 25);
-  smallModulesLabel = AddLabel("SmallModulesLabel", kSmallModules, 8, 256);
+  // The notes take the window's width and as many lines as they need.
+  smallModulesLabel = AddLabel("SmallModulesLabel", kSmallModules, 8, 258);
+  smallModulesLabel->SetBounds(8, 258, 244, 30);
+  smallModulesLabel->SetWordWrap(true);
   smallModulesLabel->SetVisible(false);
-  replacedLabel = AddLabel("ReplacedLabel", "Der Inhalt wurde durch ein Beispiel ersetzt.", 8, 272);
+  replacedLabel = AddLabel("ReplacedLabel", "Der Inhalt wurde durch ein Beispiel ersetzt.", 8, 290);
+  replacedLabel->SetBounds(8, 290, 244, 60);
+  replacedLabel->SetWordWrap(true);
   replacedLabel->SetVisible(false);
 
-  AddLabel("VCardLabel", "vCard aus Datenfeldern", 8, 296, true);
+  replaceQuestion = new ui::TForm(this);
+  replaceQuestion->SetName("ReplaceContentQuestion");
+  replaceQuestion->SetCaption("Inhalt ersetzen?");
+  replaceQuestionLabel = new ui::TLabel(replaceQuestion);
+  replaceQuestionLabel->SetName("Label1");
+  replaceQuestionLabel->SetParent(replaceQuestion);
+  for (const auto& [name, caption, result] :
+       {std::tuple{"Button1", "Ja", ui::mrYes}, std::tuple{"Button2", "Nein", ui::mrNo}}) {
+    auto* button = new ui::TButton(replaceQuestion);
+    button->SetName(name);
+    button->SetCaption(caption);
+    button->SetModalResult(result);
+    button->SetParent(replaceQuestion);
+  }
+
+  AddLabel("VCardLabel", "vCard aus Datenfeldern", 8, 356, true);
   const char* roles[] = {"Name", "Vorname", "Firma", "Telefon", "E-Mail", "Internet"};
   for (int i = 0; i < 6; ++i) {
     const int column = i % 2, row = i / 2;
     const std::string name = "VCardChoice" + std::to_string(i + 1);
-    vcardChoices[i] = AddChoice(name.c_str(), {}, roles[i], 8 + column * 124, 314 + row * 26, 120);
+    vcardChoices[i] = AddChoice(name.c_str(), {}, roles[i], 8 + column * 124, 374 + row * 26, 120);
     vcardChoices[i]->SetStyle(ui::TComboBoxStyle::csDropDownList);
     vcardChoices[i]->SetHint(roles[i]);
   }
-  vcardButton = AddButton("VCardButton", "vCard aus Datenfeldern…", 8, 394, 244, 25);
+  vcardButton = AddButton("VCardButton", "vCard aus Datenfeldern…", 8, 454, 244, 25);
 
   OnShow = [this](ui::Control&) { OnWindowShown(); };
   kindChoice->OnChange = [this](ui::Control&) { OnKindChange(); };
@@ -149,13 +172,23 @@ void CodePropertiesWindow::OnKindChange() {
   trial.SetBounds(0, 0, code->Width(), code->Height());
   trial.SetCodeKind(kind);
   trial.SetCorrection(code->Correction());
-  // Content the new kind cannot hold gives way to an example of the kind (an undo step brings
-  // it back), so the code on the page always prints.
-  // The window says so below the content, until the content is taken or the window shown anew.
+  // Content the new kind holds stays. Content it cannot hold gives way to an example of the kind
+  // only when the person says so (an undo step brings it back), so the code on the page always
+  // prints; "Nein" keeps the kind and the content as they were.
   std::string content = code->Content();
   const auto refusal = CodeContentRefusal(trial, content);
-  if (refusal) content = ExampleOf(kind);
-  // Why, when the pointer rests on it.
+  if (refusal) {
+    replaceQuestionLabel->SetCaption(*refusal + "\n\nDen Inhalt durch ein Beispiel für " +
+                                     kindChoice->Text() + " ersetzen?");
+    if (replaceQuestion->ShowModal() != ui::mrYes) {
+      kindChoice->SetItemIndex(static_cast<int>(code->CodeKind()));
+      return;
+    }
+    content = ExampleOf(kind);
+  }
+  // The window says so below the content, until the content is taken or the window shown anew.
+  replacedLabel->SetCaption(refusal ? "Der Inhalt wurde durch ein Beispiel ersetzt: " + *refusal
+                                    : std::string("Der Inhalt wurde durch ein Beispiel ersetzt."));
   replacedLabel->SetHint(refusal ? *refusal : std::string());
   replacedLabel->SetVisible(refusal.has_value());
   Edit(*code, "", [&] {

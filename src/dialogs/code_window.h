@@ -37,6 +37,9 @@ class CodePropertiesWindow : public ElementWindow {
   ui::TButton* applyButton;       // "Übernehmen"
   ui::TLabel* smallModulesLabel;  // shown while modules would be below 0.25 mm
   ui::TLabel* replacedLabel;      // why a change of kind replaced the content by an example
+  // "Inhalt ersetzen?": asked before a change of kind replaces content the new kind cannot hold.
+  ui::TForm* replaceQuestion;
+  ui::TLabel* replaceQuestionLabel;
   // The data fields of the vCard: Name, Vorname, Firma, Telefon, E-Mail, Internet.
   ui::TComboBox* vcardChoices[6];
   ui::TButton* vcardButton;  // "vCard aus Datenfeldern…"

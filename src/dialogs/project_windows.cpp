@@ -53,6 +53,10 @@ SaveQuestionWindow::SaveQuestionWindow(ui::Component* owner) : ui::TForm(owner) 
   SetCaption("Sichern..");
   auto* question = Make<ui::TLabel>(this, this, "Label1", "Projekt speichern?");
   (void)question;
+  // The way back to the work, besides the two answers.
+  Make<ui::TLabel>(this, this, "Label2",
+                   "Esc oder Fenster schließen: zurück zum Projekt, nichts wird gespeichert "
+                   "oder verworfen.");
   Make<ui::TButton>(this, this, "Button1", "Ja")->SetModalResult(ui::mrOk);
   Make<ui::TButton>(this, this, "Button2", "Nein")->SetModalResult(ui::mrNo);
 }

@@ -26,7 +26,8 @@ class ProjectInfoWindow : public ui::TForm {
   designer::ProjectInfo Info() const;
 };
 
-// "Sichern..": "Projekt speichern?" with "Ja" and "Nein".
+// "Sichern..": "Projekt speichern?" with "Ja" and "Nein"; Escape and the close button answer
+// neither and go back to the work, as the window's second line says.
 class SaveQuestionWindow : public ui::TForm {
  public:
   explicit SaveQuestionWindow(ui::Component* owner);

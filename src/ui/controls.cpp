@@ -88,6 +88,12 @@ void TLabel::SetFont(const TFont& font) {
   Changed();
 }
 
+void TLabel::SetWordWrap(bool value) {
+  if (value == wordWrap_) return;
+  wordWrap_ = value;
+  Changed();
+}
+
 void TLabel::Paint(Canvas& canvas) {
   canvas.font = font_;
   canvas.brush.style = TBrushStyle::bsClear;

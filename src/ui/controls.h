@@ -122,10 +122,14 @@ class TLabel : public Control {
   void Accept(ControlVisitor& visitor) override;
   const TFont& Font() const { return font_; }
   void SetFont(const TFont& font);
+  // A long caption is broken into lines at blanks to fit the label's width.
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool value);
   void Paint(Canvas& canvas) override;
 
  private:
   TFont font_;
+  bool wordWrap_ = false;
 };
 
 // A picture on a window (handles, markers, icons); not part of any document.

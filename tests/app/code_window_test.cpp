@@ -60,7 +60,9 @@ TEST_F(CodeWindowTest, ContentTheKindCannotHoldIsRefusedWithTheReason) {
     report::TPRCode& code = OpenCode(c.size);
     dialogs::CodePropertiesWindow& w = application.CodeWindow();
     ASSERT_TRUE(w.Visible());
+    platform.modalAnswers = {ui::mrYes};  // "Ja" should the window ask to replace the content
     w.kindChoice->Choose(static_cast<int>(c.kind));
+    platform.modalAnswers.clear();
     ASSERT_EQ(code.CodeKind(), c.kind);
     // A content the new kind cannot hold gave way to an example of it, and the window says so.
     EXPECT_TRUE(platform.messages.empty());
@@ -86,6 +88,47 @@ TEST_F(CodeWindowTest, ContentTheKindCannotHoldIsRefusedWithTheReason) {
       EXPECT_NE(platform.messages[0].find(c.refusal), std::string::npos) << platform.messages[0];
       EXPECT_EQ(code.Content(), before);
     }
+    w.Hide();
+  }
+}
+
+// A change of kind keeps the content the new kind can hold; otherwise the window asks, and "Nein"
+// (or Escape) keeps kind and content.
+TEST_F(CodeWindowTest, ChangeOfKindKeepsTheContentOrAsks) {
+  const std::string vcard = "BEGIN:VCARD\nVERSION:3.0\nN:Muster;Anna\nEND:VCARD";
+  const struct {
+    std::string content;
+    CodeKind kind;
+    int answer;  // to the question, should it come
+    bool asked;
+    CodeKind kindAfter;
+    std::string contentAfter;
+  } cases[] = {
+      {"12345678", CodeKind::Code128, ui::mrYes, false, CodeKind::Code128, "12345678"},
+      {vcard, CodeKind::DataMatrix, ui::mrYes, false, CodeKind::DataMatrix, vcard},
+      {vcard, CodeKind::Ean13, ui::mrNo, true, CodeKind::QrCode, vcard},
+      {vcard, CodeKind::Ean13, ui::mrCancel, true, CodeKind::QrCode, vcard},
+      {vcard, CodeKind::Ean13, ui::mrYes, true, CodeKind::Ean13, "400638133393"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.kind) * 10 + c.answer);
+    report::TPRCode& code = OpenCode(160);
+    code.SetContent(c.content);
+    dialogs::CodePropertiesWindow& w = application.CodeWindow();
+    w.Hide();
+    w.Show();
+    platform.modalWindows.clear();
+    platform.modalAnswers = {c.answer};
+    w.kindChoice->Choose(static_cast<int>(c.kind));
+    EXPECT_EQ(platform.modalWindows.size(), c.asked ? 1u : 0u);
+    if (c.asked) {
+      EXPECT_NE(w.replaceQuestionLabel->Caption().find("EAN-13"), std::string::npos);
+    }
+    EXPECT_EQ(code.CodeKind(), c.kindAfter);
+    EXPECT_EQ(w.kindChoice->ItemIndex(), static_cast<int>(c.kindAfter));
+    EXPECT_EQ(code.Content(), c.contentAfter);
+    EXPECT_EQ(w.contentMemo->Text(), c.contentAfter);
+    EXPECT_EQ(w.replacedLabel->Visible(), c.asked && c.answer == ui::mrYes);
     w.Hide();
   }
 }

@@ -9,6 +9,7 @@
 #include "base/atomic_file.h"
 #include "designer/document_window.h"
 #include "dialogs/page_windows.h"
+#include "report/pr_shapes.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
 #include "support/test_folder.h"
@@ -331,6 +332,38 @@ TEST_F(PagesTest, SerialPdfsOfAnOrderableCardPrintTheBackSideAsTheExportDoes) {
   const std::string serial = ReadFile(folder / "serie" / "pdf-file1.pdf", 1 << 24);
   EXPECT_TRUE(testing::IsValidPdf(serial));
   EXPECT_EQ(WithoutDates(serial), WithoutDates(ReadFile(folder / "export.pdf", 1 << 24)));
+}
+
+}  // namespace
+}  // namespace quirabel::app
+
+namespace quirabel::app {
+namespace {
+
+// "Farben prüfen (CMYK)" checks every page, names the inks of each and the total, and leaves the
+// page on screen where it was.
+TEST_F(PagesTest, InkCheckCoversEveryPage) {
+  Application application(platform, folder.string());
+  ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, true)));
+  designer::DocumentWindow& window = *application.DocumentWindow();
+  auto& red = static_cast<report::TPRRect&>(window.Page().CreateElement(designer::ElementKind::Rect));
+  red.SetFillColor(graphics::RGB(255, 0, 0));  // magenta and yellow
+  red.SetLineColor(graphics::RGB(0, 0, 0));    // black
+  Answer({ui::mrOk, ui::mrOk});
+  ASSERT_TRUE(application.NextPageClick());  // page 2: white, nothing on it
+  ASSERT_TRUE(application.NextPageClick());
+  auto& cyan = static_cast<report::TPRRect&>(window.Page().CreateElement(designer::ElementKind::Rect));
+  cyan.SetFillColor(graphics::RGB(0, 255, 255));
+  cyan.SetLineColor(graphics::clNone);
+  ASSERT_TRUE(application.GoToPage(2));
+  platform.messages.clear();
+  application.CheckInks();
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_EQ(platform.messages[0],
+            "Das Dokument ist 4 farbig\nSeite 1: Magenta, Gelb, Schwarz; Seite 2: keine; "
+            "Seite 3: Cyan");
+  EXPECT_EQ(application.State().currentPage, 2);
+  EXPECT_EQ(platform.cursor, ui::crDefault);
 }
 
 }  // namespace

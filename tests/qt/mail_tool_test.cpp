@@ -51,6 +51,11 @@ class MailToolTest : public ::testing::Test {
     ASSERT_TRUE(source);
     window = std::make_unique<mailtool::MailToolWindow>(*source, base / "conf" / "mail.conf");
     window->SetNotifier([this](const QString& text) { notes.push_back(text.toStdString()); });
+    // Every question is answered "Ja" unless a test says otherwise, and kept.
+    window->SetConfirmer([this](const QString& question) {
+      questions.push_back(question.toStdString());
+      return answer;
+    });
     window->SetTimeLimits({3, 3, 3, 3, 3, 3});
     window->show();
   }
@@ -86,6 +91,8 @@ class MailToolTest : public ::testing::Test {
   testing::MailFolder made;
   std::unique_ptr<mailtool::MailToolWindow> window;
   std::vector<std::string> notes;
+  std::vector<std::string> questions;
+  bool answer = true;
 };
 
 TEST_F(MailToolTest, SendsEveryRowsPdfFromTheDesignersParametersAndNothingTwice) {
@@ -96,7 +103,19 @@ TEST_F(MailToolTest, SendsEveryRowsPdfFromTheDesignersParametersAndNothingTwice)
 
   testing::SmtpSink sink(base / "server");
   FillServer(sink.Port());
+  // "Nein" at the question sends nothing.
+  answer = false;
+  QTest::mouseClick(Button(*window, "Senden"), Qt::LeftButton);
+  EXPECT_FALSE(window->Sending());
+  EXPECT_TRUE(sink.Mails().empty());
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0],
+            "5 Mails an 5 Empfänger senden? (an kunde1@example.org, kunde2@example.org, "
+            "kunde3@example.org, …)");
+  answer = true;
   EXPECT_EQ(ClickAndWait("Senden"), "5 Mails gesendet, 0 übersprungen, 0 fehlgeschlagen.");
+  // To the loopback no question about encryption.
+  EXPECT_EQ(questions.size(), 2u);
   const auto mails = sink.Mails();
   ASSERT_EQ(mails.size(), 5u);
   for (const auto& received : mails) {
@@ -112,7 +131,9 @@ TEST_F(MailToolTest, SendsEveryRowsPdfFromTheDesignersParametersAndNothingTwice)
   EXPECT_EQ(Child<QProgressBar>("progressBar")->value(), 5);
   EXPECT_TRUE(Button(*window, "Senden")->isEnabled());
 
+  questions.clear();
   EXPECT_EQ(ClickAndWait("Senden"), "0 Mails gesendet, 5 übersprungen, 0 fehlgeschlagen.");
+  EXPECT_TRUE(questions.empty());  // nothing would go
   Child<QCheckBox>("resendBox")->setChecked(true);
   EXPECT_EQ(ClickAndWait("Senden"), "5 Mails gesendet, 0 übersprungen, 0 fehlgeschlagen.");
   EXPECT_EQ(sink.Mails().size(), 10u);
@@ -189,6 +210,60 @@ TEST_F(MailToolTest, ClosingDuringASendEndsQuicklyAndUncertainMailsGoAgainOnlyOn
   std::map<std::string, int> once;
   for (const std::string& address : made.addresses) once[address] = 1;
   EXPECT_EQ(perAddress, once);
+}
+
+// A server elsewhere without encryption is asked about once more, naming what would travel
+// readable; "Nein" sends nothing.
+TEST_F(MailToolTest, UnencryptedServerElsewhereIsAskedAbout) {
+  FillServer(25);
+  Child<QLineEdit>("hostEdit")->setText(QStringLiteral("mail.example.org"));
+  int asked = 0;
+  window->SetConfirmer([&](const QString& question) {
+    questions.push_back(question.toStdString());
+    return ++asked == 1;  // "Ja" to the count, "Nein" to the warning
+  });
+  QTest::mouseClick(Button(*window, "Senden"), Qt::LeftButton);
+  EXPECT_FALSE(window->Sending());
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_NE(questions[1].find("mail.example.org ist nicht verschlüsselt: das Passwort und die "
+                              "PDF-Dateien gingen lesbar"),
+            std::string::npos)
+      << questions[1];
+}
+
+// Paths typed into the fields are taken when the field is left; a folder that is not there is
+// told and the field goes back. Started without parameters the tool opens where it was left,
+// with the address column chosen.
+TEST_F(MailToolTest, TypedPathsAndTheSourceRemembered) {
+  auto* folder = Child<QLineEdit>("folderEdit");
+  const auto type = [](QLineEdit* edit, const std::string& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, QString::fromStdString(text));
+    QTest::keyClick(edit, Qt::Key_Return);
+  };
+  type(folder, (base / "gibt es nicht").string());
+  ASSERT_FALSE(notes.empty());
+  EXPECT_TRUE(notes.back().starts_with("Den Ordner gibt es nicht")) << notes.back();
+  EXPECT_EQ(folder->text().toStdString(), made.folder.string());
+
+  const testing::MailFolder other = testing::MakeMailFolder(base / "zweite", 3);
+  type(Child<QLineEdit>("csvEdit"), other.csv.string());
+  EXPECT_EQ(window->Rows().size(), 3u);
+  type(folder, other.folder.string());
+  EXPECT_TRUE(window->Rows()[2].Ready());
+  Child<QComboBox>("addressBox")->setCurrentIndex(2);  // Feld3, as a person might choose
+
+  mailtool::MailToolWindow again(std::nullopt, base / "conf" / "mail.conf");
+  EXPECT_EQ(again.findChild<QLineEdit*>(QStringLiteral("csvEdit"))->text().toStdString(),
+            other.csv.string());
+  EXPECT_EQ(again.findChild<QLineEdit*>(QStringLiteral("folderEdit"))->text().toStdString(),
+            other.folder.string());
+  EXPECT_EQ(again.findChild<QComboBox*>(QStringLiteral("namingBox"))->currentText(),
+            QStringLiteral("Feld1"));
+  EXPECT_EQ(again.findChild<QComboBox*>(QStringLiteral("addressBox"))->currentText(),
+            QStringLiteral("Feld3"));
+  EXPECT_EQ(again.Rows().size(), 3u);
 }
 
 }  // namespace

@@ -174,6 +174,11 @@ class LabelAdapter : public ControlAdapter {
     auto& label = static_cast<TLabel&>(control);
     auto* widget = static_cast<QLabel*>(Widget());
     SetFont(widget, label.Font());
+    if (widget->wordWrap() != label.WordWrap()) {
+      widget->setWordWrap(label.WordWrap());
+      widget->setAlignment(label.WordWrap() ? Qt::AlignLeft | Qt::AlignTop
+                                            : Qt::AlignLeft | Qt::AlignVCenter);
+    }
     if (widget->text() != Q(label.Caption())) widget->setText(Q(label.Caption()));
   }
 };

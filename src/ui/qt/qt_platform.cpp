@@ -142,6 +142,7 @@ int QtPlatform::ShowModal(TForm& form) {
   std::vector<std::pair<TEdit*, QLineEdit*>> edits;
   int result = mrCancel;
   bool hasDefault = false;
+  int labels = 0;
   for (Control* control : form.Controls()) {
     if (!control->Visible()) continue;
     if (auto* edit = dynamic_cast<TEdit*>(control)) {
@@ -164,7 +165,10 @@ int QtPlatform::ShowModal(TForm& form) {
         dialog.accept();
       });
     } else if (auto* label = dynamic_cast<TLabel*>(control)) {
-      layout->insertWidget(0, new QLabel(Q(label->Caption())));
+      // The labels above the fields, in their order, each shown whole.
+      auto* text = new QLabel(Q(label->Caption()));
+      text->setWordWrap(true);
+      layout->insertWidget(labels++, text);
     }
   }
   layout->addWidget(buttons);
