@@ -225,6 +225,71 @@ TEST_F(DesignerWindow, SaveAndExportThroughTheirWindows) {
   EXPECT_NE(pdf.find("/Title (Sommerfest)"), std::string::npos);
 }
 
+// Every save dialog asks before replacing the file that will be written, also when the name is
+// typed without its extension: "Nein" keeps the file and the dialog open, "Ja" replaces it.
+TEST_F(DesignerWindow, SaveDialogsAskForTheNameWrittenWithItsExtension) {
+  ASSERT_TRUE(application->SaveProjectTo((folder / "karte.kxp").string()));
+  using Steps = std::deque<ModalScript::Step>;
+  const struct {
+    const char* command;
+    Steps before;  // the windows before the file dialog
+    const char* typed;
+    const char* written;
+  } dialogs[] = {
+      {"Speichern &unter..", {}, "karte2", "karte2.kxp"},
+      {"Als PDF- speichern unter...",
+       {ModalScript::Click("Projektinfos", "Übernehmen")}, "druck", "druck.pdf"},
+      {"Druckbogen als PDF…",
+       {ModalScript::Click("Druckbogen als PDF", "Speichern…"),
+        ModalScript::Click("Projektinfos", "Übernehmen")},
+       "bogen", "bogen.pdf"},
+      {"Einzelseite", {}, "seite.v2", "seite.v2.pdf"},
+  };
+  for (const auto& d : dialogs) {
+    SCOPED_TRACE(d.command);
+    const std::filesystem::path written = folder / d.written;
+    for (const char* answer : {"Nein", "Ja"}) {
+      WriteFileAtomic(written, "ein anderes Dokument");
+      Steps steps = d.before;
+      // The name typed as a person types it; the dialog is accepted as its button does.
+      steps.push_back([&](QWidget& modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(&modal);
+        if (dialog == nullptr) return false;
+        dialog->setDirectory(QString::fromStdString(folder.string()));
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(d.typed);
+        static_cast<QDialog*>(dialog)->accept();
+        return true;
+      });
+      // After "Nein" the dialog is still there: cancelled.
+      if (answer == std::string("Nein")) {
+        steps.push_back([](QWidget& modal) {
+          auto* dialog = qobject_cast<QFileDialog*>(&modal);
+          if (dialog != nullptr) dialog->reject();
+          return dialog != nullptr;
+        });
+      }
+      QString asked;
+      // The question comes while the file dialog waits, so a second person answers it.
+      ModalScript questions({[&asked, answer](QWidget& modal) {
+        auto* box = qobject_cast<QMessageBox*>(&modal);
+        if (box == nullptr || !box->text().contains(QStringLiteral("Ersetzen?"))) return false;
+        asked = box->text();
+        return ModalScript::Click("Quirabel", answer)(modal);
+      }});
+      ModalScript person(std::move(steps));
+      ToolAction(*window, QString::fromUtf8(d.command))->trigger();
+      EXPECT_TRUE(person.Done());
+      EXPECT_TRUE(questions.Done());
+      EXPECT_TRUE(asked.startsWith(QString::fromUtf8("„") + d.written + QString::fromUtf8("“")))
+          << asked.toStdString();
+      EXPECT_EQ(ReadFile(written, 1 << 24) == "ein anderes Dokument", answer == std::string("Nein"))
+          << answer;
+      // The confirmation in the status bar is no modal window; nothing else is left open.
+      EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+  }
+}
+
 // "Öffnen" through its dialog: a file that is no project is reported and the open document stays;
 // a project opens on its first page.
 TEST_F(DesignerWindow, OpenThroughTheDialog) {
