@@ -252,6 +252,7 @@ void SerialPdf::OtherFolderClick() {
   std::error_code error;
   if (!target.empty() && std::filesystem::is_directory(target, error))
     choice.folderTree->SetFolder(target);
+  choice.ShowFolder();
   // "Übernehmen" writes the folder into the settings itself.
   application_.GetPlatform()->ShowModal(choice);
 }
@@ -264,6 +265,7 @@ void SerialPdf::NewFolderClick() {
   named.CreateIn(parent);
   tree.Reread();
   tree.SetFolder(parent / named.nameEdit->Text());
+  FolderWindow().ShowFolder();
 }
 
 void SerialPdf::ApplyChosenFolder() {

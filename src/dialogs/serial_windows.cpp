@@ -142,9 +142,15 @@ FolderChoiceWindow::FolderChoiceWindow(ui::Component* owner) : ui::TForm(owner) 
   SetCaption("Verzeichnisauswahl");
   SetBounds(0, 0, 420, 480);
   SetPosition(ui::TFormPosition::poScreenCenter);
+  // A path typed or pasted beside the tree, taken when the field is left.
+  pathEdit = new ui::TEdit(this);
+  pathEdit->SetName("PathEdit");
+  pathEdit->SetHint("Pfad");
+  pathEdit->SetBounds(8, 8, 404, 24);
+  pathEdit->SetParent(this);
   folderTree = new ui::TFolderTree(this);
   folderTree->SetName("DirectoryListBox1");
-  folderTree->SetBounds(8, 8, 404, 420);
+  folderTree->SetBounds(8, 38, 404, 390);
   std::error_code error;
   folderTree->SetFolder(std::filesystem::current_path(error));
   folderTree->SetParent(this);
@@ -152,6 +158,23 @@ FolderChoiceWindow::FolderChoiceWindow(ui::Component* owner) : ui::TForm(owner) 
   newFolderButton->SetBounds(8, 438, 180, 32);
   applyButton = AddButton(this, "BitBtn2", "Übernehmen", ui::mrOk);
   applyButton->SetBounds(292, 438, 120, 32);
+  folderTree->OnChange = [this](ui::Control&) { ShowFolder(); };
+  pathEdit->OnEditingDone = [this](ui::Control&) { OnPathTyped(); };
+  OnShow = [this](ui::Control&) { ShowFolder(); };
+}
+
+void FolderChoiceWindow::ShowFolder() { pathEdit->SetText(folderTree->Folder().string()); }
+
+void FolderChoiceWindow::OnPathTyped() {
+  const std::string typed = pathEdit->Text();
+  if (typed.empty() || typed == folderTree->Folder().string()) return;
+  std::error_code error;
+  if (!std::filesystem::is_directory(typed, error)) {
+    ShowFolder();
+    throw UserError("Den Ordner gibt es nicht: " + typed);
+  }
+  folderTree->SetFolder(std::filesystem::absolute(typed, error).lexically_normal());
+  ShowFolder();
 }
 
 NewFolderWindow::NewFolderWindow(ui::Component* owner) : ui::TForm(owner) {

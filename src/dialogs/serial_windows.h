@@ -66,15 +66,23 @@ class SerialSettingsWindow : public ui::TForm {
   void EnableWhatApplies();
 };
 
-// "Verzeichnisauswahl": a folder tree; "Übernehmen" hands the folder chosen to the settings.
+// "Verzeichnisauswahl": a path field over a folder tree; "Übernehmen" hands the folder chosen to
+// the settings.
 class FolderChoiceWindow : public ui::TForm {
  public:
   explicit FolderChoiceWindow(ui::Component* owner);
   std::string ClassName() const override { return "FolderChoiceWindow"; }
 
+  ui::TEdit* pathEdit;           // the folder chosen as a path, to type or paste into
   ui::TFolderTree* folderTree;   // starts in the program's current folder
   ui::TButton* newFolderButton;  // "Neues Verzeichniss"
   ui::TButton* applyButton;      // "Übernehmen"
+
+  // The path field shows the folder chosen in the tree.
+  void ShowFolder();
+  // The path field was left: a folder typed there is chosen in the tree; one that is not there
+  // is a UserError, and the field shows the tree's folder again.
+  void OnPathTyped();
 };
 
 // "Neuer Order": the name of a new folder inside the one chosen.

@@ -11,6 +11,7 @@
 #include "base/atomic_file.h"
 #include "base/file_names.h"
 #include "dialogs/serial_windows.h"
+#include "serial/series_settings.h"
 #include "support/data_field_project.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
@@ -94,7 +95,9 @@ TEST_F(SerialPdfTest, PrintsEveryRowNamedAsChosen) {
                                                         (folder / "nach name").string() + "."});
   EXPECT_GE(platform.progressEnded, 1);
 
-  // Started without a naming choice: identifier and counter.
+  // Started without a naming choice and without an earlier series to take it from: identifier
+  // and counter.
+  ASSERT_TRUE(std::filesystem::remove(serial::SeriesSettingsPath(serialPdf->ProjectLinkFile())));
   Answer(-1, folder / "zähler");
   ASSERT_TRUE(serialPdf->PrintClick());
   for (const char* name : {"pdf-file1.pdf", "pdf-file2.pdf", "pdf-file3.pdf"})
@@ -258,7 +261,17 @@ TEST_F(SerialPdfTest, ChoosesNamingAndAFolderMadeOnTheWay) {
       EXPECT_FALSE(newFolder());  // it is there already
       EXPECT_EQ(platform.messages, std::vector<std::string>{dialogs::kFolderNotCreated});
       EXPECT_EQ(tree.Folder(), base / "ablage");
-      tree.Enter("Städte");
+      // A path typed into the field: a folder is chosen in the tree, anything else is told.
+      EXPECT_EQ(choice->pathEdit->Text(), (base / "ablage").string());
+      choice->pathEdit->SetText((base / "fehlt").string());
+      EXPECT_FALSE(RunCommand(platform, [&] {
+        choice->pathEdit->FinishEditing();
+        return true;
+      }));
+      EXPECT_EQ(platform.messages.back(), "Den Ordner gibt es nicht: " + (base / "fehlt").string());
+      EXPECT_EQ(choice->pathEdit->Text(), (base / "ablage").string());
+      choice->pathEdit->SetText((base / "ablage" / "Städte").string());
+      choice->pathEdit->FinishEditing();
       choice->applyButton->Click();
     } else if (auto* named = dynamic_cast<dialogs::NewFolderWindow*>(&form)) {
       named->nameEdit->SetText("Städte");
@@ -275,6 +288,21 @@ TEST_F(SerialPdfTest, ChoosesNamingAndAFolderMadeOnTheWay) {
   EXPECT_EQ(serialPdf->SettingsWindow().targetFolderLabel->Caption(), target.string());
   for (const char* name : {"Köln.pdf", "Bonn.pdf", "Ulm.pdf"})
     EXPECT_TRUE(testing::IsValidPdf(ReadFile(target / name, 1 << 24))) << name;
+
+  // The next run starts with the naming and folder of this one, and writes the same files.
+  platform.modalAnswers = {ui::mrOk};
+  platform.whileModal = [&](ui::TForm&) {
+    EXPECT_EQ(serialPdf->SettingsWindow().namingBox->ItemIndex(), 3);
+    EXPECT_EQ(serialPdf->SettingsWindow().targetFolderLabel->Caption(), target.string());
+  };
+  ASSERT_TRUE(serialPdf->PrintClick());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target), {}), 4);  // and the record
+  // The e-mail tool started from the menu opens on that series.
+  platform.startedPrograms.clear();
+  serialPdf->MailToolClick();
+  ASSERT_EQ(platform.startedPrograms.size(), 1u);
+  EXPECT_NE(platform.startedPrograms[0].find(" Feld3 ; "), std::string::npos)
+      << platform.startedPrograms[0];
 }
 
 // "Alle in eine PDF-Datei" in the settings window: ticked, naming, identifier and mail are off,
