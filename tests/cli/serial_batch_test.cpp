@@ -95,6 +95,14 @@ TEST_F(SerialBatchTest, LinkThenSerial) {
             (std::set<std::string>{"Größer.pdf", "Öztürk.pdf", "Berg.pdf", "Berg-2.pdf", "Ufer.pdf",
                                    "Tal.pdf", "Berg-3.pdf"}));
   EXPECT_NE(TextOf(folder / "namen" / "Berg-3.pdf").find("Frida"), std::string::npos);
+
+  // A plain re-run names its PDFs as the last run did, and says so: nothing is added beside them.
+  const auto again = Batch("serial " + Path("karte.kxp") + " -o " + Path("namen") + " --jobs 1");
+  ASSERT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(again.out,
+            "Dateinamen nach Feld2 wie beim letzten Lauf (anders mit --column oder --prefix).\n"
+            "7 PDF-Dateien geschrieben.\n");
+  EXPECT_EQ(FilesIn("namen").size(), 7u);
 }
 
 TEST_F(SerialBatchTest, FourShardsGiveTheFilesOfOneRun) {

@@ -1107,7 +1107,8 @@ TEST(LinkTool, WritesTheProjectsLinkFile) {
   const auto folder = testing::FreshTestFolder("link_tool_");
   const std::filesystem::path csv = folder / "kunden.csv";
   std::ofstream(csv, std::ios::binary) << "M\xFCller\tAnna\tK\xF6ln\r\nBerg\tBernd\tBonn\r\n";
-  linktool::LinkToolWindow window(folder, "1423559", {"Name", "Ort"});
+  // A field that two elements carry is offered once.
+  linktool::LinkToolWindow window(folder, "1423559", {"Name", "Ort", "Name"});
   window.show();
   {
     ModalScript person({ModalScript::Click("CSV-Datenverknüpfung – Projekt 1423559", "OK")});
@@ -1120,6 +1121,7 @@ TEST(LinkTool, WritesTheProjectsLinkFile) {
   EXPECT_EQ(window.findChild<QComboBox*>(QStringLiteral("separatorBox"))->currentIndex(), 2);
   auto* name = window.findChild<QComboBox*>(QStringLiteral("column:Name"));
   auto* place = window.findChild<QComboBox*>(QStringLiteral("column:Ort"));
+  EXPECT_EQ(window.findChildren<QComboBox*>(QStringLiteral("column:Name")).size(), 1);
   ASSERT_EQ(name->count(), 4);  // "keine", Feld1 … Feld3
   name->setCurrentIndex(1);
   place->setCurrentIndex(3);
