@@ -36,7 +36,11 @@ class SaveAwareFileDialog : public QFileDialog {
                                .arg(QDir::toNativeSeparators(written)));
       return;
     }
-    if (QFileInfo::exists(written) && !AskReplace(this, written)) return;
+    if (QFileInfo::exists(written) && !AskReplace(this, written)) {
+      // Back to the dialog for another name, with the keyboard.
+      activateWindow();
+      return;
+    }
     written_ = written;
     QFileDialog::accept();
   }
