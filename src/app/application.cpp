@@ -77,8 +77,9 @@ std::string InkReport(const std::vector<graphics::InkFlags>& pages) {
   for (std::size_t n = 0; n < pages.size(); ++n) {
     const graphics::InkFlags& inks = pages[n];
     std::string names;
-    for (const auto& [used, name] : {std::pair{inks.cyan, "Cyan"}, std::pair{inks.magenta, "Magenta"},
-                                     std::pair{inks.yellow, "Gelb"}, std::pair{inks.black, "Schwarz"}}) {
+    for (const auto& [used, name] :
+         {std::pair{inks.cyan, "Cyan"}, std::pair{inks.magenta, "Magenta"},
+          std::pair{inks.yellow, "Gelb"}, std::pair{inks.black, "Schwarz"}}) {
       if (used) names += (names.empty() ? "" : ", ") + std::string(name);
     }
     perPage += (n == 0 ? "" : "; ") + ("Seite " + std::to_string(n + 1) + ": ") +

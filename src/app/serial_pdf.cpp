@@ -227,7 +227,8 @@ bool SerialPdf::PrepareRun() {
   dialogs::SerialSettingsWindow& settings = SettingsWindow();
   settings.Fill(*link_, *table_);
   // The naming and folder of the project's last series come back.
-  if (const auto series = serial::ReadSeriesSettings(serial::SeriesSettingsPath(ProjectLinkFile()))) {
+  if (const auto series =
+          serial::ReadSeriesSettings(serial::SeriesSettingsPath(ProjectLinkFile()))) {
     const serial::Naming naming = serial::NamingFromText(series->naming);
     if (naming.column > 0 && naming.column <= table_->ColumnCount()) {
       settings.namingBox->SetItemIndex(naming.column);
@@ -362,7 +363,8 @@ std::vector<std::string> SerialPdf::MailToolArguments() const {
 
 std::vector<std::string> SerialPdf::MailToolArguments(std::string csv, std::string naming,
                                                       char separator, std::string folder) {
-  for (std::string* text : {&csv, &naming, &folder}) std::replace(text->begin(), text->end(), ' ', '*');
+  for (std::string* text : {&csv, &naming, &folder})
+    std::replace(text->begin(), text->end(), ' ', '*');
   // After "--" nothing is taken for an option, by Qt or by the tool.
   return {"--", std::move(csv), std::move(naming), std::string(1, separator), std::move(folder)};
 }

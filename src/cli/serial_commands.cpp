@@ -174,7 +174,8 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   // Without a naming given, the PDFs are named as the project's last series was.
   const std::filesystem::path seriesFile = serial::SeriesSettingsPath(request.linkFile);
   if (call.column.empty() && call.prefix.empty() && call.onePdf.empty()) {
-    if (const auto series = serial::ReadSeriesSettings(seriesFile); series && !series->naming.empty()) {
+    if (const auto series = serial::ReadSeriesSettings(seriesFile);
+        series && !series->naming.empty()) {
       const serial::Naming naming = serial::NamingFromText(series->naming);
       if (naming.column <= table->ColumnCount()) {
         request.naming = naming;
@@ -238,8 +239,8 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   if (outcome.written > 0) {
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::absolute(request.folder, error);
-    serial::WriteSeriesSettings(seriesFile,
-                                {serial::NamingText(request.naming), (error ? request.folder : folder).string()});
+    serial::WriteSeriesSettings(seriesFile, {serial::NamingText(request.naming),
+                                             (error ? request.folder : folder).string()});
   }
   if (outcome.foreignCount > 0) {
     std::cerr << "quirabel-batch: " << outcome.foreignCount

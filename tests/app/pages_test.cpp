@@ -346,13 +346,15 @@ TEST_F(PagesTest, InkCheckCoversEveryPage) {
   Application application(platform, folder.string());
   ASSERT_TRUE(application.NewDocument(designer::DinFormat(designer::DinSize::A6, true)));
   designer::DocumentWindow& window = *application.DocumentWindow();
-  auto& red = static_cast<report::TPRRect&>(window.Page().CreateElement(designer::ElementKind::Rect));
+  auto& red =
+      static_cast<report::TPRRect&>(window.Page().CreateElement(designer::ElementKind::Rect));
   red.SetFillColor(graphics::RGB(255, 0, 0));  // magenta and yellow
   red.SetLineColor(graphics::RGB(0, 0, 0));    // black
   Answer({ui::mrOk, ui::mrOk});
   ASSERT_TRUE(application.NextPageClick());  // page 2: white, nothing on it
   ASSERT_TRUE(application.NextPageClick());
-  auto& cyan = static_cast<report::TPRRect&>(window.Page().CreateElement(designer::ElementKind::Rect));
+  auto& cyan =
+      static_cast<report::TPRRect&>(window.Page().CreateElement(designer::ElementKind::Rect));
   cyan.SetFillColor(graphics::RGB(0, 255, 255));
   cyan.SetLineColor(graphics::clNone);
   ASSERT_TRUE(application.GoToPage(2));

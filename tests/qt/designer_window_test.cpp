@@ -238,11 +238,14 @@ TEST_F(DesignerWindow, SaveDialogsAskForTheNameWrittenWithItsExtension) {
   } dialogs[] = {
       {"Speichern &unter..", {}, "karte2", "karte2.kxp"},
       {"Als PDF- speichern unter...",
-       {ModalScript::Click("Projektinfos", "Übernehmen")}, "druck", "druck.pdf"},
+       {ModalScript::Click("Projektinfos", "Übernehmen")},
+       "druck",
+       "druck.pdf"},
       {"Druckbogen als PDF…",
        {ModalScript::Click("Druckbogen als PDF", "Speichern…"),
         ModalScript::Click("Projektinfos", "Übernehmen")},
-       "bogen", "bogen.pdf"},
+       "bogen",
+       "bogen.pdf"},
       {"Einzelseite", {}, "seite.v2", "seite.v2.pdf"},
   };
   for (const auto& d : dialogs) {
