@@ -12,10 +12,11 @@ packages=(
   libcli11-dev nlohmann-json3-dev libcurl4-openssl-dev libssl-dev libicu-dev
   qt6-translations-l10n
   fonts-liberation fonts-liberation2 fonts-dejavu-core
-  libfreetype-dev libharfbuzz-dev libfontconfig-dev
+  libfreetype-dev libharfbuzz-dev libfontconfig-dev libexpat1-dev
   googletest libgtest-dev libbenchmark-dev
   python3
   qpdf libqpdf-dev poppler-utils zbar-tools dmtx-utils python3-aiosmtpd lintian appstream
+  glabels-data
   clang libclang-rt-14-dev lld
   xvfb xauth
 )

@@ -27,6 +27,7 @@
 #include "designer/print_formats.h"
 #include "report/pr_code.h"
 #include "report/sheet_output.h"
+#include "report/sheet_products.h"
 
 namespace quirabel::cli {
 
@@ -39,7 +40,9 @@ constexpr const char* kUsageText =
     "  quirabel-batch new --list-print-formats\n"
     "  quirabel-batch export EIN.kxp -o AUS.pdf [--force]\n"
     "                        [--sheet A4|A3|SRA3|BxH [--gap MM]\n"
-    "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]]\n"
+    "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]\n"
+    "                         | --sheet-product NUMMER]\n"
+    "  quirabel-batch export --list-sheet-products [SUCHE]\n"
     "  quirabel-batch resave EIN.kxp -o AUS.kxp [--force]\n"
     "  quirabel-batch info EIN.kxp [--json]\n"
     "  quirabel-batch thumbnail EIN.kxp AUS.png [--size N]\n"
@@ -49,7 +52,8 @@ constexpr const char* kUsageText =
     "                        [--rows A-B] [--jobs N] [--overwrite] [--quiet]\n"
     "  quirabel-batch serial EIN.kxp --one-pdf AUS.pdf [--link LINKDATEI] [--rows A-B] [--quiet]\n"
     "                        [--sheet A4|A3|SRA3|BxH [--gap MM]\n"
-    "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]]\n"
+    "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]\n"
+    "                         | --sheet-product NUMMER]\n"
     "  quirabel-batch serial --verify ORDNER [--link LINKDATEI]\n"
     "  quirabel-batch mail DATEI.csv ORDNER --to-column K --subject TEXT --text DATEI\n"
     "                      [--sep ZEICHEN] [--eml ORDNER] [--resend | --resend-uncertain |\n"
@@ -65,7 +69,9 @@ constexpr const char* kUsageText =
     "export  schreibt alle Seiten eines Projekts in eine PDF-Datei; mit --sheet so viele Karten\n"
     "        wie passen auf Druckbögen (Abstand --gap, Vorgabe 2 mm; --grid für vorgestanzte\n"
     "        Bögen: Spalten x Zeilen, erstes Feld bei --margins, die nächsten im Abstand --pitch,\n"
-    "        alles in mm) mit Schnittmarken, Seite 2 gespiegelt auf dem nächsten Bogen.\n"
+    "        alles in mm) mit Schnittmarken, Seite 2 gespiegelt auf dem nächsten Bogen;\n"
+    "        --sheet-product nimmt Bogen und Raster eines vorgestanzten Bogens (Hersteller-\n"
+    "        nummer, z. B. C32011), --list-sheet-products nennt sie, mit SUCHE nur passende.\n"
     "resave  öffnet ein Projekt, lädt jede Seite und speichert es unter neuem Namen.\n"
     "info    zeigt Format, Seiten und Elemente eines Projekts.\n"
     "thumbnail  schreibt Seite 1 als PNG-Bild, N Pixel an der längeren Seite (Vorgabe 256),\n"
@@ -137,6 +143,9 @@ struct Call {
   std::string grid;
   std::string margins;
   std::string pitch;
+  std::string sheetProduct;  // a pre-cut sheet by its maker's number
+  bool listSheetProducts = false;
+  std::string sheetProductQuery;
   LinkCall link;
   SerialCall serial;
   MailCall mail;
@@ -176,6 +185,7 @@ void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
   option(*serial, "--grid", call.grid);
   option(*serial, "--margins", call.margins);
   option(*serial, "--pitch", call.pitch);
+  option(*serial, "--sheet-product", call.sheetProduct);
   serial->add_flag("--overwrite", call.serial.overwrite);
   serial->add_flag("--quiet", call.serial.quiet);
 }
@@ -207,6 +217,7 @@ Call ReadCall(const std::vector<std::string>& args) {
     return command;
   };
 
+  CLI::Option* listSheetProducts = nullptr;
   CLI::App* newCommand = addCommand("new");
   addOutput(*newCommand);
   missingValueTexts.emplace_back(newCommand->add_option("--din", call.din)
@@ -235,11 +246,13 @@ Call ReadCall(const std::vector<std::string>& args) {
       for (auto [option, value] :
            {std::pair{"--sheet", &call.sheet}, std::pair{"--gap", &call.gap},
             std::pair{"--grid", &call.grid}, std::pair{"--margins", &call.margins},
-            std::pair{"--pitch", &call.pitch}}) {
+            std::pair{"--pitch", &call.pitch}, std::pair{"--sheet-product", &call.sheetProduct}}) {
         missingValueTexts.emplace_back(command->add_option(option, *value)
                                            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
                                        std::string(option) + " braucht einen Wert");
       }
+      listSheetProducts = command->add_option("--list-sheet-products", call.sheetProductQuery)
+                              ->expected(0, 1);
     }
   }
 
@@ -268,6 +281,7 @@ Call ReadCall(const std::vector<std::string>& args) {
   }
   if (call.help || call.version) return call;
   if (mmOption->count() > 0) call.mm = {widthAndHeight.first, widthAndHeight.second};
+  call.listSheetProducts = listSheetProducts->count() > 0;
 
   for (const CLI::App* command : app.get_subcommands()) call.command = command->get_name();
   for (const std::string& extra : app.remaining(true)) {
@@ -300,8 +314,38 @@ std::optional<std::pair<double, double>> TwoMillimetres(std::string_view text, c
   return std::pair{*first, *second};
 }
 
+// The pre-cut sheet `--sheet-product` names, from our own list and the installed label templates.
+report::SheetRequest ReadSheetProductRequest(const Call& call) {
+  if (!call.sheet.empty() || !call.gap.empty() || !call.grid.empty() || !call.margins.empty() ||
+      !call.pitch.empty())
+    throw UsageError("--sheet-product gilt ohne --sheet, --gap, --grid, --margins und --pitch");
+  const report::SheetCatalogue catalogue =
+      report::LoadSheetCatalogue(report::InstalledLabelTemplateFolders());
+  try {
+    return report::SheetRequestOf(report::SheetProductNamed(catalogue, call.sheetProduct));
+  } catch (const report::SheetError& unknown) {
+    throw UsageError(unknown.what());
+  }
+}
+
+// The pre-cut sheets we know, those matching `query` when one is given.
+int ListSheetProducts(const std::string& query) {
+  const report::SheetCatalogue catalogue =
+      report::LoadSheetCatalogue(report::InstalledLabelTemplateFolders());
+  const auto found = report::FindSheetProducts(catalogue, query);
+  for (const report::SheetProduct* product : found)
+    std::cout << report::SheetProductLine(*product) << '\n';
+  if (found.empty()) {
+    std::cerr << "quirabel-batch: kein vorgestanzter Bogen passt zu „" << query.substr(0, 80)
+              << "“\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
 // The sheets `export --sheet` asks for.
 report::SheetRequest ReadSheetRequest(const Call& call) {
+  if (!call.sheetProduct.empty()) return ReadSheetProductRequest(call);
   const auto sheet = report::SheetSizeOfName(call.sheet);
   if (!sheet) throw UsageError("--sheet kennt A4, A3, SRA3 und BREITExHÖHE in mm (10 bis 2000)");
   report::SheetRequest request{*sheet, 2.0, std::nullopt};
@@ -504,14 +548,16 @@ int RunSerialCommand(const Call& call, BatchPlatform& platform) {
     throw UsageError("serial braucht -o ORDNER oder --one-pdf DATEI");
   }
   const bool anySheetOption = !call.sheet.empty() || !call.gap.empty() || !call.grid.empty() ||
-                              !call.margins.empty() || !call.pitch.empty();
+                              !call.margins.empty() || !call.pitch.empty() ||
+                              !call.sheetProduct.empty();
   if (anySheetOption && call.serial.onePdf.empty())
-    throw UsageError("--sheet, --gap, --grid, --margins und --pitch gelten nur mit --one-pdf");
-  if (anySheetOption && call.sheet.empty())
+    throw UsageError(
+        "--sheet, --sheet-product, --gap, --grid, --margins und --pitch gelten nur mit --one-pdf");
+  if (anySheetOption && call.sheet.empty() && call.sheetProduct.empty())
     throw UsageError("--gap, --grid, --margins und --pitch gelten nur mit --sheet");
   SerialCall serial = call.serial;
   serial.folder = call.output;
-  if (!call.sheet.empty()) serial.sheets = ReadSheetRequest(call);
+  if (!call.sheet.empty() || !call.sheetProduct.empty()) serial.sheets = ReadSheetRequest(call);
   app::Application application(platform, DesignerProgramFolder());
   if (!application.OpenProject(call.projects.front())) return kExitFailed;
   try {
@@ -591,12 +637,18 @@ int RunCall(const Call& call, BatchPlatform& platform) {
     return WriteThumbnail(application, call.projects[1], size) ? kExitOk : kExitFailed;
   }
 
+  if (call.command == "export" && call.listSheetProducts) {
+    if (!call.projects.empty() || !call.output.empty())
+      throw UsageError("--list-sheet-products nimmt keine Projektdatei und kein -o");
+    return ListSheetProducts(call.sheetProductQuery);
+  }
+
   // export, resave, info
   if (call.projects.size() != 1)
     throw UsageError(call.command + " braucht genau eine Projektdatei");
   if (call.command != "info" && call.output.empty()) throw UsageError(call.command + " braucht -o");
   std::optional<report::SheetRequest> sheetRequest;
-  if (!call.sheet.empty()) {
+  if (!call.sheet.empty() || !call.sheetProduct.empty()) {
     sheetRequest = ReadSheetRequest(call);
   } else if (!call.gap.empty() || !call.grid.empty() || !call.margins.empty() ||
              !call.pitch.empty()) {

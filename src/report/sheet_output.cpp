@@ -14,6 +14,8 @@ constexpr double kPointsPerMm = 72.0 / 25.4;
 // Page sizes are whole points: a card may come out up to half a point larger than its format.
 constexpr double kSizeSlackMm = 0.2;     // millimetres
 constexpr double kCropMarkWidth = 0.25;  // points
+// How far a card may differ from the label of a pre-cut product it is put on.
+constexpr double kLabelSlackMm = 1.0;
 
 double Points(double mm) { return mm * kPointsPerMm; }
 
@@ -85,8 +87,20 @@ SheetLayout PlanSheet(const SheetRequest& request, double pageWidth, double page
   const std::string sheet =
       Millimetres(request.sheet.width) + " × " + Millimetres(request.sheet.height) + " mm";
   if (request.grid) {
-    const CardGrid& grid = *request.grid;
-    if ((grid.columns > 1 && cardWidth > grid.pitchAcross + kSizeSlackMm) ||
+    CardGrid grid = *request.grid;
+    if (request.label) {
+      // A product's labels: the card must be the label's size give or take a millimetre, and is
+      // centred on each label.
+      const SheetLabel& label = *request.label;
+      if (std::abs(cardWidth - label.width) > kLabelSlackMm ||
+          std::abs(cardHeight - label.height) > kLabelSlackMm) {
+        throw SheetError("Die Karte (" + card + ") passt nicht auf die Etiketten von " +
+                         label.product + " (" + Millimetres(label.width) + " × " +
+                         Millimetres(label.height) + " mm): mehr als 1 mm Unterschied.");
+      }
+      grid.left += (label.width - cardWidth) / 2;
+      grid.top += (label.height - cardHeight) / 2;
+    } else if ((grid.columns > 1 && cardWidth > grid.pitchAcross + kSizeSlackMm) ||
         (grid.rows > 1 && cardHeight > grid.pitchDown + kSizeSlackMm)) {
       throw SheetError("Die Karte (" + card + ") ist größer als der Abstand der Felder (" +
                        Millimetres(grid.pitchAcross) + " × " + Millimetres(grid.pitchDown) +

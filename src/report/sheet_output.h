@@ -12,10 +12,19 @@ namespace quirabel::report {
 
 // What a sheet export asks for: the sheet, and either the gap between copies or the cells of a
 // sheet of pre-cut cards.
+// The label of a pre-cut product the cards go on ("Avery Zweckform C32011", 85 x 54 mm).
+struct SheetLabel {
+  std::string product;
+  double width = 0;
+  double height = 0;
+};
+
 struct SheetRequest {
   SheetSize sheet;
   double gap = 2.0;
   std::optional<CardGrid> grid;
+  // With a grid of a product: the card must match the label within 1 mm and is centred on it.
+  std::optional<SheetLabel> label = std::nullopt;
 };
 
 // A card that does not fit the sheet or the cells asked for; the text says so to the person.
