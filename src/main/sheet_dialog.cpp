@@ -6,7 +6,9 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <QSignalBlocker>
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "report/sheet_layout.h"
@@ -16,6 +18,8 @@ namespace quirabel::main {
 namespace {
 
 constexpr int kOwnSize = 3;  // the sheet choice's last entry, after A4, A3 and SRA3
+// Products shown at once in the choice; the search narrows them.
+constexpr std::size_t kListedProducts = 300;
 
 QDoubleSpinBox* MillimetreField(double from, double to, double value) {
   auto* box = new QDoubleSpinBox();
@@ -99,6 +103,14 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
   pitchAcross_ = MillimetreField(1, 2000, 95);
   pitchDown_ = MillimetreField(1, 2000, 55);
 
+  catalogue_ = report::LoadSheetCatalogue(report::InstalledLabelTemplateFolders());
+  productSearch_ = new QLineEdit();
+  productSearch_->setPlaceholderText(QString::fromUtf8("z. B. C32011 oder Herma"));
+  productSearch_->setClearButtonEnabled(true);
+  productChoice_ = new QComboBox();
+  productChoice_->setMinimumContentsLength(30);
+  productChoice_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+
   auto* sheetBox = new QGroupBox(QString::fromUtf8("Bogen"));
   auto* sheetForm = new QFormLayout(sheetBox);
   sheetForm->addRow(QString::fromUtf8("Größe"), sheetChoice_);
@@ -109,6 +121,8 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
   auto* gridBox = new QGroupBox();
   auto* gridForm = new QFormLayout(gridBox);
   gridForm->addRow(gridChoice_);
+  gridForm->addRow(QString::fromUtf8("Vorgestanzter Bogen: Hersteller oder Nummer"), productSearch_);
+  gridForm->addRow(QString::fromUtf8("Produkt"), productChoice_);
   gridForm->addRow(QString::fromUtf8("Spalten"), gridColumns_);
   gridForm->addRow(QString::fromUtf8("Zeilen"), gridRows_);
   gridForm->addRow(QString::fromUtf8("Rand links"), gridLeft_);
@@ -142,15 +156,29 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
 
   connect(sheetChoice_, &QComboBox::currentIndexChanged, this, [this] { Replan(); });
   connect(gridChoice_, &QCheckBox::toggled, this, [this] { Replan(); });
+  // A number changed by hand is a grid of one's own, no longer the product's.
+  const auto changedByHand = [this] {
+    if (takingProduct_) return;
+    if (product_) {
+      product_.reset();
+      const QSignalBlocker quiet(productChoice_);
+      productChoice_->setCurrentIndex(0);
+    }
+    Replan();
+  };
   for (QDoubleSpinBox* box :
        {sheetWidth_, sheetHeight_, gap_, gridLeft_, gridTop_, pitchAcross_, pitchDown_})
-    connect(box, &QDoubleSpinBox::valueChanged, this, [this] { Replan(); });
+    connect(box, &QDoubleSpinBox::valueChanged, this, changedByHand);
   for (QSpinBox* box : {gridColumns_, gridRows_})
-    connect(box, &QSpinBox::valueChanged, this, [this] { Replan(); });
+    connect(box, &QSpinBox::valueChanged, this, changedByHand);
+  connect(productSearch_, &QLineEdit::textChanged, this, [this] { ListProducts(); });
+  connect(productChoice_, &QComboBox::currentIndexChanged, this, [this] { TakeProduct(); });
+  ListProducts();
   Replan();
 }
 
 report::SheetRequest SheetDialog::Request() const {
+  if (product_ && gridChoice_->isChecked()) return *product_;
   report::SheetRequest request;
   const int choice = sheetChoice_->currentIndex();
   if (choice == kOwnSize) {
@@ -165,6 +193,55 @@ report::SheetRequest SheetDialog::Request() const {
                          gridTop_->value(),     pitchAcross_->value(), pitchDown_->value()};
   }
   return request;
+}
+
+void SheetDialog::ListProducts() {
+  const auto found = report::FindSheetProducts(catalogue_, productSearch_->text().toStdString());
+  listed_.assign(found.begin(), found.begin() + std::min(found.size(), kListedProducts));
+  const QSignalBlocker quiet(productChoice_);
+  productChoice_->clear();
+  productChoice_->addItem(found.empty() ? QString::fromUtf8("— keiner passt —")
+                          : found.size() > listed_.size()
+                              ? QString::fromUtf8("— %1 passen, die ersten %2 —")
+                                    .arg(found.size())
+                                    .arg(listed_.size())
+                              : QString::fromUtf8("— %1 zur Wahl —").arg(found.size()));
+  for (const report::SheetProduct* product : listed_)
+    productChoice_->addItem(QString::fromStdString(report::SheetProductLine(*product)));
+  // The product already taken stays chosen while the search still lists it.
+  if (product_) {
+    for (std::size_t i = 0; i < listed_.size(); ++i) {
+      if (listed_[i]->Name() == product_->label->product)
+        productChoice_->setCurrentIndex(static_cast<int>(i) + 1);
+    }
+  }
+}
+
+void SheetDialog::TakeProduct() {
+  const int index = productChoice_->currentIndex() - 1;
+  if (index < 0 || static_cast<std::size_t>(index) >= listed_.size()) return;
+  const report::SheetProduct& product = *listed_[static_cast<std::size_t>(index)];
+  {
+    takingProduct_ = true;
+    const QSignalBlocker quietSheet(sheetChoice_);
+    const QSignalBlocker quietGrid(gridChoice_);
+    const auto is = [&](double w, double h) {
+      return std::abs(product.sheet.width - w) < 0.05 && std::abs(product.sheet.height - h) < 0.05;
+    };
+    sheetChoice_->setCurrentIndex(is(210, 297) ? 0 : is(297, 420) ? 1 : is(320, 450) ? 2 : kOwnSize);
+    sheetWidth_->setValue(product.sheet.width);
+    sheetHeight_->setValue(product.sheet.height);
+    gridChoice_->setChecked(true);
+    gridColumns_->setValue(product.grid.columns);
+    gridRows_->setValue(product.grid.rows);
+    gridLeft_->setValue(product.grid.left);
+    gridTop_->setValue(product.grid.top);
+    pitchAcross_->setValue(product.grid.pitchAcross);
+    pitchDown_->setValue(product.grid.pitchDown);
+    takingProduct_ = false;
+  }
+  product_ = report::SheetRequestOf(product);
+  Replan();
 }
 
 void SheetDialog::Replan() {

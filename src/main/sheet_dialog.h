@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QWidget>
@@ -12,6 +13,7 @@
 #include <optional>
 
 #include "report/sheet_output.h"
+#include "report/sheet_products.h"
 
 namespace quirabel::main {
 
@@ -46,6 +48,11 @@ class SheetDialog : public QDialog {
  private:
   // Reads the choice, plans it and shows the result.
   void Replan();
+  // The products matching the search text, in the product choice.
+  void ListProducts();
+  // Puts the chosen product's sheet and grid into the fields.
+  void TakeProduct();
+
 
   Planner plan_;
   QComboBox* sheetChoice_;
@@ -59,6 +66,14 @@ class SheetDialog : public QDialog {
   QDoubleSpinBox* gridTop_;
   QDoubleSpinBox* pitchAcross_;
   QDoubleSpinBox* pitchDown_;
+  report::SheetCatalogue catalogue_;
+  QLineEdit* productSearch_;
+  QComboBox* productChoice_;
+  std::vector<const report::SheetProduct*> listed_;
+  // The pre-cut product whose numbers the fields hold, until one of them is changed by hand.
+  // Kept whole: the fields show tenths of a millimetre, a product's numbers may be finer.
+  std::optional<report::SheetRequest> product_;
+  bool takingProduct_ = false;
   SheetPreview* preview_;
   QLabel* count_;
   QPushButton* save_;

@@ -95,7 +95,7 @@ constexpr std::size_t kMaxText = 200;  // characters of a maker, number or descr
 constexpr std::size_t kMaxTemplateFile = 16u << 20;
 constexpr std::size_t kMaxTemplateFiles = 500;
 constexpr double kMaxLength = 2000;  // millimetres
-constexpr int kMaxCells = 200;       // columns or rows
+constexpr int kMaxCells = 100;       // columns or rows, as a grid typed by hand
 
 std::string Lowered(std::string_view text) {
   std::string lowered(text);
