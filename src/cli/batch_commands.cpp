@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <nlohmann/json.hpp>
@@ -17,6 +18,7 @@
 
 #include "app/application.h"
 #include "app/command_boundary.h"
+#include "app/printing.h"
 #include "base/version.h"
 #include "cli/mail_commands.h"
 #include "cli/serial_commands.h"
@@ -43,6 +45,9 @@ constexpr const char* kUsageText =
     "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]\n"
     "                         | --sheet-product NUMMER]\n"
     "  quirabel-batch export --list-sheet-products [SUCHE]\n"
+    "  quirabel-batch print EIN.kxp [--printer NAME] [--copies N] [--duplex long|short|off]\n"
+    "                       [--force] [--sheet … | --sheet-product NUMMER]\n"
+    "  quirabel-batch print --list-printers\n"
     "  quirabel-batch resave EIN.kxp -o AUS.kxp [--force]\n"
     "  quirabel-batch info EIN.kxp [--json]\n"
     "  quirabel-batch thumbnail EIN.kxp AUS.png [--size N]\n"
@@ -72,6 +77,9 @@ constexpr const char* kUsageText =
     "        alles in mm) mit Schnittmarken, Seite 2 gespiegelt auf dem nächsten Bogen;\n"
     "        --sheet-product nimmt Bogen und Raster eines vorgestanzten Bogens (Hersteller-\n"
     "        nummer, z. B. C32011), --list-sheet-products nennt sie, mit SUCHE nur passende.\n"
+    "print   druckt alle Seiten (oder mit --sheet die Bögen wie bei export) auf dem Drucker\n"
+    "        NAME oder dem Standarddrucker: genau die PDF-Datei, die export schreibt, als ein\n"
+    "        Auftrag an CUPS; --list-printers nennt die Drucker, den Standarddrucker zuerst.\n"
     "resave  öffnet ein Projekt, lädt jede Seite und speichert es unter neuem Namen.\n"
     "info    zeigt Format, Seiten und Elemente eines Projekts.\n"
     "thumbnail  schreibt Seite 1 als PNG-Bild, N Pixel an der längeren Seite (Vorgabe 256),\n"
@@ -146,6 +154,10 @@ struct Call {
   std::string sheetProduct;  // a pre-cut sheet by its maker's number
   bool listSheetProducts = false;
   std::string sheetProductQuery;
+  std::string printer;  // print
+  std::string copies;
+  std::string duplex;
+  bool listPrinters = false;
   LinkCall link;
   SerialCall serial;
   MailCall mail;
@@ -233,16 +245,26 @@ Call ReadCall(const std::vector<std::string>& args) {
                                      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
                                  "--print-format braucht einen Namen");
   newCommand->add_flag("--list-print-formats", call.listPrintFormats);
-  for (const char* name : {"export", "resave", "info"}) {
+  for (const char* name : {"export", "print", "resave", "info"}) {
     CLI::App* command = addCommand(name);
     command->add_option("project", call.projects);
     if (std::string(name) == "info") {
       command->add_flag("--json", call.json);
+    } else if (std::string(name) == "print") {
+      command->add_flag("--force", call.force);
+      command->add_flag("--list-printers", call.listPrinters);
+      for (auto [option, value] :
+           {std::pair{"--printer", &call.printer}, std::pair{"--copies", &call.copies},
+            std::pair{"--duplex", &call.duplex}}) {
+        missingValueTexts.emplace_back(command->add_option(option, *value)
+                                           ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
+                                       std::string(option) + " braucht einen Wert");
+      }
     } else {
       addOutput(*command);
       command->add_flag("--force", call.force);
     }
-    if (std::string(name) == "export") {
+    if (std::string(name) == "export" || std::string(name) == "print") {
       for (auto [option, value] :
            {std::pair{"--sheet", &call.sheet}, std::pair{"--gap", &call.gap},
             std::pair{"--grid", &call.grid}, std::pair{"--margins", &call.margins},
@@ -251,8 +273,10 @@ Call ReadCall(const std::vector<std::string>& args) {
                                            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
                                        std::string(option) + " braucht einen Wert");
       }
-      listSheetProducts = command->add_option("--list-sheet-products", call.sheetProductQuery)
-                              ->expected(0, 1);
+      if (std::string(name) == "export") {
+        listSheetProducts = command->add_option("--list-sheet-products", call.sheetProductQuery)
+                                ->expected(0, 1);
+      }
     }
   }
 
@@ -375,6 +399,28 @@ report::SheetRequest ReadSheetRequest(const Call& call) {
                                   pitch->first,
                                   pitch->second};
   return request;
+}
+
+// The printer and its options `print` asks for.
+app::PrintOptions ReadPrintOptions(const Call& call) {
+  app::PrintOptions options;
+  options.printer = call.printer;
+  if (!call.copies.empty()) {
+    const bool digits = call.copies.size() <= 3 &&
+                        call.copies.find_first_not_of("0123456789") == std::string::npos;
+    options.copies = digits ? std::stoi(call.copies) : 0;
+    if (options.copies < 1) throw UsageError("--copies braucht eine Zahl von 1 bis 999");
+  }
+  if (call.duplex == "long") {
+    options.duplex = app::Duplex::longEdge;
+  } else if (call.duplex == "short") {
+    options.duplex = app::Duplex::shortEdge;
+  } else if (call.duplex == "off") {
+    options.duplex = app::Duplex::off;
+  } else if (!call.duplex.empty()) {
+    throw UsageError("--duplex kennt long, short und off");
+  }
+  return options;
 }
 
 // The folder for templates and scratch files, as the designer finds it.
@@ -643,10 +689,21 @@ int RunCall(const Call& call, BatchPlatform& platform) {
     return ListSheetProducts(call.sheetProductQuery);
   }
 
-  // export, resave, info
+  if (call.command == "print" && call.listPrinters) {
+    if (!call.projects.empty()) throw UsageError("--list-printers nimmt keine Projektdatei");
+    const auto printers = app::ListPrinters(application);
+    if (!printers) return kExitFailed;
+    for (const std::string& printer : *printers) std::cout << printer << '\n';
+    return kExitOk;
+  }
+  app::PrintOptions printOptions;
+  if (call.command == "print") printOptions = ReadPrintOptions(call);
+
+  // export, print, resave, info
   if (call.projects.size() != 1)
     throw UsageError(call.command + " braucht genau eine Projektdatei");
-  if (call.command != "info" && call.output.empty()) throw UsageError(call.command + " braucht -o");
+  if (call.command != "info" && call.command != "print" && call.output.empty())
+    throw UsageError(call.command + " braucht -o");
   std::optional<report::SheetRequest> sheetRequest;
   if (!call.sheet.empty() || !call.sheetProduct.empty()) {
     sheetRequest = ReadSheetRequest(call);
@@ -666,6 +723,16 @@ int RunCall(const Call& call, BatchPlatform& platform) {
         "Es wurde nichts geschrieben, weil beim Lesen etwas verloren ginge "
         "(mit --force wird trotzdem geschrieben).");
     return kExitFailed;
+  }
+  if (call.command == "print") {
+    printOptions.title = std::filesystem::path(call.projects.front()).filename().string();
+    const auto job = app::PrintDocument(application, printOptions, sheetRequest);
+    if (!job) return kExitFailed;
+    std::cout << "Auftrag " << *job << " an "
+              << (printOptions.printer.empty() ? std::string("den Standarddrucker")
+                                               : "„" + printOptions.printer + "“")
+              << " gesendet.\n";
+    return kExitOk;
   }
   if (call.command == "export" && sheetRequest) {
     const auto cards = application.ExportSheetPdfTo(call.output, *sheetRequest);
