@@ -14,6 +14,7 @@
 #include "designer/document_window.h"
 #include "main/format_dialog.h"
 #include "main/icons.h"
+#include "main/print_dialog.h"
 #include "main/sheet_dialog.h"
 #include "ui/qt/form_host.h"
 
@@ -174,19 +175,31 @@ void MainWindow::BuildMenus() {
             },
             this);
         if (window.exec() != QDialog::Accepted) return;
+        if (window.PrintWanted()) {
+          PrintWithDialog(this, application_, window.Request(),
+                          [this](const QString& line) { Confirm(line); });
+          return;
+        }
         const auto cards = application_.ExportSheetPdf(window.Request());
         if (!cards) return;
         QStringList counts;
         for (const int n : *cards) counts << QString::number(n);
         Confirm(QString::fromUtf8("Karten je Bogen: ") + counts.join(QStringLiteral(", ")));
       });
+  QAction* printAction =
+      make("Drucken…", "Alle Seiten auf einem Drucker ausgeben", nullptr, true, [this] {
+        PrintWithDialog(this, application_, std::nullopt,
+                        [this](const QString& line) { Confirm(line); });
+      });
+  printAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
   QAction* infoAction =
       make("Datei-Infos", nullptr, nullptr, true, [this] { application_.ProjectInfoClick(); });
   QAction* quitAction = make("Quirabel &Beenden", nullptr, nullptr, false, [this] { close(); });
   quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 
   QMenu* file = menuBar()->addMenu(QString::fromUtf8("&Datei"));
-  file->addActions({newAction, openAction, saveAction, saveAsAction, exportAction, sheetAction});
+  file->addActions(
+      {newAction, openAction, saveAction, saveAsAction, exportAction, sheetAction, printAction});
   file->addSeparator();
   file->addAction(infoAction);
   file->addSeparator();

@@ -138,6 +138,11 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
   auto* buttons = new QDialogButtonBox();
   save_ = buttons->addButton(QString::fromUtf8("Speichern…"), QDialogButtonBox::AcceptRole);
   save_->setDefault(true);
+  print_ = buttons->addButton(QString::fromUtf8("Drucken…"), QDialogButtonBox::ActionRole);
+  connect(print_, &QPushButton::clicked, this, [this] {
+    printWanted_ = true;
+    accept();
+  });
   buttons->addButton(QDialogButtonBox::Cancel)->setText(QString::fromUtf8("Abbrechen"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -272,11 +277,13 @@ void SheetDialog::Replan() {
                         .arg(layout.turned ? QString::fromUtf8(" (Karten gedreht)") : QString()));
     preview_->Show(request.sheet, layout);
     save_->setEnabled(true);
+    print_->setEnabled(true);
   } catch (const report::SheetError& e) {
     count_->setStyleSheet(QStringLiteral("color: #b00000"));
     count_->setText(QString::fromUtf8(e.what()));
     preview_->Show(request.sheet, std::nullopt);
     save_->setEnabled(false);
+    print_->setEnabled(false);
   }
 }
 

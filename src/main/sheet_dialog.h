@@ -42,8 +42,10 @@ class SheetDialog : public QDialog {
   using Planner = std::function<report::SheetLayout(const report::SheetRequest&)>;
   SheetDialog(Planner plan, QWidget* parent);
 
-  // The sheets chosen; valid after "Speichern…".
+  // The sheets chosen; valid after "Speichern…" or "Drucken…".
   report::SheetRequest Request() const;
+  // Whether the window was left through "Drucken…" rather than "Speichern…".
+  bool PrintWanted() const { return printWanted_; }
 
  private:
   // Reads the choice, plans it and shows the result.
@@ -77,6 +79,8 @@ class SheetDialog : public QDialog {
   SheetPreview* preview_;
   QLabel* count_;
   QPushButton* save_;
+  QPushButton* print_;
+  bool printWanted_ = false;
 };
 
 }  // namespace quirabel::main
