@@ -59,6 +59,9 @@ constexpr const char* kUsageText =
     "                        [--sheet A4|A3|SRA3|BxH [--gap MM]\n"
     "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]\n"
     "                         | --sheet-product NUMMER]\n"
+    "  quirabel-batch serial EIN.kxp --print [--printer NAME] [--copies N]\n"
+    "                        [--duplex long|short|off] [--link LINKDATEI] [--rows A-B] [--quiet]\n"
+    "                        [--sheet … | --sheet-product NUMMER]\n"
     "  quirabel-batch serial --verify ORDNER [--link LINKDATEI]\n"
     "  quirabel-batch mail DATEI.csv ORDNER --to-column K --subject TEXT --text DATEI\n"
     "                      [--sep ZEICHEN] [--eml ORDNER] [--resend | --resend-uncertain |\n"
@@ -90,7 +93,8 @@ constexpr const char* kUsageText =
     "        Projekts geschrieben hat, ersetzt es nur mit --overwrite.\n"
     "        --one-pdf schreibt alle Zeilen Seite für Seite in eine PDF-Datei, ganz oder gar\n"
     "        nicht; mit --sheet (Optionen wie bei export) jede Zeile als eine Karte auf den\n"
-    "        nächsten Platz der Druckbögen.\n"
+    "        nächsten Platz der Druckbögen. --print schickt dieselbe Datei als einen Auftrag\n"
+    "        an den Drucker (wie print).\n"
     "        --verify prüft, ob die Serien-PDF-Listen im ORDNER (auch die von Teilen mit\n"
     "        --rows) jede Zeile der CSV-Datei genau einmal nennen, mit unveränderter PDF-Datei.\n"
     "mail    sendet jeder Zeile der CSV-Datei ihre PDF-Datei aus dem ORDNER an die Adresse in\n"
@@ -198,6 +202,10 @@ void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
   option(*serial, "--margins", call.margins);
   option(*serial, "--pitch", call.pitch);
   option(*serial, "--sheet-product", call.sheetProduct);
+  option(*serial, "--printer", call.printer);
+  option(*serial, "--copies", call.copies);
+  option(*serial, "--duplex", call.duplex);
+  serial->add_flag("--print", call.serial.print);
   serial->add_flag("--overwrite", call.serial.overwrite);
   serial->add_flag("--quiet", call.serial.quiet);
 }
@@ -585,7 +593,17 @@ int RunSerialCommand(const Call& call, BatchPlatform& platform) {
   }
   if (call.projects.size() != 1)
     throw UsageError(call.command + " braucht genau eine Projektdatei");
-  if (call.command == "serial" && !call.serial.onePdf.empty()) {
+  if (call.command == "serial" && call.serial.print) {
+    if (!call.output.empty() || !call.serial.onePdf.empty() || !call.serial.column.empty() ||
+        !call.serial.prefix.empty() || !call.serial.jobs.empty() || call.serial.overwrite)
+      throw UsageError(
+          "serial --print nimmt weder -o noch --one-pdf, --column, --prefix, --jobs, --overwrite");
+  } else if (!call.printer.empty() || !call.copies.empty() || !call.duplex.empty()) {
+    throw UsageError("--printer, --copies und --duplex gelten nur mit --print");
+  }
+  if (call.command == "serial" && call.serial.print) {
+    // checked above
+  } else if (call.command == "serial" && !call.serial.onePdf.empty()) {
     if (!call.output.empty() || !call.serial.column.empty() || !call.serial.prefix.empty() ||
         !call.serial.jobs.empty() || call.serial.overwrite)
       throw UsageError(
@@ -596,13 +614,15 @@ int RunSerialCommand(const Call& call, BatchPlatform& platform) {
   const bool anySheetOption = !call.sheet.empty() || !call.gap.empty() || !call.grid.empty() ||
                               !call.margins.empty() || !call.pitch.empty() ||
                               !call.sheetProduct.empty();
-  if (anySheetOption && call.serial.onePdf.empty())
+  if (anySheetOption && call.serial.onePdf.empty() && !call.serial.print)
     throw UsageError(
-        "--sheet, --sheet-product, --gap, --grid, --margins und --pitch gelten nur mit --one-pdf");
+        "--sheet, --sheet-product, --gap, --grid, --margins und --pitch gelten nur mit --one-pdf "
+        "oder --print");
   if (anySheetOption && call.sheet.empty() && call.sheetProduct.empty())
     throw UsageError("--gap, --grid, --margins und --pitch gelten nur mit --sheet");
   SerialCall serial = call.serial;
   serial.folder = call.output;
+  if (serial.print) serial.printOptions = ReadPrintOptions(call);
   if (!call.sheet.empty() || !call.sheetProduct.empty()) serial.sheets = ReadSheetRequest(call);
   app::Application application(platform, DesignerProgramFolder());
   if (!application.OpenProject(call.projects.front())) return kExitFailed;

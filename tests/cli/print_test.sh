@@ -3,9 +3,10 @@
 # folder, with a queue whose backend keeps each job's document and options as files. Checks that
 # a card, a sheet by product and their options arrive as the export's own PDF, and that a missing
 # printer or service is a message and exit 1, quickly. Skipped (77) where cupsd cannot start.
-#   print_test.sh QUIRABEL-BATCH
+#   print_test.sh QUIRABEL-BATCH SERIAL-PROJECT (a card with the data field "Name")
 set -euo pipefail
 batch=$(readlink -f "$1")
+serial_project=$(readlink -f "$2")
 skip() { echo "SKIPPED: $*"; exit 77; }
 command -v cupsd >/dev/null && command -v lpadmin >/dev/null || skip "cupsd or lpadmin missing"
 [[ $(id -u) -eq 0 ]] || skip "cupsd needs root to start its backends as lp"
@@ -111,6 +112,25 @@ card|--copies 1|karte.pdf|1|document-name-supplied=karte.kxp
 card twice, both sides|--copies 2 --duplex long|karte.pdf|2|sides=two-sided-long-edge
 sheet by product|--sheet-product C32011 --duplex off|bogen.pdf|1|sides=one-sided
 CASES
+
+# A series: the rows in their order, as one job, the same as --one-pdf writes.
+cp "$serial_project" "$folder/serie.kxp"
+printf 'Anna\nBernd\nClara\n' >"$folder/namen.csv"
+"$batch" link "$folder/serie.kxp" --csv "$folder/namen.csv" --map Name=1 -o "$folder/serie._cv" \
+  >/dev/null
+"$batch" serial "$folder/serie.kxp" --link "$folder/serie._cv" --one-pdf "$folder/serie.pdf" \
+  --quiet >/dev/null
+said=$("$batch" serial "$folder/serie.kxp" --link "$folder/serie._cv" --print --printer karten \
+  --quiet) || fail "series: exit $?"
+job=$(sed -n 's/^3 Zeilen auf 3 Seiten an „karten“ gesendet (Auftrag \([0-9]*\))\.$/\1/p' <<<"$said")
+[[ -n $job ]] || fail "series: said '$said'"
+arrived "$job"
+cmp -s <(stamped "$folder/out/job-$job.pdf") <(stamped "$folder/serie.pdf") ||
+  fail "series: the printed PDF is not the --one-pdf file"
+[[ $(pdftotext "$folder/out/job-$job.pdf" - | tr -d '\f' | grep -E '^(Anna|Bernd|Clara)$' | tr '\n' ' ') == \
+  "Anna Bernd Clara " ]] || fail "series: rows out of order"
+[[ -z $(find "${TMPDIR:-/tmp}" -maxdepth 1 -name 'quirabel-*' -newer "$folder/serie.pdf" 2>/dev/null) ]] ||
+  fail "series: the scratch folder was left"
 
 # What cannot print says why, exits 1 and sends nothing; a service that is not there is told
 # at once.
