@@ -19,6 +19,7 @@
 #include "app/application.h"
 #include "app/command_boundary.h"
 #include "app/printing.h"
+#include "base/atomic_file.h"
 #include "base/version.h"
 #include "cli/mail_commands.h"
 #include "cli/serial_commands.h"
@@ -43,11 +44,12 @@ constexpr const char* kUsageText =
     "  quirabel-batch export EIN.kxp -o AUS.pdf [--force]\n"
     "                        [--sheet A4|A3|SRA3|BxH [--gap MM]\n"
     "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]\n"
-    "                         | --sheet-product NUMMER]\n"
+    "                         | --sheet-product NUMMER] [--back-offset X,Y]\n"
     "  quirabel-batch export --list-sheet-products [SUCHE]\n"
+    "  quirabel-batch export --duplex-test A4|A3|SRA3|BxH -o AUS.pdf\n"
     "  quirabel-batch print EIN.kxp [--printer NAME] [--copies N] [--duplex long|short|off]\n"
-    "                       [--force] [--sheet … | --sheet-product NUMMER]\n"
-    "  quirabel-batch print --list-printers\n"
+    "                       [--force] [--sheet … | --sheet-product NUMMER] [--back-offset X,Y]\n"
+    "  quirabel-batch print --list-printers | --duplex-test A4|A3|SRA3|BxH\n"
     "  quirabel-batch resave EIN.kxp -o AUS.kxp [--force]\n"
     "  quirabel-batch info EIN.kxp [--json]\n"
     "  quirabel-batch thumbnail EIN.kxp AUS.png [--size N]\n"
@@ -79,7 +81,10 @@ constexpr const char* kUsageText =
     "        Bögen: Spalten x Zeilen, erstes Feld bei --margins, die nächsten im Abstand --pitch,\n"
     "        alles in mm) mit Schnittmarken, Seite 2 gespiegelt auf dem nächsten Bogen;\n"
     "        --sheet-product nimmt Bogen und Raster eines vorgestanzten Bogens (Hersteller-\n"
-    "        nummer, z. B. C32011), --list-sheet-products nennt sie, mit SUCHE nur passende.\n"
+    "        nummer, z. B. C32011), --list-sheet-products nennt sie, mit SUCHE nur passende;\n"
+    "        --back-offset verschiebt die Rückseiten um X mm nach rechts und Y mm nach unten\n"
+    "        (so wie man auf die Rückseite schaut); --duplex-test schreibt einen Probedruck,\n"
+    "        an dem man diesen Versatz abliest.\n"
     "print   druckt alle Seiten (oder mit --sheet die Bögen wie bei export) auf dem Drucker\n"
     "        NAME oder dem Standarddrucker: genau die PDF-Datei, die export schreibt, als ein\n"
     "        Auftrag an CUPS; --list-printers nennt die Drucker, den Standarddrucker zuerst.\n"
@@ -156,6 +161,8 @@ struct Call {
   std::string margins;
   std::string pitch;
   std::string sheetProduct;  // a pre-cut sheet by its maker's number
+  std::string backOffset;
+  std::string duplexTest;  // the sheet of a duplex test print
   bool listSheetProducts = false;
   std::string sheetProductQuery;
   std::string printer;  // print
@@ -202,6 +209,7 @@ void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
   option(*serial, "--margins", call.margins);
   option(*serial, "--pitch", call.pitch);
   option(*serial, "--sheet-product", call.sheetProduct);
+  option(*serial, "--back-offset", call.backOffset);
   option(*serial, "--printer", call.printer);
   option(*serial, "--copies", call.copies);
   option(*serial, "--duplex", call.duplex);
@@ -276,7 +284,9 @@ Call ReadCall(const std::vector<std::string>& args) {
       for (auto [option, value] :
            {std::pair{"--sheet", &call.sheet}, std::pair{"--gap", &call.gap},
             std::pair{"--grid", &call.grid}, std::pair{"--margins", &call.margins},
-            std::pair{"--pitch", &call.pitch}, std::pair{"--sheet-product", &call.sheetProduct}}) {
+            std::pair{"--pitch", &call.pitch}, std::pair{"--sheet-product", &call.sheetProduct},
+            std::pair{"--back-offset", &call.backOffset},
+            std::pair{"--duplex-test", &call.duplexTest}}) {
         missingValueTexts.emplace_back(command->add_option(option, *value)
                                            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
                                        std::string(option) + " braucht einen Wert");
@@ -375,8 +385,8 @@ int ListSheetProducts(const std::string& query) {
   return kExitOk;
 }
 
-// The sheets `export --sheet` asks for.
-report::SheetRequest ReadSheetRequest(const Call& call) {
+// The sheets `export --sheet` asks for, without the back offset.
+report::SheetRequest ReadSheetLayoutRequest(const Call& call) {
   if (!call.sheetProduct.empty()) return ReadSheetProductRequest(call);
   const auto sheet = report::SheetSizeOfName(call.sheet);
   if (!sheet) throw UsageError("--sheet kennt A4, A3, SRA3 und BREITExHÖHE in mm (10 bis 2000)");
@@ -409,6 +419,26 @@ report::SheetRequest ReadSheetRequest(const Call& call) {
   return request;
 }
 
+// `export --duplex-test SHEET -o F.pdf` and `print --duplex-test SHEET`: the two-sided test sheet.
+int DuplexTest(const Call& call, app::Application& application,
+               const app::PrintOptions& printOptions) {
+  if (!call.projects.empty() || !call.sheet.empty() || !call.sheetProduct.empty())
+    throw UsageError("--duplex-test nimmt keine Projektdatei und kein --sheet");
+  const auto sheet = report::SheetSizeOfName(call.duplexTest);
+  if (!sheet)
+    throw UsageError("--duplex-test kennt A4, A3, SRA3 und BREITExHÖHE in mm (10 bis 2000)");
+  const std::string pdf = report::DuplexTestSheetPdf(*sheet);
+  if (call.command == "print") {
+    const auto job = app::PrintPdfBytes(application, pdf, printOptions);
+    if (!job) return kExitFailed;
+    std::cout << "Probedruck Duplex: Auftrag " << *job << " gesendet.\n";
+    return kExitOk;
+  }
+  if (call.output.empty()) throw UsageError("--duplex-test braucht -o AUS.pdf");
+  WriteFileAtomic(call.output, pdf);
+  return kExitOk;
+}
+
 // The printer and its options `print` asks for.
 app::PrintOptions ReadPrintOptions(const Call& call) {
   app::PrintOptions options;
@@ -429,6 +459,27 @@ app::PrintOptions ReadPrintOptions(const Call& call) {
     throw UsageError("--duplex kennt long, short und off");
   }
   return options;
+}
+
+// The sheets `export --sheet` (or --sheet-product) asks for, their backs moved by --back-offset.
+report::SheetRequest ReadSheetRequest(const Call& call) {
+  report::SheetRequest request = ReadSheetLayoutRequest(call);
+  if (call.backOffset.empty()) return request;
+  const std::size_t comma = call.backOffset.find(',');
+  const auto signedMillimetres = [](std::string_view text) -> std::optional<double> {
+    const bool negative = text.starts_with('-');
+    const auto value = Millimetres(negative ? text.substr(1) : text);
+    if (!value || *value > report::kLargestBackOffset) return std::nullopt;
+    return negative ? -*value : *value;
+  };
+  const auto across = signedMillimetres(std::string_view(call.backOffset).substr(0, comma));
+  const auto down = comma == std::string::npos
+                        ? std::nullopt
+                        : signedMillimetres(std::string_view(call.backOffset).substr(comma + 1));
+  if (!across || !down)
+    throw UsageError("--back-offset braucht X,Y in mm, je -20 bis 20 (rechts und unten positiv)");
+  request.backOffset = {*across, *down};
+  return request;
 }
 
 // The folder for templates and scratch files, as the designer finds it.
@@ -613,13 +664,13 @@ int RunSerialCommand(const Call& call, BatchPlatform& platform) {
   }
   const bool anySheetOption = !call.sheet.empty() || !call.gap.empty() || !call.grid.empty() ||
                               !call.margins.empty() || !call.pitch.empty() ||
-                              !call.sheetProduct.empty();
+                              !call.sheetProduct.empty() || !call.backOffset.empty();
   if (anySheetOption && call.serial.onePdf.empty() && !call.serial.print)
     throw UsageError(
         "--sheet, --sheet-product, --gap, --grid, --margins und --pitch gelten nur mit --one-pdf "
         "oder --print");
   if (anySheetOption && call.sheet.empty() && call.sheetProduct.empty())
-    throw UsageError("--gap, --grid, --margins und --pitch gelten nur mit --sheet");
+    throw UsageError("--gap, --grid, --margins, --pitch und --back-offset gelten nur mit --sheet");
   SerialCall serial = call.serial;
   serial.folder = call.output;
   if (serial.print) serial.printOptions = ReadPrintOptions(call);
@@ -718,6 +769,7 @@ int RunCall(const Call& call, BatchPlatform& platform) {
   }
   app::PrintOptions printOptions;
   if (call.command == "print") printOptions = ReadPrintOptions(call);
+  if (!call.duplexTest.empty()) return DuplexTest(call, application, printOptions);
 
   // export, print, resave, info
   if (call.projects.size() != 1)
@@ -728,8 +780,8 @@ int RunCall(const Call& call, BatchPlatform& platform) {
   if (!call.sheet.empty() || !call.sheetProduct.empty()) {
     sheetRequest = ReadSheetRequest(call);
   } else if (!call.gap.empty() || !call.grid.empty() || !call.margins.empty() ||
-             !call.pitch.empty()) {
-    throw UsageError("--gap, --grid, --margins und --pitch gelten nur mit --sheet");
+             !call.pitch.empty() || !call.backOffset.empty()) {
+    throw UsageError("--gap, --grid, --margins, --pitch und --back-offset gelten nur mit --sheet");
   }
   if (!application.OpenProject(call.projects.front())) return kExitFailed;
   if (call.command == "info") return Info(application, call.json);

@@ -175,6 +175,12 @@ void MainWindow::BuildMenus() {
             },
             this);
         if (window.exec() != QDialog::Accepted) return;
+        if (window.DuplexTestWanted()) {
+          const std::string test = report::DuplexTestSheetPdf(window.Request().sheet);
+          PrintPdfWithDialog(this, application_, test,
+                             [this](const QString& line) { Confirm(line); });
+          return;
+        }
         if (window.PrintWanted()) {
           PrintWithDialog(this, application_, window.Request(),
                           [this](const QString& line) { Confirm(line); });

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "app/application.h"
 #include "report/sheet_output.h"
@@ -17,5 +18,9 @@ namespace quirabel::main {
 void PrintWithDialog(QWidget* parent, app::Application& application,
                      const std::optional<report::SheetRequest>& sheets,
                      const std::function<void(const QString&)>& confirm);
+
+// The same for a PDF already made (the duplex test sheet).
+void PrintPdfWithDialog(QWidget* parent, app::Application& application, const std::string& pdf,
+                        const std::function<void(const QString&)>& confirm);
 
 }  // namespace quirabel::main

@@ -6,11 +6,13 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <algorithm>
 #include <cmath>
 #include <string>
 
+#include "base/user_folders.h"
 #include "report/sheet_layout.h"
 
 namespace quirabel::main {
@@ -28,6 +30,17 @@ QDoubleSpinBox* MillimetreField(double from, double to, double value) {
   box->setSuffix(QStringLiteral(" mm"));
   box->setValue(value);
   return box;
+}
+
+// Where the designer keeps its settings; the back offsets, a printer's habit, live there per sheet
+// size.
+QSettings BackOffsetSettings() {
+  return QSettings(QString::fromStdString((SettingsFolderPath() / "Quirabel.conf").string()),
+                   QSettings::IniFormat);
+}
+
+QString BackOffsetKey(const report::SheetSize& sheet) {
+  return QStringLiteral("Rueckseitenversatz/%1x%2").arg(sheet.width).arg(sheet.height);
 }
 
 QSpinBox* CountField(int value) {
@@ -105,9 +118,11 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
 
   catalogue_ = report::LoadSheetCatalogue(report::InstalledLabelTemplateFolders());
   productSearch_ = new QLineEdit();
+  productSearch_->setObjectName(QStringLiteral("productSearch"));
   productSearch_->setPlaceholderText(QString::fromUtf8("z. B. C32011 oder Herma"));
   productSearch_->setClearButtonEnabled(true);
   productChoice_ = new QComboBox();
+  productChoice_->setObjectName(QStringLiteral("productChoice"));
   productChoice_->setMinimumContentsLength(30);
   productChoice_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
@@ -130,8 +145,21 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
   gridForm->addRow(QString::fromUtf8("Abstand der Felder waagerecht"), pitchAcross_);
   gridForm->addRow(QString::fromUtf8("Abstand der Felder senkrecht"), pitchDown_);
 
+  backAcross_ = MillimetreField(-report::kLargestBackOffset, report::kLargestBackOffset, 0);
+  backDown_ = MillimetreField(-report::kLargestBackOffset, report::kLargestBackOffset, 0);
+  duplexTest_ = new QPushButton(QString::fromUtf8("Probedruck Duplex…"));
+  duplexTest_->setToolTip(QString::fromUtf8(
+      "Ein Blatt mit Linien vorne und Skalen hinten: beidseitig drucken, gegen das Licht halten "
+      "und den Versatz ablesen"));
+  auto* backBox = new QGroupBox(QString::fromUtf8("Rückseite verschieben (wie man sie ansieht)"));
+  auto* backForm = new QFormLayout(backBox);
+  backForm->addRow(QString::fromUtf8("nach rechts"), backAcross_);
+  backForm->addRow(QString::fromUtf8("nach unten"), backDown_);
+  backForm->addRow(duplexTest_);
+
   preview_ = new SheetPreview();
   count_ = new QLabel();
+  count_->setObjectName(QStringLiteral("sheetCount"));
   count_->setWordWrap(true);
   count_->setMinimumWidth(260);
 
@@ -150,6 +178,7 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
   auto* choices = new QVBoxLayout();
   choices->addWidget(sheetBox);
   choices->addWidget(gridBox);
+  choices->addWidget(backBox);
   choices->addWidget(count_);
   choices->addStretch();
   auto* columns = new QHBoxLayout();
@@ -176,6 +205,12 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
     connect(box, &QDoubleSpinBox::valueChanged, this, changedByHand);
   for (QSpinBox* box : {gridColumns_, gridRows_})
     connect(box, &QSpinBox::valueChanged, this, changedByHand);
+  for (QDoubleSpinBox* box : {backAcross_, backDown_})
+    connect(box, &QDoubleSpinBox::valueChanged, this, [this] { StoreBackOffset(); });
+  connect(duplexTest_, &QPushButton::clicked, this, [this] {
+    duplexTestWanted_ = true;
+    accept();
+  });
   connect(productSearch_, &QLineEdit::textChanged, this, [this] { ListProducts(); });
   connect(productChoice_, &QComboBox::currentIndexChanged, this, [this] { TakeProduct(); });
   ListProducts();
@@ -183,8 +218,14 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
 }
 
 report::SheetRequest SheetDialog::Request() const {
-  if (product_ && gridChoice_->isChecked()) return *product_;
+  const report::BackOffset backOffset{backAcross_->value(), backDown_->value()};
+  if (product_ && gridChoice_->isChecked()) {
+    report::SheetRequest request = *product_;
+    request.backOffset = backOffset;
+    return request;
+  }
   report::SheetRequest request;
+  request.backOffset = backOffset;
   const int choice = sheetChoice_->currentIndex();
   if (choice == kOwnSize) {
     request.sheet = {sheetWidth_->value(), sheetHeight_->value()};
@@ -198,6 +239,28 @@ report::SheetRequest SheetDialog::Request() const {
                          gridTop_->value(),     pitchAcross_->value(), pitchDown_->value()};
   }
   return request;
+}
+
+void SheetDialog::LoadBackOffset(const report::SheetSize& sheet) {
+  const QString key = BackOffsetKey(sheet);
+  if (key == backOffsetKey_) return;
+  backOffsetKey_ = key;
+  const QStringList kept = BackOffsetSettings().value(key).toString().split(QLatin1Char(','));
+  const QSignalBlocker quietAcross(backAcross_);
+  const QSignalBlocker quietDown(backDown_);
+  backAcross_->setValue(kept.size() == 2 ? kept[0].toDouble() : 0);
+  backDown_->setValue(kept.size() == 2 ? kept[1].toDouble() : 0);
+}
+
+void SheetDialog::StoreBackOffset() const {
+  if (backOffsetKey_.isEmpty()) return;
+  QSettings settings = BackOffsetSettings();
+  if (backAcross_->value() == 0 && backDown_->value() == 0) {
+    settings.remove(backOffsetKey_);
+  } else {
+    settings.setValue(backOffsetKey_,
+                      QStringLiteral("%1,%2").arg(backAcross_->value()).arg(backDown_->value()));
+  }
 }
 
 void SheetDialog::ListProducts() {
@@ -259,6 +322,7 @@ void SheetDialog::Replan() {
                                                         gridTop_, pitchAcross_, pitchDown_})
     field->setEnabled(grid);
 
+  LoadBackOffset(Request().sheet);
   const report::SheetRequest request = Request();
   if (!own) {
     // The named sizes show in the fields, for a size of one's own to start from.

@@ -46,6 +46,8 @@ class SheetDialog : public QDialog {
   report::SheetRequest Request() const;
   // Whether the window was left through "Drucken…" rather than "Speichern…".
   bool PrintWanted() const { return printWanted_; }
+  // Whether it was left through "Probedruck Duplex…": the test sheet of Request().sheet.
+  bool DuplexTestWanted() const { return duplexTestWanted_; }
 
  private:
   // Reads the choice, plans it and shows the result.
@@ -54,6 +56,10 @@ class SheetDialog : public QDialog {
   void ListProducts();
   // Puts the chosen product's sheet and grid into the fields.
   void TakeProduct();
+  // The back offset kept for the sheet's size, into the fields when the size changes; and the
+  // fields' values kept for it when they change.
+  void LoadBackOffset(const report::SheetSize& sheet);
+  void StoreBackOffset() const;
 
 
   Planner plan_;
@@ -81,6 +87,11 @@ class SheetDialog : public QDialog {
   QPushButton* save_;
   QPushButton* print_;
   bool printWanted_ = false;
+  QDoubleSpinBox* backAcross_;
+  QDoubleSpinBox* backDown_;
+  QPushButton* duplexTest_;
+  bool duplexTestWanted_ = false;
+  QString backOffsetKey_;  // the sheet size whose offset the fields show
 };
 
 }  // namespace quirabel::main

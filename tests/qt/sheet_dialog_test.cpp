@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -24,10 +26,7 @@ report::SheetLayout PlanBusinessCard(const report::SheetRequest& request) {
 
 // The label that shows the count or why no card fits.
 QString Shown(const main::SheetDialog& window) {
-  for (const QLabel* label : window.findChildren<QLabel*>()) {
-    if (label->text().contains(QStringLiteral("Bogen"))) return label->text();
-  }
-  return {};
+  return window.findChild<QLabel*>(QStringLiteral("sheetCount"))->text();
 }
 
 TEST(SheetDialog, ShowsTheCountOfTheSheetChosenOrWhyNoCardFits) {
@@ -75,6 +74,44 @@ TEST(SheetDialog, ShowsTheCountOfTheSheetChosenOrWhyNoCardFits) {
   QTest::keyClick(&window, Qt::Key_Escape);
   EXPECT_EQ(window.result(), QDialog::Rejected);
   EXPECT_FALSE(window.isVisible());
+}
+
+// A pre-cut product found by its number fills the sheet and the grid; its label is checked
+// against the card; a grid number changed by hand makes the grid one's own. The back offset is
+// kept for the sheet's size and comes back the next time.
+TEST(SheetDialog, PreCutProductsAndTheBackOffset) {
+  {
+    main::SheetDialog window(PlanBusinessCard, nullptr);
+    window.findChild<QLineEdit*>(QStringLiteral("productSearch"))->setText(QStringLiteral("3474"));
+    auto* products = window.findChild<QComboBox*>(QStringLiteral("productChoice"));
+    // The count, then our own sheet (installed templates may follow).
+    ASSERT_GE(products->count(), 2);
+    EXPECT_TRUE(products->itemText(1).startsWith(QStringLiteral("Avery Zweckform 3474")));
+    products->setCurrentIndex(1);
+    report::SheetRequest request = window.Request();
+    ASSERT_TRUE(request.grid && request.label);
+    EXPECT_EQ(request.grid->columns, 3);
+    EXPECT_EQ(request.label->product, "Avery Zweckform 3474");
+    // The 91 × 61 mm card is no 70 × 37 mm label.
+    EXPECT_TRUE(Shown(window).contains(QString::fromUtf8("70 × 37 mm"))) << Shown(window).toStdString();
+    auto* columns = window.findChildren<QSpinBox*>()[0];
+    columns->setValue(2);
+    request = window.Request();
+    EXPECT_FALSE(request.label);
+    EXPECT_EQ(request.grid->columns, 2);
+
+    const auto fields = window.findChildren<QDoubleSpinBox*>();
+    fields[fields.size() - 2]->setValue(1.5);
+    fields[fields.size() - 1]->setValue(-0.5);
+    EXPECT_EQ(window.Request().backOffset.across, 1.5);
+    EXPECT_EQ(window.Request().backOffset.down, -0.5);
+  }
+  main::SheetDialog again(PlanBusinessCard, nullptr);
+  EXPECT_EQ(again.Request().backOffset.across, 1.5);
+  EXPECT_EQ(again.Request().backOffset.down, -0.5);
+  const auto fields = again.findChildren<QDoubleSpinBox*>();
+  fields[fields.size() - 2]->setValue(0);
+  fields[fields.size() - 1]->setValue(0);
 }
 
 }  // namespace
