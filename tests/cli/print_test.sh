@@ -132,6 +132,17 @@ cmp -s <(stamped "$folder/out/job-$job.pdf") <(stamped "$folder/serie.pdf") ||
 [[ -z $(find "${TMPDIR:-/tmp}" -maxdepth 1 -name 'quirabel-*' -newer "$folder/serie.pdf" 2>/dev/null) ]] ||
   fail "series: the scratch folder was left"
 
+# The duplex test sheet: two A4 pages, the same as its export.
+said=$("$batch" print --duplex-test A4 --printer karten --duplex long) || fail "duplex test: exit $?"
+job=$(sed -n 's/^Probedruck Duplex: Auftrag \([0-9]*\) gesendet\.$/\1/p' <<<"$said")
+[[ -n $job ]] || fail "duplex test: said '$said'"
+arrived "$job"
+"$batch" export --duplex-test A4 -o "$folder/probe.pdf"
+cmp -s <(stamped "$folder/out/job-$job.pdf") <(stamped "$folder/probe.pdf") ||
+  fail "duplex test: not the export's"
+[[ $(pdfinfo "$folder/probe.pdf" | sed -n 's/^Pages: *//p') == 2 ]] || fail "duplex test: pages"
+qpdf --check "$folder/probe.pdf" >/dev/null || fail "duplex test: qpdf --check"
+
 # What cannot print says why, exits 1 and sends nothing; a service that is not there is told
 # at once.
 jobs_before=$(find "$folder/out" -name 'job-*.pdf' | wc -l)
