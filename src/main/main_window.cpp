@@ -174,6 +174,8 @@ void MainWindow::BuildMenus() {
               return application_.PlanSheets(request);
             },
             this);
+        const auto [front, back] = CardImagesOf(application_);
+        window.SetCards(front, back);
         if (window.exec() != QDialog::Accepted) return;
         if (window.DuplexTestWanted()) {
           const std::string test = report::DuplexTestSheetPdf(window.Request().sheet);

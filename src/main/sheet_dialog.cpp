@@ -1,10 +1,12 @@
 #include "main/sheet_dialog.h"
 
+#include <QBuffer>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QPdfDocument>
 #include <QVBoxLayout>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "base/user_folders.h"
+#include "designer/print_formats.h"
 #include "report/sheet_layout.h"
 
 namespace quirabel::main {
@@ -86,16 +89,54 @@ void SheetPreview::paintEvent(QPaintEvent* /*event*/) {
   if (!layout_) return;
 
   painter.setPen(QPen(QColor(40, 70, 140), 1));
-  for (const report::CardPosition& card : layout_->cards) {
-    const QRectF box(at(card.left, card.top),
-                     at(card.left + layout_->cardWidth, card.top + layout_->cardHeight));
-    painter.fillRect(box, QColor(200, 215, 240));
+  // A card turned for the sheet is drawn turned a quarter, as the PDF places it.
+  QImage card = card_;
+  if (!card.isNull() && layout_->turned) card = card.transformed(QTransform().rotate(-90));
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  for (const report::CardPosition& at_ : layout_->cards) {
+    const QRectF box(at(at_.left, at_.top),
+                     at(at_.left + layout_->cardWidth, at_.top + layout_->cardHeight));
+    if (card.isNull()) {
+      painter.fillRect(box, QColor(200, 215, 240));
+    } else {
+      painter.drawImage(box, card);
+    }
     painter.drawRect(box);
   }
   painter.setPen(QPen(Qt::black, 1));
   for (const report::CropMark& mark : report::CropMarks(*layout_)) {
     painter.drawLine(at(mark.x1, mark.y1), at(mark.x2, mark.y2));
   }
+}
+
+std::pair<QImage, QImage> CardImagesOf(app::Application& application) {
+  const designer::ProjectState& state = application.State();
+  if (state.pageCount < 1) return {};
+  const std::optional<std::string> pdf = application.ExportPdfBytes();
+  if (!pdf) return {};
+  QBuffer buffer;
+  buffer.setData(QByteArray::fromStdString(*pdf));
+  buffer.open(QIODevice::ReadOnly);
+  QPdfDocument document;
+  document.load(&buffer);
+  if (document.status() != QPdfDocument::Status::Ready) return {};
+  const double bleed = state.orderDocument ? designer::kBleedPoints : 0;
+  constexpr double kPixelsPerPoint = 4 * 25.4 / 72;
+  const auto draw = [&](int page) -> QImage {
+    if (page >= document.pageCount()) return {};
+    const QSizeF points = document.pagePointSize(page);
+    const QSize pixels(qRound(points.width() * kPixelsPerPoint),
+                       qRound(points.height() * kPixelsPerPoint));
+    const QImage whole = document.render(page, pixels);
+    const int cut = qRound(bleed * kPixelsPerPoint);
+    return whole.copy(cut, cut, pixels.width() - 2 * cut, pixels.height() - 2 * cut);
+  };
+  return {draw(0), draw(1)};
+}
+
+void SheetPreview::SetCard(const QImage& card) {
+  card_ = card;
+  update();
 }
 
 SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_(std::move(plan)) {
@@ -109,6 +150,7 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
   gap_ = MillimetreField(0, 100, 2);
 
   gridChoice_ = new QCheckBox(QString::fromUtf8("Vorgestanzter Bogen (Raster)"));
+  gridChoice_->setObjectName(QStringLiteral("gridChoice"));
   gridColumns_ = CountField(2);
   gridRows_ = CountField(5);
   gridLeft_ = MillimetreField(0, 2000, 15);
@@ -158,6 +200,10 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
   backForm->addRow(duplexTest_);
 
   preview_ = new SheetPreview();
+  preview_->setObjectName(QStringLiteral("sheetPreview"));
+  showBack_ = new QCheckBox(QString::fromUtf8("Rückseite zeigen"));
+  showBack_->setObjectName(QStringLiteral("showBack"));
+  showBack_->setEnabled(false);
   count_ = new QLabel();
   count_->setObjectName(QStringLiteral("sheetCount"));
   count_->setWordWrap(true);
@@ -183,13 +229,17 @@ SheetDialog::SheetDialog(Planner plan, QWidget* parent) : QDialog(parent), plan_
   choices->addStretch();
   auto* columns = new QHBoxLayout();
   columns->addLayout(choices);
-  columns->addWidget(preview_, 1);
+  auto* previewColumn = new QVBoxLayout();
+  previewColumn->addWidget(preview_, 1);
+  previewColumn->addWidget(showBack_);
+  columns->addLayout(previewColumn, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns, 1);
   layout->addWidget(buttons);
 
   connect(sheetChoice_, &QComboBox::currentIndexChanged, this, [this] { Replan(); });
   connect(gridChoice_, &QCheckBox::toggled, this, [this] { Replan(); });
+  connect(showBack_, &QCheckBox::toggled, this, [this] { Replan(); });
   // A number changed by hand is a grid of one's own, no longer the product's.
   const auto changedByHand = [this] {
     if (takingProduct_) return;
@@ -239,6 +289,14 @@ report::SheetRequest SheetDialog::Request() const {
                          gridTop_->value(),     pitchAcross_->value(), pitchDown_->value()};
   }
   return request;
+}
+
+void SheetDialog::SetCards(const QImage& front, const QImage& back) {
+  front_ = front;
+  back_ = back;
+  showBack_->setEnabled(!back.isNull());
+  if (back.isNull()) showBack_->setChecked(false);
+  Replan();
 }
 
 void SheetDialog::LoadBackOffset(const report::SheetSize& sheet) {
@@ -339,7 +397,13 @@ void SheetDialog::Replan() {
                         .arg(cards)
                         .arg(cards == 1 ? QString::fromUtf8("Karte") : QString::fromUtf8("Karten"))
                         .arg(layout.turned ? QString::fromUtf8(" (Karten gedreht)") : QString()));
-    preview_->Show(request.sheet, layout);
+    // The back as one looks at it after turning the sheet over: mirrored and moved; a turned
+    // card's back is turned the other way.
+    const bool back = showBack_->isChecked() && !back_.isNull();
+    QImage card = back ? back_ : front_;
+    if (back && layout.turned) card = card.transformed(QTransform().rotate(180));
+    preview_->SetCard(card);
+    preview_->Show(request.sheet, back ? report::BackOfSheet(layout, request) : layout);
     save_->setEnabled(true);
     print_->setEnabled(true);
   } catch (const report::SheetError& e) {

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,7 +12,9 @@
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <utility>
 
+#include "app/application.h"
 #include "report/sheet_output.h"
 #include "report/sheet_products.h"
 
@@ -23,6 +26,8 @@ class SheetPreview : public QWidget {
   explicit SheetPreview(QWidget* parent = nullptr);
   // What to draw: a plan, or only the empty sheet when the card does not fit.
   void Show(const report::SheetSize& sheet, const std::optional<report::SheetLayout>& layout);
+  // The card as printed (the trimmed page), drawn at every position; none draws outlines.
+  void SetCard(const QImage& card);
   QSize sizeHint() const override;
 
  protected:
@@ -31,6 +36,7 @@ class SheetPreview : public QWidget {
  private:
   report::SheetSize sheet_{210, 297};
   std::optional<report::SheetLayout> layout_;
+  QImage card_;
 };
 
 // "Druckbogen als PDF…": the sheet (A4, A3, SRA3 or a size of one's own), the gap between the
@@ -41,6 +47,10 @@ class SheetDialog : public QDialog {
  public:
   using Planner = std::function<report::SheetLayout(const report::SheetRequest&)>;
   SheetDialog(Planner plan, QWidget* parent);
+
+  // The card's two sides as printed, for the preview: page 1, and page 2 as its back (may be
+  // null).
+  void SetCards(const QImage& front, const QImage& back);
 
   // The sheets chosen; valid after "Speichern…" or "Drucken…".
   report::SheetRequest Request() const;
@@ -90,8 +100,16 @@ class SheetDialog : public QDialog {
   QDoubleSpinBox* backAcross_;
   QDoubleSpinBox* backDown_;
   QPushButton* duplexTest_;
+  QCheckBox* showBack_;
+  QImage front_;
+  QImage back_;
   bool duplexTestWanted_ = false;
   QString backOffsetKey_;  // the sheet size whose offset the fields show
 };
+
+// The open document's card as the export prints it, for the sheet preview: page 1 and page 2
+// (its back) inside the bleed, about 4 pixels a millimetre; null images when there is no such
+// page or it could not be drawn.
+std::pair<QImage, QImage> CardImagesOf(app::Application& application);
 
 }  // namespace quirabel::main

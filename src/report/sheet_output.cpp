@@ -71,16 +71,6 @@ void DrawCropMarks(pdf::TPdfCanvas& canvas, const SheetLayout& layout) {
   canvas.RestoreState();
 }
 
-// The back of a sheet: the front mirrored, then moved by the offset asked for.
-SheetLayout BackOf(const SheetLayout& front, const SheetRequest& request) {
-  SheetLayout back = MirroredForBack(front);
-  for (CardPosition& card : back.cards) {
-    card.left += request.backOffset.across;
-    card.top += request.backOffset.down;
-  }
-  return back;
-}
-
 // The form of page `index`: what the page shows inside its bleed.
 std::array<double, 4> CardBox(pdf::TPdfDoc& doc, std::size_t index, double bleed) {
   pdf::TPdfCanvas& canvas = doc.Canvas();
@@ -132,6 +122,15 @@ SheetLayout PlanSheet(const SheetRequest& request, double pageWidth, double page
   return layout;
 }
 
+SheetLayout BackOfSheet(const SheetLayout& front, const SheetRequest& request) {
+  SheetLayout back = MirroredForBack(front);
+  for (CardPosition& card : back.cards) {
+    card.left += request.backOffset.across;
+    card.top += request.backOffset.down;
+  }
+  return back;
+}
+
 std::vector<int> PutCardsOnSheets(pdf::TPdfDoc& doc, const SheetRequest& request, double bleed) {
   const std::size_t pages = doc.PageCount();
   std::vector<int> counts;
@@ -139,7 +138,7 @@ std::vector<int> PutCardsOnSheets(pdf::TPdfDoc& doc, const SheetRequest& request
   pdf::TPdfCanvas& canvas = doc.Canvas();
   canvas.SetPage(&doc.PageAt(0));
   const SheetLayout front = PlanSheet(request, canvas.PageWidth(), canvas.PageHeight(), bleed);
-  const SheetLayout back = BackOf(front, request);
+  const SheetLayout back = BackOfSheet(front, request);
   const double sheetHeight = SheetPoints(request.sheet.height);
 
   for (std::size_t index = 0; index < pages; ++index) {
@@ -168,7 +167,7 @@ void SheetSeries::AddCard(std::size_t firstPage) {
   if (!front_) {
     canvas.SetPage(&doc_.PageAt(firstPage));
     front_ = PlanSheet(request_, canvas.PageWidth(), canvas.PageHeight(), bleed_);
-    back_ = BackOf(*front_, request_);
+    back_ = BackOfSheet(*front_, request_);
   }
   // The card's pages leave the document, the last first so that the others keep their places.
   std::vector<pdf::TPdfStream*> card(pages - firstPage);

@@ -55,6 +55,9 @@ SheetLayout PlanSheet(const SheetRequest& request, double pageWidth, double page
 // sides. Gives the number of cards on each sheet.
 std::vector<int> PutCardsOnSheets(pdf::TPdfDoc& doc, const SheetRequest& request, double bleed);
 
+// The back of a sheet for `request`: the front mirrored, then moved by its back offset.
+SheetLayout BackOfSheet(const SheetLayout& front, const SheetRequest& request);
+
 // The largest back offset taken, millimetres each way.
 inline constexpr double kLargestBackOffset = 20;
 

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QImage>
 #include <QPushButton>
 #include <QTest>
 
@@ -53,7 +54,7 @@ TEST(SheetDialog, ShowsTheCountOfTheSheetChosenOrWhyNoCardFits) {
       sizes[0]->setValue(c.width);
       sizes[1]->setValue(c.height);
     }
-    window.findChild<QCheckBox*>()->setChecked(c.grid);
+    window.findChild<QCheckBox*>(QStringLiteral("gridChoice"))->setChecked(c.grid);
     EXPECT_TRUE(Shown(window).contains(QString::fromUtf8(c.shown))) << Shown(window).toStdString();
     QPushButton* save = nullptr;
     for (QPushButton* button : window.findChildren<QPushButton*>()) {
@@ -112,6 +113,40 @@ TEST(SheetDialog, PreCutProductsAndTheBackOffset) {
   const auto fields = again.findChildren<QDoubleSpinBox*>();
   fields[fields.size() - 2]->setValue(0);
   fields[fields.size() - 1]->setValue(0);
+}
+
+// The preview draws the card itself at each position, and its back where "Rückseite zeigen" asks.
+TEST(SheetDialog, ThePreviewShowsTheCardAndItsBack) {
+  main::SheetDialog window(PlanBusinessCard, nullptr);
+  auto* preview = window.findChild<QWidget*>(QStringLiteral("sheetPreview"));
+  auto* showBack = window.findChild<QCheckBox*>(QStringLiteral("showBack"));
+  ASSERT_TRUE(preview && showBack);
+  EXPECT_FALSE(showBack->isEnabled());  // no card given yet: outlines only
+  QImage front(85, 55, QImage::Format_RGB32);
+  front.fill(Qt::red);
+  QImage back(85, 55, QImage::Format_RGB32);
+  back.fill(Qt::blue);
+  window.SetCards(front, back);
+  window.resize(900, 700);
+  window.show();
+  // The middle of the first card, 2 x 5 on A4 with the card 85 x 55 mm.
+  const auto middleOfFirstCard = [&] {
+    const QImage shown = preview->grab().toImage();
+    const double scale = std::min((shown.width() - 20) / 210.0, (shown.height() - 20) / 297.0);
+    const double left = (shown.width() - 210 * scale) / 2;
+    const double top = (shown.height() - 297 * scale) / 2;
+    const report::SheetLayout layout = window.Request().grid ? report::SheetLayout{}
+                                                               : PlanBusinessCard(window.Request());
+    const report::CardPosition& card = layout.cards.front();
+    return shown.pixelColor(qRound(left + (card.left + layout.cardWidth / 2) * scale),
+                            qRound(top + (card.top + layout.cardHeight / 2) * scale));
+  };
+  EXPECT_EQ(middleOfFirstCard(), QColor(Qt::red));
+  ASSERT_TRUE(showBack->isEnabled());
+  showBack->setChecked(true);
+  // The back of the first card lies mirrored, where the front's second card is on the front.
+  const QColor atFirstPosition = middleOfFirstCard();
+  EXPECT_EQ(atFirstPosition, QColor(Qt::blue));
 }
 
 }  // namespace
