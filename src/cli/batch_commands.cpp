@@ -18,6 +18,7 @@
 
 #include "app/application.h"
 #include "app/command_boundary.h"
+#include "app/picture_export.h"
 #include "app/printing.h"
 #include "base/atomic_file.h"
 #include "base/version.h"
@@ -47,6 +48,8 @@ constexpr const char* kUsageText =
     "                         | --sheet-product NUMMER] [--back-offset X,Y]\n"
     "  quirabel-batch export --list-sheet-products [SUCHE]\n"
     "  quirabel-batch export --duplex-test A4|A3|SRA3|BxH -o AUS.pdf\n"
+    "  quirabel-batch export EIN.kxp (--png AUS.png [--dpi N] | --svg AUS.svg) [--page K]\n"
+    "                        [--with-bleed] [--force]\n"
     "  quirabel-batch print EIN.kxp [--printer NAME] [--copies N] [--duplex long|short|off]\n"
     "                       [--force] [--sheet … | --sheet-product NUMMER] [--back-offset X,Y]\n"
     "  quirabel-batch print --list-printers | --duplex-test A4|A3|SRA3|BxH\n"
@@ -84,7 +87,9 @@ constexpr const char* kUsageText =
     "        nummer, z. B. C32011), --list-sheet-products nennt sie, mit SUCHE nur passende;\n"
     "        --back-offset verschiebt die Rückseiten um X mm nach rechts und Y mm nach unten\n"
     "        (so wie man auf die Rückseite schaut); --duplex-test schreibt einen Probedruck,\n"
-    "        an dem man diesen Versatz abliest.\n"
+    "        an dem man diesen Versatz abliest. --png und --svg schreiben Seite K (Vorgabe 1)\n"
+    "        als Bild, PNG mit N dpi (Vorgabe 300), SVG als Vektoren; eine bestellfähige Seite\n"
+    "        ohne Beschnittzugabe, außer mit --with-bleed.\n"
     "print   druckt alle Seiten (oder mit --sheet die Bögen wie bei export) auf dem Drucker\n"
     "        NAME oder dem Standarddrucker: genau die PDF-Datei, die export schreibt, als ein\n"
     "        Auftrag an CUPS; --list-printers nennt die Drucker, den Standarddrucker zuerst.\n"
@@ -163,6 +168,11 @@ struct Call {
   std::string sheetProduct;  // a pre-cut sheet by its maker's number
   std::string backOffset;
   std::string duplexTest;  // the sheet of a duplex test print
+  std::string png;         // export a page as a picture
+  std::string svg;
+  std::string dpi;
+  std::string page;
+  bool withBleed = false;
   bool listSheetProducts = false;
   std::string sheetProductQuery;
   std::string printer;  // print
@@ -292,6 +302,15 @@ Call ReadCall(const std::vector<std::string>& args) {
                                        std::string(option) + " braucht einen Wert");
       }
       if (std::string(name) == "export") {
+        for (auto [option, value] :
+             {std::pair{"--png", &call.png}, std::pair{"--svg", &call.svg},
+              std::pair{"--dpi", &call.dpi}, std::pair{"--page", &call.page}}) {
+          missingValueTexts.emplace_back(
+              command->add_option(option, *value)
+                  ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
+              std::string(option) + " braucht einen Wert");
+        }
+        command->add_flag("--with-bleed", call.withBleed);
         listSheetProducts = command->add_option("--list-sheet-products", call.sheetProductQuery)
                                 ->expected(0, 1);
       }
@@ -774,7 +793,12 @@ int RunCall(const Call& call, BatchPlatform& platform) {
   // export, print, resave, info
   if (call.projects.size() != 1)
     throw UsageError(call.command + " braucht genau eine Projektdatei");
-  if (call.command != "info" && call.command != "print" && call.output.empty())
+  const bool picture = !call.png.empty() || !call.svg.empty();
+  if (picture && (!call.output.empty() || !call.png.empty() + !call.svg.empty() != 1))
+    throw UsageError("export nimmt entweder -o, --png oder --svg");
+  if (!picture && (!call.dpi.empty() || !call.page.empty() || call.withBleed))
+    throw UsageError("--dpi, --page und --with-bleed gelten nur mit --png oder --svg");
+  if (call.command != "info" && call.command != "print" && call.output.empty() && !picture)
     throw UsageError(call.command + " braucht -o");
   std::optional<report::SheetRequest> sheetRequest;
   if (!call.sheet.empty() || !call.sheetProduct.empty()) {
@@ -795,6 +819,25 @@ int RunCall(const Call& call, BatchPlatform& platform) {
         "Es wurde nichts geschrieben, weil beim Lesen etwas verloren ginge "
         "(mit --force wird trotzdem geschrieben).");
     return kExitFailed;
+  }
+  if (picture) {
+    if (sheetRequest) throw UsageError("--png und --svg gelten nicht mit --sheet");
+    const auto number = [](const std::string& text, int from, int to) {
+      const bool digits =
+          !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
+      const int value = digits ? std::stoi(text) : 0;
+      return value >= from && value <= to ? value : 0;
+    };
+    const int dpi = call.dpi.empty() ? 300 : number(call.dpi, 10, app::kMaxPictureDpi);
+    if (dpi == 0) throw UsageError("--dpi braucht eine Zahl von 10 bis 1200");
+    const int page = call.page.empty() ? 1 : number(call.page, 1, 99999);
+    if (page == 0) throw UsageError("--page braucht eine Seitenzahl ab 1");
+    const bool png = !call.png.empty();
+    return app::ExportPicture(application, png ? call.png : call.svg,
+                              png ? app::PictureKind::png : app::PictureKind::svg, page - 1, dpi,
+                              call.withBleed)
+               ? kExitOk
+               : kExitFailed;
   }
   if (call.command == "print") {
     printOptions.title = std::filesystem::path(call.projects.front()).filename().string();

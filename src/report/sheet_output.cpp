@@ -93,8 +93,9 @@ SheetLayout PlanSheet(const SheetRequest& request, double pageWidth, double page
       // A product's labels: the card must be the label's size give or take a millimetre, and is
       // centred on each label.
       const SheetLabel& label = *request.label;
-      if (std::abs(cardWidth - label.width) > kLabelSlackMm ||
-          std::abs(cardHeight - label.height) > kLabelSlackMm) {
+      // The card's format counts, not the whole points its page was rounded to.
+      if (std::abs(cardWidth - label.width) > kLabelSlackMm + kSizeSlackMm ||
+          std::abs(cardHeight - label.height) > kLabelSlackMm + kSizeSlackMm) {
         throw SheetError("Die Karte (" + card + ") passt nicht auf die Etiketten von " +
                          label.product + " (" + Millimetres(label.width) + " × " +
                          Millimetres(label.height) + " mm): mehr als 1 mm Unterschied.");

@@ -351,6 +351,7 @@ LabelTemplates ReadLabelTemplates(std::string_view xml) {
 SheetCatalogue LoadSheetCatalogue(const std::vector<std::filesystem::path>& templateFolders) {
   SheetCatalogue catalogue;
   catalogue.products.assign(kOwnProducts, kOwnProducts + std::size(kOwnProducts));
+  catalogue.own = catalogue.products.size();
   for (const std::filesystem::path& folder : templateFolders) {
     std::vector<std::filesystem::path> files;
     std::error_code error;
@@ -415,7 +416,10 @@ std::vector<const SheetProduct*> FindSheetProducts(const SheetCatalogue& catalog
 const SheetProduct& SheetProductNamed(const SheetCatalogue& catalogue, std::string_view name) {
   const std::string wanted = Lowered(name);
   std::vector<const SheetProduct*> matches;
-  for (const SheetProduct& product : catalogue.products) {
+  for (std::size_t i = 0; i < catalogue.products.size(); ++i) {
+    const SheetProduct& product = catalogue.products[i];
+    // Our own list is checked by hand: a match there settles it.
+    if (i == catalogue.own && matches.size() == 1) return *matches.front();
     if (Lowered(product.number) == wanted || Lowered(product.Name()) == wanted)
       matches.push_back(&product);
   }

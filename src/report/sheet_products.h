@@ -45,7 +45,8 @@ LabelTemplates ReadLabelTemplates(std::string_view xml);
 // Our own sheets first, then those of every template file (`*-templates.xml`) in the folders;
 // a file that cannot be read is listed as unsupported, the rest are still used.
 struct SheetCatalogue {
-  std::vector<SheetProduct> products;
+  std::vector<SheetProduct> products;  // our own first
+  std::size_t own = 0;                 // how many of them are ours
   std::vector<std::string> unsupported;
 };
 SheetCatalogue LoadSheetCatalogue(const std::vector<std::filesystem::path>& templateFolders);
@@ -60,8 +61,9 @@ std::vector<const SheetProduct*> FindSheetProducts(const SheetCatalogue& catalog
                                                   std::string_view query);
 
 // The product a person names by its number ("C32011") or by maker and number ("Herma 4464"),
-// letters compared without case. Raises SheetError when none has that name, or when products of
-// different makers share it with different layouts (naming them).
+// letters compared without case. One of our own sheets goes before an installed template of the
+// same number. Raises SheetError when none has that name, or when products of different makers
+// share it with different layouts (naming them).
 const SheetProduct& SheetProductNamed(const SheetCatalogue& catalogue, std::string_view name);
 
 // The sheets of a product: its sheet and grid, and its label, which the card must match within
