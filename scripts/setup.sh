@@ -8,14 +8,15 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-pdf-dev qt6-svg-dev libgl-dev
-  libjpeg62-turbo-dev libgif-dev libpng-dev zlib1g-dev libzint-dev libpoppler-cpp-dev
-  libcli11-dev nlohmann-json3-dev libcurl4-openssl-dev libssl-dev libicu-dev
+  libjpeg62-turbo-dev libgif-dev libpng-dev zlib1g-dev libzint-dev libpoppler-cpp-dev libpoppler-glib-dev libcairo2-dev
+  libcli11-dev nlohmann-json3-dev libcurl4-openssl-dev libssl-dev libicu-dev libcups2-dev
   qt6-translations-l10n
   fonts-liberation fonts-liberation2 fonts-dejavu-core
-  libfreetype-dev libharfbuzz-dev libfontconfig-dev
+  libfreetype-dev libharfbuzz-dev libfontconfig-dev libexpat1-dev
   googletest libgtest-dev libbenchmark-dev
   python3
   qpdf libqpdf-dev poppler-utils zbar-tools dmtx-utils python3-aiosmtpd lintian appstream
+  glabels-data cups-daemon cups-client libxml2-utils
   clang libclang-rt-14-dev lld
   xvfb xauth
 )

@@ -129,7 +129,7 @@ for path in usr/bin/quirabel usr/bin/quirabel-batch usr/bin/quirabel-link usr/bi
   usr/share/man/man1/quirabel-link.1.gz usr/share/man/man1/quirabel-mail.1.gz \
   usr/share/metainfo/org.example.quirabel.metainfo.xml \
   usr/share/bash-completion/completions/quirabel-batch usr/share/thumbnailers/quirabel.thumbnailer \
-  usr/lib/"$(dpkg-architecture -qDEB_HOST_MULTIARCH)"/quirabel/{smtp,pdf-raster,sha256,unicode}.so; do
+  usr/lib/"$(dpkg-architecture -qDEB_HOST_MULTIARCH)"/quirabel/{smtp,pdf-raster,pdf-picture,sha256,unicode,print}.so; do
   if ! grep -q " \./$path\$" <<<"$contents"; then
     echo "the package lacks /$path"
     exit 1

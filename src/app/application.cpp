@@ -532,6 +532,22 @@ std::optional<std::vector<int>> Application::ExportSheetPdfTo(std::string fileNa
   return report.CardsPerSheet();
 }
 
+std::optional<std::string> Application::ExportSheetPdfBytes(const report::SheetRequest& request) {
+  if (documentWindow_ == nullptr) return std::nullopt;
+  report::TPReport& report = documentWindow_->Page().Report();
+  report.SetSheets(request);
+  struct Reset {
+    report::TPReport& report;
+    ~Reset() { report.SetSheets(std::nullopt); }
+  } reset{report};
+  try {
+    return ExportPdfBytes();
+  } catch (const report::SheetError& e) {
+    ShowMessage(e.what());
+    return std::nullopt;
+  }
+}
+
 bool Application::PrintAllPages(bool storeBack) {
   report::TPReport& report = documentWindow_->Page().Report();
   documentWindow_->Page().BeginPdf();

@@ -142,6 +142,8 @@ class Application : public ui::Component {
                                                    const report::SheetRequest& request);
   // The same, asking for the file as "Als PDF- speichern unter..." does.
   std::optional<std::vector<int>> ExportSheetPdf(const report::SheetRequest& request);
+  // The same sheets in memory, for a printer; none (after a message) when they could not be made.
+  std::optional<std::string> ExportSheetPdfBytes(const report::SheetRequest& request);
   // Where the copies of the document's card go on the sheets asked for, as the two above put
   // them: for a preview. Raises report::SheetError when the card does not fit (or no document is
   // open).

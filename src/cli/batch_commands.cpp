@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <nlohmann/json.hpp>
@@ -17,6 +18,9 @@
 
 #include "app/application.h"
 #include "app/command_boundary.h"
+#include "app/picture_export.h"
+#include "app/printing.h"
+#include "base/atomic_file.h"
 #include "base/version.h"
 #include "cli/mail_commands.h"
 #include "cli/serial_commands.h"
@@ -27,6 +31,7 @@
 #include "designer/print_formats.h"
 #include "report/pr_code.h"
 #include "report/sheet_output.h"
+#include "report/sheet_products.h"
 
 namespace quirabel::cli {
 
@@ -39,7 +44,15 @@ constexpr const char* kUsageText =
     "  quirabel-batch new --list-print-formats\n"
     "  quirabel-batch export EIN.kxp -o AUS.pdf [--force]\n"
     "                        [--sheet A4|A3|SRA3|BxH [--gap MM]\n"
-    "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]]\n"
+    "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]\n"
+    "                         | --sheet-product NUMMER] [--back-offset X,Y]\n"
+    "  quirabel-batch export --list-sheet-products [SUCHE]\n"
+    "  quirabel-batch export --duplex-test A4|A3|SRA3|BxH -o AUS.pdf\n"
+    "  quirabel-batch export EIN.kxp (--png AUS.png [--dpi N] | --svg AUS.svg) [--page K]\n"
+    "                        [--with-bleed] [--force]\n"
+    "  quirabel-batch print EIN.kxp [--printer NAME] [--copies N] [--duplex long|short|off]\n"
+    "                       [--force] [--sheet … | --sheet-product NUMMER] [--back-offset X,Y]\n"
+    "  quirabel-batch print --list-printers | --duplex-test A4|A3|SRA3|BxH\n"
     "  quirabel-batch resave EIN.kxp -o AUS.kxp [--force]\n"
     "  quirabel-batch info EIN.kxp [--json]\n"
     "  quirabel-batch thumbnail EIN.kxp AUS.png [--size N]\n"
@@ -49,7 +62,11 @@ constexpr const char* kUsageText =
     "                        [--rows A-B] [--jobs N] [--overwrite] [--quiet]\n"
     "  quirabel-batch serial EIN.kxp --one-pdf AUS.pdf [--link LINKDATEI] [--rows A-B] [--quiet]\n"
     "                        [--sheet A4|A3|SRA3|BxH [--gap MM]\n"
-    "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]]\n"
+    "                         [--grid SPxZE --margins LINKS,OBEN --pitch X,Y]\n"
+    "                         | --sheet-product NUMMER]\n"
+    "  quirabel-batch serial EIN.kxp --print [--printer NAME] [--copies N]\n"
+    "                        [--duplex long|short|off] [--link LINKDATEI] [--rows A-B] [--quiet]\n"
+    "                        [--sheet … | --sheet-product NUMMER]\n"
     "  quirabel-batch serial --verify ORDNER [--link LINKDATEI]\n"
     "  quirabel-batch mail DATEI.csv ORDNER --to-column K --subject TEXT --text DATEI\n"
     "                      [--sep ZEICHEN] [--eml ORDNER] [--resend | --resend-uncertain |\n"
@@ -65,7 +82,17 @@ constexpr const char* kUsageText =
     "export  schreibt alle Seiten eines Projekts in eine PDF-Datei; mit --sheet so viele Karten\n"
     "        wie passen auf Druckbögen (Abstand --gap, Vorgabe 2 mm; --grid für vorgestanzte\n"
     "        Bögen: Spalten x Zeilen, erstes Feld bei --margins, die nächsten im Abstand --pitch,\n"
-    "        alles in mm) mit Schnittmarken, Seite 2 gespiegelt auf dem nächsten Bogen.\n"
+    "        alles in mm) mit Schnittmarken, Seite 2 gespiegelt auf dem nächsten Bogen;\n"
+    "        --sheet-product nimmt Bogen und Raster eines vorgestanzten Bogens (Hersteller-\n"
+    "        nummer, z. B. C32011), --list-sheet-products nennt sie, mit SUCHE nur passende;\n"
+    "        --back-offset verschiebt die Rückseiten um X mm nach rechts und Y mm nach unten\n"
+    "        (so wie man auf die Rückseite schaut); --duplex-test schreibt einen Probedruck,\n"
+    "        an dem man diesen Versatz abliest. --png und --svg schreiben Seite K (Vorgabe 1)\n"
+    "        als Bild, PNG mit N dpi (Vorgabe 300), SVG als Vektoren; eine bestellfähige Seite\n"
+    "        ohne Beschnittzugabe, außer mit --with-bleed.\n"
+    "print   druckt alle Seiten (oder mit --sheet die Bögen wie bei export) auf dem Drucker\n"
+    "        NAME oder dem Standarddrucker: genau die PDF-Datei, die export schreibt, als ein\n"
+    "        Auftrag an CUPS; --list-printers nennt die Drucker, den Standarddrucker zuerst.\n"
     "resave  öffnet ein Projekt, lädt jede Seite und speichert es unter neuem Namen.\n"
     "info    zeigt Format, Seiten und Elemente eines Projekts.\n"
     "thumbnail  schreibt Seite 1 als PNG-Bild, N Pixel an der längeren Seite (Vorgabe 256),\n"
@@ -76,7 +103,8 @@ constexpr const char* kUsageText =
     "        Projekts geschrieben hat, ersetzt es nur mit --overwrite.\n"
     "        --one-pdf schreibt alle Zeilen Seite für Seite in eine PDF-Datei, ganz oder gar\n"
     "        nicht; mit --sheet (Optionen wie bei export) jede Zeile als eine Karte auf den\n"
-    "        nächsten Platz der Druckbögen.\n"
+    "        nächsten Platz der Druckbögen. --print schickt dieselbe Datei als einen Auftrag\n"
+    "        an den Drucker (wie print).\n"
     "        --verify prüft, ob die Serien-PDF-Listen im ORDNER (auch die von Teilen mit\n"
     "        --rows) jede Zeile der CSV-Datei genau einmal nennen, mit unveränderter PDF-Datei.\n"
     "mail    sendet jeder Zeile der CSV-Datei ihre PDF-Datei aus dem ORDNER an die Adresse in\n"
@@ -137,6 +165,20 @@ struct Call {
   std::string grid;
   std::string margins;
   std::string pitch;
+  std::string sheetProduct;  // a pre-cut sheet by its maker's number
+  std::string backOffset;
+  std::string duplexTest;  // the sheet of a duplex test print
+  std::string png;         // export a page as a picture
+  std::string svg;
+  std::string dpi;
+  std::string page;
+  bool withBleed = false;
+  bool listSheetProducts = false;
+  std::string sheetProductQuery;
+  std::string printer;  // print
+  std::string copies;
+  std::string duplex;
+  bool listPrinters = false;
   LinkCall link;
   SerialCall serial;
   MailCall mail;
@@ -176,6 +218,12 @@ void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
   option(*serial, "--grid", call.grid);
   option(*serial, "--margins", call.margins);
   option(*serial, "--pitch", call.pitch);
+  option(*serial, "--sheet-product", call.sheetProduct);
+  option(*serial, "--back-offset", call.backOffset);
+  option(*serial, "--printer", call.printer);
+  option(*serial, "--copies", call.copies);
+  option(*serial, "--duplex", call.duplex);
+  serial->add_flag("--print", call.serial.print);
   serial->add_flag("--overwrite", call.serial.overwrite);
   serial->add_flag("--quiet", call.serial.quiet);
 }
@@ -207,6 +255,7 @@ Call ReadCall(const std::vector<std::string>& args) {
     return command;
   };
 
+  CLI::Option* listSheetProducts = nullptr;
   CLI::App* newCommand = addCommand("new");
   addOutput(*newCommand);
   missingValueTexts.emplace_back(newCommand->add_option("--din", call.din)
@@ -222,23 +271,48 @@ Call ReadCall(const std::vector<std::string>& args) {
                                      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
                                  "--print-format braucht einen Namen");
   newCommand->add_flag("--list-print-formats", call.listPrintFormats);
-  for (const char* name : {"export", "resave", "info"}) {
+  for (const char* name : {"export", "print", "resave", "info"}) {
     CLI::App* command = addCommand(name);
     command->add_option("project", call.projects);
     if (std::string(name) == "info") {
       command->add_flag("--json", call.json);
+    } else if (std::string(name) == "print") {
+      command->add_flag("--force", call.force);
+      command->add_flag("--list-printers", call.listPrinters);
+      for (auto [option, value] :
+           {std::pair{"--printer", &call.printer}, std::pair{"--copies", &call.copies},
+            std::pair{"--duplex", &call.duplex}}) {
+        missingValueTexts.emplace_back(command->add_option(option, *value)
+                                           ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
+                                       std::string(option) + " braucht einen Wert");
+      }
     } else {
       addOutput(*command);
       command->add_flag("--force", call.force);
     }
-    if (std::string(name) == "export") {
+    if (std::string(name) == "export" || std::string(name) == "print") {
       for (auto [option, value] :
            {std::pair{"--sheet", &call.sheet}, std::pair{"--gap", &call.gap},
             std::pair{"--grid", &call.grid}, std::pair{"--margins", &call.margins},
-            std::pair{"--pitch", &call.pitch}}) {
+            std::pair{"--pitch", &call.pitch}, std::pair{"--sheet-product", &call.sheetProduct},
+            std::pair{"--back-offset", &call.backOffset},
+            std::pair{"--duplex-test", &call.duplexTest}}) {
         missingValueTexts.emplace_back(command->add_option(option, *value)
                                            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
                                        std::string(option) + " braucht einen Wert");
+      }
+      if (std::string(name) == "export") {
+        for (auto [option, value] :
+             {std::pair{"--png", &call.png}, std::pair{"--svg", &call.svg},
+              std::pair{"--dpi", &call.dpi}, std::pair{"--page", &call.page}}) {
+          missingValueTexts.emplace_back(
+              command->add_option(option, *value)
+                  ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
+              std::string(option) + " braucht einen Wert");
+        }
+        command->add_flag("--with-bleed", call.withBleed);
+        listSheetProducts = command->add_option("--list-sheet-products", call.sheetProductQuery)
+                                ->expected(0, 1);
       }
     }
   }
@@ -268,6 +342,7 @@ Call ReadCall(const std::vector<std::string>& args) {
   }
   if (call.help || call.version) return call;
   if (mmOption->count() > 0) call.mm = {widthAndHeight.first, widthAndHeight.second};
+  call.listSheetProducts = listSheetProducts->count() > 0;
 
   for (const CLI::App* command : app.get_subcommands()) call.command = command->get_name();
   for (const std::string& extra : app.remaining(true)) {
@@ -300,8 +375,38 @@ std::optional<std::pair<double, double>> TwoMillimetres(std::string_view text, c
   return std::pair{*first, *second};
 }
 
-// The sheets `export --sheet` asks for.
-report::SheetRequest ReadSheetRequest(const Call& call) {
+// The pre-cut sheet `--sheet-product` names, from our own list and the installed label templates.
+report::SheetRequest ReadSheetProductRequest(const Call& call) {
+  if (!call.sheet.empty() || !call.gap.empty() || !call.grid.empty() || !call.margins.empty() ||
+      !call.pitch.empty())
+    throw UsageError("--sheet-product gilt ohne --sheet, --gap, --grid, --margins und --pitch");
+  const report::SheetCatalogue catalogue =
+      report::LoadSheetCatalogue(report::InstalledLabelTemplateFolders());
+  try {
+    return report::SheetRequestOf(report::SheetProductNamed(catalogue, call.sheetProduct));
+  } catch (const report::SheetError& unknown) {
+    throw UsageError(unknown.what());
+  }
+}
+
+// The pre-cut sheets we know, those matching `query` when one is given.
+int ListSheetProducts(const std::string& query) {
+  const report::SheetCatalogue catalogue =
+      report::LoadSheetCatalogue(report::InstalledLabelTemplateFolders());
+  const auto found = report::FindSheetProducts(catalogue, query);
+  for (const report::SheetProduct* product : found)
+    std::cout << report::SheetProductLine(*product) << '\n';
+  if (found.empty()) {
+    std::cerr << "quirabel-batch: kein vorgestanzter Bogen passt zu „" << query.substr(0, 80)
+              << "“\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+// The sheets `export --sheet` asks for, without the back offset.
+report::SheetRequest ReadSheetLayoutRequest(const Call& call) {
+  if (!call.sheetProduct.empty()) return ReadSheetProductRequest(call);
   const auto sheet = report::SheetSizeOfName(call.sheet);
   if (!sheet) throw UsageError("--sheet kennt A4, A3, SRA3 und BREITExHÖHE in mm (10 bis 2000)");
   report::SheetRequest request{*sheet, 2.0, std::nullopt};
@@ -330,6 +435,69 @@ report::SheetRequest ReadSheetRequest(const Call& call) {
                                   margins->second,
                                   pitch->first,
                                   pitch->second};
+  return request;
+}
+
+// `export --duplex-test SHEET -o F.pdf` and `print --duplex-test SHEET`: the two-sided test sheet.
+int DuplexTest(const Call& call, app::Application& application,
+               const app::PrintOptions& printOptions) {
+  if (!call.projects.empty() || !call.sheet.empty() || !call.sheetProduct.empty())
+    throw UsageError("--duplex-test nimmt keine Projektdatei und kein --sheet");
+  const auto sheet = report::SheetSizeOfName(call.duplexTest);
+  if (!sheet)
+    throw UsageError("--duplex-test kennt A4, A3, SRA3 und BREITExHÖHE in mm (10 bis 2000)");
+  const std::string pdf = report::DuplexTestSheetPdf(*sheet);
+  if (call.command == "print") {
+    const auto job = app::PrintPdfBytes(application, pdf, printOptions);
+    if (!job) return kExitFailed;
+    std::cout << "Probedruck Duplex: Auftrag " << *job << " gesendet.\n";
+    return kExitOk;
+  }
+  if (call.output.empty()) throw UsageError("--duplex-test braucht -o AUS.pdf");
+  WriteFileAtomic(call.output, pdf);
+  return kExitOk;
+}
+
+// The printer and its options `print` asks for.
+app::PrintOptions ReadPrintOptions(const Call& call) {
+  app::PrintOptions options;
+  options.printer = call.printer;
+  if (!call.copies.empty()) {
+    const bool digits = call.copies.size() <= 3 &&
+                        call.copies.find_first_not_of("0123456789") == std::string::npos;
+    options.copies = digits ? std::stoi(call.copies) : 0;
+    if (options.copies < 1) throw UsageError("--copies braucht eine Zahl von 1 bis 999");
+  }
+  if (call.duplex == "long") {
+    options.duplex = app::Duplex::longEdge;
+  } else if (call.duplex == "short") {
+    options.duplex = app::Duplex::shortEdge;
+  } else if (call.duplex == "off") {
+    options.duplex = app::Duplex::off;
+  } else if (!call.duplex.empty()) {
+    throw UsageError("--duplex kennt long, short und off");
+  }
+  return options;
+}
+
+// The sheets `export --sheet` (or --sheet-product) asks for, their backs moved by --back-offset.
+report::SheetRequest ReadSheetRequest(const Call& call) {
+  report::SheetRequest request = ReadSheetLayoutRequest(call);
+  if (call.backOffset.empty()) return request;
+  const std::size_t comma = call.backOffset.find(',');
+  const auto signedMillimetres = [](std::string_view text) -> std::optional<double> {
+    const bool negative = text.starts_with('-');
+    const auto value = Millimetres(negative ? text.substr(1) : text);
+    if (!value || *value > report::kLargestBackOffset) return std::nullopt;
+    return negative ? -*value : *value;
+  };
+  const auto across = signedMillimetres(std::string_view(call.backOffset).substr(0, comma));
+  const auto down = comma == std::string::npos
+                        ? std::nullopt
+                        : signedMillimetres(std::string_view(call.backOffset).substr(comma + 1));
+  if (!across || !down)
+    throw UsageError("--back-offset braucht X,Y in mm, je -20 bis 20 (rechts und unten positiv)");
+  request.backOffset = {*across, *down};
   return request;
 }
 
@@ -495,7 +663,17 @@ int RunSerialCommand(const Call& call, BatchPlatform& platform) {
   }
   if (call.projects.size() != 1)
     throw UsageError(call.command + " braucht genau eine Projektdatei");
-  if (call.command == "serial" && !call.serial.onePdf.empty()) {
+  if (call.command == "serial" && call.serial.print) {
+    if (!call.output.empty() || !call.serial.onePdf.empty() || !call.serial.column.empty() ||
+        !call.serial.prefix.empty() || !call.serial.jobs.empty() || call.serial.overwrite)
+      throw UsageError(
+          "serial --print nimmt weder -o noch --one-pdf, --column, --prefix, --jobs, --overwrite");
+  } else if (!call.printer.empty() || !call.copies.empty() || !call.duplex.empty()) {
+    throw UsageError("--printer, --copies und --duplex gelten nur mit --print");
+  }
+  if (call.command == "serial" && call.serial.print) {
+    // checked above
+  } else if (call.command == "serial" && !call.serial.onePdf.empty()) {
     if (!call.output.empty() || !call.serial.column.empty() || !call.serial.prefix.empty() ||
         !call.serial.jobs.empty() || call.serial.overwrite)
       throw UsageError(
@@ -504,14 +682,18 @@ int RunSerialCommand(const Call& call, BatchPlatform& platform) {
     throw UsageError("serial braucht -o ORDNER oder --one-pdf DATEI");
   }
   const bool anySheetOption = !call.sheet.empty() || !call.gap.empty() || !call.grid.empty() ||
-                              !call.margins.empty() || !call.pitch.empty();
-  if (anySheetOption && call.serial.onePdf.empty())
-    throw UsageError("--sheet, --gap, --grid, --margins und --pitch gelten nur mit --one-pdf");
-  if (anySheetOption && call.sheet.empty())
-    throw UsageError("--gap, --grid, --margins und --pitch gelten nur mit --sheet");
+                              !call.margins.empty() || !call.pitch.empty() ||
+                              !call.sheetProduct.empty() || !call.backOffset.empty();
+  if (anySheetOption && call.serial.onePdf.empty() && !call.serial.print)
+    throw UsageError(
+        "--sheet, --sheet-product, --gap, --grid, --margins und --pitch gelten nur mit --one-pdf "
+        "oder --print");
+  if (anySheetOption && call.sheet.empty() && call.sheetProduct.empty())
+    throw UsageError("--gap, --grid, --margins, --pitch und --back-offset gelten nur mit --sheet");
   SerialCall serial = call.serial;
   serial.folder = call.output;
-  if (!call.sheet.empty()) serial.sheets = ReadSheetRequest(call);
+  if (serial.print) serial.printOptions = ReadPrintOptions(call);
+  if (!call.sheet.empty() || !call.sheetProduct.empty()) serial.sheets = ReadSheetRequest(call);
   app::Application application(platform, DesignerProgramFolder());
   if (!application.OpenProject(call.projects.front())) return kExitFailed;
   try {
@@ -591,16 +773,39 @@ int RunCall(const Call& call, BatchPlatform& platform) {
     return WriteThumbnail(application, call.projects[1], size) ? kExitOk : kExitFailed;
   }
 
-  // export, resave, info
+  if (call.command == "export" && call.listSheetProducts) {
+    if (!call.projects.empty() || !call.output.empty())
+      throw UsageError("--list-sheet-products nimmt keine Projektdatei und kein -o");
+    return ListSheetProducts(call.sheetProductQuery);
+  }
+
+  if (call.command == "print" && call.listPrinters) {
+    if (!call.projects.empty()) throw UsageError("--list-printers nimmt keine Projektdatei");
+    const auto printers = app::ListPrinters(application);
+    if (!printers) return kExitFailed;
+    for (const std::string& printer : *printers) std::cout << printer << '\n';
+    return kExitOk;
+  }
+  app::PrintOptions printOptions;
+  if (call.command == "print") printOptions = ReadPrintOptions(call);
+  if (!call.duplexTest.empty()) return DuplexTest(call, application, printOptions);
+
+  // export, print, resave, info
   if (call.projects.size() != 1)
     throw UsageError(call.command + " braucht genau eine Projektdatei");
-  if (call.command != "info" && call.output.empty()) throw UsageError(call.command + " braucht -o");
+  const bool picture = !call.png.empty() || !call.svg.empty();
+  if (picture && (!call.output.empty() || !call.png.empty() + !call.svg.empty() != 1))
+    throw UsageError("export nimmt entweder -o, --png oder --svg");
+  if (!picture && (!call.dpi.empty() || !call.page.empty() || call.withBleed))
+    throw UsageError("--dpi, --page und --with-bleed gelten nur mit --png oder --svg");
+  if (call.command != "info" && call.command != "print" && call.output.empty() && !picture)
+    throw UsageError(call.command + " braucht -o");
   std::optional<report::SheetRequest> sheetRequest;
-  if (!call.sheet.empty()) {
+  if (!call.sheet.empty() || !call.sheetProduct.empty()) {
     sheetRequest = ReadSheetRequest(call);
   } else if (!call.gap.empty() || !call.grid.empty() || !call.margins.empty() ||
-             !call.pitch.empty()) {
-    throw UsageError("--gap, --grid, --margins und --pitch gelten nur mit --sheet");
+             !call.pitch.empty() || !call.backOffset.empty()) {
+    throw UsageError("--gap, --grid, --margins, --pitch und --back-offset gelten nur mit --sheet");
   }
   if (!application.OpenProject(call.projects.front())) return kExitFailed;
   if (call.command == "info") return Info(application, call.json);
@@ -614,6 +819,35 @@ int RunCall(const Call& call, BatchPlatform& platform) {
         "Es wurde nichts geschrieben, weil beim Lesen etwas verloren ginge "
         "(mit --force wird trotzdem geschrieben).");
     return kExitFailed;
+  }
+  if (picture) {
+    if (sheetRequest) throw UsageError("--png und --svg gelten nicht mit --sheet");
+    const auto number = [](const std::string& text, int from, int to) {
+      const bool digits =
+          !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
+      const int value = digits ? std::stoi(text) : 0;
+      return value >= from && value <= to ? value : 0;
+    };
+    const int dpi = call.dpi.empty() ? 300 : number(call.dpi, 10, app::kMaxPictureDpi);
+    if (dpi == 0) throw UsageError("--dpi braucht eine Zahl von 10 bis 1200");
+    const int page = call.page.empty() ? 1 : number(call.page, 1, 99999);
+    if (page == 0) throw UsageError("--page braucht eine Seitenzahl ab 1");
+    const bool png = !call.png.empty();
+    return app::ExportPicture(application, png ? call.png : call.svg,
+                              png ? app::PictureKind::png : app::PictureKind::svg, page - 1, dpi,
+                              call.withBleed)
+               ? kExitOk
+               : kExitFailed;
+  }
+  if (call.command == "print") {
+    printOptions.title = std::filesystem::path(call.projects.front()).filename().string();
+    const auto job = app::PrintDocument(application, printOptions, sheetRequest);
+    if (!job) return kExitFailed;
+    std::cout << "Auftrag " << *job << " an "
+              << (printOptions.printer.empty() ? std::string("den Standarddrucker")
+                                               : "„" + printOptions.printer + "“")
+              << " gesendet.\n";
+    return kExitOk;
   }
   if (call.command == "export" && sheetRequest) {
     const auto cards = application.ExportSheetPdfTo(call.output, *sheetRequest);

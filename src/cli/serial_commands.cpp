@@ -5,15 +5,19 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
+#include <limits>
 #include <set>
 #include <stdexcept>
 #include <thread>
 
+#include "app/printing.h"
 #include "app/program_folder.h"
 #include "app/serial_pdf.h"
 #include "cli/batch_commands.h"
 #include "cli/progress_line.h"
+#include "base/shared_bytes.h"
 #include "serial/run_check.h"
 #include "serial/series_settings.h"
 
@@ -125,8 +129,30 @@ int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatfo
   return kExitOk;
 }
 
+namespace {
+
+// A folder of our own below the temporary folder, removed with everything in it when done.
+struct ScratchFolder {
+  std::filesystem::path path;
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quirabel-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      throw std::runtime_error("Der Ordner für die Druckdatei ließ sich nicht anlegen.");
+    }
+    path = pattern;
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+
+}  // namespace
+
 int RunSerialCall(const SerialCall& call, app::Application& application) {
-  if (call.folder.empty() && call.onePdf.empty())
+  if (call.folder.empty() && call.onePdf.empty() && !call.print)
     throw std::invalid_argument("serial braucht -o ORDNER");
   app::SerialRequest request;
   request.folder = call.folder;
@@ -205,10 +231,18 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   const std::size_t total =
       first > table->RowCount() ? 0 : std::min(request.lastRow, table->RowCount()) - first + 1;
   std::optional<ProgressLine> progress;
-  if (!call.onePdf.empty()) {
+  if (!call.onePdf.empty() || call.print) {
+    // For a printer, the series goes into a scratch file of a folder of our own first, and is
+    // sent from there: one job, without holding the whole series in memory.
+    std::optional<ScratchFolder> scratch;
+    std::filesystem::path output = call.onePdf;
+    if (call.print) {
+      scratch.emplace();
+      output = scratch->path / "serie.pdf";
+    }
     progress.emplace(std::cerr, StandardErrorIsTerminal() && !call.quiet, "Zeilen");
     const serial::OnePdfOutcome outcome =
-        serialPdf.PrintOnePdf(*link, *table, request, call.onePdf, [&](std::size_t written) {
+        serialPdf.PrintOnePdf(*link, *table, request, output, [&](std::size_t written) {
           progress->Update(written, total);
           return true;
         });
@@ -221,11 +255,24 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
       std::cout << report::SheetCountLines(outcome.cardsPerSheet,
                                            static_cast<std::size_t>(application.State().pageCount));
     }
-    std::cout << outcome.rows << (outcome.rows == 1 ? " Zeile" : " Zeilen") << " auf "
-              << outcome.pages
-              << (call.sheets ? (outcome.pages == 1 ? " Bogen" : " Bögen")
-                              : (outcome.pages == 1 ? " Seite" : " Seiten"))
-              << " in " << call.onePdf << " geschrieben.\n";
+    const std::string written =
+        std::to_string(outcome.rows) + (outcome.rows == 1 ? " Zeile" : " Zeilen") + " auf " +
+        std::to_string(outcome.pages) +
+        (call.sheets ? (outcome.pages == 1 ? " Bogen" : " Bögen")
+                     : (outcome.pages == 1 ? " Seite" : " Seiten"));
+    if (call.print) {
+      app::PrintOptions options = call.printOptions;
+      options.title = std::filesystem::path(application.State().projectFileName).filename().string();
+      const SharedBytes pdf = MapFile(output, std::numeric_limits<std::size_t>::max());
+      const auto job = app::PrintPdfBytes(application, pdf, options);
+      if (!job) return kExitFailed;
+      std::cout << written << " an "
+                << (options.printer.empty() ? std::string("den Standarddrucker")
+                                            : "„" + options.printer + "“")
+                << " gesendet (Auftrag " << *job << ").\n";
+      return kExitOk;
+    }
+    std::cout << written << " in " << call.onePdf << " geschrieben.\n";
     return kExitOk;
   }
   progress.emplace(std::cerr, StandardErrorIsTerminal() && !call.quiet, "PDF-Dateien");

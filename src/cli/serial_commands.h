@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/print_module.h"
 #include "cli/batch_platform.h"
 #include "report/sheet_output.h"
 
@@ -32,6 +33,9 @@ struct SerialCall {
   std::optional<report::SheetRequest> sheets;
   bool overwrite = false;
   bool quiet = false;  // no progress line
+  // --print: every row (as with --one-pdf, into a scratch file) as one job to a printer
+  bool print = false;
+  app::PrintOptions printOptions;
 };
 
 // The designer's program folder, where the projects' link files live: $QUIRABEL_HOME, else

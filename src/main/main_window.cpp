@@ -14,6 +14,8 @@
 #include "designer/document_window.h"
 #include "main/format_dialog.h"
 #include "main/icons.h"
+#include "app/picture_export.h"
+#include "main/print_dialog.h"
 #include "main/sheet_dialog.h"
 #include "ui/qt/form_host.h"
 
@@ -166,6 +168,25 @@ void MainWindow::BuildMenus() {
         Confirm(QString::fromUtf8("Exportiert: ") +
                 QString::fromStdString(pdf.filename().string()));
       });
+  QAction* pictureAction = make(
+      "Als Bild speichern…", "Die Seite als PNG-Bild (300 dpi) oder als SVG-Vektorbild", nullptr,
+      true, [this] {
+        const designer::ProjectState& state = application_.State();
+        const std::filesystem::path project = state.projectFileName;
+        const auto file = application_.GetPlatform()->FileDialog(
+            {"Als Bild speichern", "PNG-Bild (300 dpi)|*.png|SVG-Bild|*.svg",
+             project.parent_path() / project.stem(), true});
+        if (!file) return;
+        const bool svg = std::filesystem::path(*file).extension() == ".svg";
+        const std::string name = svg || std::filesystem::path(*file).extension() == ".png"
+                                     ? *file
+                                     : *file + ".png";
+        if (app::ExportPicture(application_, name, svg ? app::PictureKind::svg : app::PictureKind::png,
+                               state.currentPage - 1, 300, false)) {
+          Confirm(QString::fromUtf8("Gespeichert: ") +
+                  QString::fromStdString(std::filesystem::path(name).filename().string()));
+        }
+      });
   QAction* sheetAction =
       make("Druckbogen als PDF…", "Karten auf Druckbögen mit Schnittmarken", nullptr, true, [this] {
         SheetDialog window(
@@ -173,20 +194,41 @@ void MainWindow::BuildMenus() {
               return application_.PlanSheets(request);
             },
             this);
+        const auto [front, back] = CardImagesOf(application_);
+        window.SetCards(front, back);
         if (window.exec() != QDialog::Accepted) return;
+        if (window.DuplexTestWanted()) {
+          const std::string test = report::DuplexTestSheetPdf(window.Request().sheet);
+          PrintPdfWithDialog(this, application_, test,
+                             [this](const QString& line) { Confirm(line); });
+          return;
+        }
+        if (window.PrintWanted()) {
+          PrintWithDialog(this, application_, window.Request(),
+                          [this](const QString& line) { Confirm(line); });
+          return;
+        }
         const auto cards = application_.ExportSheetPdf(window.Request());
         if (!cards) return;
         QStringList counts;
         for (const int n : *cards) counts << QString::number(n);
         Confirm(QString::fromUtf8("Karten je Bogen: ") + counts.join(QStringLiteral(", ")));
       });
+  QAction* printAction =
+      make("Drucken…", "Alle Seiten auf einem Drucker ausgeben", nullptr, true, [this] {
+        PrintWithDialog(this, application_, std::nullopt,
+                        [this](const QString& line) { Confirm(line); });
+      });
+  printAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
   QAction* infoAction =
       make("Datei-Infos", nullptr, nullptr, true, [this] { application_.ProjectInfoClick(); });
   QAction* quitAction = make("Quirabel &Beenden", nullptr, nullptr, false, [this] { close(); });
   quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 
   QMenu* file = menuBar()->addMenu(QString::fromUtf8("&Datei"));
-  file->addActions({newAction, openAction, saveAction, saveAsAction, exportAction, sheetAction});
+  file->addActions(
+      {newAction, openAction, saveAction, saveAsAction, exportAction, pictureAction, sheetAction,
+       printAction});
   file->addSeparator();
   file->addAction(infoAction);
   file->addSeparator();

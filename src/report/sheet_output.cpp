@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "base/cp1252.h"
 #include "pdf/pdf_canvas.h"
 
 namespace quirabel::report {
@@ -14,6 +15,8 @@ constexpr double kPointsPerMm = 72.0 / 25.4;
 // Page sizes are whole points: a card may come out up to half a point larger than its format.
 constexpr double kSizeSlackMm = 0.2;     // millimetres
 constexpr double kCropMarkWidth = 0.25;  // points
+// How far a card may differ from the label of a pre-cut product it is put on.
+constexpr double kLabelSlackMm = 1.0;
 
 double Points(double mm) { return mm * kPointsPerMm; }
 
@@ -85,8 +88,21 @@ SheetLayout PlanSheet(const SheetRequest& request, double pageWidth, double page
   const std::string sheet =
       Millimetres(request.sheet.width) + " × " + Millimetres(request.sheet.height) + " mm";
   if (request.grid) {
-    const CardGrid& grid = *request.grid;
-    if ((grid.columns > 1 && cardWidth > grid.pitchAcross + kSizeSlackMm) ||
+    CardGrid grid = *request.grid;
+    if (request.label) {
+      // A product's labels: the card must be the label's size give or take a millimetre, and is
+      // centred on each label.
+      const SheetLabel& label = *request.label;
+      // The card's format counts, not the whole points its page was rounded to.
+      if (std::abs(cardWidth - label.width) > kLabelSlackMm + kSizeSlackMm ||
+          std::abs(cardHeight - label.height) > kLabelSlackMm + kSizeSlackMm) {
+        throw SheetError("Die Karte (" + card + ") passt nicht auf die Etiketten von " +
+                         label.product + " (" + Millimetres(label.width) + " × " +
+                         Millimetres(label.height) + " mm): mehr als 1 mm Unterschied.");
+      }
+      grid.left += (label.width - cardWidth) / 2;
+      grid.top += (label.height - cardHeight) / 2;
+    } else if ((grid.columns > 1 && cardWidth > grid.pitchAcross + kSizeSlackMm) ||
         (grid.rows > 1 && cardHeight > grid.pitchDown + kSizeSlackMm)) {
       throw SheetError("Die Karte (" + card + ") ist größer als der Abstand der Felder (" +
                        Millimetres(grid.pitchAcross) + " × " + Millimetres(grid.pitchDown) +
@@ -107,6 +123,15 @@ SheetLayout PlanSheet(const SheetRequest& request, double pageWidth, double page
   return layout;
 }
 
+SheetLayout BackOfSheet(const SheetLayout& front, const SheetRequest& request) {
+  SheetLayout back = MirroredForBack(front);
+  for (CardPosition& card : back.cards) {
+    card.left += request.backOffset.across;
+    card.top += request.backOffset.down;
+  }
+  return back;
+}
+
 std::vector<int> PutCardsOnSheets(pdf::TPdfDoc& doc, const SheetRequest& request, double bleed) {
   const std::size_t pages = doc.PageCount();
   std::vector<int> counts;
@@ -114,7 +139,7 @@ std::vector<int> PutCardsOnSheets(pdf::TPdfDoc& doc, const SheetRequest& request
   pdf::TPdfCanvas& canvas = doc.Canvas();
   canvas.SetPage(&doc.PageAt(0));
   const SheetLayout front = PlanSheet(request, canvas.PageWidth(), canvas.PageHeight(), bleed);
-  const SheetLayout back = MirroredForBack(front);
+  const SheetLayout back = BackOfSheet(front, request);
   const double sheetHeight = SheetPoints(request.sheet.height);
 
   for (std::size_t index = 0; index < pages; ++index) {
@@ -143,7 +168,7 @@ void SheetSeries::AddCard(std::size_t firstPage) {
   if (!front_) {
     canvas.SetPage(&doc_.PageAt(firstPage));
     front_ = PlanSheet(request_, canvas.PageWidth(), canvas.PageHeight(), bleed_);
-    back_ = MirroredForBack(*front_);
+    back_ = BackOfSheet(*front_, request_);
   }
   // The card's pages leave the document, the last first so that the others keep their places.
   std::vector<pdf::TPdfStream*> card(pages - firstPage);
@@ -189,6 +214,71 @@ void SheetSeries::WriteSheets() {
   sheets_.clear();
   forms_.clear();
   placed_ = 0;
+}
+
+std::string DuplexTestSheetPdf(SheetSize sheet, const Clock& clock) {
+  pdf::TPdfDoc doc(clock);
+  doc.NewDoc();
+  pdf::TPdfCanvas& canvas = doc.Canvas();
+  const double width = SheetPoints(sheet.width);
+  const double height = SheetPoints(sheet.height);
+  const double middleX = Points(sheet.width / 2);
+  const double middleY = height - Points(sheet.height / 2);
+  const auto text = [&](double x, double y, double size, std::string_view utf8) {
+    const std::string line = Utf8ToCp1252(utf8);
+    canvas.SetFont("Arial", size);
+    canvas.BeginText();
+    canvas.MoveTextPoint(x - canvas.TextWidth(line) / 2, y);
+    canvas.ShowText(line);
+    canvas.EndText();
+  };
+  const auto newSheet = [&] {
+    doc.AddPage();
+    canvas.SetPageWidth(static_cast<int>(width));
+    canvas.SetPageHeight(static_cast<int>(height));
+    canvas.SetRGBStrokeColor(0);
+  };
+
+  // The front: the two middle lines, the whole sheet long.
+  newSheet();
+  canvas.SetLineWidth(0.3);
+  canvas.MoveTo(middleX, 0);
+  canvas.LineTo(middleX, height);
+  canvas.MoveTo(0, middleY);
+  canvas.LineTo(width, middleY);
+  canvas.Stroke();
+  // Beside the line down, not across it.
+  text(width / 4, height - Points(20), 12, "Probedruck Duplex: Vorderseite");
+  text(width / 4, height - Points(27), 8, "Beidseitig drucken, dann die Rückseite");
+  text(width / 4, height - Points(31), 8, "gegen das Licht ansehen.");
+
+  // The back, as one looks at it: scales from -10 to +10 mm along both middle lines, numbered
+  // every 5 mm, increasing to the right and downwards. The reading is the offset to enter.
+  newSheet();
+  canvas.SetLineWidth(0.2);
+  for (int mm = -10; mm <= 10; ++mm) {
+    const double tick = Points(mm % 5 == 0 ? 4 : 2);
+    const double x = middleX + Points(mm);
+    canvas.MoveTo(x, middleY - Points(12));
+    canvas.LineTo(x, middleY - Points(12) - tick);
+    const double y = middleY - Points(mm);
+    canvas.MoveTo(middleX + Points(12), y);
+    canvas.LineTo(middleX + Points(12) + tick, y);
+  }
+  canvas.Stroke();
+  for (int mm = -10; mm <= 10; mm += 5) {
+    const std::string label = mm > 0 ? "+" + std::to_string(mm) : std::to_string(mm);
+    text(middleX + Points(mm), middleY - Points(21), 6, label);
+    text(middleX + Points(19), middleY - Points(mm) - 2, 6, label);
+  }
+  text(width / 2, height - Points(20), 12, "Probedruck Duplex: Rückseite");
+  text(width / 2, height - Points(27), 9,
+       "Wo die Linien der Vorderseite auf den Skalen liegen, ist der Versatz der Rückseite:");
+  text(width / 2, height - Points(32), 9,
+       "waagerecht (Skala unten) und senkrecht (Skala rechts), in mm, mit Vorzeichen.");
+  std::string pdf;
+  doc.SaveToStream(pdf);
+  return pdf;
 }
 
 std::string SheetCountLines(const std::vector<int>& cardsPerSheet, std::size_t pagesPerCard) {

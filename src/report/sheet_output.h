@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/clock.h"
 #include "pdf/pdf_doc.h"
 #include "report/sheet_layout.h"
 
@@ -12,10 +13,27 @@ namespace quirabel::report {
 
 // What a sheet export asks for: the sheet, and either the gap between copies or the cells of a
 // sheet of pre-cut cards.
+// The label of a pre-cut product the cards go on ("Avery Zweckform C32011", 85 x 54 mm).
+struct SheetLabel {
+  std::string product;
+  double width = 0;
+  double height = 0;
+};
+
+// How far the back of a sheet is moved, in millimetres as one looks at the back: to the right and
+// down. Many printers put the back a millimetre or two off; the duplex test sheet shows by how much.
+struct BackOffset {
+  double across = 0;
+  double down = 0;
+};
+
 struct SheetRequest {
   SheetSize sheet;
   double gap = 2.0;
   std::optional<CardGrid> grid;
+  // With a grid of a product: the card must match the label within 1 mm and is centred on it.
+  std::optional<SheetLabel> label = std::nullopt;
+  BackOffset backOffset = {};
 };
 
 // A card that does not fit the sheet or the cells asked for; the text says so to the person.
@@ -36,6 +54,18 @@ SheetLayout PlanSheet(const SheetRequest& request, double pageWidth, double page
 // back of the page before it and goes on the next sheet mirrored left to right, for printing both
 // sides. Gives the number of cards on each sheet.
 std::vector<int> PutCardsOnSheets(pdf::TPdfDoc& doc, const SheetRequest& request, double bleed);
+
+// The back of a sheet for `request`: the front mirrored, then moved by its back offset.
+SheetLayout BackOfSheet(const SheetLayout& front, const SheetRequest& request);
+
+// The largest back offset taken, millimetres each way.
+inline constexpr double kLargestBackOffset = 20;
+
+// "Probedruck Duplex": a sheet to print on both sides and hold against the light. The front has a
+// line across and a line down through the sheet's middle; the back, as one looks at it, has
+// millimetre scales across those lines. Where the front's lines show on the back's scales is the
+// back offset to enter, across and down. The whole PDF of two pages.
+std::string DuplexTestSheetPdf(SheetSize sheet, const Clock& clock = DefaultClock());
 
 // A series of different cards on sheets, one position each, in the order they come: the pages
 // of each card (just printed into a document written page by page, see TPdfDoc::StartFile) leave

@@ -416,6 +416,47 @@ std::vector<std::pair<double, double>> Placements(const std::string& pdf, int fo
   return found;
 }
 
+// A page as a picture: PNG at the resolution asked for (an orderable page without its bleed unless
+// asked), SVG that XML readers accept; a page that is not there writes nothing.
+TEST_F(BatchTest, PagesAsPictures) {
+  SaveTwoSidedCard(folder / "karte.kxp");
+  struct Case {
+    std::string options;
+    int exitCode;
+    int width, height;  // PNG pixels; 0 for SVG
+  };
+  const std::vector<Case> cases = {
+      {"--png " + Path("bild.png"), 0, 1004, 650},  // 85 x 55 mm at 300 dpi
+      {"--png " + Path("bild.png") + " --dpi 72 --page 2 --with-bleed", 0, 258, 173},
+      {"--svg " + Path("bild.svg"), 0, 0, 0},
+      {"--png " + Path("bild.png") + " --page 3", 1, 0, 0},
+      {"--png " + Path("bild.png") + " --dpi 5000", 2, 0, 0},
+      {"--png " + Path("bild.png") + " -o " + Path("x.pdf"), 2, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    std::filesystem::remove(folder / "bild.png");
+    const auto run = Batch("export " + Path("karte.kxp") + " " + c.options);
+    ASSERT_EQ(run.exitCode, c.exitCode) << run.err;
+    if (c.exitCode != 0) {
+      EXPECT_FALSE(std::filesystem::exists(folder / "bild.png"));
+      continue;
+    }
+    if (c.width == 0) {
+      EXPECT_EQ(testing::RunTool("xmllint --noout " + Path("bild.svg")).exitCode, 0);
+      continue;
+    }
+    const std::string png = ReadFile(folder / "bild.png", 1 << 24);
+    ASSERT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    const auto be32 = [&](std::size_t at) {
+      return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16) |
+             (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+    };
+    EXPECT_EQ(be32(16), c.width);
+    EXPECT_EQ(be32(20), c.height);
+  }
+}
+
 TEST_F(BatchTest, CardsOnPrintingSheets) {
   SaveTwoSidedCard(folder / "karte.kxp");
   constexpr double kSheetA4Width = 210 * 72 / 25.4;
@@ -437,6 +478,13 @@ TEST_F(BatchTest, CardsOnPrintingSheets) {
       {"--sheet A5", 2, "--sheet kennt", 0},
       {"--gap 3", 2, "nur mit --sheet", 0},
       {"--sheet A4 --grid 2x5", 2, "gehören zusammen", 0},
+      // The 85 x 55 mm card is within a millimetre of the product's 85 x 54 mm labels.
+      {"--sheet-product c32011 --back-offset 1.5,-0.5", 0,
+       "Bogen 1: 10 Karten\nBogen 2: 10 Karten (Rückseite)\n", 10},
+      {"--sheet-product 3474", 1, "Etiketten von Avery Zweckform 3474 (70 × 37 mm)", 0},
+      {"--sheet-product C3201", 2, "gibt es nicht", 0},
+      {"--sheet-product C32011 --grid 2x5", 2, "gilt ohne", 0},
+      {"--sheet A4 --back-offset 25,0", 2, "--back-offset braucht", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options);

@@ -111,6 +111,10 @@ TEST(ModuleTest, CommandsNeedOnlyTheirOwnModules) {
                     " --unlisted --prefix Anna --from rechnung@example.org --server 127.0.0.1:1",
                 1,
                 "quirabel-batch: Der Mailversand geht nicht: Das Modul smtp.so fehlt (gesucht in "},
+           Case{"export " + path("karte.kxp") + " --png " + path("karte.png"), 1,
+                "quirabel-batch: Das Bild ging nicht: Das Modul pdf-picture.so fehlt (gesucht in "},
+           Case{"print " + path("karte.kxp"), 1,
+                "quirabel-batch: Drucken ging nicht: Das Modul print.so fehlt (gesucht in "},
            Case{"link " + path("serie.kxp") + " --csv " + path("namen.csv") +
                     " --map Vorname=1 --map Name=2",
                 0, ""},

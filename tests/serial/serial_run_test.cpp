@@ -156,6 +156,8 @@ TEST_F(SerialRunTest, SeriesOnPrintingSheetsFillsThePositionsRowByRow) {
   const std::vector<Case> cases = {
       {"one side", 1, 23, a4, {10, 10, 3}, ""},
       {"two sides", 2, 12, a4, {10, 10, 2, 2}, ""},
+      {"two sides, the backs moved", 2, 3, {{210, 297}, 2.0, std::nullopt, std::nullopt, {1.5, -2}},
+       {3, 3}, ""},
       {"pre-cut", 1, 3, {{210, 297}, 0, report::CardGrid{2, 5, 15, 13.5, 95, 55}}, {3}, ""},
       {"too small", 1, 3, {{90, 60}, 2.0, std::nullopt}, {}, "passt nicht auf den Bogen"},
   };
@@ -206,15 +208,19 @@ TEST_F(SerialRunTest, SeriesOnPrintingSheetsFillsThePositionsRowByRow) {
       EXPECT_TRUE(std::regex_search(text, std::regex("Name" + std::to_string(row) + "\\b"))) << row;
     }
     if (c.pages != 2) continue;
-    // Each back lies behind its front: mirrored left to right, at the same height.
+    // Each row's back lies behind its own front: mirrored left to right, at the same height, and
+    // then moved by the back offset (right and down as one looks at the back).
+    const double across = c.sheets.backOffset.across * 72 / 25.4;
+    const double down = c.sheets.backOffset.down * 72 / 25.4;
     for (std::size_t sheet = 0; sheet + 1 < sheets.size(); sheet += 2) {
       const auto& front = sheets[sheet];
       const auto& back = sheets[sheet + 1];
       ASSERT_EQ(back.size(), front.size());
       for (std::size_t i = 0; i < front.size(); ++i) {
-        EXPECT_NEAR(back[i].first + kBleed, kA4Width - (front[i].first + kBleed) - kCard, 0.02)
+        EXPECT_NEAR(back[i].first + kBleed,
+                    kA4Width - (front[i].first + kBleed) - kCard + across, 0.02)
             << sheet << " " << i;
-        EXPECT_NEAR(back[i].second, front[i].second, 0.01) << sheet << " " << i;
+        EXPECT_NEAR(back[i].second, front[i].second - down, 0.01) << sheet << " " << i;
       }
     }
   }

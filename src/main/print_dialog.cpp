@@ -1,0 +1,94 @@
+#include "main/print_dialog.h"
+
+#include <QPrintDialog>
+#include <QPrinter>
+#include <filesystem>
+#include <variant>
+
+#include "app/command_boundary.h"
+#include "app/printing.h"
+#include "base/atomic_file.h"
+
+namespace quirabel::main {
+
+namespace {
+
+// What the person chose in the system's print dialog: a printer with its options, or a file to
+// print to; nothing when the dialog was cancelled.
+using PrintChoice = std::variant<std::monostate, app::PrintOptions, std::filesystem::path>;
+
+PrintChoice AskHowToPrint(QWidget* parent, app::Application& application) {
+  QPrinter printer;
+  QPrintDialog dialog(&printer, parent);
+  dialog.setWindowTitle(QString::fromUtf8("Drucken"));
+  // Always the whole document: the pages are our PDF's, not the dialog's.
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+  dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+  dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+    return std::filesystem::path(printer.outputFileName().toStdString());
+
+  app::PrintOptions options;
+  options.printer = printer.printerName().toStdString();
+  options.copies = printer.copyCount();
+  switch (printer.duplex()) {
+    case QPrinter::DuplexNone:
+      options.duplex = app::Duplex::off;
+      break;
+    case QPrinter::DuplexLongSide:
+      options.duplex = app::Duplex::longEdge;
+      break;
+    case QPrinter::DuplexShortSide:
+      options.duplex = app::Duplex::shortEdge;
+      break;
+    case QPrinter::DuplexAuto:
+      options.duplex = app::Duplex::printerDefault;
+      break;
+  }
+  options.title = std::filesystem::path(application.State().projectFileName).filename().string();
+  return options;
+}
+
+QString Sent(const app::PrintOptions& options, int job) {
+  return QString::fromUtf8("An „%1“ gesendet (Auftrag %2)")
+      .arg(QString::fromStdString(options.printer))
+      .arg(job);
+}
+
+QString Written(const std::filesystem::path& file) {
+  return QString::fromUtf8("Exportiert: ") + QString::fromStdString(file.filename().string());
+}
+
+}  // namespace
+
+void PrintWithDialog(QWidget* parent, app::Application& application,
+                     const std::optional<report::SheetRequest>& sheets,
+                     const std::function<void(const QString&)>& confirm) {
+  const PrintChoice choice = AskHowToPrint(parent, application);
+  if (const auto* file = std::get_if<std::filesystem::path>(&choice)) {
+    const bool written = sheets ? application.ExportSheetPdfTo(file->string(), *sheets).has_value()
+                                : application.ExportPdfTo(file->string());
+    if (written) confirm(Written(*file));
+  } else if (const auto* options = std::get_if<app::PrintOptions>(&choice)) {
+    if (const auto job = app::PrintDocument(application, *options, sheets))
+      confirm(Sent(*options, *job));
+  }
+}
+
+void PrintPdfWithDialog(QWidget* parent, app::Application& application, const std::string& pdf,
+                        const std::function<void(const QString&)>& confirm) {
+  const PrintChoice choice = AskHowToPrint(parent, application);
+  if (const auto* file = std::get_if<std::filesystem::path>(&choice)) {
+    const bool written = app::RunCommand(*application.GetPlatform(), [&] {
+      WriteFileAtomic(*file, pdf);
+      return true;
+    });
+    if (written) confirm(Written(*file));
+  } else if (const auto* options = std::get_if<app::PrintOptions>(&choice)) {
+    if (const auto job = app::PrintPdfBytes(application, pdf, *options))
+      confirm(Sent(*options, *job));
+  }
+}
+
+}  // namespace quirabel::main
