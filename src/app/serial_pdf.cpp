@@ -290,27 +290,34 @@ bool SerialPdf::RunIntoOneFile() {
       target.empty() ? std::string("serie") : (std::filesystem::path(target) / "serie").string();
   const auto file = platform.FileDialog({"", "PDF-Files|*.pdf", start, true});
   if (!file) return false;
-  const std::size_t total = table_->RowCount();
-  serial::OnePdfOutcome outcome;
-  {
-    struct EndProgress {
-      ui::Platform& platform;
-      ~EndProgress() { platform.EndProgress(); }
-    } endProgress{platform};
-    platform.CancellableProgress("Zeile 0 von " + std::to_string(total), 0, total);
-    outcome = PrintOnePdf(
-        *link_, *table_, SerialRequest{}, WithExtension(*file, ".pdf"),
-        [&platform, total](std::size_t written) {
-          return platform.CancellableProgress(
-              "Zeile " + std::to_string(written) + " von " + std::to_string(total), written, total);
-        },
-        /*tell=*/true);
-  }
+  const serial::OnePdfOutcome outcome = RunIntoOneFileAt(WithExtension(*file, ".pdf"));
   if (!outcome.failure.empty() || outcome.cancelled) return false;
   platform.ShowMessage(std::to_string(outcome.rows) + " Zeilen auf " +
                        std::to_string(outcome.pages) + " Seiten in die PDF-Datei " +
                        WithExtension(*file, ".pdf") + " geschrieben.");
   return true;
+}
+
+serial::OnePdfOutcome SerialPdf::RunIntoOneFileAt(const std::filesystem::path& file) {
+  if (!link_ || !table_ || application_.DocumentWindow() == nullptr) {
+    serial::OnePdfOutcome nothing;
+    nothing.cancelled = true;
+    return nothing;
+  }
+  ui::Platform& platform = *application_.GetPlatform();
+  const std::size_t total = table_->RowCount();
+  struct EndProgress {
+    ui::Platform& platform;
+    ~EndProgress() { platform.EndProgress(); }
+  } endProgress{platform};
+  platform.CancellableProgress("Zeile 0 von " + std::to_string(total), 0, total);
+  return PrintOnePdf(
+      *link_, *table_, SerialRequest{}, file,
+      [&platform, total](std::size_t written) {
+        return platform.CancellableProgress(
+            "Zeile " + std::to_string(written) + " von " + std::to_string(total), written, total);
+      },
+      /*tell=*/true);
 }
 
 bool SerialPdf::RunPerRow() {

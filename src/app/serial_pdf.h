@@ -103,6 +103,9 @@ class SerialPdf {
   // After PrepareRun, every row into one PDF file asked for (the file dialog starts in the target
   // folder); the outcome is told. False when nothing was written.
   bool RunIntoOneFile();
+  // The same into a file named here, without asking and without the final message: for a
+  // printer. The outcome (a failure told already).
+  serial::OnePdfOutcome RunIntoOneFileAt(const std::filesystem::path& file);
   // "Anderes Verzeichnis": the folder choice, starting at the target folder.
   void OtherFolderClick();
   // "Neues Verzeichniss": asks for a name and makes that folder inside the one chosen in the

@@ -17,6 +17,7 @@
 #include "app/serial_pdf.h"
 #include "cli/batch_commands.h"
 #include "cli/progress_line.h"
+#include "base/scratch_folder.h"
 #include "base/shared_bytes.h"
 #include "serial/run_check.h"
 #include "serial/series_settings.h"
@@ -129,28 +130,6 @@ int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatfo
   return kExitOk;
 }
 
-namespace {
-
-// A folder of our own below the temporary folder, removed with everything in it when done.
-struct ScratchFolder {
-  std::filesystem::path path;
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quirabel-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      throw std::runtime_error("Der Ordner für die Druckdatei ließ sich nicht anlegen.");
-    }
-    path = pattern;
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-};
-
-}  // namespace
-
 int RunSerialCall(const SerialCall& call, app::Application& application) {
   if (call.folder.empty() && call.onePdf.empty() && !call.print)
     throw std::invalid_argument("serial braucht -o ORDNER");
@@ -238,7 +217,7 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
     std::filesystem::path output = call.onePdf;
     if (call.print) {
       scratch.emplace();
-      output = scratch->path / "serie.pdf";
+      output = scratch->Path() / "serie.pdf";
     }
     progress.emplace(std::cerr, StandardErrorIsTerminal() && !call.quiet, "Zeilen");
     const serial::OnePdfOutcome outcome =

@@ -257,6 +257,12 @@ void MainWindow::BuildMenus() {
       make("Serien-PDF ausgeben", nullptr, nullptr, true, [this] { serialPdf_.PrintClick(); }));
   extras->addAction(make("Alle in eine PDF-Datei", nullptr, nullptr, true,
                          [this] { serialPdf_.PrintClick(/*oneFile=*/true); }));
+  extras->addAction(make("Serie drucken…", "Alle Zeilen der CSV-Datei als ein Druckauftrag",
+                         nullptr, true, [this] {
+                           if (!serialPdf_.PrepareRun()) return;
+                           PrintSeriesWithDialog(this, application_, serialPdf_,
+                                                 [this](const QString& line) { Confirm(line); });
+                         }));
   extras->addSeparator();
   extras->addAction(make("Serien Mailer starten.. (Single Attachments)", nullptr, nullptr, false,
                          [this] { serialPdf_.MailToolClick(); }));

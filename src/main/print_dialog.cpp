@@ -3,11 +3,15 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <filesystem>
+#include <limits>
+#include <optional>
 #include <variant>
 
 #include "app/command_boundary.h"
 #include "app/printing.h"
 #include "base/atomic_file.h"
+#include "base/scratch_folder.h"
+#include "base/shared_bytes.h"
 
 namespace quirabel::main {
 
@@ -88,6 +92,40 @@ void PrintPdfWithDialog(QWidget* parent, app::Application& application, const st
   } else if (const auto* options = std::get_if<app::PrintOptions>(&choice)) {
     if (const auto job = app::PrintPdfBytes(application, pdf, *options))
       confirm(Sent(*options, *job));
+  }
+}
+
+void PrintSeriesWithDialog(QWidget* parent, app::Application& application,
+                           app::SerialPdf& series,
+                           const std::function<void(const QString&)>& confirm) {
+  const PrintChoice choice = AskHowToPrint(parent, application);
+  if (const auto* file = std::get_if<std::filesystem::path>(&choice)) {
+    const serial::OnePdfOutcome outcome = series.RunIntoOneFileAt(*file);
+    if (outcome.failure.empty() && !outcome.cancelled) confirm(Written(*file));
+    return;
+  }
+  const auto* options = std::get_if<app::PrintOptions>(&choice);
+  if (options == nullptr) return;
+  std::optional<ScratchFolder> scratch;
+  const bool made = app::RunCommand(*application.GetPlatform(), [&] {
+    scratch.emplace();
+    return true;
+  });
+  if (!made) return;
+  const std::filesystem::path file = scratch->Path() / "serie.pdf";
+  const serial::OnePdfOutcome outcome = series.RunIntoOneFileAt(file);
+  if (!outcome.failure.empty() || outcome.cancelled) return;
+  std::optional<int> job;
+  app::RunCommand(*application.GetPlatform(), [&] {
+    const SharedBytes pdf = MapFile(file, std::numeric_limits<std::size_t>::max());
+    job = app::PrintPdfBytes(application, pdf, *options);
+    return job.has_value();
+  });
+  if (job) {
+    confirm(QString::fromUtf8("%1 Zeilen an „%2“ gesendet (Auftrag %3)")
+                .arg(outcome.rows)
+                .arg(QString::fromStdString(options->printer))
+                .arg(*job));
   }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/serial_pdf.h"
 #include "report/sheet_output.h"
 
 namespace quirabel::main {
@@ -22,5 +23,12 @@ void PrintWithDialog(QWidget* parent, app::Application& application,
 // The same for a PDF already made (the duplex test sheet).
 void PrintPdfWithDialog(QWidget* parent, app::Application& application, const std::string& pdf,
                         const std::function<void(const QString&)>& confirm);
+
+// "Serie drucken…": after the series' link and CSV file were read (SerialPdf::PrepareRun), every
+// row as --one-pdf writes it, into a scratch folder, then as one job to the printer chosen; "Print
+// to file" writes the series there.
+void PrintSeriesWithDialog(QWidget* parent, app::Application& application,
+                           app::SerialPdf& series,
+                           const std::function<void(const QString&)>& confirm);
 
 }  // namespace quirabel::main
