@@ -516,23 +516,27 @@ void Application::PrepareExport() {
 
 std::optional<std::vector<int>> Application::ExportSheetPdfTo(std::string fileName,
                                                               const report::SheetRequest& request) {
-  if (documentWindow_ == nullptr) return std::nullopt;
-  report::TPReport& report = documentWindow_->Page().Report();
-  report.SetSheets(request);
-  struct Reset {
-    report::TPReport& report;
-    ~Reset() { report.SetSheets(std::nullopt); }
-  } reset{report};
-  try {
-    if (!ExportPdfTo(std::move(fileName))) return std::nullopt;
-  } catch (const report::SheetError& e) {
-    ShowMessage(e.what());
-    return std::nullopt;
-  }
-  return report.CardsPerSheet();
+  bool written = false;
+  const auto cards = OnSheets(request, [&](report::TPReport& report) {
+    written = ExportPdfTo(std::move(fileName));
+    return report.CardsPerSheet();
+  });
+  if (!written) return std::nullopt;
+  return cards;
 }
 
 std::optional<std::string> Application::ExportSheetPdfBytes(const report::SheetRequest& request) {
+  std::optional<std::string> bytes;
+  OnSheets(request, [&](report::TPReport&) {
+    bytes = ExportPdfBytes();
+    return std::vector<int>{};
+  });
+  return bytes;
+}
+
+std::optional<std::vector<int>> Application::OnSheets(
+    const report::SheetRequest& request,
+    const std::function<std::vector<int>(report::TPReport&)>& exportPages) {
   if (documentWindow_ == nullptr) return std::nullopt;
   report::TPReport& report = documentWindow_->Page().Report();
   report.SetSheets(request);
@@ -541,7 +545,7 @@ std::optional<std::string> Application::ExportSheetPdfBytes(const report::SheetR
     ~Reset() { report.SetSheets(std::nullopt); }
   } reset{report};
   try {
-    return ExportPdfBytes();
+    return exportPages(report);
   } catch (const report::SheetError& e) {
     ShowMessage(e.what());
     return std::nullopt;

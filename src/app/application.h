@@ -220,6 +220,11 @@ class Application : public ui::Component {
   // The project's information into the report, and the page on screen into the project, before
   // an export.
   void PrepareExport();
+  // Runs an export with the report set to put the card on `request`'s sheets, and back; a card
+  // that does not fit is told, and gives none.
+  std::optional<std::vector<int>> OnSheets(
+      const report::SheetRequest& request,
+      const std::function<std::vector<int>(report::TPReport&)>& exportPages);
   // The PDF file an export goes to, asked for after the project information; none when there is
   // no document, the project was never saved (with a message) or the question was cancelled.
   std::optional<std::string> AskPdfFile();
