@@ -6,6 +6,7 @@
 #include "graphics/bmp.h"
 #include "graphics/ink.h"
 #include "graphics/picture.h"
+#include "support/test_folder.h"
 
 namespace quirabel::graphics {
 namespace {
@@ -49,7 +50,7 @@ TEST(Picture, RefusesWhatIsNoPicture) {
 }
 
 TEST(Picture, SavesAtomicallyAndDecodesJpegOnce) {
-  const auto dir = std::filesystem::path(::testing::TempDir()) / "picture_test";
+  const auto dir = testing::FreshTestFolder("picture_test_");
   std::filesystem::create_directories(dir);
   const Picture jpeg = Picture::FromJpeg(JpegImage::FromBitmap(Filled(16, 16, RGB(0, 128, 0))));
   jpeg.SaveToFile(dir / "bild.jpg");

@@ -14,6 +14,7 @@
 #include "base/clock.h"
 #include "pdf/pdf_canvas.h"
 #include "support/pdf_check.h"
+#include "support/test_folder.h"
 
 namespace quirabel::pdf {
 namespace {
@@ -276,7 +277,7 @@ TEST(PdfImages, ReadersGetTheImagesBack) {
   doc.SaveToStream(file);
   ASSERT_TRUE(testing::IsValidPdf(file));
 
-  const auto dir = std::filesystem::path(::testing::TempDir()) / "pdfimages_test";
+  const auto dir = testing::FreshTestFolder("pdfimages_test_");
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   const std::string pdf = testing::WriteTempFile(file);

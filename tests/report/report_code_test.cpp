@@ -11,6 +11,7 @@
 #include "report/pr_report.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
+#include "support/test_folder.h"
 
 namespace quirabel::report {
 namespace {
@@ -74,7 +75,7 @@ std::string ReadCode(const std::filesystem::path& pdf, bool dataMatrix) {
 TEST(ReportCode, WhatIsPrintedIsReadBack) {
   ASSERT_TRUE(testing::ToolAvailable("pdftoppm") && testing::ToolAvailable("zbarimg") &&
               testing::ToolAvailable("dmtxread"));
-  const auto dir = std::filesystem::path(::testing::TempDir()) / "report_code";
+  const auto dir = testing::FreshTestFolder("report_code_");
   std::filesystem::create_directories(dir);
   const std::string vcard = graphics::VCard3({"Müller", "Jürgen", "Quirabel GmbH", "+49 30 1234567",
                                               "j.mueller@example.org", "https://example.org"});

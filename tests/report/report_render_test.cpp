@@ -15,6 +15,7 @@
 #include "report/pr_shapes.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
+#include "support/test_folder.h"
 
 namespace quirabel::report {
 namespace {
@@ -127,7 +128,7 @@ TEST(ReportRender, EveryElementAppearsWhereItStands) {
   hidden->SetPrintable(false);
   hidden->SetParent(panel);
 
-  const auto dir = std::filesystem::path(::testing::TempDir()) / "report_render";
+  const auto dir = testing::FreshTestFolder("report_render_");
   std::filesystem::create_directories(dir);
   report->SetFileName((dir / "alles.pdf").string());
   report->BeginDoc();
