@@ -16,6 +16,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   python3
   qpdf libqpdf-dev poppler-utils zbar-tools dmtx-utils python3-aiosmtpd lintian appstream
+  desktop-file-utils xdg-utils
   clang libclang-rt-14-dev lld
   xvfb xauth
 )
