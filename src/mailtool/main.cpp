@@ -49,11 +49,11 @@ constexpr const char* kUsageText =
 
 int main(int argc, char** argv) {
   // Answered before Qt starts, so that no display is needed.
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kUsageText, stdout);
     return 0;
   }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
     std::fputs("quirabel-mail " QUIRABEL_VERSION "\n", stdout);
     return 0;
   }
