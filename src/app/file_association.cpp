@@ -135,9 +135,10 @@ bool SystemHas(const std::vector<std::filesystem::path>& folders,
 }  // namespace
 
 std::string SystemDesktopEntry() {
-  return std::string("[Desktop Entry]\n"
-                     "Type=Application\n"
-                     "Name=Quirabel\n") +
+  return std::string(
+             "[Desktop Entry]\n"
+             "Type=Application\n"
+             "Name=Quirabel\n") +
          kComments +
          "TryExec=quirabel\n"
          "Exec=quirabel %f\n" +
@@ -145,9 +146,10 @@ std::string SystemDesktopEntry() {
 }
 
 std::string BuildDesktopEntry(const std::string& programPath) {
-  return std::string("[Desktop Entry]\n"
-                     "Type=Application\n"
-                     "Name=Quirabel (Build)\n") +
+  return std::string(
+             "[Desktop Entry]\n"
+             "Type=Application\n"
+             "Name=Quirabel (Build)\n") +
          kComments + "TryExec=" + EntryString(programPath) +
          "\n"
          "Exec=" +
@@ -213,11 +215,11 @@ AssociationChanges UpdateUserFileAssociation(
   const auto buildEntry = applications / (std::string(kBuildDesktopId) + ".desktop");
   const auto buildPackage = packages / (std::string(kBuildDesktopId) + ".xml");
   const bool systemHasEntry =
-      SystemHas(systemDataFolders, std::filesystem::path("applications") /
-                                       (std::string(kDesktopId) + ".desktop"));
-  const bool systemHasPackage =
       SystemHas(systemDataFolders,
-                std::filesystem::path("mime") / "packages" / (std::string(kMimePackageName) + ".xml"));
+                std::filesystem::path("applications") / (std::string(kDesktopId) + ".desktop"));
+  const bool systemHasPackage =
+      SystemHas(systemDataFolders, std::filesystem::path("mime") / "packages" /
+                                       (std::string(kMimePackageName) + ".xml"));
 
   // With the system's entry installed, the build entry would only show twice in the menus;
   // without it, the entry names this program (also when the one it named is gone).

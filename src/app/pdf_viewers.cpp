@@ -60,7 +60,8 @@ EntryFacts ReadEntry(const std::string& text) {
 
 }  // namespace
 
-std::vector<std::string> InstalledPdfViewers(const std::vector<std::filesystem::path>& dataFolders) {
+std::vector<std::string> InstalledPdfViewers(
+    const std::vector<std::filesystem::path>& dataFolders) {
   std::vector<std::string> viewers;
   std::set<std::string> idsSeen;
   for (const auto& folder : dataFolders) {

@@ -59,7 +59,8 @@ void UpdateFileAssociation() {
                         {dataHome + QStringLiteral("/applications")});
     }
     if (changes.mime) {
-      QProcess::execute(QStringLiteral("update-mime-database"), {dataHome + QStringLiteral("/mime")});
+      QProcess::execute(QStringLiteral("update-mime-database"),
+                        {dataHome + QStringLiteral("/mime")});
     }
   } catch (const std::exception&) {
     // A read-only home keeps the program working; only the association is missing.

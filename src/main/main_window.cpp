@@ -374,9 +374,10 @@ void MainWindow::OpenSystemPdfViewer() {
   Refresh();
   if (!file) return;
   if (!platform_.StartProgram("xdg-open", {file->string()})) {
-    platform_.ShowMessage("Der PDF-Betrachter kann nicht gestartet werden (xdg-open). Installierte "
-                          "PDF-Betrachter: " +
-                          names);
+    platform_.ShowMessage(
+        "Der PDF-Betrachter kann nicht gestartet werden (xdg-open). Installierte "
+        "PDF-Betrachter: " +
+        names);
   }
 }
 

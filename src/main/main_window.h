@@ -39,8 +39,9 @@ class MainWindow : public QMainWindow {
   OnlineWindows& Online() { return *onlineWindows_; }
   // This machine's address, for the online check: looked up away from the window's thread, so a
   // slow name server never holds the window; tests give a loopback one.
-  std::function<std::string()> localAddress =
-      [watch = std::make_shared<app::LocalAddressWatch>()] { return watch->Latest(); };
+  std::function<std::string()> localAddress = [watch = std::make_shared<app::LocalAddressWatch>()] {
+    return watch->Latest();
+  };
 
  protected:
   // Offers to save the open project before the window closes.

@@ -14,9 +14,7 @@ using quirabel::testing::WriteTestFile;
 
 class FileAssociation : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root = FreshTestFolder("association_");
-  }
+  void SetUp() override { root = FreshTestFolder("association_"); }
   void TearDown() override { fs::remove_all(root); }
   AssociationChanges Update(const std::string& program) {
     return UpdateUserFileAssociation(root / "home", {root / "none", root / "system"}, program);

@@ -17,7 +17,8 @@ using quirabel::testing::WriteTestFile;
 TEST(ProgramFolder, TidyKeepsOnlyWhatThePersonMade) {
   const auto root = FreshTestFolder("program_folder_");
   const auto folder = root / "home";
-  for (const char* sub : {"vorlagen", "csv_db", "mailer", "help"}) fs::create_directories(folder / sub);
+  for (const char* sub : {"vorlagen", "csv_db", "mailer", "help"})
+    fs::create_directories(folder / sub);
   WriteTestFile(folder / "vorlagen" / "FilesDB.dat", "");
   WriteTestFile(folder / "help" / "start.html", "<html>Hilfe</html>");
   fs::create_symlink("/usr/bin/quirabel-link", folder / "csv_db" / "tabrix");
@@ -43,7 +44,8 @@ TEST(ProgramFolder, TidyKeepsOnlyWhatThePersonMade) {
 
 TEST(ProgramFolder, HelpPageBesideThePrograms) {
   EXPECT_EQ(InstalledHelpPage("/usr/bin"), fs::path("/usr/share/help/de/quirabel/start.html"));
-  EXPECT_EQ(InstalledHelpPage("/w/build/bin/"), fs::path("/w/build/share/help/de/quirabel/start.html"));
+  EXPECT_EQ(InstalledHelpPage("/w/build/bin/"),
+            fs::path("/w/build/share/help/de/quirabel/start.html"));
 }
 
 }  // namespace

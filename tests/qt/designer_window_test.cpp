@@ -589,7 +589,8 @@ TEST_F(DesignerWindow, EmptyFrameHelpAndAbout) {
     EXPECT_TRUE(person.Done());
   }
   ::unsetenv("XDG_DATA_DIRS");
-  EXPECT_TRUE(told.startsWith(QString::fromUtf8("Installierte PDF-Betrachter: Leser."))) << told.toStdString();
+  EXPECT_TRUE(told.startsWith(QString::fromUtf8("Installierte PDF-Betrachter: Leser.")))
+      << told.toStdString();
 
   ToolAction(*window, QString::fromUtf8("&About Quirabel"))->trigger();
   auto* about = Find<main::AboutWindow>(*window);
