@@ -1,4 +1,4 @@
-# The Debian package: "cpack -G DEB" in the build folder makes quirabel_<version>-1_amd64.deb from
+# The Debian package: "cpack -G DEB" in the build folder makes quirabel_<version>-2_amd64.deb from
 # the install rules (the programs, their manual pages, the desktop entry, the MIME type of projects,
 # the icon, the cluster job script, the copyright file and the changelog).
 set(CPACK_PACKAGE_NAME quirabel)
@@ -14,8 +14,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# A Debian revision of our own: the package is not native, its changelog is changelog.Debian.gz.
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+# A Debian revision of our own (the first entry of cmake/debian/changelog): the package is not
+# native, its changelog is changelog.Debian.gz.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 2)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # The libraries the programs link come from dpkg-shlibdeps; what they load or use without
 # linking is named: the Qt platform plugins (only recommended by Qt), Qt's German texts for its
