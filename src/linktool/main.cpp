@@ -14,6 +14,7 @@
 #include "linktool/link_tool_window.h"
 #include "serial/link_file.h"
 #include "serial/serial_error.h"
+#include "ui/qt/display_check.h"
 #include "ui/qt/translations.h"
 
 namespace {
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
     std::fputs("quirabel-link " QUIRABEL_VERSION "\n", stdout);
     return 0;
   }
+  if (quirabel::ui::qt::ReportMissingDisplay("quirabel-link", argc, argv)) return 1;
   // Qt reads options of its own from the command line (-platformpluginpath, -style …); a field
   // name or a project number must never reach it as one, so Qt sees the program's name only.
   int qtArgc = 1;

@@ -18,6 +18,7 @@
 #include "base/version.h"
 #include "mail/mail_run.h"
 #include "mailtool/mail_tool_window.h"
+#include "ui/qt/display_check.h"
 #include "ui/qt/translations.h"
 
 namespace {
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
     std::fputs("quirabel-mail " QUIRABEL_VERSION "\n", stdout);
     return 0;
   }
+  if (quirabel::ui::qt::ReportMissingDisplay("quirabel-mail", argc, argv)) return 1;
   // Qt reads options of its own from the command line (-platformpluginpath, -style …); a naming
   // text or a folder must never reach it as one, so Qt sees the program's name only.
   int qtArgc = 1;

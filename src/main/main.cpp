@@ -15,6 +15,7 @@
 #include "base/version.h"
 #include "main/icons.h"
 #include "main/main_window.h"
+#include "ui/qt/display_check.h"
 #include "ui/qt/qt_platform.h"
 #include "ui/qt/translations.h"
 
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
     std::fputs("quirabel " QUIRABEL_VERSION "\n", stdout);
     return 0;
   }
+  if (quirabel::ui::qt::ReportMissingDisplay("quirabel", argc, argv)) return 1;
   QApplication qapp(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("quirabel"));
   QApplication::setApplicationName(QStringLiteral("Quirabel"));
