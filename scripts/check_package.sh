@@ -62,6 +62,12 @@ for program in "${programs[@]}"; do
     [[ -n "$out" ]] || fail "$program $option printed nothing"
   done
 done
+# Without a display the windowed programs say so in their own words and end with 1.
+for program in quirabel quirabel-link quirabel-mail; do
+  code=0
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/$program" 2>&1) || code=$?
+  [[ $code -eq 1 && $out == *"kein Bildschirm"* ]] || fail "$program without a display: $code $out"
+done
 
 # The ".kxp" association after the installed designer's first start: the system's entry stays
 # the default, nothing of the designer's own in the person's data folder. The package's data
