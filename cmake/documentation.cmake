@@ -26,8 +26,10 @@ if(TARGET quirabel-batch)
             $<TARGET_FILE:quirabel-batch>
             "Projekte, PDF-Export, Serien-PDF und E-Mail von Quirabel ohne Bildschirm"
             ${PROJECT_SOURCE_DIR}/docs/man/quirabel-batch.sections ${man_dir}/quirabel-batch.1
+            ${PROJECT_SOURCE_DIR}/cmake/debian/changelog
     DEPENDS quirabel-batch ${PROJECT_SOURCE_DIR}/tools/gen_manpage.py
             ${PROJECT_SOURCE_DIR}/docs/man/quirabel-batch.sections
+            ${PROJECT_SOURCE_DIR}/cmake/debian/changelog
     VERBATIM)
   quirabel_gzip_man(${man_dir}/quirabel-batch.1)
 endif()
@@ -47,6 +49,16 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.Debian.gz
 add_custom_target(debian_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.Debian.gz)
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${CMAKE_BINARY_DIR}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quirabel)
+
+# The help page comes with the program, in the desktop's folder of German help pages beside the
+# programs' folder (share/help/de/quirabel), in the build as in the package; the designer reads it
+# from there.
+if(TARGET quirabel)
+  configure_file(${PROJECT_SOURCE_DIR}/docs/help/start.html
+                 ${CMAKE_BINARY_DIR}/share/help/de/quirabel/start.html COPYONLY)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/help/start.html
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/help/de/quirabel)
+endif()
 
 # AppStream metadata, for software centres.
 if(TARGET quirabel)

@@ -17,6 +17,7 @@ packages=(
   python3
   qpdf libqpdf-dev poppler-utils zbar-tools dmtx-utils python3-aiosmtpd lintian appstream
   glabels-data cups-daemon cups-client libxml2-utils
+  desktop-file-utils xdg-utils
   clang libclang-rt-14-dev lld
   xvfb xauth
 )

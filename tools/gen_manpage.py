@@ -1,17 +1,34 @@
 #!/usr/bin/env python3
 """Writes the manual page of a command-line program from its own --help and --version texts.
 
-  gen_manpage.py PROGRAM NAME_LINE SECTIONS.roff OUTPUT.1
+  gen_manpage.py PROGRAM NAME_LINE SECTIONS.roff OUTPUT.1 [CHANGELOG]
 
 The help text is set as it is printed (no filling), so the page says exactly what --help says;
 each command whose `PROGRAM COMMAND --help` prints a help of its own gets a subsection.
 SECTIONS.roff holds what --help leaves out (a description, exit codes, environment, files), in
-roff; its sections go after the help text.
+roff; its sections go after the help text. The page's date is the month of the newest entry of the
+Debian CHANGELOG (so the page is the same at every build), in German as the page is.
 """
 import os
+import email.utils
 import re
 import subprocess
 import sys
+
+MONTHS = ["Januar", "Februar", "März", "April", "Mai", "Juni", "Juli", "August", "September",
+          "Oktober", "November", "Dezember"]
+
+
+def page_date(changelog):
+    """"Dezember 2026" from the changelog's first trailer line, "" without one."""
+    if not changelog:
+        return ""
+    with open(changelog, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith(" -- ") and "  " in line[4:]:
+                when = email.utils.parsedate_to_datetime(line[4:].split("  ", 1)[1].strip())
+                return f"{MONTHS[when.month - 1]} {when.year}"
+    return ""
 
 
 def run(*args):
@@ -33,6 +50,7 @@ def verbatim(text):
 
 def main():
     program, name_line, sections_file, output = sys.argv[1:5]
+    date = page_date(sys.argv[5] if len(sys.argv) > 5 else "")
     name = os.path.basename(program)
     code, help_text = run(program, "--help")
     if code != 0:
@@ -50,7 +68,10 @@ def main():
         sections = f.read().strip("\n")
     description, _, more = sections.partition("\n.SH ")
     page = [
-        f'.TH {name.upper()} 1 "" "{version}" "Benutzerbefehle"',
+        f'.TH {name.upper()} 1 "{date}" "{version}" "Benutzerbefehle"',
+        # German text: hyphenation by English rules would split its words wrongly.
+        ".nr HY 0",
+        ".nh",
         ".SH NAME",
         f"{name} \\- {name_line}",
         ".SH SYNOPSIS",

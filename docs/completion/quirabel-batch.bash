@@ -9,6 +9,11 @@ _quirabel_batch_options() {
     inside { print }' | grep -o -E -- '(^|[ [(|])-(-[a-z][a-z-]*|o)\b' | tr -d ' [(|' | sort -u
 }
 
+_quirabel_batch_commands() {
+  # The first word after the program's name in the usage lines.
+  "$1" --help 2>/dev/null | awk '$1 == "quirabel-batch" && $2 ~ /^[a-z]/ { print $2 }' | sort -u
+}
+
 _quirabel_batch() {
   local cur=${COMP_WORDS[COMP_CWORD]}
   local prev=${COMP_WORDS[COMP_CWORD - 1]}
@@ -16,7 +21,7 @@ _quirabel_batch() {
   local IFS=$'\n'
   COMPREPLY=()
   if ((COMP_CWORD == 1)); then
-    COMPREPLY=($(compgen -W $'new\nexport\nresave\ninfo\nlink\nserial\nmail\n--help\n--version' -- "$cur"))
+    COMPREPLY=($(compgen -W "$(_quirabel_batch_commands "$program")"$'\n--help\n--version' -- "$cur"))
     return
   fi
   local command=${COMP_WORDS[1]}
@@ -28,6 +33,8 @@ _quirabel_batch() {
       return
       ;;
     --security) COMPREPLY=($(compgen -W $'none\nstarttls\nssl' -- "$cur")); return ;;
+    --sheet) COMPREPLY=($(compgen -W $'A4\nA3\nSRA3' -- "$cur")); return ;;
+    --one-pdf) COMPREPLY=($(compgen -f -X '!*.pdf' -- "$cur") $(compgen -d -- "$cur")); return ;;
     --verify | --eml) COMPREPLY=($(compgen -d -- "$cur")); return ;;
     --link | --csv | --text) COMPREPLY=($(compgen -f -- "$cur")); return ;;
     -o)
@@ -39,7 +46,7 @@ _quirabel_batch() {
       return
       ;;
     --mm | --map | --column | --prefix | --rows | --jobs | --sep | --to-column | --subject | \
-      --server | --from | --from-name | --user)
+      --server | --from | --from-name | --user | --gap | --grid | --margins | --pitch | --size)
       return
       ;;
   esac
@@ -50,6 +57,18 @@ _quirabel_batch() {
   case $command in
     export | resave | info | link | serial)
       COMPREPLY=($(compgen -f -X '!*.kxp' -- "$cur") $(compgen -d -- "$cur"))
+      ;;
+    thumbnail)
+      # The project, then the PNG image to write.
+      local words=0 i
+      for ((i = 2; i < COMP_CWORD; i++)); do
+        [[ ${COMP_WORDS[i]} == -* ]] || words=$((words + 1))
+      done
+      if ((words == 0)); then
+        COMPREPLY=($(compgen -f -X '!*.kxp' -- "$cur") $(compgen -d -- "$cur"))
+      else
+        COMPREPLY=($(compgen -f -X '!*.png' -- "$cur") $(compgen -d -- "$cur"))
+      fi
       ;;
     mail)
       COMPREPLY=($(compgen -f -- "$cur"))

@@ -7,8 +7,8 @@
 #
 #   scripts/cluster/slurm-selftest.sh [BATCH]     (as root, on Debian 12)
 #
-# BATCH is the batch tool to use (default: build/bin/quirabel-batch, built if missing). Exit 0
-# when the series is complete.
+# BATCH is the batch tool to use (default: $QUIRABEL_BATCH, else build/bin/quirabel-batch, built if
+# missing). Exit 0 when the series is complete and every daemon it started has stopped.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 here=$PWD
@@ -25,7 +25,7 @@ for p in slurm-wlm munge; do
   fi
 done
 
-batch=${1:-build/bin/quirabel-batch}
+batch=${1:-${QUIRABEL_BATCH:-build/bin/quirabel-batch}}
 if [[ ! -x "$batch" ]]; then
   scripts/setup.sh
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -38,16 +38,33 @@ batch=$(readlink -f "$batch")
 work=$(mktemp -d /tmp/quirabel-slurm.XXXXXX)
 chmod 755 "$work"
 started=()
+# Stops every daemon this script started and checks that none is left; a daemon that outlives
+# its kill turns a passed run into a failed one.
 stop_all() {
-  local pid
+  local code=$? pid left=()
   for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${started[@]}"; do
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     kill -9 "$pid" 2>/dev/null || true
   done
+  sleep 0.2
+  for pid in "${started[@]}"; do
+    if kill -0 "$pid" 2>/dev/null; then left+=("$pid"); fi
+  done
   rm -rf "$work"
+  if ((${#left[@]})); then
+    echo "slurm-selftest: still running after the test: ${left[*]}" >&2
+    code=1
+  fi
+  exit "$code"
 }
 trap stop_all EXIT
+# Each process of a daemon by itself (munged runs as more than one).
+note_started() {
+  local pids
+  mapfile -t pids < <(pgrep -x "$1")
+  started+=("${pids[@]}")
+}
 
 # munge: reuse a running one, else start it with a fresh key.
 if ! pgrep -x munged >/dev/null; then
@@ -58,7 +75,7 @@ if ! pgrep -x munged >/dev/null; then
   install -d -o munge -g munge -m 700 /var/lib/munge /var/log/munge
   runuser -u munge -- munged
   for _ in $(seq 50); do pgrep -x munged >/dev/null && break; sleep 0.1; done
-  started+=("$(pgrep -x munged)")
+  note_started munged
 fi
 munge -n | unmunge >/dev/null
 

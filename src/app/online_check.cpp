@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 namespace quirabel::app {
 
@@ -41,6 +44,32 @@ std::string LocalAddress() {
   const bool ok = ::inet_ntop(AF_INET, &address->sin_addr, text.data(), text.size()) != nullptr;
   ::freeaddrinfo(found);
   return ok ? std::string(text.data()) : std::string("127.0.0.1");
+}
+
+LocalAddressWatch::LocalAddressWatch(std::function<std::string()> lookUp)
+    : lookUp_(std::move(lookUp)) {}
+
+std::string LocalAddressWatch::Latest() {
+  std::lock_guard lock(shared_->mutex);
+  if (!shared_->busy) {
+    shared_->busy = true;
+    try {
+      std::thread([shared = shared_, lookUp = lookUp_] {
+        std::string address;
+        try {
+          address = lookUp();
+        } catch (...) {
+          address = "127.0.0.1";
+        }
+        std::lock_guard done(shared->mutex);
+        shared->latest = std::move(address);
+        shared->busy = false;
+      }).detach();
+    } catch (const std::system_error&) {
+      shared_->busy = false;  // no thread to be had: the last address stays
+    }
+  }
+  return shared_->latest;
 }
 
 }  // namespace quirabel::app

@@ -174,9 +174,8 @@ dialogs::OverwriteQuestionWindow& SerialPdf::OverwriteWindow() {
 }
 
 void SerialPdf::StartTool(const char* path, const std::vector<std::string>& arguments) {
-  const std::string& folder = application_.State().programFolder;
   const std::string program =
-      (std::filesystem::path(folder.empty() ? "." : folder) / path).string();
+      toolFolder.empty() ? std::string(path) : (std::filesystem::path(toolFolder) / path).string();
   if (!application_.GetPlatform()->StartProgram(program, arguments))
     application_.GetPlatform()->ShowMessage("Das Programm kann nicht gestartet werden: " + program);
 }

@@ -18,9 +18,9 @@ namespace quirabel::app {
 
 class Application;
 
-// The sibling tools, started through their links in the program folder.
-inline constexpr const char* kLinkToolPath = "csv_db/tabrix";
-inline constexpr const char* kMailToolPath = "mailer/posdex";
+// The sibling tools, started from the designer's own folder (SerialPdf::toolFolder).
+inline constexpr const char* kLinkToolPath = "quirabel-link";
+inline constexpr const char* kMailToolPath = "quirabel-mail";
 
 inline constexpr const char* kNoDataLink =
     "Mindestens zum Dokument Seite 1 besteht keine Datenverknüpfung. Stellen Sie über "
@@ -54,6 +54,9 @@ std::string OverwriteQuestion(const serial::SerialOutcome& outcome);
 class SerialPdf {
  public:
   explicit SerialPdf(Application& application);
+
+  // The folder of the sibling tools, the designer's own; empty: they are found on the PATH.
+  std::string toolFolder;
 
   // Whether the open project's number may name its link file and go to the link tool; false
   // after the message when not.

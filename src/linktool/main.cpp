@@ -3,14 +3,18 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/program_folder.h"
+#include "base/version.h"
 #include "linktool/link_tool_window.h"
 #include "serial/link_file.h"
 #include "serial/serial_error.h"
+#include "ui/qt/display_check.h"
 #include "ui/qt/translations.h"
 
 namespace {
@@ -18,9 +22,31 @@ namespace {
 // The designer's program folder.
 std::string ProgramFolder() { return quirabel::app::ProgramFolderPath().string(); }
 
+constexpr const char* kUsageText =
+    "Aufruf: quirabel-link [--] PROJEKTNUMMER [DATENFELD ...]\n"
+    "       quirabel-link --help | --version\n"
+    "\n"
+    "Die CSV-Verknüpfung für die Serien-PDF: der Designer startet sie über \"Serien-PDF\n"
+    "Einstellung\" mit der Projektnummer und den Datenfeldern der Seite. Die Verknüpfung steht\n"
+    "danach in csv_db/PROJEKTNUMMER._cv im Programmordner ($QUIRABEL_HOME, sonst\n"
+    "$XDG_DATA_HOME/quirabel). Ohne Bildschirm tut quirabel-batch link dasselbe.\n"
+    "\n"
+    "  -h, --help  zeigt diese Hilfe\n"
+    "  --version   zeigt die Version\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that no display is needed.
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsageText, stdout);
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::fputs("quirabel-link " QUIRABEL_VERSION "\n", stdout);
+    return 0;
+  }
+  if (quirabel::ui::qt::ReportMissingDisplay("quirabel-link", argc, argv)) return 1;
   // Qt reads options of its own from the command line (-platformpluginpath, -style …); a field
   // name or a project number must never reach it as one, so Qt sees the program's name only.
   int qtArgc = 1;

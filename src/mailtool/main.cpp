@@ -9,12 +9,16 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "mail/mail_run.h"
 #include "mailtool/mail_tool_window.h"
+#include "ui/qt/display_check.h"
 #include "ui/qt/translations.h"
 
 namespace {
@@ -30,9 +34,31 @@ void OnStopSignal(int) {
   }
 }
 
+constexpr const char* kUsageText =
+    "Aufruf: quirabel-mail [--] [CSV-DATEI BENENNUNG TRENNZEICHEN ORDNER]\n"
+    "       quirabel-mail --help | --version\n"
+    "\n"
+    "Versendet die PDF-Dateien eines Serien-PDF-Laufs per E-Mail. Der Designer startet es nach\n"
+    "einem Lauf mit der CSV-Datei, der Benennung der Dateien, dem Trennzeichen und dem PDF-Ordner\n"
+    "(Leerzeichen als \"*\"), ohne Parameter über \"Serien Mailer starten..\". Ohne Bildschirm\n"
+    "tut quirabel-batch mail dasselbe.\n"
+    "\n"
+    "  -h, --help  zeigt diese Hilfe\n"
+    "  --version   zeigt die Version\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that no display is needed.
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsageText, stdout);
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::fputs("quirabel-mail " QUIRABEL_VERSION "\n", stdout);
+    return 0;
+  }
+  if (quirabel::ui::qt::ReportMissingDisplay("quirabel-mail", argc, argv)) return 1;
   // Qt reads options of its own from the command line (-platformpluginpath, -style …); a naming
   // text or a folder must never reach it as one, so Qt sees the program's name only.
   int qtArgc = 1;

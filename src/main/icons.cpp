@@ -1,6 +1,8 @@
 #include "main/icons.h"
 
+#include <QBuffer>
 #include <QHash>
+#include <QImage>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
@@ -48,6 +50,9 @@ const QHash<QString, QString>& Shapes() {
        R"(<path d="M6 3h8l4 4v14H6z" fill="#fff"/><path d="M3 13h9M9 10l3 3-3 3" stroke="#1a73c8" stroke-width="1.8"/>)"},
       {"app",
        R"(<rect x="2" y="5" width="20" height="14" rx="2" fill="#1a73c8" stroke="#0d47a1"/><path d="M5 10h9M5 13h6" stroke="#fff" stroke-width="1.8"/><circle cx="17.5" cy="14.5" r="2" fill="#f6d77a" stroke="none"/>)"},
+      // A project file: a sheet with the program's card on it.
+      {"project",
+       R"(<path d="M5 2h10l4 4v16H5z" fill="#fff"/><path d="M15 2v4h4"/><rect x="7" y="10" width="10" height="7" rx="1" fill="#1a73c8" stroke="#0d47a1"/><path d="M8.5 12.5h4.5M8.5 14.5h3" stroke="#fff" stroke-width="1"/>)"},
       {"portrait", R"(<path d="M7 2h7l4 4v16H7z" fill="#fff"/><path d="M14 2v4h4"/>)"},
       {"landscape", R"(<path d="M2 6h16l4 4v8H2z" fill="#fff"/><path d="M18 6v4h4"/>)"},
       {"help",
@@ -88,6 +93,22 @@ QByteArray ToolIconSvg(const QString& name) {
   const auto it = Shapes().find(name);
   if (it == Shapes().end()) return {};
   return SvgDocument(it.value()).toUtf8();
+}
+
+QByteArray ToolIconPng(const QString& name, int size) {
+  const auto it = Shapes().find(name);
+  if (it == Shapes().end()) return {};
+  QSvgRenderer renderer(SvgDocument(it.value()).toUtf8());
+  QImage image(size, size, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  renderer.render(&painter);
+  painter.end();
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return png;
 }
 
 }  // namespace quirabel::main

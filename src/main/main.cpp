@@ -1,36 +1,86 @@
 // quirabel: the designer.
 #include <QApplication>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <system_error>
 
 #include "app/application.h"
 #include "app/file_association.h"
 #include "app/program_folder.h"
+#include "base/version.h"
 #include "main/icons.h"
 #include "main/main_window.h"
+#include "ui/qt/display_check.h"
 #include "ui/qt/qt_platform.h"
 #include "ui/qt/translations.h"
 
 namespace {
 
-// $QUIRABEL_HOME, else $XDG_DATA_HOME/quirabel (~/.local/share/quirabel), made when missing.
+constexpr const char* kUsageText =
+    "Aufruf: quirabel [PROJEKT.kxp]\n"
+    "       quirabel --help | --version\n"
+    "\n"
+    "Der Designer für Visitenkarten, Flyer und Klappkarten: ein beim Start genanntes Projekt wird\n"
+    "geöffnet. Ohne Bildschirm erledigt quirabel-batch dieselben Arbeiten.\n"
+    "\n"
+    "  -h, --help  zeigt diese Hilfe\n"
+    "  --version   zeigt die Version\n"
+    "\n"
+    "Umgebung: QUIRABEL_HOME (der Programmordner, sonst $XDG_DATA_HOME/quirabel),\n"
+    "QUIRABEL_SERVER (der Server für Neuigkeiten und die Versionsprüfung).\n";
+
+// $QUIRABEL_HOME, else $XDG_DATA_HOME/quirabel (~/.local/share/quirabel): made when missing,
+// without anything in it; what earlier versions put there at every start is taken out.
 std::string ProgramFolder() {
-  const std::string path = quirabel::app::ProgramFolderPath().string();
+  const std::filesystem::path path = quirabel::app::ProgramFolderPath();
+  quirabel::app::TidyProgramFolder(path);
+  std::error_code error;
+  // Without a writable program folder the designer still works; templates are missing.
+  std::filesystem::create_directories(path, error);
+  return path.string();
+}
+
+// The desktop's ".kxp" association: nothing of our own where the system has it; from a build
+// folder an entry of its own, and the desktop's caches refreshed after a change.
+void UpdateFileAssociation() {
+  const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  if (dataHome.isEmpty()) return;
   try {
-    quirabel::app::SeedProgramFolder(path);
-    // The sibling tools are built beside the designer.
-    quirabel::app::LinkSiblingTools(path, QCoreApplication::applicationDirPath().toStdString());
+    const auto changes = quirabel::app::UpdateUserFileAssociation(
+        dataHome.toStdString(), quirabel::app::SystemDataFolders(),
+        QCoreApplication::applicationFilePath().toStdString());
+    // Missing tools leave the caches as they were; the files are right either way.
+    if (changes.applications) {
+      QProcess::execute(QStringLiteral("update-desktop-database"),
+                        {dataHome + QStringLiteral("/applications")});
+    }
+    if (changes.mime) {
+      QProcess::execute(QStringLiteral("update-mime-database"),
+                        {dataHome + QStringLiteral("/mime")});
+    }
   } catch (const std::exception&) {
-    // Without a writable program folder the designer still works; templates and help are missing.
+    // A read-only home keeps the program working; only the association is missing.
   }
-  return path;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that no display is needed.
+  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsageText, stdout);
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::fputs("quirabel " QUIRABEL_VERSION "\n", stdout);
+    return 0;
+  }
+  if (quirabel::ui::qt::ReportMissingDisplay("quirabel", argc, argv)) return 1;
   QApplication qapp(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("quirabel"));
   QApplication::setApplicationName(QStringLiteral("Quirabel"));
@@ -38,14 +88,7 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(quirabel::main::ToolIcon(QStringLiteral("app")));
   quirabel::ui::qt::QtPlatform platform;
   quirabel::app::Application application(platform, ProgramFolder());
-  // The desktop opens ".kxp" files with this program; written anew at every start.
-  try {
-    quirabel::app::WriteFileAssociation(
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString(),
-        QCoreApplication::applicationFilePath().toStdString());
-  } catch (const std::exception&) {
-    // A read-only home keeps the program working; only the association is missing.
-  }
+  UpdateFileAssociation();
   // A project named on the command line is the project from the start; it opens a second later.
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() > 1) application.StartWith(arguments[1].toUtf8().toStdString());

@@ -2,15 +2,18 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDesktopServices>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QToolBar>
-#include <QUrl>
 
 #include "app/command_boundary.h"
+#include "app/file_association.h"
+#include "app/pdf_viewers.h"
+#include "app/program_folder.h"
 #include "designer/document_window.h"
 #include "main/format_dialog.h"
 #include "main/icons.h"
@@ -32,6 +35,8 @@ constexpr const char* kTitle = "Quirabel - Einfach PDF-Dokumente erstellen";
 MainWindow::MainWindow(app::Application& application, ui::qt::QtPlatform& platform)
     : application_(application), platform_(platform) {
   setWindowTitle(QString::fromUtf8(kTitle));
+  // The sibling tools are built and installed beside the designer.
+  serialPdf_.toolFolder = QCoreApplication::applicationDirPath().toStdString();
   scroll_ = new QScrollArea(this);
   scroll_->setBackgroundRole(QPalette::Dark);
   scroll_->setAlignment(Qt::AlignCenter);
@@ -285,10 +290,10 @@ void MainWindow::BuildMenus() {
   view->addAction(QString::fromUtf8("An Fenster anpassen"), QKeySequence(Qt::CTRL | Qt::Key_9),
                   [this] { FitToWindow(); });
 
+  // Where the program once offered a PDF reader's download: the desktop's own PDF viewer.
   QMenu* reader = menuBar()->addMenu(QString::fromUtf8("A&crobat"));
-  reader->addAction(QString::fromUtf8("Acrobat Reader (Freeware) &Download..."), [] {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("https://get.adobe.com/reader/")));
-  });
+  reader->addAction(QString::fromUtf8("PDF-Betrachter des Systems &öffnen..."),
+                    [this] { OpenSystemPdfViewer(); });
 
   QMenu* help = menuBar()->addMenu(QString::fromUtf8("&Hilfe"));
   help->addAction(ToolIcon(QStringLiteral("help")), QString::fromUtf8("Hilfe und Hinweise"),
@@ -376,8 +381,9 @@ void MainWindow::ShowHelp() {
     help_ = new HelpWindow(this);
     bubble_ = new HelpBubble(*help_, this);
   }
-  const QString page = QString::fromStdString(application_.State().programFolder) +
-                       QStringLiteral("/help/start.html");
+  // The page comes with the program (share/help/de/quirabel beside its folder).
+  const QString page = QString::fromStdString(
+      app::InstalledHelpPage(QCoreApplication::applicationDirPath().toStdString()).string());
   if (!help_->Load(page)) {
     platform_.ShowMessage("Die Hilfeseite fehlt: " + page.toStdString());
     return;
@@ -389,6 +395,38 @@ void MainWindow::ShowHelp() {
   help_->move(bubble_->x() + 26 - 280, bubble_->y() + 26 - 490);
   help_->show();
   help_->raise();
+}
+
+void MainWindow::OpenSystemPdfViewer() {
+  std::vector<std::filesystem::path> folders{
+      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString()};
+  for (auto& folder : app::SystemDataFolders()) folders.push_back(std::move(folder));
+  const std::vector<std::string> viewers = app::InstalledPdfViewers(folders);
+  if (viewers.empty()) {
+    platform_.ShowMessage(
+        "Es ist kein PDF-Betrachter installiert. Die Vorschau zeigt die PDF-Datei auch ohne ihn; "
+        "einen Betrachter installiert zum Beispiel \"apt install evince\" oder \"apt install "
+        "okular\".");
+    return;
+  }
+  std::string names;
+  for (const std::string& viewer : viewers) names += (names.empty() ? "" : ", ") + viewer;
+  if (application_.DocumentWindow() == nullptr) {
+    platform_.ShowMessage("Installierte PDF-Betrachter: " + names +
+                          ". Mit einem geöffneten Dokument zeigt dieser Befehl es im "
+                          "Standard-Betrachter.");
+    return;
+  }
+  // The document as PDF in the viewer the desktop opens PDF files with.
+  const auto file = application_.PreviewPdf();
+  Refresh();
+  if (!file) return;
+  if (!platform_.StartProgram("xdg-open", {file->string()})) {
+    platform_.ShowMessage(
+        "Der PDF-Betrachter kann nicht gestartet werden (xdg-open). Installierte "
+        "PDF-Betrachter: " +
+        names);
+  }
 }
 
 void MainWindow::Arm(const char* mode) {

@@ -37,8 +37,11 @@ class MainWindow : public QMainWindow {
   // exactly when there is a document.
   void Refresh();
   OnlineWindows& Online() { return *onlineWindows_; }
-  // This machine's address, for the online check; tests give a loopback one.
-  std::function<std::string()> localAddress = app::LocalAddress;
+  // This machine's address, for the online check: looked up away from the window's thread, so a
+  // slow name server never holds the window; tests give a loopback one.
+  std::function<std::string()> localAddress = [watch = std::make_shared<app::LocalAddressWatch>()] {
+    return watch->Latest();
+  };
 
  protected:
   // Offers to save the open project before the window closes.
@@ -84,6 +87,9 @@ class MainWindow : public QMainWindow {
   // "Hilfe und Hinweise": the help page, and the bubble that brings it back.
   void ShowHelp();
   void Arm(const char* mode);
+  // The entry of the "A&crobat" menu: the open document in the desktop's PDF viewer (xdg-open),
+  // without one the installed viewers by name, or how to install one.
+  void OpenSystemPdfViewer();
   // "Vorschau": every page as PDF in the preview window.
   void Preview();
   // Puts the application's tool windows (property and data-field windows) on the screen.

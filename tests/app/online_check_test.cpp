@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
 namespace quirabel::app {
 namespace {
 
@@ -33,6 +39,28 @@ TEST(OnlineCheck, ClosingAsksWhereATickWouldCount) {
 TEST(OnlineCheck, LocalAddressIsAnAddress) {
   const std::string address = LocalAddress();
   EXPECT_EQ(std::count(address.begin(), address.end(), '.'), 3) << address;
+}
+
+// A look-up that hangs (a slow name server) never holds the caller: the last address answers.
+TEST(OnlineCheck, WatchAnswersWithoutWaitingForTheLookUp) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  auto lookUps = std::make_shared<std::atomic<int>>(0);
+  LocalAddressWatch watch([released, lookUps] {
+    ++*lookUps;
+    released.wait();
+    return std::string("10.1.2.3");
+  });
+  EXPECT_EQ(watch.Latest(), "127.0.0.1");
+  EXPECT_EQ(watch.Latest(), "127.0.0.1");  // still the one look-up running
+  release.set_value();
+  std::string latest;
+  for (int i = 0; i < 5000 && latest != "10.1.2.3"; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    latest = watch.Latest();
+  }
+  EXPECT_EQ(latest, "10.1.2.3");
+  EXPECT_GE(lookUps->load(), 1);
 }
 
 }  // namespace

@@ -3,48 +3,49 @@
 #include <gtest/gtest.h>
 
 #include "base/atomic_file.h"
+#include "support/test_folder.h"
 
 namespace quirabel::app {
 namespace {
 
-TEST(ProgramFolder, SeededOnceWithoutLosingTemplates) {
-  const auto folder = std::filesystem::path(::testing::TempDir()) / "program_folder";
-  std::filesystem::remove_all(folder);
-  SeedProgramFolder(folder);
-  EXPECT_EQ(ReadFile(folder / "vorlagen" / "FilesDB.dat", 10), "");
-  EXPECT_NE(ReadFile(folder / "help" / "start.html", 1 << 16).find("Hilfe und Hinweise"),
-            std::string::npos);
-  EXPECT_TRUE(std::filesystem::is_directory(folder / "csv_db"));
-  // A template index with entries survives the next start.
-  WriteFileAtomic(folder / "vorlagen" / "FilesDB.dat", "Karte~/x/vorlagen/Karte.kxp\r\n");
-  SeedProgramFolder(folder);
+namespace fs = std::filesystem;
+using quirabel::testing::FreshTestFolder;
+using quirabel::testing::WriteTestFile;
+
+// What earlier versions put into the program folder at every start goes; what the person made
+// stays.
+TEST(ProgramFolder, TidyKeepsOnlyWhatThePersonMade) {
+  const auto root = FreshTestFolder("program_folder_");
+  const auto folder = root / "home";
+  for (const char* sub : {"vorlagen", "csv_db", "mailer", "help"})
+    fs::create_directories(folder / sub);
+  WriteTestFile(folder / "vorlagen" / "FilesDB.dat", "");
+  WriteTestFile(folder / "help" / "start.html", "<html>Hilfe</html>");
+  fs::create_symlink("/usr/bin/quirabel-link", folder / "csv_db" / "tabrix");
+  fs::create_symlink(root / "gone" / "quirabel-mail", folder / "mailer" / "posdex");
+  TidyProgramFolder(folder);
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_TRUE(fs::is_empty(folder));
+
+  // The person's templates, link files and own tool stay.
+  fs::create_directories(folder / "csv_db");
+  fs::create_directories(folder / "mailer");
+  WriteTestFile(folder / "vorlagen" / "FilesDB.dat", "Karte~/x/vorlagen/Karte.kxp\r\n");
+  WriteTestFile(folder / "csv_db" / "93000._cv", "link");
+  WriteTestFile(folder / "mailer" / "posdex", "eigenes");
+  fs::create_symlink("/opt/anderes", folder / "csv_db" / "tabrix");
+  TidyProgramFolder(folder);
   EXPECT_EQ(ReadFile(folder / "vorlagen" / "FilesDB.dat", 100), "Karte~/x/vorlagen/Karte.kxp\r\n");
-  std::filesystem::remove_all(folder);
+  EXPECT_EQ(ReadFile(folder / "mailer" / "posdex", 100), "eigenes");
+  EXPECT_TRUE(fs::is_symlink(folder / "csv_db" / "tabrix"));
+  EXPECT_TRUE(fs::exists(folder / "csv_db" / "93000._cv"));
+  fs::remove_all(root);
 }
 
-TEST(ProgramFolder, SiblingToolsAreLinkedWhenThere) {
-  const auto root = std::filesystem::path(::testing::TempDir()) / "sibling_tools";
-  std::filesystem::remove_all(root);
-  const auto folder = root / "home";
-  SeedProgramFolder(folder);
-  std::filesystem::create_directories(root / "bin");
-  std::filesystem::create_directories(root / "neu");
-  WriteFileAtomic(root / "bin" / "quirabel-link", "");
-  LinkSiblingTools(folder, root / "bin");
-  EXPECT_EQ(std::filesystem::read_symlink(folder / "csv_db" / "tabrix"),
-            root / "bin" / "quirabel-link");
-  // No e-mail tool built: no link to nowhere.
-  EXPECT_FALSE(
-      std::filesystem::exists(std::filesystem::symlink_status(folder / "mailer" / "posdex")));
-  // The programs moved: the link follows; a file of the person's own stays.
-  WriteFileAtomic(root / "neu" / "quirabel-link", "");
-  WriteFileAtomic(root / "neu" / "quirabel-mail", "");
-  WriteFileAtomic(folder / "mailer" / "posdex", "eigenes");
-  LinkSiblingTools(folder, root / "neu");
-  EXPECT_EQ(std::filesystem::read_symlink(folder / "csv_db" / "tabrix"),
-            root / "neu" / "quirabel-link");
-  EXPECT_EQ(ReadFile(folder / "mailer" / "posdex", 100), "eigenes");
-  std::filesystem::remove_all(root);
+TEST(ProgramFolder, HelpPageBesideThePrograms) {
+  EXPECT_EQ(InstalledHelpPage("/usr/bin"), fs::path("/usr/share/help/de/quirabel/start.html"));
+  EXPECT_EQ(InstalledHelpPage("/w/build/bin/"),
+            fs::path("/w/build/share/help/de/quirabel/start.html"));
 }
 
 }  // namespace

@@ -175,11 +175,13 @@ TEST_F(SerialPdfTest, NoLinkNoCsvNoRun) {
 }
 
 TEST_F(SerialPdfTest, SiblingToolsGetTheirParameters) {
-  const std::string home = (folder / "home").string();
+  // The tools are started from the designer's folder.
+  const std::string bin = (folder / "bin").string();
+  serialPdf->toolFolder = bin;
   ASSERT_TRUE(serialPdf->LinkToolClick());
   ASSERT_EQ(platform.startedPrograms.size(), 1u);
   EXPECT_EQ(platform.startedPrograms[0],
-            home + "/csv_db/tabrix -- " + application->State().projectNumber + " Vorname Name");
+            bin + "/quirabel-link -- " + application->State().projectNumber + " Vorname Name");
 
   Link();
   Answer(0, folder / "Ziel Ordner", true);
@@ -195,7 +197,7 @@ TEST_F(SerialPdfTest, SiblingToolsGetTheirParameters) {
     std::replace(text.begin(), text.end(), ' ', '*');
     return text;
   };
-  EXPECT_EQ(platform.startedPrograms[1], home + "/mailer/posdex -- " + star(csv.string()) +
+  EXPECT_EQ(platform.startedPrograms[1], bin + "/quirabel-mail -- " + star(csv.string()) +
                                              " Karte*Nr ; " +
                                              star((folder / "Ziel Ordner").string()));
 
@@ -203,7 +205,7 @@ TEST_F(SerialPdfTest, SiblingToolsGetTheirParameters) {
   platform.programsStart = false;
   serialPdf->MailToolClick();
   EXPECT_EQ(platform.messages.back(),
-            "Das Programm kann nicht gestartet werden: " + home + "/mailer/posdex");
+            "Das Programm kann nicht gestartet werden: " + bin + "/quirabel-mail");
 }
 
 TEST_F(SerialPdfTest, NewFolderWindowMakesOnePlainFolder) {

@@ -9,7 +9,7 @@ folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
 mkdir -p "$folder/bin" "$folder/work/serie"
 ln -s "$(readlink -f "$batch")" "$folder/bin/quirabel-batch"
-touch "$folder/work/karte.kxp" "$folder/work/notiz.txt"
+touch "$folder/work/karte.kxp" "$folder/work/notiz.txt" "$folder/work/alle.pdf" "$folder/work/bild.png"
 export PATH="$folder/bin:$PATH"
 cd "$folder/work"
 
@@ -34,5 +34,12 @@ expect "none starttls ssl" quirabel-batch mail x.csv --security ""
 expect "karte.kxp serie" quirabel-batch export ""
 expect "serie" quirabel-batch serial karte.kxp -o ""
 expect "" quirabel-batch serial karte.kxp --rows ""
+expect "thumbnail" quirabel-batch th
+expect "karte.kxp serie" quirabel-batch thumbnail ""
+expect "bild.png serie" quirabel-batch thumbnail karte.kxp ""
+expect "A4 A3 SRA3" quirabel-batch export karte.kxp -o a.pdf --sheet ""
+expect "" quirabel-batch export karte.kxp --sheet A4 --gap ""
+expect "alle.pdf serie" quirabel-batch serial karte.kxp --one-pdf ""
+expect "" quirabel-batch thumbnail karte.kxp --size ""
 if ((failures)); then exit 1; fi
-echo "completion: 8 passed, 0 failed"
+echo "completion: 15 passed, 0 failed"

@@ -633,7 +633,7 @@ TEST_F(DesignerWindow, EmptyFrameHelpAndAbout) {
   EXPECT_FALSE(ToolAction(*window, QString::fromUtf8("&Speichern"))->isEnabled());
   EXPECT_TRUE(ToolAction(*window, QString::fromUtf8("&Neu"))->isEnabled());
 
-  app::SeedProgramFolder(folder.string());
+  // The help page comes with the program (build/share/quirabel beside build/bin).
   ToolAction(*window, QString::fromUtf8("Hilfe und Hinweise"))->trigger();
   auto* help = Find<main::HelpWindow>(*window);
   ASSERT_NE(help, nullptr);
@@ -644,6 +644,21 @@ TEST_F(DesignerWindow, EmptyFrameHelpAndAbout) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(help));
   QTest::keyClick(help->Browser(), Qt::Key_Escape);
   EXPECT_FALSE(help->isVisible());
+
+  // Where a PDF reader's download was offered: the installed viewers, without a document.
+  const std::filesystem::path system = folder / "system";
+  testing::WriteTestFile(system / "applications" / "leser.desktop",
+                         "[Desktop Entry]\nName=Leser\nMimeType=application/pdf;\n");
+  ::setenv("XDG_DATA_DIRS", system.c_str(), 1);
+  QString told;
+  {
+    ModalScript person({ModalScript::AcceptMessage(told)});
+    ToolAction(*window, QString::fromUtf8("PDF-Betrachter des Systems &öffnen..."))->trigger();
+    EXPECT_TRUE(person.Done());
+  }
+  ::unsetenv("XDG_DATA_DIRS");
+  EXPECT_TRUE(told.startsWith(QString::fromUtf8("Installierte PDF-Betrachter: Leser.")))
+      << told.toStdString();
 
   ToolAction(*window, QString::fromUtf8("&About Quirabel"))->trigger();
   auto* about = Find<main::AboutWindow>(*window);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace quirabel::testing {
@@ -20,6 +21,12 @@ inline std::filesystem::path FreshTestFolder(const std::string& prefix) {
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;
+}
+
+// Writes a file of a test, making the folders it lies in.
+inline void WriteTestFile(const std::filesystem::path& file, const std::string& text) {
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << text;
 }
 
 }  // namespace quirabel::testing
