@@ -14,7 +14,7 @@ std::span<const ElementClass* const> ElementClasses() {
   // The registry, in the order of ElementKind: one line per kind.
   static const std::array classes = {
       &kinds::RectClass(), &kinds::LabelClass(),  &kinds::TextClass(),
-      &kinds::JpegClass(), &kinds::BitmapClass(), &kinds::CodeClass(),
+      &kinds::JpegClass(), &kinds::BitmapClass(), &kinds::CodeClass(), &kinds::EllipseClass(),
   };
   return classes;
 }

@@ -771,19 +771,21 @@ RectanglePropertiesWindow::RectanglePropertiesWindow(ui::Component* owner, Docum
   GuardArrow(*lineWidthUpDown, *lineWidthEdit, kBorderWidthRange);
   TakeTypedNumber(
       *lineWidthEdit, *lineWidthUpDown, kBorderWidthRange, "border",
-      [this] { return PressedRectangle(); }, [](const report::TPRRect& r) { return r.LineWidth(); },
-      [](report::TPRRect& r, float width) { r.SetLineWidth(width); });
+      [this] { return PressedShape(); }, [](const report::TPRShape& r) { return r.LineWidth(); },
+      [](report::TPRShape& r, float width) { r.SetLineWidth(width); });
   lineWidthUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) {
     OnLineWidthArrow();
   };
 }
 
-report::TPRRect* RectanglePropertiesWindow::PressedRectangle() const {
-  return static_cast<report::TPRRect*>(PressedOf(ElementKind::Rect));
+report::TPRShape* RectanglePropertiesWindow::PressedShape() const {
+  report::TPRItem* pressed = PressedOf(ElementKind::Rect);
+  if (pressed == nullptr) pressed = PressedOf(ElementKind::Ellipse);
+  return static_cast<report::TPRShape*>(pressed);
 }
 
 void RectanglePropertiesWindow::OnWindowShown() {
-  if (report::TPRRect* rect = PressedRectangle()) {
+  if (report::TPRShape* rect = PressedShape()) {
     ShowNumber(*lineWidthEdit, *lineWidthUpDown, rect->LineWidth());
     lineColorButton->SetSwatchColor(rect->LineColor());
     fillColorButton->SetSwatchColor(rect->FillColor());
@@ -791,32 +793,32 @@ void RectanglePropertiesWindow::OnWindowShown() {
 }
 
 void RectanglePropertiesWindow::OnLineColorClick() {
-  report::TPRRect* rect = PressedRectangle();
+  report::TPRShape* rect = PressedShape();
   const auto color = ChooseColor(rect != nullptr ? rect->LineColor() : graphics::clBlack);
-  if (color && (rect = PressedRectangle()) != nullptr) {
+  if (color && (rect = PressedShape()) != nullptr) {
     Edit(*rect, "", [&] { rect->SetLineColor(*color); });
     lineColorButton->SetSwatchColor(rect->LineColor());
   }
 }
 
 void RectanglePropertiesWindow::OnFillColorClick() {
-  report::TPRRect* rect = PressedRectangle();
+  report::TPRShape* rect = PressedShape();
   const auto color = ChooseColor(rect != nullptr ? rect->FillColor() : graphics::clWhite);
-  if (color && (rect = PressedRectangle()) != nullptr) {
+  if (color && (rect = PressedShape()) != nullptr) {
     Edit(*rect, "", [&] { rect->SetFillColor(*color); });
     fillColorButton->SetSwatchColor(rect->FillColor());
   }
 }
 
 void RectanglePropertiesWindow::OnLineWidthArrow() {
-  report::TPRRect* rect = PressedRectangle();
+  report::TPRShape* rect = PressedShape();
   if (rect == nullptr) return;
   const double width = FieldNumber(*lineWidthEdit, kBorderWidthRange);
   Edit(*rect, "border", [&] { rect->SetLineWidth(static_cast<float>(width)); });
 }
 
 void RectanglePropertiesWindow::OnPresetShape(const PresetShape& shape) {
-  report::TPRRect* rect = PressedRectangle();
+  report::TPRShape* rect = PressedShape();
   if (rect == nullptr) return;
   designer::DocumentWindow* document = Document();
   if (document == nullptr) return;
@@ -832,7 +834,7 @@ void RectanglePropertiesWindow::OnPresetShape(const PresetShape& shape) {
 }
 
 void RectanglePropertiesWindow::Nudge(int dx, int dy) {
-  report::TPRRect* rect = PressedRectangle();
+  report::TPRShape* rect = PressedShape();
   if (rect == nullptr) return;
   MoveBy(*rect, dx, dy);
 }

@@ -3,6 +3,6 @@
 namespace quirabel::report {
 
 // The kinds of page element, in the order a page text lists elements of one number.
-enum class ElementKind { Rect, Label, Text, Jpeg, Bitmap, Code };
+enum class ElementKind { Rect, Label, Text, Jpeg, Bitmap, Code, Ellipse };
 
 }  // namespace quirabel::report

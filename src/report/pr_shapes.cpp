@@ -62,6 +62,28 @@ std::span<const std::uint8_t> DashOf(TPenStyle style) {
   return kSolid;
 }
 
+// Fills and strokes the path just drawn as a shape's colours and area ask.
+void FinishPath(pdf::TPdfCanvas& pdf, const TPRShape& shape, bool fill, bool outline, bool area) {
+  if (fill) pdf.SetRGBFillColor(shape.FillColor());
+  if (shape.LineColor() != graphics::clNone) {
+    pdf.SetRGBStrokeColor(shape.LineColor());
+    pdf.SetLineWidth(shape.LineWidth());
+  }
+  if (fill) {
+    if (outline) {
+      pdf.ClosePathFillStroke();
+    } else {
+      pdf.ClosePath();
+      pdf.Fill();
+    }
+  } else if (area) {
+    pdf.ClosePathStroke();
+  } else {
+    pdf.Stroke();
+    pdf.NewPath();
+  }
+}
+
 }  // namespace
 
 void TPRRect::Print(TPRCanvas& canvas, const ui::TRect& rect) {
@@ -88,24 +110,7 @@ void TPRRect::Print(TPRCanvas& canvas, const ui::TRect& rect) {
   }
   if (h > 1) pdf.LineTo(x1, y2);
 
-  if (fill) pdf.SetRGBFillColor(FillColor());
-  if (LineColor() != graphics::clNone) {
-    pdf.SetRGBStrokeColor(LineColor());
-    pdf.SetLineWidth(LineWidth());
-  }
-  if (fill) {
-    if (outline) {
-      pdf.ClosePathFillStroke();
-    } else {
-      pdf.ClosePath();
-      pdf.Fill();
-    }
-  } else if (area) {
-    pdf.ClosePathStroke();
-  } else {
-    pdf.Stroke();
-    pdf.NewPath();
-  }
+  FinishPath(pdf, *this, fill, outline, area);
 }
 
 void TPRRect::Paint(ui::Canvas& canvas) {
@@ -126,6 +131,61 @@ void TPRRect::Paint(ui::Canvas& canvas) {
                                                 {r.left, r.top}}};
     canvas.Polyline(corners);
   }
+}
+
+TPREllipse::TPREllipse(ui::Component* owner) : TPRShape(owner) {}
+
+EllipseCurves EllipseIn(double left, double top, double right, double bottom) {
+  // The distance of a quarter circle's control points from its ends, as a part of the radius.
+  constexpr double kKappa = 0.5522847498307936;
+  const double cx = (left + right) / 2, cy = (top + bottom) / 2;
+  const double rx = (right - left) / 2, ry = (bottom - top) / 2;
+  const double kx = kKappa * rx, ky = kKappa * ry;
+  return {{right, cy},
+          {{{{right, cy + ky}, {cx + kx, bottom}, {cx, bottom}},
+            {{cx - kx, bottom}, {left, cy + ky}, {left, cy}},
+            {{left, cy - ky}, {cx - kx, top}, {cx, top}},
+            {{cx + kx, top}, {right, cy - ky}, {right, cy}}}}};
+}
+
+namespace {
+
+// The box an ellipse (or a rectangle) of these bounds draws in: its last pixel row and column
+// are inside.
+EllipseCurves CurvesFor(const ui::TRect& r) {
+  return EllipseIn(r.left, r.top, r.Width() > 1 ? r.right - 1 : r.right,
+                   r.Height() > 1 ? r.bottom - 1 : r.bottom);
+}
+
+}  // namespace
+
+void TPREllipse::Print(TPRCanvas& canvas, const ui::TRect& rect) {
+  pdf::TPdfCanvas& pdf = canvas.Pdf();
+  const double H = canvas.PageHeight();
+  const bool outline = LineColor() != graphics::clNone && LineStyle() != TPenStyle::psClear;
+  const bool area = rect.Width() > 1 && rect.Height() > 1;
+  const bool fill = FillColor() != graphics::clNone && area;
+  if (rect.Width() <= 1 && rect.Height() <= 1) return;
+  if (!outline && !fill) return;
+
+  if (LineStyle() != TPenStyle::psClear) pdf.SetDash(DashOf(LineStyle()), 0);
+  const EllipseCurves curves = CurvesFor(rect);
+  pdf.MoveTo(curves.start.x, H - curves.start.y);
+  for (const ui::TBezier& q : curves.quarters)
+    pdf.CurveTo(q.control1.x, H - q.control1.y, q.control2.x, H - q.control2.y, q.end.x,
+                H - q.end.y);
+  // A flat ellipse is a line there and back, which has no inside but is closed all the same.
+  FinishPath(pdf, *this, fill, outline, true);
+}
+
+void TPREllipse::Paint(ui::Canvas& canvas) {
+  const EllipseCurves curves = CurvesFor(ClientRect());
+  canvas.brush = FillColor() != graphics::clNone
+                     ? ui::TBrush{graphics::ResolveSystemColor(FillColor()), ui::TBrushStyle::bsSolid}
+                     : ui::TBrush{graphics::clWhite, ui::TBrushStyle::bsClear};
+  canvas.pen = {graphics::ResolveSystemColor(LineColor()), RoundHalfEven(LineWidth()),
+                LineColor() != graphics::clNone ? LineStyle() : TPenStyle::psClear};
+  canvas.BezierShape(curves.start, curves.quarters);
 }
 
 }  // namespace quirabel::report

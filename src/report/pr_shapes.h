@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include "report/pr_item.h"
 
 namespace quirabel::report {
@@ -39,5 +41,24 @@ class TPRRect : public TPRShape {
   void Print(TPRCanvas& canvas, const ui::TRect& rect) override;
   void Paint(ui::Canvas& canvas) override;
 };
+
+// An ellipse filling its bounds: four Bézier curves, on paper and on the screen alike.
+class TPREllipse : public TPRShape {
+ public:
+  explicit TPREllipse(ui::Component* owner = nullptr);
+  std::string ClassName() const override { return "TPREllipse"; }
+  ElementKind Kind() const override { return ElementKind::Ellipse; }
+
+  void Print(TPRCanvas& canvas, const ui::TRect& rect) override;
+  void Paint(ui::Canvas& canvas) override;
+};
+
+// The ellipse inside a box (y down), as a start point and four quarter curves clockwise from the
+// right end. Print and Paint both draw these.
+struct EllipseCurves {
+  ui::TPointF start;
+  std::array<ui::TBezier, 4> quarters;
+};
+EllipseCurves EllipseIn(double left, double top, double right, double bottom);
 
 }  // namespace quirabel::report

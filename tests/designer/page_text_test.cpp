@@ -84,6 +84,7 @@ TEST(PageTextTest, EveryKindRoundTrips) {
                    block(ElementKind::Text, TextRecord{}, EncodeTextLines("Erste\nZweite")),
                    block(ElementKind::Jpeg, ImageRecord{"J"}, JpegWithTags()),
                    block(ElementKind::Bitmap, ImageRecord{"B"}, bmp),
+                   block(ElementKind::Ellipse, RectRecord{"E", 0xFF, 0xFF00}, ""),
                    block(ElementKind::Rect, RectRecord{"last"}, "")};
   const std::string text = WritePageText(page);
   const PageText back = ReadPageText(text);

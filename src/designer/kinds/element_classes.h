@@ -18,6 +18,7 @@ const ElementClass& TextClass();
 const ElementClass& JpegClass();
 const ElementClass& BitmapClass();
 const ElementClass& CodeClass();
+const ElementClass& EllipseClass();
 
 // A text of a page text (Windows-1252) as UTF-8.
 inline std::string FromFile(std::string_view bytes) { return projectfile::FromFileText(bytes); }

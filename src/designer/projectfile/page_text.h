@@ -37,7 +37,7 @@ inline constexpr std::array<std::string_view, 3> kTagsPicturesMustNotHold = {
 
 struct ElementBlock {
   ElementKind kind = ElementKind::Rect;
-  // The record matching kind; ImageRecord for Jpeg and Bitmap.
+  // The record matching kind; RectRecord for Rect and Ellipse, ImageRecord for Jpeg and Bitmap.
   std::variant<RectRecord, LabelRecord, TextRecord, ImageRecord, CodeRecord> record;
   // Text: the stored lines (see EncodeTextLines); Jpeg and Bitmap: the picture file; Code: the
   // stored content (see EncodeCodeContent); else empty.

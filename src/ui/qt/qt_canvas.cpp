@@ -1,6 +1,7 @@
 #include "ui/qt/qt_canvas.h"
 
 #include <QGlyphRun>
+#include <QPainterPath>
 #include <QPolygon>
 #include <QRawFont>
 
@@ -69,6 +70,19 @@ void QtCanvas::Polyline(std::span<const TPoint> points) {
   QPolygon polygon;
   for (const TPoint& p : points) polygon << QPoint(p.x, p.y);
   painter_.drawPolyline(polygon);
+}
+
+void QtCanvas::BezierShape(TPointF start, std::span<const TBezier> segments) {
+  QPainterPath path(QPointF(start.x, start.y));
+  for (const TBezier& s : segments)
+    path.cubicTo(s.control1.x, s.control1.y, s.control2.x, s.control2.y, s.end.x, s.end.y);
+  path.closeSubpath();
+  UsePen();
+  UseBrush();
+  painter_.save();
+  painter_.setRenderHint(QPainter::Antialiasing);
+  painter_.drawPath(path);
+  painter_.restore();
 }
 
 void QtCanvas::TextOut(int x, int y, std::string_view text) {
