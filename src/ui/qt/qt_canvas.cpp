@@ -81,6 +81,10 @@ void QtCanvas::BezierShape(TPointF start, std::span<const TBezier> segments) {
   UseBrush();
   painter_.save();
   painter_.setRenderHint(QPainter::Antialiasing);
+  // Smoothed, a line lies on its coordinates; unsmoothed lines (the rectangle's) fill the pixel
+  // right of and below them. Half a pixel over, the curve keeps to the pixels a rectangle of the
+  // same bounds would, and its line is not cut at the element's top and left edge.
+  painter_.translate(0.5, 0.5);
   painter_.drawPath(path);
   painter_.restore();
 }
