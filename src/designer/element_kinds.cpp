@@ -13,8 +13,8 @@ namespace pf = projectfile;
 std::span<const ElementClass* const> ElementClasses() {
   // The registry, in the order of ElementKind: one line per kind.
   static const std::array classes = {
-      &kinds::RectClass(), &kinds::LabelClass(),  &kinds::TextClass(),
-      &kinds::JpegClass(), &kinds::BitmapClass(), &kinds::CodeClass(), &kinds::EllipseClass(),
+      &kinds::RectClass(),   &kinds::LabelClass(), &kinds::TextClass(),    &kinds::JpegClass(),
+      &kinds::BitmapClass(), &kinds::CodeClass(),  &kinds::EllipseClass(),
   };
   return classes;
 }

@@ -7,7 +7,8 @@
 #include <string_view>
 
 #include "base/rounding.h"
-#include "designer/document_window.h"
+#include "designer/page_model.h"
+#include "designer/selection.h"
 #include "report/pr_images.h"
 #include "report/pr_shapes.h"
 #include "ui/platform.h"
@@ -64,21 +65,16 @@ void MouseEditing::AttachHandles() {
 }
 
 ui::TCursor MouseEditing::Cursor() const {
-  const ui::Platform* platform = window_.GetPlatform();
+  const ui::Platform* platform = window_.EditingPlatform();
   return platform != nullptr ? platform->ScreenCursor() : ui::crDefault;
 }
 
 void MouseEditing::SetCursor(ui::TCursor cursor) {
-  if (ui::Platform* platform = window_.GetPlatform()) platform->SetScreenCursor(cursor);
+  if (ui::Platform* platform = window_.EditingPlatform()) platform->SetScreenCursor(cursor);
 }
 
 void MouseEditing::ProcessMessages() {
-  if (ui::Platform* platform = window_.GetPlatform()) platform->ProcessMessages();
-}
-
-bool MouseEditing::OnPage(const TPRItem& item) const {
-  const auto& children = window_.Page().LayoutPanel().Controls();
-  return std::find(children.begin(), children.end(), &item) != children.end();
+  if (ui::Platform* platform = window_.EditingPlatform()) platform->ProcessMessages();
 }
 
 void MouseEditing::ShowHandles() {
@@ -110,7 +106,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
       // The image menu acts on this image; the selection stays where it was.
       window_.Selected().SetImageMenuTarget(item);
       ProcessMessages();
-      if (window_.OnPopup) window_.OnPopup(ElementMenu::Image, pageX, pageY);
+      window_.ShowPopup(ElementMenu::Image, pageX, pageY);
     }
     return;
   }
@@ -128,7 +124,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
   } else if (right) {
     // The element may be gone once pending messages ran: nothing below touches it.
     ProcessMessages();
-    if (window_.OnPopup) window_.OnPopup(kind, pageX, pageY);
+    window_.ShowPopup(kind, pageX, pageY);
   }
 }
 
@@ -136,14 +132,8 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
   // While creation is armed the next click belongs to the page background and the cursor stays;
   // text lines, rectangles and images still show their position, images their markers too.
   if (kind == Kind::Text && CreationArmed()) return;
-  window_.positionLabel->SetCaption(std::to_string(item.Top()) + " x " +
-                                    std::to_string(item.Left()));
+  window_.ShowPosition(std::to_string(item.Top()) + " x " + std::to_string(item.Left()));
   if (kind != Kind::Image && CreationArmed()) return;
-  if (kind != Kind::Text) {
-    ProcessMessages();
-    // Pending messages may have deleted the element.
-    if (!OnPage(item)) return;
-  }
   if (kind != Kind::Image || !CreationArmed()) SetCursor(ui::crDefault);
   LeavePressedElement(item, kind);
 
@@ -158,7 +148,7 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
   const int cx = item.Left() + x - drag_.grabX;
   // The grid aid holds text and rectangles to multiples of 5, each direction on its own; images
   // place freely.
-  const bool grid = kind != Kind::Image && window_.State().gridAid;
+  const bool grid = kind != Kind::Image && window_.GridAid();
   const bool takeTop = !grid || cy % 5 == 0;
   const bool takeLeft = !grid || cx % 5 == 0;
   // A drag may always bring the element back to where it was pressed.
@@ -225,7 +215,7 @@ ui::TCursor HoverCursor(int corner) {
 bool MouseEditing::HandleHeld(Corner corner) const {
   if (pressedHandle_ != window_.Handle(corner)) return false;
   // Without a screen cursor the press alone marks the drag.
-  return window_.GetPlatform() == nullptr || Cursor() == SizeCursor(static_cast<int>(corner));
+  return window_.EditingPlatform() == nullptr || Cursor() == SizeCursor(static_cast<int>(corner));
 }
 
 void MouseEditing::CreateAt(int pageX, int pageY) {
@@ -234,9 +224,7 @@ void MouseEditing::CreateAt(int pageX, int pageY) {
       window_.Page().Background() != nullptr
           ? ui::TPoint{window_.Page().Background()->Left(), window_.Page().Background()->Top()}
           : ui::TPoint{0, 0};
-  window_.LastPagePointX = pageX - background.x;
-  window_.LastPagePointY = pageY - background.y;
-  window_.CreateArmedElement();
+  window_.CreateArmedElementAt(pageX - background.x, pageY - background.y);
 }
 
 void MouseEditing::HandlePress(Corner corner, int x, int y) {

@@ -6,8 +6,8 @@
 
 #include "base/user_error.h"
 #include "designer/document_window.h"
-#include "designer/page_margins.h"
 #include "designer/element_kinds.h"
+#include "designer/page_margins.h"
 #include "dialogs/data_field_window.h"
 #include "dialogs/text_import.h"
 #include "graphics/bitmap.h"

@@ -180,9 +180,10 @@ void TPREllipse::Print(TPRCanvas& canvas, const ui::TRect& rect) {
 
 void TPREllipse::Paint(ui::Canvas& canvas) {
   const EllipseCurves curves = CurvesFor(ClientRect());
-  canvas.brush = FillColor() != graphics::clNone
-                     ? ui::TBrush{graphics::ResolveSystemColor(FillColor()), ui::TBrushStyle::bsSolid}
-                     : ui::TBrush{graphics::clWhite, ui::TBrushStyle::bsClear};
+  canvas.brush =
+      FillColor() != graphics::clNone
+          ? ui::TBrush{graphics::ResolveSystemColor(FillColor()), ui::TBrushStyle::bsSolid}
+          : ui::TBrush{graphics::clWhite, ui::TBrushStyle::bsClear};
   canvas.pen = {graphics::ResolveSystemColor(LineColor()), RoundHalfEven(LineWidth()),
                 LineColor() != graphics::clNone ? LineStyle() : TPenStyle::psClear};
   canvas.BezierShape(curves.start, curves.quarters);

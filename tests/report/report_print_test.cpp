@@ -239,10 +239,8 @@ TEST_F(PrintTest, ThinRectanglesAreLines) {
 TEST_F(PrintTest, EllipsesAreFourCurvesInsideTheirBounds) {
   auto* ellipse = Add<TPREllipse>(panel, 10, 20, 100, 50);
   ellipse->SetLineWidth(1);
-  const Lines curves = {"109 797.5 m",
-                        "109 783.97 86.84 773 59.5 773 c",
-                        "32.16 773 10 783.97 10 797.5 c",
-                        "10 811.03 32.16 822 59.5 822 c",
+  const Lines curves = {"109 797.5 m", "109 783.97 86.84 773 59.5 773 c",
+                        "32.16 773 10 783.97 10 797.5 c", "10 811.03 32.16 822 59.5 822 c",
                         "86.84 822 109 811.03 109 797.5 c"};
   Lines outlined = {"/F0 10 Tf", "[] 0 d"};
   outlined.insert(outlined.end(), curves.begin(), curves.end());

@@ -192,8 +192,8 @@ TEST(ReportRender, EveryElementAppearsWhereItStands) {
   // An ellipse fills its middle and leaves the corners of its bounds.
   EXPECT_TRUE(Near(raster.At(160, 165), teal, 2));
   EXPECT_TRUE(Near(raster.At(150, 165), teal, 2));
-  for (const auto& [x, y] : {std::pair{122, 142}, std::pair{197, 142}, std::pair{122, 187},
-                             std::pair{197, 187}})
+  for (const auto& [x, y] :
+       {std::pair{122, 142}, std::pair{197, 142}, std::pair{122, 187}, std::pair{197, 187}})
     EXPECT_TRUE(Near(raster.At(x, y), graphics::clWhite, 0)) << x << "," << y;
   // Everywhere else the page is white: the unprintable rectangle left no trace.
   int stray = 0;

@@ -123,9 +123,9 @@ struct BlockForm {
   bool data;
 };
 constexpr BlockForm kBlockForms[] = {
-    {ElementKind::Rect, kRectTag, 0, false},    {ElementKind::Label, kLabelTag, 1, false},
-    {ElementKind::Text, kTextTag, 2, true},     {ElementKind::Jpeg, kJpegTag, 3, true},
-    {ElementKind::Bitmap, kBitmapTag, 3, true}, {ElementKind::Code, kCodeTag, 4, true},
+    {ElementKind::Rect, kRectTag, 0, false},       {ElementKind::Label, kLabelTag, 1, false},
+    {ElementKind::Text, kTextTag, 2, true},        {ElementKind::Jpeg, kJpegTag, 3, true},
+    {ElementKind::Bitmap, kBitmapTag, 3, true},    {ElementKind::Code, kCodeTag, 4, true},
     {ElementKind::Ellipse, kEllipseTag, 0, false},
 };
 
