@@ -60,6 +60,14 @@ report::TPRItem* MakeElement(ElementKind kind, ui::Component* owner) {
   return ClassOf(kind).Make(owner);
 }
 
+std::vector<std::string> DataFieldsOf(const pf::PageText& page) {
+  std::vector<std::string> fields;
+  for (const pf::ElementBlock& block : page.elements) {
+    for (std::string& field : DataFieldsOf(block)) fields.push_back(std::move(field));
+  }
+  return fields;
+}
+
 pf::ElementBlock StoreElement(const report::TPRItem& item) { return ClassOf(item).Store(item); }
 
 report::TPRItem* RestoreElement(const pf::ElementBlock& block, const graphics::Picture& picture,

@@ -51,6 +51,8 @@ TEST(ElementKindsTest, EveryKindReadsBackToTheSameBytesAndNamesItsMenus) {
     EXPECT_EQ(PageWith(*restored), bytes);
     EXPECT_EQ(kind->Settings(*restored), kind->Settings(*made));
     EXPECT_EQ(TextOf(*restored).dataField, TextOf(*made).dataField);
+    // Read from the block, the data fields are those of the element built from it.
+    EXPECT_EQ(DataFieldsOf(block), DataFieldsOf(*restored));
   }
 }
 
