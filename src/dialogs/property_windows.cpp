@@ -780,9 +780,10 @@ RectanglePropertiesWindow::RectanglePropertiesWindow(ui::Component* owner, Docum
 }
 
 report::TPRShape* RectanglePropertiesWindow::PressedShape() const {
-  report::TPRItem* pressed = PressedOf(ElementKind::Rect);
-  if (pressed == nullptr) pressed = PressedOf(ElementKind::Ellipse);
-  return static_cast<report::TPRShape*>(pressed);
+  // Every shape kind (rectangle, ellipse) has what this window sets.
+  designer::DocumentWindow* document = Document();
+  return document != nullptr ? dynamic_cast<report::TPRShape*>(document->Selected().Pressed())
+                             : nullptr;
 }
 
 void RectanglePropertiesWindow::OnWindowShown() {

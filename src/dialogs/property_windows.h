@@ -331,7 +331,7 @@ class RectanglePropertiesWindow : public ElementWindow {
   void OnPresetShape(const PresetShape& shape);
   void Nudge(int dx, int dy);
 
-  // The pressed element when it is a rectangle or an ellipse.
+  // The pressed element when it is a shape (a rectangle or an ellipse).
   report::TPRShape* PressedShape() const;
   const report::TPRItem* Target() const override { return PressedShape(); }
 };
