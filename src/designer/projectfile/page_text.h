@@ -26,6 +26,8 @@ struct PageHeader {
   std::uint8_t verticalFolds = 0, horizontalFolds = 0, verticalPerforations = 0,
                horizontalPerforations = 0;
   std::string guideLines;  // kept as stored; the document window reads it
+
+  friend bool operator==(const PageHeader&, const PageHeader&) = default;
 };
 
 using report::ElementKind;
@@ -45,6 +47,11 @@ struct ElementBlock {
   // A JPEG's structure as reading found it while looking for the picture's end
   // (graphics::CheckJpegStructure of data); none when reading did not walk it whole.
   std::optional<graphics::JpegLayout> checkedJpeg;
+
+  // Equal blocks write the same bytes: what reading found out on the way does not count.
+  friend bool operator==(const ElementBlock& a, const ElementBlock& b) {
+    return a.kind == b.kind && a.record == b.record && a.data == b.data.View();
+  }
 };
 
 struct PageText {
@@ -59,6 +66,14 @@ struct PageText {
   int skippedBitmapBlocks = 0;
   // Blocks of a kind this version does not know (or whose opening tag is displaced), left out.
   int skippedUnknownBlocks = 0;
+
+  // A page is a value: equal pages write the same page text (what reading left out or found out
+  // on the way does not count). Copies share the pictures' bytes.
+  friend bool operator==(const PageText& a, const PageText& b) {
+    return a.header == b.header && a.background == b.background &&
+           a.backgroundJpeg == b.backgroundJpeg.View() && a.orderMark == b.orderMark &&
+           a.elements == b.elements;
+  }
 };
 
 // The page text of a page. An element whose record does not match its kind is a
