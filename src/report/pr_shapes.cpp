@@ -33,8 +33,6 @@ void TPRShape::SetFillColor(graphics::TColor value) {
   Invalidate();
 }
 
-TPRRect::TPRRect(ui::Component* owner) : TPRShape(owner) {}
-
 namespace {
 
 // The dash pattern of a pen style; none for a clear pen.
@@ -63,11 +61,11 @@ std::span<const std::uint8_t> DashOf(TPenStyle style) {
 }
 
 // Fills and strokes the path just drawn as a shape's colours and area ask.
-void FinishPath(pdf::TPdfCanvas& pdf, const TPRShape& shape, bool fill, bool outline, bool area) {
-  if (fill) pdf.SetRGBFillColor(shape.FillColor());
-  if (shape.LineColor() != graphics::clNone) {
-    pdf.SetRGBStrokeColor(shape.LineColor());
-    pdf.SetLineWidth(shape.LineWidth());
+void FinishPath(pdf::TPdfCanvas& pdf, const ShapeLook& look, bool fill, bool outline, bool area) {
+  if (fill) pdf.SetRGBFillColor(look.fillColor);
+  if (look.lineColor != graphics::clNone) {
+    pdf.SetRGBStrokeColor(look.lineColor);
+    pdf.SetLineWidth(look.lineWidth);
   }
   if (fill) {
     if (outline) {
@@ -84,21 +82,19 @@ void FinishPath(pdf::TPdfCanvas& pdf, const TPRShape& shape, bool fill, bool out
   }
 }
 
-}  // namespace
-
-void TPRRect::Print(TPRCanvas& canvas, const ui::TRect& rect) {
+void PrintRect(TPRCanvas& canvas, const ShapeLook& look, const ui::TRect& rect) {
   pdf::TPdfCanvas& pdf = canvas.Pdf();
   const int H = canvas.PageHeight();
   const int w = rect.Width();
   const int h = rect.Height();
-  const bool outline = LineColor() != graphics::clNone && LineStyle() != TPenStyle::psClear;
+  const bool outline = look.lineColor != graphics::clNone && look.lineStyle != TPenStyle::psClear;
   const bool area = w > 1 && h > 1;
-  const bool fill = FillColor() != graphics::clNone && area;
+  const bool fill = look.fillColor != graphics::clNone && area;
   if (w <= 1 && h <= 1) return;
   // Without an outline or a filled inside nothing shows (a line has no inside).
   if (!outline && !fill) return;
 
-  if (LineStyle() != TPenStyle::psClear) pdf.SetDash(DashOf(LineStyle()), 0);
+  if (look.lineStyle != TPenStyle::psClear) pdf.SetDash(DashOf(look.lineStyle), 0);
   const double x1 = rect.left;
   const double x2 = w > 1 ? rect.right - 1 : rect.right;
   const double y1 = H - rect.top;
@@ -110,20 +106,19 @@ void TPRRect::Print(TPRCanvas& canvas, const ui::TRect& rect) {
   }
   if (h > 1) pdf.LineTo(x1, y2);
 
-  FinishPath(pdf, *this, fill, outline, area);
+  FinishPath(pdf, look, fill, outline, area);
 }
 
-void TPRRect::Paint(ui::Canvas& canvas) {
-  ui::TRect r = ClientRect();
+void PaintRect(ui::Canvas& canvas, const ShapeLook& look, ui::TRect r) {
   if (r.Width() > 1) r.right -= 1;
   if (r.Height() > 1) r.bottom -= 1;
-  if (FillColor() != graphics::clNone) {
-    canvas.brush = {graphics::ResolveSystemColor(FillColor()), ui::TBrushStyle::bsSolid};
+  if (look.fillColor != graphics::clNone) {
+    canvas.brush = {graphics::ResolveSystemColor(look.fillColor), ui::TBrushStyle::bsSolid};
     canvas.FillRect(r);
   }
-  if (LineColor() != graphics::clNone) {
-    canvas.pen = {graphics::ResolveSystemColor(LineColor()), RoundHalfEven(LineWidth()),
-                  LineStyle()};
+  if (look.lineColor != graphics::clNone) {
+    canvas.pen = {graphics::ResolveSystemColor(look.lineColor), RoundHalfEven(look.lineWidth),
+                  look.lineStyle};
     const std::array<ui::TPoint, 5> corners = {{{r.left, r.top},
                                                 {r.right, r.top},
                                                 {r.right, r.bottom},
@@ -133,7 +128,44 @@ void TPRRect::Paint(ui::Canvas& canvas) {
   }
 }
 
-TPREllipse::TPREllipse(ui::Component* owner) : TPRShape(owner) {}
+// The box an ellipse (or a rectangle) of these bounds draws in: its last pixel row and column
+// are inside.
+EllipseCurves CurvesFor(const ui::TRect& r) {
+  return EllipseIn(r.left, r.top, r.Width() > 1 ? r.right - 1 : r.right,
+                   r.Height() > 1 ? r.bottom - 1 : r.bottom);
+}
+
+void PrintEllipse(TPRCanvas& canvas, const ShapeLook& look, const ui::TRect& rect) {
+  pdf::TPdfCanvas& pdf = canvas.Pdf();
+  const double H = canvas.PageHeight();
+  const bool outline = look.lineColor != graphics::clNone && look.lineStyle != TPenStyle::psClear;
+  const bool area = rect.Width() > 1 && rect.Height() > 1;
+  const bool fill = look.fillColor != graphics::clNone && area;
+  if (rect.Width() <= 1 && rect.Height() <= 1) return;
+  if (!outline && !fill) return;
+
+  if (look.lineStyle != TPenStyle::psClear) pdf.SetDash(DashOf(look.lineStyle), 0);
+  const EllipseCurves curves = CurvesFor(rect);
+  pdf.MoveTo(curves.start.x, H - curves.start.y);
+  for (const ui::TBezier& q : curves.quarters)
+    pdf.CurveTo(q.control1.x, H - q.control1.y, q.control2.x, H - q.control2.y, q.end.x,
+                H - q.end.y);
+  // A flat ellipse is a line there and back, which has no inside but is closed all the same.
+  FinishPath(pdf, look, fill, outline, true);
+}
+
+void PaintEllipse(ui::Canvas& canvas, const ShapeLook& look, const ui::TRect& rect) {
+  const EllipseCurves curves = CurvesFor(rect);
+  canvas.brush =
+      look.fillColor != graphics::clNone
+          ? ui::TBrush{graphics::ResolveSystemColor(look.fillColor), ui::TBrushStyle::bsSolid}
+          : ui::TBrush{graphics::clWhite, ui::TBrushStyle::bsClear};
+  canvas.pen = {graphics::ResolveSystemColor(look.lineColor), RoundHalfEven(look.lineWidth),
+                look.lineColor != graphics::clNone ? look.lineStyle : TPenStyle::psClear};
+  canvas.BezierShape(curves.start, curves.quarters);
+}
+
+}  // namespace
 
 EllipseCurves EllipseIn(double left, double top, double right, double bottom) {
   // The distance of a quarter circle's control points from its ends, as a part of the radius.
@@ -148,45 +180,30 @@ EllipseCurves EllipseIn(double left, double top, double right, double bottom) {
             {{cx + kx, top}, {right, cy - ky}, {right, cy}}}}};
 }
 
-namespace {
-
-// The box an ellipse (or a rectangle) of these bounds draws in: its last pixel row and column
-// are inside.
-EllipseCurves CurvesFor(const ui::TRect& r) {
-  return EllipseIn(r.left, r.top, r.Width() > 1 ? r.right - 1 : r.right,
-                   r.Height() > 1 ? r.bottom - 1 : r.bottom);
+ShapeLook LookOf(const model::RectRecord& record) {
+  // As TPRShape::SetLineWidth: a width below 0 (or none at all) is not taken.
+  const float width = record.lineWidth >= 0 ? record.lineWidth : 0;
+  return {record.fillColor, record.lineColor, width, TPenStyle::psSolid};
 }
 
-}  // namespace
-
-void TPREllipse::Print(TPRCanvas& canvas, const ui::TRect& rect) {
-  pdf::TPdfCanvas& pdf = canvas.Pdf();
-  const double H = canvas.PageHeight();
-  const bool outline = LineColor() != graphics::clNone && LineStyle() != TPenStyle::psClear;
-  const bool area = rect.Width() > 1 && rect.Height() > 1;
-  const bool fill = FillColor() != graphics::clNone && area;
-  if (rect.Width() <= 1 && rect.Height() <= 1) return;
-  if (!outline && !fill) return;
-
-  if (LineStyle() != TPenStyle::psClear) pdf.SetDash(DashOf(LineStyle()), 0);
-  const EllipseCurves curves = CurvesFor(rect);
-  pdf.MoveTo(curves.start.x, H - curves.start.y);
-  for (const ui::TBezier& q : curves.quarters)
-    pdf.CurveTo(q.control1.x, H - q.control1.y, q.control2.x, H - q.control2.y, q.end.x,
-                H - q.end.y);
-  // A flat ellipse is a line there and back, which has no inside but is closed all the same.
-  FinishPath(pdf, *this, fill, outline, true);
+void PrintShape(TPRCanvas& canvas, ElementKind kind, const ShapeLook& look, const ui::TRect& rect) {
+  if (kind == ElementKind::Ellipse) {
+    PrintEllipse(canvas, look, rect);
+  } else {
+    PrintRect(canvas, look, rect);
+  }
 }
 
-void TPREllipse::Paint(ui::Canvas& canvas) {
-  const EllipseCurves curves = CurvesFor(ClientRect());
-  canvas.brush =
-      FillColor() != graphics::clNone
-          ? ui::TBrush{graphics::ResolveSystemColor(FillColor()), ui::TBrushStyle::bsSolid}
-          : ui::TBrush{graphics::clWhite, ui::TBrushStyle::bsClear};
-  canvas.pen = {graphics::ResolveSystemColor(LineColor()), RoundHalfEven(LineWidth()),
-                LineColor() != graphics::clNone ? LineStyle() : TPenStyle::psClear};
-  canvas.BezierShape(curves.start, curves.quarters);
+void PaintShape(ui::Canvas& canvas, ElementKind kind, const ShapeLook& look,
+                const ui::TRect& rect) {
+  if (kind == ElementKind::Ellipse) {
+    PaintEllipse(canvas, look, rect);
+  } else {
+    PaintRect(canvas, look, rect);
+  }
 }
+
+TPRRect::TPRRect(ui::Component* owner) : TPRShape(owner) {}
+TPREllipse::TPREllipse(ui::Component* owner) : TPRShape(owner) {}
 
 }  // namespace quirabel::report
