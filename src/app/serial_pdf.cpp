@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/application.h"
-#include "designer/document_window.h"
+#include "designer/page_model.h"
 #include "serial/serial_error.h"
 #include "serial/series_settings.h"
 
@@ -97,8 +97,7 @@ bool SerialPdf::WriteLink(const std::filesystem::path& file, const serial::LinkF
 
 serial::SerialRun SerialPdf::RunOf(const serial::LinkFile& link, const serial::CsvTable& table,
                                    const SerialRequest& request) const {
-  if (designer::DocumentWindow* window = application_.DocumentWindow())
-    window->Page().StoreCurrentPage();
+  if (designer::PageModel* page = application_.Page()) page->StoreCurrentPage();
   serial::SerialRun run;
   run.project = &application_.State();
   run.link = link;
@@ -181,12 +180,13 @@ void SerialPdf::StartTool(const char* path, const std::vector<std::string>& argu
 }
 
 bool SerialPdf::LinkToolClick() {
-  if (application_.DocumentWindow() == nullptr) return false;
+  designer::PageModel* page = application_.Page();
+  if (page == nullptr) return false;
   if (!CheckProjectNumber()) return false;
   // After "--" nothing is taken for an option, by Qt or by the tool.
   std::vector<std::string> arguments{"--", application_.State().projectNumber};
   // The data fields of the page on screen, as its elements carry them now.
-  for (const designer::PageElement& element : application_.DocumentWindow()->Page().Elements()) {
+  for (const designer::PageElement& element : page->Elements()) {
     for (std::string& field : designer::DataFieldsOf(*element.item))
       arguments.push_back(std::move(field));
   }
@@ -216,7 +216,7 @@ bool SerialPdf::MailToolClick() {
 }
 
 bool SerialPdf::PrepareRun() {
-  if (application_.DocumentWindow() == nullptr) return false;
+  if (application_.Page() == nullptr) return false;
   if (!CheckProjectNumber()) return false;
   link_ = ReadLink(ProjectLinkFile());
   if (!link_) return false;
@@ -282,7 +282,7 @@ bool SerialPdf::PrintClick(bool oneFile) {
 bool SerialPdf::RunChosen() { return SettingsWindow().OneFile() ? RunIntoOneFile() : RunPerRow(); }
 
 bool SerialPdf::RunIntoOneFile() {
-  if (!link_ || !table_ || application_.DocumentWindow() == nullptr) return false;
+  if (!link_ || !table_ || application_.Page() == nullptr) return false;
   ui::Platform& platform = *application_.GetPlatform();
   const std::string& target = SettingsWindow().targetFolderLabel->Caption();
   const std::string start =
@@ -320,7 +320,7 @@ serial::OnePdfOutcome SerialPdf::RunIntoOneFileAt(const std::filesystem::path& f
 }
 
 bool SerialPdf::RunPerRow() {
-  if (!link_ || !table_ || application_.DocumentWindow() == nullptr) return false;
+  if (!link_ || !table_ || application_.Page() == nullptr) return false;
   ui::Platform& platform = *application_.GetPlatform();
   dialogs::SerialSettingsWindow& settings = SettingsWindow();
   SerialRequest request;

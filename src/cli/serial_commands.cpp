@@ -19,6 +19,8 @@
 #include "cli/progress_line.h"
 #include "base/scratch_folder.h"
 #include "base/shared_bytes.h"
+#include "designer/element_kinds.h"
+#include "designer/projectfile/page_text.h"
 #include "serial/run_check.h"
 #include "serial/series_settings.h"
 
@@ -45,16 +47,18 @@ std::optional<std::size_t> Positive(std::string_view text) {
   return value;
 }
 
-// The data fields of every page of the open project.
+// The data fields of every page of the open project, read from the stored pages without building
+// any of them. A page that cannot be read is told and left out.
 std::set<std::string> ProjectDataFields(app::Application& application) {
   std::set<std::string> fields;
-  designer::ProjectState& state = application.State();
-  const int shown = state.currentPage;
-  for (int page = 1; page <= state.pageCount; ++page) {
-    if (!application.GoToPage(page)) continue;
-    fields.insert(state.dataFields.begin(), state.dataFields.end());
+  for (const SharedBytes& text : application.State().pageTexts) {
+    try {
+      for (std::string& field : designer::DataFieldsOf(designer::projectfile::ReadPageText(text)))
+        fields.insert(std::move(field));
+    } catch (const designer::projectfile::ProjectFileError& e) {
+      application.GetPlatform()->ShowMessage(e.what());
+    }
   }
-  application.GoToPage(shown);
   return fields;
 }
 

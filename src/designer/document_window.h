@@ -27,14 +27,14 @@ namespace quirabel::designer {
 // The document window: shows and edits one page model (Page()) on a grey background, with the
 // resize handles and ruler markers of the chosen element, the side panel and the mouse editing.
 // It keeps no project state of its own; the page is the model's, the rest the application's.
-class DocumentWindow : public ui::TForm {
+class DocumentWindow : public ui::TForm, private EditingSurface {
  public:
   DocumentWindow(ui::Component* owner, ProjectState& state);
   ~DocumentWindow() override;
   std::string ClassName() const override { return "DocumentWindow"; }
 
   // The page shown and edited.
-  PageModel& Page() { return page_; }
+  PageModel& Page() override { return page_; }
   const PageModel& Page() const { return page_; }
 
   // Components.
@@ -46,10 +46,10 @@ class DocumentWindow : public ui::TForm {
 
   // The resize handles at the corners of the selected element, and the ruler markers along its
   // sides.
-  ui::TImage* Handle(Corner corner) const { return handles_[static_cast<int>(corner)]; }
-  ui::TImage* Marker(Side side) const { return markers_[static_cast<int>(side)]; }
-  const std::array<ui::TImage*, 4>& Handles() const { return handles_; }
-  const std::array<ui::TImage*, 4>& Markers() const { return markers_; }
+  ui::TImage* Handle(Corner corner) const override { return handles_[static_cast<int>(corner)]; }
+  ui::TImage* Marker(Side side) const override { return markers_[static_cast<int>(side)]; }
+  const std::array<ui::TImage*, 4>& Handles() const override { return handles_; }
+  const std::array<ui::TImage*, 4>& Markers() const override { return markers_; }
 
   ProjectState& State() { return state_; }
   // The element tools: the next click on the page creates an element of the mode ("label",
@@ -79,11 +79,11 @@ class DocumentWindow : public ui::TForm {
   // "Eigenschaften...": the property window of the pressed element's kind, when the pressed
   // element is of that kind. Double-clicks on text lines, text fields and rectangles ask for it
   // too.
-  void PopupPropertiesClick(Popup popup);
+  void PopupPropertiesClick(Popup popup) override;
   // Frees every element and the background; nothing stays chosen.
   void ClearPage();
   // Puts the resize handles at the corners of an element (none: they stay).
-  void PlaceHandlesAround(const report::TPRItem* element);
+  void PlaceHandlesAround(const report::TPRItem* element) override;
   void ShowHandlesOnTop();
   // Nothing is chosen any more: no element, handle or marker (a click beside the page).
   void LetGo();
@@ -114,7 +114,7 @@ class DocumentWindow : public ui::TForm {
   // property set): whoever keeps the undo history records a step. Actions with the same merge key
   // in a row make one step (see UndoHistory).
   std::function<void(std::string_view mergeKey)> OnChanged;
-  void Changed(std::string_view mergeKey = {}) {
+  void Changed(std::string_view mergeKey = {}) override {
     if (OnChanged) OnChanged(mergeKey);
   }
   // Opens a popup menu at a position on the page; the screen shows it, tests record it.
@@ -132,13 +132,26 @@ class DocumentWindow : public ui::TForm {
   const GuideLines& Guides() const { return page_.Guides(); }
 
   // What the mouse picked on the page (the editing of elements keeps it up to date).
-  Selection& Selected() { return selection_; }
+  Selection& Selected() override { return selection_; }
   const Selection& Selected() const { return selection_; }
   // Where the mouse was last on the page background.
   int LastPagePointX = 0;
   int LastPagePointY = 0;
 
  private:
+  // What the mouse editing asks of the window besides the above.
+  ui::Platform* EditingPlatform() const override { return GetPlatform(); }
+  bool GridAid() const override { return state_.gridAid; }
+  void CreateArmedElementAt(int x, int y) override {
+    LastPagePointX = x;
+    LastPagePointY = y;
+    CreateArmedElement();
+  }
+  void ShowPosition(const std::string& text) override { positionLabel->SetCaption(text); }
+  void ShowPopup(Popup popup, int x, int y) override {
+    if (OnPopup) OnPopup(popup, x, y);
+  }
+
   void AttachBackgroundHandlers(report::TPRJpegImage& background);
   // What the window shows besides the page once a page is built or rebuilt.
   void ShowBuiltPage(bool maximise);

@@ -13,8 +13,8 @@ namespace pf = projectfile;
 std::span<const ElementClass* const> ElementClasses() {
   // The registry, in the order of ElementKind: one line per kind.
   static const std::array classes = {
-      &kinds::RectClass(), &kinds::LabelClass(),  &kinds::TextClass(),
-      &kinds::JpegClass(), &kinds::BitmapClass(), &kinds::CodeClass(),
+      &kinds::RectClass(),   &kinds::LabelClass(), &kinds::TextClass(),    &kinds::JpegClass(),
+      &kinds::BitmapClass(), &kinds::CodeClass(),  &kinds::EllipseClass(),
   };
   return classes;
 }
@@ -58,6 +58,14 @@ bool CaptionFitsFile(std::string_view utf8) {
 
 report::TPRItem* MakeElement(ElementKind kind, ui::Component* owner) {
   return ClassOf(kind).Make(owner);
+}
+
+std::vector<std::string> DataFieldsOf(const pf::PageText& page) {
+  std::vector<std::string> fields;
+  for (const pf::ElementBlock& block : page.elements) {
+    for (std::string& field : DataFieldsOf(block)) fields.push_back(std::move(field));
+  }
+  return fields;
 }
 
 pf::ElementBlock StoreElement(const report::TPRItem& item) { return ClassOf(item).Store(item); }

@@ -92,6 +92,10 @@ class ElementClass {
     if (field.empty()) return {};
     return {std::move(field)};
   }
+  // The same, read from the element's block without building it.
+  virtual std::vector<std::string> DataFields(const projectfile::ElementBlock&) const {
+    return {};
+  }
   // A row's cell into one of the element's data fields.
   virtual void FillField(report::TPRItem& item, const std::string& /*field*/,
                          std::string_view cell) const {
@@ -162,6 +166,11 @@ inline void FillDataField(report::TPRItem& item, std::string_view cell) {
 inline std::vector<std::string> DataFieldsOf(const report::TPRItem& item) {
   return ClassOf(item).DataFields(item);
 }
+inline std::vector<std::string> DataFieldsOf(const projectfile::ElementBlock& block) {
+  return ClassOf(block.kind).DataFields(block);
+}
+// The data fields of every element of a page as stored, in the order of the elements.
+std::vector<std::string> DataFieldsOf(const projectfile::PageText& page);
 inline void FillField(report::TPRItem& item, const std::string& field, std::string_view cell) {
   ClassOf(item).FillField(item, field, cell);
 }

@@ -42,7 +42,7 @@ struct GuideLineInfo {
 // inside the page edges, the crop marks, and the fold and perforation lines with their drag
 // handles and distance labels. Lines lie on the page; handles and labels on the grey frame
 // around it. A page builds each line once and reads and writes them through the page text.
-class GuideLines {
+class GuideLines final : public GuideSwitches {
  public:
   explicit GuideLines(PageModel& page);
   GuideLines(const GuideLines&) = delete;
@@ -89,12 +89,12 @@ class GuideLines {
   GuidePanel& Panel() const { return *panel_; }
 
   // The side panel's groups ("Pfalze" for folds, "Perforation" for perforations).
-  void SetLinesVisible(bool fold, bool visible);
-  void SetHandlesVisible(bool fold, bool visible);
-  void SetLabelsVisible(bool fold, bool visible);
-  void LinesToFront(bool fold);
+  void SetLinesVisible(bool fold, bool visible) override;
+  void SetHandlesVisible(bool fold, bool visible) override;
+  void SetLabelsVisible(bool fold, bool visible) override;
+  void LinesToFront(bool fold) override;
   // Sends the lines of the group to the back and the page background behind them.
-  void LinesToBack(bool fold);
+  void LinesToBack(bool fold) override;
 
   int Count(GuideKind kind) const { return counters_[Index(kind)]; }
   report::TPRImage* Line(GuideKind kind, int number) const;

@@ -1,10 +1,8 @@
 #include "designer/guide_panel.h"
 
-#include "designer/guide_lines.h"
-
 namespace quirabel::designer {
 
-GuidePanel::GuidePanel(ui::Component* owner, GuideLines& guides)
+GuidePanel::GuidePanel(ui::Component* owner, GuideSwitches& guides)
     : ui::TForm(owner), guides_(guides) {
   SetName("GuidePanel");
   SetCaption("Hilfslinien");
@@ -56,7 +54,7 @@ GuidePanel::Group GuidePanel::MakeGroup(bool fold, int top, const char* heading,
     b->SetParent(this);
     return b;
   };
-  GuideLines& g = guides_;
+  GuideSwitches& g = guides_;
   Group group;
   group.lines = box(names[0], "Lines", 0, [&g, fold](bool on) { g.SetLinesVisible(fold, on); });
   group.handles = box(names[1], "Maker", 1, [&g, fold](bool on) { g.SetHandlesVisible(fold, on); });

@@ -5,7 +5,19 @@
 
 namespace quirabel::designer {
 
-class GuideLines;
+// What the side panel's groups switch; the guide lines of the page answer it.
+class GuideSwitches {
+ public:
+  // `fold`: the "Pfalze" group (fold lines), else "Perforation".
+  virtual void SetLinesVisible(bool fold, bool visible) = 0;
+  virtual void SetHandlesVisible(bool fold, bool visible) = 0;
+  virtual void SetLabelsVisible(bool fold, bool visible) = 0;
+  virtual void LinesToFront(bool fold) = 0;
+  virtual void LinesToBack(bool fold) = 0;
+
+ protected:
+  ~GuideSwitches() = default;
+};
 
 // The two groups beside the page of an orderable document, "Pfalze" for the fold lines and
 // "Perforation" for the perforation lines: whether lines, handles and distance labels show, and
@@ -13,7 +25,7 @@ class GuideLines;
 // document window.
 class GuidePanel : public ui::TForm {
  public:
-  GuidePanel(ui::Component* owner, GuideLines& guides);
+  GuidePanel(ui::Component* owner, GuideSwitches& guides);
   std::string ClassName() const override { return "GuidePanel"; }
 
   struct Group {
@@ -30,7 +42,7 @@ class GuidePanel : public ui::TForm {
 
  private:
   Group MakeGroup(bool fold, int top, const char* heading, const char* names[5]);
-  GuideLines& guides_;
+  GuideSwitches& guides_;
 };
 
 }  // namespace quirabel::designer

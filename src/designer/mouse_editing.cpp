@@ -7,7 +7,8 @@
 #include <string_view>
 
 #include "base/rounding.h"
-#include "designer/document_window.h"
+#include "designer/page_model.h"
+#include "designer/selection.h"
 #include "report/pr_images.h"
 #include "report/pr_shapes.h"
 #include "ui/platform.h"
@@ -18,44 +19,11 @@ using report::TPRItem;
 
 namespace {
 
-// Moving keeps an element 5 mm (at 2.837 pixels a millimetre) off the page edges.
-constexpr double kMargin = 14.185;
-
 bool IsImage(const TPRItem* element) {
   return element != nullptr && TypeOf(*element).menu == ElementMenu::Image;
 }
 
 }  // namespace
-
-// The nearest whole pixel at least 5 mm from the near edge is 15, from the far edge the page
-// size less 15 (14.185 rounded outward).
-MarginRange MovableRange(int page, int size) {
-  const int low = static_cast<int>(std::ceil(kMargin));
-  const int high = static_cast<int>(std::floor(page - size - kMargin));
-  // An element larger than the room between the margins stands at the near margin.
-  return {low, std::max(low, high)};
-}
-
-MarginRange MovableRange(int page, int size, int from) {
-  const MarginRange range = MovableRange(page, size);
-  return {std::min(range.low, from), std::max(range.high, from)};
-}
-
-int ClampToPage(int candidate, int page, int size, int from) {
-  const MarginRange range = MovableRange(page, size, from);
-  return std::clamp(candidate, range.low, range.high);
-}
-
-int PlaceOnPage(int candidate, int page, int size) {
-  const MarginRange range = MovableRange(page, size);
-  return std::clamp(candidate, range.low, range.high);
-}
-
-int NearEdgeLimit(int from) { return std::min(static_cast<int>(std::ceil(kMargin)), from); }
-
-int FarEdgeLimit(int page, int from) {
-  return std::max(static_cast<int>(std::floor(page - kMargin)), from);
-}
 
 void MouseEditing::AttachElement(TPRItem& item) {
   const Kind kind = TypeOf(item).menu;
@@ -97,21 +65,16 @@ void MouseEditing::AttachHandles() {
 }
 
 ui::TCursor MouseEditing::Cursor() const {
-  const ui::Platform* platform = window_.GetPlatform();
+  const ui::Platform* platform = window_.EditingPlatform();
   return platform != nullptr ? platform->ScreenCursor() : ui::crDefault;
 }
 
 void MouseEditing::SetCursor(ui::TCursor cursor) {
-  if (ui::Platform* platform = window_.GetPlatform()) platform->SetScreenCursor(cursor);
+  if (ui::Platform* platform = window_.EditingPlatform()) platform->SetScreenCursor(cursor);
 }
 
 void MouseEditing::ProcessMessages() {
-  if (ui::Platform* platform = window_.GetPlatform()) platform->ProcessMessages();
-}
-
-bool MouseEditing::OnPage(const TPRItem& item) const {
-  const auto& children = window_.Page().LayoutPanel().Controls();
-  return std::find(children.begin(), children.end(), &item) != children.end();
+  if (ui::Platform* platform = window_.EditingPlatform()) platform->ProcessMessages();
 }
 
 void MouseEditing::ShowHandles() {
@@ -143,7 +106,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
       // The image menu acts on this image; the selection stays where it was.
       window_.Selected().SetImageMenuTarget(item);
       ProcessMessages();
-      if (window_.OnPopup) window_.OnPopup(ElementMenu::Image, pageX, pageY);
+      window_.ShowPopup(ElementMenu::Image, pageX, pageY);
     }
     return;
   }
@@ -161,7 +124,7 @@ void MouseEditing::Press(TPRItem& item, Kind kind, ui::TMouseButton button, int 
   } else if (right) {
     // The element may be gone once pending messages ran: nothing below touches it.
     ProcessMessages();
-    if (window_.OnPopup) window_.OnPopup(kind, pageX, pageY);
+    window_.ShowPopup(kind, pageX, pageY);
   }
 }
 
@@ -169,14 +132,8 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
   // While creation is armed the next click belongs to the page background and the cursor stays;
   // text lines, rectangles and images still show their position, images their markers too.
   if (kind == Kind::Text && CreationArmed()) return;
-  window_.positionLabel->SetCaption(std::to_string(item.Top()) + " x " +
-                                    std::to_string(item.Left()));
+  window_.ShowPosition(std::to_string(item.Top()) + " x " + std::to_string(item.Left()));
   if (kind != Kind::Image && CreationArmed()) return;
-  if (kind != Kind::Text) {
-    ProcessMessages();
-    // Pending messages may have deleted the element.
-    if (!OnPage(item)) return;
-  }
   if (kind != Kind::Image || !CreationArmed()) SetCursor(ui::crDefault);
   LeavePressedElement(item, kind);
 
@@ -191,7 +148,7 @@ void MouseEditing::Move(TPRItem& item, Kind kind, int x, int y) {
   const int cx = item.Left() + x - drag_.grabX;
   // The grid aid holds text and rectangles to multiples of 5, each direction on its own; images
   // place freely.
-  const bool grid = kind != Kind::Image && window_.State().gridAid;
+  const bool grid = kind != Kind::Image && window_.GridAid();
   const bool takeTop = !grid || cy % 5 == 0;
   const bool takeLeft = !grid || cx % 5 == 0;
   // A drag may always bring the element back to where it was pressed.
@@ -258,7 +215,7 @@ ui::TCursor HoverCursor(int corner) {
 bool MouseEditing::HandleHeld(Corner corner) const {
   if (pressedHandle_ != window_.Handle(corner)) return false;
   // Without a screen cursor the press alone marks the drag.
-  return window_.GetPlatform() == nullptr || Cursor() == SizeCursor(static_cast<int>(corner));
+  return window_.EditingPlatform() == nullptr || Cursor() == SizeCursor(static_cast<int>(corner));
 }
 
 void MouseEditing::CreateAt(int pageX, int pageY) {
@@ -267,9 +224,7 @@ void MouseEditing::CreateAt(int pageX, int pageY) {
       window_.Page().Background() != nullptr
           ? ui::TPoint{window_.Page().Background()->Left(), window_.Page().Background()->Top()}
           : ui::TPoint{0, 0};
-  window_.LastPagePointX = pageX - background.x;
-  window_.LastPagePointY = pageY - background.y;
-  window_.CreateArmedElement();
+  window_.CreateArmedElementAt(pageX - background.x, pageY - background.y);
 }
 
 void MouseEditing::HandlePress(Corner corner, int x, int y) {

@@ -1,16 +1,23 @@
 #pragma once
 
+#include <array>
 #include <functional>
+#include <string>
+#include <string_view>
 
 #include "designer/element_kinds.h"
 #include "designer/memo_geometry.h"
+#include "designer/page_margins.h"
 #include "report/pr_item.h"
 #include "report/pr_labels.h"
 #include "ui/control.h"
+#include "ui/controls.h"
+#include "ui/platform.h"
 
 namespace quirabel::designer {
 
-class DocumentWindow;
+class PageModel;
+class Selection;
 
 // The corners of an element where its resize handles stand, and the sides its ruler markers run
 // along.
@@ -30,33 +37,42 @@ struct DragState {
   ui::TRect pressedBounds{};  // of the element at the last press on it or on a handle
 };
 
-// The one margin rule of moving and resizing: elements keep 5 mm off the page edges, which on
-// whole page pixels is 15 pixels at the top and left and as far as whole pixels allow at the
-// right and bottom. Moves and resizes are clamped to it, never refused.
+// What mouse editing needs of the window it edits in: the page, what is picked, the handles and
+// markers it places, and the hooks the window answers. The document window is one.
+class EditingSurface {
+ public:
+  virtual PageModel& Page() = 0;
+  virtual Selection& Selected() = 0;
+  virtual ui::TImage* Handle(Corner corner) const = 0;
+  virtual ui::TImage* Marker(Side side) const = 0;
+  virtual const std::array<ui::TImage*, 4>& Handles() const = 0;
+  virtual const std::array<ui::TImage*, 4>& Markers() const = 0;
+  // Puts the resize handles at the corners of an element (none: they stay).
+  virtual void PlaceHandlesAround(const report::TPRItem* element) = 0;
+  // The screen cursor and pending messages; none in a window without a platform.
+  virtual ui::Platform* EditingPlatform() const = 0;
+  // Whether moves snap to the 5-pixel grid.
+  virtual bool GridAid() const = 0;
+  // The position readout of the element under the mouse.
+  virtual void ShowPosition(const std::string& text) = 0;
+  // An action changed the page (see DocumentWindow::Changed).
+  virtual void Changed(std::string_view mergeKey = {}) = 0;
+  // The armed click on the page background, at a point of the background.
+  virtual void CreateArmedElementAt(int x, int y) = 0;
+  virtual void PopupPropertiesClick(ElementMenu popup) = 0;
+  // Opens a popup menu at a position on the page.
+  virtual void ShowPopup(ElementMenu popup, int x, int y) = 0;
 
-// The lowest and highest top (or left) an element of `size` may take on a page of `page` pixels.
-// `from` is where the element stands now: one already beyond a margin (read from a file, or
-// larger than the page) may stay there and move inward freely, but never further out.
-struct MarginRange {
-  int low;
-  int high;
+ protected:
+  ~EditingSurface() = default;
 };
-MarginRange MovableRange(int page, int size, int from);
-MarginRange MovableRange(int page, int size);
-// The top (or left) a move to `candidate` gives the element that stood at `from`.
-int ClampToPage(int candidate, int page, int size, int from);
-// Where a new element (created, pasted) of `size` goes when asked for `candidate`.
-int PlaceOnPage(int candidate, int page, int size);
-// The near and far edge a resize may take: not past the margins, unless the edge already was.
-int NearEdgeLimit(int from);
-int FarEdgeLimit(int page, int from);
 
 // Selecting, moving and resizing the elements of a document window with the mouse: the press,
 // move and release handlers of every element kind and of the four resize handles, the ruler
 // markers, the position readout and the cursors that tell the person what a press would do.
 class MouseEditing {
  public:
-  explicit MouseEditing(DocumentWindow& window) : window_(window) {}
+  explicit MouseEditing(EditingSurface& window) : window_(window) {}
   MouseEditing(const MouseEditing&) = delete;
   MouseEditing& operator=(const MouseEditing&) = delete;
 
@@ -88,8 +104,6 @@ class MouseEditing {
   void LeavePressedElement(report::TPRItem& item, Kind kind);
   void ShowMarkers(const report::TPRItem& item);
   void ShowHandles();
-  // Whether an element is still on the page (pending messages may have freed it).
-  bool OnPage(const report::TPRItem& item) const;
 
   // Held: pressed last, and its size cursor still shows.
   bool HandleHeld(Corner corner) const;
@@ -106,7 +120,7 @@ class MouseEditing {
   bool CreationArmed() const { return Cursor() == ui::crUpArrow; }
   void ProcessMessages();
 
-  DocumentWindow& window_;
+  EditingSurface& window_;
   DragState drag_;
   // The handle pressed last; its drag lasts while its size cursor shows.
   const ui::Control* pressedHandle_ = nullptr;

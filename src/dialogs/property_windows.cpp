@@ -7,6 +7,7 @@
 #include "base/user_error.h"
 #include "designer/document_window.h"
 #include "designer/element_kinds.h"
+#include "designer/page_margins.h"
 #include "dialogs/data_field_window.h"
 #include "dialogs/text_import.h"
 #include "graphics/bitmap.h"
@@ -771,19 +772,22 @@ RectanglePropertiesWindow::RectanglePropertiesWindow(ui::Component* owner, Docum
   GuardArrow(*lineWidthUpDown, *lineWidthEdit, kBorderWidthRange);
   TakeTypedNumber(
       *lineWidthEdit, *lineWidthUpDown, kBorderWidthRange, "border",
-      [this] { return PressedRectangle(); }, [](const report::TPRRect& r) { return r.LineWidth(); },
-      [](report::TPRRect& r, float width) { r.SetLineWidth(width); });
+      [this] { return PressedShape(); }, [](const report::TPRShape& r) { return r.LineWidth(); },
+      [](report::TPRShape& r, float width) { r.SetLineWidth(width); });
   lineWidthUpDown->OnArrowClick = [this](ui::TUpDown&, ui::TUpDownDirection) {
     OnLineWidthArrow();
   };
 }
 
-report::TPRRect* RectanglePropertiesWindow::PressedRectangle() const {
-  return static_cast<report::TPRRect*>(PressedOf(ElementKind::Rect));
+report::TPRShape* RectanglePropertiesWindow::PressedShape() const {
+  // Every shape kind (rectangle, ellipse) has what this window sets.
+  designer::DocumentWindow* document = Document();
+  return document != nullptr ? dynamic_cast<report::TPRShape*>(document->Selected().Pressed())
+                             : nullptr;
 }
 
 void RectanglePropertiesWindow::OnWindowShown() {
-  if (report::TPRRect* rect = PressedRectangle()) {
+  if (report::TPRShape* rect = PressedShape()) {
     ShowNumber(*lineWidthEdit, *lineWidthUpDown, rect->LineWidth());
     lineColorButton->SetSwatchColor(rect->LineColor());
     fillColorButton->SetSwatchColor(rect->FillColor());
@@ -791,32 +795,32 @@ void RectanglePropertiesWindow::OnWindowShown() {
 }
 
 void RectanglePropertiesWindow::OnLineColorClick() {
-  report::TPRRect* rect = PressedRectangle();
+  report::TPRShape* rect = PressedShape();
   const auto color = ChooseColor(rect != nullptr ? rect->LineColor() : graphics::clBlack);
-  if (color && (rect = PressedRectangle()) != nullptr) {
+  if (color && (rect = PressedShape()) != nullptr) {
     Edit(*rect, "", [&] { rect->SetLineColor(*color); });
     lineColorButton->SetSwatchColor(rect->LineColor());
   }
 }
 
 void RectanglePropertiesWindow::OnFillColorClick() {
-  report::TPRRect* rect = PressedRectangle();
+  report::TPRShape* rect = PressedShape();
   const auto color = ChooseColor(rect != nullptr ? rect->FillColor() : graphics::clWhite);
-  if (color && (rect = PressedRectangle()) != nullptr) {
+  if (color && (rect = PressedShape()) != nullptr) {
     Edit(*rect, "", [&] { rect->SetFillColor(*color); });
     fillColorButton->SetSwatchColor(rect->FillColor());
   }
 }
 
 void RectanglePropertiesWindow::OnLineWidthArrow() {
-  report::TPRRect* rect = PressedRectangle();
+  report::TPRShape* rect = PressedShape();
   if (rect == nullptr) return;
   const double width = FieldNumber(*lineWidthEdit, kBorderWidthRange);
   Edit(*rect, "border", [&] { rect->SetLineWidth(static_cast<float>(width)); });
 }
 
 void RectanglePropertiesWindow::OnPresetShape(const PresetShape& shape) {
-  report::TPRRect* rect = PressedRectangle();
+  report::TPRShape* rect = PressedShape();
   if (rect == nullptr) return;
   designer::DocumentWindow* document = Document();
   if (document == nullptr) return;
@@ -832,7 +836,7 @@ void RectanglePropertiesWindow::OnPresetShape(const PresetShape& shape) {
 }
 
 void RectanglePropertiesWindow::Nudge(int dx, int dy) {
-  report::TPRRect* rect = PressedRectangle();
+  report::TPRShape* rect = PressedShape();
   if (rect == nullptr) return;
   MoveBy(*rect, dx, dy);
 }

@@ -294,8 +294,8 @@ class TextPropertiesWindow : public TextElementWindow<report::TPRText> {
   void ShowPlainText(const report::TPRText& text) override;
 };
 
-// "Eigenschaften": border colour, fill colour and border width of the pressed rectangle, preset
-// shapes ("Autoform") and fine positioning.
+// "Eigenschaften": border colour, fill colour and border width of the pressed rectangle or
+// ellipse, preset shapes ("Autoform") and fine positioning.
 class RectanglePropertiesWindow : public ElementWindow {
  public:
   RectanglePropertiesWindow(ui::Component* owner, DocumentSource document);
@@ -323,7 +323,7 @@ class RectanglePropertiesWindow : public ElementWindow {
                                                   {"BitBtn9", std::nullopt, 7}};
   ui::TColorButton* presetButtons[std::size(kPresetShapes)];
 
-  // The window came up: the width field shows the pressed rectangle's border width.
+  // The window came up: the width field shows the pressed shape's border width.
   void OnWindowShown();
   void OnLineColorClick();
   void OnFillColorClick();
@@ -331,9 +331,9 @@ class RectanglePropertiesWindow : public ElementWindow {
   void OnPresetShape(const PresetShape& shape);
   void Nudge(int dx, int dy);
 
-  // The pressed element when it is a rectangle.
-  report::TPRRect* PressedRectangle() const;
-  const report::TPRItem* Target() const override { return PressedRectangle(); }
+  // The pressed element when it is a shape (a rectangle or an ellipse).
+  report::TPRShape* PressedShape() const;
+  const report::TPRItem* Target() const override { return PressedShape(); }
 };
 
 }  // namespace quirabel::dialogs

@@ -28,6 +28,7 @@ const QHash<QString, QString>& Shapes() {
       {"memo",
        R"(<rect x="3" y="4" width="18" height="16" fill="#fff"/><path d="M6 8h12M6 12h12M6 16h8"/>)"},
       {"rect", R"(<rect x="4" y="6" width="16" height="12" fill="#f28b82"/>)"},
+      {"ellipse", R"(<ellipse cx="12" cy="12" rx="9" ry="6.5" fill="#f28b82"/>)"},
       {"code",
        R"(<rect x="3" y="3" width="7" height="7" fill="#fff"/><rect x="14" y="3" width="7" height="7" fill="#fff"/><rect x="3" y="14" width="7" height="7" fill="#fff"/><path d="M5.5 5.5h2v2h-2zM16.5 5.5h2v2h-2zM5.5 16.5h2v2h-2zM14 14h3v3h-3zM18 18h3v3h-3z" fill="#222"/>)"},
       {"image",

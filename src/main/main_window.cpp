@@ -247,6 +247,8 @@ void MainWindow::BuildMenus() {
                              true, [this] { Arm("code"); });
   QMenu* insert = menuBar()->addMenu(QString::fromUtf8("E&infügen"));
   insert->addAction(codeAction);
+  insert->addAction(
+      make("Ellipse", "Eine Ellipse zeichnen", "ellipse", true, [this] { Arm("Ellipse"); }));
 
   QMenu* extras = menuBar()->addMenu(QString::fromUtf8("&Extras"));
   extras->addAction(

@@ -243,6 +243,13 @@ void TPdfCanvas::LineTo(double x, double y) {
   }
 }
 
+void TPdfCanvas::CurveTo(double x1, double y1, double x2, double y2, double x3, double y3) {
+  if (std::string* out = Out()) {
+    AppendNumbers(*out, {x1, y1, x2, y2, x3, y3});
+    *out += " c\n";
+  }
+}
+
 void TPdfCanvas::Rectangle(double x, double y, double width, double height) {
   if (std::string* out = Out()) {
     AppendNumbers(*out, {x, y, width, height});

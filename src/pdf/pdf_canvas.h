@@ -86,6 +86,8 @@ class TPdfCanvas {
   void SetLineWidth(double width);
   void MoveTo(double x, double y);
   void LineTo(double x, double y);
+  // A cubic Bézier curve from the current point through the control points to (x3, y3).
+  void CurveTo(double x1, double y1, double x2, double y2, double x3, double y3);
   void Rectangle(double x, double y, double width, double height);
   void ClosePath();
   void NewPath();

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "model/element_kind.h"
+
 namespace quirabel::report {
 
-// The kinds of page element, in the order a page text lists elements of one number.
-enum class ElementKind { Rect, Label, Text, Jpeg, Bitmap, Code };
+using model::ElementKind;
 
 }  // namespace quirabel::report

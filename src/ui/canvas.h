@@ -59,6 +59,9 @@ class Canvas {
   virtual void Rectangle(const TRect& rect) = 0;
   // Lines with the pen through the points in turn.
   virtual void Polyline(std::span<const TPoint> points) = 0;
+  // The closed path from `start` through the segments: filled with the brush, outlined with the
+  // pen (nothing of either when clear).
+  virtual void BezierShape(TPointF start, std::span<const TBezier> segments) = 0;
   // Text in the font, its top-left corner at (x, y); UTF-8.
   virtual void TextOut(int x, int y, std::string_view text) = 0;
   // Text set as the PDF sets it: the font at `pixelSize` page pixels (fractional), its left edge

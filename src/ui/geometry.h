@@ -22,6 +22,22 @@ struct TRect {
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 
+// A point between pixels, for curves.
+struct TPointF {
+  double x = 0;
+  double y = 0;
+  friend bool operator==(const TPointF&, const TPointF&) = default;
+};
+
+// One cubic Bézier segment of a path: its two control points and its end; it starts where the
+// segment before it ended.
+struct TBezier {
+  TPointF control1;
+  TPointF control2;
+  TPointF end;
+  friend bool operator==(const TBezier&, const TBezier&) = default;
+};
+
 inline TRect Bounds(int left, int top, int width, int height) {
   return {left, top, left + width, top + height};
 }

@@ -306,6 +306,17 @@ TEST_F(PropertyWindowsTest, PresetShapesAndBorderOfTheRectangle) {
   thick.SetLineWidth(2.5F);
   thick.DblClick();
   EXPECT_EQ(w.lineWidthEdit->Text(), "2.5");
+  // An ellipse opens the same window, which sets its frame and fill alike.
+  auto& ellipse = Create<report::TPREllipse>(ElementKind::Ellipse, 150, 260, 60, 30);
+  ellipse.SetLineWidth(2);
+  ellipse.DblClick();
+  EXPECT_TRUE(w.Showing());
+  EXPECT_EQ(w.lineWidthEdit->Text(), "2");
+  w.lineWidthUpDown->Step(TUpDownDirection::updUp);
+  platform.colorAnswers = {graphics::clRed};
+  w.fillColorButton->Click();
+  EXPECT_EQ(ellipse.LineWidth(), 3);
+  EXPECT_EQ(ellipse.FillColor(), graphics::clRed);
 }
 
 TEST_F(PropertyWindowsTest, EditingAreaTakesTheFieldsSizeAndFont) {

@@ -106,14 +106,14 @@ TEST_F(DocumentWindowTest, ArmedClickCreatesAndDisarms) {
   window->Page().Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 30, 40);
   EXPECT_TRUE(window->Page().Elements().empty());  // not armed: nothing
 
-  for (const char* mode : {"label", "memo", "Rect"}) {
+  for (const char* mode : {"label", "memo", "Rect", "Ellipse"}) {
     window->ArmCreation(mode);
     window->Page().Background()->MouseMove(0, 30, 40);
     window->Page().Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 30, 40);
     EXPECT_EQ(platform.ScreenCursor(), ui::crDefault);
   }
   const auto elements = window->Page().Elements();
-  ASSERT_EQ(elements.size(), 3u);
+  ASSERT_EQ(elements.size(), 4u);
   auto* label = dynamic_cast<report::TPRLabel*>(elements[0].item);
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(label->Caption(), "Text Label");
@@ -129,9 +129,14 @@ TEST_F(DocumentWindowTest, ArmedClickCreatesAndDisarms) {
   EXPECT_EQ(rect->FillColor(), graphics::clRed);
   EXPECT_EQ(rect->LineColor(), graphics::clBlack);
   EXPECT_EQ(rect->BoundsRect(), ui::Bounds(30, 40, 100, 50));
+  auto* ellipse = dynamic_cast<report::TPREllipse*>(elements[3].item);
+  ASSERT_NE(ellipse, nullptr);
+  EXPECT_EQ(ellipse->Name(), "PREllipseBImage01235");
+  EXPECT_EQ(ellipse->FillColor(), graphics::clRed);
+  EXPECT_EQ(ellipse->BoundsRect(), ui::Bounds(30, 40, 100, 50));
   // Disarmed again: the next click creates nothing.
   window->Page().Background()->MouseDown(ui::TMouseButton::mbLeft, 0, 60, 60);
-  EXPECT_EQ(window->Page().Elements().size(), 3u);
+  EXPECT_EQ(window->Page().Elements().size(), 4u);
 }
 
 TEST_F(DocumentWindowTest, PicturesAreRecognisedByContentAndShrunk) {

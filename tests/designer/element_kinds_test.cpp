@@ -3,9 +3,12 @@
 // click mode; the background keeps its header record.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "designer/element_kinds.h"
 #include "designer/kinds/background_class.h"
 #include "designer/projectfile/page_text.h"
+#include "report/pr_shapes.h"
 
 namespace quirabel::designer {
 namespace {
@@ -51,6 +54,26 @@ TEST(ElementKindsTest, EveryKindReadsBackToTheSameBytesAndNamesItsMenus) {
     EXPECT_EQ(PageWith(*restored), bytes);
     EXPECT_EQ(kind->Settings(*restored), kind->Settings(*made));
     EXPECT_EQ(TextOf(*restored).dataField, TextOf(*made).dataField);
+    // Read from the block, the data fields are those of the element built from it.
+    EXPECT_EQ(DataFieldsOf(block), DataFieldsOf(*restored));
+  }
+}
+
+TEST(ElementKindsTest, AShapeRecordLooksAsTheElementMadeFromIt) {
+  // The shapes print and paint through one routine per kind from their look; a record's look is
+  // the look of the element made from it, odd widths included.
+  ui::Component owner;
+  for (ElementKind kind : {ElementKind::Rect, ElementKind::Ellipse}) {
+    for (float width : {0.0F, 2.5F, -1.0F, std::numeric_limits<float>::quiet_NaN()}) {
+      pf::ElementBlock block;
+      block.kind = kind;
+      block.record = pf::RectRecord{"PRShape9", 0x00FF00, 0x0000FF, 10, 20, 30, 40, width};
+      report::TPRItem* element = RestoreElement(block, graphics::Picture(), &owner);
+      EXPECT_EQ(static_cast<report::TPRShape&>(*element).Look(),
+                report::LookOf(std::get<pf::RectRecord>(block.record)))
+          << static_cast<int>(kind) << " " << width;
+      delete element;
+    }
   }
 }
 

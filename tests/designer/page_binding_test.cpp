@@ -68,6 +68,11 @@ TEST_F(PageBindingTest, EveryKindSurvivesSaveAndLoadByteForByte) {
   auto& bmp = static_cast<report::TPRImage&>(window->Page().CreateElement(ElementKind::Bitmap));
   bmp.SetPicture(graphics::Picture::FromBmpBytes(graphics::WriteBmp(pixels)));
   bmp.SetBounds(190, 5, 12, 8);
+  auto& ellipse =
+      static_cast<report::TPREllipse&>(window->Page().CreateElement(ElementKind::Ellipse));
+  ellipse.SetBounds(20, 80, 60, 30);
+  ellipse.SetFillColor(graphics::RGB(0, 128, 255));
+  ellipse.SetLineWidth(2.5f);
   state.info.subject = "Thema";
   state.info.author = "Autorin";
   state.info.keywords = "Karte, Gruß";
@@ -77,11 +82,18 @@ TEST_F(PageBindingTest, EveryKindSurvivesSaveAndLoadByteForByte) {
   EXPECT_NE(first.find("<kxdata>a\r\nb\r\n</kxelement>"), std::string::npos);
   // A tag typed into a caption sits in a record of fixed size: it cannot end the block early.
   EXPECT_NE(first.find("</kxelement> aus"), std::string::npos);
+  // An ellipse is a rectangle's record in a block of its own kind.
+  EXPECT_NE(first.find("<kxelement ELL>" +
+                       pf::Encode(pf::RectRecord{"PREllipseBImage081510427", 0xFF8000, 0, 80, 20,
+                                                 30, 60, 2.5f}) +
+                       "</kxelement>"),
+            std::string::npos);
 
   DocumentWindow* other = NewWindow();
   other->LoadPageText(first, 1, false);
   EXPECT_EQ(other->Page().PageText(), first);
-  ASSERT_EQ(other->Page().Elements().size(), 5u);
+  ASSERT_EQ(other->Page().Elements().size(), 6u);
+  EXPECT_NE(dynamic_cast<report::TPREllipse*>(other->Page().Elements()[5].item), nullptr);
   auto* label2 = dynamic_cast<report::TPRLabel*>(other->Page().Elements()[0].item);
   ASSERT_NE(label2, nullptr);
   EXPECT_EQ(label2->Caption(), "Grüße </kxelement> aus Köln");

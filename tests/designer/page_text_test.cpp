@@ -84,10 +84,21 @@ TEST(PageTextTest, EveryKindRoundTrips) {
                    block(ElementKind::Text, TextRecord{}, EncodeTextLines("Erste\nZweite")),
                    block(ElementKind::Jpeg, ImageRecord{"J"}, JpegWithTags()),
                    block(ElementKind::Bitmap, ImageRecord{"B"}, bmp),
+                   block(ElementKind::Ellipse, RectRecord{"E", 0xFF, 0xFF00}, ""),
                    block(ElementKind::Rect, RectRecord{"last"}, "")};
   const std::string text = WritePageText(page);
   const PageText back = ReadPageText(text);
   EXPECT_EQ(WritePageText(back), text);
+  // A page is a value: read back it equals what was written, a copy equals it, and a change to
+  // one field of one record, or to one byte of a picture, makes it another page.
+  EXPECT_EQ(back, page);
+  PageText changed = back;
+  EXPECT_EQ(changed, back);
+  std::get<RectRecord>(changed.elements[5].record).lineColor ^= 1;
+  EXPECT_NE(changed, back);
+  changed = back;
+  changed.elements[4].data = std::string(bmp).replace(70, 1, "x");
+  EXPECT_NE(changed, back);
   EXPECT_EQ(back.background, page.background);
   EXPECT_EQ(back.backgroundJpeg, page.backgroundJpeg);
   ASSERT_EQ(back.elements.size(), page.elements.size());

@@ -57,7 +57,7 @@ void CheckGuideLines(const PageText& page) {
 // A code's content as stored, read and stored again, reads back to the same text.
 void CheckCodes(const PageText& page) {
   for (const auto& block : page.elements) {
-    if (block.kind != quirabel::report::ElementKind::Code) continue;
+    if (block.kind != quirabel::model::ElementKind::Code) continue;
     const std::string text = DecodeCodeContent(block.data.View());
     if (DecodeCodeContent(EncodeCodeContent(text)) != text) __builtin_trap();
   }

@@ -428,6 +428,9 @@ TEST_F(DesignerWindow, UndoKeysAndStatusBar) {
   EXPECT_TRUE(showsMillimetres);
 
   view.setFocus();
+  // The event loop runs between a drag and the next key, as it does for a person: the window
+  // becomes active, which its shortcuts need.
+  QCoreApplication::processEvents();
   QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
   ASSERT_EQ(form.Page().Elements().size(), 1u);
   report::TPRItem& back = *form.Page().Elements().front().item;

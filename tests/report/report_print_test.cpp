@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "report/pr_shapes.h"
 #include "support/fake_platform.h"
 #include "support/pdf_check.h"
+#include "support/recording_canvas.h"
 #include "support/test_folder.h"
 
 namespace quirabel::report {
@@ -231,6 +233,43 @@ TEST_F(PrintTest, ThinRectanglesAreLines) {
   for (auto [w, h] : {std::pair{1, 1}, std::pair{0, 0}}) {
     line->SetBounds(10, 20, w, h);
     EXPECT_EQ(PrintPage(), kEmptyPage) << w << "x" << h;
+  }
+}
+
+TEST_F(PrintTest, EllipsesAreFourCurvesInsideTheirBounds) {
+  auto* ellipse = Add<TPREllipse>(panel, 10, 20, 100, 50);
+  ellipse->SetLineWidth(1);
+  const Lines curves = {"109 797.5 m", "109 783.97 86.84 773 59.5 773 c",
+                        "32.16 773 10 783.97 10 797.5 c", "10 811.03 32.16 822 59.5 822 c",
+                        "86.84 822 109 811.03 109 797.5 c"};
+  Lines outlined = {"/F0 10 Tf", "[] 0 d"};
+  outlined.insert(outlined.end(), curves.begin(), curves.end());
+  outlined.insert(outlined.end(), {"0 0 0 RG", "1 w", "s"});
+  EXPECT_EQ(PrintLines(), outlined);
+  ellipse->SetFillColor(graphics::clRed);
+  EXPECT_EQ(From(PrintLines(), "1 0 0 rg"), (Lines{"1 0 0 rg", "0 0 0 RG", "1 w", "b"}));
+  ellipse->SetLineColor(graphics::clNone);
+  EXPECT_EQ(From(PrintLines(), "1 0 0 rg"), (Lines{"1 0 0 rg", "h", "f"}));
+  ellipse->SetFillColor(graphics::clNone);
+  EXPECT_EQ(PrintPage(), kEmptyPage);
+
+  // The screen draws the same curves: the page pixels of the paint are the PDF's points.
+  ellipse->SetLineColor(graphics::clBlack);
+  testing::RecordingCanvas screen;
+  ellipse->Paint(screen);
+  ASSERT_EQ(screen.calls.size(), 1u);
+  std::istringstream painted(screen.calls[0].substr(screen.calls[0].find(' ')));
+  std::vector<double> pdfNumbers;
+  for (const std::string& line : curves) {
+    std::istringstream numbers(line);
+    for (double v; numbers >> v;) pdfNumbers.push_back(v);
+  }
+  for (std::size_t i = 0; i < pdfNumbers.size(); i += 2) {
+    double x = 0, y = 0;
+    char comma = 0;
+    painted >> x >> comma >> y;
+    EXPECT_NEAR(x + 10, pdfNumbers[i], 0.006) << i;
+    EXPECT_NEAR(842 - (y + 20), pdfNumbers[i + 1], 0.006) << i;
   }
 }
 

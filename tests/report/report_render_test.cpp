@@ -122,6 +122,14 @@ TEST(ReportRender, EveryElementAppearsWhereItStands) {
       graphics::Picture::FromJpegBytes(graphics::EncodeJpeg(SolidBitmap(16, 16, magenta), 95)));
   jpeg->SetParent(panel);
 
+  const TColor teal = RGB(0, 160, 160);
+  auto* ellipse = new TPREllipse(&window);
+  ellipse->SetName("PREllipse6");
+  ellipse->SetBounds(120, 140, 80, 50);
+  ellipse->SetFillColor(teal);
+  ellipse->SetLineColor(graphics::clNone);
+  ellipse->SetParent(panel);
+
   auto* hidden = new TPRRect(&window);  // not printable: shown on screen, absent from the PDF
   hidden->SetBounds(10, 150, 100, 40);
   hidden->SetFillColor(red);
@@ -163,6 +171,7 @@ TEST(ReportRender, EveryElementAppearsWhereItStands) {
       {"text field", {10, 70, 140, 130}, blue, 2, false},
       {"bitmap", {160, 70, 200, 110}, yellow, 2, true},
       {"jpeg", {220, 70, 280, 170}, magenta, 12, true},
+      {"ellipse", {120, 140, 199, 189}, teal, 2, false},
   };
   std::vector<bool> claimed(300 * 200, false);
   for (const auto& e : expectations) {
@@ -181,6 +190,12 @@ TEST(ReportRender, EveryElementAppearsWhereItStands) {
       EXPECT_GT(hits, inside / 20) << e.what;
     }
   }
+  // An ellipse fills its middle and leaves the corners of its bounds.
+  EXPECT_TRUE(Near(raster.At(160, 165), teal, 2));
+  EXPECT_TRUE(Near(raster.At(150, 165), teal, 2));
+  for (const auto& [x, y] :
+       {std::pair{122, 142}, std::pair{197, 142}, std::pair{122, 187}, std::pair{197, 187}})
+    EXPECT_TRUE(Near(raster.At(x, y), graphics::clWhite, 0)) << x << "," << y;
   // Everywhere else the page is white: the unprintable rectangle left no trace.
   int stray = 0;
   for (int y = 0; y < 200; ++y)

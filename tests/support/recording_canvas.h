@@ -26,6 +26,14 @@ class RecordingCanvas : public ui::Canvas {
     for (const auto& p : points) line << " " << p.x << "," << p.y;
     line << " pen " << Pen();
   }
+  void BezierShape(ui::TPointF start, std::span<const ui::TBezier> segments) override {
+    Line line = Log();
+    line << "BezierShape " << start.x << "," << start.y;
+    for (const auto& s : segments)
+      line << " " << s.control1.x << "," << s.control1.y << " " << s.control2.x << ","
+           << s.control2.y << " " << s.end.x << "," << s.end.y;
+    line << " pen " << Pen() << " brush " << Hex(brush.color) << Style(brush);
+  }
   void TextOut(int x, int y, std::string_view text) override {
     Log() << "TextOut " << x << "," << y << " '" << text << "' font " << font.name << " "
           << font.size << (font.bold ? " bold" : "") << (font.italic ? " italic" : "") << " "

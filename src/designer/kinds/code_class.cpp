@@ -76,6 +76,10 @@ class Code final : public ElementClass {
     return report::CodeFieldsOf(static_cast<const report::TPRCode&>(item).Content());
   }
 
+  std::vector<std::string> DataFields(const pf::ElementBlock& block) const override {
+    return report::CodeFieldsOf(pf::DecodeCodeContent(block.data.View()));
+  }
+
   void FillField(report::TPRItem& item, const std::string& field,
                  std::string_view cell) const override {
     static_cast<report::TPRCode&>(item).SetFieldValue(field, std::string(cell));

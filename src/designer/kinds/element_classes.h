@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "designer/element_kinds.h"
 #include "designer/projectfile/file_text.h"
@@ -18,6 +19,7 @@ const ElementClass& TextClass();
 const ElementClass& JpegClass();
 const ElementClass& BitmapClass();
 const ElementClass& CodeClass();
+const ElementClass& EllipseClass();
 
 // A text of a page text (Windows-1252) as UTF-8.
 inline std::string FromFile(std::string_view bytes) { return projectfile::FromFileText(bytes); }
@@ -43,6 +45,12 @@ void AppendFontSettings(std::string& settings, const TextElement& text) {
   AppendSetting(settings, text.FontItalic());
   AppendSetting(settings, text.FontColor());
   AppendSetting(settings, text.CharSpace());
+}
+
+// The one data field a record names; none when it names none.
+inline std::vector<std::string> StoredDataField(std::string_view dataField) {
+  if (dataField.empty()) return {};
+  return {FromFile(dataField)};
 }
 
 // An element's place and size from its record.

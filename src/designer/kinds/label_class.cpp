@@ -70,6 +70,10 @@ class Label final : public ElementClass {
     return {label.Caption(), label.dbfieldname()};
   }
 
+  std::vector<std::string> DataFields(const pf::ElementBlock& block) const override {
+    return StoredDataField(std::get<pf::LabelRecord>(block.record).dataField);
+  }
+
   void FillDataField(report::TPRItem& item, std::string_view cell) const override {
     static_cast<report::TPRLabel&>(item).SetCaption(std::string(cell));
   }

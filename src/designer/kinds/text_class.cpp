@@ -63,6 +63,10 @@ class TextField final : public ElementClass {
     return text;
   }
 
+  std::vector<std::string> DataFields(const pf::ElementBlock& block) const override {
+    return StoredDataField(std::get<pf::TextRecord>(block.record).dataField);
+  }
+
   ElementText Text(const report::TPRItem& item) const override {
     const auto& text = static_cast<const report::TPRText&>(item);
     return {text.Text(), text.dbfieldname()};

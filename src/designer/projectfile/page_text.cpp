@@ -39,6 +39,7 @@ constexpr std::string_view kTextTag = "<kxelement TEX>";
 constexpr std::string_view kJpegTag = "<kxelement IMG>";
 constexpr std::string_view kBitmapTag = "<kxelement BMP>";
 constexpr std::string_view kCodeTag = "<kxelement COD>";
+constexpr std::string_view kEllipseTag = "<kxelement ELL>";
 
 // A code's content beyond this is no content a symbol can hold, but a damaged or made-up file.
 constexpr std::size_t kMaxCodeContent = 64 * 1024;
@@ -122,9 +123,10 @@ struct BlockForm {
   bool data;
 };
 constexpr BlockForm kBlockForms[] = {
-    {ElementKind::Rect, kRectTag, 0, false},    {ElementKind::Label, kLabelTag, 1, false},
-    {ElementKind::Text, kTextTag, 2, true},     {ElementKind::Jpeg, kJpegTag, 3, true},
-    {ElementKind::Bitmap, kBitmapTag, 3, true}, {ElementKind::Code, kCodeTag, 4, true},
+    {ElementKind::Rect, kRectTag, 0, false},       {ElementKind::Label, kLabelTag, 1, false},
+    {ElementKind::Text, kTextTag, 2, true},        {ElementKind::Jpeg, kJpegTag, 3, true},
+    {ElementKind::Bitmap, kBitmapTag, 3, true},    {ElementKind::Code, kCodeTag, 4, true},
+    {ElementKind::Ellipse, kEllipseTag, 0, false},
 };
 
 template <class Sink>
@@ -483,8 +485,8 @@ class PageReader {
     const std::string_view kind =
         pos_ + kKindOffset + 3 <= text_.size() ? text_.substr(pos_ + kKindOffset, 3) : "";
     ElementBlock block;
-    if (kind == "REC") {
-      block.kind = ElementKind::Rect;
+    if (kind == "REC" || kind == "ELL") {
+      block.kind = kind == "REC" ? ElementKind::Rect : ElementKind::Ellipse;
       block.record = DecodeRect(FixedRecord(body, kRectRecordSize, end));
     } else if (kind == "LAB") {
       block.kind = ElementKind::Label;

@@ -11,7 +11,7 @@
 #include "base/shared_bytes.h"
 #include "designer/projectfile/records.h"
 #include "graphics/jpeg.h"
-#include "report/element_kind.h"
+#include "model/page.h"
 
 namespace quirabel::designer::projectfile {
 
@@ -20,46 +20,16 @@ namespace quirabel::designer::projectfile {
 // per element with its fixed-size record and, for text fields and pictures, the data after
 // "<kxdata>". Everything here is bytes; strings are Windows-1252.
 
-struct PageHeader {
-  std::string projectNumber, documentId, title, subject, author, keywords, docType, heightMm,
-      widthMm;
-  std::uint8_t verticalFolds = 0, horizontalFolds = 0, verticalPerforations = 0,
-               horizontalPerforations = 0;
-  std::string guideLines;  // kept as stored; the document window reads it
-};
-
-using report::ElementKind;
+// The page itself is the model's (model/page.h); this is its codec.
+using model::ElementBlock;
+using model::ElementKind;
+using model::PageHeader;
+using model::PageText;
 
 // The closing tags that must never stand inside a picture of a page: reading would end the
 // picture, the page or the project there.
 inline constexpr std::array<std::string_view, 3> kTagsPicturesMustNotHold = {
     "</kxelement>", "</kxpaymerk>", "</endoffile>"};
-
-struct ElementBlock {
-  ElementKind kind = ElementKind::Rect;
-  // The record matching kind; ImageRecord for Jpeg and Bitmap.
-  std::variant<RectRecord, LabelRecord, TextRecord, ImageRecord, CodeRecord> record;
-  // Text: the stored lines (see EncodeTextLines); Jpeg and Bitmap: the picture file; Code: the
-  // stored content (see EncodeCodeContent); else empty.
-  SharedBytes data;
-  // A JPEG's structure as reading found it while looking for the picture's end
-  // (graphics::CheckJpegStructure of data); none when reading did not walk it whole.
-  std::optional<graphics::JpegLayout> checkedJpeg;
-};
-
-struct PageText {
-  PageHeader header;
-  ImageRecord background;
-  SharedBytes backgroundJpeg;                             // empty without a background picture
-  std::optional<graphics::JpegLayout> checkedBackground;  // as ElementBlock::checkedJpeg
-  char orderMark = '0';
-  std::vector<ElementBlock> elements;
-  // Bitmap blocks left out on reading because their record was cut short; the document window
-  // shows a placeholder for each.
-  int skippedBitmapBlocks = 0;
-  // Blocks of a kind this version does not know (or whose opening tag is displaced), left out.
-  int skippedUnknownBlocks = 0;
-};
 
 // The page text of a page. An element whose record does not match its kind is a
 // std::invalid_argument.

@@ -1,6 +1,7 @@
 #include "ui/qt/qt_canvas.h"
 
 #include <QGlyphRun>
+#include <QPainterPath>
 #include <QPolygon>
 #include <QRawFont>
 
@@ -69,6 +70,23 @@ void QtCanvas::Polyline(std::span<const TPoint> points) {
   QPolygon polygon;
   for (const TPoint& p : points) polygon << QPoint(p.x, p.y);
   painter_.drawPolyline(polygon);
+}
+
+void QtCanvas::BezierShape(TPointF start, std::span<const TBezier> segments) {
+  QPainterPath path(QPointF(start.x, start.y));
+  for (const TBezier& s : segments)
+    path.cubicTo(s.control1.x, s.control1.y, s.control2.x, s.control2.y, s.end.x, s.end.y);
+  path.closeSubpath();
+  UsePen();
+  UseBrush();
+  painter_.save();
+  painter_.setRenderHint(QPainter::Antialiasing);
+  // Smoothed, a line lies on its coordinates; unsmoothed lines (the rectangle's) fill the pixel
+  // right of and below them. Half a pixel over, the curve keeps to the pixels a rectangle of the
+  // same bounds would, and its line is not cut at the element's top and left edge.
+  painter_.translate(0.5, 0.5);
+  painter_.drawPath(path);
+  painter_.restore();
 }
 
 void QtCanvas::TextOut(int x, int y, std::string_view text) {

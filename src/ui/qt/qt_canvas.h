@@ -17,6 +17,7 @@ class QtCanvas final : public Canvas {
   void FillRect(const TRect& rect) override;
   void Rectangle(const TRect& rect) override;
   void Polyline(std::span<const TPoint> points) override;
+  void BezierShape(TPointF start, std::span<const TBezier> segments) override;
   void TextOut(int x, int y, std::string_view text) override;
   void PlaceText(double x, int top, double pixelSize, std::string_view text) override;
   void TextOutRotated(int x, int y, int degrees, std::string_view text) override;
