@@ -210,6 +210,12 @@ std::string Sha256Of(std::span<const std::string_view> pieces) {
   return hash.HexDigest();
 }
 
+std::uint64_t SizeOf(std::span<const std::string_view> pieces) {
+  std::uint64_t size = 0;
+  for (std::string_view piece : pieces) size += piece.size();
+  return size;
+}
+
 std::uint64_t FoldedKey(std::string_view name) {
   return std::hash<std::string>{}(FoldedFileName(name));
 }
@@ -362,7 +368,7 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
               [](const FailedRow& a, const FailedRow& b) { return a.row < b.row; });
     if (outcome.failedRows.size() > kListedRows) outcome.failedRows.pop_back();
     addToRecord(RunRecordWriter::Entry(
-        {.row = row, .file = {}, .cellsSha256 = {}, .pdfSha256 = {}, .error = text}));
+        {.row = row, .file = {}, .cellsSha256 = {}, .pdfSha256 = {}, .error = text, .pdfSize = {}}));
   };
 
   auto work = [&]() {
@@ -415,7 +421,8 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
                                                         .file = name,
                                                         .cellsSha256 = CellsSha256(cells),
                                                         .pdfSha256 = Sha256Of(pdf),
-                                                        .error = {}});
+                                                        .error = {},
+                                                        .pdfSize = SizeOf(pdf)});
       std::lock_guard lock(mutex);
       addToRecord(entry);
       ++outcome.written;
