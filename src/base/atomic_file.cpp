@@ -405,7 +405,8 @@ void AtomicFileWriter::Commit() {
   // A replaced file keeps its mode; a file that is new after all gets what open would give it.
   if (look.exists || privateMode_) {
     const mode_t mode = look.exists ? look.info.st_mode & 0777 : 0644 & ~CurrentUmask();
-    if (::fchmod(fd_, mode) != 0) Fail("set permissions of", path_, errno);
+    if (const int error = SetFileMode(fd_, mode); error != 0)
+      Fail("set permissions of", path_, error);
   }
   // Closing drops the lock before the rename; a fresh time keeps the file safe from other
   // writers' tidying for that moment, however long ago the last byte was written.
@@ -490,6 +491,12 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
   AtomicFileWriter writer(path);
   writer.Write(bytes);
   writer.Commit();
+}
+
+int SetFileMode(int fd, unsigned mode) {
+  if (::fchmod(fd, static_cast<mode_t>(mode)) == 0) return 0;
+  const int error = errno;
+  return error == EPERM || error == ENOSYS || error == EOPNOTSUPP ? 0 : error;
 }
 
 int OpenRegularFile(const std::filesystem::path& path, const RegularFileOpen& how) {

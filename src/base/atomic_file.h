@@ -140,6 +140,11 @@ void RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 // and locking its file).
 void RemoveUnlockedTemporaryFiles(const std::filesystem::path& folder);
 
+// Sets the mode of an open file. A file system that keeps no modes (FAT, exFAT, some FUSE and
+// network file systems answer EPERM, ENOSYS or EOPNOTSUPP) is no failure: the file is written
+// all the same. Returns 0 or the errno of a real failure.
+int SetFileMode(int fd, unsigned mode);
+
 // Replaces (or creates) `path` with `bytes` through an AtomicFileWriter.
 void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 

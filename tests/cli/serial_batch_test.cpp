@@ -36,10 +36,11 @@ class SerialBatchTest : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(folder); }
 
-  testing::ToolRun Batch(const std::string& arguments) {
+  testing::ToolRun Batch(const std::string& arguments, const std::string& environment = {}) {
     // A FIFO taken for a file would hang the run: the timeout ends it as a failure.
-    return testing::RunTool("QUIRABEL_HOME=" + testing::ShellQuote((folder / "home").string()) +
-                            " timeout 60 " + testing::ShellQuote(QUIRABEL_BATCH) + " " + arguments);
+    return testing::RunTool(environment + "QUIRABEL_HOME=" +
+                            testing::ShellQuote((folder / "home").string()) + " timeout 60 " +
+                            testing::ShellQuote(QUIRABEL_BATCH) + " " + arguments);
   }
   std::string Path(const std::string& name) {
     return testing::ShellQuote((folder / name).string());
@@ -234,6 +235,28 @@ TEST_F(SerialBatchTest, HostileCallsAndFilesAreRefused) {
   EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "namen" / "Schmidt.pdf", 1 << 24)));
   // A second run replaces only what the first wrote: no question.
   EXPECT_EQ(Batch(named).exitCode, 0);
+}
+
+// A disk that keeps no modes (FAT, exFAT, FUSE) refuses every fchmod: the files are written all the
+// same, by a serial run, its re-run, one PDF of all rows and an export.
+TEST_F(SerialBatchTest, ADiskWithoutModesTakesEveryFile) {
+  ASSERT_EQ(Batch("link " + Path("karte.kxp") + " --csv " + Path("kunden.csv") + " --map Name=2")
+                .exitCode,
+            0);
+  const std::string noModes = std::string("ASAN_OPTIONS=${ASAN_OPTIONS}:verify_asan_link_order=0 ") +
+                              "LD_PRELOAD=" + testing::ShellQuote(QUIRABEL_NO_FILE_MODES) + " ";
+  for (const std::string& call :
+       {"serial " + Path("karte.kxp") + " -o " + Path("aus"),
+        "serial " + Path("karte.kxp") + " -o " + Path("aus"),
+        "serial " + Path("karte.kxp") + " --one-pdf " + Path("serie.pdf"),
+        "export " + Path("karte.kxp") + " -o " + Path("karte.pdf"),
+        "export " + Path("karte.kxp") + " -o " + Path("karte.pdf")}) {
+    const auto run = Batch(call, noModes);
+    EXPECT_EQ(run.exitCode, 0) << call << "\n" << run.err;
+  }
+  EXPECT_EQ(FilesIn("aus").size(), 7u);
+  EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "serie.pdf", 1 << 24)));
+  EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "karte.pdf", 1 << 24)));
 }
 
 // Runs killed mid-way leave no temporary file behind the next run, whose record then lists every
