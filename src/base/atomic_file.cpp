@@ -341,7 +341,13 @@ AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path, Leftovers 
   // replaced file's content stays private until Commit gives it the mode of the old one.
   privateMode_ = look.exists;
   const mode_t mode = privateMode_ ? 0600 : 0644;
-  int fd = -1;
+  // Without a name where the disk allows it (and /proc can give it one at the end): a save that is
+  // killed then leaves nothing behind. Else under a temporary name, which the next save removes.
+  temp_ = dir / TemporaryFileName(name.native());
+  int fd = ::access("/proc/self/fd", X_OK) == 0
+               ? ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode)
+               : -1;
+  unnamed_ = fd >= 0;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp_ = dir / TemporaryFileName(name.native());
     fd = ::open(temp_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, mode);
@@ -412,6 +418,20 @@ void AtomicFileWriter::Commit() {
   // writers' tidying for that moment, however long ago the last byte was written.
   ::futimens(fd_, nullptr);
   if (::fsync(fd_) != 0) Fail("sync", path_, errno);
+  // The file without a name gets a temporary one for the moment of the rename, while its lock is
+  // held: a kill in that moment leaves a file the next save removes.
+  if (unnamed_) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+      temp_ = temp_.parent_path() / TemporaryFileName(target_.filename().native());
+      error = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_.c_str(), AT_SYMLINK_FOLLOW) == 0
+                  ? 0
+                  : errno;
+    }
+    if (error != 0) Fail("write", path_, error);
+    unnamed_ = false;
+  }
 
   const int fd = fd_;
   fd_ = -1;
@@ -441,7 +461,7 @@ void AtomicFileWriter::Discard() noexcept {
   if (fd_ < 0) return;
   ::close(fd_);
   fd_ = -1;
-  ::unlink(temp_.c_str());
+  if (!unnamed_) ::unlink(temp_.c_str());
   buffer_.clear();
 }
 

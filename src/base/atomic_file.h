@@ -40,8 +40,9 @@ class FileError : public std::runtime_error {
 };
 
 // Writes a file so that readers see either the old content or the complete new one: the bytes go
-// to a temporary file next to the target (".<name>.tmpXXXXXX"), which is synced and renamed over
-// the target only by Commit(). Destroying the writer without a successful Commit() removes the
+// to a temporary file next to the target, without a name where the disk allows it (else
+// ".<name>.tmpXXXXXX"), which is synced and renamed over the target only by Commit(); a file
+// without a name gets the temporary name only for the moment of that rename. Destroying the writer without a successful Commit() removes the
 // temporary file and leaves the target untouched. A replaced file keeps its permission bits; a
 // new file gets 0644 minus the umask, as if created normally.
 //
@@ -52,10 +53,10 @@ class FileError : public std::runtime_error {
 // a file without any write permission bit. A folder is refused with EISDIR, any other file that is
 // not a regular file (a device, a pipe) with EINVAL.
 //
-// A save that was killed leaves its temporary file behind. The next save of the same target
-// removes such leftovers of its own name: those no writer holds a lock on (every writer keeps an
-// exclusive flock on its temporary file until the rename; the kernel releases it when the process
-// dies) and that have not been written to for a minute. Two programs saving one file at the same
+// A save that was killed where the disk makes no file without a name leaves its temporary file
+// behind. The next save of the same target removes such leftovers of its own name: those no writer
+// holds a lock on (every writer keeps an exclusive flock on its temporary file until the rename;
+// the kernel releases it when the process dies) and that have not been written to for a minute. Two programs saving one file at the same
 // moment therefore never remove each other's temporary file; the last rename wins.
 //
 // A large file is handed to the disk piece by piece while it is written (its sync then has little
@@ -97,8 +98,9 @@ class AtomicFileWriter {
 
   std::filesystem::path path_;    // as the caller named it; messages use it
   std::filesystem::path target_;  // the file at the end of the link chain
-  std::filesystem::path temp_;
+  std::filesystem::path temp_;  // unnamed_: a free name beside the target, not yet made
   int fd_ = -1;
+  bool unnamed_ = false;  // the temporary file has no name (O_TMPFILE) until Commit
   bool refuseLinks_ = false;
   bool privateMode_ = false;  // the temporary file was made 0600, not with the new file's mode
   std::string buffer_;  // gathers small writes so piecewise output is not one syscall per piece

@@ -300,6 +300,23 @@ TEST_F(SerialBatchTest, KilledRunsLeaveNothingBehindTheNext) {
   EXPECT_EQ(listed, 400u);
   // A run over its own record's files needs no leave.
   EXPECT_EQ(Batch(serial).exitCode, 0);
+
+  // All rows into one PDF, killed while it writes: nothing is left, not even a temporary file.
+  // 40,000 rows take far longer than the first kill; the second may come after the end.
+  for (int i = 401; i <= 40000; ++i)
+    rows += "V" + std::to_string(i) + ";N" + std::to_string(i) + "\n";
+  std::ofstream(folder / "kunden.csv", std::ios::binary | std::ios::trunc) << rows;
+  std::filesystem::create_directories(folder / "eins");
+  for (const auto& [delay, mayFinish] : {std::pair{"0.1", false}, std::pair{"0.4", true}}) {
+    testing::RunTool("(QUIRABEL_HOME=" + testing::ShellQuote((folder / "home").string()) + " " +
+                     testing::ShellQuote(QUIRABEL_BATCH) + " serial " + project + " --one-pdf " +
+                     Path("eins/serie.pdf") + " >/dev/null 2>&1 & pid=$!; sleep " + delay +
+                     "; kill -9 $pid; wait $pid) 2>/dev/null");
+    for (const auto& entry : std::filesystem::directory_iterator(folder / "eins")) {
+      if (!mayFinish || entry.path().filename() != "serie.pdf")
+        ADD_FAILURE() << delay << ": " << entry.path().filename();
+    }
+  }
 }
 
 TEST_F(SerialBatchTest, AllRowsInOnePdf) {
