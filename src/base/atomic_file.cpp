@@ -286,8 +286,29 @@ std::string FileErrorReason(int error_number, FileAccess access) {
       return "Die Verbindung zum Netzlaufwerk ist unterbrochen.";
     case EBADF:
       return "Die Datei ist nicht mehr geöffnet.";
+    case ENOSYS:
+    case EOPNOTSUPP:
+      return "Das Dateisystem kann das nicht.";
+    case EXDEV:
+      return "Quelle und Ziel liegen auf verschiedenen Datenträgern.";
+    case EAGAIN:
+    case ENOLCK:
+      return "Die Datei ist gerade gesperrt.";
+    case ENOTEMPTY:
+      return "Der Ordner ist nicht leer.";
+    case EMLINK:
+      return "Die Datei hat zu viele Namen (harte Links).";
+    case EILSEQ:
+      return "Der Name enthält Zeichen, die das Dateisystem nicht kennt.";
+    case EOVERFLOW:
+      return reading ? "Die Datei ist zu groß." : "Die Datei wird zu groß.";
+    case EINTR:
+      return "Der Vorgang wurde unterbrochen.";
+    case ENOBUFS:
+      return "Nicht genug Arbeitsspeicher.";
     default:
-      return "Fehlernummer " + std::to_string(error_number) + ".";
+      return "Das Betriebssystem meldet einen unerwarteten Fehler (Code " +
+             std::to_string(error_number) + ").";
   }
 }
 

@@ -14,8 +14,8 @@ namespace quirabel {
 enum class FileAccess { Read, Write };
 
 // Why a file operation failed, as one German sentence for the user ("Der Datenträger ist voll."),
-// from the errno value behind it; "Fehlernummer N." for values without a sentence of their own,
-// "Unbekannter Fehler." for 0.
+// from the errno value behind it; "Das Betriebssystem meldet einen unerwarteten Fehler (Code N)."
+// for values without a sentence of their own, "Unbekannter Fehler." for 0.
 std::string FileErrorReason(int error_number, FileAccess access);
 
 // A failed file operation. what() names the action, the path and the system's error text (for

@@ -409,7 +409,7 @@ MailOutcome SendRows(const MailRows& rows, const MailTemplate& mail, Transport& 
       return true;
     } catch (const FileError& e) {
       logProblem = "Das Versandprotokoll " + log->File().string() +
-                   " ist nicht schreibbar: " + e.Reason() + ". Zeile " + std::to_string(row.row) +
+                   " ist nicht schreibbar: " + e.Reason() + " Zeile " + std::to_string(row.row) +
                    " ist nicht eingetragen.";
       return false;
     }

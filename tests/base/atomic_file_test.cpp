@@ -380,7 +380,8 @@ TEST(FileErrorReason, SaysWhyInGerman) {
       {EBUSY, FileAccess::Write, "Die Datei wird gerade von einem anderen Programm benutzt."},
       {EIO, FileAccess::Read, "Der Datenträger meldet einen Lese- oder Schreibfehler."},
       {0, FileAccess::Write, "Unbekannter Fehler."},
-      {4711, FileAccess::Write, "Fehlernummer 4711."},
+      {ENOSYS, FileAccess::Write, "Das Dateisystem kann das nicht."},
+      {4711, FileAccess::Write, "Das Betriebssystem meldet einen unerwarteten Fehler (Code 4711)."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FileErrorReason(c.error, c.access), c.reason) << c.error;

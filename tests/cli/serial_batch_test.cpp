@@ -143,7 +143,8 @@ TEST_F(SerialBatchTest, RefusedCallsAndData) {
   for (const std::string& wrong :
        {"serial " + project, "serial " + project + " -o x --column 2 --prefix p",
         "serial " + project + " -o x --rows 5-3", "serial " + project + " -o x --jobs 0",
-        "serial " + project + " -o x --column null", "link " + project + " --map Name=1",
+        "serial " + project + " -o x --column null", "serial " + project + " -o x --rows ''",
+        "serial " + project + " --one-pdf ''", "link " + project + " --map Name=1",
         "link " + project + " --csv x.csv", "link " + project + " --csv x.csv --map Name",
         "link " + project + " --csv x.csv --map Name=1 --sep ab"}) {
     const auto run = Batch(wrong);
