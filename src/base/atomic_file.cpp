@@ -399,6 +399,11 @@ void AtomicFileWriter::Write(std::string_view bytes) {
   }
 }
 
+void AtomicFileWriter::Reserve(std::uint64_t bytes) noexcept {
+  if (fd_ >= 0 && bytes > 0)
+    (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
+}
+
 void AtomicFileWriter::Flush() {
   EnsureOpen();
   if (buffer_.empty()) return;

@@ -84,6 +84,9 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   void Write(std::string_view bytes);
+  // Sets aside room on the disk for about `bytes` in all, where the file system can, so that a
+  // disk that fills up meanwhile (with other files) still takes this one. Never fails.
+  void Reserve(std::uint64_t bytes) noexcept;
   // Hands the bytes gathered so far to the temporary file (a file with content is known to the
   // leftover sweep as a writer's, not one just being made).
   void Flush();

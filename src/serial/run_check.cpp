@@ -76,6 +76,11 @@ RunCheck CheckRuns(const std::filesystem::path& folder, const std::optional<Link
       headers.emplace_back();
     }
   }
+  for (std::size_t i = 0; i < headers.size(); ++i) {
+    if (!headers[i].stopped.empty())
+      check.problems.push_back(records[i].filename().string() +
+                               ": der Lauf endete vor seiner letzten Zeile: " + headers[i].stopped);
+  }
   for (const auto& header : headers) {
     if (header.csvFile.empty()) continue;
     if (check.csvFile.empty()) check.csvFile = header.csvFile;

@@ -118,6 +118,7 @@ RunRecordHeader HeaderFrom(const Json& record) {
   header.firstRow = Count(range, "first");
   header.lastRow = Count(range, "last");
   if (!Member(record, "rows").is_array()) Damaged("\"rows\" ist keine Liste");
+  if (record.contains("stopped")) header.stopped = Text(record, "stopped");
   return header;
 }
 
@@ -235,8 +236,8 @@ class GuardedIterator {
 };
 
 bool KnownKey(int depth, const std::string& key) {
-  static const std::vector<std::string> kTop = {"format", "version", "run_id", "time", "project",
-                                                "csv",    "link",    "range",  "rows"};
+  static const std::vector<std::string> kTop = {"format", "version", "run_id", "time",   "project",
+                                                "csv",    "link",    "range",  "rows",   "stopped"};
   static const std::vector<std::string> kInner = {
       "file", "number", "size",         "modified",   "rows",     "assignments", "first",
       "last", "row",    "cells_sha256", "pdf_sha256", "pdf_size", "error"};
@@ -364,6 +365,10 @@ RunRecordWriter::RunRecordWriter(const std::filesystem::path& file, const RunRec
                      ",\n\"project\":" + Dump(project) + ",\n\"csv\":" + Dump(csv) +
                      ",\n\"link\":" + Dump(link) + ",\n\"range\":" + Dump(range) + ",\n\"rows\":[";
   writer_->Write(head);
+  // About what a row's line takes with a long name; an error line may take more, but few do.
+  constexpr std::uint64_t kBytesPerRow = 320;
+  if (header.lastRow >= header.firstRow)
+    writer_->Reserve(head.size() + (header.lastRow - header.firstRow + 1) * kBytesPerRow + 4096);
   // On the disk at once: if the run is killed, the next one sees a dead writer's file, not one
   // just being made, and removes it.
   writer_->Flush();
@@ -394,8 +399,11 @@ void RunRecordWriter::AddEntry(std::string_view entry) {
   first_ = false;
 }
 
-void RunRecordWriter::Commit() {
-  writer_->Write("\n]}\n");
+void RunRecordWriter::Commit(std::string_view stopped) {
+  writer_->Write(stopped.empty() ? std::string("\n]}\n")
+                                 : "\n],\"stopped\":" +
+                                       Dump(Cut(std::string(stopped), kMaxRunRecordText / 4)) +
+                                       "}\n");
   writer_->Commit();
 }
 

@@ -31,7 +31,7 @@ namespace quirabel::serial {
 //    "rows":[
 //    {"row":1,"file":"Anna.pdf","cells_sha256":"…","pdf_sha256":"…","pdf_size":5120},
 //    {"row":2,"error":"…"}
-//    ]}
+//    ],"stopped":"…"}                 ("stopped" only for a run that ended before its last row)
 // Rows count from 1 as in --rows; "file" is a name inside the output folder. Records of older
 // versions have no "pdf_size".
 
@@ -55,6 +55,9 @@ struct RunRecordHeader {
   std::vector<std::string> assignments;  // the link file's entries ("Name  ->  Feld2")
   std::uint64_t firstRow = 1;
   std::uint64_t lastRow = 0;
+  // Why the run stopped before its last row (German), read from the record's end; empty for a run
+  // that went through.
+  std::string stopped;
 };
 
 struct RunRecordRow {
@@ -107,7 +110,9 @@ std::string CellsSha256(const std::vector<std::string>& cells);
 std::string NewRunId();
 
 // Writes a record row by row, so a run of a million rows never holds them all. The rows may come
-// in any order. Nothing is visible under the record's name before Commit().
+// in any order. Nothing is visible under the record's name before Commit(). Room for the rows is
+// set aside on the disk at the start, so that a run stopped by a full disk still records the PDFs
+// it wrote.
 class RunRecordWriter {
  public:
   RunRecordWriter(const std::filesystem::path& file, const RunRecordHeader& header);
@@ -120,8 +125,9 @@ class RunRecordWriter {
   // one at a time.
   static std::string Entry(const RunRecordRow& row);
   void AddEntry(std::string_view entry);
-  // Syncs and renames the record into place. FileError when that fails.
-  void Commit();
+  // Syncs and renames the record into place; `stopped` says why the run ended before its last
+  // row. FileError when that fails.
+  void Commit(std::string_view stopped = {});
 
  private:
   std::unique_ptr<AtomicFileWriter> writer_;

@@ -472,7 +472,10 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   if (recordFailure.empty() && (outcome.written > 0 || outcome.failedCount > 0)) {
     try {
       folder->Sync();
-      record->Commit();
+      // A run that stopped early says so in its record, which still lists what it wrote.
+      record->Commit(!outcome.failure.empty() ? outcome.failure
+                     : outcome.cancelled      ? std::string("Der Lauf wurde abgebrochen.")
+                                              : std::string());
       outcome.record = run.folder / recordName;
     } catch (const FileError& e) {
       recordFailure = e.Reason();

@@ -260,6 +260,34 @@ TEST_F(SerialBatchTest, ADiskWithoutModesTakesEveryFile) {
   EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "karte.pdf", 1 << 24)));
 }
 
+// A disk that fills up after three PDFs: the run stops with one sentence, its record lists the
+// three and says it stopped, and the next run replaces them without asking.
+TEST_F(SerialBatchTest, ARunStoppedByAFullDiskRecordsWhatItWrote) {
+  ASSERT_EQ(Batch("link " + Path("karte.kxp") + " --csv " + Path("kunden.csv") + " --map Name=2")
+                .exitCode,
+            0);
+  const std::string serial = "serial " + Path("karte.kxp") + " -o " + Path("aus") + " --jobs 1";
+  const auto full = Batch(serial, "ASAN_OPTIONS=${ASAN_OPTIONS}:verify_asan_link_order=0 "
+                                  "QUIRABEL_TEST_WRITES_LEFT=3 LD_PRELOAD=" +
+                                      testing::ShellQuote(QUIRABEL_FULL_DISK) + " ");
+  EXPECT_EQ(full.exitCode, 1);
+  EXPECT_NE(full.err.find("Der Datenträger ist voll.\n"), std::string::npos) << full.err;
+  EXPECT_EQ(full.err.find(".."), std::string::npos) << full.err;
+  std::size_t listed = 0;
+  const serial::RunRecordHeader header = serial::ReadRunRecordFile(
+      folder / "aus" / serial::RunRecordFileName(),
+      [&](const serial::RunRecordRow& row) { listed += row.Written(); });
+  EXPECT_EQ(listed, 3u);
+  EXPECT_NE(header.stopped.find("Der Datenträger ist voll."), std::string::npos);
+  const auto verify = Batch("serial --verify " + Path("aus"));
+  EXPECT_EQ(verify.exitCode, 1);
+  EXPECT_NE(verify.out.find("endete vor seiner letzten Zeile"), std::string::npos) << verify.out;
+
+  const auto again = Batch(serial);
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(FilesIn("aus").size(), 7u);
+}
+
 // Runs killed mid-way leave no temporary file behind the next run, whose record then lists every
 // row with the PDF that is in the folder.
 TEST_F(SerialBatchTest, KilledRunsLeaveNothingBehindTheNext) {
