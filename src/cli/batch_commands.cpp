@@ -592,6 +592,7 @@ int RunCall(const Call& call, BatchPlatform& platform) {
       if (size < kMinThumbnailSize || size > kMaxThumbnailSize)
         throw UsageError("--size braucht eine Zahl von 16 bis 2048");
     }
+    FenceThumbnailProcess();
     if (!application.OpenProject(call.projects[0])) return kExitFailed;
     return WriteThumbnail(application, call.projects[1], size) ? kExitOk : kExitFailed;
   }

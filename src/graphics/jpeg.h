@@ -45,7 +45,7 @@ struct JpegLayout {
 // all (every scan walks the buffer).
 inline constexpr int kMaxJpegComponents = 4;
 inline constexpr int kMaxJpegScans = 500;
-inline constexpr std::uint64_t kMaxJpegCoefficientBytes = 512ull * 1024 * 1024;
+inline constexpr std::uint64_t kMaxJpegCoefficientBytes = 256ull * 1024 * 1024;
 inline constexpr std::uint64_t kMaxJpegScanWork = 8ull * 1024 * 1024 * 1024;
 // Why a picture of this structure is over the budget (German, one sentence); empty when it is not.
 std::string JpegBudgetProblem(const JpegLayout& layout);
