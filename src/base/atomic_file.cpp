@@ -318,7 +318,16 @@ FileError::FileError(const std::string& message, int error_number, FileAccess ac
 FileError::FileError(std::string_view action, const std::filesystem::path& path, int error_number)
     : std::runtime_error(Describe(action, path, error_number)),
       error_number_(error_number),
-      access_(action == "open" || action == "read" ? FileAccess::Read : FileAccess::Write) {}
+      access_(action == "open" || action == "read" ? FileAccess::Read : FileAccess::Write),
+      path_(path) {}
+
+std::string FileError::Sentence() const {
+  if (path_.empty()) return what();
+  return "Die Datei " + path_.string() +
+         (access_ == FileAccess::Read ? " kann nicht gelesen werden: "
+                                      : " kann nicht geschrieben werden: ") +
+         Reason();
+}
 
 std::string TemporaryFileName(std::string_view name) {
   static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";

@@ -33,10 +33,14 @@ class FileError : public std::runtime_error {
   FileAccess Access() const { return access_; }
   // Why it failed, in German: FileErrorReason of the errno value.
   std::string Reason() const { return FileErrorReason(error_number_, access_); }
+  // The whole failure as one German sentence for the user: the message given, or for an action
+  // on a path "Die Datei … kann nicht gelesen/geschrieben werden: " and the reason.
+  std::string Sentence() const;
 
  private:
   int error_number_;
   FileAccess access_;
+  std::filesystem::path path_;  // of an action on a path; empty for a message given
 };
 
 // Writes a file so that readers see either the old content or the complete new one: the bytes go

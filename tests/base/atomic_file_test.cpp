@@ -388,6 +388,13 @@ TEST(FileErrorReason, SaysWhyInGerman) {
     // What the user reads never holds the system's English text.
     EXPECT_EQ(FileErrorReason(c.error, c.access).find(std::strerror(c.error)), std::string::npos);
   }
+  // A failure as a whole sentence names the file, in German.
+  EXPECT_EQ(FileError("write", "/aus/a.pdf", ENOSPC).Sentence(),
+            "Die Datei /aus/a.pdf kann nicht geschrieben werden: Der Datenträger ist voll.");
+  EXPECT_EQ(FileError("open", "/ein/b.kxp", EINVAL).Sentence(),
+            "Die Datei /ein/b.kxp kann nicht gelesen werden: Das Ziel ist keine gewöhnliche "
+            "Datei, oder sein Name ist hier nicht erlaubt.");
+  EXPECT_EQ(FileError("Schon deutsch.", ENOSPC).Sentence(), "Schon deutsch.");
 }
 
 // Each failure carries the reason it really had, whether reading or writing.
