@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include <algorithm>
+
 #include "app/command_boundary.h"
 #include "base/atomic_file.h"
 #include "base/digits.h"
@@ -490,7 +492,7 @@ bool Application::ExportPdfTo(std::string fileName) {
   return PrintAllPages(true);
 }
 
-std::optional<std::string> Application::ExportPdfBytes() {
+std::optional<std::string> Application::ExportPdfBytes(int pages) {
   if (documentWindow_ == nullptr) return std::nullopt;
   PrepareExport();
   report::TPReport& report = documentWindow_->Page().Report();
@@ -500,7 +502,7 @@ std::optional<std::string> Application::ExportPdfBytes() {
     report::TPReport& report;
     ~Reset() { report.SetOutputBytes(nullptr); }
   } reset{report};
-  if (!PrintAllPages(true)) return std::nullopt;
+  if (!PrintAllPages(true, pages)) return std::nullopt;
   return bytes;
 }
 
@@ -552,7 +554,7 @@ std::optional<std::vector<int>> Application::OnSheets(
   }
 }
 
-bool Application::PrintAllPages(bool storeBack) {
+bool Application::PrintAllPages(bool storeBack, int pages) {
   report::TPReport& report = documentWindow_->Page().Report();
   documentWindow_->Page().BeginPdf();
   // Whichever way this ends, the progress window goes away and no half-made document stays open
@@ -566,12 +568,12 @@ bool Application::PrintAllPages(bool storeBack) {
     }
   } finish{platform_, report};
   bool written = false;
-  documentWindow_->Page().ReadAllPages();
+  const int last = pages > 0 ? std::min(pages, state_.pageCount) : state_.pageCount;
+  if (last == state_.pageCount) documentWindow_->Page().ReadAllPages();
   try {
-    for (int n = 1; n <= state_.pageCount; ++n) {
-      platform_.Progress("Seite " + std::to_string(n) + "/" + std::to_string(state_.pageCount),
-                         static_cast<std::uint64_t>(n - 1),
-                         static_cast<std::uint64_t>(state_.pageCount));
+    for (int n = 1; n <= last; ++n) {
+      platform_.Progress("Seite " + std::to_string(n) + "/" + std::to_string(last),
+                         static_cast<std::uint64_t>(n - 1), static_cast<std::uint64_t>(last));
       const bool maximise = storeBack;  // the export maximises the window, the preview does not
       Tell(documentWindow_->LoadPage(n, maximise));
       if (storeBack) documentWindow_->Page().StoreCurrentPage();

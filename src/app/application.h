@@ -133,8 +133,8 @@ class Application : public ui::Component {
   // The export itself, to a named file.
   bool ExportPdfTo(std::string fileName);
   // The same PDF in memory, for a look at it that needs no file; none (after a message) when it
-  // could not be made.
-  std::optional<std::string> ExportPdfBytes();
+  // could not be made. `pages` > 0 prints only the first so many pages, and reads no other.
+  std::optional<std::string> ExportPdfBytes(int pages = 0);
   // "Druckbogen als PDF...": the document's card (page 1, and page 2 as its back) as copies on
   // printing sheets into a named file; the number of cards on each sheet, or none (after a
   // message) when nothing was written.
@@ -214,9 +214,10 @@ class Application : public ui::Component {
   void CreatePropertyWindows();
   void FreePropertyWindows();
   std::string NewProjectNumber();
-  // Prints every page into the report's file, each loaded from its page text (and stored back
-  // when asked). False, with a message, when a page cannot be read or the file not written.
-  bool PrintAllPages(bool storeBack);
+  // Prints every page (or the first `pages` > 0) into the report's file, each loaded from its page
+  // text (and stored back when asked). False, with a message, when a page cannot be read or the
+  // file not written.
+  bool PrintAllPages(bool storeBack, int pages = 0);
   // The project's information into the report, and the page on screen into the project, before
   // an export.
   void PrepareExport();

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "base/atomic_file.h"
 #include "base/user_error.h"
 
 namespace quirabel::app {
@@ -17,6 +18,8 @@ std::string CurrentFailureMessage() {
     return e.what();  // already the person's words
   } catch (const std::bad_alloc&) {
     return CommandFailedMessage("Der Arbeitsspeicher reicht nicht aus.");
+  } catch (const FileError& e) {
+    return CommandFailedMessage(e.Sentence());
   } catch (const std::exception& e) {
     return CommandFailedMessage(e.what());
   } catch (...) {

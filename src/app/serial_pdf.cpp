@@ -22,7 +22,12 @@ std::string RunReport(const serial::SerialOutcome& outcome, const std::filesyste
     text += "\n" + std::to_string(outcome.failedCount) +
             (outcome.failedCount == 1 ? " Zeile ist" : " Zeilen sind") + " fehlgeschlagen:";
     for (const serial::FailedRow& row : outcome.failedRows) text += "\n" + row.reason;
-    if (outcome.failedCount > outcome.failedRows.size()) text += "\n…";
+    if (outcome.failedCount > outcome.failedRows.size()) {
+      text += "\n… und " + std::to_string(outcome.failedCount - outcome.failedRows.size()) +
+              " weitere";
+      if (!outcome.record.empty()) text += ", alle in " + outcome.record.filename().string();
+      text += ".";
+    }
   }
   if (!outcome.failure.empty()) text += "\n" + outcome.failure;
   return text;

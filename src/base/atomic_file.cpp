@@ -286,8 +286,29 @@ std::string FileErrorReason(int error_number, FileAccess access) {
       return "Die Verbindung zum Netzlaufwerk ist unterbrochen.";
     case EBADF:
       return "Die Datei ist nicht mehr geöffnet.";
+    case ENOSYS:
+    case EOPNOTSUPP:
+      return "Das Dateisystem kann das nicht.";
+    case EXDEV:
+      return "Quelle und Ziel liegen auf verschiedenen Datenträgern.";
+    case EAGAIN:
+    case ENOLCK:
+      return "Die Datei ist gerade gesperrt.";
+    case ENOTEMPTY:
+      return "Der Ordner ist nicht leer.";
+    case EMLINK:
+      return "Die Datei hat zu viele Namen (harte Links).";
+    case EILSEQ:
+      return "Der Name enthält Zeichen, die das Dateisystem nicht kennt.";
+    case EOVERFLOW:
+      return reading ? "Die Datei ist zu groß." : "Die Datei wird zu groß.";
+    case EINTR:
+      return "Der Vorgang wurde unterbrochen.";
+    case ENOBUFS:
+      return "Nicht genug Arbeitsspeicher.";
     default:
-      return "Fehlernummer " + std::to_string(error_number) + ".";
+      return "Das Betriebssystem meldet einen unerwarteten Fehler (Code " +
+             std::to_string(error_number) + ").";
   }
 }
 
@@ -297,7 +318,16 @@ FileError::FileError(const std::string& message, int error_number, FileAccess ac
 FileError::FileError(std::string_view action, const std::filesystem::path& path, int error_number)
     : std::runtime_error(Describe(action, path, error_number)),
       error_number_(error_number),
-      access_(action == "open" || action == "read" ? FileAccess::Read : FileAccess::Write) {}
+      access_(action == "open" || action == "read" ? FileAccess::Read : FileAccess::Write),
+      path_(path) {}
+
+std::string FileError::Sentence() const {
+  if (path_.empty()) return what();
+  return "Die Datei " + path_.string() +
+         (access_ == FileAccess::Read ? " kann nicht gelesen werden: "
+                                      : " kann nicht geschrieben werden: ") +
+         Reason();
+}
 
 std::string TemporaryFileName(std::string_view name) {
   static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -341,7 +371,13 @@ AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path, Leftovers 
   // replaced file's content stays private until Commit gives it the mode of the old one.
   privateMode_ = look.exists;
   const mode_t mode = privateMode_ ? 0600 : 0644;
-  int fd = -1;
+  // Without a name where the disk allows it (and /proc can give it one at the end): a save that is
+  // killed then leaves nothing behind. Else under a temporary name, which the next save removes.
+  temp_ = dir / TemporaryFileName(name.native());
+  int fd = ::access("/proc/self/fd", X_OK) == 0
+               ? ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode)
+               : -1;
+  unnamed_ = fd >= 0;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp_ = dir / TemporaryFileName(name.native());
     fd = ::open(temp_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, mode);
@@ -370,6 +406,11 @@ void AtomicFileWriter::Write(std::string_view bytes) {
   } else {
     buffer_.append(bytes);
   }
+}
+
+void AtomicFileWriter::Reserve(std::uint64_t bytes) noexcept {
+  if (fd_ >= 0 && bytes > 0)
+    (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
 }
 
 void AtomicFileWriter::Flush() {
@@ -405,12 +446,27 @@ void AtomicFileWriter::Commit() {
   // A replaced file keeps its mode; a file that is new after all gets what open would give it.
   if (look.exists || privateMode_) {
     const mode_t mode = look.exists ? look.info.st_mode & 0777 : 0644 & ~CurrentUmask();
-    if (::fchmod(fd_, mode) != 0) Fail("set permissions of", path_, errno);
+    if (const int error = SetFileMode(fd_, mode); error != 0)
+      Fail("set permissions of", path_, error);
   }
   // Closing drops the lock before the rename; a fresh time keeps the file safe from other
   // writers' tidying for that moment, however long ago the last byte was written.
   ::futimens(fd_, nullptr);
   if (::fsync(fd_) != 0) Fail("sync", path_, errno);
+  // The file without a name gets a temporary one for the moment of the rename, while its lock is
+  // held: a kill in that moment leaves a file the next save removes.
+  if (unnamed_) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+      temp_ = temp_.parent_path() / TemporaryFileName(target_.filename().native());
+      error = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_.c_str(), AT_SYMLINK_FOLLOW) == 0
+                  ? 0
+                  : errno;
+    }
+    if (error != 0) Fail("write", path_, error);
+    unnamed_ = false;
+  }
 
   const int fd = fd_;
   fd_ = -1;
@@ -440,7 +496,7 @@ void AtomicFileWriter::Discard() noexcept {
   if (fd_ < 0) return;
   ::close(fd_);
   fd_ = -1;
-  ::unlink(temp_.c_str());
+  if (!unnamed_) ::unlink(temp_.c_str());
   buffer_.clear();
 }
 
@@ -490,6 +546,12 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
   AtomicFileWriter writer(path);
   writer.Write(bytes);
   writer.Commit();
+}
+
+int SetFileMode(int fd, unsigned mode) {
+  if (::fchmod(fd, static_cast<mode_t>(mode)) == 0) return 0;
+  const int error = errno;
+  return error == EPERM || error == ENOSYS || error == EOPNOTSUPP ? 0 : error;
 }
 
 int OpenRegularFile(const std::filesystem::path& path, const RegularFileOpen& how) {

@@ -14,8 +14,8 @@ namespace quirabel {
 enum class FileAccess { Read, Write };
 
 // Why a file operation failed, as one German sentence for the user ("Der Datenträger ist voll."),
-// from the errno value behind it; "Fehlernummer N." for values without a sentence of their own,
-// "Unbekannter Fehler." for 0.
+// from the errno value behind it; "Das Betriebssystem meldet einen unerwarteten Fehler (Code N)."
+// for values without a sentence of their own, "Unbekannter Fehler." for 0.
 std::string FileErrorReason(int error_number, FileAccess access);
 
 // A failed file operation. what() names the action, the path and the system's error text (for
@@ -33,15 +33,20 @@ class FileError : public std::runtime_error {
   FileAccess Access() const { return access_; }
   // Why it failed, in German: FileErrorReason of the errno value.
   std::string Reason() const { return FileErrorReason(error_number_, access_); }
+  // The whole failure as one German sentence for the user: the message given, or for an action
+  // on a path "Die Datei … kann nicht gelesen/geschrieben werden: " and the reason.
+  std::string Sentence() const;
 
  private:
   int error_number_;
   FileAccess access_;
+  std::filesystem::path path_;  // of an action on a path; empty for a message given
 };
 
 // Writes a file so that readers see either the old content or the complete new one: the bytes go
-// to a temporary file next to the target (".<name>.tmpXXXXXX"), which is synced and renamed over
-// the target only by Commit(). Destroying the writer without a successful Commit() removes the
+// to a temporary file next to the target, without a name where the disk allows it (else
+// ".<name>.tmpXXXXXX"), which is synced and renamed over the target only by Commit(); a file
+// without a name gets the temporary name only for the moment of that rename. Destroying the writer without a successful Commit() removes the
 // temporary file and leaves the target untouched. A replaced file keeps its permission bits; a
 // new file gets 0644 minus the umask, as if created normally.
 //
@@ -52,10 +57,10 @@ class FileError : public std::runtime_error {
 // a file without any write permission bit. A folder is refused with EISDIR, any other file that is
 // not a regular file (a device, a pipe) with EINVAL.
 //
-// A save that was killed leaves its temporary file behind. The next save of the same target
-// removes such leftovers of its own name: those no writer holds a lock on (every writer keeps an
-// exclusive flock on its temporary file until the rename; the kernel releases it when the process
-// dies) and that have not been written to for a minute. Two programs saving one file at the same
+// A save that was killed where the disk makes no file without a name leaves its temporary file
+// behind. The next save of the same target removes such leftovers of its own name: those no writer
+// holds a lock on (every writer keeps an exclusive flock on its temporary file until the rename;
+// the kernel releases it when the process dies) and that have not been written to for a minute. Two programs saving one file at the same
 // moment therefore never remove each other's temporary file; the last rename wins.
 //
 // A large file is handed to the disk piece by piece while it is written (its sync then has little
@@ -83,6 +88,9 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   void Write(std::string_view bytes);
+  // Sets aside room on the disk for about `bytes` in all, where the file system can, so that a
+  // disk that fills up meanwhile (with other files) still takes this one. Never fails.
+  void Reserve(std::uint64_t bytes) noexcept;
   // Hands the bytes gathered so far to the temporary file (a file with content is known to the
   // leftover sweep as a writer's, not one just being made).
   void Flush();
@@ -97,8 +105,9 @@ class AtomicFileWriter {
 
   std::filesystem::path path_;    // as the caller named it; messages use it
   std::filesystem::path target_;  // the file at the end of the link chain
-  std::filesystem::path temp_;
+  std::filesystem::path temp_;  // unnamed_: a free name beside the target, not yet made
   int fd_ = -1;
+  bool unnamed_ = false;  // the temporary file has no name (O_TMPFILE) until Commit
   bool refuseLinks_ = false;
   bool privateMode_ = false;  // the temporary file was made 0600, not with the new file's mode
   std::string buffer_;  // gathers small writes so piecewise output is not one syscall per piece
@@ -139,6 +148,11 @@ void RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 // Only an empty file of the last two seconds is spared (another program's writer between making
 // and locking its file).
 void RemoveUnlockedTemporaryFiles(const std::filesystem::path& folder);
+
+// Sets the mode of an open file. A file system that keeps no modes (FAT, exFAT, some FUSE and
+// network file systems answer EPERM, ENOSYS or EOPNOTSUPP) is no failure: the file is written
+// all the same. Returns 0 or the errno of a real failure.
+int SetFileMode(int fd, unsigned mode);
 
 // Replaces (or creates) `path` with `bytes` through an AtomicFileWriter.
 void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);

@@ -190,10 +190,15 @@ struct Call {
 template <typename AddCommand, typename AddOutput>
 void AddSerialCommands(AddCommand& addCommand, AddOutput& addOutput, Call& call,
                        std::vector<std::pair<const CLI::Option*, std::string>>& missingValueTexts) {
+  // An empty value ("--rows ''") is a wrong call, not the option left out.
   auto option = [&](CLI::App& command, const char* name, std::string& value) {
-    missingValueTexts.emplace_back(
-        command.add_option(name, value)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
-        std::string(name) + " braucht einen Wert");
+    const std::string text = std::string(name) + " braucht einen Wert";
+    missingValueTexts.emplace_back(command.add_option(name, value)
+                                       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+                                       ->each([text](const std::string& given) {
+                                         if (given.empty()) throw UsageError(text);
+                                       }),
+                                   text);
   };
   CLI::App* link = addCommand("link");
   link->add_option("project", call.projects);
@@ -769,6 +774,7 @@ int RunCall(const Call& call, BatchPlatform& platform) {
       if (size < kMinThumbnailSize || size > kMaxThumbnailSize)
         throw UsageError("--size braucht eine Zahl von 16 bis 2048");
     }
+    FenceThumbnailProcess();
     if (!application.OpenProject(call.projects[0])) return kExitFailed;
     return WriteThumbnail(application, call.projects[1], size) ? kExitOk : kExitFailed;
   }

@@ -275,16 +275,21 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   if (outcome.foreignCount > 0) {
     std::cerr << "quirabel-batch: " << outcome.foreignCount
               << (outcome.foreignCount == 1 ? " Datei gibt" : " Dateien gibt")
-              << " es schon im Zielordner, von keinem Lauf dieses Projekts geschrieben; es "
-                 "wurde nichts geschrieben (mit --overwrite werden sie ersetzt):\n";
+              << " es schon im Zielordner, die kein Lauf dieses Projekts so geschrieben hat "
+                 "(fremd oder seither geändert); es wurde nichts geschrieben (mit --overwrite "
+                 "werden sie ersetzt):\n";
     for (const std::string& name : outcome.foreignFiles) std::cerr << "  " << name << "\n";
     if (outcome.foreignCount > outcome.foreignFiles.size()) std::cerr << "  …\n";
     return kExitFailed;
   }
   for (const serial::FailedRow& row : outcome.failedRows)
     std::cerr << "quirabel-batch: " << row.reason << "\n";
-  if (outcome.failedCount > outcome.failedRows.size())
-    std::cerr << "quirabel-batch: … " << outcome.failedCount << " Zeilen sind fehlgeschlagen.\n";
+  if (outcome.failedCount > outcome.failedRows.size()) {
+    std::cerr << "quirabel-batch: … und " << outcome.failedCount - outcome.failedRows.size()
+              << " weitere";
+    if (!outcome.record.empty()) std::cerr << ", alle in " << outcome.record.filename().string();
+    std::cerr << ".\n";
+  }
   if (!outcome.failure.empty()) std::cerr << "quirabel-batch: " << outcome.failure << "\n";
   std::cout << outcome.written << (outcome.written == 1 ? " PDF-Datei" : " PDF-Dateien")
             << " geschrieben.\n";

@@ -1,7 +1,11 @@
 #include "cli/thumbnail.h"
 
 #include <png.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -42,11 +46,52 @@ std::string PngBytes(const RasterImage& image) {
   return bytes;
 }
 
+void OnCpuTimeUsedUp(int) {
+  static constexpr char kText[] =
+      "quirabel-batch: Die Vorschau der ersten Seite ging nicht: sie braucht zu viel Rechenzeit.\n";
+  (void)!::write(STDERR_FILENO, kText, sizeof kText - 1);
+  ::_exit(1);
+}
+
+void Lower(int resource, rlim_t soft, rlim_t hard) {
+  rlimit limit{};
+  if (::getrlimit(resource, &limit) != 0) return;
+  limit.rlim_cur = std::min(limit.rlim_cur, soft);
+  limit.rlim_max = std::min(limit.rlim_max, hard);
+  limit.rlim_cur = std::min(limit.rlim_cur, limit.rlim_max);
+  ::setrlimit(resource, &limit);
+}
+
+// Sanitizers reserve terabytes of address space for their shadow memory.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
 }  // namespace
+
+void FenceThumbnailProcess() {
+  struct sigaction action {};
+  action.sa_handler = OnCpuTimeUsedUp;
+  ::sigemptyset(&action.sa_mask);
+  ::sigaction(SIGXCPU, &action, nullptr);
+  // The soft limit ends the process through the handler; the hard one a second later, should the
+  // handler not run.
+  Lower(RLIMIT_CPU, kThumbnailCpuSeconds, kThumbnailCpuSeconds + 1);
+  if (!kSanitized) Lower(RLIMIT_AS, kThumbnailAddressSpace, kThumbnailAddressSpace);
+}
 
 bool WriteThumbnail(app::Application& application, const std::filesystem::path& output, int size) {
   // Made in memory: a file manager's preview writes nothing but the picture.
-  const std::optional<std::string> pdf = application.ExportPdfBytes();
+  const std::optional<std::string> pdf = application.ExportPdfBytes(/*pages=*/1);
   if (!pdf) return false;
   if (pdf->size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     application.GetPlatform()->ShowMessage("Die Vorschau der ersten Seite ging nicht.");
@@ -63,7 +108,18 @@ bool WriteThumbnail(app::Application& application, const std::filesystem::path& 
     application.GetPlatform()->ShowMessage("Die Vorschau der ersten Seite ging nicht.");
     return false;
   }
-  WriteFileAtomic(output, PngBytes(image));
+  try {
+    AtomicFileWriter writer(output, AtomicFileWriter::Leftovers::Tidy,
+                            AtomicFileWriter::Links::Refuse);
+    writer.Write(PngBytes(image));
+    writer.Commit();
+  } catch (const FileError& e) {
+    application.GetPlatform()->ShowMessage(
+        "Die Vorschau kann nicht nach " + output.string() + " geschrieben werden: " +
+        (e.error_number() == ELOOP ? std::string("Der Name ist eine Verknüpfung (symbolischer Link).")
+                                   : e.Reason()));
+    return false;
+  }
   return true;
 }
 

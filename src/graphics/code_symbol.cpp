@@ -86,14 +86,30 @@ std::string VCardValue(std::string_view value) {
   return out;
 }
 
+namespace {
+
+// A content as a message quotes it: at most 80 characters, so that a row's long text does not
+// fill the screen.
+std::string Quoted(std::string_view content) {
+  constexpr std::size_t kMaxCharacters = 80;
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < content.size(); ++i) {
+    if ((static_cast<unsigned char>(content[i]) & 0xC0) == 0x80) continue;
+    if (++characters > kMaxCharacters) return "„" + std::string(content.substr(0, i)) + "…“";
+  }
+  return "„" + std::string(content) + "“";
+}
+
+}  // namespace
+
 std::string Ean13WithCheckDigit(std::string_view digits) {
   if ((digits.size() != 12 && digits.size() != 13) || !IsDigits(digits)) {
-    throw CodeError("Ein EAN-13-Code besteht aus 12 oder 13 Ziffern, nicht aus „" +
-                    std::string(digits) + "“.");
+    throw CodeError("Ein EAN-13-Code besteht aus 12 oder 13 Ziffern, nicht aus " +
+                    Quoted(digits) + ".");
   }
   const char check = CheckDigitOf(digits.substr(0, 12));
   if (digits.size() == 13 && digits[12] != check) {
-    throw CodeError("Die Prüfziffer von „" + std::string(digits) + "“ ist falsch; richtig ist " +
+    throw CodeError("Die Prüfziffer von " + Quoted(digits) + " ist falsch; richtig ist " +
                     std::string(1, check) + ".");
   }
   return std::string(digits.substr(0, 12)) + check;
@@ -131,9 +147,9 @@ CodeSymbol EncodeCode(CodeKind kind, std::string_view content, QrErrorCorrection
     const std::string reason = result == ZINT_ERROR_TOO_LONG ? "Der Inhalt ist zu lang."
                                : result == ZINT_ERROR_INVALID_DATA
                                    ? "Der Inhalt enthält Zeichen, die der Code nicht kennt."
-                                   : std::string("Fehler ") + symbol->errtxt + ".";
-    throw CodeError(std::string("Der ") + NameOf(kind) + " kann „" + std::string(content) +
-                    "“ nicht darstellen. " + reason);
+                                   : std::string("Der Inhalt passt nicht zu dieser Codeart.");
+    throw CodeError(std::string("Der ") + NameOf(kind) + " kann " + Quoted(content) +
+                    " nicht darstellen. " + reason);
   }
 
   CodeSymbol out;

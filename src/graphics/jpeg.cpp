@@ -27,7 +27,7 @@ namespace {
 constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;
 // Every scan of a progressive file walks the whole coefficient buffer, so a scan of a few bytes
 // can cost a pass over a huge picture. Real encoders write about ten scans.
-constexpr int kMaxScans = 1000;
+constexpr int kMaxScans = kMaxJpegScans;
 
 struct ErrorManager {
   jpeg_error_mgr pub;  // first member: libjpeg's pointer to it points to the whole
@@ -52,7 +52,7 @@ void OnProgress(j_common_ptr cinfo) {
   if (!cinfo->is_decompressor) return;
   if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
     ErrorManager* errors = ErrorsOf(cinfo);
-    errors->ownMessage = "more than 1000 scans";
+    errors->ownMessage = "more than 500 scans";
     std::longjmp(errors->jump, 1);
   }
 }
@@ -448,6 +448,9 @@ class JpegWalk {
       layout_.width = static_cast<int>(U16(body + 3));
       layout_.components = static_cast<int>(Byte(body + 5));
       if (layout_.width == 0) Broken("der Bildkopf (SOF) ist fehlerhaft");
+      // SOF2, SOF6, SOF10 and SOF14 are progressive.
+      layout_.progressive = (marker & 0x03) == 0x02;
+      layout_.coefficientBytes = CoefficientBytes(body + 6);
     } else if (marker == 0xDA) {
       if (layout_.width == 0) Broken("Bilddaten stehen vor dem Bildkopf");
       // Component count, two bytes per component, then three bytes of spectral selection.
@@ -458,6 +461,27 @@ class JpegWalk {
       ++layout_.scans;
       SkipEntropyCodedData();
     }
+  }
+
+  // The coefficient blocks of all components, their sampling factors (H, V) at `components`:
+  // each component covers ceil(width * H / Hmax) x ceil(height * V / Vmax) samples, in blocks of
+  // 8 x 8 of two bytes a value. A factor of 0 (invalid) counts as 1.
+  std::uint64_t CoefficientBytes(std::size_t components) const {
+    unsigned hMax = 1, vMax = 1;
+    for (int i = 0; i < layout_.components; ++i) {
+      const unsigned factors = Byte(components + 3 * static_cast<std::size_t>(i) + 1);
+      hMax = std::max(hMax, factors >> 4);
+      vMax = std::max(vMax, factors & 15);
+    }
+    std::uint64_t bytes = 0;
+    for (int i = 0; i < layout_.components; ++i) {
+      const unsigned factors = Byte(components + 3 * static_cast<std::size_t>(i) + 1);
+      const std::uint64_t h = std::max(1u, factors >> 4), v = std::max(1u, factors & 15);
+      const std::uint64_t columns = (static_cast<std::uint64_t>(layout_.width) * h + hMax - 1) / hMax;
+      const std::uint64_t rows = (static_cast<std::uint64_t>(layout_.height) * v + vMax - 1) / vMax;
+      bytes += (columns + 7) / 8 * ((rows + 7) / 8) * 128;
+    }
+    return bytes;
   }
 
   // Moves pos_ to the marker that ends the entropy-coded data: 0xFF followed by neither a stuffed
@@ -496,6 +520,25 @@ bool HoldsAny(std::string_view bytes, std::span<const std::string_view> forbidde
 }
 
 }  // namespace
+
+std::string JpegBudgetProblem(const JpegLayout& layout) {
+  if (layout.components > kMaxJpegComponents)
+    return "Das JPEG-Bild hat " + std::to_string(layout.components) + " Farbkanäle; mehr als " +
+           std::to_string(kMaxJpegComponents) + " werden nicht gelesen.";
+  if (layout.scans > kMaxJpegScans)
+    return "Das JPEG-Bild besteht aus " + std::to_string(layout.scans) + " Teilbildern (Scans); mehr als " +
+           std::to_string(kMaxJpegScans) + " werden nicht gelesen.";
+  if (!layout.progressive && layout.scans <= 1) return {};
+  constexpr std::uint64_t kMiB = 1024 * 1024;
+  if (layout.coefficientBytes > kMaxJpegCoefficientBytes)
+    return "Das JPEG-Bild bräuchte zum Entpacken " +
+           std::to_string(layout.coefficientBytes / kMiB) + " MiB Arbeitsspeicher; mehr als " +
+           std::to_string(kMaxJpegCoefficientBytes / kMiB) + " MiB werden nicht gelesen.";
+  if (layout.coefficientBytes * static_cast<std::uint64_t>(layout.scans) > kMaxJpegScanWork)
+    return "Das JPEG-Bild hat für seine Größe zu viele Teilbilder (" +
+           std::to_string(layout.scans) + " Scans).";
+  return {};
+}
 
 JpegLayout CheckJpegStructure(std::string_view bytes) {
   JpegWalk walk(bytes);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -31,7 +32,23 @@ struct JpegLayout {
   int components = 0;
   int scans = 0;
   std::size_t end = 0;  // just past the end marker (EOI); what follows is not the picture's
+  bool progressive = false;
+  // The bytes of all coefficient blocks (64 values of two bytes each), by the components' sampling:
+  // what a decoder of a progressive or multi-scan file holds at once.
+  std::uint64_t coefficientBytes = 0;
 };
+
+// The budget of a JPEG picture beyond its pixels, checked from its structure before anything is
+// decoded, on every path (designer, export, thumbnail, serial run): at most four components, at
+// most kMaxJpegScans scans, and for files a decoder must hold whole (progressive or several scans)
+// at most kMaxJpegCoefficientBytes of coefficients, passed over at most kMaxJpegScanWork bytes in
+// all (every scan walks the buffer).
+inline constexpr int kMaxJpegComponents = 4;
+inline constexpr int kMaxJpegScans = 500;
+inline constexpr std::uint64_t kMaxJpegCoefficientBytes = 256ull * 1024 * 1024;
+inline constexpr std::uint64_t kMaxJpegScanWork = 8ull * 1024 * 1024 * 1024;
+// Why a picture of this structure is over the budget (German, one sentence); empty when it is not.
+std::string JpegBudgetProblem(const JpegLayout& layout);
 
 // Walks a JPEG file's structure: SOI; marker segments, each skipped by its length; every scan
 // header followed by its entropy-coded data (where 0xFF is followed by a stuffed 0x00 or is a
@@ -81,8 +98,8 @@ JpegInfo ReadJpegInfo(std::string_view bytes);
 // with an Adobe marker store inverted CMYK). scaleDenom 1, 2, 4 or 8 decodes at that reduced
 // scale, giving ceil(width / scaleDenom) x ceil(height / scaleDenom) pixels; any other value is
 // an ImageError. Pictures whose full size Bitmap::SizeAllowed refuses are refused before
-// decoding, as are progressive files with more than 1000 scans. Data that ends early is not an
-// error: the missing part decodes as grey.
+// decoding, as are progressive files with more than kMaxJpegScans scans. Data that ends early is
+// not an error: the missing part decodes as grey.
 Bitmap DecodeJpeg(std::string_view bytes, int scaleDenom = 1);
 
 // The largest of 1, 2, 4 and 8 whose scaled picture still covers targetWidth x targetHeight;

@@ -10,7 +10,10 @@ JpegImage JpegImage::FromBytes(SharedBytes bytes) {
   return FromCheckedBytes(std::move(bytes), layout);
 }
 
-JpegImage JpegImage::FromCheckedBytes(SharedBytes bytes, const JpegLayout&) {
+JpegImage JpegImage::FromCheckedBytes(SharedBytes bytes, const JpegLayout& checked) {
+  // Over the budget, a picture is refused before a decoder (ours or a PDF reader's) sees it.
+  if (std::string problem = JpegBudgetProblem(checked); !problem.empty())
+    throw ImageError(problem);
   JpegImage image;
   image.info_ = ReadJpegInfo(bytes.View());
   image.bytes_ = std::move(bytes);

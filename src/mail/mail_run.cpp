@@ -118,13 +118,22 @@ MailRows::MailRows(std::shared_ptr<const serial::CsvTable> table, const MailSour
   }
   std::stable_sort(ordered.begin(), ordered.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Each row and each PDF once across all records: a row listed twice, or two rows with one file,
+  // could send one person's PDF to another.
+  serial::RecordedRowsCheck check;
   for (const auto& [time, file] : ordered) {
     const auto run = static_cast<std::uint32_t>(runIds_.size());
     runIds_.emplace_back();
+    const std::string recordName = file.filename().string();
     const serial::RunRecordHeader header =
-        serial::ReadRunRecordFile(file, [this, run](const serial::RunRecordRow& row) {
+        serial::ReadRunRecordFile(file, [&, run](const serial::RunRecordRow& row) {
+          if (const auto conflict = check.Note(row, recordName)) {
+            if (conflicts_.size() < 10) conflicts_.push_back(conflict->text);
+            ++conflictCount_;
+          }
           Recorded& entry = recorded_[row.row];
-          entry = {row.file, HexBytes(row.cellsSha256), HexBytes(row.pdfSha256), run, 0};
+          entry = {row.file, HexBytes(row.cellsSha256), HexBytes(row.pdfSha256), run, 0,
+                   row.pdfSize};
           if (!row.error.empty()) {
             errors_.push_back(row.error);
             entry.error = static_cast<std::uint32_t>(errors_.size());
@@ -163,6 +172,7 @@ MailRow MailRows::Row(std::size_t index) const {
       row.file = found->second.file;
       row.runId = runIds_[found->second.run];
       row.pdfSha256 = BytesHex(found->second.pdfSha256);
+      row.pdfSize = found->second.pdfSize;
       row.changed = serial::CellsSha256(row.cells) != BytesHex(found->second.cellsSha256);
     }
   } else {
@@ -276,17 +286,31 @@ Plan PlanFor(const MailRow& row, MailState state, const MailRunOptions& options)
   return plan;
 }
 
-// "Zeile 3 hat sich seit dem Druck geändert." or "Zeilen 3, 4 und 7 haben …", the first ten.
-std::string ChangedText(const std::vector<std::size_t>& rows, std::size_t count) {
-  if (count == 1)
-    return "Zeile " + std::to_string(rows.front()) + " hat sich seit dem Druck geändert";
-  std::string text = "Zeilen ";
+// "3, 4 und 7", the first ten, then how many more.
+std::string RowList(const std::vector<std::size_t>& rows, std::size_t count) {
+  std::string text;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (i > 0) text += i + 1 == rows.size() && count == rows.size() ? " und " : ", ";
     text += std::to_string(rows[i]);
   }
   if (count > rows.size()) text += " und " + std::to_string(count - rows.size()) + " weitere";
-  return text + " haben sich seit dem Druck geändert";
+  return text;
+}
+
+// "Zeile 3 hat sich seit dem Druck geändert" or "Zeilen 3, 4 und 7 haben …".
+std::string ChangedText(const std::vector<std::size_t>& rows, std::size_t count) {
+  if (count == 1)
+    return "Zeile " + std::to_string(rows.front()) + " hat sich seit dem Druck geändert";
+  return "Zeilen " + RowList(rows, count) + " haben sich seit dem Druck geändert";
+}
+
+// The same for the rows whose PDF is no longer the one printed.
+std::string ChangedPdfText(const std::vector<std::size_t>& rows, std::size_t count) {
+  if (count == 1)
+    return "Die PDF-Datei zu Zeile " + std::to_string(rows.front()) +
+           " hat sich seit dem Druck geändert";
+  return "Die PDF-Dateien zu den Zeilen " + RowList(rows, count) +
+         " haben sich seit dem Druck geändert";
 }
 
 }  // namespace
@@ -324,12 +348,23 @@ MailOutcome SendRows(const MailRows& rows, const MailTemplate& mail, Transport& 
     return state;
   };
 
-  // The whole run first: a row to be sent that changed since the print stops it before any mail.
-  std::vector<std::size_t> changed;
-  std::size_t changedCount = 0;
-  auto noteChanged = [&](std::size_t row) {
-    ++changedCount;
-    if (changed.size() < 10) changed.push_back(row);
+  // The records first: when they contradict each other, no row's pairing can be trusted.
+  if (rows.ConflictCount() > 0) {
+    std::string text = "Die Serien-PDF-Listen in " + folder.string() + " widersprechen sich: ";
+    for (std::size_t i = 0; i < rows.Conflicts().size(); ++i)
+      text += (i > 0 ? "; " : "") + rows.Conflicts()[i];
+    if (rows.ConflictCount() > rows.Conflicts().size())
+      text += " und " + std::to_string(rows.ConflictCount() - rows.Conflicts().size()) + " weitere";
+    outcome.stopMessage = text + ". Es wurde nichts gesendet. Bitte die Serie neu drucken.";
+    return outcome;
+  }
+
+  // The whole run: a row to be sent that changed since the print stops it before any mail.
+  std::vector<std::size_t> changed, changedPdfs;
+  std::size_t changedCount = 0, changedPdfCount = 0;
+  auto note = [](std::vector<std::size_t>& list, std::size_t& count, std::size_t row) {
+    ++count;
+    if (list.size() < 10) list.push_back(row);
   };
   for (std::size_t i = 0; i < rows.Count(); ++i) {
     MailRow row = rows.Row(i);
@@ -342,20 +377,25 @@ MailOutcome SendRows(const MailRows& rows, const MailTemplate& mail, Transport& 
       }
     }
     if (PlanFor(row, stateOf(row), options) != Plan::Send || !rows.Listed()) continue;
-    bool same = !row.changed;
-    if (same) {
-      try {
-        same = PdfSha256(folder / row.file) == row.pdfSha256;
-      } catch (const FileError&) {
-        same = false;
-      }
+    if (row.changed) {
+      note(changed, changedCount, row.row);
+      continue;
     }
-    if (!same) noteChanged(row.row);
+    serial::RunRecordRow recorded;
+    recorded.pdfSha256 = row.pdfSha256;
+    recorded.pdfSize = row.pdfSize;
+    if (serial::CheckRecordedPdf(folder / row.file, recorded, kMaxAttachmentBytes) !=
+        serial::PdfState::Same)
+      note(changedPdfs, changedPdfCount, row.row);
   }
-  for (std::size_t gone : rows.RowsGone()) noteChanged(gone);
-  if (changedCount > 0) {
-    outcome.stopMessage = ChangedText(changed, changedCount) +
-                          "; es wurde nichts gesendet. Bitte die Serie neu drucken.";
+  for (std::size_t gone : rows.RowsGone()) note(changed, changedCount, gone);
+  if (changedCount > 0 || changedPdfCount > 0) {
+    std::string text;
+    if (changedCount > 0) text = ChangedText(changed, changedCount);
+    if (changedPdfCount > 0)
+      text += text.empty() ? ChangedPdfText(changedPdfs, changedPdfCount)
+                           : "; d" + ChangedPdfText(changedPdfs, changedPdfCount).substr(1);
+    outcome.stopMessage = text + "; es wurde nichts gesendet. Bitte die Serie neu drucken.";
     return outcome;
   }
 
@@ -369,7 +409,7 @@ MailOutcome SendRows(const MailRows& rows, const MailTemplate& mail, Transport& 
       return true;
     } catch (const FileError& e) {
       logProblem = "Das Versandprotokoll " + log->File().string() +
-                   " ist nicht schreibbar: " + e.Reason() + ". Zeile " + std::to_string(row.row) +
+                   " ist nicht schreibbar: " + e.Reason() + " Zeile " + std::to_string(row.row) +
                    " ist nicht eingetragen.";
       return false;
     }

@@ -49,6 +49,7 @@ struct MailRow {
   std::vector<std::string> cells;
   std::string runId;      // the serial run that printed the PDF; empty without a run record
   std::string pdfSha256;  // as the run record has it; empty without one
+  std::optional<std::uint64_t> pdfSize;  // as the run record has it; none in older records
   bool changed = false;   // the row's cells differ from those the PDF was printed from
   bool Ready() const { return problem.empty(); }
 };
@@ -76,6 +77,10 @@ class MailRows {
   bool Listed() const { return listed_; }
   // Recorded rows past the CSV file's end: the file lost rows since the run.
   std::vector<std::size_t> RowsGone() const;
+  // Where the records contradict each other (a row written twice, one PDF named for two rows):
+  // the first few in German, and how many there are. Nothing may be sent then.
+  const std::vector<std::string>& Conflicts() const { return conflicts_; }
+  std::size_t ConflictCount() const { return conflictCount_; }
 
  private:
   // A recorded row, its hashes as bytes: about a hundred bytes a row.
@@ -85,6 +90,7 @@ class MailRows {
     std::array<std::uint8_t, 32> pdfSha256{};
     std::uint32_t run = 0;
     std::uint32_t error = 0;  // 1 + index into errors_ for a failed row
+    std::optional<std::uint64_t> pdfSize;
   };
   std::shared_ptr<const serial::CsvTable> table_;
   MailSource source_;
@@ -94,6 +100,8 @@ class MailRows {
   std::vector<std::string> errors_;
   std::unordered_map<std::uint64_t, Recorded> recorded_;
   std::vector<std::string> names_;  // without a record
+  std::vector<std::string> conflicts_;
+  std::size_t conflictCount_ = 0;
 };
 
 // The text of the mail, besides its rows.
@@ -143,8 +151,8 @@ struct MailRunOptions {
 
 // Sends every ready row's mail through the transport. The folder's send log is locked for the
 // run (a second run stops at once, `busy`). Before the first mail the whole run is checked: when
-// any row to be sent changed since the print (its cells or its PDF), nothing is sent and the
-// message names the rows. Each mail's "wird gesendet" is on the disk before the mail goes out,
+// the records contradict each other, or any row to be sent changed since the print (its cells or
+// its PDF), nothing is sent and the message names the rows. Each mail's "wird gesendet" is on the disk before the mail goes out,
 // and its result after; when a line cannot be written the run stops. Failed rows are logged and
 // the others go on; a lost connection is tried again `retries` times, then the run stops; a fatal
 // failure (login, sender) stops at once.

@@ -122,7 +122,8 @@ void OutputFolder::Write(const std::string& name, std::span<const std::string_vi
   // The disk starts on the bytes now, while the next PDF is made; the run's one sync at the end
   // then waits for the last few only.
   ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-  if (::fchmod(fd, NewFileMode()) != 0) fail("set permissions of", errno);
+  if (const int error = SetFileMode(fd, NewFileMode()); error != 0)
+    fail("set permissions of", error);
   // A new name needs no look first: the complete file gets it by a link (or a rename) that
   // refuses to replace anything. Only a name that is taken is looked at, and replaced by a
   // rename when it is a regular file. A name that became a link after the look is replaced by

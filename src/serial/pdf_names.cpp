@@ -138,13 +138,27 @@ std::string WithRepeat(const std::string& stem, std::uint32_t repeat) {
 
 }  // namespace
 
+// The names a Windows disk keeps for devices, whatever follows after a dot.
+bool IsReservedName(std::string_view stem) {
+  std::string upper(stem.substr(0, stem.find('.')));
+  while (!upper.empty() && upper.back() == ' ') upper.pop_back();
+  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+         upper[3] >= '1' && upper[3] <= '9';
+}
+
 std::string SafeFileStem(std::string_view text) {
   std::string stem;
   stem.reserve(text.size());
   for (char c : text) {
     const auto b = static_cast<unsigned char>(c);
-    if (c == '/' || c == '\\' || b < 0x20 || b == 0x7F) continue;
-    stem += c;
+    if (c == '/') continue;
+    // What FAT, exFAT and NTFS refuse in a name, on every disk: the folder may be copied to one.
+    // Tabs at either end are trimmed below, the others become '_' then.
+    const bool refused = (b < 0x20 && c != '\t') || b == 0x7F ||
+                         std::string_view(":*?\"<>|\\").find(c) != std::string_view::npos;
+    stem += refused ? '_' : c;
   }
   auto trim = [](std::string& s) {
     std::size_t begin = 0;
@@ -161,7 +175,9 @@ std::string SafeFileStem(std::string_view text) {
     stem.resize(cut);
     trim(stem);
   }
+  std::replace(stem.begin(), stem.end(), '\t', '_');
   if (stem == "." || stem == "..") return {};
+  if (IsReservedName(stem)) stem.insert(std::min(stem.find('.'), stem.size()), "_");
   return stem;
 }
 

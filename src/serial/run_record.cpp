@@ -1,16 +1,18 @@
 #include "serial/run_record.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
-#include <ext/stdio_filebuf.h>
-#include <istream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <random>
 
 #include "base/atomic_file.h"
+#include "base/name_folding.h"
+#include "base/regular_file.h"
 #include "base/sha256.h"
 #include "serial/serial_error.h"
 
@@ -83,6 +85,7 @@ RunRecordRow RowFrom(const Json& entry) {
   if (!IsHexDigest(row.cellsSha256) || !IsHexDigest(row.pdfSha256)) {
     Damaged("ungültige Prüfsumme");
   }
+  if (entry.contains("pdf_size")) row.pdfSize = Count(entry, "pdf_size");
   return row;
 }
 
@@ -115,26 +118,160 @@ RunRecordHeader HeaderFrom(const Json& record) {
   header.firstRow = Count(range, "first");
   header.lastRow = Count(range, "last");
   if (!Member(record, "rows").is_array()) Damaged("\"rows\" ist keine Liste");
+  if (record.contains("stopped")) header.stopped = Text(record, "stopped");
   return header;
 }
 
+// The bytes of a record as the parser takes them, checked on the way: a text longer than
+// kMaxRunRecordText, a number or word longer than any a record holds, or nesting deeper than a
+// record's refuse the record before the parser gathers them.
+class GuardedInput {
+ public:
+  explicit GuardedInput(std::string_view bytes) : data_(bytes) {}
+  explicit GuardedInput(int fd) : fd_(fd), buffer_(1 << 16, '\0') {}
+
+  bool AtEnd() {
+    if (position_ < data_.size()) return false;
+    if (fd_ < 0) return true;
+    for (;;) {
+      const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) throw FileError("read", "", errno);
+      data_ = std::string_view(buffer_.data(), static_cast<std::size_t>(got));
+      position_ = 0;
+      return got == 0;
+    }
+  }
+  char Current() const { return data_[position_]; }
+  void Advance() {
+    Check(data_[position_]);
+    ++position_;
+  }
+
+ private:
+  static constexpr int kMaxDepth = 3;   // record, "rows", row entry
+  static constexpr int kMaxWord = 32;  // numbers, true, false, null
+
+  void Check(char c) {
+    if (inText_) {
+      if (escaped_) {
+        escaped_ = false;
+        hexLeft_ = c == 'u' ? 4 : 0;
+        ++length_;
+      } else if (hexLeft_ > 0) {
+        --hexLeft_;
+      } else if (c == '\\') {
+        escaped_ = true;
+      } else if (c == '"') {
+        inText_ = false;
+      } else {
+        ++length_;
+      }
+      if (length_ > kMaxRunRecordText) Damaged("ein Text ist zu lang");
+      return;
+    }
+    switch (c) {
+      case '"':
+        inText_ = true;
+        length_ = 0;
+        word_ = 0;
+        return;
+      case '{':
+      case '[':
+        if (++depth_ > kMaxDepth) Damaged("zu tief geschachtelt");
+        word_ = 0;
+        return;
+      case '}':
+      case ']':
+        --depth_;
+        word_ = 0;
+        return;
+      case ',':
+      case ':':
+      case ' ':
+      case '\n':
+      case '\r':
+      case '\t':
+        word_ = 0;
+        return;
+      default:
+        if (++word_ > kMaxWord) Damaged("eine Zahl ist zu lang");
+    }
+  }
+
+  int fd_ = -1;
+  std::string buffer_;
+  std::string_view data_;
+  std::size_t position_ = 0;
+  bool inText_ = false;
+  bool escaped_ = false;
+  int hexLeft_ = 0;
+  std::size_t length_ = 0;
+  int word_ = 0;
+  int depth_ = 0;
+};
+
+// The parser's view of a GuardedInput: an input iterator whose end is wherever the input ends.
+class GuardedIterator {
+ public:
+  using iterator_category = std::input_iterator_tag;
+  using value_type = char;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const char*;
+  using reference = char;
+
+  GuardedIterator() = default;
+  explicit GuardedIterator(GuardedInput& input) : input_(&input) {}
+  char operator*() const { return input_->Current(); }
+  GuardedIterator& operator++() {
+    input_->Advance();
+    return *this;
+  }
+  bool operator==(const GuardedIterator& other) const { return Ended() == other.Ended(); }
+  bool operator!=(const GuardedIterator& other) const { return !(*this == other); }
+
+ private:
+  bool Ended() const { return input_ == nullptr || input_->AtEnd(); }
+  GuardedInput* input_ = nullptr;
+};
+
+bool KnownKey(int depth, const std::string& key) {
+  static const std::vector<std::string> kTop = {"format", "version", "run_id", "time",   "project",
+                                                "csv",    "link",    "range",  "rows",   "stopped"};
+  static const std::vector<std::string> kInner = {
+      "file", "number", "size",         "modified",   "rows",     "assignments", "first",
+      "last", "row",    "cells_sha256", "pdf_sha256", "pdf_size", "error"};
+  const auto& known = depth == 1 ? kTop : kInner;
+  return std::find(known.begin(), known.end(), key) != known.end();
+}
+
+// How many link entries a record may list; a link file has one per data field.
+constexpr std::size_t kMaxAssignments = 10000;
+
 // Parses a record, handing each row entry on as soon as it is complete and dropping it, so a
-// record of a million rows never stands in memory as a whole.
-template <typename Input>
-RunRecordHeader Parse(Input&& input, const std::function<void(const RunRecordRow&)>& onRow) {
+// record of a million rows never stands in memory as a whole. Keys a record does not have are
+// skipped unread.
+RunRecordHeader Parse(GuardedInput& input, const std::function<void(const RunRecordRow&)>& onRow) {
   std::string topKey;
+  std::size_t assignments = 0;
   Json record;
   try {
     record = Json::parse(
-        std::forward<Input>(input),
+        GuardedIterator(input), GuardedIterator(),
         [&](int depth, Json::parse_event_t event, Json& parsed) {
-          if (event == Json::parse_event_t::key && depth == 1) {
-            topKey = parsed.is_string() ? parsed.get<std::string>() : std::string();
+          if (event == Json::parse_event_t::key) {
+            const std::string key = parsed.is_string() ? parsed.get<std::string>() : std::string();
+            if (depth == 1) topKey = key;
+            return KnownKey(depth, key);
           }
           if (depth == 2 && topKey == "rows" &&
               (event == Json::parse_event_t::object_end || event == Json::parse_event_t::value)) {
             onRow(RowFrom(parsed));
             return false;
+          }
+          if (depth == 3 && topKey == "link" && event == Json::parse_event_t::value &&
+              ++assignments > kMaxAssignments) {
+            Damaged("zu viele Zuordnungen");
           }
           return true;
         },
@@ -143,6 +280,14 @@ RunRecordHeader Parse(Input&& input, const std::function<void(const RunRecordRow
     Damaged("kein gültiges JSON");
   }
   return HeaderFrom(record);
+}
+
+// Cuts a text to at most `limit` bytes, not inside a UTF-8 sequence.
+std::string Cut(const std::string& text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end) + "…";
 }
 
 }  // namespace
@@ -220,6 +365,10 @@ RunRecordWriter::RunRecordWriter(const std::filesystem::path& file, const RunRec
                      ",\n\"project\":" + Dump(project) + ",\n\"csv\":" + Dump(csv) +
                      ",\n\"link\":" + Dump(link) + ",\n\"range\":" + Dump(range) + ",\n\"rows\":[";
   writer_->Write(head);
+  // About what a row's line takes with a long name; an error line may take more, but few do.
+  constexpr std::uint64_t kBytesPerRow = 320;
+  if (header.lastRow >= header.firstRow)
+    writer_->Reserve(head.size() + (header.lastRow - header.firstRow + 1) * kBytesPerRow + 4096);
   // On the disk at once: if the run is killed, the next one sees a dead writer's file, not one
   // just being made, and removes it.
   writer_->Flush();
@@ -234,8 +383,10 @@ std::string RunRecordWriter::Entry(const RunRecordRow& row) {
     entry["file"] = row.file;
     entry["cells_sha256"] = row.cellsSha256;
     entry["pdf_sha256"] = row.pdfSha256;
+    if (row.pdfSize) entry["pdf_size"] = *row.pdfSize;
   } else {
-    entry["error"] = row.error;
+    // Within what the reader takes, whatever a row's message says.
+    entry["error"] = Cut(row.error, kMaxRunRecordText / 4);
   }
   return Dump(entry);
 }
@@ -248,28 +399,106 @@ void RunRecordWriter::AddEntry(std::string_view entry) {
   first_ = false;
 }
 
-void RunRecordWriter::Commit() {
-  writer_->Write("\n]}\n");
+void RunRecordWriter::Commit(std::string_view stopped) {
+  writer_->Write(stopped.empty() ? std::string("\n]}\n")
+                                 : "\n],\"stopped\":" +
+                                       Dump(Cut(std::string(stopped), kMaxRunRecordText / 4)) +
+                                       "}\n");
   writer_->Commit();
 }
 
 RunRecordHeader ReadRunRecord(std::string_view bytes,
                               const std::function<void(const RunRecordRow&)>& onRow) {
-  return Parse(bytes, onRow);
+  GuardedInput input(bytes);
+  return Parse(input, onRow);
 }
 
 RunRecordHeader ReadRunRecordFile(const std::filesystem::path& file,
                                   const std::function<void(const RunRecordRow&)>& onRow) {
-  // Read in pieces through a regular file's descriptor, so neither a FIFO nor a record of a
-  // million rows stands in the way.
-  __gnu_cxx::stdio_filebuf<char> buffer(OpenRegularFile(file),  // closes the descriptor
-                                        std::ios::in | std::ios::binary);
-  std::istream in(&buffer);
+  // Read in pieces through a regular file's descriptor, never through a link, so neither a FIFO
+  // nor a record of a million rows stands in the way.
+  int fd = -1;
   try {
-    return Parse(in, onRow);
+    fd = OpenRegularFile(file, {.flags = O_NOFOLLOW,
+                                .mode = 0,
+                                .singleName = false,
+                                .maxBytes = kMaxRunRecordBytes});
+  } catch (const FileError& e) {
+    const std::string why =
+        e.error_number() == ELOOP ? std::string("Sie ist eine Verknüpfung (symbolischer Link).")
+                                  : e.Reason();
+    throw FileError("Die Serien-PDF-Liste " + file.string() + " ist nicht lesbar: " + why,
+                    e.error_number(), FileAccess::Read);
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  GuardedInput input(fd);
+  try {
+    return Parse(input, onRow);
   } catch (const SerialError& error) {
     throw SerialError(std::string(error.what()) + " (" + file.string() + ")");
+  } catch (const FileError& e) {
+    throw FileError("Die Serien-PDF-Liste " + file.string() + " ist nicht lesbar: " + e.Reason(),
+                    e.error_number(), FileAccess::Read);
   }
+}
+
+PdfState CheckRecordedPdf(const std::filesystem::path& file, const RunRecordRow& row,
+                          std::uint64_t maxBytes) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) {
+    if (errno == ENOENT) return PdfState::Missing;
+    return errno == ELOOP ? PdfState::NotRegular : PdfState::Unreadable;
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return PdfState::Unreadable;
+  if (!S_ISREG(info.st_mode)) return PdfState::NotRegular;
+  const auto size = static_cast<std::uint64_t>(info.st_size);
+  if (row.pdfSize && *row.pdfSize != size) return PdfState::Changed;
+  if (!row.pdfSize && size > maxBytes) return PdfState::TooLarge;
+  Sha256 hash;
+  std::string buffer(1 << 16, '\0');
+  std::uint64_t total = 0;
+  while (true) {
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return PdfState::Unreadable;
+    }
+    if (got == 0) break;
+    total += static_cast<std::uint64_t>(got);
+    // A file that grows while it is read is not the one recorded.
+    if (total > size) return PdfState::Changed;
+    hash.Add(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+  }
+  return hash.HexDigest() == row.pdfSha256 ? PdfState::Same : PdfState::Changed;
+}
+
+std::optional<RecordedRowsCheck::Conflict> RecordedRowsCheck::Note(const RunRecordRow& row,
+                                                                   const std::string& record) {
+  if (!row.Written()) return std::nullopt;
+  if (records_.empty() || records_.back() != record) records_.push_back(record);
+  const auto index = static_cast<std::uint32_t>(records_.size() - 1);
+  const auto [rowAt, newRow] = rows_.emplace(row.row, index);
+  if (!newRow) {
+    const std::string& first = records_[rowAt->second];
+    return Conflict{false, "Zeile " + std::to_string(row.row) + " steht zweimal in " +
+                               (first == record ? "der Serien-PDF-Liste " + record
+                                                : "den Serien-PDF-Listen " + first + " und " +
+                                                      record)};
+  }
+  const auto [fileAt, newFile] = files_.emplace(FoldedFileName(row.file), row.row);
+  if (!newFile) {
+    return Conflict{true, "Zeile " + std::to_string(row.row) + " nennt dieselbe PDF-Datei " +
+                              row.file + " wie Zeile " + std::to_string(fileAt->second)};
+  }
+  return std::nullopt;
 }
 
 std::vector<std::filesystem::path> RunRecordFiles(const std::filesystem::path& folder) {

@@ -1,6 +1,7 @@
 #include "serial/serial_run.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <mutex>
 #include <system_error>
@@ -10,11 +11,12 @@
 
 #include <chrono>
 #include <ctime>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "base/atomic_file.h"
 #include "base/name_folding.h"
 #include "base/random.h"
+#include "base/regular_file.h"
 #include "base/sha256.h"
 #include "designer/element_kinds.h"
 #include "designer/guide_lines.h"
@@ -210,29 +212,57 @@ std::string Sha256Of(std::span<const std::string_view> pieces) {
   return hash.HexDigest();
 }
 
+std::uint64_t SizeOf(std::span<const std::string_view> pieces) {
+  std::uint64_t size = 0;
+  for (std::string_view piece : pieces) size += piece.size();
+  return size;
+}
+
 std::uint64_t FoldedKey(std::string_view name) {
   return std::hash<std::string>{}(FoldedFileName(name));
 }
 
-// The names (folded) of the files earlier runs of this project wrote into the folder, by its run
-// records. A record that cannot be read gives nothing.
-std::unordered_set<std::uint64_t> OwnFiles(const OutputFolder& folder,
-                                           const std::string& projectNumber) {
-  std::unordered_set<std::uint64_t> own;
+// What an earlier run wrote under a name: a hundred bytes or so a row.
+struct OwnFile {
+  std::array<char, 64> pdfSha256{};
+  std::optional<std::uint64_t> pdfSize;
+};
+using OwnFileMap = std::unordered_multimap<std::uint64_t, OwnFile>;
+
+// The files earlier runs of this project wrote into the folder, by their run records: each name
+// (folded) with what the run wrote under it. A record that cannot be read gives nothing.
+OwnFileMap OwnFiles(const OutputFolder& folder, const std::string& projectNumber) {
+  OwnFileMap own;
   for (const std::filesystem::path& file : RunRecordFiles(folder.Path())) {
     if (folder.Look(file.filename().string()) != OutputFolder::Entry::RegularFile) continue;
-    std::vector<std::uint64_t> names;
+    std::vector<std::pair<std::uint64_t, OwnFile>> rows;
     try {
       const RunRecordHeader header = ReadRunRecordFile(file, [&](const RunRecordRow& row) {
-        if (row.Written()) names.push_back(FoldedKey(row.file));
+        if (!row.Written()) return;
+        OwnFile written{.pdfSha256 = {}, .pdfSize = row.pdfSize};
+        std::copy_n(row.pdfSha256.begin(), written.pdfSha256.size(), written.pdfSha256.begin());
+        rows.emplace_back(FoldedKey(row.file), written);
       });
       if (header.projectNumber != projectNumber) continue;
     } catch (const std::exception&) {
       continue;
     }
-    own.insert(names.begin(), names.end());
+    own.insert(rows.begin(), rows.end());
   }
   return own;
+}
+
+// Whether the file under `name` is one an earlier run wrote and nobody changed since: its size
+// and its SHA-256 as that run recorded them.
+bool IsOwnUnchanged(const OutputFolder& folder, const std::string& name, const OwnFileMap& own) {
+  const auto [first, last] = own.equal_range(FoldedKey(name));
+  for (auto it = first; it != last; ++it) {
+    RunRecordRow written;
+    written.pdfSha256.assign(it->second.pdfSha256.begin(), it->second.pdfSha256.end());
+    written.pdfSize = it->second.pdfSize;
+    if (CheckRecordedPdf(folder.Path() / name, written, kAnySize) == PdfState::Same) return true;
+  }
+  return false;
 }
 
 // Whether the folder holds anything besides run records and temporary files; an empty folder
@@ -309,12 +339,14 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       }
     }
     if (HoldsOtherFiles(run.folder)) {
-      const std::unordered_set<std::uint64_t> own = OwnFiles(*folder, number);
+      // A file of an earlier run that changed since (a PDF edited by hand) is no longer the run's
+      // to replace.
+      const auto own = OwnFiles(*folder, number);
       for (std::size_t row = run.firstRow; row <= last; ++row) {
         const std::string name = names.NameOfRow(row);
         // Links and other non-regular names are refused row by row below.
         if (folder->Look(name) == OutputFolder::Entry::RegularFile &&
-            !own.contains(FoldedKey(name)))
+            !IsOwnUnchanged(*folder, name, own))
           foreign(name);
       }
     }
@@ -362,7 +394,7 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
               [](const FailedRow& a, const FailedRow& b) { return a.row < b.row; });
     if (outcome.failedRows.size() > kListedRows) outcome.failedRows.pop_back();
     addToRecord(RunRecordWriter::Entry(
-        {.row = row, .file = {}, .cellsSha256 = {}, .pdfSha256 = {}, .error = text}));
+        {.row = row, .file = {}, .cellsSha256 = {}, .pdfSha256 = {}, .error = text, .pdfSize = {}}));
   };
 
   auto work = [&]() {
@@ -415,7 +447,8 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
                                                         .file = name,
                                                         .cellsSha256 = CellsSha256(cells),
                                                         .pdfSha256 = Sha256Of(pdf),
-                                                        .error = {}});
+                                                        .error = {},
+                                                        .pdfSize = SizeOf(pdf)});
       std::lock_guard lock(mutex);
       addToRecord(entry);
       ++outcome.written;
@@ -439,7 +472,10 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
   if (recordFailure.empty() && (outcome.written > 0 || outcome.failedCount > 0)) {
     try {
       folder->Sync();
-      record->Commit();
+      // A run that stopped early says so in its record, which still lists what it wrote.
+      record->Commit(!outcome.failure.empty() ? outcome.failure
+                     : outcome.cancelled      ? std::string("Der Lauf wurde abgebrochen.")
+                                              : std::string());
       outcome.record = run.folder / recordName;
     } catch (const FileError& e) {
       recordFailure = e.Reason();

@@ -264,5 +264,94 @@ TEST_F(BatchHostileFiles, EachGivesItsExitCodeAndMessageAndLeavesNothingBehind) 
   EXPECT_LT(usage.ru_maxrss, 500L * 1024) << "peak resident set in KiB";
 }
 
+// The JPEG of the project's first page, changed by `change` (its bytes).
+template <class Change>
+std::string WithJpeg(const std::string& project, Change change) {
+  return WithFirstPage(project, [&](pf::PageText& page) {
+    for (pf::ElementBlock& block : page.elements) {
+      if (block.kind != pf::ElementKind::Jpeg) continue;
+      std::string jpeg(block.data.View());
+      change(jpeg);
+      block.data = SharedBytes(std::move(jpeg));
+      block.checkedJpeg.reset();
+    }
+  });
+}
+
+// A baseline JPEG's frame header with more components (each sampled 1 x 1), a progressive marker
+// and another size; the scan data stays as it is, which only a decoder would notice.
+void Reframe(std::string& jpeg, int extraComponents, bool progressive, unsigned side) {
+  const std::size_t sof = jpeg.find("\xFF\xC0");
+  ASSERT_NE(sof, std::string::npos);
+  if (progressive) jpeg[sof + 1] = '\xC2';
+  jpeg[sof + 5] = jpeg[sof + 7] = static_cast<char>(side >> 8);
+  jpeg[sof + 6] = jpeg[sof + 8] = static_cast<char>(side & 0xFF);
+  const int components = static_cast<unsigned char>(jpeg[sof + 9]);
+  for (int i = 0; i < extraComponents; ++i)
+    jpeg.insert(sof + 10 + 3 * static_cast<std::size_t>(components), std::string("\x09\x11\x00", 3));
+  jpeg[sof + 3] = static_cast<char>(jpeg[sof + 3] + 3 * extraComponents);
+  jpeg[sof + 9] = static_cast<char>(components + extraComponents);
+}
+
+// What a file manager's thumbnailer may be handed: each thumbnail ends with its exit code within
+// the command's own fence (and the one this test adds around it), never by a signal, and writes
+// its picture, or nothing, never through a link.
+TEST_F(BatchHostileFiles, ThumbnailsOfHostileProjectsEndWithinTheirFence) {
+  const std::string whole = RichProject();
+  std::string secondPageBroken = whole;
+  {
+    // Page 2 with a rectangle no page can hold: the thumbnail of page 1 does not read it.
+    const std::size_t start = whole.find("</endoffile>") + 12;
+    const std::size_t end = whole.find("</endoffile>", start);
+    pf::PageText page = pf::ReadPageText(whole.substr(start, end - start));
+    RecordOf<pf::RectRecord>(page, pf::ElementKind::Rect).top = 100001;
+    secondPageBroken = whole.substr(0, start) + pf::WritePageText(page) + whole.substr(end);
+  }
+  const struct {
+    const char* what;
+    std::string project;
+    int exitCode;
+  } cases[] = {
+      {"a sound card", whole, 0},
+      {"page 2 damaged", secondPageBroken, 0},
+      {"a JPEG of five components",
+       WithJpeg(whole, [](std::string& jpeg) { Reframe(jpeg, 2, false, 8); }), 1},
+      {"a progressive JPEG of 10950 x 10950 and four components",
+       WithJpeg(whole, [](std::string& jpeg) { Reframe(jpeg, 1, true, 10950); }), 1},
+      {"a JPEG of 600 scans",
+       WithJpeg(whole,
+                [](std::string& jpeg) {
+                  const std::size_t sos = jpeg.find("\xFF\xDA");
+                  const std::string scan = jpeg.substr(sos, jpeg.size() - 2 - sos);
+                  for (int i = 1; i < 600; ++i) jpeg.insert(jpeg.size() - 2, scan);
+                }),
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path input = folder / "karte.kxp";
+    const fs::path output = folder / "vorschau.png";
+    WriteFileAtomic(input, c.project);
+    const auto run = testing::RunTool("prlimit --cpu=20 " + testing::ShellQuote(QUIRABEL_BATCH) +
+                                      " thumbnail " + testing::ShellQuote(input.string()) + " " +
+                                      testing::ShellQuote(output.string()) + " --size 256");
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+    EXPECT_EQ(fs::exists(output), c.exitCode == 0);
+    fs::remove(output);
+  }
+
+  // A link at the output's name is replaced by nothing and never written through.
+  WriteFileAtomic(folder / "karte.kxp", whole);
+  WriteFileAtomic(folder / "opfer.txt", "bleibt");
+  fs::create_symlink(folder / "opfer.txt", folder / "vorschau.png");
+  const auto linked = testing::RunTool(testing::ShellQuote(QUIRABEL_BATCH) + " thumbnail " +
+                                       testing::ShellQuote((folder / "karte.kxp").string()) + " " +
+                                       testing::ShellQuote((folder / "vorschau.png").string()));
+  EXPECT_EQ(linked.exitCode, 1);
+  EXPECT_NE(linked.err.find("Verknüpfung"), std::string::npos) << linked.err;
+  EXPECT_EQ(ReadFile(folder / "opfer.txt", 100), "bleibt");
+  EXPECT_TRUE(fs::is_symlink(folder / "vorschau.png"));
+}
+
 }  // namespace
 }  // namespace quirabel

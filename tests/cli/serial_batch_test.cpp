@@ -36,10 +36,11 @@ class SerialBatchTest : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(folder); }
 
-  testing::ToolRun Batch(const std::string& arguments) {
+  testing::ToolRun Batch(const std::string& arguments, const std::string& environment = {}) {
     // A FIFO taken for a file would hang the run: the timeout ends it as a failure.
-    return testing::RunTool("QUIRABEL_HOME=" + testing::ShellQuote((folder / "home").string()) +
-                            " timeout 60 " + testing::ShellQuote(QUIRABEL_BATCH) + " " + arguments);
+    return testing::RunTool(environment + "QUIRABEL_HOME=" +
+                            testing::ShellQuote((folder / "home").string()) + " timeout 60 " +
+                            testing::ShellQuote(QUIRABEL_BATCH) + " " + arguments);
   }
   std::string Path(const std::string& name) {
     return testing::ShellQuote((folder / name).string());
@@ -150,7 +151,8 @@ TEST_F(SerialBatchTest, RefusedCallsAndData) {
   for (const std::string& wrong :
        {"serial " + project, "serial " + project + " -o x --column 2 --prefix p",
         "serial " + project + " -o x --rows 5-3", "serial " + project + " -o x --jobs 0",
-        "serial " + project + " -o x --column null", "link " + project + " --map Name=1",
+        "serial " + project + " -o x --column null", "serial " + project + " -o x --rows ''",
+        "serial " + project + " --one-pdf ''", "link " + project + " --map Name=1",
         "link " + project + " --csv x.csv", "link " + project + " --csv x.csv --map Name",
         "link " + project + " --csv x.csv --map Name=1 --sep ab"}) {
     const auto run = Batch(wrong);
@@ -244,6 +246,56 @@ TEST_F(SerialBatchTest, HostileCallsAndFilesAreRefused) {
   EXPECT_EQ(Batch(named).exitCode, 0);
 }
 
+// A disk that keeps no modes (FAT, exFAT, FUSE) refuses every fchmod: the files are written all the
+// same, by a serial run, its re-run, one PDF of all rows and an export.
+TEST_F(SerialBatchTest, ADiskWithoutModesTakesEveryFile) {
+  ASSERT_EQ(Batch("link " + Path("karte.kxp") + " --csv " + Path("kunden.csv") + " --map Name=2")
+                .exitCode,
+            0);
+  const std::string noModes = std::string("ASAN_OPTIONS=${ASAN_OPTIONS}:verify_asan_link_order=0 ") +
+                              "LD_PRELOAD=" + testing::ShellQuote(QUIRABEL_NO_FILE_MODES) + " ";
+  for (const std::string& call :
+       {"serial " + Path("karte.kxp") + " -o " + Path("aus"),
+        "serial " + Path("karte.kxp") + " -o " + Path("aus"),
+        "serial " + Path("karte.kxp") + " --one-pdf " + Path("serie.pdf"),
+        "export " + Path("karte.kxp") + " -o " + Path("karte.pdf"),
+        "export " + Path("karte.kxp") + " -o " + Path("karte.pdf")}) {
+    const auto run = Batch(call, noModes);
+    EXPECT_EQ(run.exitCode, 0) << call << "\n" << run.err;
+  }
+  EXPECT_EQ(FilesIn("aus").size(), 7u);
+  EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "serie.pdf", 1 << 24)));
+  EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "karte.pdf", 1 << 24)));
+}
+
+// A disk that fills up after three PDFs: the run stops with one sentence, its record lists the
+// three and says it stopped, and the next run replaces them without asking.
+TEST_F(SerialBatchTest, ARunStoppedByAFullDiskRecordsWhatItWrote) {
+  ASSERT_EQ(Batch("link " + Path("karte.kxp") + " --csv " + Path("kunden.csv") + " --map Name=2")
+                .exitCode,
+            0);
+  const std::string serial = "serial " + Path("karte.kxp") + " -o " + Path("aus") + " --jobs 1";
+  const auto full = Batch(serial, "ASAN_OPTIONS=${ASAN_OPTIONS}:verify_asan_link_order=0 "
+                                  "QUIRABEL_TEST_WRITES_LEFT=3 LD_PRELOAD=" +
+                                      testing::ShellQuote(QUIRABEL_FULL_DISK) + " ");
+  EXPECT_EQ(full.exitCode, 1);
+  EXPECT_NE(full.err.find("Der Datenträger ist voll.\n"), std::string::npos) << full.err;
+  EXPECT_EQ(full.err.find(".."), std::string::npos) << full.err;
+  std::size_t listed = 0;
+  const serial::RunRecordHeader header = serial::ReadRunRecordFile(
+      folder / "aus" / serial::RunRecordFileName(),
+      [&](const serial::RunRecordRow& row) { listed += row.Written(); });
+  EXPECT_EQ(listed, 3u);
+  EXPECT_NE(header.stopped.find("Der Datenträger ist voll."), std::string::npos);
+  const auto verify = Batch("serial --verify " + Path("aus"));
+  EXPECT_EQ(verify.exitCode, 1);
+  EXPECT_NE(verify.out.find("endete vor seiner letzten Zeile"), std::string::npos) << verify.out;
+
+  const auto again = Batch(serial);
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(FilesIn("aus").size(), 7u);
+}
+
 // Runs killed mid-way leave no temporary file behind the next run, whose record then lists every
 // row with the PDF that is in the folder.
 TEST_F(SerialBatchTest, KilledRunsLeaveNothingBehindTheNext) {
@@ -285,6 +337,23 @@ TEST_F(SerialBatchTest, KilledRunsLeaveNothingBehindTheNext) {
   EXPECT_EQ(listed, 400u);
   // A run over its own record's files needs no leave.
   EXPECT_EQ(Batch(serial).exitCode, 0);
+
+  // All rows into one PDF, killed while it writes: nothing is left, not even a temporary file.
+  // 40,000 rows take far longer than the first kill; the second may come after the end.
+  for (int i = 401; i <= 40000; ++i)
+    rows += "V" + std::to_string(i) + ";N" + std::to_string(i) + "\n";
+  std::ofstream(folder / "kunden.csv", std::ios::binary | std::ios::trunc) << rows;
+  std::filesystem::create_directories(folder / "eins");
+  for (const auto& [delay, mayFinish] : {std::pair{"0.1", false}, std::pair{"0.4", true}}) {
+    testing::RunTool("(QUIRABEL_HOME=" + testing::ShellQuote((folder / "home").string()) + " " +
+                     testing::ShellQuote(QUIRABEL_BATCH) + " serial " + project + " --one-pdf " +
+                     Path("eins/serie.pdf") + " >/dev/null 2>&1 & pid=$!; sleep " + delay +
+                     "; kill -9 $pid; wait $pid) 2>/dev/null");
+    for (const auto& entry : std::filesystem::directory_iterator(folder / "eins")) {
+      if (!mayFinish || entry.path().filename() != "serie.pdf")
+        ADD_FAILURE() << delay << ": " << entry.path().filename();
+    }
+  }
 }
 
 TEST_F(SerialBatchTest, AllRowsInOnePdf) {

@@ -190,11 +190,73 @@ TEST(JpegTest, TruncatedDataDecodesWithGreyRest) {
 
 TEST(JpegTest, ProgressiveScanCountIsLimited) {
   const std::vector<JSAMPLE> pixel = {200, 100, 50};
-  EXPECT_TRUE(ColourNear(DecodeJpeg(EncodeRaw(JCS_RGB, pixel, JCS_YCbCr, true, 1000)).Pixel(4, 4),
-                         RGB(200, 100, 50)));
-  const std::string absurd = EncodeRaw(JCS_RGB, pixel, JCS_YCbCr, true, 1001);
+  EXPECT_TRUE(ColourNear(
+      DecodeJpeg(EncodeRaw(JCS_RGB, pixel, JCS_YCbCr, true, kMaxJpegScans)).Pixel(4, 4),
+      RGB(200, 100, 50)));
+  const std::string absurd = EncodeRaw(JCS_RGB, pixel, JCS_YCbCr, true, kMaxJpegScans + 1);
   EXPECT_EQ(ReadJpegInfo(absurd).width, 8);
   EXPECT_THROW(DecodeJpeg(absurd), ImageError);
+}
+
+// The same file claiming another size in its frame header: the structure walk does not look at
+// the scan data, and the budget must refuse before any decoder does.
+std::string Claiming(std::string jpeg, unsigned width, unsigned height) {
+  std::size_t sof = jpeg.find("\xFF\xC2");
+  if (sof == std::string::npos) sof = jpeg.find("\xFF\xC0");
+  EXPECT_NE(sof, std::string::npos);
+  jpeg[sof + 5] = static_cast<char>(height >> 8);
+  jpeg[sof + 6] = static_cast<char>(height & 0xFF);
+  jpeg[sof + 7] = static_cast<char>(width >> 8);
+  jpeg[sof + 8] = static_cast<char>(width & 0xFF);
+  return jpeg;
+}
+
+// A four-component file whose frame header claims a fifth component (as libjpeg writes none).
+std::string FiveComponents(std::string jpeg) {
+  const std::size_t sof = jpeg.find("\xFF\xC0");
+  EXPECT_NE(sof, std::string::npos);
+  jpeg[sof + 3] = static_cast<char>(jpeg[sof + 3] + 3);  // the length, below 256 here
+  jpeg[sof + 9] = 5;
+  jpeg.insert(sof + 10 + 3 * 4, std::string("\x05\x11\x00", 3));
+  return jpeg;
+}
+
+// Small files whose decoding would cost a gigabyte or a minute: refused from their structure when
+// a picture is made of them, with the German reason; their sound neighbours pass.
+TEST(JpegBudget, ComponentsScansAndCoefficientsAreCheckedBeforeDecoding) {
+  const std::string colour20 = EncodeRaw(JCS_RGB, {1, 2, 3}, JCS_YCbCr, true, 20);
+  const std::string colour100 = EncodeRaw(JCS_RGB, {1, 2, 3}, JCS_YCbCr, true, 100);
+  const std::string baseline = EncodeRaw(JCS_GRAYSCALE, {90}, JCS_GRAYSCALE);
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* problem;  // nullptr: within the budget
+  } cases[] = {
+      {"five components", FiveComponents(EncodeRaw(JCS_CMYK, {0, 255, 0, 128}, JCS_YCCK)),
+       "5 Farbkanäle"},
+      {"four components", EncodeRaw(JCS_CMYK, {0, 255, 0, 128}, JCS_YCCK), nullptr},
+      {"scans over the limit", EncodeRaw(JCS_RGB, {1, 2, 3}, JCS_YCbCr, true, kMaxJpegScans + 1),
+       "Teilbildern"},
+      {"progressive, 20000 x 20000", Claiming(colour20, 20000, 20000), "MiB Arbeitsspeicher"},
+      {"progressive, 8000 x 8000, 100 scans", Claiming(colour100, 8000, 8000), "zu viele Teilbilder"},
+      {"progressive, 8000 x 8000, 20 scans", Claiming(colour20, 8000, 8000), nullptr},
+      {"baseline, 20000 x 20000", Claiming(baseline, 20000, 20000), nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string problem = JpegBudgetProblem(CheckJpegStructure(c.bytes));
+    if (c.problem == nullptr) {
+      EXPECT_EQ(problem, "");
+      continue;
+    }
+    EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+    try {
+      Picture::FromJpegBytes(c.bytes);
+      ADD_FAILURE() << "accepted";
+    } catch (const ImageError& e) {
+      EXPECT_EQ(e.what(), problem);
+    }
+  }
 }
 
 // A marker segment: FF, the marker, a two-byte length counting itself, the body.

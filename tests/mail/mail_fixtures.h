@@ -160,7 +160,9 @@ inline std::string RecordRun(const std::filesystem::path& folder, const std::fil
     } else {
       row.file = files[i];
       row.cellsSha256 = serial::CellsSha256(table.Row(i));
-      row.pdfSha256 = Sha256Hex(ReadText(folder / files[i]));
+      const std::string pdf = ReadText(folder / files[i]);
+      row.pdfSha256 = Sha256Hex(pdf);
+      row.pdfSize = pdf.size();
     }
     writer.Add(row);
   }

@@ -152,7 +152,7 @@ TEST(MailSend, ARowChangedSinceThePrintStopsTheRunBeforeAnyMail) {
        [](const testing::MailFolder& made) {
          testing::WriteText(made.folder / "Kunde2.pdf", testing::TinyPdf("fremd"));
        },
-       "Zeile 2 hat sich seit dem Druck geändert"},
+       "Die PDF-Datei zu Zeile 2 hat sich seit dem Druck geändert"},
       {"the last row removed",
        [](const testing::MailFolder& made) {
          std::string csv = testing::ReadText(made.csv);

@@ -323,7 +323,8 @@ TEST(PdfDoc, LongDocumentWrittenPageByPageReadsBackAsSavedWhole) {
       EXPECT_EQ(xref.GetObject(5), nullptr);
       EXPECT_THROW(xref.Item(5), EPdfInvalidOperation);
       EXPECT_THROW(xref.FreeObject(5), EPdfInvalidOperation);
-      EXPECT_EQ(names(), 1u);  // the file being written
+      // The file being written has no name where the disk allows it; nothing else is beside it.
+      EXPECT_LE(names(), 1u);
       doc.FinishFile();
       EXPECT_EQ(names(), 1u);
     }

@@ -31,11 +31,15 @@ TEST(PdfNames, FromAColumnMadeSafe) {
       "c\n6;" +
       longName + "äöü\n7\n");
   EXPECT_EQ(PdfFileNames(table, Naming{2, "pdf-file"}, 7),
-            (Names{"Müller.pdf", "....etcpasswd.pdf", "pdf-file3.pdf", "pdf-file4.pdf", "abc.pdf",
+            (Names{"Müller.pdf", "....etcpasswd.pdf", "pdf-file3.pdf", "pdf-file4.pdf", "a_b_c.pdf",
                    longName + "ä.pdf", "pdf-file7.pdf"}));
-  EXPECT_EQ(SafeFileStem("  \t Anna Berg \t"), "Anna Berg");
-  EXPECT_EQ(SafeFileStem("."), "");
-  EXPECT_EQ(SafeFileStem("/./"), "");
+  // Names that FAT, exFAT and NTFS take, on every disk.
+  const std::pair<std::string, std::string> stems[] = {
+      {"  \t Anna Berg \t", "Anna Berg"}, {".", ""},   {"/./", ""},
+      {"a:b", "a_b"},                     {R"(*?"<>|\)", "_______"},
+      {"Tab\tin", "Tab_in"},              {"con", "con_"}, {"LPT1.Rechnung", "LPT1_.Rechnung"},
+      {"COM0", "COM0"},                   {"Conrad", "Conrad"}};
+  for (const auto& [text, stem] : stems) EXPECT_EQ(SafeFileStem(text), stem) << text;
   EXPECT_EQ(SafeFileStem(std::string(300, 'y')).size(), kMaxFileStemBytes);
 }
 

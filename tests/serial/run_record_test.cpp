@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
+#include "base/atomic_file.h"
 #include "base/sha256.h"
 #include "serial/serial_error.h"
 #include "support/test_folder.h"
@@ -34,9 +37,9 @@ TEST(RunRecordTest, WrittenRecordReadsBackRowByRow) {
   const auto file = folder / RunRecordFileName();
   const RunRecordHeader header = SampleHeader();
   const std::vector<RunRecordRow> rows = {
-      {2, "Jörg.pdf", CellsSha256({"Jörg", "Groß"}), Sha256Hex("pdf2"), ""},
-      {1, "Anna.pdf", CellsSha256({"Anna", "Schmidt"}), Sha256Hex("pdf1"), ""},
-      {3, "", "", "", "Zeile 3: Der Datenträger ist voll."},
+      {2, "Jörg.pdf", CellsSha256({"Jörg", "Groß"}), Sha256Hex("pdf2"), "", 4},
+      {1, "Anna.pdf", CellsSha256({"Anna", "Schmidt"}), Sha256Hex("pdf1"), "", 4},
+      {3, "", "", "", "Zeile 3: Der Datenträger ist voll.", {}},
   };
   {
     RunRecordWriter writer(file, header);
@@ -57,6 +60,7 @@ TEST(RunRecordTest, WrittenRecordReadsBackRowByRow) {
     EXPECT_EQ(read[i].file, rows[i].file);
     EXPECT_EQ(read[i].pdfSha256, rows[i].pdfSha256);
     EXPECT_EQ(read[i].error, rows[i].error);
+    EXPECT_EQ(read[i].pdfSize, rows[i].pdfSize);
   }
   EXPECT_EQ(RunRecordFiles(folder), std::vector<std::filesystem::path>{file});
 }
@@ -92,8 +96,13 @@ TEST(RunRecordTest, NamesAndDamagedRecords) {
   const std::string hash(64, 'a');
   const std::string goodRow =
       R"({"row":1,"file":"a.pdf","cells_sha256":")" + hash + R"(","pdf_sha256":")" + hash + "\"}";
+  // An older record has no sizes; keys a record does not know are skipped.
   std::size_t rows = 0;
-  EXPECT_NO_THROW(ReadRunRecord(head + "[" + goodRow + "]}", [&](auto&) { ++rows; }));
+  EXPECT_NO_THROW(ReadRunRecord(head + "[" + goodRow + R"(],"extra":[[1,2],{"a":"b"}]})",
+                                [&](const RunRecordRow& row) {
+                                  ++rows;
+                                  EXPECT_FALSE(row.pdfSize);
+                                }));
   EXPECT_EQ(rows, 1u);
   const std::vector<std::string> damaged = {
       "",
@@ -108,9 +117,45 @@ TEST(RunRecordTest, NamesAndDamagedRecords) {
       head + R"([{"row":1,"file":"a.pdf","cells_sha256":"AB","pdf_sha256":")" + hash + "\"}]}",
       R"({"format":"quirabel-serie","version":2})",
       R"({"format":"x","version":1})",
+      head + R"([{"row":1,"file":"a.pdf","cells_sha256":")" + hash + R"(","pdf_sha256":")" +
+          hash + R"(","pdf_size":"9"}]})",
+      // Bounds the parser holds before it gathers anything: a long text, a long number, nesting.
+      head + R"([{"row":1,"error":")" + std::string(kMaxRunRecordText + 1, 'x') + "\"}]}",
+      head + R"([{"row":1,"error":")" + std::string(2 * kMaxRunRecordText + 2, '\\') + "\"}]}",
+      head + R"([{"row":)" + std::string(100000, '1') + "}]}",
+      head + "[" + std::string(100000, '[') + std::string(100000, ']') + "]}",
   };
   for (const auto& bytes : damaged) {
     EXPECT_THROW(ReadRunRecord(bytes, [](auto&) {}), SerialError) << bytes;
+  }
+}
+
+// A record is read only from a regular file under its own name, and a long error text is cut to
+// what the reader takes.
+TEST(RunRecordTest, ReadOnlyFromARegularFileAndWrittenWithinTheReadersBounds) {
+  const auto folder = testing::FreshTestFolder("run_record_");
+  const auto file = folder / RunRecordFileName();
+  {
+    RunRecordWriter writer(file, SampleHeader());
+    writer.Add({1, "", "", "", std::string(100000, 'x'), {}});
+    writer.Commit();
+  }
+  std::size_t rows = 0;
+  ReadRunRecordFile(file, [&](const RunRecordRow& row) {
+    ++rows;
+    EXPECT_LE(row.error.size(), kMaxRunRecordText);
+  });
+  EXPECT_EQ(rows, 1u);
+
+  std::filesystem::create_symlink(file, folder / "quirabel-serie-1-1.json");
+  ASSERT_EQ(::mkfifo((folder / "quirabel-serie-2-2.json").c_str(), 0600), 0);
+  for (const char* name : {"quirabel-serie-1-1.json", "quirabel-serie-2-2.json"}) {
+    try {
+      ReadRunRecordFile(folder / name, [](const RunRecordRow&) {});
+      ADD_FAILURE() << name << " was read";
+    } catch (const FileError& e) {
+      EXPECT_NE(std::string(e.what()).find("ist nicht lesbar"), std::string::npos) << e.what();
+    }
   }
 }
 

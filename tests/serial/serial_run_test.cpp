@@ -374,9 +374,22 @@ TEST_F(SerialRunTest, NamesRowRangesThreadsAndReplacedFiles) {
   EXPECT_TRUE(testing::IsValidPdf(ReadFile(target / "Tal.pdf", 1 << 24)));
   EXPECT_NE(Text(target / "Ufer-2.pdf").find("e"), std::string::npos);
 
-  // The run's own files are replaced without leave.
+  // The run's own files are replaced without leave, while they are as the run wrote them: one
+  // changed since, in its bytes or only in its size, is another's.
   run.overwrite = false;
   EXPECT_TRUE(RunSerial(run, platform.GetClock()).Complete());
+  for (const char* change : {"X", ""}) {
+    std::string pdf = ReadFile(target / "Ufer-2.pdf", 1 << 24);
+    if (*change != '\0') pdf[pdf.size() / 2] = *change;
+    else pdf += "\n";
+    WriteFileAtomic(target / "Ufer-2.pdf", pdf);
+    const SerialOutcome changed = RunSerial(run, platform.GetClock());
+    EXPECT_EQ(changed.foreignFiles, std::vector<std::string>{"Ufer-2.pdf"});
+    EXPECT_EQ(ReadFile(target / "Ufer-2.pdf", 1 << 24), pdf);
+    run.overwrite = true;
+    EXPECT_TRUE(RunSerial(run, platform.GetClock()).Complete());
+    run.overwrite = false;
+  }
 
   run.firstRow = 6;
   EXPECT_EQ(RunSerial(run, platform.GetClock()).total, 0u);
