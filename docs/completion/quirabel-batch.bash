@@ -33,7 +33,20 @@ _quirabel_batch() {
       return
       ;;
     --security) COMPREPLY=($(compgen -W $'none\nstarttls\nssl' -- "$cur")); return ;;
-    --sheet) COMPREPLY=($(compgen -W $'A4\nA3\nSRA3' -- "$cur")); return ;;
+    --sheet | --duplex-test) COMPREPLY=($(compgen -W $'A4\nA3\nSRA3' -- "$cur")); return ;;
+    --sheet-product)
+      # The product numbers: the last word of each line's name, which ends at two spaces.
+      COMPREPLY=($(compgen -W "$("$program" export --list-sheet-products 2>/dev/null |
+        sed 's/  .*//' | awk '{ print $NF }' | sort -u)" -- "$cur"))
+      return
+      ;;
+    --printer)
+      COMPREPLY=($(compgen -W "$("$program" print --list-printers 2>/dev/null)" -- "$cur"))
+      return
+      ;;
+    --duplex) COMPREPLY=($(compgen -W $'long\nshort\noff' -- "$cur")); return ;;
+    --png) COMPREPLY=($(compgen -f -X '!*.png' -- "$cur") $(compgen -d -- "$cur")); return ;;
+    --svg) COMPREPLY=($(compgen -f -X '!*.svg' -- "$cur") $(compgen -d -- "$cur")); return ;;
     --one-pdf) COMPREPLY=($(compgen -f -X '!*.pdf' -- "$cur") $(compgen -d -- "$cur")); return ;;
     --verify | --eml) COMPREPLY=($(compgen -d -- "$cur")); return ;;
     --link | --csv | --text) COMPREPLY=($(compgen -f -- "$cur")); return ;;
@@ -46,7 +59,8 @@ _quirabel_batch() {
       return
       ;;
     --mm | --map | --column | --prefix | --rows | --jobs | --sep | --to-column | --subject | \
-      --server | --from | --from-name | --user | --gap | --grid | --margins | --pitch | --size)
+      --server | --from | --from-name | --user | --gap | --grid | --margins | --pitch | --size | \
+      --back-offset | --copies | --dpi | --page | --list-sheet-products)
       return
       ;;
   esac
@@ -55,7 +69,7 @@ _quirabel_batch() {
     return
   fi
   case $command in
-    export | resave | info | link | serial)
+    export | print | resave | info | link | serial)
       COMPREPLY=($(compgen -f -X '!*.kxp' -- "$cur") $(compgen -d -- "$cur"))
       ;;
     thumbnail)

@@ -11,6 +11,8 @@ mkdir -p "$folder/bin" "$folder/work/serie"
 ln -s "$(readlink -f "$batch")" "$folder/bin/quirabel-batch"
 touch "$folder/work/karte.kxp" "$folder/work/notiz.txt" "$folder/work/alle.pdf" "$folder/work/bild.png"
 export PATH="$folder/bin:$PATH"
+# Our own list of pre-cut sheets only, whatever label templates are installed.
+export XDG_DATA_DIRS="$folder/no-templates"
 cd "$folder/work"
 
 failures=0
@@ -41,5 +43,9 @@ expect "A4 A3 SRA3" quirabel-batch export karte.kxp -o a.pdf --sheet ""
 expect "" quirabel-batch export karte.kxp --sheet A4 --gap ""
 expect "alle.pdf serie" quirabel-batch serial karte.kxp --one-pdf ""
 expect "" quirabel-batch thumbnail karte.kxp --size ""
+expect "print" quirabel-batch pri
+expect "C32010 C32011 C32015" quirabel-batch export karte.kxp -o a.pdf --sheet-product C320
+expect "long short off" quirabel-batch print karte.kxp --duplex ""
+expect "bild.png serie" quirabel-batch export karte.kxp --png ""
 if ((failures)); then exit 1; fi
 echo "completion: 15 passed, 0 failed"
