@@ -247,6 +247,9 @@ TEST_F(DesignerWindow, SaveDialogsAskForTheNameWrittenWithItsExtension) {
        "bogen",
        "bogen.pdf"},
       {"Einzelseite", {}, "seite.v2", "seite.v2.pdf"},
+      {"Als Bild speichern…", {}, "bild", "bild.png"},
+      // A name with the extension of the other type offered keeps it.
+      {"Als Bild speichern…", {}, "bild.svg", "bild.svg"},
   };
   for (const auto& d : dialogs) {
     SCOPED_TRACE(d.command);

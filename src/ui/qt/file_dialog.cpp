@@ -18,7 +18,13 @@ namespace {
 class SaveAwareFileDialog : public QFileDialog {
  public:
   SaveAwareFileDialog(QWidget* parent, const FileDialogChoice& choice)
-      : QFileDialog(parent, choice.title), choice_(choice) {}
+      : QFileDialog(parent, choice.title), choice_(choice) {
+    // Another type chosen: its extension is the one added.
+    connect(this, &QFileDialog::filterSelected, this, [this](const QString& filter) {
+      const QString extension = ExtensionOfNameFilter(filter);
+      if (!extension.isEmpty()) setDefaultSuffix(extension.mid(1));
+    });
+  }
 
   const QString& Written() const { return written_; }
 
@@ -29,7 +35,7 @@ class SaveAwareFileDialog : public QFileDialog {
       QFileDialog::accept();
       return;
     }
-    const QString written = WrittenName(files[0], choice_.extension);
+    const QString written = WrittenName(files[0], ExtensionToWrite(files[0]));
     if (QFileInfo(written).isDir()) {
       QMessageBox::warning(this, windowTitle(),
                            QString::fromUtf8("„%1“ ist ein Ordner, keine Datei.")
@@ -46,11 +52,35 @@ class SaveAwareFileDialog : public QFileDialog {
   }
 
  private:
+  // The extension of the type chosen, unless the name already ends with that of another type
+  // offered ("bild.svg" stays an SVG while PNG is chosen).
+  QString ExtensionToWrite(const QString& name) const {
+    for (const QString& filter : nameFilters()) {
+      const QString extension = ExtensionOfNameFilter(filter);
+      if (!extension.isEmpty() && name.endsWith(extension, Qt::CaseInsensitive)) return extension;
+    }
+    const QString chosen = ExtensionOfNameFilter(selectedNameFilter());
+    return chosen.isEmpty() ? choice_.extension : chosen;
+  }
+
   FileDialogChoice choice_;
   QString written_;
 };
 
 }  // namespace
+
+QString ExtensionOfNameFilter(const QString& filter) {
+  // "SVG-Bild (*.svg)": the first pattern inside the parentheses.
+  const qsizetype open = filter.lastIndexOf('(');
+  const qsizetype close = filter.lastIndexOf(')');
+  if (open < 0 || close < open) return {};
+  const QString pattern = filter.mid(open + 1, close - open - 1).split(' ').front().trimmed();
+  if (!pattern.startsWith(QStringLiteral("*.")) || pattern.size() < 3 ||
+      pattern.indexOf('*', 1) >= 0 || pattern.indexOf('?') >= 0) {
+    return {};
+  }
+  return pattern.mid(1);
+}
 
 QString WrittenName(const QString& name, const QString& extension) {
   if (extension.isEmpty()) return name;

@@ -38,6 +38,9 @@ bool AskReplace(QWidget* parent, const QString& file);
 // empty when the first pattern is no plain "*.ext".
 QString QtFilter(const QString& filter);
 QString FirstExtension(const QString& filter);
+// The extension of one of Qt's name filters ("SVG-Bild (*.svg)" gives ".svg"); empty when its
+// first pattern is no plain "*.ext".
+QString ExtensionOfNameFilter(const QString& filter);
 
 }  // namespace quirabel::ui::qt
 
