@@ -506,6 +506,19 @@ std::optional<std::string> Application::ExportPdfBytes(int pages) {
   return bytes;
 }
 
+std::optional<std::string> Application::ExportPreviewBytes(int pages, int pixels) {
+  if (documentWindow_ == nullptr || pixels <= 0) return std::nullopt;
+  report::TPReport& report = documentWindow_->Page().Report();
+  const report::TPRPage& page = documentWindow_->Page().PagePanel();
+  report.Canvas().SetPreviewPointsPerPixel(
+      static_cast<double>(std::max(page.Width(), page.Height())) / pixels);
+  struct Reset {
+    report::TPReport& report;
+    ~Reset() { report.Canvas().SetPreviewPointsPerPixel(0); }
+  } reset{report};
+  return ExportPdfBytes(pages);
+}
+
 void Application::PrepareExport() {
   report::TPReport& report = documentWindow_->Page().Report();
   report.SetTitle(state_.info.title);

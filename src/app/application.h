@@ -135,6 +135,9 @@ class Application : public ui::Component {
   // The same PDF in memory, for a look at it that needs no file; none (after a message) when it
   // could not be made. `pages` > 0 prints only the first so many pages, and reads no other.
   std::optional<std::string> ExportPdfBytes(int pages = 0);
+  // The first `pages` pages for a picture whose longer side is `pixels`: the same PDF, but detail
+  // no pixel could show may be left out (a code too small to read is a grey area).
+  std::optional<std::string> ExportPreviewBytes(int pages, int pixels);
   // "Druckbogen als PDF...": the document's card (page 1, and page 2 as its back) as copies on
   // printing sheets into a named file; the number of cards on each sheet, or none (after a
   // message) when nothing was written.

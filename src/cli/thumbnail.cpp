@@ -91,7 +91,7 @@ void FenceThumbnailProcess() {
 
 bool WriteThumbnail(app::Application& application, const std::filesystem::path& output, int size) {
   // Made in memory: a file manager's preview writes nothing but the picture.
-  const std::optional<std::string> pdf = application.ExportPdfBytes(/*pages=*/1);
+  const std::optional<std::string> pdf = application.ExportPreviewBytes(/*pages=*/1, size);
   if (!pdf) return false;
   if (pdf->size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     application.GetPlatform()->ShowMessage("Die Vorschau der ersten Seite ging nicht.");

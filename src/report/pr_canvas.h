@@ -34,6 +34,11 @@ class TPRCanvas {
   void TextRect(const ui::TRect& rect, std::string_view text, pdf::TAlignment alignment,
                 bool clipping);
 
+  // A picture of the page rather than a document: how many points one pixel of it covers (0, the
+  // default, for a document). Elements may then leave out detail no pixel could show.
+  double PreviewPointsPerPixel() const { return previewPointsPerPixel_; }
+  void SetPreviewPointsPerPixel(double points) { previewPointsPerPixel_ = points; }
+
   // What kept an element out of the document, in the order printing met it; printing goes on.
   void Note(std::string text) { notes_.push_back(std::move(text)); }
   Notices TakeNotes() { return std::exchange(notes_, {}); }
@@ -43,6 +48,7 @@ class TPRCanvas {
   DefaultRandom fallback_;
   RandomSource* random_ = &fallback_;
   Notices notes_;
+  double previewPointsPerPixel_ = 0;
 };
 
 }  // namespace quirabel::report

@@ -133,6 +133,18 @@ bool TPRCode::ModulesReadable() const {
 }
 
 void TPRCode::Print(TPRCanvas& canvas, const ui::TRect& rect) {
+  // In a small picture of the page a code whose smallest possible symbol (21 modules across, at
+  // least two pixels each) cannot show is a grey area: no pixel could show its modules, and
+  // encoding thousands of them would only cost time.
+  if (const double pixel = canvas.PreviewPointsPerPixel();
+      pixel > 0 && std::min(rect.Width(), rect.Height()) < 42 * pixel) {
+    pdf::TPdfCanvas& pdf = canvas.Pdf();
+    const int r = (color_ & 0xff), g = (color_ >> 8) & 0xff, b = (color_ >> 16) & 0xff;
+    pdf.SetRGBFillColor(((r + 255) / 2) | (((g + 255) / 2) << 8) | (((b + 255) / 2) << 16));
+    pdf.Rectangle(rect.left, canvas.PageHeight() - rect.bottom, rect.Width(), rect.Height());
+    pdf.Fill();
+    return;
+  }
   graphics::CodeSymbol symbol;
   try {
     symbol = Symbol();

@@ -169,6 +169,29 @@ TEST(ReportCode, ModulesStayWholeAndReadable) {
   }
 }
 
+// In a small picture of the page (a file manager's thumbnail) a code no pixel could show is one
+// grey area, not thousands of modules; a code large enough in the picture is drawn as printed.
+TEST(ReportCode, APictureOfThePageShowsCodesTooSmallForItsPixelsAsAnArea) {
+  const struct {
+    double pointsPerPixel;  // 0: a document
+    bool area;
+  } cases[] = {{0, false}, {0.5, false}, {3, true}};
+  for (const auto& c : cases) {
+    CodePage page(100, 100);
+    page.code->SetContent("https://example.org");
+    TPRCanvas canvas;
+    canvas.SetPreviewPointsPerPixel(c.pointsPerPixel);
+    pdf::TPdfDoc doc;
+    doc.NewDoc();
+    doc.AddPage();
+    canvas.SetPdfCanvas(&doc.Canvas());
+    doc.Canvas().Contents()->Data().clear();
+    page.code->Print(canvas, page.code->BoundsRect());
+    const std::string& content = doc.Canvas().Contents()->Data();
+    EXPECT_EQ(Count(content, " re\n") == 1, c.area) << c.pointsPerPixel << "\n" << content;
+  }
+}
+
 TEST(ReportCode, FieldsOfTheContentAreFilled) {
   TPRCode code;
   code.SetContent("N:<Name>;<Vorname>\r\nFN:<Vorname> <Name>\r\nNOTE:<a<b> <>");
