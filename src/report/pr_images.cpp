@@ -1,5 +1,9 @@
 #include "report/pr_images.h"
 
+#include <algorithm>
+#include <optional>
+
+#include "graphics/jpeg.h"
 #include "pdf/pdf_images.h"
 
 namespace quirabel::report {
@@ -22,10 +26,33 @@ void TPRImage::SetStretch(bool value) {
   Invalidate();
 }
 
+namespace {
+
+// In a small picture of the page, a JPEG far larger than its pixels there is decoded at a reduced
+// scale (1/2 to 1/8, as libjpeg decodes without the full picture in memory) and embedded anew, so
+// that whatever draws the page never decodes it whole. None when the picture is shown as it is.
+std::optional<graphics::Picture> PreviewOf(const graphics::Picture& picture, const ui::TRect& rect,
+                                           double pointsPerPixel) {
+  const graphics::JpegImage* jpeg = picture.AsJpeg();
+  if (pointsPerPixel <= 0 || jpeg == nullptr) return std::nullopt;
+  const int width = std::max(1, static_cast<int>(rect.Width() / pointsPerPixel));
+  const int height = std::max(1, static_cast<int>(rect.Height() / pointsPerPixel));
+  const int scale = graphics::JpegScaleDenomFor(jpeg->Info(), width, height);
+  if (scale == 1) return std::nullopt;
+  return graphics::Picture::FromJpeg(graphics::JpegImage::FromBitmap(jpeg->Decode(scale)));
+}
+
+}  // namespace
+
 void TPRImage::PrintPicture(TPRCanvas& canvas, const ui::TRect& rect, std::string_view creator) {
   pdf::TPdfCanvas& pdf = canvas.Pdf();
+  const std::optional<graphics::Picture> preview =
+      PreviewOf(picture_, rect, canvas.PreviewPointsPerPixel());
   const std::string name =
-      pdf::PrepareElementImage(pdf.Doc(), picture_, Name(), sharedImage_, creator, canvas.Random());
+      preview ? pdf::PrepareElementImage(pdf.Doc(), *preview, Name() + "Vorschau", false, creator,
+                                         canvas.Random())
+              : pdf::PrepareElementImage(pdf.Doc(), picture_, Name(), sharedImage_, creator,
+                                         canvas.Random());
   const int H = canvas.PageHeight();
   const int w = rect.Width();
   const int h = rect.Height();

@@ -364,6 +364,26 @@ TEST_F(PrintTest, UnprintableAndJpegElements) {
   EXPECT_EQ(report->TakeNotes(), Lines{});
 }
 
+// In a small picture of the page a JPEG far larger than its pixels there is embedded at a
+// reduced scale; a document embeds it as it is.
+TEST_F(PrintTest, APictureOfThePageEmbedsLargeJpegsScaledDown) {
+  auto* jpeg = Add<TPRJpegImage>(panel, 10, 100, 100, 30);
+  jpeg->SetName("PRJpegImage1");
+  jpeg->SetStretch(true);
+  jpeg->SetPicture(
+      Picture::FromJpegBytes(graphics::EncodeJpeg(Bitmap(800, 240, PixelFormat::pf24bit))));
+  for (const double pointsPerPixel : {0.0, 1.0}) {
+    report->Canvas().SetPreviewPointsPerPixel(pointsPerPixel);
+    report->BeginDoc();
+    report->Print(*page);
+    const std::string pdf = EndDocChecked();
+    // 800 pixels for 100 points: an eighth (100 pixels) covers the picture's 100 pixels there.
+    EXPECT_NE(pdf.find(pointsPerPixel > 0 ? "/Width 100" : "/Width 800"), std::string::npos)
+        << pointsPerPixel;
+  }
+  report->Canvas().SetPreviewPointsPerPixel(0);
+}
+
 TEST_F(PrintTest, ElementsPrintInZOrderAndOtherControlsAreSkipped) {
   Add<TPRLabel>(panel, 10, 20, 100, 30)->SetCaption("abc");
   auto* handle = new ui::Control(&window);  // a designer's handle picture
