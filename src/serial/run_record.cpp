@@ -71,6 +71,10 @@ RunRecordRow RowFrom(const Json& entry) {
   if (entry.contains("error")) {
     row.error = Text(entry, "error");
     if (row.error.empty()) Damaged("leerer Fehlertext");
+    if (entry.contains("skipped")) {
+      if (!entry["skipped"].is_boolean()) Damaged("\"skipped\" ist kein Wahrheitswert");
+      row.skipped = entry["skipped"].get<bool>();
+    }
     return row;
   }
   row.file = Text(entry, "file");
@@ -236,6 +240,7 @@ std::string RunRecordWriter::Entry(const RunRecordRow& row) {
     entry["pdf_sha256"] = row.pdfSha256;
   } else {
     entry["error"] = row.error;
+    if (row.skipped) entry["skipped"] = true;
   }
   return Dump(entry);
 }

@@ -58,6 +58,9 @@ struct RunRecordRow {
   std::string cellsSha256;  // written rows: CellsSha256 of the row's cells
   std::string pdfSha256;    // written rows: SHA-256 of the PDF's bytes
   std::string error;        // failed rows: why (German); empty for written rows
+  // A row left out on purpose (all its cells empty): no PDF, yet done. It has an error text as
+  // well, so that programs that do not know skipped rows take it for a row without a PDF.
+  bool skipped = false;
   bool Written() const { return error.empty(); }
 };
 

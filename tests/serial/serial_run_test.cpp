@@ -21,6 +21,7 @@
 #include "graphics/code_symbol.h"
 #include "graphics/color.h"
 #include "report/pr_code.h"
+#include "serial/run_check.h"
 #include "serial/run_record.h"
 #include "support/data_field_project.h"
 #include "support/fake_platform.h"
@@ -523,6 +524,40 @@ TEST_F(SerialRunTest, RunRecordMatchesThePdfsAndRows) {
     EXPECT_EQ(header.runId.size(), 32u);
   }
   EXPECT_TRUE(std::filesystem::exists(target / "anna-2.pdf"));
+}
+
+TEST_F(SerialRunTest, EmptyRowsPrintNothingAreRecordedAsSkippedAndCountAsDone) {
+  OpenProject();
+  // Rows 2 and 4 have no cell with anything in it; row 5's first cell is a space.
+  const std::string csv = "a;Anna\n;\nc;Bo\n;\n ;\n";
+  const CsvTable table = CsvTable::Parse(csv);
+  std::ofstream(folder / "daten.csv", std::ios::binary) << csv;
+  const std::filesystem::path target = folder / "aus";
+  for (const unsigned jobs : {1u, 2u}) {
+    std::filesystem::remove_all(target);
+    SerialRun run = Run(table, target);
+    run.link.csvPath = (folder / "daten.csv").string();
+    run.jobs = jobs;
+    const SerialOutcome outcome = RunSerial(run, platform.GetClock());
+    EXPECT_TRUE(outcome.Complete()) << outcome.failure;
+    EXPECT_EQ(outcome.written, 3u);
+    EXPECT_EQ(outcome.skippedRows, (std::vector<std::size_t>{2, 4}));
+    EXPECT_EQ(SkippedRowsText(outcome.skippedCount, outcome.skippedRows),
+              "2 leere Zeilen übersprungen: 2, 4");
+    std::set<std::size_t> skipped;
+    ReadRunRecordFile(outcome.record, [&](const RunRecordRow& row) {
+      if (row.skipped) skipped.insert(row.row);
+    });
+    EXPECT_EQ(skipped, (std::set<std::size_t>{2, 4}));
+  }
+  // --verify counts them as done.
+  const RunCheck check = CheckRuns(target, std::nullopt);
+  EXPECT_TRUE(check.Complete()) << DescribeRunCheck(check);
+  // One PDF for the series leaves them out as well.
+  const OnePdfOutcome one = RunSerialOnePdf(Run(table, target), folder / "serie.pdf",
+                                            platform.GetClock());
+  EXPECT_EQ(one.rows, 3u);
+  EXPECT_EQ(one.skippedCount, 2u);
 }
 
 }  // namespace
