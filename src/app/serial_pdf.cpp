@@ -309,15 +309,12 @@ bool SerialPdf::RunIntoOneFile() {
         /*tell=*/true);
   }
   if (!outcome.failure.empty() || outcome.cancelled) return false;
-  platform.ShowMessage(std::to_string(outcome.rows) + " Zeilen auf " +
-                       std::to_string(outcome.pages) + " Seiten in die PDF-Datei " +
-                       WithExtension(*file, ".pdf") + " geschrieben." +
-                       (outcome.skippedCount > 0 ? "\n" +
-                                                       serial::SkippedRowsText(
-                                                           outcome.skippedCount,
-                                                           outcome.skippedRows) +
-                                                       "."
-                                                 : std::string()));
+  platform.ShowMessage(
+      std::to_string(outcome.rows) + " Zeilen auf " + std::to_string(outcome.pages) +
+      " Seiten in die PDF-Datei " + WithExtension(*file, ".pdf") + " geschrieben." +
+      (outcome.skippedCount > 0
+           ? "\n" + serial::SkippedRowsText(outcome.skippedCount, outcome.skippedRows) + "."
+           : std::string()));
   return true;
 }
 

@@ -61,15 +61,14 @@ bool VisualOrder(std::string_view utf8, int level, std::string& visual) {
   const icu::UnicodeString text = FromUtf8(utf8);
   UErrorCode status = U_ZERO_ERROR;
   const std::unique_ptr<UBiDi, void (*)(UBiDi*)> bidi(ubidi_openSized(text.length(), 0, &status),
-                                                       &ubidi_close);
+                                                      &ubidi_close);
   if (U_FAILURE(status)) return false;
-  ubidi_setPara(bidi.get(), text.getBuffer(), text.length(), level == 1 ? 1 : 0, nullptr,
-                &status);
+  ubidi_setPara(bidi.get(), text.getBuffer(), text.length(), level == 1 ? 1 : 0, nullptr, &status);
   // Taking the marks out and mirroring never lengthen the text.
   std::vector<UChar> out(static_cast<std::size_t>(text.length()) + 1);
-  const std::int32_t length = ubidi_writeReordered(
-      bidi.get(), out.data(), static_cast<std::int32_t>(out.size()),
-      UBIDI_DO_MIRRORING | UBIDI_REMOVE_BIDI_CONTROLS, &status);
+  const std::int32_t length =
+      ubidi_writeReordered(bidi.get(), out.data(), static_cast<std::int32_t>(out.size()),
+                           UBIDI_DO_MIRRORING | UBIDI_REMOVE_BIDI_CONTROLS, &status);
   if (U_FAILURE(status)) return false;
   visual.clear();
   icu::UnicodeString(out.data(), length).toUTF8String(visual);
@@ -80,16 +79,16 @@ bool CompatibilityText(char32_t ch, std::string& utf8) {
   UErrorCode status = U_ZERO_ERROR;
   const icu::Normalizer2* nfkc = icu::Normalizer2::getNFKCInstance(status);
   if (U_FAILURE(status)) return false;
-  const icu::UnicodeString text = nfkc->normalize(
-      icu::UnicodeString(static_cast<UChar32>(ch)), status);
+  const icu::UnicodeString text =
+      nfkc->normalize(icu::UnicodeString(static_cast<UChar32>(ch)), status);
   if (U_FAILURE(status)) return false;
   utf8.clear();
   text.toUTF8String(utf8);
   return true;
 }
 
-constexpr UnicodeModule kModule{kUnicodeModuleAbi, &FoldFileName,     &JoinArabic,
-                                &ParagraphLevel,   &VisualOrder,      &CompatibilityText};
+constexpr UnicodeModule kModule{kUnicodeModuleAbi, &FoldFileName, &JoinArabic,
+                                &ParagraphLevel,   &VisualOrder,  &CompatibilityText};
 
 }  // namespace
 

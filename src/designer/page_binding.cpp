@@ -289,10 +289,14 @@ PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageN
 
   kinds::Background().Restore(PlaceBackground(), page, backgroundPicture);
 
+  // Elements are known by the mark of their kind in their names: one without it is on no list of
+  // the page, so storing, printing and the batch tool leave it out.
+  std::vector<std::string> unmarked;
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
     report::TPRItem* element = RestoreElement(page.elements[i], pictures[i], &owner_);
     for (std::string& dataField : DataFieldsOf(*element))
       state_.dataFields.push_back(std::move(dataField));
+    if (!ElementKindOfName(element->Name())) unmarked.push_back(element->Name());
     Place(*element);
   }
   // The guide lines stay on the window from page to page; the first page is the front side and
@@ -303,7 +307,7 @@ PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageN
     if (!h.guideLines.empty()) guideLines_->Apply(guideRecords);
   }
   // A loss stays on record once seen: the page stored again afterwards no longer shows it.
-  if (page.skippedBitmapBlocks + page.skippedUnknownBlocks > 0 &&
+  if (page.skippedBitmapBlocks + page.skippedUnknownBlocks + unmarked.size() > 0 &&
       !state_.readLosses.contains(pageNumber)) {
     std::string lost = "Seite " + std::to_string(pageNumber) + ":";
     if (page.skippedBitmapBlocks > 0)
@@ -312,6 +316,13 @@ PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageN
     if (page.skippedUnknownBlocks > 0)
       lost += " " + std::to_string(page.skippedUnknownBlocks) +
               " Element(e) unbekannter oder verschobener Art ausgelassen.";
+    if (!unmarked.empty()) {
+      lost += " " + std::to_string(unmarked.size()) +
+              " Element(e) ohne die Kennung ihrer Art im Namen ausgelassen (";
+      for (std::size_t i = 0; i < unmarked.size() && i < 5; ++i)
+        lost += (i > 0 ? ", " : "") + unmarked[i];
+      lost += unmarked.size() > 5 ? ", …)." : ").";
+    }
     state_.readLosses[pageNumber] = std::move(lost);
   }
   return {page.skippedBitmapBlocks};

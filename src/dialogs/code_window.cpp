@@ -6,8 +6,8 @@
 
 #include "designer/document_window.h"
 #include "designer/element_kinds.h"
-#include "report/vcard_name.h"
 #include "graphics/code_symbol.h"
+#include "report/vcard_name.h"
 #include "ui/platform.h"
 
 namespace quirabel::dialogs {

@@ -59,9 +59,8 @@ std::string JoinedArabic(std::string_view utf8, const FontChain& chain) {
   std::string joined;
   const UnicodeModule* unicode = AnyCharacter(utf8, IsArabic) ? Unicode() : nullptr;
   if (unicode == nullptr || !unicode->joinArabic(utf8, joined)) return std::string(utf8);
-  const bool printable = !AnyCharacter(joined, [&](char32_t ch) {
-    return IsPresentationForm(ch) && chain.FaceFor(ch) == nullptr;
-  });
+  const bool printable = !AnyCharacter(
+      joined, [&](char32_t ch) { return IsPresentationForm(ch) && chain.FaceFor(ch) == nullptr; });
   return printable ? joined : std::string(utf8);
 }
 

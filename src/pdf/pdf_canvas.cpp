@@ -60,11 +60,12 @@ std::vector<char32_t> ControlCharacters(std::string_view text, bool unicode, boo
   std::vector<char32_t> found;
   for (std::size_t pos = 0, length = 1; pos < text.size(); pos += length) {
     length = 1;
-    const char32_t ch = unicode ? DecodeUtf8At(text, pos, length)
-                                : static_cast<unsigned char>(text[pos]);
-    const bool control = ch < 0x20 || ch == 0x7F ||
-                         (ch >= 0x80 && ch < 0xA0 && (unicode || ch == 0x81 || ch == 0x8D ||
-                                                      ch == 0x8F || ch == 0x90 || ch == 0x9D));
+    const char32_t ch =
+        unicode ? DecodeUtf8At(text, pos, length) : static_cast<unsigned char>(text[pos]);
+    const bool control =
+        ch < 0x20 || ch == 0x7F ||
+        (ch >= 0x80 && ch < 0xA0 &&
+         (unicode || ch == 0x81 || ch == 0x8D || ch == 0x8F || ch == 0x90 || ch == 0x9D));
     if (!control) continue;
     if (lineBreaks && ch == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') {
       length = 2;

@@ -25,7 +25,8 @@ std::string VCardWithNameSplit(std::string card) {
   }
   const std::string& family = parts[0];
   const std::size_t space = family.find_last_of(' ');
-  const bool marker = family.find('<') != std::string::npos && family.find('>') != std::string::npos;
+  const bool marker =
+      family.find('<') != std::string::npos && family.find('>') != std::string::npos;
   if ((parts.size() > 1 && !parts[1].empty()) || marker || space == std::string::npos ||
       space == 0 || space + 1 == family.size())
     return card;

@@ -21,7 +21,6 @@ bool IsEmptyRow(const std::vector<std::string>& cells) {
   return true;
 }
 
-
 namespace {
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }

@@ -516,7 +516,8 @@ OnePdfOutcome RunSerialOnePdf(const SerialRun& run, const std::filesystem::path&
       }
     }
     if (outcome.rows == 0) {
-      outcome.failure = "Alle Zeilen der CSV-Datei sind leer: es wurde keine PDF-Datei geschrieben.";
+      outcome.failure =
+          "Alle Zeilen der CSV-Datei sind leer: es wurde keine PDF-Datei geschrieben.";
       return outcome;  // the printer goes, and the unfinished file with it
     }
     outcome.bytes = printer.FinishSeries();

@@ -134,8 +134,8 @@ struct SerialOutcome {
   // The run record written after the last PDF; empty when none was written.
   std::filesystem::path record;
   bool Complete() const {
-    return failure.empty() && !cancelled && written + skippedCount == total &&
-           failedCount == 0 && foreignCount == 0;
+    return failure.empty() && !cancelled && written + skippedCount == total && failedCount == 0 &&
+           foreignCount == 0;
   }
 };
 

@@ -171,7 +171,8 @@ TEST_F(CodeWindowTest, VCardTakesPlainTextsAndSplitsOneNameAtItsLastSpace) {
   } cases[] = {
       {"„Jürgen Weiß“", "", "", "N:Weiß;Jürgen;;;\r\nFN:Jürgen Weiß\r\n"},
       {"Name", "", "Jürgen Weiß", "N:Weiß;Jürgen;;;\r\nFN:Jürgen Weiß\r\n"},
-      {"Name", "", "Anna Maria von Hohen", "N:Hohen;Anna Maria von;;;\r\nFN:Anna Maria von Hohen\r\n"},
+      {"Name", "", "Anna Maria von Hohen",
+       "N:Hohen;Anna Maria von;;;\r\nFN:Anna Maria von Hohen\r\n"},
       {"Name", "", "Cher", "N:Cher;;;;\r\nFN:Cher\r\n"},
       {"Name", "Vorname", "Weiß Müller", "N:Weiß Müller;Jürgen;;;\r\nFN:Jürgen Weiß Müller\r\n"},
   };

@@ -213,7 +213,7 @@ TEST_F(UnicodeTest, RightToLeftTextIsDrawnInReadingOrderAndCopiedInLogicalOrder)
     bool field;
     std::string text;
     std::vector<std::string> drawn;  // the words from left to right
-    bool copiedAsWritten;  // pdftotext orders mixed lines by guesses of its own
+    bool copiedAsWritten;            // pdftotext orders mixed lines by guesses of its own
   };
   const std::vector<Case> cases = {
       {false, "שלום עולם", {"עולם", "שלום"}, true},

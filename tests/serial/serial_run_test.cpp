@@ -157,8 +157,12 @@ TEST_F(SerialRunTest, SeriesOnPrintingSheetsFillsThePositionsRowByRow) {
   const std::vector<Case> cases = {
       {"one side", 1, 23, a4, {10, 10, 3}, ""},
       {"two sides", 2, 12, a4, {10, 10, 2, 2}, ""},
-      {"two sides, the backs moved", 2, 3, {{210, 297}, 2.0, std::nullopt, std::nullopt, {1.5, -2}},
-       {3, 3}, ""},
+      {"two sides, the backs moved",
+       2,
+       3,
+       {{210, 297}, 2.0, std::nullopt, std::nullopt, {1.5, -2}},
+       {3, 3},
+       ""},
       {"pre-cut", 1, 3, {{210, 297}, 0, report::CardGrid{2, 5, 15, 13.5, 95, 55}}, {3}, ""},
       {"too small", 1, 3, {{90, 60}, 2.0, std::nullopt}, {}, "passt nicht auf den Bogen"},
   };
@@ -218,8 +222,8 @@ TEST_F(SerialRunTest, SeriesOnPrintingSheetsFillsThePositionsRowByRow) {
       const auto& back = sheets[sheet + 1];
       ASSERT_EQ(back.size(), front.size());
       for (std::size_t i = 0; i < front.size(); ++i) {
-        EXPECT_NEAR(back[i].first + kBleed,
-                    kA4Width - (front[i].first + kBleed) - kCard + across, 0.02)
+        EXPECT_NEAR(back[i].first + kBleed, kA4Width - (front[i].first + kBleed) - kCard + across,
+                    0.02)
             << sheet << " " << i;
         EXPECT_NEAR(back[i].second, front[i].second - down, 0.01) << sheet << " " << i;
       }
@@ -236,8 +240,8 @@ TEST_F(SerialRunTest, NamesOfEveryScriptPrintAsWrittenAndAnUnprintableRowFailsAl
   const std::vector<Row> rows = {
       {"Łukasz", "Żółć"},       {"Şahin", "Çelik"},        {"Jiří", "Dvořák"},
       {"Ștefan", "Țuțea"},      {"Ελένη", "Παπαδοπούλου"}, {"Юлия", "Смирнова"},
-      {"Anna", "\xEE\x80\x80"},  // U+E000: no installed font has it
-      {"Jürgen", "Größer"},      {"Berta", "Kr\x01ger"},  // a control character
+      {"Anna", "\xEE\x80\x80"},                          // U+E000: no installed font has it
+      {"Jürgen", "Größer"},     {"Berta", "Kr\x01ger"},  // a control character
   };
   std::string csv;
   for (const Row& row : rows) csv += row.first + ";" + row.last + "\r\n";
@@ -554,8 +558,8 @@ TEST_F(SerialRunTest, EmptyRowsPrintNothingAreRecordedAsSkippedAndCountAsDone) {
   const RunCheck check = CheckRuns(target, std::nullopt);
   EXPECT_TRUE(check.Complete()) << DescribeRunCheck(check);
   // One PDF for the series leaves them out as well.
-  const OnePdfOutcome one = RunSerialOnePdf(Run(table, target), folder / "serie.pdf",
-                                            platform.GetClock());
+  const OnePdfOutcome one =
+      RunSerialOnePdf(Run(table, target), folder / "serie.pdf", platform.GetClock());
   EXPECT_EQ(one.rows, 3u);
   EXPECT_EQ(one.skippedCount, 2u);
 }
