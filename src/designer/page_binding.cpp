@@ -56,6 +56,14 @@ graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg,
   }
 }
 
+// "2 Element(e) ohne die Kennung ihrer Art im Namen ausgelassen (PRShape1, Hello)."
+std::string UnmarkedText(const std::vector<std::string>& names) {
+  std::string text = std::to_string(names.size()) +
+                     " Element(e) ohne die Kennung ihrer Art im Namen ausgelassen (";
+  for (std::size_t i = 0; i < names.size() && i < 5; ++i) text += (i > 0 ? ", " : "") + names[i];
+  return text + (names.size() > 5 ? ", …)." : ").");
+}
+
 }  // namespace
 
 void PageModel::CheckPixelBudget(const pf::PageText& page, int pageNumber) {
@@ -316,16 +324,15 @@ PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageN
     if (page.skippedUnknownBlocks > 0)
       lost += " " + std::to_string(page.skippedUnknownBlocks) +
               " Element(e) unbekannter oder verschobener Art ausgelassen.";
-    if (!unmarked.empty()) {
-      lost += " " + std::to_string(unmarked.size()) +
-              " Element(e) ohne die Kennung ihrer Art im Namen ausgelassen (";
-      for (std::size_t i = 0; i < unmarked.size() && i < 5; ++i)
-        lost += (i > 0 ? ", " : "") + unmarked[i];
-      lost += unmarked.size() > 5 ? ", …)." : ").";
-    }
+    if (!unmarked.empty()) lost += " " + UnmarkedText(unmarked);
     state_.readLosses[pageNumber] = std::move(lost);
   }
-  return {page.skippedBitmapBlocks};
+  // The designer says so too: it shows them, but saves and prints without them.
+  return {page.skippedBitmapBlocks,
+          unmarked.empty()
+              ? std::string()
+              : "Seite " + std::to_string(pageNumber) + ": " + UnmarkedText(unmarked) +
+                    " Sie werden nicht gespeichert und nicht gedruckt; bitte neu anlegen."};
 }
 
 }  // namespace quirabel::designer
