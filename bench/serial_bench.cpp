@@ -88,9 +88,14 @@ std::string PhotoJpeg(int width, int height, std::uint32_t seed, std::size_t tar
   return best;
 }
 
-// Rows of German names and addresses, the same at every run; with `beyondWindows1252` the names
-// are of the scripts Windows-1252 cannot hold, one in every field of every row.
-std::string AddressCsv(std::size_t rows, bool beyondWindows1252 = false) {
+// Which names the rows carry: German ones, names of the scripts Windows-1252 cannot hold, or
+// Hebrew and Arabic names, which are set right to left (and Arabic joined).
+enum class Names { german, world, rightToLeft };
+
+// Rows of German names and addresses, the same at every run; with other `names` the names are of
+// other scripts, and with Names::world one such character is in every field of every row.
+std::string AddressCsv(std::size_t rows, Names names = Names::german) {
+  const bool beyondWindows1252 = names == Names::world;
   const char* germanFirst[] = {"Jürgen",     "Änne",    "Björn", "Sören", "Käthe",
                                "Günther",    "Jörg",    "Uwe",   "Heike", "Ölaf",
                                "Maximilian", "Susanne", "Bärbel"};
@@ -100,8 +105,16 @@ std::string AddressCsv(std::size_t rows, bool beyondWindows1252 = false) {
                               "Țara",   "Ελένη",  "Νίκος", "Юлия", "Сергей", "Ğülşen"};
   const char* otherLast[] = {"Żółć",  "Wiśniewski", "Çelik",    "Yılmaz",    "Dvořák",   "Hořejší",
                              "Țuțea", "Ionescu-Ș",  "Παπαδάκη", "Οικονόμου", "Смирнова", "Ёлкин"};
-  const char* const* firstNames = beyondWindows1252 ? otherFirst : germanFirst;
-  const char* const* lastNames = beyondWindows1252 ? otherLast : germanLast;
+  const char* rightToLeftFirst[] = {"שרה",  "דוד",  "מרים", "יוסף", "נועה", "محمد", "فاطمة",
+                                    "أحمد", "ليلى", "عمر",  "רחל",  "يوسف", "سارة"};
+  const char* rightToLeftLast[] = {"כהן",    "לוי",  "מזרחי",  "פרץ",   "ביטון", "العلي",
+                                   "حداد",   "الخوري", "منصور", "عباس", "אברהם", "سليمان"};
+  const char* const* firstNames = beyondWindows1252              ? otherFirst
+                                  : names == Names::rightToLeft ? rightToLeftFirst
+                                                                : germanFirst;
+  const char* const* lastNames = beyondWindows1252              ? otherLast
+                                 : names == Names::rightToLeft ? rightToLeftLast
+                                                               : germanLast;
   const char* streets[] = {"Hauptstraße",   "Lindenallee", "Am Mühlbach", "Königsweg",
                            "Bahnhofstraße", "Schloßplatz", "Gartenstraße"};
   const char* cities[] = {"München",  "Köln",     "Düsseldorf", "Lübeck",
@@ -130,14 +143,14 @@ struct Fixture {
   std::size_t backgroundBytes = 0;
 };
 
-Fixture MakeFixture(const fs::path& folder, std::size_t rows, bool beyondWindows1252 = false) {
+Fixture MakeFixture(const fs::path& folder, std::size_t rows, Names names = Names::german) {
   Fixture fixture{folder, folder / "karte.kxp", folder / "karte._cv"};
   fs::create_directories(folder);
   const std::string background = PhotoJpeg(1004, 650, 11, 160 * 1024);
   fixture.backgroundBytes = background.size();
   WriteFileAtomic(folder / "hintergrund.jpg", background);
   WriteFileAtomic(folder / "logo.jpg", PhotoJpeg(120, 80, 5, 6 * 1024));
-  WriteFileAtomic(folder / "adressen.csv", AddressCsv(rows, beyondWindows1252));
+  WriteFileAtomic(folder / "adressen.csv", AddressCsv(rows, names));
 
   QuietPlatform platform;
   app::Application application(platform, folder.string());
@@ -210,7 +223,8 @@ double RunRows(const Fixture& fixture, const fs::path& out, unsigned jobs, int c
 // The whole series in one file: 10,000 rows of the same card (--one-pdf); false when it failed.
 bool PrintOnePdfRun(const fs::path& folder, bool beyondWindows1252 = false) {
   constexpr std::size_t kSeriesRows = 10000;
-  const Fixture series = MakeFixture(folder / "karte-serie", kSeriesRows, beyondWindows1252);
+  const Fixture series = MakeFixture(folder / "karte-serie", kSeriesRows,
+                                     beyondWindows1252 ? Names::world : Names::german);
   const std::size_t rows = kSeriesRows;
   const double seconds = RunRows(series, folder / "serie.pdf", 1, 0, 0, true);
   if (seconds < 0) {
@@ -404,7 +418,7 @@ int main(int argc, char** argv) {
     if (arg.starts_with("-") && !knownFlag) {
       std::fprintf(stderr,
                    "usage: bench_serial [folder] | --one-pdf [folder [welt]] | --thumbnail "
-                   "[folder] | --profile folder [welt|keep]\n");
+                   "[folder] | --profile folder [welt|rtl] [keep]\n");
       return 2;
     }
   }
@@ -433,15 +447,18 @@ int main(int argc, char** argv) {
   }
   if (argc >= 3 && std::string(argv[1]) == "--profile") {
     // The one-thread run alone, for a profiler: the card and its rows are made first; "welt"
-    // after the folder takes the names beyond Windows-1252.
+    // after the folder takes the names beyond Windows-1252, "rtl" Hebrew and Arabic names.
     const fs::path folder = argv[2];
     fs::remove_all(folder);
-    const Fixture fixture =
-        MakeFixture(folder / "karte", 10000, argc > 3 && std::string(argv[3]) == "welt");
+    const std::string names = argc > 3 ? argv[3] : "";
+    const Fixture fixture = MakeFixture(folder / "karte", 10000,
+                                        names == "welt"  ? Names::world
+                                        : names == "rtl" ? Names::rightToLeft
+                                                         : Names::german);
     const double seconds = RunRows(fixture, folder / "eins", 1);
     std::printf("10000 PDFs, --jobs 1: %.3f ms per PDF\n", seconds * 1000 / 10000);
     // "keep" leaves the card, its rows and the PDFs for a look.
-    if (argc <= 3 || std::string(argv[3]) != "keep") fs::remove_all(folder);
+    if (std::string(argv[argc - 1]) != "keep") fs::remove_all(folder);
     return seconds < 0 ? 1 : 0;
   }
   if (argc > 1 && std::string(argv[1]) == "--one-pdf") {
@@ -514,7 +531,7 @@ int main(int argc, char** argv) {
       "largest PDF: %ju bytes = background + %jd bytes\n", largest,
       static_cast<std::intmax_t>(largest) - static_cast<std::intmax_t>(fixture.backgroundBytes));
   if (!PrintOnePdfRun(folder) || !PrintOnePdfPeakRss(folder)) return 1;
-  const Fixture others = MakeFixture(folder / "karte-welt", kRows, true);
+  const Fixture others = MakeFixture(folder / "karte-welt", kRows, Names::world);
   const double world = RunRows(others, folder / "welt", 1, 0, 0, false, settle);
   if (world < 0) {
     std::fprintf(stderr, "bench_serial: the run of names beyond Windows-1252 failed\n");

@@ -608,8 +608,10 @@ bool Application::PrintAllPages(bool storeBack, int pages) {
   } catch (const pdf::EPdfMissingCharacters& e) {
     // A warning that names the element and the characters, not a failed command: the text can be
     // changed, or a font with those characters installed.
-    ShowMessage(std::string("Der Export ist nicht möglich, weil keine installierte Schrift alle "
-                            "Zeichen hat:\n") +
+    ShowMessage(std::string(e.Control() ? "Der Export ist nicht möglich, weil ein Text "
+                                          "Steuerzeichen enthält:\n"
+                                        : "Der Export ist nicht möglich, weil keine installierte "
+                                          "Schrift alle Zeichen hat:\n") +
                 e.what());
     return false;
   }

@@ -18,6 +18,8 @@ std::string RunReport(const serial::SerialOutcome& outcome, const std::filesyste
   if (outcome.total == 0)
     text = "Die CSV-Datei hat keine Zeilen: es wurde keine PDF-Datei geschrieben.";
   if (outcome.cancelled) text += "\nDer Lauf wurde abgebrochen.";
+  if (outcome.skippedCount > 0)
+    text += "\n" + serial::SkippedRowsText(outcome.skippedCount, outcome.skippedRows) + ".";
   if (outcome.failedCount > 0) {
     text += "\n" + std::to_string(outcome.failedCount) +
             (outcome.failedCount == 1 ? " Zeile ist" : " Zeilen sind") + " fehlgeschlagen:";
@@ -296,9 +298,12 @@ bool SerialPdf::RunIntoOneFile() {
   if (!file) return false;
   const serial::OnePdfOutcome outcome = RunIntoOneFileAt(WithExtension(*file, ".pdf"));
   if (!outcome.failure.empty() || outcome.cancelled) return false;
-  platform.ShowMessage(std::to_string(outcome.rows) + " Zeilen auf " +
-                       std::to_string(outcome.pages) + " Seiten in die PDF-Datei " +
-                       WithExtension(*file, ".pdf") + " geschrieben.");
+  platform.ShowMessage(
+      std::to_string(outcome.rows) + " Zeilen auf " + std::to_string(outcome.pages) +
+      " Seiten in die PDF-Datei " + WithExtension(*file, ".pdf") + " geschrieben." +
+      (outcome.skippedCount > 0
+           ? "\n" + serial::SkippedRowsText(outcome.skippedCount, outcome.skippedRows) + "."
+           : std::string()));
   return true;
 }
 

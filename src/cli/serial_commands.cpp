@@ -234,6 +234,8 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
       std::cerr << "quirabel-batch: " << outcome.failure << "\n";
       return kExitFailed;
     }
+    if (outcome.skippedCount > 0)
+      std::cout << serial::SkippedRowsText(outcome.skippedCount, outcome.skippedRows) << "\n";
     if (call.sheets) {
       std::cout << report::SheetCountLines(outcome.cardsPerSheet,
                                            static_cast<std::size_t>(application.State().pageCount));
@@ -293,6 +295,8 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
   if (!outcome.failure.empty()) std::cerr << "quirabel-batch: " << outcome.failure << "\n";
   std::cout << outcome.written << (outcome.written == 1 ? " PDF-Datei" : " PDF-Dateien")
             << " geschrieben.\n";
+  if (outcome.skippedCount > 0)
+    std::cout << serial::SkippedRowsText(outcome.skippedCount, outcome.skippedRows) << "\n";
   return outcome.failure.empty() && outcome.failedCount == 0 ? kExitOk : kExitFailed;
 }
 

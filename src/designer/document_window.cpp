@@ -277,7 +277,9 @@ namespace {
 
 // One "Fehler" for each bitmap block of the page that could not be read.
 Notices NoticesOf(const PageModel::Loaded& loaded) {
-  return Notices(static_cast<std::size_t>(std::max(loaded.skippedBitmapBlocks, 0)), "Fehler");
+  Notices notices(static_cast<std::size_t>(std::max(loaded.skippedBitmapBlocks, 0)), "Fehler");
+  if (!loaded.unmarkedElements.empty()) notices.push_back(loaded.unmarkedElements);
+  return notices;
 }
 
 }  // namespace

@@ -56,6 +56,14 @@ graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg,
   }
 }
 
+// "2 Element(e) ohne die Kennung ihrer Art im Namen ausgelassen (PRShape1, Hello)."
+std::string UnmarkedText(const std::vector<std::string>& names) {
+  std::string text = std::to_string(names.size()) +
+                     " Element(e) ohne die Kennung ihrer Art im Namen ausgelassen (";
+  for (std::size_t i = 0; i < names.size() && i < 5; ++i) text += (i > 0 ? ", " : "") + names[i];
+  return text + (names.size() > 5 ? ", …)." : ").");
+}
+
 }  // namespace
 
 void PageModel::CheckPixelBudget(const pf::PageText& page, int pageNumber) {
@@ -289,10 +297,14 @@ PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageN
 
   kinds::Background().Restore(PlaceBackground(), page, backgroundPicture);
 
+  // Elements are known by the mark of their kind in their names: one without it is on no list of
+  // the page, so storing, printing and the batch tool leave it out.
+  std::vector<std::string> unmarked;
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
     report::TPRItem* element = RestoreElement(page.elements[i], pictures[i], &owner_);
     for (std::string& dataField : DataFieldsOf(*element))
       state_.dataFields.push_back(std::move(dataField));
+    if (!ElementKindOfName(element->Name())) unmarked.push_back(element->Name());
     Place(*element);
   }
   // The guide lines stay on the window from page to page; the first page is the front side and
@@ -303,7 +315,7 @@ PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageN
     if (!h.guideLines.empty()) guideLines_->Apply(guideRecords);
   }
   // A loss stays on record once seen: the page stored again afterwards no longer shows it.
-  if (page.skippedBitmapBlocks + page.skippedUnknownBlocks > 0 &&
+  if (page.skippedBitmapBlocks + page.skippedUnknownBlocks + unmarked.size() > 0 &&
       !state_.readLosses.contains(pageNumber)) {
     std::string lost = "Seite " + std::to_string(pageNumber) + ":";
     if (page.skippedBitmapBlocks > 0)
@@ -312,9 +324,15 @@ PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageN
     if (page.skippedUnknownBlocks > 0)
       lost += " " + std::to_string(page.skippedUnknownBlocks) +
               " Element(e) unbekannter oder verschobener Art ausgelassen.";
+    if (!unmarked.empty()) lost += " " + UnmarkedText(unmarked);
     state_.readLosses[pageNumber] = std::move(lost);
   }
-  return {page.skippedBitmapBlocks};
+  // The designer says so too: it shows them, but saves and prints without them.
+  return {page.skippedBitmapBlocks,
+          unmarked.empty()
+              ? std::string()
+              : "Seite " + std::to_string(pageNumber) + ": " + UnmarkedText(unmarked) +
+                    " Sie werden nicht gespeichert und nicht gedruckt; bitte neu anlegen."};
 }
 
 }  // namespace quirabel::designer

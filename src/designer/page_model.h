@@ -115,6 +115,8 @@ class PageModel {
   // What reading a page left out that the person is told about at once.
   struct Loaded {
     int skippedBitmapBlocks = 0;  // bitmap blocks too short to read
+    // Elements whose names lack the mark of their kind, for the person: none when empty.
+    std::string unmarkedElements;
   };
   // Rebuilds the page from page n (1-based) of the page list, which becomes the current page.
   // Raises ProjectFileError (German message) for a text that is no page or a page the project

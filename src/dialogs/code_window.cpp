@@ -5,7 +5,9 @@
 #include <tuple>
 
 #include "designer/document_window.h"
+#include "designer/element_kinds.h"
 #include "graphics/code_symbol.h"
+#include "report/vcard_name.h"
 #include "ui/platform.h"
 
 namespace quirabel::dialogs {
@@ -53,12 +55,9 @@ std::optional<std::string> CodeContentRefusal(const report::TPRCode& code,
 }
 
 std::string VCardTemplate(const VCardFieldChoice& choice) {
-  const auto marker = [](const std::string& field) {
-    return field.empty() ? std::string() : "<" + field + ">";
-  };
-  return graphics::VCard3({marker(choice.familyName), marker(choice.givenName),
-                           marker(choice.organisation), marker(choice.phone), marker(choice.email),
-                           marker(choice.url)});
+  return report::VCardWithNameSplit(
+      graphics::VCard3({choice.familyName, choice.givenName, choice.organisation, choice.phone,
+                        choice.email, choice.url}));
 }
 
 CodePropertiesWindow::CodePropertiesWindow(ui::Component* owner, DocumentSource document,
@@ -87,6 +86,7 @@ CodePropertiesWindow::CodePropertiesWindow(ui::Component* owner, DocumentSource 
   AddLabel("ContentLabel", "Inhalt (Datenfelder als <Name>)", 8, 96, true);
   contentMemo = new ui::TMemo(this);
   contentMemo->SetName("ContentMemo");
+  contentMemo->SetTakesControlCharacters(true);  // a code may hold separators such as GS
   contentMemo->SetBounds(8, 114, 244, 110);
   contentMemo->SetParent(this);
   applyButton = AddButton("ApplyButton", "Übernehmen", 8, 228, 244, 25);
@@ -116,7 +116,7 @@ CodePropertiesWindow::CodePropertiesWindow(ui::Component* owner, DocumentSource 
   }
 
   AddLabel("VCardLabel", "vCard aus Datenfeldern", 8, 356, true);
-  const char* roles[] = {"Name", "Vorname", "Firma", "Telefon", "E-Mail", "Internet"};
+  const char* roles[] = {"Nachname", "Vorname", "Firma", "Telefon", "E-Mail", "Internet"};
   for (int i = 0; i < 6; ++i) {
     const int column = i % 2, row = i / 2;
     const std::string name = "VCardChoice" + std::to_string(i + 1);
@@ -124,6 +124,7 @@ CodePropertiesWindow::CodePropertiesWindow(ui::Component* owner, DocumentSource 
     vcardChoices[i]->SetStyle(ui::TComboBoxStyle::csDropDownList);
     vcardChoices[i]->SetHint(roles[i]);
   }
+  vcardChoices[0]->SetHint("Nachname, oder der ganze Name, wenn kein Vorname gewählt ist");
   vcardButton = AddButton("VCardButton", "vCard aus Datenfeldern…", 8, 454, 244, 25);
 
   OnShow = [this](ui::Control&) { OnWindowShown(); };
@@ -146,9 +147,27 @@ void CodePropertiesWindow::ShowModuleWarning() {
 
 void CodePropertiesWindow::OnWindowShown() {
   replacedLabel->SetVisible(false);
-  // Each box shows its role until a field is chosen; "–" leaves the role out again.
+  // Each box shows its role until a field is chosen; "–" leaves the role out again. The data
+  // fields come first, then the page's texts without one, in quotes.
   std::vector<std::string> fields{kNoField};
-  fields.insert(fields.end(), dataFields_.begin(), dataFields_.end());
+  vcardValues_ = {std::string()};
+  for (const std::string& field : dataFields_) {
+    fields.push_back(field);
+    vcardValues_.push_back(designer::DataFieldMarker(field));
+  }
+  if (designer::DocumentWindow* document = Document()) {
+    for (const designer::PageElement& element : document->Page().Elements()) {
+      const designer::ElementText text = designer::TextOf(*element.item);
+      if (!text.dataField.empty() || text.text.empty()) continue;
+      std::string shown = text.text;
+      while (shown.ends_with("\r\n")) shown.resize(shown.size() - 2);
+      for (char& c : shown)
+        if (c == '\r' || c == '\n') c = ' ';
+      if (shown.empty()) continue;
+      fields.push_back("„" + shown + "“");
+      vcardValues_.push_back(text.text);
+    }
+  }
   for (ui::TComboBox* choice : vcardChoices) {
     const std::string shown = choice->Text();
     choice->SetItems(fields);
@@ -240,13 +259,12 @@ void CodePropertiesWindow::OnApplyClick() {
 
 void CodePropertiesWindow::OnVCardClick() {
   const auto chosen = [this](int role) {
-    const ui::TComboBox& choice = *vcardChoices[role];
-    return choice.ItemIndex() > 0 ? choice.Items()[static_cast<std::size_t>(choice.ItemIndex())]
-                                  : std::string();
+    const auto index = static_cast<std::size_t>(vcardChoices[role]->ItemIndex());
+    return index < vcardValues_.size() ? vcardValues_[index] : std::string();
   };
   VCardFieldChoice choice{chosen(0), chosen(1), chosen(2), chosen(3), chosen(4), chosen(5)};
   if (choice.familyName.empty() && choice.givenName.empty())
-    throw UserError("Bitte mindestens das Datenfeld für Name oder Vorname wählen.");
+    throw UserError("Bitte mindestens ein Feld für Nachname oder Vorname wählen.");
   contentMemo->SetText(VCardTemplate(choice));
   OnApplyClick();
 }

@@ -14,8 +14,9 @@ namespace quirabel::dialogs {
 std::optional<std::string> CodeContentRefusal(const report::TPRCode& code,
                                               const std::string& content);
 
-// The vCard 3.0 template of chosen data fields: each field as its marker "<name>", an empty
-// choice leaves its line out.
+// The vCard 3.0 template of chosen values: a data field's marker "<name>" or a text as it is; an
+// empty choice leaves its line out. A family name chosen without a given name is the whole name,
+// split at its last space (for a marker when the row fills it).
 struct VCardFieldChoice {
   std::string familyName, givenName, organisation, phone, email, url;
 };
@@ -40,7 +41,8 @@ class CodePropertiesWindow : public ElementWindow {
   // "Inhalt ersetzen?": asked before a change of kind replaces content the new kind cannot hold.
   ui::TForm* replaceQuestion;
   ui::TLabel* replaceQuestionLabel;
-  // The data fields of the vCard: Name, Vorname, Firma, Telefon, E-Mail, Internet.
+  // The values of the vCard: Nachname (or the whole name), Vorname, Firma, Telefon, E-Mail,
+  // Internet; each a data field, or a text line or text field of the page without one („…“).
   ui::TComboBox* vcardChoices[6];
   ui::TButton* vcardButton;  // "vCard aus Datenfeldern…"
 
@@ -58,6 +60,8 @@ class CodePropertiesWindow : public ElementWindow {
 
  private:
   const std::vector<std::string>& dataFields_;
+  // What each item of the vCard choices puts into the vCard: nothing, a marker, or a text.
+  std::vector<std::string> vcardValues_;
   void ShowModuleWarning();
 };
 

@@ -368,6 +368,7 @@ MailOutcome SendRows(const MailRows& rows, const MailTemplate& mail, Transport& 
   };
   for (std::size_t i = 0; i < rows.Count(); ++i) {
     MailRow row = rows.Row(i);
+    if (serial::IsEmptyRow(row.cells)) continue;  // printed nothing, mails nothing
     if (!rows.Listed()) {
       if (!row.Ready()) continue;
       try {
@@ -430,6 +431,7 @@ MailOutcome SendRows(const MailRows& rows, const MailTemplate& mail, Transport& 
       break;
     }
     MailRow row = rows.Row(i);
+    if (serial::IsEmptyRow(row.cells)) continue;
     if (!rows.Listed() && row.Ready()) {
       try {
         row.pdfSha256 = PdfSha256(folder / row.file);

@@ -1,9 +1,11 @@
 #include "pdf/pdf_canvas.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "base/rounding.h"
+#include "pdf/pdf_bidi.h"
 #include "pdf/pdf_doc.h"
 #include "pdf/pdf_fonts.h"
 #include "pdf/pdf_text.h"
@@ -49,6 +51,35 @@ std::vector<std::string_view> SplitWords(std::string_view text) {
   }
   if (start < text.size()) words.push_back(text.substr(start));
   return words;
+}
+
+// The control characters of a text, each once, in order: C0 and C1 controls and DEL, as UTF-8 or
+// as Windows-1252 bytes (where the five undefined bytes stand for the C1 control of their value).
+// With lineBreaks a CR LF pair is a line break of a text field, not a character.
+std::vector<char32_t> ControlCharacters(std::string_view text, bool unicode, bool lineBreaks) {
+  std::vector<char32_t> found;
+  for (std::size_t pos = 0, length = 1; pos < text.size(); pos += length) {
+    length = 1;
+    const char32_t ch =
+        unicode ? DecodeUtf8At(text, pos, length) : static_cast<unsigned char>(text[pos]);
+    const bool control =
+        ch < 0x20 || ch == 0x7F ||
+        (ch >= 0x80 && ch < 0xA0 &&
+         (unicode || ch == 0x81 || ch == 0x8D || ch == 0x8F || ch == 0x90 || ch == 0x9D));
+    if (!control) continue;
+    if (lineBreaks && ch == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') {
+      length = 2;
+      continue;
+    }
+    if (std::find(found.begin(), found.end(), ch) == found.end()) found.push_back(ch);
+  }
+  return found;
+}
+
+std::string CodePointList(const std::vector<char32_t>& characters) {
+  std::string names;
+  for (char32_t ch : characters) names += (names.empty() ? "" : ", ") + CodePointText(ch);
+  return names;
 }
 
 }  // namespace
@@ -330,9 +361,18 @@ void TPdfCanvas::CheckCharacters(std::string_view text) const {
   if (font == nullptr) return;
   const std::vector<char32_t> missing = font->MissingCharacters(text);
   if (missing.empty()) return;
-  std::string names;
-  for (char32_t ch : missing) names += (names.empty() ? "" : ", ") + CodePointText(ch);
-  throw EPdfMissingCharacters("ShowText --no installed font has " + names, missing);
+  throw EPdfMissingCharacters("ShowText --no installed font has " + CodePointList(missing),
+                              missing);
+}
+
+void TPdfCanvas::CheckPrintable(std::string_view text, bool lineBreaks) const {
+  const bool unicode = dynamic_cast<TPdfUnicodeFont*>(attr_.Font()) != nullptr;
+  const std::vector<char32_t> controls = ControlCharacters(text, unicode, lineBreaks);
+  if (!controls.empty()) {
+    throw EPdfMissingCharacters("ShowText --control characters " + CodePointList(controls),
+                                controls, true);
+  }
+  CheckCharacters(text);
 }
 
 // Codes of the embedded faces in hexadecimal, two bytes each; a font change at every change of
@@ -436,7 +476,8 @@ std::size_t TPdfCanvas::MeasureText(std::string_view text, double width) const {
 
 void TPdfCanvas::TextRect(const TPdfRect& rect, std::string_view text, TAlignment alignment,
                           bool clipping) {
-  CheckCharacters(text);
+  // A line break at the end of a caption is left alone, as the screen does.
+  CheckPrintable(EndsWith(text, "\r\n") ? text.substr(0, text.size() - 2) : text, false);
   const double w = TextWidth(text);
   const double d = static_cast<double>(rect.right) - rect.left;
   double offset = 0;
@@ -457,9 +498,16 @@ void TPdfCanvas::TextRect(const TPdfRect& rect, std::string_view text, TAlignmen
   }
   BeginText();
   MoveTextPoint(rect.left + offset, rect.top - attr_.FontSize() * 0.85);
-  ShowText(text);
+  ShowText(VisualLine(text, text));
   EndText();
   if (clipping) RestoreState();
+}
+
+std::string TPdfCanvas::VisualLine(std::string_view line, std::string_view paragraph) const {
+  if (dynamic_cast<TPdfUnicodeFont*>(attr_.Font()) == nullptr || !NeedsBidi(paragraph))
+    return std::string(line);
+  if (EndsWith(line, "\r\n")) line.remove_suffix(2);
+  return VisualOrder(line, ParagraphLevel(paragraph));
 }
 
 std::string TPdfCanvas::ShortenToFit(std::string_view line, double width) const {
@@ -496,14 +544,14 @@ void TPdfCanvas::LayOutLines(std::string_view text, double left, double right, b
 }
 
 void TPdfCanvas::MultilineTextRect(const TPdfRect& rect, std::string_view text, bool wordWrap) {
-  CheckCharacters(text);
+  CheckPrintable(text, true);
   const double width = static_cast<double>(rect.right) - rect.left;
   double y = rect.top;
   BeginText();
   MoveTextPoint(rect.left, rect.top - attr_.FontSize() * 0.85);
   LayOutLines(
       text, rect.left, rect.right, wordWrap,
-      [&](std::string_view line) { ShowText(ShortenToFit(line, width)); },
+      [&](std::string_view line) { ShowText(VisualLine(ShortenToFit(line, width), text)); },
       [&] {
         MoveToNextLine();
         y -= attr_.Leading();

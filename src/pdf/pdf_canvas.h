@@ -120,6 +120,9 @@ class TPdfCanvas {
   // Raises EPdfMissingCharacters when the current font is a TPdfUnicodeFont and no installed font
   // has some character of the text; the text operators check this before they write anything.
   void CheckCharacters(std::string_view text) const;
+  // CheckCharacters, and raises EPdfMissingCharacters (Control()) for control characters in the
+  // text; with lineBreaks a CR LF pair is a line break. TextRect and MultilineTextRect check so.
+  void CheckPrintable(std::string_view text, bool lineBreaks) const;
   // Width in points with the current text state.
   double TextWidth(std::string_view text) const;
   // How many leading characters fit into width.
@@ -132,6 +135,12 @@ class TPdfCanvas {
   void LayOutLines(std::string_view text, double left, double right, bool wordWrap,
                    const std::function<void(std::string_view line)>& showLine,
                    const std::function<bool()>& nextLine) const;
+
+  // A line of a text in the order its characters are drawn, left to right: right-to-left and
+  // mixed text (in a TPdfUnicodeFont) by the bidirectional algorithm, in a paragraph whose
+  // direction its first strong character gives; other text as it is (a final line break is no part
+  // of a reordered line). The PDF's text and the screen's draw through it.
+  std::string VisualLine(std::string_view line, std::string_view paragraph) const;
 
   void DrawXObject(double x, double y, double width, double height, std::string_view name);
   void DrawXObjectEx(double x, double y, double width, double height, double clipX, double clipY,

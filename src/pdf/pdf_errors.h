@@ -31,16 +31,21 @@ class EPdfInvalidImageFormat : public EPdfException {
   using EPdfException::EPdfException;
 };
 
-// Text with characters that no installed font has. The message names them ("U+E000"); callers
-// that know the page and element raise it again with those named.
+// Text with characters that no installed font has, or control characters, which print nothing a
+// reader could see. The message names them ("U+E000"); callers that know the page and element
+// raise it again with those named.
 class EPdfMissingCharacters : public EPdfInvalidValue {
  public:
-  EPdfMissingCharacters(const std::string& message, std::vector<char32_t> characters)
-      : EPdfInvalidValue(message), characters_(std::move(characters)) {}
+  EPdfMissingCharacters(const std::string& message, std::vector<char32_t> characters,
+                        bool control = false)
+      : EPdfInvalidValue(message), characters_(std::move(characters)), control_(control) {}
   const std::vector<char32_t>& Characters() const { return characters_; }
+  // Whether the characters are control characters rather than ones no font has.
+  bool Control() const { return control_; }
 
  private:
   std::vector<char32_t> characters_;
+  bool control_ = false;
 };
 
 }  // namespace quirabel::pdf

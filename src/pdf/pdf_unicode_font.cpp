@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "base/cp1252.h"
+#include "pdf/pdf_bidi.h"
 #include "pdf/pdf_doc.h"
 #include "pdf/pdf_errors.h"
 
@@ -42,7 +43,10 @@ std::unique_ptr<TPdfName> Name(std::string value) {
 
 std::unique_ptr<TPdfNumber> Number(int value) { return std::make_unique<TPdfNumber>(value); }
 
-bool IsControl(char32_t ch) { return ch < 0x20 || (ch >= 0x7F && ch < 0xA0); }
+// Control characters, and the marks of direction, which only order the text around them.
+bool IsControl(char32_t ch) {
+  return ch < 0x20 || (ch >= 0x7F && ch < 0xA0) || (ch >= 0x061C && IsBidiControl(ch));
+}
 
 }  // namespace
 
@@ -206,7 +210,9 @@ void TPdfEmbeddedFace::Finish() {
     for (std::size_t i = start; i < end; ++i) {
       cmap += "<";
       AppendHex4(cmap, static_cast<unsigned>(i + 1));
-      cmap += "> <" + Utf16Hex(codes_[i].first) + ">\n";
+      cmap += "> <";
+      for (char32_t ch : LogicalCharacters(codes_[i].first)) cmap += Utf16Hex(ch);
+      cmap += ">\n";
     }
     cmap += "endbfchar\n";
   }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/rounding.h"
+#include "report/vcard_name.h"
 
 namespace quirabel::report {
 
@@ -115,7 +116,8 @@ std::string TPRCode::FilledContent() const {
     copied = start + length;
   });
   filled.append(content_, copied);
-  return filled;
+  // One field with the whole name is split into given and family name.
+  return vcard ? VCardWithNameSplit(std::move(filled)) : filled;
 }
 
 graphics::CodeSymbol TPRCode::Symbol() const {

@@ -5,6 +5,7 @@
 
 #include "base/cp1252.h"
 #include "base/rounding.h"
+#include "pdf/pdf_bidi.h"
 #include "pdf/pdf_fonts.h"
 #include "pdf/pdf_text.h"
 #include "pdf/pdf_unicode_font.h"
@@ -96,7 +97,10 @@ std::string TPRCustomLabel::PdfFontName() const {
 
 TPRCustomLabel::PdfText TPRCustomLabel::ToPdfText(std::string_view utf8) const {
   if (FitsCp1252(utf8)) return {PdfFontName(), Utf8ToCp1252(utf8), false};
-  return {PdfFontName() + std::string(pdf::TPdfUnicodeFont::kUnicodeSuffix), std::string(utf8),
+  // Arabic letters are joined before anything measures them.
+  return {PdfFontName() + std::string(pdf::TPdfUnicodeFont::kUnicodeSuffix),
+          pdf::JoinedArabic(
+              utf8, pdf::FontChain::For(static_cast<int>(fontName_), fontBold_, fontItalic_)),
           true};
 }
 
@@ -120,10 +124,13 @@ void TPRCustomLabel::PrintChecked(const std::function<void()>& print) const {
     std::string names;
     for (char32_t ch : e.Characters())
       names += (names.empty() ? "" : ", ") + pdf::CodePointText(ch);
+    const bool one = e.Characters().size() == 1;
     throw pdf::EPdfMissingCharacters(
-        "Element „" + Name() + "“: keine installierte Schrift hat " +
-            (e.Characters().size() == 1 ? "das Zeichen " : "die Zeichen ") + names,
-        e.Characters());
+        e.Control() ? "Element „" + Name() + "“ enthält " +
+                          (one ? "das Steuerzeichen " : "die Steuerzeichen ") + names
+                    : "Element „" + Name() + "“: keine installierte Schrift hat " +
+                          (one ? "das Zeichen " : "die Zeichen ") + names,
+        e.Characters(), e.Control());
   }
 }
 
@@ -133,7 +140,11 @@ ui::TFont TPRCustomLabel::ScreenFont() const {
 }
 
 void TPRCustomLabel::DrawCharwise(ui::Canvas& canvas, pdf::TPdfCanvas& measure,
-                                  std::string_view text, bool unicode, double x, int y) const {
+                                  std::string_view line, std::string_view paragraph, bool unicode,
+                                  double x, int y) const {
+  // In the order the PDF draws the characters: right-to-left text reordered.
+  const std::string visual = measure.VisualLine(line, paragraph);
+  std::string_view text = visual;
   if (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n") text.remove_suffix(2);
   const double charSpace = measure.Attribute().CharSpace();
   for (std::size_t i = 0, length = 1; i < text.size(); i += length) {
@@ -235,7 +246,7 @@ void TPRLabel::Paint(ui::Canvas& canvas) {
   }
   canvas.font = ScreenFont();
   canvas.brush.style = ui::TBrushStyle::bsClear;
-  DrawCharwise(canvas, *measure, caption.bytes, caption.unicode, x, 0);
+  DrawCharwise(canvas, *measure, caption.bytes, caption.bytes, caption.unicode, x, 0);
 }
 
 TPRText::TPRText(ui::Component* owner) : TPRCustomLabel(owner) {}
@@ -304,7 +315,9 @@ void TPRText::Paint(ui::Canvas& canvas) {
   int y = 0;
   measure->LayOutLines(
       text.bytes, 0, client.right, wordWrap_,
-      [&](std::string_view line) { DrawCharwise(canvas, *measure, line, text.unicode, 0, y); },
+      [&](std::string_view line) {
+        DrawCharwise(canvas, *measure, line, text.bytes, text.unicode, 0, y);
+      },
       [&] {
         y += step;
         return !(y > client.Height() - FontSize());

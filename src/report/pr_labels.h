@@ -57,10 +57,10 @@ class TPRCustomLabel : public TPRItem {
   ui::TFont ScreenFont() const;
 
  protected:
-  // Draws text in the writer's form (Windows-1252, or UTF-8 when unicode) a character at a time
-  // where the PDF metrics put each character.
-  void DrawCharwise(ui::Canvas& canvas, pdf::TPdfCanvas& measure, std::string_view text,
-                    bool unicode, double x, int y) const;
+  // Draws a line of a paragraph in the writer's form (Windows-1252, or UTF-8 when unicode) a
+  // character at a time where the PDF metrics put each character, in the PDF's order.
+  void DrawCharwise(ui::Canvas& canvas, pdf::TPdfCanvas& measure, std::string_view line,
+                    std::string_view paragraph, bool unicode, double x, int y) const;
   // Prints through the PDF canvas; characters no installed font has fail with the element named.
   void PrintChecked(const std::function<void()>& print) const;
 

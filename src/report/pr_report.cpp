@@ -141,7 +141,7 @@ void TPReport::Print(TPRPage& page) {
     page.Print(canvas_);
   } catch (const pdf::EPdfMissingCharacters& e) {
     throw pdf::EPdfMissingCharacters("Seite " + std::to_string(pageCount_) + ", " + e.what(),
-                                     e.Characters());
+                                     e.Characters(), e.Control());
   } catch (const graphics::CodeError& e) {
     throw graphics::CodeError("Seite " + std::to_string(pageCount_) + ", " + e.what());
   }

@@ -15,6 +15,12 @@
 
 namespace quirabel::serial {
 
+bool IsEmptyRow(const std::vector<std::string>& cells) {
+  for (const std::string& cell : cells)
+    if (!cell.empty()) return false;
+  return true;
+}
+
 namespace {
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }

@@ -38,6 +38,9 @@ char DetectSeparator(std::string_view text);
 //
 // Only where every few rows begin is kept; a row is read, decoded and split when asked for, so a
 // file of a million rows costs some hundred kilobytes, not its size.
+// Whether every cell of a row is empty: such a row prints nothing.
+bool IsEmptyRow(const std::vector<std::string>& cells);
+
 class CsvTable {
  public:
   CsvTable();

@@ -73,6 +73,10 @@ RunRecordRow RowFrom(const Json& entry) {
   if (entry.contains("error")) {
     row.error = Text(entry, "error");
     if (row.error.empty()) Damaged("leerer Fehlertext");
+    if (entry.contains("skipped")) {
+      if (!entry["skipped"].is_boolean()) Damaged("\"skipped\" ist kein Wahrheitswert");
+      row.skipped = entry["skipped"].get<bool>();
+    }
     return row;
   }
   row.file = Text(entry, "file");
@@ -387,6 +391,7 @@ std::string RunRecordWriter::Entry(const RunRecordRow& row) {
   } else {
     // Within what the reader takes, whatever a row's message says.
     entry["error"] = Cut(row.error, kMaxRunRecordText / 4);
+    if (row.skipped) entry["skipped"] = true;
   }
   return Dump(entry);
 }

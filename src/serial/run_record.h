@@ -67,6 +67,9 @@ struct RunRecordRow {
   std::string pdfSha256;    // written rows: SHA-256 of the PDF's bytes
   std::string error;        // failed rows: why (German); empty for written rows
   std::optional<std::uint64_t> pdfSize;  // written rows: the PDF's bytes; none in older records
+  // A row left out on purpose (all its cells empty): no PDF, yet done. It has an error text as
+  // well, so that programs that do not know skipped rows take it for a row without a PDF.
+  bool skipped = false;
   bool Written() const { return error.empty(); }
 };
 

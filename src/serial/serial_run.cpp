@@ -172,6 +172,12 @@ std::uint64_t SerialPrinter::FinishSeries() {
 
 namespace {
 
+// Keeps the first kListedRows rows, by row (they come in any order from the workers).
+void ListRow(std::vector<std::size_t>& listed, std::size_t row) {
+  listed.insert(std::upper_bound(listed.begin(), listed.end(), row), row);
+  if (listed.size() > kListedRows) listed.pop_back();
+}
+
 std::string Plural(std::size_t n) {
   return std::to_string(n) + (n == 1 ? " PDF-Datei wurde" : " PDF-Dateien wurden");
 }
@@ -278,6 +284,16 @@ bool HoldsOtherFiles(const std::filesystem::path& folder) {
 }
 
 }  // namespace
+
+std::string SkippedRowsText(std::size_t count, const std::vector<std::size_t>& listed) {
+  if (count == 0) return {};
+  std::string text = std::to_string(count) +
+                     (count == 1 ? " leere Zeile übersprungen: " : " leere Zeilen übersprungen: ");
+  for (std::size_t i = 0; i < listed.size(); ++i)
+    text += (i > 0 ? ", " : "") + std::to_string(listed[i]);
+  if (count > listed.size()) text += ", …";
+  return text;
+}
 
 SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
                         const std::function<bool(std::size_t written)>& onWritten) {
@@ -397,6 +413,18 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
         {.row = row, .file = {}, .cellsSha256 = {}, .pdfSha256 = {}, .error = text, .pdfSize = {}}));
   };
 
+  auto skip = [&](std::size_t row) {
+    std::lock_guard lock(mutex);
+    ++outcome.skippedCount;
+    ListRow(outcome.skippedRows, row);
+    addToRecord(RunRecordWriter::Entry({.row = row,
+                                        .file = {},
+                                        .cellsSha256 = {},
+                                        .pdfSha256 = {},
+                                        .error = "leere Zeile übersprungen",
+                                        .skipped = true}));
+  };
+
   auto work = [&]() {
     std::optional<SerialPrinter> printer;
     try {
@@ -413,6 +441,10 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       const std::string name = names.NameOfRow(row);
       const std::filesystem::path file = run.folder / name;
       const std::vector<std::string> cells = run.table->Row(row - 1);
+      if (IsEmptyRow(cells)) {
+        skip(row);
+        continue;
+      }
       try {
         printer->PrintTo(cells, text, pdf);
         folder->Write(name, pdf);
@@ -469,7 +501,8 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
 
   // One sync for all PDFs, then the record that names them: a PDF counts as delivered only when
   // the record lists it.
-  if (recordFailure.empty() && (outcome.written > 0 || outcome.failedCount > 0)) {
+  if (recordFailure.empty() &&
+      (outcome.written > 0 || outcome.failedCount > 0 || outcome.skippedCount > 0)) {
     try {
       folder->Sync();
       // A run that stopped early says so in its record, which still lists what it wrote.
@@ -505,12 +538,23 @@ OnePdfOutcome RunSerialOnePdf(const SerialRun& run, const std::filesystem::path&
     SerialPrinter printer(*run.project, run.link, clock);
     printer.StartSeries(file, run.sheets);
     for (; row <= last; ++row) {
-      printer.PrintRow(run.table->Row(row - 1));
+      const std::vector<std::string> cells = run.table->Row(row - 1);
+      if (IsEmptyRow(cells)) {
+        ++outcome.skippedCount;
+        ListRow(outcome.skippedRows, row);
+        continue;
+      }
+      printer.PrintRow(cells);
       ++outcome.rows;
       if (onWritten && !onWritten(outcome.rows)) {
         outcome.cancelled = true;
         return outcome;  // the printer goes, and the unfinished file with it
       }
+    }
+    if (outcome.rows == 0) {
+      outcome.failure =
+          "Alle Zeilen der CSV-Datei sind leer: es wurde keine PDF-Datei geschrieben.";
+      return outcome;  // the printer goes, and the unfinished file with it
     }
     outcome.bytes = printer.FinishSeries();
     outcome.cardsPerSheet = printer.CardsPerSheet();

@@ -123,6 +123,10 @@ struct SerialOutcome {
   // first kListedRows of them, by row, and how many there were.
   std::vector<FailedRow> failedRows;
   std::size_t failedCount = 0;
+  // Rows whose cells are all empty: no PDF, in the record as skipped, and done all the same. The
+  // first kListedRows of them, by row, and how many there were.
+  std::vector<std::size_t> skippedRows;
+  std::size_t skippedCount = 0;
   // Files in the folder the run would replace although no earlier run of the project wrote them:
   // the run wrote nothing then. The first kListedRows names and how many there were.
   std::vector<std::string> foreignFiles;
@@ -130,18 +134,25 @@ struct SerialOutcome {
   // The run record written after the last PDF; empty when none was written.
   std::filesystem::path record;
   bool Complete() const {
-    return failure.empty() && !cancelled && written == total && failedCount == 0 &&
+    return failure.empty() && !cancelled && written + skippedCount == total && failedCount == 0 &&
            foreignCount == 0;
   }
 };
 
 inline constexpr std::size_t kListedRows = 10;
 
+// "2 leere Zeilen übersprungen: 15, 31" (the rows listed, "…" for more than those); empty for
+// none.
+std::string SkippedRowsText(std::size_t count, const std::vector<std::size_t>& listed);
+
 // A series in one PDF file.
 struct OnePdfOutcome {
   std::size_t rows = 0;
   std::size_t pages = 0;           // on sheets: the sheets
   std::vector<int> cardsPerSheet;  // on sheets: the cards on each sheet
+  // Rows whose cells are all empty, left out: the first kListedRows and how many.
+  std::vector<std::size_t> skippedRows;
+  std::size_t skippedCount = 0;
   std::uint64_t bytes = 0;
   bool cancelled = false;
   // Why no file was written (German, naming the row); empty when it was.

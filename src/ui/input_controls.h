@@ -191,6 +191,11 @@ class TMemo : public Control {
   // Long lines break at the right edge, as they will on the page.
   bool WordWrap() const { return wordWrap_; }
   void SetWordWrap(bool value);
+  // Whether typing and pasting may put control characters other than line breaks into the text
+  // (a code's content may need them; a printed text refuses them). One-line fields never take
+  // them.
+  bool TakesControlCharacters() const { return takesControlCharacters_; }
+  void SetTakesControlCharacters(bool value) { takesControlCharacters_ = value; }
 
   TNotifyEvent OnChange;
   TKeyEvent OnKeyDown;
@@ -207,6 +212,7 @@ class TMemo : public Control {
   bool readOnly_ = false;
   bool border_ = true;
   bool wordWrap_ = true;
+  bool takesControlCharacters_ = false;
 };
 
 // A push button that shows a colour swatch or a small picture (glyph) beside or instead of its

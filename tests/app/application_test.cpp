@@ -113,6 +113,20 @@ TEST_F(ApplicationTest, SavedProjectOpensAndSavesAgainByteForByte) {
   EXPECT_EQ(ReadFile(folder / "wieder.kxp", 1 << 24), saved);
   EXPECT_TRUE(testing::IsValidPdf(ReadFile(folder / "karte.pdf", 1 << 24)));
   EXPECT_TRUE(platform.messages.empty());
+
+  // An element whose name lacks the mark of its kind would be lost: the designer says so.
+  std::string renamed = saved;
+  const std::size_t label = renamed.find("PRLabel");
+  ASSERT_NE(label, std::string::npos);
+  renamed.replace(label, 2, "XX");
+  WriteFileAtomic(folder / "umbenannt.kxp", renamed);
+  Application third(platform, folder.string());
+  ASSERT_TRUE(third.OpenProject(folder / "umbenannt.kxp"));
+  ASSERT_EQ(platform.messages.size(), 1u);
+  EXPECT_NE(platform.messages[0].find(
+                ": 1 Element(e) ohne die Kennung ihrer Art im Namen ausgelassen (XXLabel"),
+            std::string::npos)
+      << platform.messages[0];
 }
 
 TEST_F(ApplicationTest, OpeningSomethingElseKeepsTheOpenProject) {

@@ -2,6 +2,8 @@
 // code's size is refused with the reason, and the vCard button writes a template of data fields.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/application.h"
 #include "app/command_boundary.h"
 #include "designer/document_window.h"
@@ -155,6 +157,44 @@ TEST_F(CodeWindowTest, VCardFromDataFieldsAndTheWarningBelowQuarterMillimetre) {
   code.SetBounds(20, 20, 20, 20);  // made smaller with the mouse
   application.OpenPropertiesOfPressed(designer::ElementMenu::Rect);
   EXPECT_TRUE(w.smallModulesLabel->Visible());
+}
+
+TEST_F(CodeWindowTest, VCardTakesPlainTextsAndSplitsOneNameAtItsLastSpace) {
+  application.State().dataFields = {"Name", "Vorname"};
+  auto& label = static_cast<report::TPRLabel&>(
+      application.DocumentWindow()->Page().CreateElement(ElementKind::Label));
+  label.SetCaption("Jürgen Weiß");
+  const struct {
+    std::string familyItem, givenItem;  // the items chosen, "" for none
+    std::string cell;                   // the row's value of the field "Name"
+    std::string name;                   // the N and FN lines once filled
+  } cases[] = {
+      {"„Jürgen Weiß“", "", "", "N:Weiß;Jürgen;;;\r\nFN:Jürgen Weiß\r\n"},
+      {"Name", "", "Jürgen Weiß", "N:Weiß;Jürgen;;;\r\nFN:Jürgen Weiß\r\n"},
+      {"Name", "", "Anna Maria von Hohen",
+       "N:Hohen;Anna Maria von;;;\r\nFN:Anna Maria von Hohen\r\n"},
+      {"Name", "", "Cher", "N:Cher;;;;\r\nFN:Cher\r\n"},
+      {"Name", "Vorname", "Weiß Müller", "N:Weiß Müller;Jürgen;;;\r\nFN:Jürgen Weiß Müller\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.familyItem + "/" + c.cell);
+    report::TPRCode& code = OpenCode(200);
+    dialogs::CodePropertiesWindow& w = application.CodeWindow();
+    const auto choose = [](ui::TComboBox& choice, const std::string& item) {
+      const auto& items = choice.Items();
+      const auto found = std::find(items.begin(), items.end(), item.empty() ? "–" : item);
+      ASSERT_NE(found, items.end()) << item;
+      choice.Choose(static_cast<int>(found - items.begin()));
+    };
+    choose(*w.vcardChoices[0], c.familyItem);
+    choose(*w.vcardChoices[1], c.givenItem);
+    w.vcardButton->Click();
+    code.SetFieldValue("Name", c.cell);
+    code.SetFieldValue("Vorname", "Jürgen");
+    const std::string card = code.FilledContent();
+    EXPECT_NE(card.find("\r\n" + c.name), std::string::npos) << card;
+    w.Hide();
+  }
 }
 
 }  // namespace

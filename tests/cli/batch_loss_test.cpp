@@ -85,6 +85,15 @@ TEST_F(BatchLossTest, WhatReadingWouldLoseIsNamedAndNothingIsWrittenUnlessForced
   Write("zeilen.kxp", spaced);
   ExpectRefused("zeilen.kxp", "Element(e) unbekannter oder verschobener Art ausgelassen.");
 
+  // An element whose name lacks the mark of its kind is on no list of the page.
+  std::string renamed = whole;
+  const std::size_t rectangle = renamed.find("PRRect");
+  ASSERT_NE(rectangle, std::string::npos);
+  renamed.replace(rectangle, 6, "PRShap");
+  Write("name.kxp", renamed);
+  ExpectRefused("name.kxp",
+                "Seite 1: 1 Element(e) ohne die Kennung ihrer Art im Namen ausgelassen (PRShap");
+
   // A file cut inside its second page.
   const std::size_t firstEnd = whole.find("</endoffile>") + 12;
   Write("halb.kxp", whole.substr(0, firstEnd + (whole.size() - firstEnd) / 2));

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -220,6 +222,13 @@ TEST(FormHost, ThePersonsActionsWriteTheModelThenRunItsEvents) {
   QTest::keyClicks(text, "ab");
   EXPECT_EQ(w.text->Text(), "ab");
   EXPECT_EQ(log, (std::vector<std::string>{"text a key 65", "text ab key 66"}));
+  // Control characters pasted are left out, in one-line fields and in memos alike.
+  QGuiApplication::clipboard()->setText(
+      QString::fromUtf8("c\x01"
+                        "d\x1b\xc2\x85"));
+  QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(w.text->Text(), "abcd");
+  EXPECT_EQ(text->text(), QStringLiteral("abcd"));
 
   // The arrows step from the number typed into their field, and stop at the end.
   log.clear();
@@ -266,6 +275,9 @@ TEST(FormHost, ThePersonsActionsWriteTheModelThenRunItsEvents) {
   QTest::keyClicks(memo, "y");
   EXPECT_EQ(w.memo->Lines(), (std::vector<std::string>{"x", "y"}));
   EXPECT_EQ(memoKeys, 3);
+  QGuiApplication::clipboard()->setText(QString::fromUtf8("\tz\x7f"));
+  QTest::keyClick(memo, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(w.memo->Lines(), (std::vector<std::string>{"x", "yz"}));
 
   int selected = -2;
   w.fields->OnClick = [&](Control&) { selected = w.fields->ItemIndex(); };

@@ -2,15 +2,18 @@
 // refused with the character named when no installed font has it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "pdf/pdf_canvas.h"
 #include "pdf/pdf_doc.h"
 #include "pdf/pdf_errors.h"
+#include "pdf/pdf_unicode_font.h"
 #include "report/pr_labels.h"
 #include "report/pr_report.h"
 #include "support/fake_platform.h"
@@ -175,6 +178,112 @@ TEST_F(UnicodeTest, ACharacterNoFontHasFailsItsElementByName) {
     EXPECT_EQ(e.Characters(), std::vector<char32_t>{0xE000});
   }
   report->Abort();
+}
+
+// A word of right-to-left letters as it is read: pdftotext -bbox gives the glyphs left to right.
+std::string ReadingOrder(const std::string& glyphs) {
+  std::vector<std::string> characters;
+  for (std::size_t pos = 0, length = 1; pos < glyphs.size(); pos += length) {
+    pdf::DecodeUtf8At(glyphs, pos, length);
+    characters.push_back(glyphs.substr(pos, length));
+  }
+  if (!glyphs.empty() && static_cast<unsigned char>(glyphs[0]) >= 0xD6)
+    std::reverse(characters.begin(), characters.end());
+  std::string word;
+  for (const std::string& ch : characters) word += ch;
+  return word;
+}
+
+// The words of a PDF page from left to right, as pdftotext finds their glyphs.
+std::vector<std::string> WordsLeftToRight(const std::string& pdfFile) {
+  const std::string html =
+      testing::RunTool("pdftotext -bbox -enc UTF-8 " + testing::ShellQuote(pdfFile) + " -").out;
+  std::vector<std::pair<double, std::string>> words;
+  static const std::regex kWord(R"re(<word xMin="([0-9.]+)"[^>]*>([^<]*)</word>)re");
+  for (std::sregex_iterator it(html.begin(), html.end(), kWord), end; it != end; ++it)
+    words.emplace_back(std::stod((*it)[1]), (*it)[2]);
+  std::sort(words.begin(), words.end());
+  std::vector<std::string> texts;
+  for (const auto& word : words) texts.push_back(ReadingOrder(word.second));
+  return texts;
+}
+
+TEST_F(UnicodeTest, RightToLeftTextIsDrawnInReadingOrderAndCopiedInLogicalOrder) {
+  struct Case {
+    bool field;
+    std::string text;
+    std::vector<std::string> drawn;  // the words from left to right
+    bool copiedAsWritten;            // pdftotext orders mixed lines by guesses of its own
+  };
+  const std::vector<Case> cases = {
+      {false, "שלום עולם", {"עולם", "שלום"}, true},
+      {false, "مرحبا بالعالم", {"بالعالم", "مرحبا"}, true},  // joined, copied as letters
+      {false, "שלום 123 Anna עולם", {"עולם", "Anna", "123", "שלום"}, false},
+      {false, "Anna שלום עולם 2026", {"Anna", "2026", "עולם", "שלום"}, false},
+      {false, "\u202Eabc def", {"fed", "cba"}, false},  // an override (RLO)
+      {true, "Anna\r\nשלום עולם", {"Anna", "עולם", "שלום"}, false},
+  };
+  for (const Case& c : cases) {
+    while (!panel->Controls().empty()) delete panel->Controls().back();
+    if (c.field) {
+      Add<TPRText>(20, 20, 300, 60)->SetText(c.text);
+    } else {
+      Add<TPRLabel>(20, 20, 300, 20)->SetCaption(c.text);
+    }
+    const std::string bytes = Export();
+    EXPECT_TRUE(testing::IsValidPdf(bytes));
+    const std::string file = testing::WriteTempFile(bytes);
+    EXPECT_EQ(WordsLeftToRight(file), c.drawn) << c.text;
+    // pdftotext marks a right-to-left line with an embedding (U+202B ... U+202C).
+    const std::string copied =
+        std::regex_replace(TextOf(bytes), std::regex("\u202B|\u202C|\n|\f"), "");
+    if (c.copiedAsWritten) {
+      EXPECT_EQ(copied, c.text);
+    }
+  }
+}
+
+TEST_F(UnicodeTest, ControlCharactersFailTheirElementByNameAndTextFieldLineBreaksPrint) {
+  struct Case {
+    bool field;  // a text field, else a text line
+    std::string text;
+    std::vector<char32_t> refused;  // none: it prints
+  };
+  const std::vector<Case> cases = {
+      {false, "An\x01na\x7F\x1B[31m", {0x01, 0x7F, 0x1B}},  // Windows-1252 bytes
+      {false, "Łukasz\x01", {0x01}},                        // UTF-8
+      {false, "Anna\xC2\x85", {0x85}},                      // a C1 control (NEL)
+      {false, "Anna\tBerg", {0x09}},
+      {true, "Anna\tBerg", {0x09}},
+      {true, "Anna\r\nBerg\r\nŁódź", {}},  // the line breaks of a text field
+      {false, "Anna € Berg", {}},
+  };
+  for (const Case& c : cases) {
+    while (!panel->Controls().empty()) delete panel->Controls().back();
+    TPRCustomLabel* element;
+    if (c.field) {
+      auto* text = Add<TPRText>(20, 20, 300, 60);
+      text->SetText(c.text);
+      element = text;
+    } else {
+      auto* label = Add<TPRLabel>(20, 20, 300, 20);
+      label->SetCaption(c.text);
+      element = label;
+    }
+    element->SetName("PRLabelName");
+    try {
+      const std::string bytes = Export();
+      EXPECT_TRUE(c.refused.empty()) << c.text;
+      EXPECT_TRUE(testing::IsValidPdf(bytes));
+    } catch (const pdf::EPdfMissingCharacters& e) {
+      report->Abort();
+      EXPECT_TRUE(e.Control()) << c.text;
+      EXPECT_EQ(e.Characters(), c.refused) << c.text;
+      const std::string what = e.what();
+      EXPECT_TRUE(what.starts_with("Seite 1, Element „PRLabelName“ enthält ")) << what;
+      EXPECT_NE(what.find(pdf::CodePointText(c.refused.front())), std::string::npos) << what;
+    }
+  }
 }
 
 }  // namespace

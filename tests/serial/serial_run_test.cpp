@@ -21,6 +21,7 @@
 #include "graphics/code_symbol.h"
 #include "graphics/color.h"
 #include "report/pr_code.h"
+#include "serial/run_check.h"
 #include "serial/run_record.h"
 #include "support/data_field_project.h"
 #include "support/fake_platform.h"
@@ -156,8 +157,12 @@ TEST_F(SerialRunTest, SeriesOnPrintingSheetsFillsThePositionsRowByRow) {
   const std::vector<Case> cases = {
       {"one side", 1, 23, a4, {10, 10, 3}, ""},
       {"two sides", 2, 12, a4, {10, 10, 2, 2}, ""},
-      {"two sides, the backs moved", 2, 3, {{210, 297}, 2.0, std::nullopt, std::nullopt, {1.5, -2}},
-       {3, 3}, ""},
+      {"two sides, the backs moved",
+       2,
+       3,
+       {{210, 297}, 2.0, std::nullopt, std::nullopt, {1.5, -2}},
+       {3, 3},
+       ""},
       {"pre-cut", 1, 3, {{210, 297}, 0, report::CardGrid{2, 5, 15, 13.5, 95, 55}}, {3}, ""},
       {"too small", 1, 3, {{90, 60}, 2.0, std::nullopt}, {}, "passt nicht auf den Bogen"},
   };
@@ -217,8 +222,8 @@ TEST_F(SerialRunTest, SeriesOnPrintingSheetsFillsThePositionsRowByRow) {
       const auto& back = sheets[sheet + 1];
       ASSERT_EQ(back.size(), front.size());
       for (std::size_t i = 0; i < front.size(); ++i) {
-        EXPECT_NEAR(back[i].first + kBleed,
-                    kA4Width - (front[i].first + kBleed) - kCard + across, 0.02)
+        EXPECT_NEAR(back[i].first + kBleed, kA4Width - (front[i].first + kBleed) - kCard + across,
+                    0.02)
             << sheet << " " << i;
         EXPECT_NEAR(back[i].second, front[i].second - down, 0.01) << sheet << " " << i;
       }
@@ -235,8 +240,8 @@ TEST_F(SerialRunTest, NamesOfEveryScriptPrintAsWrittenAndAnUnprintableRowFailsAl
   const std::vector<Row> rows = {
       {"Łukasz", "Żółć"},       {"Şahin", "Çelik"},        {"Jiří", "Dvořák"},
       {"Ștefan", "Țuțea"},      {"Ελένη", "Παπαδοπούλου"}, {"Юлия", "Смирнова"},
-      {"Anna", "\xEE\x80\x80"},  // U+E000: no installed font has it
-      {"Jürgen", "Größer"},
+      {"Anna", "\xEE\x80\x80"},                          // U+E000: no installed font has it
+      {"Jürgen", "Größer"},     {"Berta", "Kr\x01ger"},  // a control character
   };
   std::string csv;
   for (const Row& row : rows) csv += row.first + ";" + row.last + "\r\n";
@@ -247,10 +252,13 @@ TEST_F(SerialRunTest, NamesOfEveryScriptPrintAsWrittenAndAnUnprintableRowFailsAl
   run.jobs = 2;                        // the fonts are shared by the threads of a run
   const SerialOutcome outcome = RunSerial(run, platform.GetClock());
   EXPECT_FALSE(outcome.Complete());
-  EXPECT_EQ(outcome.written, rows.size() - 1);
+  EXPECT_EQ(outcome.written, rows.size() - 2);
   EXPECT_EQ(outcome.failure, "");
-  ASSERT_EQ(outcome.failedCount, 1u);
-  ASSERT_EQ(outcome.failedRows.size(), 1u);
+  ASSERT_EQ(outcome.failedCount, 2u);
+  ASSERT_EQ(outcome.failedRows.size(), 2u);
+  EXPECT_EQ(outcome.failedRows[1].row, 9u);
+  EXPECT_TRUE(outcome.failedRows[1].reason.ends_with("“ enthält das Steuerzeichen U+0001"))
+      << outcome.failedRows[1].reason;
   const std::string& reason = outcome.failedRows[0].reason;
   EXPECT_EQ(outcome.failedRows[0].row, 7u);
   EXPECT_TRUE(reason.starts_with("Zeile 7 (Anna.pdf): Seite 1, Element „PRLabelBImage0")) << reason;
@@ -263,7 +271,7 @@ TEST_F(SerialRunTest, NamesOfEveryScriptPrintAsWrittenAndAnUnprintableRowFailsAl
   EXPECT_EQ(recorded, reason);
   EXPECT_FALSE(std::filesystem::exists(target / "Anna.pdf"));
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (i == 6) continue;
+    if (i == 6 || i == 8) continue;
     const auto file = target / (rows[i].first + ".pdf");
     ASSERT_TRUE(std::filesystem::exists(file)) << file;
     EXPECT_TRUE(testing::IsValidPdf(ReadFile(file, 1 << 24)));
@@ -533,6 +541,40 @@ TEST_F(SerialRunTest, RunRecordMatchesThePdfsAndRows) {
     EXPECT_EQ(header.runId.size(), 32u);
   }
   EXPECT_TRUE(std::filesystem::exists(target / "anna-2.pdf"));
+}
+
+TEST_F(SerialRunTest, EmptyRowsPrintNothingAreRecordedAsSkippedAndCountAsDone) {
+  OpenProject();
+  // Rows 2 and 4 have no cell with anything in it; row 5's first cell is a space.
+  const std::string csv = "a;Anna\n;\nc;Bo\n;\n ;\n";
+  const CsvTable table = CsvTable::Parse(csv);
+  std::ofstream(folder / "daten.csv", std::ios::binary) << csv;
+  const std::filesystem::path target = folder / "aus";
+  for (const unsigned jobs : {1u, 2u}) {
+    std::filesystem::remove_all(target);
+    SerialRun run = Run(table, target);
+    run.link.csvPath = (folder / "daten.csv").string();
+    run.jobs = jobs;
+    const SerialOutcome outcome = RunSerial(run, platform.GetClock());
+    EXPECT_TRUE(outcome.Complete()) << outcome.failure;
+    EXPECT_EQ(outcome.written, 3u);
+    EXPECT_EQ(outcome.skippedRows, (std::vector<std::size_t>{2, 4}));
+    EXPECT_EQ(SkippedRowsText(outcome.skippedCount, outcome.skippedRows),
+              "2 leere Zeilen übersprungen: 2, 4");
+    std::set<std::size_t> skipped;
+    ReadRunRecordFile(outcome.record, [&](const RunRecordRow& row) {
+      if (row.skipped) skipped.insert(row.row);
+    });
+    EXPECT_EQ(skipped, (std::set<std::size_t>{2, 4}));
+  }
+  // --verify counts them as done.
+  const RunCheck check = CheckRuns(target, std::nullopt);
+  EXPECT_TRUE(check.Complete()) << DescribeRunCheck(check);
+  // One PDF for the series leaves them out as well.
+  const OnePdfOutcome one =
+      RunSerialOnePdf(Run(table, target), folder / "serie.pdf", platform.GetClock());
+  EXPECT_EQ(one.rows, 3u);
+  EXPECT_EQ(one.skippedCount, 2u);
 }
 
 }  // namespace

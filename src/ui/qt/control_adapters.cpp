@@ -16,11 +16,13 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTableWidget>
+#include <QTextCursor>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <type_traits>
 
 #include "ui/control_visitor.h"
 #include "ui/input_controls.h"
@@ -35,6 +37,36 @@ QString Q(const std::string& text) {
 }
 
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
+
+// Typed or pasted text without control characters (C0, DEL, C1), which no element prints; line
+// breaks stay where keepLineBreaks. Whether anything was taken out goes to changed.
+QString WithoutControlCharacters(const QString& text, bool keepLineBreaks, bool& changed) {
+  QString kept;
+  kept.reserve(text.size());
+  for (const QChar ch : text) {
+    const char16_t u = ch.unicode();
+    const bool control = u < 0x20 || (u >= 0x7F && u < 0xA0);
+    if (!control || (keepLineBreaks && u == '\n')) kept.append(ch);
+  }
+  changed = kept.size() != text.size();
+  return kept;
+}
+
+// Puts the filtered text back into the widget when something was taken out, the cursor where it
+// was as near as the shorter text allows.
+template <typename Widget>
+void ReplaceTyped(Widget* widget, const QString& kept, int cursor) {
+  const QSignalBlocker quiet(widget);
+  if constexpr (std::is_same_v<Widget, QLineEdit>) {
+    widget->setText(kept);
+    widget->setCursorPosition(std::min(cursor, static_cast<int>(kept.size())));
+  } else {
+    widget->setPlainText(kept);
+    QTextCursor place = widget->textCursor();
+    place.setPosition(std::min(cursor, static_cast<int>(kept.size())));
+    widget->setTextCursor(place);
+  }
+}
 
 QStringList ToQStringList(const std::vector<std::string>& items) {
   QStringList list;
@@ -188,7 +220,10 @@ class EditAdapter : public ControlAdapter {
   EditAdapter(AdapterHost& host, TEdit& edit, QWidget* parent)
       : ControlAdapter(host, edit, new QLineEdit(parent)) {
     auto* line = static_cast<QLineEdit*>(Widget());
-    connect(line, &QLineEdit::textEdited, this, [this](const QString& text) {
+    connect(line, &QLineEdit::textEdited, this, [this, line](const QString& typed) {
+      bool changed = false;
+      const QString text = WithoutControlCharacters(typed, false, changed);
+      if (changed) ReplaceTyped(line, text, line->cursorPosition());
       Act([&text](Control& c) {
         auto& edit = static_cast<TEdit&>(c);
         edit.SetText(S(text));
@@ -408,9 +443,15 @@ class MemoAdapter : public ControlAdapter {
     auto* edit = static_cast<QPlainTextEdit*>(Widget());
     // Refresh blocks the widget's signals, so this is the person's typing only.
     connect(edit, &QPlainTextEdit::textChanged, this, [this, edit] {
-      const std::string text = S(edit->toPlainText());
-      Act([&text](Control& c) {
+      Act([edit](Control& c) {
         auto& memo = static_cast<TMemo&>(c);
+        QString typed = edit->toPlainText();
+        if (!memo.TakesControlCharacters()) {
+          bool changed = false;
+          typed = WithoutControlCharacters(typed, true, changed);
+          if (changed) ReplaceTyped(edit, typed, edit->textCursor().position());
+        }
+        const std::string text = S(typed);
         memo.SetText(text);
         memo.Change();
       });
