@@ -422,6 +422,7 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
                                         .cellsSha256 = {},
                                         .pdfSha256 = {},
                                         .error = "leere Zeile übersprungen",
+                                        .pdfSize = std::nullopt,
                                         .skipped = true}));
   };
 
