@@ -118,8 +118,19 @@ std::string TPRCode::FilledContent() const {
   return filled;
 }
 
-graphics::CodeSymbol TPRCode::Symbol() const {
-  return graphics::EncodeCode(codeKind_, FilledContent(), correction_);
+const graphics::CodeSymbol& TPRCode::Symbol() const {
+  std::string content = FilledContent();
+  // Content filled from a row changes with every row: a fixed mask spares the automatic choice,
+  // which costs most of the encoding. Content as typed keeps the choice, and so its PDF.
+  const graphics::QrMask mask =
+      fieldValues_.empty() ? graphics::QrMask::Automatic : graphics::QrMask::Fixed;
+  if (!encoded_ || encoded_->kind != codeKind_ || encoded_->correction != correction_ ||
+      encoded_->mask != mask || encoded_->content != content) {
+    encoded_.reset();
+    graphics::CodeSymbol symbol = graphics::EncodeCode(codeKind_, content, correction_, mask);
+    encoded_ = Encoded{codeKind_, correction_, mask, std::move(content), std::move(symbol)};
+  }
+  return encoded_->symbol;
 }
 
 bool TPRCode::ModulesReadable() const {
@@ -133,12 +144,13 @@ bool TPRCode::ModulesReadable() const {
 }
 
 void TPRCode::Print(TPRCanvas& canvas, const ui::TRect& rect) {
-  graphics::CodeSymbol symbol;
+  const graphics::CodeSymbol* encoded = nullptr;
   try {
-    symbol = Symbol();
+    encoded = &Symbol();
   } catch (const graphics::CodeError& e) {
     throw graphics::CodeError("Element „" + Name() + "“: " + e.what());
   }
+  const graphics::CodeSymbol& symbol = *encoded;
   bool fits = false;
   const CodeGeometry g = LayOutCode(symbol, rect.Width(), rect.Height(), &fits);
   if (!fits) {
@@ -161,15 +173,16 @@ void TPRCode::Print(TPRCanvas& canvas, const ui::TRect& rect) {
 
 void TPRCode::Paint(ui::Canvas& canvas) {
   const ui::TRect r = ClientRect();
-  graphics::CodeSymbol symbol;
+  const graphics::CodeSymbol* encoded = nullptr;
   try {
-    symbol = Symbol();
+    encoded = &Symbol();
   } catch (const graphics::CodeError&) {
     canvas.pen = {graphics::clGray, 1, ui::TPenStyle::psDot};
     canvas.brush = {graphics::clWhite, ui::TBrushStyle::bsClear};
     canvas.Rectangle(r);
     return;
   }
+  const graphics::CodeSymbol& symbol = *encoded;
   const CodeGeometry g = LayOutCode(symbol, r.Width(), r.Height());
   canvas.brush = {graphics::ResolveSystemColor(color_), ui::TBrushStyle::bsSolid};
   for (const graphics::CodeBar& bar : symbol.bars) {
