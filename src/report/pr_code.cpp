@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/rounding.h"
+#include "pdf/pdf_text.h"
 
 namespace quirabel::report {
 
@@ -164,10 +165,30 @@ void TPRCode::Print(TPRCanvas& canvas, const ui::TRect& rect) {
   const double left = SnapToDots(rect.left + g.left);
   const double top = symbol.linear ? rect.top : SnapToDots(rect.top + g.top);
   pdf.SetRGBFillColor(color_);
+  // The bars' numbers repeat: a column's x, a row's y, a width and a height are each formatted
+  // once, as Rectangle formats them. A code of a few hundred bars costs far less so.
+  const std::size_t columns = static_cast<std::size_t>(symbol.columns) + 1;
+  const std::size_t rows = static_cast<std::size_t>(symbol.rows) + 1;
+  std::vector<std::string> xs(columns), widths(columns), ys(rows), heights(rows);
+  const auto formatted = [](std::vector<std::string>& cache, int index,
+                            double value) -> const std::string& {
+    std::string& text = cache[static_cast<std::size_t>(index)];
+    if (text.empty()) pdf::AppendReal(text, value);
+    return text;
+  };
+  std::string path;
+  path.reserve(symbol.bars.size() * 28);
   for (const graphics::CodeBar& bar : symbol.bars) {
-    pdf.Rectangle(left + bar.x * g.module, H - (top + (bar.y + bar.height) * g.rowHeight),
-                  bar.width * g.module, bar.height * g.rowHeight);
+    path += formatted(xs, bar.x, left + bar.x * g.module);
+    path += ' ';
+    path += formatted(ys, bar.y + bar.height, H - (top + (bar.y + bar.height) * g.rowHeight));
+    path += ' ';
+    path += formatted(widths, bar.width, bar.width * g.module);
+    path += ' ';
+    path += formatted(heights, bar.height, bar.height * g.rowHeight);
+    path += " re\n";
   }
+  pdf.AppendPath(path);
   pdf.Fill();
 }
 
