@@ -409,9 +409,8 @@ bool PrintThumbnail(const Fixture& fixture) {
     std::fprintf(stderr, "bench_serial: the thumbnail command failed\n");
     return false;
   }
-  std::printf(
-      "thumbnail of the card, %d px: %.1f ms per command (median of %d; goal <= 30 ms)\n",
-      kSize, ms, kRuns);
+  std::printf("thumbnail of the card, %d px: %.1f ms per command (median of %d; goal <= 30 ms)\n",
+              kSize, ms, kRuns);
   return true;
 }
 
@@ -421,9 +420,9 @@ int main(int argc, char** argv) {
   // A mistyped option must not become the folder the benchmark fills with PDFs.
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool knownFlag = i == 1 && (arg == "--rss-run" || arg == "--rss-one-pdf" ||
-                                      arg == "--rss-one-pdf-sheets" || arg == "--profile" ||
-                                      arg == "--one-pdf" || arg == "--thumbnail");
+    const bool knownFlag =
+        i == 1 && (arg == "--rss-run" || arg == "--rss-one-pdf" || arg == "--rss-one-pdf-sheets" ||
+                   arg == "--profile" || arg == "--one-pdf" || arg == "--thumbnail");
     if (arg.starts_with("-") && !knownFlag) {
       std::fprintf(stderr,
                    "usage: bench_serial [folder] | --one-pdf [folder [welt]] | --thumbnail "
@@ -513,8 +512,7 @@ int main(int argc, char** argv) {
   // Each run's folder goes before the next run: 10,000 PDFs are 1.6 GB.
   const double one = RunRows(fixture, folder / "eins", 1, 0, 0, false, settle);
   const std::uintmax_t largest = one < 0 ? 0 : largestIn(folder / "eins");
-  const Floors floors =
-      one < 0 ? Floors{} : FloorsOf(folder / "eins", folder / "boden", settle);
+  const Floors floors = one < 0 ? Floors{} : FloorsOf(folder / "eins", folder / "boden", settle);
   fs::remove_all(folder / "eins");
   const double two = RunRows(fixture, folder / "zwei", 2, 0, 0, false, settle);
   fs::remove_all(folder / "zwei");
@@ -525,8 +523,7 @@ int main(int argc, char** argv) {
   const double world = RunRows(others, folder / "welt", 1, 0, 0, false, settle);
   const std::uintmax_t largestWorld = world < 0 ? 0 : largestIn(folder / "welt");
   fs::remove_all(folder / "welt");
-  if (one < 0 || two < 0 || code < 0 || world < 0 || floors.a < 0 || floors.b < 0 ||
-      floors.c < 0) {
+  if (one < 0 || two < 0 || code < 0 || world < 0 || floors.a < 0 || floors.b < 0 || floors.c < 0) {
     std::fprintf(stderr, "bench_serial: a run failed\n");
     return 1;
   }
@@ -542,12 +539,14 @@ int main(int argc, char** argv) {
       "--jobs 1: %.3f ms per PDF = %.2fx floor b (goal <= 1.15x on tmpfs), %.2fx floor c (goal "
       "<= 1.15x on a disk), %.2fx floor a\n",
       ms(one), one / floors.b, one / floors.c, one / floors.a);
-  std::printf("--jobs 2: %.3f ms per PDF, %.2fx as fast as --jobs 1 (goal >= 1.8x where a core "
-              "is free)\n",
-              ms(two), one / two);
-  std::printf("card with a QR code of a vCard per row, --jobs 1: %.3f ms per PDF, %.2fx the card "
-              "without it (goal <= 1.2x)\n",
-              ms(code), code / one);
+  std::printf(
+      "--jobs 2: %.3f ms per PDF, %.2fx as fast as --jobs 1 (goal >= 1.8x where a core "
+      "is free)\n",
+      ms(two), one / two);
+  std::printf(
+      "card with a QR code of a vCard per row, --jobs 1: %.3f ms per PDF, %.2fx the card "
+      "without it (goal <= 1.2x)\n",
+      ms(code), code / one);
   std::printf(
       "names beyond Windows-1252, --jobs 1: %.3f ms per PDF, %.2fx the German run (goal <= "
       "1.15x)\n",
