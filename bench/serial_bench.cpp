@@ -258,10 +258,13 @@ bool Settle() {
 // their digests goes below b, nor below c on a disk. The bytes are those of the largest PDF, cut
 // to each size (the hash's cost does not depend on the bytes); `settle` runs before each clock
 // starts. Seconds; negative when a write failed.
+// b' is b with the bytes the files share at their beginning (the background picture) hashed once,
+// as the run hashes them: the floor the run itself has lowered.
 struct Floors {
   double a = -1;
   double b = -1;
   double c = -1;
+  double sharedB = -1;
 };
 
 Floors FloorsOf(const fs::path& pdfs, const fs::path& to, const std::function<void()>& settle) {
@@ -277,19 +280,36 @@ Floors FloorsOf(const fs::path& pdfs, const fs::path& to, const std::function<vo
     }
   }
   const std::string bytes = largest.empty() ? std::string() : ReadFile(largest, 1 << 26);
-  const auto writeAll = [&](bool hash, bool sync) -> double {
+  // How many bytes the files share at their beginning: the largest against another one.
+  std::size_t shared = 0;
+  for (const auto& [name, size] : files) {
+    if (pdfs / name == largest) continue;
+    const std::string other = ReadFile(pdfs / name, 1 << 26);
+    while (shared < other.size() && shared < bytes.size() && other[shared] == bytes[shared])
+      ++shared;
+    break;
+  }
+  const auto writeAll = [&](bool hash, bool sync, bool sharedOnce = false) -> double {
     fs::remove_all(to);
     fs::create_directories(to);
     if (settle) settle();
     const auto start = SteadyClock::now();
     std::size_t digits = 0;
+    Sha256 afterShared;
+    if (sharedOnce) afterShared.Add(std::string_view(bytes).substr(0, shared));
     for (const auto& [name, size] : files) {
       const std::string_view file(bytes.data(), std::min<std::size_t>(size, bytes.size()));
       const int fd = ::open((to / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
       if (fd < 0 || ::write(fd, file.data(), file.size()) != static_cast<ssize_t>(file.size()))
         return -1;
       ::close(fd);
-      if (hash) digits += Sha256Hex(file).size();
+      if (sharedOnce && file.size() >= shared) {
+        Sha256 rest = afterShared.Copy();
+        rest.Add(file.substr(shared));
+        digits += rest.HexDigest().size();
+      } else if (hash || sharedOnce) {
+        digits += Sha256Hex(file).size();
+      }
     }
     if (sync) {
       const int fd = ::open(to.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -297,12 +317,13 @@ Floors FloorsOf(const fs::path& pdfs, const fs::path& to, const std::function<vo
       ::close(fd);
     }
     const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
-    return hash && digits == 0 ? -1 : seconds;
+    return (hash || sharedOnce) && digits == 0 ? -1 : seconds;
   };
   Floors floors;
   floors.a = writeAll(false, false);
   floors.b = writeAll(true, false);
   floors.c = writeAll(true, true);
+  floors.sharedB = writeAll(false, false, true);
   fs::remove_all(to);
   return floors;
 }
@@ -533,12 +554,13 @@ int main(int argc, char** argv) {
               memory || cacheEmptied ? "" : " (page cache kept between runs: not root)");
   std::printf(
       "floor a, plain writes of the same sizes: %.3f ms per PDF; b, a + SHA-256 of each: %.3f ms; "
-      "c, b + one sync of the folder: %.3f ms\n",
-      ms(floors.a), ms(floors.b), ms(floors.c));
+      "c, b + one sync of the folder: %.3f ms; b', b with the shared beginning hashed once: "
+      "%.3f ms\n",
+      ms(floors.a), ms(floors.b), ms(floors.c), ms(floors.sharedB));
   std::printf(
       "--jobs 1: %.3f ms per PDF = %.2fx floor b (goal <= 1.15x on tmpfs), %.2fx floor c (goal "
-      "<= 1.15x on a disk), %.2fx floor a\n",
-      ms(one), one / floors.b, one / floors.c, one / floors.a);
+      "<= 1.15x on a disk), %.2fx floor a, %.2fx floor b'\n",
+      ms(one), one / floors.b, one / floors.c, one / floors.a, one / floors.sharedB);
   std::printf(
       "--jobs 2: %.3f ms per PDF, %.2fx as fast as --jobs 1 (goal >= 1.8x where a core "
       "is free)\n",
