@@ -43,7 +43,19 @@ Sha256::Sha256() : context_(std::make_unique<Context>()) {
   if (context_->hash == nullptr) throw std::runtime_error("SHA-256 is not available");
 }
 
+Sha256::Sha256(std::unique_ptr<Context> context) : context_(std::move(context)) {}
+
 Sha256::~Sha256() = default;
+Sha256::Sha256(Sha256&&) noexcept = default;
+Sha256& Sha256::operator=(Sha256&&) noexcept = default;
+
+Sha256 Sha256::Copy() const {
+  auto context = std::make_unique<Context>();
+  context->module = context_->module;
+  context->hash = context_->module->copy(context_->hash);
+  if (context->hash == nullptr) throw std::runtime_error("SHA-256 copy failed");
+  return Sha256(std::move(context));
+}
 
 void Sha256::Add(std::string_view bytes) {
   if (!context_->module->add(context_->hash, bytes.data(), bytes.size()))
@@ -63,6 +75,37 @@ std::string Sha256::HexDigest() {
     hex += kHex[digest[i] & 15];
   }
   return hex;
+}
+
+std::string PrefixSha256::HexDigest(std::span<const std::string_view> pieces) {
+  if (pieces.size() < 3) {
+    Sha256 hash;
+    for (std::string_view piece : pieces) hash.Add(piece);
+    return hash.HexDigest();
+  }
+  const std::string_view head = pieces[0];
+  const std::string_view shared = pieces[1];
+  const auto same = [&](const Kept& kept) {
+    const std::string_view prefix = kept.prefix;
+    return kept.afterPrefix && prefix.size() == head.size() + shared.size() &&
+           prefix.substr(0, head.size()) == head && prefix.substr(head.size()) == shared;
+  };
+  const Kept* found = same(kept_[0]) ? &kept_[0] : same(kept_[1]) ? &kept_[1] : nullptr;
+  if (found == nullptr) {
+    Kept& replaced = kept_[older_];
+    older_ = 1 - older_;
+    replaced.afterPrefix.reset();
+    auto start = std::make_unique<Sha256>();
+    start->Add(head);
+    start->Add(shared);
+    replaced.prefix.assign(head);
+    replaced.prefix.append(shared);
+    replaced.afterPrefix = std::move(start);
+    found = &replaced;
+  }
+  Sha256 hash = found->afterPrefix->Copy();
+  for (std::string_view piece : pieces.subspan(2)) hash.Add(piece);
+  return hash.HexDigest();
 }
 
 std::string Sha256Hex(std::string_view bytes) {

@@ -35,7 +35,16 @@ bool Finish(void* hash, unsigned char* digest, unsigned int* length) {
 
 void Free(void* hash) { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(hash)); }
 
-constexpr Sha256Module kModule{kSha256ModuleAbi, &Begin, &Add, &Finish, &Free};
+void* Copy(const void* hash) {
+  EVP_MD_CTX* copy = EVP_MD_CTX_new();
+  if (copy == nullptr || EVP_MD_CTX_copy_ex(copy, static_cast<const EVP_MD_CTX*>(hash)) != 1) {
+    EVP_MD_CTX_free(copy);
+    return nullptr;
+  }
+  return copy;
+}
+
+constexpr Sha256Module kModule{kSha256ModuleAbi, &Begin, &Add, &Finish, &Free, &Copy};
 
 }  // namespace
 

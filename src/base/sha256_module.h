@@ -12,9 +12,10 @@ struct Sha256Module {
   bool (*add)(void* hash, const void* bytes, std::size_t size);
   bool (*finish)(void* hash, unsigned char* digest, unsigned int* length);  // room for 64 bytes
   void (*free)(void* hash);
+  void* (*copy)(const void* hash);  // the state so far, to go on from twice; nullptr on failure
 };
 
-inline constexpr int kSha256ModuleAbi = 1;
+inline constexpr int kSha256ModuleAbi = 2;
 inline constexpr char kSha256ModuleFile[] = "sha256.so";
 inline constexpr char kSha256ModuleEntry[] = "quirabel_sha256_module";
 

@@ -115,7 +115,8 @@ std::string Ean13WithCheckDigit(std::string_view digits) {
   return std::string(digits.substr(0, 12)) + check;
 }
 
-CodeSymbol EncodeCode(CodeKind kind, std::string_view content, QrErrorCorrection correction) {
+CodeSymbol EncodeCode(CodeKind kind, std::string_view content, QrErrorCorrection correction,
+                      QrMask mask) {
   if (content.empty()) throw CodeError(std::string("Der ") + NameOf(kind) + " hat keinen Inhalt.");
   std::string data(content);
   if (kind == CodeKind::Ean13) data = Ean13WithCheckDigit(content).substr(0, 12);
@@ -128,6 +129,8 @@ CodeSymbol EncodeCode(CodeKind kind, std::string_view content, QrErrorCorrection
     case CodeKind::QrCode:
       symbol->symbology = BARCODE_QRCODE;
       symbol->option_1 = static_cast<int>(correction) + 1;
+      // The first pattern, (row + column) mod 2; zint counts patterns from 1 in these bits.
+      if (mask == QrMask::Fixed) symbol->option_3 = (0 + 1) << 8;
       break;
     case CodeKind::DataMatrix:
       symbol->symbology = BARCODE_DATAMATRIX;

@@ -13,6 +13,11 @@ enum class CodeKind { QrCode, DataMatrix, Code128, Ean13 };
 // How much of a QR code may be damaged and still be read: about 7, 15, 25 and 30 %.
 enum class QrErrorCorrection { L, M, Q, H };
 
+// How a QR code's mask pattern is chosen. Automatic tries all eight and keeps the one a reader
+// likes best (about nine tenths of the encoding time); Fixed takes one pattern, which every
+// reader reads as well: what codes that change from row to row use.
+enum class QrMask { Automatic, Fixed };
+
 // A content that the kind cannot encode. The message is German and names what is wrong.
 class CodeError : public std::runtime_error {
  public:
@@ -47,7 +52,8 @@ struct CodeSymbol {
 // CodeError for empty content, content the kind cannot hold (letters in EAN-13, Code 128 beyond
 // Latin-1, more than a symbol of the kind holds) and a wrong EAN-13 check digit.
 CodeSymbol EncodeCode(CodeKind kind, std::string_view content,
-                      QrErrorCorrection correction = QrErrorCorrection::M);
+                      QrErrorCorrection correction = QrErrorCorrection::M,
+                      QrMask mask = QrMask::Automatic);
 
 // The thirteen digits of an EAN-13 from twelve (the check digit computed) or thirteen (the check
 // digit verified). CodeError for anything else, naming the expected check digit when it is wrong.

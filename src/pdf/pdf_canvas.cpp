@@ -288,6 +288,10 @@ void TPdfCanvas::Rectangle(double x, double y, double width, double height) {
   }
 }
 
+void TPdfCanvas::AppendPath(std::string_view operators) {
+  if (std::string* out = Out()) out->append(operators);
+}
+
 void TPdfCanvas::SetRGBFillColor(std::int32_t color) {
   if (std::string* out = Out()) {
     AppendColor(*out, color);

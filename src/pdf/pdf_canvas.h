@@ -89,6 +89,9 @@ class TPdfCanvas {
   // A cubic Bézier curve from the current point through the control points to (x3, y3).
   void CurveTo(double x1, double y1, double x2, double y2, double x3, double y3);
   void Rectangle(double x, double y, double width, double height);
+  // Path operators formatted by the caller as this canvas formats them (e.g. many rectangles
+  // whose numbers repeat), appended as they are.
+  void AppendPath(std::string_view operators);
   void ClosePath();
   void NewPath();
   void Stroke();

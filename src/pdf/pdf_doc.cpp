@@ -473,8 +473,8 @@ void TPdfDoc::AddPage() {
   canvas_->SetPage(page);
 }
 
-void TPdfDoc::Serialize(std::string& out, const LargeDataSink* large,
-                        const std::uint64_t& flushed) {
+void TPdfDoc::Serialize(std::string& out, const LargeDataSink* large, const std::uint64_t& flushed,
+                        bool largeStreamsFirst) {
   if (!hasDoc_) throw EPdfInvalidOperation("SaveToStream --there is no document to save.");
   canvas_->Page();  // raises when no page was added
 
@@ -490,14 +490,22 @@ void TPdfDoc::Serialize(std::string& out, const LargeDataSink* large,
   } else {
     out += "%PDF-1.3 \r\n";
   }
-  for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
-    TPdfXrefEntry& entry = xref_->Item(i);
-    // A page taken out as a form left a free number.
-    if (entry.entryType == 'f') continue;
-    if (!entry.value)
-      throw EPdfInvalidOperation("SaveToStream --object already written and let go.");
-    entry.byteOffset = static_cast<std::int64_t>(flushed + out.size());
-    entry.value->WriteObject(out, large);
+  const auto isLarge = [](const TPdfXrefEntry& entry) {
+    const auto* stream = PdfCast<TPdfStream>(entry.value.get());
+    return stream != nullptr && stream->DataView().size() >= kLargeStreamBytes;
+  };
+  // In number order; with largeStreamsFirst in two rounds, the large streams in the first.
+  for (int round = largeStreamsFirst ? 0 : 1; round < 2; ++round) {
+    for (std::size_t i = 1; i < xref_->ItemCount(); ++i) {
+      TPdfXrefEntry& entry = xref_->Item(i);
+      // A page taken out as a form left a free number.
+      if (entry.entryType == 'f') continue;
+      if (!entry.value)
+        throw EPdfInvalidOperation("SaveToStream --object already written and let go.");
+      if (largeStreamsFirst && isLarge(entry) != (round == 0)) continue;
+      entry.byteOffset = static_cast<std::int64_t>(flushed + out.size());
+      entry.value->WriteObject(out, large);
+    }
   }
   trailer_->SetXrefAddress(static_cast<std::int64_t>(flushed + out.size()));
   xref_->WriteToStream(out);
@@ -523,7 +531,8 @@ void TPdfDoc::SaveToStream(std::string& out) {
   Serialize(out, nullptr, flushed);
 }
 
-void TPdfDoc::SaveToPieces(std::string& text, std::vector<std::string_view>& pieces) {
+void TPdfDoc::SaveToPieces(std::string& text, std::vector<std::string_view>& pieces,
+                           bool largeStreamsFirst) {
   text.clear();
   pieces.clear();
   std::vector<std::pair<std::size_t, std::string_view>> inserts;  // at a place in the text
@@ -532,7 +541,7 @@ void TPdfDoc::SaveToPieces(std::string& text, std::vector<std::string_view>& pie
     inserts.emplace_back(out.size(), bytes);
     flushed += bytes.size();
   };
-  Serialize(text, &large, flushed);
+  Serialize(text, &large, flushed, largeStreamsFirst);
   std::size_t from = 0;
   for (const auto& [at, bytes] : inserts) {
     pieces.push_back(std::string_view(text).substr(from, at - from));

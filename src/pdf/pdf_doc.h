@@ -121,7 +121,12 @@ class TPdfDoc {
   // The same without copying the bytes of large streams (pictures): the file is `pieces` one
   // after the other, views into `text` and into the streams, valid while the document is left
   // as it is.
-  void SaveToPieces(std::string& text, std::vector<std::string_view>& pieces);
+  // With `largeStreamsFirst` the objects of large streams (pictures) come right after the
+  // header, before every other object: files of a series that share a picture then begin with
+  // the same bytes (see SharedPrefixHash). Readers find objects through the cross-reference
+  // table, in whatever order they stand.
+  void SaveToPieces(std::string& text, std::vector<std::string_view>& pieces,
+                    bool largeStreamsFirst = false);
   // Writes the file through a temporary file renamed over path when complete; stream bytes go
   // to the file as they are, without a copy of the whole document in memory. Raises FileError
   // when the file cannot be written (an existing one is left as it was).
@@ -201,7 +206,8 @@ class TPdfDoc {
   TPdfStream& MakeForm(TPdfDictionary& page, const std::array<double, 4>& box);
   // The file: into out, with large stream bytes handed to the sink when there is one; flushed
   // counts the bytes the sink has already taken.
-  void Serialize(std::string& out, const LargeDataSink* large, const std::uint64_t& flushed);
+  void Serialize(std::string& out, const LargeDataSink* large, const std::uint64_t& flushed,
+                 bool largeStreamsFirst = false);
 
   // Writes entry i at the end of the started file.
   void WriteEntry(std::size_t i, std::string& out);

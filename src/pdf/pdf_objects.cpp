@@ -250,8 +250,7 @@ void TPdfStream::WriteBodyTo(std::string& out, const LargeDataSink* large) {
   }
   attributes_->WriteBody(out);
   out += "\r\nstream\r\n";
-  constexpr std::size_t kLarge = 64 * 1024;
-  if (large != nullptr && data.size() >= kLarge) {
+  if (large != nullptr && data.size() >= kLargeStreamBytes) {
     (*large)(out, data);
   } else {
     out += data;

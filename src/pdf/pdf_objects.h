@@ -38,6 +38,8 @@ class TPdfObjectMgr;
 // Where the bytes of large streams go when a file is written straight to disk: it gets the text
 // written so far (to send first) and the stream's bytes, so that those are not copied again.
 using LargeDataSink = std::function<void(std::string& out, std::string_view bytes)>;
+// From this size on a stream's bytes go to the sink.
+inline constexpr std::size_t kLargeStreamBytes = 64 * 1024;
 
 class TPdfObject {
  public:

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/rounding.h"
+#include "pdf/pdf_text.h"
 #include "report/vcard_name.h"
 
 namespace quirabel::report {
@@ -120,8 +121,19 @@ std::string TPRCode::FilledContent() const {
   return vcard ? VCardWithNameSplit(std::move(filled)) : filled;
 }
 
-graphics::CodeSymbol TPRCode::Symbol() const {
-  return graphics::EncodeCode(codeKind_, FilledContent(), correction_);
+const graphics::CodeSymbol& TPRCode::Symbol() const {
+  std::string content = FilledContent();
+  // Content filled from a row changes with every row: a fixed mask spares the automatic choice,
+  // which costs most of the encoding. Content as typed keeps the choice, and so its PDF.
+  const graphics::QrMask mask =
+      fieldValues_.empty() ? graphics::QrMask::Automatic : graphics::QrMask::Fixed;
+  if (!encoded_ || encoded_->kind != codeKind_ || encoded_->correction != correction_ ||
+      encoded_->mask != mask || encoded_->content != content) {
+    encoded_.reset();
+    graphics::CodeSymbol symbol = graphics::EncodeCode(codeKind_, content, correction_, mask);
+    encoded_ = Encoded{codeKind_, correction_, mask, std::move(content), std::move(symbol)};
+  }
+  return encoded_->symbol;
 }
 
 bool TPRCode::ModulesReadable() const {
@@ -147,12 +159,13 @@ void TPRCode::Print(TPRCanvas& canvas, const ui::TRect& rect) {
     pdf.Fill();
     return;
   }
-  graphics::CodeSymbol symbol;
+  const graphics::CodeSymbol* encoded = nullptr;
   try {
-    symbol = Symbol();
+    encoded = &Symbol();
   } catch (const graphics::CodeError& e) {
     throw graphics::CodeError("Element „" + Name() + "“: " + e.what());
   }
+  const graphics::CodeSymbol& symbol = *encoded;
   bool fits = false;
   const CodeGeometry g = LayOutCode(symbol, rect.Width(), rect.Height(), &fits);
   if (!fits) {
@@ -166,24 +179,45 @@ void TPRCode::Print(TPRCanvas& canvas, const ui::TRect& rect) {
   const double left = SnapToDots(rect.left + g.left);
   const double top = symbol.linear ? rect.top : SnapToDots(rect.top + g.top);
   pdf.SetRGBFillColor(color_);
+  // The bars' numbers repeat: a column's x, a row's y, a width and a height are each formatted
+  // once, as Rectangle formats them. A code of a few hundred bars costs far less so.
+  const std::size_t columns = static_cast<std::size_t>(symbol.columns) + 1;
+  const std::size_t rows = static_cast<std::size_t>(symbol.rows) + 1;
+  std::vector<std::string> xs(columns), widths(columns), ys(rows), heights(rows);
+  const auto formatted = [](std::vector<std::string>& cache, int index,
+                            double value) -> const std::string& {
+    std::string& text = cache[static_cast<std::size_t>(index)];
+    if (text.empty()) pdf::AppendReal(text, value);
+    return text;
+  };
+  std::string path;
+  path.reserve(symbol.bars.size() * 28);
   for (const graphics::CodeBar& bar : symbol.bars) {
-    pdf.Rectangle(left + bar.x * g.module, H - (top + (bar.y + bar.height) * g.rowHeight),
-                  bar.width * g.module, bar.height * g.rowHeight);
+    path += formatted(xs, bar.x, left + bar.x * g.module);
+    path += ' ';
+    path += formatted(ys, bar.y + bar.height, H - (top + (bar.y + bar.height) * g.rowHeight));
+    path += ' ';
+    path += formatted(widths, bar.width, bar.width * g.module);
+    path += ' ';
+    path += formatted(heights, bar.height, bar.height * g.rowHeight);
+    path += " re\n";
   }
+  pdf.AppendPath(path);
   pdf.Fill();
 }
 
 void TPRCode::Paint(ui::Canvas& canvas) {
   const ui::TRect r = ClientRect();
-  graphics::CodeSymbol symbol;
+  const graphics::CodeSymbol* encoded = nullptr;
   try {
-    symbol = Symbol();
+    encoded = &Symbol();
   } catch (const graphics::CodeError&) {
     canvas.pen = {graphics::clGray, 1, ui::TPenStyle::psDot};
     canvas.brush = {graphics::clWhite, ui::TBrushStyle::bsClear};
     canvas.Rectangle(r);
     return;
   }
+  const graphics::CodeSymbol& symbol = *encoded;
   const CodeGeometry g = LayOutCode(symbol, r.Width(), r.Height());
   canvas.brush = {graphics::ResolveSystemColor(color_), ui::TBrushStyle::bsSolid};
   for (const graphics::CodeBar& bar : symbol.bars) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,8 +56,9 @@ class TPRCode : public TPRItem {
   // The content with the data fields filled so far; in a vCard the values escaped as it needs.
   std::string FilledContent() const;
 
-  // The symbol of the filled content; CodeError when the kind cannot encode it.
-  graphics::CodeSymbol Symbol() const;
+  // The symbol of the filled content; CodeError when the kind cannot encode it. Kept until the
+  // content or the settings change; a QR code filled from a row has a fixed mask.
+  const graphics::CodeSymbol& Symbol() const;
   // Whether the symbol's modules are at least kMinModuleMm at the element's size; false also
   // when the content cannot be encoded.
   bool ModulesReadable() const;
@@ -72,6 +74,14 @@ class TPRCode : public TPRItem {
   graphics::TColor color_ = graphics::clBlack;
   std::string content_;
   std::map<std::string, std::string, std::less<>> fieldValues_;
+  struct Encoded {
+    graphics::CodeKind kind;
+    graphics::QrErrorCorrection correction;
+    graphics::QrMask mask;
+    std::string content;
+    graphics::CodeSymbol symbol;
+  };
+  mutable std::optional<Encoded> encoded_;
 };
 
 }  // namespace quirabel::report

@@ -124,7 +124,7 @@ void SerialPrinter::PrintTo(const std::vector<std::string>& cells, std::string& 
     PrintPages(cells);
     // The document stays until the next print begins (or the printer goes): the pieces point
     // into it.
-    report.Doc()->SaveToPieces(text, pieces);
+    report.Doc()->SaveToPieces(text, pieces, true);
   } catch (...) {
     report.Abort();
     throw;
@@ -210,12 +210,6 @@ RunRecordHeader HeaderOf(const SerialRun& run, std::size_t last) {
   header.firstRow = run.firstRow;
   header.lastRow = last;
   return header;
-}
-
-std::string Sha256Of(std::span<const std::string_view> pieces) {
-  Sha256 hash;
-  for (std::string_view piece : pieces) hash.Add(piece);
-  return hash.HexDigest();
 }
 
 std::uint64_t SizeOf(std::span<const std::string_view> pieces) {
@@ -436,6 +430,8 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
     }
     std::string text;
     std::vector<std::string_view> pdf;
+    // The PDFs begin with the background picture, the same in every row: hashed once.
+    PrefixSha256 pdfHash;
     while (!stop) {
       const std::size_t row = nextRow++;
       if (row > last) break;
@@ -479,7 +475,7 @@ SerialOutcome RunSerial(const SerialRun& run, const Clock& clock,
       const std::string entry = RunRecordWriter::Entry({.row = row,
                                                         .file = name,
                                                         .cellsSha256 = CellsSha256(cells),
-                                                        .pdfSha256 = Sha256Of(pdf),
+                                                        .pdfSha256 = pdfHash.HexDigest(pdf),
                                                         .error = {},
                                                         .pdfSize = SizeOf(pdf)});
       std::lock_guard lock(mutex);

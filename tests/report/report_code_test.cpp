@@ -85,13 +85,19 @@ TEST(ReportCode, WhatIsPrintedIsReadBack) {
     std::string content;
     int width, height;
     std::string read;  // what the reader gives back, when it differs from the content
+    std::string name;  // a row's cell for the marker <Name>: a code filled per row
   } cases[] = {
-      {CodeKind::QrCode, graphics::QrErrorCorrection::M, vcard, 150, 150, ""},
+      {CodeKind::QrCode, graphics::QrErrorCorrection::M, vcard, 150, 150, "", ""},
       {CodeKind::QrCode, graphics::QrErrorCorrection::H, "https://example.org/k?id=4711", 70, 90,
+       "", ""},
+      {CodeKind::DataMatrix, graphics::QrErrorCorrection::M, "Eintrittskarte 0815", 60, 60, "", ""},
+      {CodeKind::Code128, graphics::QrErrorCorrection::M, "Ticket-4711", 200, 50, "", ""},
+      {CodeKind::Ean13, graphics::QrErrorCorrection::M, "400638133393", 160, 60, "4006381333931",
        ""},
-      {CodeKind::DataMatrix, graphics::QrErrorCorrection::M, "Eintrittskarte 0815", 60, 60, ""},
-      {CodeKind::Code128, graphics::QrErrorCorrection::M, "Ticket-4711", 200, 50, ""},
-      {CodeKind::Ean13, graphics::QrErrorCorrection::M, "400638133393", 160, 60, "4006381333931"},
+      {CodeKind::QrCode, graphics::QrErrorCorrection::M,
+       "BEGIN:VCARD\r\nVERSION:3.0\r\nN:<Name>;;;;\r\nEND:VCARD\r\n", 150, 150,
+       "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Łukasz Żółć\\, Αλέξανδρος Дмитрий;;;;\r\nEND:VCARD\r\n",
+       "Łukasz Żółć, Αλέξανδρος Дмитрий"},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -101,6 +107,7 @@ TEST(ReportCode, WhatIsPrintedIsReadBack) {
     page.code->SetCorrection(c.correction);
     page.code->SetContent(c.content);
     page.code->SetColor(graphics::RGB(0, 0, 90));
+    if (!c.name.empty()) page.code->SetFieldValue("Name", c.name);
     const std::filesystem::path file = dir / ("code" + std::to_string(++n) + ".pdf");
     const std::string pdf = page.Print(file);
     EXPECT_TRUE(page.platform.messages.empty());

@@ -20,6 +20,8 @@
 #include "designer/print_formats.h"
 #include "graphics/code_symbol.h"
 #include "graphics/color.h"
+#include "graphics/jpeg.h"
+#include "pdf/pdf_objects.h"
 #include "report/pr_code.h"
 #include "serial/run_check.h"
 #include "serial/run_record.h"
@@ -575,6 +577,42 @@ TEST_F(SerialRunTest, EmptyRowsPrintNothingAreRecordedAsSkippedAndCountAsDone) {
       RunSerialOnePdf(Run(table, target), folder / "serie.pdf", platform.GetClock());
   EXPECT_EQ(one.rows, 3u);
   EXPECT_EQ(one.skippedCount, 2u);
+}
+
+TEST_F(SerialRunTest, DigestsGoingOnFromTheSharedBackgroundAreThoseOfTheFiles) {
+  ASSERT_TRUE(testing::ToolAvailable("sha256sum"));
+  testing::SaveDataFieldProject(*application, folder / "karte.kxp", {"Vorname", "Name"});
+  // A grainy background, large enough to be hashed once for the run.
+  graphics::Bitmap grain(400, 260, graphics::PixelFormat::pf24bit);
+  std::uint32_t seed = 7;
+  for (int y = 0; y < grain.Height(); ++y) {
+    std::uint8_t* row = grain.Row(y);
+    for (int x = 0; x < 3 * grain.Width(); ++x)
+      row[x] = (seed = seed * 1664525u + 1013904223u) >> 24;
+  }
+  const std::string jpeg = graphics::EncodeJpeg(grain, 90);
+  ASSERT_GE(jpeg.size(), pdf::kLargeStreamBytes);
+  WriteFileAtomic(folder / "hinter.jpg", jpeg);
+  application->DocumentWindow()->LoadBackgroundPicture(folder / "hinter.jpg");
+  ASSERT_TRUE(application->SaveProjectTo((folder / "karte.kxp").string()));
+  ASSERT_TRUE(application->OpenProject(folder / "karte.kxp"));
+
+  const CsvTable table = CsvTable::Parse("Jürgen;Größer\r\nŁukasz;Żółć\r\nSolo\r\nÄnne;Öztürk\r\n");
+  const std::filesystem::path target = folder / "aus";
+  const SerialOutcome outcome = RunSerial(Run(table, target), platform.GetClock());
+  ASSERT_TRUE(outcome.Complete()) << outcome.failure;
+  std::vector<std::string> pdfs;
+  ReadRunRecordFile(outcome.record, [&](const RunRecordRow& row) {
+    const auto sum =
+        testing::RunTool("sha256sum " + testing::ShellQuote((target / row.file).string()));
+    EXPECT_EQ(sum.out.substr(0, 64), row.pdfSha256) << row.file;
+    pdfs.push_back(ReadFile(target / row.file, 1 << 24));
+    EXPECT_TRUE(testing::IsValidPdf(pdfs.back()));
+  });
+  ASSERT_EQ(pdfs.size(), 4u);
+  // The picture comes right after the header: the files of a version begin with the same bytes
+  // (a row with embedded fonts says another version), which were hashed once.
+  for (const std::string& pdf : pdfs) EXPECT_LT(pdf.find(jpeg), 300u);
 }
 
 }  // namespace
