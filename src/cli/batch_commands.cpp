@@ -775,6 +775,8 @@ int RunCall(const Call& call, BatchPlatform& platform) {
         throw UsageError("--size braucht eine Zahl von 16 bis 2048");
     }
     FenceThumbnailProcess();
+    // Nothing but the small picture is made of the project: its bitmaps need no more pixels.
+    application.State().previewPixels = size;
     if (!application.OpenProject(call.projects[0])) return kExitFailed;
     return WriteThumbnail(application, call.projects[1], size) ? kExitOk : kExitFailed;
   }

@@ -1,5 +1,6 @@
 // The page to and from its page text.
 #include <algorithm>
+#include <cstdint>
 #include <future>
 #include <span>
 #include <thread>
@@ -40,14 +41,37 @@ void CheckGeometry(std::int32_t top, std::int32_t left, std::int32_t height, std
   }
 }
 
+// Which of a bitmap's columns and rows a preview needs: a page `pageSide` pixels along its longer
+// side is shown `previewPixels` wide or high, and the picture is stretched over its element, so
+// more than one picture pixel per preview pixel of the element is never seen. An element larger
+// than the page counts as large as the page: the preview shows no more of it.
+graphics::BmpSampling PreviewSampling(std::string_view bytes, const pf::ImageRecord& record,
+                                      int pageSide, int previewPixels) {
+  if (previewPixels <= 0 || pageSide <= 0) return {};
+  graphics::BmpInfo info;
+  try {
+    info = graphics::ReadBmpInfo(bytes);
+  } catch (const graphics::ImageError&) {
+    return {};  // reading the picture says what is wrong with it
+  }
+  const auto step = [&](std::int64_t pictureSide, std::int32_t elementSide) {
+    const std::int64_t shown =
+        std::max<std::int64_t>(1, std::int64_t{std::clamp(elementSide, 0, pageSide)} *
+                                      previewPixels / pageSide);
+    return static_cast<int>(std::clamp<std::int64_t>(pictureSide / shown, 1, INT32_MAX));
+  };
+  return {step(info.width, record.width), step(info.height, record.height)};
+}
+
 graphics::Picture LoadPicture(const SharedBytes& bytes, bool jpeg,
                               const std::optional<graphics::JpegLayout>& checked,
-                              const pf::ImageRecord& record) {
+                              const pf::ImageRecord& record,
+                              graphics::BmpSampling sampling = {}) {
   const std::string& name = record.name;
   try {
     if (jpeg && checked) return graphics::Picture::FromCheckedJpegBytes(bytes, *checked);
     if (jpeg) return graphics::Picture::FromJpegBytes(bytes);
-    graphics::Picture picture = graphics::Picture::FromBmpBytes(bytes);
+    graphics::Picture picture = graphics::Picture::FromSampledBmpBytes(bytes, sampling);
     picture.SetCameFromPng(record.fromPng);
     return picture;
   } catch (const graphics::ImageError& e) {
@@ -264,13 +288,18 @@ PageModel::Loaded PageModel::LoadPageText(const SharedBytes& pageText, int pageN
   if (!page.backgroundJpeg.empty())
     backgroundPicture = LoadPicture(page.backgroundJpeg, true, page.checkedBackground, b);
   std::vector<graphics::Picture> pictures(page.elements.size());
+  const int pageSide = std::max(*WidthPixels(h.widthMm), *HeightPixels(h.heightMm));
   for (std::size_t i = 0; i < page.elements.size(); ++i) {
     const pf::ElementBlock& block = page.elements[i];
     std::visit([](const auto& r) { CheckGeometry(r.top, r.left, r.height, r.width, r.name); },
                block.record);
     if (block.kind == pf::ElementKind::Jpeg || block.kind == pf::ElementKind::Bitmap) {
-      pictures[i] = LoadPicture(block.data, block.kind == pf::ElementKind::Jpeg, block.checkedJpeg,
-                                std::get<pf::ImageRecord>(block.record));
+      const auto& record = std::get<pf::ImageRecord>(block.record);
+      const bool jpeg = block.kind == pf::ElementKind::Jpeg;
+      pictures[i] = LoadPicture(
+          block.data, jpeg, block.checkedJpeg, record,
+          jpeg ? graphics::BmpSampling{}
+               : PreviewSampling(block.data.View(), record, pageSide, state_.previewPixels));
     }
   }
 

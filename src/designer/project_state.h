@@ -62,6 +62,10 @@ struct ProjectState {
   bool gridAid = false;
   // Where templates and scratch files live; empty when there is none (the batch tool may run so).
   std::string programFolder;
+  // Pages are read only for a picture of at most this many pixels across and down (0: for
+  // everything else): a bitmap then keeps no more of its pixels than that picture can show. Its
+  // file bytes stay whole, but its pixels do not, so nothing else may be made of such a page.
+  int previewPixels = 0;
 
   // "Format: [" height "mm x " width "mm] Name: [" file name "]".
   std::string DocumentCaption() const {

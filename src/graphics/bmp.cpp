@@ -189,8 +189,11 @@ class Channel {
 // Runs of RLE4 and RLE8 data. Rows go bottom-up. Pixels never set stay index 0; runs past the
 // right edge are clipped; pixel data past the last row means the stream is corrupt. With out null
 // the stream is only checked, so that a bad file is refused before the bitmap is allocated.
+// Only the pixels the sampling keeps are written, into their place in the smaller bitmap.
 void DecodeRle(const std::uint8_t* data, std::size_t size, int width, int height, bool four_bit,
-               Bitmap* out) {
+               BmpSampling sampling, Bitmap* out) {
+  const int column_step = sampling.columnStep;
+  const int row_step = sampling.rowStep;
   std::size_t pos = 0;
   int x = 0;
   int y = 0;  // counted from the bottom row
@@ -198,11 +201,13 @@ void DecodeRle(const std::uint8_t* data, std::size_t size, int width, int height
     if (y >= height) Fail("BMP RLE data runs off the bitmap");
     const int n =
         static_cast<int>(std::min<std::size_t>(count, static_cast<std::size_t>(width - x)));
-    if (out != nullptr) {
-      std::uint8_t* row = out->Row(height - 1 - y);
-      for (int i = 0; i < n; ++i) {
+    const int top_down_row = height - 1 - y;
+    if (out != nullptr && top_down_row % row_step == 0) {
+      std::uint8_t* row = out->Row(top_down_row / row_step);
+      // From the first kept column at or after x.
+      for (int i = (column_step - x % column_step) % column_step; i < n; i += column_step) {
         const auto v = static_cast<std::uint8_t>(index_of(i));
-        const int px = x + i;
+        const int px = (x + i) / column_step;
         if (four_bit) {
           std::uint8_t& byte = row[px >> 1];
           byte = (px & 1) != 0 ? static_cast<std::uint8_t>((byte & 0xF0) | v)
@@ -257,36 +262,66 @@ void DecodeRle(const std::uint8_t* data, std::size_t size, int width, int height
   }
 }
 
-// Copies the file's rows into the bitmap; `convert` turns one file row into one bitmap row.
+// Keeps every step-th pixel of a full-width row as row y of the sampled bitmap.
+void KeepEveryNth(const Bitmap& line, int step, Bitmap& out, int y) {
+  const int bits = BitsPerPixel(out.Format());
+  if (bits < 8) {
+    for (int x = 0; x < out.Width(); ++x) out.SetIndex(x, y, line.Index(x * step, 0));
+    return;
+  }
+  const auto bytes = static_cast<std::size_t>(bits / 8);
+  const std::uint8_t* src = line.Row(0);
+  std::uint8_t* dst = out.Row(y);
+  for (int x = 0; x < out.Width(); ++x) {
+    std::memcpy(dst + x * bytes, src + static_cast<std::size_t>(x) * step * bytes, bytes);
+  }
+}
+
+// Copies the file's rows the sampling keeps into the bitmap; `convert` turns one file row into
+// one full-width bitmap row.
 template <typename Convert>
-void CopyRows(const std::uint8_t* pixels, std::size_t file_stride, const Header& h, Bitmap& out,
-              Convert convert) {
-  const int height = out.Height();
-  for (int r = 0; r < height; ++r) {
-    const int y = h.top_down ? r : height - 1 - r;
-    convert(pixels + static_cast<std::size_t>(r) * file_stride, out.Row(y));
+void CopyRows(const std::uint8_t* pixels, std::size_t file_stride, const Header& h,
+              BmpSampling sampling, Bitmap& out, Convert convert) {
+  const int height = static_cast<int>(h.height);
+  const bool sampled = sampling.columnStep > 1;
+  Bitmap line = sampled ? Bitmap(static_cast<int>(h.width), 1, out.Format()) : Bitmap();
+  for (int r = 0; r < out.Height(); ++r) {
+    const int file_row = r * sampling.rowStep;
+    const int y = h.top_down ? file_row : height - 1 - file_row;
+    const std::uint8_t* src = pixels + static_cast<std::size_t>(y) * file_stride;
+    if (!sampled) {
+      convert(src, out.Row(r));
+      continue;
+    }
+    convert(src, line.Row(0));
+    KeepEveryNth(line, sampling.columnStep, out, r);
   }
 }
 
 void ReadUncompressed(const std::uint8_t* pixels, std::size_t file_stride, const Header& h,
-                      Bitmap& out) {
+                      BmpSampling sampling, Bitmap& out) {
   const std::size_t stride = out.Stride();
-  const int width = out.Width();
+  const int width = static_cast<int>(h.width);
   if (out.Format() == PixelFormat::pf24bit && h.bit_count != 24) {
     const Channel red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]);
     const bool wide = h.bit_count == 32;
-    CopyRows(pixels, file_stride, h, out, [&](const std::uint8_t* src, std::uint8_t* dst) {
-      for (int x = 0; x < width; ++x, dst += 3) {
-        const std::uint32_t v = wide ? U32(src + 4 * x) : U16(src + 2 * x);
-        dst[0] = blue(v);
-        dst[1] = green(v);
-        dst[2] = red(v);
-      }
-    });
+    CopyRows(pixels, file_stride, h, sampling, out,
+             [&](const std::uint8_t* src, std::uint8_t* dst) {
+               for (int x = 0; x < width; ++x, dst += 3) {
+                 const std::uint32_t v = wide ? U32(src + 4 * x) : U16(src + 2 * x);
+                 dst[0] = blue(v);
+                 dst[1] = green(v);
+                 dst[2] = red(v);
+               }
+             });
     return;
   }
-  CopyRows(pixels, file_stride, h, out,
-           [stride](const std::uint8_t* src, std::uint8_t* dst) { std::memcpy(dst, src, stride); });
+  const std::size_t row_bytes =
+      (static_cast<std::size_t>(width) * BitsPerPixel(out.Format()) + 7) / 8;
+  CopyRows(pixels, file_stride, h, sampling, out,
+           [row_bytes](const std::uint8_t* src, std::uint8_t* dst) {
+             std::memcpy(dst, src, row_bytes);
+           });
   // Keep the bits a Bitmap does not use at zero: the spare bit of 5-5-5 pixels and the padding
   // after the last pixel of a 1- or 4-bit row.
   if (out.Format() == PixelFormat::pf15bit) {
@@ -295,7 +330,8 @@ void ReadUncompressed(const std::uint8_t* pixels, std::size_t file_stride, const
       for (std::size_t i = 1; i < stride; i += 2) row[i] &= 0x7F;
     }
   }
-  const std::size_t used_bits = static_cast<std::size_t>(width) * BitsPerPixel(out.Format()) % 8;
+  const std::size_t used_bits =
+      static_cast<std::size_t>(out.Width()) * BitsPerPixel(out.Format()) % 8;
   if (used_bits != 0) {
     const auto keep = static_cast<std::uint8_t>(0xFF << (8 - used_bits));
     for (int y = 0; y < out.Height(); ++y) out.Row(y)[stride - 1] &= keep;
@@ -321,7 +357,7 @@ BmpInfo ReadBmpInfo(std::string_view bytes) {
   return {h.width, h.height, h.bit_count};
 }
 
-Bitmap ReadBmp(std::string_view bytes) {
+Bitmap ReadBmp(std::string_view bytes, BmpSampling sampling) {
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
   const std::size_t size = bytes.size();
   const Header h = ReadHeaders(bytes);
@@ -330,6 +366,10 @@ Bitmap ReadBmp(std::string_view bytes) {
   if (!Bitmap::SizeAllowed(h.width, h.height, format, &reason)) Fail(reason);
   const int width = static_cast<int>(h.width);
   const int height = static_cast<int>(h.height);
+  sampling.columnStep = std::clamp(sampling.columnStep, 1, width);
+  sampling.rowStep = std::clamp(sampling.rowStep, 1, height);
+  const int kept_width = (width - 1) / sampling.columnStep + 1;
+  const int kept_height = (height - 1) / sampling.rowStep + 1;
 
   // The palette, and where the pixels start: at bfOffBits when it points past the headers, which
   // may also leave room for fewer palette entries than the header promised.
@@ -368,10 +408,10 @@ Bitmap ReadBmp(std::string_view bytes) {
     const std::size_t stream =
         h.size_image != 0 && h.size_image <= available ? h.size_image : available;
     const bool four_bit = h.compression == kRle4;
-    DecodeRle(pixels, stream, width, height, four_bit, nullptr);
-    Bitmap out(width, height, format);
+    DecodeRle(pixels, stream, width, height, four_bit, sampling, nullptr);
+    Bitmap out(kept_width, kept_height, format);
     out.SetPalette(std::move(palette));
-    DecodeRle(pixels, stream, width, height, four_bit, &out);
+    DecodeRle(pixels, stream, width, height, four_bit, sampling, &out);
     return out;
   }
 
@@ -382,9 +422,9 @@ Bitmap ReadBmp(std::string_view bytes) {
   if (file_stride * static_cast<std::uint64_t>(height - 1) + row_bytes > available) {
     Fail("truncated BMP file");
   }
-  Bitmap out(width, height, format);
+  Bitmap out(kept_width, kept_height, format);
   if (IsIndexed(format)) out.SetPalette(std::move(palette));
-  ReadUncompressed(pixels, static_cast<std::size_t>(file_stride), h, out);
+  ReadUncompressed(pixels, static_cast<std::size_t>(file_stride), h, sampling, out);
   return out;
 }
 

@@ -14,7 +14,16 @@ namespace quirabel::graphics {
 // layouts the Bitmap has no format for become 24 bits. Raises ImageError for input that is not a
 // BMP file, is damaged or truncated, uses an unsupported variant, or claims a size that
 // Bitmap::SizeAllowed refuses; the size checks come before anything is allocated.
-Bitmap ReadBmp(std::string_view bytes);
+//
+// With a sampling, only every columnStep-th column and every rowStep-th row is kept, starting with
+// the top-left pixel: a bitmap of ceil(width / columnStep) x ceil(height / rowStep) pixels, for a
+// small picture of a large one. The file is checked and refused exactly as when read in full, and
+// the work follows the kept pixels and the file's bytes, not the size the file claims.
+struct BmpSampling {
+  int columnStep = 1;
+  int rowStep = 1;
+};
+Bitmap ReadBmp(std::string_view bytes, BmpSampling sampling = {});
 
 // The size a BMP file's headers claim, as ReadBmp would check and decode it.
 struct BmpInfo {

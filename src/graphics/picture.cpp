@@ -48,6 +48,16 @@ Picture Picture::FromBmpBytes(SharedBytes bytes) {
   return picture;
 }
 
+Picture Picture::FromSampledBmpBytes(SharedBytes bytes, BmpSampling sampling) {
+  if (sampling.columnStep <= 1 && sampling.rowStep <= 1) return FromBmpBytes(std::move(bytes));
+  Picture picture = FromBitmap(ReadBmp(bytes.View(), sampling));
+  const BmpInfo info = ReadBmpInfo(bytes.View());
+  picture.sampledFromWidth_ = static_cast<int>(info.width);
+  picture.sampledFromHeight_ = static_cast<int>(info.height);
+  picture.source_ = std::move(bytes);
+  return picture;
+}
+
 Picture Picture::FromJpegBytes(SharedBytes bytes) {
   Picture picture = FromJpeg(JpegImage::FromBytes(bytes));
   picture.source_ = std::move(bytes);
@@ -116,12 +126,14 @@ bool Picture::Empty() const {
 }
 
 int Picture::Width() const {
+  if (sampledFromWidth_ > 0) return sampledFromWidth_;
   if (bitmap_) return bitmap_->Width();
   if (jpeg_) return jpeg_->Width();
   return 0;
 }
 
 int Picture::Height() const {
+  if (sampledFromHeight_ > 0) return sampledFromHeight_;
   if (bitmap_) return bitmap_->Height();
   if (jpeg_) return jpeg_->Height();
   return 0;

@@ -8,6 +8,7 @@
 
 #include "base/shared_bytes.h"
 #include "graphics/bitmap.h"
+#include "graphics/bmp.h"
 #include "graphics/jpeg.h"
 
 namespace quirabel::graphics {
@@ -62,6 +63,10 @@ class Picture {
   // and now, a JPEG only on demand; DecodedPixels tells beforehand what either will cost.
   static Picture FromBytes(SharedBytes bytes);
   static Picture FromBmpBytes(SharedBytes bytes);
+  // A BMP kept only in part, for a small picture of it (see ReadBmp's sampling): AsBitmap holds
+  // the pixels kept, while Width and Height stay the file's, so that the picture is placed and
+  // sized as when read in full, and the file bytes stay as they were.
+  static Picture FromSampledBmpBytes(SharedBytes bytes, BmpSampling sampling);
   static Picture FromJpegBytes(SharedBytes bytes);
   // See JpegImage::FromCheckedBytes.
   static Picture FromCheckedJpegBytes(SharedBytes bytes, const JpegLayout& checked);
@@ -96,6 +101,9 @@ class Picture {
   SharedBytes source_;
   mutable std::shared_ptr<const Bitmap> decoded_;
   bool fromPng_ = false;
+  // The file's size of a bitmap kept only in part; 0 otherwise.
+  int sampledFromWidth_ = 0;
+  int sampledFromHeight_ = 0;
 };
 
 // The number of pixels a picture file decodes to, from its header alone: width x height of a

@@ -318,6 +318,18 @@ TEST_F(BatchHostileFiles, ThumbnailsOfHostileProjectsEndWithinTheirFence) {
        WithJpeg(whole, [](std::string& jpeg) { Reframe(jpeg, 2, false, 8); }), 1},
       {"a progressive JPEG of 10950 x 10950 and four components",
        WithJpeg(whole, [](std::string& jpeg) { Reframe(jpeg, 1, true, 10950); }), 1},
+      // Read in full, its pixels alone would take 100 MB: the thumbnail keeps only what it shows.
+      // (Just under the project's budget, beside the card's own bitmap.)
+      {"a bitmap of 100 megapixels",
+       WithFirstPage(whole,
+                     [](auto& p) {
+                       pf::ElementBlock block;
+                       block.kind = pf::ElementKind::Bitmap;
+                       block.record = pf::ImageRecord{"PRImageBomb1", 0, 20, 20, 200, 300};
+                       block.data = SharedBytes(testing::RleBomb(10000, 9999));
+                       p.elements.push_back(std::move(block));
+                     }),
+       0},
       {"a JPEG of 600 scans",
        WithJpeg(whole,
                 [](std::string& jpeg) {

@@ -189,6 +189,78 @@ TEST(BmpRead, RleWithEveryEscape) {
   EXPECT_EQ(PixelBytes(b4), Hex("abcdef 120034"));
 }
 
+// A sampled read keeps exactly the pixels a full read has at every step-th column and row, in
+// every pixel layout, and the picture of a claimed 100 megapixels costs what is kept.
+TEST(BmpRead, SampledKeepsEveryNthPixelOfTheFullRead) {
+  const int width = 7, height = 5;
+  auto noise = [](std::size_t n, unsigned seed) {
+    std::string bytes;
+    for (std::size_t i = 0; i < n; ++i) bytes.push_back(static_cast<char>((seed += 97) * 31 >> 3));
+    return bytes;
+  };
+  auto uncompressed = [&](BmpLayout s) {
+    const std::size_t row = (static_cast<std::size_t>(width) * s.bits + 31) / 32 * 4;
+    s.pixels = noise(row * height, static_cast<unsigned>(s.bits));
+    return s;
+  };
+  auto rle = [&](BmpLayout s) {
+    for (int y = 0; y < height; ++y) {  // one absolute run a row
+      const std::size_t bytes = s.bits == 8 ? width : (width + 1) / 2;
+      s.pixels += std::string{'\0', static_cast<char>(width)} + noise(bytes, y) +
+                  std::string(bytes % 2, '\0') + std::string(2, '\0');
+    }
+    return s;
+  };
+  const std::vector<PaletteEntry> palette(16, kOrange);
+  const BmpLayout layouts[] = {
+      uncompressed({.width = width, .height = height, .bits = 1, .palette = {kTeal, kOrange}}),
+      uncompressed({.width = width, .height = height, .bits = 4, .palette = palette}),
+      uncompressed({.width = width, .height = -height, .bits = 8, .palette = palette}),
+      uncompressed({.width = width, .height = height, .bits = 16}),
+      uncompressed({.width = width, .height = height, .bits = 24}),
+      uncompressed({.width = width, .height = -height, .bits = 32, .compression = 3,
+                    .masks = {0xff, 0xff00, 0xff0000}}),
+      rle({.width = width, .height = height, .bits = 8, .compression = 1, .palette = palette}),
+      rle({.width = width, .height = height, .bits = 4, .compression = 2, .palette = palette}),
+  };
+  for (const BmpLayout& layout : layouts) {
+    const std::string file = Build(layout);
+    const Bitmap full = ReadBmp(file);
+    for (const BmpSampling sampling : {BmpSampling{2, 2}, BmpSampling{3, 1}, BmpSampling{1, 4},
+                                       BmpSampling{100, 100}}) {
+      SCOPED_TRACE(std::to_string(layout.bits) + " bits, compression " +
+                   std::to_string(layout.compression) + ", steps " +
+                   std::to_string(sampling.columnStep) + "/" + std::to_string(sampling.rowStep));
+      const Bitmap kept = ReadBmp(file, sampling);
+      ASSERT_EQ(kept.Width(), std::min(width, (width - 1) / sampling.columnStep + 1));
+      ASSERT_EQ(kept.Height(), std::min(height, (height - 1) / sampling.rowStep + 1));
+      EXPECT_EQ(kept.Format(), full.Format());
+      EXPECT_EQ(kept.Palette(), full.Palette());
+      for (int y = 0; y < kept.Height(); ++y)
+        for (int x = 0; x < kept.Width(); ++x)
+          EXPECT_EQ(kept.Pixel(x, y), full.Pixel(x * sampling.columnStep, y * sampling.rowStep));
+    }
+  }
+
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const std::string bomb = Build({.width = 10000,
+                                    .height = 10000,
+                                    .bits = 8,
+                                    .compression = 1,
+                                    .palette = {kTeal},
+                                    .pixels = Hex("00 01")});
+    const Bitmap kept = ReadBmp(bomb, {40, 40});
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    _exit(kept.Width() == 250 && usage.ru_maxrss < 100 * 1024 ? 0 : 1);  // kilobytes
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "peak memory too high";
+}
+
 TEST(BmpWrite, RoundTrips) {
   Bitmap rgb(3, 2, PixelFormat::pf24bit);
   rgb.SetPixel(0, 0, clRed);
