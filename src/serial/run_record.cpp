@@ -244,7 +244,7 @@ bool KnownKey(int depth, const std::string& key) {
                                                 "csv",    "link",    "range",  "rows",   "stopped"};
   static const std::vector<std::string> kInner = {
       "file", "number", "size",         "modified",   "rows",     "assignments", "first",
-      "last", "row",    "cells_sha256", "pdf_sha256", "pdf_size", "error"};
+      "last", "row",    "cells_sha256", "pdf_sha256", "pdf_size", "error",       "skipped"};
   const auto& known = depth == 1 ? kTop : kInner;
   return std::find(known.begin(), known.end(), key) != known.end();
 }

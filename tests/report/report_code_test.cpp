@@ -96,7 +96,8 @@ TEST(ReportCode, WhatIsPrintedIsReadBack) {
        ""},
       {CodeKind::QrCode, graphics::QrErrorCorrection::M,
        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:<Name>;;;;\r\nEND:VCARD\r\n", 150, 150,
-       "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Łukasz Żółć\\, Αλέξανδρος Дмитрий;;;;\r\nEND:VCARD\r\n",
+       // One name field: split at its last space into family and given name.
+       "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Дмитрий;Łukasz Żółć\\, Αλέξανδρος;;;\r\nEND:VCARD\r\n",
        "Łukasz Żółć, Αλέξανδρος Дмитрий"},
   };
   int n = 0;
