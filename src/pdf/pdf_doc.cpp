@@ -15,6 +15,16 @@ namespace {
 constexpr const char* kProducer = "Orvanto version 0.9";
 
 void AppendPadded(std::string& out, std::int64_t value, int width) {
+  if (value >= 0 && width > 0 && width <= 18) {
+    // The common case, every line of a cross-reference table: digits from the right.
+    char digits[18];
+    std::int64_t rest = value;
+    for (int i = width - 1; i >= 0; --i, rest /= 10) digits[i] = static_cast<char>('0' + rest % 10);
+    if (rest == 0) {
+      out.append(digits, static_cast<std::size_t>(width));
+      return;
+    }
+  }
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%0*lld", width, static_cast<long long>(value));
   out += buffer;

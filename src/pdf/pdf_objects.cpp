@@ -72,7 +72,7 @@ void TPdfText::WriteBody(std::string& out) {
 
 void TPdfName::WriteBody(std::string& out) {
   out.push_back('/');
-  out += EscapeName(value_);
+  AppendEscapedName(out, value_);
 }
 
 void TPdfVirtualObject::WriteBody(std::string& out) {

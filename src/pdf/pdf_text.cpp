@@ -135,38 +135,50 @@ std::string EscapeText(std::string_view bytes) {
   return out;
 }
 
+namespace {
+
+// Whether a byte of a name goes out as #xx: white space, delimiters, the number sign and every
+// byte outside printable ASCII.
+constexpr bool NameEscapes(unsigned char b) {
+  switch (b) {
+    case '#':
+    case '%':
+    case '(':
+    case ')':
+    case '/':
+    case '<':
+    case '>':
+    case '[':
+    case ']':
+    case '{':
+    case '}':
+      return true;
+    default:
+      return b < 33 || b > 126;
+  }
+}
+
+}  // namespace
+
+void AppendEscapedName(std::string& out, std::string_view bytes) {
+  // Plain stretches go out at once; NUL bytes are left out.
+  std::size_t plainFrom = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b != 0 && !NameEscapes(b)) continue;
+    out.append(bytes, plainFrom, i - plainFrom);
+    plainFrom = i + 1;
+    if (b == 0) continue;
+    const char escaped[3] = {'#', kHexDigits[b >> 4], kHexDigits[b & 15]};
+    out.append(escaped, 3);
+  }
+  out.append(bytes, plainFrom, bytes.size() - plainFrom);
+}
+
 std::string EscapeName(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
-  for (char c : bytes) {
-    auto b = static_cast<unsigned char>(c);
-    if (b == 0) continue;
-    bool escape = b < 33 || b > 126;
-    switch (b) {
-      case '#':
-      case '%':
-      case '(':
-      case ')':
-      case '/':
-      case '<':
-      case '>':
-      case '[':
-      case ']':
-      case '{':
-      case '}':
-        escape = true;
-        break;
-      default:
-        break;
-    }
-    if (escape) {
-      out.push_back('#');
-      out.push_back(kHexDigits[b >> 4]);
-      out.push_back(kHexDigits[b & 15]);
-    } else {
-      out.push_back(c);
-    }
-  }
+  AppendEscapedName(out, bytes);
   return out;
 }
 

@@ -26,6 +26,7 @@ void AppendEscapedText(std::string& out, std::string_view bytes);
 // A name's bytes with "#xx" for delimiters, '#', and bytes outside 33..126; without the slash.
 // A name cannot hold a NUL byte, not even escaped: NUL bytes are left out.
 std::string EscapeName(std::string_view bytes);
+void AppendEscapedName(std::string& out, std::string_view bytes);
 
 // True when some byte leads a double-byte character in the text code page. Windows-1252 is a
 // single-byte code page, so this is never true; callers keep the branch for the hexadecimal form.

@@ -4,6 +4,7 @@
 #include <hb.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include "base/cp1252.h"
@@ -24,9 +25,8 @@ void AppendHex4(std::string& out, unsigned value) {
   out.append(digits, 4);
 }
 
-// The character as UTF-16 in hexadecimal, for the ToUnicode map.
-std::string Utf16Hex(char32_t ch) {
-  std::string out;
+// Appends the character as UTF-16 in hexadecimal, for the ToUnicode map.
+void AppendUtf16Hex(std::string& out, char32_t ch) {
   if (ch >= 0x10000) {
     const char32_t v = ch - 0x10000;
     AppendHex4(out, 0xD800 + (v >> 10));
@@ -34,7 +34,12 @@ std::string Utf16Hex(char32_t ch) {
   } else {
     AppendHex4(out, ch);
   }
-  return out;
+}
+
+void AppendInt(std::string& out, int value) {
+  char buffer[16];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
 }
 
 std::unique_ptr<TPdfName> Name(std::string value) {
@@ -127,6 +132,12 @@ class SubsetInput {
                             "LTSH", "gasp", "morx", "feat", "name", "PCLT", "vhea", "vmtx"}) {
       hb_set_add(drop, hb_tag_from_string(tag, 4));
     }
+    // Names and layout tables are dropped, so the names, features and scripts to keep do not
+    // matter; left empty, every plan copies less.
+    for (hb_subset_sets_t unused : {HB_SUBSET_SETS_NAME_ID, HB_SUBSET_SETS_NAME_LANG_ID,
+                                    HB_SUBSET_SETS_LAYOUT_FEATURE_TAG,
+                                    HB_SUBSET_SETS_LAYOUT_SCRIPT_TAG})
+      hb_set_clear(hb_subset_input_set(input_, unused));
     hb_subset_input_set_flags(input_, HB_SUBSET_FLAGS_NO_HINTING);
   }
   ~SubsetInput() { hb_subset_input_destroy(input_); }
@@ -199,25 +210,32 @@ void TPdfEmbeddedFace::Finish() {
   for (int i = 0; i < 6; ++i, hash /= 26) baseFont.push_back(static_cast<char>('A' + hash % 26));
   baseFont += "+" + face_->PostScriptName();
 
-  std::string cmap =
+  std::string& cmap = toUnicode_->Data();
+  constexpr std::string_view kCmapStart =
       "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
       "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
       "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
       "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+  constexpr std::string_view kCmapEnd =
+      "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+  // "<code> <character>\n" per code, one block header and end per hundred codes.
+  cmap.reserve(kCmapStart.size() + kCmapEnd.size() + 16 * codes_.size() +
+               30 * (codes_.size() / 100 + 1));
+  cmap.assign(kCmapStart);
   for (std::size_t start = 0; start < codes_.size(); start += 100) {
     const std::size_t end = std::min(codes_.size(), start + 100);
-    cmap += std::to_string(end - start) + " beginbfchar\n";
+    AppendInt(cmap, static_cast<int>(end - start));
+    cmap += " beginbfchar\n";
     for (std::size_t i = start; i < end; ++i) {
-      cmap += "<";
+      cmap += '<';
       AppendHex4(cmap, static_cast<unsigned>(i + 1));
       cmap += "> <";
-      for (char32_t ch : LogicalCharacters(codes_[i].first)) cmap += Utf16Hex(ch);
+      for (char32_t ch : LogicalCharacters(codes_[i].first)) AppendUtf16Hex(cmap, ch);
       cmap += ">\n";
     }
     cmap += "endbfchar\n";
   }
-  cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
-  toUnicode_->Data() = std::move(cmap);
+  cmap += kCmapEnd;
 
   TPdfDictionary& d = *descriptor_;
   d.Put("Type", Name("FontDescriptor"));
@@ -244,13 +262,20 @@ void TPdfEmbeddedFace::Finish() {
   c.Put("CIDSystemInfo", std::move(info));
   c.Put("FontDescriptor", *descriptor_);
   c.Put("DW", Number(face_->Advance(0)));
-  auto widths = std::make_unique<TPdfArray>(objectMgr_);
+  // The widths as the array of arrays they are, written at once rather than one object per code.
+  auto widths = std::make_unique<TPdfBinary>();
+  std::string& w = widths->Data();
+  w.reserve(8 + 5 * codes_.size());
+  w += '[';
   if (!codes_.empty()) {
-    widths->Add(Number(1));
-    auto list = std::make_unique<TPdfArray>(objectMgr_);
-    for (const auto& [ch, glyph] : codes_) list->Add(Number(face_->Advance(glyph)));
-    widths->Add(std::move(list));
+    w += "1 [";
+    for (const auto& [ch, glyph] : codes_) {
+      AppendInt(w, face_->Advance(glyph));
+      w += ' ';
+    }
+    w += "] ";
   }
+  w += ']';
   c.Put("W", std::move(widths));
   c.Put("CIDToGIDMap", *cidToGid_);
 
