@@ -1,7 +1,11 @@
 #include "app/printing.h"
 
+#include <limits>
+
 #include "app/application.h"
+#include "app/command_boundary.h"
 #include "base/module.h"
+#include "base/shared_bytes.h"
 
 namespace quirabel::app {
 
@@ -17,7 +21,9 @@ const ModuleTable<PrintModule>& Printing() {
 }  // namespace
 
 std::optional<int> PrintPdfBytes(Application& application, std::string_view pdf,
-                                 const PrintOptions& options) {
+                                 PrintOptions options) {
+  if (options.title.empty())
+    options.title = std::filesystem::path(application.State().projectFileName).filename().string();
   const ModuleTable<PrintModule>& printing = Printing();
   if (printing.table == nullptr) {
     application.GetPlatform()->ShowMessage("Drucken ging nicht: " + printing.problem + ".");
@@ -29,6 +35,17 @@ std::optional<int> PrintPdfBytes(Application& application, std::string_view pdf,
     return std::nullopt;
   }
   return result.job;
+}
+
+std::optional<int> PrintPdfFile(Application& application, const std::filesystem::path& file,
+                                const PrintOptions& options) {
+  std::optional<int> job;
+  RunCommand(*application.GetPlatform(), [&] {
+    const SharedBytes pdf = MapFile(file, std::numeric_limits<std::size_t>::max());
+    job = PrintPdfBytes(application, pdf, options);
+    return job.has_value();
+  });
+  return job;
 }
 
 std::optional<int> PrintDocument(Application& application, const PrintOptions& options,

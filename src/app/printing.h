@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,9 +17,12 @@ class Application;
 inline constexpr int kPrintTimeoutSeconds = 20;
 
 // Sends a PDF made by us to a printer, unchanged; the job's number, or none after a message on
-// the platform ("Drucken ging nicht: …").
+// the platform ("Drucken ging nicht: …"). A job without a title is named after the project file.
 std::optional<int> PrintPdfBytes(Application& application, std::string_view pdf,
-                                 const PrintOptions& options);
+                                 PrintOptions options);
+// The same for a PDF file we wrote (a series), sent from the file as it lies, without a copy.
+std::optional<int> PrintPdfFile(Application& application, const std::filesystem::path& file,
+                                const PrintOptions& options);
 
 // Prints the open document: every page, or its card as copies on `sheets`, exactly the bytes the
 // export would write. The job's number, or none after a message.

@@ -11,6 +11,27 @@
 
 namespace quirabel::app {
 
+namespace {
+
+// Runs `run` in a progress window "<what> n von <total>" with "Abbrechen", handing it the count to
+// call after each item; the window goes however the run ends.
+template <typename Run>
+auto WithProgress(ui::Platform& platform, const std::string& what, std::size_t total, Run run) {
+  struct EndProgress {
+    ui::Platform& platform;
+    ~EndProgress() { platform.EndProgress(); }
+  } endProgress{platform};
+  const auto counted = [&](std::size_t done) {
+    return what + " " + std::to_string(done) + " von " + std::to_string(total);
+  };
+  platform.CancellableProgress(counted(0), 0, total);
+  return run(std::function<bool(std::size_t)>([&](std::size_t written) {
+    return platform.CancellableProgress(counted(written), written, total);
+  }));
+}
+
+}  // namespace
+
 std::string RunReport(const serial::SerialOutcome& outcome, const std::filesystem::path& folder) {
   std::string text = std::to_string(outcome.written) +
                      (outcome.written == 1 ? " PDF-Datei" : " PDF-Dateien") + " geschrieben nach " +
@@ -308,25 +329,16 @@ bool SerialPdf::RunIntoOneFile() {
 }
 
 serial::OnePdfOutcome SerialPdf::RunIntoOneFileAt(const std::filesystem::path& file) {
-  if (!link_ || !table_ || application_.DocumentWindow() == nullptr) {
+  if (!link_ || !table_ || application_.Page() == nullptr) {
     serial::OnePdfOutcome nothing;
     nothing.cancelled = true;
     return nothing;
   }
-  ui::Platform& platform = *application_.GetPlatform();
-  const std::size_t total = table_->RowCount();
-  struct EndProgress {
-    ui::Platform& platform;
-    ~EndProgress() { platform.EndProgress(); }
-  } endProgress{platform};
-  platform.CancellableProgress("Zeile 0 von " + std::to_string(total), 0, total);
-  return PrintOnePdf(
-      *link_, *table_, SerialRequest{}, file,
-      [&platform, total](std::size_t written) {
-        return platform.CancellableProgress(
-            "Zeile " + std::to_string(written) + " von " + std::to_string(total), written, total);
-      },
-      /*tell=*/true);
+  return WithProgress(*application_.GetPlatform(), "Zeile", table_->RowCount(),
+                      [&](const std::function<bool(std::size_t)>& onWritten) {
+                        return PrintOnePdf(*link_, *table_, SerialRequest{}, file, onWritten,
+                                           /*tell=*/true);
+                      });
 }
 
 bool SerialPdf::RunPerRow() {
@@ -337,20 +349,11 @@ bool SerialPdf::RunPerRow() {
   request.naming = settings.ChosenNaming();
   request.folder = settings.targetFolderLabel->Caption();
   request.linkFile = ProjectLinkFile();
-  const std::size_t total = table_->RowCount();
   auto run = [&] {
-    struct EndProgress {
-      ui::Platform& platform;
-      ~EndProgress() { platform.EndProgress(); }
-    } endProgress{platform};
-    platform.CancellableProgress("PDF 0 von " + std::to_string(total), 0, total);
-    return Print(
-        *link_, *table_, request,
-        [&platform, total](std::size_t written) {
-          return platform.CancellableProgress(
-              "PDF " + std::to_string(written) + " von " + std::to_string(total), written, total);
-        },
-        /*tell=*/false);
+    return WithProgress(platform, "PDF", table_->RowCount(),
+                        [&](const std::function<bool(std::size_t)>& onWritten) {
+                          return Print(*link_, *table_, request, onWritten, /*tell=*/false);
+                        });
   };
   serial::SerialOutcome outcome = run();
   if (outcome.foreignCount > 0) {

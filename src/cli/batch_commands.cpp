@@ -359,6 +359,15 @@ Call ReadCall(const std::vector<std::string>& args) {
   return call;
 }
 
+// A whole number from `from` to `to` written in digits only; none for anything else.
+std::optional<int> WholeNumber(std::string_view text, int from, int to) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  const int value = std::stoi(std::string(text));
+  if (value < from || value > to) return std::nullopt;
+  return value;
+}
+
 // A length in millimetres, "12" or "12.5"; none for anything else.
 std::optional<double> Millimetres(std::string_view text) {
   if (text.empty() || text.size() > 12 ||
@@ -468,10 +477,9 @@ app::PrintOptions ReadPrintOptions(const Call& call) {
   app::PrintOptions options;
   options.printer = call.printer;
   if (!call.copies.empty()) {
-    const bool digits = call.copies.size() <= 3 &&
-                        call.copies.find_first_not_of("0123456789") == std::string::npos;
-    options.copies = digits ? std::stoi(call.copies) : 0;
-    if (options.copies < 1) throw UsageError("--copies braucht eine Zahl von 1 bis 999");
+    const auto copies = WholeNumber(call.copies, 1, 999);
+    if (!copies) throw UsageError("--copies braucht eine Zahl von 1 bis 999");
+    options.copies = *copies;
   }
   if (call.duplex == "long") {
     options.duplex = app::Duplex::longEdge;
@@ -768,11 +776,9 @@ int RunCall(const Call& call, BatchPlatform& platform) {
     if (call.projects.size() != 2) throw UsageError("thumbnail braucht EIN.kxp und AUS.png");
     int size = 256;
     if (!call.size.empty()) {
-      const bool digits =
-          call.size.size() <= 4 && call.size.find_first_not_of("0123456789") == std::string::npos;
-      size = digits ? std::stoi(call.size) : 0;
-      if (size < kMinThumbnailSize || size > kMaxThumbnailSize)
-        throw UsageError("--size braucht eine Zahl von 16 bis 2048");
+      const auto asked = WholeNumber(call.size, kMinThumbnailSize, kMaxThumbnailSize);
+      if (!asked) throw UsageError("--size braucht eine Zahl von 16 bis 2048");
+      size = *asked;
     }
     FenceThumbnailProcess();
     // Nothing but the small picture is made of the project: its bitmaps need no more pixels.
@@ -830,31 +836,21 @@ int RunCall(const Call& call, BatchPlatform& platform) {
   }
   if (picture) {
     if (sheetRequest) throw UsageError("--png und --svg gelten nicht mit --sheet");
-    const auto number = [](const std::string& text, int from, int to) {
-      const bool digits =
-          !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
-      const int value = digits ? std::stoi(text) : 0;
-      return value >= from && value <= to ? value : 0;
-    };
-    const int dpi = call.dpi.empty() ? 300 : number(call.dpi, 10, app::kMaxPictureDpi);
-    if (dpi == 0) throw UsageError("--dpi braucht eine Zahl von 10 bis 1200");
-    const int page = call.page.empty() ? 1 : number(call.page, 1, 99999);
-    if (page == 0) throw UsageError("--page braucht eine Seitenzahl ab 1");
+    const auto dpi = call.dpi.empty() ? std::optional<int>(300) : WholeNumber(call.dpi, 10, app::kMaxPictureDpi);
+    if (!dpi) throw UsageError("--dpi braucht eine Zahl von 10 bis 1200");
+    const auto page = call.page.empty() ? std::optional<int>(1) : WholeNumber(call.page, 1, 99999);
+    if (!page) throw UsageError("--page braucht eine Seitenzahl ab 1");
     const bool png = !call.png.empty();
     return app::ExportPicture(application, png ? call.png : call.svg,
-                              png ? app::PictureKind::png : app::PictureKind::svg, page - 1, dpi,
+                              png ? app::PictureKind::png : app::PictureKind::svg, *page - 1, *dpi,
                               call.withBleed)
                ? kExitOk
                : kExitFailed;
   }
   if (call.command == "print") {
-    printOptions.title = std::filesystem::path(call.projects.front()).filename().string();
     const auto job = app::PrintDocument(application, printOptions, sheetRequest);
     if (!job) return kExitFailed;
-    std::cout << "Auftrag " << *job << " an "
-              << (printOptions.printer.empty() ? std::string("den Standarddrucker")
-                                               : "„" + printOptions.printer + "“")
-              << " gesendet.\n";
+    std::cout << "Auftrag " << *job << " an " << PrinterText(printOptions) << " gesendet.\n";
     return kExitOk;
   }
   if (call.command == "export" && sheetRequest) {

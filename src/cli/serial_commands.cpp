@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <limits>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -134,6 +133,11 @@ int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatfo
   return kExitOk;
 }
 
+std::string PrinterText(const app::PrintOptions& options) {
+  return options.printer.empty() ? std::string("den Standarddrucker")
+                                 : "„" + options.printer + "“";
+}
+
 int RunSerialCall(const SerialCall& call, app::Application& application) {
   if (call.folder.empty() && call.onePdf.empty() && !call.print)
     throw std::invalid_argument("serial braucht -o ORDNER");
@@ -246,15 +250,10 @@ int RunSerialCall(const SerialCall& call, app::Application& application) {
         (call.sheets ? (outcome.pages == 1 ? " Bogen" : " Bögen")
                      : (outcome.pages == 1 ? " Seite" : " Seiten"));
     if (call.print) {
-      app::PrintOptions options = call.printOptions;
-      options.title = std::filesystem::path(application.State().projectFileName).filename().string();
-      const SharedBytes pdf = MapFile(output, std::numeric_limits<std::size_t>::max());
-      const auto job = app::PrintPdfBytes(application, pdf, options);
+      const auto job = app::PrintPdfFile(application, output, call.printOptions);
       if (!job) return kExitFailed;
-      std::cout << written << " an "
-                << (options.printer.empty() ? std::string("den Standarddrucker")
-                                            : "„" + options.printer + "“")
-                << " gesendet (Auftrag " << *job << ").\n";
+      std::cout << written << " an " << PrinterText(call.printOptions) << " gesendet (Auftrag "
+                << *job << ").\n";
       return kExitOk;
     }
     std::cout << written << " in " << call.onePdf << " geschrieben.\n";

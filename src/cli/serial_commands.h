@@ -48,6 +48,9 @@ std::string DesignerProgramFolder();
 // (with the usage text's words) for anything else.
 char CsvSeparatorOf(const std::string& text);
 
+// The printer a job went to, as a sentence names it: "„Buero“", or "den Standarddrucker".
+std::string PrinterText(const app::PrintOptions& options);
+
 int RunLinkCall(const LinkCall& call, app::Application& application, BatchPlatform& platform);
 int RunSerialCall(const SerialCall& call, app::Application& application);
 // `serial --verify ORDNER [--link F]`: whether the run records in the folder cover every row of

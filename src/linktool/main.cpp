@@ -3,9 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -37,15 +35,9 @@ constexpr const char* kUsageText =
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Answered before Qt starts, so that no display is needed.
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kUsageText, stdout);
+  if (quirabel::ui::qt::AnswerHelpOrVersion(argc, argv, kUsageText,
+                                             "quirabel-link " QUIRABEL_VERSION "\n"))
     return 0;
-  }
-  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::fputs("quirabel-link " QUIRABEL_VERSION "\n", stdout);
-    return 0;
-  }
   if (quirabel::ui::qt::ReportMissingDisplay("quirabel-link", argc, argv)) return 1;
   // Qt reads options of its own from the command line (-platformpluginpath, -style …); a field
   // name or a project number must never reach it as one, so Qt sees the program's name only.

@@ -9,8 +9,6 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,15 +47,9 @@ constexpr const char* kUsageText =
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Answered before Qt starts, so that no display is needed.
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kUsageText, stdout);
+  if (quirabel::ui::qt::AnswerHelpOrVersion(argc, argv, kUsageText,
+                                             "quirabel-mail " QUIRABEL_VERSION "\n"))
     return 0;
-  }
-  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::fputs("quirabel-mail " QUIRABEL_VERSION "\n", stdout);
-    return 0;
-  }
   if (quirabel::ui::qt::ReportMissingDisplay("quirabel-mail", argc, argv)) return 1;
   // Qt reads options of its own from the command line (-platformpluginpath, -style …); a naming
   // text or a folder must never reach it as one, so Qt sees the program's name only.

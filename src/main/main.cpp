@@ -5,7 +5,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -71,15 +70,9 @@ void UpdateFileAssociation() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Answered before Qt starts, so that no display is needed.
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kUsageText, stdout);
+  if (quirabel::ui::qt::AnswerHelpOrVersion(argc, argv, kUsageText,
+                                             "quirabel " QUIRABEL_VERSION "\n"))
     return 0;
-  }
-  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::fputs("quirabel " QUIRABEL_VERSION "\n", stdout);
-    return 0;
-  }
   if (quirabel::ui::qt::ReportMissingDisplay("quirabel", argc, argv)) return 1;
   QApplication qapp(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("quirabel"));

@@ -8,10 +8,10 @@
 
 #include <filesystem>
 
-#include "base/user_folders.h"
 #include "designer/document_window.h"
 #include "designer/element_kinds.h"
 #include "designer/page_format.h"
+#include "main/designer_settings.h"
 #include "main/main_window.h"
 
 namespace quirabel::main {
@@ -21,12 +21,6 @@ namespace {
 QString Millimetres(double value) { return QString::number(value, 'f', 1).replace('.', ','); }
 
 constexpr const char* kRecentKey = "zuletztGeoeffnet";
-
-// The designer's settings file, beside the other settings (it follows QUIRABEL_HOME).
-QSettings DesignerSettings() {
-  return QSettings(QString::fromStdString((SettingsFolderPath() / "Quirabel.conf").string()),
-                   QSettings::IniFormat);
-}
 
 QStringList RecentProjects() {
   return DesignerSettings().value(QString::fromUtf8(kRecentKey)).toStringList();

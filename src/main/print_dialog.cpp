@@ -3,7 +3,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <filesystem>
-#include <limits>
 #include <optional>
 #include <variant>
 
@@ -11,7 +10,6 @@
 #include "app/printing.h"
 #include "base/atomic_file.h"
 #include "base/scratch_folder.h"
-#include "base/shared_bytes.h"
 
 namespace quirabel::main {
 
@@ -21,7 +19,7 @@ namespace {
 // print to; nothing when the dialog was cancelled.
 using PrintChoice = std::variant<std::monostate, app::PrintOptions, std::filesystem::path>;
 
-PrintChoice AskHowToPrint(QWidget* parent, app::Application& application) {
+PrintChoice AskHowToPrint(QWidget* parent) {
   QPrinter printer;
   QPrintDialog dialog(&printer, parent);
   dialog.setWindowTitle(QString::fromUtf8("Drucken"));
@@ -50,7 +48,6 @@ PrintChoice AskHowToPrint(QWidget* parent, app::Application& application) {
       options.duplex = app::Duplex::printerDefault;
       break;
   }
-  options.title = std::filesystem::path(application.State().projectFileName).filename().string();
   return options;
 }
 
@@ -69,7 +66,7 @@ QString Written(const std::filesystem::path& file) {
 void PrintWithDialog(QWidget* parent, app::Application& application,
                      const std::optional<report::SheetRequest>& sheets,
                      const std::function<void(const QString&)>& confirm) {
-  const PrintChoice choice = AskHowToPrint(parent, application);
+  const PrintChoice choice = AskHowToPrint(parent);
   if (const auto* file = std::get_if<std::filesystem::path>(&choice)) {
     const bool written = sheets ? application.ExportSheetPdfTo(file->string(), *sheets).has_value()
                                 : application.ExportPdfTo(file->string());
@@ -82,7 +79,7 @@ void PrintWithDialog(QWidget* parent, app::Application& application,
 
 void PrintPdfWithDialog(QWidget* parent, app::Application& application, const std::string& pdf,
                         const std::function<void(const QString&)>& confirm) {
-  const PrintChoice choice = AskHowToPrint(parent, application);
+  const PrintChoice choice = AskHowToPrint(parent);
   if (const auto* file = std::get_if<std::filesystem::path>(&choice)) {
     const bool written = app::RunCommand(*application.GetPlatform(), [&] {
       WriteFileAtomic(*file, pdf);
@@ -98,7 +95,7 @@ void PrintPdfWithDialog(QWidget* parent, app::Application& application, const st
 void PrintSeriesWithDialog(QWidget* parent, app::Application& application,
                            app::SerialPdf& series,
                            const std::function<void(const QString&)>& confirm) {
-  const PrintChoice choice = AskHowToPrint(parent, application);
+  const PrintChoice choice = AskHowToPrint(parent);
   if (const auto* file = std::get_if<std::filesystem::path>(&choice)) {
     const serial::OnePdfOutcome outcome = series.RunIntoOneFileAt(*file);
     if (outcome.failure.empty() && !outcome.cancelled) confirm(Written(*file));
@@ -115,13 +112,7 @@ void PrintSeriesWithDialog(QWidget* parent, app::Application& application,
   const std::filesystem::path file = scratch->Path() / "serie.pdf";
   const serial::OnePdfOutcome outcome = series.RunIntoOneFileAt(file);
   if (!outcome.failure.empty() || outcome.cancelled) return;
-  std::optional<int> job;
-  app::RunCommand(*application.GetPlatform(), [&] {
-    const SharedBytes pdf = MapFile(file, std::numeric_limits<std::size_t>::max());
-    job = app::PrintPdfBytes(application, pdf, *options);
-    return job.has_value();
-  });
-  if (job) {
+  if (const auto job = app::PrintPdfFile(application, file, *options)) {
     confirm(QString::fromUtf8("%1 Zeilen an „%2“ gesendet (Auftrag %3)")
                 .arg(outcome.rows)
                 .arg(QString::fromStdString(options->printer))

@@ -14,7 +14,7 @@
 #include <cmath>
 #include <string>
 
-#include "base/user_folders.h"
+#include "main/designer_settings.h"
 #include "designer/print_formats.h"
 #include "report/sheet_layout.h"
 
@@ -35,13 +35,7 @@ QDoubleSpinBox* MillimetreField(double from, double to, double value) {
   return box;
 }
 
-// Where the designer keeps its settings; the back offsets, a printer's habit, live there per sheet
-// size.
-QSettings BackOffsetSettings() {
-  return QSettings(QString::fromStdString((SettingsFolderPath() / "Quirabel.conf").string()),
-                   QSettings::IniFormat);
-}
-
+// The back offset, a printer's habit, is kept per sheet size.
 QString BackOffsetKey(const report::SheetSize& sheet) {
   return QStringLiteral("Rueckseitenversatz/%1x%2").arg(sheet.width).arg(sheet.height);
 }
@@ -303,7 +297,7 @@ void SheetDialog::LoadBackOffset(const report::SheetSize& sheet) {
   const QString key = BackOffsetKey(sheet);
   if (key == backOffsetKey_) return;
   backOffsetKey_ = key;
-  const QStringList kept = BackOffsetSettings().value(key).toString().split(QLatin1Char(','));
+  const QStringList kept = DesignerSettings().value(key).toString().split(QLatin1Char(','));
   const QSignalBlocker quietAcross(backAcross_);
   const QSignalBlocker quietDown(backDown_);
   backAcross_->setValue(kept.size() == 2 ? kept[0].toDouble() : 0);
@@ -312,7 +306,7 @@ void SheetDialog::LoadBackOffset(const report::SheetSize& sheet) {
 
 void SheetDialog::StoreBackOffset() const {
   if (backOffsetKey_.isEmpty()) return;
-  QSettings settings = BackOffsetSettings();
+  QSettings settings = DesignerSettings();
   if (backAcross_->value() == 0 && backDown_->value() == 0) {
     settings.remove(backOffsetKey_);
   } else {

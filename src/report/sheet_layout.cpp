@@ -56,6 +56,17 @@ std::optional<SheetSize> SheetSizeOfName(std::string_view name) {
   return SheetSize{*width, *height};
 }
 
+std::string MillimetreText(double mm) {
+  std::string text = std::to_string(std::round(mm * 10) / 10);
+  text.erase(text.find('.') + 2);
+  if (text.ends_with(".0")) text.resize(text.size() - 2);
+  return text;
+}
+
+std::string SizeText(double width, double height) {
+  return MillimetreText(width) + " × " + MillimetreText(height) + " mm";
+}
+
 SheetLayout LayoutCards(SheetSize sheet, double cardWidth, double cardHeight, double gap) {
   const double roomAcross = sheet.width - 2 * kSheetMargin;
   const double roomDown = sheet.height - 2 * kSheetMargin;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +14,11 @@ struct SheetSize {
   double width = 0;
   double height = 0;
 };
+
+// A length for the person, to a tenth of a millimetre without a trailing ".0" ("85", "13.5"), and a
+// size as "85 × 54 mm".
+std::string MillimetreText(double mm);
+std::string SizeText(double width, double height);
 
 // "A4", "A3", "SRA3" (portrait) or "BxH" in whole or decimal millimetres ("320x450"); none for
 // anything else or a size outside 10 to 2000 mm.

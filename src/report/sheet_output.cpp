@@ -20,13 +20,6 @@ constexpr double kLabelSlackMm = 1.0;
 
 double Points(double mm) { return mm * kPointsPerMm; }
 
-std::string Millimetres(double mm) {
-  std::string text = std::to_string(std::round(mm * 10) / 10);
-  text.erase(text.find('.') + 2);
-  if (text.ends_with(".0")) text.resize(text.size() - 2);
-  return text;
-}
-
 // The matrix that puts the trimmed card (its lower left corner at (bleed, bleed) in the form) at
 // `at` on a sheet `sheetHeight` points high; a card turned for the sheet is turned a quarter
 // anticlockwise on the front and clockwise on the back, so that both sides' tops meet at the same
@@ -84,9 +77,9 @@ SheetLayout PlanSheet(const SheetRequest& request, double pageWidth, double page
                       double bleed) {
   const double cardWidth = (pageWidth - 2 * bleed) / kPointsPerMm;
   const double cardHeight = (pageHeight - 2 * bleed) / kPointsPerMm;
-  const std::string card = Millimetres(cardWidth) + " × " + Millimetres(cardHeight) + " mm";
+  const std::string card = SizeText(cardWidth, cardHeight);
   const std::string sheet =
-      Millimetres(request.sheet.width) + " × " + Millimetres(request.sheet.height) + " mm";
+      SizeText(request.sheet.width, request.sheet.height);
   if (request.grid) {
     CardGrid grid = *request.grid;
     if (request.label) {
@@ -97,16 +90,15 @@ SheetLayout PlanSheet(const SheetRequest& request, double pageWidth, double page
       if (std::abs(cardWidth - label.width) > kLabelSlackMm + kSizeSlackMm ||
           std::abs(cardHeight - label.height) > kLabelSlackMm + kSizeSlackMm) {
         throw SheetError("Die Karte (" + card + ") passt nicht auf die Etiketten von " +
-                         label.product + " (" + Millimetres(label.width) + " × " +
-                         Millimetres(label.height) + " mm): mehr als 1 mm Unterschied.");
+                         label.product + " (" + SizeText(label.width, label.height) +
+                         "): mehr als 1 mm Unterschied.");
       }
       grid.left += (label.width - cardWidth) / 2;
       grid.top += (label.height - cardHeight) / 2;
     } else if ((grid.columns > 1 && cardWidth > grid.pitchAcross + kSizeSlackMm) ||
         (grid.rows > 1 && cardHeight > grid.pitchDown + kSizeSlackMm)) {
       throw SheetError("Die Karte (" + card + ") ist größer als der Abstand der Felder (" +
-                       Millimetres(grid.pitchAcross) + " × " + Millimetres(grid.pitchDown) +
-                       " mm).");
+                       SizeText(grid.pitchAcross, grid.pitchDown) + ").");
     }
     SheetLayout layout = LayoutCardsInGrid(request.sheet, cardWidth, cardHeight, grid);
     if (layout.cards.empty()) {

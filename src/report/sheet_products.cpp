@@ -293,13 +293,6 @@ TemplateReader& ReaderOf(void* parser) {
   return *static_cast<TemplateReader*>(XML_GetUserData(static_cast<XML_Parser>(parser)));
 }
 
-std::string Length(double mm) {
-  std::string text = std::to_string(std::round(mm * 10) / 10);
-  text.erase(text.find('.') + 2);
-  if (text.ends_with(".0")) text.resize(text.size() - 2);
-  return text;
-}
-
 bool SameLayout(const SheetProduct& a, const SheetProduct& b) {
   const auto near = [](double x, double y) { return std::abs(x - y) < 0.05; };
   return near(a.sheet.width, b.sheet.width) && near(a.sheet.height, b.sheet.height) &&
@@ -452,7 +445,7 @@ std::string SheetProductLine(const SheetProduct& product) {
   std::string line = product.Name();
   line.resize(std::max<std::size_t>(line.size() + 2, 28), ' ');
   if (!product.description.empty()) line += product.description + ", ";
-  line += Length(product.labelWidth) + " × " + Length(product.labelHeight) + " mm, " +
+  line += SizeText(product.labelWidth, product.labelHeight) + ", " +
           std::to_string(product.grid.columns) + " × " + std::to_string(product.grid.rows);
   const auto paper = [&](double w, double h) {
     return std::abs(product.sheet.width - w) < 0.05 && std::abs(product.sheet.height - h) < 0.05;
@@ -460,7 +453,7 @@ std::string SheetProductLine(const SheetProduct& product) {
   if (paper(210, 297)) {
     line += " auf A4";
   } else {
-    line += " auf " + Length(product.sheet.width) + " × " + Length(product.sheet.height) + " mm";
+    line += " auf " + SizeText(product.sheet.width, product.sheet.height);
   }
   return line;
 }
